@@ -1,0 +1,39 @@
+#pragma once
+// The program's global state: the one transaction, the dynamic staging area, what is current, the
+// program folder, and the open instances of the windows.
+
+#include <string>
+
+#include "runtime/transaction.h"
+
+namespace laurel {
+
+namespace win {
+class w_start;
+class j_main_mdi;
+}  // namespace win
+
+extern rt::Transaction sqlca;
+extern rt::DynamicStagingArea sqlsa;
+
+// xm_id of the current recommendation; "99999999" means none.
+extern std::string current_id;
+// Handle of the selected section in the section tree (1 the root, 2 to 18 the sections).
+extern long current_page;
+// Running numbers of the contributor and the unit shown in their detail pages.
+extern int current_ry;
+extern int current_dw;
+// The program folder, without a trailing separator.
+extern std::string current_path;
+
+inline constexpr const char* kNoRecommendation = "99999999";
+
+// The open windows (nullptr when not open).
+extern win::w_start* w_start;
+extern win::j_main_mdi* j_main_mdi;
+
+// The address of the award office's web site, from the program's settings; the links open its
+// path "/wlsb".
+std::string AwardOfficeSite();
+
+}  // namespace laurel

@@ -1,0 +1,377 @@
+#include "app/j_main_mdi.h"
+
+#include <filesystem>
+
+#include "app/globals.h"
+#include "runtime/ui/application.h"
+#include "runtime/ui/dialogs.h"
+
+namespace laurel::win {
+
+using rt::ui::Border;
+using rt::ui::Font;
+using rt::ui::Rgb;
+using rt::ui::SystemColor;
+using rt::ui::TextAlign;
+
+namespace {
+
+const Font kSong12{"宋体", 12};
+const Font kArial11{"Arial", 11};
+const Font kArial12{"Arial", 12};
+const Rgb kWhite{255, 255, 255};
+
+template <class C>
+C& Place(C& c, int x, int y, int w, int h) {
+    c.Move(x, y);
+    c.Resize(w, h);
+    return c;
+}
+
+}  // namespace
+
+j_main_mdi::j_main_mdi() : Window("j_main_mdi", rt::ui::WindowType::Frame) {
+    SetTitle("Varenth省科学技术奖推荐系统");
+    SetSize(4718, 3048);
+    SetWindowState(rt::ui::WindowState::Maximized);
+}
+
+j_main_mdi::~j_main_mdi() {
+    if (laurel::j_main_mdi == this) laurel::j_main_mdi = nullptr;
+}
+
+void j_main_mdi::create() {
+    CreateControls();
+    AttachHandlers();
+}
+
+void j_main_mdi::destroy() {
+    if (GetMenu()) DestroyMenu();
+}
+
+void j_main_mdi::CreateControls() {
+    const std::string link = AwardOfficeSite() + "/wlsb";
+
+    mdi_1 = &Add<MdiClient>("mdi_1");
+    mdi_1->SetBackColor(SystemColor::AppWorkspace);
+    Place(*mdi_1, 0, 0, 4718, 3048);
+
+    st_10_3 = &Add<StaticHyperlink>("st_10_3", " 附件2．承诺书；", link);
+    st_10_2 = &Add<StaticHyperlink>("st_10_2", " 附件1．项目详细内容；", link);
+    for (StaticHyperlink* l : {st_10_3, st_10_2}) {
+        l->SetFont({"宋体", 12, false, true});
+        l->SetBackColor(kWhite);
+    }
+    Place(*st_10_2, 1737, 780, 1800, 64);
+    Place(*st_10_3, 1737, 876, 1800, 64);
+
+    st_progress = &Add<StaticText>("st_progress", "请稍候, 正在生成...");
+    st_progress->SetFont(kArial12);
+    st_progress->SetBackColor(SystemColor::ButtonFace);
+    Place(*st_progress, 3881, 36, 645, 72);
+    st_progress->Hide();
+
+    // The export views: never shown.
+    dw_ds_zl = &Add<DataWindowControl>("dw_ds_zl", "dw_zl");
+    dw_ds_yy = &Add<DataWindowControl>("dw_ds_yy", "dw_yy");
+    dw_ds_xy = &Add<DataWindowControl>("dw_ds_xy", "dw_xy");
+    dw_ds_ry = &Add<DataWindowControl>("dw_ds_ry", "dw_ry");
+    dw_ds_getaward = &Add<DataWindowControl>("dw_ds_getaward", "dw_getaward");
+    dw_ds_dw = &Add<DataWindowControl>("dw_ds_dw", "dw_dw");
+
+    st_10_8 = &Add<StaticText>("st_10_8", " 附件7．其它证明。 ");
+    st_10_7 = &Add<StaticText>("st_10_7", " 附件6．代表性论文、专著等；");
+    st_10_6 = &Add<StaticText>("st_10_6", " 附件5．享有自主知识产权证明文件； ");
+    st_10_5 = &Add<StaticText>("st_10_5", " 附件4．技术评价证明及国家法律法规要求行业审批文件；");
+    st_10_4 = &Add<StaticText>("st_10_4", " 附件3. 应用证明或采纳评价证明；");
+    st_10_1 = &Add<StaticText>("st_10_1", "（以下内容与推荐书分开装订）");
+    for (StaticText* t : {st_10_8, st_10_7, st_10_6, st_10_5, st_10_4, st_10_1}) {
+        t->SetFont(kSong12);
+        t->SetBackColor(kWhite);
+    }
+    Place(*st_10_1, 1719, 656, 1800, 100);
+    Place(*st_10_4, 1742, 1000, 1800, 64);
+    Place(*st_10_5, 1742, 1092, 2600, 64);
+    Place(*st_10_6, 1742, 1184, 1800, 64);
+    Place(*st_10_7, 1742, 1276, 1800, 64);
+    Place(*st_10_8, 1742, 1368, 1800, 64);
+
+    dw_ds_base = &Add<DataWindowControl>("dw_ds_base", "dw_base");
+    ole_1 = &Add<ComponentHost>("ole_1", "zip");
+
+    st_sub = &Add<StaticText>("st_sub", "1、应用单位目录");
+    st_sub->SetFont(kArial12);
+    st_sub->SetBackColor(kWhite);
+    Place(*st_sub, 1157, 508, 2441, 84);
+    st_blank = &Add<StaticText>("st_blank");
+    st_blank->SetBackColor(kWhite);
+    st_blank->SetBorder(Border::Box);
+    Place(*st_blank, 1125, 480, 3456, 124);
+
+    cb_page_save = &Add<CommandButton>("cb_page_save", "保存");
+    cb_page_delete = &Add<CommandButton>("cb_page_delete", "删除");
+    cb_page_insert = &Add<CommandButton>("cb_page_insert", "新增");
+    for (CommandButton* b : {cb_page_save, cb_page_delete, cb_page_insert}) b->SetFont(kArial11);
+    Place(*cb_page_insert, 3520, 2512, 265, 68);
+    Place(*cb_page_delete, 3803, 2512, 265, 68);
+    Place(*cb_page_save, 4087, 2512, 265, 68);
+    cb_page_save->Hide();
+
+    dw_nomax = &Add<DataWindowControl>("dw_nomax", "dw_max");
+
+    dw_no94 = &Add<DataWindowControl>("dw_no94", "dw_94");
+    dw_no93 = &Add<DataWindowControl>("dw_no93", "dw_93");
+    dw_no92 = &Add<DataWindowControl>("dw_no92", "dw_92");
+    dw_no91 = &Add<DataWindowControl>("dw_no91", "dw_91");
+    dw_no82 = &Add<DataWindowControl>("dw_no82", "dw_82");
+    dw_no6 = &Add<DataWindowControl>("dw_no6", "dw_6");
+    dw_no53 = &Add<DataWindowControl>("dw_no53", "dw_53");
+    dw_no522 = &Add<DataWindowControl>("dw_no522", "dw_522");
+    dw_no52 = &Add<DataWindowControl>("dw_no52", "dw_52");
+    dw_no512 = &Add<DataWindowControl>("dw_no512", "dw_512");
+    dw_no51 = &Add<DataWindowControl>("dw_no51", "dw_51");
+    dw_no81 = &Add<DataWindowControl>("dw_no81", "dw_81");
+    dw_no71 = &Add<DataWindowControl>("dw_no71", "dw_71");
+    dw_no72 = &Add<DataWindowControl>("dw_no72", "dw_72");
+    dw_no4 = &Add<DataWindowControl>("dw_no4", "dw_4");
+    dw_no3 = &Add<DataWindowControl>("dw_no3", "dw_3");
+    dw_no2 = &Add<DataWindowControl>("dw_no2", "dw_2");
+
+    cb_n = &Add<CommandButton>("cb_n", "下一页");
+    cb_p = &Add<CommandButton>("cb_p", "上一页");
+    cb_n->SetFont(kArial11);
+    cb_p->SetFont(kArial11);
+    Place(*cb_p, 4027, 308, 265, 68);
+    Place(*cb_n, 4027, 372, 265, 68);
+
+    st_2 = &Add<StaticText>("st_2", "一、项目基本情况           ");
+    st_2->SetFont({"华文宋体", 16});
+    st_2->SetBackColor(kWhite);
+    st_2->SetAlignment(TextAlign::Center);
+    Place(*st_2, 1079, 344, 3543, 2108);
+
+    dw_no1 = &Add<DataWindowControl>("dw_no1", "dw_1");
+
+    shl_1 = &Add<StaticHyperlink>("shl_1", "Varenth省科学技术厅", link);
+    shl_1->SetTag("点击访问Varenth省科技厅首页！");
+    shl_1->SetFont({"宋体", 11});
+    shl_1->SetTextColor(SystemColor::HighlightText);
+    shl_1->SetBackColor(Rgb{255, 0, 0});
+    shl_1->SetAlignment(TextAlign::Center);
+    Place(*shl_1, 3977, 156, 672, 64);
+
+    p_1 = &Add<Picture>("p_1", rt::ui::Application::ProgramFolder() + "/angle.gif");
+    Place(*p_1, 3904, 156, 78, 64);
+
+    st_1 = &Add<StaticText>("st_1", "Tallowmere Plus 2008");
+    st_1->SetFont({"Arial Black", 14});
+    st_1->SetTextColor(kWhite);
+    st_1->SetBackColor(Rgb{128, 128, 128});
+    Place(*st_1, 23, 156, 4626, 108);
+
+    dw_no = &Add<DataWindowControl>("dw_no", "dw");
+    dw_no->SetBorder(rt::ui::DataWindowBorder::Lowered);
+    dw_no->SetVScrollBar(true);
+    Place(*dw_no, 18, 1356, 1024, 1368);
+
+    tv_1 = &Add<TreeView>("tv_1");
+    tv_1->SetFont(kSong12);
+    Place(*tv_1, 18, 280, 1024, 1052);
+
+    gb_1 = &Add<GroupBox>("gb_1");
+    Place(*gb_1, 18, 116, 4640, 36);
+    gb_2 = &Add<GroupBox>("gb_2");
+    gb_2->SetBorder(Border::Raised);
+    Place(*gb_2, 1056, 228, 3598, 2496);
+
+    // The pages start small in a row across the banner; the page display gives them their place.
+    int x = 1061;
+    for (DataWindowControl* page : Pages()) {
+        Place(*page, x, 156, 100, 64);
+        x += 110;
+    }
+    for (DataWindowControl* d : {dw_no1, dw_no2, dw_no3, dw_no4, dw_no51, dw_no512, dw_no52, dw_no522,
+                                 dw_no53, dw_no71, dw_no81, dw_no92, dw_no94})
+        d->SetBorder(rt::ui::DataWindowBorder::None);
+    for (DataWindowControl* d : {dw_no6, dw_no91, dw_no93, dw_no72, dw_no82})
+        d->SetBorder(rt::ui::DataWindowBorder::Box);
+    dw_no72->SetVScrollBar(true);
+    dw_no82->SetVScrollBar(true);
+    for (DataWindowControl* d :
+         {dw_ds_base, dw_ds_dw, dw_ds_getaward, dw_ds_ry, dw_ds_xy, dw_ds_yy, dw_ds_zl, dw_nomax}) {
+        Place(*d, 40, 40, 60, 36);
+        d->Hide();
+    }
+    ole_1->Move(120, 40);
+
+    // The first control of the list lies on top; the client area stays the backdrop.
+    auto list = ControlList();
+    for (auto it = list.rbegin(); it != list.rend(); ++it)
+        if (*it != mdi_1) (*it)->BringToTop();
+}
+
+void j_main_mdi::AttachHandlers() {
+    tv_1->selectionchanging = [this](long oldhandle, long newhandle) {
+        return tv_1_selectionchanging(oldhandle, newhandle);
+    };
+    cb_n->clicked = [this] { cb_n_clicked(); };
+    cb_p->clicked = [this] { cb_p_clicked(); };
+    dw_no->rowfocuschanged = [this](long currentrow) { dw_no_rowfocuschanged(currentrow); };
+}
+
+std::array<DataWindowControl*, 18> j_main_mdi::Pages() const {
+    return {dw_no1, dw_no2,  dw_no3,  dw_no4,  dw_no51, dw_no512, dw_no52, dw_no522, dw_no53,
+            dw_no6, dw_no71, dw_no72, dw_no81, dw_no82, dw_no91,  dw_no92, dw_no93,  dw_no94};
+}
+
+// ---- page group ---------------------------------------------------------------------------------
+
+int j_main_mdi::hidedw() {
+    for (rt::ui::Control* c : std::initializer_list<rt::ui::Control*>{
+             dw_no1,  dw_no2,  dw_no3,         dw_no4,         dw_no51,      dw_no512, dw_no52, dw_no522,
+             dw_no53, dw_no6,  cb_page_insert, cb_page_delete, cb_page_save, dw_no71,  dw_no72, dw_no81,
+             dw_no82, dw_no91, dw_no92,        st_blank,       st_sub,       dw_no93,  dw_no94, st_10_1,
+             st_10_2, st_10_3, st_10_4,        st_10_5,        st_10_6,      st_10_7,  st_10_8})
+        c->Hide();
+    return 1;
+}
+
+int j_main_mdi::acceptdw() {
+    for (DataWindowControl* page : Pages()) page->AcceptText();
+    return 1;
+}
+
+int j_main_mdi::updatedw() {
+    // Every page is written even after one has failed; the flags stay until the caller commits
+    // (resetdw), so that a rolled-back save keeps every edit pending.
+    bool all = true;
+    for (DataWindowControl* page : Pages())
+        if (page->Update(true, false) != 1) all = false;
+    return all ? 1 : -1;
+}
+
+int j_main_mdi::resetdw() {
+    for (DataWindowControl* page : Pages()) page->ResetUpdate();
+    return 1;
+}
+
+namespace {
+void SetEnabledAll(j_main_mdi& w, bool on) {
+    for (rt::ui::Control* c : std::initializer_list<rt::ui::Control*>{
+             w.dw_no1,  w.dw_no2,   w.dw_no3,  w.dw_no4,  w.dw_no51,        w.dw_no512,       w.dw_no52,
+             w.dw_no53, w.dw_no522, w.dw_no6,  w.dw_no71, w.dw_no72,        w.dw_no81,        w.dw_no82,
+             w.dw_no91, w.dw_no92,  w.dw_no93, w.dw_no94, w.cb_page_delete, w.cb_page_insert, w.cb_page_save})
+        c->SetEnabled(on);
+}
+}  // namespace
+
+int j_main_mdi::enabledw() {
+    SetEnabledAll(*this, true);
+    return 1;
+}
+
+int j_main_mdi::disabledw() {
+    SetEnabledAll(*this, false);
+    return 1;
+}
+
+int j_main_mdi::cb_page_show() {
+    cb_page_insert->Show();
+    cb_page_delete->Show();
+    return 1;
+}
+
+std::string j_main_mdi::modifieddw() {
+    std::string flags = "000000000000000000";
+    auto pages = Pages();
+    for (size_t k = 0; k < pages.size(); ++k)
+        if (pages[k]->ModifiedCount() != 0) flags[k] = '1';
+    return flags;
+}
+
+// ---- open ---------------------------------------------------------------------------------------
+
+void j_main_mdi::open() {
+    // The section tree: handle k is the k-th item inserted.
+    const long handle1 = tv_1->InsertItemFirst(0, "推荐书", 1);
+    tv_1->InsertItemFirst(handle1, "一、项目基本情况", 1);
+    tv_1->InsertItemLast(handle1, "二、项目简介", 1);
+    tv_1->InsertItemLast(handle1, "三、主要发现、发明及技术创新点", 1);
+    tv_1->InsertItemLast(handle1, "四、推荐单位意见", 1);
+    long handle2 = tv_1->InsertItemLast(handle1, "五、经济和社会效益", 1);
+    tv_1->InsertItemLast(handle2, "1．直接经济效益", 1);
+    tv_1->InsertItemLast(handle2, "2．间接经济效益", 1);
+    tv_1->InsertItemLast(handle2, "3．社会效益", 1);
+    tv_1->InsertItemLast(handle1, "六、本项目曾获科技奖励情况", 1);
+    tv_1->InsertItemLast(handle1, "七、主要完成人情况", 1);
+    tv_1->InsertItemLast(handle1, "八、主要完成单位情况", 1);
+    handle2 = tv_1->InsertItemLast(handle1, "九、主要证明目录", 1);
+    tv_1->InsertItemLast(handle2, "1．应用单位目录", 1);
+    tv_1->InsertItemLast(handle2, "2. 技术评价证明及国家法律法规要求行业审批文件目录", 1);
+    tv_1->InsertItemLast(handle2, "3．知识产权证明目录", 1);
+    tv_1->InsertItemLast(handle2, "4．10篇代表性论文、专著目录", 1);
+    tv_1->InsertItemLast(handle1, "十、附件", 1);
+    tv_1->ExpandItem(handle1);
+
+    // Every DataWindow is bound before the list is read, so that the list's first row change
+    // switches to that recommendation completely (pages bound, read-only mode when saved).
+    for (DataWindowControl* d :
+         {dw_ds_base, dw_ds_dw, dw_ds_getaward, dw_ds_ry, dw_ds_xy, dw_ds_yy, dw_ds_zl})
+        d->SetTransObject(sqlca);
+    for (DataWindowControl* page : Pages()) page->SetTransObject(sqlca);
+
+    current_page = 2;
+    current_dw = 1;
+    current_ry = 1;
+    current_path = rt::ui::Application::ProgramFolder();
+    if (current_path.empty()) current_path = std::filesystem::current_path().string();
+
+    // Without a connection the list cannot be read: that is an empty list, reported already.
+    dw_no->SetTransObject(sqlca);
+    const long rows = sqlca.Connected() ? dw_no->Retrieve() : -1;
+    if (rows != -1 && rows != 0) {
+        current_id = dw_no->GetItemString(dw_no->GetRow(), "xm_id").value_or("");
+    } else {
+        current_id = kNoRecommendation;
+        hidedw();
+        st_2->Hide();
+        cb_p->Hide();
+        cb_n->Hide();
+    }
+
+    tv_1->SelectItem(2);
+}
+
+// ---- close --------------------------------------------------------------------------------------
+
+long j_main_mdi::closequery() {
+    using rt::ui::Buttons;
+    using rt::ui::Icon;
+    if (current_id.empty() || current_id == kNoRecommendation) return 0;
+    const auto xg = dw_no->GetItemString(dw_no->GetRow(), "xm_xg");
+    if (!xg || *xg != "0") return 0;
+
+    const int answer =
+        rt::ui::MessageBox("退出系统", "你需要保存最近的工作吗？", Icon::Question, Buttons::YesNoCancel, 1);
+    if (answer == 2) return 0;
+    if (answer != 1) return 1;
+
+    acceptdw();
+    bool saved = updatedw() == 1;
+    if (saved) {
+        saved = sqlsa.Prepare(sqlca, "UPDATE j_xm_base  SET xm_xg = '1' WHERE xm_id = ? ") == 0 &&
+                sqlsa.Execute({current_id}) == 0 && sqlca.SQLNRows == 1 && sqlca.Commit() == 0;
+    }
+    if (!saved) {
+        // Nothing half-saved stays behind, and the window stays open so that the user can try
+        // again or leave without saving.
+        sqlca.Rollback();
+        rt::ui::MessageBox("提示信息", "保存失败！");
+        return 1;
+    }
+    resetdw();
+    rt::ui::MessageBox("提示信息", "保存成功！");
+    return 0;
+}
+
+}  // namespace laurel::win

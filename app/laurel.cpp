@@ -1,0 +1,51 @@
+#include "app/laurel.h"
+
+#include "app/globals.h"
+#include "app/j_main_mdi.h"
+#include "app/w_start.h"
+#include "runtime/ui/dialogs.h"
+#include "runtime/ui/window.h"
+#include "schema/dataobjects.h"
+
+namespace laurel::win {
+
+namespace {
+// The windows live as long as the application object.
+std::unique_ptr<w_start> splash;
+std::unique_ptr<j_main_mdi> main_window;
+}  // namespace
+
+laurel::laurel() : Application("laurel") {}
+laurel::~laurel() = default;
+
+void laurel::create() {
+    schema::RegisterDataObjects();
+}
+
+void laurel::open(const std::string&) {
+    splash = std::make_unique<w_start>();
+    ::laurel::w_start = splash.get();
+    rt::ui::Open(*splash);
+
+    sqlca.DBMS = "ODBC";
+    sqlca.AutoCommit = false;
+    sqlca.DBParm = "Connectstring='DSN=laurel'";
+    sqlca.Connect();
+    if (sqlca.SQLCode != 0) rt::ui::MessageBox("Erroe", "Database connect failed!", rt::ui::Icon::StopSign);
+
+    rt::ui::Sleep(1);
+    rt::ui::Close(*splash);
+
+    main_window = std::make_unique<j_main_mdi>();
+    ::laurel::j_main_mdi = main_window.get();
+    rt::ui::Open(*main_window);
+}
+
+void laurel::destroy() {
+    main_window.reset();
+    splash.reset();
+    // Whatever no command committed is not kept.
+    sqlca.Disconnect();
+}
+
+}  // namespace laurel::win

@@ -1,0 +1,6 @@
+#include "app/laurel.h"
+
+int main(int argc, char** argv) {
+    laurel::win::laurel app;
+    return app.Run(argc, argv);
+}

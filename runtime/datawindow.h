@@ -1,0 +1,191 @@
+#pragma once
+// The DataWindow engine, data side: rows in buffers with their item status, retrieval through a
+// transaction, validation of typed text, write-back by key, and the events the application hangs
+// its handlers on. No Qt in here: the view observes this model and drives it.
+//
+// Rows and columns count from 1. Events fire synchronously inside the call that causes them and
+// handlers may call back into the same DataWindow.
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/dwdef.h"
+#include "runtime/transaction.h"
+#include "runtime/value.h"
+
+namespace rt {
+
+enum class Buffer { Primary, Filter, Delete };
+
+enum class ItemStatus { NotModified, DataModified, New, NewModified };
+
+// What changed, for the view.
+enum class Change {
+    Reset,          // rows replaced (Retrieve, Reset, data object changed)
+    RowInserted,    // row
+    RowDeleted,     // row: the number it had; sent after the removal, later rows moved up by one
+    ItemChanged,    // row, column
+    CurrentRow,     // current row changed
+    CurrentColumn,  // current column changed
+    EditText,       // the edit text of the current field changed or was reverted
+    RowReselected,  // row
+    Selection,      // row (0: every row) selected or deselected
+};
+
+class DataWindow {
+  public:
+    DataWindow();
+    explicit DataWindow(std::string_view dataObject);
+    ~DataWindow();
+    DataWindow(const DataWindow&) = delete;
+    DataWindow& operator=(const DataWindow&) = delete;
+
+    // ---- object ---------------------------------------------------------------------------------
+    // Looks the name up in the definition library; all rows go. Returns 1, or -1 for an unknown name.
+    int SetDataObject(std::string_view name);
+    std::string DataObject() const;
+    const DataWindowDef* Definition() const;
+
+    int SetTransObject(Transaction& t);
+    Transaction* TransObject() const;
+
+    // ---- rows -----------------------------------------------------------------------------------
+    // Replaces every row with the result of the object's SELECT; empties the delete buffer and
+    // clears every flag. Row 1 becomes current (0 when empty). rowfocuschanged fires only when there
+    // was no current row before and there is one after. Returns the row count, or -1.
+    long Retrieve(const std::vector<Value>& args = {});
+    int Reset();
+
+    long RowCount() const;
+    long FilteredCount() const;
+    long DeletedCount() const;
+    // Rows of the primary and filter buffers whose status is DataModified or NewModified.
+    long ModifiedCount() const;
+
+    // Inserts an empty row (status New) before `row`; 0 or past the end appends. The current row
+    // does not move and no event fires. Returns the new row's number, or -1.
+    long InsertRow(long row);
+    // Moves the row (0 = the current row) to the delete buffer; a row never stored (New or
+    // NewModified) is dropped. When the removed row was the current one, the row that takes its
+    // place becomes current; rowfocuschanged fires when the current row number changes (the last
+    // row removed). Returns 1, or -1.
+    int DeleteRow(long row);
+    // Re-reads the row from the database by its key and makes it NotModified. Returns 1, or -1.
+    int ReselectRow(long row);
+
+    long GetRow() const;   // 0 when there is none
+    int SetRow(long row);  // 1, or -1 out of range; fires rowfocuschanged when the row changes
+    // Past the end: the last row; below 1: the first. Returns 1, or -1 when there is no row.
+    int ScrollToRow(long row);
+    long ScrollPriorRow();  // returns the current row after the move; no move at the ends
+    long ScrollNextRow();
+
+    int SelectRow(long row, bool select);  // 0: every row
+    bool IsSelected(long row) const;
+
+    // ---- columns and edit text -----------------------------------------------------------------
+    int SetColumn(std::string_view column);  // 1, or -1; fires itemfocuschanged when it changes
+    int SetColumn(int column);
+    int GetColumn() const;  // 0 when there is none
+    std::string GetColumnName() const;
+
+    // The text of the field being edited: what the user typed and has not been accepted yet, else
+    // the current item formatted for editing. SetText is what typing does.
+    std::string GetText() const;
+    int SetText(std::string_view text);
+    bool EditPending() const;
+
+    // Validates the pending edit text (type, mask, GBK byte limit), fires itemchanged and stores the
+    // value when it is accepted. Returns 1, or -1 (the text stays pending for the user to correct).
+    int AcceptText();
+
+    // ---- items ----------------------------------------------------------------------------------
+    Value GetItem(long row, std::string_view column, Buffer b = Buffer::Primary, bool original = false) const;
+    std::optional<std::string> GetItemString(long row, std::string_view column, Buffer b = Buffer::Primary,
+                                             bool original = false) const;
+    std::optional<double> GetItemNumber(long row, std::string_view column, Buffer b = Buffer::Primary,
+                                        bool original = false) const;
+    std::optional<Decimal> GetItemDecimal(long row, std::string_view column, Buffer b = Buffer::Primary,
+                                          bool original = false) const;
+    std::optional<Date> GetItemDate(long row, std::string_view column, Buffer b = Buffer::Primary,
+                                    bool original = false) const;
+    std::optional<std::string> GetItemString(long row, int column) const;
+
+    // Converts to the column's type and marks the item and the row modified; fires no itemchanged.
+    // Returns 1, or -1 (no such row or column, or a value that does not convert).
+    int SetItem(long row, std::string_view column, const Value& v);
+    int SetItem(long row, int column, const Value& v);
+
+    // column "" : the row's status.
+    ItemStatus GetItemStatus(long row, std::string_view column, Buffer b = Buffer::Primary) const;
+    int SetItemStatus(long row, std::string_view column, Buffer b, ItemStatus s);
+
+    // ---- write-back -----------------------------------------------------------------------------
+    // AcceptText (when `accept`), then DELETE for the delete buffer, INSERT for NewModified rows
+    // (the columns that were set), UPDATE for DataModified rows (the changed updatable columns),
+    // WHERE on the key's original values, in row order, never committing. A statement that fails or
+    // matches no row stops the update: dberror fires, -1. With resetFlags the flags and the delete
+    // buffer are cleared after success; without, they stay until ResetUpdate, so that a caller who
+    // rolls back keeps every change pending.
+    int Update(bool accept = true, bool resetFlags = true);
+    int ResetUpdate();
+
+    // ---- display --------------------------------------------------------------------------------
+    // The display text of the item's code: the drop-down list's display text, the drop-down
+    // DataWindow's display column; "" when the value has none; the value itself for other styles.
+    std::string LookUpDisplay(long row, std::string_view column) const;
+    // The item as the view shows it: display text of codes, the display format, the mask.
+    std::string GetFormattedText(long row, std::string_view column) const;
+    // A computed field's value (sum(... for all) over the primary buffer) and its formatted text.
+    Value GetComputedValue(std::string_view compute, long row = 0) const;
+    std::string GetComputedText(std::string_view compute, long row = 0) const;
+    // The drop-down DataWindow of a column, or nullptr.
+    DataWindow* GetChild(std::string_view column);
+
+    // Describe("Evaluate('LookUpDisplay(col)', row)"), Describe("col.Tag") and the like; "!" when
+    // the expression is not understood.
+    std::string Describe(std::string_view expression) const;
+
+    // ---- events ---------------------------------------------------------------------------------
+    std::function<void(long currentrow)> rowfocuschanged;
+    // 0 accept, 1 reject (value not stored, focus stays), 2 reject but let the focus go.
+    std::function<int(long row, std::string_view column, std::string_view data)> itemchanged;
+    // Validation failure of the edit text. Return 1 to suppress the engine's own message.
+    std::function<int(long row, std::string_view column, std::string_view data, std::string_view why)>
+        itemerror;
+    std::function<void(long row, std::string_view column)> itemfocuschanged;
+    // Returning 1 keeps the current row and column (fires before the row changes).
+    std::function<int(long xpos, long ypos, long row, std::string_view column)> clicked;
+    std::function<void(long xpos, long ypos, long row, std::string_view column)> doubleclicked;
+    // A database statement failed: code, the driver's diagnostic, the statement. Return 1 to
+    // suppress the engine's own message.
+    std::function<int(long code, std::string_view text, std::string_view sql)> dberror;
+
+    // Fires the named event as the platform would ("rowfocuschanged" with the current row).
+    int TriggerEvent(std::string_view event);
+
+    // What the engine says itself when dberror or itemerror does not return 1: the view installs a
+    // message box here; without a hook nothing is shown. Process-wide.
+    using MessageHook = std::function<void(std::string_view title, std::string_view text)>;
+    static void SetMessageHook(MessageHook hook);
+
+    // ---- view support ---------------------------------------------------------------------------
+    using Observer = std::function<void(Change, long row, int column)>;
+    int AddObserver(Observer o);  // returns an id
+    void RemoveObserver(int id);
+
+    // The view reports a click on a row/column through here: fires clicked, then moves the current
+    // row and column unless the handler returned 1.
+    int Click(long row, std::string_view column, long xpos = 0, long ypos = 0);
+    void DoubleClick(long row, std::string_view column, long xpos = 0, long ypos = 0);
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+};
+
+}  // namespace rt

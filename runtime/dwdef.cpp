@@ -1,0 +1,72 @@
+#include "runtime/dwdef.h"
+
+#include <algorithm>
+#include <map>
+#include <string>
+
+namespace rt {
+
+namespace {
+
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string Lowered(std::string_view s) {
+    std::string out(s);
+    std::transform(out.begin(), out.end(), out.begin(), LowerAscii);
+    return out;
+}
+
+// Function-local so that definitions registered from other translation units' static initialisers
+// never meet an unconstructed map. std::map keeps element addresses stable across insertions, so a
+// pointer handed out by FindDefinition stays valid until that name is registered again.
+std::map<std::string, DataWindowDef, std::less<>>& Registry() {
+    static std::map<std::string, DataWindowDef, std::less<>> registry;
+    return registry;
+}
+
+}  // namespace
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+    }
+    return true;
+}
+
+const ColumnDef* DataWindowDef::Column(std::string_view name) const {
+    for (const ColumnDef& c : columns) {
+        if (SameName(c.name, name)) return &c;
+    }
+    return nullptr;
+}
+
+int DataWindowDef::ColumnNumber(std::string_view name) const {
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (SameName(columns[i].name, name)) return static_cast<int>(i) + 1;
+    }
+    return 0;
+}
+
+const ComputeDef* DataWindowDef::Compute(std::string_view name) const {
+    for (const ComputeDef& c : computes) {
+        if (SameName(c.name, name)) return &c;
+    }
+    return nullptr;
+}
+
+void RegisterDefinition(DataWindowDef def) {
+    auto& registry = Registry();
+    std::string key = Lowered(def.name);
+    registry.insert_or_assign(std::move(key), std::move(def));
+}
+
+const DataWindowDef* FindDefinition(std::string_view name) {
+    const auto& registry = Registry();
+    auto it = registry.find(Lowered(name));
+    return it == registry.end() ? nullptr : &it->second;
+}
+
+}  // namespace rt

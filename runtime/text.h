@@ -1,0 +1,41 @@
+#pragma once
+// Text rules of the forms: limits counted in bytes of GBK text, cutting that never splits a
+// character, ASCII-only trimming, and the display formats used on pages and in documents.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "runtime/value.h"
+
+namespace rt {
+
+// Bytes that the UTF-8 text takes in GBK (a Chinese character two, ASCII one). A character outside
+// GBK counts as its GB18030 length (four), so no text can slip past a limit by being unencodable.
+std::size_t GbkLength(std::string_view utf8);
+
+// The longest prefix of the text that fits in maxBytes of GBK; never splits a character.
+std::string GbkLeft(std::string_view utf8, std::size_t maxBytes);
+
+// Conversions for files that declare GBK/GB2312 (GB18030 is used underneath, a superset).
+// nullopt when the input is not valid in the source encoding.
+std::optional<std::string> Utf8ToGbk(std::string_view utf8);
+std::optional<std::string> GbkToUtf8(std::string_view gbk);
+
+// Removes leading and trailing ASCII blanks only (not tabs, not the ideographic space).
+std::string Trim(std::string_view s);
+
+// Display formats.
+//   dates: "yyyy-mm", "yyyy", "yyyy-mm-dd", "yyyy年mm月" ... ("yyyy" zero-padded: year 1 -> "0001")
+//   numbers: "#,##0.00", "###,###.00", "0000", "0", "[general]" or "" (general)
+// '#' is an optional digit, '0' a required one, ',' groups thousands, '.' starts the decimals.
+std::string String(const Date& d, std::string_view format);
+std::string String(const Decimal& d, std::string_view format);
+std::string String(std::int64_t n, std::string_view format);
+std::string String(double n, std::string_view format);
+// Formats any value by its type; null gives "".
+std::string String(const Value& v, std::string_view format);
+
+}  // namespace rt

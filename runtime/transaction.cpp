@@ -1,0 +1,701 @@
+#include "runtime/transaction.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstdint>
+#include <utility>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
+namespace rt {
+
+namespace {
+
+// One ODBC handle of a given kind, freed when it goes out of scope.
+template <SQLSMALLINT Kind>
+class Handle {
+  public:
+    Handle() = default;
+    ~Handle() { Reset(); }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    Handle(Handle&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
+    Handle& operator=(Handle&& o) noexcept {
+        if (this != &o) {
+            Reset();
+            h_ = std::exchange(o.h_, nullptr);
+        }
+        return *this;
+    }
+
+    SQLRETURN Allocate(SQLHANDLE parent) {
+        Reset();
+        SQLRETURN rc = SQLAllocHandle(Kind, parent, &h_);
+        if (!SQL_SUCCEEDED(rc)) h_ = nullptr;
+        return rc;
+    }
+    void Reset() {
+        if (h_ != nullptr) SQLFreeHandle(Kind, std::exchange(h_, nullptr));
+    }
+    SQLHANDLE get() const { return h_; }
+    explicit operator bool() const { return h_ != nullptr; }
+
+  private:
+    SQLHANDLE h_ = nullptr;
+};
+
+using EnvHandle = Handle<SQL_HANDLE_ENV>;
+using DbcHandle = Handle<SQL_HANDLE_DBC>;
+using StmtHandle = Handle<SQL_HANDLE_STMT>;
+
+std::string Lower(std::string_view s) {
+    std::string r(s);
+    for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return r;
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+    return s;
+}
+
+// Every diagnostic record of a handle, "SQLSTATE: message" one per line; the first record's native
+// code goes to `native`.
+std::string Diagnostics(SQLSMALLINT kind, SQLHANDLE h, long& native) {
+    std::string text;
+    if (h == nullptr) return text;
+    for (SQLSMALLINT i = 1;; ++i) {
+        SQLCHAR state[SQL_SQLSTATE_SIZE + 1] = {};
+        SQLINTEGER nat = 0;
+        SQLSMALLINT len = 0;
+        std::string msg(512, '\0');
+        SQLRETURN rc = SQLGetDiagRec(kind, h, i, state, &nat, reinterpret_cast<SQLCHAR*>(msg.data()),
+                                     static_cast<SQLSMALLINT>(msg.size()), &len);
+        if (rc == SQL_SUCCESS_WITH_INFO && len >= static_cast<SQLSMALLINT>(msg.size())) {
+            msg.assign(static_cast<std::size_t>(len) + 1, '\0');
+            rc = SQLGetDiagRec(kind, h, i, state, &nat, reinterpret_cast<SQLCHAR*>(msg.data()),
+                               static_cast<SQLSMALLINT>(msg.size()), &len);
+        }
+        if (!SQL_SUCCEEDED(rc)) break;
+        msg.resize(
+            std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(len, 0)), msg.size()));
+        if (i == 1) native = nat;
+        if (!text.empty()) text += '\n';
+        text += reinterpret_cast<const char*>(state);
+        text += ": ";
+        text += msg;
+    }
+    return text;
+}
+
+// How a result column's text becomes a Value.
+enum class ColumnKind { Text, Whole, Exact, Real, Date };
+
+ColumnKind KindOf(SQLSMALLINT sqlType, std::string_view typeName) {
+    // Some drivers (SQLite's among them) describe a decimal column as text; its declared type name
+    // still says what it is, and a money column must not come back as a string or a binary real.
+    std::string name = Lower(typeName);
+    if (name.starts_with("decimal") || name.starts_with("numeric")) return ColumnKind::Exact;
+    switch (sqlType) {
+        case SQL_TINYINT:
+        case SQL_SMALLINT:
+        case SQL_INTEGER:
+        case SQL_BIGINT:
+            return ColumnKind::Whole;
+        case SQL_DECIMAL:
+        case SQL_NUMERIC:
+            return ColumnKind::Exact;
+        case SQL_REAL:
+        case SQL_FLOAT:
+        case SQL_DOUBLE:
+            return ColumnKind::Real;
+        case SQL_TYPE_DATE:
+        case SQL_TYPE_TIMESTAMP:
+        case SQL_DATE:
+        case SQL_TIMESTAMP:
+            return ColumnKind::Date;
+        default:
+            return ColumnKind::Text;
+    }
+}
+
+std::optional<std::int64_t> WholeOf(std::string_view s) {
+    s = TrimBlanks(s);
+    if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+    std::int64_t n = 0;
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), n);
+    if (s.empty() || ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
+    return n;
+}
+
+std::optional<double> RealOf(std::string_view s) {
+    s = TrimBlanks(s);
+    if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+    double d = 0;
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), d);
+    if (s.empty() || ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
+    return d;
+}
+
+// The text of a column typed by its kind. SQLite keeps whatever was stored, whatever the declared
+// type: a value that does not read as its column's type comes back as the text it is.
+Value Typed(ColumnKind kind, std::string&& text) {
+    switch (kind) {
+        case ColumnKind::Whole:
+            if (auto n = WholeOf(text)) return Value(*n);
+            if (auto d = RealOf(text)) return Value(*d);
+            break;
+        case ColumnKind::Exact:
+            if (auto d = Decimal::Parse(text)) return Value(*d);
+            break;
+        case ColumnKind::Real:
+            if (auto d = RealOf(text)) return Value(*d);
+            break;
+        case ColumnKind::Date:
+            if (auto d = Date::Parse(text)) return Value(*d);
+            break;
+        case ColumnKind::Text:
+            break;
+    }
+    return Value(std::move(text));
+}
+
+// The storage behind one bound parameter; it must stay where it is until the statement has run.
+struct ParamBuffer {
+    std::string text;
+    std::int64_t whole = 0;
+    double real = 0;
+    SQLLEN indicator = 0;
+};
+
+// Marker for failures found by the runtime itself rather than by the driver.
+constexpr long kNoNativeCode = 0;
+
+// The connection behind a transaction.
+struct Session {
+    // Declared in this order so that the connection goes before the environment it lives in.
+    EnvHandle env;
+    DbcHandle dbc;
+    bool connected = false;
+    // The SQLite driver defers compiling everything but queries to execution time; a statement
+    // prepared through the staging area is then checked by compiling "EXPLAIN <statement>", which
+    // runs nothing.
+    bool compileWithExplain = false;
+    // Lets a staging area find out that its transaction is gone.
+    std::shared_ptr<char> alive = std::make_shared<char>(0);
+    // Reused between cells and rows so that fetching allocates only what the values keep.
+    std::string cell;
+    std::string chunk = std::string(512, '\0');
+
+    Session() = default;
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+    ~Session() { Close(); }
+
+    void Close() {
+        if (connected) {
+            // Work that was never committed is discarded, never committed behind the caller's back.
+            SQLEndTran(SQL_HANDLE_DBC, dbc.get(), SQL_ROLLBACK);
+            SQLDisconnect(dbc.get());
+            connected = false;
+        }
+        dbc.Reset();
+        env.Reset();
+    }
+};
+
+// The working state of one statement run: the handle, the parameter buffers and the outcome.
+class Statement {
+  public:
+    Statement(Transaction& t, Session& impl) : t_(t), impl_(impl) {}
+
+    // Allocates the handle and prepares `sql`; false (with SQLCode -1 set) on failure.
+    bool Prepare(std::string_view sql) {
+        SQLRETURN rc = stmt_.Allocate(impl_.dbc.get());
+        if (!SQL_SUCCEEDED(rc)) return FailOn(SQL_HANDLE_DBC, impl_.dbc.get(), "cannot allocate a statement");
+        rc = SQLPrepare(stmt_.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.data())),
+                        static_cast<SQLINTEGER>(sql.size()));
+        if (!SQL_SUCCEEDED(rc)) return Fail();
+        return true;
+    }
+
+    bool Bind(const std::vector<Value>& args) {
+        SQLSMALLINT markers = 0;
+        if (SQL_SUCCEEDED(SQLNumParams(stmt_.get(), &markers)) &&
+            static_cast<std::size_t>(markers) != args.size()) {
+            return FailWith("the statement has " + std::to_string(markers) + " parameter markers but " +
+                            std::to_string(args.size()) + " values were given");
+        }
+        params_.assign(args.size(), ParamBuffer{});
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            if (!BindOne(static_cast<SQLUSMALLINT>(i + 1), args[i], params_[i])) return Fail();
+        }
+        return true;
+    }
+
+    // Runs the prepared statement. SQL_NO_DATA (a searched UPDATE or DELETE that matched nothing)
+    // is success with no rows.
+    bool Execute(bool& noData) {
+        SQLRETURN rc = SQLExecute(stmt_.get());
+        noData = rc == SQL_NO_DATA;
+        if (noData) return true;
+        if (!SQL_SUCCEEDED(rc)) return Fail();
+        if (rc == SQL_SUCCESS_WITH_INFO) NoteInfo();
+        return true;
+    }
+
+    long RowCount() {
+        SQLLEN n = 0;
+        if (!SQL_SUCCEEDED(SQLRowCount(stmt_.get(), &n))) return 0;
+        return static_cast<long>(n);
+    }
+
+    // Describes the result columns; false with SQLCode -1 on failure.
+    bool DescribeColumns() {
+        SQLSMALLINT count = 0;
+        if (!SQL_SUCCEEDED(SQLNumResultCols(stmt_.get(), &count))) return Fail();
+        kinds_.clear();
+        kinds_.reserve(static_cast<std::size_t>(count));
+        for (SQLUSMALLINT c = 1; c <= static_cast<SQLUSMALLINT>(count); ++c) {
+            SQLCHAR name[256];
+            SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
+            SQLULEN size = 0;
+            if (!SQL_SUCCEEDED(SQLDescribeCol(stmt_.get(), c, name, sizeof name, &nameLen, &type, &size,
+                                              &digits, &nullable)))
+                return Fail();
+            char typeName[128] = {};
+            SQLSMALLINT typeNameLen = 0;
+            if (!SQL_SUCCEEDED(SQLColAttribute(stmt_.get(), c, SQL_DESC_TYPE_NAME, typeName, sizeof typeName,
+                                               &typeNameLen, nullptr)))
+                typeName[0] = '\0';
+            kinds_.push_back(KindOf(type, typeName));
+        }
+        return true;
+    }
+    std::size_t ColumnCount() const { return kinds_.size(); }
+
+    // Fetches the next row into `row`. Returns 1 for a row, 0 at the end, -1 on failure.
+    int Fetch(std::vector<Value>& row) {
+        SQLRETURN rc = SQLFetch(stmt_.get());
+        if (rc == SQL_NO_DATA) return 0;
+        if (!SQL_SUCCEEDED(rc)) {
+            Fail();
+            return -1;
+        }
+        row.clear();
+        row.reserve(kinds_.size());
+        for (std::size_t c = 0; c < kinds_.size(); ++c) {
+            bool isNull = false;
+            if (!ReadText(static_cast<SQLUSMALLINT>(c + 1), isNull)) {
+                Fail();
+                return -1;
+            }
+            if (isNull)
+                row.emplace_back();
+            else
+                row.push_back(Typed(kinds_[c], std::string(impl_.cell)));
+        }
+        return 1;
+    }
+
+    void CloseCursor() { SQLFreeStmt(stmt_.get(), SQL_CLOSE); }
+
+    bool Fail() { return FailOn(SQL_HANDLE_STMT, stmt_.get(), "the statement failed"); }
+
+    bool FailWith(std::string text) {
+        t_.SQLCode = -1;
+        t_.SQLDBCode = kNoNativeCode;
+        t_.SQLErrText = std::move(text);
+        return false;
+    }
+
+  private:
+    bool FailOn(SQLSMALLINT kind, SQLHANDLE h, const char* fallback) {
+        long native = kNoNativeCode;
+        std::string text = Diagnostics(kind, h, native);
+        t_.SQLCode = -1;
+        t_.SQLDBCode = native;
+        t_.SQLErrText = text.empty() ? std::string(fallback) : std::move(text);
+        return false;
+    }
+
+    // Informational messages on a successful statement are kept for the caller to read.
+    void NoteInfo() {
+        long native = kNoNativeCode;
+        t_.SQLErrText = Diagnostics(SQL_HANDLE_STMT, stmt_.get(), native);
+    }
+
+    bool BindOne(SQLUSMALLINT n, const Value& v, ParamBuffer& p) {
+        SQLHSTMT h = stmt_.get();
+        auto bindText = [&](SQLSMALLINT sqlType, SQLULEN size, SQLSMALLINT digits) {
+            p.indicator = static_cast<SQLLEN>(p.text.size());
+            return SQLBindParameter(h, n, SQL_PARAM_INPUT, SQL_C_CHAR, sqlType, std::max<SQLULEN>(size, 1),
+                                    digits, p.text.data(), static_cast<SQLLEN>(p.text.size() + 1),
+                                    &p.indicator);
+        };
+        SQLRETURN rc = SQL_ERROR;
+        switch (v.Type()) {
+            case ValueType::Null:
+                p.indicator = SQL_NULL_DATA;
+                rc = SQLBindParameter(h, n, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 1, 0, nullptr, 0,
+                                      &p.indicator);
+                break;
+            case ValueType::String:
+                p.text = *v.String();
+                rc = bindText(SQL_VARCHAR, p.text.size(), 0);
+                break;
+            case ValueType::Long:
+                p.whole = *v.Long();
+                p.indicator = 0;
+                rc = SQLBindParameter(h, n, SQL_PARAM_INPUT, SQL_C_SBIGINT, SQL_BIGINT, 19, 0, &p.whole, 0,
+                                      &p.indicator);
+                break;
+            case ValueType::Real:
+                p.real = *v.Real();
+                p.indicator = 0;
+                rc = SQLBindParameter(h, n, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 15, 0, &p.real, 0,
+                                      &p.indicator);
+                break;
+            case ValueType::Decimal:
+                // As its exact text: the column converts it, and nothing passes through a binary real.
+                p.text = v.Decimal()->ToString();
+                rc = bindText(SQL_VARCHAR, p.text.size(), 0);
+                break;
+            case ValueType::Date:
+                p.text = v.Date()->Iso();
+                rc = bindText(SQL_VARCHAR, p.text.size(), 0);
+                break;
+        }
+        return SQL_SUCCEEDED(rc);
+    }
+
+    // Reads a column as text into impl_.cell, in as many chunks as its length needs.
+    bool ReadText(SQLUSMALLINT column, bool& isNull) {
+        std::string& cell = impl_.cell;
+        std::string& chunk = impl_.chunk;
+        cell.clear();
+        for (;;) {
+            SQLLEN ind = 0;
+            SQLRETURN rc = SQLGetData(stmt_.get(), column, SQL_C_CHAR, chunk.data(),
+                                      static_cast<SQLLEN>(chunk.size()), &ind);
+            if (rc == SQL_NO_DATA) return true;  // the previous chunk was the last
+            if (!SQL_SUCCEEDED(rc)) return false;
+            if (ind == SQL_NULL_DATA) {
+                isNull = true;
+                return true;
+            }
+            const std::size_t room = chunk.size() - 1;  // one byte goes to the terminator
+            const bool truncated = ind == SQL_NO_TOTAL || static_cast<std::size_t>(ind) > room;
+            if (!truncated) {
+                cell.append(chunk.data(), static_cast<std::size_t>(ind));
+                return true;
+            }
+            cell.append(chunk.data(), room);
+            // Grow the buffer so that the rest, when its length is known, comes in one chunk.
+            std::size_t want =
+                ind == SQL_NO_TOTAL ? chunk.size() * 2 : static_cast<std::size_t>(ind - room) + 1;
+            if (want > chunk.size()) chunk.assign(want, '\0');
+        }
+    }
+
+    Transaction& t_;
+    Session& impl_;
+    StmtHandle stmt_;
+    std::vector<ParamBuffer> params_;
+    std::vector<ColumnKind> kinds_;
+};
+
+bool NotConnected(Transaction& t, bool connected) {
+    if (connected) return false;
+    t.SQLCode = -1;
+    t.SQLDBCode = kNoNativeCode;
+    t.SQLNRows = 0;
+    t.SQLErrText = "not connected to a database";
+    return true;
+}
+
+void Succeed(Transaction& t, long rows) {
+    t.SQLCode = 0;
+    t.SQLDBCode = 0;
+    t.SQLNRows = rows;
+}
+
+}  // namespace
+
+struct Transaction::Impl : Session {};
+
+Transaction::Transaction() : impl_(std::make_unique<Impl>()) {}
+Transaction::~Transaction() = default;
+
+bool Transaction::Connected() const {
+    return impl_->connected;
+}
+
+int Transaction::Connect() {
+    SQLNRows = 0;
+    SQLDBCode = kNoNativeCode;
+    SQLErrText.clear();
+    auto fail = [this](std::string text) {
+        SQLCode = -1;
+        SQLErrText = std::move(text);
+        return -1;
+    };
+    if (impl_->connected) return fail("already connected; disconnect first");
+    if (Lower(TrimBlanks(DBMS)) != "odbc")
+        return fail("database interface \"" + DBMS + "\" is not supported; set DBMS to \"ODBC\"");
+    const std::string connect = std::string(TrimBlanks(ConnectStringOf(DBParm)));
+    if (connect.empty()) return fail("no connect string: set DBParm to \"Connectstring='DSN=...'\"");
+
+    Impl& im = *impl_;
+    im.Close();
+    if (!SQL_SUCCEEDED(im.env.Allocate(nullptr))) return fail("cannot allocate an ODBC environment");
+    SQLSetEnvAttr(im.env.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    if (!SQL_SUCCEEDED(im.dbc.Allocate(im.env.get()))) {
+        im.Close();
+        return fail("cannot allocate an ODBC connection");
+    }
+
+    SQLRETURN rc = SQL_ERROR;
+    {
+#if defined(__SANITIZE_ADDRESS__)
+        // The SQLite driver leaves behind the settings it reads from the data source on every
+        // connect; that is its leak, not ours, and must not drown the leak checker's findings.
+        __lsan::ScopedDisabler driverLeaks;
+#endif
+        rc = SQLDriverConnect(
+            im.dbc.get(), nullptr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(connect.data())),
+            static_cast<SQLSMALLINT>(connect.size()), nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    }
+    long native = kNoNativeCode;
+    std::string diag = Diagnostics(SQL_HANDLE_DBC, im.dbc.get(), native);
+    // A connection that came with a warning counts as failed, and is not kept: the caller sees a
+    // SQLCode other than 0 and must not find itself half connected. The SQLite driver answers a good
+    // connection with plain success, so this costs nothing with the default data source.
+    if (rc == SQL_SUCCESS_WITH_INFO) SQLDisconnect(im.dbc.get());
+    if (rc != SQL_SUCCESS) {
+        im.Close();
+        SQLCode = -1;
+        SQLDBCode = native;
+        SQLErrText = diag.empty() ? std::string("cannot connect to the data source") : diag;
+        return -1;
+    }
+    im.connected = true;
+
+    rc = SQLSetConnectAttr(im.dbc.get(), SQL_ATTR_AUTOCOMMIT,
+                           reinterpret_cast<SQLPOINTER>(AutoCommit ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF),
+                           0);
+    if (!SQL_SUCCEEDED(rc)) {
+        diag = Diagnostics(SQL_HANDLE_DBC, im.dbc.get(), native);
+        im.Close();
+        SQLCode = -1;
+        SQLDBCode = native;
+        SQLErrText = "cannot set the commit mode: " + diag;
+        return -1;
+    }
+
+    char dbms[64] = {};
+    SQLSMALLINT len = 0;
+    if (SQL_SUCCEEDED(SQLGetInfo(im.dbc.get(), SQL_DBMS_NAME, dbms, sizeof dbms, &len)))
+        im.compileWithExplain = Lower(dbms) == "sqlite";
+    SQLCode = 0;
+    return 0;
+}
+
+int Transaction::Disconnect() {
+    if (NotConnected(*this, impl_->connected)) return -1;
+    impl_->Close();
+    Succeed(*this, 0);
+    SQLErrText.clear();
+    return 0;
+}
+
+long Transaction::Execute(std::string_view sql, const std::vector<Value>& args) {
+    if (NotConnected(*this, impl_->connected)) return SQLCode;
+    SQLErrText.clear();
+    SQLNRows = 0;
+    Statement st(*this, *impl_);
+    bool noData = false;
+    if (!st.Prepare(sql) || !st.Bind(args) || !st.Execute(noData)) return SQLCode;
+    Succeed(*this, noData ? 0 : st.RowCount());
+    return SQLCode;
+}
+
+long Transaction::SelectInto(std::string_view sql, const std::vector<Value>& args, std::vector<Value>& into) {
+    if (NotConnected(*this, impl_->connected)) return SQLCode;
+    SQLErrText.clear();
+    SQLNRows = 0;
+    Statement st(*this, *impl_);
+    bool noData = false;
+    if (!st.Prepare(sql) || !st.Bind(args) || !st.Execute(noData)) return SQLCode;
+    if (noData) {
+        Succeed(*this, 0);
+        SQLCode = 100;
+        return SQLCode;
+    }
+    if (!st.DescribeColumns()) return SQLCode;
+    if (st.ColumnCount() == 0) {
+        st.FailWith("the statement returns no columns");
+        return SQLCode;
+    }
+    std::vector<Value> row;
+    int got = st.Fetch(row);
+    if (got < 0) return SQLCode;
+    if (got == 0) {
+        Succeed(*this, 0);
+        SQLCode = 100;
+        return SQLCode;
+    }
+    std::vector<Value> extra;
+    got = st.Fetch(extra);
+    if (got < 0) return SQLCode;
+    if (got > 0) {
+        st.FailWith("a singleton SELECT returned more than one row");
+        return SQLCode;
+    }
+    st.CloseCursor();
+    into = std::move(row);
+    Succeed(*this, 1);
+    return SQLCode;
+}
+
+long Transaction::Query(std::string_view sql, const std::vector<Value>& args,
+                        std::vector<std::vector<Value>>& rows) {
+    if (NotConnected(*this, impl_->connected)) return SQLCode;
+    SQLErrText.clear();
+    SQLNRows = 0;
+    Statement st(*this, *impl_);
+    bool noData = false;
+    if (!st.Prepare(sql) || !st.Bind(args) || !st.Execute(noData)) return SQLCode;
+    std::vector<std::vector<Value>> fetched;
+    if (!noData) {
+        if (!st.DescribeColumns()) return SQLCode;
+        if (st.ColumnCount() > 0) {
+            std::vector<Value> row;
+            for (;;) {
+                int got = st.Fetch(row);
+                if (got < 0) return SQLCode;
+                if (got == 0) break;
+                fetched.push_back(std::move(row));
+            }
+        }
+    }
+    st.CloseCursor();
+    const long n = static_cast<long>(fetched.size());
+    if (rows.empty())
+        rows = std::move(fetched);
+    else
+        std::move(fetched.begin(), fetched.end(), std::back_inserter(rows));
+    Succeed(*this, n);
+    return SQLCode;
+}
+
+namespace {
+
+long EndTransaction(Transaction& t, SQLHDBC dbc, bool connected, SQLSMALLINT how) {
+    if (NotConnected(t, connected)) return t.SQLCode;
+    t.SQLErrText.clear();
+    t.SQLNRows = 0;
+    SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, dbc, how);
+    if (!SQL_SUCCEEDED(rc)) {
+        long native = kNoNativeCode;
+        std::string text = Diagnostics(SQL_HANDLE_DBC, dbc, native);
+        t.SQLCode = -1;
+        t.SQLDBCode = native;
+        t.SQLErrText =
+            text.empty() ? std::string(how == SQL_COMMIT ? "COMMIT failed" : "ROLLBACK failed") : text;
+        return -1;
+    }
+    Succeed(t, 0);
+    return 0;
+}
+
+}  // namespace
+
+long Transaction::Commit() {
+    return EndTransaction(*this, impl_->dbc.get(), impl_->connected, SQL_COMMIT);
+}
+long Transaction::Rollback() {
+    return EndTransaction(*this, impl_->dbc.get(), impl_->connected, SQL_ROLLBACK);
+}
+
+DynamicStagingArea::DynamicStagingArea() = default;
+DynamicStagingArea::~DynamicStagingArea() = default;
+
+long DynamicStagingArea::Prepare(Transaction& t, std::string_view sql) {
+    t_ = &t;
+    alive_ = t.impl_->alive;
+    sql_.clear();
+    if (NotConnected(t, t.impl_->connected)) return t.SQLCode;
+    t.SQLErrText.clear();
+    t.SQLNRows = 0;
+    {
+        Statement st(t, *t.impl_);
+        if (!st.Prepare(sql)) return t.SQLCode;
+    }
+    if (t.impl_->compileWithExplain) {
+        Statement st(t, *t.impl_);
+        if (!st.Prepare("EXPLAIN " + std::string(sql))) return t.SQLCode;
+    }
+    sql_ = std::string(sql);
+    Succeed(t, 0);
+    return 0;
+}
+
+long DynamicStagingArea::Execute(const std::vector<Value>& args) {
+    if (alive_.expired()) {
+        t_ = nullptr;
+        return -1;  // never prepared, or its transaction is gone: there is nowhere to report to
+    }
+    if (sql_.empty()) {
+        t_->SQLCode = -1;
+        t_->SQLDBCode = kNoNativeCode;
+        t_->SQLNRows = 0;
+        t_->SQLErrText = "no statement has been prepared";
+        return -1;
+    }
+    return t_->Execute(sql_, args);
+}
+
+std::string ConnectStringOf(std::string_view dbparm) {
+    static constexpr std::string_view kKey = "connectstring";
+    const std::string lower = Lower(dbparm);
+    for (std::size_t at = lower.find(kKey); at != std::string::npos; at = lower.find(kKey, at + 1)) {
+        // The key must stand on its own: at the start or after a separator.
+        if (at > 0) {
+            const char before = lower[at - 1];
+            if (before != ',' && !std::isspace(static_cast<unsigned char>(before))) continue;
+        }
+        std::size_t i = at + kKey.size();
+        while (i < dbparm.size() && std::isspace(static_cast<unsigned char>(dbparm[i]))) ++i;
+        if (i >= dbparm.size() || dbparm[i] != '=') continue;
+        ++i;
+        while (i < dbparm.size() && std::isspace(static_cast<unsigned char>(dbparm[i]))) ++i;
+        if (i < dbparm.size() && (dbparm[i] == '\'' || dbparm[i] == '"')) {
+            const char quote = dbparm[i++];
+            std::string value;
+            for (; i < dbparm.size(); ++i) {
+                if (dbparm[i] != quote) {
+                    value += dbparm[i];
+                } else if (i + 1 < dbparm.size() && dbparm[i + 1] == quote) {
+                    value += quote;  // a doubled quote stands for itself
+                    ++i;
+                } else {
+                    break;
+                }
+            }
+            return value;
+        }
+        const std::size_t end = dbparm.find(',', i);
+        return std::string(TrimBlanks(dbparm.substr(i, end == std::string_view::npos ? end : end - i)));
+    }
+    return std::string(dbparm);
+}
+
+}  // namespace rt

@@ -1,0 +1,84 @@
+#pragma once
+// The transaction object and the dynamic-SQL staging area, over ODBC.
+//
+// After every call SQLCode is 0 (done, or row found), 100 (no row) or -1 (error, with the driver's
+// diagnostic in SQLErrText). Every host variable is a bound parameter: no value is ever pasted into
+// statement text.
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/value.h"
+
+namespace rt {
+
+class Transaction {
+  public:
+    Transaction();
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    // Set before Connect.
+    std::string DBMS;    // "ODBC"
+    std::string DBParm;  // "Connectstring='DSN=laurel'"
+    bool AutoCommit = false;
+
+    // Results of the last call.
+    long SQLCode = 0;
+    long SQLDBCode = 0;  // the driver's native error code
+    long SQLNRows = 0;   // rows affected (INSERT/UPDATE/DELETE) or fetched (SELECT INTO)
+    std::string SQLErrText;
+
+    // CONNECT USING: SQLDriverConnect with the DBParm connect string. Any warning counts as failure.
+    int Connect();
+    int Disconnect();  // rolls back whatever was not committed, as destruction does
+    bool Connected() const;
+
+    // Embedded INSERT, UPDATE or DELETE with host variables ('?' markers). Returns SQLCode.
+    // A statement that matches no row leaves SQLCode 0 with SQLNRows 0 (the caller decides).
+    long Execute(std::string_view sql, const std::vector<Value>& args = {});
+
+    // Embedded singleton SELECT ... INTO. On a row: SQLCode 0 and `into` holds the row's values
+    // (typed by the column's SQL type: text, whole number, real, decimal, date; null for null).
+    // No row: SQLCode 100 and `into` is left as it was. More than one row: SQLCode -1.
+    long SelectInto(std::string_view sql, const std::vector<Value>& args, std::vector<Value>& into);
+
+    // A query that returns any number of rows, for the DataWindow engine. Returns SQLCode; the
+    // rows are appended to `rows` only on success.
+    long Query(std::string_view sql, const std::vector<Value>& args, std::vector<std::vector<Value>>& rows);
+
+    long Commit();
+    long Rollback();
+
+  private:
+    friend class DynamicStagingArea;
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// The dynamic-SQL staging area (sqlsa): PREPARE from text with '?' markers, then EXECUTE with
+// arguments, as many times as needed. The results go to the transaction's SQLCode and friends.
+class DynamicStagingArea {
+  public:
+    DynamicStagingArea();
+    ~DynamicStagingArea();
+    DynamicStagingArea(const DynamicStagingArea&) = delete;
+    DynamicStagingArea& operator=(const DynamicStagingArea&) = delete;
+
+    long Prepare(Transaction& t, std::string_view sql);  // PREPARE sqlsa FROM :sql USING t
+    long Execute(const std::vector<Value>& args = {});   // EXECUTE sqlsa USING :args
+
+  private:
+    Transaction* t_ = nullptr;
+    std::weak_ptr<void> alive_;  // expires with the transaction, so a late Execute cannot reach it
+    std::string sql_;
+};
+
+// Text of the connect string inside a DBParm such as "Connectstring='DSN=laurel'"; the whole DBParm
+// when it has no such clause.
+std::string ConnectStringOf(std::string_view dbparm);
+
+}  // namespace rt

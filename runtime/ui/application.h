@@ -1,0 +1,33 @@
+#pragma once
+// The application object: create, open(commandline), destroy, around the event loop. The program
+// ends when its last window has closed.
+
+#include <string>
+
+namespace rt::ui {
+
+class Application {
+  public:
+    explicit Application(std::string appname);
+    virtual ~Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    const std::string& AppName() const { return appname_; }
+
+    virtual void create() {}
+    virtual void open(const std::string& commandline) { (void)commandline; }
+    virtual void destroy() {}
+
+    // Makes the toolkit's application, runs create and open, the event loop while a window is
+    // open, then destroy. Returns the exit code.
+    int Run(int argc, char** argv);
+
+    // The folder of the running executable, without a trailing separator; "" when unknown.
+    static std::string ProgramFolder();
+
+  private:
+    std::string appname_;
+};
+
+}  // namespace rt::ui

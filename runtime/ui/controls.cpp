@@ -1,0 +1,257 @@
+#include "runtime/ui/controls.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPalette>
+#include <QPixmap>
+#include <QPushButton>
+
+#include "runtime/ui/dialogs.h"
+#include "runtime/ui/window.h"
+
+namespace rt::ui {
+
+namespace {
+
+QString Q(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+QColor Resolve(SystemColor c, Rgb fallback) {
+    const QPalette p = QApplication::palette();
+    switch (c) {
+        case SystemColor::WindowText:
+            return p.color(QPalette::WindowText);
+        case SystemColor::Window:
+            return p.color(QPalette::Base);
+        case SystemColor::ButtonFace:
+            return p.color(QPalette::Button);
+        case SystemColor::AppWorkspace:
+            return p.color(QPalette::Dark);
+        case SystemColor::HighlightText:
+            return p.color(QPalette::HighlightedText);
+        case SystemColor::Link:
+            return p.color(QPalette::Link);
+        case SystemColor::None:
+            break;
+    }
+    return QColor(fallback.r, fallback.g, fallback.b);
+}
+
+QFont ToQFont(const rt::ui::Font& f) {
+    QFont q(Q(f.face));
+    // Faces of another desktop ("宋体", "华文宋体") fall back to an installed CJK family.
+    q.setStyleHint(QFont::AnyStyle, QFont::PreferMatch);
+    q.setPointSize(f.points);
+    q.setBold(f.bold);
+    q.setUnderline(f.underline);
+    return q;
+}
+
+void ApplyBorder(QFrame* frame, Border b) {
+    switch (b) {
+        case Border::None:
+            frame->setFrameStyle(QFrame::NoFrame);
+            break;
+        case Border::Box:
+            frame->setFrameStyle(QFrame::Box | QFrame::Plain);
+            break;
+        case Border::Lowered:
+            frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+            break;
+        case Border::Raised:
+            frame->setFrameStyle(QFrame::Panel | QFrame::Raised);
+            break;
+        case Border::Shadow:
+            frame->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
+            break;
+    }
+}
+
+// A label that reports clicks synchronously.
+class ClickLabel : public QLabel {
+  public:
+    std::function<void()> onClick;
+
+  protected:
+    void mouseReleaseEvent(QMouseEvent* e) override {
+        if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()) && onClick) onClick();
+        QLabel::mouseReleaseEvent(e);
+    }
+};
+
+}  // namespace
+
+// ---- StaticText -------------------------------------------------------------------------------
+
+StaticText::StaticText(Window& parent, std::string name, std::string text)
+    : Control(parent, std::move(name)) {
+    auto* label = new ClickLabel;
+    label->setAutoFillBackground(true);
+    label->setFocusPolicy(Qt::NoFocus);
+    label->onClick = [this] {
+        if (Enabled() && clicked) clicked();
+    };
+    Attach(label);
+    SetText(text);
+    ApplyColors();
+}
+
+void StaticText::SetText(std::string_view text) {
+    text_ = std::string(text);
+    static_cast<QLabel*>(Widget())->setText(Q(text));
+}
+
+void StaticText::SetFont(const rt::ui::Font& f) {
+    Widget()->setFont(ToQFont(f));
+}
+
+void StaticText::SetTextColor(Rgb c) {
+    fore_ = c;
+    foreSys_ = SystemColor::None;
+    ApplyColors();
+}
+void StaticText::SetTextColor(SystemColor c) {
+    foreSys_ = c;
+    ApplyColors();
+}
+void StaticText::SetBackColor(Rgb c) {
+    back_ = c;
+    backSys_ = SystemColor::None;
+    ApplyColors();
+}
+void StaticText::SetBackColor(SystemColor c) {
+    backSys_ = c;
+    ApplyColors();
+}
+
+void StaticText::ApplyColors() {
+    QPalette p = Widget()->palette();
+    p.setColor(QPalette::WindowText, Resolve(foreSys_, fore_));
+    p.setColor(QPalette::Window, Resolve(backSys_, back_));
+    Widget()->setPalette(p);
+}
+
+void StaticText::SetAlignment(TextAlign a) {
+    Qt::Alignment h = a == TextAlign::Center  ? Qt::AlignHCenter
+                      : a == TextAlign::Right ? Qt::AlignRight
+                                              : Qt::AlignLeft;
+    static_cast<QLabel*>(Widget())->setAlignment(h | Qt::AlignVCenter);
+}
+
+void StaticText::SetBorder(Border b) {
+    ApplyBorder(static_cast<QFrame*>(Widget()), b);
+}
+
+// ---- StaticHyperlink --------------------------------------------------------------------------
+
+StaticHyperlink::StaticHyperlink(Window& parent, std::string name, std::string text, std::string url)
+    : StaticText(parent, std::move(name), std::move(text)), url_(std::move(url)) {
+    Widget()->setCursor(Qt::PointingHandCursor);
+    auto* label = static_cast<ClickLabel*>(Widget());
+    label->onClick = [this] { Click(); };
+    SetTextColor(SystemColor::Link);
+}
+
+void StaticHyperlink::Click() {
+    if (!Enabled()) return;
+    if (!url_.empty()) OpenLink(url_);
+    if (clicked) clicked();
+}
+
+// ---- CommandButton ----------------------------------------------------------------------------
+
+CommandButton::CommandButton(Window& parent, std::string name, std::string text)
+    : Control(parent, std::move(name)) {
+    auto* button = new QPushButton;
+    QObject::connect(button, &QPushButton::clicked, button, [this] { Click(); });
+    Attach(button);
+    SetText(text);
+}
+
+void CommandButton::SetText(std::string_view text) {
+    text_ = std::string(text);
+    static_cast<QPushButton*>(Widget())->setText(Q(text));
+}
+
+void CommandButton::SetFont(const rt::ui::Font& f) {
+    Widget()->setFont(ToQFont(f));
+}
+
+void CommandButton::Click() {
+    if (Enabled() && Visible() && clicked) clicked();
+}
+
+// ---- GroupBox ---------------------------------------------------------------------------------
+
+GroupBox::GroupBox(Window& parent, std::string name, std::string text) : Control(parent, std::move(name)) {
+    auto* frame = new QFrame;
+    frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    frame->setAttribute(Qt::WA_TransparentForMouseEvents);
+    (void)text;
+    Attach(frame);
+}
+
+void GroupBox::SetBorder(Border b) {
+    ApplyBorder(static_cast<QFrame*>(Widget()), b);
+}
+void GroupBox::SetFont(const rt::ui::Font& f) {
+    Widget()->setFont(ToQFont(f));
+}
+
+// ---- Picture ----------------------------------------------------------------------------------
+
+Picture::Picture(Window& parent, std::string name, std::string file) : Control(parent, std::move(name)) {
+    auto* label = new QLabel;
+    label->setScaledContents(true);
+    label->setFocusPolicy(Qt::NoFocus);
+    Attach(label);
+    if (!file.empty()) SetPictureName(file);
+}
+
+int Picture::SetPictureName(const std::string& file) {
+    file_ = file;
+    QPixmap pm;
+    if (!pm.load(Q(file))) {
+        static_cast<QLabel*>(Widget())->clear();
+        return -1;
+    }
+    static_cast<QLabel*>(Widget())->setPixmap(pm);
+    return 1;
+}
+
+bool Picture::HasImage() const {
+    const auto* label = static_cast<const QLabel*>(Widget());
+    return !label->pixmap().isNull();
+}
+
+void Picture::OnGeometryChanged() {}
+
+// ---- MdiClient --------------------------------------------------------------------------------
+
+MdiClient::MdiClient(Window& parent, std::string name) : Control(parent, std::move(name)) {
+    auto* w = new QWidget;
+    w->setAutoFillBackground(true);
+    w->setAttribute(Qt::WA_TransparentForMouseEvents);
+    Attach(w);
+    w->lower();
+}
+
+void MdiClient::SetBackColor(SystemColor c) {
+    QPalette p = Widget()->palette();
+    p.setColor(QPalette::Window, Resolve(c, {128, 128, 128}));
+    Widget()->setPalette(p);
+}
+
+// ---- ComponentHost ----------------------------------------------------------------------------
+
+ComponentHost::ComponentHost(Window& parent, std::string name, std::string kind)
+    : Control(parent, std::move(name)), kind_(std::move(kind)) {
+    Attach(new QWidget);
+    Hide();
+}
+
+}  // namespace rt::ui

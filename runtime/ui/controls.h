@@ -1,0 +1,112 @@
+#pragma once
+// The simple controls: static text, static hyperlink, command button, group box, picture, the
+// client area of a frame and a hidden host for a component.
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "runtime/ui/control.h"
+
+namespace rt::ui {
+
+enum class TextAlign { Left, Center, Right };
+enum class Border { None, Box, Lowered, Raised, Shadow };
+
+// Colours of the desktop, resolved when applied.
+enum class SystemColor { None, WindowText, Window, ButtonFace, AppWorkspace, HighlightText, Link };
+
+class StaticText : public Control {
+  public:
+    StaticText(Window& parent, std::string name, std::string text = {});
+    std::string Text() const { return text_; }
+    void SetText(std::string_view text);
+    void SetFont(const rt::ui::Font& f);
+    void SetTextColor(Rgb c);
+    void SetTextColor(SystemColor c);
+    void SetBackColor(Rgb c);
+    void SetBackColor(SystemColor c);
+    void SetAlignment(TextAlign a);
+    void SetBorder(Border b);
+    // Micro-help text of the control.
+    std::string Tag() const { return tag_; }
+    void SetTag(std::string tag) { tag_ = std::move(tag); }
+
+    std::function<void()> clicked;
+
+  protected:
+    void ApplyColors();
+
+  private:
+    std::string text_, tag_;
+    Rgb fore_{0, 0, 0}, back_{255, 255, 255};
+    SystemColor foreSys_ = SystemColor::WindowText, backSys_ = SystemColor::None;
+};
+
+// A static text that opens a web address when clicked, with the hand pointer over it.
+class StaticHyperlink : public StaticText {
+  public:
+    StaticHyperlink(Window& parent, std::string name, std::string text = {}, std::string url = {});
+    std::string Url() const { return url_; }
+    void SetUrl(std::string url) { url_ = std::move(url); }
+    // What a click does: opens the address through the dialog service, then fires clicked.
+    void Click();
+
+  private:
+    std::string url_;
+};
+
+class CommandButton : public Control {
+  public:
+    CommandButton(Window& parent, std::string name, std::string text = {});
+    std::string Text() const { return text_; }
+    void SetText(std::string_view text);
+    void SetFont(const rt::ui::Font& f);
+    std::function<void()> clicked;
+    // A user's click: fires clicked when the button is enabled and visible.
+    void Click();
+
+  private:
+    std::string text_;
+};
+
+class GroupBox : public Control {
+  public:
+    GroupBox(Window& parent, std::string name, std::string text = {});
+    void SetBorder(Border b);
+    void SetFont(const rt::ui::Font& f);
+};
+
+class Picture : public Control {
+  public:
+    Picture(Window& parent, std::string name, std::string file = {});
+    // Loads an image file (PNG, GIF, ...); a missing file leaves the picture empty. Returns 1 or -1.
+    int SetPictureName(const std::string& file);
+    std::string PictureName() const { return file_; }
+    bool HasImage() const;
+
+  protected:
+    void OnGeometryChanged() override;
+
+  private:
+    std::string file_;
+};
+
+// The client area of a frame: the backdrop the other controls stand on.
+class MdiClient : public Control {
+  public:
+    MdiClient(Window& parent, std::string name);
+    void SetBackColor(SystemColor c);
+};
+
+// An invisible control that hosts a non-visual component (the zip component).
+class ComponentHost : public Control {
+  public:
+    ComponentHost(Window& parent, std::string name, std::string kind);
+    const std::string& Kind() const { return kind_; }
+
+  private:
+    std::string kind_;
+};
+
+}  // namespace rt::ui

@@ -1,0 +1,51 @@
+#pragma once
+// A DataWindow control: the data engine (rt::DataWindow) shown on a window. The control is both
+// the engine and its view, so application code reads `dw_no1.Retrieve(current_id)` as well as
+// `dw_no1.Show()` or `dw_no1.SetEnabled(false)`.
+//
+// The view keeps no data of its own: every keystroke goes to the engine as edit text, leaving a
+// field asks the engine to accept it, and moving to another row or field goes through the engine,
+// whose events fire synchronously inside the user's action. A rejected value keeps the cursor in
+// its field with the text as typed.
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "runtime/datawindow.h"
+#include "runtime/ui/control.h"
+
+namespace rt::ui {
+
+enum class DataWindowBorder { None, Box, Lowered };
+
+class DataWindowControl : public Control, public rt::DataWindow {
+public:
+    DataWindowControl(Window& parent, std::string name, std::string_view dataObject);
+    ~DataWindowControl() override;
+
+    void SetBorder(DataWindowBorder border);
+    DataWindowBorder Border() const { return border_; }
+
+    // A vertical scroll bar when the rows (or the form) do not fit; without it the control still
+    // scrolls to the current row, it only shows no bar.
+    void SetVScrollBar(bool on);
+    bool VScrollBar() const { return vscroll_; }
+
+    struct View;  // the widgets; private to the runtime
+
+protected:
+    void OnEnabledChanged() override;
+    void OnGeometryChanged() override;
+
+private:
+    void BuildView();
+    void Notify(rt::Change change, long row, int column);
+
+    std::unique_ptr<View> view_;
+    int observer_ = 0;
+    DataWindowBorder border_ = DataWindowBorder::None;
+    bool vscroll_ = false;
+};
+
+}  // namespace rt::ui

@@ -1,0 +1,176 @@
+#include "runtime/ui/dialogs.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStringList>
+#include <QUrl>
+#include <vector>
+
+namespace rt::ui {
+
+DialogService::~DialogService() = default;
+
+namespace {
+
+QString Q(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// "DAT Files (*.DAT),*.DAT,All Files (*.*),*.*" -> "DAT Files (*.DAT);;All Files (*.*)"
+QString QtFilter(const std::string& filter) {
+    QStringList parts = Q(filter).split(',');
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString desc = parts[i].trimmed();
+        QString pattern = parts[i + 1].trimmed().replace(';', ' ');
+        if (!desc.contains('(')) desc += " (" + pattern + ")";
+        out << desc;
+    }
+    return out.join(";;");
+}
+
+QString StartFolder(const std::string& dir) {
+    // A drive letter means nothing here: start in the user's home folder.
+    if (dir.empty() || (dir.size() >= 2 && dir[1] == ':')) return QDir::homePath();
+    return Q(dir);
+}
+
+class QtDialogs : public DialogService {
+  public:
+    int Message(const MessageRequest& r) override {
+        QMessageBox box(QApplication::activeWindow());
+        box.setWindowTitle(Q(r.title));
+        box.setText(Q(r.text));
+        switch (r.icon) {
+            case Icon::Information:
+                box.setIcon(QMessageBox::Information);
+                break;
+            case Icon::Question:
+                box.setIcon(QMessageBox::Question);
+                break;
+            case Icon::Exclamation:
+                box.setIcon(QMessageBox::Warning);
+                break;
+            case Icon::StopSign:
+                box.setIcon(QMessageBox::Critical);
+                break;
+            case Icon::None:
+                box.setIcon(QMessageBox::NoIcon);
+                break;
+        }
+        std::vector<std::pair<QString, QMessageBox::ButtonRole>> specs;
+        switch (r.buttons) {
+            case Buttons::OK:
+                specs = {{"确定", QMessageBox::AcceptRole}};
+                break;
+            case Buttons::OKCancel:
+                specs = {{"确定", QMessageBox::AcceptRole}, {"取消", QMessageBox::RejectRole}};
+                break;
+            case Buttons::YesNo:
+                specs = {{"是", QMessageBox::YesRole}, {"否", QMessageBox::NoRole}};
+                break;
+            case Buttons::YesNoCancel:
+                specs = {{"是", QMessageBox::YesRole},
+                         {"否", QMessageBox::NoRole},
+                         {"取消", QMessageBox::RejectRole}};
+                break;
+            case Buttons::RetryCancel:
+                specs = {{"重试", QMessageBox::AcceptRole}, {"取消", QMessageBox::RejectRole}};
+                break;
+            case Buttons::AbortRetryIgnore:
+                specs = {{"中止", QMessageBox::RejectRole},
+                         {"重试", QMessageBox::AcceptRole},
+                         {"忽略", QMessageBox::AcceptRole}};
+                break;
+        }
+        std::vector<QPushButton*> buttons;
+        for (auto& [text, role] : specs) buttons.push_back(box.addButton(text, role));
+        int def =
+            r.defaultButton >= 1 && r.defaultButton <= static_cast<int>(buttons.size()) ? r.defaultButton : 1;
+        box.setDefaultButton(buttons[def - 1]);
+        box.setEscapeButton(buttons.back());
+        box.exec();
+        for (size_t i = 0; i < buttons.size(); ++i)
+            if (box.clickedButton() == buttons[i]) return static_cast<int>(i) + 1;
+        return static_cast<int>(buttons.size());  // closed by the window's close box: the last answer
+    }
+
+    FileAnswer File(const FileRequest& r) override {
+        QString chosen = r.save ? QFileDialog::getSaveFileName(QApplication::activeWindow(), Q(r.title),
+                                                               StartFolder(r.initialDir), QtFilter(r.filter))
+                                : QFileDialog::getOpenFileName(QApplication::activeWindow(), Q(r.title),
+                                                               StartFolder(r.initialDir), QtFilter(r.filter));
+        if (chosen.isEmpty()) return {0, {}, {}};
+        QFileInfo info(chosen);
+        if (r.save && !r.extension.empty() && info.suffix().isEmpty())
+            info = QFileInfo(chosen + "." + Q(r.extension));
+        return {1, info.absoluteFilePath().toStdString(), info.fileName().toStdString()};
+    }
+
+    void Help(const std::string& path) override { QDesktopServices::openUrl(QUrl::fromLocalFile(Q(path))); }
+    void Link(const std::string& url) override { QDesktopServices::openUrl(QUrl(Q(url))); }
+};
+
+std::unique_ptr<DialogService>& Current() {
+    static std::unique_ptr<DialogService> service;
+    return service;
+}
+
+}  // namespace
+
+std::unique_ptr<DialogService> MakeQtDialogs() {
+    return std::make_unique<QtDialogs>();
+}
+
+DialogService& Dialogs() {
+    auto& s = Current();
+    if (!s) s = MakeQtDialogs();
+    return *s;
+}
+
+std::unique_ptr<DialogService> SetDialogs(std::unique_ptr<DialogService> service) {
+    auto old = std::move(Current());
+    Current() = std::move(service);
+    return old;
+}
+
+int MessageBox(std::string_view title, std::string_view text, Icon icon, Buttons buttons, int defaultButton) {
+    return Dialogs().Message({std::string(title), std::string(text), icon, buttons, defaultButton});
+}
+
+namespace {
+int AskFile(bool save, std::string_view title, std::string& path, std::string& file,
+            std::string_view extension, std::string_view filter, std::string_view initialDir) {
+    FileAnswer a = Dialogs().File(
+        {save, std::string(title), std::string(extension), std::string(filter), std::string(initialDir)});
+    if (a.result == 1) {
+        path = a.path;
+        file = a.file;
+    }
+    return a.result;
+}
+}  // namespace
+
+int GetFileSaveName(std::string_view title, std::string& path, std::string& file, std::string_view extension,
+                    std::string_view filter, std::string_view initialDir) {
+    return AskFile(true, title, path, file, extension, filter, initialDir);
+}
+
+int GetFileOpenName(std::string_view title, std::string& path, std::string& file, std::string_view extension,
+                    std::string_view filter, std::string_view initialDir) {
+    return AskFile(false, title, path, file, extension, filter, initialDir);
+}
+
+void ShowHelp(const std::string& path) {
+    Dialogs().Help(path);
+}
+void OpenLink(const std::string& url) {
+    Dialogs().Link(url);
+}
+
+}  // namespace rt::ui

@@ -1,0 +1,68 @@
+#pragma once
+// Every modal dialog and every hand-over to the desktop goes through one service: message boxes,
+// the open and save file dialogs, the help viewer and web links. The program installs the Qt
+// implementation; tests install a scripted one that records each request and answers from a queue.
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace rt::ui {
+
+enum class Icon { Information, Question, Exclamation, StopSign, None };
+
+enum class Buttons { OK, OKCancel, YesNo, YesNoCancel, RetryCancel, AbortRetryIgnore };
+
+struct MessageRequest {
+    std::string title;
+    std::string text;
+    Icon icon = Icon::Information;
+    Buttons buttons = Buttons::OK;
+    int defaultButton = 1;  // 1 the first button
+};
+
+struct FileRequest {
+    bool save = true;
+    std::string title;
+    std::string extension;   // default extension, without the dot
+    std::string filter;      // "DAT Files (*.DAT),*.DAT" pairs of description and pattern
+    std::string initialDir;  // "D:\\" means the user's home folder here
+};
+
+struct FileAnswer {
+    int result = 0;    // 1 chosen, 0 cancelled, -1 error
+    std::string path;  // full path
+    std::string file;  // file name alone
+};
+
+class DialogService {
+  public:
+    virtual ~DialogService();
+    // Answers: 1 Yes/OK/Abort/Retry(first), 2 No/Cancel(second), 3 Cancel/Ignore(third).
+    virtual int Message(const MessageRequest& request) = 0;
+    virtual FileAnswer File(const FileRequest& request) = 0;
+    // Opens a help file (an HTML file) in the desktop's viewer; no message of the program's own.
+    virtual void Help(const std::string& path) = 0;
+    // Opens an address in the desktop's web browser.
+    virtual void Link(const std::string& url) = 0;
+};
+
+// The service in force; the Qt implementation unless a test installed another. Returns the
+// previous one.
+DialogService& Dialogs();
+std::unique_ptr<DialogService> SetDialogs(std::unique_ptr<DialogService> service);
+
+// MessageBox(title, text [, icon, buttons, default]). Title and text alone: information icon, OK.
+int MessageBox(std::string_view title, std::string_view text, Icon icon = Icon::Information,
+               Buttons buttons = Buttons::OK, int defaultButton = 1);
+int GetFileSaveName(std::string_view title, std::string& path, std::string& file, std::string_view extension,
+                    std::string_view filter, std::string_view initialDir);
+int GetFileOpenName(std::string_view title, std::string& path, std::string& file, std::string_view extension,
+                    std::string_view filter, std::string_view initialDir);
+void ShowHelp(const std::string& path);
+void OpenLink(const std::string& url);
+
+// The Qt implementation (modal QMessageBox with 是/否/取消/确定, QFileDialog, QDesktopServices).
+std::unique_ptr<DialogService> MakeQtDialogs();
+
+}  // namespace rt::ui

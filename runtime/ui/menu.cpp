@@ -1,0 +1,169 @@
+#include "runtime/ui/menu.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QIcon>
+#include <QKeySequence>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStyle>
+#include <QToolBar>
+
+#include "runtime/dwdef.h"
+#include "runtime/ui/window.h"
+
+namespace rt::ui {
+
+namespace {
+
+QString Q(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// The menu text as the menu bar shows it: the "\t" label is Qt's shortcut column.
+QString MenuText(const std::string& text) {
+    return Q(text);
+}
+
+// A stock picture name maps to the desktop theme's icon, with a bundled or standard fallback.
+QIcon ToolbarIcon(const std::string& picture) {
+    if (picture.empty()) return {};
+    QIcon themed = QIcon::fromTheme(Q(picture));
+    if (!themed.isNull()) return themed;
+    QIcon file(Q(picture));
+    if (!file.availableSizes().isEmpty()) return file;
+    return QApplication::style()->standardIcon(QStyle::SP_FileIcon);
+}
+
+}  // namespace
+
+// ---- MenuItem ---------------------------------------------------------------------------------
+
+MenuItem::MenuItem(Menu& menu, MenuItem* parent, std::string name, std::string text)
+    : menu_(&menu), parent_(parent), name_(std::move(name)), text_(std::move(text)) {}
+
+MenuItem::~MenuItem() = default;
+
+MenuItem& MenuItem::Add(std::string name, std::string text) {
+    items_.push_back(std::make_unique<MenuItem>(*menu_, this, std::move(name), std::move(text)));
+    return *items_.back();
+}
+
+void MenuItem::SetText(std::string text) {
+    text_ = std::move(text);
+    if (action_) action_->setText(MenuText(text_));
+}
+
+void MenuItem::SetEnabled(bool on) {
+    enabled_ = on;
+    if (action_) action_->setEnabled(on);
+}
+
+void MenuItem::SetVisible(bool on) {
+    visible_ = on;
+    if (action_) action_->setVisible(on);
+}
+
+void MenuItem::SetShortcut(std::string keys) {
+    shortcut_ = std::move(keys);
+    if (action_) action_->setShortcut(QKeySequence(Q(shortcut_)));
+}
+
+void MenuItem::SetToolbar(std::string picture, std::string tip, int space) {
+    toolbarPicture_ = std::move(picture);
+    toolbarTip_ = std::move(tip);
+    toolbarSpace_ = space;
+}
+
+void MenuItem::Click() {
+    if (enabled_ && clicked) clicked();
+}
+
+// ---- Menu -------------------------------------------------------------------------------------
+
+Menu::Menu(std::string name) : name_(std::move(name)) {}
+Menu::~Menu() = default;
+
+MenuItem& Menu::Add(std::string name, std::string text) {
+    items_.push_back(std::make_unique<MenuItem>(*this, nullptr, std::move(name), std::move(text)));
+    return *items_.back();
+}
+
+MenuItem* Menu::Find(std::string_view name) const {
+    std::vector<MenuItem*> stack;
+    for (const auto& i : items_) stack.push_back(i.get());
+    while (!stack.empty()) {
+        MenuItem* m = stack.back();
+        stack.pop_back();
+        if (rt::SameName(m->Name(), name)) return m;
+        for (const auto& c : m->Items()) stack.push_back(c.get());
+    }
+    return nullptr;
+}
+
+std::vector<MenuItem*> Menu::ToolbarItems() const {
+    std::vector<MenuItem*> out;
+    std::vector<MenuItem*> order;
+    // Depth-first in menu order: the toolbar follows the menus.
+    std::function<void(MenuItem*)> walk = [&](MenuItem* m) {
+        if (m->HasToolbarButton()) out.push_back(m);
+        for (const auto& c : m->Items()) walk(c.get());
+    };
+    for (const auto& i : items_) walk(i.get());
+    return out;
+}
+
+void Menu::Build(MenuItem& item, QMenu* into) {
+    if (item.text_ == "-") {
+        item.action_ = into->addSeparator();
+        return;
+    }
+    if (!item.items_.empty()) {
+        item.submenu_ = std::make_unique<QMenu>(MenuText(item.text_));
+        for (auto& c : item.items_) Build(*c, item.submenu_.get());
+        item.action_ = into ? into->addMenu(item.submenu_.get()) : item.submenu_->menuAction();
+    } else {
+        item.action_ = new QAction(MenuText(item.text_), into);
+        if (into) into->addAction(item.action_);
+        QObject::connect(item.action_, &QAction::triggered, item.action_, [&item] { item.Click(); });
+    }
+    item.action_->setEnabled(item.enabled_);
+    item.action_->setVisible(item.visible_);
+    if (!item.shortcut_.empty()) item.action_->setShortcut(QKeySequence(Q(item.shortcut_)));
+    // Micro-help: shown on the frame's status line while the item is highlighted.
+    QObject::connect(item.action_, &QAction::hovered, item.action_, [this, &item] {
+        if (window_) window_->SetMicroHelp(item.microHelp_);
+    });
+}
+
+void Menu::AttachTo(Window& w) {
+    window_ = &w;
+    QMainWindow* frame = w.Frame();
+    if (!frame) return;
+    auto* bar = new QMenuBar(frame);
+    for (auto& top : items_) {
+        top->submenu_ = std::make_unique<QMenu>(MenuText(top->text_));
+        for (auto& c : top->items_) Build(*c, top->submenu_.get());
+        top->action_ = bar->addMenu(top->submenu_.get());
+        top->action_->setEnabled(top->enabled_);
+        top->action_->setVisible(top->visible_);
+    }
+    frame->setMenuBar(bar);
+
+    auto buttons = ToolbarItems();
+    if (buttons.empty()) return;
+    auto* toolbar = new QToolBar(frame);
+    toolbar->setObjectName("toolbar");
+    toolbar->setMovable(false);
+    for (MenuItem* m : buttons) {
+        for (int i = 0; i < m->toolbarSpace_; ++i) toolbar->addSeparator();
+        if (!m->action_) continue;
+        m->action_->setIcon(ToolbarIcon(m->toolbarPicture_));
+        m->action_->setToolTip(Q(m->toolbarTip_));
+        toolbar->addAction(m->action_);
+    }
+    frame->addToolBar(Qt::TopToolBarArea, toolbar);
+}
+
+}  // namespace rt::ui

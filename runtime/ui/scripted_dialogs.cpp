@@ -1,0 +1,48 @@
+#include "runtime/ui/scripted_dialogs.h"
+
+#include <algorithm>
+
+namespace rt::ui {
+
+int ScriptedDialogs::Message(const MessageRequest& request) {
+    Record r{request, request.defaultButton, true};
+    if (!answers_.empty()) {
+        r.answer = answers_.front();
+        answers_.pop_front();
+    } else {
+        r.expected = false;
+    }
+    messages.push_back(r);
+    return r.answer;
+}
+
+FileAnswer ScriptedDialogs::File(const FileRequest& request) {
+    files.push_back(request);
+    if (fileAnswers_.empty()) return FileAnswer{0, {}, {}};
+    FileAnswer a = fileAnswers_.front();
+    fileAnswers_.pop_front();
+    return a;
+}
+
+int ScriptedDialogs::Unexpected() const {
+    return static_cast<int>(
+        std::count_if(messages.begin(), messages.end(), [](const Record& r) { return !r.expected; }));
+}
+
+std::string ScriptedDialogs::Transcript() const {
+    std::string out;
+    for (const auto& r : messages)
+        out += r.request.title + ": " + r.request.text + (r.expected ? "\n" : "  (unexpected)\n");
+    return out;
+}
+
+void ScriptedDialogs::Clear() {
+    messages.clear();
+    files.clear();
+    helps.clear();
+    links.clear();
+    answers_.clear();
+    fileAnswers_.clear();
+}
+
+}  // namespace rt::ui

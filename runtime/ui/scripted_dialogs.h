@@ -1,0 +1,49 @@
+#pragma once
+// A dialog service for tests: records every request and answers from a queue. A message box that
+// arrives with no answer queued is recorded as unexpected and answered with its default button,
+// so a test can assert that none came.
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "runtime/ui/dialogs.h"
+
+namespace rt::ui {
+
+class ScriptedDialogs : public DialogService {
+  public:
+    struct Record {
+        MessageRequest request;
+        int answer = 0;
+        bool expected = true;
+    };
+
+    // Answers for the next message boxes, in order.
+    void Answer(int answer) { answers_.push_back(answer); }
+    // Answers for the next file dialogs, in order.
+    void AnswerFile(FileAnswer answer) { fileAnswers_.push_back(std::move(answer)); }
+
+    int Message(const MessageRequest& request) override;
+    FileAnswer File(const FileRequest& request) override;
+    void Help(const std::string& path) override { helps.push_back(path); }
+    void Link(const std::string& url) override { links.push_back(url); }
+
+    // Everything seen, in order.
+    std::vector<Record> messages;
+    std::vector<FileRequest> files;
+    std::vector<std::string> helps;
+    std::vector<std::string> links;
+
+    int Unexpected() const;
+    int PendingAnswers() const { return static_cast<int>(answers_.size()); }
+    // "title: text" of every box, one per line, for failure output.
+    std::string Transcript() const;
+    void Clear();
+
+  private:
+    std::deque<int> answers_;
+    std::deque<FileAnswer> fileAnswers_;
+};
+
+}  // namespace rt::ui

@@ -1,0 +1,134 @@
+#include "runtime/ui/treeview.h"
+
+#include <QHeaderView>
+#include <QTreeWidget>
+
+#include "runtime/ui/window.h"
+
+namespace rt::ui {
+
+namespace {
+QString Q(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+}  // namespace
+
+TreeView::TreeView(Window& parent, std::string name) : Control(parent, std::move(name)) {
+    auto* tree = new QTreeWidget;
+    tree->setHeaderHidden(true);
+    tree->setRootIsDecorated(true);
+    tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    tree->setAllColumnsShowFocus(true);
+    tree->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    // The user's moves arrive here synchronously, inside the key or click that caused them.
+    QObject::connect(tree, &QTreeWidget::currentItemChanged, tree,
+                     [this](QTreeWidgetItem* current, QTreeWidgetItem*) { OnUserSelection(current); });
+    QObject::connect(tree, &QTreeWidget::itemDoubleClicked, tree, [this](QTreeWidgetItem* item, int) {
+        if (doubleclicked && Enabled()) doubleclicked(HandleOf(item));
+    });
+    Attach(tree);
+}
+
+TreeView::~TreeView() = default;
+
+long TreeView::HandleOf(QTreeWidgetItem* item) const {
+    for (size_t i = 0; i < items_.size(); ++i)
+        if (items_[i] == item) return static_cast<long>(i) + 1;
+    return 0;
+}
+
+long TreeView::Insert(long parent, std::string_view label, bool first) {
+    auto* tree = static_cast<QTreeWidget*>(Widget());
+    if (parent < 0 || parent > static_cast<long>(items_.size())) return -1;
+    auto* item = new QTreeWidgetItem(QStringList{Q(label)});
+    if (parent == 0) {
+        if (first)
+            tree->insertTopLevelItem(0, item);
+        else
+            tree->addTopLevelItem(item);
+    } else {
+        QTreeWidgetItem* p = items_[static_cast<size_t>(parent - 1)];
+        if (first)
+            p->insertChild(0, item);
+        else
+            p->addChild(item);
+    }
+    items_.push_back(item);
+    parents_.push_back(parent);
+    return static_cast<long>(items_.size());
+}
+
+long TreeView::InsertItemFirst(long parent, std::string_view label, int) {
+    return Insert(parent, label, true);
+}
+long TreeView::InsertItemLast(long parent, std::string_view label, int) {
+    return Insert(parent, label, false);
+}
+
+int TreeView::ExpandItem(long handle) {
+    if (handle < 1 || handle > static_cast<long>(items_.size())) return -1;
+    items_[static_cast<size_t>(handle - 1)]->setExpanded(true);
+    return 1;
+}
+
+int TreeView::CollapseItem(long handle) {
+    if (handle < 1 || handle > static_cast<long>(items_.size())) return -1;
+    items_[static_cast<size_t>(handle - 1)]->setExpanded(false);
+    return 1;
+}
+
+bool TreeView::IsExpanded(long handle) const {
+    if (handle < 1 || handle > static_cast<long>(items_.size())) return false;
+    return items_[static_cast<size_t>(handle - 1)]->isExpanded();
+}
+
+int TreeView::SelectItem(long handle) {
+    if (handle < 1 || handle > static_cast<long>(items_.size())) return -1;
+    if (handle == selected_) return 1;
+    const long old = selected_;
+    if (selectionchanging && selectionchanging(old, handle) == 1) return -1;
+    selected_ = handle;
+    // Move the widget's selection without running the user path again.
+    selecting_ = true;
+    auto* tree = static_cast<QTreeWidget*>(Widget());
+    QTreeWidgetItem* item = items_[static_cast<size_t>(handle - 1)];
+    tree->setCurrentItem(item);
+    item->setSelected(true);
+    selecting_ = false;
+    return 1;
+}
+
+void TreeView::OnUserSelection(QTreeWidgetItem* current) {
+    if (selecting_ || !current) return;
+    const long handle = HandleOf(current);
+    if (handle == 0 || handle == selected_) return;
+    const long old = selected_;
+    if (selectionchanging && selectionchanging(old, handle) == 1) {
+        // Refused: put the widget's selection back where it was.
+        selecting_ = true;
+        auto* tree = static_cast<QTreeWidget*>(Widget());
+        tree->setCurrentItem(old > 0 ? items_[static_cast<size_t>(old - 1)] : nullptr);
+        selecting_ = false;
+        return;
+    }
+    selected_ = handle;
+}
+
+std::string TreeView::GetItemLabel(long handle) const {
+    if (handle < 1 || handle > static_cast<long>(items_.size())) return {};
+    return items_[static_cast<size_t>(handle - 1)]->text(0).toStdString();
+}
+
+long TreeView::ParentOf(long handle) const {
+    if (handle < 1 || handle > static_cast<long>(items_.size())) return -1;
+    return parents_[static_cast<size_t>(handle - 1)];
+}
+
+void TreeView::SetFont(const rt::ui::Font& f) {
+    QFont q(Q(f.face));
+    q.setPointSize(f.points);
+    q.setBold(f.bold);
+    Widget()->setFont(q);
+}
+
+}  // namespace rt::ui

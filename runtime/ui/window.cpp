@@ -1,0 +1,259 @@
+#include "runtime/ui/window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLabel>
+#include <QMainWindow>
+#include <QScreen>
+#include <QStatusBar>
+#include <QThread>
+#include <QToolBar>
+#include <QWidget>
+
+#include "runtime/dwdef.h"
+#include "runtime/ui/menu.h"
+
+namespace rt::ui {
+
+namespace {
+
+// Routes the window system's close request (close box, system menu, Alt+F4) through closequery.
+template <class Base>
+class Closable : public Base {
+  public:
+    explicit Closable(Window* owner) : owner_(owner) {}
+    bool programmatic = false;
+
+  protected:
+    void closeEvent(QCloseEvent* e) override {
+        if (programmatic || !owner_->IsOpen()) {
+            e->accept();
+            return;
+        }
+        // DoClose hides the window itself when closequery allows.
+        owner_->DoClose();
+        e->ignore();
+    }
+
+  private:
+    Window* owner_;
+};
+
+}  // namespace
+
+struct Window::Impl {
+    std::unique_ptr<QWidget> top;
+    QMainWindow* frame = nullptr;
+    QDialog* dialog = nullptr;
+    QWidget* canvas = nullptr;
+    QLabel* microHelp = nullptr;
+    std::string title;
+    int width = 0, height = 0;
+    WindowState state = WindowState::Normal;
+    std::string microHelpText;
+};
+
+Window::Window(std::string name, WindowType type)
+    : name_(std::move(name)), type_(type), d_(std::make_unique<Impl>()) {
+    switch (type) {
+        case WindowType::Frame: {
+            auto frame = std::make_unique<Closable<QMainWindow>>(this);
+            d_->frame = frame.get();
+            d_->canvas = new QWidget(frame.get());
+            frame->setCentralWidget(d_->canvas);
+            d_->microHelp = new QLabel(frame.get());
+            frame->statusBar()->addWidget(d_->microHelp, 1);
+            d_->top = std::move(frame);
+            break;
+        }
+        case WindowType::Popup: {
+            auto w = std::make_unique<Closable<QWidget>>(this);
+            w->setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
+            d_->canvas = w.get();
+            d_->top = std::move(w);
+            break;
+        }
+        case WindowType::Main: {
+            auto w = std::make_unique<Closable<QWidget>>(this);
+            d_->canvas = w.get();
+            d_->top = std::move(w);
+            break;
+        }
+        case WindowType::Response: {
+            auto w = std::make_unique<Closable<QDialog>>(this);
+            w->setModal(true);
+            w->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+            d_->dialog = w.get();
+            d_->canvas = w.get();
+            d_->top = std::move(w);
+            break;
+        }
+    }
+    d_->canvas->setAutoFillBackground(true);
+    d_->top->setObjectName(QString::fromStdString(name_));
+}
+
+Window::~Window() {
+    // Controls hold widgets that live on the canvas: they go before the window's own widgets.
+    menu_.reset();
+    controls_.clear();
+}
+
+std::vector<Control*> Window::ControlList() const {
+    std::vector<Control*> out;
+    out.reserve(controls_.size());
+    for (const auto& c : controls_) out.push_back(c.get());
+    return out;
+}
+
+Control* Window::FindControl(std::string_view name) const {
+    for (const auto& c : controls_)
+        if (rt::SameName(c->Name(), name)) return c.get();
+    return nullptr;
+}
+
+void Window::DestroyControls() {
+    // In creation order, as the window made them.
+    for (auto& c : controls_) c.reset();
+    controls_.clear();
+}
+
+void Window::SetTitle(std::string_view title) {
+    d_->title = std::string(title);
+    d_->top->setWindowTitle(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
+}
+
+std::string Window::Title() const {
+    return d_->title;
+}
+
+void Window::SetSize(int widthUnits, int heightUnits) {
+    d_->width = widthUnits;
+    d_->height = heightUnits;
+    d_->top->resize(UnitsToPixelsX(widthUnits), UnitsToPixelsY(heightUnits));
+}
+
+void Window::SetBackground(Rgb c) {
+    QPalette p = d_->canvas->palette();
+    p.setColor(QPalette::Window, QColor(c.r, c.g, c.b));
+    d_->canvas->setPalette(p);
+}
+
+void Window::SetWindowState(WindowState s) {
+    d_->state = s;
+    if (!d_->top->isVisible()) return;
+    switch (s) {
+        case WindowState::Maximized:
+            d_->top->showMaximized();
+            break;
+        case WindowState::Minimized:
+            d_->top->showMinimized();
+            break;
+        case WindowState::Normal:
+            d_->top->showNormal();
+            break;
+    }
+}
+
+WindowState Window::GetWindowState() const {
+    return d_->state;
+}
+
+bool Window::Visible() const {
+    return d_->top->isVisible();
+}
+
+void Window::SetMicroHelp(std::string_view text) {
+    d_->microHelpText = std::string(text);
+    if (d_->microHelp)
+        d_->microHelp->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+std::string Window::MicroHelp() const {
+    return d_->microHelpText;
+}
+
+void Window::SetMenu(std::unique_ptr<Menu> menu) {
+    menu_ = std::move(menu);
+    if (menu_) menu_->AttachTo(*this);
+}
+
+void Window::DestroyMenu() {
+    if (d_->frame) {
+        d_->frame->setMenuBar(nullptr);
+        for (QToolBar* tb : d_->frame->findChildren<QToolBar*>()) delete tb;
+    }
+    menu_.reset();
+}
+
+QWidget* Window::Canvas() const {
+    return d_->canvas;
+}
+QWidget* Window::TopWidget() const {
+    return d_->top.get();
+}
+QMainWindow* Window::Frame() const {
+    return d_->frame;
+}
+
+int Window::DoOpen() {
+    if (open_) return -1;
+    create();
+    open_ = true;
+    QWidget* top = d_->top.get();
+    if (d_->state == WindowState::Maximized) {
+        top->showMaximized();
+    } else {
+        // Centred on the screen, as the windows of this program are designed.
+        if (QScreen* s = QGuiApplication::primaryScreen()) {
+            QRect r = s->availableGeometry();
+            top->move(r.center() - QPoint(top->width() / 2, top->height() / 2));
+        }
+        if (!d_->dialog) top->show();
+    }
+    open();
+    return 1;
+}
+
+int Window::DoClose() {
+    if (!open_) return -1;
+    if (closequery() != 0) return 0;
+    open_ = false;
+    destroy();
+    if (auto* c = dynamic_cast<Closable<QMainWindow>*>(d_->top.get())) c->programmatic = true;
+    if (auto* c = dynamic_cast<Closable<QWidget>*>(d_->top.get())) c->programmatic = true;
+    if (auto* c = dynamic_cast<Closable<QDialog>*>(d_->top.get())) c->programmatic = true;
+    if (d_->dialog) d_->dialog->done(0);
+    d_->top->close();
+    return 1;
+}
+
+int Open(Window& w) {
+    return w.DoOpen();
+}
+int Close(Window& w) {
+    return w.DoClose();
+}
+
+int OpenModal(Window& w, Window* parent) {
+    QDialog* dialog = qobject_cast<QDialog*>(w.TopWidget());
+    if (parent && dialog) dialog->setParent(parent->TopWidget(), dialog->windowFlags());
+    if (w.DoOpen() != 1) return -1;
+    if (dialog && w.IsOpen()) dialog->exec();
+    return 1;
+}
+
+void Sleep(int seconds) {
+    QElapsedTimer t;
+    t.start();
+    const qint64 until = static_cast<qint64>(seconds) * 1000;
+    while (t.elapsed() < until) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(10);
+    }
+}
+
+}  // namespace rt::ui

@@ -1,0 +1,22 @@
+#pragma once
+// Creating a new laurel database: the nine tables and the rows of the two code tables.
+
+#include <string>
+#include <string_view>
+
+namespace schema {
+
+// Creates a new SQLite database at `path`. Refuses a path that already exists. On failure nothing
+// is left behind and `error` says why. Returns true on success.
+bool CreateDatabase(const std::string& path, std::string& error);
+
+// As CreateDatabase, but with the code-table rows taken from the given tab-separated texts (a
+// header line, then one row a line) instead of the rows shipped in the program.
+bool CreateDatabaseWithCodes(const std::string& path, std::string_view recomdept_tsv,
+                             std::string_view xuekdm_tsv, std::string& error);
+
+// The DDL that creates the nine tables, as shipped (for tests and for other database products);
+// the code-table rows ship separately as tab-separated files.
+const std::string& SchemaSql();
+
+}  // namespace schema

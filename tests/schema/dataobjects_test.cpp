@@ -1,0 +1,1377 @@
+// The DataWindow definitions checked as data (SELECTs against their column lists, write access,
+// column types against the tables, code lists, layouts) and then run against a real database.
+
+#include "schema/dataobjects.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/dwdef.h"
+#include "runtime/text.h"
+#include "runtime/transaction.h"
+#include "runtime/value.h"
+#include "tests/support/testdb.h"
+
+namespace {
+
+using rt::ColType;
+using Names = std::vector<std::string>;
+
+const Names kAllObjects = {
+    "dw",    "dw_1",  "dw_2",  "dw_3",  "dw_4",  "dw_51",       "dw_512",       "dw_52", "dw_522", "dw_53",
+    "dw_6",  "dw_71", "dw_72", "dw_81", "dw_82", "dw_91",       "dw_92",        "dw_93", "dw_94",  "dw_base",
+    "dw_dw", "dw_ry", "dw_xy", "dw_yy", "dw_zl", "dw_getaward", "dw_recomdept", "dw_xk", "dw_max",
+};
+
+const rt::DataWindowDef* Find(std::string_view name) {
+    static const bool registered = [] {
+        schema::RegisterDataObjects();
+        return true;
+    }();
+    (void)registered;
+    return rt::FindDefinition(name);
+}
+
+std::vector<const rt::DataWindowDef*> AllRegistered() {
+    std::vector<const rt::DataWindowDef*> out;
+    for (const std::string& name : kAllObjects) {
+        if (const rt::DataWindowDef* d = Find(name)) out.push_back(d);
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The tables, column by column, in the order of the exchange package.
+
+struct TableColumn {
+    std::string name;
+    ColType type;
+    int length = 0;
+};
+using Table = std::vector<TableColumn>;
+
+constexpr ColType C = ColType::Char;
+constexpr ColType D = ColType::Date;
+constexpr ColType M = ColType::Decimal;
+constexpr ColType L = ColType::Long;
+constexpr ColType R = ColType::Real;
+
+const std::map<std::string, Table>& Tables() {
+    // clang-format off
+    static const std::map<std::string, Table> tables = {
+        {"j_xm_base", {
+            {"xm_id", C, 40}, {"xk_grpno", C, 5}, {"jb_awardcode", C, 5}, {"xm_sn", C, 40}, {"xm_no", C, 40},
+            {"xm_pno", C, 12}, {"xm_name", C, 100}, {"xm_ename", C, 200}, {"bm_deptcode", C, 5},
+            {"xm_recomspec", C, 60}, {"sf_public", C, 5}, {"mj_secrcode", C, 5}, {"xm_fixsecrdate", D, 0},
+            {"xm_secrterm", C, 10}, {"xm_fixsecrorgan", C, 100}, {"xm_topicword", C, 70},
+            {"xk_majorcode1", C, 7}, {"xk_majorname1", C, 40}, {"xk_majorcode2", C, 7},
+            {"xk_majorname2", C, 40}, {"xk_majorcode3", C, 7}, {"xk_majorname3", C, 40},
+            {"xk_majorcode4", C, 7}, {"xk_majorname4", C, 40}, {"hy_etradecode", C, 5},
+            {"ly_socucode", C, 256}, {"xm_planname", C, 1000}, {"xm_startdate", D, 0},
+            {"xm_finishdate", D, 0}, {"xm_abstract", C, 2000}, {"xm_innovation", C, 1000},
+            {"xm_zongtz", M, 0}, {"xm_huis", L, 0}, {"xm_zhijyj", C, 500}, {"xm_jianjyj", C, 500},
+            {"xm_sosiety", C, 1000}, {"xm_recom", C, 1000}, {"xm_pingjia", C, 2000}, {"xm_papers", C, 2000},
+            {"xm_guid", C, 40}, {"jz_awardsortcode", C, 5}, {"xm_askno", C, 10}, {"xm_checkcode", C, 20},
+            {"xm_xg", C, 1}
+        }},
+        {"j_dw_finish", {
+            {"xm_id", C, 40}, {"dw_name", C, 40}, {"dw_attach", C, 5}, {"dw_no", L, 0},
+            {"dx_unprocode", C, 5}, {"dw_fax", C, 40}, {"dw_rperson", C, 16}, {"dw_rtelphone", C, 20},
+            {"ry_mpno", C, 20}, {"dw_postaddr", C, 100}, {"dw_postcode", C, 6}, {"dw_emailbox", C, 100},
+            {"dw_contribute", C, 1400}, {"dw_ardbkprnnum", R, 0}, {"dw_ardbkno", C, 20},
+            {"dw_ardbkprntm", D, 0}, {"dw_prnset", C, 1}, {"dw_prnflag", C, 1}
+        }},
+        {"j_ry_finish", {
+            {"xm_id", C, 40}, {"ry_name", C, 30}, {"ry_no", L, 0}, {"ry_birthday", D, 0},
+            {"mz_nationcode", C, 5}, {"xb_sex", C, 5}, {"ry_bplace", C, 10}, {"ry_id", C, 30},
+            {"dp_sectcode", C, 5}, {"ry_overseanation", C, 20}, {"ry_position", C, 100},
+            {"sf_homecoming", C, 5}, {"gg_date", D, 0}, {"ry_unit", C, 100}, {"ry_place", C, 40},
+            {"ry_fixtel", C, 20}, {"ry_postaddr", C, 100}, {"ry_postcode", C, 6}, {"ry_homeaddr", C, 100},
+            {"ry_hometel", C, 20}, {"ry_email", C, 100}, {"ry_mpno", C, 20}, {"ry_grduniv", C, 100},
+            {"wp_edulev", C, 5}, {"ry_grdtime", D, 0}, {"zc_titlecode", C, 5}, {"ry_workmajor", C, 100},
+            {"ry_specmajor", C, 100}, {"xw_degree", C, 5}, {"ry_honor", C, 400}, {"ry_start", D, 0},
+            {"ry_finish", D, 0}, {"ry_contribution", C, 800}, {"ry_anum", R, 0}, {"ry_ano", C, 20},
+            {"ry_atm", D, 0}, {"ry_flag1", C, 1}, {"ry_flag2", C, 1}
+        }},
+        {"j_jx_getaward", {
+            {"xm_id", C, 40}, {"jx_id", L, 0}, {"jx_xmname", C, 100}, {"jx_date", D, 0}, {"jx_name", C, 100},
+            {"jx_grade", C, 10}, {"jx_grantdept", C, 40}
+        }},
+        {"j_xy_saving", {
+            {"xm_id", C, 40}, {"xy_year", C, 4}, {"xy_addvalue", M, 0}, {"xy_addinterest", M, 0},
+            {"xy_addtax", M, 0}, {"xy_getfrgexch", M, 0}, {"xy_savegross", M, 0}, {"xy_zhijorjianj", C, 4},
+            {"xk_bz", C, 40}
+        }},
+        {"j_yy_app", {
+            {"xm_id", C, 40}, {"yy_id", L, 0}, {"dw_unitname", C, 100}, {"yy_stsatdate", D, 0},
+            {"yy_finishdate", D, 0}, {"dw_rperson", C, 200}, {"yy_benefit", M, 0}, {"sf_submit", C, 1}
+        }},
+        {"j_zl_patent", {
+            {"xm_id", C, 40}, {"zl_id", L, 0}, {"zl_name", C, 256}, {"zl_sortcode", C, 10},
+            {"zl_nation", C, 30}, {"zl_appno", C, 20}, {"zl_no", C, 20}
+        }},
+        {"recomdept", {
+            {"st_code", C, 5}, {"st_chdescr", C, 100}
+        }},
+        {"xuekdm", {
+            {"xk_1", C, 3}, {"xk_2", C, 2}, {"xk_3", C, 2}, {"xk_name", C, 40}, {"xk_xh", L, 0}
+        }},
+    };
+    // clang-format on
+    return tables;
+}
+
+const TableColumn* TableColumnOf(const std::string& table, const std::string& column) {
+    auto t = Tables().find(table);
+    if (t == Tables().end()) return nullptr;
+    for (const TableColumn& c : t->second) {
+        if (c.name == column) return &c;
+    }
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// What every object reads and may write.
+
+struct Access {
+    std::string table;        // the table read
+    std::string updateTable;  // "" read only
+    std::set<std::string> keys;
+    std::set<std::string> notUpdatable;
+    std::vector<std::pair<std::string, ColType>> arguments;
+    Names columns;  // the SELECT list in order
+};
+
+const std::vector<std::pair<std::string, ColType>> kCurrent = {{"current", C}};
+
+Names TableOrder(const std::string& table) {
+    Names out;
+    for (const TableColumn& c : Tables().at(table)) out.push_back(c.name);
+    return out;
+}
+
+const std::map<std::string, Access>& Expected() {
+    static const std::map<std::string, Access> expected = [] {
+        const std::set<std::string> xm = {"xm_id"};
+        const std::set<std::string> year = {"xm_id", "xy_year", "xy_zhijorjianj"};
+        const Names yearColumns = {"xy_year",       "xy_addvalue",  "xy_addinterest", "xy_addtax",
+                                   "xy_getfrgexch", "xy_savegross", "xm_id",          "xy_zhijorjianj"};
+        std::map<std::string, Access> m;
+        m["dw_1"] = {"j_xm_base",
+                     "j_xm_base",
+                     xm,
+                     {"xm_id", "xm_guid"},
+                     kCurrent,
+                     {"xm_name",        "xm_ename",      "xm_topicword",    "bm_deptcode",   "xm_askno",
+                      "xm_checkcode",   "xk_grpno",      "jb_awardcode",    "sf_public",     "mj_secrcode",
+                      "xm_fixsecrdate", "xm_secrterm",   "xm_fixsecrorgan", "xk_majorname1", "xk_majorcode1",
+                      "xk_majorname2",  "xk_majorcode2", "xk_majorname3",   "xk_majorcode3", "hy_etradecode",
+                      "ly_socucode",    "xm_planname",   "xm_startdate",    "xm_finishdate", "xm_no",
+                      "xm_sn",          "xm_id",         "xm_guid"}};
+        m["dw_2"] = {"j_xm_base",           "j_xm_base", xm,
+                     {"xm_askno", "xm_id"}, kCurrent,    {"xm_abstract", "xm_askno", "xm_id"}};
+        m["dw_3"] = {"j_xm_base",           "j_xm_base", xm,
+                     {"xm_askno", "xm_id"}, kCurrent,    {"xm_innovation", "xm_askno", "xm_id"}};
+        m["dw_4"] = {"j_xm_base",           "j_xm_base", xm,
+                     {"xm_askno", "xm_id"}, kCurrent,    {"xm_askno", "xm_recom", "xm_id"}};
+        m["dw_51"] = {"j_xy_saving", "j_xy_saving", year, year, kCurrent, yearColumns};
+        m["dw_52"] = {"j_xy_saving", "j_xy_saving", year, year, kCurrent, yearColumns};
+        m["dw_512"] = {"j_xm_base", "j_xm_base", xm,
+                       {"xm_id"},   kCurrent,    {"xm_zongtz", "xm_huis", "xm_zhijyj", "xm_id"}};
+        m["dw_522"] = {"j_xm_base", "j_xm_base", xm, {"xm_id"}, kCurrent, {"xm_jianjyj", "xm_id"}};
+        m["dw_53"] = {"j_xm_base", "j_xm_base", xm, {"xm_id"}, kCurrent, {"xm_sosiety", "xm_id"}};
+        m["dw_92"] = {"j_xm_base", "j_xm_base", xm, {"xm_id"}, kCurrent, {"xm_pingjia", "xm_id"}};
+        m["dw_94"] = {"j_xm_base", "j_xm_base", xm, {"xm_id"}, kCurrent, {"xm_papers", "xm_id"}};
+        m["dw_6"] = {"j_jx_getaward",
+                     "j_jx_getaward",
+                     {"xm_id", "jx_id"},
+                     {},
+                     kCurrent,
+                     {"jx_id", "jx_xmname", "jx_date", "jx_name", "jx_grade", "jx_grantdept", "xm_id"}};
+        m["dw_71"] = {
+            "j_ry_finish",
+            "j_ry_finish",
+            {"xm_id", "ry_no"},
+            {"xm_id"},
+            {{"current", C}, {"current_ry", L}},
+            {"ry_name",      "ry_no",       "mz_nationcode", "ry_birthday", "xb_sex",      "ry_id",
+             "dp_sectcode",  "ry_position", "ry_unit",       "ry_fixtel",   "ry_postaddr", "ry_postcode",
+             "ry_email",     "ry_mpno",     "ry_grduniv",    "wp_edulev",   "ry_grdtime",  "ry_workmajor",
+             "ry_specmajor", "xw_degree",   "ry_honor",      "ry_start",    "ry_finish",   "ry_contribution",
+             "zc_titlecode", "xm_id",       "ry_bplace"}};
+        m["dw_72"] = {"j_ry_finish",
+                      "j_ry_finish",
+                      {"xm_id", "ry_no"},
+                      {"xb_sex", "ry_birthday"},
+                      kCurrent,
+                      {"ry_no", "ry_name", "xb_sex", "ry_birthday", "ry_unit", "zc_titlecode", "xm_id"}};
+        m["dw_81"] = {"j_dw_finish",
+                      "j_dw_finish",
+                      {"xm_id", "dw_no"},
+                      {},
+                      {{"current", C}, {"current_dw", L}},
+                      {"dw_name", "dw_no", "dx_unprocode", "dw_fax", "dw_rperson", "dw_rtelphone", "ry_mpno",
+                       "dw_postaddr", "dw_emailbox", "dw_postcode", "dw_contribute", "xm_id"}};
+        m["dw_82"] = {"j_dw_finish",      "j_dw_finish",
+                      {"xm_id", "dw_no"}, {},
+                      kCurrent,           {"dw_no", "dw_name", "dw_rperson", "dw_rtelphone", "xm_id"}};
+        m["dw_91"] = {
+            "j_yy_app",
+            "j_yy_app",
+            {"xm_id", "yy_id"},
+            {},
+            kCurrent,
+            {"yy_id", "dw_unitname", "yy_stsatdate", "dw_rperson", "yy_benefit", "sf_submit", "xm_id"}};
+        m["dw_93"] = {"j_zl_patent",
+                      "j_zl_patent",
+                      {"xm_id", "zl_id"},
+                      {},
+                      kCurrent,
+                      {"zl_id", "zl_name", "zl_sortcode", "zl_nation", "zl_appno", "zl_no", "xm_id"}};
+        m["dw"] = {"j_xm_base", "j_xm_base", xm, {}, {}, {"xm_askno", "xm_name", "xm_id", "xm_xg"}};
+        m["dw_max"] = {"j_xm_base", "", {}, {"compute_0001"}, {}, {"compute_0001"}};
+        m["dw_recomdept"] = {"recomdept", "recomdept", {"st_code"}, {}, {}, TableOrder("recomdept")};
+        m["dw_xk"] = {"xuekdm", "xuekdm", {"xk_xh"}, {}, {}, TableOrder("xuekdm")};
+
+        const std::map<std::string, std::pair<std::string, std::set<std::string>>> exports = {
+            {"dw_base", {"j_xm_base", xm}},
+            {"dw_dw", {"j_dw_finish", {"xm_id", "dw_no"}}},
+            {"dw_ry", {"j_ry_finish", {"xm_id", "ry_no"}}},
+            {"dw_getaward", {"j_jx_getaward", {"xm_id", "jx_id"}}},
+            {"dw_xy", {"j_xy_saving", year}},
+            {"dw_yy", {"j_yy_app", {"xm_id", "yy_id"}}},
+            {"dw_zl", {"j_zl_patent", {"xm_id", "zl_id"}}},
+        };
+        for (const auto& [name, tk] : exports) {
+            m[name] = {tk.first, tk.first, tk.second, {}, kCurrent, TableOrder(tk.first)};
+        }
+        return m;
+    }();
+    return expected;
+}
+
+// ---------------------------------------------------------------------------------------------
+// A little SQL reading: enough to take the definitions' SELECTs apart.
+
+std::string Upper(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string Trimmed(std::string_view s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
+    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
+    return std::string(s.substr(b, e - b));
+}
+
+std::string Unquoted(std::string_view s) {
+    std::string out;
+    for (char c : s) {
+        if (c != '"') out += c;
+    }
+    return out;
+}
+
+// Position of `word` (upper case, surrounded by blanks) at the top level: outside quotes and
+// parentheses. npos when absent.
+std::size_t FindTopLevel(const std::string& sql, const std::string& word, std::size_t from = 0) {
+    const std::string upper = Upper(sql);
+    int depth = 0;
+    char quote = 0;
+    for (std::size_t i = from; i < sql.size(); ++i) {
+        const char c = sql[i];
+        if (quote) {
+            if (c == quote) quote = 0;
+            continue;
+        }
+        if (c == '\'' || c == '"') {
+            quote = c;
+        } else if (c == '(') {
+            ++depth;
+        } else if (c == ')') {
+            --depth;
+        } else if (depth == 0 && upper.compare(i, word.size(), word) == 0) {
+            return i;
+        }
+    }
+    return std::string::npos;
+}
+
+struct ParsedSelect {
+    bool ok = false;
+    bool distinct = false;
+    Names list;  // expressions as written
+    std::string from;
+    std::string rest;  // WHERE ... ORDER BY ...
+};
+
+ParsedSelect Parse(const std::string& sql) {
+    ParsedSelect p;
+    std::string s = Trimmed(sql);
+    if (Upper(s.substr(0, 7)) != "SELECT ") return p;
+    std::size_t begin = 7;
+    if (Upper(s.substr(begin, 9)) == "DISTINCT ") {
+        p.distinct = true;
+        begin += 9;
+    }
+    const std::size_t from = FindTopLevel(s, " FROM ", begin);
+    if (from == std::string::npos) return p;
+    const std::string list = s.substr(begin, from - begin);
+    int depth = 0;
+    std::string item;
+    for (char c : list) {
+        if (c == '(') ++depth;
+        if (c == ')') --depth;
+        if (c == ',' && depth == 0) {
+            p.list.push_back(Trimmed(item));
+            item.clear();
+        } else {
+            item += c;
+        }
+    }
+    p.list.push_back(Trimmed(item));
+    std::string tail = s.substr(from + 6);
+    const std::size_t end = tail.find(' ');
+    p.from = Unquoted(tail.substr(0, end));
+    p.rest = end == std::string::npos ? "" : Trimmed(tail.substr(end));
+    p.ok = true;
+    return p;
+}
+
+bool IdentChar(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+}
+
+// ":name" markers outside string literals, in order of appearance.
+Names Markers(const std::string& sql) {
+    Names out;
+    char quote = 0;
+    for (std::size_t i = 0; i < sql.size(); ++i) {
+        const char c = sql[i];
+        if (quote) {
+            if (c == quote) quote = 0;
+            continue;
+        }
+        if (c == '\'' || c == '"') {
+            quote = c;
+        } else if (c == ':') {
+            std::size_t j = i + 1;
+            while (j < sql.size() && IdentChar(sql[j])) ++j;
+            out.push_back(sql.substr(i + 1, j - i - 1));
+            i = j - 1;
+        }
+    }
+    return out;
+}
+
+std::string Positional(const std::string& sql) {
+    std::string out;
+    char quote = 0;
+    for (std::size_t i = 0; i < sql.size(); ++i) {
+        const char c = sql[i];
+        if (quote) {
+            if (c == quote) quote = 0;
+            out += c;
+            continue;
+        }
+        if (c == '\'' || c == '"') quote = c;
+        if (c == ':') {
+            std::size_t j = i + 1;
+            while (j < sql.size() && IdentChar(sql[j])) ++j;
+            out += '?';
+            i = j - 1;
+            continue;
+        }
+        out += c;
+    }
+    return out;
+}
+
+Names ColumnNames(const rt::DataWindowDef& d) {
+    Names out;
+    for (const rt::ColumnDef& c : d.columns) out.push_back(c.name);
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TEST(DataObjects, AllTwentyNineResolveUnderTheirNames) {
+    for (const std::string& name : kAllObjects) {
+        const rt::DataWindowDef* d = Find(name);
+        ASSERT_NE(d, nullptr) << name;
+        EXPECT_EQ(d->name, name);
+        EXPECT_EQ(Find(Upper(name)), d) << "names are looked up without regard to case";
+    }
+    EXPECT_EQ(Find("dw_5"), nullptr);
+}
+
+TEST(DataObjects, SelectListsMatchColumnsAndMarkersMatchArguments) {
+    for (const rt::DataWindowDef* d : AllRegistered()) {
+        SCOPED_TRACE(d->name);
+        const ParsedSelect p = Parse(d->select);
+        ASSERT_TRUE(p.ok) << d->select;
+        ASSERT_EQ(p.list.size(), d->columns.size()) << d->select;
+        for (std::size_t i = 0; i < p.list.size(); ++i) {
+            EXPECT_EQ(p.list[i], d->columns[i].dbName) << "column " << i;
+        }
+
+        std::set<std::string> declared;
+        for (const rt::ArgumentDef& a : d->arguments) {
+            EXPECT_TRUE(declared.insert(a.name).second) << "argument declared twice: " << a.name;
+        }
+        std::set<std::string> used;
+        for (const std::string& m : Markers(d->select)) {
+            EXPECT_TRUE(declared.count(m)) << "marker :" << m << " has no argument";
+            used.insert(m);
+        }
+        EXPECT_EQ(used, declared) << "every argument restricts the rows";
+
+        // Column names are unique, so that addressing a column by name is never ambiguous.
+        std::set<std::string> names;
+        for (const rt::ColumnDef& c : d->columns) {
+            EXPECT_TRUE(names.insert(c.name).second) << "column twice: " << c.name;
+        }
+    }
+}
+
+TEST(DataObjects, EveryColumnIsTheTablesColumnWithItsTypeAndLength) {
+    for (const rt::DataWindowDef* d : AllRegistered()) {
+        SCOPED_TRACE(d->name);
+        const ParsedSelect p = Parse(d->select);
+        ASSERT_TRUE(p.ok);
+        ASSERT_TRUE(Tables().count(p.from)) << "reads an unknown table: " << p.from;
+        for (const rt::ColumnDef& c : d->columns) {
+            if (c.dbName.find('(') != std::string::npos) continue;  // a computed column
+            EXPECT_EQ(Unquoted(c.dbName), p.from + "." + c.name) << c.name;
+            const TableColumn* t = TableColumnOf(p.from, c.name);
+            ASSERT_NE(t, nullptr) << c.name << " is not a column of " << p.from;
+            EXPECT_EQ(c.type, t->type) << c.name;
+            // The one disagreement between objects: the page declares the category two bytes wider.
+            const int length = (d->name == "dw_93" && c.name == "zl_sortcode") ? 12 : t->length;
+            EXPECT_EQ(c.length, length) << c.name;
+        }
+    }
+}
+
+TEST(DataObjects, WriteAccessArgumentsAndColumnOrderAsDeclared) {
+    for (const rt::DataWindowDef* d : AllRegistered()) {
+        SCOPED_TRACE(d->name);
+        auto e = Expected().find(d->name);
+        ASSERT_NE(e, Expected().end());
+        const Access& a = e->second;
+
+        EXPECT_EQ(Parse(d->select).from, a.table);
+        EXPECT_EQ(d->updateTable, a.updateTable);
+        EXPECT_EQ(ColumnNames(*d), a.columns);
+
+        std::set<std::string> keys, notUpdatable;
+        for (const rt::ColumnDef& c : d->columns) {
+            if (c.key) keys.insert(c.name);
+            if (!c.updatable) notUpdatable.insert(c.name);
+        }
+        EXPECT_EQ(keys, a.keys);
+        EXPECT_EQ(notUpdatable, a.notUpdatable);
+        if (!d->updateTable.empty()) {
+            EXPECT_FALSE(keys.empty()) << "an updatable object needs a key to find its rows";
+        }
+
+        ASSERT_EQ(d->arguments.size(), a.arguments.size());
+        for (std::size_t i = 0; i < a.arguments.size(); ++i) {
+            EXPECT_EQ(d->arguments[i].name, a.arguments[i].first);
+            EXPECT_EQ(d->arguments[i].type, a.arguments[i].second);
+        }
+        // Arguments bind in order of appearance, which must be the declared order.
+        Names markers = Markers(d->select);
+        markers.erase(std::unique(markers.begin(), markers.end()), markers.end());
+        Names declared;
+        for (const auto& arg : a.arguments) declared.push_back(arg.first);
+        EXPECT_EQ(markers, declared);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The export views and the auxiliary objects.
+
+std::string Heading(const std::string& name) {
+    std::string out;
+    bool start = true;
+    for (char c : name) {
+        if (c == '_') {
+            out += ' ';
+            start = true;
+        } else {
+            out += start ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c;
+            start = false;
+        }
+    }
+    return out;
+}
+
+const std::map<std::string, std::string> kExportTables = {
+    {"dw_base", "j_xm_base"},         {"dw_dw", "j_dw_finish"}, {"dw_ry", "j_ry_finish"},
+    {"dw_getaward", "j_jx_getaward"}, {"dw_xy", "j_xy_saving"}, {"dw_yy", "j_yy_app"},
+    {"dw_zl", "j_zl_patent"},
+};
+
+TEST(ExportViews, CarryEveryColumnInPackageOrderVisibleAndUpdatable) {
+    // The tables above are typed in package order: the package's positions are the import's only
+    // guide, so the views must follow them column by column, type and length included.
+    for (const auto& [name, table] : kExportTables) {
+        SCOPED_TRACE(name);
+        const rt::DataWindowDef* d = Find(name);
+        ASSERT_NE(d, nullptr);
+        const Table& expected = Tables().at(table);
+        ASSERT_EQ(d->columns.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ(d->columns[i].name, expected[i].name) << "position " << i;
+            EXPECT_EQ(d->columns[i].type, expected[i].type) << expected[i].name;
+            EXPECT_EQ(d->columns[i].length, expected[i].length) << expected[i].name;
+        }
+        EXPECT_EQ(d->presentation, rt::Presentation::Grid);
+        EXPECT_EQ(d->updateTable, kExportTables.at(name));
+        for (const rt::ColumnDef& c : d->columns) {
+            EXPECT_TRUE(c.visible) << c.name;
+            EXPECT_TRUE(c.updatable) << c.name;
+            EXPECT_EQ(c.label, Heading(c.name)) << c.name;
+            EXPECT_EQ(c.edit, rt::EditStyle::Edit) << "code columns show the stored code: " << c.name;
+            EXPECT_TRUE(c.codes.empty()) << c.name;
+            EXPECT_TRUE(c.format.empty()) << c.name;
+        }
+        const ParsedSelect p = Parse(d->select);
+        EXPECT_EQ(p.distinct, name == "dw_zl") << "only the property view drops duplicate rows";
+    }
+    EXPECT_EQ(Heading("xm_id"), "Xm Id");
+}
+
+TEST(ExportViews, SelectOneProjectInKeyOrder) {
+    const std::map<std::string, std::string> orderBy = {
+        {"dw_base", ""},
+        {"dw_dw", "ORDER BY j_dw_finish.dw_no"},
+        {"dw_ry", "ORDER BY j_ry_finish.ry_no"},
+        {"dw_getaward", "ORDER BY j_jx_getaward.jx_id"},
+        {"dw_xy", "ORDER BY j_xy_saving.xy_year, j_xy_saving.xy_zhijorjianj"},
+        {"dw_yy", "ORDER BY j_yy_app.yy_id"},
+        {"dw_zl", "ORDER BY j_zl_patent.zl_id"},
+    };
+    for (const auto& [name, order] : orderBy) {
+        SCOPED_TRACE(name);
+        const rt::DataWindowDef* d = Find(name);
+        ASSERT_NE(d, nullptr);
+        const ParsedSelect p = Parse(d->select);
+        const std::string table = kExportTables.at(name);
+        const std::string where = "WHERE " + table + ".xm_id = :current";
+        std::string rest = Unquoted(p.rest);
+        // Ascending is the default; accept it spelt out.
+        for (std::size_t at; (at = Upper(rest).find(" ASC")) != std::string::npos;) rest.erase(at, 4);
+        EXPECT_EQ(rest, order.empty() ? where : where + " " + order);
+    }
+    // The base view spells every name in double quotes, as the database must also accept.
+    const rt::DataWindowDef* base = Find("dw_base");
+    ASSERT_NE(base, nullptr);
+    EXPECT_EQ(base->select.rfind("SELECT \"j_xm_base\".\"xm_id\", \"j_xm_base\".\"xk_grpno\", ", 0), 0u);
+    EXPECT_NE(base->select.find(" FROM \"j_xm_base\" WHERE \"j_xm_base\".\"xm_id\" = :current"),
+              std::string::npos);
+    EXPECT_EQ(base->columns.front().dbName, "\"j_xm_base\".\"xm_id\"");
+}
+
+TEST(AuxObjects, ProjectListIsBrowsedAndWrittenByNewAndDelete) {
+    const rt::DataWindowDef* d = Find("dw");
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->select,
+              "SELECT j_xm_base.xm_askno, j_xm_base.xm_name, j_xm_base.xm_id, j_xm_base.xm_xg FROM "
+              "j_xm_base ORDER BY j_xm_base.xm_id");
+    const Names labels = {"推荐号", "项目名称", "Xm Id", "Xm Xg"};
+    const std::vector<int> lengths = {10, 100, 40, 1};
+    ASSERT_EQ(d->columns.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        const rt::ColumnDef& c = d->columns[i];
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.label, labels[i]);
+        EXPECT_EQ(c.length, lengths[i]);
+        EXPECT_TRUE(c.visible);
+        EXPECT_TRUE(c.currentRowGrey);
+        EXPECT_EQ(c.edit, rt::EditStyle::Edit);
+        EXPECT_EQ(c.displayOnly, i < 3) << "only the state flag takes input";
+    }
+    const rt::ColumnDef* xg = d->Column("xm_xg");
+    for (const rt::ColumnDef& c : d->columns) {
+        if (&c != xg) {
+            EXPECT_LT(c.tabOrder, xg->tabOrder) << "the state flag comes last: " << c.name;
+        }
+    }
+}
+
+TEST(AuxObjects, IdentifierSourceAndCodeTableReaders) {
+    const rt::DataWindowDef* max = Find("dw_max");
+    ASSERT_NE(max, nullptr);
+    EXPECT_EQ(max->select, "SELECT max(j_xm_base.xm_id) FROM j_xm_base");
+    ASSERT_EQ(max->columns.size(), 1u);
+    EXPECT_EQ(max->columns[0].name, "compute_0001");
+    EXPECT_EQ(max->columns[0].dbName, "max(j_xm_base.xm_id)");
+    EXPECT_EQ(max->columns[0].type, ColType::Char);
+    EXPECT_EQ(max->columns[0].length, 40);
+    EXPECT_EQ(max->columns[0].label, "Max(j Xm Base.xm Id)");
+    EXPECT_TRUE(max->updateTable.empty());
+
+    const rt::DataWindowDef* dept = Find("dw_recomdept");
+    ASSERT_NE(dept, nullptr);
+    EXPECT_EQ(dept->select,
+              "SELECT recomdept.st_code, recomdept.st_chdescr FROM recomdept ORDER BY recomdept.st_code");
+    ASSERT_NE(dept->Column("st_chdescr"), nullptr);
+    EXPECT_EQ(dept->Column("st_chdescr")->label, "部门名称");
+
+    const rt::DataWindowDef* xk = Find("dw_xk");
+    ASSERT_NE(xk, nullptr);
+    EXPECT_EQ(Parse(xk->select).rest, "ORDER BY xuekdm.xk_1, xuekdm.xk_2, xuekdm.xk_3");
+
+    // The recommending-unit drop-down of the basics form reads its names from dw_recomdept.
+    const rt::DataWindowDef* basics = Find("dw_1");
+    if (basics == nullptr) GTEST_SKIP() << "dw_1 not registered yet";
+    const rt::ColumnDef* dept1 = basics->Column("bm_deptcode");
+    ASSERT_NE(dept1, nullptr);
+    EXPECT_EQ(dept1->edit, rt::EditStyle::DropDownDW);
+    EXPECT_EQ(dept1->dddwObject, "dw_recomdept");
+    EXPECT_EQ(dept1->dddwDisplay, "st_chdescr");
+    EXPECT_EQ(dept1->dddwData, "st_code");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Code lists.
+
+const rt::ColumnDef* ColumnOf(const std::string& object, const std::string& column) {
+    const rt::DataWindowDef* d = Find(object);
+    return d ? d->Column(column) : nullptr;
+}
+
+std::string DisplayOf(const rt::ColumnDef& c, const std::string& data) {
+    for (const rt::CodeEntry& e : c.codes) {
+        if (e.data == data) return e.display;
+    }
+    return "<none>";
+}
+
+TEST(CodeLists, CodesUniqueFitTheColumnAndCountAsStated) {
+    // object, column, entries, display text begins with the code / display text is the code
+    struct List {
+        const char* object;
+        const char* column;
+        std::size_t entries;
+        enum { Prefixed, Itself, Name } form;
+    };
+    const std::vector<List> lists = {
+        {"dw_1", "xk_grpno", 10, List::Prefixed},
+        {"dw_1", "jb_awardcode", 6, List::Prefixed},
+        {"dw_1", "sf_public", 2, List::Prefixed},
+        {"dw_1", "mj_secrcode", 4, List::Prefixed},
+        {"dw_1", "hy_etradecode", 20, List::Prefixed},
+        {"dw_1", "ly_socucode", 10, List::Prefixed},
+        {"dw_71", "xb_sex", 2, List::Name},
+        {"dw_72", "xb_sex", 2, List::Name},
+        {"dw_71", "dp_sectcode", 13, List::Name},
+        {"dw_71", "wp_edulev", 8, List::Name},
+        {"dw_71", "xw_degree", 4, List::Name},
+        {"dw_71", "mz_nationcode", 58, List::Name},
+        {"dw_71", "zc_titlecode", 74, List::Name},
+        {"dw_72", "zc_titlecode", 74, List::Name},
+        {"dw_81", "dx_unprocode", 17, List::Name},
+        {"dw_93", "zl_sortcode", 4, List::Itself},
+        {"dw_93", "zl_nation", 7, List::Itself},
+    };
+    std::set<std::pair<std::string, std::string>> listed;
+    for (const List& l : lists) {
+        SCOPED_TRACE(std::string(l.object) + "." + l.column);
+        listed.insert({l.object, l.column});
+        const rt::ColumnDef* c = ColumnOf(l.object, l.column);
+        if (c == nullptr) {
+            ADD_FAILURE() << "missing";
+            continue;
+        }
+        EXPECT_EQ(c->edit, rt::EditStyle::DropDownList);
+        EXPECT_EQ(c->codes.size(), l.entries);
+        std::set<std::string> data, display;
+        for (const rt::CodeEntry& e : c->codes) {
+            EXPECT_TRUE(data.insert(e.data).second) << "code twice: " << e.data;
+            EXPECT_TRUE(display.insert(e.display).second) << "text twice: " << e.display;
+            EXPECT_FALSE(e.data.empty());
+            EXPECT_LE(rt::GbkLength(e.data), static_cast<std::size_t>(c->length)) << e.data;
+            switch (l.form) {
+                case List::Prefixed:
+                    EXPECT_EQ(e.display.rfind(e.data + " ", 0), 0u) << e.display;
+                    break;
+                case List::Itself:
+                    EXPECT_EQ(e.display, e.data);
+                    break;
+                case List::Name:
+                    EXPECT_EQ(e.display.find(e.data), std::string::npos) << "names only: " << e.display;
+                    break;
+            }
+        }
+    }
+    // No other column of any object carries a list of its own.
+    for (const rt::DataWindowDef* d : AllRegistered()) {
+        for (const rt::ColumnDef& c : d->columns) {
+            if (c.edit == rt::EditStyle::DropDownList) {
+                EXPECT_TRUE(listed.count({d->name, c.name})) << d->name << "." << c.name;
+            } else {
+                EXPECT_TRUE(c.codes.empty()) << d->name << "." << c.name;
+            }
+        }
+    }
+}
+
+TEST(CodeLists, TextsThatAreEasyToGetWrong) {
+    const rt::ColumnDef* award = ColumnOf("dw_1", "jb_awardcode");
+    const rt::ColumnDef* source = ColumnOf("dw_1", "ly_socucode");
+    const rt::ColumnDef* group = ColumnOf("dw_1", "xk_grpno");
+    const rt::ColumnDef* sector = ColumnOf("dw_1", "hy_etradecode");
+    if (award && source && group && sector) {
+        EXPECT_EQ(DisplayOf(*award, "4"), "4  社会公益 ");
+        EXPECT_EQ(DisplayOf(*award, "6"), "6  软  科  学");
+        EXPECT_EQ(DisplayOf(*source, "06"), "06  基金资助 ");
+        EXPECT_EQ(DisplayOf(*source, "10"), "10  非职务");
+        EXPECT_EQ(DisplayOf(*group, "102"), "102 电子：电子、通讯、计算机软硬件、电子材料");
+        EXPECT_EQ(DisplayOf(*sector, "13"), "13  科学研究、技术服务和地质勘查业");
+        EXPECT_EQ(DisplayOf(*ColumnOf("dw_1", "sf_public"), "0"), "0 否");
+        EXPECT_EQ(DisplayOf(*ColumnOf("dw_1", "mj_secrcode"), "4"), "4 非密");
+        // The other entries carry no trailing blank.
+        for (const auto* c : {award, source}) {
+            for (const rt::CodeEntry& e : c->codes) {
+                if (e.data != "4" && e.data != "06") {
+                    EXPECT_NE(e.display.back(), ' ') << e.display;
+                }
+            }
+        }
+    } else {
+        ADD_FAILURE() << "dw_1 lists missing";
+    }
+
+    const rt::ColumnDef* nation = ColumnOf("dw_71", "mz_nationcode");
+    const rt::ColumnDef* form = ColumnOf("dw_71", "zc_titlecode");
+    const rt::ColumnDef* list = ColumnOf("dw_72", "zc_titlecode");
+    ASSERT_TRUE(nation && form && list) << "dw_71 / dw_72 lists missing";
+    EXPECT_EQ(DisplayOf(*nation, "20"), "傈傈族");
+    EXPECT_EQ(DisplayOf(*nation, "46"), "崩龙族");
+    EXPECT_EQ(DisplayOf(*nation, "58"), "外国血统中国籍");
+    for (std::size_t i = 0; i < nation->codes.size(); ++i) {
+        const std::string code = (i < 9 ? "0" : "") + std::to_string(i + 1);
+        EXPECT_EQ(nation->codes[i].data, code) << "nationalities run 01 to 58 in order";
+    }
+
+    EXPECT_EQ(DisplayOf(*form, "303"), "其它中级");
+    EXPECT_EQ(DisplayOf(*form, "302"), "其它副高级");
+    EXPECT_EQ(DisplayOf(*form, "114"), "助理畜牧师");
+    EXPECT_EQ(DisplayOf(*form, "085"), "<none>") << "the form cannot offer 技术员";
+    EXPECT_EQ(DisplayOf(*list, "303"), "其它副高级");
+    EXPECT_EQ(DisplayOf(*list, "302"), "<none>");
+    EXPECT_EQ(DisplayOf(*list, "114"), "助理畜牧员");
+    EXPECT_EQ(DisplayOf(*list, "085"), "技术员");
+    ASSERT_GE(list->codes.size(), 4u);
+    const std::size_t n = list->codes.size();
+    EXPECT_EQ(
+        list->codes[n - 4].data + list->codes[n - 3].data + list->codes[n - 2].data + list->codes[n - 1].data,
+        "301303304305");
+    // 085 stands between 084 and 092.
+    for (std::size_t i = 1; i + 1 < n; ++i) {
+        if (list->codes[i].data == "085") {
+            EXPECT_EQ(list->codes[i - 1].data, "084");
+            EXPECT_EQ(list->codes[i + 1].data, "092");
+        }
+    }
+    // Apart from those three differences the two title lists agree entry by entry.
+    std::vector<rt::CodeEntry> a = form->codes, b = list->codes;
+    auto drop = [](std::vector<rt::CodeEntry>& v, const std::string& data) {
+        std::erase_if(v, [&](const rt::CodeEntry& e) { return e.data == data; });
+    };
+    for (const char* code : {"085", "114", "302", "303"}) {
+        drop(a, code);
+        drop(b, code);
+    }
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        EXPECT_EQ(a[i].data, b[i].data);
+        EXPECT_EQ(a[i].display, b[i].display);
+    }
+
+    const rt::ColumnDef* sort = ColumnOf("dw_93", "zl_sortcode");
+    ASSERT_NE(sort, nullptr);
+    EXPECT_EQ(DisplayOf(*sort, "植物新品种"), "植物新品种");
+    EXPECT_EQ(rt::GbkLength("植物新品种"), 10u) << "fits the export view's char(10) too";
+}
+
+// ---------------------------------------------------------------------------------------------
+// Edit styles, limits and tab orders.
+
+TEST(EditStyles, LimitsMasksAndTagsAsStated) {
+    const std::string maskTag = "此处使用了输入掩码,删除内容请用Backspace.";
+    const std::string subjectTag = "双击此处可以显示学科代码表，双击代码表选定相应的学科代码！";
+    struct Limit {
+        const char* object;
+        const char* column;
+        int limit;
+    };
+    const std::vector<Limit> limits = {
+        {"dw_1", "xm_name", 60},           {"dw_1", "xm_ename", 0},         {"dw_1", "xm_topicword", 60},
+        {"dw_1", "xm_fixsecrorgan", 25},   {"dw_1", "xk_majorname1", 40},   {"dw_1", "xk_majorcode3", 7},
+        {"dw_1", "xm_planname", 300},      {"dw_1", "xm_no", 40},           {"dw_2", "xm_abstract", 2000},
+        {"dw_3", "xm_innovation", 1000},   {"dw_4", "xm_recom", 1000},      {"dw_512", "xm_zhijyj", 400},
+        {"dw_522", "xm_jianjyj", 400},     {"dw_53", "xm_sosiety", 800},    {"dw_6", "jx_xmname", 50},
+        {"dw_6", "jx_name", 28},           {"dw_6", "jx_grade", 8},         {"dw_6", "jx_grantdept", 40},
+        {"dw_71", "ry_name", 10},          {"dw_71", "ry_bplace", 0},       {"dw_71", "ry_position", 10},
+        {"dw_71", "ry_workmajor", 22},     {"dw_71", "ry_grduniv", 40},     {"dw_71", "ry_honor", 150},
+        {"dw_71", "ry_contribution", 400}, {"dw_81", "dw_name", 40},        {"dw_81", "dw_rperson", 10},
+        {"dw_81", "dw_postaddr", 60},      {"dw_81", "dw_contribute", 400}, {"dw_91", "dw_unitname", 40},
+        {"dw_91", "dw_rperson", 24},       {"dw_92", "xm_pingjia", 2000},   {"dw_93", "zl_name", 64},
+        {"dw_93", "zl_sortcode", 12},      {"dw_93", "zl_nation", 8},       {"dw_94", "xm_papers", 1600},
+    };
+    for (const Limit& l : limits) {
+        const rt::ColumnDef* c = ColumnOf(l.object, l.column);
+        if (c == nullptr) continue;  // reported by the column-order test
+        EXPECT_EQ(c->limit, l.limit) << l.object << "." << l.column;
+    }
+
+    struct Mask {
+        const char* object;
+        const char* column;
+        const char* mask;
+    };
+    const std::vector<Mask> masks = {
+        {"dw_1", "xm_askno", "#### ##aa"},
+        {"dw_1", "xm_checkcode", "#### #### ####"},
+        {"dw_1", "xm_fixsecrdate", "yyyy-mm"},
+        {"dw_1", "xm_secrterm", "##"},
+        {"dw_1", "xm_startdate", "yyyy-mm"},
+        {"dw_1", "xm_finishdate", "yyyy-mm"},
+        {"dw_512", "xm_zongtz", "###,###.00"},
+        {"dw_51", "xy_addvalue", "###,###.00"},
+        {"dw_52", "xy_savegross", "###,###.00"},
+        {"dw_6", "jx_date", "yyyy"},
+        {"dw_71", "ry_id", "aaa  aaa  aaa  aaa  aaa  aaa"},
+        {"dw_71", "ry_fixtel", "####-########"},
+        {"dw_71", "ry_postcode", "######"},
+        {"dw_71", "ry_mpno", "############"},
+        {"dw_71", "ry_grdtime", "yyyy-mm"},
+        {"dw_72", "ry_birthday", "yyyy-mm"},
+        {"dw_81", "dw_fax", "####-########"},
+        {"dw_81", "dw_rtelphone", "####-########"},
+        {"dw_81", "dw_postcode", "######"},
+        {"dw_91", "yy_stsatdate", "yyyy"},
+        {"dw_91", "yy_benefit", "###,###.00"},
+    };
+    for (const Mask& m : masks) {
+        const rt::ColumnDef* c = ColumnOf(m.object, m.column);
+        if (c == nullptr) continue;
+        EXPECT_EQ(c->edit, rt::EditStyle::EditMask) << m.object << "." << m.column;
+        EXPECT_EQ(c->mask, m.mask) << m.object << "." << m.column;
+    }
+
+    struct Tag {
+        const char* object;
+        const char* column;
+        std::string tag;
+    };
+    const std::vector<Tag> tags = {
+        {"dw_1", "xm_name", "中文项目名称，限30个汉字。"},
+        {"dw_1", "xk_majorname1", subjectTag},
+        {"dw_1", "xk_majorcode1", subjectTag},
+        {"dw_1", "xk_majorname3", subjectTag},
+        {"dw_1", "xk_majorcode3", subjectTag},
+        {"dw_71", "ry_id", maskTag},
+        {"dw_71", "ry_fixtel", maskTag},
+        {"dw_71", "ry_postcode", maskTag},
+        {"dw_71", "ry_mpno", maskTag},
+        {"dw_81", "dw_name", "完成单位名称，限20个汉字。"},
+        {"dw_81", "dw_fax", maskTag},
+        {"dw_81", "dw_rtelphone", maskTag},
+        {"dw_81", "ry_mpno", maskTag},
+        {"dw_81", "dw_postcode", ""},
+    };
+    for (const Tag& t : tags) {
+        const rt::ColumnDef* c = ColumnOf(t.object, t.column);
+        if (c == nullptr) continue;
+        EXPECT_EQ(c->tag, t.tag) << t.object << "." << t.column;
+    }
+
+    // The subject fields are filled by the picker only; dw_91's check box stores "1"/"0".
+    if (const rt::DataWindowDef* d = Find("dw_1")) {
+        for (const char* n : {"xk_majorname1", "xk_majorcode1", "xk_majorname2", "xk_majorcode2",
+                              "xk_majorname3", "xk_majorcode3"}) {
+            ASSERT_NE(d->Column(n), nullptr) << n;
+            EXPECT_TRUE(d->Column(n)->displayOnly) << n;
+        }
+    }
+    if (const rt::ColumnDef* c = ColumnOf("dw_91", "sf_submit")) {
+        EXPECT_EQ(c->edit, rt::EditStyle::CheckBox);
+        EXPECT_EQ(c->checkOn, "1");
+        EXPECT_EQ(c->checkOff, "0");
+    }
+
+    // No limit lets more in than the column holds.
+    for (const rt::DataWindowDef* d : AllRegistered()) {
+        for (const rt::ColumnDef& c : d->columns) {
+            EXPECT_GE(c.limit, 0) << d->name << "." << c.name;
+            if (c.type == ColType::Char) {
+                EXPECT_LE(c.limit, c.length) << d->name << "." << c.name;
+            }
+            if (c.edit == rt::EditStyle::EditMask) {
+                EXPECT_FALSE(c.mask.empty()) << d->name << "." << c.name;
+            }
+        }
+    }
+}
+
+TEST(EditStyles, YearTotalsAreComputedUnderTheirColumns) {
+    for (const char* name : {"dw_51", "dw_52"}) {
+        const rt::DataWindowDef* d = Find(name);
+        if (d == nullptr) continue;
+        SCOPED_TRACE(name);
+        const Names amounts = {"xy_addvalue", "xy_addinterest", "xy_addtax", "xy_getfrgexch", "xy_savegross"};
+        for (std::size_t i = 0; i < amounts.size(); ++i) {
+            const rt::ComputeDef* c = d->Compute("compute_" + std::to_string(i + 1));
+            ASSERT_NE(c, nullptr);
+            EXPECT_EQ(c->expression, "sum(" + amounts[i] + " for all)");
+            EXPECT_EQ(c->format, "###,###.00");
+            EXPECT_EQ(c->band, rt::Band::Summary);
+            const rt::ColumnDef* col = d->Column(amounts[i]);
+            ASSERT_NE(col, nullptr);
+            EXPECT_LT(c->x, col->x + col->width) << "under its column";
+            EXPECT_GT(c->x + c->width, col->x) << "under its column";
+        }
+    }
+}
+
+// Tab sequence of the fields that take the cursor; `optional` fields (display only) may or may not
+// have a stop, but where they have one it is in the stated place.
+void ExpectTabSequence(const std::string& object, const Names& expected,
+                       const std::set<std::string>& optional) {
+    const rt::DataWindowDef* d = Find(object);
+    if (d == nullptr) return;
+    SCOPED_TRACE(object);
+    std::vector<const rt::ColumnDef*> stops;
+    for (const rt::ColumnDef& c : d->columns) {
+        if (c.tabOrder > 0) stops.push_back(&c);
+    }
+    std::sort(stops.begin(), stops.end(), [](auto* a, auto* b) { return a->tabOrder < b->tabOrder; });
+    Names actual;
+    for (const auto* c : stops) actual.push_back(c->name);
+    Names required, actualRequired;
+    for (const std::string& n : expected) {
+        if (!optional.count(n)) required.push_back(n);
+    }
+    for (const std::string& n : actual) {
+        EXPECT_TRUE(std::find(expected.begin(), expected.end(), n) != expected.end())
+            << n << " has a tab stop";
+        if (!optional.count(n)) actualRequired.push_back(n);
+    }
+    EXPECT_EQ(actualRequired, required);
+    // The optional stops sit where the list puts them.
+    std::size_t at = 0;
+    for (const std::string& n : actual) {
+        while (at < expected.size() && expected[at] != n) ++at;
+        EXPECT_LT(at, expected.size()) << n << " out of order";
+    }
+}
+
+TEST(EditStyles, TabOrdersFollowTheFormsAndKeysTakeNoInput) {
+    ExpectTabSequence(
+        "dw_1", {"xm_name",        "xm_ename",      "xm_topicword",    "bm_deptcode",   "xm_askno",
+                 "xm_checkcode",   "xk_grpno",      "jb_awardcode",    "sf_public",     "mj_secrcode",
+                 "xm_fixsecrdate", "xm_secrterm",   "xm_fixsecrorgan", "xk_majorname1", "xk_majorcode1",
+                 "xk_majorname2",  "xk_majorcode2", "xk_majorname3",   "xk_majorcode3", "hy_etradecode",
+                 "ly_socucode",    "xm_planname",   "xm_no",           "xm_startdate",  "xm_finishdate"},
+        {});
+    ExpectTabSequence("dw_2", {"xm_abstract"}, {});
+    ExpectTabSequence("dw_3", {"xm_innovation"}, {});
+    ExpectTabSequence("dw_4", {"xm_recom"}, {});
+    ExpectTabSequence("dw_512", {"xm_zongtz", "xm_huis", "xm_zhijyj"}, {});
+    ExpectTabSequence("dw_522", {"xm_jianjyj"}, {});
+    ExpectTabSequence("dw_53", {"xm_sosiety"}, {});
+    for (const char* year : {"dw_51", "dw_52"}) {
+        ExpectTabSequence(
+            year, {"xy_addvalue", "xy_addinterest", "xy_addtax", "xy_getfrgexch", "xy_savegross"}, {});
+    }
+    ExpectTabSequence("dw_6", {"jx_id", "jx_xmname", "jx_date", "jx_name", "jx_grade", "jx_grantdept"},
+                      {"jx_id"});
+    ExpectTabSequence(
+        "dw_71",
+        {"ry_name",       "ry_id",          "ry_no",       "xb_sex",     "ry_birthday", "ry_bplace",
+         "mz_nationcode", "ry_position",    "dp_sectcode", "wp_edulev",  "xw_degree",   "zc_titlecode",
+         "ry_workmajor",  "ry_specmajor",   "ry_grduniv",  "ry_grdtime", "ry_unit",     "ry_fixtel",
+         "ry_postaddr",   "ry_postcode",    "ry_email",    "ry_mpno",    "ry_honor",    "ry_start",
+         "ry_finish",     "ry_contribution"},
+        {});
+    ExpectTabSequence("dw_72", {"ry_no", "ry_name", "ry_unit"}, {"ry_no", "ry_name", "ry_unit"});
+    ExpectTabSequence("dw_81",
+                      {"dw_name", "dw_no", "dx_unprocode", "dw_fax", "dw_rperson", "dw_rtelphone", "ry_mpno",
+                       "dw_postaddr", "dw_emailbox", "dw_postcode", "dw_contribute"},
+                      {});
+    ExpectTabSequence("dw_82", {"dw_no", "dw_name", "dw_rperson", "dw_rtelphone"},
+                      {"dw_no", "dw_name", "dw_rperson", "dw_rtelphone"});
+    ExpectTabSequence("dw_91",
+                      {"yy_id", "dw_unitname", "yy_stsatdate", "dw_rperson", "yy_benefit", "sf_submit"}, {});
+    ExpectTabSequence("dw_92", {"xm_pingjia"}, {});
+    ExpectTabSequence("dw_93", {"zl_id", "zl_name", "zl_sortcode", "zl_nation", "zl_appno", "zl_no"},
+                      {"zl_id"});
+    ExpectTabSequence("dw_94", {"xm_papers"}, {});
+    ExpectTabSequence("dw", {"xm_askno", "xm_name", "xm_id", "xm_xg"}, {"xm_askno", "xm_name", "xm_id"});
+
+    for (const rt::DataWindowDef* d : AllRegistered()) {
+        std::set<int> seen;
+        for (const rt::ColumnDef& c : d->columns) {
+            if (c.tabOrder > 0) {
+                EXPECT_TRUE(seen.insert(c.tabOrder).second) << d->name << "." << c.name;
+            }
+            if (!c.visible) {
+                EXPECT_EQ(c.tabOrder, 0)
+                    << "an invisible field takes the cursor: " << d->name << "." << c.name;
+            }
+        }
+    }
+    // The lists highlight their current row in every visible column.
+    for (const char* grid : {"dw", "dw_6", "dw_72", "dw_82", "dw_91", "dw_93"}) {
+        const rt::DataWindowDef* d = Find(grid);
+        if (d == nullptr) continue;
+        for (const rt::ColumnDef& c : d->columns) {
+            if (c.visible && c.tabOrder > 0) {
+                EXPECT_TRUE(c.currentRowGrey) << grid << "." << c.name;
+            }
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Layout.
+
+struct Rect {
+    int x, y, w, h;
+    std::string what;
+};
+
+bool Overlap(const Rect& a, const Rect& b) {
+    return a.x < b.x + b.w && b.x < a.x + a.w && a.y < b.y + b.h && b.y < a.y + a.h;
+}
+
+int BandTop(const rt::DataWindowDef& d, rt::Band band) {
+    switch (band) {
+        case rt::Band::Header:
+            return 0;
+        case rt::Band::Detail:
+            return d.headerHeight;
+        case rt::Band::Summary:
+            return d.headerHeight + d.detailHeight;
+        case rt::Band::Footer:
+            return d.headerHeight + d.detailHeight + d.summaryHeight;
+    }
+    return 0;
+}
+
+int BandHeight(const rt::DataWindowDef& d, rt::Band band) {
+    switch (band) {
+        case rt::Band::Header:
+            return d.headerHeight;
+        case rt::Band::Detail:
+            return d.detailHeight;
+        case rt::Band::Summary:
+            return d.summaryHeight;
+        case rt::Band::Footer:
+            return d.footerHeight;
+    }
+    return 0;
+}
+
+struct Page {
+    int width, height;
+};
+
+const std::map<std::string, Page> kPages = {
+    {"dw_1", {3543, 2260}},   {"dw_2", {3543, 2260}},  {"dw_3", {3543, 1692}},   {"dw_4", {3543, 1692}},
+    {"dw_512", {3543, 1700}}, {"dw_51", {3458, 690}},  {"dw_522", {3543, 1700}}, {"dw_52", {3458, 663}},
+    {"dw_53", {3543, 1700}},  {"dw_6", {3458, 1700}},  {"dw_71", {3543, 1496}},  {"dw_72", {3463, 490}},
+    {"dw_81", {3543, 1136}},  {"dw_82", {3463, 850}},  {"dw_91", {3458, 1792}},  {"dw_92", {3543, 2000}},
+    {"dw_93", {3458, 1792}},  {"dw_94", {3543, 1980}},
+};
+
+TEST(Layout, FormsFitTheirPagesAndFieldsNeitherLeaveNorOverlap) {
+    for (const rt::DataWindowDef* d : AllRegistered()) {
+        SCOPED_TRACE(d->name);
+        EXPECT_GT(d->width, 0);
+        EXPECT_GT(d->detailHeight, 0);
+        auto page = kPages.find(d->name);
+        if (page != kPages.end()) {
+            EXPECT_LE(d->width, page->second.width) << "wider than its page";
+        }
+
+        std::vector<Rect> fields;
+        for (const rt::ColumnDef& c : d->columns) {
+            if (!c.visible) continue;
+            EXPECT_GT(c.width, 0) << c.name;
+            EXPECT_GT(c.height, 0) << c.name;
+            EXPECT_GE(c.x, 0) << c.name;
+            EXPECT_GE(c.y, 0) << c.name;
+            EXPECT_LE(c.x + c.width, d->width) << c.name << " leaves the object";
+            EXPECT_LE(c.y + c.height, d->detailHeight) << c.name << " leaves the detail band";
+            fields.push_back({c.x, c.y, c.width, c.height, c.name});
+        }
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            for (std::size_t j = i + 1; j < fields.size(); ++j) {
+                EXPECT_FALSE(Overlap(fields[i], fields[j]))
+                    << fields[i].what << " overlaps " << fields[j].what;
+            }
+        }
+        if (d->presentation != rt::Presentation::Freeform) continue;
+
+        const int total = d->headerHeight + d->detailHeight + d->summaryHeight + d->footerHeight;
+        if (page != kPages.end()) {
+            EXPECT_LE(total, page->second.height) << "taller than its page";
+        }
+        for (const rt::ColumnDef& c : d->columns) {
+            if (!c.visible || c.labelWidth == 0) continue;
+            const Rect label{c.labelX, c.labelY, c.labelWidth, c.labelHeight, c.name + " label"};
+            EXPECT_GE(label.x, 0) << label.what;
+            EXPECT_GE(label.y, 0) << label.what;
+            EXPECT_LE(label.x + label.w, d->width) << label.what;
+            EXPECT_LE(label.y + label.h, d->detailHeight) << label.what;
+            for (const Rect& f : fields)
+                EXPECT_FALSE(Overlap(label, f)) << label.what << " covers " << f.what;
+        }
+        for (const rt::TextDef& t : d->texts) {
+            EXPECT_GE(t.x, 0) << t.name;
+            EXPECT_GE(t.y, 0) << t.name;
+            EXPECT_LE(t.x + t.width, d->width) << t.name;
+            EXPECT_LE(t.y + t.height, BandHeight(*d, t.band)) << t.name << " leaves its band";
+            if (t.band != rt::Band::Detail) continue;
+            const Rect text{t.x, t.y, t.width, t.height, t.name};
+            for (const Rect& f : fields) EXPECT_FALSE(Overlap(text, f)) << t.name << " covers " << f.what;
+        }
+    }
+}
+
+TEST(Layout, YearTablesFitTheRoomLeftForThem) {
+    // The page of each year table is laid over an empty stretch of its companion form.
+    struct Overlay {
+        const char* table;
+        const char* form;
+        int top, height, firstText;
+    };
+    for (const Overlay& o :
+         {Overlay{"dw_51", "dw_512", 170, 690, 880}, Overlay{"dw_52", "dw_522", 170, 663, 872}}) {
+        SCOPED_TRACE(o.form);
+        if (const rt::DataWindowDef* t = Find(o.table)) {
+            EXPECT_LE(t->headerHeight + 3 * t->detailHeight + t->summaryHeight, o.height)
+                << "three years and the totals show without scrolling";
+        }
+        const rt::DataWindowDef* d = Find(o.form);
+        if (d == nullptr) continue;
+        const int left = 46, right = 46 + 3458, bottom = o.top + o.height;
+        auto inOverlay = [&](int x, int y, int w, int h) {
+            return x < right && x + w > left && y < bottom && y + h > o.top;
+        };
+        for (const rt::ColumnDef& c : d->columns) {
+            if (!c.visible) continue;
+            const int top = BandTop(*d, rt::Band::Detail);
+            EXPECT_FALSE(inOverlay(c.x, top + c.y, c.width, c.height)) << c.name;
+            if (c.labelWidth > 0) {
+                EXPECT_FALSE(inOverlay(c.labelX, top + c.labelY, c.labelWidth, c.labelHeight)) << c.name;
+            }
+        }
+        for (const rt::TextDef& t : d->texts) {
+            EXPECT_FALSE(inOverlay(t.x, BandTop(*d, t.band) + t.y, t.width, t.height)) << t.text;
+        }
+        for (const rt::ComputeDef& c : d->computes) {
+            EXPECT_FALSE(inOverlay(c.x, BandTop(*d, c.band) + c.y, c.width, c.height)) << c.name;
+        }
+        for (const rt::LineDef& l : d->lines) {
+            const int top = BandTop(*d, l.band);
+            const int x = std::min(l.x1, l.x2), y = top + std::min(l.y1, l.y2);
+            EXPECT_FALSE(inOverlay(x, y, std::abs(l.x2 - l.x1), std::abs(l.y2 - l.y1)))
+                << "a frame line runs under the year table";
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Against a real database.
+
+std::vector<rt::Value> ArgumentsFor(const rt::DataWindowDef& d, const std::string& current, long number) {
+    std::vector<rt::Value> args;
+    for (const std::string& m : Markers(d.select)) {
+        for (const rt::ArgumentDef& a : d.arguments) {
+            if (a.name != m) continue;
+            if (a.type == ColType::Long) {
+                args.emplace_back(static_cast<std::int64_t>(number));
+            } else {
+                args.emplace_back(current);
+            }
+        }
+    }
+    return args;
+}
+
+std::string Text(const rt::Value& v) {
+    return v.ToText();
+}
+
+class Retrieval : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        db_.Connect(t_);
+        ASSERT_TRUE(t_.Connected());
+    }
+    void Exec(const std::string& sql, const std::vector<rt::Value>& args = {}) {
+        ASSERT_EQ(t_.Execute(sql, args), 0) << sql << ": " << t_.SQLErrText;
+    }
+    long Run(const rt::DataWindowDef& d, const std::string& current, long number,
+             std::vector<std::vector<rt::Value>>& rows) {
+        return t_.Query(Positional(d.select), ArgumentsFor(d, current, number), rows);
+    }
+
+    testing_support::TestDatabase db_;
+    rt::Transaction t_;
+};
+
+TEST_F(Retrieval, EverySelectRunsAndAnUnknownProjectGivesNoRows) {
+    for (const std::string& name : kAllObjects) {
+        const rt::DataWindowDef* d = Find(name);
+        if (d == nullptr) {
+            ADD_FAILURE() << name << " not registered";
+            continue;
+        }
+        std::vector<std::vector<rt::Value>> rows;
+        EXPECT_EQ(Run(*d, "99999999", 1, rows), 0) << name << ": " << t_.SQLErrText << "\n" << d->select;
+        if (name == "dw_max") {
+            ASSERT_EQ(rows.size(), 1u) << "an empty table still has a largest identifier: null";
+            ASSERT_EQ(rows[0].size(), 1u);
+            EXPECT_TRUE(rows[0][0].IsNull());
+        } else if (name == "dw_recomdept" || name == "dw_xk") {
+            for (const auto& row : rows) EXPECT_EQ(row.size(), d->columns.size()) << name;
+        } else {
+            EXPECT_TRUE(rows.empty()) << name;
+        }
+    }
+}
+
+TEST_F(Retrieval, EachObjectReadsItsProjectsRowsWithAllItsColumns) {
+    for (const char* id : {"T0001", "T0002"}) Exec("INSERT INTO j_xm_base (xm_id) VALUES (?)", {id});
+    Exec("INSERT INTO j_ry_finish (xm_id, ry_no) VALUES ('T0001', 2), ('T0001', 1), ('T0002', 1)");
+    Exec("INSERT INTO j_dw_finish (xm_id, dw_no) VALUES ('T0001', 1), ('T0001', 2)");
+    Exec(
+        "INSERT INTO j_xy_saving (xm_id, xy_year, xy_zhijorjianj) VALUES ('T0001', '2021', '1'), "
+        "('T0001', '2020', '0'), ('T0001', '2021', '0'), ('T0001', '2020', '1'), ('T0001', '2019', '1'), "
+        "('T0002', '2020', '1')");
+    Exec("INSERT INTO j_jx_getaward (xm_id, jx_id) VALUES ('T0001', 2), ('T0001', 1)");
+    Exec("INSERT INTO j_yy_app (xm_id, yy_id) VALUES ('T0001', 1)");
+    Exec(
+        "INSERT INTO j_zl_patent (xm_id, zl_id, zl_sortcode) VALUES ('T0001', 2, '植物新品种'), "
+        "('T0001', 1, '发明专利')");
+
+    const std::map<std::string, std::size_t> expected = {
+        {"dw", 2},     {"dw_1", 1},        {"dw_2", 1},   {"dw_3", 1},  {"dw_4", 1},  {"dw_51", 3},
+        {"dw_512", 1}, {"dw_52", 2},       {"dw_522", 1}, {"dw_53", 1}, {"dw_6", 2},  {"dw_71", 1},
+        {"dw_72", 2},  {"dw_81", 1},       {"dw_82", 2},  {"dw_91", 1}, {"dw_92", 1}, {"dw_93", 2},
+        {"dw_94", 1},  {"dw_base", 1},     {"dw_dw", 2},  {"dw_ry", 2}, {"dw_xy", 5}, {"dw_yy", 1},
+        {"dw_zl", 2},  {"dw_getaward", 2}, {"dw_max", 1},
+    };
+    std::map<std::string, std::vector<std::vector<rt::Value>>> result;
+    for (const auto& [name, count] : expected) {
+        const rt::DataWindowDef* d = Find(name);
+        if (d == nullptr) {
+            ADD_FAILURE() << name << " not registered";
+            continue;
+        }
+        std::vector<std::vector<rt::Value>> rows;
+        ASSERT_EQ(Run(*d, "T0001", 1, rows), 0) << name << ": " << t_.SQLErrText;
+        EXPECT_EQ(rows.size(), count) << name;
+        for (const auto& row : rows) EXPECT_EQ(row.size(), d->columns.size()) << name;
+        result[name] = std::move(rows);
+    }
+
+    auto column = [&](const std::string& name, const std::string& col) {
+        Names out;
+        const rt::DataWindowDef* d = Find(name);
+        if (d == nullptr) return out;
+        const int n = d->ColumnNumber(col);
+        for (const auto& row : result[name]) {
+            if (n > 0 && static_cast<std::size_t>(n) <= row.size()) out.push_back(Text(row[n - 1]));
+        }
+        return out;
+    };
+    EXPECT_EQ(column("dw", "xm_id"), (Names{"T0001", "T0002"}));
+    EXPECT_EQ(column("dw_max", "compute_0001"), (Names{"T0002"}));
+    // Oldest year first; within a year the indirect row before the direct one.
+    EXPECT_EQ(column("dw_xy", "xy_year"), (Names{"2019", "2020", "2020", "2021", "2021"}));
+    EXPECT_EQ(column("dw_xy", "xy_zhijorjianj"), (Names{"1", "0", "1", "0", "1"}));
+    EXPECT_EQ(column("dw_51", "xy_year"), (Names{"2019", "2020", "2021"}));
+    EXPECT_EQ(column("dw_51", "xy_zhijorjianj"), (Names{"1", "1", "1"}));
+    EXPECT_EQ(column("dw_52", "xy_zhijorjianj"), (Names{"0", "0"}));
+    EXPECT_EQ(column("dw_getaward", "jx_id"), (Names{"1", "2"}));
+    EXPECT_EQ(column("dw_6", "jx_id"), (Names{"1", "2"}));
+    EXPECT_EQ(column("dw_ry", "ry_no"), (Names{"1", "2"}));
+    EXPECT_EQ(column("dw_72", "ry_no"), (Names{"1", "2"}));
+    EXPECT_EQ(column("dw_82", "dw_no"), (Names{"1", "2"}));
+    EXPECT_EQ(column("dw_zl", "zl_sortcode"), (Names{"发明专利", "植物新品种"}));
+    EXPECT_EQ(column("dw_93", "zl_id"), (Names{"1", "2"}));
+
+    // The detail forms fetch the one row of their running number, and none for a missing number.
+    for (const char* name : {"dw_71", "dw_81"}) {
+        const rt::DataWindowDef* d = Find(name);
+        if (d == nullptr) continue;
+        std::vector<std::vector<rt::Value>> rows;
+        ASSERT_EQ(Run(*d, "T0001", 2, rows), 0) << t_.SQLErrText;
+        ASSERT_EQ(rows.size(), 1u) << name;
+        const std::string key = std::string(name) == "dw_71" ? "ry_no" : "dw_no";
+        EXPECT_EQ(Text(rows[0][d->ColumnNumber(key) - 1]), "2") << name;
+        rows.clear();
+        ASSERT_EQ(Run(*d, "T0001", 9, rows), 0) << t_.SQLErrText;
+        EXPECT_TRUE(rows.empty()) << name;
+    }
+}
+
+TEST_F(Retrieval, LargestIdentifierIsTheLargestInStringOrder) {
+    const rt::DataWindowDef* d = Find("dw_max");
+    ASSERT_NE(d, nullptr);
+    // A larger year wins whatever the serial; within the same first eight characters the serial decides.
+    for (const char* id : {"202400019999", "202412340001", "202412340002", "202312349999", "202401239999"}) {
+        Exec("INSERT INTO j_xm_base (xm_id) VALUES (?)", {id});
+    }
+    std::vector<std::vector<rt::Value>> rows;
+    ASSERT_EQ(Run(*d, "", 0, rows), 0) << t_.SQLErrText;
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(Text(rows[0][0]), "202412340002");
+
+    // The list shows them in identifier order.
+    const rt::DataWindowDef* list = Find("dw");
+    ASSERT_NE(list, nullptr);
+    rows.clear();
+    ASSERT_EQ(Run(*list, "", 0, rows), 0) << t_.SQLErrText;
+    Names ids;
+    for (const auto& row : rows) ids.push_back(Text(row[2]));
+    EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end()));
+    EXPECT_EQ(ids.size(), 5u);
+}
+
+TEST_F(Retrieval, CodeTablesComeBackInTheirOrder) {
+    const rt::DataWindowDef* dept = Find("dw_recomdept");
+    const rt::DataWindowDef* xk = Find("dw_xk");
+    ASSERT_TRUE(dept && xk);
+    std::vector<std::vector<rt::Value>> rows;
+    ASSERT_EQ(Run(*dept, "", 0, rows), 0) << t_.SQLErrText;
+    Names codes;
+    for (const auto& row : rows) codes.push_back(Text(row[0]));
+    EXPECT_TRUE(std::is_sorted(codes.begin(), codes.end()));
+
+    rows.clear();
+    ASSERT_EQ(Run(*xk, "", 0, rows), 0) << t_.SQLErrText;
+    std::vector<Names> keys;
+    for (const auto& row : rows) keys.push_back({Text(row[0]), Text(row[1]), Text(row[2])});
+    EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()));
+}
+
+}  // namespace
