@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "app/globals.h"
+#include "records/m_main.h"
 #include "runtime/ui/application.h"
 #include "runtime/ui/dialogs.h"
 
@@ -41,6 +42,7 @@ j_main_mdi::~j_main_mdi() {
 }
 
 void j_main_mdi::create() {
+    SetMenu(std::make_unique<records::m_main>());
     CreateControls();
     AttachHandlers();
 }

@@ -74,8 +74,8 @@ std::optional<Value> ConvertTo(ColType type, const Value& v) {
             if (auto d = v.AsDecimal()) return Value(*d);
             return std::nullopt;
         case ColType::Long:
-            if (auto n = v.AsLong();
-                n && *n >= std::numeric_limits<std::int32_t>::min() && *n <= std::numeric_limits<std::int32_t>::max())
+            if (auto n = v.AsLong(); n && *n >= std::numeric_limits<std::int32_t>::min() &&
+                                     *n <= std::numeric_limits<std::int32_t>::max())
                 return Value(*n);
             return std::nullopt;
         case ColType::Real:
@@ -249,7 +249,8 @@ struct DataWindow::Impl {
 
     // Current number of the row with this identity; `hint` first. 0 when it is gone.
     long FindRow(std::uint64_t id, long hint) const {
-        if (hint >= 1 && hint <= Count(primary) && primary[static_cast<std::size_t>(hint - 1)].id == id) return hint;
+        if (hint >= 1 && hint <= Count(primary) && primary[static_cast<std::size_t>(hint - 1)].id == id)
+            return hint;
         for (std::size_t i = 0; i < primary.size(); ++i) {
             if (primary[i].id == id) return static_cast<long>(i) + 1;
         }
@@ -264,7 +265,9 @@ struct DataWindow::Impl {
         return r;
     }
 
-    bool Focusable(int c) const { return ValidCol(c) && def->columns[static_cast<std::size_t>(c)].tabOrder > 0; }
+    bool Focusable(int c) const {
+        return ValidCol(c) && def->columns[static_cast<std::size_t>(c)].tabOrder > 0;
+    }
 
     bool TakesInput(int c) const {
         return Focusable(c) && !def->columns[static_cast<std::size_t>(c)].displayOnly;
@@ -279,7 +282,8 @@ struct DataWindow::Impl {
         ids.reserve(observers.size());
         for (const auto& o : observers) ids.push_back(o.first);
         for (int id : ids) {
-            auto it = std::find_if(observers.begin(), observers.end(), [id](const auto& o) { return o.first == id; });
+            auto it = std::find_if(observers.begin(), observers.end(),
+                                   [id](const auto& o) { return o.first == id; });
             if (it == observers.end()) continue;
             Observer call = it->second;
             if (call) call(what, r, c);
@@ -294,7 +298,8 @@ struct DataWindow::Impl {
     void FireItemFocusChanged() {
         auto handler = self.itemfocuschanged;
         if (!handler) return;
-        std::string name = ValidCol(column - 1) ? def->columns[static_cast<std::size_t>(column - 1)].name : "";
+        std::string name =
+            ValidCol(column - 1) ? def->columns[static_cast<std::size_t>(column - 1)].name : "";
         handler(row, name);
     }
 
@@ -349,7 +354,7 @@ struct DataWindow::Impl {
     // "sum(<column> for all)" -> the column; -1 for any other expression.
     int SummedColumn(std::string_view expr) const {
         std::string_view e = TrimView(expr);
-        if (!StartsWithNoCase(e, "sum") ) return -1;
+        if (!StartsWithNoCase(e, "sum")) return -1;
         e = TrimView(e.substr(3));
         if (e.size() < 2 || e.front() != '(' || e.back() != ')') return -1;
         e = TrimView(e.substr(1, e.size() - 2));
@@ -617,9 +622,10 @@ struct DataWindow::Impl {
                         std::string t = Trim(text);
                         if (t.empty()) break;
                         std::size_t point = t.find('.');
-                        bool shape = t.find_first_not_of("+-0123456789.") == std::string::npos &&
-                                     t.find_last_of("+-") == (t[0] == '+' || t[0] == '-' ? 0 : std::string::npos) &&
-                                     (point == std::string::npos || t.find('.', point + 1) == std::string::npos);
+                        bool shape =
+                            t.find_first_not_of("+-0123456789.") == std::string::npos &&
+                            t.find_last_of("+-") == (t[0] == '+' || t[0] == '-' ? 0 : std::string::npos) &&
+                            (point == std::string::npos || t.find('.', point + 1) == std::string::npos);
                         if (!shape) return Refuse("不是有效的数字");
                         if (point != std::string::npos) {
                             std::string decimals = t.substr(point + 1);
@@ -1152,7 +1158,8 @@ int DataWindow::GetColumn() const {
 
 std::string DataWindow::GetColumnName() const {
     const Impl& d = *d_;
-    return d.ValidCol(d.column - 1) ? d.def->columns[static_cast<std::size_t>(d.column - 1)].name : std::string();
+    return d.ValidCol(d.column - 1) ? d.def->columns[static_cast<std::size_t>(d.column - 1)].name
+                                    : std::string();
 }
 
 std::string DataWindow::GetText() const {
@@ -1190,7 +1197,8 @@ std::optional<std::string> DataWindow::GetItemString(long row, std::string_view 
     return GetItem(row, column, b, original).AsString();
 }
 
-std::optional<double> DataWindow::GetItemNumber(long row, std::string_view column, Buffer b, bool original) const {
+std::optional<double> DataWindow::GetItemNumber(long row, std::string_view column, Buffer b,
+                                                bool original) const {
     return GetItem(row, column, b, original).AsReal();
 }
 
@@ -1199,7 +1207,8 @@ std::optional<Decimal> DataWindow::GetItemDecimal(long row, std::string_view col
     return GetItem(row, column, b, original).AsDecimal();
 }
 
-std::optional<Date> DataWindow::GetItemDate(long row, std::string_view column, Buffer b, bool original) const {
+std::optional<Date> DataWindow::GetItemDate(long row, std::string_view column, Buffer b,
+                                            bool original) const {
     return GetItem(row, column, b, original).AsDate();
 }
 
@@ -1425,7 +1434,8 @@ int DataWindow::AddObserver(Observer o) {
 
 void DataWindow::RemoveObserver(int id) {
     auto& obs = d_->observers;
-    obs.erase(std::remove_if(obs.begin(), obs.end(), [id](const auto& o) { return o.first == id; }), obs.end());
+    obs.erase(std::remove_if(obs.begin(), obs.end(), [id](const auto& o) { return o.first == id; }),
+              obs.end());
 }
 
 int DataWindow::Click(long row, std::string_view column, long xpos, long ypos) {

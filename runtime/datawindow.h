@@ -57,6 +57,10 @@ class DataWindow {
     // Replaces every row with the result of the object's SELECT; empties the delete buffer and
     // clears every flag. Row 1 becomes current (0 when empty). rowfocuschanged fires only when there
     // was no current row before and there is one after. Returns the row count, or -1.
+    // Arguments are matched to the ":name" markers by name. A pending edit is discarded. A failed
+    // SELECT fires dberror and leaves the rows as they were. The drop-down DataWindows of the
+    // object are read once per transaction (their code tables do not change while the program
+    // runs): on SetTransObject with a connected transaction, else on the first Retrieve.
     long Retrieve(const std::vector<Value>& args = {});
     int Reset();
 
@@ -67,12 +71,13 @@ class DataWindow {
     long ModifiedCount() const;
 
     // Inserts an empty row (status New) before `row`; 0 or past the end appends. The current row
-    // does not move and no event fires. Returns the new row's number, or -1.
+    // number does not change and no event fires. Returns the new row's number, or -1.
     long InsertRow(long row);
     // Moves the row (0 = the current row) to the delete buffer; a row never stored (New or
     // NewModified) is dropped. When the removed row was the current one, the row that takes its
-    // place becomes current; rowfocuschanged fires when the current row number changes (the last
-    // row removed). Returns 1, or -1.
+    // place becomes current; when a row above the current one goes, the current row keeps its data
+    // row and its number goes down by one. rowfocuschanged fires when the current row number
+    // changes (the last row removed, a row above removed). Returns 1, or -1.
     int DeleteRow(long row);
     // Re-reads the row from the database by its key and makes it NotModified. Returns 1, or -1.
     int ReselectRow(long row);
@@ -101,6 +106,9 @@ class DataWindow {
 
     // Validates the pending edit text (type, mask, GBK byte limit), fires itemchanged and stores the
     // value when it is accepted. Returns 1, or -1 (the text stays pending for the user to correct).
+    // An empty entry stores null, except in a plain text field, where it stores "" (a null field
+    // left empty stays null). A value equal to the stored one changes nothing and fires nothing;
+    // through a "yyyy-mm" mask that means the same year and month (the stored day is kept).
     int AcceptText();
 
     // ---- items ----------------------------------------------------------------------------------
@@ -115,8 +123,9 @@ class DataWindow {
                                     bool original = false) const;
     std::optional<std::string> GetItemString(long row, int column) const;
 
-    // Converts to the column's type and marks the item and the row modified; fires no itemchanged.
-    // Returns 1, or -1 (no such row or column, or a value that does not convert).
+    // Converts to the column's type and marks the item and the row modified, also when the value
+    // is the one already stored; fires no itemchanged. Returns 1, or -1 (no such row or column, or a
+    // value that does not convert).
     int SetItem(long row, std::string_view column, const Value& v);
     int SetItem(long row, int column, const Value& v);
 
@@ -140,14 +149,17 @@ class DataWindow {
     std::string LookUpDisplay(long row, std::string_view column) const;
     // The item as the view shows it: display text of codes, the display format, the mask.
     std::string GetFormattedText(long row, std::string_view column) const;
-    // A computed field's value (sum(... for all) over the primary buffer) and its formatted text.
+    // A computed field's value (sum(<column> for all) over the primary buffer, null counting 0;
+    // any other expression gives null) and its text in the compute's format.
     Value GetComputedValue(std::string_view compute, long row = 0) const;
     std::string GetComputedText(std::string_view compute, long row = 0) const;
     // The drop-down DataWindow of a column, or nullptr.
     DataWindow* GetChild(std::string_view column);
 
-    // Describe("Evaluate('LookUpDisplay(col)', row)"), Describe("col.Tag") and the like; "!" when
-    // the expression is not understood.
+    // Describe("Evaluate('LookUpDisplay(col)', row)"), Evaluate of a plain column (its shown text),
+    // and "col.Tag", "col.ColType" ("char(5)", "date", "decimal(2)", "long", "real"),
+    // "col.Edit.Limit", "col.Name", "col.dbName", "DataWindow.Table.UpdateTable"; "!" when the
+    // expression is not understood.
     std::string Describe(std::string_view expression) const;
 
     // ---- events ---------------------------------------------------------------------------------

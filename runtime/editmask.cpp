@@ -101,7 +101,8 @@ EditMask::EditMask(std::string_view mask, ColType type) : mask_(mask), type_(typ
             // Runs of y, m and d name the parts of the date.
             auto run = [&](char letter) {
                 std::size_t n = 0;
-                while (i + n < chars.size() && chars[i + n].size() == 1 && Lower(chars[i + n][0]) == letter) ++n;
+                while (i + n < chars.size() && chars[i + n].size() == 1 && Lower(chars[i + n][0]) == letter)
+                    ++n;
                 return n;
             };
             char l = c.size() == 1 ? Lower(c[0]) : 0;
@@ -307,7 +308,8 @@ MaskInput EditMask::ReadDate(std::string_view text) const {
     auto number = [&](std::size_t& pos, std::size_t minDigits, std::size_t maxDigits, int& out) {
         std::size_t n = 0;
         int v = 0;
-        while (pos + n < last && n < maxDigits && IsDigit(chars[pos + n])) v = v * 10 + (chars[pos + n++][0] - '0');
+        while (pos + n < last && n < maxDigits && IsDigit(chars[pos + n]))
+            v = v * 10 + (chars[pos + n++][0] - '0');
         if (n < minDigits) return false;
         pos += n;
         out = v;
@@ -401,7 +403,8 @@ MaskInput EditMask::ReadNumber(std::string_view text) const {
     if (whole.empty() && fraction.empty()) return Refused("不是有效的数字");
     std::size_t lead = whole.find_first_not_of('0');
     whole = lead == std::string::npos ? std::string() : whole.substr(lead);
-    while (fraction.size() > static_cast<std::size_t>(decimals_) && fraction.back() == '0') fraction.pop_back();
+    while (fraction.size() > static_cast<std::size_t>(decimals_) && fraction.back() == '0')
+        fraction.pop_back();
     if (whole.size() > static_cast<std::size_t>(integerDigits_))
         return Refused("整数部分不能超过" + std::to_string(integerDigits_) + "位");
     if (fraction.size() > static_cast<std::size_t>(decimals_))

@@ -31,7 +31,7 @@ struct MaskInput {
 };
 
 class EditMask {
-public:
+  public:
     EditMask() = default;
     EditMask(std::string_view mask, ColType type);
 
@@ -56,7 +56,7 @@ public:
     int IntegerDigits() const { return integerDigits_; }
     int Decimals() const { return decimals_; }
 
-private:
+  private:
     enum class Part { Digit, AlphaNum, Any, Upper, Lower, Literal, Year4, Year2, Month, Day };
     struct Element {
         Part part;

@@ -56,10 +56,14 @@ long j_main_mdi::tv_1_selectionchanging(long oldhandle, long newhandle) {
     const auto pages = PagesSavedOnLeaving(*this, previous_page);
     if (!pages.empty()) {
         for (DataWindowControl* d : pages) d->AcceptText();
+        bool pending = false;
+        for (DataWindowControl* d : pages)
+            if (d->ModifiedCount() + d->DeletedCount() > 0 || d->EditPending()) pending = true;
         bool saved = true;
         for (DataWindowControl* d : pages)
             if (d->Update(true, false) != 1) saved = false;
-        if (saved && sqlca.Commit() == 0) {
+        // A COMMIT that fails with nothing written (no connection, say) has lost nothing.
+        if (saved && (sqlca.Commit() == 0 || !pending)) {
             for (DataWindowControl* d : pages) d->ResetUpdate();
         } else {
             // Every page keeps its edits pending: nothing of them is in the database now.

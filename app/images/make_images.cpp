@@ -1,6 +1,7 @@
 // Draws the program's pictures and writes them as GIF files beside the program:
 //   tallowmere.gif  the splash, 400 x 244
 //   angle.gif       the banner's slanted joint, 95 x 87: grey lower-left, red upper-right
+//   tallowmereabout.gif  the about window's banner, 354 x 75
 // Usage: make_images OUTPUT_FOLDER
 
 #include <QColor>
@@ -163,24 +164,26 @@ QImage Splash() {
     QImage img(400, 244, QImage::Format_RGB32);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient sky(0, 0, 0, 244);
-    sky.setColorAt(0, QColor(0, 51, 153));
-    sky.setColorAt(1, QColor(0, 102, 204));
-    p.fillRect(img.rect(), sky);
-    // A laurel of two arcs of leaves.
+    // Flat colours: a 256-colour picture shows gradients as bands.
+    p.fillRect(img.rect(), QColor(0, 51, 153));
+    p.fillRect(QRect(0, 140, 400, 104), QColor(0, 102, 204));
+    // A laurel wreath, open at the top: leaves up both sides of a circle.
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(255, 204, 0));
+    const double pi = 3.14159265358979;
     for (int side = -1; side <= 1; side += 2) {
-        for (int i = 0; i < 7; ++i) {
-            double a = (200 + i * 18) * 3.14159 / 180.0;
-            double cx = 200 + side * 52 * std::cos(a), cy = 88 - 52 * std::sin(a);
+        for (int i = 0; i < 8; ++i) {
+            double deg = -80 + i * 20;  // from the bottom up
+            double a = deg * pi / 180.0;
+            double cx = 200 + side * 50 * std::cos(a), cy = 72 - 50 * std::sin(a);
             p.save();
             p.translate(cx, cy);
-            p.rotate(side * (i * 18 + 20));
-            p.drawEllipse(QRectF(-5, -11, 10, 22));
+            p.rotate(-side * deg);
+            p.drawEllipse(QRectF(-6, -12, 12, 24));
             p.restore();
         }
     }
+    p.setBrush(Qt::NoBrush);
     p.setPen(QColor(255, 255, 255));
     QFont title("WenQuanYi Micro Hei", 17, QFont::Bold);
     p.setFont(title);
@@ -197,6 +200,48 @@ QImage Splash() {
     return img;
 }
 
+// A laurel of two arcs of leaves around (cx, cy), for the splash and the about banner.
+void Laurel(QPainter& p, double cx, double cy, double radius, double leaf) {
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(255, 204, 0));
+    for (int side = -1; side <= 1; side += 2) {
+        for (int i = 0; i < 7; ++i) {
+            double a = (200 + i * 18) * 3.14159 / 180.0;
+            double x = cx + side * radius * std::cos(a), y = cy - radius * std::sin(a);
+            p.save();
+            p.translate(x, y);
+            p.rotate(side * (i * 18 + 20));
+            p.drawEllipse(QRectF(-leaf / 2, -leaf, leaf, 2 * leaf));
+            p.restore();
+        }
+    }
+}
+
+QImage About() {
+    QImage img(354, 75, QImage::Format_RGB32);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient band(0, 0, 354, 0);
+    band.setColorAt(0, QColor(0, 51, 153));
+    band.setColorAt(1, QColor(0, 102, 204));
+    p.fillRect(img.rect(), band);
+    Laurel(p, 38, 30, 20, 4.5);
+    p.setPen(QColor(255, 255, 255));
+    QFont title("WenQuanYi Micro Hei", 13, QFont::Bold);
+    p.setFont(title);
+    p.drawText(QRect(76, 10, 274, 30), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("Varenth省科学技术奖推荐系统"));
+    QFont sub("DejaVu Sans", 10);
+    p.setFont(sub);
+    p.setPen(QColor(255, 204, 0));
+    p.drawText(QRect(76, 42, 274, 22), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("Tallowmere Plus 2008"));
+    // A red rule along the foot, as on the main window's banner.
+    p.fillRect(QRect(0, 71, 354, 4), QColor(255, 0, 0));
+    p.end();
+    return img;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -207,7 +252,8 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     const std::string dir = argv[1];
-    if (!WriteGif(Splash(), dir + "/tallowmere.gif") || !WriteGif(Angle(), dir + "/angle.gif")) {
+    if (!WriteGif(Splash(), dir + "/tallowmere.gif") || !WriteGif(Angle(), dir + "/angle.gif") ||
+        !WriteGif(About(), dir + "/tallowmereabout.gif")) {
         std::fprintf(stderr, "make_images: cannot write into %s\n", dir.c_str());
         return 1;
     }

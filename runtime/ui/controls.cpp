@@ -92,6 +92,7 @@ StaticText::StaticText(Window& parent, std::string name, std::string text)
     auto* label = new ClickLabel;
     label->setAutoFillBackground(true);
     label->setFocusPolicy(Qt::NoFocus);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->onClick = [this] {
         if (Enabled() && clicked) clicked();
     };
@@ -139,7 +140,8 @@ void StaticText::SetAlignment(TextAlign a) {
     Qt::Alignment h = a == TextAlign::Center  ? Qt::AlignHCenter
                       : a == TextAlign::Right ? Qt::AlignRight
                                               : Qt::AlignLeft;
-    static_cast<QLabel*>(Widget())->setAlignment(h | Qt::AlignVCenter);
+    // Texts stand at the top of their control, like the captions of a printed form.
+    static_cast<QLabel*>(Widget())->setAlignment(h | Qt::AlignTop);
 }
 
 void StaticText::SetBorder(Border b) {

@@ -1,1 +1,208 @@
-// placeholder
+#include "runtime/ui/datawindow_control.h"
+
+#include <QFrame>
+#include <QPointer>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include "runtime/ui/datawindow_form.h"
+#include "runtime/ui/datawindow_grid.h"
+#include "runtime/ui/dialogs.h"
+#include "runtime/ui/window.h"
+
+namespace rt::ui {
+
+// ---- what the form and the grid share -------------------------------------------------------------
+
+namespace dwview {
+
+rt::DataWindow& ViewBase::Engine() const {
+    return dw_;
+}
+
+bool ViewBase::Enabled() const {
+    return dw_.Enabled();
+}
+
+bool ViewBase::AcceptPending() {
+    if (detached_) return false;
+    rt::DataWindow& dw = dw_;
+    return !dw.EditPending() || dw.AcceptText() == 1;
+}
+
+void ViewBase::EditorFocusOut(QWidget* editor, Qt::FocusReason reason) {
+    if (detached_ || syncing_ > 0) return;
+    // A drop-down opening, another application or the menu bar taking the keyboard: the user has
+    // not left the field.
+    if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason ||
+        reason == Qt::MenuBarFocusReason) {
+        return;
+    }
+    if (AcceptPending() || detached_) return;
+    // Still inside the focus change: the widget that was to get the focus never sees it.
+    QPointer<QWidget> back(editor);
+    if (back) MoveFocus(back, Qt::OtherFocusReason);
+}
+
+void ViewBase::MoveFocus(QWidget* to, Qt::FocusReason reason) {
+    const SyncGuard quiet(*this);
+    to->setFocus(reason);
+}
+
+void ViewBase::PushEditText(const std::string& text) {
+    if (detached_) return;
+    struct Flag {
+        bool& f;
+        explicit Flag(bool& b) : f(b) { f = true; }
+        ~Flag() { f = false; }
+        Flag(const Flag&) = delete;
+        Flag& operator=(const Flag&) = delete;
+    } pushing(pushing_);
+    static_cast<rt::DataWindow&>(dw_).SetText(text);
+}
+
+long ViewBase::UnitsX(int px) const {
+    return PixelsToUnitsX(px);
+}
+
+long ViewBase::UnitsY(int px) const {
+    return PixelsToUnitsY(px);
+}
+
+}  // namespace dwview
+
+// ---- the control ----------------------------------------------------------------------------------
+
+struct DataWindowControl::View {
+    QFrame* frame = nullptr;
+    QVBoxLayout* layout = nullptr;
+    dwview::ViewBase* content = nullptr;
+    QPointer<QWidget> contentWidget;
+    const DataWindowDef* shown = nullptr;
+};
+
+namespace {
+
+// The engine's own messages (a value that fails validation, a failed statement) go through the
+// dialog service like every other box.
+void InstallMessageBox() {
+    static const bool installed = [] {
+        rt::DataWindow::SetMessageHook([](std::string_view title, std::string_view text) {
+            MessageBox(title, text, Icon::Exclamation);
+        });
+        return true;
+    }();
+    (void)installed;
+}
+
+}  // namespace
+
+DataWindowControl::DataWindowControl(Window& parent, std::string name, std::string_view dataObject)
+    : Control(parent, std::move(name)), rt::DataWindow(dataObject), view_(std::make_unique<View>()) {
+    InstallMessageBox();
+    view_->frame = new QFrame();
+    view_->frame->setFocusPolicy(Qt::NoFocus);
+    view_->frame->setFont(dwview::ContentFont());
+    // Disabled, the control stays as readable as it was: the same colours in both states.
+    QPalette pal = view_->frame->palette();
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText,
+                                     QPalette::Base, QPalette::Window, QPalette::Button}) {
+        pal.setColor(QPalette::Disabled, role, pal.color(QPalette::Active, role));
+    }
+    pal.setColor(QPalette::Window, Qt::white);
+    pal.setColor(QPalette::Disabled, QPalette::Window, Qt::white);
+    view_->frame->setPalette(pal);
+    view_->frame->setAutoFillBackground(true);
+    view_->layout = new QVBoxLayout(view_->frame);
+    view_->layout->setContentsMargins(0, 0, 0, 0);
+    view_->layout->setSpacing(0);
+    SetBorder(DataWindowBorder::None);
+    BuildView();
+    Attach(view_->frame);
+    observer_ = AddObserver([this](rt::Change change, long row, int column) { Notify(change, row, column); });
+}
+
+DataWindowControl::~DataWindowControl() {
+    RemoveObserver(observer_);
+    if (view_->content != nullptr) view_->content->Detach();
+    if (view_->frame != nullptr) view_->frame->setFocusProxy(nullptr);
+    // The widgets go before the engine does, so that nothing they do on the way reaches it.
+    delete view_->contentWidget.data();
+}
+
+void DataWindowControl::BuildView() {
+    View& v = *view_;
+    if (v.content != nullptr) {
+        // Possibly inside one of the old view's own events: it goes when control returns to Qt.
+        v.content->Detach();
+        v.frame->setFocusProxy(nullptr);
+        if (v.contentWidget) {
+            v.contentWidget->hide();
+            v.contentWidget->deleteLater();
+        }
+        v.content = nullptr;
+    }
+    v.shown = Definition();
+    if (v.shown != nullptr && v.shown->presentation != Presentation::Freeform) {
+        auto* grid = new dwview::GridView(*this, v.frame);
+        v.content = grid;
+        v.contentWidget = grid;
+    } else {
+        auto* form = new dwview::FormView(*this, v.frame);
+        v.content = form;
+        v.contentWidget = form;
+    }
+    v.layout->addWidget(v.contentWidget);
+    v.content->SetVScrollBar(vscroll_);
+    UpdateFocusProxy();
+}
+
+void DataWindowControl::Notify(rt::Change change, long row, int column) {
+    View& v = *view_;
+    if (change == rt::Change::Reset && Definition() != v.shown) {
+        BuildView();
+        return;
+    }
+    if (v.content == nullptr) return;
+    v.content->OnChange(change, row, column);
+    UpdateFocusProxy();
+}
+
+void DataWindowControl::UpdateFocusProxy() {
+    View& v = *view_;
+    QWidget* target = v.content != nullptr ? v.content->FocusTarget() : nullptr;
+    if (v.frame->focusProxy() != target) v.frame->setFocusProxy(target);
+}
+
+void DataWindowControl::SetBorder(DataWindowBorder border) {
+    border_ = border;
+    QFrame* f = view_->frame;
+    switch (border) {
+        case DataWindowBorder::None:
+            f->setFrameStyle(QFrame::NoFrame);
+            break;
+        case DataWindowBorder::Box:
+            f->setFrameStyle(QFrame::Box | QFrame::Plain);
+            f->setLineWidth(1);
+            break;
+        case DataWindowBorder::Lowered:
+            f->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+            f->setLineWidth(1);
+            break;
+    }
+}
+
+void DataWindowControl::SetVScrollBar(bool on) {
+    vscroll_ = on;
+    if (view_->content != nullptr) view_->content->SetVScrollBar(on);
+}
+
+void DataWindowControl::OnEnabledChanged() {
+    if (view_->content == nullptr) return;
+    view_->content->ApplyEnabled();
+    UpdateFocusProxy();
+}
+
+void DataWindowControl::OnGeometryChanged() {}
+
+}  // namespace rt::ui

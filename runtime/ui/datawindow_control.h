@@ -20,7 +20,7 @@ namespace rt::ui {
 enum class DataWindowBorder { None, Box, Lowered };
 
 class DataWindowControl : public Control, public rt::DataWindow {
-public:
+  public:
     DataWindowControl(Window& parent, std::string name, std::string_view dataObject);
     ~DataWindowControl() override;
 
@@ -34,13 +34,14 @@ public:
 
     struct View;  // the widgets; private to the runtime
 
-protected:
+  protected:
     void OnEnabledChanged() override;
     void OnGeometryChanged() override;
 
-private:
+  private:
     void BuildView();
     void Notify(rt::Change change, long row, int column);
+    void UpdateFocusProxy();
 
     std::unique_ptr<View> view_;
     int observer_ = 0;

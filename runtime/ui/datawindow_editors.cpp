@@ -138,6 +138,12 @@ QString InputMaskFor(const ColumnDef& c) {
             out += u'0';
         } else if (!date && ch == u'a') {
             out += u'n';
+        } else if (!date && ch == u'x') {
+            out += u'x';
+        } else if (!date && ch == u'!') {
+            out += QStringLiteral(">x!");  // any character, made upper case
+        } else if (!date && ch == u'^') {
+            out += QStringLiteral("<x!");
         } else {
             if (IsMaskMeta(ch)) out += u'\\';
             out += ch;
@@ -146,8 +152,15 @@ QString InputMaskFor(const ColumnDef& c) {
     return out;
 }
 
+GbkLimitValidator::GbkLimitValidator(std::size_t limit, QLineEdit* editor)
+    : QValidator(editor), limit_(limit) {
+    connect(editor, &QLineEdit::textChanged, this,
+            [this](const QString& text) { before_ = GbkLength(Utf8(text)); });
+}
+
 QValidator::State GbkLimitValidator::validate(QString& input, int&) const {
-    return GbkLength(Utf8(input)) <= limit_ ? Acceptable : Invalid;
+    const std::size_t bytes = GbkLength(Utf8(input));
+    return bytes <= limit_ || bytes < before_ ? Acceptable : Invalid;
 }
 
 QValidator::State NumberValidator::validate(QString& input, int&) const {

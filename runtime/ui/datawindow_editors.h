@@ -46,25 +46,28 @@ std::size_t TypingLimit(const ColumnDef& c);
 // is not masked that way (numbers are checked by a validator instead).
 QString InputMaskFor(const ColumnDef& c);
 
-// Refuses any text longer than the limit in GBK bytes, so typing stops at the limit.
+// Refuses any text longer than the limit in GBK bytes, so typing stops at the limit. A text that
+// is too long already (stored before the limit applied) may still be shortened.
 class GbkLimitValidator : public QValidator {
-public:
-    GbkLimitValidator(std::size_t limit, QObject* parent) : QValidator(parent), limit_(limit) {}
+  public:
+    // Watches the editor's text, so that an edit is judged against the text it changes.
+    GbkLimitValidator(std::size_t limit, QLineEdit* editor);
     State validate(QString& input, int& pos) const override;
 
-private:
+  private:
     std::size_t limit_;
+    std::size_t before_ = 0;  // bytes of the editor's text before the edit
 };
 
 // Admits a number as typed: digits, at most `intDigits` before the point and `decimals` after it,
 // grouping commas when `grouping`, a leading minus when `sign`.
 class NumberValidator : public QValidator {
-public:
+  public:
     NumberValidator(int intDigits, int decimals, bool grouping, bool sign, QObject* parent)
         : QValidator(parent), intDigits_(intDigits), decimals_(decimals), grouping_(grouping), sign_(sign) {}
     State validate(QString& input, int& pos) const override;
 
-private:
+  private:
     int intDigits_;
     int decimals_;
     bool grouping_;
@@ -75,20 +78,20 @@ private:
 // (a paste is cut to what fits). `edited` reports the user's changes only.
 class LimitedTextBox : public QPlainTextEdit {
     Q_OBJECT
-public:
+  public:
     LimitedTextBox(std::size_t limit, QWidget* parent);
     // Shows the text without reporting it as an edit.
     void ShowText(const QString& text);
 
-signals:
+  signals:
     void edited(const QString& text);
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* e) override;
     void inputMethodEvent(QInputMethodEvent* e) override;
     void insertFromMimeData(const QMimeData* source) override;
 
-private:
+  private:
     // The longest beginning of `insert` that fits in place of the selection.
     QString Admit(const QString& insert) const;
 

@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QStyle>
 #include <QToolBar>
+#include <utility>
 
 #include "runtime/dwdef.h"
 #include "runtime/ui/window.h"
@@ -26,11 +27,29 @@ QString MenuText(const std::string& text) {
     return Q(text);
 }
 
-// A stock picture name maps to the desktop theme's icon, with a bundled or standard fallback.
+// A picture name is a desktop theme icon; where the desktop has no icon theme, the toolkit's own
+// standard pictures stand in, and a picture file of the program after that.
 QIcon ToolbarIcon(const std::string& picture) {
     if (picture.empty()) return {};
     QIcon themed = QIcon::fromTheme(Q(picture));
     if (!themed.isNull()) return themed;
+    static const std::pair<const char*, QStyle::StandardPixmap> fallbacks[] = {
+        {"document-new", QStyle::SP_FileIcon},
+        {"edit-delete", QStyle::SP_TrashIcon},
+        {"document-properties", QStyle::SP_FileDialogDetailedView},
+        {"document-print", QStyle::SP_FileDialogContentsView},
+        {"document-send", QStyle::SP_DriveFDIcon},
+        {"document-open", QStyle::SP_DirOpenIcon},
+        {"go-previous", QStyle::SP_ArrowBack},
+        {"go-next", QStyle::SP_ArrowForward},
+        {"document-edit", QStyle::SP_FileDialogListView},
+        {"document-save", QStyle::SP_DialogSaveButton},
+        {"help-about", QStyle::SP_MessageBoxInformation},
+        {"help-contents", QStyle::SP_DialogHelpButton},
+        {"application-exit", QStyle::SP_DialogCloseButton},
+    };
+    for (const auto& [name, pixmap] : fallbacks)
+        if (picture == name) return QApplication::style()->standardIcon(pixmap);
     QIcon file(Q(picture));
     if (!file.availableSizes().isEmpty()) return file;
     return QApplication::style()->standardIcon(QStyle::SP_FileIcon);
@@ -43,7 +62,11 @@ QIcon ToolbarIcon(const std::string& picture) {
 MenuItem::MenuItem(Menu& menu, MenuItem* parent, std::string name, std::string text)
     : menu_(&menu), parent_(parent), name_(std::move(name)), text_(std::move(text)) {}
 
-MenuItem::~MenuItem() = default;
+MenuItem::~MenuItem() {
+    // A command may close the window and so destroy the menu from inside the drop-down's own click:
+    // the drop-down goes once that event is over.
+    if (submenu_) submenu_.release()->deleteLater();
+}
 
 MenuItem& MenuItem::Add(std::string name, std::string text) {
     items_.push_back(std::make_unique<MenuItem>(*menu_, this, std::move(name), std::move(text)));
@@ -157,7 +180,12 @@ void Menu::AttachTo(Window& w) {
     toolbar->setObjectName("toolbar");
     toolbar->setMovable(false);
     for (MenuItem* m : buttons) {
-        for (int i = 0; i < m->toolbarSpace_; ++i) toolbar->addSeparator();
+        if (m->toolbarSpace_ > 0) {
+            // The space in front of a button: two pixels a unit.
+            auto* gap = new QWidget(toolbar);
+            gap->setFixedWidth(2 * m->toolbarSpace_);
+            toolbar->addWidget(gap);
+        }
         if (!m->action_) continue;
         m->action_->setIcon(ToolbarIcon(m->toolbarPicture_));
         m->action_->setToolTip(Q(m->toolbarTip_));

@@ -1,1 +1,978 @@
-// placeholder
+// The DataWindow engine against a private database and the program's own DataWindow objects.
+
+#include "runtime/datawindow.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "runtime/editmask.h"
+#include "schema/dataobjects.h"
+#include "tests/support/testdb.h"
+
+namespace {
+
+using rt::Buffer;
+using rt::DataWindow;
+using rt::Date;
+using rt::Decimal;
+using rt::ItemStatus;
+using rt::Value;
+
+std::string Repeat(const std::string& s, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += s;
+    return out;
+}
+
+class DataWindowTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { schema::RegisterDataObjects(); }
+
+    void SetUp() override {
+        db_ = std::make_unique<testing_support::TestDatabase>();
+        db_->Connect(t_);
+    }
+
+    void TearDown() override {
+        t_.Rollback();
+        t_.Disconnect();
+    }
+
+    void Exec(const std::string& sql, const std::vector<Value>& args = {}) {
+        ASSERT_EQ(t_.Execute(sql, args), 0) << t_.SQLErrText << "\n" << sql;
+    }
+
+    Value Read(const std::string& sql, const std::vector<Value>& args = {}) {
+        std::vector<Value> into(1);
+        t_.SelectInto(sql, args, into);
+        EXPECT_NE(t_.SQLCode, -1) << t_.SQLErrText << "\n" << sql;
+        return t_.SQLCode == 0 ? into[0] : Value();
+    }
+
+    long CountRows(const std::string& sql, const std::vector<Value>& args = {}) {
+        return static_cast<long>(Read(sql, args).AsLong().value_or(-1));
+    }
+
+    void AddProject(const std::string& id, const std::string& name = "项目") {
+        Exec(
+            "INSERT INTO j_xm_base (xm_id, xm_name, jb_awardcode, xm_startdate, xm_xg, xm_guid) "
+            "VALUES (?, ?, '4', '2021-05-17', '0', 'FFFFFFFFFFFFFFFF')",
+            {id, name});
+    }
+
+    void AddAward(const std::string& id, int n, const std::string& name) {
+        Exec("INSERT INTO j_jx_getaward (xm_id, jx_id, jx_name, jx_date) VALUES (?, ?, ?, '0001-01-01')",
+             {id, n, name});
+    }
+
+    void AddPerson(const std::string& id, int n, const std::string& name, const std::string& title) {
+        Exec(
+            "INSERT INTO j_ry_finish (xm_id, ry_no, ry_name, xb_sex, ry_birthday, zc_titlecode) "
+            "VALUES (?, ?, ?, '1', '1970-03-01', ?)",
+            {id, n, name, title});
+    }
+
+    // A DataWindow on the test transaction, retrieved with the arguments.
+    std::unique_ptr<DataWindow> Open(const std::string& object, const std::vector<Value>& args = {}) {
+        auto dw = std::make_unique<DataWindow>(object);
+        EXPECT_EQ(dw->DataObject(), object);
+        dw->SetTransObject(t_);
+        EXPECT_GE(dw->Retrieve(args), 0) << t_.SQLErrText;
+        return dw;
+    }
+
+    // Types text into the field and accepts it.
+    static int Type(DataWindow& dw, long row, const std::string& column, const std::string& text) {
+        if (dw.SetRow(row) != 1 || dw.SetColumn(column) != 1 || dw.SetText(text) != 1) return -2;
+        return dw.AcceptText();
+    }
+
+    std::unique_ptr<testing_support::TestDatabase> db_;
+    rt::Transaction t_;
+};
+
+// ---- item and row status through insert, set, delete, update -----------------------------------------
+
+TEST_F(DataWindowTest, StatusesFollowEditsAndAreClearedBySuccessfulUpdate) {
+    AddProject("P1", "旧名称");
+    auto dw = Open("dw_1", {"P1"});
+    ASSERT_EQ(dw->RowCount(), 1);
+    EXPECT_EQ(dw->GetItemStatus(1, ""), ItemStatus::NotModified);
+
+    EXPECT_EQ(dw->SetItem(1, "XM_NAME", Value("新名称")), 1);
+    EXPECT_EQ(dw->GetItemStatus(1, ""), ItemStatus::DataModified);
+    EXPECT_EQ(dw->GetItemStatus(1, "xm_name"), ItemStatus::DataModified);
+    EXPECT_EQ(dw->GetItemStatus(1, "xm_ename"), ItemStatus::NotModified);
+    EXPECT_EQ(dw->GetItemString(1, "xm_name", Buffer::Primary, true), "旧名称");
+    EXPECT_EQ(dw->ModifiedCount(), 1);
+
+    EXPECT_EQ(dw->Update(), 1);
+    EXPECT_EQ(dw->GetItemStatus(1, ""), ItemStatus::NotModified);
+    EXPECT_EQ(dw->GetItemString(1, "xm_name", Buffer::Primary, true), "新名称");
+    EXPECT_EQ(dw->ModifiedCount(), 0);
+    EXPECT_EQ(Read("SELECT xm_name FROM j_xm_base WHERE xm_id = 'P1'"), Value("新名称"));
+    // The version number is carried by the form but never written through it.
+    EXPECT_EQ(dw->SetItem(1, "xm_guid", Value("X")), 1);
+    EXPECT_EQ(dw->Update(), 1);
+    EXPECT_EQ(Read("SELECT xm_guid FROM j_xm_base WHERE xm_id = 'P1'"), Value("FFFFFFFFFFFFFFFF"));
+}
+
+TEST_F(DataWindowTest, InsertedRowsAreWrittenOnlyOnceTouchedAndDeletionsAreNotModifications) {
+    AddProject("P1");
+    AddAward("P1", 1, "一等奖");
+    AddAward("P1", 2, "二等奖");
+    auto dw = Open("dw_6", {"P1"});
+    ASSERT_EQ(dw->RowCount(), 2);
+
+    long r = dw->InsertRow(0);
+    EXPECT_EQ(r, 3);
+    EXPECT_EQ(dw->GetRow(), 1);  // inserting does not move the current row
+    EXPECT_EQ(dw->GetItemStatus(r, ""), ItemStatus::New);
+    EXPECT_EQ(dw->ModifiedCount(), 0);
+    EXPECT_EQ(dw->Update(), 1);  // an untouched new row is never written
+    EXPECT_EQ(CountRows("SELECT count(*) FROM j_jx_getaward"), 2);
+    EXPECT_EQ(dw->GetItemStatus(r, ""), ItemStatus::New);
+
+    dw->SetItem(r, "xm_id", Value("P1"));
+    dw->SetItem(r, "jx_id", Value(3));
+    EXPECT_EQ(dw->GetItemStatus(r, ""), ItemStatus::NewModified);
+    EXPECT_EQ(dw->ModifiedCount(), 1);
+
+    // A never-stored row is dropped, not kept for deletion.
+    long r2 = dw->InsertRow(1);
+    EXPECT_EQ(r2, 1);
+    dw->SetItem(r2, "jx_id", Value(9));
+    EXPECT_EQ(dw->DeleteRow(r2), 1);
+    EXPECT_EQ(dw->DeletedCount(), 0);
+
+    // Deleting a stored row counts for DeletedCount only.
+    EXPECT_EQ(dw->DeleteRow(1), 1);
+    EXPECT_EQ(dw->DeletedCount(), 1);
+    EXPECT_EQ(dw->ModifiedCount(), 1);
+    EXPECT_EQ(dw->GetItemString(1, "jx_name", Buffer::Delete), "一等奖");
+
+    EXPECT_EQ(dw->Update(), 1);
+    EXPECT_EQ(dw->DeletedCount(), 0);
+    EXPECT_EQ(dw->ModifiedCount(), 0);
+    EXPECT_EQ(CountRows("SELECT count(*) FROM j_jx_getaward WHERE jx_id = 1"), 0);
+    EXPECT_EQ(CountRows("SELECT count(*) FROM j_jx_getaward WHERE jx_id = 3"), 1);
+}
+
+TEST_F(DataWindowTest, DeletionsAreWrittenBeforeInsertionsSoAKeyCanBeReused) {
+    AddProject("P1");
+    AddAward("P1", 1, "旧");
+    auto dw = Open("dw_6", {"P1"});
+    dw->DeleteRow(1);
+    long r = dw->InsertRow(0);
+    dw->SetItem(r, "xm_id", Value("P1"));
+    dw->SetItem(r, "jx_id", Value(1));
+    dw->SetItem(r, "jx_name", Value("新"));
+    EXPECT_EQ(dw->Update(), 1) << t_.SQLErrText;
+    EXPECT_EQ(Read("SELECT jx_name FROM j_jx_getaward WHERE xm_id = 'P1' AND jx_id = 1"), Value("新"));
+}
+
+TEST_F(DataWindowTest, UpdateWithoutResetKeepsChangesUntilResetUpdateSoARollbackLosesNothing) {
+    AddProject("P1", "甲");
+    auto dw = Open("dw_1", {"P1"});
+    dw->SetItem(1, "xm_name", Value("乙"));
+    EXPECT_EQ(dw->Update(true, false), 1);
+    EXPECT_EQ(dw->GetItemStatus(1, ""), ItemStatus::DataModified);
+    EXPECT_EQ(t_.Rollback(), 0);
+    EXPECT_EQ(Read("SELECT count(*) FROM j_xm_base"), Value(0));  // the project row was rolled back too
+
+    AddProject("P1", "甲");
+    EXPECT_EQ(dw->Update(true, false), 1);
+    EXPECT_EQ(Read("SELECT xm_name FROM j_xm_base WHERE xm_id = 'P1'"), Value("乙"));
+    EXPECT_EQ(dw->ResetUpdate(), 1);
+    EXPECT_EQ(dw->GetItemStatus(1, ""), ItemStatus::NotModified);
+    EXPECT_EQ(dw->ModifiedCount(), 0);
+}
+
+// ---- failures of Update ----------------------------------------------------------------------------
+
+TEST_F(DataWindowTest, UpdateFailingPartWayLeavesEveryRowPendingForASecondUpdate) {
+    AddProject("P1");
+    AddAward("P1", 1, "a");
+    AddAward("P1", 2, "b");
+    AddAward("P1", 3, "c");
+    ASSERT_EQ(t_.Commit(), 0);
+    auto dw = Open("dw_6", {"P1"});
+    std::vector<std::string> errors;
+    dw->dberror = [&](long, std::string_view text, std::string_view sql) {
+        errors.push_back(std::string(sql) + " | " + std::string(text));
+        return 1;
+    };
+
+    dw->DeleteRow(3);
+    dw->SetItem(1, "jx_name", Value("a2"));
+    dw->SetItem(2, "jx_name", Value("b2"));
+    long r = dw->InsertRow(0);
+    dw->SetItem(r, "xm_id", Value("P1"));
+    dw->SetItem(r, "jx_id", Value(4));
+    // Someone else holds number 4: the INSERT collides after the DELETE and the first UPDATEs ran.
+    AddAward("P1", 4, "x");
+    ASSERT_EQ(t_.Commit(), 0);
+
+    EXPECT_EQ(dw->Update(true, false), -1);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("INSERT INTO j_jx_getaward"), std::string::npos) << errors[0];
+    EXPECT_FALSE(t_.SQLErrText.empty());
+    EXPECT_EQ(dw->GetItemStatus(1, ""), ItemStatus::DataModified);
+    EXPECT_EQ(dw->GetItemStatus(2, ""), ItemStatus::DataModified);
+    EXPECT_EQ(dw->GetItemStatus(3, ""), ItemStatus::NewModified);
+    EXPECT_EQ(dw->DeletedCount(), 1);
+    EXPECT_EQ(dw->ModifiedCount(), 3);
+
+    // The caller rolls back, the fault goes away, and the same Update writes everything.
+    t_.Rollback();
+    Exec("DELETE FROM j_jx_getaward WHERE jx_id = 4");
+    EXPECT_EQ(dw->Update(true, true), 1) << (errors.size() > 1 ? errors.back() : "");
+    EXPECT_EQ(Read("SELECT jx_name FROM j_jx_getaward WHERE jx_id = 1"), Value("a2"));
+    EXPECT_EQ(Read("SELECT jx_name FROM j_jx_getaward WHERE jx_id = 2"), Value("b2"));
+    EXPECT_EQ(CountRows("SELECT count(*) FROM j_jx_getaward WHERE jx_id = 3"), 0);
+    EXPECT_EQ(CountRows("SELECT count(*) FROM j_jx_getaward WHERE jx_id = 4"), 1);
+    EXPECT_EQ(dw->ModifiedCount(), 0);
+    EXPECT_EQ(dw->DeletedCount(), 0);
+}
+
+TEST_F(DataWindowTest, UpdateOrDeleteThatMatchesNoRowIsAFailure) {
+    AddProject("P1");
+    AddAward("P1", 1, "a");
+    AddAward("P1", 2, "b");
+    auto dw = Open("dw_6", {"P1"});
+    int fired = 0;
+    std::string sql;
+    dw->dberror = [&](long, std::string_view, std::string_view s) {
+        ++fired;
+        sql = s;
+        return 1;
+    };
+
+    dw->SetItem(1, "jx_name", Value("a2"));
+    Exec("DELETE FROM j_jx_getaward WHERE jx_id = 1");
+    EXPECT_EQ(dw->Update(), -1);
+    EXPECT_EQ(fired, 1);
+    EXPECT_EQ(sql.rfind("UPDATE j_jx_getaward SET", 0), 0u) << sql;
+    EXPECT_EQ(dw->GetItemStatus(1, ""), ItemStatus::DataModified);
+
+    auto other = Open("dw_6", {"P1"});
+    other->dberror = dw->dberror;
+    ASSERT_EQ(other->RowCount(), 1);
+    other->DeleteRow(1);
+    Exec("DELETE FROM j_jx_getaward WHERE jx_id = 2");
+    EXPECT_EQ(other->Update(), -1);
+    EXPECT_EQ(fired, 2);
+    EXPECT_EQ(sql.rfind("DELETE FROM j_jx_getaward", 0), 0u) << sql;
+    EXPECT_EQ(other->DeletedCount(), 1);
+}
+
+TEST_F(DataWindowTest, ReadOnlyObjectsAndUnboundDataWindowsDoNotUpdate) {
+    auto max = Open("dw_max");
+    ASSERT_EQ(max->RowCount(), 1);
+    EXPECT_FALSE(max->GetItemString(1, 1).has_value());  // max over no rows is null
+    EXPECT_EQ(max->Update(), -1);
+    EXPECT_EQ(max->ReselectRow(1), -1);
+
+    DataWindow unbound("dw_1");
+    EXPECT_EQ(unbound.Retrieve({Value("P1")}), -1);
+    EXPECT_EQ(unbound.Update(), -1);
+}
+
+// ---- text limits and masks -------------------------------------------------------------------------
+
+TEST_F(DataWindowTest, CharacterLimitsCountGbkBytes) {
+    AddProject("P1");
+    auto dw = Open("dw_1", {"P1"});
+    std::string why;
+    dw->itemerror = [&](long, std::string_view, std::string_view, std::string_view w) {
+        why = w;
+        return 1;
+    };
+    EXPECT_EQ(Type(*dw, 1, "xm_name", Repeat("中", 30)), 1);
+    EXPECT_EQ(dw->GetItemString(1, "xm_name"), Repeat("中", 30));
+
+    EXPECT_EQ(Type(*dw, 1, "xm_name", Repeat("中", 31)), -1);
+    EXPECT_FALSE(why.empty());
+    EXPECT_TRUE(dw->EditPending());
+    EXPECT_EQ(dw->GetText(), Repeat("中", 31));
+    EXPECT_EQ(dw->GetItemString(1, "xm_name"), Repeat("中", 30));
+
+    EXPECT_EQ(dw->SetText(Repeat("中", 29) + "ab"), 1);
+    EXPECT_EQ(dw->AcceptText(), 1);
+    EXPECT_EQ(dw->GetItemString(1, "xm_name"), Repeat("中", 29) + "ab");
+
+    // A contributor's name: five Chinese characters fit the limit of 10, a sixth does not.
+    AddPerson("P1", 1, "张三", "303");
+    auto person = Open("dw_71", {"P1", 1});
+    person->itemerror = dw->itemerror;
+    EXPECT_EQ(Type(*person, 1, "ry_name", "欧阳一二三"), 1);
+    EXPECT_EQ(Type(*person, 1, "ry_name", "欧阳一二三四"), -1);
+}
+
+TEST_F(DataWindowTest, StringMasksStoreTheTypedCharactersAndShowTheLiterals) {
+    AddProject("P1");
+    AddPerson("P1", 1, "张三", "303");
+    auto dw = Open("dw_1", {"P1"});
+    dw->itemerror = [](long, std::string_view, std::string_view, std::string_view) { return 1; };
+
+    EXPECT_EQ(Type(*dw, 1, "xm_askno", "1234 56ab"), 1);
+    EXPECT_EQ(dw->GetItemString(1, "xm_askno"), "123456ab");
+    EXPECT_EQ(dw->GetText(), "1234 56ab");
+    EXPECT_EQ(dw->GetFormattedText(1, "xm_askno"), "1234 56ab");
+    EXPECT_EQ(Type(*dw, 1, "xm_askno", "654321Zz"), 1);  // the typed characters alone
+    EXPECT_EQ(dw->GetItemString(1, "xm_askno"), "654321Zz");
+    for (const char* bad : {"12a4 56ab", "1234 56a!", "123456abc", "1234 56中a", "12 4 56ab"}) {
+        EXPECT_EQ(Type(*dw, 1, "xm_askno", bad), -1) << bad;
+        EXPECT_EQ(dw->GetItemString(1, "xm_askno"), "654321Zz") << bad;
+        dw->SetText("");
+    }
+    EXPECT_EQ(dw->AcceptText(), 1);  // emptied: null
+    EXPECT_FALSE(dw->GetItemString(1, "xm_askno").has_value());
+    EXPECT_EQ(Type(*dw, 1, "xm_askno", "2024 01"), 1);  // a shorter entry
+    EXPECT_EQ(dw->GetItemString(1, "xm_askno"), "202401");
+    ASSERT_EQ(dw->Update(), 1);
+    EXPECT_EQ(Read("SELECT xm_askno FROM j_xm_base WHERE xm_id = 'P1'"), Value("202401"));
+
+    auto person = Open("dw_71", {"P1", 1});
+    person->itemerror = dw->itemerror;
+    EXPECT_EQ(Type(*person, 1, "ry_fixtel", "0571-88886666"), 1);
+    EXPECT_EQ(person->GetItemString(1, "ry_fixtel"), "057188886666");
+    EXPECT_EQ(Type(*person, 1, "ry_fixtel", "0571-8888666x"), -1);
+    person->SetText("0571-8888");
+    EXPECT_EQ(person->AcceptText(), 1);
+    EXPECT_EQ(Type(*person, 1, "ry_id", "11010519491231002X"), 1);
+    EXPECT_EQ(person->GetItemString(1, "ry_id"), "11010519491231002X");
+    EXPECT_EQ(person->GetFormattedText(1, "ry_id"), "110  105  194  912  310  02X");
+    EXPECT_EQ(Type(*person, 1, "ry_id", "110  105  194  912  310  02Y"), 1);
+    EXPECT_EQ(person->GetItemString(1, "ry_id"), "11010519491231002Y");
+    EXPECT_EQ(Type(*person, 1, "ry_id", "11010519491231002Y1"), -1);  // 19 characters
+    EXPECT_EQ(Type(*person, 1, "ry_id", "1101051949123100-Y"), -1);
+    person->SetText("11010519491231002Y");
+    ASSERT_EQ(person->AcceptText(), 1);
+    ASSERT_EQ(person->Update(), 1);
+
+    auto again = Open("dw_71", {"P1", 1});
+    EXPECT_EQ(again->GetItemString(1, "ry_fixtel"), "05718888");
+    EXPECT_EQ(again->GetFormattedText(1, "ry_fixtel"), "0571-8888");
+    EXPECT_EQ(again->GetItemString(1, "ry_id"), "11010519491231002Y");
+}
+
+TEST_F(DataWindowTest, DateMasksEnterAndShowYearAndMonth) {
+    AddProject("P1");
+    auto dw = Open("dw_1", {"P1"});
+    dw->itemerror = [](long, std::string_view, std::string_view, std::string_view) { return 1; };
+    ASSERT_EQ(dw->SetColumn("xm_startdate"), 1);
+    EXPECT_EQ(dw->GetText(), "2021-05");
+    EXPECT_EQ(dw->GetFormattedText(1, "xm_startdate"), "2021-05");
+
+    // The same month typed again keeps the stored day and changes nothing.
+    EXPECT_EQ(Type(*dw, 1, "xm_startdate", "2021-05"), 1);
+    EXPECT_EQ(dw->GetItemDate(1, "xm_startdate"), (Date{2021, 5, 17}));
+    EXPECT_EQ(dw->ModifiedCount(), 0);
+
+    EXPECT_EQ(Type(*dw, 1, "xm_startdate", "2022-03"), 1);
+    EXPECT_EQ(dw->GetItemDate(1, "xm_startdate"), (Date{2022, 3, 1}));
+    EXPECT_EQ(Type(*dw, 1, "xm_startdate", "202304"), 1);
+    EXPECT_EQ(dw->GetItemDate(1, "xm_startdate"), (Date{2023, 4, 1}));
+    for (const char* bad : {"2022-13", "2022-00", "0000-01", "2022-ab", "22-03", "2022-03-04"}) {
+        EXPECT_EQ(Type(*dw, 1, "xm_startdate", bad), -1) << bad;
+        dw->SetText("2023-04");
+    }
+    EXPECT_EQ(dw->AcceptText(), 1);
+    EXPECT_EQ(Type(*dw, 1, "xm_finishdate", "0001-01"), 1);  // the placeholder date is a date
+    EXPECT_EQ(dw->GetFormattedText(1, "xm_finishdate"), "0001-01");
+    EXPECT_EQ(Type(*dw, 1, "xm_finishdate", ""), 1);
+    EXPECT_FALSE(dw->GetItemDate(1, "xm_finishdate").has_value());
+    ASSERT_EQ(dw->Update(), 1);
+    auto again = Open("dw_1", {"P1"});
+    EXPECT_EQ(again->GetItemDate(1, "xm_startdate"), (Date{2023, 4, 1}));
+
+    AddAward("P1", 1, "奖");
+    auto awards = Open("dw_6", {"P1"});
+    EXPECT_EQ(Type(*awards, 1, "jx_date", "2019"), 1);
+    EXPECT_EQ(awards->GetItemDate(1, "jx_date"), (Date{2019, 1, 1}));
+    EXPECT_EQ(awards->GetFormattedText(1, "jx_date"), "2019");
+}
+
+TEST_F(DataWindowTest, NumberEntriesAreCheckedAndRefusedWithoutHarm) {
+    AddProject("P1");
+    Exec("UPDATE j_xm_base SET xm_zongtz = 12.5, xm_huis = 3 WHERE xm_id = 'P1'");
+    auto dw = Open("dw_512", {"P1"});
+    int errors = 0;
+    dw->itemerror = [&](long, std::string_view, std::string_view, std::string_view) {
+        ++errors;
+        return 1;
+    };
+    ASSERT_EQ(dw->SetColumn("xm_zongtz"), 1);
+    EXPECT_EQ(dw->GetText(), "12.50");
+    EXPECT_EQ(Type(*dw, 1, "xm_zongtz", "123,456.78"), 1);
+    EXPECT_EQ(dw->GetItemDecimal(1, "xm_zongtz"), Decimal::FromCents(12345678));
+    EXPECT_EQ(dw->GetText(), "123,456.78");
+    EXPECT_EQ(Type(*dw, 1, "xm_zongtz", "999999.99"), 1);
+    for (const char* bad : {"abc", "-5", "1234567", "1.234", "1..2", "1,2x"}) {
+        EXPECT_EQ(Type(*dw, 1, "xm_zongtz", bad), -1) << bad;
+        dw->SetText("1");
+    }
+    EXPECT_EQ(errors, 6);
+    EXPECT_EQ(dw->AcceptText(), 1);
+    EXPECT_EQ(Type(*dw, 1, "xm_zongtz", ""), 1);
+    EXPECT_FALSE(dw->GetItemDecimal(1, "xm_zongtz").has_value());
+
+    for (const char* bad : {"12x", "3.5", "99999999999", "2147483648"}) {
+        EXPECT_EQ(Type(*dw, 1, "xm_huis", bad), -1) << bad;
+        dw->SetText("7");
+    }
+    EXPECT_EQ(dw->AcceptText(), 1);
+    EXPECT_EQ(dw->GetItemNumber(1, "xm_huis"), 7.0);
+    EXPECT_EQ(Type(*dw, 1, "xm_huis", "-2147483648"), 1);
+
+    // SetItem converts by the column's type and refuses what does not convert.
+    EXPECT_EQ(dw->SetItem(1, "xm_huis", Value("2025")), 1);
+    EXPECT_EQ(dw->GetItem(1, "xm_huis"), Value(2025));
+    EXPECT_EQ(dw->SetItem(1, "xm_huis", Value("twenty")), -1);
+    EXPECT_EQ(dw->SetItem(1, "xm_huis", Value(std::int64_t{1} << 40)), -1);
+    EXPECT_EQ(dw->SetItem(1, "xm_zongtz", Value("0.1")), 1);
+    EXPECT_EQ(dw->GetItem(1, "xm_zongtz"), Value(Decimal::FromCents(10)));
+    ASSERT_EQ(dw->Update(), 1);
+    auto again = Open("dw_512", {"P1"});
+    EXPECT_EQ(again->GetItemDecimal(1, "xm_zongtz"), Decimal::FromCents(10));
+    EXPECT_EQ(again->GetItem(1, "xm_huis"), Value(2025));
+}
+
+// ---- codes and drop-downs --------------------------------------------------------------------------
+
+TEST_F(DataWindowTest, CodesShowTheirDisplayTextOfTheirOwnObject) {
+    AddProject("P1");
+    AddPerson("P1", 1, "张三", "303");
+    AddPerson("P1", 2, "李四", "302");
+    auto dw = Open("dw_1", {"P1"});
+    EXPECT_EQ(dw->LookUpDisplay(1, "jb_awardcode"), "4  社会公益 ");
+    EXPECT_EQ(dw->Describe("Evaluate('LookUpDisplay(JB_AWARDCODE)', 1)"), "4  社会公益 ");
+    EXPECT_EQ(dw->GetFormattedText(1, "jb_awardcode"), "4  社会公益 ");
+    EXPECT_EQ(dw->LookUpDisplay(1, "xk_grpno"), "");  // null has no display text
+
+    auto form = Open("dw_71", {"P1", 1});
+    EXPECT_EQ(form->LookUpDisplay(1, "zc_titlecode"), "其它中级");
+    auto list = Open("dw_72", {"P1"});
+    ASSERT_EQ(list->RowCount(), 2);
+    EXPECT_EQ(list->LookUpDisplay(1, "zc_titlecode"), "其它副高级");
+    EXPECT_EQ(list->Describe("Evaluate('LookUpDisplay(ZC_TITLECODE)',2)"),
+              "");  // 302 is not in the list's table
+    EXPECT_EQ(list->Describe("Evaluate('LookUpDisplay(xb_sex)', 1)"), "男");
+
+    // A drop-down list takes its display text or its data value and stores the data value.
+    dw->itemerror = [](long, std::string_view, std::string_view, std::string_view) { return 1; };
+    EXPECT_EQ(Type(*dw, 1, "jb_awardcode", "2  技术发明"), 1);
+    EXPECT_EQ(dw->GetItemString(1, "jb_awardcode"), "2");
+    EXPECT_EQ(dw->GetText(), "2  技术发明");
+    EXPECT_EQ(Type(*dw, 1, "jb_awardcode", "5"), 1);
+    EXPECT_EQ(dw->GetItemString(1, "jb_awardcode"), "5");
+    EXPECT_EQ(Type(*dw, 1, "jb_awardcode", "7"), -1);
+}
+
+TEST_F(DataWindowTest, RecommendingUnitShowsTheNameFromTheDropDownDataWindow) {
+    std::vector<Value> unit(2);
+    ASSERT_EQ(t_.SelectInto("SELECT st_code, st_chdescr FROM recomdept "
+                            "WHERE st_code = (SELECT max(st_code) FROM recomdept)",
+                            {}, unit),
+              0)
+        << t_.SQLErrText;
+    AddProject("P1");
+    Exec("UPDATE j_xm_base SET bm_deptcode = ? WHERE xm_id = 'P1'", {unit[0]});
+
+    auto dw = Open("dw_1", {"P1"});
+    DataWindow* child = dw->GetChild("bm_deptcode");
+    ASSERT_NE(child, nullptr);
+    EXPECT_GT(child->RowCount(), 1);
+    EXPECT_EQ(dw->GetChild("xm_name"), nullptr);
+    EXPECT_EQ(dw->GetFormattedText(1, "bm_deptcode"), unit[1].ToText());
+    EXPECT_EQ(dw->LookUpDisplay(1, "bm_deptcode"), unit[1].ToText());
+
+    // Picking a unit by its name stores its code.
+    std::string firstName = *child->GetItemString(1, "st_chdescr");
+    EXPECT_EQ(Type(*dw, 1, "bm_deptcode", firstName), 1);
+    EXPECT_EQ(dw->GetItemString(1, "bm_deptcode"), child->GetItemString(1, "st_code"));
+    EXPECT_EQ(Type(*dw, 1, "bm_deptcode", "没有这个单位"), -1);
+}
+
+TEST_F(DataWindowTest, CheckBoxStoresItsOnAndOffValues) {
+    AddProject("P1");
+    Exec("INSERT INTO j_yy_app (xm_id, yy_id, sf_submit) VALUES ('P1', 1, '0')");
+    auto dw = Open("dw_91", {"P1"});
+    dw->itemerror = [](long, std::string_view, std::string_view, std::string_view) { return 1; };
+    EXPECT_EQ(Type(*dw, 1, "sf_submit", "1"), 1);
+    EXPECT_EQ(dw->GetItemString(1, "sf_submit"), "1");
+    ASSERT_EQ(dw->Update(), 1);
+    EXPECT_EQ(Read("SELECT sf_submit FROM j_yy_app WHERE yy_id = 1"), Value("1"));
+    EXPECT_EQ(Type(*dw, 1, "sf_submit", "0"), 1);
+    EXPECT_EQ(Type(*dw, 1, "sf_submit", "yes"), -1);
+    dw->SetText("0");
+    ASSERT_EQ(dw->Update(), 1);
+    EXPECT_EQ(Read("SELECT sf_submit FROM j_yy_app WHERE yy_id = 1"), Value("0"));
+}
+
+// ---- computed totals -------------------------------------------------------------------------------
+
+TEST_F(DataWindowTest, YearTotalsAddExactlyAndFollowAcceptedChanges) {
+    AddProject("P1");
+    const char* insert =
+        "INSERT INTO j_xy_saving (xm_id, xy_year, xy_addvalue, xy_zhijorjianj) VALUES ('P1', ?, ?, ?)";
+    Exec(insert, {"2019", Decimal::FromCents(123450), "1"});
+    Exec(insert, {"2020", Decimal::FromCents(10000), "1"});
+    Exec(insert, {"2021", Value(), "1"});
+    Exec(insert, {"2020", Decimal::FromCents(99999900), "0"});  // indirect: another object's row
+    auto dw = Open("dw_51", {"P1"});
+    ASSERT_EQ(dw->RowCount(), 3);
+    EXPECT_EQ(dw->GetComputedValue("compute_1"), Value(Decimal::FromCents(133450)));
+    EXPECT_EQ(dw->GetComputedText("COMPUTE_1"), "1,334.50");
+    EXPECT_EQ(dw->GetComputedText("compute_2"), ".00");
+    EXPECT_EQ(dw->GetFormattedText(1, "xy_addvalue"), "1,234.50");
+
+    EXPECT_EQ(Type(*dw, 3, "xy_addvalue", "1,000.05"), 1);
+    EXPECT_EQ(dw->GetComputedText("compute_1"), "2,334.55");
+    // Pending text does not count until it is accepted; a refused one never does.
+    dw->SetText("5");
+    EXPECT_EQ(dw->GetComputedText("compute_1"), "2,334.55");
+    // The year is not typed over.
+    EXPECT_EQ(dw->SetColumn("xy_year"), -1);
+    EXPECT_EQ(dw->GetColumnName(), "xy_addvalue");
+    EXPECT_EQ(dw->GetComputedText("no_such"), "");
+}
+
+// ---- row and item focus ----------------------------------------------------------------------------
+
+TEST_F(DataWindowTest, RowFocusChangesFireExactlyOncePerChange) {
+    for (const char* id : {"P1", "P2", "P3", "P4"}) AddProject(id);
+    DataWindow dw("dw");
+    dw.SetTransObject(t_);
+    std::vector<long> events;
+    dw.rowfocuschanged = [&](long row) { events.push_back(row); };
+
+    EXPECT_EQ(dw.Retrieve(), 4);
+    EXPECT_EQ(events, (std::vector<long>{1}));  // from no row to a row
+    EXPECT_EQ(dw.Retrieve(), 4);
+    EXPECT_EQ(events, (std::vector<long>{1}));  // row 1 before and after: no change
+
+    EXPECT_EQ(dw.SetRow(3), 1);
+    EXPECT_EQ(dw.SetRow(3), 1);
+    EXPECT_EQ(dw.SetRow(9), -1);
+    EXPECT_EQ(dw.ScrollToRow(99), 1);
+    EXPECT_EQ(dw.ScrollNextRow(), 4);
+    EXPECT_EQ(dw.ScrollPriorRow(), 3);
+    EXPECT_EQ(dw.ScrollToRow(-5), 1);
+    EXPECT_EQ(dw.ScrollPriorRow(), 1);
+    EXPECT_EQ(events, (std::vector<long>{1, 3, 4, 3, 1}));
+
+    events.clear();
+    EXPECT_EQ(dw.DeleteRow(0), 1);  // the current row goes, the next takes its place
+    EXPECT_TRUE(events.empty());
+    EXPECT_EQ(dw.GetItemString(dw.GetRow(), "xm_id"), "P2");
+    dw.ScrollToRow(3);
+    events.clear();
+    EXPECT_EQ(dw.DeleteRow(0), 1);  // the last row goes: the new last one is current
+    EXPECT_EQ(events, (std::vector<long>{2}));
+    EXPECT_EQ(dw.DeleteRow(1), 1);  // a row above the current one: it stays on its row
+    EXPECT_EQ(events, (std::vector<long>{2, 1}));
+    EXPECT_EQ(dw.GetItemString(1, "xm_id"), "P3");
+    EXPECT_EQ(dw.DeleteRow(1), 1);
+    EXPECT_EQ(events, (std::vector<long>{2, 1, 0}));
+    EXPECT_EQ(dw.GetRow(), 0);
+    EXPECT_EQ(dw.DeleteRow(0), -1);
+
+    events.clear();
+    EXPECT_EQ(dw.Retrieve(), 4);
+    EXPECT_EQ(events, (std::vector<long>{1}));
+    EXPECT_EQ(dw.TriggerEvent("RowFocusChanged"), 1);
+    EXPECT_EQ(events, (std::vector<long>{1, 1}));
+}
+
+TEST_F(DataWindowTest, RowFocusHandlersMayMoveAndReloadTheSameDataWindow) {
+    for (const char* id : {"P1", "P2", "P3"}) AddProject(id);
+    DataWindow dw("dw");
+    dw.SetTransObject(t_);
+    std::vector<long> events;
+    dw.rowfocuschanged = [&](long row) {
+        events.push_back(row);
+        if (row == 2) dw.SetRow(3);   // move on inside the handler
+        if (row == 3) dw.Retrieve();  // reload: row 1 becomes current, which is no change from 0
+    };
+    dw.Retrieve();
+    EXPECT_EQ(dw.SetRow(2), 1);
+    EXPECT_EQ(events, (std::vector<long>{1, 2, 3}));
+    EXPECT_EQ(dw.GetRow(), 1);  // the nested Retrieve made row 1 current without a change from 0
+    EXPECT_EQ(dw.RowCount(), 3);
+
+    // A handler that empties the DataWindow while its own deletion is being reported.
+    events.clear();
+    dw.rowfocuschanged = [&](long row) {
+        events.push_back(row);
+        if (dw.RowCount() > 0) dw.DeleteRow(dw.RowCount());
+    };
+    dw.ScrollToRow(3);
+    EXPECT_EQ(dw.RowCount(), 0);
+    EXPECT_EQ(dw.GetRow(), 0);
+    EXPECT_EQ(events, (std::vector<long>{3, 2, 1, 0}));
+}
+
+TEST_F(DataWindowTest, ClicksAndColumnsMoveTheFocusAfterTheClickedHandler) {
+    for (const char* id : {"P1", "P2"}) AddProject(id);
+    DataWindow dw("dw");
+    dw.SetTransObject(t_);
+    dw.Retrieve();
+    std::vector<std::string> log;
+    dw.rowfocuschanged = [&](long row) { log.push_back("row " + std::to_string(row)); };
+    dw.itemfocuschanged = [&](long row, std::string_view col) {
+        log.push_back("item " + std::to_string(row) + " " + std::string(col));
+    };
+    int keep = 1;
+    dw.clicked = [&](long, long, long row, std::string_view) {
+        log.push_back("click " + std::to_string(row));
+        return keep;
+    };
+    EXPECT_EQ(dw.Click(2, "xm_xg"), 1);
+    EXPECT_EQ(dw.GetRow(), 1);
+    keep = 0;
+    EXPECT_EQ(dw.Click(2, "XM_XG"), 1);
+    EXPECT_EQ(dw.GetRow(), 2);
+    EXPECT_EQ(dw.GetColumnName(), "xm_xg");
+    EXPECT_EQ(log, (std::vector<std::string>{"click 2", "click 2", "row 2", "item 2 xm_xg"}));
+    EXPECT_EQ(dw.SetColumn(1), 1);
+    EXPECT_EQ(dw.GetColumnName(), "xm_askno");
+    // Display-only: the cursor goes there, typing does not.
+    EXPECT_EQ(dw.SetText("x"), -1);
+    EXPECT_EQ(dw.SetColumn(0), -1);
+    EXPECT_EQ(dw.SetColumn("no_such_column"), -1);
+}
+
+// ---- accepting typed text --------------------------------------------------------------------------
+
+TEST_F(DataWindowTest, ItemChangedDecidesWhetherTypedTextIsStored) {
+    AddProject("P1", "原名");
+    AddProject("P2", "原名二");
+    auto dw = Open("dw", {});
+    int answer = 1;
+    std::vector<std::string> seen;
+    dw->itemchanged = [&](long row, std::string_view col, std::string_view data) {
+        seen.push_back(std::to_string(row) + " " + std::string(col) + " " + std::string(data));
+        return answer;
+    };
+    std::vector<long> moves;
+    dw->rowfocuschanged = [&](long row) { moves.push_back(row); };
+
+    ASSERT_EQ(dw->SetColumn("xm_xg"), 1);
+    ASSERT_EQ(dw->SetText("1"), 1);
+    EXPECT_EQ(dw->AcceptText(), -1);  // rejected: value kept, text pending, focus stays
+    EXPECT_EQ(seen, (std::vector<std::string>{"1 xm_xg 1"}));
+    EXPECT_TRUE(dw->EditPending());
+    EXPECT_EQ(dw->GetText(), "1");
+    EXPECT_EQ(dw->GetItemString(1, "xm_xg"), "0");
+    EXPECT_EQ(dw->SetRow(2), -1);
+    EXPECT_EQ(dw->GetRow(), 1);
+    EXPECT_TRUE(moves.empty());
+    EXPECT_EQ(dw->Update(), -1);
+    EXPECT_EQ(dw->ModifiedCount(), 0);
+
+    answer = 2;  // rejected, and the edit is given up
+    EXPECT_EQ(dw->AcceptText(), 1);
+    EXPECT_FALSE(dw->EditPending());
+    EXPECT_EQ(dw->GetText(), "0");
+    EXPECT_EQ(dw->GetItemString(1, "xm_xg"), "0");
+
+    answer = 0;
+    dw->SetText("1");
+    EXPECT_EQ(dw->SetRow(2), 1);  // accepts on the way
+    EXPECT_EQ(dw->GetItemString(1, "xm_xg"), "1");
+    EXPECT_EQ(moves, (std::vector<long>{2}));
+
+    // The same value again: nothing stored, no event.
+    seen.clear();
+    dw->SetText("0");
+    EXPECT_EQ(dw->AcceptText(), 1);
+    EXPECT_TRUE(seen.empty());
+    EXPECT_EQ(dw->GetItemStatus(2, ""), ItemStatus::NotModified);
+
+    // A handler that reloads the DataWindow: nothing is stored into a row that is gone.
+    dw->itemchanged = [&](long, std::string_view, std::string_view) {
+        dw->Retrieve();
+        return 0;
+    };
+    dw->SetText("1");
+    EXPECT_EQ(dw->AcceptText(), 1);
+    EXPECT_EQ(dw->ModifiedCount(), 0);
+    EXPECT_EQ(dw->GetItemString(2, "xm_xg"), "0");
+}
+
+TEST_F(DataWindowTest, RetrieveDropsPendingTextAndReselectRowReadsTheStoredRow) {
+    AddProject("P1");
+    auto dw = Open("dw");
+    dw->SetColumn("xm_xg");
+    dw->SetText("1");
+    Exec("UPDATE j_xm_base SET xm_xg = '1', xm_name = '别名' WHERE xm_id = 'P1'");
+    dw->SetItem(1, "xm_askno", Value("1"));
+    EXPECT_EQ(dw->ReselectRow(1), 1);
+    EXPECT_FALSE(dw->EditPending());
+    EXPECT_EQ(dw->GetItemString(1, "xm_xg"), "1");
+    EXPECT_EQ(dw->GetItemString(1, "xm_name"), "别名");
+    EXPECT_FALSE(dw->GetItemString(1, "xm_askno").has_value());
+    EXPECT_EQ(dw->GetItemStatus(1, ""), ItemStatus::NotModified);
+    EXPECT_EQ(dw->ReselectRow(2), -1);
+
+    dw->SetText("0");
+    EXPECT_EQ(dw->Retrieve(), 1);
+    EXPECT_FALSE(dw->EditPending());
+}
+
+// ---- write-back by key -----------------------------------------------------------------------------
+
+TEST_F(DataWindowTest, ListWritesOnlyItsUpdatableColumns) {
+    AddProject("P1");
+    AddPerson("P1", 1, "张三", "303");
+    auto dw = Open("dw_72", {"P1"});
+    dw->SetItem(1, "xb_sex", Value("2"));
+    dw->SetItem(1, "ry_birthday", Value(Date{1980, 1, 1}));
+    dw->SetItem(1, "ry_unit", Value("某单位"));
+    ASSERT_EQ(dw->Update(), 1);
+    EXPECT_EQ(Read("SELECT xb_sex FROM j_ry_finish WHERE ry_no = 1"), Value("1"));
+    EXPECT_EQ(Read("SELECT ry_birthday FROM j_ry_finish WHERE ry_no = 1").ToText().substr(0, 10),
+              "1970-03-01");
+    EXPECT_EQ(Read("SELECT ry_unit FROM j_ry_finish WHERE ry_no = 1"), Value("某单位"));
+
+    // Through the detail form the same columns are written.
+    auto form = Open("dw_71", {"P1", 1});
+    ASSERT_EQ(form->RowCount(), 1);
+    form->SetItem(1, "xb_sex", Value("2"));
+    ASSERT_EQ(form->Update(), 1);
+    EXPECT_EQ(Read("SELECT xb_sex FROM j_ry_finish WHERE ry_no = 1"), Value("2"));
+}
+
+TEST_F(DataWindowTest, ATypedOverKeyIsWrittenWhereTheOldKeyWas) {
+    AddProject("P1");
+    Exec("INSERT INTO j_yy_app (xm_id, yy_id, dw_unitname) VALUES ('P1', 1, '甲'), ('P1', 2, '乙')");
+    auto dw = Open("dw_91", {"P1"});
+    ASSERT_EQ(Type(*dw, 1, "yy_id", "5"), 1);
+    EXPECT_EQ(dw->GetItem(1, "yy_id", Buffer::Primary, true), Value(1));
+    ASSERT_EQ(dw->Update(), 1) << t_.SQLErrText;
+    EXPECT_EQ(Read("SELECT dw_unitname FROM j_yy_app WHERE yy_id = 5"), Value("甲"));
+    EXPECT_EQ(CountRows("SELECT count(*) FROM j_yy_app WHERE yy_id = 1"), 0);
+    EXPECT_EQ(Read("SELECT dw_unitname FROM j_yy_app WHERE yy_id = 2"), Value("乙"));
+
+    // Once saved, the new number is the one that finds the row.
+    ASSERT_EQ(Type(*dw, 1, "dw_unitname", "丙"), 1);
+    ASSERT_EQ(dw->Update(), 1);
+    EXPECT_EQ(Read("SELECT dw_unitname FROM j_yy_app WHERE yy_id = 5"), Value("丙"));
+}
+
+// ---- retrieval -------------------------------------------------------------------------------------
+
+TEST_F(DataWindowTest, RetrievalArgumentsAreBoundByNameAndNeverPasted) {
+    AddProject("P1", "name");
+    AddProject("P2", "it's :current");
+    rt::DataWindowDef def;
+    def.name = "t_arguments";
+    def.select =
+        "SELECT j_xm_base.xm_id, j_xm_base.xm_name FROM j_xm_base WHERE j_xm_base.xm_name <> ':current' "
+        "AND j_xm_base.xm_id = :Current OR j_xm_base.xm_name = :other";
+    def.arguments = {{"other", rt::ColType::Char}, {"current", rt::ColType::Char}};
+    rt::ColumnDef id;
+    id.name = "xm_id";
+    id.dbName = "j_xm_base.xm_id";
+    id.length = 40;
+    rt::ColumnDef name = id;
+    name.name = "xm_name";
+    name.dbName = "j_xm_base.xm_name";
+    def.columns = {id, name};
+    rt::RegisterDefinition(def);
+
+    DataWindow dw("T_ARGUMENTS");
+    dw.SetTransObject(t_);
+    EXPECT_EQ(dw.Retrieve({Value("it's :current"), Value("P1")}), 2);
+    EXPECT_EQ(dw.Retrieve({Value("x' OR 1=1 --"), Value("none")}), 0);
+    EXPECT_EQ(dw.GetRow(), 0);
+
+    // Person 2 of P1 through the number argument.
+    AddPerson("P1", 1, "一", "011");
+    AddPerson("P1", 2, "二", "011");
+    auto form = Open("dw_71", {"P1", 2});
+    ASSERT_EQ(form->RowCount(), 1);
+    EXPECT_EQ(form->GetItemString(1, "ry_name"), "二");
+    EXPECT_EQ(form->GetItem(1, "ry_no"), Value(2));
+    EXPECT_EQ(form->Retrieve({Value("99999999"), Value(1)}), 0);
+}
+
+TEST_F(DataWindowTest, FailedRetrieveReportsTheDatabaseErrorAndKeepsTheRows) {
+    AddProject("P1");
+    rt::DataWindowDef def;
+    def.name = "t_broken";
+    def.select = "SELECT no_such_column FROM j_xm_base";
+    rt::ColumnDef c;
+    c.name = "x";
+    c.length = 10;
+    def.columns = {c};
+    rt::RegisterDefinition(def);
+
+    auto good = Open("dw");
+    ASSERT_EQ(good->RowCount(), 1);
+    DataWindow dw("t_broken");
+    dw.SetTransObject(t_);
+    std::string text, sql;
+    dw.dberror = [&](long, std::string_view t, std::string_view s) {
+        text = t;
+        sql = s;
+        return 1;
+    };
+    EXPECT_EQ(dw.Retrieve(), -1);
+    EXPECT_FALSE(text.empty());
+    EXPECT_EQ(text, t_.SQLErrText);
+    EXPECT_EQ(sql, "SELECT no_such_column FROM j_xm_base");
+    EXPECT_EQ(dw.SetDataObject("no_such_object"), -1);
+    EXPECT_EQ(dw.DataObject(), "t_broken");
+}
+
+TEST_F(DataWindowTest, MissingRowsAndColumnsGiveNothingAndNeverCrash) {
+    DataWindow empty;
+    EXPECT_EQ(empty.RowCount(), 0);
+    EXPECT_EQ(empty.InsertRow(0), -1);
+    EXPECT_EQ(empty.GetText(), "");
+    EXPECT_EQ(empty.Describe("xm_id.Tag"), "!");
+    EXPECT_EQ(empty.AcceptText(), 1);
+
+    AddProject("P1");
+    auto dw = Open("dw_1", {"P1"});
+    EXPECT_FALSE(dw->GetItemString(2, "xm_name").has_value());
+    EXPECT_FALSE(dw->GetItemString(0, "xm_name").has_value());
+    EXPECT_TRUE(dw->GetItem(1, "no_such_column").IsNull());
+    EXPECT_FALSE(dw->GetItemDate(1, "xm_name").has_value());
+    EXPECT_FALSE(dw->GetItemString(1, 99).has_value());
+    EXPECT_FALSE(dw->GetItemString(1, "xm_name", Buffer::Delete).has_value());
+    EXPECT_EQ(dw->LookUpDisplay(5, "jb_awardcode"), "");
+    EXPECT_EQ(dw->GetFormattedText(1, "nope"), "");
+    EXPECT_EQ(dw->SetItem(3, "xm_name", Value("x")), -1);
+    EXPECT_EQ(dw->SetItem(1, "nope", Value("x")), -1);
+    EXPECT_EQ(dw->SetItem(1, 0, Value("x")), -1);
+    EXPECT_EQ(dw->DeleteRow(5), -1);
+    EXPECT_EQ(dw->SetRow(0), -1);
+    EXPECT_EQ(dw->SelectRow(4, true), -1);
+    EXPECT_EQ(dw->Describe("nope.Tag"), "!");
+    EXPECT_EQ(dw->Describe("Evaluate('LookUpDisplay(nope)', 1)"), "!");
+    EXPECT_EQ(dw->Describe("Evaluate('LookUpDisplay(jb_awardcode)', 7)"), "");
+    EXPECT_EQ(dw->Describe("xm_name.Tag"), "中文项目名称，限30个汉字。");
+    EXPECT_EQ(dw->Describe("XM_NAME.ColType"), "char(100)");
+    EXPECT_EQ(dw->Describe("xm_startdate.coltype"), "date");
+    EXPECT_EQ(dw->GetItemStatus(9, ""), ItemStatus::NotModified);
+    EXPECT_EQ(dw->TriggerEvent("no_such_event"), -1);
+
+    // Display-only subject fields take the cursor but no typing.
+    ASSERT_EQ(dw->SetColumn("xk_majorname1"), 1);
+    EXPECT_EQ(dw->SetText("x"), -1);
+    EXPECT_FALSE(dw->EditPending());
+}
+
+TEST_F(DataWindowTest, ObserversHearEveryChangeAndMayLeaveWhileBeingTold) {
+    AddProject("P1");
+    auto dw = Open("dw");
+    std::vector<rt::Change> heard;
+    int second = 0;
+    int first = dw->AddObserver([&](rt::Change c, long, int) {
+        heard.push_back(c);
+        dw->RemoveObserver(second);
+    });
+    second = dw->AddObserver([&](rt::Change, long, int) { ADD_FAILURE() << "removed before being told"; });
+    dw->SetItem(1, "xm_xg", Value("1"));
+    long r = dw->InsertRow(0);
+    dw->SetRow(r);
+    dw->SetColumn("xm_xg");
+    dw->SetText("0");
+    dw->DeleteRow(r);
+    dw->Retrieve();
+    dw->RemoveObserver(first);
+    dw->SetItem(1, "xm_xg", Value("0"));
+    using rt::Change;
+    EXPECT_EQ(heard, (std::vector<Change>{Change::ItemChanged, Change::RowInserted, Change::CurrentRow,
+                                          Change::CurrentColumn, Change::EditText, Change::EditText,
+                                          Change::RowDeleted, Change::CurrentRow, Change::Reset}));
+}
+
+TEST_F(DataWindowTest, UnhandledErrorsAreSaidThroughTheMessageHook) {
+    std::vector<std::string> said;
+    DataWindow::SetMessageHook([&](std::string_view title, std::string_view text) {
+        said.push_back(std::string(title) + ": " + std::string(text));
+    });
+    struct Unhook {
+        ~Unhook() { DataWindow::SetMessageHook(nullptr); }
+    } unhook;
+
+    AddProject("P1");
+    auto dw = Open("dw_1", {"P1"});
+    EXPECT_EQ(Type(*dw, 1, "xm_askno", "abcd"), -1);
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_NE(said[0].find("abcd"), std::string::npos) << said[0];
+    dw->itemerror = [](long, std::string_view, std::string_view, std::string_view) { return 1; };
+    EXPECT_EQ(dw->AcceptText(), -1);
+    EXPECT_EQ(said.size(), 1u);
+    dw->SetText("");
+
+    dw->SetItem(1, "xm_name", Value("x"));
+    Exec("DELETE FROM j_xm_base");
+    EXPECT_EQ(dw->Update(), -1);
+    ASSERT_EQ(said.size(), 2u);
+    EXPECT_NE(said[1].find("UPDATE j_xm_base SET xm_name = ?"), std::string::npos) << said[1];
+}
+
+// ---- volume ----------------------------------------------------------------------------------------
+
+TEST_F(DataWindowTest, RetrievingTenThousandRowsIsNotQuadratic) {
+    for (int i = 0; i < 10000; ++i) {
+        char id[16];
+        std::snprintf(id, sizeof id, "2024%08d", i);
+        Exec("INSERT INTO j_xm_base (xm_id, xm_name, xm_askno, xm_xg) VALUES (?, ?, ?, '0')",
+             {std::string(id), "项目名称" + std::to_string(i), std::to_string(i)});
+    }
+    DataWindow dw("dw");
+    dw.SetTransObject(t_);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(dw.Retrieve(), 10000);
+    dw.SetItem(9999, "xm_xg", Value("1"));
+    dw.DeleteRow(5000);
+    EXPECT_EQ(dw.Update(), 1);
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    // Generous, so that sanitizer builds pass; a quadratic engine takes far longer.
+    EXPECT_LT(ms.count(), 3000);
+}
+
+// ---- masks on their own ----------------------------------------------------------------------------
+
+TEST(EditMaskTest, ReadsEntriesWithOrWithoutTheirLiterals) {
+    rt::EditMask tel("####-########", rt::ColType::Char);
+    EXPECT_EQ(tel.Slots(), 12u);
+    EXPECT_EQ(tel.Read("0571-1234").value, Value("05711234"));
+    EXPECT_EQ(tel.Read("05711234").value, Value("05711234"));
+    EXPECT_EQ(tel.Read("0571-1234    ").value, Value("05711234"));  // unfilled places
+    EXPECT_TRUE(tel.Read("    -        ").value.IsNull());
+    EXPECT_FALSE(tel.Read("0571 1234").ok);
+    EXPECT_EQ(tel.Show(Value("0571")), "0571");
+    EXPECT_EQ(tel.Show(Value("05711")), "0571-1");
+    EXPECT_EQ(tel.Show(Value("0571-1234")), "0571-1234");  // stored with its literal already
+
+    rt::EditMask upper("!!-##", rt::ColType::Char);
+    EXPECT_EQ(upper.Read("ab-12").value, Value("AB12"));
+
+    rt::EditMask year("yyyy", rt::ColType::Date);
+    EXPECT_EQ(year.Read(" 2020 ").value, Value(Date{2020, 1, 1}));
+    EXPECT_FALSE(year.HasMonth());
+    rt::EditMask full("yyyy年mm月dd日", rt::ColType::Date);
+    EXPECT_EQ(full.Read("2020年2月29日").value, Value(Date{2020, 2, 29}));
+    EXPECT_FALSE(full.Read("2021年2月29日").ok);
+    EXPECT_EQ(full.Show(Value(Date{1, 1, 1})), "0001年01月01日");
+
+    rt::EditMask whole("###,###", rt::ColType::Long);
+    EXPECT_EQ(whole.Read("12,345").value, Value(12345));
+    EXPECT_FALSE(whole.Read("1.5").ok);
+    EXPECT_EQ(whole.Read("1.00").value, Value(1));
+}
+
+}  // namespace

@@ -1,0 +1,65 @@
+#include "records/about.h"
+
+#include "runtime/settings.h"
+#include "runtime/ui/application.h"
+
+namespace laurel::records {
+
+namespace {
+
+template <class C>
+C& Place(C& c, int x, int y, int w, int h) {
+    c.Move(x, y);
+    c.Resize(w, h);
+    return c;
+}
+
+}  // namespace
+
+about::about() : Window("about", rt::ui::WindowType::Response) {
+    SetTitle("about");
+    SetSize(2199, 1100);
+}
+
+about::~about() = default;
+
+std::string about::SupportLine() {
+    // No number is built in: a unit that offers support enters its own.
+    const std::string telephone = rt::ProfileString(rt::ui::Application::ProgramFolder() + "/tallowmere.ini",
+                                                    "support", "telephone", "");
+    return "技术支持：" + telephone;
+}
+
+void about::create() {
+    const rt::ui::Font arial12{"Arial", 12};
+
+    p_1 = &Add<rt::ui::Picture>("p_1", rt::ui::Application::ProgramFolder() + "/" + kAboutBanner);
+    Place(*p_1, 224, 180, 1618, 300);
+
+    cb_1 = &Add<rt::ui::CommandButton>("cb_1", "关闭");
+    cb_1->SetFont({"Arial Black", 11});
+    Place(*cb_1, 1527, 764, 306, 100);
+
+    st_5 = &Add<rt::ui::StaticText>("st_5", SupportLine());
+    st_4 = &Add<rt::ui::StaticText>("st_4", "2008版推荐系统");
+    for (rt::ui::StaticText* t : {st_5, st_4}) {
+        t->SetFont(arial12);
+        t->SetTextColor(rt::ui::SystemColor::WindowText);
+        t->SetBackColor(rt::ui::SystemColor::ButtonFace);
+    }
+    Place(*st_5, 430, 704, 832, 72);
+    Place(*st_4, 425, 512, 571, 88);
+
+    // Twelve units high: a divider line across the window.
+    gb_1 = &Add<rt::ui::GroupBox>("gb_1");
+    gb_1->SetFont(arial12);
+    Place(*gb_1, 215, 596, 1623, 12);
+
+    cb_1->clicked = [this] { cb_1_clicked(); };
+}
+
+void about::cb_1_clicked() {
+    rt::ui::Close(*this);
+}
+
+}  // namespace laurel::records

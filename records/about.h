@@ -1,0 +1,36 @@
+#pragma once
+// The about window: a small modal dialog with the banner picture, the edition line, the support
+// contact line and a close button. It keeps no state; each About command shows it afresh.
+
+#include <string>
+
+#include "runtime/ui/controls.h"
+#include "runtime/ui/window.h"
+
+namespace laurel::records {
+
+class about : public rt::ui::Window {
+  public:
+    about();
+    ~about() override;
+
+    void create() override;
+
+    void cb_1_clicked();
+
+    // The support line: "技术支持：" and the telephone number that a unit sets beside the program
+    // in tallowmere.ini, [support] telephone=...; nothing after the colon when none is set.
+    static std::string SupportLine();
+
+    // ---- controls, in creation order ------------------------------------------------------------
+    rt::ui::Picture* p_1 = nullptr;
+    rt::ui::CommandButton* cb_1 = nullptr;
+    rt::ui::StaticText* st_5 = nullptr;
+    rt::ui::StaticText* st_4 = nullptr;
+    rt::ui::GroupBox* gb_1 = nullptr;
+};
+
+// The banner's file in the program folder, drawn at build time.
+inline constexpr const char* kAboutBanner = "tallowmereabout.gif";
+
+}  // namespace laurel::records

@@ -1,0 +1,390 @@
+#include "records/m_main.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <vector>
+
+#include "app/globals.h"
+#include "app/j_main_mdi.h"
+#include "records/about.h"
+#include "runtime/ui/application.h"
+#include "runtime/ui/dialogs.h"
+#include "runtime/ui/window.h"
+
+namespace laurel::records {
+
+using rt::Value;
+using rt::ui::Buttons;
+using rt::ui::Icon;
+
+namespace {
+
+bool TwelveDigits(const std::string& key) {
+    return key.size() == 12 &&
+           std::all_of(key.begin(), key.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// One statement through the staging area; true when it ran and, where one row is meant, touched
+// exactly one.
+bool Run(std::string_view sql, const std::vector<Value>& args, bool oneRow = false) {
+    if (sqlsa.Prepare(sqlca, sql) != 0) return false;
+    if (sqlsa.Execute(args) != 0) return false;
+    return !oneRow || sqlca.SQLNRows == 1;
+}
+
+std::optional<std::string> Text(const Value& v) {
+    if (v.IsNull()) return std::nullopt;
+    return v.ToText();
+}
+
+// The row of the list that holds the key, 0 when none does.
+long ListRowOf(win::j_main_mdi& w, const std::string& key) {
+    for (long r = 1; r <= w.dw_no->RowCount(); ++r)
+        if (w.dw_no->GetItemString(r, "xm_id") == std::optional<std::string>(key)) return r;
+    return 0;
+}
+
+}  // namespace
+
+std::string NextRecommendationKey(const std::string& largest) {
+    if (!TwelveDigits(largest)) return {};
+    const int serial = std::stoi(largest.substr(8));
+    if (serial >= 9999) return {};
+    char tail[16];
+    std::snprintf(tail, sizeof tail, "%04d", serial + 1);
+    return largest.substr(0, 8) + tail;
+}
+
+std::string FirstRecommendationKey(int year) {
+    if (year < 1 || year > 9999) return {};
+    std::random_device device;
+    std::mt19937 generator(
+        static_cast<std::mt19937::result_type>(std::chrono::system_clock::now().time_since_epoch().count()) ^
+        device());
+    const int drawn = std::uniform_int_distribution<int>(1, 9999)(generator);
+    char key[32];
+    std::snprintf(key, sizeof key, "%04d%04d0001", year, drawn);
+    return key;
+}
+
+// ---- the menu -----------------------------------------------------------------------------------
+
+m_main::m_main() : Menu("m_main") {
+    system_menu = &Add("m_系统管理s", "系统管理(&S)");
+    system_settings = &system_menu->Add("m_系统用户", "系统设置");
+    system_settings->SetEnabled(false);
+    user_password = &system_menu->Add("m_用户密码", "用户密码");
+    user_password->SetEnabled(false);
+    user_password->SetMicroHelp("在这里可以设置系统密码！");
+    system_separator = &system_menu->Add("m_--------", "-");
+    system_separator->SetEnabled(false);
+    exit_system = &system_menu->Add("m_退出系统", "退出系统");
+    exit_system->clicked = [this] { exit_clicked(); };
+
+    records_menu = &Add("m_推荐书管理d", "推荐书管理(&R)");
+    new_recommendation = &records_menu->Add("m_新增推荐书", "新增推荐书");
+    new_recommendation->SetMicroHelp("新增一份空白推荐书。");
+    new_recommendation->SetToolbar("document-new", "新增推荐书", 2);
+    new_recommendation->clicked = [this] { new_recommendation_clicked(); };
+    delete_recommendation = &records_menu->Add("m_删除推荐书", "删除推荐书");
+    delete_recommendation->SetMicroHelp("删除一份现有的推荐书。");
+    delete_recommendation->SetToolbar("edit-delete", "删除推荐书", 4);
+    delete_recommendation->clicked = [this] { delete_recommendation_clicked(); };
+    // The check, the document and the exchange package are commands of their own subsystems,
+    // which attach their handlers to these items.
+    completeness_check = &records_menu->Add("m_完整性检查", "完整性检查");
+    completeness_check->SetMicroHelp("推荐书完整性检查，查看推荐书版本号。");
+    completeness_check->SetToolbar("document-properties", "推荐书完整性检查，查看推荐书版本号", 4);
+    print_document = &records_menu->Add("m_打印", "生成word版本");
+    print_document->SetMicroHelp("生成word版本的推荐书。");
+    print_document->SetToolbar("document-print", "生成word版本推荐书", 4);
+    export_package = &records_menu->Add("m_导出", "导出申报文件");
+    export_package->SetMicroHelp("导出申报的推荐书压缩文件。");
+    export_package->SetToolbar("document-send", "导出申报文件", 4);
+    import_package = &records_menu->Add("m_导入", "导入申报文件");
+    import_package->SetMicroHelp("导入申报的推荐书压缩文件。");
+    import_package->SetToolbar("document-open", "导入申报文件", 4);
+
+    edit_menu = &Add("m_编辑", "编辑(&E)");
+    previous = &edit_menu->Add("m_上一份", "上一份");
+    previous->SetToolbar("go-previous", "上一份推荐书", 4);
+    previous->clicked = [this] { previous_clicked(); };
+    next = &edit_menu->Add("m_下一份", "下一份");
+    next->SetToolbar("go-next", "下一份推荐书", 4);
+    next->clicked = [this] { next_clicked(); };
+    modify = &edit_menu->Add("m_修改", "修改\tCtrl+M");
+    modify->SetShortcut("Ctrl+M");
+    modify->SetToolbar("document-edit", "修改推荐书", 4);
+    modify->clicked = [this] { modify_clicked(); };
+    save = &edit_menu->Add("m_保存", "保存\tCtrl+S");
+    save->SetShortcut("Ctrl+S");
+    save->SetToolbar("document-save", "保存", 4);
+    save->clicked = [this] { save_clicked(); };
+
+    help_menu = &Add("m_代码管理", "帮助(&H)");
+    fill_in_guide = &help_menu->Add("m_填表说明", "填表说明");
+    fill_in_guide->clicked = [this] { help_clicked(); };
+    help_separator = &help_menu->Add("m_1", "-");
+    help_separator->SetEnabled(false);
+    about_item = &help_menu->Add("m_关于", "关于");
+    about_item->clicked = [this] { about_clicked(); };
+}
+
+m_main::~m_main() = default;
+
+// ---- Exit, Previous, Next -------------------------------------------------------------------------
+
+void m_main::exit_clicked() {
+    // Closing the window destroys this menu: nothing of it may be touched afterwards.
+    if (rt::ui::Window* window = ParentWindow()) rt::ui::Close(*window);
+}
+
+void m_main::previous_clicked() {
+    if (laurel::j_main_mdi) laurel::j_main_mdi->dw_no->ScrollPriorRow();
+}
+
+void m_main::next_clicked() {
+    if (laurel::j_main_mdi) laurel::j_main_mdi->dw_no->ScrollNextRow();
+}
+
+// ---- New --------------------------------------------------------------------------------------------
+
+void m_main::new_recommendation_clicked() {
+    if (!laurel::j_main_mdi) return;
+    win::j_main_mdi& w = *laurel::j_main_mdi;
+
+    bool first = false;
+    std::string new_id;
+    long n_row = 0;
+
+    const bool created = [&] {
+        w.dw_nomax->SetTransObject(sqlca);
+        if (w.dw_nomax->Retrieve() != 1) return false;
+        const std::optional<std::string> largest = w.dw_nomax->GetItemString(1, 1);
+        const int i_year = rt::Date::Today().year;
+        first = !largest.has_value();
+        new_id = first ? FirstRecommendationKey(i_year) : NextRecommendationKey(*largest);
+        if (!TwelveDigits(new_id)) return false;
+
+        // A package's key can stand anywhere: never take a key that is in use already.
+        std::vector<Value> count(1);
+        if (sqlca.SelectInto("select count(*) from j_xm_base where xm_id = ?", {new_id}, count) != 0 ||
+            count[0].AsLong() != 0)
+            return false;
+
+        if (first) {
+            if (!Run("INSERT INTO j_xm_base ( xm_id, xm_xg )  VALUES (?, '0' )", {new_id}, true))
+                return false;
+        } else {
+            n_row = w.dw_no->InsertRow(0);
+            if (n_row < 1) return false;
+            if (w.dw_no->SetItem(n_row, 3, new_id) != 1 || w.dw_no->SetItem(n_row, 4, "0") != 1) return false;
+            // The list keeps its flags until the COMMIT: a rolled-back creation must not leave a
+            // row behind that looks stored.
+            if (w.dw_no->Update(true, false) != 1) return false;
+        }
+
+        if (!Run("UPDATE j_xm_base set mj_secrcode = '4', xm_fixsecrdate = '0001-01-01', xm_startdate = "
+                 "'0001-01-01', xm_finishdate = '0001-01-01', xm_zongtz = 0.0, xm_huis = 0, "
+                 "xm_guid='FFFFFFFFFFFFFFFF' where xm_id = ?",
+                 {new_id}, true))
+            return false;
+        if (!Run("INSERT INTO j_ry_finish ( xm_id,   ry_no,  ry_birthday,  gg_date,  ry_grdtime,  ry_start, "
+                 "ry_finish,  ry_anum,  ry_atm  )  VALUES (?, 1, '0001-01-01', '0001-01-01', '0001-01-01', "
+                 "'0001-01-01', '0001-01-01', 0, '0001-01-01')",
+                 {new_id}, true))
+            return false;
+        if (!Run(
+                "INSERT INTO j_dw_finish ( xm_id,   dw_no, dw_ardbkprnnum, dw_ardbkprntm  ) VALUES ( ?,  1 , "
+                "0.0 ,'0001-01-01' )",
+                {new_id}, true))
+            return false;
+
+        // The benefit of the three years before this one, direct ('1') then indirect ('0'); the
+        // year goes in as a whole number and is stored as its digits.
+        for (const char* kind : {"1", "0"}) {
+            const std::string issql =
+                std::string(
+                    "INSERT INTO j_xy_saving( xm_id, xy_year, xy_addvalue, xy_addinterest, xy_addtax, "
+                    "xy_getfrgexch, xy_savegross, xy_zhijorjianj, xk_bz ) VALUES (?, ?, 0, 0, 0, 0, 0, '") +
+                kind + "', null)";
+            for (int back = 1; back <= 3; ++back)
+                if (!Run(issql, {new_id, i_year - back}, true)) return false;
+        }
+        return sqlca.Commit() == 0;
+    }();
+
+    if (!created) {
+        // Nothing of the new recommendation stays, neither in the database nor in the list; the
+        // current recommendation is left as it was.
+        sqlca.Rollback();
+        if (n_row > 0) w.dw_no->DeleteRow(n_row);
+        rt::ui::MessageBox("提示信息", "系统意外，新增推荐书失败！");
+        return;
+    }
+
+    if (first) {
+        // Read anew, the list's first row change makes the new recommendation current. Should the
+        // list have held rows already, move to the new one explicitly.
+        w.dw_no->Retrieve();
+        if (current_id != new_id) {
+            const long row = ListRowOf(w, new_id);
+            if (row > 0 && row == w.dw_no->GetRow())
+                w.dw_no->TriggerEvent("rowfocuschanged");
+            else if (row > 0)
+                w.dw_no->SetRow(row);
+        }
+        return;
+    }
+
+    w.dw_no->ResetUpdate();
+    w.dw_no->SetRow(n_row);
+    w.dw_no->SetColumn(1);
+    w.dw_no->SetFocus();
+}
+
+// ---- Delete -----------------------------------------------------------------------------------------
+
+void m_main::delete_recommendation_clicked() {
+    if (!laurel::j_main_mdi) return;
+    win::j_main_mdi& w = *laurel::j_main_mdi;
+
+    const long l_row_count = w.dw_no->RowCount();
+    if (l_row_count <= 0) return;
+
+    const int i_ok_cancel =
+        rt::ui::MessageBox("提示信息：", "真的要删除吗？", Icon::Question, Buttons::OKCancel, 2);
+    if (i_ok_cancel != 1) return;
+
+    const auto fail = [] {
+        sqlca.Rollback();
+        rt::ui::MessageBox("提示信息", "系统意外，删除推荐书失败！");
+    };
+
+    // The statements go by current_id and the list row by its position: they must name the same
+    // recommendation.
+    const long old_row = w.dw_no->GetRow();
+    if (old_row < 1 || w.dw_no->GetItemString(old_row, "xm_id") != std::optional<std::string>(current_id)) {
+        fail();
+        return;
+    }
+
+    for (const char* sql :
+         {"delete from j_ry_finish where xm_id = ?", "delete from j_dw_finish where xm_id = ?",
+          "delete from j_xy_saving where xm_id = ?", "delete from j_JX_GETAWARD where xm_id = ?",
+          "delete from J_yy_APP where xm_id = ?", "delete from J_ZL_PATENT where xm_id = ?",
+          "delete from j_xm_base where xm_id = ?"}) {
+        if (!Run(sql, {current_id})) {
+            fail();
+            return;
+        }
+    }
+    if (sqlca.Commit() != 0) {
+        fail();
+        return;
+    }
+
+    // Whatever the pages still hold belongs to a recommendation that is gone: the switch that
+    // follows must neither offer to save it nor write it when it leaves the page on show.
+    for (rt::ui::DataWindowControl* page : w.Pages()) page->Reset();
+
+    // The row is gone from the database already; the list only forgets it. When it was the last
+    // row, the row before becomes current and the list's own row change switches to it.
+    w.dw_no->DeleteRow(0);
+    w.dw_no->ResetUpdate();
+
+    const long n_row = w.dw_no->GetRow();
+    if (n_row <= 0) {
+        current_id = kNoRecommendation;
+        w.hidedw();
+        w.st_2->Hide();
+        w.cb_p->Hide();
+        w.cb_n->Hide();
+        return;
+    }
+    w.dw_no->SelectRow(0, false);
+    w.dw_no->SetRow(n_row);
+    w.dw_no->SetColumn(1);
+    w.dw_no->SetFocus();
+    if (n_row == old_row) w.dw_no->TriggerEvent("rowfocuschanged");
+}
+
+// ---- Save and Modify --------------------------------------------------------------------------------
+
+void m_main::save_clicked() {
+    if (!laurel::j_main_mdi) return;
+    win::j_main_mdi& w = *laurel::j_main_mdi;
+
+    w.acceptdw();
+
+    std::vector<Value> into(1);
+    sqlca.SelectInto("select xm_xg from j_xm_base where xm_id =?", {current_id}, into);
+    if (sqlca.SQLCode != 0 || Text(into[0]) != std::optional<std::string>("0")) return;
+
+    const int i_updatedw_return = w.updatedw();
+    const bool saved = i_updatedw_return == 1 &&
+                       Run("UPDATE j_xm_base  SET xm_xg = '1' WHERE xm_id = ? ", {current_id}, true) &&
+                       sqlca.Commit() == 0;
+    if (!saved) {
+        // Every page keeps its edits pending, so that the next Save writes them all again.
+        sqlca.Rollback();
+        rt::ui::MessageBox("提示信息", "保存失败！");
+        return;
+    }
+    w.resetdw();
+
+    rt::ui::MessageBox("提示信息", "保存成功！");
+    const long n_row = w.dw_no->GetRow();
+    if (current_page == 11) w.dw_no72->Retrieve({current_id});
+    if (current_page == 12) w.dw_no82->Retrieve({current_id});
+    w.dw_no->ReselectRow(n_row);
+    w.disabledw();
+}
+
+void m_main::modify_clicked() {
+    if (!laurel::j_main_mdi) return;
+    win::j_main_mdi& w = *laurel::j_main_mdi;
+
+    std::vector<Value> into(2);
+    sqlca.SelectInto("select xm_guid , xm_xg from j_xm_base where xm_id =?", {current_id}, into);
+    if (sqlca.SQLCode != 0) return;
+    const std::optional<std::string> str_guid = Text(into[0]);
+    const std::optional<std::string> str_xg = Text(into[1]);
+    if (str_xg != std::optional<std::string>("1")) return;
+
+    std::string sql = "update j_xm_base set xm_xg ='0' where xm_id =?";
+    if (str_guid && *str_guid != "FFFFFFFFFFFFFFFF") {
+        const int int_message =
+            rt::ui::MessageBox("提示信息", "你要重新编辑版本号为" + *str_guid + "的推荐书吗?", Icon::Question,
+                               Buttons::YesNo, 1);
+        if (int_message != 1) return;
+        sql = "update j_xm_base set xm_guid ='FFFFFFFFFFFFFFFF' , xm_xg ='0' where xm_id =?";
+    }
+
+    sqlca.Execute(sql, {current_id});
+    if (sqlca.SQLCode != 0 || sqlca.SQLNRows != 1 || sqlca.Commit() != 0) {
+        sqlca.Rollback();
+        rt::ui::MessageBox("提示信息", "系统意外，修改推荐书失败！");
+        return;
+    }
+    const long n_row = w.dw_no->GetRow();
+    w.dw_no->ReselectRow(n_row);
+    w.enabledw();
+}
+
+// ---- help and about ---------------------------------------------------------------------------------
+
+void m_main::help_clicked() {
+    // The program folder, never the working directory; a missing file is the viewer's to report.
+    const std::string folder = current_path.empty() ? rt::ui::Application::ProgramFolder() : current_path;
+    rt::ui::ShowHelp(folder + "/" + kHelpFile);
+}
+
+void m_main::about_clicked() {
+    about window;
+    rt::ui::OpenModal(window, ParentWindow());
+}
+
+}  // namespace laurel::records

@@ -1,0 +1,68 @@
+#pragma once
+// The main window's menu and toolbar, and the commands on whole recommendations: New, Delete,
+// Save, Modify, Previous, Next, Exit, the help file and the about window.
+//
+// Every item stays enabled for the whole run; each command decides from the stored state of the
+// current recommendation whether it has anything to do. The current recommendation changes only
+// through the recommendation list's row change, which the commands provoke by moving the list.
+
+#include <string>
+
+#include "runtime/ui/menu.h"
+
+namespace laurel::records {
+
+using rt::ui::MenuItem;
+
+class m_main : public rt::ui::Menu {
+  public:
+    m_main();
+    ~m_main() override;
+
+    // ---- commands ---------------------------------------------------------------------------------
+    void exit_clicked();                   // m_退出系统
+    void new_recommendation_clicked();     // m_新增推荐书
+    void delete_recommendation_clicked();  // m_删除推荐书
+    void previous_clicked();               // m_上一份
+    void next_clicked();                   // m_下一份
+    void modify_clicked();                 // m_修改
+    void save_clicked();                   // m_保存
+    void help_clicked();                   // m_填表说明
+    void about_clicked();                  // m_关于
+
+    // ---- the items, in menu order -----------------------------------------------------------------
+    MenuItem* system_menu = nullptr;            // m_系统管理s
+    MenuItem* system_settings = nullptr;        // m_系统用户
+    MenuItem* user_password = nullptr;          // m_用户密码
+    MenuItem* system_separator = nullptr;       // m_--------
+    MenuItem* exit_system = nullptr;            // m_退出系统
+    MenuItem* records_menu = nullptr;           // m_推荐书管理d
+    MenuItem* new_recommendation = nullptr;     // m_新增推荐书
+    MenuItem* delete_recommendation = nullptr;  // m_删除推荐书
+    MenuItem* completeness_check = nullptr;     // m_完整性检查
+    MenuItem* print_document = nullptr;         // m_打印
+    MenuItem* export_package = nullptr;         // m_导出
+    MenuItem* import_package = nullptr;         // m_导入
+    MenuItem* edit_menu = nullptr;              // m_编辑
+    MenuItem* previous = nullptr;               // m_上一份
+    MenuItem* next = nullptr;                   // m_下一份
+    MenuItem* modify = nullptr;                 // m_修改
+    MenuItem* save = nullptr;                   // m_保存
+    MenuItem* help_menu = nullptr;              // m_代码管理
+    MenuItem* fill_in_guide = nullptr;          // m_填表说明
+    MenuItem* help_separator = nullptr;         // m_1
+    MenuItem* about_item = nullptr;             // m_关于
+};
+
+// The help file's name in the program folder.
+inline constexpr const char* kHelpFile = "txsm.html";
+
+// The key that follows the largest one: the same first eight characters and the serial plus one.
+// Empty when the largest key is not twelve digits or its serial is used up.
+std::string NextRecommendationKey(const std::string& largest);
+
+// The key of a database's first recommendation: the year, four random digits (0001 to 9999) and
+// the serial 0001.
+std::string FirstRecommendationKey(int year);
+
+}  // namespace laurel::records

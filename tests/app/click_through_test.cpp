@@ -1,0 +1,91 @@
+// A user's session through the real widgets: typing a Chinese project name into section one,
+// picking the project category from its drop-down, and clicking another section in the tree,
+// which saves section one to the database.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QInputMethodEvent>
+#include <QLineEdit>
+#include <QTest>
+#include <QTreeWidget>
+#include <string>
+
+#include "app/globals.h"
+#include "app/j_main_mdi.h"
+#include "tests/support/app_fixture.h"
+
+namespace {
+
+using testing_support::AppTest;
+using testing_support::XmId;
+
+// What an input method hands over when the user has composed the characters.
+void Compose(QWidget* editor, const QString& text) {
+    QInputMethodEvent commit;
+    commit.setCommitString(text);
+    QApplication::sendEvent(editor, &commit);
+}
+
+class MainWindowClickThrough : public AppTest {};
+
+TEST_F(MainWindowClickThrough, TypedNamePickedCategoryAndTreeClickReachTheDatabase) {
+    const std::string a = XmId(1);
+    Seed({a, "2008 01AA", "原来的名称"});
+    laurel::win::j_main_mdi& w = OpenMainWindow();
+    QWidget* top = w.TopWidget();
+    top->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(top));
+
+    auto* name = w.dw_no1->Widget()->findChild<QLineEdit*>(QStringLiteral("xm_name"));
+    ASSERT_NE(name, nullptr);
+    ASSERT_TRUE(name->isVisible());
+    EXPECT_EQ(name->text(), QStringLiteral("原来的名称"));
+
+    // Into the field, clear it, and type the new name: a few keys, then a composed phrase.
+    QTest::mouseClick(name, Qt::LeftButton);
+    ASSERT_EQ(QApplication::focusWidget(), name);
+    EXPECT_EQ(w.dw_no1->GetColumnName(), "xm_name");
+    name->selectAll();
+    QTest::keyClick(name, Qt::Key_Backspace);
+    QTest::keyClicks(name, "2008 ");
+    Compose(name, QStringLiteral("界面录入的项目"));
+    EXPECT_EQ(name->text(), QStringLiteral("2008 界面录入的项目"));
+
+    // The category: open the drop-down and click the third entry.
+    auto* category = w.dw_no1->Widget()->findChild<QComboBox*>(QStringLiteral("jb_awardcode"));
+    ASSERT_NE(category, nullptr);
+    QTest::mouseClick(category, Qt::LeftButton);
+    EXPECT_EQ(w.dw_no1->GetItemString(1, "xm_name"), "2008 界面录入的项目") << "leaving the field accepts it";
+    QAbstractItemView* list = category->view();
+    ASSERT_TRUE(list->isVisible()) << "the drop-down opens";
+    const QModelIndex third = list->model()->index(2, 0);
+    ASSERT_TRUE(third.isValid());
+    // A release right after the drop-down opened belongs to the click that opened it.
+    QTest::qWait(QApplication::doubleClickInterval() + 100);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(third).center());
+    EXPECT_FALSE(list->isVisible());
+    EXPECT_EQ(category->currentText(), QStringLiteral("3  技术开发"));
+    EXPECT_EQ(w.dw_no1->GetItemString(1, "jb_awardcode"), "3");
+    EXPECT_EQ(StoredBase(a, "xm_name"), "原来的名称") << "nothing is stored before the page is left";
+
+    // Section 二 in the tree.
+    auto* tree = qobject_cast<QTreeWidget*>(w.tv_1->Widget());
+    ASSERT_NE(tree, nullptr);
+    QTreeWidgetItem* two = tree->topLevelItem(0)->child(1);
+    ASSERT_NE(two, nullptr);
+    ASSERT_EQ(two->text(0), QStringLiteral("二、项目简介"));
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(two).center());
+
+    EXPECT_EQ(laurel::current_page, 3);
+    EXPECT_EQ(w.tv_1->SelectedItem(), 3);
+    EXPECT_TRUE(w.dw_no2->Visible());
+    EXPECT_FALSE(w.dw_no1->Visible());
+    EXPECT_EQ(StoredBase(a, "xm_name"), "2008 界面录入的项目");
+    EXPECT_EQ(StoredBase(a, "jb_awardcode"), "3");
+    EXPECT_TRUE(Boxes().empty());
+}
+
+}  // namespace

@@ -1,0 +1,568 @@
+// The main window itself: what its creation makes, what its opening leaves current and visible (on
+// an empty database, without a connection, with saved and unsaved recommendations), the page group
+// functions, and the question asked when it closes.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/globals.h"
+#include "app/j_main_mdi.h"
+#include "app/laurel.h"
+#include "app/w_start.h"
+#include "runtime/text.h"
+#include "runtime/ui/application.h"
+#include "runtime/ui/window.h"
+#include "tests/support/app_fixture.h"
+
+namespace {
+
+using laurel::win::j_main_mdi;
+using testing_support::AppTest;
+using testing_support::Recommendation;
+using testing_support::XmId;
+
+const std::string kNoChanges = "000000000000000000";
+
+// The controls that hidedw hides: the pages and the page furniture.
+const std::vector<std::string> kPageControls = {
+    "dw_no1",         "dw_no2",       "dw_no3",  "dw_no4",  "dw_no51",  "dw_no512", "dw_no52",
+    "dw_no522",       "dw_no53",      "dw_no6",  "dw_no71", "dw_no72",  "dw_no81",  "dw_no82",
+    "dw_no91",        "dw_no92",      "dw_no93", "dw_no94", "st_blank", "st_sub",   "cb_page_insert",
+    "cb_page_delete", "cb_page_save", "st_10_1", "st_10_2", "st_10_3",  "st_10_4",  "st_10_5",
+    "st_10_6",        "st_10_7",      "st_10_8"};
+
+// Names of the controls of the window that are visible, among `names`.
+std::vector<std::string> VisibleAmong(const j_main_mdi& w, const std::vector<std::string>& names) {
+    std::vector<std::string> out;
+    for (const std::string& n : names) {
+        const rt::ui::Control* c = w.FindControl(n);
+        if (c == nullptr) {
+            ADD_FAILURE() << "no control " << n;
+            continue;
+        }
+        if (c->Visible()) out.push_back(n);
+    }
+    return out;
+}
+
+// The blank-separated words of a text.
+std::vector<std::string> Words(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string word; in >> word;) out.push_back(word);
+    return out;
+}
+
+rt::ui::DataWindowControl* Dw(const j_main_mdi& w, const std::string& name) {
+    return dynamic_cast<rt::ui::DataWindowControl*>(w.FindControl(name));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Creation: the 52 controls before the opening runs.
+
+class MainWindowCreation : public AppTest {};
+
+TEST_F(MainWindowCreation, MakesFiftyTwoControlsInOrderWithTheirObjectsAndElevenHidden) {
+    j_main_mdi w;
+    w.create();
+
+    // The control list, in creation order.
+    const std::vector<std::string> order = Words(
+        "mdi_1 st_10_3 st_10_2 st_progress dw_ds_zl dw_ds_yy dw_ds_xy dw_ds_ry dw_ds_getaward "
+        "dw_ds_dw st_10_8 st_10_7 st_10_6 st_10_5 st_10_4 st_10_1 dw_ds_base ole_1 st_sub "
+        "st_blank cb_page_save cb_page_delete cb_page_insert dw_nomax dw_no94 dw_no93 dw_no92 "
+        "dw_no91 dw_no82 dw_no6 dw_no53 dw_no522 dw_no52 dw_no512 dw_no51 dw_no81 dw_no71 "
+        "dw_no72 dw_no4 dw_no3 dw_no2 cb_n cb_p st_2 dw_no1 shl_1 p_1 st_1 dw_no tv_1 gb_1 gb_2");
+    ASSERT_EQ(order.size(), 52u);
+    std::vector<std::string> names;
+    for (const rt::ui::Control* c : w.ControlList()) names.push_back(c->Name());
+    EXPECT_EQ(names, order);
+
+    std::set<std::string> hidden;
+    for (const rt::ui::Control* c : w.ControlList()) {
+        if (!c->Visible()) hidden.insert(c->Name());
+        EXPECT_TRUE(c->Enabled()) << c->Name();
+    }
+    EXPECT_EQ(hidden, (std::set<std::string>{"st_progress", "dw_ds_zl", "dw_ds_yy", "dw_ds_xy", "dw_ds_ry",
+                                             "dw_ds_getaward", "dw_ds_dw", "dw_ds_base", "ole_1",
+                                             "cb_page_save", "dw_nomax"}));
+
+    // Every DataWindow control (control=object) carries its object from creation on; nothing is
+    // read yet.
+    const std::vector<std::string> objects = Words(
+        "dw_ds_zl=dw_zl dw_ds_yy=dw_yy dw_ds_xy=dw_xy dw_ds_ry=dw_ry dw_ds_getaward=dw_getaward "
+        "dw_ds_dw=dw_dw dw_ds_base=dw_base dw_nomax=dw_max dw_no94=dw_94 dw_no93=dw_93 "
+        "dw_no92=dw_92 dw_no91=dw_91 dw_no82=dw_82 dw_no6=dw_6 dw_no53=dw_53 dw_no522=dw_522 "
+        "dw_no52=dw_52 dw_no512=dw_512 dw_no51=dw_51 dw_no81=dw_81 dw_no71=dw_71 dw_no72=dw_72 "
+        "dw_no4=dw_4 dw_no3=dw_3 dw_no2=dw_2 dw_no1=dw_1 dw_no=dw");
+    for (const std::string& pair : objects) {
+        const std::string name = pair.substr(0, pair.find('=')), object = pair.substr(pair.find('=') + 1);
+        rt::ui::DataWindowControl* d = Dw(w, name);
+        ASSERT_NE(d, nullptr) << name;
+        EXPECT_EQ(d->DataObject(), object) << name;
+        EXPECT_EQ(d->RowCount(), 0) << name;
+    }
+    EXPECT_EQ(w.tv_1->ItemCount(), 0);
+}
+
+TEST_F(MainWindowCreation, TextsAreTheProgramsOwnToTheByte) {
+    j_main_mdi w;
+    w.create();
+    EXPECT_EQ(w.Title(), "Varenth省科学技术奖推荐系统");
+    EXPECT_EQ(w.st_2->Text(), "一、项目基本情况" + std::string(11, ' '));
+    EXPECT_EQ(w.st_10_1->Text(), "（以下内容与推荐书分开装订）");
+    EXPECT_EQ(w.st_10_2->Text(), " 附件1．项目详细内容；");
+    EXPECT_EQ(w.st_10_3->Text(), " 附件2．承诺书；");
+    EXPECT_EQ(w.st_10_4->Text(), " 附件3. 应用证明或采纳评价证明；");
+    EXPECT_EQ(w.st_10_5->Text(), " 附件4．技术评价证明及国家法律法规要求行业审批文件；");
+    EXPECT_EQ(w.st_10_6->Text(), " 附件5．享有自主知识产权证明文件； ");
+    EXPECT_EQ(w.st_10_7->Text(), " 附件6．代表性论文、专著等；");
+    EXPECT_EQ(w.st_10_8->Text(), " 附件7．其它证明。 ");
+    EXPECT_EQ(w.st_sub->Text(), "1、应用单位目录");
+    EXPECT_EQ(w.st_progress->Text(), "请稍候, 正在生成...");
+    EXPECT_EQ(w.cb_n->Text(), "下一页");
+    EXPECT_EQ(w.cb_p->Text(), "上一页");
+    EXPECT_EQ(w.cb_page_insert->Text(), "新增");
+    EXPECT_EQ(w.cb_page_delete->Text(), "删除");
+    EXPECT_EQ(w.cb_page_save->Text(), "保存");
+    EXPECT_EQ(w.shl_1->Text(), "Varenth省科学技术厅");
+    EXPECT_EQ(w.shl_1->Tag(), "点击访问Varenth省科技厅首页！");
+    EXPECT_EQ(w.st_1->Text(), "Tallowmere Plus 2008");
+    // The three links open the award office's site at one path.
+    for (const rt::ui::StaticHyperlink* l : {w.shl_1, w.st_10_2, w.st_10_3}) {
+        const std::string url = l->Url();
+        ASSERT_GE(url.size(), 5u) << l->Name();
+        EXPECT_EQ(url.substr(url.size() - 5), "/wlsb") << l->Name();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Opening.
+
+class MainWindowOpening : public AppTest {};
+
+TEST_F(MainWindowOpening, BuildsTheSectionTreeWithFixedHandles) {
+    Seed({XmId(1), "2008 01AA", "项目一"});
+    j_main_mdi& w = OpenMainWindow();
+
+    struct Item {
+        long handle;
+        const char* label;
+        long parent;
+    };
+    const std::vector<Item> items = {
+        {1, "推荐书", 0},
+        {2, "一、项目基本情况", 1},
+        {3, "二、项目简介", 1},
+        {4, "三、主要发现、发明及技术创新点", 1},
+        {5, "四、推荐单位意见", 1},
+        {6, "五、经济和社会效益", 1},
+        {7, "1．直接经济效益", 6},
+        {8, "2．间接经济效益", 6},
+        {9, "3．社会效益", 6},
+        {10, "六、本项目曾获科技奖励情况", 1},
+        {11, "七、主要完成人情况", 1},
+        {12, "八、主要完成单位情况", 1},
+        {13, "九、主要证明目录", 1},
+        {14, "1．应用单位目录", 13},
+        {15, "2. 技术评价证明及国家法律法规要求行业审批文件目录", 13},
+        {16, "3．知识产权证明目录", 13},
+        {17, "4．10篇代表性论文、专著目录", 13},
+        {18, "十、附件", 1},
+    };
+    ASSERT_EQ(w.tv_1->ItemCount(), 18);
+    for (const Item& i : items) {
+        EXPECT_EQ(w.tv_1->GetItemLabel(i.handle), i.label) << i.handle;
+        EXPECT_EQ(w.tv_1->ParentOf(i.handle), i.parent) << i.handle;
+    }
+    // Only the root is expanded; the sub-trees under 五 and 九 start collapsed.
+    EXPECT_TRUE(w.tv_1->IsExpanded(1));
+    EXPECT_FALSE(w.tv_1->IsExpanded(6));
+    EXPECT_FALSE(w.tv_1->IsExpanded(13));
+    EXPECT_EQ(w.tv_1->SelectedItem(), 2);
+}
+
+TEST_F(MainWindowOpening, EmptyDatabaseLeavesNoRecommendationAndShowsNothing) {
+    j_main_mdi& w = OpenMainWindow();
+
+    EXPECT_EQ(laurel::current_id, "99999999");
+    EXPECT_EQ(laurel::current_page, 2);
+    EXPECT_EQ(laurel::current_ry, 1);
+    EXPECT_EQ(laurel::current_dw, 1);
+    EXPECT_FALSE(laurel::current_path.empty());
+    EXPECT_EQ(w.tv_1->ItemCount(), 18);
+    EXPECT_EQ(w.tv_1->SelectedItem(), 2);
+    EXPECT_EQ(w.dw_no->RowCount(), 0);
+    EXPECT_TRUE(VisibleAmong(w, kPageControls).empty());
+    EXPECT_FALSE(w.st_2->Visible());
+    EXPECT_FALSE(w.cb_p->Visible());
+    EXPECT_FALSE(w.cb_n->Visible());
+
+    // Moving in the tree without a recommendation records the section and shows nothing.
+    EXPECT_EQ(w.tv_1->SelectItem(11), 1);
+    EXPECT_EQ(laurel::current_page, 11);
+    EXPECT_TRUE(VisibleAmong(w, kPageControls).empty());
+    EXPECT_FALSE(w.st_2->Visible());
+    EXPECT_TRUE(Boxes().empty());
+
+    // Nothing to save: the window closes without a question.
+    EXPECT_EQ(rt::ui::Close(w), 1);
+    EXPECT_FALSE(w.IsOpen());
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(MainWindowOpening, FirstRecommendationBecomesCurrentWithSectionOneShown) {
+    Seed({XmId(2), "2008 02AA", "项目二"});
+    Seed({XmId(1), "2008 01AA", "项目一"});
+    laurel::current_ry = 7;
+    laurel::current_dw = 8;
+    j_main_mdi& w = OpenMainWindow();
+
+    EXPECT_EQ(laurel::current_id, XmId(1)) << "the smallest xm_id comes first";
+    EXPECT_EQ(w.dw_no->GetRow(), 1);
+    EXPECT_EQ(laurel::current_page, 2);
+    EXPECT_EQ(laurel::current_ry, 1);
+    EXPECT_EQ(laurel::current_dw, 1);
+    EXPECT_EQ(VisibleAmong(w, kPageControls), std::vector<std::string>{"dw_no1"});
+    EXPECT_TRUE(w.st_2->Visible());
+    EXPECT_TRUE(w.cb_p->Visible());
+    EXPECT_TRUE(w.cb_n->Visible());
+    EXPECT_EQ(w.st_2->Text(), "一、项目基本情况" + std::string(14, ' '));
+    ASSERT_EQ(w.dw_no1->RowCount(), 1);
+    EXPECT_EQ(w.dw_no1->GetItemString(1, "xm_name"), "项目一");
+    EXPECT_EQ(w.dw_no1->X(), 1079);
+    EXPECT_EQ(w.dw_no1->Y(), 440);
+    EXPECT_EQ(w.dw_no1->Width(), 3543);
+    EXPECT_EQ(w.dw_no1->Height(), 2260);
+
+    // The list, the export views and every page are bound to the one transaction.
+    EXPECT_EQ(w.dw_no->TransObject(), &laurel::sqlca);
+    for (rt::ui::DataWindowControl* d : w.Pages()) EXPECT_EQ(d->TransObject(), &laurel::sqlca) << d->Name();
+    for (rt::ui::DataWindowControl* d :
+         {w.dw_ds_base, w.dw_ds_dw, w.dw_ds_getaward, w.dw_ds_ry, w.dw_ds_xy, w.dw_ds_yy, w.dw_ds_zl})
+        EXPECT_EQ(d->TransObject(), &laurel::sqlca) << d->Name();
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(MainWindowOpening, TheFirstSelectionSavesAndCommitsNothing) {
+    Seed({XmId(1), "2008 01AA", "项目一"});
+    // Work of someone else still open in the transaction: the opening must not commit it.
+    Exec("UPDATE j_xm_base SET xm_ename = 'open work' WHERE xm_id = ?", {XmId(1)});
+    OpenMainWindow();
+    EXPECT_EQ(laurel::current_page, 2);
+    EXPECT_EQ(StoredBase(XmId(1), "xm_ename"), std::nullopt);
+    laurel::sqlca.Rollback();
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(MainWindowOpening, SavedFirstRecommendationOpensReadOnlyAndAnEditableOneEnablesThePages) {
+    Seed({XmId(1), "2008 01AA", "已保存", "1"});
+    Seed({XmId(2), "2008 02AA", "编辑中", "0"});
+    j_main_mdi& w = OpenMainWindow();
+
+    const std::vector<rt::ui::Control*> buttons = {w.cb_page_insert, w.cb_page_delete, w.cb_page_save};
+    ASSERT_EQ(laurel::current_id, XmId(1));
+    for (rt::ui::DataWindowControl* d : w.Pages()) EXPECT_FALSE(d->Enabled()) << d->Name();
+    for (rt::ui::Control* b : buttons) EXPECT_FALSE(b->Enabled()) << b->Name();
+    EXPECT_EQ(w.dw_no1->GetItemString(1, "xm_name"), "已保存") << "the page is read for the saved one";
+
+    ASSERT_EQ(w.dw_no->SetRow(2), 1);
+    EXPECT_EQ(laurel::current_id, XmId(2));
+    for (rt::ui::DataWindowControl* d : w.Pages()) EXPECT_TRUE(d->Enabled()) << d->Name();
+    for (rt::ui::Control* b : buttons) EXPECT_TRUE(b->Enabled()) << b->Name();
+
+    // Back to the saved one: read-only again, on hidden pages too.
+    ASSERT_EQ(w.dw_no->SetRow(1), 1);
+    for (rt::ui::DataWindowControl* d : w.Pages()) EXPECT_FALSE(d->Enabled()) << d->Name();
+    EXPECT_TRUE(Boxes().empty());
+
+    // A saved recommendation closes without a question.
+    EXPECT_EQ(rt::ui::Close(w), 1);
+    EXPECT_TRUE(Boxes().empty());
+}
+
+// Start-up when the data source cannot be reached: the application object reports the failure and
+// opens the main window all the same, with nothing shown.
+TEST_F(MainWindowOpening, FailedConnectionIsReportedAndTheMainWindowStillOpens) {
+    laurel::sqlca.Disconnect();
+    // "laurel" now names a database that cannot be opened. (A name missing from the configuration
+    // is not enough within one process: the driver manager remembers the driver of a name it has
+    // connected before, and the driver then opens an empty database in memory.)
+    const auto unreachable = Db().Folder() / "unreachable-odbc.ini";
+    std::ofstream(unreachable) << "[laurel]\nDriver=SQLite3\nDatabase="
+                               << (Db().Folder() / "missing" / "laurel.db").string() << "\nNoCreat=1\n";
+    setenv("ODBCINI", unreachable.c_str(), 1);
+
+    Dialogs().Answer(1);
+    laurel::win::laurel app;
+    struct Ending {
+        laurel::win::laurel& app;
+        ~Ending() { app.destroy(); }
+    } ending{app};
+    app.create();
+    const auto started = std::chrono::steady_clock::now();
+    app.open("whatever the command line says");
+    const auto took = std::chrono::steady_clock::now() - started;
+
+    ASSERT_EQ(Boxes(), std::vector<std::string>{"Erroe|Database connect failed!"});
+    EXPECT_EQ(Dialogs().messages[0].request.buttons, rt::ui::Buttons::OK);
+    EXPECT_NE(Dialogs().messages[0].request.icon, rt::ui::Icon::Question);
+    EXPECT_GE(took, std::chrono::milliseconds(1000)) << "the splash stays a second after connecting";
+    ASSERT_NE(laurel::w_start, nullptr);
+    EXPECT_FALSE(laurel::w_start->IsOpen());
+
+    ASSERT_NE(laurel::j_main_mdi, nullptr);
+    j_main_mdi& w = *laurel::j_main_mdi;
+    EXPECT_TRUE(w.IsOpen());
+    EXPECT_TRUE(w.Visible());
+    EXPECT_EQ(laurel::current_id, "99999999");
+    EXPECT_EQ(laurel::current_page, 2);
+    EXPECT_EQ(w.tv_1->ItemCount(), 18);
+    EXPECT_TRUE(VisibleAmong(w, kPageControls).empty());
+    EXPECT_FALSE(w.st_2->Visible());
+    EXPECT_FALSE(w.cb_p->Visible());
+    EXPECT_FALSE(w.cb_n->Visible());
+}
+
+// ---------------------------------------------------------------------------------------------
+// The page group functions.
+
+class PageGroup : public AppTest {
+  protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        Seed({a, "2008 01AA", "项目一"});
+        Seed({b, "2008 02AA", "项目二"});
+        OpenMainWindow();
+    }
+    const std::string a = XmId(1), b = XmId(2);
+};
+
+TEST_F(PageGroup, NothingPendingReportsNoChangesAndUpdatesCleanly) {
+    EXPECT_EQ(W().modifieddw(), kNoChanges);
+    EXPECT_EQ(W().acceptdw(), 1);
+    EXPECT_EQ(W().updatedw(), 1);
+    EXPECT_EQ(W().modifieddw(), kNoChanges);
+}
+
+TEST_F(PageGroup, ChangeFlagsFollowTheFixedPageOrder) {
+    // An edit on the direct-benefit totals alone: character 6.
+    ASSERT_EQ(W().dw_no512->Retrieve({a}), 1);
+    ASSERT_EQ(W().dw_no512->SetItem(1, "xm_huis", 5), 1);
+    EXPECT_EQ(W().modifieddw(), "000001000000000000");
+
+    // The contributor list is page 12, its detail page 11.
+    ASSERT_EQ(W().dw_no512->Retrieve({a}), 1);
+    W().tv_1->SelectItem(11);
+    ASSERT_EQ(W().dw_no72->SetItem(1, "ry_unit", "某研究所"), 1);
+    EXPECT_EQ(W().modifieddw(), "000000000001000000");
+    ASSERT_EQ(W().dw_no71->SetItem(1, "ry_name", "张三"), 1);
+    EXPECT_EQ(W().modifieddw(), "000000000011000000");
+}
+
+TEST_F(PageGroup, TextBeingTypedOnTheSocialBenefitCountsOnceAccepted) {
+    ASSERT_EQ(W().dw_no53->Retrieve({a}), 1);
+    ASSERT_EQ(W().dw_no53->SetColumn("xm_sosiety"), 1);
+    ASSERT_EQ(W().dw_no53->SetText("社会效益显著"), 1);
+    EXPECT_EQ(W().modifieddw(), kNoChanges) << "typed text is not in the buffer yet";
+    EXPECT_EQ(W().acceptdw(), 1);
+    EXPECT_EQ(W().modifieddw(), "000000001000000000");
+    EXPECT_EQ(W().dw_no53->GetItemString(1, "xm_sosiety"), "社会效益显著");
+}
+
+TEST_F(PageGroup, DeletionsAloneCountAsUnchangedButAreWrittenWithoutCommit) {
+    AddAward(a, 1, "省科技进步奖");
+    ASSERT_EQ(W().dw_no6->Retrieve({a}), 1);
+    ASSERT_EQ(W().dw_no6->DeleteRow(1), 1);
+    EXPECT_EQ(W().modifieddw(), kNoChanges);
+
+    EXPECT_EQ(W().updatedw(), 1);
+    EXPECT_EQ(Pending("SELECT count(*) FROM j_jx_getaward WHERE xm_id = ?", {a}), "0");
+    EXPECT_EQ(StoredCount("j_jx_getaward", a), 1) << "updatedw commits nothing";
+    laurel::sqlca.Rollback();
+}
+
+TEST_F(PageGroup, EveryPageIsUpdatedAfterOneFails) {
+    // Page 3 holds an edit for a recommendation whose row is gone; pages 4 and 18 hold edits for
+    // another one.
+    ASSERT_EQ(W().dw_no3->Retrieve({a}), 1);
+    ASSERT_EQ(W().dw_no3->SetItem(1, "xm_innovation", "创新点"), 1);
+    ASSERT_EQ(W().dw_no4->Retrieve({b}), 1);
+    ASSERT_EQ(W().dw_no4->SetItem(1, "xm_recom", "同意推荐"), 1);
+    ASSERT_EQ(W().dw_no94->Retrieve({b}), 1);
+    ASSERT_EQ(W().dw_no94->SetItem(1, "xm_papers", "论文目录"), 1);
+    ExecCommit("DELETE FROM j_xm_base WHERE xm_id = ?", {a});
+
+    AnswerDatabaseError();
+    EXPECT_EQ(W().updatedw(), -1);
+    EXPECT_EQ(Pending("SELECT xm_recom FROM j_xm_base WHERE xm_id = ?", {b}), "同意推荐");
+    EXPECT_EQ(Pending("SELECT xm_papers FROM j_xm_base WHERE xm_id = ?", {b}), "论文目录");
+    EXPECT_EQ(StoredBase(b, "xm_recom"), std::nullopt) << "updatedw commits nothing";
+    laurel::sqlca.Rollback();
+
+    // The caller rolled back: every edit is still pending, the written ones included.
+    EXPECT_EQ(W().modifieddw(), "001100000000000001");
+}
+
+TEST_F(PageGroup, ListButtonsShowWithoutTheSaveButtonAndFollowTheMode) {
+    EXPECT_EQ(W().hidedw(), 1);
+    for (rt::ui::DataWindowControl* d : W().Pages()) EXPECT_FALSE(d->Visible()) << d->Name();
+    EXPECT_TRUE(W().st_2->Visible()) << "the caption and step buttons are not the group's";
+    EXPECT_TRUE(W().cb_n->Visible());
+
+    EXPECT_EQ(W().cb_page_show(), 1);
+    EXPECT_TRUE(W().cb_page_insert->Visible());
+    EXPECT_TRUE(W().cb_page_delete->Visible());
+    EXPECT_FALSE(W().cb_page_save->Visible());
+
+    EXPECT_EQ(W().disabledw(), 1);
+    for (rt::ui::Control* c :
+         {static_cast<rt::ui::Control*>(W().cb_page_insert),
+          static_cast<rt::ui::Control*>(W().cb_page_delete), static_cast<rt::ui::Control*>(W().cb_page_save)})
+        EXPECT_FALSE(c->Enabled()) << c->Name();
+    for (rt::ui::DataWindowControl* d : W().Pages()) EXPECT_FALSE(d->Enabled()) << d->Name();
+    EXPECT_TRUE(W().dw_no->Enabled()) << "the list is not a page";
+    EXPECT_TRUE(W().tv_1->Enabled());
+
+    EXPECT_EQ(W().enabledw(), 1);
+    for (rt::ui::DataWindowControl* d : W().Pages()) EXPECT_TRUE(d->Enabled()) << d->Name();
+    EXPECT_TRUE(W().cb_page_save->Enabled());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Closing.
+
+class MainWindowClosing : public AppTest {
+  protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        Seed({a, "2008 01AA", "项目一"});
+        AddContributor(a, 2, "完成人二");
+        OpenMainWindow();
+    }
+    // The first box: the question, as it must be asked.
+    void ExpectCloseQuestion() {
+        ASSERT_FALSE(Dialogs().messages.empty());
+        const rt::ui::MessageRequest& q = Dialogs().messages[0].request;
+        EXPECT_EQ(q.title, "退出系统");
+        EXPECT_EQ(q.text, "你需要保存最近的工作吗？");
+        EXPECT_EQ(q.icon, rt::ui::Icon::Question);
+        EXPECT_EQ(q.buttons, rt::ui::Buttons::YesNoCancel);
+        EXPECT_EQ(q.defaultButton, 1);
+    }
+    const std::string a = XmId(1);
+};
+
+TEST_F(MainWindowClosing, YesAcceptsTypedTextSavesThePagesAndMarksTheRecommendationSaved) {
+    ASSERT_EQ(W().dw_no1->SetColumn("xm_name"), 1);
+    ASSERT_EQ(W().dw_no1->SetText("新的项目名称"), 1);
+    Dialogs().Answer(1);
+    Dialogs().Answer(1);
+
+    EXPECT_EQ(rt::ui::Close(W()), 1);
+    EXPECT_FALSE(W().IsOpen());
+    ExpectCloseQuestion();
+    EXPECT_EQ(Boxes(),
+              (std::vector<std::string>{"退出系统|你需要保存最近的工作吗？", "提示信息|保存成功！"}));
+    EXPECT_EQ(StoredBase(a, "xm_name"), "新的项目名称");
+    EXPECT_EQ(StoredBase(a, "xm_xg"), "1");
+}
+
+TEST_F(MainWindowClosing, YesWithoutChangesStillMarksTheRecommendationSaved) {
+    Dialogs().Answer(1);
+    Dialogs().Answer(1);
+    EXPECT_EQ(rt::ui::Close(W()), 1);
+    EXPECT_EQ(Boxes(),
+              (std::vector<std::string>{"退出系统|你需要保存最近的工作吗？", "提示信息|保存成功！"}));
+    EXPECT_EQ(StoredBase(a, "xm_xg"), "1");
+}
+
+TEST_F(MainWindowClosing, NoClosesWithoutWriting) {
+    ASSERT_EQ(W().dw_no1->SetItem(1, "xm_name", "不要保存"), 1);
+    Dialogs().Answer(2);
+    EXPECT_EQ(rt::ui::Close(W()), 1);
+    EXPECT_FALSE(W().IsOpen());
+    ExpectCloseQuestion();
+    EXPECT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(StoredBase(a, "xm_name"), "项目一");
+    EXPECT_EQ(StoredBase(a, "xm_xg"), "0");
+}
+
+TEST_F(MainWindowClosing, CancelKeepsTheWindowAndEverythingInIt) {
+    W().tv_1->SelectItem(3);
+    ASSERT_EQ(W().dw_no2->SetItem(1, "xm_abstract", "尚未保存的简介"), 1);
+    Dialogs().Answer(3);
+    EXPECT_EQ(rt::ui::Close(W()), 0);
+    ExpectCloseQuestion();
+    EXPECT_TRUE(W().IsOpen());
+    EXPECT_TRUE(W().Visible());
+    EXPECT_EQ(laurel::current_id, a);
+    EXPECT_EQ(laurel::current_page, 3);
+    EXPECT_EQ(W().dw_no2->GetItemString(1, "xm_abstract"), "尚未保存的简介");
+    EXPECT_EQ(W().modifieddw(), "010000000000000000");
+    EXPECT_EQ(StoredBase(a, "xm_abstract"), std::nullopt);
+    EXPECT_EQ(StoredBase(a, "xm_xg"), "0");
+}
+
+// A save that fails rolls everything back and keeps the window open with every edit still
+// pending, so that the user loses nothing; once the cause is gone a second Yes stores it all.
+TEST_F(MainWindowClosing, FailedSaveRollsBackKeepsTheWindowOpenAndTheEditsPending) {
+    W().tv_1->SelectItem(11);
+    ASSERT_EQ(W().dw_no72->RowCount(), 2);
+    ASSERT_EQ(W().dw_no71->SetItem(1, "ry_name", "李四"), 1);
+    ASSERT_EQ(W().dw_no72->SetItem(2, "ry_unit", "某大学"), 1);
+    ExecCommit("DELETE FROM j_ry_finish WHERE xm_id = ? AND ry_no = 1", {a});
+
+    Dialogs().Answer(1);
+    AnswerDatabaseError();
+    Dialogs().Answer(1);
+    EXPECT_EQ(rt::ui::Close(W()), 0);
+    ExpectCloseQuestion();
+    EXPECT_EQ(Boxes().back(), "提示信息|保存失败！");
+    EXPECT_TRUE(W().IsOpen());
+    EXPECT_EQ(StoredBase(a, "xm_xg"), "0");
+    EXPECT_EQ(Stored("SELECT ry_unit FROM j_ry_finish WHERE xm_id = ? AND ry_no = 2", {a}), std::nullopt);
+    EXPECT_EQ(Pending("SELECT ry_unit FROM j_ry_finish WHERE xm_id = ? AND ry_no = 2", {a}), std::nullopt)
+        << "the page that was written is rolled back";
+    EXPECT_EQ(W().modifieddw(), "000000000011000000");
+
+    AddContributor(a, 1, "完成人一");
+    Dialogs().Clear();
+    Dialogs().Answer(1);
+    Dialogs().Answer(1);
+    EXPECT_EQ(rt::ui::Close(W()), 1);
+    EXPECT_EQ(Boxes(),
+              (std::vector<std::string>{"退出系统|你需要保存最近的工作吗？", "提示信息|保存成功！"}));
+    EXPECT_EQ(Stored("SELECT ry_name FROM j_ry_finish WHERE xm_id = ? AND ry_no = 1", {a}), "李四");
+    EXPECT_EQ(Stored("SELECT ry_unit FROM j_ry_finish WHERE xm_id = ? AND ry_no = 2", {a}), "某大学");
+    EXPECT_EQ(StoredBase(a, "xm_xg"), "1");
+}
+
+TEST_F(MainWindowClosing, FailureToMarkTheRecommendationSavedIsReportedAndKeepsTheWindowOpen) {
+    // The pages have nothing to write; the flag's UPDATE finds no row.
+    ExecCommit("DELETE FROM j_xm_base WHERE xm_id = ?", {a});
+    Dialogs().Answer(1);
+    Dialogs().Answer(1);
+    EXPECT_EQ(rt::ui::Close(W()), 0);
+    EXPECT_EQ(Boxes(),
+              (std::vector<std::string>{"退出系统|你需要保存最近的工作吗？", "提示信息|保存失败！"}));
+    EXPECT_TRUE(W().IsOpen());
+}
+
+TEST_F(MainWindowClosing, TheListsCopyOfTheFlagDecides) {
+    // Saved in the database behind the list's back: the list still says '0', so the question comes.
+    ExecCommit("UPDATE j_xm_base SET xm_xg = '1' WHERE xm_id = ?", {a});
+    Dialogs().Answer(2);
+    EXPECT_EQ(rt::ui::Close(W()), 1);
+    ExpectCloseQuestion();
+}
+
+}  // namespace

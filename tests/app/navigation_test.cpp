@@ -1,0 +1,584 @@
+// Moving through the main window: the page shown for every section, the save of the page left,
+// the step buttons, the contributor and unit lists coming back on the chosen one, and switching
+// to another recommendation in the list.
+
+#include <gtest/gtest.h>
+
+#include <QWidget>
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/globals.h"
+#include "app/j_main_mdi.h"
+#include "runtime/text.h"
+#include "runtime/value.h"
+#include "tests/support/app_fixture.h"
+
+namespace {
+
+using laurel::win::j_main_mdi;
+using rt::ui::DataWindowControl;
+using testing_support::AppTest;
+using testing_support::XmId;
+
+const std::string kNoChanges = "000000000000000000";
+
+const std::vector<std::string> kPageControls = {
+    "dw_no1",         "dw_no2",       "dw_no3",  "dw_no4",  "dw_no51",  "dw_no512", "dw_no52",
+    "dw_no522",       "dw_no53",      "dw_no6",  "dw_no71", "dw_no72",  "dw_no81",  "dw_no82",
+    "dw_no91",        "dw_no92",      "dw_no93", "dw_no94", "st_blank", "st_sub",   "cb_page_insert",
+    "cb_page_delete", "cb_page_save", "st_10_1", "st_10_2", "st_10_3",  "st_10_4",  "st_10_5",
+    "st_10_6",        "st_10_7",      "st_10_8"};
+
+std::set<std::string> VisiblePageControls(const j_main_mdi& w) {
+    std::set<std::string> out;
+    for (const std::string& n : kPageControls) {
+        const rt::ui::Control* c = w.FindControl(n);
+        if (c != nullptr && c->Visible()) out.insert(n);
+    }
+    return out;
+}
+
+DataWindowControl* Dw(const j_main_mdi& w, const std::string& name) {
+    auto* d = dynamic_cast<DataWindowControl*>(w.FindControl(name));
+    EXPECT_NE(d, nullptr) << name;
+    return d;
+}
+
+// Compares a stored value with what was put into the DataWindow, by the type put in.
+bool SameValue(const rt::Value& stored, const rt::Value& expected) {
+    if (expected.Decimal()) return stored.AsDecimal() == *expected.Decimal();
+    if (expected.Long()) return stored.AsLong() == *expected.Long();
+    return stored.AsString() == expected.AsString();
+}
+
+// A recommendation with rows on every page, and a second, empty one.
+class SectionNavigation : public AppTest {
+  protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        Seed({a, "2008 01AA", "项目一"});
+        Seed({b, "2008 02AA", "项目二"});
+        AddContributor(a, 2, "完成人二");
+        AddContributor(a, 3, "完成人三");
+        AddUnit(a, 2, "完成单位二");
+        AddUnit(a, 3, "完成单位三");
+        AddAward(a, 1, "科技进步奖");
+        AddApplication(a, 1, "应用单位一");
+        AddProperty(a, 1, "一种方法");
+        OpenMainWindow();
+        ASSERT_EQ(laurel::current_id, a);
+    }
+    const std::string a = XmId(1), b = XmId(2);
+    const int year = rt::Date::Today().year;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The page shown for each section.
+
+struct Placement {
+    std::string dw;
+    int x, y, width, height;
+};
+
+struct SectionPage {
+    long handle;
+    std::string title;
+    int blanks;
+    std::set<std::string> shown;  // besides the list buttons
+    bool listButtons;
+    std::string sub;  // text of st_sub when it is shown
+    std::vector<Placement> placed;
+};
+
+std::vector<SectionPage> SectionPages() {
+    const std::string one = "一、项目基本情况", five = "五、经济和社会效益", nine = "九、主要证明目录";
+    const Placement dw1{"dw_no1", 1079, 440, 3543, 2260};
+    const std::vector<Placement> direct = {{"dw_no512", 1079, 440, 3543, 1700},
+                                           {"dw_no51", 1125, 610, 3458, 690}};
+    const std::vector<Placement> apps = {{"dw_no91", 1125, 600, 3458, 1792}};
+    return {
+        {1, one, 14, {"dw_no1"}, false, "", {dw1}},
+        {2, one, 14, {"dw_no1"}, false, "", {dw1}},
+        {3, "二、项目简介", 18, {"dw_no2"}, false, "", {{"dw_no2", 1079, 440, 3543, 2260}}},
+        {4, "三、主要发现、发明及技术创新点", 0, {"dw_no3"}, false, "", {{"dw_no3", 1079, 440, 3543, 1692}}},
+        {5, "四、推荐单位意见", 14, {"dw_no4"}, false, "", {{"dw_no4", 1079, 440, 3543, 1692}}},
+        {6, five, 12, {"dw_no512", "dw_no51"}, false, "", direct},
+        {7, five, 12, {"dw_no512", "dw_no51"}, false, "", direct},
+        {8,
+         five,
+         12,
+         {"dw_no522", "dw_no52"},
+         false,
+         "",
+         {{"dw_no522", 1079, 440, 3543, 1700}, {"dw_no52", 1125, 610, 3458, 663}}},
+        {9, five, 12, {"dw_no53"}, false, "", {{"dw_no53", 1079, 440, 3543, 1700}}},
+        {10, "六、本项目曾获科技奖励情况", 4, {"dw_no6"}, true, "", {{"dw_no6", 1125, 480, 3458, 1700}}},
+        {11,
+         "七、主要完成人情况",
+         12,
+         {"dw_no72", "dw_no71"},
+         true,
+         "",
+         {{"dw_no71", 1079, 440, 3543, 1496}, {"dw_no72", 1119, 1940, 3463, 490}}},
+        {12,
+         "八、主要完成单位情况",
+         10,
+         {"dw_no82", "dw_no81"},
+         true,
+         "",
+         {{"dw_no81", 1079, 440, 3543, 1136}, {"dw_no82", 1119, 1580, 3463, 850}}},
+        {13, nine, 14, {"st_blank", "st_sub", "dw_no91"}, true, "1、应用单位目录", apps},
+        {14, nine, 14, {"st_blank", "st_sub", "dw_no91"}, true, "1、应用单位目录", apps},
+        {15, nine, 14, {"dw_no92"}, false, "", {{"dw_no92", 1079, 440, 3543, 2000}}},
+        {16,
+         nine,
+         14,
+         {"dw_no93", "st_blank", "st_sub"},
+         true,
+         "3、知识产权目录(发明专利、植物新品种权、软件著作权等)",
+         {{"dw_no93", 1125, 600, 3458, 1792}}},
+        {17, nine, 14, {"dw_no94"}, false, "", {{"dw_no94", 1079, 440, 3543, 1980}}},
+        {18,
+         "十、附件",
+         22,
+         {"st_10_1", "st_10_2", "st_10_3", "st_10_4", "st_10_5", "st_10_6", "st_10_7", "st_10_8"},
+         false,
+         "",
+         {}},
+    };
+}
+
+// Stacking: the later sibling lies on top.
+bool Above(const QWidget* upper, const QWidget* lower) {
+    const QObjectList& siblings = upper->parentWidget()->children();
+    return siblings.indexOf(upper) > siblings.indexOf(lower);
+}
+
+TEST_F(SectionNavigation, EverySectionShowsItsPageCaptionAndPlaces) {
+    for (const SectionPage& s : SectionPages()) {
+        SCOPED_TRACE("section handle " + std::to_string(s.handle));
+        ASSERT_EQ(W().tv_1->SelectItem(s.handle), 1);
+        EXPECT_EQ(laurel::current_page, s.handle) << "the root keeps its own handle";
+        EXPECT_EQ(W().tv_1->SelectedItem(), s.handle);
+
+        EXPECT_EQ(W().st_2->Text(), s.title + std::string(static_cast<size_t>(s.blanks), ' '));
+        EXPECT_EQ(rt::GbkLength(W().st_2->Text()), 30u);
+        EXPECT_TRUE(W().st_2->Visible());
+        EXPECT_TRUE(W().cb_p->Visible());
+        EXPECT_TRUE(W().cb_n->Visible());
+
+        std::set<std::string> expected = s.shown;
+        if (s.listButtons) expected.insert({"cb_page_insert", "cb_page_delete"});
+        EXPECT_EQ(VisiblePageControls(W()), expected);
+        EXPECT_FALSE(W().cb_page_save->Visible());
+        if (!s.sub.empty()) {
+            EXPECT_EQ(W().st_sub->Text(), s.sub);
+        }
+
+        for (const Placement& p : s.placed) {
+            const DataWindowControl* d = Dw(W(), p.dw);
+            ASSERT_NE(d, nullptr);
+            EXPECT_EQ(d->X(), p.x) << p.dw;
+            EXPECT_EQ(d->Y(), p.y) << p.dw;
+            EXPECT_EQ(d->Width(), p.width) << p.dw;
+            EXPECT_EQ(d->Height(), p.height) << p.dw;
+        }
+    }
+}
+
+TEST_F(SectionNavigation, PagesAreReadForTheCurrentRecommendationEachTimeTheyShow) {
+    W().tv_1->SelectItem(7);
+    EXPECT_EQ(W().dw_no51->RowCount(), 3);
+    EXPECT_EQ(W().dw_no51->GetItemString(1, "xy_year"), std::to_string(year - 3));
+    EXPECT_EQ(W().dw_no512->GetItemString(1, "xm_id"), a);
+    // The year table lies on its form, inside the form's area.
+    EXPECT_TRUE(Above(W().dw_no51->Widget(), W().dw_no512->Widget()));
+
+    W().tv_1->SelectItem(8);
+    EXPECT_EQ(W().dw_no52->RowCount(), 3);
+    EXPECT_TRUE(Above(W().dw_no52->Widget(), W().dw_no522->Widget()));
+
+    W().tv_1->SelectItem(10);
+    EXPECT_EQ(W().dw_no6->RowCount(), 1);
+    W().tv_1->SelectItem(11);
+    EXPECT_EQ(W().dw_no72->RowCount(), 3);
+    EXPECT_EQ(W().dw_no71->GetItemString(1, "ry_name"), "完成人一");
+    W().tv_1->SelectItem(16);
+    EXPECT_EQ(W().dw_no93->GetItemString(1, "zl_name"), "一种方法");
+
+    // Rows changed behind the page's back are what it shows next time.
+    ExecCommit("UPDATE j_zl_patent SET zl_name = '另一种方法' WHERE xm_id = ?", {a});
+    W().tv_1->SelectItem(17);
+    W().tv_1->SelectItem(16);
+    EXPECT_EQ(W().dw_no93->GetItemString(1, "zl_name"), "另一种方法");
+    EXPECT_TRUE(Boxes().empty());
+}
+
+// ---------------------------------------------------------------------------------------------
+// The save of the page left.
+
+struct PageEdit {
+    std::string dw;
+    std::string column;
+    std::string sql;       // reads the stored value back; one argument: the recommendation
+    bool yearRow = false;  // the first year table row: a second argument, the oldest year
+};
+
+rt::Value EditValue(const PageEdit& e, long handle) {
+    if (e.column == "xy_addvalue") return rt::Decimal::FromCents(handle * 100 + 25);
+    if (e.column == "xm_huis") return static_cast<int>(handle);
+    return "第" + std::to_string(handle) + "次修改";
+}
+
+TEST_F(SectionNavigation, LeavingASectionSavesExactlyItsOwnPages) {
+    const std::vector<PageEdit> edits = {
+        {"dw_no1", "xm_name", "SELECT xm_name FROM j_xm_base WHERE xm_id = ?"},
+        {"dw_no2", "xm_abstract", "SELECT xm_abstract FROM j_xm_base WHERE xm_id = ?"},
+        {"dw_no3", "xm_innovation", "SELECT xm_innovation FROM j_xm_base WHERE xm_id = ?"},
+        {"dw_no4", "xm_recom", "SELECT xm_recom FROM j_xm_base WHERE xm_id = ?"},
+        {"dw_no51", "xy_addvalue",
+         "SELECT xy_addvalue FROM j_xy_saving WHERE xm_id = ? AND xy_zhijorjianj = '1' AND xy_year = ?",
+         true},
+        {"dw_no512", "xm_huis", "SELECT xm_huis FROM j_xm_base WHERE xm_id = ?"},
+        {"dw_no52", "xy_addvalue",
+         "SELECT xy_addvalue FROM j_xy_saving WHERE xm_id = ? AND xy_zhijorjianj = '0' AND xy_year = ?",
+         true},
+        {"dw_no522", "xm_jianjyj", "SELECT xm_jianjyj FROM j_xm_base WHERE xm_id = ?"},
+        {"dw_no53", "xm_sosiety", "SELECT xm_sosiety FROM j_xm_base WHERE xm_id = ?"},
+        {"dw_no6", "jx_xmname", "SELECT jx_xmname FROM j_jx_getaward WHERE xm_id = ? AND jx_id = 1"},
+        {"dw_no71", "ry_name", "SELECT ry_name FROM j_ry_finish WHERE xm_id = ? AND ry_no = 1"},
+        {"dw_no72", "ry_unit", "SELECT ry_unit FROM j_ry_finish WHERE xm_id = ? AND ry_no = 1"},
+        {"dw_no81", "dw_name", "SELECT dw_name FROM j_dw_finish WHERE xm_id = ? AND dw_no = 1"},
+        {"dw_no82", "dw_rperson", "SELECT dw_rperson FROM j_dw_finish WHERE xm_id = ? AND dw_no = 1"},
+        {"dw_no91", "dw_unitname", "SELECT dw_unitname FROM j_yy_app WHERE xm_id = ? AND yy_id = 1"},
+        {"dw_no92", "xm_pingjia", "SELECT xm_pingjia FROM j_xm_base WHERE xm_id = ?"},
+        {"dw_no93", "zl_name", "SELECT zl_name FROM j_zl_patent WHERE xm_id = ? AND zl_id = 1"},
+        {"dw_no94", "xm_papers", "SELECT xm_papers FROM j_xm_base WHERE xm_id = ?"},
+    };
+    // What each section saves when it is left; the lists of 七 and 八 are never saved there.
+    const std::vector<std::set<std::string>> saves = {
+        {},
+        {"dw_no1"},
+        {"dw_no1"},
+        {"dw_no2"},
+        {"dw_no3"},
+        {"dw_no4"},
+        {"dw_no51", "dw_no512"},
+        {"dw_no51", "dw_no512"},
+        {"dw_no52", "dw_no522"},
+        {"dw_no53"},
+        {"dw_no6"},
+        {"dw_no71"},
+        {"dw_no81"},
+        {"dw_no91"},
+        {"dw_no91"},
+        {"dw_no92"},
+        {"dw_no93"},
+        {"dw_no94"},
+        {},
+    };
+    const std::vector<SectionPage> pages = SectionPages();
+
+    for (long h = 1; h <= 18; ++h) {
+        SCOPED_TRACE("leaving section handle " + std::to_string(h));
+        ASSERT_EQ(W().tv_1->SelectItem(h), 1);
+
+        // Edit every DataWindow the section shows.
+        std::vector<const PageEdit*> edited;
+        for (const PageEdit& e : edits) {
+            if (pages[static_cast<size_t>(h - 1)].shown.count(e.dw) == 0) continue;
+            DataWindowControl* d = Dw(W(), e.dw);
+            ASSERT_GE(d->RowCount(), 1) << e.dw;
+            ASSERT_EQ(d->SetItem(1, e.column, EditValue(e, h)), 1) << e.dw;
+            edited.push_back(&e);
+        }
+        if (h == 18) {
+            // No page: nothing is saved and no COMMIT is issued.
+            Exec("UPDATE j_xm_base SET xm_ename = 'not committed' WHERE xm_id = ?", {a});
+        }
+
+        ASSERT_EQ(W().tv_1->SelectItem(h == 18 ? 2 : 18), 1);
+
+        for (const PageEdit* e : edited) {
+            std::vector<rt::Value> args = {a};
+            if (e->yearRow) args.push_back(std::to_string(year - 3));
+            const rt::Value stored = StoredValue(e->sql, args);
+            const bool saved = saves[static_cast<size_t>(h)].count(e->dw) != 0;
+            EXPECT_EQ(SameValue(stored, EditValue(*e, h)), saved) << e->dw << " stored " << stored.ToText();
+            EXPECT_EQ(Dw(W(), e->dw)->ModifiedCount() == 0, saved) << e->dw;
+        }
+        if (h == 18) {
+            EXPECT_EQ(StoredBase(a, "xm_ename"), std::nullopt);
+            laurel::sqlca.Rollback();
+        }
+    }
+    EXPECT_TRUE(Boxes().empty());
+}
+
+// A failed save rolls back what the page left wrote, tells so, keeps its edits pending and still
+// lets the step happen.
+TEST_F(SectionNavigation, FailedSaveOfThePageLeftIsRolledBackAndTheStepStillHappens) {
+    W().tv_1->SelectItem(7);
+    ASSERT_EQ(W().dw_no51->SetItem(1, "xy_addvalue", rt::Decimal::FromCents(9900)), 1);
+    ASSERT_EQ(W().dw_no512->SetItem(1, "xm_huis", 9), 1);
+    ExecCommit("DELETE FROM j_xy_saving WHERE xm_id = ? AND xy_zhijorjianj = '1' AND xy_year = ?",
+               {a, std::to_string(year - 3)});
+
+    AnswerDatabaseError();
+    Dialogs().Answer(1);
+    W().cb_n->Click();
+
+    ASSERT_FALSE(Dialogs().messages.empty());
+    const rt::ui::MessageRequest& box = Dialogs().messages.back().request;
+    EXPECT_EQ(box.title, "提示信息");
+    EXPECT_EQ(box.text, "先前的页面保存失败！");
+    EXPECT_EQ(box.buttons, rt::ui::Buttons::OK);
+    EXPECT_EQ(box.icon, rt::ui::Icon::Information);
+    const std::vector<std::string> boxes = Boxes();
+    EXPECT_EQ(std::count(boxes.begin(), boxes.end(), "提示信息|先前的页面保存失败！"), 1);
+
+    EXPECT_EQ(W().tv_1->SelectedItem(), 8);
+    EXPECT_EQ(laurel::current_page, 8);
+    EXPECT_EQ(VisiblePageControls(W()), (std::set<std::string>{"dw_no522", "dw_no52"}));
+    // The second page's write went with the rollback; both edits wait for the next save.
+    EXPECT_EQ(StoredBase(a, "xm_huis"), "0");
+    EXPECT_EQ(Pending("SELECT xm_huis FROM j_xm_base WHERE xm_id = ?", {a}), "0");
+    EXPECT_EQ(W().dw_no51->ModifiedCount(), 1);
+    EXPECT_EQ(W().dw_no512->ModifiedCount(), 1);
+    EXPECT_EQ(W().modifieddw(), "000011000000000000");
+}
+
+// ---------------------------------------------------------------------------------------------
+// The step buttons.
+
+TEST_F(SectionNavigation, StepButtonsWalkEverySectionInTreeOrderAndStopAtTheEnds) {
+    for (long expected = 3; expected <= 18; ++expected) {
+        W().cb_n->Click();
+        EXPECT_EQ(laurel::current_page, expected);
+        EXPECT_EQ(W().tv_1->SelectedItem(), expected);
+    }
+    W().cb_n->Click();
+    EXPECT_EQ(laurel::current_page, 18);
+    EXPECT_EQ(W().tv_1->SelectedItem(), 18);
+
+    for (long expected = 17; expected >= 2; --expected) {
+        W().cb_p->Click();
+        EXPECT_EQ(laurel::current_page, expected);
+        EXPECT_EQ(W().tv_1->SelectedItem(), expected);
+    }
+    W().cb_p->Click();
+    EXPECT_EQ(laurel::current_page, 2);
+    EXPECT_EQ(W().tv_1->SelectedItem(), 2);
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(SectionNavigation, StepButtonsFromTheRoot) {
+    W().tv_1->SelectItem(1);
+    W().cb_p->Click();
+    EXPECT_EQ(laurel::current_page, 1) << "previous never reaches below section one, nor moves the root";
+    EXPECT_EQ(W().tv_1->SelectedItem(), 1);
+
+    // Next from the root goes to section one and saves the root's page, which is section one's.
+    ASSERT_EQ(W().dw_no1->SetItem(1, "xm_name", "根节点下修改"), 1);
+    W().cb_n->Click();
+    EXPECT_EQ(laurel::current_page, 2);
+    EXPECT_EQ(W().tv_1->SelectedItem(), 2);
+    EXPECT_EQ(StoredBase(a, "xm_name"), "根节点下修改");
+    EXPECT_EQ(VisiblePageControls(W()), std::set<std::string>{"dw_no1"});
+}
+
+TEST_F(SectionNavigation, StepAtTheEndSavesAndShowsNothingAnew) {
+    W().tv_1->SelectItem(2);
+    ASSERT_EQ(W().dw_no1->SetItem(1, "xm_name", "未离开"), 1);
+    W().cb_p->Click();
+    EXPECT_EQ(laurel::current_page, 2);
+    EXPECT_EQ(W().dw_no1->GetItemString(1, "xm_name"), "未离开") << "the page is not read again";
+    EXPECT_EQ(StoredBase(a, "xm_name"), "项目一") << "nothing was left, so nothing is saved";
+}
+
+// ---------------------------------------------------------------------------------------------
+// The contributor and unit lists come back on the chosen one.
+
+TEST_F(SectionNavigation, SectionsSevenAndEightComeBackOnTheChosenContributorAndUnit) {
+    W().tv_1->SelectItem(11);
+    ASSERT_EQ(W().dw_no72->RowCount(), 3);
+    EXPECT_EQ(W().dw_no72->GetRow(), 1);
+    // The user picks the third contributor in the list.
+    ASSERT_EQ(W().dw_no72->SetRow(3), 1);
+    laurel::current_ry = 3;
+
+    W().tv_1->SelectItem(12);
+    ASSERT_EQ(W().dw_no82->RowCount(), 3);
+    ASSERT_EQ(W().dw_no82->SetRow(2), 1);
+    laurel::current_dw = 2;
+
+    W().tv_1->SelectItem(11);
+    EXPECT_EQ(W().dw_no72->GetRow(), 3);
+    EXPECT_EQ(W().dw_no71->GetItemString(1, "ry_name"), "完成人三");
+    EXPECT_EQ(W().dw_no71->GetItemNumber(1, "ry_no"), 3.0);
+
+    W().tv_1->SelectItem(12);
+    EXPECT_EQ(W().dw_no82->GetRow(), 2);
+    EXPECT_EQ(W().dw_no81->GetItemString(1, "dw_name"), "完成单位二");
+    EXPECT_TRUE(Boxes().empty());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Switching to another recommendation in the list.
+
+class RecommendationSwitch : public SectionNavigation {
+  protected:
+    void ExpectSwitchQuestion() {
+        ASSERT_FALSE(Dialogs().messages.empty());
+        const rt::ui::MessageRequest& q = Dialogs().messages[0].request;
+        EXPECT_EQ(q.title, "提示信息");
+        EXPECT_EQ(q.text, "申请书已有修改，是否保存？");
+        EXPECT_EQ(q.icon, rt::ui::Icon::Question);
+        EXPECT_EQ(q.buttons, rt::ui::Buttons::YesNo);
+        EXPECT_EQ(q.defaultButton, 1);
+    }
+    // Section one of `id` is shown, the pages in the mode of its flag.
+    void ExpectSectionOneOf(const std::string& id) {
+        EXPECT_EQ(laurel::current_id, id);
+        EXPECT_EQ(laurel::current_page, 2);
+        EXPECT_EQ(laurel::current_ry, 1);
+        EXPECT_EQ(laurel::current_dw, 1);
+        EXPECT_EQ(W().tv_1->SelectedItem(), 2);
+        EXPECT_EQ(W().st_2->Text(), "一、项目基本情况" + std::string(14, ' '));
+        EXPECT_TRUE(W().st_2->Visible());
+        EXPECT_TRUE(W().cb_p->Visible());
+        EXPECT_TRUE(W().cb_n->Visible());
+        EXPECT_EQ(VisiblePageControls(W()), std::set<std::string>{"dw_no1"});
+        EXPECT_EQ(W().dw_no1->GetItemString(1, "xm_id"), id);
+        EXPECT_EQ(W().dw_no1->X(), 1079);
+        EXPECT_EQ(W().dw_no1->Height(), 2260);
+    }
+};
+
+TEST_F(RecommendationSwitch, NothingChangedAsksNothing) {
+    W().tv_1->SelectItem(11);
+    laurel::current_ry = 3;
+    laurel::current_dw = 2;
+    ASSERT_EQ(W().dw_no->SetRow(2), 1);
+    EXPECT_TRUE(Boxes().empty());
+    ExpectSectionOneOf(b);
+    EXPECT_EQ(W().dw_no->GetRow(), 2);
+}
+
+TEST_F(RecommendationSwitch, YesSavesCommitsAndSwitches) {
+    ASSERT_EQ(W().dw_no1->SetColumn("xm_name"), 1);
+    ASSERT_EQ(W().dw_no1->SetText("改过的名称"), 1);  // still being typed
+    Dialogs().Answer(1);
+    ASSERT_EQ(W().dw_no->SetRow(2), 1);
+
+    ExpectSwitchQuestion();
+    EXPECT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(StoredBase(a, "xm_name"), "改过的名称");
+    ExpectSectionOneOf(b);
+    EXPECT_EQ(W().dw_no->GetRow(), 2);
+    EXPECT_EQ(W().dw_no->GetItemString(1, "xm_name"), "改过的名称") << "the list is read again";
+    EXPECT_EQ(W().modifieddw(), kNoChanges);
+}
+
+TEST_F(RecommendationSwitch, NoOnSectionOneDiscardsTheEdits) {
+    ASSERT_EQ(W().dw_no1->SetItem(1, "xm_name", "放弃的名称"), 1);
+    Dialogs().Answer(2);
+    ASSERT_EQ(W().dw_no->SetRow(2), 1);
+    ExpectSwitchQuestion();
+    EXPECT_EQ(Boxes().size(), 1u);
+    ExpectSectionOneOf(b);
+    EXPECT_EQ(StoredBase(a, "xm_name"), "项目一");
+
+    // Nothing is left pending: going back asks nothing and shows what is stored.
+    ASSERT_EQ(W().dw_no->SetRow(1), 1);
+    EXPECT_EQ(Boxes().size(), 1u);
+    ExpectSectionOneOf(a);
+    EXPECT_EQ(W().dw_no1->GetItemString(1, "xm_name"), "项目一");
+}
+
+// No means nothing is stored, also not by the save of the section left when section one comes up.
+TEST_F(RecommendationSwitch, NoOnAnotherSectionStoresNothingEither) {
+    W().tv_1->SelectItem(4);
+    ASSERT_EQ(W().dw_no3->SetItem(1, "xm_innovation", "放弃的创新点"), 1);
+    W().tv_1->SelectItem(11);
+    ASSERT_EQ(W().dw_no71->SetItem(1, "ry_name", "放弃的姓名"), 1);
+    Dialogs().Answer(2);
+    ASSERT_EQ(W().dw_no->SetRow(2), 1);
+
+    ExpectSwitchQuestion();
+    EXPECT_EQ(Boxes().size(), 1u) << "no failure box from the save of the page left";
+    ExpectSectionOneOf(b);
+    EXPECT_EQ(Stored("SELECT ry_name FROM j_ry_finish WHERE xm_id = ? AND ry_no = 1", {a}), "完成人一");
+    EXPECT_EQ(W().modifieddw(), kNoChanges);
+    // The section-three edit was saved when 三 was left, before the question: that one stays.
+    EXPECT_EQ(StoredBase(a, "xm_innovation"), "放弃的创新点");
+}
+
+// A failed save keeps the recommendation that was left current, on the section it was on, with
+// every edit pending; once the cause is gone the next switch saves them.
+TEST_F(RecommendationSwitch, FailedSaveKeepsTheRecommendationLeftWithItsEdits) {
+    W().tv_1->SelectItem(11);
+    ASSERT_EQ(W().dw_no71->SetItem(1, "ry_name", "王五"), 1);
+    ASSERT_EQ(W().dw_no72->SetItem(2, "ry_unit", "某研究院"), 1);
+    ExecCommit("DELETE FROM j_ry_finish WHERE xm_id = ? AND ry_no = 1", {a});
+
+    Dialogs().Answer(1);
+    AnswerDatabaseError();
+    Dialogs().Answer(1);
+    W().dw_no->SetRow(2);
+
+    ExpectSwitchQuestion();
+    ASSERT_FALSE(Dialogs().messages.empty());
+    const rt::ui::MessageRequest& failure = Dialogs().messages.back().request;
+    EXPECT_EQ(failure.title, "提示信息");
+    EXPECT_EQ(failure.text, "保存失败！");
+    EXPECT_EQ(laurel::current_id, a);
+    EXPECT_EQ(W().dw_no->GetRow(), 1);
+    EXPECT_EQ(laurel::current_page, 11);
+    EXPECT_EQ(W().tv_1->SelectedItem(), 11);
+    EXPECT_EQ(W().st_2->Text(), "七、主要完成人情况" + std::string(12, ' '));
+    EXPECT_EQ(W().dw_no71->GetItemString(1, "ry_name"), "王五");
+    EXPECT_EQ(W().modifieddw(), "000000000011000000");
+    EXPECT_EQ(Stored("SELECT ry_unit FROM j_ry_finish WHERE xm_id = ? AND ry_no = 2", {a}), std::nullopt);
+    EXPECT_EQ(Pending("SELECT ry_unit FROM j_ry_finish WHERE xm_id = ? AND ry_no = 2", {a}), std::nullopt);
+
+    AddContributor(a, 1, "完成人一");
+    Dialogs().Clear();
+    Dialogs().Answer(1);
+    ASSERT_EQ(W().dw_no->SetRow(2), 1);
+    ExpectSwitchQuestion();
+    EXPECT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Stored("SELECT ry_name FROM j_ry_finish WHERE xm_id = ? AND ry_no = 1", {a}), "王五");
+    EXPECT_EQ(Stored("SELECT ry_unit FROM j_ry_finish WHERE xm_id = ? AND ry_no = 2", {a}), "某研究院");
+    ExpectSectionOneOf(b);
+    EXPECT_EQ(W().dw_no->GetRow(), 2);
+}
+
+TEST_F(RecommendationSwitch, TheSameRecommendationAgainAsksNothingAndShowsSectionOne) {
+    W().tv_1->SelectItem(4);
+    ASSERT_EQ(W().dw_no3->SetItem(1, "xm_innovation", "重复切换"), 1);
+    // A command fires the list's row change again for the row already current.
+    W().dw_no->TriggerEvent("rowfocuschanged");
+    EXPECT_TRUE(Boxes().empty());
+    ExpectSectionOneOf(a);
+    // The tree moved from 三 to 一: the section left was saved on the way.
+    EXPECT_EQ(StoredBase(a, "xm_innovation"), "重复切换");
+}
+
+TEST_F(RecommendationSwitch, AListWithoutACurrentRowOnlyHidesThePages) {
+    W().tv_1->SelectItem(11);
+    ASSERT_EQ(W().dw_no->Reset(), 1);
+    W().dw_no->TriggerEvent("rowfocuschanged");
+    EXPECT_TRUE(VisiblePageControls(W()).empty());
+    EXPECT_FALSE(W().st_2->Visible());
+    EXPECT_FALSE(W().cb_p->Visible());
+    EXPECT_FALSE(W().cb_n->Visible());
+    EXPECT_EQ(laurel::current_id, a);
+    EXPECT_EQ(laurel::current_page, 11);
+    EXPECT_TRUE(Boxes().empty());
+}
+
+}  // namespace

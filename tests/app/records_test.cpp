@@ -1,0 +1,965 @@
+// The main menu and its commands on whole recommendations: the menu bar and toolbar, New, Delete,
+// Save, Modify, Exit, Previous and Next, the help file and the about window, each on the real main
+// window over a private database.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QFile>
+#include <QImage>
+#include <QKeySequence>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPushButton>
+#include <QStringDecoder>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QWidgetAction>
+#include <QWindow>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/globals.h"
+#include "app/j_main_mdi.h"
+#include "records/about.h"
+#include "records/m_main.h"
+#include "runtime/ui/application.h"
+#include "runtime/ui/menu.h"
+#include "runtime/ui/window.h"
+#include "tests/support/app_fixture.h"
+
+namespace {
+
+using laurel::records::m_main;
+using rt::ui::Buttons;
+using rt::ui::Icon;
+using testing_support::AppTest;
+using testing_support::Recommendation;
+
+const std::vector<std::string> kTables = {"j_xm_base",     "j_ry_finish", "j_dw_finish", "j_xy_saving",
+                                          "j_jx_getaward", "j_yy_app",    "j_zl_patent"};
+
+// Three recommendations of one database, in key order.
+const Recommendation kA{"201812340001", "2008 0101", "甲项目"};
+const Recommendation kB{"201812340002", "2008 0102", "乙项目"};
+const Recommendation kC{"201812340003", "2008 0103", "丙项目"};
+
+class RecordsTest : public AppTest {
+  protected:
+    m_main& Menu() {
+        auto* menu = dynamic_cast<m_main*>(W().GetMenu());
+        if (menu == nullptr) throw std::runtime_error("the main window has no m_main");
+        return *menu;
+    }
+
+    // A recommendation with a row in every table that hangs off it.
+    void SeedFull(const Recommendation& r) {
+        Seed(r);
+        AddContributor(r.id, 2, "完成人二");
+        AddUnit(r.id, 2, "完成单位二");
+        AddAward(r.id, 1, "奖项一");
+        AddApplication(r.id, 1, "应用单位一");
+        AddProperty(r.id, 1, "专利一");
+    }
+
+    long RowsOf(const std::string& id) {
+        long n = 0;
+        for (const std::string& t : kTables) n += StoredCount(t, id);
+        return n;
+    }
+
+    // Counts the runs of the recommendation switch from now on.
+    void CountSwitches() {
+        auto original = W().dw_no->rowfocuschanged;
+        W().dw_no->rowfocuschanged = [this, original](long row) {
+            ++switches_;
+            if (original) original(row);
+        };
+    }
+
+    std::string ListKey(long row) { return W().dw_no->GetItemString(row, "xm_id").value_or("<null>"); }
+
+    int switches_ = 0;
+};
+
+std::string Text(const QString& s) {
+    return s.toStdString();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The menu bar and the toolbar.
+
+TEST_F(RecordsTest, MenuBarHoldsTheFourMenusWithTheirItemsTextsAndStates) {
+    OpenMainWindow();
+    m_main& m = Menu();
+
+    struct Row {
+        std::string name, text;
+        bool enabled;
+        std::string shortcut, microhelp;
+    };
+    const std::vector<std::pair<Row, std::vector<Row>>> expected = {
+        {{"m_系统管理s", "系统管理(&S)", true, "", ""},
+         {{"m_系统用户", "系统设置", false, "", ""},
+          {"m_用户密码", "用户密码", false, "", "在这里可以设置系统密码！"},
+          {"m_--------", "-", false, "", ""},
+          {"m_退出系统", "退出系统", true, "", ""}}},
+        {{"m_推荐书管理d", "推荐书管理(&R)", true, "", ""},
+         {{"m_新增推荐书", "新增推荐书", true, "", "新增一份空白推荐书。"},
+          {"m_删除推荐书", "删除推荐书", true, "", "删除一份现有的推荐书。"},
+          {"m_完整性检查", "完整性检查", true, "", "推荐书完整性检查，查看推荐书版本号。"},
+          {"m_打印", "生成word版本", true, "", "生成word版本的推荐书。"},
+          {"m_导出", "导出申报文件", true, "", "导出申报的推荐书压缩文件。"},
+          {"m_导入", "导入申报文件", true, "", "导入申报的推荐书压缩文件。"}}},
+        {{"m_编辑", "编辑(&E)", true, "", ""},
+         {{"m_上一份", "上一份", true, "", ""},
+          {"m_下一份", "下一份", true, "", ""},
+          {"m_修改", "修改\tCtrl+M", true, "Ctrl+M", ""},
+          {"m_保存", "保存\tCtrl+S", true, "Ctrl+S", ""}}},
+        {{"m_代码管理", "帮助(&H)", true, "", ""},
+         {{"m_填表说明", "填表说明", true, "", ""},
+          {"m_1", "-", false, "", ""},
+          {"m_关于", "关于", true, "", ""}}},
+    };
+
+    EXPECT_EQ(m.Name(), "m_main");
+    ASSERT_EQ(m.Items().size(), expected.size());
+    for (std::size_t t = 0; t < expected.size(); ++t) {
+        const rt::ui::MenuItem& top = *m.Items()[t];
+        const auto& [want, items] = expected[t];
+        EXPECT_EQ(top.Name(), want.name);
+        EXPECT_EQ(top.Text(), want.text);
+        EXPECT_TRUE(top.Enabled()) << want.name;
+        EXPECT_TRUE(top.MicroHelp().empty()) << want.name;
+        ASSERT_EQ(top.Items().size(), items.size()) << want.name;
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            const rt::ui::MenuItem& item = *top.Items()[i];
+            EXPECT_EQ(item.Name(), items[i].name);
+            EXPECT_EQ(item.Text(), items[i].text) << items[i].name;
+            EXPECT_EQ(item.Enabled(), items[i].enabled) << items[i].name;
+            EXPECT_TRUE(item.Visible()) << items[i].name;
+            EXPECT_EQ(item.Shortcut(), items[i].shortcut) << items[i].name;
+            EXPECT_EQ(item.MicroHelp(), items[i].microhelp) << items[i].name;
+        }
+    }
+
+    // The frame's actions carry the shortcuts, and only the two items have one.
+    EXPECT_EQ(m.modify->Action()->shortcut(), QKeySequence("Ctrl+M"));
+    EXPECT_EQ(m.save->Action()->shortcut(), QKeySequence("Ctrl+S"));
+    EXPECT_TRUE(m.new_recommendation->Action()->shortcut().isEmpty());
+}
+
+TEST_F(RecordsTest, ToolbarHoldsTenButtonsInOrderWithTheirTipsAndSpacing) {
+    OpenMainWindow();
+    m_main& m = Menu();
+
+    std::vector<std::string> names, tips;
+    std::vector<int> spaces;
+    for (const rt::ui::MenuItem* item : m.ToolbarItems()) {
+        names.push_back(item->Name());
+        tips.push_back(item->ToolbarTip());
+        spaces.push_back(item->ToolbarSpace());
+        EXPECT_FALSE(item->ToolbarPicture().empty()) << item->Name();
+    }
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"m_新增推荐书", "m_删除推荐书", "m_完整性检查", "m_打印", "m_导出",
+                                        "m_导入", "m_上一份", "m_下一份", "m_修改", "m_保存"}));
+    EXPECT_EQ(tips,
+              (std::vector<std::string>{"新增推荐书", "删除推荐书", "推荐书完整性检查，查看推荐书版本号",
+                                        "生成word版本推荐书", "导出申报文件", "导入申报文件", "上一份推荐书",
+                                        "下一份推荐书", "修改推荐书", "保存"}));
+    EXPECT_EQ(spaces, (std::vector<int>{2, 4, 4, 4, 4, 4, 4, 4, 4, 4}));
+
+    // What the frame shows: the same ten actions in the same order, each with its tip.
+    QList<QToolBar*> bars = W().Frame()->findChildren<QToolBar*>();
+    ASSERT_EQ(bars.size(), 1);
+    std::vector<std::string> shown;
+    // The space in front of a button is a blank gap, not a button.
+    for (QAction* a : bars.front()->actions())
+        if (!a->isSeparator() && !qobject_cast<QWidgetAction*>(a)) shown.push_back(Text(a->toolTip()));
+    EXPECT_EQ(shown, tips);
+}
+
+TEST_F(RecordsTest, HighlightingAnItemShowsItsMicroHelpInTheStatusLine) {
+    OpenMainWindow();
+    Menu().new_recommendation->Action()->hover();
+    EXPECT_EQ(W().MicroHelp(), "新增一份空白推荐书。");
+    Menu().save->Action()->hover();
+    EXPECT_EQ(W().MicroHelp(), "");
+}
+
+TEST_F(RecordsTest, CtrlSAndCtrlMRunSaveAndModifyFromTheKeyboard) {
+    Seed(kA);
+    OpenMainWindow();
+    QWidget* frame = W().TopWidget();
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+
+    Dialogs().Answer(1);  // 保存成功！
+    QTest::keyClick(frame, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(StoredBase(kA.id, "xm_xg"), "1");
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"提示信息|保存成功！"}));
+
+    QTest::keyClick(frame, Qt::Key_M, Qt::ControlModifier);
+    EXPECT_EQ(StoredBase(kA.id, "xm_xg"), "0");
+}
+
+TEST_F(RecordsTest, EveryCommandItemStaysEnabledWithoutAnyRecommendation) {
+    OpenMainWindow();
+    for (const rt::ui::MenuItem* item : Menu().ToolbarItems()) EXPECT_TRUE(item->Enabled()) << item->Name();
+    EXPECT_TRUE(Menu().exit_system->Enabled());
+    EXPECT_TRUE(Menu().fill_in_guide->Enabled());
+    EXPECT_TRUE(Menu().about_item->Enabled());
+
+    // Nothing to do is never reported.
+    for (rt::ui::MenuItem* item : {Menu().delete_recommendation, Menu().previous, Menu().next, Menu().modify,
+                                   Menu().save, Menu().system_settings, Menu().user_password})
+        item->Click();
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(laurel::current_id, laurel::kNoRecommendation);
+}
+
+// ---------------------------------------------------------------------------------------------
+// New.
+
+TEST(RecommendationKeys, FollowTheLargestKeyAndRefuseWhatIsNotTwelveDigits) {
+    EXPECT_EQ(laurel::records::NextRecommendationKey("200812340041"), "200812340042");
+    EXPECT_EQ(laurel::records::NextRecommendationKey("200812340999"), "200812341000");
+    EXPECT_EQ(laurel::records::NextRecommendationKey("200812349998"), "200812349999");
+    // The serial is used up; a key of another length or with other characters has no successor.
+    EXPECT_EQ(laurel::records::NextRecommendationKey("200812349999"), "");
+    EXPECT_EQ(laurel::records::NextRecommendationKey("20081234004"), "");
+    EXPECT_EQ(laurel::records::NextRecommendationKey("2008123400411"), "");
+    EXPECT_EQ(laurel::records::NextRecommendationKey("2008ABCD0041"), "");
+    EXPECT_EQ(laurel::records::NextRecommendationKey(" 200812340041"), "");
+    EXPECT_EQ(laurel::records::NextRecommendationKey(""), "");
+
+    for (int i = 0; i < 200; ++i) {
+        const std::string key = laurel::records::FirstRecommendationKey(2008);
+        ASSERT_EQ(key.size(), 12u);
+        EXPECT_EQ(key.substr(0, 4), "2008");
+        EXPECT_NE(key.substr(4, 4), "0000");
+        EXPECT_EQ(key.find_first_not_of("0123456789"), std::string::npos) << key;
+        EXPECT_EQ(key.substr(8), "0001");
+    }
+}
+
+TEST_F(RecordsTest, NewOnAnEmptyDatabaseStoresTheInitialStateAndMakesItCurrent) {
+    OpenMainWindow();
+    CountSwitches();
+    Menu().new_recommendation->Click();
+
+    EXPECT_TRUE(Boxes().empty());
+    const int year = rt::Date::Today().year;
+    const std::string id = laurel::current_id;
+    ASSERT_EQ(id.size(), 12u);
+    EXPECT_EQ(id.substr(0, 4), std::to_string(year));
+    EXPECT_NE(id.substr(4, 4), "0000");
+    EXPECT_EQ(id.substr(8), "0001");
+    EXPECT_EQ(Stored("SELECT count(*) FROM j_xm_base"), "1");
+
+    EXPECT_EQ(StoredBase(id, "xm_xg"), "0");
+    EXPECT_EQ(StoredBase(id, "xm_guid"), "FFFFFFFFFFFFFFFF");
+    EXPECT_EQ(StoredBase(id, "mj_secrcode"), "4");
+    for (const char* date : {"xm_fixsecrdate", "xm_startdate", "xm_finishdate"})
+        EXPECT_EQ(StoredBase(id, date), "0001-01-01") << date;
+    EXPECT_EQ(Stored("SELECT xm_zongtz = 0 AND xm_huis = 0 FROM j_xm_base WHERE xm_id = ?", {id}), "1");
+    EXPECT_EQ(StoredBase(id, "xm_name"), std::nullopt);
+
+    EXPECT_EQ(Stored("SELECT ry_no || '|' || ry_birthday || '|' || gg_date || '|' || ry_grdtime || '|' || "
+                     "ry_start || '|' || ry_finish || '|' || ry_atm || '|' || (ry_anum = 0) FROM j_ry_finish "
+                     "WHERE xm_id = ?",
+                     {id}),
+              "1|0001-01-01|0001-01-01|0001-01-01|0001-01-01|0001-01-01|0001-01-01|1");
+    EXPECT_EQ(Stored("SELECT dw_no || '|' || dw_ardbkprntm || '|' || (dw_ardbkprnnum = 0) FROM j_dw_finish "
+                     "WHERE xm_id = ?",
+                     {id}),
+              "1|0001-01-01|1");
+
+    // Six benefit rows, the years stored as text of four digits.
+    std::string years;
+    for (const char* kind : {"1", "0"})
+        for (int back = 1; back <= 3; ++back)
+            years += Stored(
+                         "SELECT typeof(xy_year) || ':' || xy_year || ':' || (xy_addvalue + xy_addinterest + "
+                         "xy_addtax + xy_getfrgexch + xy_savegross = 0) || ':' || ifnull(xk_bz, 'null') FROM "
+                         "j_xy_saving WHERE xm_id = ? AND xy_zhijorjianj = ? AND xy_year = ?",
+                         {id, kind, std::to_string(year - back)})
+                         .value_or("missing") +
+                     " ";
+    const std::string y1 = std::to_string(year - 1), y2 = std::to_string(year - 2),
+                      y3 = std::to_string(year - 3);
+    const std::string three = "text:" + y1 + ":1:null text:" + y2 + ":1:null text:" + y3 + ":1:null ";
+    EXPECT_EQ(years, three + three);
+    EXPECT_EQ(StoredCount("j_xy_saving", id), 6);
+    for (const char* t : {"j_jx_getaward", "j_yy_app", "j_zl_patent"}) EXPECT_EQ(StoredCount(t, id), 0) << t;
+
+    // The list, read anew, shows it as its current row, and the switch ran once for it.
+    EXPECT_EQ(W().dw_no->RowCount(), 1);
+    EXPECT_EQ(W().dw_no->GetRow(), 1);
+    EXPECT_EQ(ListKey(1), id);
+    EXPECT_EQ(switches_, 1);
+    EXPECT_TRUE(W().dw_no1->Visible());
+    EXPECT_TRUE(W().dw_no1->Enabled());
+    EXPECT_TRUE(W().st_2->Visible());
+    EXPECT_EQ(W().dw_no1->RowCount(), 1);
+}
+
+TEST_F(RecordsTest, NewAfterOthersKeepsTheFirstEightCharactersAndAppendsTheCurrentRow) {
+    Seed({"200856780007", "2008 0107", "七号"});
+    Seed({"200856780041", "2008 0141", "四十一号"});
+    OpenMainWindow();
+    CountSwitches();
+
+    Menu().new_recommendation->Click();
+
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(laurel::current_id, "200856780042");
+    EXPECT_EQ(StoredBase("200856780042", "xm_xg"), "0");
+    EXPECT_EQ(StoredBase("200856780042", "xm_guid"), "FFFFFFFFFFFFFFFF");
+    EXPECT_EQ(StoredBase("200856780042", "xm_startdate"), "0001-01-01");
+    EXPECT_EQ(StoredCount("j_ry_finish", "200856780042"), 1);
+    EXPECT_EQ(StoredCount("j_dw_finish", "200856780042"), 1);
+    // The benefit years follow today's date, not the year in the key.
+    const int year = rt::Date::Today().year;
+    EXPECT_EQ(Stored("SELECT min(xy_year) || '-' || max(xy_year) || '/' || count(*) FROM j_xy_saving WHERE "
+                     "xm_id = ? AND xy_zhijorjianj = '0'",
+                     {"200856780042"}),
+              std::to_string(year - 3) + "-" + std::to_string(year - 1) + "/3");
+
+    EXPECT_EQ(W().dw_no->RowCount(), 3);
+    EXPECT_EQ(W().dw_no->GetRow(), 3);
+    EXPECT_EQ(ListKey(3), "200856780042");
+    EXPECT_EQ(W().dw_no->GetColumn(), 1);
+    EXPECT_EQ(W().dw_no->ModifiedCount(), 0);
+    EXPECT_EQ(switches_, 1);
+    EXPECT_TRUE(W().dw_no1->Enabled());
+
+    // A second New follows the one just made.
+    Menu().new_recommendation->Click();
+    EXPECT_EQ(laurel::current_id, "200856780043");
+    EXPECT_EQ(W().dw_no->RowCount(), 4);
+}
+
+TEST_F(RecordsTest, NewRefusesALargestKeyThatHasNoTwelveDigitSuccessor) {
+    for (const std::string bad : {"200856789999", "20085678004", "imported-key-x"}) {
+        SCOPED_TRACE(bad);
+        if (WindowOpen()) {
+            laurel::current_id = laurel::kNoRecommendation;
+            rt::ui::Close(W());
+        }
+        for (const std::string& t : kTables) ExecCommit("DELETE FROM " + t);
+        Seed({"200856780001", "2008 0101", "一号"});
+        ExecCommit("INSERT INTO j_xm_base (xm_id, xm_xg) VALUES (?, '0')", {bad});
+        OpenMainWindow();
+        const std::string before = laurel::current_id;
+        const long rows = W().dw_no->RowCount();
+
+        Dialogs().Answer(1);
+        Menu().new_recommendation->Click();
+
+        EXPECT_EQ(Boxes().back(), "提示信息|系统意外，新增推荐书失败！");
+        EXPECT_EQ(Stored("SELECT count(*) FROM j_xm_base"), "2");
+        EXPECT_EQ(Stored("SELECT count(*) FROM j_xy_saving"), "6");
+        EXPECT_EQ(laurel::current_id, before);
+        EXPECT_EQ(W().dw_no->RowCount(), rows);
+        EXPECT_EQ(W().dw_no->ModifiedCount(), 0);
+        Dialogs().Clear();
+    }
+}
+
+TEST_F(RecordsTest, NewThatFailsHalfWayLeavesNothingBehindAndTheNextNewWorks) {
+    Seed(kA);
+    // A contributor row left over for the key that New will choose: its insertion collides.
+    ExecCommit("INSERT INTO j_ry_finish (xm_id, ry_no, ry_name) VALUES ('201812340002', 1, '遗留')");
+    OpenMainWindow();
+    CountSwitches();
+
+    Dialogs().Answer(1);
+    Menu().new_recommendation->Click();
+
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"提示信息|系统意外，新增推荐书失败！"}));
+    EXPECT_EQ(StoredBase("201812340002", "xm_xg"), std::nullopt);
+    EXPECT_EQ(Pending("SELECT count(*) FROM j_xm_base"), "1");
+    EXPECT_EQ(StoredCount("j_dw_finish", "201812340002"), 0);
+    EXPECT_EQ(StoredCount("j_xy_saving", "201812340002"), 0);
+    EXPECT_EQ(laurel::current_id, kA.id);
+    EXPECT_EQ(switches_, 0);
+    EXPECT_EQ(W().dw_no->RowCount(), 1);
+    EXPECT_EQ(W().dw_no->ModifiedCount(), 0);
+    EXPECT_EQ(W().dw_no->DeletedCount(), 0);
+
+    // Nothing of the failed attempt is written later by the list.
+    ExecCommit("DELETE FROM j_ry_finish WHERE xm_id = '201812340002'");
+    Menu().new_recommendation->Click();
+    EXPECT_EQ(laurel::current_id, "201812340002");
+    EXPECT_EQ(Stored("SELECT count(*) FROM j_xm_base"), "2");
+    EXPECT_EQ(W().dw_no->RowCount(), 2);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Delete.
+
+class DeleteTest : public RecordsTest {
+  protected:
+    void SetUp() override {
+        RecordsTest::SetUp();
+        SeedFull(kA);
+        SeedFull(kB);
+        SeedFull(kC);
+        OpenMainWindow();
+    }
+
+    void DeleteAt(long row) {
+        if (W().dw_no->GetRow() != row) W().dw_no->SetRow(row);
+        ASSERT_EQ(W().dw_no->GetRow(), row);
+        CountSwitches();
+        Dialogs().Answer(1);
+        Menu().delete_recommendation->Click();
+    }
+
+    void ExpectConfirmationOnly() {
+        ASSERT_EQ(Dialogs().messages.size(), 1u) << Dialogs().Transcript();
+        const rt::ui::MessageRequest& q = Dialogs().messages.front().request;
+        EXPECT_EQ(q.title, "提示信息：");
+        EXPECT_EQ(q.text, "真的要删除吗？");
+        EXPECT_EQ(q.icon, Icon::Question);
+        EXPECT_EQ(q.buttons, Buttons::OKCancel);
+        EXPECT_EQ(q.defaultButton, 2);
+    }
+};
+
+TEST_F(DeleteTest, TheFirstRemovesEveryRowAndTheNextBecomesCurrentOnce) {
+    DeleteAt(1);
+    ExpectConfirmationOnly();
+    EXPECT_EQ(RowsOf(kA.id), 0);
+    EXPECT_EQ(RowsOf(kB.id), 14);
+    EXPECT_EQ(W().dw_no->RowCount(), 2);
+    EXPECT_EQ(W().dw_no->GetRow(), 1);
+    EXPECT_EQ(laurel::current_id, kB.id);
+    EXPECT_EQ(switches_, 1);
+    EXPECT_EQ(W().dw_no1->GetItemString(1, "xm_name"), kB.name);
+    EXPECT_EQ(W().dw_no->DeletedCount(), 0);
+}
+
+TEST_F(DeleteTest, AMiddleOneHandsItsRowToTheFollowingRecommendation) {
+    DeleteAt(2);
+    ExpectConfirmationOnly();
+    EXPECT_EQ(RowsOf(kB.id), 0);
+    EXPECT_EQ(RowsOf(kA.id) + RowsOf(kC.id), 28);
+    EXPECT_EQ(W().dw_no->GetRow(), 2);
+    EXPECT_EQ(ListKey(2), kC.id);
+    EXPECT_EQ(laurel::current_id, kC.id);
+    EXPECT_EQ(laurel::current_ry, 1);
+    EXPECT_EQ(laurel::current_page, 2);
+    EXPECT_EQ(switches_, 1);
+    EXPECT_EQ(W().dw_no1->GetItemString(1, "xm_name"), kC.name);
+}
+
+TEST_F(DeleteTest, TheLastMakesThePreviousCurrentThroughTheListsOwnRowChangeOnce) {
+    DeleteAt(3);
+    ExpectConfirmationOnly();
+    EXPECT_EQ(RowsOf(kC.id), 0);
+    EXPECT_EQ(W().dw_no->RowCount(), 2);
+    EXPECT_EQ(W().dw_no->GetRow(), 2);
+    EXPECT_EQ(laurel::current_id, kB.id);
+    EXPECT_EQ(switches_, 1);
+    EXPECT_EQ(W().dw_no1->GetItemString(1, "xm_name"), kB.name);
+}
+
+TEST_F(DeleteTest, TheOnlyOneLeavesNoCurrentRecommendationAndHidesThePages) {
+    DeleteAt(3);
+    Dialogs().Clear();
+    DeleteAt(2);
+    Dialogs().Clear();
+    DeleteAt(1);
+
+    EXPECT_EQ(Stored("SELECT count(*) FROM j_xm_base"), "0");
+    for (const std::string& t : kTables) EXPECT_EQ(Stored("SELECT count(*) FROM " + t), "0") << t;
+    EXPECT_EQ(W().dw_no->RowCount(), 0);
+    EXPECT_EQ(laurel::current_id, laurel::kNoRecommendation);
+    for (rt::ui::DataWindowControl* p : W().Pages()) EXPECT_FALSE(p->Visible()) << p->Name();
+    EXPECT_FALSE(W().st_2->Visible());
+    EXPECT_FALSE(W().cb_p->Visible());
+    EXPECT_FALSE(W().cb_n->Visible());
+
+    // Nothing left: a further Delete asks nothing.
+    Dialogs().Clear();
+    Menu().delete_recommendation->Click();
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(DeleteTest, CancelLeavesEverythingAsItWas) {
+    W().dw_no->SetRow(2);
+    CountSwitches();
+    Dialogs().Answer(2);
+    Menu().delete_recommendation->Click();
+    ExpectConfirmationOnly();
+    EXPECT_EQ(RowsOf(kB.id), 14);
+    EXPECT_EQ(W().dw_no->RowCount(), 3);
+    EXPECT_EQ(laurel::current_id, kB.id);
+    EXPECT_EQ(switches_, 0);
+}
+
+TEST_F(DeleteTest, UnsavedEditsOfTheDeletedOneAreNeitherOfferedNorWritten) {
+    // Edits on section 一 and on the contributor page of section 七, which is on show.
+    W().tv_1->SelectItem(11);
+    ASSERT_EQ(laurel::current_page, 11);
+    W().dw_no1->SetItem(1, "xm_name", "改过的名称");
+    W().dw_no71->SetItem(1, "ry_name", "改过的完成人");
+
+    DeleteAt(1);
+
+    // Only the confirmation: no save question for the deleted one, no failed page save.
+    ExpectConfirmationOnly();
+    EXPECT_EQ(RowsOf(kA.id), 0);
+    EXPECT_EQ(laurel::current_id, kB.id);
+    EXPECT_EQ(StoredBase(kB.id, "xm_name"), kB.name);
+    EXPECT_EQ(Stored("SELECT ry_name FROM j_ry_finish WHERE xm_id = ? AND ry_no = 1", {kB.id}), "完成人一");
+    EXPECT_EQ(W().modifieddw(), "000000000000000000");
+}
+
+TEST_F(DeleteTest, AFailingStatementRollsEverythingBackAndSaysSo) {
+    ExecCommit(
+        "CREATE TRIGGER keep_patents BEFORE DELETE ON j_zl_patent BEGIN SELECT RAISE(ABORT, 'kept'); END");
+    W().dw_no->SetRow(2);
+    CountSwitches();
+    Dialogs().Answer(1);
+    Dialogs().Answer(1);
+    Menu().delete_recommendation->Click();
+
+    EXPECT_EQ(Boxes(),
+              (std::vector<std::string>{"提示信息：|真的要删除吗？", "提示信息|系统意外，删除推荐书失败！"}));
+    EXPECT_EQ(RowsOf(kB.id), 14);
+    EXPECT_EQ(Pending("SELECT count(*) FROM j_ry_finish WHERE xm_id = ?", {kB.id}), "2");
+    EXPECT_EQ(W().dw_no->RowCount(), 3);
+    EXPECT_EQ(laurel::current_id, kB.id);
+    EXPECT_EQ(switches_, 0);
+}
+
+TEST_F(DeleteTest, RefusesWhenTheListRowIsNotTheCurrentRecommendation) {
+    laurel::current_id = kC.id;  // out of step with the list's current row (row 1, kA)
+    Dialogs().Answer(1);
+    Dialogs().Answer(1);
+    Menu().delete_recommendation->Click();
+    EXPECT_EQ(Boxes().back(), "提示信息|系统意外，删除推荐书失败！");
+    EXPECT_EQ(RowsOf(kA.id), 14);
+    EXPECT_EQ(RowsOf(kC.id), 14);
+    EXPECT_EQ(W().dw_no->RowCount(), 3);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Save and Modify.
+
+TEST_F(RecordsTest, SaveOnAnEditableRecommendationStoresThePagesAndMakesThemReadOnly) {
+    Seed(kA);
+    OpenMainWindow();
+    W().dw_no1->SetItem(1, "xm_name", "新名称");
+
+    Dialogs().Answer(1);
+    Menu().save->Click();
+
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"提示信息|保存成功！"}));
+    EXPECT_EQ(Dialogs().messages.front().request.icon, Icon::Information);
+    EXPECT_EQ(StoredBase(kA.id, "xm_name"), "新名称");
+    EXPECT_EQ(StoredBase(kA.id, "xm_xg"), "1");
+    EXPECT_EQ(W().dw_no->GetItemString(1, "xm_xg"), "1");
+    EXPECT_EQ(W().modifieddw(), "000000000000000000");
+    for (rt::ui::DataWindowControl* p : W().Pages()) EXPECT_FALSE(p->Enabled()) << p->Name();
+    EXPECT_FALSE(W().cb_page_insert->Enabled());
+    EXPECT_FALSE(W().cb_page_delete->Enabled());
+
+    // Saved already: a second Save does nothing and says nothing.
+    Dialogs().Clear();
+    Menu().save->Click();
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_FALSE(W().dw_no1->Enabled());
+}
+
+TEST_F(RecordsTest, SaveOnTheContributorSectionReadsTheContributorListAgain) {
+    Seed(kA);
+    OpenMainWindow();
+    W().tv_1->SelectItem(11);
+    W().dw_no71->SetItem(1, "ry_name", "张三");
+
+    Dialogs().Answer(1);
+    Menu().save->Click();
+
+    EXPECT_EQ(Stored("SELECT ry_name FROM j_ry_finish WHERE xm_id = ? AND ry_no = 1", {kA.id}), "张三");
+    EXPECT_EQ(W().dw_no72->GetItemString(1, "ry_name"), "张三");
+    EXPECT_FALSE(W().dw_no72->Enabled());
+}
+
+TEST_F(RecordsTest, SaveWithAFailingPageRollsBackAndTheNextSaveWritesEveryPageAgain) {
+    Seed(kA);
+    OpenMainWindow();
+    W().tv_1->SelectItem(11);
+    ASSERT_EQ(laurel::current_page, 11);
+    W().dw_no1->SetItem(1, "xm_name", "甲");  // written before the failing page
+    W().dw_no71->SetItem(1, "ry_name", "乙");
+    ExecCommit(
+        "CREATE TRIGGER hold_contributors BEFORE UPDATE ON j_ry_finish BEGIN SELECT RAISE(ABORT, 'held'); "
+        "END");
+
+    AnswerDatabaseError();
+    Dialogs().Answer(1);  // 保存失败！
+    Menu().save->Click();
+
+    EXPECT_EQ(Boxes().back(), "提示信息|保存失败！");
+    EXPECT_EQ(Pending("SELECT xm_name FROM j_xm_base WHERE xm_id = ?", {kA.id}), kA.name);
+    EXPECT_EQ(StoredBase(kA.id, "xm_xg"), "0");
+    EXPECT_TRUE(W().dw_no1->Enabled());
+    EXPECT_TRUE(W().dw_no71->Enabled());
+    EXPECT_EQ(W().dw_no1->GetItemString(1, "xm_name"), "甲");
+    EXPECT_NE(W().modifieddw(), "000000000000000000");
+
+    // The fault is put right; the next Save writes both pages, the first one again.
+    ExecCommit("DROP TRIGGER hold_contributors");
+    Dialogs().Clear();
+    Dialogs().Answer(1);
+    Menu().save->Click();
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"提示信息|保存成功！"}));
+    EXPECT_EQ(StoredBase(kA.id, "xm_name"), "甲");
+    EXPECT_EQ(Stored("SELECT ry_name FROM j_ry_finish WHERE xm_id = ? AND ry_no = 1", {kA.id}), "乙");
+    EXPECT_EQ(StoredBase(kA.id, "xm_xg"), "1");
+}
+
+TEST_F(RecordsTest, ModifyWithAVersionNumberAsksAndOnlyYesDiscardsIt) {
+    Seed({kA.id, kA.askno, kA.name, "1"});
+    ExecCommit("UPDATE j_xm_base SET xm_guid = '2018123400017531' WHERE xm_id = ?", {kA.id});
+    OpenMainWindow();
+    ASSERT_FALSE(W().dw_no1->Enabled());
+
+    Dialogs().Answer(2);
+    Menu().modify->Click();
+    ASSERT_EQ(Dialogs().messages.size(), 1u);
+    const rt::ui::MessageRequest& q = Dialogs().messages.front().request;
+    EXPECT_EQ(q.title, "提示信息");
+    EXPECT_EQ(q.text, "你要重新编辑版本号为2018123400017531的推荐书吗?");
+    EXPECT_EQ(q.icon, Icon::Question);
+    EXPECT_EQ(q.buttons, Buttons::YesNo);
+    EXPECT_EQ(q.defaultButton, 1);
+    EXPECT_EQ(StoredBase(kA.id, "xm_xg"), "1");
+    EXPECT_EQ(StoredBase(kA.id, "xm_guid"), "2018123400017531");
+    EXPECT_FALSE(W().dw_no1->Enabled());
+
+    Dialogs().Answer(1);
+    Menu().modify->Click();
+    EXPECT_EQ(StoredBase(kA.id, "xm_xg"), "0");
+    EXPECT_EQ(StoredBase(kA.id, "xm_guid"), "FFFFFFFFFFFFFFFF");
+    EXPECT_EQ(W().dw_no->GetItemString(1, "xm_xg"), "0");
+    for (rt::ui::DataWindowControl* p : W().Pages()) EXPECT_TRUE(p->Enabled()) << p->Name();
+    EXPECT_TRUE(W().cb_page_insert->Enabled());
+
+    // Editable now: Modify has nothing to do.
+    Dialogs().Clear();
+    Menu().modify->Click();
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(RecordsTest, ModifyWithoutAVersionNumberReopensAtOnce) {
+    Seed({kA.id, kA.askno, kA.name, "1"});
+    OpenMainWindow();
+    Menu().modify->Click();
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(StoredBase(kA.id, "xm_xg"), "0");
+    EXPECT_EQ(StoredBase(kA.id, "xm_guid"), "FFFFFFFFFFFFFFFF");
+    EXPECT_TRUE(W().dw_no1->Enabled());
+    EXPECT_EQ(W().dw_no->GetItemString(1, "xm_xg"), "0");
+}
+
+TEST_F(RecordsTest, ModifyThatCannotWriteTheStateKeepsThePagesReadOnly) {
+    Seed({kA.id, kA.askno, kA.name, "1"});
+    OpenMainWindow();
+    ExecCommit("CREATE TRIGGER hold_state BEFORE UPDATE ON j_xm_base BEGIN SELECT RAISE(ABORT, 'held'); END");
+    Dialogs().Answer(1);
+    Menu().modify->Click();
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"提示信息|系统意外，修改推荐书失败！"}));
+    EXPECT_EQ(StoredBase(kA.id, "xm_xg"), "1");
+    EXPECT_FALSE(W().dw_no1->Enabled());
+    EXPECT_EQ(W().dw_no->GetItemString(1, "xm_xg"), "1");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Exit, Previous and Next.
+
+TEST_F(RecordsTest, ExitAsksOnlyForAnEditableRecommendationAndCancelKeepsTheWindow) {
+    Seed(kA);
+    OpenMainWindow();
+    W().dw_no1->SetItem(1, "xm_name", "未保存");
+
+    Dialogs().Answer(3);
+    Menu().exit_system->Click();
+    ASSERT_EQ(Dialogs().messages.size(), 1u);
+    EXPECT_EQ(Dialogs().messages.front().request.title, "退出系统");
+    EXPECT_EQ(Dialogs().messages.front().request.text, "你需要保存最近的工作吗？");
+    EXPECT_EQ(Dialogs().messages.front().request.buttons, Buttons::YesNoCancel);
+    EXPECT_TRUE(WindowOpen());
+    EXPECT_EQ(laurel::current_id, kA.id);
+    EXPECT_EQ(StoredBase(kA.id, "xm_name"), kA.name);
+
+    Dialogs().Answer(1);
+    Dialogs().Answer(1);  // 保存成功！
+    Menu().exit_system->Click();
+    EXPECT_FALSE(WindowOpen());
+    EXPECT_EQ(StoredBase(kA.id, "xm_name"), "未保存");
+    EXPECT_EQ(StoredBase(kA.id, "xm_xg"), "1");
+}
+
+TEST_F(RecordsTest, ExitNoClosesWithoutSaving) {
+    Seed(kA);
+    OpenMainWindow();
+    W().dw_no1->SetItem(1, "xm_name", "未保存");
+    Dialogs().Answer(2);
+    Menu().exit_system->Click();
+    EXPECT_FALSE(WindowOpen());
+    EXPECT_EQ(StoredBase(kA.id, "xm_name"), kA.name);
+    EXPECT_EQ(StoredBase(kA.id, "xm_xg"), "0");
+}
+
+TEST_F(RecordsTest, ExitClosesAtOnceWhenSavedOrWhenNothingIsCurrent) {
+    Seed({kA.id, kA.askno, kA.name, "1"});
+    OpenMainWindow();
+    Menu().exit_system->Click();
+    EXPECT_FALSE(WindowOpen());
+    EXPECT_TRUE(Boxes().empty());
+
+    ExecCommit("DELETE FROM j_xm_base");
+    laurel::current_id.clear();
+    OpenMainWindow();
+    ASSERT_EQ(laurel::current_id, laurel::kNoRecommendation);
+    Menu().exit_system->Click();
+    EXPECT_FALSE(WindowOpen());
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(RecordsTest, ExitChosenInTheRealMenuClosesTheWindowThatHoldsTheMenu) {
+    OpenMainWindow();
+    QWidget* frame = W().TopWidget();
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+    QMenu* menu = Menu().system_menu->Action()->menu();
+    ASSERT_NE(menu, nullptr);
+    menu->popup(frame->mapToGlobal(QPoint(10, 10)));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+    const QPoint at = menu->actionGeometry(Menu().exit_system->Action()).center();
+    QTest::mouseClick(menu, Qt::LeftButton, {}, at);
+    EXPECT_FALSE(WindowOpen());
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(RecordsTest, PreviousAndNextStopAtTheEndsWithoutAnyEffect) {
+    Seed(kA);
+    Seed(kB);
+    Seed(kC);
+    OpenMainWindow();
+    CountSwitches();
+
+    Menu().previous->Click();
+    EXPECT_EQ(W().dw_no->GetRow(), 1);
+    EXPECT_EQ(laurel::current_id, kA.id);
+    EXPECT_EQ(switches_, 0);
+
+    Menu().next->Click();
+    Menu().next->Click();
+    EXPECT_EQ(laurel::current_id, kC.id);
+    EXPECT_EQ(switches_, 2);
+    EXPECT_EQ(W().dw_no1->GetItemString(1, "xm_name"), kC.name);
+
+    Menu().next->Click();
+    EXPECT_EQ(W().dw_no->GetRow(), 3);
+    EXPECT_EQ(switches_, 2);
+
+    Menu().previous->Click();
+    EXPECT_EQ(laurel::current_id, kB.id);
+    EXPECT_EQ(switches_, 3);
+
+    // A press of a toolbar button runs its command once.
+    QToolBar* bar = W().Frame()->findChild<QToolBar*>();
+    ASSERT_NE(bar, nullptr);
+    QTest::mouseClick(bar->widgetForAction(Menu().previous->Action()), Qt::LeftButton);
+    EXPECT_EQ(laurel::current_id, kA.id);
+    EXPECT_EQ(switches_, 4);
+    QTest::mouseClick(bar->widgetForAction(Menu().next->Action()), Qt::LeftButton);
+    EXPECT_EQ(laurel::current_id, kB.id);
+    EXPECT_EQ(switches_, 5);
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(RecordsTest, NextWithUnsavedEditsAsksAndMovesWhateverTheAnswer) {
+    Seed(kA);
+    Seed(kB);
+    Seed(kC);
+    OpenMainWindow();
+
+    W().dw_no1->SetItem(1, "xm_name", "不要了");
+    Dialogs().Answer(2);
+    Menu().next->Click();
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"提示信息|申请书已有修改，是否保存？"}));
+    EXPECT_EQ(laurel::current_id, kB.id);
+    EXPECT_EQ(StoredBase(kA.id, "xm_name"), kA.name);
+
+    Dialogs().Clear();
+    W().dw_no1->SetItem(1, "xm_name", "要保存");
+    Dialogs().Answer(1);
+    Menu().next->Click();
+    EXPECT_EQ(laurel::current_id, kC.id);
+    EXPECT_EQ(StoredBase(kB.id, "xm_name"), "要保存");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Help and about.
+
+class WorkingDirectory {
+  public:
+    explicit WorkingDirectory(const std::filesystem::path& to) : previous_(std::filesystem::current_path()) {
+        std::filesystem::current_path(to);
+    }
+    ~WorkingDirectory() { std::filesystem::current_path(previous_); }
+
+  private:
+    std::filesystem::path previous_;
+};
+
+TEST_F(RecordsTest, HelpOpensTheProgramFoldersFileFromAnyWorkingDirectory) {
+    OpenMainWindow();
+    const std::string expected = rt::ui::Application::ProgramFolder() + "/txsm.html";
+    {
+        WorkingDirectory elsewhere(Db().Folder());
+        Menu().fill_in_guide->Click();
+    }
+    ASSERT_EQ(Dialogs().helps.size(), 1u);
+    EXPECT_EQ(Dialogs().helps.front(), expected);
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(RecordsTest, HelpWithTheFileMissingShowsNoMessageOfItsOwn) {
+    OpenMainWindow();
+    const std::string path = rt::ui::Application::ProgramFolder() + "/txsm.html";
+    ASSERT_FALSE(std::filesystem::exists(path)) << "the test expects no help file beside the test program";
+    Menu().fill_in_guide->Click();
+    Menu().fill_in_guide->Click();
+    EXPECT_EQ(Dialogs().helps, (std::vector<std::string>{path, path}));
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_TRUE(WindowOpen());
+}
+
+TEST(HelpFile, LiesBesideTheProgramAsUtf8HtmlCoveringTheTenSections) {
+    QFile file(QString::fromStdString(LAUREL_HELP_FILE));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << LAUREL_HELP_FILE;
+    const QByteArray bytes = file.readAll();
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8(bytes);
+    ASSERT_FALSE(utf8.hasError());
+    EXPECT_TRUE(text.contains("<meta charset=\"utf-8\">"));
+    for (const char* title :
+         {"一、项目基本情况", "二、项目简介", "三、主要发现、发明及技术创新点", "四、推荐单位意见",
+          "五、经济和社会效益", "六、本项目曾获科技奖励情况", "七、主要完成人情况", "八、主要完成单位情况",
+          "九、主要证明目录", "十、附件", "完整性检查"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(title))) << title;
+}
+
+// Runs `check` once the about window stands, from inside its modal loop, then closes it through
+// `close`.
+void WhileAboutIsOpen(const std::function<void(QDialog*)>& check,
+                      const std::function<void(QDialog*)>& close) {
+    QTimer::singleShot(0, [check, close] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) {
+            ADD_FAILURE() << "no modal window stands";
+            return;
+        }
+        check(dialog);
+        close(dialog);
+    });
+}
+
+TEST_F(RecordsTest, AboutIsModalBlocksTheMainWindowAndOpensAfreshEachTime) {
+    Seed({kA.id, kA.askno, kA.name, "1"});
+    OpenMainWindow();
+    QWidget* frame = W().TopWidget();
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+
+    bool seen = false;
+    WhileAboutIsOpen(
+        [&](QDialog* dialog) {
+            seen = true;
+            EXPECT_EQ(Text(dialog->windowTitle()), "about");
+            EXPECT_TRUE(dialog->isModal());
+            // While it stands, neither the shortcut nor the toolbar button reaches Modify.
+            QTest::keyClick(frame, Qt::Key_M, Qt::ControlModifier);
+            QWindow* main = frame->windowHandle();
+            QTest::keyClick(main, Qt::Key_M, Qt::ControlModifier);
+            EXPECT_EQ(StoredBase(kA.id, "xm_xg"), "1");
+        },
+        [](QDialog* dialog) { dialog->close(); });  // the title bar's close box
+    Menu().about_item->Click();
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(StoredBase(kA.id, "xm_xg"), "1");
+
+    // Opened again, it is the same window, closed this time by its button.
+    seen = false;
+    WhileAboutIsOpen(
+        [&](QDialog* dialog) {
+            seen = true;
+            EXPECT_EQ(Text(dialog->windowTitle()), "about");
+        },
+        [](QDialog* dialog) {
+            for (QPushButton* b : dialog->findChildren<QPushButton*>())
+                if (b->text() == "关闭") b->click();
+        });
+    Menu().about_item->Click();
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_TRUE(WindowOpen());
+}
+
+TEST_F(RecordsTest, AboutShowsItsTextsInTheirPlaces) {
+    laurel::records::about w;
+    w.create();
+    std::vector<std::string> names;
+    for (const rt::ui::Control* c : w.ControlList()) names.push_back(c->Name());
+    EXPECT_EQ(names, (std::vector<std::string>{"p_1", "cb_1", "st_5", "st_4", "gb_1"}));
+    EXPECT_EQ(w.Title(), "about");
+    EXPECT_EQ(w.Type(), rt::ui::WindowType::Response);
+    EXPECT_EQ(w.st_4->Text(), "2008版推荐系统");
+    EXPECT_EQ(w.cb_1->Text(), "关闭");
+    EXPECT_EQ(w.p_1->PictureName(), rt::ui::Application::ProgramFolder() + "/tallowmereabout.gif");
+    EXPECT_EQ(w.p_1->X(), 224);
+    EXPECT_EQ(w.p_1->Width(), 1618);
+    EXPECT_EQ(w.p_1->Height(), 300);
+    EXPECT_EQ(w.gb_1->Height(), 12);
+}
+
+TEST(AboutSupportLine, CarriesTheTelephoneNumberOfTheSettingsOrNone) {
+    const std::string ini = rt::ui::Application::ProgramFolder() + "/tallowmere.ini";
+    ASSERT_FALSE(std::filesystem::exists(ini)) << "a settings file lies beside the test program";
+    EXPECT_EQ(laurel::records::about::SupportLine(), "技术支持：");
+    {
+        std::ofstream out(ini);
+        out << "[support]\ntelephone = 0871-65000000\n";
+    }
+    const std::string line = laurel::records::about::SupportLine();
+    std::filesystem::remove(ini);
+    EXPECT_EQ(line, "技术支持：0871-65000000");
+}
+
+TEST(AboutBanner, IsDrawnAtItsSizeBesideTheProgram) {
+    QImage banner(QString::fromStdString(LAUREL_ABOUT_BANNER));
+    ASSERT_FALSE(banner.isNull()) << LAUREL_ABOUT_BANNER;
+    EXPECT_EQ(banner.width(), 354);
+    EXPECT_EQ(banner.height(), 75);
+}
+
+}  // namespace

@@ -1,0 +1,175 @@
+#include "tests/support/app_fixture.h"
+
+#include <cstdio>
+
+#include "app/globals.h"
+#include "runtime/ui/window.h"
+#include "schema/dataobjects.h"
+
+namespace testing_support {
+
+std::string XmId(int n) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%012d", n);
+    return buf;
+}
+
+void AppTest::SetUp() {
+    db_ = std::make_unique<TestDatabase>();
+    db_->Connect(laurel::sqlca);
+    schema::RegisterDataObjects();
+    auto scripted = std::make_unique<rt::ui::ScriptedDialogs>();
+    dialogs_ = scripted.get();
+    previous_ = rt::ui::SetDialogs(std::move(scripted));
+}
+
+void AppTest::TearDown() {
+    if (window_) {
+        if (window_->IsOpen()) {
+            // No recommendation current: the window closes without asking.
+            laurel::current_id = laurel::kNoRecommendation;
+            rt::ui::Close(*window_);
+        }
+        window_.reset();
+    }
+    EXPECT_EQ(dialogs_->Unexpected(), 0) << "message boxes nobody expected:\n" << dialogs_->Transcript();
+    EXPECT_EQ(dialogs_->PendingAnswers(), 0) << "answers queued for boxes that never came:\n"
+                                             << dialogs_->Transcript();
+    rt::ui::SetDialogs(std::move(previous_));
+    dialogs_ = nullptr;
+
+    laurel::sqlca.Disconnect();
+    laurel::current_id.clear();
+    laurel::current_page = 0;
+    laurel::current_ry = 0;
+    laurel::current_dw = 0;
+    laurel::current_path.clear();
+    laurel::j_main_mdi = nullptr;
+    laurel::w_start = nullptr;
+    db_.reset();
+}
+
+// ---- seeding -----------------------------------------------------------------------------------
+
+void AppTest::Exec(const std::string& sql, const std::vector<rt::Value>& args) {
+    laurel::sqlca.Execute(sql, args);
+    EXPECT_EQ(laurel::sqlca.SQLCode, 0) << sql << ": " << laurel::sqlca.SQLErrText;
+}
+
+void AppTest::ExecCommit(const std::string& sql, const std::vector<rt::Value>& args) {
+    Exec(sql, args);
+    EXPECT_EQ(laurel::sqlca.Commit(), 0) << laurel::sqlca.SQLErrText;
+}
+
+void AppTest::Seed(const Recommendation& r) {
+    Exec(
+        "INSERT INTO j_xm_base (xm_id, xm_askno, xm_name, xm_xg, xm_guid, mj_secrcode, xm_fixsecrdate, "
+        "xm_startdate, xm_finishdate, xm_zongtz, xm_huis) VALUES (?, ?, ?, ?, 'FFFFFFFFFFFFFFFF', '4', "
+        "'0001-01-01', '0001-01-01', '0001-01-01', 0.0, 0)",
+        {r.id, r.askno, r.name, r.xg});
+    AddContributor(r.id, 1, "完成人一");
+    AddUnit(r.id, 1, "完成单位一");
+    const int year = rt::Date::Today().year;
+    for (const char* kind : {"1", "0"})
+        for (int back = 1; back <= 3; ++back)
+            Exec(
+                "INSERT INTO j_xy_saving (xm_id, xy_year, xy_addvalue, xy_addinterest, xy_addtax, "
+                "xy_getfrgexch, "
+                "xy_savegross, xy_zhijorjianj) VALUES (?, ?, 0, 0, 0, 0, 0, ?)",
+                {r.id, year - back, kind});
+    ASSERT_EQ(laurel::sqlca.Commit(), 0) << laurel::sqlca.SQLErrText;
+}
+
+void AppTest::AddContributor(const std::string& id, int ry_no, const std::string& name) {
+    ExecCommit(
+        "INSERT INTO j_ry_finish (xm_id, ry_no, ry_name, ry_birthday, gg_date, ry_grdtime, ry_start, "
+        "ry_finish, "
+        "ry_atm, ry_anum) VALUES (?, ?, ?, '0001-01-01', '0001-01-01', '0001-01-01', '0001-01-01', "
+        "'0001-01-01', "
+        "'0001-01-01', 0)",
+        {id, ry_no, name});
+}
+
+void AppTest::AddUnit(const std::string& id, int dw_no, const std::string& name) {
+    ExecCommit(
+        "INSERT INTO j_dw_finish (xm_id, dw_no, dw_name, dw_ardbkprntm, dw_ardbkprnnum) VALUES (?, ?, ?, "
+        "'0001-01-01', 0.0)",
+        {id, dw_no, name});
+}
+
+void AppTest::AddAward(const std::string& id, int jx_id, const std::string& name) {
+    ExecCommit("INSERT INTO j_jx_getaward (xm_id, jx_id, jx_xmname, jx_date) VALUES (?, ?, ?, '0001-01-01')",
+               {id, jx_id, name});
+}
+
+void AppTest::AddApplication(const std::string& id, int yy_id, const std::string& unit) {
+    ExecCommit(
+        "INSERT INTO j_yy_app (xm_id, yy_id, dw_unitname, yy_stsatdate, yy_finishdate, yy_benefit) VALUES "
+        "(?, ?, "
+        "?, '0001-01-01', '0001-01-01', 0.0)",
+        {id, yy_id, unit});
+}
+
+void AppTest::AddProperty(const std::string& id, int zl_id, const std::string& name) {
+    ExecCommit("INSERT INTO j_zl_patent (xm_id, zl_id, zl_name) VALUES (?, ?, ?)", {id, zl_id, name});
+}
+
+// ---- reading back ------------------------------------------------------------------------------
+
+rt::Value AppTest::StoredValue(const std::string& sql, const std::vector<rt::Value>& args) {
+    // A connection of its own for each read: it sees only what is committed, and it holds no lock
+    // that could keep the program's COMMIT waiting.
+    rt::Transaction probe;
+    probe.DBMS = "ODBC";
+    probe.AutoCommit = true;
+    probe.DBParm = "Connectstring='DSN=laurel'";
+    if (probe.Connect() != 0) {
+        ADD_FAILURE() << "probe connection: " << probe.SQLErrText;
+        return {};
+    }
+    std::vector<rt::Value> into;
+    probe.SelectInto(sql, args, into);
+    EXPECT_NE(probe.SQLCode, -1) << sql << ": " << probe.SQLErrText;
+    probe.Disconnect();
+    return into.empty() ? rt::Value() : into.front();
+}
+
+std::optional<std::string> AppTest::Stored(const std::string& sql, const std::vector<rt::Value>& args) {
+    const rt::Value v = StoredValue(sql, args);
+    if (v.IsNull()) return std::nullopt;
+    return v.ToText();
+}
+
+std::optional<std::string> AppTest::Pending(const std::string& sql, const std::vector<rt::Value>& args) {
+    std::vector<rt::Value> into;
+    laurel::sqlca.SelectInto(sql, args, into);
+    EXPECT_NE(laurel::sqlca.SQLCode, -1) << sql << ": " << laurel::sqlca.SQLErrText;
+    if (into.empty() || into.front().IsNull()) return std::nullopt;
+    return into.front().ToText();
+}
+
+std::optional<std::string> AppTest::StoredBase(const std::string& id, const std::string& column) {
+    return Stored("SELECT " + column + " FROM j_xm_base WHERE xm_id = ?", {id});
+}
+
+long AppTest::StoredCount(const std::string& table, const std::string& id) {
+    const rt::Value v = StoredValue("SELECT count(*) FROM " + table + " WHERE xm_id = ?", {id});
+    return static_cast<long>(v.AsLong().value_or(-1));
+}
+
+// ---- the main window ---------------------------------------------------------------------------
+
+laurel::win::j_main_mdi& AppTest::OpenMainWindow() {
+    window_ = std::make_unique<laurel::win::j_main_mdi>();
+    laurel::j_main_mdi = window_.get();
+    EXPECT_EQ(rt::ui::Open(*window_), 1);
+    return *window_;
+}
+
+std::vector<std::string> AppTest::Boxes() const {
+    std::vector<std::string> out;
+    for (const auto& r : dialogs_->messages) out.push_back(r.request.title + "|" + r.request.text);
+    return out;
+}
+
+}  // namespace testing_support

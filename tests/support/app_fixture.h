@@ -1,0 +1,84 @@
+#pragma once
+// A test of the application's windows on a private database: the global transaction connected as
+// the program connects it, the DataWindow objects registered, scripted message boxes, helpers that
+// seed recommendations by SQL and read back what is stored, and the main window opened as start-up
+// opens it. Tear-down closes the window without a question and resets every global, so that tests
+// can share one process; a message box that no test asked for fails the test.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/j_main_mdi.h"
+#include "runtime/ui/dialogs.h"
+#include "runtime/ui/scripted_dialogs.h"
+#include "runtime/value.h"
+#include "tests/support/testdb.h"
+
+namespace testing_support {
+
+// One recommendation as the New command leaves it, with a number, a name and a saved flag.
+struct Recommendation {
+    std::string id;     // xm_id, 12 characters
+    std::string askno;  // xm_askno
+    std::string name;   // xm_name
+    std::string xg = "0";
+};
+
+class AppTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    TestDatabase& Db() { return *db_; }
+    rt::ui::ScriptedDialogs& Dialogs() { return *dialogs_; }
+
+    // ---- seeding, through laurel::sqlca, each committed ---------------------------------------
+    // The project row with its placeholders, contributor 1, unit 1 and the six yearly rows.
+    void Seed(const Recommendation& r);
+    void AddContributor(const std::string& id, int ry_no, const std::string& name);
+    void AddUnit(const std::string& id, int dw_no, const std::string& name);
+    void AddAward(const std::string& id, int jx_id, const std::string& name);
+    void AddApplication(const std::string& id, int yy_id, const std::string& unit);
+    void AddProperty(const std::string& id, int zl_id, const std::string& name);
+    // One statement through laurel::sqlca (fails the test when it fails); no COMMIT.
+    void Exec(const std::string& sql, const std::vector<rt::Value>& args = {});
+    // One statement and COMMIT.
+    void ExecCommit(const std::string& sql, const std::vector<rt::Value>& args = {});
+
+    // ---- reading back ----------------------------------------------------------------------------
+    // The first column of a one-row SELECT as another connection sees it: what is committed.
+    // nullopt for no row or null.
+    rt::Value StoredValue(const std::string& sql, const std::vector<rt::Value>& args = {});
+    std::optional<std::string> Stored(const std::string& sql, const std::vector<rt::Value>& args = {});
+    // The same through laurel::sqlca: its own uncommitted writes included.
+    std::optional<std::string> Pending(const std::string& sql, const std::vector<rt::Value>& args = {});
+    // A project column of one recommendation, committed.
+    std::optional<std::string> StoredBase(const std::string& id, const std::string& column);
+    long StoredCount(const std::string& table, const std::string& id);
+
+    // ---- the main window -------------------------------------------------------------------------
+    // Makes the main window, sets the global laurel::j_main_mdi and opens it.
+    laurel::win::j_main_mdi& OpenMainWindow();
+    laurel::win::j_main_mdi& W() { return *window_; }
+    bool WindowOpen() const { return window_ && window_->IsOpen(); }
+
+    // "title|text" of every message box so far, in order.
+    std::vector<std::string> Boxes() const;
+    // Queues the answer for the database's own error box, for a save that is meant to fail.
+    void AnswerDatabaseError() { dialogs_->Answer(1); }
+
+  private:
+    std::unique_ptr<TestDatabase> db_;
+    rt::ui::ScriptedDialogs* dialogs_ = nullptr;
+    std::unique_ptr<rt::ui::DialogService> previous_;
+    std::unique_ptr<laurel::win::j_main_mdi> window_;
+};
+
+// The xm_id the tests use: twelve digits, as New makes them.
+std::string XmId(int n);
+
+}  // namespace testing_support
