@@ -203,6 +203,4 @@ void DataWindowControl::OnEnabledChanged() {
     UpdateFocusProxy();
 }
 
-void DataWindowControl::OnGeometryChanged() {}
-
 }  // namespace rt::ui

@@ -36,7 +36,6 @@ class DataWindowControl : public Control, public rt::DataWindow {
 
   protected:
     void OnEnabledChanged() override;
-    void OnGeometryChanged() override;
 
   private:
     void BuildView();

@@ -17,27 +17,6 @@ namespace rt::ui::dwview {
 
 namespace {
 
-std::string Utf8(const QString& s) {
-    const QByteArray b = s.toUtf8();
-    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
-}
-
-QString FromUtf8(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-Qt::Alignment AlignmentOf(Align a) {
-    switch (a) {
-        case Align::Center:
-            return Qt::AlignHCenter | Qt::AlignVCenter;
-        case Align::Right:
-            return Qt::AlignRight | Qt::AlignVCenter;
-        case Align::Left:
-            break;
-    }
-    return Qt::AlignLeft | Qt::AlignVCenter;
-}
-
 bool IsNumber(ColType t) {
     return t == ColType::Decimal || t == ColType::Long || t == ColType::Real;
 }
@@ -66,6 +45,27 @@ void DigitsOfNumberMask(const std::string& mask, int& intDigits, int& decimals, 
 }
 
 }  // namespace
+
+std::string Utf8(const QString& s) {
+    const QByteArray b = s.toUtf8();
+    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
+}
+
+QString FromUtf8(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+Qt::Alignment AlignmentOf(Align a) {
+    switch (a) {
+        case Align::Center:
+            return Qt::AlignHCenter | Qt::AlignVCenter;
+        case Align::Right:
+            return Qt::AlignRight | Qt::AlignVCenter;
+        case Align::Left:
+            break;
+    }
+    return Qt::AlignLeft | Qt::AlignVCenter;
+}
 
 QFont ContentFont() {
     QFont f = QApplication::font();

@@ -24,6 +24,11 @@ namespace rt::ui::dwview {
 // The font of DataWindow content: one that has the Chinese characters, at the forms' size.
 QFont ContentFont();
 
+// Text crosses between the engine (UTF-8) and the widgets here.
+QString FromUtf8(const std::string& s);
+std::string Utf8(const QString& s);
+Qt::Alignment AlignmentOf(Align a);
+
 enum class EditorKind { Line, Box, List, Check };
 
 // Which editor the column takes. `multiLine` false (grids) turns boxes into single lines.

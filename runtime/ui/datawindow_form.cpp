@@ -20,27 +20,6 @@ namespace rt::ui::dwview {
 
 namespace {
 
-std::string Utf8(const QString& s) {
-    const QByteArray b = s.toUtf8();
-    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
-}
-
-QString Q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-Qt::Alignment AlignmentOf(Align a) {
-    switch (a) {
-        case Align::Center:
-            return Qt::AlignHCenter | Qt::AlignVCenter;
-        case Align::Right:
-            return Qt::AlignRight | Qt::AlignVCenter;
-        case Align::Left:
-            break;
-    }
-    return Qt::AlignLeft | Qt::AlignVCenter;
-}
-
 QRect Place(int x, int y, int w, int h) {
     return QRect(UnitsToPixelsX(x), UnitsToPixelsY(y), std::max(1, UnitsToPixelsX(w)),
                  std::max(1, UnitsToPixelsY(h)));
@@ -139,7 +118,7 @@ void FormView::Build() {
 
     auto makeLabel = [&](const std::string& text, const QString& name, const QRect& r, Qt::Alignment align,
                          bool bold) {
-        auto* l = new QLabel(Q(text), canvas_);
+        auto* l = new QLabel(FromUtf8(text), canvas_);
         l->setObjectName(name);
         l->setTextFormat(Qt::PlainText);
         l->setAlignment(align);
@@ -154,7 +133,7 @@ void FormView::Build() {
     };
 
     for (const TextDef& t : def->texts) {
-        QLabel* l = makeLabel(t.text, Q(t.name), Place(t.x, top(t.band) + t.y, t.width, t.height),
+        QLabel* l = makeLabel(t.text, FromUtf8(t.name), Place(t.x, top(t.band) + t.y, t.width, t.height),
                               AlignmentOf(t.align), t.bold);
         if (t.band == Band::Detail) detailItems_.push_back(l);
         extend(t.x + t.width, top(t.band) + t.y + t.height);
@@ -174,7 +153,7 @@ void FormView::Build() {
         const ColumnDef& c = def->columns[i];
         if (!c.visible) continue;
         if (!c.label.empty() && c.labelWidth > 0 && c.labelHeight > 0) {
-            QLabel* l = makeLabel(c.label, Q(c.name + "_t"),
+            QLabel* l = makeLabel(c.label, FromUtf8(c.name + "_t"),
                                   Place(c.labelX, header + c.labelY, c.labelWidth, c.labelHeight),
                                   Qt::AlignLeft | Qt::AlignVCenter, false);
             detailItems_.push_back(l);
@@ -202,8 +181,8 @@ void FormView::Build() {
     }
 
     for (const ComputeDef& c : def->computes) {
-        QLabel* l = makeLabel(std::string(), Q(c.name), Place(c.x, top(c.band) + c.y, c.width, c.height),
-                              AlignmentOf(c.align), false);
+        QLabel* l = makeLabel(std::string(), FromUtf8(c.name),
+                              Place(c.x, top(c.band) + c.y, c.width, c.height), AlignmentOf(c.align), false);
         if (c.band == Band::Detail) detailItems_.push_back(l);
         computes_.emplace_back(&c, l);
         extend(c.x + c.width, top(c.band) + c.y + c.height);
@@ -329,13 +308,14 @@ void FormView::RefreshField(Field& f) {
         case EditorKind::Line: {
             auto* line = static_cast<QLineEdit*>(f.editor);
             const QString text =
-                row == 0 ? QString() : Q(editing ? dw.GetText() : dw.GetFormattedText(row, name));
+                row == 0 ? QString() : FromUtf8(editing ? dw.GetText() : dw.GetFormattedText(row, name));
             if (LineText(line) != text) line->setText(text);
             break;
         }
         case EditorKind::Box: {
             auto* box = static_cast<LimitedTextBox*>(f.editor);
-            box->ShowText(row == 0 ? QString() : Q(editing ? dw.GetText() : dw.GetFormattedText(row, name)));
+            box->ShowText(row == 0 ? QString()
+                                   : FromUtf8(editing ? dw.GetText() : dw.GetFormattedText(row, name)));
             break;
         }
         case EditorKind::List:
@@ -371,7 +351,7 @@ void FormView::RefreshField(Field& f) {
 void FormView::RefreshComputes() {
     const long row = ShownRow();
     for (auto& [def, label] : computes_) {
-        label->setText(Q(Engine().GetComputedText(def->name, row)));
+        label->setText(FromUtf8(Engine().GetComputedText(def->name, row)));
     }
 }
 

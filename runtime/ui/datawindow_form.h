@@ -39,7 +39,6 @@ class FormView : public QScrollArea, public ViewBase {
   public:
     FormView(DataWindowControl& dw, QWidget* parent);
 
-    QWidget* Widget() override { return this; }
     void OnChange(rt::Change change, long row, int column) override;
     void ApplyEnabled() override;
     void SetVScrollBar(bool on) override;

@@ -22,27 +22,6 @@ namespace {
 
 const QColor kCurrentRowGrey(230, 230, 230);
 
-QString Q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-std::string Utf8(const QString& s) {
-    const QByteArray b = s.toUtf8();
-    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
-}
-
-Qt::Alignment AlignmentOf(Align a) {
-    switch (a) {
-        case Align::Center:
-            return Qt::AlignHCenter | Qt::AlignVCenter;
-        case Align::Right:
-            return Qt::AlignRight | Qt::AlignVCenter;
-        case Align::Left:
-            break;
-    }
-    return Qt::AlignLeft | Qt::AlignVCenter;
-}
-
 }  // namespace
 
 // ---- model ----------------------------------------------------------------------------------------
@@ -90,7 +69,7 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
             if (c.edit == EditStyle::CheckBox) return {};
-            return Q(dw_.GetFormattedText(row, c.name));
+            return FromUtf8(dw_.GetFormattedText(row, c.name));
         case Qt::CheckStateRole:
             if (c.edit != EditStyle::CheckBox) return {};
             return dw_.GetItem(row, c.name).ToText() == c.checkOn ? Qt::Checked : Qt::Unchecked;
@@ -109,7 +88,7 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
 
 QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (detached_ || orientation != Qt::Horizontal || NumberOf(section) == 0) return {};
-    if (role == Qt::DisplayRole) return Q(ColumnAt(section).label);
+    if (role == Qt::DisplayRole) return FromUtf8(ColumnAt(section).label);
     if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
     return {};
 }
@@ -260,14 +239,14 @@ void GridView::Build() {
     for (const ComputeDef& c : def_->computes) {
         if (c.band != Band::Summary) continue;
         auto* l = new QLabel(summary_);
-        l->setObjectName(Q(c.name));
+        l->setObjectName(FromUtf8(c.name));
         l->setAlignment(AlignmentOf(c.align));
         summaryItems_.push_back({c.x, c.y, c.width, c.height, l, &c});
     }
     for (const TextDef& t : def_->texts) {
         if (t.band != Band::Summary) continue;
-        auto* l = new QLabel(Q(t.text), summary_);
-        l->setObjectName(Q(t.name));
+        auto* l = new QLabel(FromUtf8(t.text), summary_);
+        l->setObjectName(FromUtf8(t.name));
         l->setTextFormat(Qt::PlainText);
         l->setAlignment(AlignmentOf(t.align));
         if (t.bold) {
@@ -338,7 +317,8 @@ void GridView::PlaceSummary() {
 
 void GridView::RefreshSummary() {
     for (const SummaryItem& item : summaryItems_) {
-        if (item.compute != nullptr) item.label->setText(Q(Engine().GetComputedText(item.compute->name)));
+        if (item.compute != nullptr)
+            item.label->setText(FromUtf8(Engine().GetComputedText(item.compute->name)));
     }
 }
 
@@ -427,7 +407,7 @@ void GridView::RefreshEditor() {
     if (!editor_ || Detached()) return;
     rt::DataWindow& dw = Engine();
     if (auto* line = qobject_cast<QLineEdit*>(editor_.data())) {
-        const QString text = Q(dw.GetText());
+        const QString text = FromUtf8(dw.GetText());
         if (LineText(line) != text) line->setText(text);
     } else if (auto* list = qobject_cast<QComboBox*>(editor_.data())) {
         const long row = dw.GetRow();

@@ -82,7 +82,6 @@ class GridView : public QWidget, public ViewBase {
   public:
     GridView(DataWindowControl& dw, QWidget* parent);
 
-    QWidget* Widget() override { return this; }
     void OnChange(rt::Change change, long row, int column) override;
     void ApplyEnabled() override;
     void SetVScrollBar(bool on) override;

@@ -23,7 +23,6 @@ class ViewBase {
     ViewBase(const ViewBase&) = delete;
     ViewBase& operator=(const ViewBase&) = delete;
 
-    virtual QWidget* Widget() = 0;
     // The engine changed; called inside the engine's call.
     virtual void OnChange(rt::Change change, long row, int column) = 0;
     virtual void ApplyEnabled() = 0;
