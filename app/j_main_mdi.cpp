@@ -22,13 +22,6 @@ const Font kArial11{"Arial", 11};
 const Font kArial12{"Arial", 12};
 const Rgb kWhite{255, 255, 255};
 
-template <class C>
-C& Place(C& c, int x, int y, int w, int h) {
-    c.Move(x, y);
-    c.Resize(w, h);
-    return c;
-}
-
 }  // namespace
 
 j_main_mdi::j_main_mdi() : Window("j_main_mdi", rt::ui::WindowType::Frame) {
@@ -56,7 +49,7 @@ void j_main_mdi::CreateControls() {
 
     mdi_1 = &Add<MdiClient>("mdi_1");
     mdi_1->SetBackColor(SystemColor::AppWorkspace);
-    Place(*mdi_1, 0, 0, 4718, 3048);
+    mdi_1->Place(0, 0, 4718, 3048);
 
     st_10_3 = &Add<StaticHyperlink>("st_10_3", " 附件2．承诺书；", link);
     st_10_2 = &Add<StaticHyperlink>("st_10_2", " 附件1．项目详细内容；", link);
@@ -64,13 +57,13 @@ void j_main_mdi::CreateControls() {
         l->SetFont({"宋体", 12, false, true});
         l->SetBackColor(kWhite);
     }
-    Place(*st_10_2, 1737, 780, 1800, 64);
-    Place(*st_10_3, 1737, 876, 1800, 64);
+    st_10_2->Place(1737, 780, 1800, 64);
+    st_10_3->Place(1737, 876, 1800, 64);
 
     st_progress = &Add<StaticText>("st_progress", "请稍候, 正在生成...");
     st_progress->SetFont(kArial12);
     st_progress->SetBackColor(SystemColor::ButtonFace);
-    Place(*st_progress, 3881, 36, 645, 72);
+    st_progress->Place(3881, 36, 645, 72);
     st_progress->Hide();
 
     // The export views: never shown.
@@ -91,12 +84,12 @@ void j_main_mdi::CreateControls() {
         t->SetFont(kSong12);
         t->SetBackColor(kWhite);
     }
-    Place(*st_10_1, 1719, 656, 1800, 100);
-    Place(*st_10_4, 1742, 1000, 1800, 64);
-    Place(*st_10_5, 1742, 1092, 2600, 64);
-    Place(*st_10_6, 1742, 1184, 1800, 64);
-    Place(*st_10_7, 1742, 1276, 1800, 64);
-    Place(*st_10_8, 1742, 1368, 1800, 64);
+    st_10_1->Place(1719, 656, 1800, 100);
+    st_10_4->Place(1742, 1000, 1800, 64);
+    st_10_5->Place(1742, 1092, 2600, 64);
+    st_10_6->Place(1742, 1184, 1800, 64);
+    st_10_7->Place(1742, 1276, 1800, 64);
+    st_10_8->Place(1742, 1368, 1800, 64);
 
     dw_ds_base = &Add<DataWindowControl>("dw_ds_base", "dw_base");
     ole_1 = &Add<ComponentHost>("ole_1", "zip");
@@ -104,19 +97,19 @@ void j_main_mdi::CreateControls() {
     st_sub = &Add<StaticText>("st_sub", "1、应用单位目录");
     st_sub->SetFont(kArial12);
     st_sub->SetBackColor(kWhite);
-    Place(*st_sub, 1157, 508, 2441, 84);
+    st_sub->Place(1157, 508, 2441, 84);
     st_blank = &Add<StaticText>("st_blank");
     st_blank->SetBackColor(kWhite);
     st_blank->SetBorder(Border::Box);
-    Place(*st_blank, 1125, 480, 3456, 124);
+    st_blank->Place(1125, 480, 3456, 124);
 
     cb_page_save = &Add<CommandButton>("cb_page_save", "保存");
     cb_page_delete = &Add<CommandButton>("cb_page_delete", "删除");
     cb_page_insert = &Add<CommandButton>("cb_page_insert", "新增");
     for (CommandButton* b : {cb_page_save, cb_page_delete, cb_page_insert}) b->SetFont(kArial11);
-    Place(*cb_page_insert, 3520, 2512, 265, 68);
-    Place(*cb_page_delete, 3803, 2512, 265, 68);
-    Place(*cb_page_save, 4087, 2512, 265, 68);
+    cb_page_insert->Place(3520, 2512, 265, 68);
+    cb_page_delete->Place(3803, 2512, 265, 68);
+    cb_page_save->Place(4087, 2512, 265, 68);
     cb_page_save->Hide();
 
     dw_nomax = &Add<DataWindowControl>("dw_nomax", "dw_max");
@@ -143,14 +136,14 @@ void j_main_mdi::CreateControls() {
     cb_p = &Add<CommandButton>("cb_p", "上一页");
     cb_n->SetFont(kArial11);
     cb_p->SetFont(kArial11);
-    Place(*cb_p, 4027, 308, 265, 68);
-    Place(*cb_n, 4027, 372, 265, 68);
+    cb_p->Place(4027, 308, 265, 68);
+    cb_n->Place(4027, 372, 265, 68);
 
     st_2 = &Add<StaticText>("st_2", "一、项目基本情况           ");
     st_2->SetFont({"华文宋体", 16});
     st_2->SetBackColor(kWhite);
     st_2->SetAlignment(TextAlign::Center);
-    Place(*st_2, 1079, 344, 3543, 2108);
+    st_2->Place(1079, 344, 3543, 2108);
 
     dw_no1 = &Add<DataWindowControl>("dw_no1", "dw_1");
 
@@ -160,48 +153,48 @@ void j_main_mdi::CreateControls() {
     shl_1->SetTextColor(SystemColor::HighlightText);
     shl_1->SetBackColor(Rgb{255, 0, 0});
     shl_1->SetAlignment(TextAlign::Center);
-    Place(*shl_1, 3977, 156, 672, 64);
+    shl_1->Place(3977, 156, 672, 64);
 
     p_1 = &Add<Picture>("p_1", rt::ui::Application::ProgramFolder() + "/angle.gif");
-    Place(*p_1, 3904, 156, 78, 64);
+    p_1->Place(3904, 156, 78, 64);
 
     st_1 = &Add<StaticText>("st_1", "Tallowmere Plus 2008");
     st_1->SetFont({"Arial Black", 14});
     st_1->SetTextColor(kWhite);
     st_1->SetBackColor(Rgb{128, 128, 128});
-    Place(*st_1, 23, 156, 4626, 108);
+    st_1->Place(23, 156, 4626, 108);
 
     dw_no = &Add<DataWindowControl>("dw_no", "dw");
-    dw_no->SetBorder(rt::ui::DataWindowBorder::Lowered);
+    dw_no->SetBorder(rt::ui::Border::Lowered);
     dw_no->SetVScrollBar(true);
-    Place(*dw_no, 18, 1356, 1024, 1368);
+    dw_no->Place(18, 1356, 1024, 1368);
 
     tv_1 = &Add<TreeView>("tv_1");
     tv_1->SetFont(kSong12);
-    Place(*tv_1, 18, 280, 1024, 1052);
+    tv_1->Place(18, 280, 1024, 1052);
 
     gb_1 = &Add<GroupBox>("gb_1");
-    Place(*gb_1, 18, 116, 4640, 36);
+    gb_1->Place(18, 116, 4640, 36);
     gb_2 = &Add<GroupBox>("gb_2");
     gb_2->SetBorder(Border::Raised);
-    Place(*gb_2, 1056, 228, 3598, 2496);
+    gb_2->Place(1056, 228, 3598, 2496);
 
     // The pages start small in a row across the banner; the page display gives them their place.
     int x = 1061;
     for (DataWindowControl* page : Pages()) {
-        Place(*page, x, 156, 100, 64);
+        page->Place(x, 156, 100, 64);
         x += 110;
     }
     for (DataWindowControl* d : {dw_no1, dw_no2, dw_no3, dw_no4, dw_no51, dw_no512, dw_no52, dw_no522,
                                  dw_no53, dw_no71, dw_no81, dw_no92, dw_no94})
-        d->SetBorder(rt::ui::DataWindowBorder::None);
+        d->SetBorder(rt::ui::Border::None);
     for (DataWindowControl* d : {dw_no6, dw_no91, dw_no93, dw_no72, dw_no82})
-        d->SetBorder(rt::ui::DataWindowBorder::Box);
+        d->SetBorder(rt::ui::Border::Box);
     dw_no72->SetVScrollBar(true);
     dw_no82->SetVScrollBar(true);
     for (DataWindowControl* d :
          {dw_ds_base, dw_ds_dw, dw_ds_getaward, dw_ds_ry, dw_ds_xy, dw_ds_yy, dw_ds_zl, dw_nomax}) {
-        Place(*d, 40, 40, 60, 36);
+        d->Place(40, 40, 60, 36);
         d->Hide();
     }
     ole_1->Move(120, 40);

@@ -5,17 +5,6 @@
 
 namespace laurel::records {
 
-namespace {
-
-template <class C>
-C& Place(C& c, int x, int y, int w, int h) {
-    c.Move(x, y);
-    c.Resize(w, h);
-    return c;
-}
-
-}  // namespace
-
 about::about() : Window("about", rt::ui::WindowType::Response) {
     SetTitle("about");
     SetSize(2199, 1100);
@@ -34,11 +23,11 @@ void about::create() {
     const rt::ui::Font arial12{"Arial", 12};
 
     p_1 = &Add<rt::ui::Picture>("p_1", rt::ui::Application::ProgramFolder() + "/" + kAboutBanner);
-    Place(*p_1, 224, 180, 1618, 300);
+    p_1->Place(224, 180, 1618, 300);
 
     cb_1 = &Add<rt::ui::CommandButton>("cb_1", "关闭");
     cb_1->SetFont({"Arial Black", 11});
-    Place(*cb_1, 1527, 764, 306, 100);
+    cb_1->Place(1527, 764, 306, 100);
 
     st_5 = &Add<rt::ui::StaticText>("st_5", SupportLine());
     st_4 = &Add<rt::ui::StaticText>("st_4", "2008版推荐系统");
@@ -47,13 +36,13 @@ void about::create() {
         t->SetTextColor(rt::ui::SystemColor::WindowText);
         t->SetBackColor(rt::ui::SystemColor::ButtonFace);
     }
-    Place(*st_5, 430, 704, 832, 72);
-    Place(*st_4, 425, 512, 571, 88);
+    st_5->Place(430, 704, 832, 72);
+    st_4->Place(425, 512, 571, 88);
 
     // Twelve units high: a divider line across the window.
     gb_1 = &Add<rt::ui::GroupBox>("gb_1");
     gb_1->SetFont(arial12);
-    Place(*gb_1, 215, 596, 1623, 12);
+    gb_1->Place(215, 596, 1623, 12);
 
     cb_1->clicked = [this] { cb_1_clicked(); };
 }

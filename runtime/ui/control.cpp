@@ -79,6 +79,14 @@ void Control::Resize(int w, int h) {
     ApplyGeometry();
 }
 
+void Control::Place(int x, int y, int w, int h) {
+    x_ = x;
+    y_ = y;
+    width_ = w;
+    height_ = h;
+    ApplyGeometry();
+}
+
 void Control::Show() {
     visible_ = true;
     if (widget_) {

@@ -22,6 +22,8 @@ struct Rgb {
     auto operator<=>(const Rgb&) const = default;
 };
 
+enum class Border { None, Box, Lowered, Raised, Shadow };
+
 struct Font {
     std::string face;  // "宋体", "Arial"; mapped to an installed family when missing
     int points = 9;
@@ -50,6 +52,8 @@ class Control {
     void SetHeight(int h);
     void Move(int x, int y);
     void Resize(int w, int h);
+    // Move and Resize in one.
+    void Place(int x, int y, int w, int h);
 
     void Show();
     void Hide();

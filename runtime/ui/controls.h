@@ -11,7 +11,6 @@
 namespace rt::ui {
 
 enum class TextAlign { Left, Center, Right };
-enum class Border { None, Box, Lowered, Raised, Shadow };
 
 // Colours of the desktop, resolved when applied.
 enum class SystemColor { None, WindowText, Window, ButtonFace, AppWorkspace, HighlightText, Link };

@@ -116,7 +116,7 @@ DataWindowControl::DataWindowControl(Window& parent, std::string name, std::stri
     view_->layout = new QVBoxLayout(view_->frame);
     view_->layout->setContentsMargins(0, 0, 0, 0);
     view_->layout->setSpacing(0);
-    SetBorder(DataWindowBorder::None);
+    SetBorder(Border::None);
     BuildView();
     Attach(view_->frame);
     observer_ = AddObserver([this](rt::Change change, long row, int column) { Notify(change, row, column); });
@@ -174,19 +174,24 @@ void DataWindowControl::UpdateFocusProxy() {
     if (v.frame->focusProxy() != target) v.frame->setFocusProxy(target);
 }
 
-void DataWindowControl::SetBorder(DataWindowBorder border) {
+void DataWindowControl::SetBorder(Border border) {
     border_ = border;
     QFrame* f = view_->frame;
     switch (border) {
-        case DataWindowBorder::None:
+        case Border::None:
             f->setFrameStyle(QFrame::NoFrame);
             break;
-        case DataWindowBorder::Box:
+        case Border::Box:
             f->setFrameStyle(QFrame::Box | QFrame::Plain);
             f->setLineWidth(1);
             break;
-        case DataWindowBorder::Lowered:
+        case Border::Lowered:
             f->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+            f->setLineWidth(1);
+            break;
+        case Border::Raised:
+        case Border::Shadow:
+            f->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
             f->setLineWidth(1);
             break;
     }

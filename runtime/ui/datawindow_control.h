@@ -17,15 +17,13 @@
 
 namespace rt::ui {
 
-enum class DataWindowBorder { None, Box, Lowered };
-
 class DataWindowControl : public Control, public rt::DataWindow {
   public:
     DataWindowControl(Window& parent, std::string name, std::string_view dataObject);
     ~DataWindowControl() override;
 
-    void SetBorder(DataWindowBorder border);
-    DataWindowBorder Border() const { return border_; }
+    void SetBorder(rt::ui::Border border);
+    rt::ui::Border GetBorder() const { return border_; }
 
     // A vertical scroll bar when the rows (or the form) do not fit; without it the control still
     // scrolls to the current row, it only shows no bar.
@@ -44,7 +42,7 @@ class DataWindowControl : public Control, public rt::DataWindow {
 
     std::unique_ptr<View> view_;
     int observer_ = 0;
-    DataWindowBorder border_ = DataWindowBorder::None;
+    rt::ui::Border border_ = rt::ui::Border::None;
     bool vscroll_ = false;
 };
 

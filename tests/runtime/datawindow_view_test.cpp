@@ -751,7 +751,7 @@ TEST_F(DataWindowViewTest, LongListStaysCheapAndScrollsToTheCurrentRow) {
              {Value(id), Value("项目" + std::to_string(i)), Value(std::to_string(i))});
     }
     DataWindowControl& dw = Add("dw_no", "dw", 1024, 1368);
-    dw.SetBorder(rt::ui::DataWindowBorder::Lowered);
+    dw.SetBorder(rt::ui::Border::Lowered);
     dw.SetVScrollBar(true);
     ASSERT_EQ(dw.Retrieve(), 10000);
     ShowWindow();

@@ -356,13 +356,13 @@ const std::vector<TableSpec> kTables = {
     {"xuekdm", "xk_1 char(3), xk_2 char(2), xk_3 char(2), xk_name char(40), xk_xh integer", {"xk_xh"}},
 };
 
-std::vector<std::pair<std::string, std::string>> SplitColumns(const std::string& spec) {
+std::vector<std::pair<std::string, std::string>> SplitColumns(const std::string& list) {
     std::vector<std::pair<std::string, std::string>> cols;
     std::size_t pos = 0;
-    while (pos < spec.size()) {
-        std::size_t end = spec.find(", ", pos);
-        if (end == std::string::npos) end = spec.size();
-        const std::string item = spec.substr(pos, end - pos);
+    while (pos < list.size()) {
+        std::size_t end = list.find(", ", pos);
+        if (end == std::string::npos) end = list.size();
+        const std::string item = list.substr(pos, end - pos);
         const std::size_t blank = item.find(' ');
         cols.emplace_back(item.substr(0, blank), item.substr(blank + 1));
         pos = end + 2;
