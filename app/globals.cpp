@@ -14,6 +14,7 @@ int current_dw = 0;
 std::string current_path;
 win::w_start* w_start = nullptr;
 win::j_main_mdi* j_main_mdi = nullptr;
+win::popup* popup = nullptr;
 
 std::string AwardOfficeSite() {
     // A unit sets the office's address in tallowmere.ini beside the program: [links] site=...

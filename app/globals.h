@@ -11,6 +11,7 @@ namespace laurel {
 namespace win {
 class w_start;
 class j_main_mdi;
+class popup;
 }  // namespace win
 
 extern rt::Transaction sqlca;
@@ -31,6 +32,7 @@ inline constexpr const char* kNoRecommendation = "99999999";
 // The open windows (nullptr when not open).
 extern win::w_start* w_start;
 extern win::j_main_mdi* j_main_mdi;
+extern win::popup* popup;
 
 // The address of the award office's web site, from the program's settings; the links open its
 // path "/wlsb".

@@ -1,9 +1,11 @@
 #include "app/j_main_mdi.h"
 
 #include <filesystem>
+#include <system_error>
 
 #include "app/globals.h"
 #include "records/m_main.h"
+#include "sections/popup.h"
 #include "runtime/ui/application.h"
 #include "runtime/ui/dialogs.h"
 
@@ -21,6 +23,17 @@ const Font kSong12{"宋体", 12};
 const Font kArial11{"Arial", 11};
 const Font kArial12{"Arial", 12};
 const Rgb kWhite{255, 255, 255};
+
+// After destroy nothing may reach a control through the window any more.
+void ForgetControls(j_main_mdi& w) {
+    auto forget = [](auto*&... control) { ((control = nullptr), ...); };
+    forget(w.mdi_1, w.st_10_3, w.st_10_2, w.st_progress, w.dw_ds_zl, w.dw_ds_yy, w.dw_ds_xy, w.dw_ds_ry,
+           w.dw_ds_getaward, w.dw_ds_dw, w.st_10_8, w.st_10_7, w.st_10_6, w.st_10_5, w.st_10_4, w.st_10_1,
+           w.dw_ds_base, w.ole_1, w.st_sub, w.st_blank, w.cb_page_save, w.cb_page_delete, w.cb_page_insert,
+           w.dw_nomax, w.dw_no94, w.dw_no93, w.dw_no92, w.dw_no91, w.dw_no82, w.dw_no6, w.dw_no53, w.dw_no522,
+           w.dw_no52, w.dw_no512, w.dw_no51, w.dw_no81, w.dw_no71, w.dw_no72, w.dw_no4, w.dw_no3, w.dw_no2,
+           w.cb_n, w.cb_p, w.st_2, w.dw_no1, w.shl_1, w.p_1, w.st_1, w.dw_no, w.tv_1, w.gb_1, w.gb_2);
+}
 
 }  // namespace
 
@@ -41,7 +54,11 @@ void j_main_mdi::create() {
 }
 
 void j_main_mdi::destroy() {
+    // The subject picker writes into this window's pages: it goes with it.
+    ClosePopup();
     if (GetMenu()) DestroyMenu();
+    DestroyControls();
+    ForgetControls(*this);
 }
 
 void j_main_mdi::CreateControls() {
@@ -174,8 +191,10 @@ void j_main_mdi::CreateControls() {
     tv_1->Place(18, 280, 1024, 1052);
 
     gb_1 = &Add<GroupBox>("gb_1");
+    gb_1->SetFont({"Arial Black", 14});
     gb_1->Place(18, 116, 4640, 36);
     gb_2 = &Add<GroupBox>("gb_2");
+    gb_2->SetFont({"Arial", 18});
     gb_2->SetBorder(Border::Raised);
     gb_2->Place(1056, 228, 3598, 2496);
 
@@ -194,6 +213,7 @@ void j_main_mdi::CreateControls() {
     dw_no82->SetVScrollBar(true);
     for (DataWindowControl* d :
          {dw_ds_base, dw_ds_dw, dw_ds_getaward, dw_ds_ry, dw_ds_xy, dw_ds_yy, dw_ds_zl, dw_nomax}) {
+        d->SetBorder(rt::ui::Border::Lowered);
         d->Place(40, 40, 60, 36);
         d->Hide();
     }
@@ -212,6 +232,31 @@ void j_main_mdi::AttachHandlers() {
     cb_n->clicked = [this] { cb_n_clicked(); };
     cb_p->clicked = [this] { cb_p_clicked(); };
     dw_no->rowfocuschanged = [this](long currentrow) { dw_no_rowfocuschanged(currentrow); };
+
+    cb_page_insert->clicked = [this] { cb_page_insert_clicked(); };
+    cb_page_delete->clicked = [this] { cb_page_delete_clicked(); };
+    cb_page_save->clicked = [this] { cb_page_save_clicked(); };
+    for (DataWindowControl* list : {dw_no, dw_no6, dw_no51, dw_no52, dw_no72, dw_no82, dw_no91, dw_no93})
+        list->clicked = [this](long xpos, long ypos, long row, std::string_view column) {
+            return static_cast<int>(list_clicked(xpos, ypos, row, column));
+        };
+    dw_no72->rowfocuschanged = [this](long currentrow) { dw_no72_rowfocuschanged(currentrow); };
+    dw_no82->rowfocuschanged = [this](long currentrow) { dw_no82_rowfocuschanged(currentrow); };
+    dw_no1->itemchanged = [this](long row, std::string_view column, std::string_view data) {
+        return static_cast<int>(dw_no1_itemchanged(row, column, data));
+    };
+    dw_no1->doubleclicked = [this](long xpos, long ypos, long row, std::string_view column) {
+        dw_no1_doubleclicked(xpos, ypos, row, column);
+    };
+    dw_no1->itemfocuschanged = [this](long row, std::string_view column) {
+        dw_no1_itemfocuschanged(row, column);
+    };
+    dw_no71->itemfocuschanged = [this](long row, std::string_view column) {
+        dw_no71_itemfocuschanged(row, column);
+    };
+    dw_no81->itemfocuschanged = [this](long row, std::string_view column) {
+        dw_no81_itemfocuschanged(row, column);
+    };
 }
 
 std::array<DataWindowControl*, 18> j_main_mdi::Pages() const {
@@ -315,12 +360,6 @@ void j_main_mdi::open() {
         d->SetTransObject(sqlca);
     for (DataWindowControl* page : Pages()) page->SetTransObject(sqlca);
 
-    current_page = 2;
-    current_dw = 1;
-    current_ry = 1;
-    current_path = rt::ui::Application::ProgramFolder();
-    if (current_path.empty()) current_path = std::filesystem::current_path().string();
-
     // Without a connection the list cannot be read: that is an empty list, reported already.
     dw_no->SetTransObject(sqlca);
     const long rows = sqlca.Connected() ? dw_no->Retrieve() : -1;
@@ -332,6 +371,15 @@ void j_main_mdi::open() {
         st_2->Hide();
         cb_p->Hide();
         cb_n->Hide();
+    }
+
+    current_page = 2;
+    current_dw = 1;
+    current_ry = 1;
+    current_path = rt::ui::Application::ProgramFolder();
+    if (current_path.empty()) {
+        std::error_code ec;
+        current_path = std::filesystem::current_path(ec).string();
     }
 
     tv_1->SelectItem(2);

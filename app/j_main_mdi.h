@@ -4,6 +4,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 
 #include "runtime/ui/controls.h"
 #include "runtime/ui/datawindow_control.h"
@@ -53,6 +54,20 @@ class j_main_mdi : public rt::ui::Window {
     void cb_n_clicked();
     void cb_p_clicked();
     long dw_no_rowfocuschanged(long currentrow);
+
+    // List sections: insert, delete and save of the list rows.
+    void cb_page_insert_clicked();
+    void cb_page_delete_clicked();
+    void cb_page_save_clicked();
+    // Section editing: list clicks, list-to-detail, field checks and hints, the subject picker.
+    long list_clicked(long xpos, long ypos, long row, std::string_view column);
+    long dw_no72_rowfocuschanged(long currentrow);
+    long dw_no82_rowfocuschanged(long currentrow);
+    long dw_no1_itemchanged(long row, std::string_view column, std::string_view data);
+    void dw_no1_doubleclicked(long xpos, long ypos, long row, std::string_view column);
+    void dw_no1_itemfocuschanged(long row, std::string_view column);
+    void dw_no71_itemfocuschanged(long row, std::string_view column);
+    void dw_no81_itemfocuschanged(long row, std::string_view column);
 
     // ---- controls, in creation order -------------------------------------------------------------
     MdiClient* mdi_1 = nullptr;

@@ -7,6 +7,7 @@ namespace laurel::records {
 
 about::about() : Window("about", rt::ui::WindowType::Response) {
     SetTitle("about");
+    SetResizable(false);
     SetSize(2199, 1100);
 }
 

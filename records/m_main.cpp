@@ -78,7 +78,7 @@ m_main::m_main() : Menu("m_main") {
     user_password = &system_menu->Add("m_用户密码", "用户密码");
     user_password->SetEnabled(false);
     user_password->SetMicroHelp("在这里可以设置系统密码！");
-    system_separator = &system_menu->Add("m_--------", "-");
+    system_separator = &system_menu->Add("m_--------", "--------");
     system_separator->SetEnabled(false);
     exit_system = &system_menu->Add("m_退出系统", "退出系统");
     exit_system->clicked = [this] { exit_clicked(); };
@@ -126,7 +126,7 @@ m_main::m_main() : Menu("m_main") {
     help_menu = &Add("m_代码管理", "帮助(&H)");
     fill_in_guide = &help_menu->Add("m_填表说明", "填表说明");
     fill_in_guide->clicked = [this] { help_clicked(); };
-    help_separator = &help_menu->Add("m_1", "-");
+    help_separator = &help_menu->Add("m_1", "--------");
     help_separator->SetEnabled(false);
     about_item = &help_menu->Add("m_关于", "关于");
     about_item->clicked = [this] { about_clicked(); };
@@ -202,16 +202,18 @@ void m_main::new_recommendation_clicked() {
                 {new_id}, true))
             return false;
 
-        // The benefit of the three years before this one, direct ('1') then indirect ('0'); the
-        // year goes in as a whole number and is stored as its digits.
+        // The benefit of the three years before this one, direct ('1') then indirect ('0'), the year
+        // as its digits. The key is bound like every other value, never pasted into the text.
         for (const char* kind : {"1", "0"}) {
             const std::string issql =
                 std::string(
                     "INSERT INTO j_xy_saving( xm_id, xy_year, xy_addvalue, xy_addinterest, xy_addtax, "
                     "xy_getfrgexch, xy_savegross, xy_zhijorjianj, xk_bz ) VALUES (?, ?, 0, 0, 0, 0, 0, '") +
                 kind + "', null)";
-            for (int back = 1; back <= 3; ++back)
-                if (!Run(issql, {new_id, i_year - back}, true)) return false;
+            for (int back = 1; back <= 3; ++back) {
+                const std::string year = std::to_string(i_year - back);
+                if (!Run(issql, {new_id, year}, true)) return false;
+            }
         }
         return sqlca.Commit() == 0;
     }();

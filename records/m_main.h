@@ -2,9 +2,10 @@
 // The main window's menu and toolbar, and the commands on whole recommendations: New, Delete,
 // Save, Modify, Previous, Next, Exit, the help file and the about window.
 //
-// Every item stays enabled for the whole run; each command decides from the stored state of the
-// current recommendation whether it has anything to do. The current recommendation changes only
-// through the recommendation list's row change, which the commands provoke by moving the list.
+// Every command item stays enabled for the whole run (only the two system items and the separators
+// are greyed); each command decides from the stored state of the current recommendation whether it
+// has anything to do. The current recommendation changes only through the recommendation list's
+// row change, which the commands provoke by moving the list.
 
 #include <string>
 

@@ -50,6 +50,11 @@ std::string_view TrimView(std::string_view s) {
     return s;
 }
 
+std::string_view WithoutTrailingBlanks(std::string_view s) {
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    return s;
+}
+
 bool IsIdentStart(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
 }
@@ -199,6 +204,9 @@ struct DataWindow::Impl {
     bool selectOk = false;
 
     Transaction* trans = nullptr;
+    std::weak_ptr<void> transAlive;  // a transaction destroyed while bound is never reached
+
+    Transaction* Trans() const { return transAlive.expired() ? nullptr : trans; }
 
     std::vector<Row> primary, filter, deleted;
     std::uint64_t nextId = 1;
@@ -303,12 +311,20 @@ struct DataWindow::Impl {
         handler(row, name);
     }
 
-    void FireDbError(long code, const std::string& text, const std::string& sql) {
+    // Takes its texts by value: a handler may run statements on the transaction (whose diagnostic
+    // the text was) or change the object (whose SQL it was) while it still reads them.
+    void FireDbError(long code, std::string text, std::string sql) {
         auto handler = self.dberror;
         int answer = handler ? handler(code, text, sql) : 0;
         if (answer != 1) {
             Say("数据库错误", "数据库操作失败（" + std::to_string(code) + "）：\n" + text + "\n\n" + sql);
         }
+    }
+
+    // The failure of the transaction's last statement. The driver's own code when it gave one,
+    // else the SQLCode, so that a failure never reaches the handler as code 0.
+    void FireDbError(const Transaction& t, std::string sql) {
+        FireDbError(t.SQLDBCode != 0 ? t.SQLDBCode : t.SQLCode, t.SQLErrText, std::move(sql));
     }
 
     // ---- object -------------------------------------------------------------------------------------
@@ -427,6 +443,12 @@ struct DataWindow::Impl {
             auto child = std::make_unique<DataWindow>();
             child->d_->isChild = true;
             if (child->SetDataObject(cd.dddwObject) != 1) return nullptr;
+            // A code table that cannot be read is the parent's database error: its handler hears
+            // it, and only one message is said. The child lives inside the parent.
+            child->dberror = [this](long code, std::string_view text, std::string_view sql) {
+                FireDbError(code, std::string(text), std::string(sql));
+                return 1;
+            };
             slot = std::move(child);
         }
         return slot.get();
@@ -436,12 +458,14 @@ struct DataWindow::Impl {
     // read once per transaction, when the parent is bound to a connected transaction or, failing
     // that, on the parent's next Retrieve.
     void RetrieveChildren() {
-        if (isChild || !def || !trans) return;
+        Transaction* t = Trans();
+        if (isChild || !def || !t) return;
         for (int c = 0; c < ColumnCount(); ++c) {
             DataWindow* child = Child(c);
-            if (!child || childRetrievedWith[static_cast<std::size_t>(c)] == trans) continue;
-            child->SetTransObject(*trans);
-            if (child->Retrieve() >= 0) childRetrievedWith[static_cast<std::size_t>(c)] = trans;
+            if (!child || childRetrievedWith[static_cast<std::size_t>(c)] == t) continue;
+            child->SetTransObject(*t);
+            // Looked up again: the child's error handler may have run the application's.
+            if (child->Retrieve() >= 0 && c < ColumnCount()) childRetrievedWith[static_cast<std::size_t>(c)] = t;
         }
     }
 
@@ -469,18 +493,29 @@ struct DataWindow::Impl {
     std::optional<std::string> CodeDisplay(int c, const Value& v) {
         const ColumnDef& cd = def->columns[static_cast<std::size_t>(c)];
         if (v.IsNull()) return std::nullopt;
-        std::string text = v.ToText();
+        const std::string text = v.ToText();
+        // The exact code first; then the code without trailing blanks, as a database with
+        // fixed-width character columns hands it back ("4    " for "4").
+        const std::string_view bare = WithoutTrailingBlanks(text);
         if (cd.edit == EditStyle::DropDownList) {
             for (const CodeEntry& e : cd.codes) {
                 if (e.data == text) return e.display;
+            }
+            for (const CodeEntry& e : cd.codes) {
+                if (WithoutTrailingBlanks(e.data) == bare) return e.display;
             }
             return std::nullopt;
         }
         ChildColumns cc = ChildOf(c);
         if (!cc.child) return std::nullopt;
-        for (const Row& r : cc.child->d_->primary) {
-            if (r.values[static_cast<std::size_t>(cc.data)].ToText() == text)
-                return r.values[static_cast<std::size_t>(cc.display)].ToText();
+        const std::vector<Row>& rows = cc.child->d_->primary;
+        const auto data = static_cast<std::size_t>(cc.data);
+        const auto display = static_cast<std::size_t>(cc.display);
+        for (const Row& r : rows) {
+            if (r.values[data].ToText() == text) return r.values[display].ToText();
+        }
+        for (const Row& r : rows) {
+            if (WithoutTrailingBlanks(r.values[data].ToText()) == bare) return r.values[display].ToText();
         }
         return std::nullopt;
     }
@@ -805,14 +840,26 @@ struct DataWindow::Impl {
         return true;
     }
 
+    // Whether INSERT writes column c of a new row: one that was set and that the object writes.
+    bool Inserted(const Row& x, std::size_t c) const {
+        const ColumnDef& cd = def->columns[c];
+        return x.Modified(c) && (cd.updatable || cd.key) && !writeNames[c].empty();
+    }
+
+    bool WritesAnything(const Row& x) const {
+        for (std::size_t c = 0; c < x.values.size(); ++c) {
+            if (Inserted(x, c)) return true;
+        }
+        return false;
+    }
+
     void Plan(const Row& x, std::vector<Statement>& plan) const {
         const std::string& table = def->updateTable;
         if (x.status == ItemStatus::NewModified) {
             Statement s;
             std::string names, marks;
             for (std::size_t c = 0; c < x.values.size(); ++c) {
-                const ColumnDef& cd = def->columns[c];
-                if (!x.Modified(c) || !(cd.updatable || cd.key) || writeNames[c].empty()) continue;
+                if (!Inserted(x, c)) continue;
                 if (!names.empty()) {
                     names += ", ";
                     marks += ", ";
@@ -841,10 +888,17 @@ struct DataWindow::Impl {
         }
     }
 
+    // After a save: what was written is now stored. A new row that had nothing to write (only
+    // columns the object does not write were set) was not inserted, so it stays a new row; were it
+    // counted as stored, its next change would be an UPDATE and its deletion a DELETE of nothing.
     void ResetFlags() {
         for (std::vector<Row>* buf : {&primary, &filter}) {
             for (Row& x : *buf) {
-                if (x.status != ItemStatus::New) x.status = ItemStatus::NotModified;
+                if (x.status == ItemStatus::NewModified && def && !WritesAnything(x)) {
+                    x.status = ItemStatus::New;
+                } else if (x.status != ItemStatus::New) {
+                    x.status = ItemStatus::NotModified;
+                }
                 x.originals.clear();
                 x.modified.clear();
             }
@@ -855,7 +909,8 @@ struct DataWindow::Impl {
     int Update(bool accept, bool resetFlags) {
         if (!def) return -1;
         if (accept && AcceptText() != 1) return -1;
-        if (def->updateTable.empty() || !trans) return -1;
+        Transaction* trans = Trans();
+        if (!def || def->updateTable.empty() || !trans) return -1;
 
         std::vector<Statement> plan;
         bool needKeys = !deleted.empty();
@@ -873,7 +928,7 @@ struct DataWindow::Impl {
             }
         }
         if (needKeys && !KeysWritable()) {
-            FireDbError(-1, "数据窗口没有可以定位行的键列：" + def->name, "");
+            FireDbError(-1, "数据窗口没有可以定位行的键列：" + def->name, std::string());
             return -1;
         }
 
@@ -882,7 +937,7 @@ struct DataWindow::Impl {
         for (const Statement& s : plan) {
             long code = trans->Execute(s.sql, s.args);
             if (code < 0) {
-                FireDbError(trans->SQLDBCode, trans->SQLErrText, s.sql);
+                FireDbError(*trans, s.sql);
                 return -1;
             }
             if (s.mustMatch && trans->SQLNRows == 0) {
@@ -916,7 +971,7 @@ int DataWindow::SetDataObject(std::string_view name) {
     if (!def) return -1;
     d_->Load(*def);
     d_->Notify(Change::Reset, 0, 0);
-    if (d_->trans && d_->trans->Connected()) d_->RetrieveChildren();
+    if (Transaction* t = d_->Trans(); t && t->Connected()) d_->RetrieveChildren();
     return 1;
 }
 
@@ -930,20 +985,21 @@ const DataWindowDef* DataWindow::Definition() const {
 
 int DataWindow::SetTransObject(Transaction& t) {
     d_->trans = &t;
+    d_->transAlive = t.Lifetime();
     if (t.Connected()) d_->RetrieveChildren();
     return 1;
 }
 
 Transaction* DataWindow::TransObject() const {
-    return d_->trans;
+    return d_->Trans();
 }
 
 // ---- rows -----------------------------------------------------------------------------------------
 
 long DataWindow::Retrieve(const std::vector<Value>& args) {
     Impl& d = *d_;
-    if (!d.def || !d.trans || !d.selectOk) return -1;
-    d.pending.reset();
+    Transaction* trans = d.Trans();
+    if (!d.def || !trans || !d.selectOk) return -1;
 
     std::vector<Value> params;
     params.reserve(d.selectArgs.size());
@@ -955,8 +1011,9 @@ long DataWindow::Retrieve(const std::vector<Value>& args) {
     }
 
     std::vector<std::vector<Value>> fetched;
-    if (d.trans->Query(d.selectSql, params, fetched) < 0) {
-        d.FireDbError(d.trans->SQLDBCode, d.trans->SQLErrText, d.selectSql);
+    if (trans->Query(d.selectSql, params, fetched) < 0) {
+        // The rows and whatever the user was typing stay as they were.
+        d.FireDbError(*trans, d.selectSql);
         return -1;
     }
 
@@ -977,6 +1034,7 @@ long DataWindow::Retrieve(const std::vector<Value>& args) {
     d.primary = std::move(rows);
     d.filter.clear();
     d.deleted.clear();
+    d.pending.reset();
 
     const long count = Count(d.primary);
     const long before = d.row;
@@ -1034,7 +1092,10 @@ int DataWindow::DeleteRow(long row) {
     Impl& d = *d_;
     long r = row == 0 ? d.row : row;
     if (r < 1 || r > Count(d.primary)) return -1;
-    if (r == d.row) d.DropPending();
+    if (r == d.row) {
+        d.DropPending();
+        if (r > Count(d.primary)) return -1;  // an observer removed rows meanwhile
+    }
 
     Row taken = std::move(d.primary[static_cast<std::size_t>(r - 1)]);
     d.primary.erase(d.primary.begin() + (r - 1));
@@ -1059,7 +1120,8 @@ int DataWindow::DeleteRow(long row) {
 
 int DataWindow::ReselectRow(long row) {
     Impl& d = *d_;
-    if (!d.def || d.def->updateTable.empty() || !d.trans || !d.KeysWritable()) return -1;
+    Transaction* trans = d.Trans();
+    if (!d.def || d.def->updateTable.empty() || !trans || !d.KeysWritable()) return -1;
     const Row* x = d.RowAt(row);
     if (!x) return -1;
 
@@ -1074,8 +1136,8 @@ int DataWindow::ReselectRow(long row) {
     d.Where(*x, s);
 
     std::vector<std::vector<Value>> fetched;
-    if (d.trans->Query(s.sql, s.args, fetched) < 0) {
-        d.FireDbError(d.trans->SQLDBCode, d.trans->SQLErrText, s.sql);
+    if (trans->Query(s.sql, s.args, fetched) < 0) {
+        d.FireDbError(*trans, s.sql);
         return -1;
     }
     if (fetched.empty()) return -1;
@@ -1144,7 +1206,7 @@ int DataWindow::SetColumn(std::string_view column) {
 
 int DataWindow::SetColumn(int column) {
     Impl& d = *d_;
-    if (!d.Focusable(column - 1)) return -1;
+    if (column < 1 || !d.Focusable(column - 1)) return -1;
     if (column == d.column) return 1;
     if (d.AcceptText() != 1) return -1;
     if (!d.Focusable(column - 1)) return -1;
@@ -1214,7 +1276,7 @@ std::optional<Date> DataWindow::GetItemDate(long row, std::string_view column, B
 
 std::optional<std::string> DataWindow::GetItemString(long row, int column) const {
     const Row* x = d_->RowAt(row);
-    if (!x || !d_->ValidCol(column - 1)) return std::nullopt;
+    if (!x || column < 1 || !d_->ValidCol(column - 1)) return std::nullopt;
     return x->values[static_cast<std::size_t>(column - 1)].AsString();
 }
 
@@ -1223,6 +1285,7 @@ int DataWindow::SetItem(long row, std::string_view column, const Value& v) {
 }
 
 int DataWindow::SetItem(long row, int column, const Value& v) {
+    if (column < 1) return -1;
     return d_->SetItem(row, column - 1, v);
 }
 
@@ -1309,16 +1372,23 @@ Value DataWindow::GetComputedValue(std::string_view compute, long /*row*/) const
     if (c < 0) return Value();
     const auto ci = static_cast<std::size_t>(c);
     switch (d.def->columns[ci].type) {
+        // A total that does not fit is shown as nothing rather than as a wrong number.
         case ColType::Decimal: {
             Decimal sum;
             for (const Row& x : d.primary) {
-                if (auto v = x.values[ci].AsDecimal()) sum = sum + *v;
+                auto v = x.values[ci].AsDecimal();
+                if (!v) continue;
+                auto next = Decimal::Add(sum, *v);
+                if (!next) return Value();
+                sum = *next;
             }
             return Value(sum);
         }
         case ColType::Long: {
             std::int64_t sum = 0;
-            for (const Row& x : d.primary) sum += x.values[ci].AsLong().value_or(0);
+            for (const Row& x : d.primary) {
+                if (__builtin_add_overflow(sum, x.values[ci].AsLong().value_or(0), &sum)) return Value();
+            }
             return Value(sum);
         }
         case ColType::Real: {

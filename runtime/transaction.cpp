@@ -7,6 +7,7 @@
 #include <cctype>
 #include <charconv>
 #include <cstdint>
+#include <limits>
 #include <utility>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -71,7 +72,9 @@ std::string_view TrimBlanks(std::string_view s) {
 std::string Diagnostics(SQLSMALLINT kind, SQLHANDLE h, long& native) {
     std::string text;
     if (h == nullptr) return text;
-    for (SQLSMALLINT i = 1;; ++i) {
+    // A driver that keeps answering must not make the loop counter overflow.
+    constexpr SQLSMALLINT kMaxRecords = 64;
+    for (SQLSMALLINT i = 1; i <= kMaxRecords; ++i) {
         SQLCHAR state[SQL_SQLSTATE_SIZE + 1] = {};
         SQLINTEGER nat = 0;
         SQLSMALLINT len = 0;
@@ -438,6 +441,10 @@ bool Transaction::Connected() const {
     return impl_->connected;
 }
 
+std::weak_ptr<void> Transaction::Lifetime() const {
+    return impl_->alive;
+}
+
 int Transaction::Connect() {
     SQLNRows = 0;
     SQLDBCode = kNoNativeCode;
@@ -452,6 +459,9 @@ int Transaction::Connect() {
         return fail("database interface \"" + DBMS + "\" is not supported; set DBMS to \"ODBC\"");
     const std::string connect = std::string(TrimBlanks(ConnectStringOf(DBParm)));
     if (connect.empty()) return fail("no connect string: set DBParm to \"Connectstring='DSN=...'\"");
+    // The driver manager takes the length as a 16-bit count.
+    if (connect.size() > static_cast<std::size_t>(std::numeric_limits<SQLSMALLINT>::max()))
+        return fail("the connect string is too long");
 
     Impl& im = *impl_;
     im.Close();

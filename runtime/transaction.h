@@ -53,6 +53,10 @@ class Transaction {
     long Commit();
     long Rollback();
 
+    // Expires when the transaction is destroyed, so that whoever keeps a plain pointer to it (a
+    // DataWindow bound by SetTransObject) can tell that it is gone instead of reaching it.
+    std::weak_ptr<void> Lifetime() const;
+
   private:
     friend class DynamicStagingArea;
     struct Impl;

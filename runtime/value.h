@@ -47,8 +47,12 @@ class Decimal {
     // Plain form with two decimals: "1234.50", "-0.05", "0.00".
     std::string ToString() const;
 
-    Decimal operator+(Decimal o) const { return FromCents(cents_ + o.cents_); }
-    Decimal operator-(Decimal o) const { return FromCents(cents_ - o.cents_); }
+    // Exact sum and difference; nullopt when the result leaves the range of the type.
+    static std::optional<Decimal> Add(Decimal a, Decimal b);
+    static std::optional<Decimal> Subtract(Decimal a, Decimal b);
+    // The same, saturating at the ends of the range instead of wrapping around.
+    Decimal operator+(Decimal o) const;
+    Decimal operator-(Decimal o) const;
     auto operator<=>(const Decimal&) const = default;
 
   private:

@@ -138,7 +138,8 @@ std::vector<MenuItem*> Menu::ToolbarItems() const {
 }
 
 void Menu::Build(MenuItem& item, QMenu* into) {
-    if (item.text_ == "-") {
+    // A text of dashes alone is a separator line.
+    if (!item.text_.empty() && item.text_.find_first_not_of('-') == std::string::npos) {
         item.action_ = into->addSeparator();
         return;
     }
@@ -188,6 +189,8 @@ void Menu::AttachTo(Window& w) {
         }
         if (!m->action_) continue;
         m->action_->setIcon(ToolbarIcon(m->toolbarPicture_));
+        // The picture belongs to the toolbar button; the drop-down menus show texts only.
+        m->action_->setIconVisibleInMenu(false);
         m->action_->setToolTip(Q(m->toolbarTip_));
         toolbar->addAction(m->action_);
     }

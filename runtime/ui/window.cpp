@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMainWindow>
 #include <QScreen>
@@ -12,6 +13,7 @@
 #include <QThread>
 #include <QToolBar>
 #include <QWidget>
+#include <type_traits>
 
 #include "runtime/dwdef.h"
 #include "runtime/ui/menu.h"
@@ -38,6 +40,18 @@ class Closable : public Base {
         e->ignore();
     }
 
+    // Escape in a dialog asks to close like the close box does, so closequery and destroy run.
+    void keyPressEvent(QKeyEvent* e) override {
+        if constexpr (std::is_base_of_v<QDialog, Base>) {
+            if (e->key() == Qt::Key_Escape) {
+                if (!programmatic && owner_->IsOpen()) owner_->DoClose();
+                e->accept();
+                return;
+            }
+        }
+        Base::keyPressEvent(e);
+    }
+
   private:
     Window* owner_;
 };
@@ -52,6 +66,7 @@ struct Window::Impl {
     QLabel* microHelp = nullptr;
     std::string title;
     int width = 0, height = 0;
+    bool resizable = true;
     WindowState state = WindowState::Normal;
     std::string microHelpText;
 };
@@ -133,7 +148,25 @@ std::string Window::Title() const {
 void Window::SetSize(int widthUnits, int heightUnits) {
     d_->width = widthUnits;
     d_->height = heightUnits;
-    d_->top->resize(UnitsToPixelsX(widthUnits), UnitsToPixelsY(heightUnits));
+    const QSize pixels(UnitsToPixelsX(widthUnits), UnitsToPixelsY(heightUnits));
+    if (d_->resizable)
+        d_->top->resize(pixels);
+    else
+        d_->top->setFixedSize(pixels);
+}
+
+void Window::SetResizable(bool on) {
+    d_->resizable = on;
+    if (on) {
+        d_->top->setMinimumSize(0, 0);
+        d_->top->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    } else {
+        d_->top->setFixedSize(d_->top->size());
+    }
+}
+
+bool Window::Resizable() const {
+    return d_->resizable;
 }
 
 void Window::SetBackground(Rgb c) {
@@ -164,6 +197,12 @@ WindowState Window::GetWindowState() const {
 
 bool Window::Visible() const {
     return d_->top->isVisible();
+}
+
+void Window::BringToFront() {
+    if (!open_) return;
+    d_->top->raise();
+    d_->top->activateWindow();
 }
 
 void Window::SetMicroHelp(std::string_view text) {
@@ -214,6 +253,8 @@ int Window::DoOpen() {
         }
         if (!d_->dialog) top->show();
     }
+    // A pop-up (the splash) is shown while the program works on: paint it now, not after.
+    if (type_ == WindowType::Popup) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     open();
     return 1;
 }

@@ -56,10 +56,15 @@ class Window {
     void SetTitle(std::string_view title);
     std::string Title() const;
     void SetSize(int widthUnits, int heightUnits);
+    // A window that cannot be resized keeps the size that SetSize gives it.
+    void SetResizable(bool on);
+    bool Resizable() const;
     void SetBackground(Rgb color);
     void SetWindowState(WindowState s);
     WindowState GetWindowState() const;
     bool Visible() const;
+    // Raises an open window above the others and gives it the keyboard focus.
+    void BringToFront();
 
     // The frame's micro-help line (Frame windows); the text stays until the next call.
     void SetMicroHelp(std::string_view text);

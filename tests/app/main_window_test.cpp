@@ -144,6 +144,126 @@ TEST_F(MainWindowCreation, TextsAreTheProgramsOwnToTheByte) {
     }
 }
 
+TEST_F(MainWindowCreation, ControlsStandWhereTheDefinitionPutsThemWithTheirBorders) {
+    j_main_mdi w;
+    w.create();
+
+    struct Place {
+        const char* name;
+        int x, y, width, height;  // height -1: not checked
+    };
+    const std::vector<Place> places = {
+        {"st_progress", 3881, 36, 645, 72},
+        {"gb_1", 18, 116, 4640, 36},
+        {"st_1", 23, 156, 4626, 108},
+        {"p_1", 3904, 156, 78, 64},
+        {"shl_1", 3977, 156, 672, 64},
+        {"tv_1", 18, 280, 1024, 1052},
+        {"dw_no", 18, 1356, 1024, 1368},
+        {"gb_2", 1056, 228, 3598, 2496},
+        {"st_2", 1079, 344, 3543, 2108},
+        {"cb_p", 4027, 308, 265, 68},
+        {"cb_n", 4027, 372, 265, 68},
+        {"st_blank", 1125, 480, 3456, 124},
+        {"st_sub", 1157, 508, 2441, 84},
+        {"cb_page_insert", 3520, 2512, 265, 68},
+        {"cb_page_delete", 3803, 2512, 265, 68},
+        {"cb_page_save", 4087, 2512, 265, 68},
+    };
+    for (const Place& p : places) {
+        const rt::ui::Control* c = w.FindControl(p.name);
+        ASSERT_NE(c, nullptr) << p.name;
+        EXPECT_EQ(c->X(), p.x) << p.name;
+        EXPECT_EQ(c->Y(), p.y) << p.name;
+        EXPECT_EQ(c->Width(), p.width) << p.name;
+        EXPECT_EQ(c->Height(), p.height) << p.name;
+    }
+    // The bottom of the page frame lines up with the bottom of the list.
+    EXPECT_EQ(w.gb_2->Y() + w.gb_2->Height(), w.dw_no->Y() + w.dw_no->Height());
+
+    // The attachment lines of section ten, top to bottom.
+    struct Line {
+        const char* name;
+        int x, y, height;
+    };
+    for (const Line& l : std::vector<Line>{{"st_10_1", 1719, 656, 100},
+                                           {"st_10_2", 1737, 780, 64},
+                                           {"st_10_3", 1737, 876, 64},
+                                           {"st_10_4", 1742, 1000, 64},
+                                           {"st_10_5", 1742, 1092, 64},
+                                           {"st_10_6", 1742, 1184, 64},
+                                           {"st_10_7", 1742, 1276, 64},
+                                           {"st_10_8", 1742, 1368, 64}}) {
+        const rt::ui::Control* c = w.FindControl(l.name);
+        ASSERT_NE(c, nullptr) << l.name;
+        EXPECT_EQ(c->X(), l.x) << l.name;
+        EXPECT_EQ(c->Y(), l.y) << l.name;
+        EXPECT_EQ(c->Height(), l.height) << l.name;
+    }
+
+    // The pages wait small in a row across the banner until a page display places them.
+    for (const rt::ui::DataWindowControl* d : w.Pages()) {
+        EXPECT_GE(d->X(), 1061) << d->Name();
+        EXPECT_LE(d->X(), 2985) << d->Name();
+        EXPECT_GE(d->Y(), 156) << d->Name();
+        EXPECT_LE(d->Y(), 220) << d->Name();
+        EXPECT_GE(d->Width(), 59) << d->Name();
+        EXPECT_LE(d->Width(), 142) << d->Name();
+        EXPECT_GE(d->Height(), 36) << d->Name();
+        EXPECT_LE(d->Height(), 96) << d->Name();
+    }
+
+    using rt::ui::Border;
+    for (const std::string& n : Words("dw_no1 dw_no2 dw_no3 dw_no4 dw_no51 dw_no512 dw_no52 dw_no522 "
+                                      "dw_no53 dw_no71 dw_no81 dw_no92 dw_no94"))
+        EXPECT_EQ(Dw(w, n)->GetBorder(), Border::None) << n;
+    for (const std::string& n : Words("dw_no6 dw_no91 dw_no93 dw_no72 dw_no82"))
+        EXPECT_EQ(Dw(w, n)->GetBorder(), Border::Box) << n;
+    for (const std::string& n : Words("dw_no dw_ds_base dw_ds_dw dw_ds_getaward dw_ds_ry dw_ds_xy dw_ds_yy "
+                                      "dw_ds_zl dw_nomax"))
+        EXPECT_EQ(Dw(w, n)->GetBorder(), Border::Lowered) << n;
+    std::set<std::string> scrolling;
+    for (const rt::ui::Control* c : w.ControlList())
+        if (const auto* d = dynamic_cast<const rt::ui::DataWindowControl*>(c); d && d->VScrollBar())
+            scrolling.insert(d->Name());
+    EXPECT_EQ(scrolling, (std::set<std::string>{"dw_no", "dw_no72", "dw_no82"}));
+}
+
+TEST_F(MainWindowCreation, TheThreeLinksOpenTheAwardOfficesSite) {
+    j_main_mdi w;
+    w.create();
+    for (rt::ui::StaticHyperlink* l : {w.shl_1, w.st_10_2, w.st_10_3}) l->Click();
+    ASSERT_EQ(Dialogs().links.size(), 3u);
+    for (const std::string& url : Dialogs().links) {
+        ASSERT_GE(url.size(), 5u);
+        EXPECT_EQ(url.substr(url.size() - 5), "/wlsb");
+        EXPECT_EQ(url, Dialogs().links.front());
+        EXPECT_EQ(url.find("//wlsb"), std::string::npos) << url;
+    }
+    EXPECT_TRUE(Boxes().empty());
+}
+
+// Closing destroys the menu first and then every control; a window whose menu is already gone
+// still destroys its controls, and nothing can reach a control through the window afterwards.
+TEST_F(MainWindowCreation, ClosingDestroysTheMenuAndEveryControl) {
+    for (const bool menuGoneBefore : {false, true}) {
+        SCOPED_TRACE(menuGoneBefore ? "menu already gone" : "menu still there");
+        j_main_mdi& w = OpenMainWindow();
+        ASSERT_NE(w.GetMenu(), nullptr);
+        ASSERT_EQ(w.ControlList().size(), 52u);
+        if (menuGoneBefore) w.DestroyMenu();
+        ASSERT_EQ(rt::ui::Close(w), 1);
+        EXPECT_EQ(w.GetMenu(), nullptr);
+        EXPECT_TRUE(w.ControlList().empty());
+        EXPECT_EQ(w.dw_no, nullptr);
+        EXPECT_EQ(w.tv_1, nullptr);
+        EXPECT_EQ(w.dw_no1, nullptr);
+        EXPECT_EQ(w.gb_2, nullptr);
+        for (const rt::ui::DataWindowControl* d : w.Pages()) EXPECT_EQ(d, nullptr);
+    }
+    EXPECT_TRUE(Boxes().empty());
+}
+
 // ---------------------------------------------------------------------------------------------
 // Opening.
 

@@ -13,6 +13,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QStringDecoder>
 #include <QTest>
 #include <QTimer>
@@ -110,7 +111,7 @@ TEST_F(RecordsTest, MenuBarHoldsTheFourMenusWithTheirItemsTextsAndStates) {
         {{"m_系统管理s", "系统管理(&S)", true, "", ""},
          {{"m_系统用户", "系统设置", false, "", ""},
           {"m_用户密码", "用户密码", false, "", "在这里可以设置系统密码！"},
-          {"m_--------", "-", false, "", ""},
+          {"m_--------", "--------", false, "", ""},
           {"m_退出系统", "退出系统", true, "", ""}}},
         {{"m_推荐书管理d", "推荐书管理(&R)", true, "", ""},
          {{"m_新增推荐书", "新增推荐书", true, "", "新增一份空白推荐书。"},
@@ -126,7 +127,7 @@ TEST_F(RecordsTest, MenuBarHoldsTheFourMenusWithTheirItemsTextsAndStates) {
           {"m_保存", "保存\tCtrl+S", true, "Ctrl+S", ""}}},
         {{"m_代码管理", "帮助(&H)", true, "", ""},
          {{"m_填表说明", "填表说明", true, "", ""},
-          {"m_1", "-", false, "", ""},
+          {"m_1", "--------", false, "", ""},
           {"m_关于", "关于", true, "", ""}}},
     };
 
@@ -220,8 +221,9 @@ TEST_F(RecordsTest, EveryCommandItemStaysEnabledWithoutAnyRecommendation) {
     EXPECT_TRUE(Menu().about_item->Enabled());
 
     // Nothing to do is never reported.
-    for (rt::ui::MenuItem* item : {Menu().delete_recommendation, Menu().previous, Menu().next, Menu().modify,
-                                   Menu().save, Menu().system_settings, Menu().user_password})
+    for (rt::ui::MenuItem* item :
+         {Menu().delete_recommendation, Menu().previous, Menu().next, Menu().modify, Menu().save,
+          Menu().system_settings, Menu().user_password, Menu().system_separator, Menu().help_separator})
         item->Click();
     EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(laurel::current_id, laurel::kNoRecommendation);
@@ -347,6 +349,39 @@ TEST_F(RecordsTest, NewAfterOthersKeepsTheFirstEightCharactersAndAppendsTheCurre
     Menu().new_recommendation->Click();
     EXPECT_EQ(laurel::current_id, "200856780043");
     EXPECT_EQ(W().dw_no->RowCount(), 4);
+}
+
+TEST_F(RecordsTest, NewLeavesThePendingEditsOfTheCurrentOneToTheSwitchsQuestion) {
+    Seed(kA);
+    OpenMainWindow();
+
+    // Yes: the edits are stored for the recommendation they were made on, the new one is current.
+    W().dw_no1->SetItem(1, "xm_name", "甲的新名称");
+    Dialogs().Answer(1);
+    Menu().new_recommendation->Click();
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"提示信息|申请书已有修改，是否保存？"}));
+    EXPECT_EQ(StoredBase(kA.id, "xm_name"), "甲的新名称");
+    EXPECT_EQ(laurel::current_id, "201812340002");
+    EXPECT_EQ(StoredBase("201812340002", "xm_name"), std::nullopt);
+    EXPECT_EQ(StoredCount("j_xy_saving", "201812340002"), 6);
+    EXPECT_EQ(W().dw_no->RowCount(), 2);
+    EXPECT_EQ(W().dw_no->GetRow(), 2);
+    EXPECT_EQ(ListKey(2), "201812340002");
+    EXPECT_EQ(W().dw_no1->GetItemString(1, "xm_name"), std::nullopt);
+    EXPECT_EQ(W().modifieddw(), "000000000000000000");
+
+    // No: nothing of them is stored, and the next new one is current all the same; the one just
+    // made is complete whatever the answer.
+    Dialogs().Clear();
+    W().dw_no1->SetItem(1, "xm_name", "不要的名称");
+    Dialogs().Answer(2);
+    Menu().new_recommendation->Click();
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"提示信息|申请书已有修改，是否保存？"}));
+    EXPECT_EQ(StoredBase("201812340002", "xm_name"), std::nullopt);
+    EXPECT_EQ(laurel::current_id, "201812340003");
+    EXPECT_EQ(StoredCount("j_ry_finish", "201812340003"), 1);
+    EXPECT_EQ(W().dw_no->GetRow(), 3);
+    EXPECT_EQ(W().modifieddw(), "000000000000000000");
 }
 
 TEST_F(RecordsTest, NewRefusesALargestKeyThatHasNoTwelveDigitSuccessor) {
@@ -940,6 +975,33 @@ TEST_F(RecordsTest, AboutShowsItsTextsInTheirPlaces) {
     EXPECT_EQ(w.p_1->Width(), 1618);
     EXPECT_EQ(w.p_1->Height(), 300);
     EXPECT_EQ(w.gb_1->Height(), 12);
+}
+
+TEST_F(RecordsTest, AboutStandsCentredAtAFixedSizeWithOnlyTheCloseBox) {
+    OpenMainWindow();
+    bool seen = false;
+    WhileAboutIsOpen(
+        [&](QDialog* dialog) {
+            seen = true;
+            const QSize size(rt::ui::UnitsToPixelsX(2199), rt::ui::UnitsToPixelsY(1100));
+            EXPECT_EQ(dialog->size(), size);
+            // The user cannot resize it: its least and greatest sizes are its size.
+            EXPECT_EQ(dialog->minimumSize(), size);
+            EXPECT_EQ(dialog->maximumSize(), size);
+            const Qt::WindowFlags flags = dialog->windowFlags();
+            EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
+            EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+            EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+            EXPECT_FALSE(flags.testFlag(Qt::WindowContextHelpButtonHint));
+            if (QScreen* screen = QGuiApplication::primaryScreen()) {
+                const QPoint centre = dialog->frameGeometry().center();
+                const QPoint want = screen->availableGeometry().center();
+                EXPECT_LE((centre - want).manhattanLength(), 4) << centre.x() << "," << centre.y();
+            }
+        },
+        [](QDialog* dialog) { dialog->close(); });
+    Menu().about_item->Click();
+    EXPECT_TRUE(seen);
 }
 
 TEST(AboutSupportLine, CarriesTheTelephoneNumberOfTheSettingsOrNone) {

@@ -6,6 +6,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -921,6 +924,472 @@ TEST_F(DataWindowTest, UnhandledErrorsAreSaidThroughTheMessageHook) {
     EXPECT_EQ(dw->Update(), -1);
     ASSERT_EQ(said.size(), 2u);
     EXPECT_NE(said[1].find("UPDATE j_xm_base SET xm_name = ?"), std::string::npos) << said[1];
+}
+
+// ---- the database failing under the DataWindow ------------------------------------------------------
+// Whatever the database does, every call returns its failure code, dberror hears the driver's
+// diagnostic, the rows and their pending changes stay for a later attempt, and nothing is committed.
+
+struct ErrorLog {
+    std::vector<std::string> texts;
+    std::function<int(long, std::string_view, std::string_view)> Handler() {
+        return [this](long code, std::string_view text, std::string_view sql) {
+            EXPECT_NE(code, 0) << text;  // a failure never arrives as code 0
+            texts.push_back(std::string(text) + " | " + std::string(sql));
+            return 1;
+        };
+    }
+    bool Last(const std::string& part) const { return !texts.empty() && texts.back().find(part) != std::string::npos; }
+};
+
+TEST_F(DataWindowTest, WithoutAConnectionEveryCallFailsWithTheDiagnosticAndKeepsTheChanges) {
+    AddProject("P1");
+    AddAward("P1", 1, "a");
+    AddAward("P1", 2, "b");
+    ASSERT_EQ(t_.Commit(), 0);
+    auto dw = Open("dw_6", {"P1"});
+    ErrorLog log;
+    dw->dberror = log.Handler();
+    dw->SetItem(1, "jx_name", Value("a2"));
+    dw->DeleteRow(2);
+    long r = dw->InsertRow(0);
+    dw->SetItem(r, "xm_id", Value("P1"));
+    dw->SetItem(r, "jx_id", Value(3));
+
+    ASSERT_EQ(t_.Disconnect(), 0);
+    EXPECT_EQ(dw->Update(), -1);
+    EXPECT_TRUE(log.Last("not connected")) << log.texts.back();
+    EXPECT_EQ(dw->Retrieve({Value("P1")}), -1);
+    EXPECT_EQ(dw->ReselectRow(1), -1);
+    EXPECT_EQ(log.texts.size(), 3u);
+    EXPECT_EQ(dw->RowCount(), 2);
+    EXPECT_EQ(dw->GetItemString(1, "jx_name"), "a2");
+    EXPECT_EQ(dw->ModifiedCount(), 2);
+    EXPECT_EQ(dw->DeletedCount(), 1);
+
+    // A transaction that never connected.
+    rt::Transaction never;
+    DataWindow fresh("dw_1");
+    fresh.SetTransObject(never);
+    fresh.dberror = log.Handler();
+    EXPECT_EQ(fresh.Retrieve({Value("P1")}), -1);
+    EXPECT_EQ(fresh.RowCount(), 0);
+    long n = fresh.InsertRow(0);
+    fresh.SetItem(n, "xm_name", Value("x"));
+    EXPECT_EQ(fresh.Update(), -1);
+    EXPECT_EQ(fresh.GetItemStatus(n, ""), ItemStatus::NewModified);
+
+    // Connected again, the same Update writes everything.
+    db_->Connect(t_);
+    ASSERT_EQ(dw->Update(), 1) << log.texts.back();
+    ASSERT_EQ(t_.Commit(), 0);
+    EXPECT_EQ(Read("SELECT jx_name FROM j_jx_getaward WHERE jx_id = 1"), Value("a2"));
+    EXPECT_EQ(CountRows("SELECT count(*) FROM j_jx_getaward WHERE jx_id = 2"), 0);
+    EXPECT_EQ(CountRows("SELECT count(*) FROM j_jx_getaward WHERE jx_id = 3"), 1);
+}
+
+TEST_F(DataWindowTest, AMissingTableFailsRetrieveUpdateAndReselectRowWithTheDiagnostic) {
+    AddProject("P1");
+    AddAward("P1", 1, "a");
+    ASSERT_EQ(t_.Commit(), 0);
+    auto dw = Open("dw_6", {"P1"});
+    ErrorLog log;
+    dw->dberror = log.Handler();
+    dw->SetItem(1, "jx_name", Value("changed"));
+    Exec("DROP TABLE j_jx_getaward");
+
+    EXPECT_EQ(dw->Update(), -1);
+    EXPECT_TRUE(log.Last("no such table")) << log.texts.back();
+    EXPECT_EQ(dw->Retrieve({Value("P1")}), -1);
+    EXPECT_TRUE(log.Last("no such table")) << log.texts.back();
+    EXPECT_EQ(dw->ReselectRow(1), -1);
+    EXPECT_TRUE(log.Last("no such table")) << log.texts.back();
+    EXPECT_EQ(dw->RowCount(), 1);
+    EXPECT_EQ(dw->GetItemStatus(1, ""), ItemStatus::DataModified);
+
+    // The table comes back with the rollback, and the change is still there to write.
+    ASSERT_EQ(t_.Rollback(), 0);
+    EXPECT_EQ(dw->Update(), 1) << log.texts.back();
+    EXPECT_EQ(Read("SELECT jx_name FROM j_jx_getaward WHERE jx_id = 1"), Value("changed"));
+}
+
+TEST_F(DataWindowTest, AMissingCodeTableIsOneErrorOfTheFormAndTheFormStillWorks) {
+    AddProject("P1");
+    Exec("UPDATE j_xm_base SET bm_deptcode = '1' WHERE xm_id = 'P1'");
+    Exec("DROP TABLE recomdept");
+    std::vector<std::string> said;
+    DataWindow::SetMessageHook([&](std::string_view, std::string_view text) { said.emplace_back(text); });
+    struct Unhook {
+        ~Unhook() { DataWindow::SetMessageHook(nullptr); }
+    } unhook;
+
+    DataWindow dw("dw_1");
+    ErrorLog log;
+    dw.dberror = log.Handler();
+    dw.SetTransObject(t_);
+    ASSERT_EQ(log.texts.size(), 1u);
+    EXPECT_TRUE(log.Last("no such table: recomdept")) << log.texts.back();
+    EXPECT_EQ(dw.Retrieve({Value("P1")}), 1);
+    EXPECT_EQ(log.texts.size(), 2u);  // tried again, since it never got its rows
+    EXPECT_TRUE(said.empty());        // the form's handler took both
+    EXPECT_EQ(dw.LookUpDisplay(1, "bm_deptcode"), "");
+    EXPECT_EQ(dw.GetFormattedText(1, "bm_deptcode"), "");
+    EXPECT_EQ(Type(dw, 1, "xm_name", "新名称"), 1);
+    EXPECT_EQ(dw.Update(), 1);
+
+    // Without a handler of its own the form says it once.
+    DataWindow plain("dw_1");
+    plain.SetTransObject(t_);
+    EXPECT_EQ(said.size(), 1u);
+}
+
+TEST_F(DataWindowTest, ALockedDatabaseFailsTheCallsAndTheSameUpdateWorksOnceItIsFree) {
+    AddProject("P1");
+    AddAward("P1", 1, "a");
+    ASSERT_EQ(t_.Commit(), 0);
+    auto dw = Open("dw_6", {"P1"});
+    ErrorLog log;
+    dw->dberror = log.Handler();
+    dw->SetItem(1, "jx_name", Value("mine"));
+    long r = dw->InsertRow(0);
+    dw->SetItem(r, "xm_id", Value("P1"));
+    dw->SetItem(r, "jx_id", Value(2));
+
+    // Another program writes and holds the file.
+    rt::Transaction other;
+    db_->Connect(other);
+    ASSERT_EQ(other.Execute("UPDATE j_jx_getaward SET jx_grade = 'x' WHERE jx_id = 1"), 0) << other.SQLErrText;
+    EXPECT_EQ(dw->Update(), -1);
+    EXPECT_TRUE(log.Last("locked")) << log.texts.back();
+    EXPECT_EQ(dw->ModifiedCount(), 2);
+    ASSERT_EQ(other.Rollback(), 0);
+    ASSERT_EQ(t_.Rollback(), 0);
+    ASSERT_EQ(dw->Update(), 1) << log.texts.back();
+    ASSERT_EQ(t_.Commit(), 0);
+
+    // Another program holds the file exclusively: reading fails too, and keeps the rows.
+    rt::Transaction holder;
+    holder.DBMS = "ODBC";
+    holder.AutoCommit = true;
+    holder.DBParm = "Connectstring='DSN=laurel'";
+    ASSERT_EQ(holder.Connect(), 0) << holder.SQLErrText;
+    ASSERT_EQ(holder.Execute("begin exclusive"), 0) << holder.SQLErrText;
+    EXPECT_EQ(dw->Retrieve({Value("P1")}), -1);
+    EXPECT_TRUE(log.Last("locked")) << log.texts.back();
+    EXPECT_EQ(dw->ReselectRow(1), -1);
+    EXPECT_EQ(dw->RowCount(), 2);
+    ASSERT_EQ(holder.Execute("rollback"), 0);
+    t_.Rollback();
+    EXPECT_EQ(dw->Retrieve({Value("P1")}), 2);
+    EXPECT_EQ(dw->GetItemString(1, "jx_name"), "mine");
+    EXPECT_EQ(dw->GetItemString(1, "jx_grade"), std::nullopt);
+}
+
+TEST_F(DataWindowTest, AReadOnlyDatabaseIsReadButRefusesTheUpdate) {
+    AddProject("P1", "甲");
+    ASSERT_EQ(t_.Commit(), 0);
+    ASSERT_EQ(t_.Disconnect(), 0);
+    const auto file = db_->DatabaseFile();
+    std::filesystem::permissions(file, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                           std::filesystem::perms::others_read);
+    // File permissions do not bind the super-user, so the data source also opens the file read-only.
+    db_->AddDataSource("readonly", "file:" + file.string() + "?mode=ro");
+    t_.DBMS = "ODBC";
+    t_.DBParm = "Connectstring='DSN=readonly'";
+    ASSERT_EQ(t_.Connect(), 0) << t_.SQLErrText;
+
+    auto dw = Open("dw_1", {"P1"});
+    ASSERT_EQ(dw->RowCount(), 1);
+    ErrorLog log;
+    dw->dberror = log.Handler();
+    EXPECT_EQ(Type(*dw, 1, "xm_name", "乙"), 1);
+    EXPECT_EQ(dw->Update(), -1);
+    EXPECT_TRUE(log.Last("readonly")) << log.texts.back();
+    EXPECT_EQ(dw->GetItemStatus(1, "xm_name"), ItemStatus::DataModified);
+    EXPECT_EQ(dw->ReselectRow(1), 1);
+    EXPECT_EQ(dw->GetItemString(1, "xm_name"), "甲");
+}
+
+TEST_F(DataWindowTest, ADataWindowWhoseTransactionIsGoneNeitherReachesItNorCrashes) {
+    AddProject("P1");
+    ASSERT_EQ(t_.Commit(), 0);
+    DataWindow dw("dw_1");
+    {
+        rt::Transaction gone;
+        db_->Connect(gone);
+        dw.SetTransObject(gone);
+        ASSERT_EQ(dw.Retrieve({Value("P1")}), 1);
+    }
+    EXPECT_EQ(dw.TransObject(), nullptr);
+    EXPECT_EQ(dw.Retrieve({Value("P1")}), -1);
+    EXPECT_EQ(dw.SetItem(1, "xm_name", Value("x")), 1);
+    EXPECT_EQ(dw.Update(), -1);
+    EXPECT_EQ(dw.ReselectRow(1), -1);
+    EXPECT_EQ(dw.RowCount(), 1);
+    EXPECT_EQ(dw.SetDataObject("dw_1"), 1);  // binding children to nothing
+    dw.SetTransObject(t_);
+    EXPECT_EQ(dw.Retrieve({Value("P1")}), 1);
+}
+
+// ---- the order and the shape of the write-back -------------------------------------------------------
+
+TEST_F(DataWindowTest, UpdateDeletesFirstThenWritesEachRowInRowOrderFoundByItsOriginalKey) {
+    AddProject("P1");
+    for (int n = 1; n <= 4; ++n) AddAward("P1", n, "a" + std::to_string(n));
+    Exec("CREATE TABLE write_log (n INTEGER PRIMARY KEY AUTOINCREMENT, what TEXT)");
+    Exec("CREATE TRIGGER log_i AFTER INSERT ON j_jx_getaward BEGIN "
+         "INSERT INTO write_log (what) VALUES ('insert ' || new.jx_id); END");
+    Exec("CREATE TRIGGER log_u AFTER UPDATE ON j_jx_getaward BEGIN "
+         "INSERT INTO write_log (what) VALUES ('update ' || old.jx_id || '>' || new.jx_id); END");
+    Exec("CREATE TRIGGER log_d AFTER DELETE ON j_jx_getaward BEGIN "
+         "INSERT INTO write_log (what) VALUES ('delete ' || old.jx_id); END");
+    auto dw = Open("dw_6", {"P1"});
+    dw->SetItem(4, "jx_grade", Value("一等"));  // a4
+    long r = dw->InsertRow(2);                  // before a2
+    dw->SetItem(r, "xm_id", Value("P1"));
+    dw->SetItem(r, "jx_id", Value(7));
+    dw->InsertRow(0);                   // untouched: never written
+    dw->SetItem(1, "jx_id", Value(9));  // a1 gets a new number
+    dw->DeleteRow(3);                   // a2
+    // A fixed statement changes a column of a3 after it was read: the key alone still finds it,
+    // and only the changed column is written.
+    Exec("UPDATE j_jx_getaward SET jx_grantdept = '某部门' WHERE jx_id = 3");
+    Exec("DELETE FROM write_log");
+    dw->SetItem(3, "jx_name", Value("a3 again"));
+
+    ASSERT_EQ(dw->Update(), 1) << t_.SQLErrText;
+    std::vector<std::vector<Value>> rows;
+    ASSERT_EQ(t_.Query("SELECT what FROM write_log ORDER BY n", {}, rows), 0);
+    std::vector<std::string> order;
+    for (const auto& row : rows) order.push_back(row[0].ToText());
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"delete 2", "update 1>9", "insert 7", "update 3>3", "update 4>4"}));
+    EXPECT_EQ(Read("SELECT jx_grantdept FROM j_jx_getaward WHERE jx_id = 3"), Value("某部门"));
+    EXPECT_EQ(Read("SELECT jx_name FROM j_jx_getaward WHERE jx_id = 3"), Value("a3 again"));
+    EXPECT_EQ(Read("SELECT jx_name FROM j_jx_getaward WHERE jx_id = 9"), Value("a1"));
+    EXPECT_EQ(dw->GetItemStatus(5, ""), ItemStatus::New);
+}
+
+TEST_F(DataWindowTest, TheListStillFindsARecommendationThatAStatementChangedAfterItWasRead) {
+    AddProject("P1", "甲");
+    AddProject("P2", "乙");
+    auto dw = Open("dw");
+    // Save and the completeness check write these with their own statements.
+    Exec("UPDATE j_xm_base SET xm_xg = '1', xm_guid = 'P10000000001234' WHERE xm_id = 'P1'");
+    Exec("UPDATE j_xm_base SET xm_xg = '1' WHERE xm_id = 'P2'");
+    dw->SetItem(1, "xm_name", Value("甲二"));
+    dw->DeleteRow(2);
+    ASSERT_EQ(dw->Update(), 1) << t_.SQLErrText;
+    EXPECT_EQ(Read("SELECT xm_name FROM j_xm_base WHERE xm_id = 'P1'"), Value("甲二"));
+    EXPECT_EQ(Read("SELECT xm_xg FROM j_xm_base WHERE xm_id = 'P1'"), Value("1"));
+    EXPECT_EQ(CountRows("SELECT count(*) FROM j_xm_base WHERE xm_id = 'P2'"), 0);
+}
+
+TEST_F(DataWindowTest, ANewRowWithNothingTheObjectWritesIsNeitherInsertedNorTakenForStored) {
+    AddProject("P1");
+    AddPerson("P1", 1, "张三", "303");
+    auto dw = Open("dw_72", {"P1"});
+    long r = dw->InsertRow(0);
+    dw->SetItem(r, "xb_sex", Value("2"));  // not written by the list
+    EXPECT_EQ(dw->GetItemStatus(r, ""), ItemStatus::NewModified);
+    ASSERT_EQ(dw->Update(), 1) << t_.SQLErrText;
+    EXPECT_EQ(CountRows("SELECT count(*) FROM j_ry_finish"), 1);
+    EXPECT_EQ(dw->GetItemStatus(r, ""), ItemStatus::New);
+    EXPECT_EQ(dw->ModifiedCount(), 0);
+
+    // Later it is filled in for real: an INSERT, not an UPDATE of a row that was never stored.
+    dw->SetItem(r, "xm_id", Value("P1"));
+    dw->SetItem(r, "ry_no", Value(2));
+    dw->SetItem(r, "ry_name", Value("李四"));
+    ASSERT_EQ(dw->Update(true, false), 1) << t_.SQLErrText;
+    EXPECT_EQ(dw->ResetUpdate(), 1);
+    EXPECT_EQ(Read("SELECT ry_name FROM j_ry_finish WHERE ry_no = 2"), Value("李四"));
+    EXPECT_EQ(dw->GetItemStatus(r, ""), ItemStatus::NotModified);
+
+    // Deleting such a row before it was ever stored writes nothing.
+    long r2 = dw->InsertRow(0);
+    dw->SetItem(r2, "ry_birthday", Value(Date{1980, 1, 1}));
+    ASSERT_EQ(dw->Update(true, false), 1);
+    EXPECT_EQ(dw->ResetUpdate(), 1);
+    EXPECT_EQ(dw->DeleteRow(r2), 1);
+    EXPECT_EQ(dw->DeletedCount(), 0);
+    EXPECT_EQ(dw->Update(), 1) << t_.SQLErrText;
+    EXPECT_EQ(CountRows("SELECT count(*) FROM j_ry_finish"), 2);
+}
+
+// ---- setting items ---------------------------------------------------------------------------------
+
+TEST_F(DataWindowTest, SetItemConvertsToTheColumnTypeAndStoresWholeNumbersInTextAsDigits) {
+    AddProject("P1");
+    auto dw = Open("dw_1", {"P1"});
+    EXPECT_EQ(dw->SetItem(1, "xm_askno", Value(2025)), 1);
+    EXPECT_EQ(dw->GetItem(1, "xm_askno"), Value("2025"));
+    EXPECT_EQ(dw->SetItem(1, "xm_no", Value(1.5)), 1);
+    EXPECT_EQ(dw->GetItem(1, "xm_no"), Value("1.5"));
+    EXPECT_EQ(dw->SetItem(1, "xm_topicword", Value(Decimal::FromCents(123450))), 1);
+    EXPECT_EQ(dw->GetItem(1, "xm_topicword"), Value("1234.50"));
+    EXPECT_EQ(dw->SetItem(1, "xm_startdate", Value("2022-03-04")), 1);
+    EXPECT_EQ(dw->GetItem(1, "xm_startdate"), Value(Date{2022, 3, 4}));
+    for (const Value& bad : {Value("2022-02-30"), Value(5), Value("soon")}) {
+        EXPECT_EQ(dw->SetItem(1, "xm_startdate", bad), -1) << bad.ToText();
+        EXPECT_EQ(dw->GetItem(1, "xm_startdate"), Value(Date{2022, 3, 4})) << bad.ToText();
+    }
+    EXPECT_EQ(dw->SetItem(1, "xm_finishdate", Value()), 1);
+    EXPECT_EQ(dw->GetItemStatus(1, "xm_finishdate"), ItemStatus::DataModified);
+    ASSERT_EQ(dw->Update(), 1) << t_.SQLErrText;
+    EXPECT_EQ(Read("SELECT xm_askno FROM j_xm_base WHERE xm_id = 'P1'"), Value("2025"));
+    EXPECT_EQ(Read("SELECT typeof(xm_askno) FROM j_xm_base WHERE xm_id = 'P1'"), Value("text"));
+    EXPECT_EQ(Read("SELECT xm_finishdate FROM j_xm_base WHERE xm_id = 'P1'"), Value());
+
+    auto money = Open("dw_512", {"P1"});
+    EXPECT_EQ(money->SetItem(1, "xm_zongtz", Value(0.1)), 1);
+    EXPECT_EQ(money->GetItem(1, "xm_zongtz"), Value(Decimal::FromCents(10)));
+    EXPECT_EQ(money->SetItem(1, "xm_zongtz", Value(7)), 1);
+    EXPECT_EQ(money->GetItem(1, "xm_zongtz"), Value(Decimal::FromCents(700)));
+    EXPECT_EQ(money->SetItem(1, "xm_huis", Value(Decimal::FromCents(300))), 1);
+    EXPECT_EQ(money->GetItem(1, "xm_huis"), Value(3));
+    EXPECT_EQ(money->SetItem(1, "xm_huis", Value(Date{2020, 1, 1})), -1);
+}
+
+TEST_F(DataWindowTest, LookUpDisplayGivesTheListTextExactlyAlsoForPaddedCodes) {
+    Exec("INSERT INTO recomdept (st_code, st_chdescr) VALUES ('Z9', ' 某  推荐单位  ')");
+    AddProject("P1");
+    // A database with fixed-width character columns hands codes back padded with blanks.
+    Exec("UPDATE j_xm_base SET jb_awardcode = '4  ', mj_secrcode = '9', bm_deptcode = 'Z9   ' WHERE xm_id = 'P1'");
+    auto dw = Open("dw_1", {"P1"});
+    EXPECT_EQ(dw->LookUpDisplay(1, "jb_awardcode"), "4  社会公益 ");
+    EXPECT_EQ(dw->Describe("Evaluate('LookUpDisplay(jb_awardcode)', 1)"), "4  社会公益 ");
+    EXPECT_EQ(dw->LookUpDisplay(1, "bm_deptcode"), " 某  推荐单位  ");
+    EXPECT_EQ(dw->Describe("evaluate( \"lookupdisplay( BM_DEPTCODE )\" , 1 )"), " 某  推荐单位  ");
+    EXPECT_EQ(dw->LookUpDisplay(1, "mj_secrcode"), "");  // no such code
+    EXPECT_EQ(dw->LookUpDisplay(1, "xm_name"), "项目");  // not a code column: the value
+    EXPECT_EQ(dw->Describe("Evaluate('LookUpDisplay(jb_awardcode)', 2)"), "");
+    EXPECT_EQ(dw->Describe("Evaluate('LookUpDisplay(jb_awardcode)', 99999999999999999999)"), "!");
+}
+
+// ---- indices out of range and arithmetic at its limits -----------------------------------------------
+
+TEST_F(DataWindowTest, IndicesAtTheLimitsOfTheirTypesAreRefusedAndTotalsThatOverflowShowNothing) {
+    AddProject("P1");
+    auto dw = Open("dw_1", {"P1"});
+    constexpr int kMinInt = std::numeric_limits<int>::min();
+    constexpr long kMinLong = std::numeric_limits<long>::min();
+    constexpr long kMaxLong = std::numeric_limits<long>::max();
+    EXPECT_EQ(dw->SetItem(1, kMinInt, Value("x")), -1);
+    EXPECT_EQ(dw->SetColumn(kMinInt), -1);
+    EXPECT_FALSE(dw->GetItemString(1, kMinInt).has_value());
+    EXPECT_FALSE(dw->GetItemString(kMinLong, "xm_name").has_value());
+    EXPECT_FALSE(dw->GetItemString(kMaxLong, "xm_name", Buffer::Filter).has_value());
+    EXPECT_FALSE(dw->GetItemString(1, "xm_name", Buffer::Delete, true).has_value());
+    EXPECT_EQ(dw->SetItem(kMaxLong, "xm_name", Value("x")), -1);
+    EXPECT_EQ(dw->DeleteRow(kMinLong), -1);
+    EXPECT_EQ(dw->SetRow(kMaxLong), -1);
+    EXPECT_EQ(dw->ScrollToRow(kMaxLong), 1);
+    EXPECT_EQ(dw->ScrollToRow(kMinLong), 1);
+    EXPECT_EQ(dw->SelectRow(kMinLong, true), -1);
+    EXPECT_EQ(dw->SetItemStatus(kMaxLong, "", Buffer::Delete, ItemStatus::New), -1);
+    EXPECT_EQ(dw->InsertRow(kMinLong), 2);
+    EXPECT_EQ(dw->GetRow(), 1);
+
+    rt::DataWindowDef def;
+    def.name = "t_totals";
+    def.select = "SELECT 1, 1";
+    rt::ColumnDef amount;
+    amount.name = "amount";
+    amount.type = rt::ColType::Decimal;
+    rt::ColumnDef count = amount;
+    count.name = "count";
+    count.type = rt::ColType::Long;
+    def.columns = {amount, count};
+    def.computes = {{"total", "sum(amount for all)", "#,##0.00"}, {"number", "sum(count for all)", "0"}};
+    rt::RegisterDefinition(def);
+    DataWindow totals("t_totals");
+    for (int i = 0; i < 3; ++i) totals.InsertRow(0);
+    totals.SetItem(1, "amount", Value(Decimal::FromCents(std::numeric_limits<std::int64_t>::max())));
+    totals.SetItem(2, "amount", Value(Decimal::FromCents(-1)));
+    totals.SetItem(1, "count", Value(std::numeric_limits<std::int32_t>::max()));
+    totals.SetItem(2, "count", Value(std::numeric_limits<std::int32_t>::max()));
+    EXPECT_EQ(totals.GetComputedValue("total"),
+              Value(Decimal::FromCents(std::numeric_limits<std::int64_t>::max() - 1)));
+    EXPECT_EQ(totals.GetComputedValue("number"), Value(std::int64_t{2} * std::numeric_limits<std::int32_t>::max()));
+    totals.SetItem(3, "amount", Value(Decimal::FromCents(2)));
+    EXPECT_TRUE(totals.GetComputedValue("total").IsNull());
+    EXPECT_EQ(totals.GetComputedText("total"), "");
+}
+
+// ---- row focus, more -------------------------------------------------------------------------------
+
+TEST_F(DataWindowTest, RowFocusFiresOnceForEachChangeOfTheRowNumberAndNeverForNoChange) {
+    DataWindow dw("dw");
+    dw.SetTransObject(t_);
+    std::vector<long> events;
+    dw.rowfocuschanged = [&](long row) { events.push_back(row); };
+    EXPECT_EQ(dw.Retrieve(), 0);  // no row before, none after
+    EXPECT_TRUE(events.empty());
+    EXPECT_EQ(dw.GetRow(), 0);
+
+    for (const char* id : {"P1", "P2", "P3"}) AddProject(id);
+    EXPECT_EQ(dw.Retrieve(), 3);
+    EXPECT_EQ(events, (std::vector<long>{1}));
+    dw.ScrollToRow(3);
+    EXPECT_EQ(dw.Retrieve(), 3);  // from row 3 back to row 1: Retrieve fires only from no row
+    EXPECT_EQ(dw.GetRow(), 1);
+    EXPECT_EQ(events, (std::vector<long>{1, 3}));
+
+    // No change, no event: the same row by every way there is, and inserting above it.
+    EXPECT_EQ(dw.ScrollToRow(1), 1);
+    EXPECT_EQ(dw.ScrollPriorRow(), 1);
+    EXPECT_EQ(dw.SetRow(1), 1);
+    EXPECT_EQ(dw.Click(1, "xm_xg"), 1);
+    EXPECT_EQ(dw.InsertRow(1), 1);
+    EXPECT_EQ(dw.GetRow(), 1);
+    EXPECT_EQ(dw.DeleteRow(1), 1);
+    EXPECT_EQ(events, (std::vector<long>{1, 3}));
+
+    // Emptied by a retrieval: the row goes to 0 without an event, and comes back with one.
+    Exec("DELETE FROM j_xm_base");
+    EXPECT_EQ(dw.Retrieve(), 0);
+    EXPECT_EQ(dw.GetRow(), 0);
+    EXPECT_EQ(events, (std::vector<long>{1, 3}));
+    AddProject("P9");
+    EXPECT_EQ(dw.Retrieve(), 1);
+    EXPECT_EQ(events, (std::vector<long>{1, 3, 1}));
+}
+
+TEST_F(DataWindowTest, RowFocusHandlersThatRetrieveOrWalkTheSameListEndAndSeeEachRowOnce) {
+    for (const char* id : {"P1", "P2", "P3", "P4"}) AddProject(id);
+    DataWindow dw("dw");
+    dw.SetTransObject(t_);
+    std::vector<long> events;
+    // The list's handler saves, re-reads the list and scrolls back to the row it was given, as
+    // the recommendation switch does; the nested run that the scrolling starts has nothing to save.
+    bool unsaved = false;
+    dw.rowfocuschanged = [&](long row) {
+        events.push_back(row);
+        ASSERT_LT(events.size(), 20u) << "the handler keeps firing itself";
+        if (unsaved) {
+            unsaved = false;
+            EXPECT_EQ(dw.Retrieve(), 4);
+            EXPECT_EQ(dw.GetRow(), 1);
+        }
+        dw.ScrollToRow(row);
+    };
+    EXPECT_EQ(dw.Retrieve(), 4);
+    EXPECT_EQ(events, (std::vector<long>{1}));
+    unsaved = true;
+    EXPECT_EQ(dw.SetRow(3), 1);
+    EXPECT_EQ(dw.GetRow(), 3);
+    EXPECT_EQ(events, (std::vector<long>{1, 3, 3}));
+
+    // A handler that walks on to the end: each row once, in order.
+    events.clear();
+    dw.rowfocuschanged = [&](long row) {
+        events.push_back(row);
+        dw.ScrollNextRow();
+    };
+    dw.SetRow(1);
+    EXPECT_EQ(events, (std::vector<long>{1, 2, 3, 4}));
+    EXPECT_EQ(dw.GetRow(), 4);
 }
 
 // ---- volume ----------------------------------------------------------------------------------------

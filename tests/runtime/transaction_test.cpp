@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -146,6 +147,45 @@ TEST_F(TransactionTest, DisconnectAndDestructionDiscardUncommittedWork) {
     ASSERT_EQ(t_.Connect(), 0) << t_.SQLErrText;
     Insert(3, "again");
     EXPECT_EQ(t_.Commit(), 0);
+}
+
+TEST(TransactionConnect, DataSourcesThatCannotServeFailEveryCallAndTheObjectConnectsLater) {
+    TestDatabase db;
+    db.AddDataSource("nofolder", db.Folder() / "no" / "such" / "folder" / "laurel.db");
+    std::ofstream(db.Folder() / "user-odbc.ini", std::ios::app)
+        << "[nodriver]\nDriver=" << (db.Folder() / "libnothing.so").string() << "\nDatabase=x.db\n";
+    Transaction t;
+    for (const std::string dsn : {"nofolder", "nodriver"}) {
+        t.DBMS = "ODBC";
+        t.DBParm = "Connectstring='DSN=" + dsn + "'";
+        EXPECT_EQ(t.Connect(), -1) << dsn;
+        EXPECT_EQ(t.SQLCode, -1) << dsn;
+        EXPECT_FALSE(t.SQLErrText.empty()) << dsn;
+        EXPECT_FALSE(t.Connected()) << dsn;
+        EXPECT_EQ(t.Execute("delete from j_xm_base"), -1) << dsn;
+    }
+    EXPECT_NE(t.SQLErrText.find("not connected"), std::string::npos) << t.SQLErrText;
+
+    // A file that is no database at all connects (SQLite opens lazily) and fails every statement.
+    std::ofstream(db.Folder() / "garbage.db") << std::string(4096, 'g');
+    db.AddDataSource("garbage", db.Folder() / "garbage.db");
+    ASSERT_NO_FATAL_FAILURE(ConnectTo(t, "garbage"));
+    Rows rows;
+    EXPECT_EQ(t.Query("select xm_id from j_xm_base", {}, rows), -1);
+    EXPECT_NE(t.SQLErrText.find("not a database"), std::string::npos) << t.SQLErrText;
+    EXPECT_TRUE(rows.empty());
+    std::vector<Value> into{Value("kept")};
+    EXPECT_EQ(t.SelectInto("select 1 from j_xm_base", {}, into), -1);
+    EXPECT_EQ(into, std::vector<Value>{Value("kept")});
+    EXPECT_EQ(t.Execute("update j_xm_base set xm_xg = ?", {"1"}), -1);
+    rt::DynamicStagingArea sa;
+    EXPECT_EQ(sa.Prepare(t, "delete from j_xm_base where xm_id = ?"), -1);
+    EXPECT_EQ(t.Rollback(), 0) << t.SQLErrText;
+    ASSERT_EQ(t.Disconnect(), 0);
+
+    // The same object then reaches the good data source.
+    ASSERT_NO_FATAL_FAILURE(ConnectTo(t, "laurel"));
+    EXPECT_EQ(t.SelectInto("select count(*) from j_xm_base", {}, into), 0) << t.SQLErrText;
 }
 
 TEST(ConnectString, TakesTheQuotedValueOfTheConnectstringClause) {
@@ -511,6 +551,67 @@ TEST_F(TransactionTest, ReadOnlyDatabaseRefusesWrites) {
     EXPECT_EQ(ro.Execute("update scratch set name = 'x'"), -1);
     ro.Commit();
     EXPECT_EQ(Committed("select name from scratch where k = 1"), Value("stored"));
+}
+
+TEST_F(TransactionTest, AFailedStatementCommitsNothingAndTheTransactionGoesOn) {
+    Insert(1, "before the failures");
+    EXPECT_EQ(t_.Execute("insert into no_such_table values (1)"), -1);
+    EXPECT_EQ(t_.Execute("insert into scratch (k, name) values (1, 'duplicate')"), -1);
+    std::vector<Value> into;
+    EXPECT_EQ(t_.SelectInto("select nothing from scratch", {}, into), -1);
+    // None of it reached the file, not even the statement that worked.
+    EXPECT_EQ(Committed("select count(*) from scratch").AsLong(), 0);
+    ASSERT_EQ(t_.Rollback(), 0) << t_.SQLErrText;
+    EXPECT_EQ(t_.SelectInto("select count(*) from scratch", {}, into), 0);
+    EXPECT_EQ(into.at(0).AsLong(), 0);
+
+    // Work after the rollback is held back for the next COMMIT again, not written at once.
+    Insert(2, "after");
+    EXPECT_EQ(Committed("select count(*) from scratch").AsLong(), 0);
+    ASSERT_EQ(t_.Commit(), 0);
+    EXPECT_EQ(Committed("select name from scratch where k = 2"), Value("after"));
+}
+
+TEST_F(TransactionTest, AWriteRefusedByALockLeavesTheTransactionUncommitted) {
+    Transaction other;
+    db_.Connect(other);
+    ASSERT_EQ(other.Execute("insert into scratch (k, name) values (9, 'other')"), 0) << other.SQLErrText;
+    EXPECT_EQ(t_.Execute("insert into scratch (k, name) values (?, ?)", {1, "refused"}), -1);
+    EXPECT_NE(t_.SQLErrText.find("locked"), std::string::npos) << t_.SQLErrText;
+    ASSERT_EQ(other.Rollback(), 0);
+
+    // The next write of the same transaction works and still waits for COMMIT.
+    Insert(2, "later");
+    EXPECT_EQ(Committed("select count(*) from scratch").AsLong(), 0);
+    ASSERT_EQ(t_.Rollback(), 0);
+    EXPECT_EQ(Committed("select count(*) from scratch").AsLong(), 0);
+}
+
+TEST_F(TransactionTest, AnExclusiveLockFailsReadsWithTheDiagnosticAndTheyWorkOnceItGoes) {
+    Insert(1, "stored");
+    ASSERT_EQ(t_.Commit(), 0);
+    Transaction holder;
+    holder.DBMS = "ODBC";
+    holder.AutoCommit = true;  // so that the explicit BEGIN is the only transaction
+    holder.DBParm = "Connectstring='DSN=laurel'";
+    ASSERT_EQ(holder.Connect(), 0) << holder.SQLErrText;
+    ASSERT_EQ(holder.Execute("begin exclusive"), 0) << holder.SQLErrText;
+
+    Rows rows{{Value("earlier")}};
+    EXPECT_EQ(t_.Query("select name from scratch", {}, rows), -1);
+    EXPECT_NE(t_.SQLErrText.find("locked"), std::string::npos) << t_.SQLErrText;
+    EXPECT_EQ(rows.size(), 1u);
+    std::vector<Value> into{Value("kept")};
+    EXPECT_EQ(t_.SelectInto("select name from scratch where k = 1", {}, into), -1);
+    EXPECT_EQ(into, std::vector<Value>{Value("kept")});
+    rt::DynamicStagingArea sa;
+    ASSERT_EQ(sa.Prepare(t_, "update scratch set name = ? where k = ?"), 0) << t_.SQLErrText;
+    EXPECT_EQ(sa.Execute({"x", 1}), -1);
+
+    ASSERT_EQ(holder.Execute("rollback"), 0) << holder.SQLErrText;
+    ASSERT_EQ(t_.Rollback(), 0);
+    ASSERT_EQ(t_.SelectInto("select name from scratch where k = 1", {}, into), 0) << t_.SQLErrText;
+    EXPECT_EQ(into, std::vector<Value>{Value("stored")});
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,0 +1,145 @@
+#include "sections/popup.h"
+
+#include <optional>
+#include <string_view>
+
+#include "app/globals.h"
+#include "app/j_main_mdi.h"
+
+namespace laurel::win {
+
+namespace {
+
+// The one picker. A closed picker stays here until the next opening or until the main window
+// closes, since it cannot be released from inside its own close.
+std::unique_ptr<popup> instance;
+
+}  // namespace
+
+popup::popup() : Window("popup", rt::ui::WindowType::Main) {
+    SetTitle("学科代码");
+    SetSize(1445, 2408);
+    SetResizable(false);
+}
+
+popup::~popup() {
+    if (::laurel::popup == this) ::laurel::popup = nullptr;
+}
+
+void popup::create() {
+    ds_xk = std::make_unique<rt::DataWindow>("dw_xk");
+
+    tv_xk = &Add<rt::ui::TreeView>("tv_xk");
+    tv_xk->SetFont({"宋体", 12});
+    tv_xk->Place(9, 16, 1403, 2284);
+    tv_xk->doubleclicked = [this](long handle) { tv_xk_doubleclicked(handle); };
+}
+
+void popup::destroy() {
+    ds_xk.reset();
+    subjects_.clear();
+    DestroyControls();
+    tv_xk = nullptr;
+    if (::laurel::popup == this) ::laurel::popup = nullptr;
+}
+
+void popup::open() {
+    ds_xk->SetTransObject(sqlca);
+    const long rows = ds_xk->Retrieve();
+
+    // The rows come ordered by the three parts, so every subject follows the subject of the level
+    // above it: its parent is the item of that level inserted last.
+    long handle1 = 0, handle2 = 0;
+    subjects_.clear();
+    for (long long_xk = 1; long_xk <= rows; ++long_xk) {
+        const std::optional<std::string> str_xk_1 = ds_xk->GetItemString(long_xk, "xk_1");
+        const std::optional<std::string> str_xk_2 = ds_xk->GetItemString(long_xk, "xk_2");
+        const std::optional<std::string> str_xk_3 = ds_xk->GetItemString(long_xk, "xk_3");
+        const std::string str_xk_name = ds_xk->GetItemString(long_xk, "xk_name").value_or("");
+        if (!str_xk_1 || !str_xk_2 || !str_xk_3 || *str_xk_1 == "000") continue;
+        const std::string& p1 = *str_xk_1;
+        const std::string& p2 = *str_xk_2;
+        const std::string& p3 = *str_xk_3;
+
+        long parent = 0;
+        int level = 0;
+        std::string label, code;
+        if (p2 == "00" && p3 == "00") {
+            level = 1;
+            label = p1 + ".0000 " + str_xk_name;
+            code = p1 + "0000";
+        } else if (p2 != "00" && p3 == "00") {
+            level = 2;
+            parent = handle1;
+            label = p1 + "." + p2 + "00 " + str_xk_name;
+            code = p1 + p2 + "00";
+        } else if (p2 != "00" && p3 != "00") {
+            level = 3;
+            parent = handle2;
+            label = p1 + "." + p2 + p3 + " " + str_xk_name;
+            code = p1 + p2 + p3;
+        } else {
+            continue;  // a third part below no second part
+        }
+
+        const long handle = tv_xk->InsertItemLast(parent, label, 0);
+        if (handle < 1) continue;
+        if (level == 1) handle1 = handle;
+        if (level == 2) handle2 = handle;
+        // Handles count up from 1 in insertion order, so the subject of item h sits at h - 1.
+        subjects_.resize(static_cast<std::size_t>(handle));
+        subjects_[static_cast<std::size_t>(handle - 1)] = {code, str_xk_name};
+    }
+
+    // The tree holds everything now; the table is not read again while the picker is open.
+    ds_xk.reset();
+}
+
+const popup::Subject* popup::SubjectOf(long handle) const {
+    if (handle < 1 || handle > static_cast<long>(subjects_.size())) return nullptr;
+    return &subjects_[static_cast<std::size_t>(handle - 1)];
+}
+
+void popup::tv_xk_doubleclicked(long handle) {
+    const Subject* tvi_current = SubjectOf(handle);
+    if (tvi_current == nullptr) return;  // a double-click beside the items picks nothing
+    if (::laurel::j_main_mdi == nullptr) return;
+    DataWindowControl* page = ::laurel::j_main_mdi->dw_no1;
+    // A saved recommendation is read-only: its page takes no input, and no pick either.
+    if (page == nullptr || !page->Enabled()) return;
+
+    const std::string s_col = page->GetColumnName();
+    std::string_view code, name;
+    if (s_col == "xk_majorcode1" || s_col == "xk_majorname1") {
+        code = "xk_majorcode1";
+        name = "xk_majorname1";
+    } else if (s_col == "xk_majorcode2" || s_col == "xk_majorname2") {
+        code = "xk_majorcode2";
+        name = "xk_majorname2";
+    } else if (s_col == "xk_majorcode3" || s_col == "xk_majorname3") {
+        code = "xk_majorcode3";
+        name = "xk_majorname3";
+    } else {
+        return;
+    }
+    page->SetItem(1, code, tvi_current->code);
+    page->SetItem(1, name, tvi_current->name);
+}
+
+void OpenPopup() {
+    if (instance && instance->IsOpen()) {
+        instance->BringToFront();
+        return;
+    }
+    instance = std::make_unique<popup>();
+    ::laurel::popup = instance.get();
+    rt::ui::Open(*instance);
+}
+
+void ClosePopup() {
+    if (!instance) return;
+    if (instance->IsOpen()) rt::ui::Close(*instance);
+    instance.reset();
+}
+
+}  // namespace laurel::win

@@ -1,0 +1,48 @@
+#pragma once
+// The subject picker: a window of its own beside the main window that shows the subject code table
+// as a tree of three levels. A double-click on a subject writes its code and name into the subject
+// pair of the project page whose field is current at that moment; the picker stays open.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "runtime/datawindow.h"
+#include "runtime/ui/treeview.h"
+#include "runtime/ui/window.h"
+
+namespace laurel::win {
+
+class popup : public rt::ui::Window {
+  public:
+    popup();
+    ~popup() override;
+
+    void create() override;
+    void open() override;
+    void destroy() override;
+
+    void tv_xk_doubleclicked(long handle);
+
+    // A subject of the tree: its seven-character code and its name, as the table holds them.
+    struct Subject {
+        std::string code;
+        std::string name;
+    };
+    // The subject behind a tree item; nullptr for no item.
+    const Subject* SubjectOf(long handle) const;
+
+    // The data source of the tree: lives from create until the tree stands.
+    std::unique_ptr<rt::DataWindow> ds_xk;
+    rt::ui::TreeView* tv_xk = nullptr;
+
+  private:
+    std::vector<Subject> subjects_;  // by tree handle - 1
+};
+
+// Opens the picker, or brings the open one to the front without building its tree again.
+void OpenPopup();
+// Closes the picker when it is open and releases it: the picker does not outlive the main window.
+void ClosePopup();
+
+}  // namespace laurel::win

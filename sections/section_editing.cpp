@@ -1,0 +1,194 @@
+// Editing aids of the section pages: list clicks, the list-to-detail link, the recommendation
+// number check, the field hints and the subject picker.
+
+#include <array>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/globals.h"
+#include "app/j_main_mdi.h"
+#include "runtime/editmask.h"
+#include "runtime/text.h"
+#include "runtime/ui/dialogs.h"
+#include "sections/popup.h"
+
+namespace laurel::win {
+
+// ---- list clicks ----------------------------------------------------------------------------------
+
+long j_main_mdi::list_clicked(long, long, long row, std::string_view) {
+    // A click on a header, a footer or below the last row keeps the current row and the focus.
+    return row == 0 ? 1 : 0;
+}
+
+// ---- list to detail ---------------------------------------------------------------------------------
+
+namespace {
+
+// Set while a list is put back on the row that was left, so that the move does not run the
+// detail switch again.
+bool restoring_list = false;
+
+struct DetailLink {
+    DataWindowControl& list;
+    DataWindowControl& detail;
+    int& number;  // current_ry or current_dw: read again after every call that can change it
+    std::string_view question;
+    std::string_view nameColumn;
+};
+
+void FollowList(j_main_mdi& w, const DetailLink& link) {
+    using rt::ui::Buttons;
+    using rt::ui::Icon;
+    if (restoring_list) return;
+
+    const int old = link.number;
+    link.number = static_cast<int>(link.list.GetRow());
+    if (link.number == -1) {
+        w.hidedw();
+        return;
+    }
+
+    link.detail.AcceptText();
+    if (link.detail.ModifiedCount() != 0 && link.number != old) {
+        const int answer = rt::ui::MessageBox("提示信息", link.question, Icon::Question, Buttons::YesNo, 1);
+        if (answer == 1) {
+            // The flags stay until the COMMIT has gone through, so that a failure keeps every edit.
+            if (link.detail.Update(true, false) == 1 && sqlca.Commit() == 0) {
+                link.detail.ResetUpdate();
+                link.list.Retrieve({current_id});
+                link.list.ScrollToRow(link.number);
+            } else {
+                // The edits of the row that was left stay on the page, and the list goes back to
+                // that row, so that nothing typed is lost and the user can correct it.
+                sqlca.Rollback();
+                rt::ui::MessageBox("提示信息", "保存失败！");
+                link.number = old;
+                {
+                    struct Restoring {
+                        Restoring() { restoring_list = true; }
+                        ~Restoring() { restoring_list = false; }
+                    } restoring;
+                    link.list.ScrollToRow(old);
+                }
+                link.detail.SetColumn(link.nameColumn);
+                link.detail.SetFocus();
+                return;
+            }
+        }
+    }
+
+    link.detail.Retrieve({current_id, link.number});
+    link.detail.SetColumn(link.nameColumn);
+    link.detail.SetFocus();
+}
+
+}  // namespace
+
+long j_main_mdi::dw_no72_rowfocuschanged(long) {
+    FollowList(*this, {*dw_no72, *dw_no71, current_ry, "完成人已有修改，是否暂时保存？", "RY_NAME"});
+    return 0;
+}
+
+long j_main_mdi::dw_no82_rowfocuschanged(long) {
+    FollowList(*this, {*dw_no82, *dw_no81, current_dw, "完成单位已有修改，是否暂时保存？", "dw_NAME"});
+    return 0;
+}
+
+// ---- recommendation number ------------------------------------------------------------------------------
+
+namespace {
+
+// The forms a number may have in the table: as typed, as the page's mask stores it (the typed
+// characters alone: "200801AA") and as the mask shows it ("2008 01AA").
+std::vector<std::string> NumberForms(const rt::DataWindow& page, std::string_view column,
+                                     const std::string& text) {
+    std::vector<std::string> forms{text, text, text};
+    const rt::DataWindowDef* def = page.Definition();
+    if (def == nullptr) return forms;
+    for (const rt::ColumnDef& c : def->columns) {
+        if (!rt::SameName(c.name, column) || c.mask.empty()) continue;
+        const rt::EditMask mask(c.mask, c.type);
+        const rt::MaskInput in = mask.Read(text);
+        if (!in.ok || in.value.IsNull()) break;
+        forms[1] = in.value.ToText();
+        forms[2] = mask.Show(in.value);
+        break;
+    }
+    return forms;
+}
+
+}  // namespace
+
+long j_main_mdi::dw_no1_itemchanged(long, std::string_view, std::string_view) {
+    const std::string s_col = dw_no1->GetColumnName();
+    if (!rt::SameName(s_col, "xm_askno")) return 0;
+
+    const std::string s_text = rt::Trim(dw_no1->GetText());
+    const long row = dw_no1->GetRow();
+    // The recommendation's own number is not "in use": only the other recommendations count.
+    // The entry is looked up in every form, since a number may have reached the table either way.
+    const std::string own = dw_no1->GetItemString(row, "xm_id").value_or(current_id);
+    const std::vector<std::string> forms = NumberForms(*dw_no1, "xm_askno", s_text);
+    std::vector<rt::Value> into;
+    sqlca.SelectInto(
+        "select count(*) from j_xm_base where ( xm_askno = ? or xm_askno = ? or xm_askno = ? ) and xm_id <> "
+        "? ",
+        {forms[0], forms[1], forms[2], own}, into);
+    if (sqlca.SQLCode != 0 || into.empty() || into.front().AsLong().value_or(0) == 0) return 0;
+
+    const std::string s_message = "此推荐号已经存在!";
+    rt::ui::MessageBox("提示信息", s_message);
+    const auto retrieved = dw_no1->GetItemString(row, "xm_askno", rt::Buffer::Primary, true);
+    dw_no1->SetItem(row, "xm_askno", rt::Value(retrieved));
+    return 1;
+}
+
+// ---- subject picker ------------------------------------------------------------------------------
+
+namespace {
+constexpr std::array<std::string_view, 6> kSubjectColumns = {
+    "xk_majorcode1", "xk_majorname1", "xk_majorcode2", "xk_majorname2", "xk_majorcode3", "xk_majorname3"};
+}  // namespace
+
+void j_main_mdi::dw_no1_doubleclicked(long, long, long, std::string_view) {
+    const std::string s_col = dw_no1->GetColumnName();
+    for (std::string_view c : kSubjectColumns)
+        if (s_col == c) {
+            OpenPopup();
+            return;
+        }
+}
+
+// ---- field hints ------------------------------------------------------------------------------------
+
+namespace {
+
+void ShowHint(j_main_mdi& w, const DataWindowControl& page, std::initializer_list<std::string_view> listed) {
+    const std::string columnname = page.GetColumnName();
+    std::string str_tag = "Ready";
+    for (std::string_view c : listed)
+        if (columnname == c) {
+            str_tag = page.Describe(columnname + ".Tag");
+            break;
+        }
+    w.SetMicroHelp(str_tag);
+}
+
+}  // namespace
+
+void j_main_mdi::dw_no1_itemfocuschanged(long, std::string_view) {
+    ShowHint(*this, *dw_no1, {"xm_name", "xk_majorname1", "xk_majorcode1"});
+}
+
+void j_main_mdi::dw_no71_itemfocuschanged(long, std::string_view) {
+    ShowHint(*this, *dw_no71, {"ry_id", "ry_fixtel", "ry_postcode", "ry_mpno"});
+}
+
+void j_main_mdi::dw_no81_itemfocuschanged(long, std::string_view) {
+    ShowHint(*this, *dw_no81, {"dw_name", "dw_fax", "dw_rtelphone", "ry_mpno"});
+}
+
+}  // namespace laurel::win

@@ -1,0 +1,430 @@
+// The editing aids of the section pages: the refusal of a recommendation number that another
+// recommendation carries, the subject picker and its tree, the contributor and unit detail pages
+// following their lists, the status-line hints, and clicks beside the rows of the lists.
+
+#include <gtest/gtest.h>
+
+#include <QTreeWidget>
+#include <QTreeWidgetItem>
+#include <string>
+#include <vector>
+
+#include "app/globals.h"
+#include "app/j_main_mdi.h"
+#include "runtime/ui/window.h"
+#include "sections/popup.h"
+#include "tests/support/app_fixture.h"
+
+namespace {
+
+using laurel::win::popup;
+using rt::ui::DataWindowControl;
+using testing_support::AppTest;
+using testing_support::XmId;
+
+const std::string kMaskHint = "此处使用了输入掩码,删除内容请用Backspace.";
+const std::string kSubjectHint = "双击此处可以显示学科代码表，双击代码表选定相应的学科代码！";
+const std::string kRyQuestion = "提示信息|完成人已有修改，是否暂时保存？";
+const std::string kDwQuestion = "提示信息|完成单位已有修改，是否暂时保存？";
+
+// Two recommendations: `a` with three contributors and three units, `b` with one of each.
+class SectionEditing : public AppTest {
+  protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        Seed({a, "2008 01AA", "项目一"});
+        Seed({b, "2008 02AA", "项目二"});
+        AddContributor(a, 2, "完成人二");
+        AddContributor(a, 3, "完成人三");
+        AddUnit(a, 2, "完成单位二");
+        AddUnit(a, 3, "完成单位三");
+        OpenMainWindow();
+        ASSERT_EQ(laurel::current_id, a);
+    }
+    void TearDown() override {
+        laurel::win::ClosePopup();
+        AppTest::TearDown();
+    }
+
+    // Types a text into a field of a page and leaves the field: what the user does.
+    static int Type(DataWindowControl& dw, const std::string& column, const std::string& text) {
+        EXPECT_EQ(dw.SetColumn(column), 1) << column;
+        EXPECT_EQ(dw.SetText(text), 1);
+        return dw.AcceptText();
+    }
+    void ShowSection(long handle) { ASSERT_EQ(W().tv_1->SelectItem(handle), 1); }
+
+    const std::string a = XmId(1), b = XmId(2);
+};
+
+// ---------------------------------------------------------------------------------------------------
+// The recommendation number.
+
+TEST_F(SectionEditing, NumberOfAnotherRecommendationIsRefusedAndTheRetrievedNumberComesBack) {
+    DataWindowControl& page = *W().dw_no1;
+
+    // First a number nobody has: accepted without a word.
+    EXPECT_EQ(Type(page, "xm_askno", "2008 05AA"), 1);
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(page.GetItemString(1, "xm_askno"), "200805AA");
+
+    // Then the number of b, typed as the mask shows it: refused, and the field holds the number
+    // last retrieved again (not the one accepted a moment ago).
+    Dialogs().Answer(1);
+    EXPECT_EQ(Type(page, "xm_askno", "2008 02AA"), -1);
+    ASSERT_EQ(Boxes(), std::vector<std::string>{"提示信息|此推荐号已经存在!"});
+    const rt::ui::MessageRequest& box = Dialogs().messages.back().request;
+    EXPECT_EQ(box.icon, rt::ui::Icon::Information);
+    EXPECT_EQ(box.buttons, rt::ui::Buttons::OK);
+    EXPECT_EQ(page.GetItemString(1, "xm_askno"), "2008 01AA");
+    EXPECT_EQ(page.GetColumnName(), "xm_askno") << "the focus stays in the field";
+    EXPECT_EQ(StoredBase(a, "xm_askno"), "2008 01AA") << "nothing is written by the check";
+}
+
+TEST_F(SectionEditing, NumberIsFoundWhicheverWayItWasStored) {
+    // A number stored as the mask keeps it (the typed characters alone) is as taken as one
+    // stored with its blank.
+    ExecCommit("UPDATE j_xm_base SET xm_askno = '200803BB' WHERE xm_id = ?", {b});
+    Dialogs().Answer(1);
+    EXPECT_EQ(Type(*W().dw_no1, "xm_askno", "2008 03BB"), -1);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|此推荐号已经存在!"});
+    Dialogs().Clear();
+
+    ExecCommit("UPDATE j_xm_base SET xm_askno = '2008 04CC' WHERE xm_id = ?", {b});
+    Dialogs().Answer(1);
+    EXPECT_EQ(Type(*W().dw_no1, "xm_askno", "200804CC"), -1);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|此推荐号已经存在!"});
+}
+
+TEST_F(SectionEditing, OwnNumberAndOtherFieldsAreNeverRefused) {
+    DataWindowControl& page = *W().dw_no1;
+    // Change the number, then take the recommendation's own stored number back.
+    EXPECT_EQ(Type(page, "xm_askno", "2008 07AA"), 1);
+    EXPECT_EQ(Type(page, "xm_askno", "2008 01AA"), 1);
+    EXPECT_EQ(page.GetItemString(1, "xm_askno"), "200801AA");
+
+    // A name that happens to equal a number is no number.
+    EXPECT_EQ(Type(page, "xm_name", "2008 02AA"), 1);
+    EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
+}
+
+TEST_F(SectionEditing, PendingNumberIsCheckedWhenThePagesAreAccepted) {
+    DataWindowControl& page = *W().dw_no1;
+    ASSERT_EQ(page.SetColumn("xm_askno"), 1);
+    ASSERT_EQ(page.SetText("2008 02AA"), 1);
+    Dialogs().Answer(1);
+    W().acceptdw();
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|此推荐号已经存在!"});
+    EXPECT_EQ(page.GetItemString(1, "xm_askno"), "2008 01AA");
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The subject picker.
+
+class SubjectPicker : public SectionEditing {
+  protected:
+    void SetUp() override {
+        SectionEditing::SetUp();
+        // A small code table of our own, in an order the table does not keep by itself.
+        Exec("DELETE FROM xuekdm");
+        const std::vector<std::vector<rt::Value>> rows = {
+            {"102", "01", "00", "通信  ", 9},        {"101", "01", "01", "机构学", 3},
+            {"101", "00", "00", "机械", 1},          {"000", "00", "00", "总类", 10},
+            {"101", "02", "00", "机械制造", 5},      {"102", "00", "05", "无上级", 7},
+            {"101", "01", "00", "机械设计", 2},      {"101", "01", "02", "机械动力学", 4},
+            {"102", "00", "00", "电子", 8},          {"101", "02", "01", "切削", 6},
+            {rt::Value(), "03", "00", "缺一段", 11},
+        };
+        for (const auto& r : rows)
+            Exec("INSERT INTO xuekdm (xk_1, xk_2, xk_3, xk_name, xk_xh) VALUES (?, ?, ?, ?, ?)", r);
+        ASSERT_EQ(laurel::sqlca.Commit(), 0);
+    }
+
+    // Opens the picker as the user does: a subject field current, then a double-click.
+    popup& OpenFrom(const std::string& column) {
+        EXPECT_EQ(W().dw_no1->SetColumn(column), 1);
+        W().dw_no1->DoubleClick(1, column);
+        EXPECT_NE(laurel::popup, nullptr);
+        return *laurel::popup;
+    }
+    std::optional<std::string> Item(const std::string& column) {
+        return W().dw_no1->GetItemString(1, column);
+    }
+};
+
+TEST_F(SubjectPicker, TreeHasThreeLevelsUnderTheirParents) {
+    popup& p = OpenFrom("xk_majorname1");
+    EXPECT_TRUE(p.IsOpen());
+    EXPECT_EQ(p.Title(), "学科代码");
+    rt::ui::TreeView& tree = *p.tv_xk;
+
+    // In retrieval order; "000", a third part below no second part, and a missing part are left out.
+    struct Expected {
+        std::string label, code, name;
+        long parent;
+    };
+    const std::vector<Expected> items = {
+        {"101.0000 机械", "1010000", "机械", 0},         {"101.0100 机械设计", "1010100", "机械设计", 1},
+        {"101.0101 机构学", "1010101", "机构学", 2},     {"101.0102 机械动力学", "1010102", "机械动力学", 2},
+        {"101.0200 机械制造", "1010200", "机械制造", 1}, {"101.0201 切削", "1010201", "切削", 5},
+        {"102.0000 电子", "1020000", "电子", 0},         {"102.0100 通信  ", "1020100", "通信  ", 7},
+    };
+    ASSERT_EQ(tree.ItemCount(), static_cast<long>(items.size()));
+    for (size_t i = 0; i < items.size(); ++i) {
+        const long h = static_cast<long>(i) + 1;
+        EXPECT_EQ(tree.GetItemLabel(h), items[i].label) << h;
+        EXPECT_EQ(tree.ParentOf(h), items[i].parent) << h;
+        ASSERT_NE(p.SubjectOf(h), nullptr);
+        EXPECT_EQ(p.SubjectOf(h)->code, items[i].code) << h;
+        EXPECT_EQ(p.SubjectOf(h)->name, items[i].name) << h;
+    }
+    EXPECT_EQ(p.ds_xk, nullptr) << "the data source goes once the tree stands";
+    EXPECT_EQ(tree.SelectedItem(), 0);
+}
+
+TEST_F(SubjectPicker, PickWritesCodeAndNameIntoThePairOfTheCurrentField) {
+    popup& p = OpenFrom("xk_majorcode2");
+
+    // Through the tree widget's own double-click.
+    auto* widget = qobject_cast<QTreeWidget*>(p.tv_xk->Widget());
+    ASSERT_NE(widget, nullptr);
+    QTreeWidgetItem* machining = widget->topLevelItem(0)->child(0)->child(0);  // 101.0101 机构学
+    emit widget->itemDoubleClicked(machining, 0);
+    EXPECT_EQ(Item("xk_majorcode2"), "1010101");
+    EXPECT_EQ(Item("xk_majorname2"), "机构学");
+    EXPECT_EQ(Item("xk_majorcode1"), std::nullopt);
+    EXPECT_EQ(Item("xk_majorcode3"), std::nullopt);
+    EXPECT_NE(W().dw_no1->ModifiedCount(), 0) << "the pick is an edit like any other";
+    EXPECT_TRUE(p.IsOpen()) << "the picker stays open";
+
+    // The field made current after the opening decides; a level-1 subject gives its own code.
+    ASSERT_EQ(W().dw_no1->SetColumn("xk_majorname3"), 1);
+    p.tv_xk_doubleclicked(1);
+    EXPECT_EQ(Item("xk_majorcode3"), "1010000");
+    EXPECT_EQ(Item("xk_majorname3"), "机械");
+
+    // Trailing blanks of the name stay; a second pick overwrites the pair.
+    p.tv_xk_doubleclicked(8);
+    EXPECT_EQ(Item("xk_majorcode3"), "1020100");
+    EXPECT_EQ(Item("xk_majorname3"), "通信  ");
+
+    // Another field current, or no item: nothing is written.
+    ASSERT_EQ(W().dw_no1->SetColumn("xm_name"), 1);
+    p.tv_xk_doubleclicked(2);
+    ASSERT_EQ(W().dw_no1->SetColumn("xk_majorname1"), 1);
+    p.tv_xk_doubleclicked(0);
+    EXPECT_EQ(Item("xk_majorcode1"), std::nullopt);
+    EXPECT_EQ(Item("xk_majorname1"), std::nullopt);
+
+    // The pick reaches the table with the page's save.
+    ShowSection(3);
+    EXPECT_EQ(StoredBase(a, "xk_majorcode2"), "1010101");
+    EXPECT_EQ(StoredBase(a, "xk_majorname3"), "通信  ");
+    EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
+}
+
+TEST_F(SubjectPicker, ReadOnlyPageTakesNoPick) {
+    popup& p = OpenFrom("xk_majorname1");
+    W().disabledw();
+    p.tv_xk_doubleclicked(3);
+    EXPECT_EQ(Item("xk_majorcode1"), std::nullopt);
+    EXPECT_EQ(W().dw_no1->ModifiedCount(), 0);
+    W().enabledw();
+    p.tv_xk_doubleclicked(3);
+    EXPECT_EQ(Item("xk_majorcode1"), "1010101");
+}
+
+TEST_F(SubjectPicker, OpensOnlyFromASubjectFieldAndOnce) {
+    ASSERT_EQ(W().dw_no1->SetColumn("xm_name"), 1);
+    W().dw_no1->DoubleClick(1, "xk_majorname1");  // the field under the pointer does not count
+    EXPECT_EQ(laurel::popup, nullptr);
+
+    popup& first = OpenFrom("xk_majorcode3");
+    // A second double-click brings the open picker forward; its tree is not built again.
+    ExecCommit("DELETE FROM xuekdm WHERE xk_xh = 6");
+    popup& again = OpenFrom("xk_majorname2");
+    EXPECT_EQ(&again, &first);
+    EXPECT_EQ(again.tv_xk->ItemCount(), 8);
+
+    // Closed with its close box, it is gone; the next opening reads the table afresh.
+    EXPECT_EQ(rt::ui::Close(first), 1);
+    EXPECT_EQ(laurel::popup, nullptr);
+    popup& fresh = OpenFrom("xk_majorname1");
+    EXPECT_EQ(fresh.tv_xk->ItemCount(), 7);
+
+    // The picker does not outlive the main window.
+    laurel::current_id = laurel::kNoRecommendation;
+    EXPECT_EQ(rt::ui::Close(W()), 1);
+    EXPECT_EQ(laurel::popup, nullptr);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The contributor and unit lists and their detail pages.
+
+TEST_F(SectionEditing, ContributorListDrivesTheDetailPage) {
+    ShowSection(11);
+    EXPECT_EQ(laurel::current_ry, 1);
+    EXPECT_EQ(W().dw_no71->GetItemString(1, "ry_name"), "完成人一");
+
+    // An unchanged detail page: no question, the chosen contributor shown, cursor in the name.
+    EXPECT_EQ(W().dw_no72->Click(2, "ry_name"), 1);
+    EXPECT_EQ(laurel::current_ry, 2);
+    EXPECT_EQ(W().dw_no72->GetRow(), 2);
+    EXPECT_EQ(W().dw_no71->GetItemString(1, "ry_name"), "完成人二");
+    EXPECT_EQ(W().dw_no71->GetColumnName(), "ry_name");
+    EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
+
+    // An edit still in its field counts; Yes saves the contributor left and commits at once.
+    ASSERT_EQ(W().dw_no71->SetColumn("ry_unit"), 1);
+    ASSERT_EQ(W().dw_no71->SetText("某研究所"), 1);
+    Dialogs().Answer(1);
+    W().dw_no72->Click(3, "ry_name");
+    EXPECT_EQ(Boxes(), std::vector<std::string>{kRyQuestion});
+    const rt::ui::MessageRequest& box = Dialogs().messages.back().request;
+    EXPECT_EQ(box.icon, rt::ui::Icon::Question);
+    EXPECT_EQ(box.buttons, rt::ui::Buttons::YesNo);
+    EXPECT_EQ(Stored("SELECT ry_unit FROM j_ry_finish WHERE xm_id = ? AND ry_no = 2", {a}), "某研究所");
+    EXPECT_EQ(laurel::current_ry, 3);
+    EXPECT_EQ(W().dw_no72->GetRow(), 3) << "the list is back on the chosen row after its retrieval";
+    EXPECT_EQ(W().dw_no72->GetItemString(2, "ry_unit"), "某研究所");
+    EXPECT_EQ(W().dw_no71->GetItemString(1, "ry_name"), "完成人三");
+    EXPECT_EQ(W().dw_no71->ModifiedCount(), 0);
+    EXPECT_EQ(StoredBase(a, "xm_xg"), "0");
+
+    // No: nothing is written and the edits go.
+    Dialogs().Clear();
+    ASSERT_EQ(W().dw_no71->SetItem(1, "ry_unit", "不要的单位"), 1);
+    Dialogs().Answer(2);
+    W().dw_no72->ScrollToRow(1);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{kRyQuestion});
+    EXPECT_EQ(laurel::current_ry, 1);
+    EXPECT_EQ(W().dw_no71->GetItemString(1, "ry_name"), "完成人一");
+    EXPECT_EQ(Stored("SELECT ry_unit FROM j_ry_finish WHERE xm_id = ? AND ry_no = 3", {a}), std::nullopt);
+}
+
+TEST_F(SectionEditing, FailedSaveOfADetailKeepsItsEditsAndItsRow) {
+    ShowSection(12);
+    W().dw_no82->ScrollToRow(2);
+    ASSERT_EQ(laurel::current_dw, 2);
+    ASSERT_EQ(W().dw_no81->SetItem(1, "dw_rperson", "张三"), 1);
+
+    ExecCommit(
+        "CREATE TRIGGER refuse_units BEFORE UPDATE ON j_dw_finish BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    Dialogs().Answer(1);
+    AnswerDatabaseError();
+    Dialogs().Answer(1);
+    W().dw_no82->Click(3, "dw_name");
+    const std::vector<std::string> boxes = Boxes();
+    ASSERT_GE(boxes.size(), 2u);
+    EXPECT_EQ(boxes.front(), kDwQuestion);
+    EXPECT_EQ(boxes.back(), "提示信息|保存失败！");
+    EXPECT_EQ(laurel::current_dw, 2);
+    EXPECT_EQ(W().dw_no82->GetRow(), 2);
+    EXPECT_EQ(W().dw_no81->GetItemString(1, "dw_name"), "完成单位二");
+    EXPECT_EQ(W().dw_no81->GetItemString(1, "dw_rperson"), "张三");
+    EXPECT_EQ(W().dw_no81->ModifiedCount(), 1) << "the edit is still pending";
+    EXPECT_EQ(Pending("SELECT dw_rperson FROM j_dw_finish WHERE xm_id = ? AND dw_no = 2", {a}), std::nullopt);
+
+    // Once the cause is gone, the same move saves the edit.
+    ExecCommit("DROP TRIGGER refuse_units");
+    Dialogs().Clear();
+    Dialogs().Answer(1);
+    W().dw_no82->Click(3, "dw_name");
+    EXPECT_EQ(Boxes(), std::vector<std::string>{kDwQuestion});
+    EXPECT_EQ(Stored("SELECT dw_rperson FROM j_dw_finish WHERE xm_id = ? AND dw_no = 2", {a}), "张三");
+    EXPECT_EQ(laurel::current_dw, 3);
+    EXPECT_EQ(W().dw_no81->GetItemString(1, "dw_name"), "完成单位三");
+}
+
+TEST_F(SectionEditing, MoveOntoTheStoredNumberAsksNothing) {
+    ShowSection(12);
+    // The insert and delete buttons set the number before they scroll.
+    ASSERT_EQ(W().dw_no81->SetItem(1, "dw_rperson", "李四"), 1);
+    laurel::current_dw = 3;
+    W().dw_no82->ScrollToRow(3);
+    EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
+    EXPECT_EQ(W().dw_no81->GetItemString(1, "dw_name"), "完成单位三");
+    EXPECT_EQ(W().dw_no81->ModifiedCount(), 0);
+    EXPECT_EQ(W().dw_no81->GetColumnName(), "dw_name");
+}
+
+TEST_F(SectionEditing, EmptyListShowsNoDetailAndHidesNothing) {
+    ShowSection(11);
+    W().dw_no72->Reset();
+    W().dw_no72->TriggerEvent("rowfocuschanged");
+    EXPECT_EQ(laurel::current_ry, 0);
+    EXPECT_EQ(W().dw_no71->RowCount(), 0);
+    EXPECT_TRUE(W().dw_no71->Visible());
+    EXPECT_TRUE(W().dw_no72->Visible());
+    EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Clicks beside the rows.
+
+TEST_F(SectionEditing, ClickBesideTheRowsKeepsTheCurrentRow) {
+    for (DataWindowControl* list : {W().dw_no, W().dw_no6, W().dw_no51, W().dw_no52, W().dw_no72, W().dw_no82,
+                                    W().dw_no91, W().dw_no93}) {
+        ASSERT_TRUE(list->clicked) << list->Name();
+        EXPECT_EQ(list->clicked(10, 10, 0, ""), 1) << list->Name();
+        EXPECT_EQ(list->clicked(10, 10, 1, "xm_id"), 0) << list->Name();
+    }
+
+    // The recommendation list: a click below the rows switches nothing, a click on a row does.
+    W().dw_no->Click(0, "");
+    EXPECT_EQ(W().dw_no->GetRow(), 1);
+    EXPECT_EQ(laurel::current_id, a);
+    W().dw_no->Click(2, "xm_name");
+    EXPECT_EQ(laurel::current_id, b);
+
+    // The contributor list of b: a click on the header leaves the detail where it was.
+    ShowSection(11);
+    W().dw_no72->Click(0, "");
+    EXPECT_EQ(W().dw_no72->GetRow(), 1);
+    EXPECT_EQ(laurel::current_ry, 1);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Status-line hints.
+
+TEST_F(SectionEditing, HintsFollowTheFieldEntered) {
+    struct Case {
+        DataWindowControl* page;
+        std::string column, hint;
+    };
+    ShowSection(11);
+    W().dw_no81->Retrieve({a, 1});
+    const std::vector<Case> cases = {
+        {W().dw_no1, "xm_askno", "Ready"},
+        {W().dw_no1, "xm_name", "中文项目名称，限30个汉字。"},
+        {W().dw_no1, "xk_majorname1", kSubjectHint},
+        {W().dw_no1, "xk_majorcode1", kSubjectHint},
+        {W().dw_no1, "xk_majorname2", "Ready"},
+        {W().dw_no1, "xk_majorcode3", "Ready"},
+        {W().dw_no1, "xm_name", "中文项目名称，限30个汉字。"},
+        {W().dw_no71, "ry_id", kMaskHint},
+        {W().dw_no71, "ry_name", "Ready"},
+        {W().dw_no71, "ry_fixtel", kMaskHint},
+        {W().dw_no71, "ry_postcode", kMaskHint},
+        {W().dw_no71, "ry_mpno", kMaskHint},
+        {W().dw_no81, "dw_fax", kMaskHint},
+        {W().dw_no81, "dw_name", "完成单位名称，限20个汉字。"},
+        {W().dw_no81, "dw_postcode", "Ready"},
+        {W().dw_no81, "dw_rtelphone", kMaskHint},
+        {W().dw_no81, "ry_mpno", kMaskHint},
+        {W().dw_no81, "dw_rperson", "Ready"},
+    };
+    for (const Case& c : cases) {
+        W().SetMicroHelp("-");
+        ASSERT_EQ(c.page->SetColumn(c.column), 1) << c.column;
+        EXPECT_EQ(W().MicroHelp(), c.hint) << c.page->Name() << "." << c.column;
+    }
+
+    // A page without hints leaves the last one standing.
+    ASSERT_EQ(W().dw_no81->SetColumn("dw_name"), 1);
+    W().dw_no2->Retrieve({a});
+    W().dw_no2->SetColumn("xm_abstract");
+    EXPECT_EQ(W().MicroHelp(), "完成单位名称，限20个汉字。");
+}
+
+}  // namespace
