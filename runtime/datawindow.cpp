@@ -465,7 +465,8 @@ struct DataWindow::Impl {
             if (!child || childRetrievedWith[static_cast<std::size_t>(c)] == t) continue;
             child->SetTransObject(*t);
             // Looked up again: the child's error handler may have run the application's.
-            if (child->Retrieve() >= 0 && c < ColumnCount()) childRetrievedWith[static_cast<std::size_t>(c)] = t;
+            if (child->Retrieve() >= 0 && c < ColumnCount())
+                childRetrievedWith[static_cast<std::size_t>(c)] = t;
         }
     }
 
@@ -998,6 +999,10 @@ Transaction* DataWindow::TransObject() const {
 
 long DataWindow::Retrieve(const std::vector<Value>& args) {
     Impl& d = *d_;
+    if (!d.def || !d.Trans() || !d.selectOk) return -1;
+    // The code tables first, so that a failure of theirs, and whatever its handler does, comes
+    // before this object's rows change rather than in the middle of replacing them.
+    if (d.Trans()->Connected()) d.RetrieveChildren();
     Transaction* trans = d.Trans();
     if (!d.def || !trans || !d.selectOk) return -1;
 
@@ -1039,7 +1044,6 @@ long DataWindow::Retrieve(const std::vector<Value>& args) {
     const long count = Count(d.primary);
     const long before = d.row;
     d.row = count > 0 ? 1 : 0;
-    d.RetrieveChildren();
     d.Notify(Change::Reset, 0, 0);
     if (before == 0 && d.row != 0) d.FireRowFocusChanged(d.row);
     return count;

@@ -50,6 +50,8 @@ class DataWindow {
     std::string DataObject() const;
     const DataWindowDef* Definition() const;
 
+    // The DataWindow does not own the transaction; once that is destroyed, TransObject is nullptr
+    // and the calls that need it return -1.
     int SetTransObject(Transaction& t);
     Transaction* TransObject() const;
 
@@ -58,9 +60,10 @@ class DataWindow {
     // clears every flag. Row 1 becomes current (0 when empty). rowfocuschanged fires only when there
     // was no current row before and there is one after. Returns the row count, or -1.
     // Arguments are matched to the ":name" markers by name. A pending edit is discarded. A failed
-    // SELECT fires dberror and leaves the rows as they were. The drop-down DataWindows of the
-    // object are read once per transaction (their code tables do not change while the program
-    // runs): on SetTransObject with a connected transaction, else on the first Retrieve.
+    // SELECT fires dberror and leaves the rows (and the pending edit) as they were. The drop-down
+    // DataWindows of the object are read once per transaction (their code tables do not change
+    // while the program runs): on SetTransObject with a connected transaction, else on the next
+    // Retrieve, before the object's own SELECT; their failures reach this object's dberror.
     long Retrieve(const std::vector<Value>& args = {});
     int Reset();
 
@@ -139,7 +142,8 @@ class DataWindow {
     // WHERE on the key's original values, in row order, never committing. A statement that fails or
     // matches no row stops the update: dberror fires, -1. With resetFlags the flags and the delete
     // buffer are cleared after success; without, they stay until ResetUpdate, so that a caller who
-    // rolls back keeps every change pending.
+    // rolls back keeps every change pending. A new row none of whose set columns the object writes
+    // is not inserted, and stays a new row.
     int Update(bool accept = true, bool resetFlags = true);
     int ResetUpdate();
 
@@ -173,8 +177,8 @@ class DataWindow {
     // Returning 1 keeps the current row and column (fires before the row changes).
     std::function<int(long xpos, long ypos, long row, std::string_view column)> clicked;
     std::function<void(long xpos, long ypos, long row, std::string_view column)> doubleclicked;
-    // A database statement failed: code, the driver's diagnostic, the statement. Return 1 to
-    // suppress the engine's own message.
+    // A database statement failed: code (the driver's native code, else -1; never 0), the driver's
+    // diagnostic, the statement. Return 1 to suppress the engine's own message.
     std::function<int(long code, std::string_view text, std::string_view sql)> dberror;
 
     // Fires the named event as the platform would ("rowfocuschanged" with the current row).

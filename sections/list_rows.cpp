@@ -329,7 +329,6 @@ void j_main_mdi::cb_page_delete_clicked() {
 
     long del_row = 0;
     {
-        QuietRowChange quiet(L);
         L->DeleteRow(0);
         del_row = L->GetRow();
     }

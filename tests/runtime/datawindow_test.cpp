@@ -939,7 +939,9 @@ struct ErrorLog {
             return 1;
         };
     }
-    bool Last(const std::string& part) const { return !texts.empty() && texts.back().find(part) != std::string::npos; }
+    bool Last(const std::string& part) const {
+        return !texts.empty() && texts.back().find(part) != std::string::npos;
+    }
 };
 
 TEST_F(DataWindowTest, WithoutAConnectionEveryCallFailsWithTheDiagnosticAndKeepsTheChanges) {
@@ -1043,6 +1045,27 @@ TEST_F(DataWindowTest, AMissingCodeTableIsOneErrorOfTheFormAndTheFormStillWorks)
     EXPECT_EQ(said.size(), 1u);
 }
 
+TEST_F(DataWindowTest, TheErrorMessageKeepsTheDiagnosticWhenTheHandlerRollsBackFirst) {
+    std::vector<std::string> said;
+    DataWindow::SetMessageHook([&](std::string_view, std::string_view text) { said.emplace_back(text); });
+    struct Unhook {
+        ~Unhook() { DataWindow::SetMessageHook(nullptr); }
+    } unhook;
+    AddProject("P1");
+    auto dw = Open("dw_1", {"P1"});
+    dw->dberror = [&](long, std::string_view, std::string_view) {
+        EXPECT_EQ(t_.Rollback(), 0);  // runs a statement of its own on the same transaction
+        dw->SetDataObject("dw_2");    // and changes the object whose SQL failed
+        return 0;
+    };
+    dw->SetItem(1, "xm_name", Value("x"));
+    Exec("DROP TABLE j_xm_base");
+    EXPECT_EQ(dw->Update(), -1);
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_NE(said[0].find("no such table: j_xm_base"), std::string::npos) << said[0];
+    EXPECT_NE(said[0].find("UPDATE j_xm_base SET xm_name = ?"), std::string::npos) << said[0];
+}
+
 TEST_F(DataWindowTest, ALockedDatabaseFailsTheCallsAndTheSameUpdateWorksOnceItIsFree) {
     AddProject("P1");
     AddAward("P1", 1, "a");
@@ -1058,7 +1081,8 @@ TEST_F(DataWindowTest, ALockedDatabaseFailsTheCallsAndTheSameUpdateWorksOnceItIs
     // Another program writes and holds the file.
     rt::Transaction other;
     db_->Connect(other);
-    ASSERT_EQ(other.Execute("UPDATE j_jx_getaward SET jx_grade = 'x' WHERE jx_id = 1"), 0) << other.SQLErrText;
+    ASSERT_EQ(other.Execute("UPDATE j_jx_getaward SET jx_grade = 'x' WHERE jx_id = 1"), 0)
+        << other.SQLErrText;
     EXPECT_EQ(dw->Update(), -1);
     EXPECT_TRUE(log.Last("locked")) << log.texts.back();
     EXPECT_EQ(dw->ModifiedCount(), 2);
@@ -1090,7 +1114,8 @@ TEST_F(DataWindowTest, AReadOnlyDatabaseIsReadButRefusesTheUpdate) {
     ASSERT_EQ(t_.Commit(), 0);
     ASSERT_EQ(t_.Disconnect(), 0);
     const auto file = db_->DatabaseFile();
-    std::filesystem::permissions(file, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+    std::filesystem::permissions(file, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::group_read |
                                            std::filesystem::perms::others_read);
     // File permissions do not bind the super-user, so the data source also opens the file read-only.
     db_->AddDataSource("readonly", "file:" + file.string() + "?mode=ro");
@@ -1137,12 +1162,15 @@ TEST_F(DataWindowTest, UpdateDeletesFirstThenWritesEachRowInRowOrderFoundByItsOr
     AddProject("P1");
     for (int n = 1; n <= 4; ++n) AddAward("P1", n, "a" + std::to_string(n));
     Exec("CREATE TABLE write_log (n INTEGER PRIMARY KEY AUTOINCREMENT, what TEXT)");
-    Exec("CREATE TRIGGER log_i AFTER INSERT ON j_jx_getaward BEGIN "
-         "INSERT INTO write_log (what) VALUES ('insert ' || new.jx_id); END");
-    Exec("CREATE TRIGGER log_u AFTER UPDATE ON j_jx_getaward BEGIN "
-         "INSERT INTO write_log (what) VALUES ('update ' || old.jx_id || '>' || new.jx_id); END");
-    Exec("CREATE TRIGGER log_d AFTER DELETE ON j_jx_getaward BEGIN "
-         "INSERT INTO write_log (what) VALUES ('delete ' || old.jx_id); END");
+    Exec(
+        "CREATE TRIGGER log_i AFTER INSERT ON j_jx_getaward BEGIN "
+        "INSERT INTO write_log (what) VALUES ('insert ' || new.jx_id); END");
+    Exec(
+        "CREATE TRIGGER log_u AFTER UPDATE ON j_jx_getaward BEGIN "
+        "INSERT INTO write_log (what) VALUES ('update ' || old.jx_id || '>' || new.jx_id); END");
+    Exec(
+        "CREATE TRIGGER log_d AFTER DELETE ON j_jx_getaward BEGIN "
+        "INSERT INTO write_log (what) VALUES ('delete ' || old.jx_id); END");
     auto dw = Open("dw_6", {"P1"});
     dw->SetItem(4, "jx_grade", Value("一等"));  // a4
     long r = dw->InsertRow(2);                  // before a2
@@ -1255,7 +1283,9 @@ TEST_F(DataWindowTest, LookUpDisplayGivesTheListTextExactlyAlsoForPaddedCodes) {
     Exec("INSERT INTO recomdept (st_code, st_chdescr) VALUES ('Z9', ' 某  推荐单位  ')");
     AddProject("P1");
     // A database with fixed-width character columns hands codes back padded with blanks.
-    Exec("UPDATE j_xm_base SET jb_awardcode = '4  ', mj_secrcode = '9', bm_deptcode = 'Z9   ' WHERE xm_id = 'P1'");
+    Exec(
+        "UPDATE j_xm_base SET jb_awardcode = '4  ', mj_secrcode = '9', bm_deptcode = 'Z9   ' WHERE xm_id = "
+        "'P1'");
     auto dw = Open("dw_1", {"P1"});
     EXPECT_EQ(dw->LookUpDisplay(1, "jb_awardcode"), "4  社会公益 ");
     EXPECT_EQ(dw->Describe("Evaluate('LookUpDisplay(jb_awardcode)', 1)"), "4  社会公益 ");
@@ -1311,7 +1341,8 @@ TEST_F(DataWindowTest, IndicesAtTheLimitsOfTheirTypesAreRefusedAndTotalsThatOver
     totals.SetItem(2, "count", Value(std::numeric_limits<std::int32_t>::max()));
     EXPECT_EQ(totals.GetComputedValue("total"),
               Value(Decimal::FromCents(std::numeric_limits<std::int64_t>::max() - 1)));
-    EXPECT_EQ(totals.GetComputedValue("number"), Value(std::int64_t{2} * std::numeric_limits<std::int32_t>::max()));
+    EXPECT_EQ(totals.GetComputedValue("number"),
+              Value(std::int64_t{2} * std::numeric_limits<std::int32_t>::max()));
     totals.SetItem(3, "amount", Value(Decimal::FromCents(2)));
     EXPECT_TRUE(totals.GetComputedValue("total").IsNull());
     EXPECT_EQ(totals.GetComputedText("total"), "");

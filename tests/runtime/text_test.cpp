@@ -284,6 +284,24 @@ TEST(DecimalParse, DoublesAndTextAgree) {
     }
 }
 
+TEST(DecimalArithmetic, IsExactAndNeverWrapsAround) {
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+    EXPECT_EQ((*Decimal::Parse("0.10") + *Decimal::Parse("0.20")).Cents(), 30);
+    EXPECT_EQ((*Decimal::Parse("0.10") - *Decimal::Parse("0.25")).Cents(), -15);
+    EXPECT_EQ(Decimal::Add(Decimal::FromCents(kMax - 1), Decimal::FromCents(1)), Decimal::FromCents(kMax));
+    EXPECT_FALSE(Decimal::Add(Decimal::FromCents(kMax), Decimal::FromCents(1)));
+    EXPECT_FALSE(Decimal::Add(Decimal::FromCents(kMin), Decimal::FromCents(-1)));
+    EXPECT_FALSE(Decimal::Subtract(Decimal::FromCents(kMin), Decimal::FromCents(1)));
+    EXPECT_FALSE(Decimal::Subtract(Decimal{}, Decimal::FromCents(kMin)));
+    EXPECT_EQ(Decimal::Subtract(Decimal::FromCents(-1), Decimal::FromCents(kMax)), Decimal::FromCents(kMin));
+    // The operators stop at the ends of the range instead of jumping to the other end.
+    EXPECT_EQ((Decimal::FromCents(kMax) + Decimal::FromCents(kMax)).Cents(), kMax);
+    EXPECT_EQ((Decimal::FromCents(kMin) + Decimal::FromCents(-5)).Cents(), kMin);
+    EXPECT_EQ((Decimal::FromCents(kMin) - Decimal::FromCents(1)).Cents(), kMin);
+    EXPECT_EQ((Decimal::FromCents(kMax) - Decimal::FromCents(-1)).Cents(), kMax);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Date
 

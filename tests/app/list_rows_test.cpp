@@ -1,0 +1,694 @@
+// The list buttons of the five list sections: inserting behind the current row, deleting the
+// current row, storing the page on show. What is checked is what the database holds afterwards
+// (numbers dense from 1 in list order, placeholders, nothing left uncommitted) and what the page
+// shows (the row that is current, the contributor or unit in the detail).
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/globals.h"
+#include "app/j_main_mdi.h"
+#include "tests/support/app_fixture.h"
+
+namespace {
+
+using rt::ui::Buttons;
+using rt::ui::DataWindowControl;
+using rt::ui::Icon;
+using testing_support::AppTest;
+using testing_support::XmId;
+
+struct ListCase {
+    std::string label;
+    long page;
+    std::string list;    // the list DataWindow
+    std::string detail;  // "" when the list is edited in place
+    std::string table, number, name;
+    long limit;
+    std::string limitMessage, question, insertFailure, deleteFailure, refusal;
+};
+
+const ListCase kAwards{"awards",
+                       10,
+                       "dw_no6",
+                       "",
+                       "j_jx_getaward",
+                       "jx_id",
+                       "jx_xmname",
+                       10,
+                       "最多录入10个奖项，申报书只填写前5个！",
+                       "奖项已有修改，是否保存？",
+                       "系统意外，插入失败！",
+                       "系统意外，项目奖励情况删除失败！",
+                       ""};
+const ListCase kContributors{"contributors",
+                             11,
+                             "dw_no72",
+                             "dw_no71",
+                             "j_ry_finish",
+                             "ry_no",
+                             "ry_name",
+                             15,
+                             "最多录入15个完成人！多于15位完成人请在附件中说明.",
+                             "完成人已有修改，是否暂时保存？",
+                             "系统意外，完成人插入失败！",
+                             "系统意外，完成人删除失败！",
+                             "最后一个完成人不能删除！"};
+const ListCase kUnits{"units",
+                      12,
+                      "dw_no82",
+                      "dw_no81",
+                      "j_dw_finish",
+                      "dw_no",
+                      "dw_name",
+                      9,
+                      "最多录入9个完成单位！多于9个完成单位请在附件中说明.",
+                      "完成单位已有修改，是否暂时保存？",
+                      "系统意外，完成单位插入失败！",
+                      "系统意外，完成单位删除失败！",
+                      "最后一个完成单位不能删除！"};
+const ListCase kApplications{"applications",
+                             14,
+                             "dw_no91",
+                             "",
+                             "j_yy_app",
+                             "yy_id",
+                             "dw_unitname",
+                             12,
+                             "最多录入12个应用证明，超过请在附件中说明！",
+                             "目录已有修改，是否保存？",
+                             "系统意外，插入失败！",
+                             "系统意外，应用证明删除失败！",
+                             ""};
+const ListCase kProperty{"property",
+                         16,
+                         "dw_no93",
+                         "",
+                         "j_zl_patent",
+                         "zl_id",
+                         "zl_name",
+                         12,
+                         "最多录入12个知识产权证明，超过请在附件中说明！",
+                         "目录已有修改，是否保存？",
+                         "系统意外，插入失败！",
+                         "系统意外，知识产权情况删除失败！",
+                         ""};
+
+class ListRows : public AppTest {
+  protected:
+    const std::string id = XmId(1);
+
+    // The recommendation with items 1 to n of the list, named prefix + number; opened on its page.
+    void Open(const ListCase& c, int n, const std::string& xg = "0") {
+        Seed({id, "2008 01AA", "项目一", xg});
+        ExecCommit("DELETE FROM " + c.table + " WHERE xm_id = ?", {id});
+        for (int k = 1; k <= n; ++k) Add(c, k, Name(c, k));
+        OpenMainWindow();
+        EXPECT_EQ(laurel::current_id, id);
+        W().tv_1->SelectItem(c.page);
+    }
+
+    static std::string Name(const ListCase& c, int k) { return c.label.substr(0, 1) + std::to_string(k); }
+
+    void Add(const ListCase& c, int k, const std::string& name) {
+        if (c.table == "j_jx_getaward") AddAward(id, k, name);
+        if (c.table == "j_ry_finish") AddContributor(id, k, name);
+        if (c.table == "j_dw_finish") AddUnit(id, k, name);
+        if (c.table == "j_yy_app") AddApplication(id, k, name);
+        if (c.table == "j_zl_patent") AddProperty(id, k, name);
+    }
+
+    // "number:name,..." in number order; a new item has no name.
+    std::string ListingQuery(const ListCase& c) {
+        return "SELECT group_concat(x, ',') FROM (SELECT " + c.number + " || ':' || coalesce(" + c.name +
+               ", '') AS x FROM " + c.table + " WHERE xm_id = ? ORDER BY " + c.number + ")";
+    }
+    std::string Listing(const ListCase& c) { return Stored(ListingQuery(c), {id}).value_or(""); }
+    // Nothing the command wrote is left uncommitted.
+    void ExpectAllCommitted(const ListCase& c) {
+        EXPECT_EQ(Pending(ListingQuery(c), {id}).value_or(""), Listing(c));
+    }
+
+    DataWindowControl& List(const ListCase& c) {
+        return *dynamic_cast<DataWindowControl*>(W().FindControl(c.list));
+    }
+    DataWindowControl& Detail(const ListCase& c) {
+        return *dynamic_cast<DataWindowControl*>(W().FindControl(c.detail));
+    }
+    int& Current(const ListCase& c) { return c.page == 11 ? laurel::current_ry : laurel::current_dw; }
+
+    void Insert() { W().cb_page_insert->Click(); }
+    void Delete() { W().cb_page_delete->Click(); }
+
+    // Makes the statement fail from now on, as a database that refuses it would.
+    void Refuse(const std::string& name, const std::string& when) {
+        ExecCommit("CREATE TRIGGER " + name + " " + when + " BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    }
+
+    // The list shows what is stored, row k holding item k, with `row` current.
+    void ExpectListShowsStored(const ListCase& c, long row) {
+        DataWindowControl& l = List(c);
+        const long stored = StoredCount(c.table, id);
+        ASSERT_EQ(l.RowCount(), stored);
+        for (long r = 1; r <= l.RowCount(); ++r) EXPECT_EQ(l.GetItemNumber(r, c.number), r) << "row " << r;
+        EXPECT_EQ(l.GetRow(), row);
+        EXPECT_EQ(l.ModifiedCount() + l.DeletedCount(), 0);
+    }
+    // The detail shows the item of the list's current row, and the running number agrees.
+    void ExpectDetailFollows(const ListCase& c) {
+        if (c.detail.empty()) return;
+        EXPECT_EQ(Current(c), List(c).GetRow());
+        EXPECT_EQ(Detail(c).GetItemNumber(1, c.number), Current(c));
+    }
+};
+
+class EachList : public ListRows, public ::testing::WithParamInterface<ListCase> {};
+
+INSTANTIATE_TEST_SUITE_P(Lists, EachList,
+                         ::testing::Values(kAwards, kContributors, kUnits, kApplications, kProperty),
+                         [](const auto& info) { return info.param.label; });
+
+// ---------------------------------------------------------------------------------------------
+// Insertion.
+
+TEST_P(EachList, InsertGoesBehindTheCurrentRowAndKeepsTheNumbersDense) {
+    const ListCase& c = GetParam();
+    const std::string n = c.label.substr(0, 1);
+    Open(c, 3);
+    DataWindowControl& l = List(c);
+
+    // Behind the first row.
+    Insert();
+    EXPECT_EQ(Listing(c), "1:" + n + "1,2:,3:" + n + "2,4:" + n + "3");
+    ExpectListShowsStored(c, 2);
+    ExpectDetailFollows(c);
+    ExpectAllCommitted(c);
+
+    // In the middle.
+    l.ScrollToRow(3);
+    Insert();
+    EXPECT_EQ(Listing(c), "1:" + n + "1,2:,3:" + n + "2,4:,5:" + n + "3");
+    ExpectListShowsStored(c, 4);
+    ExpectDetailFollows(c);
+
+    // Behind the last row: nothing moves.
+    l.ScrollToRow(5);
+    Insert();
+    EXPECT_EQ(Listing(c), "1:" + n + "1,2:,3:" + n + "2,4:,5:" + n + "3,6:");
+    ExpectListShowsStored(c, 6);
+    ExpectDetailFollows(c);
+    ExpectAllCommitted(c);
+    EXPECT_TRUE(Boxes().empty());
+
+    // The cursor waits in the new item's name.
+    const std::string column = c.detail.empty() ? l.GetColumnName() : Detail(c).GetColumnName();
+    EXPECT_EQ(column, c.name);
+}
+
+TEST_P(EachList, TheLimitRefusesTheInsertWithItsMessage) {
+    const ListCase& c = GetParam();
+    Open(c, static_cast<int>(c.limit) - 1);
+    Insert();
+    EXPECT_EQ(StoredCount(c.table, id), c.limit);
+    EXPECT_TRUE(Boxes().empty());
+
+    const std::string before = Listing(c);
+    Dialogs().Answer(1);
+    Insert();
+    ASSERT_EQ(Boxes(), std::vector<std::string>{"提示信息|" + c.limitMessage});
+    EXPECT_EQ(Dialogs().messages.back().request.icon, Icon::Information);
+    EXPECT_EQ(Listing(c), before);
+    EXPECT_EQ(List(c).RowCount(), c.limit);
+}
+
+TEST_P(EachList, DeleteRemovesTheCurrentRowAndMovesTheLaterOnesDown) {
+    const ListCase& c = GetParam();
+    const std::string n = c.label.substr(0, 1);
+    Open(c, 5);
+    DataWindowControl& l = List(c);
+    const bool asks = c.refusal.empty();
+
+    if (asks) {
+        // Cancel, the default, changes nothing.
+        l.ScrollToRow(3);
+        Dialogs().Answer(2);
+        Delete();
+        ASSERT_EQ(Boxes(), std::vector<std::string>{"提示信息：|真的要删除吗？"});
+        const rt::ui::MessageRequest& q = Dialogs().messages.back().request;
+        EXPECT_EQ(q.icon, Icon::Question);
+        EXPECT_EQ(q.buttons, Buttons::OKCancel);
+        EXPECT_EQ(q.defaultButton, 2);
+        EXPECT_EQ(StoredCount(c.table, id), 5);
+        EXPECT_EQ(l.RowCount(), 5);
+        EXPECT_EQ(l.DeletedCount(), 0);
+        Dialogs().Clear();
+    }
+
+    // A row in the middle: the next one takes its place.
+    l.ScrollToRow(3);
+    if (asks) Dialogs().Answer(1);
+    Delete();
+    EXPECT_EQ(Listing(c), "1:" + n + "1,2:" + n + "2,3:" + n + "4,4:" + n + "5");
+    ExpectListShowsStored(c, 3);
+    EXPECT_EQ(l.GetItemString(3, c.name), n + "4");
+    ExpectDetailFollows(c);
+    ExpectAllCommitted(c);
+
+    // The first row.
+    l.ScrollToRow(1);
+    if (asks) Dialogs().Answer(1);
+    Delete();
+    EXPECT_EQ(Listing(c), "1:" + n + "2,2:" + n + "4,3:" + n + "5");
+    ExpectListShowsStored(c, 1);
+    ExpectDetailFollows(c);
+
+    // The last row: nothing moves, the new last row is current.
+    l.ScrollToRow(3);
+    if (asks) Dialogs().Answer(1);
+    Delete();
+    EXPECT_EQ(Listing(c), "1:" + n + "2,2:" + n + "4");
+    ExpectListShowsStored(c, 2);
+    ExpectDetailFollows(c);
+    ExpectAllCommitted(c);
+    if (!asks) {
+        EXPECT_TRUE(Boxes().empty());
+        EXPECT_EQ(Detail(c).GetColumnName(), c.name);
+    }
+}
+
+TEST_P(EachList, AFailingInsertLeavesTheDatabaseAndTheListAsTheyWere) {
+    const ListCase& c = GetParam();
+    Open(c, 4);
+    List(c).ScrollToRow(2);
+    ExpectDetailFollows(c);
+    const std::string before = Listing(c);
+    // The new row is refused after the numbers behind it have moved up.
+    Refuse("no_new_rows", "BEFORE INSERT ON " + c.table);
+
+    AnswerDatabaseError();
+    Dialogs().Answer(1);
+    Insert();
+    ASSERT_EQ(Boxes().size(), 2u);
+    EXPECT_EQ(Boxes()[1], "提示信息：|" + c.insertFailure);
+    EXPECT_EQ(Listing(c), before);
+    ExpectAllCommitted(c);
+    ExpectListShowsStored(c, 2);
+    ExpectDetailFollows(c);
+}
+
+TEST_P(EachList, AFailingDeleteLeavesTheDatabaseAndTheListAsTheyWere) {
+    const ListCase& c = GetParam();
+    Open(c, 4);
+    List(c).ScrollToRow(2);
+    const std::string before = Listing(c);
+    // The row goes, then moving the later numbers down is refused: the removal must come back.
+    Refuse("no_renumbering", "BEFORE UPDATE OF " + c.number + " ON " + c.table);
+
+    if (c.refusal.empty()) Dialogs().Answer(1);
+    Dialogs().Answer(1);
+    Delete();
+    EXPECT_EQ(Boxes().back(), "提示信息：|" + c.deleteFailure);
+    EXPECT_EQ(Listing(c), before);
+    ExpectAllCommitted(c);
+    ExpectListShowsStored(c, 2);
+    ExpectDetailFollows(c);
+}
+
+TEST_P(EachList, ASavedRecommendationOffersNoListButtons) {
+    const ListCase& c = GetParam();
+    Open(c, 3, "1");
+    EXPECT_TRUE(W().cb_page_insert->Visible());
+    EXPECT_FALSE(W().cb_page_insert->Enabled());
+    EXPECT_FALSE(W().cb_page_delete->Enabled());
+    const std::string before = Listing(c);
+    Insert();
+    Delete();
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(Listing(c), before);
+    EXPECT_EQ(List(c).RowCount(), 3);
+}
+
+// ---------------------------------------------------------------------------------------------
+// What each kind writes and refuses of its own.
+
+TEST_F(ListRows, NewRowsCarryTheirKindsPlaceholdersAndNothingElse) {
+    Seed({id, "2008 01AA", "项目一"});
+    OpenMainWindow();
+    auto stored = [&](const std::string& table, const std::string& number, int k, const std::string& column) {
+        return Stored("SELECT " + column + " FROM " + table + " WHERE xm_id = ? AND " + number + " = ?",
+                      {id, k});
+    };
+    auto amount = [&](const std::string& table, const std::string& number, int k, const std::string& column) {
+        return StoredValue("SELECT " + column + " FROM " + table + " WHERE xm_id = ? AND " + number + " = ?",
+                           {id, k})
+            .AsReal();
+    };
+    const std::string placeholder = "0001-01-01";
+
+    W().tv_1->SelectItem(10);
+    Insert();
+    EXPECT_EQ(stored("j_jx_getaward", "jx_id", 1, "jx_date"), placeholder);
+    for (const char* column : {"jx_xmname", "jx_name", "jx_grade", "jx_grantdept"})
+        EXPECT_EQ(stored("j_jx_getaward", "jx_id", 1, column), std::nullopt) << column;
+
+    W().tv_1->SelectItem(11);
+    Insert();
+    for (const char* column : {"ry_birthday", "gg_date", "ry_grdtime", "ry_start", "ry_finish", "ry_atm"})
+        EXPECT_EQ(stored("j_ry_finish", "ry_no", 2, column), placeholder) << column;
+    EXPECT_EQ(amount("j_ry_finish", "ry_no", 2, "ry_anum"), 0.0);
+    for (const char* column : {"ry_name", "ry_unit", "xb_sex", "ry_id"})
+        EXPECT_EQ(stored("j_ry_finish", "ry_no", 2, column), std::nullopt) << column;
+    EXPECT_EQ(W().dw_no71->GetItemString(1, "ry_name"), std::nullopt)
+        << "the detail shows the empty contributor";
+
+    W().tv_1->SelectItem(12);
+    Insert();
+    EXPECT_EQ(stored("j_dw_finish", "dw_no", 2, "dw_ardbkprntm"), placeholder);
+    EXPECT_EQ(amount("j_dw_finish", "dw_no", 2, "dw_ardbkprnnum"), 0.0);
+    EXPECT_EQ(stored("j_dw_finish", "dw_no", 2, "dw_name"), std::nullopt);
+
+    W().tv_1->SelectItem(13);  // the section item and its first item share the list
+    Insert();
+    EXPECT_EQ(stored("j_yy_app", "yy_id", 1, "yy_stsatdate"), placeholder);
+    EXPECT_EQ(stored("j_yy_app", "yy_id", 1, "yy_finishdate"), placeholder);
+    EXPECT_EQ(amount("j_yy_app", "yy_id", 1, "yy_benefit"), 0.0);
+    EXPECT_EQ(stored("j_yy_app", "yy_id", 1, "dw_unitname"), std::nullopt);
+
+    W().tv_1->SelectItem(16);
+    Insert();
+    EXPECT_EQ(StoredCount("j_zl_patent", id), 1);
+    for (const char* column : {"zl_name", "zl_sortcode", "zl_nation", "zl_appno", "zl_no"})
+        EXPECT_EQ(stored("j_zl_patent", "zl_id", 1, column), std::nullopt) << column;
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(ListRows, AnEmptyListTakesItsFirstItem) {
+    for (const ListCase* c : {&kAwards, &kApplications, &kProperty}) {
+        SCOPED_TRACE(c->label);
+        if (!WindowOpen()) Open(*c, 0);
+        W().tv_1->SelectItem(c->page);
+        Insert();
+        EXPECT_EQ(Listing(*c), "1:");
+        ExpectListShowsStored(*c, 1);
+    }
+}
+
+TEST_F(ListRows, TheLastContributorAndTheLastUnitAreNeverDeleted) {
+    Open(kContributors, 1);
+    Dialogs().Answer(1);
+    Dialogs().Answer(1);
+    Delete();
+    W().tv_1->SelectItem(12);
+    Delete();
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"提示信息：|最后一个完成人不能删除！",
+                                                 "提示信息：|最后一个完成单位不能删除！"}));
+    EXPECT_EQ(Dialogs().messages.front().request.icon, Icon::Information);
+    EXPECT_EQ(StoredCount("j_ry_finish", id), 1);
+    EXPECT_EQ(StoredCount("j_dw_finish", id), 1);
+}
+
+TEST_F(ListRows, SectionsWithoutAListIgnoreTheButtons) {
+    Open(kAwards, 2);
+    for (long page : {2L, 3L, 5L, 6L, 9L, 15L, 17L, 18L}) {
+        laurel::current_page = page;
+        W().cb_page_insert_clicked();
+        W().cb_page_delete_clicked();
+        W().cb_page_save_clicked();
+    }
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(Listing(kAwards), "1:a1,2:a2");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Changes the page holds when a button is pressed.
+
+TEST_F(ListRows, ChangedAwardsAnsweredNoAreDroppedAndYesAreStoredFirst) {
+    Open(kAwards, 3);
+    W().dw_no6->SetItem(2, "jx_xmname", "dropped");
+    Dialogs().Answer(2);
+    Insert();  // behind row 1, the current one
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|奖项已有修改，是否保存？"});
+    EXPECT_EQ(Listing(kAwards), "1:a1,2:,3:a2,4:a3");
+
+    // A value still being typed counts as a change.
+    W().dw_no6->SetRow(3);
+    W().dw_no6->SetColumn("jx_xmname");
+    W().dw_no6->SetText("kept");
+    Dialogs().Answer(1);
+    Insert();
+    EXPECT_EQ(Listing(kAwards), "1:a1,2:,3:kept,4:,5:a3");
+    ExpectListShowsStored(kAwards, 4);
+}
+
+TEST_F(ListRows, AValueThePageRefusesStopsTheButtonAndStaysTyped) {
+    Open(kAwards, 2);
+    W().dw_no6->SetColumn("jx_xmname");
+    W().dw_no6->SetText(std::string(60, 'x'));  // longer than the field takes
+    Dialogs().Answer(1);                        // the page's own complaint
+    Insert();
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_TRUE(W().dw_no6->EditPending());
+    EXPECT_EQ(Listing(kAwards), "1:a1,2:a2");
+
+    // The save button fails the same way and keeps the text.
+    Dialogs().Answer(1);
+    Dialogs().Answer(1);
+    W().cb_page_save_clicked();
+    EXPECT_EQ(Boxes().back(), "提示信息：|系统意外，保存失败！");
+    EXPECT_TRUE(W().dw_no6->EditPending());
+}
+
+TEST_F(ListRows, AwardsWhoseChangesCannotBeStoredGetNoNewRow) {
+    Open(kAwards, 3);
+    W().dw_no6->SetItem(2, "jx_xmname", "changed");
+    ExecCommit("DELETE FROM j_jx_getaward WHERE xm_id = ? AND jx_id = 2", {id});  // behind the page
+
+    Dialogs().Answer(1);
+    AnswerDatabaseError();
+    Dialogs().Answer(1);
+    Insert();
+    EXPECT_EQ(Boxes().back(), "提示信息：|系统意外，奖项更新失败！");
+    EXPECT_EQ(Listing(kAwards), "1:a1,3:a3");
+    ExpectAllCommitted(kAwards);
+    EXPECT_EQ(W().dw_no6->ModifiedCount(), 1) << "the change waits to be corrected";
+}
+
+TEST_F(ListRows, ChangedContributorIsAskedAboutThenStoredOrDropped) {
+    Open(kContributors, 2);
+    W().dw_no71->SetColumn("ry_name");
+    W().dw_no71->SetText("改名");
+    Dialogs().Answer(1);
+    Insert();
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|完成人已有修改，是否暂时保存？"});
+    EXPECT_EQ(Listing(kContributors), "1:改名,2:,3:c2");
+    EXPECT_EQ(W().dw_no72->GetItemString(1, "ry_name"), "改名");
+    EXPECT_EQ(laurel::current_ry, 2);
+
+    W().dw_no71->SetItem(1, "ry_name", "不要");
+    Dialogs().Answer(2);
+    Insert();
+    EXPECT_EQ(Listing(kContributors), "1:改名,2:,3:,4:c2");
+    EXPECT_EQ(laurel::current_ry, 3);
+    EXPECT_EQ(W().dw_no71->ModifiedCount(), 0);
+}
+
+TEST_F(ListRows, AContributorWhoseChangesCannotBeStoredGetsNoNewRowAndKeepsThem) {
+    Open(kContributors, 2);
+    W().dw_no71->SetItem(1, "ry_name", "改名");
+    Refuse("no_changes", "BEFORE UPDATE OF ry_name ON j_ry_finish");
+
+    Dialogs().Answer(1);
+    AnswerDatabaseError();
+    Insert();
+    EXPECT_EQ(Boxes().size(), 2u) << "the question and the database's own report, nothing more";
+    EXPECT_EQ(Listing(kContributors), "1:c1,2:c2");
+    ExpectAllCommitted(kContributors);
+    EXPECT_EQ(W().dw_no71->GetItemString(1, "ry_name"), "改名");
+    EXPECT_EQ(W().dw_no71->ModifiedCount(), 1);
+    EXPECT_EQ(laurel::current_ry, 1);
+}
+
+TEST_F(ListRows, DeletingAContributorDropsOnlyItsOwnChanges) {
+    Open(kContributors, 3);
+    W().dw_no72->ScrollToRow(3);
+    ASSERT_EQ(laurel::current_ry, 3);
+    W().dw_no71->SetItem(1, "ry_name", "gone anyway");
+    Delete();
+    EXPECT_TRUE(Boxes().empty()) << "no question about the contributor that goes";
+    EXPECT_EQ(Listing(kContributors), "1:c1,2:c2");
+    EXPECT_EQ(laurel::current_ry, 2);
+    EXPECT_EQ(W().dw_no71->GetItemString(1, "ry_name"), "c2");
+    EXPECT_EQ(W().dw_no71->ModifiedCount(), 0);
+}
+
+TEST_F(ListRows, DeletingAnAwardStoresTheOtherChangesOfTheListWithIt) {
+    Open(kAwards, 3);
+    W().dw_no6->SetItem(1, "jx_xmname", "renamed");
+    W().dw_no6->SetRow(2);
+    Dialogs().Answer(1);
+    Delete();
+    EXPECT_EQ(Listing(kAwards), "1:renamed,2:a3");
+    ExpectListShowsStored(kAwards, 2);
+}
+
+TEST_F(ListRows, RemovingTheOnlyAwardWaitsForThePageToBeStored) {
+    Open(kAwards, 1);
+    Dialogs().Answer(1);
+    Delete();
+    EXPECT_EQ(W().dw_no6->RowCount(), 0);
+    EXPECT_EQ(StoredCount("j_jx_getaward", id), 1);
+
+    // An insert now asks about the pending removal; No brings the award back and puts the new
+    // one behind it... as the list was read, in front of it.
+    Dialogs().Answer(2);
+    Insert();
+    EXPECT_EQ(Boxes().back(), "提示信息|奖项已有修改，是否保存？");
+    EXPECT_EQ(Listing(kAwards), "1:,2:a1");
+
+    // Removing it again and leaving the page stores the removal.
+    W().dw_no6->SetRow(2);
+    Dialogs().Answer(1);
+    Delete();
+    W().dw_no6->SetRow(1);
+    Dialogs().Answer(1);
+    Delete();
+    EXPECT_EQ(W().dw_no6->RowCount(), 0);
+    EXPECT_EQ(StoredCount("j_jx_getaward", id), 1);
+    W().tv_1->SelectItem(2);
+    EXPECT_EQ(StoredCount("j_jx_getaward", id), 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// A page read before the table changed behind it.
+
+TEST_F(ListRows, AnAwardRemovedBehindThePageFailsItsDeletion) {
+    Open(kAwards, 3);
+    ExecCommit("DELETE FROM j_jx_getaward WHERE xm_id = ? AND jx_id = 2", {id});
+    W().dw_no6->SetRow(2);
+    Dialogs().Answer(1);
+    AnswerDatabaseError();
+    Dialogs().Answer(1);
+    Delete();
+    EXPECT_EQ(Boxes().back(), "提示信息：|系统意外，项目奖励情况删除失败！");
+    EXPECT_EQ(Listing(kAwards), "1:a1,3:a3");
+    EXPECT_EQ(W().dw_no6->RowCount(), 2) << "the list shows what is stored";
+    ExpectAllCommitted(kAwards);
+}
+
+TEST_F(ListRows, AnInsertIntoAListThatNoLongerMatchesItsTableIsRefused) {
+    Open(kAwards, 9);
+    AddAward(id, 10, "behind");  // the list still shows nine: a tenth would make eleven
+    W().dw_no6->SetRow(9);
+    Dialogs().Answer(1);
+    Insert();
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息：|系统意外，插入失败！"});
+    EXPECT_EQ(StoredCount("j_jx_getaward", id), 10);
+    ExpectAllCommitted(kAwards);
+    EXPECT_EQ(W().dw_no6->RowCount(), 10);
+}
+
+TEST_F(ListRows, AFailingPlaceholderTakesTheNewRowBackWithIt) {
+    Open(kUnits, 3);
+    Refuse("no_placeholder", "BEFORE UPDATE OF dw_ardbkprntm ON j_dw_finish");
+    Dialogs().Answer(1);
+    Insert();
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息：|系统意外，完成单位插入失败！"});
+    EXPECT_EQ(Listing(kUnits), "1:u1,2:u2,3:u3");
+    ExpectAllCommitted(kUnits);
+    EXPECT_EQ(laurel::current_dw, 1);
+    EXPECT_EQ(W().dw_no82->RowCount(), 3);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Many insertions and deletions at random places never leave a gap, a repeat or a wrong order.
+
+TEST_F(ListRows, RandomInsertsAndDeletesKeepTheListNumberedInOrder) {
+    for (const ListCase* c : {&kAwards, &kContributors}) {
+        SCOPED_TRACE(c->label);
+        if (!WindowOpen()) {
+            Open(*c, 3);
+        } else {
+            ExecCommit("DELETE FROM " + c->table + " WHERE xm_id = ?", {id});
+            for (int k = 1; k <= 3; ++k) Add(*c, k, Name(*c, k));
+            W().tv_1->SelectItem(c->page);
+        }
+        std::vector<std::string> model;
+        for (int k = 1; k <= 3; ++k) model.push_back(Name(*c, k));
+        DataWindowControl& l = List(*c);
+        std::mt19937 random(7);
+        for (int step = 0; step < 40; ++step) {
+            const long count = static_cast<long>(model.size());
+            const long row = std::uniform_int_distribution<long>(1, count)(random);
+            ASSERT_EQ(l.ScrollToRow(row), 1);
+            const bool insert = count < 3 || (count < c->limit && random() % 2 == 0);
+            if (insert) {
+                Insert();
+                const std::string name = "n" + std::to_string(step);
+                ExecCommit("UPDATE " + c->table + " SET " + c->name + " = ? WHERE xm_id = ? AND " +
+                               c->number + " = ?",
+                           {name, id, row + 1});
+                model.insert(model.begin() + row, name);
+            } else {
+                if (c->refusal.empty()) Dialogs().Answer(1);
+                Delete();
+                model.erase(model.begin() + (row - 1));
+            }
+            std::string expected;
+            for (std::size_t k = 0; k < model.size(); ++k)
+                expected += (k ? "," : "") + std::to_string(k + 1) + ":" + model[k];
+            ASSERT_EQ(Listing(*c), expected) << "step " << step;
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The page save.
+
+TEST_F(ListRows, SaveStoresTheListOnShow) {
+    Open(kApplications, 2);
+    W().dw_no91->SetItem(2, "dw_unitname", "新单位");
+    W().cb_page_save_clicked();
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(Listing(kApplications), "1:a1,2:新单位");
+    EXPECT_EQ(W().dw_no91->ModifiedCount(), 0);
+    ExpectAllCommitted(kApplications);
+    W().cb_page_save->Click();  // never shown: no click reaches it
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(ListRows, SaveOfAContributorShowsTheNewNameOnTheSameRow) {
+    Open(kContributors, 3);
+    W().dw_no72->ScrollToRow(2);
+    W().dw_no71->SetColumn("ry_name");
+    W().dw_no71->SetText("新名");
+    W().cb_page_save_clicked();
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(Listing(kContributors), "1:c1,2:新名,3:c3");
+    EXPECT_EQ(W().dw_no72->GetRow(), 2);
+    EXPECT_EQ(W().dw_no72->GetItemString(2, "ry_name"), "新名");
+    EXPECT_EQ(laurel::current_ry, 2);
+    EXPECT_EQ(W().dw_no71->ModifiedCount(), 0);
+}
+
+TEST_F(ListRows, AFailedSaveReportsOnceAndKeepsTheInput) {
+    Open(kUnits, 3);
+    W().dw_no82->ScrollToRow(3);
+    W().dw_no81->SetItem(1, "dw_name", "新单位");
+    Refuse("no_changes", "BEFORE UPDATE ON j_dw_finish");
+    AnswerDatabaseError();
+    Dialogs().Answer(1);
+    W().cb_page_save_clicked();
+    ASSERT_EQ(Boxes().size(), 2u);
+    EXPECT_EQ(Boxes()[1], "提示信息：|系统意外，保存失败！");
+    EXPECT_EQ(Listing(kUnits), "1:u1,2:u2,3:u3");
+    ExpectAllCommitted(kUnits);
+    EXPECT_EQ(W().dw_no82->GetRow(), 3);
+    EXPECT_EQ(laurel::current_dw, 3);
+    EXPECT_EQ(W().dw_no81->GetItemString(1, "dw_name"), "新单位");
+    EXPECT_EQ(W().dw_no81->ModifiedCount(), 1);
+}
+
+}  // namespace
