@@ -7,6 +7,7 @@
 // command and the list is read again from the database, so that the page never shows rows that
 // are not stored.
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -329,6 +330,7 @@ void j_main_mdi::cb_page_delete_clicked() {
 
     long del_row = 0;
     {
+        QuietRowChange quiet(L);
         L->DeleteRow(0);
         del_row = L->GetRow();
     }

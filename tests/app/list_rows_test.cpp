@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/globals.h"
@@ -96,6 +98,11 @@ const ListCase kProperty{"property",
                          "系统意外，插入失败！",
                          "系统意外，知识产权情况删除失败！",
                          ""};
+
+// Named in test output by its label alone.
+void PrintTo(const ListCase& c, std::ostream* os) {
+    *os << c.label;
+}
 
 class ListRows : public AppTest {
   protected:
@@ -522,6 +529,22 @@ TEST_F(ListRows, DeletingAContributorDropsOnlyItsOwnChanges) {
     EXPECT_EQ(laurel::current_ry, 2);
     EXPECT_EQ(W().dw_no71->GetItemString(1, "ry_name"), "c2");
     EXPECT_EQ(W().dw_no71->ModifiedCount(), 0);
+}
+
+TEST_F(ListRows, ChangesOfAnotherContributorAreStoredBeforeTheNumbersMove) {
+    Open(kContributors, 3);
+    W().dw_no71->SetItem(1, "ry_name", "kept");  // contributor 1, on show
+    {
+        // The list moves on without the detail following it.
+        auto follow = std::exchange(W().dw_no72->rowfocuschanged, nullptr);
+        W().dw_no72->ScrollToRow(2);
+        W().dw_no72->rowfocuschanged = std::move(follow);
+    }
+    Delete();
+    EXPECT_EQ(Listing(kContributors), "1:kept,2:c3");
+    ExpectAllCommitted(kContributors);
+    EXPECT_EQ(laurel::current_ry, 2);
+    EXPECT_EQ(W().dw_no71->GetItemString(1, "ry_name"), "c3");
 }
 
 TEST_F(ListRows, DeletingAnAwardStoresTheOtherChangesOfTheListWithIt) {
