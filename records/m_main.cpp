@@ -97,15 +97,19 @@ m_main::m_main() : Menu("m_main") {
     completeness_check = &records_menu->Add("m_完整性检查", "完整性检查");
     completeness_check->SetMicroHelp("推荐书完整性检查，查看推荐书版本号。");
     completeness_check->SetToolbar("document-properties", "推荐书完整性检查，查看推荐书版本号", 4);
+    completeness_check->clicked = [this] { check_clicked(); };
     print_document = &records_menu->Add("m_打印", "生成word版本");
     print_document->SetMicroHelp("生成word版本的推荐书。");
     print_document->SetToolbar("document-print", "生成word版本推荐书", 4);
+    print_document->clicked = [this] { print_clicked(); };
     export_package = &records_menu->Add("m_导出", "导出申报文件");
     export_package->SetMicroHelp("导出申报的推荐书压缩文件。");
     export_package->SetToolbar("document-send", "导出申报文件", 4);
+    export_package->clicked = [this] { export_clicked(); };
     import_package = &records_menu->Add("m_导入", "导入申报文件");
     import_package->SetMicroHelp("导入申报的推荐书压缩文件。");
     import_package->SetToolbar("document-open", "导入申报文件", 4);
+    import_package->clicked = [this] { import_clicked(); };
 
     edit_menu = &Add("m_编辑", "编辑(&E)");
     previous = &edit_menu->Add("m_上一份", "上一份");

@@ -30,6 +30,36 @@ class m_main : public rt::ui::Menu {
     void save_clicked();                   // m_保存
     void help_clicked();                   // m_填表说明
     void about_clicked();                  // m_关于
+    void check_clicked();                  // m_完整性检查 (check/)
+    void print_clicked();                  // m_打印 (check/)
+    void export_clicked();                 // m_导出 (exchange/)
+    void import_clicked();                 // m_导入 (exchange/)
+
+    // ---- functions the menu owns ------------------------------------------------------------------
+    // The completeness check and its version number, the print buffer (check/).
+    int all_check();
+    int all_prepare();
+    // The form document and the lists document (document/).
+    int all_print();
+    int all_print_789();
+    // Reading an exchange package into the database (exchange/); tmp_path is the program folder.
+    int import_base(const std::string& tmp_path);
+    int import_ry(const std::string& tmp_path);
+    int import_dw(const std::string& tmp_path);
+    int import_xy(const std::string& tmp_path);
+    int import_hj(const std::string& tmp_path);
+    int import_yy(const std::string& tmp_path);
+    int import_zl(const std::string& tmp_path);
+    int import_rollback(const std::string& tmp_path);
+
+    // ---- the print buffer: one text per printed field ---------------------------------------------
+    std::string xm_askno, xk_grpno, jb_awardcode, xm_name, xm_ename, xm_tjdw, sf_public, mj_secrcode, xm_secrterm,
+        xm_fixsecrorgan, xm_topicword, xk_majorname1, xk_majorcode1, xk_majorname2, xk_majorcode2, xk_majorname3,
+        xk_majorcode3, hy_etradecode, ly_socucode, xm_planname, xm_no, xm_startdate, xm_finishdate, xm_abstract,
+        xm_innovation, xm_recom, xm_zongtz, xm_huis, xm_zhijyj, xm_jianjyj, xm_sosiety, ry_name, ry_id, ry_birthday,
+        ry_bplace, mz_nationcode, xb_sex, dp_sectcode, zc_titlecode, ry_position, wp_edulev, xw_degree, ry_workmajor,
+        ry_specmajor, ry_grduniv, ry_grdtime, ry_unit, ry_fixtel, ry_postaddr, ry_postcode, ry_email, ry_mpno,
+        ry_honor, ry_start, ry_finish, ry_contribution, xm_papers, xm_pingjia, s_xm_checkcode;
 
     // ---- the items, in menu order -----------------------------------------------------------------
     MenuItem* system_menu = nullptr;            // m_系统管理s
