@@ -26,18 +26,12 @@ namespace {
 
 using laurel::win::j_main_mdi;
 using testing_support::AppTest;
+using testing_support::kPageControls;
 using testing_support::Recommendation;
 using testing_support::XmId;
 
 const std::string kNoChanges = "000000000000000000";
 
-// The controls that hidedw hides: the pages and the page furniture.
-const std::vector<std::string> kPageControls = {
-    "dw_no1",         "dw_no2",       "dw_no3",  "dw_no4",  "dw_no51",  "dw_no512", "dw_no52",
-    "dw_no522",       "dw_no53",      "dw_no6",  "dw_no71", "dw_no72",  "dw_no81",  "dw_no82",
-    "dw_no91",        "dw_no92",      "dw_no93", "dw_no94", "st_blank", "st_sub",   "cb_page_insert",
-    "cb_page_delete", "cb_page_save", "st_10_1", "st_10_2", "st_10_3",  "st_10_4",  "st_10_5",
-    "st_10_6",        "st_10_7",      "st_10_8"};
 
 // Names of the controls of the window that are visible, among `names`.
 std::vector<std::string> VisibleAmong(const j_main_mdi& w, const std::vector<std::string>& names) {

@@ -21,25 +21,10 @@ namespace {
 using laurel::win::j_main_mdi;
 using rt::ui::DataWindowControl;
 using testing_support::AppTest;
+using testing_support::VisiblePageControls;
 using testing_support::XmId;
 
 const std::string kNoChanges = "000000000000000000";
-
-const std::vector<std::string> kPageControls = {
-    "dw_no1",         "dw_no2",       "dw_no3",  "dw_no4",  "dw_no51",  "dw_no512", "dw_no52",
-    "dw_no522",       "dw_no53",      "dw_no6",  "dw_no71", "dw_no72",  "dw_no81",  "dw_no82",
-    "dw_no91",        "dw_no92",      "dw_no93", "dw_no94", "st_blank", "st_sub",   "cb_page_insert",
-    "cb_page_delete", "cb_page_save", "st_10_1", "st_10_2", "st_10_3",  "st_10_4",  "st_10_5",
-    "st_10_6",        "st_10_7",      "st_10_8"};
-
-std::set<std::string> VisiblePageControls(const j_main_mdi& w) {
-    std::set<std::string> out;
-    for (const std::string& n : kPageControls) {
-        const rt::ui::Control* c = w.FindControl(n);
-        if (c != nullptr && c->Visible()) out.insert(n);
-    }
-    return out;
-}
 
 DataWindowControl* Dw(const j_main_mdi& w, const std::string& name) {
     auto* d = dynamic_cast<DataWindowControl*>(w.FindControl(name));

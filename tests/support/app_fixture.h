@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -80,5 +81,10 @@ class AppTest : public ::testing::Test {
 
 // The xm_id the tests use: twelve digits, as New makes them.
 std::string XmId(int n);
+
+// The controls that hidedw hides: the pages and the page furniture.
+extern const std::vector<std::string> kPageControls;
+// The names of those controls of the main window that are visible.
+std::set<std::string> VisiblePageControls(const laurel::win::j_main_mdi& w);
 
 }  // namespace testing_support
