@@ -109,7 +109,7 @@ void j_main_mdi::CreateControls() {
     st_10_8->Place(1742, 1368, 1800, 64);
 
     dw_ds_base = &Add<DataWindowControl>("dw_ds_base", "dw_base");
-    ole_1 = &Add<ComponentHost>("ole_1", "zip");
+    ole_1 = &Add<ZipControl>("ole_1");
 
     st_sub = &Add<StaticText>("st_sub", "1、应用单位目录");
     st_sub->SetFont(kArial12);
@@ -257,6 +257,7 @@ void j_main_mdi::AttachHandlers() {
     dw_no81->itemfocuschanged = [this](long row, std::string_view column) {
         dw_no81_itemfocuschanged(row, column);
     };
+    ole_1->Object().SkippingFile = [this](const rt::SkippedFile& file) { ole_1_skippingfile(file); };
 }
 
 std::array<DataWindowControl*, 18> j_main_mdi::Pages() const {

@@ -10,6 +10,7 @@
 #include "runtime/ui/datawindow_control.h"
 #include "runtime/ui/treeview.h"
 #include "runtime/ui/window.h"
+#include "runtime/ui/zip_control.h"
 
 namespace laurel::win {
 
@@ -22,6 +23,7 @@ using rt::ui::Picture;
 using rt::ui::StaticHyperlink;
 using rt::ui::StaticText;
 using rt::ui::TreeView;
+using rt::ui::ZipControl;
 
 class j_main_mdi : public rt::ui::Window {
   public:
@@ -68,6 +70,8 @@ class j_main_mdi : public rt::ui::Window {
     void dw_no1_itemfocuschanged(long row, std::string_view column);
     void dw_no71_itemfocuschanged(long row, std::string_view column);
     void dw_no81_itemfocuschanged(long row, std::string_view column);
+    // The zip control refused a file of a packing or an unpacking (exchange/).
+    void ole_1_skippingfile(const rt::SkippedFile& file);
 
     // ---- controls, in creation order -------------------------------------------------------------
     MdiClient* mdi_1 = nullptr;
@@ -87,7 +91,7 @@ class j_main_mdi : public rt::ui::Window {
     StaticText* st_10_4 = nullptr;
     StaticText* st_10_1 = nullptr;
     DataWindowControl* dw_ds_base = nullptr;
-    ComponentHost* ole_1 = nullptr;
+    ZipControl* ole_1 = nullptr;
     StaticText* st_sub = nullptr;
     StaticText* st_blank = nullptr;
     CommandButton* cb_page_save = nullptr;

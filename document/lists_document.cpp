@@ -1,11 +1,313 @@
 // The lists document: contributors, units, application units and patents, then protection,
 // saving and hand-over.
+//
+// The form document has saved the first part of the form as the working document in the program
+// folder and left the word processor running. This run makes a new document from the working
+// document, fills the four lists and the two lines of names, protects it, saves it over the working
+// document, quits the word processor and hands a copy to the user. A failure of the word processor
+// throws rt::word::Error out of the run; the Print command reports it.
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "app/globals.h"
+#include "app/j_main_mdi.h"
+#include "document/working_document.h"
 #include "records/m_main.h"
+#include "runtime/text.h"
+#include "runtime/ui/dialogs.h"
+#include "runtime/word.h"
 
 namespace laurel::records {
 
-int m_main::all_print_789() { return 0; }
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kWordClass = "word.application";
+constexpr std::string_view kPassword = "Ann is a cat";
+constexpr const char* kError = "错误";
+
+// Word's protection types: read only, and entry through form fields only.
+constexpr int kAllowOnlyReading = 3;
+constexpr int kAllowOnlyFormFields = 2;
+
+// The template's tables, counted from 1 in document order.
+constexpr int kContributorsTable = 10;
+constexpr int kUnitsTable = 11;
+constexpr int kApplicationsTable = 12;
+constexpr int kPropertyTable = 14;
+
+// The units line has room for 112 bytes of GBK text in the form.
+constexpr std::size_t kUnitsLineBytes = 112;
+
+// A line of names in list order, joined by ", ". A null name is left out together with its
+// separator; an empty one is an entry of its own.
+class NamesLine {
+  public:
+    void Add(const std::optional<std::string>& name) {
+        if (!name) return;
+        if (any_) text_ += ", ";
+        text_ += *name;
+        any_ = true;
+    }
+    const std::string& Text() const { return text_; }
+
+  private:
+    std::string text_;
+    bool any_ = false;
+};
+
+std::string OrEmpty(const std::optional<std::string>& s) {
+    return s.value_or(std::string());
+}
+
+// A running number: its whole part in plain digits.
+std::string Number(const std::optional<double>& n) {
+    if (!n) return {};
+    return std::to_string(static_cast<std::int64_t>(std::trunc(*n)));
+}
+
+std::string Month(const std::optional<rt::Date>& d) {
+    return d ? rt::String(*d, "yyyy-mm") : std::string();
+}
+
+// The item number, a full stop and the name, as the lists of section 九 number their entries.
+std::string NumberedName(const std::optional<double>& n, const std::optional<std::string>& name) {
+    return Number(n) + "." + OrEmpty(name);
+}
+
+rt::ui::DataWindowControl& Page(rt::ui::DataWindowControl* page, const char* name) {
+    if (!page) throw rt::word::Error(std::string("页面 ") + name + " 不存在");
+    return *page;
+}
+
+// ---- the four lists ----------------------------------------------------------------------------
+
+// Contributor 1 is printed elsewhere in the form: table 10 holds contributors 2 and later, each in
+// the Word row of its own number; the completers line names them all.
+void Contributors(rt::word::Application& myword, rt::ui::DataWindowControl& dw) {
+    dw.Retrieve({current_id});
+    const long count = dw.RowCount();
+    NamesLine line;
+    line.Add(dw.GetItemString(1, "ry_name"));
+    for (long i = 2; i <= count; ++i) {
+        const int row = static_cast<int>(i);
+        auto cell = [&](int column, std::string_view text) {
+            myword.ActiveDocument().SetCellText(kContributorsTable, row, column, text);
+        };
+        cell(1, Number(dw.GetItemNumber(i, "ry_no")));
+        const auto name = dw.GetItemString(i, "ry_name");
+        cell(2, OrEmpty(name));
+        line.Add(name);
+        cell(3, dw.LookUpDisplay(i, "xb_sex"));
+        cell(4, Month(dw.GetItemDate(i, "ry_birthday")));
+        cell(5, dw.LookUpDisplay(i, "zc_titlecode"));
+        cell(6, OrEmpty(dw.GetItemString(i, "ry_unit")));
+    }
+    myword.ActiveDocument().SetBookmarkText("xm_wcr", line.Text());
+}
+
+// Unit i in Word row i + 1, below the heading row; the units line is capped to the room the form
+// leaves it, never splitting a character.
+void Units(rt::word::Application& myword, rt::ui::DataWindowControl& dw) {
+    dw.Retrieve({current_id});
+    const long count = dw.RowCount();
+    NamesLine line;
+    for (long i = 1; i <= count; ++i) {
+        const int row = static_cast<int>(i + 1);
+        auto cell = [&](int column, std::string_view text) {
+            myword.ActiveDocument().SetCellText(kUnitsTable, row, column, text);
+        };
+        cell(1, Number(dw.GetItemNumber(i, "dw_no")));
+        const auto name = dw.GetItemString(i, "dw_name");
+        cell(2, OrEmpty(name));
+        line.Add(name);
+        cell(3, OrEmpty(dw.GetItemString(i, "dw_rtelphone")));
+        cell(4, OrEmpty(dw.GetItemString(i, "dw_rperson")));
+    }
+    myword.ActiveDocument().SetBookmarkText("xm_wcdw", rt::GbkLeft(line.Text(), kUnitsLineBytes));
+}
+
+// Item i in Word row i + 2, below the two heading rows. An amount of 0 is the placeholder of a row
+// nobody filled in and prints as an empty cell, as does a missing date or amount.
+void Applications(rt::word::Application& myword, rt::ui::DataWindowControl& dw) {
+    dw.Retrieve({current_id});
+    const long count = dw.RowCount();
+    for (long i = 1; i <= count; ++i) {
+        const int row = static_cast<int>(i + 2);
+        auto cell = [&](int column, std::string_view text) {
+            myword.ActiveDocument().SetCellText(kApplicationsTable, row, column, text);
+        };
+        cell(1, NumberedName(dw.GetItemNumber(i, "yy_id"), dw.GetItemString(i, "dw_unitname")));
+        cell(2, Month(dw.GetItemDate(i, "yy_stsatdate")));
+        cell(3, OrEmpty(dw.GetItemString(i, "dw_rperson")));
+        const auto benefit = dw.GetItemDecimal(i, "yy_benefit");
+        cell(4, benefit && benefit->Cents() != 0 ? rt::String(*benefit, "#,##0.00") : std::string());
+        cell(5, dw.GetItemString(i, "sf_submit") == std::optional<std::string>("1") ? "有" : "无");
+    }
+}
+
+// Item i in Word row i + 2, below the two heading rows; category and country are stored as the
+// words the page shows.
+void Property(rt::word::Application& myword, rt::ui::DataWindowControl& dw) {
+    dw.Retrieve({current_id});
+    const long count = dw.RowCount();
+    for (long i = 1; i <= count; ++i) {
+        const int row = static_cast<int>(i + 2);
+        auto cell = [&](int column, std::string_view text) {
+            myword.ActiveDocument().SetCellText(kPropertyTable, row, column, text);
+        };
+        cell(1, NumberedName(dw.GetItemNumber(i, "zl_id"), dw.GetItemString(i, "zl_name")));
+        cell(2, OrEmpty(dw.GetItemString(i, "zl_sortcode")));
+        cell(3, OrEmpty(dw.GetItemString(i, "zl_nation")));
+        cell(4, OrEmpty(dw.GetItemString(i, "zl_appno")));
+        cell(5, OrEmpty(dw.GetItemString(i, "zl_no")));
+    }
+}
+
+// The versions that know read-only protection get it; the older ones protect the form fields; any
+// other version leaves the document as it is.
+void Protect(rt::word::Application& myword) {
+    myword.SetVisible(false);
+    for (const char* version : {"12.0", "11.0"})
+        if (myword.Version() == version) myword.ActiveDocument().Protect(kAllowOnlyReading, false, kPassword);
+    for (const char* version : {"10.0", "9.0"})
+        if (myword.Version() == version)
+            myword.ActiveDocument().Protect(kAllowOnlyFormFields, false, kPassword);
+}
+
+// ---- hand-over ---------------------------------------------------------------------------------
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// Copies the file over the target: 1, -1 when the source cannot be read, -2 when the target cannot
+// be written. The copy is written beside the target and renamed into place, so a copy that fails
+// halfway leaves a file that was already there whole.
+int FileCopy(const std::string& source, const std::string& target) {
+    const File in(std::fopen(source.c_str(), "rb"));
+    if (!in) return -1;
+    if (target.empty()) return -2;
+
+    std::random_device random;
+    fs::path partial;
+    File out;
+    for (int attempt = 0; attempt < 16 && !out; ++attempt) {
+        partial = fs::path(target);
+        partial += ".part" + std::to_string(random() % 1000000);
+        out.reset(std::fopen(partial.c_str(), "wbx"));
+    }
+    if (!out) return -2;
+
+    int result = 1;
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+        const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), in.get());
+        if (got > 0 && std::fwrite(buffer.data(), 1, got, out.get()) != got) {
+            result = -2;
+            break;
+        }
+        if (got < buffer.size()) {
+            if (std::ferror(in.get())) result = -1;
+            break;
+        }
+    }
+    if (std::fclose(out.release()) != 0 && result == 1) result = -2;
+    std::error_code ec;
+    if (result == 1) {
+        fs::rename(partial, target, ec);
+        if (ec) result = -2;
+    }
+    if (result != 1) fs::remove(partial, ec);
+    return result;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return fs::equivalent(a, b, ec);
+}
+
+}  // namespace
+
+int m_main::all_print_789() {
+    if (!laurel::j_main_mdi) throw rt::word::Error("主窗口未打开");
+    win::j_main_mdi& window = *laurel::j_main_mdi;
+
+    rt::word::Application myword;
+    int status = myword.ConnectToObject("", kWordClass);
+    if (status != 0) {
+        status = myword.ConnectToNewObject(kWordClass);
+        if (status != 0) {
+            rt::ui::MessageBox(kError, "启动word错误: " + std::to_string(status));
+            return 0;
+        }
+    }
+
+    const std::string s_file_tmp = WorkingDocumentPath(current_path, xm_askno);
+    try {
+        myword.DocumentsAdd(s_file_tmp, false);
+        Contributors(myword, Page(window.dw_no72, "dw_no72"));
+        Units(myword, Page(window.dw_no82, "dw_no82"));
+        Applications(myword, Page(window.dw_no91, "dw_no91"));
+        Property(myword, Page(window.dw_no93, "dw_no93"));
+        Protect(myword);
+        myword.ActiveDocument().SaveAs(s_file_tmp);
+        myword.ActiveDocument().Close();
+        myword.Quit();
+        myword.DisconnectObject();
+    } catch (...) {
+        // A half-filled document left open in a hidden word processor is of no use to anyone, and the
+        // next Print would find it there: end the word processor; the working document stays as it
+        // was last saved.
+        try {
+            myword.Quit();
+        } catch (const rt::word::Error&) {
+        }
+        myword.DisconnectObject();
+        throw;
+    }
+
+    std::string ls_path;
+    std::string ls_file;
+    const int li_rc =
+        rt::ui::GetFileSaveName("文件保存路径", ls_path, ls_file, "docx", "Word Files (*.*),*.*", "D:\\");
+    // The working document goes once the user has the copy, or has declined it; when the copy was
+    // wanted and could not be made, it stays in the program folder, so nothing is lost.
+    bool keep = false;
+    if (li_rc == 1) {
+        if (SameFile(s_file_tmp, ls_path)) {
+            // The user chose the working document itself: it is the copy.
+            keep = true;
+        } else {
+            const int li_filenum = FileCopy(s_file_tmp, ls_path);
+            if (li_filenum == -1) {
+                rt::ui::MessageBox(kError, "Error opening sourcefile！");
+                keep = true;
+            } else if (li_filenum == -2) {
+                rt::ui::MessageBox(kError, "Error writing targetfile！");
+                keep = true;
+            }
+        }
+    } else if (li_rc == -1) {
+        rt::ui::MessageBox(kError, "无法得到保存文件的路径！");
+        keep = true;
+    }
+    if (!keep) {
+        std::error_code ec;
+        if (fs::exists(s_file_tmp, ec)) fs::remove(s_file_tmp, ec);
+    }
+    return 1;
+}
 
 }  // namespace laurel::records

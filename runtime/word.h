@@ -7,6 +7,7 @@
 // that cannot be read or written) throws rt::word::Error; the command that drives the engine catches
 // it, reports it and ends.
 
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -15,7 +16,7 @@
 namespace rt::word {
 
 class Error : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -23,22 +24,26 @@ class Document;
 
 // The connection object ("myword"): one per run, like an automation object.
 class Application {
-public:
+  public:
     Application();
     ~Application();
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
 
-    // Attaches to the engine of this process when one is running: 0, or a non-zero status.
+    // Attaches to the engine of this process when one is running: 0, or a non-zero status (-2 a
+    // class other than "word.application", in any case; -5 no engine running; -1 a file name, which
+    // the engine does not attach through).
     int ConnectToObject(std::string_view file, std::string_view className);
-    // Starts the engine (when it is not running) and attaches: 0, or a non-zero status. The class
-    // must be "word.application".
+    // Starts the engine (when it is not running) and attaches: 0, or a non-zero status (-2 a class
+    // other than "word.application"; -3 the engine cannot be started). A fresh engine is hidden.
     int ConnectToNewObject(std::string_view className);
     // Releases the connection; the engine and its documents stay (like a running server).
     int DisconnectObject();
 
-    // documents.add(template, newTemplate): a new document made from the file, which becomes the
-    // active document. The file itself is never changed.
+    // documents.add(template, newTemplate): a new document made from the file (a document or a
+    // template; what is made is always a document), which becomes the active document. The file
+    // itself is never changed. Every call below throws Error without a connection to a running
+    // engine.
     Document& DocumentsAdd(const std::string& templatePath, bool newTemplate = false);
     Document& ActiveDocument();
 
@@ -48,31 +53,52 @@ public:
     std::string Version() const;
     // Ends the engine: every open document is closed without saving.
     void Quit();
+    // documents.count: the documents open in the engine.
+    int DocumentsCount() const;
 
-private:
+    // Whether ConnectToNewObject can start the engine: an installation may go without it, and
+    // tests take it away to see the program's answer (ConnectToNewObject then gives -3).
+    static void SetEngineAvailable(bool available);
+
+  private:
     bool connected_ = false;
 };
 
 class Document {
-public:
+  public:
     virtual ~Document() = default;
     // bookmarks.item(name).range.text = text: the bookmark's content becomes the text ("\r" or "\n"
-    // start new lines); the bookmark stays around the new text.
+    // start new lines); the bookmark stays around the new text. Bookmark names are matched without
+    // regard to case, as word processors do; an exact match wins over one that differs in case.
+    // The new text takes the formatting of the first run the bookmark held (else of the text before
+    // it, else of the paragraph).
     virtual void SetBookmarkText(std::string_view name, std::string_view text) = 0;
     virtual bool HasBookmark(std::string_view name) const = 0;
     // tables.item(table).cell(row, column).range.text = text; tables are the top-level tables in
-    // document order, rows and columns count from 1.
+    // document order, rows and columns count from 1; the columns of a row are its cells as they
+    // stand, a merged cell counting once. The cell keeps its first paragraph's properties.
     virtual void SetCellText(int table, int row, int column, std::string_view text) = 0;
+    // The texts as range.text reads them, without the end-of-cell mark: "\r" ends a paragraph
+    // inside the text, "\n" is a line break, "\t" a tab.
     virtual std::string CellText(int table, int row, int column) const = 0;
     virtual std::string BookmarkText(std::string_view name) const = 0;
     virtual int TableCount() const = 0;
-    // protect(type, noReset, password, ...): type 2 form fields, 3 read only (stored as the
-    // document's protection with the password's hash).
+    // protect(type, noReset, password, ...): type 0 tracked changes, 1 comments, 2 form fields, 3
+    // read only, stored as the document's enforced protection with the password's hash (no hash
+    // for an empty password); it replaces a protection the document had.
     virtual void Protect(int type, bool noReset, std::string_view password) = 0;
     // Written to a temporary file beside the target and renamed, so a failed save leaves the old
-    // file whole.
+    // file whole. The parts the engine did not change are written as they were read.
     virtual void SaveAs(const std::string& path) = 0;
+    // Closes without saving; any later call on the document throws. The object itself stays valid
+    // until the next documents.add or quit.
     virtual void Close() = 0;
 };
+
+// The hash that a protection stores for its password: the legacy 32-bit key of the password's first
+// 15 characters, as eight upper-case hex digits of its little-endian bytes in UTF-16LE, salted in
+// front and run through SHA-512 spinCount times more, each round with its 0-based number appended
+// (four bytes, little-endian); base64. What the word processors compute to check a password.
+std::string ProtectionHash(std::string_view password, std::string_view salt, std::uint32_t spinCount);
 
 }  // namespace rt::word

@@ -1,0 +1,24 @@
+#pragma once
+// The Print command's chain, apart from the menu that owns its steps: the check (with its version
+// number), then the print buffer and the form document under the progress text, then the lists
+// document once the progress text is gone.
+
+#include <functional>
+
+#include "runtime/ui/controls.h"
+
+namespace laurel::check {
+
+struct PrintSteps {
+    std::function<int()> check;     // 1: complete, with its version number
+    std::function<int()> prepare;   // fills the print buffer
+    std::function<int()> print;     // the form document
+    std::function<int()> print789;  // the lists document, its save dialog and hand-over
+};
+
+// Runs the chain. A failure that a step throws (the word-processing engine refusing a call part-way)
+// ends the command with one message under "错误" and the progress text hidden; it never leaves the
+// event handler.
+void RunPrintCommand(rt::ui::StaticText& progress, const PrintSteps& steps);
+
+}  // namespace laurel::check

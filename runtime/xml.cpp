@@ -1,0 +1,332 @@
+#include "runtime/xml.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <pugixml.hpp>
+#include <system_error>
+
+#include "runtime/text.h"
+
+namespace rt::xml {
+
+namespace {
+
+std::string Lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+// The whole file, or nullopt with the reason.
+std::optional<std::string> ReadFile(const std::string& path, long& error) {
+    std::error_code ec;
+    const std::filesystem::path p(path);
+    if (!std::filesystem::is_regular_file(p, ec)) {
+        error = kFileNotRead;
+        return std::nullopt;
+    }
+    const auto size = std::filesystem::file_size(p, ec);
+    if (ec) {
+        error = kFileNotRead;
+        return std::nullopt;
+    }
+    if (size > kMaxFileSize) {
+        error = kFileTooLarge;
+        return std::nullopt;
+    }
+    std::ifstream in(p, std::ios::binary);
+    if (!in) {
+        error = kFileNotRead;
+        return std::nullopt;
+    }
+    std::string data(static_cast<std::size_t>(size), '\0');
+    in.read(data.data(), static_cast<std::streamsize>(data.size()));
+    if (static_cast<std::uintmax_t>(in.gcount()) != size) {
+        error = kFileNotRead;
+        return std::nullopt;
+    }
+    // A file that grew while it was read is judged by what was there when it was measured.
+    return data;
+}
+
+// iconv for any encoding it knows; nullopt with the reason.
+std::optional<std::string> ConvertToUtf8(std::string_view in, const std::string& from, long& error) {
+    iconv_t cd = iconv_open("UTF-8", from.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        error = kUnknownEncoding;
+        return std::nullopt;
+    }
+    std::string out;
+    std::string buf(4096, '\0');
+    char* src = const_cast<char*>(in.data());
+    std::size_t left = in.size();
+    bool ok = true;
+    while (left > 0) {
+        char* dst = buf.data();
+        std::size_t room = buf.size();
+        const std::size_t rc = iconv(cd, &src, &left, &dst, &room);
+        out.append(buf.data(), buf.size() - room);
+        if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
+            ok = false;  // an invalid or incomplete sequence
+            break;
+        }
+    }
+    iconv_close(cd);
+    if (!ok) {
+        error = kBadEncoding;
+        return std::nullopt;
+    }
+    return out;
+}
+
+bool IsGbkName(const std::string& name) {
+    static const char* const kNames[] = {"gb2312",     "gbk",     "gb18030",  "cp936",    "ms936",
+                                         "x-gbk",      "euc-cn",  "x-euc-cn", "csgb2312", "windows-936",
+                                         "gb_2312-80", "chinese", "csgbk"};
+    return std::any_of(std::begin(kNames), std::end(kNames), [&](const char* n) { return name == n; });
+}
+
+// The encoding that the XML declaration names, lower case; "" when there is none.
+std::string DeclaredEncoding(std::string_view data) {
+    if (!data.starts_with("<?xml")) return {};
+    const std::size_t end = data.find("?>");
+    if (end == std::string_view::npos) return {};
+    const std::string_view decl = data.substr(0, end);
+    std::size_t at = decl.find("encoding");
+    if (at == std::string_view::npos) return {};
+    at += 8;
+    while (at < decl.size() && (decl[at] == ' ' || decl[at] == '\t' || decl[at] == '\r' || decl[at] == '\n'))
+        ++at;
+    if (at >= decl.size() || decl[at] != '=') return {};
+    ++at;
+    while (at < decl.size() && (decl[at] == ' ' || decl[at] == '\t' || decl[at] == '\r' || decl[at] == '\n'))
+        ++at;
+    if (at >= decl.size() || (decl[at] != '"' && decl[at] != '\'')) return {};
+    const char quote = decl[at];
+    const std::size_t close = decl.find(quote, at + 1);
+    if (close == std::string_view::npos) return {};
+    return Lower(decl.substr(at + 1, close - at - 1));
+}
+
+// UTF-8 that is well-formed (no overlong forms, no surrogates) and holds only characters that
+// XML 1.0 admits.
+long CheckUtf8(std::string_view s) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const std::size_t n = s.size();
+    for (std::size_t i = 0; i < n;) {
+        const unsigned c = p[i];
+        if (c < 0x80) {
+            if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') return kBadEncoding;
+            ++i;
+            continue;
+        }
+        int len = 0;
+        std::uint32_t cp = 0;
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            cp = c & 0x07;
+        } else {
+            return kBadEncoding;
+        }
+        if (i + static_cast<std::size_t>(len) > n) return kBadEncoding;
+        for (int k = 1; k < len; ++k) {
+            const unsigned cc = p[i + static_cast<std::size_t>(k)];
+            if ((cc & 0xC0) != 0x80) return kBadEncoding;
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+            (cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFFFE || cp == 0xFFFF)
+            return kBadEncoding;
+        i += static_cast<std::size_t>(len);
+    }
+    return 0;
+}
+
+// The document's bytes as UTF-8 without a byte-order mark, or nullopt with the reason.
+std::optional<std::string> ToUtf8(std::string data, long& error) {
+    auto starts = [&](std::initializer_list<unsigned char> bytes) {
+        if (data.size() < bytes.size()) return false;
+        std::size_t i = 0;
+        for (unsigned char b : bytes)
+            if (static_cast<unsigned char>(data[i++]) != b) return false;
+        return true;
+    };
+    std::optional<std::string> out;
+    if (starts({0xEF, 0xBB, 0xBF})) {
+        out = data.substr(3);
+    } else if (starts({0x00, 0x00, 0xFE, 0xFF}) || starts({0xFF, 0xFE, 0x00, 0x00})) {
+        out = ConvertToUtf8(data, "UTF-32", error);
+    } else if (starts({0xFE, 0xFF}) || starts({0xFF, 0xFE})) {
+        out = ConvertToUtf8(data, "UTF-16", error);
+    } else if (starts({0x00, '<', 0x00, '?'})) {
+        out = ConvertToUtf8(data, "UTF-16BE", error);
+    } else if (starts({'<', 0x00, '?', 0x00})) {
+        out = ConvertToUtf8(data, "UTF-16LE", error);
+    } else {
+        const std::string declared = DeclaredEncoding(data);
+        if (declared.empty() || declared == "utf-8" || declared == "utf8" || declared == "us-ascii" ||
+            declared == "ascii") {
+            out = std::move(data);
+        } else if (IsGbkName(declared)) {
+            // GB18030 is a superset of both; files labelled GB2312 often hold GBK characters.
+            out = rt::GbkToUtf8(data);
+            if (!out) error = kBadEncoding;
+        } else {
+            out = ConvertToUtf8(data, declared, error);
+        }
+    }
+    if (!out) return std::nullopt;
+    if (const long bad = CheckUtf8(*out); bad != 0) {
+        error = bad;
+        return std::nullopt;
+    }
+    return out;
+}
+
+bool BlankText(const char* s) {
+    for (; *s != '\0'; ++s)
+        if (*s != ' ' && *s != '\t' && *s != '\r' && *s != '\n') return false;
+    return true;
+}
+
+// Parsed as a fragment so that text beside the root element shows up as nodes to refuse (a plain
+// parse drops it silently).
+constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_comments | pugi::parse_pi |
+                                   pugi::parse_ws_pcdata | pugi::parse_doctype | pugi::parse_declaration |
+                                   pugi::parse_fragment;
+
+}  // namespace
+
+struct Document::Impl {
+    pugi::xml_document doc;
+};
+
+std::optional<Document> Document::BuildFromText(std::string_view text, long* error) {
+    long code = 0;
+    auto fail = [&](long c) -> std::optional<Document> {
+        if (error != nullptr) *error = c;
+        return std::nullopt;
+    };
+    if (text.size() > kMaxFileSize) return fail(kFileTooLarge);
+    std::optional<std::string> utf8 = ToUtf8(std::string(text), code);
+    if (!utf8) return fail(code);
+
+    auto impl = std::make_shared<Impl>();
+    const pugi::xml_parse_result r =
+        impl->doc.load_buffer(utf8->data(), utf8->size(), kParseOptions, pugi::encoding_utf8);
+    if (!r) return fail(kSyntaxError + static_cast<long>(r.status));
+
+    int elements = 0;
+    for (pugi::xml_node n = impl->doc.first_child(); n; n = n.next_sibling()) {
+        switch (n.type()) {
+            case pugi::node_doctype:
+                return fail(kDoctypeRefused);
+            case pugi::node_element:
+                ++elements;
+                break;
+            case pugi::node_pcdata:
+            case pugi::node_cdata:
+                if (n.type() == pugi::node_cdata || !BlankText(n.value())) return fail(kNoSingleRoot);
+                break;
+            default:
+                break;
+        }
+    }
+    if (elements != 1) return fail(kNoSingleRoot);
+    if (error != nullptr) *error = 0;
+    return Document(std::move(impl));
+}
+
+std::optional<Document> Document::BuildFromFile(const std::string& path, long* error) {
+    long code = 0;
+    std::optional<std::string> data = ReadFile(path, code);
+    if (!data) {
+        if (error != nullptr) *error = code;
+        return std::nullopt;
+    }
+    return BuildFromText(*data, error);
+}
+
+Node Document::Root() const {
+    pugi::xml_node root = impl_->doc.document_element();
+    return Node(std::shared_ptr<const void>(impl_, impl_.get()), root.internal_object());
+}
+
+long XMLParseFile(const std::string& path) {
+    long error = 0;
+    return Document::BuildFromFile(path, &error) ? 0 : error;
+}
+
+// ---- Node ------------------------------------------------------------------------------------
+
+NodeKind Node::Kind() const {
+    switch (pugi::xml_node(node_).type()) {
+        case pugi::node_element:
+            return NodeKind::Element;
+        case pugi::node_pcdata:
+            return NodeKind::Text;
+        case pugi::node_cdata:
+            return NodeKind::CData;
+        case pugi::node_comment:
+            return NodeKind::Comment;
+        case pugi::node_pi:
+            return NodeKind::ProcessingInstruction;
+        default:
+            return NodeKind::Other;
+    }
+}
+
+std::string Node::Name() const {
+    const pugi::xml_node n(node_);
+    if (n.type() != pugi::node_element && n.type() != pugi::node_pi) return {};
+    return n.name();
+}
+
+std::string Node::Text() const {
+    const pugi::xml_node n(node_);
+    if (n.type() != pugi::node_element) return n.value();
+    std::string out;
+    for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling())
+        if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata) out += c.value();
+    return out;
+}
+
+Node Node::ChildElement(std::string_view name) const {
+    const pugi::xml_node n(node_);
+    if (n.type() != pugi::node_element) return {};
+    for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling())
+        if (c.type() == pugi::node_element && name == c.name()) return Node(doc_, c.internal_object());
+    return {};
+}
+
+std::vector<Node> Node::ChildElements() const {
+    std::vector<Node> out;
+    const pugi::xml_node n(node_);
+    if (n.type() != pugi::node_element) return out;
+    for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling())
+        if (c.type() == pugi::node_element) out.push_back(Node(doc_, c.internal_object()));
+    return out;
+}
+
+std::vector<Node> Node::Content() const {
+    std::vector<Node> out;
+    const pugi::xml_node n(node_);
+    if (n.type() != pugi::node_element) return out;
+    for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling())
+        out.push_back(Node(doc_, c.internal_object()));
+    return out;
+}
+
+}  // namespace rt::xml

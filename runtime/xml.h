@@ -1,0 +1,94 @@
+#pragma once
+// Reading XML files: a well-formedness test and a small read-only document model.
+//
+// Files arrive from other installations, so reading is defensive: a document type declaration is
+// refused outright (no DTD, hence no entity of any kind beyond the five predefined ones and
+// character references), files above a size limit are refused before they are read, and a file
+// that declares GB2312, GBK or GB18030 (or another encoding that iconv knows) is converted to
+// UTF-8 first. Texts come out as UTF-8.
+//
+// The content of an element is every child node of any kind (elements, text, CDATA, comments,
+// processing instructions), in document order: readers that take values by position rely on a
+// stray node being counted.
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pugi {
+struct xml_node_struct;
+}
+
+namespace rt::xml {
+
+// Results of the well-formedness test besides 0 (well-formed).
+enum ParseError : long {
+    kFileNotRead = 1,      // missing, unreadable or a folder
+    kFileTooLarge = 2,     // above kMaxFileSize
+    kUnknownEncoding = 3,  // the declared encoding is not known
+    kBadEncoding = 4,      // bytes that are not valid in the (declared) encoding
+    kDoctypeRefused = 5,   // <!DOCTYPE ...>
+    kNoSingleRoot = 6,     // no root element, several, or text beside it
+    kSyntaxError = 100,    // 100 + the parser's own status code
+};
+
+inline constexpr std::size_t kMaxFileSize = 64u << 20;
+
+// 0 when the file is a well-formed XML document that the document model can read; otherwise one
+// of the ParseError values.
+long XMLParseFile(const std::string& path);
+
+enum class NodeKind { Element, Text, CData, Comment, ProcessingInstruction, Other };
+
+class Document;
+
+// A node of a document. It keeps its document alive, so it stays valid after the Document object
+// that produced it is gone. A default-made node is null: every query on it gives nothing.
+class Node {
+  public:
+    Node() = default;
+
+    bool IsNull() const { return node_ == nullptr; }
+    explicit operator bool() const { return !IsNull(); }
+    NodeKind Kind() const;
+    bool IsElement() const { return Kind() == NodeKind::Element; }
+
+    // The element's or processing instruction's name; "" for other nodes.
+    std::string Name() const;
+    // Of an element: its own text and CDATA children joined (not those of deeper elements). Of a
+    // text, CDATA, comment or processing-instruction node: its value.
+    std::string Text() const;
+
+    // Elements only (a null node or an empty list for others).
+    Node ChildElement(std::string_view name) const;  // the first child element with that name
+    std::vector<Node> ChildElements() const;         // every child element, in order
+    std::vector<Node> Content() const;               // every child node, of any kind, in order
+
+  private:
+    friend class Document;
+    Node(std::shared_ptr<const void> doc, pugi::xml_node_struct* node) : doc_(std::move(doc)), node_(node) {}
+
+    std::shared_ptr<const void> doc_;
+    pugi::xml_node_struct* node_ = nullptr;
+};
+
+class Document {
+  public:
+    // Parses the whole file under the rules of XMLParseFile. nullopt when it does not pass;
+    // `error` (when given) receives the code.
+    static std::optional<Document> BuildFromFile(const std::string& path, long* error = nullptr);
+    // The same for a document held in memory.
+    static std::optional<Document> BuildFromText(std::string_view text, long* error = nullptr);
+
+    Node Root() const;
+
+  private:
+    struct Impl;
+    explicit Document(std::shared_ptr<const Impl> impl) : impl_(std::move(impl)) {}
+    std::shared_ptr<const Impl> impl_;
+};
+
+}  // namespace rt::xml

@@ -1,0 +1,86 @@
+#pragma once
+// The zip component: packs files into a ZIP archive and unpacks one, driven through properties and
+// two methods like the automation control it stands in for.
+//
+// Unpacking treats the archive as hostile: nothing is ever written outside `unziptofolder`. An
+// entry whose name is absolute, carries a drive letter or a ".." part, a link or any other entry
+// that is not a plain file or folder, an encrypted entry, an entry above the size limit and a second
+// entry with the same target name are refused: SkippingFile fires for each and the operation goes
+// on with the next. Files are written through a temporary file in the target folder that is then
+// renamed into place, so a link lying in the target folder is replaced, never followed.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace rt {
+
+// Why an entry was refused (the reason argument of SkippingFile).
+enum class SkipReason {
+    UnsafePath,  // absolute, a drive letter, "..", an empty name
+    NotAFile,    // a link, device or other special entry (or, when packing, a link on disk)
+    Encrypted,   // no password is ever set
+    TooLarge,    // above kMaxEntrySize
+    Duplicate,   // a second entry that would land on the same name
+    Unreadable,  // damaged data, an unsupported method, or a file on disk that cannot be read
+    Unwritable,  // the target cannot be written (a folder is in the way, no space)
+};
+
+struct SkippedFile {
+    std::string filename;        // the name in the archive (or that it would have had)
+    std::string comment;         // the entry's comment
+    std::string filenameOnDisk;  // the file on disk (packing) or the target it would have had
+    std::uint64_t size = 0;
+    std::uint64_t compressedSize = 0;
+    std::uint32_t crc = 0;
+    bool encrypted = false;
+    SkipReason reason = SkipReason::UnsafePath;
+};
+
+// Results of zip() and unzip() besides 0 (every selected file was processed).
+enum ZipResult : long {
+    kZipNoArchiveName = 1,   // zipfilename is empty
+    kZipNothingToDo = 2,     // no file matched filestoprocess
+    kZipFilesSkipped = 3,    // some files were refused (SkippingFile fired for each)
+    kZipCannotOpen = 4,      // the archive is missing or cannot be read
+    kZipNotAnArchive = 5,    // the file is not a ZIP archive, or is damaged
+    kZipCannotWrite = 6,     // the archive could not be written
+    kZipNoTargetFolder = 7,  // unziptofolder is empty or cannot be made
+    kZipSourceMissing = 8,   // the folder that filestoprocess names does not exist
+};
+
+inline constexpr std::uint64_t kMaxEntrySize = 256u << 20;
+
+class Zip {
+  public:
+    // The archive to write or read.
+    std::string zipfilename;
+    // Packing: a path whose last part is a file pattern ("*" and "?"), e.g. "/p/tmp_out/*".
+    // Unpacking: a pattern for the entries' file names; "" or "*" takes every entry.
+    std::string filestoprocess;
+    // Packing: files in sub-folders of the pattern's folder are taken too. Unpacking: entries
+    // stored in folders of the archive are taken too.
+    bool processsubfolders = false;
+    // false: entries are stored and unpacked under their bare file names.
+    bool preservepaths = true;
+    // Unpacking: the target folder, made when missing.
+    std::string unziptofolder;
+
+    // Writes a new archive (an existing one is replaced) from the matching files. Links on disk
+    // are refused, not followed. Returns 0 or a ZipResult.
+    long zip();
+    // Unpacks the matching entries into unziptofolder, replacing files of the same name. Returns 0
+    // or a ZipResult.
+    long unzip();
+    // type 0: `code` is a result of zip() or unzip(). The text describes it.
+    std::string geterrordescription(int type, long code) const;
+
+    // Fires inside zip() and unzip() for each refused file; the operation goes on after it.
+    std::function<void(const SkippedFile&)> SkippingFile;
+
+  private:
+    void Skip(SkippedFile f);
+    bool skipped_ = false;
+};
+
+}  // namespace rt

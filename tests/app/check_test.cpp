@@ -1,0 +1,461 @@
+// The completeness check with its version number, the print buffer and the Print command's chain,
+// on the real main window over a private database.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/globals.h"
+#include "app/j_main_mdi.h"
+#include "check/print_command.h"
+#include "records/m_main.h"
+#include "runtime/ui/controls.h"
+#include "runtime/word.h"
+#include "tests/support/app_fixture.h"
+
+namespace {
+
+using laurel::records::m_main;
+using rt::ui::Buttons;
+using rt::ui::Icon;
+using testing_support::AppTest;
+using testing_support::XmId;
+
+const std::string kQuestion = "提示信息|你要生成推荐书吗?";
+const std::string kVersion = "提示信息|当前推荐书的版本号为: ";
+
+class CheckTest : public AppTest {
+  protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        Seed({a, "2008 01AA", "项目一"});
+        AddContributor(a, 2, "完成人二");
+        AddContributor(a, 3, "完成人三");
+        Complete(a);
+    }
+
+    m_main& Menu() { return dynamic_cast<m_main&>(*W().GetMenu()); }
+
+    // Every field the check requires, filled and committed, the dates in order.
+    void Complete(const std::string& id) {
+        ExecCommit(
+            "UPDATE j_xm_base SET xm_name = '项目一', xm_topicword = '主题词', bm_deptcode = '003', "
+            "sf_public = '1', xm_askno = '2008 01AA', xk_grpno = '101', jb_awardcode = '4', "
+            "xk_majorname1 = '机械学', xk_majorcode1 = '4601010', hy_etradecode = '03', ly_socucode = '06', "
+            "xm_no = '登记号1', xm_startdate = '2006-07-15', xm_finishdate = '2008-12-31', "
+            "xm_abstract = '简介', xm_innovation = '创新点', xm_recom = '推荐意见' WHERE xm_id = ?",
+            {id});
+        ExecCommit(
+            "UPDATE j_ry_finish SET ry_name = '张三', ry_id = '110101196005200011', ry_birthday = "
+            "'1960-05-20', "
+            "ry_bplace = '北京', mz_nationcode = '01', xb_sex = '2', dp_sectcode = '13', zc_titlecode = "
+            "'303', "
+            "wp_edulev = '03', xw_degree = '4', ry_workmajor = '机械', ry_specmajor = '制造', "
+            "ry_unit = '某研究所', ry_fixtel = '0571-88888888', ry_postaddr = '某路1号', ry_postcode = "
+            "'310000', "
+            "ry_mpno = '13900000000', ry_start = '2006-07-01', ry_finish = '2008-12-01' "
+            "WHERE xm_id = ? AND ry_no = 1",
+            {id});
+    }
+
+    // Runs the check, answering its boxes in turn; returns its result.
+    int Check(std::vector<int> answers) {
+        Dialogs().Clear();
+        for (int answer : answers) Dialogs().Answer(answer);
+        return Menu().all_check();
+    }
+
+    const std::string a = XmId(1), b = XmId(2);
+};
+
+// ---------------------------------------------------------------------------------------------------
+// The rules.
+
+TEST_F(CheckTest, EachRuleRefusesItsMissingFieldWithItsOwnMessageAndNothingElse) {
+    enum Kind { Text, Code, Date, Order };
+    struct Rule {
+        const char* table;
+        const char* column;
+        Kind kind;
+        const char* message;
+    };
+    const Rule rules[] = {
+        {"j_xm_base", "xm_name", Text, "项目中文名称不能为空！"},
+        {"j_xm_base", "xm_topicword", Text, "项目主题词不能为空！"},
+        {"j_xm_base", "bm_deptcode", Text, "项目推荐单位不能为空！"},
+        {"j_xm_base", "sf_public", Code, "项目名称是否可以公布？"},
+        {"j_xm_base", "xm_askno", Text, "项目推荐号不能为空！"},
+        {"j_xm_base", "xk_grpno", Code, "专业评审组不能为空！"},
+        {"j_xm_base", "jb_awardcode", Code, "项目类别不能为空！"},
+        {"j_xm_base", "xk_majorname1", Text, "项目学科分类名称1不能为空！"},
+        {"j_xm_base", "xk_majorcode1", Text, "项目学科分类代码1不能为空！"},
+        {"j_xm_base", "hy_etradecode", Code, "所属国民行业经济不能为空！"},
+        {"j_xm_base", "ly_socucode", Code, "任务来源不能为空！"},
+        {"j_xm_base", "xm_no", Text, "成果登记号不能为空！"},
+        {"j_xm_base", "xm_startdate", Date, "项目起始时间不能为空！"},
+        {"j_xm_base", "xm_finishdate", Date, "项目结束时间不能为空！"},
+        {"j_xm_base", "xm_finishdate = xm_startdate", Order, "项目结束时间不能比开始时间早！"},
+        {"j_xm_base", "xm_abstract", Text, "项目简介不能为空！"},
+        {"j_xm_base", "xm_innovation", Text, "项目主要发现、发明及技术创新点不能为空！"},
+        {"j_xm_base", "xm_recom", Text, "推荐单位意见不能为空！"},
+        {"j_ry_finish", "ry_name", Text, "第一完成人姓名不能为空！"},
+        {"j_ry_finish", "ry_id", Text, "第一完成人身份证号码不能为空！"},
+        {"j_ry_finish", "ry_birthday", Date, "第一完成人出生年月不能为空！"},
+        {"j_ry_finish", "ry_bplace", Text, "第一完成人出生地不能为空！"},
+        {"j_ry_finish", "mz_nationcode", Code, "第一完成人民族选项不能为空！"},
+        {"j_ry_finish", "xb_sex", Code, "第一完成人性别不能为空！"},
+        {"j_ry_finish", "dp_sectcode", Code, "第一完成人政治面貌不能为空！"},
+        {"j_ry_finish", "zc_titlecode", Code, "第一完成人技术职称不能为空！"},
+        {"j_ry_finish", "wp_edulev", Code, "第一完成人文化程度不能为空！"},
+        {"j_ry_finish", "xw_degree", Code, "第一完成人最高学位不能为空！"},
+        {"j_ry_finish", "ry_workmajor", Text, "第一完成人所学专业不能为空！"},
+        {"j_ry_finish", "ry_specmajor", Text, "第一完成人从事专业不能为空！"},
+        {"j_ry_finish", "ry_unit", Text, "第一完成人工作单位不能为空！"},
+        {"j_ry_finish", "ry_fixtel", Text, "第一完成人联系电话不能为空！"},
+        {"j_ry_finish", "ry_postaddr", Text, "第一完成人通讯地址不能为空！"},
+        {"j_ry_finish", "ry_postcode", Text, "第一完成人通讯邮编不能为空！"},
+        {"j_ry_finish", "ry_mpno", Text, "第一完成人移动电话不能为空！"},
+        {"j_ry_finish", "ry_start", Date, "第一完成人参与起始时间不能为空！"},
+        {"j_ry_finish", "ry_finish", Date, "第一完成人参与结束时间不能为空！"},
+        {"j_ry_finish", "ry_finish = ry_start", Order, "第一完成人参与结束时间不能比开始时间早！"},
+    };
+    ASSERT_EQ(std::size(rules), 38u);
+    OpenMainWindow();
+
+    // Only the first contributor counts: the second may lack everything.
+    ExecCommit("UPDATE j_ry_finish SET ry_name = NULL, ry_birthday = NULL WHERE xm_id = ? AND ry_no = 2",
+               {a});
+
+    const auto expectRefusal = [&](const Rule& rule, const std::string& how) {
+        EXPECT_EQ(Check({1}), 0) << rule.column << how;
+        ASSERT_EQ(Boxes(), std::vector<std::string>{"提示信息|" + std::string(rule.message)})
+            << rule.column << how;
+        EXPECT_EQ(Dialogs().messages[0].request.icon, Icon::Information);
+        EXPECT_EQ(Dialogs().messages[0].request.buttons, Buttons::OK);
+        Complete(a);
+    };
+    for (const Rule& rule : rules) {
+        const std::string where =
+            std::string(" WHERE xm_id = ?") + (rule.table[2] == 'r' ? " AND ry_no = 1" : "");
+        if (rule.kind == Order) {
+            ExecCommit(std::string("UPDATE ") + rule.table + " SET " + rule.column + where, {a});
+            expectRefusal(rule, " (equal dates)");
+            continue;
+        }
+        ExecCommit(std::string("UPDATE ") + rule.table + " SET " + rule.column + " = NULL" + where, {a});
+        expectRefusal(rule, " (null)");
+        if (rule.kind == Text) {
+            ExecCommit(std::string("UPDATE ") + rule.table + " SET " + rule.column + " = '  '" + where, {a});
+            expectRefusal(rule, " (blanks)");
+        }
+    }
+
+    // All passed: the version step asks.
+    EXPECT_EQ(Check({2}), 0);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{kQuestion});
+}
+
+TEST_F(CheckTest, BlanksCodesAndDatesAreJudgedAsStoredValues) {
+    OpenMainWindow();
+    const auto passes = [&] {
+        const int result = Check({2});
+        return result == 0 && Boxes() == std::vector<std::string>{kQuestion};
+    };
+    const auto refusedBy = [&](const std::string& message) {
+        const int result = Check({1});
+        return result == 0 && Boxes() == std::vector<std::string>{"提示信息|" + message};
+    };
+
+    // Only ASCII blanks are trimmed away; an empty code is a code.
+    ExecCommit("UPDATE j_xm_base SET xm_name = '\u3000\u3000' WHERE xm_id = ?", {a});
+    EXPECT_TRUE(passes()) << Dialogs().Transcript();
+    ExecCommit("UPDATE j_xm_base SET xm_name = '\t' WHERE xm_id = ?", {a});
+    EXPECT_TRUE(passes()) << Dialogs().Transcript();
+    ExecCommit("UPDATE j_xm_base SET sf_public = '', xk_grpno = '  ' WHERE xm_id = ?", {a});
+    EXPECT_TRUE(passes()) << Dialogs().Transcript();
+
+    // The end must come after the start: before fails, one day after passes; New's placeholders fail.
+    ExecCommit("UPDATE j_xm_base SET xm_finishdate = '2006-07-14' WHERE xm_id = ?", {a});
+    EXPECT_TRUE(refusedBy("项目结束时间不能比开始时间早！")) << Dialogs().Transcript();
+    ExecCommit("UPDATE j_xm_base SET xm_finishdate = '2006-07-16' WHERE xm_id = ?", {a});
+    EXPECT_TRUE(passes()) << Dialogs().Transcript();
+    ExecCommit("UPDATE j_ry_finish SET ry_start = '0001-01-01', ry_finish = '0001-01-01' WHERE xm_id = ?",
+               {a});
+    EXPECT_TRUE(refusedBy("第一完成人参与结束时间不能比开始时间早！")) << Dialogs().Transcript();
+    Complete(a);
+
+    // Unsaved edits are replaced by the stored values before the rules judge them; a failing rule
+    // leaves the later pages as they were.
+    ASSERT_EQ(W().dw_no1->SetItem(1, "xm_topicword", "   "), 1);
+    ExecCommit("UPDATE j_xm_base SET xm_name = NULL WHERE xm_id = ?", {a});
+    ASSERT_EQ(W().dw_no2->Retrieve({a}), 1);
+    ASSERT_EQ(W().dw_no2->SetItem(1, "xm_abstract", "未保存"), 1);
+    EXPECT_TRUE(refusedBy("项目中文名称不能为空！"));
+    EXPECT_EQ(W().dw_no1->GetItemString(1, "xm_topicword"), "主题词");
+    EXPECT_EQ(W().dw_no2->GetItemString(1, "xm_abstract"), "未保存");
+    Complete(a);
+
+    // The first contributor is judged, whichever one section 七 shows; the page then shows
+    // contributor 1 while current_ry stays.
+    ASSERT_EQ(W().tv_1->SelectItem(11), 1);
+    W().dw_no72->Click(3, "ry_name");
+    ASSERT_EQ(laurel::current_ry, 3);
+    EXPECT_TRUE(passes()) << Dialogs().Transcript();
+    EXPECT_EQ(W().dw_no71->GetItemString(1, "ry_name"), "张三");
+    EXPECT_EQ(laurel::current_ry, 3);
+    EXPECT_EQ(W().dw_no72->GetRow(), 3);
+
+    // Without a contributor 1 the page has no row, and the first of its rules reports it.
+    ExecCommit("DELETE FROM j_ry_finish WHERE xm_id = ? AND ry_no = 1", {a});
+    EXPECT_TRUE(refusedBy("第一完成人姓名不能为空！")) << Dialogs().Transcript();
+}
+
+TEST_F(CheckTest, NothingOpenMeansNoCheckAndNoPrint) {
+    ExecCommit("DELETE FROM j_ry_finish");
+    ExecCommit("DELETE FROM j_dw_finish");
+    ExecCommit("DELETE FROM j_xy_saving");
+    ExecCommit("DELETE FROM j_xm_base");
+    OpenMainWindow();
+    ASSERT_EQ(laurel::current_id, laurel::kNoRecommendation);
+    EXPECT_EQ(Menu().all_check(), 0);
+    Menu().check_clicked();
+    Menu().print_clicked();
+    EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
+    EXPECT_FALSE(W().st_progress->Visible());
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The version number.
+
+TEST_F(CheckTest, VersionNumberIsMadeOnceOnYesStoredWithTheSavedStateAndShownEveryTime) {
+    OpenMainWindow();
+
+    // No: nothing stored, nothing more said.
+    EXPECT_EQ(Check({2}), 0);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{kQuestion});
+    const rt::ui::MessageRequest& question = Dialogs().messages[0].request;
+    EXPECT_EQ(question.icon, Icon::Question);
+    EXPECT_EQ(question.buttons, Buttons::YesNo);
+    EXPECT_EQ(question.defaultButton, 1);
+    EXPECT_EQ(StoredBase(a, "xm_guid"), "FFFFFFFFFFFFFFFF");
+    EXPECT_EQ(StoredBase(a, "xm_xg"), "0");
+
+    // Yes: the key and four digits, committed with the saved state; the list row follows, the
+    // pages stay editable.
+    EXPECT_EQ(Check({1, 1}), 1);
+    const std::string number = StoredBase(a, "xm_guid").value_or("");
+    ASSERT_EQ(number.size(), 16u) << number;
+    EXPECT_EQ(number.substr(0, 12), a);
+    const std::string tail = number.substr(12);
+    EXPECT_EQ(tail.find_first_not_of("0123456789"), std::string::npos) << tail;
+    EXPECT_NE(tail, "0000");
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{kQuestion, kVersion + number}));
+    EXPECT_EQ(Dialogs().messages[1].request.icon, Icon::Information);
+    EXPECT_EQ(StoredBase(a, "xm_xg"), "1");
+    EXPECT_EQ(W().dw_no->GetItemString(W().dw_no->GetRow(), "xm_xg"), "1");
+    EXPECT_EQ(W().dw_no->GetItemString(W().dw_no->GetRow(), "xm_id"), a);
+    EXPECT_TRUE(W().dw_no1->Enabled());
+
+    // Again: no question, the same number; an existing number writes nothing, not even the state.
+    ExecCommit("UPDATE j_xm_base SET xm_xg = '0' WHERE xm_id = ?", {a});
+    EXPECT_EQ(Check({1}), 1);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{kVersion + number});
+    EXPECT_EQ(StoredBase(a, "xm_xg"), "0");
+
+    // A number that was never made (null) is made like the placeholder's.
+    ExecCommit("UPDATE j_xm_base SET xm_guid = NULL WHERE xm_id = ?", {a});
+    EXPECT_EQ(Check({2}), 0);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{kQuestion});
+}
+
+TEST_F(CheckTest, VersionNumberThatCannotBeStoredIsNeitherShownNorLeftHalfWritten) {
+    OpenMainWindow();
+    ExecCommit(
+        "CREATE TRIGGER refuse_guid BEFORE UPDATE OF xm_guid ON j_xm_base "
+        "BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    EXPECT_EQ(Check({1, 1}), 0);
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{kQuestion, "提示信息|系统意外，生成推荐书版本号失败！"}));
+    EXPECT_EQ(StoredBase(a, "xm_guid"), "FFFFFFFFFFFFFFFF");
+    EXPECT_EQ(StoredBase(a, "xm_xg"), "0");
+    EXPECT_EQ(W().dw_no->GetItemString(W().dw_no->GetRow(), "xm_xg"), "0");
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The print buffer.
+
+TEST_F(CheckTest, PrintBufferHoldsDisplayTextsMonthsAmountsAndTheFirstContributor) {
+    ExecCommit(
+        "UPDATE j_xm_base SET xm_name = '项目一  ', sf_public = '0', mj_secrcode = '1', xm_ename = '  ', "
+        "xm_secrterm = '', xm_planname = NULL, xk_majorname2 = '机械二', xm_zongtz = 1234567.5, xm_huis = "
+        "12, "
+        "xm_zhijyj = '直接', xm_jianjyj = NULL, xm_sosiety = '社会', xm_pingjia = '评价', xm_papers = NULL, "
+        "xm_guid = '2018123400010057' WHERE xm_id = ?",
+        {a});
+    ExecCommit(
+        "UPDATE j_ry_finish SET ry_grdtime = '1988-03-15', ry_email = NULL, ry_position = '所长', "
+        "ry_honor = '' WHERE xm_id = ? AND ry_no = 1",
+        {a});
+    OpenMainWindow();
+
+    // Contributor 3 on show with an edit pending, and an unsaved amount: neither is printed.
+    ASSERT_EQ(W().tv_1->SelectItem(11), 1);
+    W().dw_no72->Click(3, "ry_name");
+    ASSERT_EQ(laurel::current_ry, 3);
+    ASSERT_EQ(W().dw_no71->SetItem(1, "ry_unit", "未保存"), 1);
+    ASSERT_EQ(W().dw_no512->Retrieve({a}), 1);
+    ASSERT_EQ(W().dw_no512->SetItem(1, "xm_zongtz", rt::Decimal::FromCents(99)), 1);
+
+    m_main& m = Menu();
+    EXPECT_EQ(m.all_prepare(), 1);
+    EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
+
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {m.xk_grpno, "101 机械：机械、电力"},
+        {m.jb_awardcode, "4  社会公益 "},
+        {m.xm_name, "项目一  "},
+        {m.xm_ename, "  "},
+        {m.xm_tjdw, "省科学技术厅"},
+        {m.sf_public, "0 否"},
+        {m.mj_secrcode, "1 秘密"},
+        {m.xm_secrterm, ""},
+        {m.xk_majorname2, "机械二"},
+        {m.xk_majorcode3, ""},
+        {m.hy_etradecode, "03  制造业"},
+        {m.ly_socucode, "06  基金资助 "},
+        {m.xm_planname, ""},
+        {m.xm_startdate, "2006-07"},
+        {m.xm_finishdate, "2008-12"},
+        {m.xm_zongtz, "1,234,567.50"},
+        {m.xm_huis, "12"},
+        {m.xm_zhijyj, "直接"},
+        {m.xm_jianjyj, ""},
+        {m.ry_birthday, "1960-05"},
+        {m.mz_nationcode, "汉族"},
+        {m.xb_sex, "女"},
+        {m.zc_titlecode, "其它中级"},
+        {m.ry_position, "所长"},
+        {m.xw_degree, "无"},
+        {m.ry_grduniv, ""},
+        {m.ry_grdtime, "1988-03"},
+        {m.ry_email, ""},
+        {m.ry_honor, ""},
+        {m.ry_start, "2006-07"},
+        {m.xm_pingjia, "评价"},
+        {m.xm_papers, ""},
+        {m.s_xm_checkcode, "2018123400010057"},
+    };
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(expected[i].first, expected[i].second) << "entry " << i;
+
+    EXPECT_EQ(W().dw_no71->GetItemString(1, "ry_name"), "张三");
+    EXPECT_EQ(W().dw_no71->ModifiedCount(), 0);
+    EXPECT_EQ(W().dw_no512->GetItemDecimal(1, "xm_zongtz"), rt::Decimal::FromCents(123456750));
+    EXPECT_EQ(laurel::current_ry, 3);
+}
+
+TEST_F(CheckTest, PrintBufferOfTheNextRecommendationKeepsNothingOfThePreviousOne) {
+    ExecCommit(
+        "UPDATE j_xm_base SET xm_ename = 'Name', xm_planname = '计划', xm_pingjia = '评价' WHERE xm_id = ?",
+        {a});
+    Seed({b, "2008 02AA", "项目二"});
+    OpenMainWindow();
+    m_main& m = Menu();
+    ASSERT_EQ(m.all_prepare(), 1);
+    ASSERT_EQ(m.xm_ename, "Name");
+
+    ASSERT_EQ(W().dw_no->SetRow(2), 1);
+    ASSERT_EQ(laurel::current_id, b);
+    ASSERT_EQ(m.all_prepare(), 1);
+    // New's values are values: the grade, the zero amount and period; its placeholder dates print.
+    EXPECT_EQ(m.mj_secrcode, "4 非密");
+    EXPECT_EQ(m.xm_zongtz, "0.00");
+    EXPECT_EQ(m.xm_huis, "0");
+    EXPECT_EQ(m.xm_startdate, "0001-01");
+    EXPECT_EQ(m.ry_birthday, "0001-01");
+    EXPECT_EQ(m.ry_grdtime, "0001-01");
+    EXPECT_EQ(m.xm_ename, "");
+    EXPECT_EQ(m.xm_planname, "");
+    EXPECT_EQ(m.xm_pingjia, "");
+    EXPECT_EQ(m.xm_name, "项目二");
+    EXPECT_EQ(m.s_xm_checkcode, "FFFFFFFFFFFFFFFF");
+
+    // Nulls of the optional grade, amount, period and graduation date give the empty text.
+    ExecCommit("UPDATE j_xm_base SET mj_secrcode = NULL, xm_zongtz = NULL, xm_huis = NULL WHERE xm_id = ?",
+               {b});
+    ExecCommit("UPDATE j_ry_finish SET ry_grdtime = NULL WHERE xm_id = ?", {b});
+    ExecCommit("UPDATE j_xm_base SET xm_zongtz = 0.5 WHERE xm_id = ?", {a});
+    ASSERT_EQ(m.all_prepare(), 1);
+    EXPECT_EQ(m.mj_secrcode, "");
+    EXPECT_EQ(m.xm_zongtz, "");
+    EXPECT_EQ(m.xm_huis, "");
+    EXPECT_EQ(m.ry_grdtime, "");
+    EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The Print command.
+
+TEST_F(CheckTest, PrintChainsItsStepsUnderTheProgressTextAndReportsAnEngineFailure) {
+    OpenMainWindow();
+    rt::ui::StaticText& progress = *W().st_progress;
+    ASSERT_FALSE(progress.Visible());
+
+    std::vector<std::string> trace;
+    int checkResult = 1;
+    std::string thrower;
+    const auto step = [&](const std::string& name, int result) {
+        return [&, name, result] {
+            trace.push_back(name + (progress.Visible() ? "+" : "-"));
+            if (name == thrower) throw rt::word::Error("书签不存在: xm_name");
+            return name == "check" ? checkResult : result;
+        };
+    };
+    const laurel::check::PrintSteps steps{step("check", 1), step("prepare", 1), step("print", 0),
+                                          step("print789", 1)};
+
+    // A whole run: the form document's failure to start does not stop the lists document.
+    laurel::check::RunPrintCommand(progress, steps);
+    EXPECT_EQ(trace, (std::vector<std::string>{"check-", "prepare+", "print+", "print789-"}));
+    EXPECT_FALSE(progress.Visible());
+
+    // The check refuses: nothing more.
+    trace.clear();
+    checkResult = 0;
+    laurel::check::RunPrintCommand(progress, steps);
+    EXPECT_EQ(trace, std::vector<std::string>{"check-"});
+    checkResult = 1;
+
+    // The engine refuses part-way: one error box, the progress text gone, no later step.
+    for (const std::string failing : {"print", "print789"}) {
+        trace.clear();
+        thrower = failing;
+        Dialogs().Clear();
+        Dialogs().Answer(1);
+        laurel::check::RunPrintCommand(progress, steps);
+        EXPECT_EQ(trace.back().substr(0, failing.size()), failing);
+        EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|书签不存在: xm_name"});
+        EXPECT_FALSE(progress.Visible());
+    }
+    EXPECT_EQ(trace, (std::vector<std::string>{"check-", "prepare+", "print+", "print789-"}));
+}
+
+TEST_F(CheckTest, PrintStopsAtTheCheckWithoutProgressText) {
+    OpenMainWindow();
+    ExecCommit("UPDATE j_ry_finish SET ry_name = ' ' WHERE xm_id = ? AND ry_no = 1", {a});
+    Dialogs().Answer(1);
+    Menu().print_clicked();
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|第一完成人姓名不能为空！"});
+
+    // Declining the version number ends it too, and the Check command shows the same boxes.
+    Complete(a);
+    Dialogs().Clear();
+    Dialogs().Answer(2);
+    Menu().print_clicked();
+    Dialogs().Answer(2);
+    Menu().check_clicked();
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{kQuestion, kQuestion}));
+    EXPECT_FALSE(W().st_progress->Visible());
+}
+
+}  // namespace

@@ -1,0 +1,310 @@
+// The form document: the template that the build makes (its bookmarks and the rows and columns of the
+// tables that both printing steps address), and all_print on a recommendation seeded in the database,
+// with the working document read back through the engine.
+
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <pugixml.hpp>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/globals.h"
+#include "app/j_main_mdi.h"
+#include "document/working_document.h"
+#include "records/m_main.h"
+#include "runtime/word.h"
+#include "tests/support/app_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using laurel::records::m_main;
+using rt::word::Application;
+using rt::word::Document;
+using testing_support::AppTest;
+using testing_support::Recommendation;
+
+const Recommendation kRec{"201812340001", "2008 0101", "甲项目"};
+
+std::string FileBytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The parts of a package, to look at or to change.
+std::map<std::string, std::string> ReadParts(const fs::path& path) {
+    std::map<std::string, std::string> parts;
+    int code = 0;
+    zip_t* za = zip_open(path.c_str(), ZIP_RDONLY, &code);
+    if (za == nullptr) return parts;
+    for (zip_int64_t i = 0; i < zip_get_num_entries(za, 0); ++i) {
+        zip_stat_t st;
+        zip_stat_index(za, static_cast<zip_uint64_t>(i), 0, &st);
+        std::string data(st.size, '\0');
+        zip_file_t* f = zip_fopen_index(za, static_cast<zip_uint64_t>(i), 0);
+        zip_fread(f, data.data(), st.size);
+        zip_fclose(f);
+        parts[st.name] = data;
+    }
+    zip_discard(za);
+    return parts;
+}
+
+void WriteParts(const fs::path& path, const std::map<std::string, std::string>& parts) {
+    int code = 0;
+    zip_t* za = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+    ASSERT_NE(za, nullptr);
+    for (const auto& [name, text] : parts)
+        zip_file_add(za, name.c_str(), zip_source_buffer(za, text.data(), text.size(), 0), ZIP_FL_ENC_UTF_8);
+    ASSERT_EQ(zip_close(za), 0);
+}
+
+// Every bookmark of the template, by its exact name.
+std::set<std::string> BookmarkNames(const fs::path& docx) {
+    pugi::xml_document doc;
+    const std::string xml = ReadParts(docx)["word/document.xml"];
+    EXPECT_TRUE(doc.load_buffer(xml.data(), xml.size()));
+    std::set<std::string> names;
+    for (pugi::xpath_node n : doc.select_nodes("//w:bookmarkStart"))
+        names.insert(n.node().attribute("w:name").value());
+    return names;
+}
+
+// The 59 bookmarks of the form document, in the order it writes them, each with the print-buffer
+// variable it receives.
+std::vector<std::pair<std::string, std::string m_main::*>> FormBookmarks() {
+    return {{"xm_askno", &m_main::xm_askno},
+            {"xk_grpno", &m_main::xk_grpno},
+            {"jb_awardcode", &m_main::jb_awardcode},
+            {"xm_name", &m_main::xm_name},
+            {"xm_ename", &m_main::xm_ename},
+            {"xm_tjdw", &m_main::xm_tjdw},
+            {"SF_PUBLIC", &m_main::sf_public},
+            {"MJ_SECRCODE", &m_main::mj_secrcode},
+            {"XM_SECRTERM", &m_main::xm_secrterm},
+            {"XM_FIXSECRORGAN", &m_main::xm_fixsecrorgan},
+            {"XM_TOPICWORD", &m_main::xm_topicword},
+            {"XK_MAJORCODE1", &m_main::xk_majorcode1},
+            {"XK_MAJORNAME1", &m_main::xk_majorname1},
+            {"XK_MAJORCODE2", &m_main::xk_majorcode2},
+            {"XK_MAJORNAME2", &m_main::xk_majorname2},
+            {"XK_MAJORCODE3", &m_main::xk_majorcode3},
+            {"XK_MAJORNAME3", &m_main::xk_majorname3},
+            {"HY_ETRADECODE", &m_main::hy_etradecode},
+            {"LY_SOCUCODE", &m_main::ly_socucode},
+            {"XM_PLANNAME", &m_main::xm_planname},
+            {"XM_NO", &m_main::xm_no},
+            {"XM_STARTDATE", &m_main::xm_startdate},
+            {"XM_FINISHDATE", &m_main::xm_finishdate},
+            {"XM_VERSION", &m_main::s_xm_checkcode},
+            {"XM_ABSTRACT", &m_main::xm_abstract},
+            {"XM_INNOVATION", &m_main::xm_innovation},
+            {"XM_RECOM", &m_main::xm_recom},
+            {"XM_Zongtz", &m_main::xm_zongtz},
+            {"XM_huis", &m_main::xm_huis},
+            {"XM_ZHIJYJ", &m_main::xm_zhijyj},
+            {"XM_JIANJYJ", &m_main::xm_jianjyj},
+            {"XM_SOSIETY", &m_main::xm_sosiety},
+            {"RY_NAME", &m_main::ry_name},
+            {"RY_ID", &m_main::ry_id},
+            {"RY_BIRTHDAY", &m_main::ry_birthday},
+            {"RY_BPLACE", &m_main::ry_bplace},
+            {"MZ_NATIONCODE", &m_main::mz_nationcode},
+            {"XB_SEX", &m_main::xb_sex},
+            {"DP_SECTCODE", &m_main::dp_sectcode},
+            {"ZC_TITLECODE", &m_main::zc_titlecode},
+            {"RY_POSITION", &m_main::ry_position},
+            {"WP_EDULEV", &m_main::wp_edulev},
+            {"XW_DEGREE", &m_main::xw_degree},
+            {"RY_WORKMAJOR", &m_main::ry_workmajor},
+            {"RY_SPECMAJOR", &m_main::ry_specmajor},
+            {"RY_GRDUNIV", &m_main::ry_grduniv},
+            {"RY_GRDTIME", &m_main::ry_grdtime},
+            {"RY_UNIT", &m_main::ry_unit},
+            {"RY_FIXTEL", &m_main::ry_fixtel},
+            {"RY_POSTADDR", &m_main::ry_postaddr},
+            {"RY_POSTCODE", &m_main::ry_postcode},
+            {"RY_EMAIL", &m_main::ry_email},
+            {"RY_MPNO", &m_main::ry_mpno},
+            {"RY_HONOR", &m_main::ry_honor},
+            {"RY_START", &m_main::ry_start},
+            {"RY_FINISH", &m_main::ry_finish},
+            {"RY_CONTRIBUTION", &m_main::ry_contribution},
+            {"XM_PINGJIA", &m_main::xm_pingjia},
+            {"XM_PAPERS", &m_main::xm_papers}};
+}
+
+class FormDocumentTest : public AppTest {
+  protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        std::random_device r;
+        folder_ = fs::temp_directory_path() / ("laurel-form-" + std::to_string(r()));
+        fs::create_directories(folder_ / "model");
+        fs::copy_file(LAUREL_TEMPLATE, Template());
+    }
+    void TearDown() override {
+        Application::SetEngineAvailable(true);
+        Application cleanup;
+        if (cleanup.ConnectToObject("", "word.application") == 0) cleanup.Quit();
+        fs::remove_all(folder_);
+        AppTest::TearDown();
+    }
+
+    fs::path Template() const { return folder_ / "model" / "m_model2.docx"; }
+    fs::path Working() const { return folder_ / (kRec.askno + ".docx"); }
+
+    m_main& Menu() { return dynamic_cast<m_main&>(*W().GetMenu()); }
+
+    // A complete recommendation, the window open on it, and a print buffer in which every variable
+    // holds a text of its own, as the print buffer preparation leaves it.
+    m_main& Prepared() {
+        Seed(kRec);
+        const int year = rt::Date::Today().year;
+        auto amounts = [&](const char* kind, int back, const std::string& values) {
+            ExecCommit("UPDATE j_xy_saving SET " + values +
+                           " WHERE xm_id = ? AND xy_year = ? AND xy_zhijorjianj = ?",
+                       {kRec.id, std::to_string(year - back), kind});
+        };
+        amounts("1", 3, "xy_addvalue = 1000, xy_addinterest = 1234567.5, xy_savegross = -2.5");
+        amounts("1", 2, "xy_addvalue = 2000.5");
+        amounts("1", 1, "xy_addvalue = 0.25");
+        amounts("0", 3, "xy_addvalue = 7, xy_addtax = NULL");
+        AddAward(kRec.id, 1, "获奖一");
+        AddAward(kRec.id, 2, "获奖二");
+        AddAward(kRec.id, 3, "获奖三");
+        ExecCommit(
+            "UPDATE j_jx_getaward SET jx_date = '2005-06-01', jx_name = '省科技进步奖', jx_grade = "
+            "'一等奖甲乙', "
+            "jx_grantdept = '省政府' WHERE xm_id = ? AND jx_id = 1",
+            {kRec.id});
+        ExecCommit(
+            "UPDATE j_jx_getaward SET jx_xmname = NULL, jx_grade = 'ab一二三' WHERE xm_id = ? AND jx_id = 2",
+            {kRec.id});
+        OpenMainWindow();
+        laurel::current_path = folder_.string();
+        m_main& menu = Menu();
+        for (const auto& [bookmark, variable] : FormBookmarks()) menu.*variable = bookmark + "：值";
+        menu.xm_askno = kRec.askno;
+        menu.xm_abstract = "第一段\n第二段";
+        return menu;
+    }
+
+    fs::path folder_;
+};
+
+TEST_F(FormDocumentTest, TheTemplateCarriesEveryBookmarkAndTheTablesThePrintingStepsAddress) {
+    std::set<std::string> expected = {"xm_wcr", "xm_wcdw"};
+    for (const auto& [bookmark, variable] : FormBookmarks()) expected.insert(bookmark);
+    EXPECT_EQ(BookmarkNames(Template()), expected);
+
+    Application app;
+    ASSERT_EQ(app.ConnectToNewObject("word.application"), 0);
+    Document& doc = app.DocumentsAdd(Template().string());
+    EXPECT_EQ(doc.TableCount(), 15);
+    // Table, first and last row written, columns: the last cell that a step writes exists and the
+    // row below the last one does not, so the tables hold exactly the rows the lists can fill.
+    struct Extent {
+        int table, first, last, columns;
+    };
+    for (const Extent& e : {Extent{5, 4, 7, 6}, Extent{6, 3, 6, 6}, Extent{8, 2, 11, 5}, Extent{10, 2, 15, 6},
+                            Extent{11, 2, 10, 4}, Extent{12, 3, 14, 5}, Extent{14, 3, 14, 5}}) {
+        SCOPED_TRACE("table " + std::to_string(e.table));
+        for (int row = e.first; row <= e.last; ++row) {
+            EXPECT_NO_THROW(doc.SetCellText(e.table, row, e.columns, "x"));
+            EXPECT_THROW(doc.SetCellText(e.table, row, e.columns + 1, "x"), rt::word::Error);
+        }
+        if (e.table != 5 && e.table != 6) {
+            EXPECT_THROW(doc.SetCellText(e.table, e.last + 1, 1, "x"), rt::word::Error);
+        }
+    }
+    EXPECT_EQ(doc.CellText(5, 7, 1), "累计");
+    EXPECT_EQ(doc.CellText(6, 6, 1), "累计");
+    EXPECT_EQ(doc.CellText(8, 1, 1), "获奖项目名称");
+}
+
+TEST_F(FormDocumentTest, AllPrintFillsEveryBookmarkAndTheThreeTablesAndSavesTheWorkingDocument) {
+    m_main& menu = Prepared();
+    const std::string templateBytes = FileBytes(Template());
+    EXPECT_EQ(menu.all_print(), 1);
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(FileBytes(Template()), templateBytes);
+    ASSERT_TRUE(fs::exists(Working()));
+
+    Application app;
+    ASSERT_EQ(app.ConnectToObject("", "word.application"), 0) << "the engine is left running";
+    EXPECT_EQ(app.DocumentsCount(), 0) << "the working document was closed";
+    EXPECT_FALSE(app.Visible());
+    Document& doc = app.DocumentsAdd(Working().string());
+    for (const auto& [bookmark, variable] : FormBookmarks())
+        EXPECT_EQ(doc.BookmarkText(bookmark), menu.*variable) << bookmark;
+    EXPECT_EQ(doc.BookmarkText("XM_ABSTRACT"), "第一段\n第二段");
+    EXPECT_EQ(doc.BookmarkText("xm_wcr"), "") << "left for the lists document";
+    EXPECT_TRUE(doc.HasBookmark("xm_wcdw"));
+
+    const int year = rt::Date::Today().year;
+    auto row = [&](int table, int r, int columns) {
+        std::vector<std::string> cells;
+        for (int c = 1; c <= columns; ++c) cells.push_back(doc.CellText(table, r, c));
+        return cells;
+    };
+    using Cells = std::vector<std::string>;
+    EXPECT_EQ(row(5, 3, 6),
+              (Cells{"年份", "新增销售", "新增利润", "新增税收", "创收外汇(万美元)", "节支总额"}));
+    EXPECT_EQ(row(5, 4, 6),
+              (Cells{std::to_string(year - 3), "1,000.00", "1,234,567.50", "0.00", "0.00", "-2.50"}));
+    EXPECT_EQ(row(5, 5, 6), (Cells{std::to_string(year - 2), "2,000.50", "0.00", "0.00", "0.00", "0.00"}));
+    EXPECT_EQ(row(5, 6, 6), (Cells{std::to_string(year - 1), "0.25", "0.00", "0.00", "0.00", "0.00"}));
+    EXPECT_EQ(row(5, 7, 6), (Cells{"累计", "3,000.75", "1,234,567.50", "0.00", "0.00", "-2.50"}));
+    // A null amount prints nothing and leaves its column's total empty; direct amounts stay out.
+    EXPECT_EQ(row(6, 3, 6), (Cells{std::to_string(year - 3), "7.00", "0.00", "", "0.00", "0.00"}));
+    EXPECT_EQ(row(6, 6, 6), (Cells{"累计", "7.00", "0.00", "", "0.00", "0.00"}));
+
+    EXPECT_EQ(row(8, 2, 5), (Cells{"1.获奖一", "2005", "省科技进步奖", "一等奖甲", "省政府"}));
+    EXPECT_EQ(row(8, 3, 5), (Cells{"2.", "0001", "", "ab一二三", ""}));
+    EXPECT_EQ(row(8, 4, 5), (Cells{"3.获奖三", "0001", "", "", ""}));
+    EXPECT_EQ(row(8, 5, 5), (Cells{"", "", "", "", ""})) << "rows after the last award keep the template's";
+}
+
+TEST_F(FormDocumentTest, ATemplateWithoutABookmarkStopsTheStepAndNoWorkingDocumentIsWritten) {
+    m_main& menu = Prepared();
+    auto parts = ReadParts(Template());
+    std::string& body = parts["word/document.xml"];
+    const auto at = body.find("w:name=\"RY_NAME\"");
+    ASSERT_NE(at, std::string::npos);
+    body.replace(at, 16, "w:name=\"RY_NAMX\"");
+    WriteParts(Template(), parts);
+
+    EXPECT_THROW(menu.all_print(), rt::word::Error);
+    EXPECT_FALSE(fs::exists(Working()));
+    Application app;
+    ASSERT_EQ(app.ConnectToObject("", "word.application"), 0);
+    EXPECT_EQ(app.DocumentsCount(), 1) << "the partly filled document stays open, unsaved";
+    EXPECT_EQ(app.ActiveDocument().BookmarkText("XM_SOSIETY"), "XM_SOSIETY：值");
+    EXPECT_EQ(app.ActiveDocument().BookmarkText("XM_PAPERS"), "");
+}
+
+TEST_F(FormDocumentTest, AnEngineThatCannotStartIsReportedAndNothingIsWritten) {
+    m_main& menu = Prepared();
+    Application::SetEngineAvailable(false);
+    Dialogs().Answer(1);
+    EXPECT_EQ(menu.all_print(), 0);
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"错误|启动word错误: -3"}));
+    EXPECT_FALSE(fs::exists(Working()));
+}
+
+TEST(WorkingDocumentPath, StaysInTheProgramFolder) {
+    EXPECT_EQ(laurel::records::WorkingDocumentPath("/opt/laurel", "2008 01ab"), "/opt/laurel/2008 01ab.docx");
+    EXPECT_EQ(laurel::records::WorkingDocumentPath("/opt/laurel", "../x\\y"), "/opt/laurel/.._x_y.docx");
+}
+
+}  // namespace

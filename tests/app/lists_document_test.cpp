@@ -1,0 +1,393 @@
+// The lists document: the contributors, units, application units and patents of the current
+// recommendation filled into the working document from the list pages, the two lines of names, the
+// protection, and the hand-over of the finished document to the path the user chooses.
+//
+// The working document is the template copied into the program folder under the recommendation
+// number, as the form document leaves it; what is checked is what the user's copy holds afterwards,
+// read back through the word-processing engine, against the template's own text.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "app/globals.h"
+#include "app/j_main_mdi.h"
+#include "document/working_document.h"
+#include "records/m_main.h"
+#include "runtime/word.h"
+#include "runtime/zip.h"
+#include "tests/support/app_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using laurel::records::m_main;
+using testing_support::AppTest;
+using testing_support::Recommendation;
+
+const Recommendation kRec{"201812340001", "A1", "甲项目"};
+
+// A document opened read-only through its own connection to the engine.
+class Reader {
+  public:
+    explicit Reader(const fs::path& file) {
+        EXPECT_EQ(app_.ConnectToNewObject("word.application"), 0);
+        doc_ = &app_.DocumentsAdd(file.string());
+    }
+    // Closes its own document only: another reader may still be reading from the same engine.
+    ~Reader() {
+        doc_->Close();
+        app_.DisconnectObject();
+    }
+    std::string Cell(int table, int row, int column) const { return doc_->CellText(table, row, column); }
+    std::string Bookmark(const std::string& name) const { return doc_->BookmarkText(name); }
+
+  private:
+    rt::word::Application app_;
+    rt::word::Document* doc_ = nullptr;
+};
+
+std::string Slurp(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string Attribute(const std::string& xml, const std::string& name) {
+    std::smatch m;
+    return std::regex_search(xml, m, std::regex("w:" + name + "=\"([^\"]*)\"")) ? m[1].str() : "<none>";
+}
+
+std::string FromBase64(const std::string& text) {
+    static const std::string kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    unsigned bits = 0;
+    int count = 0;
+    for (const char c : text) {
+        const auto at = kAlphabet.find(c);
+        if (at == std::string::npos) break;
+        bits = (bits << 6) | static_cast<unsigned>(at);
+        if ((count += 6) >= 8) out += static_cast<char>((bits >> (count -= 8)) & 0xFF);
+    }
+    return out;
+}
+
+// The protection the document's settings carry: its kind, and whether the password opens it.
+struct Protection {
+    std::string edit, enforcement;
+    bool password = false;
+};
+
+Protection ProtectionOf(const fs::path& docx, const fs::path& scratch) {
+    rt::Zip zip;
+    zip.zipfilename = docx.string();
+    zip.filestoprocess = "settings.xml";
+    zip.processsubfolders = true;
+    zip.preservepaths = false;
+    zip.unziptofolder = scratch.string();
+    EXPECT_EQ(zip.unzip(), 0);
+    const std::string xml = Slurp(scratch / "settings.xml");
+    const std::string spin = Attribute(xml, "cryptSpinCount");
+    return {
+        Attribute(xml, "edit"), Attribute(xml, "enforcement"),
+        spin != "<none>" && Attribute(xml, "hash") ==
+                                rt::word::ProtectionHash("Ann is a cat", FromBase64(Attribute(xml, "salt")),
+                                                         std::stoul(spin))};
+}
+
+class ListsDocumentTest : public AppTest {
+  protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        Seed(kRec);
+        OpenMainWindow();
+        laurel::current_id = kRec.id;
+        program_ = Db().Folder() / "prog";
+        fs::create_directories(program_);
+        laurel::current_path = program_.string();
+        Menu().xm_askno = kRec.askno;
+        fs::copy_file(LAUREL_TEMPLATE, Working());
+    }
+
+    m_main& Menu() { return *dynamic_cast<m_main*>(W().GetMenu()); }
+    fs::path Working() const { return program_ / (kRec.askno + ".docx"); }
+    fs::path Target() { return Db().Folder() / "out" / "推荐书.docx"; }
+
+    // Runs with the save dialog answering the given result and path.
+    int Run(int dialog, const fs::path& path) {
+        Dialogs().AnswerFile({dialog, path.string(), path.filename().string()});
+        return Menu().all_print_789();
+    }
+    int RunToTarget() {
+        fs::create_directories(Target().parent_path());
+        return Run(1, Target());
+    }
+
+    void Contributor(int no, const char* name, const char* sex, const char* birthday, const char* title,
+                     const char* unit) {
+        if (no > 1) AddContributor(kRec.id, no, "x");
+        ExecCommit(
+            "UPDATE j_ry_finish SET ry_name = ?, xb_sex = ?, ry_birthday = ?, zc_titlecode = ?, ry_unit = ? "
+            "WHERE xm_id = ? AND ry_no = ?",
+            {Nullable(name), Nullable(sex), Nullable(birthday), Nullable(title), Nullable(unit), kRec.id,
+             no});
+    }
+    void Unit(int no, const char* name, const char* phone, const char* person) {
+        if (no > 1) AddUnit(kRec.id, no, "x");
+        ExecCommit(
+            "UPDATE j_dw_finish SET dw_name = ?, dw_rtelphone = ?, dw_rperson = ? WHERE xm_id = ? AND dw_no "
+            "= ?",
+            {Nullable(name), Nullable(phone), Nullable(person), kRec.id, no});
+    }
+
+    static rt::Value Nullable(const char* s) { return s ? rt::Value(s) : rt::Value(); }
+
+    fs::path program_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// What the document carries.
+
+TEST_F(ListsDocumentTest, ListsAndLinesAreFilledFromThePages) {
+    Contributor(1, "张三", "1", "1960-01-05", "011", "单位甲");
+    Contributor(2, " 李四 ", "2", "1965-03-17", "082", nullptr);
+    Contributor(3, nullptr, "1", "1970-12-01", "999", "单位丙");
+    Contributor(4, "", "1", "1971-01-01", "011", "单位丁");
+    Contributor(5, "王五", "1", "1972-02-02", "011", "单位戊");
+    Unit(1, nullptr, "0571-1234", "赵一");
+    Unit(2, "单位乙", nullptr, nullptr);
+    Unit(3, "", "0571-5678", "钱二");
+    Unit(4, "单位丁", "1", "孙三");
+
+    AddApplication(kRec.id, 1, "应用一");
+    AddApplication(kRec.id, 2, "应用二");
+    AddApplication(kRec.id, 5, "应用五");
+    ExecCommit(
+        "UPDATE j_yy_app SET yy_stsatdate = '2007-03-15', dw_rperson = '周六 123', yy_benefit = 1234567.5, "
+        "sf_submit = '1' WHERE xm_id = ? AND yy_id = 1",
+        {kRec.id});
+    ExecCommit(
+        "UPDATE j_yy_app SET dw_unitname = NULL, yy_benefit = 0.01, sf_submit = '0' WHERE xm_id = ? AND "
+        "yy_id = 2",
+        {kRec.id});
+    ExecCommit("UPDATE j_yy_app SET yy_stsatdate = NULL, yy_benefit = NULL WHERE xm_id = ? AND yy_id = 5",
+               {kRec.id});
+
+    AddProperty(kRec.id, 1, "专利甲");
+    AddProperty(kRec.id, 3, "专利丙");
+    ExecCommit(
+        "UPDATE j_zl_patent SET zl_sortcode = '发明专利', zl_nation = '中国', zl_appno = 'CN001', zl_no = "
+        "'ZL001' "
+        "WHERE xm_id = ? AND zl_id = 1",
+        {kRec.id});
+    ExecCommit("UPDATE j_zl_patent SET zl_name = NULL WHERE xm_id = ? AND zl_id = 3", {kRec.id});
+
+    EXPECT_EQ(RunToTarget(), 1);
+    EXPECT_TRUE(Boxes().empty());
+    ASSERT_TRUE(fs::exists(Target()));
+    EXPECT_FALSE(fs::exists(Working()));
+
+    const Reader got(Target());
+    const Reader tpl(LAUREL_TEMPLATE);
+
+    // Contributors 2 to 5 in rows 2 to 5; the first is named only in the line.
+    const std::vector<std::vector<std::string>> contributors = {
+        {"2", " 李四 ", "女", "1965-03", "高级工程师", ""},
+        {"3", "", "男", "1970-12", "", "单位丙"},
+        {"4", "", "男", "1971-01", "教授", "单位丁"},
+        {"5", "王五", "男", "1972-02", "教授", "单位戊"},
+    };
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 6; ++c)
+            EXPECT_EQ(got.Cell(10, r + 2, c + 1), contributors[r][c])
+                << "table 10 row " << r + 2 << " col " << c + 1;
+    for (int c = 1; c <= 6; ++c) {
+        EXPECT_EQ(got.Cell(10, 1, c), tpl.Cell(10, 1, c));
+        EXPECT_EQ(got.Cell(10, 6, c), tpl.Cell(10, 6, c));
+    }
+    EXPECT_EQ(got.Bookmark("xm_wcr"), "张三,  李四 , , 王五");
+
+    // A null first unit does not leave the line starting with a separator.
+    const std::vector<std::vector<std::string>> units = {
+        {"1", "", "0571-1234", "赵一"},
+        {"2", "单位乙", "", ""},
+        {"3", "", "0571-5678", "钱二"},
+        {"4", "单位丁", "1", "孙三"},
+    };
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            EXPECT_EQ(got.Cell(11, r + 2, c + 1), units[r][c])
+                << "table 11 row " << r + 2 << " col " << c + 1;
+    EXPECT_EQ(got.Cell(11, 6, 2), tpl.Cell(11, 6, 2));
+    EXPECT_EQ(got.Bookmark("xm_wcdw"), "单位乙, , 单位丁");
+
+    // The seeded placeholders: date 0001-01-01, benefit 0, no proof.
+    const std::vector<std::vector<std::string>> applications = {
+        {"1.应用一", "2007-03", "周六 123", "1,234,567.50", "有"},
+        {"2.", "0001-01", "", "0.01", "无"},
+        {"5.应用五", "", "", "", "无"},
+    };
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 5; ++c)
+            EXPECT_EQ(got.Cell(12, r + 3, c + 1), applications[r][c])
+                << "table 12 row " << r + 3 << " col " << c + 1;
+    for (int c = 1; c <= 5; ++c) {
+        EXPECT_EQ(got.Cell(12, 2, c), tpl.Cell(12, 2, c));
+        EXPECT_EQ(got.Cell(12, 6, c), tpl.Cell(12, 6, c));
+    }
+
+    const std::vector<std::vector<std::string>> property = {
+        {"1.专利甲", "发明专利", "中国", "CN001", "ZL001"},
+        {"3.", "", "", "", ""},
+    };
+    for (int r = 0; r < 2; ++r)
+        for (int c = 0; c < 5; ++c)
+            EXPECT_EQ(got.Cell(14, r + 3, c + 1), property[r][c])
+                << "table 14 row " << r + 3 << " col " << c + 1;
+    for (int c = 1; c <= 5; ++c) EXPECT_EQ(got.Cell(14, 5, c), tpl.Cell(14, 5, c));
+    EXPECT_EQ(got.Cell(13, 1, 1), tpl.Cell(13, 1, 1));
+
+    const Protection protection = ProtectionOf(Target(), Db().Folder() / "unpacked");
+    EXPECT_EQ(protection.edit, "readOnly");
+    EXPECT_EQ(protection.enforcement, "1");
+    EXPECT_TRUE(protection.password);
+}
+
+TEST_F(ListsDocumentTest, UnitsLineIsCutAt112BytesWithoutSplittingACharacter) {
+    const std::string twenty = "一二三四五六七八九十一二三四五六七八九十";
+    const std::string fourteen = "一二三四五六七八九十一二三四";
+    for (int no = 1; no <= 9; ++no) Unit(no, twenty.c_str(), nullptr, nullptr);
+    // 40 + 2 + 40 + 2 + 28 bytes: the third name cut after 14 characters.
+    EXPECT_EQ(RunToTarget(), 1);
+    EXPECT_EQ(Reader(Target()).Bookmark("xm_wcdw"), twenty + ", " + twenty + ", " + fourteen);
+
+    // One byte earlier the 15th character of the third name would be split at byte 112: it goes whole.
+    const std::string odd = "a" + twenty.substr(0, 19 * 3);
+    Unit(1, odd.c_str(), nullptr, nullptr);
+    fs::copy_file(LAUREL_TEMPLATE, Working());
+    EXPECT_EQ(RunToTarget(), 1);
+    EXPECT_EQ(Reader(Target()).Bookmark("xm_wcdw"), odd + ", " + twenty + ", " + fourteen);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Hand-over: the dialog and the copy.
+
+TEST_F(ListsDocumentTest, CopyReplacesAnExistingFileAndTheDialogIsAskedAfterWordHasQuit) {
+    fs::create_directories(Target().parent_path());
+    std::ofstream(Target()) << "old";
+    EXPECT_EQ(RunToTarget(), 1);
+    ASSERT_EQ(Dialogs().files.size(), 1U);
+    const auto& request = Dialogs().files.front();
+    EXPECT_TRUE(request.save);
+    EXPECT_EQ(request.title, "文件保存路径");
+    EXPECT_EQ(request.extension, "docx");
+    EXPECT_EQ(request.filter, "Word Files (*.*),*.*");
+    EXPECT_EQ(request.initialDir, "D:\\");
+    EXPECT_NE(Slurp(Target()), "old");
+    EXPECT_EQ(Reader(Target()).Bookmark("xm_wcr"), "完成人一");
+    EXPECT_FALSE(fs::exists(Working()));
+    // Nothing left beside the target from the copy.
+    EXPECT_EQ(std::distance(fs::directory_iterator(Target().parent_path()), fs::directory_iterator()), 1);
+}
+
+TEST_F(ListsDocumentTest, CancelledDialogDeletesTheWorkingDocumentSilently) {
+    EXPECT_EQ(Run(0, {}), 1);
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_FALSE(fs::exists(Working()));
+}
+
+// The user asked for a copy and did not get one: the finished document stays in the program folder.
+TEST_F(ListsDocumentTest, FailedDialogOrCopyKeepsTheWorkingDocument) {
+    Dialogs().Answer(1);
+    EXPECT_EQ(Run(-1, {}), 1);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|无法得到保存文件的路径！"});
+    ASSERT_TRUE(fs::exists(Working()));
+    EXPECT_EQ(Reader(Working()).Bookmark("xm_wcr"), "完成人一");
+
+    // A folder that does not exist cannot take the copy.
+    Dialogs().Clear();
+    fs::copy_file(LAUREL_TEMPLATE, Working(), fs::copy_options::overwrite_existing);
+    Dialogs().Answer(1);
+    EXPECT_EQ(Run(1, Db().Folder() / "missing" / "x.docx"), 1);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|Error writing targetfile！"});
+    EXPECT_TRUE(fs::exists(Working()));
+}
+
+TEST_F(ListsDocumentTest, ChoosingTheWorkingDocumentItselfKeepsIt) {
+    EXPECT_EQ(Run(1, Working()), 1);
+    EXPECT_TRUE(Boxes().empty());
+    ASSERT_TRUE(fs::exists(Working()));
+    EXPECT_EQ(Reader(Working()).Bookmark("xm_wcr"), "完成人一");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Runs that cannot complete.
+
+TEST_F(ListsDocumentTest, UnreachableWordIsReportedAndNothingElseHappens) {
+    {
+        rt::word::Application running;
+        if (running.ConnectToObject("", "word.application") == 0) running.Quit();
+    }
+    Dialogs().Answer(1);
+    rt::word::Application::SetEngineAvailable(false);
+    const int result = Menu().all_print_789();
+    rt::word::Application::SetEngineAvailable(true);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|启动word错误: -3"});
+    EXPECT_TRUE(Dialogs().files.empty());
+    EXPECT_EQ(Slurp(Working()), Slurp(LAUREL_TEMPLATE));
+}
+
+TEST_F(ListsDocumentTest, MissingWorkingDocumentEndsTheRunBeforeTheDialog) {
+    fs::remove(Working());
+    EXPECT_THROW(Menu().all_print_789(), rt::word::Error);
+    EXPECT_TRUE(Dialogs().files.empty());
+    EXPECT_TRUE(Boxes().empty());
+
+    // The engine is not left holding anything: the next run goes through.
+    fs::copy_file(LAUREL_TEMPLATE, Working());
+    EXPECT_EQ(RunToTarget(), 1);
+    EXPECT_TRUE(fs::exists(Target()));
+}
+
+TEST_F(ListsDocumentTest, MoreRowsThanTheTemplateHoldsEndsTheRunAndKeepsTheWorkingDocument) {
+    // One contributor more than table 10 has rows.
+    int rows = 1;
+    {
+        const Reader tpl(LAUREL_TEMPLATE);
+        for (;; ++rows) try {
+                tpl.Cell(10, rows + 1, 1);
+            } catch (const rt::word::Error&) {
+                break;
+            }
+    }
+    for (int no = 2; no <= rows + 1; ++no) AddContributor(kRec.id, no, "人" + std::to_string(no));
+    const std::string before = Slurp(Working());
+    EXPECT_THROW(Menu().all_print_789(), rt::word::Error);
+    EXPECT_TRUE(Dialogs().files.empty());
+    EXPECT_EQ(Slurp(Working()), before);
+    // The half-filled document is not left behind in a hidden engine.
+    rt::word::Application probe;
+    EXPECT_NE(probe.ConnectToObject("", "word.application"), 0);
+}
+
+// An imported number may hold path separators: the working document stays in the program folder,
+// where the form document saved it.
+TEST_F(ListsDocumentTest, RecommendationNumberWithSeparatorsStaysInTheProgramFolder) {
+    Menu().xm_askno = "../A1";
+    const fs::path working = laurel::records::WorkingDocumentPath(program_.string(), "../A1");
+    EXPECT_EQ(working.parent_path(), program_);
+    fs::rename(Working(), working);
+    EXPECT_EQ(RunToTarget(), 1);
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_TRUE(fs::exists(Target()));
+    EXPECT_FALSE(fs::exists(working));
+    EXPECT_FALSE(fs::exists(Db().Folder() / "A1.docx"));
+}
+
+}  // namespace
