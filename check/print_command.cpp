@@ -16,6 +16,8 @@ void RunPrintCommand(rt::ui::StaticText& progress, const PrintSteps& steps) {
         // The check has said why it refuses, or the user declined a version number.
         if (steps.check() != 1) return;
         progress.Show();
+        // The notice must be on screen before the work it announces starts.
+        progress.Repaint();
         steps.prepare();
         steps.print();
         progress.Hide();

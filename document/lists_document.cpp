@@ -70,10 +70,13 @@ std::string OrEmpty(const std::optional<std::string>& s) {
     return s.value_or(std::string());
 }
 
-// A running number: its whole part in plain digits.
+// A running number: its whole part in plain digits. A number too large for a whole-number type is
+// still written digit by digit rather than converted out of range.
 std::string Number(const std::optional<double>& n) {
-    if (!n) return {};
-    return std::to_string(static_cast<std::int64_t>(std::trunc(*n)));
+    if (!n || !std::isfinite(*n)) return {};
+    const double whole = std::trunc(*n);
+    if (std::fabs(whole) >= 9.0e18) return rt::String(whole, "0");
+    return std::to_string(static_cast<std::int64_t>(whole));
 }
 
 std::string Month(const std::optional<rt::Date>& d) {

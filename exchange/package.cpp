@@ -188,9 +188,13 @@ void m_main::import_clicked() {
     zip.filestoprocess = "*";
     zip.preservepaths = false;
     const std::string xml_path = current_path + exchange::kTmpXml;
-    if (!DirectoryExists(xml_path)) exchange::CreateDirectory(xml_path);
-    // Members left by an earlier package that was refused must not be read as this package's.
-    for (const exchange::Member& m : exchange::kImportOrder) FileDelete(xml_path + "/" + m.file);
+    // Whatever an earlier package left (members of a refused one, files a foreign one carried) must
+    // not be read as this package's, nor keep the folder from being removed afterwards.
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(xml_path, ec);
+    }
+    exchange::CreateDirectory(xml_path);
     zip.unziptofolder = xml_path;
     zip.zipfilename = archive;
     const long resultcode = zip.unzip();

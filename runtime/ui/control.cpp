@@ -95,6 +95,10 @@ void Control::Show() {
     }
 }
 
+void Control::Repaint() {
+    if (widget_ && widget_->isVisible()) widget_->repaint();
+}
+
 void Control::Hide() {
     visible_ = false;
     if (widget_) widget_->setVisible(false);

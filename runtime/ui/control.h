@@ -57,6 +57,8 @@ class Control {
 
     void Show();
     void Hide();
+    // Paints the control now, for a notice shown just before a long piece of work.
+    void Repaint();
     bool Visible() const { return visible_; }
 
     bool Enabled() const { return enabled_; }

@@ -101,14 +101,15 @@ class QtDialogs : public DialogService {
     }
 
     FileAnswer File(const FileRequest& r) override {
-        QString chosen = r.save ? QFileDialog::getSaveFileName(QApplication::activeWindow(), Q(r.title),
-                                                               StartFolder(r.initialDir), QtFilter(r.filter))
-                                : QFileDialog::getOpenFileName(QApplication::activeWindow(), Q(r.title),
-                                                               StartFolder(r.initialDir), QtFilter(r.filter));
-        if (chosen.isEmpty()) return {0, {}, {}};
-        QFileInfo info(chosen);
-        if (r.save && !r.extension.empty() && info.suffix().isEmpty())
-            info = QFileInfo(chosen + "." + Q(r.extension));
+        QFileDialog dialog(QApplication::activeWindow(), Q(r.title), StartFolder(r.initialDir),
+                           QtFilter(r.filter));
+        dialog.setAcceptMode(r.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dialog.setFileMode(r.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        // The dialog adds the extension itself, so that its question about replacing an existing
+        // file is asked about the file that will really be written.
+        if (!r.extension.empty()) dialog.setDefaultSuffix(Q(r.extension));
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {0, {}, {}};
+        QFileInfo info(dialog.selectedFiles().front());
         return {1, info.absoluteFilePath().toStdString(), info.fileName().toStdString()};
     }
 

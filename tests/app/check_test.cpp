@@ -151,6 +151,22 @@ TEST_F(CheckTest, EachRuleRefusesItsMissingFieldWithItsOwnMessageAndNothingElse)
         }
     }
 
+    // Several gaps at once: only the first in rule order is reported. Breaking rule k and every
+    // later one must report rule k.
+    const auto breakRule = [&](const Rule& rule) {
+        const std::string where =
+            std::string(" WHERE xm_id = ?") + (rule.table[2] == 'r' ? " AND ry_no = 1" : "");
+        const std::string set = rule.kind == Order ? rule.column : std::string(rule.column) + " = NULL";
+        ExecCommit(std::string("UPDATE ") + rule.table + " SET " + set + where, {a});
+    };
+    for (std::size_t k = 0; k < std::size(rules); ++k) {
+        // An order rule is broken only as the first: once its dates are null it cannot fail.
+        breakRule(rules[k]);
+        for (std::size_t j = k + 1; j < std::size(rules); ++j)
+            if (rules[j].kind != Order) breakRule(rules[j]);
+        expectRefusal(rules[k], " (with every later rule broken too)");
+    }
+
     // All passed: the version step asks.
     EXPECT_EQ(Check({2}), 0);
     EXPECT_EQ(Boxes(), std::vector<std::string>{kQuestion});

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
 #include <ostream>
 #include <random>
 #include <string>
@@ -623,6 +627,50 @@ TEST_F(ListRows, AFailingPlaceholderTakesTheNewRowBackWithIt) {
     ExpectAllCommitted(kUnits);
     EXPECT_EQ(laurel::current_dw, 1);
     EXPECT_EQ(W().dw_no82->RowCount(), 3);
+}
+
+// ---------------------------------------------------------------------------------------------
+// A person at the contributor page, with the mouse and the keyboard only.
+
+TEST_F(ListRows, ContributorsInsertedAndDeletedThroughTheRealWidgets) {
+    Open(kContributors, 3);
+    QWidget* top = W().TopWidget();
+    top->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(top));
+    auto* rows = W().dw_no72->Widget()->findChild<QAbstractItemView*>();
+    ASSERT_NE(rows, nullptr);
+    auto* name = W().dw_no71->Widget()->findChild<QLineEdit*>(QStringLiteral("ry_name"));
+    ASSERT_NE(name, nullptr);
+    auto click = [](QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); };
+
+    // The second contributor, renamed in the detail; the insert button asks about the change.
+    QTest::mouseClick(rows->viewport(), Qt::LeftButton, {},
+                      rows->visualRect(rows->model()->index(1, 0)).center());
+    ASSERT_EQ(laurel::current_ry, 2);
+    EXPECT_EQ(name->text(), QStringLiteral("c2"));
+    click(name);
+    name->selectAll();
+    QTest::keyClick(name, Qt::Key_Backspace);
+    QTest::keyClicks(name, "c2b");
+    Dialogs().Answer(1);
+    click(W().cb_page_insert->Widget());
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|完成人已有修改，是否暂时保存？"});
+    EXPECT_EQ(Listing(kContributors), "1:c1,2:c2b,3:,4:c3");
+    ExpectAllCommitted(kContributors);
+    ExpectListShowsStored(kContributors, 3);
+    ExpectDetailFollows(kContributors);
+    EXPECT_EQ(name->text(), QString()) << "the new, empty contributor is on show";
+    EXPECT_EQ(QApplication::focusWidget(), name) << "the cursor waits in its name";
+
+    // Named by typing, then removed again with the delete button: the typed name goes with it.
+    QTest::keyClicks(name, "new");
+    click(W().cb_page_delete->Widget());
+    EXPECT_EQ(Boxes().size(), 1u) << Dialogs().Transcript();
+    EXPECT_EQ(Listing(kContributors), "1:c1,2:c2b,3:c3");
+    ExpectAllCommitted(kContributors);
+    ExpectListShowsStored(kContributors, 3);
+    ExpectDetailFollows(kContributors);
+    EXPECT_EQ(name->text(), QStringLiteral("c3"));
 }
 
 // ---------------------------------------------------------------------------------------------

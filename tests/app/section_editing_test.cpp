@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QLineEdit>
+#include <QTest>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
 #include <string>
@@ -220,6 +222,62 @@ TEST_F(SubjectPicker, PickWritesCodeAndNameIntoThePairOfTheCurrentField) {
     ShowSection(3);
     EXPECT_EQ(StoredBase(a, "xk_majorcode2"), "1010101");
     EXPECT_EQ(StoredBase(a, "xk_majorname3"), "通信  ");
+    EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
+}
+
+TEST_F(SubjectPicker, PersonPicksWithTheMouseThroughTheRealWidgets) {
+    QWidget* top = W().TopWidget();
+    top->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(top));
+
+    // A double-click on the display-only field: its first click makes it current.
+    QWidget* name2 = W().dw_no1->Widget()->findChild<QWidget*>(QStringLiteral("xk_majorname2"));
+    ASSERT_NE(name2, nullptr);
+    ASSERT_TRUE(name2->isVisible());
+    QTest::mouseClick(name2, Qt::LeftButton);
+    QTest::mouseDClick(name2, Qt::LeftButton);
+    EXPECT_EQ(W().dw_no1->GetColumnName(), "xk_majorname2");
+    ASSERT_NE(laurel::popup, nullptr);
+    popup& p = *laurel::popup;
+    auto* tree = qobject_cast<QTreeWidget*>(p.tv_xk->Widget());
+    ASSERT_NE(tree, nullptr);
+    ASSERT_TRUE(tree->isVisible());
+    EXPECT_EQ(tree->window()->windowTitle(), QStringLiteral("学科代码"));
+    EXPECT_NE(tree->window(), top) << "a window of its own";
+
+    // Down to a subject of the third level, opening the branches on the way.
+    auto doubleClick = [&](QTreeWidgetItem* item) {
+        tree->scrollToItem(item);
+        // The press and release of the first click, then the second click.
+        const QPoint at = tree->visualItemRect(item).center();
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, at);
+    };
+    QTreeWidgetItem* mechanics = tree->topLevelItem(0);
+    ASSERT_EQ(mechanics->text(0), QStringLiteral("101.0000 机械"));
+    tree->expandItem(mechanics);
+    QTreeWidgetItem* design = mechanics->child(0);
+    tree->expandItem(design);
+    QTreeWidgetItem* dynamics = design->child(1);
+    ASSERT_EQ(dynamics->text(0), QStringLiteral("101.0102 机械动力学"));
+    doubleClick(dynamics);
+    EXPECT_EQ(Item("xk_majorcode2"), "1010102");
+    EXPECT_EQ(Item("xk_majorname2"), "机械动力学");
+    EXPECT_EQ(Item("xk_majorcode1"), std::nullopt);
+    auto* shown = qobject_cast<QLineEdit*>(name2);
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->text(), QStringLiteral("机械动力学")) << "the page shows the pick";
+
+    // The main window stays usable: another subject field, another pick from the same picker.
+    QWidget* code3 = W().dw_no1->Widget()->findChild<QWidget*>(QStringLiteral("xk_majorcode3"));
+    ASSERT_NE(code3, nullptr);
+    QTest::mouseClick(code3, Qt::LeftButton);
+    EXPECT_EQ(W().dw_no1->GetColumnName(), "xk_majorcode3");
+    doubleClick(tree->topLevelItem(1));  // a first-level subject is picked like any other
+    EXPECT_EQ(Item("xk_majorcode3"), "1020000");
+    EXPECT_EQ(Item("xk_majorname3"), "电子");
+    EXPECT_EQ(Item("xk_majorcode2"), "1010102");
+    EXPECT_TRUE(p.IsOpen());
     EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
 }
 
