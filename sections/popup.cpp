@@ -20,6 +20,8 @@ popup::popup() : Window("popup", rt::ui::WindowType::Main) {
     SetTitle("学科代码");
     SetSize(1445, 2408);
     SetResizable(false);
+    SetTitleButtons(false, false);
+    SetPosition(3200, 300);
 }
 
 popup::~popup() {

@@ -67,6 +67,8 @@ struct Window::Impl {
     std::string title;
     int width = 0, height = 0;
     bool resizable = true;
+    bool placed = false;
+    int x = 0, y = 0;
     WindowState state = WindowState::Normal;
     std::string microHelpText;
 };
@@ -153,6 +155,21 @@ void Window::SetSize(int widthUnits, int heightUnits) {
         d_->top->resize(pixels);
     else
         d_->top->setFixedSize(pixels);
+}
+
+void Window::SetPosition(int xUnits, int yUnits) {
+    d_->placed = true;
+    d_->x = xUnits;
+    d_->y = yUnits;
+    if (d_->top->isVisible()) d_->top->move(UnitsToPixelsX(xUnits), UnitsToPixelsY(yUnits));
+}
+
+void Window::SetTitleButtons(bool minimize, bool maximize) {
+    Qt::WindowFlags f = d_->top->windowFlags() | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                        Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    f.setFlag(Qt::WindowMinimizeButtonHint, minimize);
+    f.setFlag(Qt::WindowMaximizeButtonHint, maximize);
+    d_->top->setWindowFlags(f);
 }
 
 void Window::SetResizable(bool on) {
@@ -246,8 +263,10 @@ int Window::DoOpen() {
     if (d_->state == WindowState::Maximized) {
         top->showMaximized();
     } else {
-        // Centred on the screen, as the windows of this program are designed.
-        if (QScreen* s = QGuiApplication::primaryScreen()) {
+        // Centred on the screen, unless the window has a place of its own.
+        if (d_->placed) {
+            top->move(UnitsToPixelsX(d_->x), UnitsToPixelsY(d_->y));
+        } else if (QScreen* s = QGuiApplication::primaryScreen()) {
             QRect r = s->availableGeometry();
             top->move(r.center() - QPoint(top->width() / 2, top->height() / 2));
         }

@@ -57,6 +57,10 @@ class Window {
     std::string Title() const;
     void SetSize(int widthUnits, int heightUnits);
     // A window that cannot be resized keeps the size that SetSize gives it.
+    // Places the window at a screen position in layout units instead of centring it.
+    void SetPosition(int xUnits, int yUnits);
+    // Which of the minimize and maximize boxes the title bar shows (the close box always stays).
+    void SetTitleButtons(bool minimize, bool maximize);
     void SetResizable(bool on);
     bool Resizable() const;
     void SetBackground(Rgb color);
