@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <fstream>
 
+#include "runtime/text.h"
+
 namespace rt {
 
 namespace {
@@ -20,38 +22,6 @@ bool ValidName(std::string_view name) {
              (name[2] | 0x20) == 'l');
 }
 
-// Length of the well-formed UTF-8 sequence at s[i] (0 when it is not one) and its code point.
-std::size_t Utf8At(std::string_view s, std::size_t i, std::uint32_t& cp) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    std::size_t len = 0;
-    if (c < 0x80) {
-        cp = c;
-        return 1;
-    }
-    if (c >= 0xC2 && c <= 0xDF) {
-        len = 2;
-        cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        len = 3;
-        cp = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        len = 4;
-        cp = c & 0x07;
-    } else {
-        return 0;
-    }
-    if (i + len > s.size()) return 0;
-    for (std::size_t k = 1; k < len; ++k) {
-        const auto cc = static_cast<unsigned char>(s[i + k]);
-        if ((cc & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (cc & 0x3F);
-    }
-    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-        (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
-    return len;
-}
-
 }  // namespace
 
 std::string XmlEscape(std::string_view text) {
@@ -59,7 +29,7 @@ std::string XmlEscape(std::string_view text) {
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
         std::uint32_t cp = 0;
-        const std::size_t len = Utf8At(text, i, cp);
+        const std::size_t len = DecodeUtf8(text, i, cp);
         if (len == 0) {
             out += "\xEF\xBF\xBD";  // U+FFFD for a byte that is no character
             ++i;

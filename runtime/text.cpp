@@ -80,35 +80,6 @@ Iconv& Utf8ToGb18030() {
     return cd;
 }
 
-// Length of the well-formed UTF-8 sequence at the start of s; 0 when the first byte does not start
-// one (stray continuation byte, overlong form, surrogate, beyond U+10FFFF, cut short).
-std::size_t Utf8SequenceLength(std::string_view s) {
-    auto b = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char c = b(0);
-    if (c < 0x80) return 1;
-    std::size_t len = 0;
-    unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
-    if (c >= 0xC2 && c <= 0xDF) {
-        len = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        len = 3;
-        if (c == 0xE0) lo = 0xA0;
-        if (c == 0xED) hi = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        len = 4;
-        if (c == 0xF0) lo = 0x90;
-        if (c == 0xF4) hi = 0x8F;
-    } else {
-        return 0;
-    }
-    if (s.size() < len) return 0;
-    if (b(1) < lo || b(1) > hi) return 0;
-    for (std::size_t i = 2; i < len; ++i) {
-        if (b(i) < 0x80 || b(i) > 0xBF) return 0;
-    }
-    return len;
-}
-
 // Walks the text one character at a time with its GBK byte count. An invalid byte counts as one
 // byte of its own, so malformed input is measured rather than rejected or skipped.
 template <class F>
@@ -117,7 +88,8 @@ void ForEachCharacter(std::string_view utf8, F&& f) {
     std::size_t pos = 0;
     while (pos < utf8.size()) {
         std::string_view rest = utf8.substr(pos);
-        std::size_t len = Utf8SequenceLength(rest);
+        std::uint32_t cp = 0;
+        std::size_t len = DecodeUtf8(rest, 0, cp);
         std::size_t bytes = 1;
         if (len == 0) {
             len = 1;
@@ -417,6 +389,40 @@ char Lower(char c) {
 }
 
 }  // namespace
+
+std::size_t DecodeUtf8(std::string_view s, std::size_t i, std::uint32_t& codePoint) {
+    if (i >= s.size()) return 0;
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+        codePoint = c;
+        return 1;
+    }
+    std::size_t len = 0;
+    std::uint32_t cp = 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        cp = c & 0x07;
+    } else {
+        return 0;
+    }
+    if (s.size() - i < len) return 0;
+    for (std::size_t k = 1; k < len; ++k) {
+        const auto cc = static_cast<unsigned char>(s[i + k]);
+        if ((cc & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (cc & 0x3F);
+    }
+    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    codePoint = cp;
+    return len;
+}
 
 // ---------------------------------------------------------------------------------------------
 

@@ -24,6 +24,11 @@ std::string GbkLeft(std::string_view utf8, std::size_t maxBytes);
 std::optional<std::string> Utf8ToGbk(std::string_view utf8);
 std::optional<std::string> GbkToUtf8(std::string_view gbk);
 
+// The character encoded at s[i]: its length in bytes and its code point, or 0 when the bytes there
+// are no well-formed UTF-8 (stray continuation byte, overlong form, surrogate, beyond U+10FFFF, cut
+// short).
+std::size_t DecodeUtf8(std::string_view s, std::size_t i, std::uint32_t& codePoint);
+
 // Removes leading and trailing ASCII blanks only (not tabs, not the ideographic space).
 std::string Trim(std::string_view s);
 

@@ -13,6 +13,8 @@
 #include <set>
 #include <vector>
 
+#include "runtime/text.h"
+
 namespace rt::word {
 
 namespace {
@@ -125,29 +127,13 @@ std::string Base64(const unsigned char* data, std::size_t size) {
 // ---- text --------------------------------------------------------------------------------------
 
 // Code points of UTF-8 text; a malformed sequence becomes U+FFFD, so nothing invalid reaches a part.
-std::u32string DecodeUtf8(std::string_view s) {
+std::u32string CodePoints(std::string_view s) {
     std::u32string out;
     for (std::size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        int len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        char32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
-        bool ok = len != 0 && i + static_cast<std::size_t>(len) <= s.size();
-        for (int k = 1; ok && k < len; ++k) {
-            const auto cc = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
-            if ((cc >> 6) != 2) ok = false;
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are malformed too.
-        if (ok && ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
-                   (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF))
-            ok = false;
-        if (!ok) {
-            out += U'\uFFFD';
-            ++i;
-            continue;
-        }
-        out += cp;
-        i += static_cast<std::size_t>(len);
+        std::uint32_t cp = 0;
+        const std::size_t len = rt::DecodeUtf8(s, i, cp);
+        out += len == 0 ? U'\uFFFD' : static_cast<char32_t>(cp);
+        i += len == 0 ? 1 : len;
     }
     return out;
 }
@@ -811,7 +797,7 @@ class DocxDocument final : public Document {
             t.text().set(segment.c_str());
             segment.clear();
         };
-        const std::u32string text = DecodeUtf8(utf8);
+        const std::u32string text = CodePoints(utf8);
         for (std::size_t i = 0; i < text.size(); ++i) {
             const char32_t c = text[i];
             if (c == U'\r' || c == U'\n' || c == U'\v') {
@@ -1046,7 +1032,7 @@ std::string ProtectionHash(std::string_view password, std::string_view salt, std
     // The password as UTF-16 code units, cut to 15, each reduced to one byte: the low byte, or
     // the high one when the low is zero.
     std::vector<std::uint8_t> bytes;
-    for (char32_t cp : DecodeUtf8(password)) {
+    for (char32_t cp : CodePoints(password)) {
         std::vector<std::uint16_t> units;
         if (cp >= 0x10000) {
             units = {static_cast<std::uint16_t>(0xD800 + ((cp - 0x10000) >> 10)),

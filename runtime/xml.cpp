@@ -117,39 +117,13 @@ std::string DeclaredEncoding(std::string_view data) {
 // UTF-8 that is well-formed (no overlong forms, no surrogates) and holds only characters that
 // XML 1.0 admits.
 long CheckUtf8(std::string_view s) {
-    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-    const std::size_t n = s.size();
-    for (std::size_t i = 0; i < n;) {
-        const unsigned c = p[i];
-        if (c < 0x80) {
-            if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') return kBadEncoding;
-            ++i;
-            continue;
-        }
-        int len = 0;
+    for (std::size_t i = 0; i < s.size();) {
         std::uint32_t cp = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            cp = c & 0x07;
-        } else {
+        const std::size_t len = DecodeUtf8(s, i, cp);
+        if (len == 0) return kBadEncoding;
+        if ((cp < 0x20 && cp != '\t' && cp != '\n' && cp != '\r') || cp == 0xFFFE || cp == 0xFFFF)
             return kBadEncoding;
-        }
-        if (i + static_cast<std::size_t>(len) > n) return kBadEncoding;
-        for (int k = 1; k < len; ++k) {
-            const unsigned cc = p[i + static_cast<std::size_t>(k)];
-            if ((cc & 0xC0) != 0x80) return kBadEncoding;
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-            (cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFFFE || cp == 0xFFFF)
-            return kBadEncoding;
-        i += static_cast<std::size_t>(len);
+        i += len;
     }
     return 0;
 }
