@@ -14,10 +14,12 @@ about::about() : Window("about", rt::ui::WindowType::Response) {
 about::~about() = default;
 
 std::string about::SupportLine() {
+    return SupportLine(rt::ui::Application::ProgramFolder() + "/tallowmere.ini");
+}
+
+std::string about::SupportLine(const std::string& settingsFile) {
     // No number is built in: a unit that offers support enters its own.
-    const std::string telephone = rt::ProfileString(rt::ui::Application::ProgramFolder() + "/tallowmere.ini",
-                                                    "support", "telephone", "");
-    return "技术支持：" + telephone;
+    return "技术支持：" + rt::ProfileString(settingsFile, "support", "telephone", "");
 }
 
 void about::create() {

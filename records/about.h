@@ -20,7 +20,9 @@ class about : public rt::ui::Window {
 
     // The support line: "技术支持：" and the telephone number that a unit sets beside the program
     // in tallowmere.ini, [support] telephone=...; nothing after the colon when none is set.
+    // "技术支持：" and the telephone number of the settings file (beside the program by default).
     static std::string SupportLine();
+    static std::string SupportLine(const std::string& settingsFile);
 
     // ---- controls, in creation order ------------------------------------------------------------
     rt::ui::Picture* p_1 = nullptr;

@@ -36,6 +36,7 @@
 #include "runtime/ui/menu.h"
 #include "runtime/ui/window.h"
 #include "tests/support/app_fixture.h"
+#include "tests/support/scratch_database.h"
 
 namespace {
 
@@ -1005,16 +1006,14 @@ TEST_F(RecordsTest, AboutStandsCentredAtAFixedSizeWithOnlyTheCloseBox) {
 }
 
 TEST(AboutSupportLine, CarriesTheTelephoneNumberOfTheSettingsOrNone) {
-    const std::string ini = rt::ui::Application::ProgramFolder() + "/tallowmere.ini";
-    ASSERT_FALSE(std::filesystem::exists(ini)) << "a settings file lies beside the test program";
-    EXPECT_EQ(laurel::records::about::SupportLine(), "技术支持：");
+    testing_support::ScratchDatabase folder;
+    const std::string ini = (folder.Folder() / "tallowmere.ini").string();
+    EXPECT_EQ(laurel::records::about::SupportLine(ini), "技术支持：");
     {
         std::ofstream out(ini);
         out << "[support]\ntelephone = 0871-65000000\n";
     }
-    const std::string line = laurel::records::about::SupportLine();
-    std::filesystem::remove(ini);
-    EXPECT_EQ(line, "技术支持：0871-65000000");
+    EXPECT_EQ(laurel::records::about::SupportLine(ini), "技术支持：0871-65000000");
 }
 
 TEST(AboutBanner, IsDrawnAtItsSizeBesideTheProgram) {
