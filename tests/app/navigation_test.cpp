@@ -44,12 +44,7 @@ class SectionNavigation : public AppTest {
   protected:
     void SetUp() override {
         AppTest::SetUp();
-        Seed({a, "2008 01AA", "项目一"});
-        Seed({b, "2008 02AA", "项目二"});
-        AddContributor(a, 2, "完成人二");
-        AddContributor(a, 3, "完成人三");
-        AddUnit(a, 2, "完成单位二");
-        AddUnit(a, 3, "完成单位三");
+        SeedTwo(a, b);
         AddAward(a, 1, "科技进步奖");
         AddApplication(a, 1, "应用单位一");
         AddProperty(a, 1, "一种方法");

@@ -34,12 +34,7 @@ class SectionEditing : public AppTest {
   protected:
     void SetUp() override {
         AppTest::SetUp();
-        Seed({a, "2008 01AA", "项目一"});
-        Seed({b, "2008 02AA", "项目二"});
-        AddContributor(a, 2, "完成人二");
-        AddContributor(a, 3, "完成人三");
-        AddUnit(a, 2, "完成单位二");
-        AddUnit(a, 3, "完成单位三");
+        SeedTwo(a, b);
         OpenMainWindow();
         ASSERT_EQ(laurel::current_id, a);
     }

@@ -176,6 +176,15 @@ std::vector<std::string> AppTest::Boxes() const {
 
 namespace testing_support {
 
+void AppTest::SeedTwo(const std::string& a, const std::string& b) {
+    Seed({a, "2008 01AA", "项目一"});
+    Seed({b, "2008 02AA", "项目二"});
+    AddContributor(a, 2, "完成人二");
+    AddContributor(a, 3, "完成人三");
+    AddUnit(a, 2, "完成单位二");
+    AddUnit(a, 3, "完成单位三");
+}
+
 const std::vector<std::string> kPageControls = {
     "dw_no1",         "dw_no2",       "dw_no3",  "dw_no4",  "dw_no51",  "dw_no512", "dw_no52",
     "dw_no522",       "dw_no53",      "dw_no6",  "dw_no71", "dw_no72",  "dw_no81",  "dw_no82",

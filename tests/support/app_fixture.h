@@ -42,6 +42,9 @@ class AppTest : public ::testing::Test {
     void Seed(const Recommendation& r);
     void AddContributor(const std::string& id, int ry_no, const std::string& name);
     void AddUnit(const std::string& id, int dw_no, const std::string& name);
+    // Two recommendations, "2008 01AA" and "2008 02AA": `a` with three contributors and three
+    // units, `b` with one of each.
+    void SeedTwo(const std::string& a, const std::string& b);
     void AddAward(const std::string& id, int jx_id, const std::string& name);
     void AddApplication(const std::string& id, int yy_id, const std::string& unit);
     void AddProperty(const std::string& id, int zl_id, const std::string& name);
