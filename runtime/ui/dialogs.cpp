@@ -1,10 +1,12 @@
 #include "runtime/ui/dialogs.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
@@ -15,7 +17,50 @@ namespace rt::ui {
 
 DialogService::~DialogService() = default;
 
+int EscapeAnswer(Buttons buttons) {
+    switch (buttons) {
+        case Buttons::OK:
+            return 1;
+        case Buttons::OKCancel:
+        case Buttons::RetryCancel:
+            return 2;
+        case Buttons::YesNoCancel:
+            return 3;
+        case Buttons::YesNo:
+        case Buttons::AbortRetryIgnore:
+            break;
+    }
+    return 0;
+}
+
 namespace {
+
+// A message box whose Esc key and close box answer as EscapeAnswer says, or do nothing.
+class MessageBoxDialog : public QMessageBox {
+  public:
+    MessageBoxDialog(QWidget* parent, bool escapes) : QMessageBox(parent), escapes_(escapes) {
+        if (!escapes_) setWindowFlag(Qt::WindowCloseButtonHint, false);
+    }
+
+  protected:
+    void keyPressEvent(QKeyEvent* e) override {
+        if (!escapes_ && e->matches(QKeySequence::Cancel)) {
+            e->accept();
+            return;
+        }
+        QMessageBox::keyPressEvent(e);
+    }
+    void closeEvent(QCloseEvent* e) override {
+        if (!escapes_) {
+            e->ignore();
+            return;
+        }
+        QMessageBox::closeEvent(e);
+    }
+
+  private:
+    bool escapes_;
+};
 
 QString Q(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
@@ -43,7 +88,8 @@ QString StartFolder(const std::string& dir) {
 class QtDialogs : public DialogService {
   public:
     int Message(const MessageRequest& r) override {
-        QMessageBox box(QApplication::activeWindow());
+        const int escape = EscapeAnswer(r.buttons);
+        MessageBoxDialog box(QApplication::activeWindow(), escape != 0);
         box.setWindowTitle(Q(r.title));
         box.setText(Q(r.text));
         switch (r.icon) {
@@ -93,11 +139,16 @@ class QtDialogs : public DialogService {
         int def =
             r.defaultButton >= 1 && r.defaultButton <= static_cast<int>(buttons.size()) ? r.defaultButton : 1;
         box.setDefaultButton(buttons[def - 1]);
-        box.setEscapeButton(buttons.back());
-        box.exec();
-        for (size_t i = 0; i < buttons.size(); ++i)
-            if (box.clickedButton() == buttons[i]) return static_cast<int>(i) + 1;
-        return static_cast<int>(buttons.size());  // closed by the window's close box: the last answer
+        if (escape != 0) box.setEscapeButton(buttons[static_cast<size_t>(escape) - 1]);
+        for (;;) {
+            box.exec();
+            for (size_t i = 0; i < buttons.size(); ++i)
+                if (box.clickedButton() == buttons[i]) return static_cast<int>(i) + 1;
+            // Closed without a button: a box without a way out asks again, unless the program is
+            // ending under it.
+            if (escape != 0) return escape;
+            if (QCoreApplication::closingDown()) return static_cast<int>(buttons.size());
+        }
     }
 
     FileAnswer File(const FileRequest& r) override {
