@@ -16,6 +16,18 @@ win::w_start* w_start = nullptr;
 win::j_main_mdi* j_main_mdi = nullptr;
 win::popup* popup = nullptr;
 
+namespace {
+int command_depth = 0;
+}  // namespace
+
+Command::Command() {
+    ++command_depth;
+}
+
+Command::~Command() {
+    if (--command_depth == 0 && sqlca.InTransaction()) sqlca.Rollback();
+}
+
 std::string AwardOfficeSite() {
     // A unit sets the office's address in tallowmere.ini beside the program: [links] site=...
     std::string site = rt::ProfileString(rt::ui::Application::ProgramFolder() + "/tallowmere.ini", "links",

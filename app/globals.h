@@ -34,6 +34,18 @@ extern win::w_start* w_start;
 extern win::j_main_mdi* j_main_mdi;
 extern win::popup* popup;
 
+// One command of the user, from the event that starts it to its end, events it causes included.
+// When the outermost command ends, a transaction it left open is rolled back: every command
+// commits or rolls back what it writes itself, so what is left is a transaction that only read,
+// and ending it lets other programs write to the database while this one waits for the user.
+class Command {
+  public:
+    Command();
+    ~Command();
+    Command(const Command&) = delete;
+    Command& operator=(const Command&) = delete;
+};
+
 // The address of the award office's web site, from the program's settings; the links open its
 // path "/wlsb".
 std::string AwardOfficeSite();

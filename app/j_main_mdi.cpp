@@ -5,9 +5,9 @@
 
 #include "app/globals.h"
 #include "records/m_main.h"
-#include "sections/popup.h"
 #include "runtime/ui/application.h"
 #include "runtime/ui/dialogs.h"
+#include "sections/popup.h"
 
 namespace laurel::win {
 
@@ -226,26 +226,54 @@ void j_main_mdi::CreateControls() {
 }
 
 void j_main_mdi::AttachHandlers() {
+    // Every handler that the user's action starts is a command of its own (Command).
     tv_1->selectionchanging = [this](long oldhandle, long newhandle) {
+        const Command command;
         return tv_1_selectionchanging(oldhandle, newhandle);
     };
-    cb_n->clicked = [this] { cb_n_clicked(); };
-    cb_p->clicked = [this] { cb_p_clicked(); };
-    dw_no->rowfocuschanged = [this](long currentrow) { dw_no_rowfocuschanged(currentrow); };
+    cb_n->clicked = [this] {
+        const Command command;
+        cb_n_clicked();
+    };
+    cb_p->clicked = [this] {
+        const Command command;
+        cb_p_clicked();
+    };
+    dw_no->rowfocuschanged = [this](long currentrow) {
+        const Command command;
+        dw_no_rowfocuschanged(currentrow);
+    };
 
-    cb_page_insert->clicked = [this] { cb_page_insert_clicked(); };
-    cb_page_delete->clicked = [this] { cb_page_delete_clicked(); };
-    cb_page_save->clicked = [this] { cb_page_save_clicked(); };
+    cb_page_insert->clicked = [this] {
+        const Command command;
+        cb_page_insert_clicked();
+    };
+    cb_page_delete->clicked = [this] {
+        const Command command;
+        cb_page_delete_clicked();
+    };
+    cb_page_save->clicked = [this] {
+        const Command command;
+        cb_page_save_clicked();
+    };
     for (DataWindowControl* list : {dw_no, dw_no6, dw_no51, dw_no52, dw_no72, dw_no82, dw_no91, dw_no93})
         list->clicked = [this](long xpos, long ypos, long row, std::string_view column) {
             return static_cast<int>(list_clicked(xpos, ypos, row, column));
         };
-    dw_no72->rowfocuschanged = [this](long currentrow) { dw_no72_rowfocuschanged(currentrow); };
-    dw_no82->rowfocuschanged = [this](long currentrow) { dw_no82_rowfocuschanged(currentrow); };
+    dw_no72->rowfocuschanged = [this](long currentrow) {
+        const Command command;
+        dw_no72_rowfocuschanged(currentrow);
+    };
+    dw_no82->rowfocuschanged = [this](long currentrow) {
+        const Command command;
+        dw_no82_rowfocuschanged(currentrow);
+    };
     dw_no1->itemchanged = [this](long row, std::string_view column, std::string_view data) {
+        const Command command;
         return static_cast<int>(dw_no1_itemchanged(row, column, data));
     };
     dw_no1->doubleclicked = [this](long xpos, long ypos, long row, std::string_view column) {
+        const Command command;
         dw_no1_doubleclicked(xpos, ypos, row, column);
     };
     dw_no1->itemfocuschanged = [this](long row, std::string_view column) {
@@ -333,6 +361,7 @@ std::string j_main_mdi::modifieddw() {
 // ---- open ---------------------------------------------------------------------------------------
 
 void j_main_mdi::open() {
+    const Command command;
     // The section tree: handle k is the k-th item inserted.
     const long handle1 = tv_1->InsertItemFirst(0, "推荐书", 1);
     tv_1->InsertItemFirst(handle1, "一、项目基本情况", 1);
@@ -391,6 +420,7 @@ void j_main_mdi::open() {
 long j_main_mdi::closequery() {
     using rt::ui::Buttons;
     using rt::ui::Icon;
+    const Command command;
     if (current_id.empty() || current_id == kNoRecommendation) return 0;
     const auto xg = dw_no->GetItemString(dw_no->GetRow(), "xm_xg");
     if (!xg || *xg != "0") return 0;
