@@ -188,6 +188,10 @@ class DataWindow {
     // message box here; without a hook nothing is shown. Process-wide.
     using MessageHook = std::function<void(std::string_view title, std::string_view text)>;
     static void SetMessageHook(MessageHook hook);
+    // A refused entry is said once per user action: the same text refused again by the same edit
+    // (leaving the field, then the save's AcceptText, then its Update) says nothing more until the
+    // user does something new, which the view reports here. Process-wide.
+    static void UserAction();
 
     // ---- view support ---------------------------------------------------------------------------
     using Observer = std::function<void(Change, long row, int column)>;

@@ -1,6 +1,9 @@
 #include "runtime/ui/datawindow_control.h"
 
+#include <QApplication>
+#include <QEvent>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QPointer>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -83,12 +86,44 @@ struct DataWindowControl::View {
 
 namespace {
 
-// The engine's own messages (a value that fails validation, a failed statement) go through the
-// dialog service like every other box.
-void InstallMessageBox() {
+// Tells the engine where one action of the user ends and the next begins: a key or a click that
+// the user gives the program itself, not one inside a message box the program is showing.
+class UserActionWatch : public QObject {
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        switch (e->type()) {
+            case QEvent::KeyPress:
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonDblClick:
+                if (e->spontaneous() && QApplication::activeModalWidget() == nullptr)
+                    rt::DataWindow::UserAction();
+                break;
+            default:
+                break;
+        }
+        return QObject::eventFilter(watched, e);
+    }
+};
+
+// What the engine and the transaction have to tell the user, once the program shows DataWindows:
+// the engine's own messages (a value that fails validation, a failed statement) go through the
+// dialog service like every other box, and a statement kept waiting by a busy database shows the
+// wait cursor, since the window cannot repaint meanwhile.
+void InstallUserFeedback() {
     static const bool installed = [] {
         rt::DataWindow::SetMessageHook([](std::string_view title, std::string_view text) {
             MessageBox(title, text, Icon::Exclamation);
+        });
+        if (QCoreApplication* app = QCoreApplication::instance())
+            app->installEventFilter(new UserActionWatch(app));
+        rt::Transaction::SetWaitHook([](bool waiting) {
+            if (waiting)
+                QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+            else
+                QGuiApplication::restoreOverrideCursor();
         });
         return true;
     }();
@@ -99,7 +134,7 @@ void InstallMessageBox() {
 
 DataWindowControl::DataWindowControl(Window& parent, std::string name, std::string_view dataObject)
     : Control(parent, std::move(name)), rt::DataWindow(dataObject), view_(std::make_unique<View>()) {
-    InstallMessageBox();
+    InstallUserFeedback();
     view_->frame = new QFrame();
     view_->frame->setFocusPolicy(Qt::NoFocus);
     view_->frame->setFont(dwview::ContentFont());

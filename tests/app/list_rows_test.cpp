@@ -464,7 +464,8 @@ TEST_F(ListRows, AValueThePageRefusesStopsTheButtonAndStaysTyped) {
     EXPECT_TRUE(W().dw_no6->EditPending());
     EXPECT_EQ(Listing(kAwards), "1:a1,2:a2");
 
-    // The save button fails the same way and keeps the text.
+    // The save button, clicked next, fails the same way, says so again and keeps the text.
+    rt::DataWindow::UserAction();
     Dialogs().Answer(1);
     Dialogs().Answer(1);
     W().cb_page_save_clicked();
