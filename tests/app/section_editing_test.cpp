@@ -13,6 +13,7 @@
 
 #include "app/globals.h"
 #include "app/j_main_mdi.h"
+#include "records/m_main.h"
 #include "runtime/ui/window.h"
 #include "sections/popup.h"
 #include "tests/support/app_fixture.h"
@@ -65,17 +66,66 @@ TEST_F(SectionEditing, NumberOfAnotherRecommendationIsRefusedAndTheRetrievedNumb
     EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(page.GetItemString(1, "xm_askno"), "200805AA");
 
-    // Then the number of b, typed as the mask shows it: refused, and the field holds the number
-    // last retrieved again (not the one accepted a moment ago).
+    // Then the number of b, typed as the mask shows it: refused, and the field shows the number
+    // last retrieved again (not the one accepted a moment ago); the typed text is given up.
     Dialogs().Answer(1);
-    EXPECT_EQ(Type(page, "xm_askno", "2008 02AA"), -1);
+    EXPECT_EQ(Type(page, "xm_askno", "2008 02AA"), 1);
     ASSERT_EQ(Boxes(), std::vector<std::string>{"提示信息|此推荐号已经存在!"});
     const rt::ui::MessageRequest& box = Dialogs().messages.back().request;
     EXPECT_EQ(box.icon, rt::ui::Icon::Information);
     EXPECT_EQ(box.buttons, rt::ui::Buttons::OK);
     EXPECT_EQ(page.GetItemString(1, "xm_askno"), "2008 01AA");
-    EXPECT_EQ(page.GetColumnName(), "xm_askno") << "the focus stays in the field";
+    EXPECT_FALSE(page.EditPending());
+    EXPECT_EQ(page.GetText(), "2008 01AA");
+    EXPECT_EQ(page.GetColumnName(), "xm_askno");
     EXPECT_EQ(StoredBase(a, "xm_askno"), "2008 01AA") << "nothing is written by the check";
+}
+
+// One refusal, one message: leaving the section with a refused number, or saving from another
+// section later, neither says it again nor fails the save.
+TEST_F(SectionEditing, RefusedNumberIsSaidOnceAndNeverFailsALaterSave) {
+    DataWindowControl& page = *W().dw_no1;
+    ASSERT_EQ(page.SetColumn("xm_askno"), 1);
+    ASSERT_EQ(page.SetText("2008 02AA"), 1);
+    Dialogs().Answer(1);
+    ShowSection(3);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|此推荐号已经存在!"});
+    EXPECT_EQ(StoredBase(a, "xm_askno"), "2008 01AA");
+    EXPECT_EQ(W().modifieddw(), "000000000000000000");
+
+    ASSERT_EQ(W().dw_no2->SetItem(1, "xm_abstract", "简介"), 1);
+    Dialogs().Answer(1);
+    dynamic_cast<laurel::records::m_main&>(*W().GetMenu()).save_clicked();
+    EXPECT_EQ(Boxes().back(), "提示信息|保存成功！");
+    EXPECT_EQ(Boxes().size(), 2u) << Dialogs().Transcript();
+    EXPECT_EQ(StoredBase(a, "xm_abstract"), "简介");
+    EXPECT_EQ(StoredBase(a, "xm_askno"), "2008 01AA");
+}
+
+// An invalid date left with one click (focus out, then the section's AcceptText, then its
+// Update) is reported once; the save then fails as it must, and the next action says it again.
+TEST_F(SectionEditing, InvalidEntryIsReportedOncePerUserAction) {
+    DataWindowControl& page = *W().dw_no1;
+    ASSERT_EQ(page.SetColumn("xm_startdate"), 1);
+    ASSERT_EQ(page.SetText("2008-13"), 1);
+    rt::DataWindow::UserAction();
+    Dialogs().Answer(1);
+    EXPECT_EQ(page.AcceptText(), -1);  // the field is left
+    Dialogs().Answer(1);
+    ShowSection(3);
+    ASSERT_EQ(Boxes().size(), 2u) << Dialogs().Transcript();
+    EXPECT_EQ(Boxes().front().substr(0, 13), "数据窗口|");
+    EXPECT_EQ(Boxes().back(), "提示信息|先前的页面保存失败！");
+    EXPECT_TRUE(page.EditPending());
+
+    // Back on section 一, the text is still there; the next click says it again.
+    ShowSection(2);
+    EXPECT_EQ(page.GetText(), "2008-13");
+    rt::DataWindow::UserAction();
+    Dialogs().Answer(1);
+    Dialogs().Answer(1);
+    ShowSection(3);
+    EXPECT_EQ(Boxes().size(), 4u) << Dialogs().Transcript();
 }
 
 TEST_F(SectionEditing, NumberIsFoundWhicheverWayItWasStored) {
@@ -83,13 +133,13 @@ TEST_F(SectionEditing, NumberIsFoundWhicheverWayItWasStored) {
     // stored with its blank.
     ExecCommit("UPDATE j_xm_base SET xm_askno = '200803BB' WHERE xm_id = ?", {b});
     Dialogs().Answer(1);
-    EXPECT_EQ(Type(*W().dw_no1, "xm_askno", "2008 03BB"), -1);
+    EXPECT_EQ(Type(*W().dw_no1, "xm_askno", "2008 03BB"), 1);
     EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|此推荐号已经存在!"});
     Dialogs().Clear();
 
     ExecCommit("UPDATE j_xm_base SET xm_askno = '2008 04CC' WHERE xm_id = ?", {b});
     Dialogs().Answer(1);
-    EXPECT_EQ(Type(*W().dw_no1, "xm_askno", "200804CC"), -1);
+    EXPECT_EQ(Type(*W().dw_no1, "xm_askno", "200804CC"), 1);
     EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|此推荐号已经存在!"});
 }
 
