@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "app/globals.h"
 #include "records/m_main.h"
@@ -384,15 +386,25 @@ void j_main_mdi::open() {
     tv_1->ExpandItem(handle1);
 
     // Every DataWindow is bound before the list is read, so that the list's first row change
-    // switches to that recommendation completely (pages bound, read-only mode when saved).
-    for (DataWindowControl* d :
-         {dw_ds_base, dw_ds_dw, dw_ds_getaward, dw_ds_ry, dw_ds_xy, dw_ds_yy, dw_ds_zl})
-        d->SetTransObject(sqlca);
-    for (DataWindowControl* page : Pages()) page->SetTransObject(sqlca);
+    // switches to that recommendation completely (pages bound, read-only mode when saved). Binding
+    // reads the code tables of the drop-downs; one that cannot be read now is read again with its
+    // page, and start-up says only that the list could not be read.
+    {
+        std::vector<std::pair<DataWindowControl*, decltype(dw_no->dberror)>> quiet;
+        for (DataWindowControl* d :
+             {dw_ds_base, dw_ds_dw, dw_ds_getaward, dw_ds_ry, dw_ds_xy, dw_ds_yy, dw_ds_zl})
+            quiet.emplace_back(
+                d, std::exchange(d->dberror, [](long, std::string_view, std::string_view) { return 1; }));
+        for (DataWindowControl* page : Pages())
+            quiet.emplace_back(page, std::exchange(page->dberror, [](long, std::string_view,
+                                                                     std::string_view) { return 1; }));
+        for (auto& [d, handler] : quiet) d->SetTransObject(sqlca);
+        for (auto& [d, handler] : quiet) d->dberror = std::move(handler);
+    }
 
     // Without a connection the list cannot be read: that is an empty list, reported already.
     dw_no->SetTransObject(sqlca);
-    const long rows = sqlca.Connected() ? dw_no->Retrieve() : -1;
+    const long rows = sqlca.Connected() ? retrievelist() : -1;
     if (rows != -1 && rows != 0) {
         current_id = dw_no->GetItemString(dw_no->GetRow(), "xm_id").value_or("");
     } else {
@@ -413,6 +425,16 @@ void j_main_mdi::open() {
     }
 
     tv_1->SelectItem(2);
+}
+
+long j_main_mdi::retrievelist() {
+    // The database's own box would say it a second time.
+    auto handler = std::exchange(dw_no->dberror, [](long, std::string_view, std::string_view) { return 1; });
+    const long rows = dw_no->Retrieve();
+    if (dw_no != nullptr) dw_no->dberror = std::move(handler);
+    listread = rows != -1;
+    if (rows == -1) rt::ui::MessageBox("提示信息", "读取推荐书列表失败！");
+    return rows;
 }
 
 // ---- close --------------------------------------------------------------------------------------
