@@ -198,6 +198,10 @@ void m_main::new_recommendation_clicked() {
     if (!laurel::j_main_mdi) return;
     win::j_main_mdi& w = *laurel::j_main_mdi;
 
+    // A list that could not be read at start-up is read now: the new recommendation joins the
+    // others instead of standing alone in the list.
+    if (!w.listread && sqlca.Connected() && w.retrievelist() == -1) return;
+
     bool first = false;
     std::string new_id;
     long n_row = 0;
@@ -272,8 +276,9 @@ void m_main::new_recommendation_clicked() {
 
     if (first) {
         // Read anew, the list's first row change makes the new recommendation current. Should the
-        // list have held rows already, move to the new one explicitly.
-        w.dw_no->Retrieve();
+        // list have held rows already, move to the new one explicitly. A list that cannot be read
+        // says so; the recommendation is stored all the same.
+        if (w.retrievelist() == -1) return;
         if (current_id != new_id) {
             const long row = ListRowOf(w, new_id);
             if (row > 0 && row == w.dw_no->GetRow())
@@ -382,6 +387,8 @@ void m_main::save_clicked() {
 
     rt::ui::MessageBox("提示信息", "保存成功！");
     const long n_row = w.dw_no->GetRow();
+    // What is saved is committed: a list that cannot be read again (the database has said why)
+    // keeps the rows it had, the same people and units, and the pages still become read-only.
     if (current_page == 11) w.dw_no72->Retrieve({current_id});
     if (current_page == 12) w.dw_no82->Retrieve({current_id});
     w.dw_no->ReselectRow(n_row);
