@@ -270,6 +270,24 @@ TEST_F(SubjectPicker, PickWritesCodeAndNameIntoThePairOfTheCurrentField) {
     EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
 }
 
+// A pick made while another section is on show goes into the project page and stays there: the
+// page shown again keeps it, and leaving section 一 saves it.
+TEST_F(SubjectPicker, PickWhileSectionOneIsHiddenIsKeptForItsSave) {
+    popup& p = OpenFrom("xk_majorname1");
+    ShowSection(3);
+    p.tv_xk_doubleclicked(1);
+    EXPECT_EQ(Item("xk_majorcode1"), "1010000");
+    ShowSection(4);
+    EXPECT_EQ(StoredBase(a, "xk_majorcode1"), std::nullopt) << "leaving 二 saves 二 only";
+    ShowSection(2);
+    EXPECT_EQ(Item("xk_majorcode1"), "1010000");
+    EXPECT_EQ(Item("xk_majorname1"), "机械");
+    ShowSection(3);
+    EXPECT_EQ(StoredBase(a, "xk_majorcode1"), "1010000");
+    EXPECT_EQ(StoredBase(a, "xk_majorname1"), "机械");
+    EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
+}
+
 TEST_F(SubjectPicker, PersonPicksWithTheMouseThroughTheRealWidgets) {
     QWidget* top = W().TopWidget();
     top->activateWindow();
@@ -355,7 +373,18 @@ TEST_F(SubjectPicker, OpensOnlyFromASubjectFieldAndOnce) {
     popup& fresh = OpenFrom("xk_majorname1");
     EXPECT_EQ(fresh.tv_xk->ItemCount(), 7);
 
+    // A code table that cannot be read opens no empty picker; the database's box says why.
+    EXPECT_EQ(rt::ui::Close(fresh), 1);
+    ExecCommit("ALTER TABLE xuekdm RENAME TO xuekdm_away");
+    AnswerDatabaseError();
+    ASSERT_EQ(W().dw_no1->SetColumn("xk_majorname1"), 1);
+    W().dw_no1->DoubleClick(1, "xk_majorname1");
+    EXPECT_EQ(laurel::popup, nullptr);
+    EXPECT_EQ(Boxes().size(), 1u) << Dialogs().Transcript();
+    ExecCommit("ALTER TABLE xuekdm_away RENAME TO xuekdm");
+
     // The picker does not outlive the main window.
+    OpenFrom("xk_majorname1");
     laurel::current_id = laurel::kNoRecommendation;
     EXPECT_EQ(rt::ui::Close(W()), 1);
     EXPECT_EQ(laurel::popup, nullptr);
@@ -394,12 +423,14 @@ TEST_F(SectionEditing, ContributorListDrivesTheDetailPage) {
     EXPECT_EQ(W().dw_no71->ModifiedCount(), 0);
     EXPECT_EQ(StoredBase(a, "xm_xg"), "0");
 
-    // No: nothing is written and the edits go.
+    // No, after an Esc that the question ignores: nothing is written and the edits go.
     Dialogs().Clear();
     ASSERT_EQ(W().dw_no71->SetItem(1, "ry_unit", "不要的单位"), 1);
+    Dialogs().Answer(rt::ui::ScriptedDialogs::kEscape);
     Dialogs().Answer(2);
     W().dw_no72->ScrollToRow(1);
     EXPECT_EQ(Boxes(), std::vector<std::string>{kRyQuestion});
+    EXPECT_EQ(Dialogs().messages.back().ignored, 1);
     EXPECT_EQ(laurel::current_ry, 1);
     EXPECT_EQ(W().dw_no71->GetItemString(1, "ry_name"), "完成人一");
     EXPECT_EQ(Stored("SELECT ry_unit FROM j_ry_finish WHERE xm_id = ? AND ry_no = 3", {a}), std::nullopt);

@@ -157,6 +157,25 @@ long AppTest::StoredCount(const std::string& table, const std::string& id) {
     return static_cast<long>(v.AsLong().value_or(-1));
 }
 
+AppTest::ReadLock::ReadLock() {
+    reader_.DBMS = "ODBC";
+    reader_.AutoCommit = false;
+    reader_.DBParm = "Connectstring='DSN=laurel'";
+    if (reader_.Connect() != 0) {
+        ADD_FAILURE() << "read lock connection: " << reader_.SQLErrText;
+        return;
+    }
+    // A read inside an open transaction keeps the database's shared lock until it ends.
+    std::vector<std::vector<rt::Value>> rows;
+    EXPECT_EQ(reader_.Query("SELECT count(*) FROM j_xm_base", {}, rows), 0) << reader_.SQLErrText;
+}
+
+AppTest::ReadLock::~ReadLock() {
+    if (!reader_.Connected()) return;
+    reader_.Rollback();
+    reader_.Disconnect();
+}
+
 // ---- the main window ---------------------------------------------------------------------------
 
 laurel::win::j_main_mdi& AppTest::OpenMainWindow() {
