@@ -474,6 +474,38 @@ TEST_F(CheckTest, PrintChainsItsStepsUnderTheProgressTextAndReportsAnEngineFailu
         EXPECT_FALSE(progress.Visible());
     }
     EXPECT_EQ(trace, (std::vector<std::string>{"check-", "prepare+", "print+", "print789-"}));
+
+    // A print buffer that cannot be filled (a page could not be read): one box, no document.
+    trace.clear();
+    thrower.clear();
+    Dialogs().Clear();
+    Dialogs().Answer(1);
+    laurel::check::RunPrintCommand(
+        progress, {step("check", 1), step("prepare", -1), step("print", 1), step("print789", 1)});
+    EXPECT_EQ(trace, (std::vector<std::string>{"check-", "prepare+"}));
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|读取推荐书数据失败，未生成文档！"});
+    EXPECT_FALSE(progress.Visible());
+}
+
+// A page that cannot be read is no verdict and no empty field: the check and the print buffer
+// stop after the database's box.
+TEST_F(CheckTest, APageThatCannotBeReadStopsTheCheckAndThePrintBuffer) {
+    OpenMainWindow();
+    ExecCommit("ALTER TABLE j_ry_finish RENAME TO unreadable");
+    Dialogs().Clear();
+    AnswerDatabaseError();
+    EXPECT_EQ(Menu().all_check(), 0);
+    EXPECT_EQ(Boxes().size(), 1u) << Dialogs().Transcript();
+    EXPECT_EQ(Boxes().front().substr(0, 16), "数据库错误|");
+
+    Dialogs().Clear();
+    AnswerDatabaseError();
+    Menu().ry_name = "上一份的完成人";
+    EXPECT_EQ(Menu().all_prepare(), -1);
+    EXPECT_EQ(Boxes().size(), 1u) << Dialogs().Transcript();
+    EXPECT_EQ(Menu().xm_name, "项目一") << "the project pages were read";
+    EXPECT_EQ(Menu().ry_name, "上一份的完成人") << "nothing read for the contributor";
+    ExecCommit("ALTER TABLE unreadable RENAME TO j_ry_finish");
 }
 
 TEST_F(CheckTest, PrintStopsAtTheCheckWithoutProgressText) {
