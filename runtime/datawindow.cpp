@@ -706,8 +706,8 @@ struct DataWindow::Impl {
         v = std::move(*converted);
 
         if (const std::string* s = v.String()) {
-            int limit = cd.limit > 0 ? cd.limit : cd.length;
-            if (limit > 0 && GbkLength(*s) > static_cast<std::size_t>(limit))
+            const std::size_t limit = ByteLimit(cd);
+            if (limit > 0 && GbkLength(*s) > limit)
                 return Refuse("输入超过了" + std::to_string(limit) + "个字节（一个汉字占两个字节）");
         }
 
