@@ -926,7 +926,17 @@ TEST_F(DataWindowTest, UnhandledErrorsAreSaidThroughTheMessageHook) {
     EXPECT_EQ(Type(*dw, 1, "xm_askno", "abcd"), -1);
     ASSERT_EQ(said.size(), 1u);
     EXPECT_NE(said[0].find("abcd"), std::string::npos) << said[0];
+    // The same refusal in the same user action (the save's AcceptText, then its Update) is not
+    // said again; the next action says it again.
+    EXPECT_EQ(dw->AcceptText(), -1);
+    EXPECT_EQ(dw->Update(), -1);
+    EXPECT_EQ(said.size(), 1u);
+    DataWindow::UserAction();
+    EXPECT_EQ(dw->AcceptText(), -1);
+    ASSERT_EQ(said.size(), 2u);
+    said.pop_back();
     dw->itemerror = [](long, std::string_view, std::string_view, std::string_view) { return 1; };
+    DataWindow::UserAction();
     EXPECT_EQ(dw->AcceptText(), -1);
     EXPECT_EQ(said.size(), 1u);
     dw->SetText("");

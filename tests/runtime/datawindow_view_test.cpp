@@ -12,10 +12,13 @@
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +26,7 @@
 #include "runtime/text.h"
 #include "runtime/transaction.h"
 #include "runtime/ui/datawindow_control.h"
+#include "runtime/ui/dialogs.h"
 #include "runtime/ui/scripted_dialogs.h"
 #include "runtime/ui/window.h"
 #include "schema/dataobjects.h"
@@ -857,6 +861,58 @@ TEST_F(DataWindowViewTest, ChangingTheObjectRebuildsTheView) {
     EXPECT_EQ(dw.Widget()->findChild<QLineEdit*>("xm_name"), nullptr);
     EXPECT_NE(dw.Widget()->findChild<QTableView*>("grid"), nullptr);
     EXPECT_EQ(dw.Retrieve({Value("20250001")}), 0);
+}
+
+// ---- the message box on screen ------------------------------------------------------------------
+
+// The Qt message box as the user meets it: Esc and the window's close box do nothing on a Yes/No
+// box, which waits for a button; on a box with 取消 they are 取消, on an OK box OK.
+TEST(QtMessageBox, EscAndTheCloseBoxAnswerOnlyWhereTheBoxHasAWayOut) {
+    const std::unique_ptr<rt::ui::DialogService> qt = rt::ui::MakeQtDialogs();
+    using rt::ui::Buttons;
+
+    // Runs `act` on the box once it is on screen; `stillOpen` tells whether it survived.
+    const auto answer = [&](Buttons buttons, const std::function<void(QMessageBox&)>& act, bool& stillOpen) {
+        stillOpen = false;
+        std::function<void()> drive;
+        drive = [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr || !box->isVisible()) {
+                QTimer::singleShot(5, drive);
+                return;
+            }
+            act(*box);
+        };
+        QTimer::singleShot(0, drive);
+        return qt->Message({"提示信息", "问题", rt::ui::Icon::Question, buttons, 1});
+    };
+    const auto escThenClose = [](QMessageBox& box) {
+        QTest::keyClick(&box, Qt::Key_Escape);
+        if (box.isVisible()) box.close();
+    };
+
+    bool open = false;
+    const int yesNo = answer(
+        Buttons::YesNo,
+        [&](QMessageBox& box) {
+            escThenClose(box);
+            open = box.isVisible();
+            for (QAbstractButton* b : box.buttons())
+                if (b->text() == QStringLiteral("否")) b->click();
+        },
+        open);
+    EXPECT_EQ(yesNo, 2) << "answered by its button only";
+    EXPECT_TRUE(open) << "Esc and the close box left it open";
+
+    EXPECT_EQ(answer(
+                  Buttons::YesNoCancel, [](QMessageBox& box) { box.close(); }, open),
+              3);
+    EXPECT_EQ(answer(
+                  Buttons::OKCancel, [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); }, open),
+              2);
+    EXPECT_EQ(answer(
+                  Buttons::OK, [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); }, open),
+              1);
 }
 
 }  // namespace
