@@ -459,8 +459,20 @@ TEST_F(SectionEditing, FailedSaveOfADetailKeepsItsEditsAndItsRow) {
     EXPECT_EQ(W().dw_no81->ModifiedCount(), 1) << "the edit is still pending";
     EXPECT_EQ(Pending("SELECT dw_rperson FROM j_dw_finish WHERE xm_id = ? AND dw_no = 2", {a}), std::nullopt);
 
-    // Once the cause is gone, the same move saves the edit.
+    // A COMMIT that fails keeps the edit the same way.
     ExecCommit("DROP TRIGGER refuse_units");
+    Dialogs().Clear();
+    {
+        const auto lock = FailNextCommit();
+        Dialogs().Answer(1);
+        Dialogs().Answer(1);
+        W().dw_no82->Click(3, "dw_name");
+    }
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{kDwQuestion, "提示信息|保存失败！"}));
+    EXPECT_EQ(laurel::current_dw, 2);
+    EXPECT_EQ(W().dw_no81->ModifiedCount(), 1);
+
+    // Once the cause is gone, the same move saves the edit.
     Dialogs().Clear();
     Dialogs().Answer(1);
     W().dw_no82->Click(3, "dw_name");
