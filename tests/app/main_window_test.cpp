@@ -410,10 +410,7 @@ TEST_F(MainWindowOpening, AListThatCannotBeReadSaysSoOnceAndNewReadsItAgain) {
     Seed({XmId(1), "2008 01AA", "项目一"});
     {
         rt::Transaction holder;
-        holder.DBMS = "ODBC";
-        holder.AutoCommit = true;
-        holder.DBParm = "Connectstring='DSN=laurel'";
-        ASSERT_EQ(holder.Connect(), 0) << holder.SQLErrText;
+        ASSERT_TRUE(ConnectAnother(holder, true));
         ASSERT_EQ(holder.Execute("begin exclusive"), 0) << holder.SQLErrText;
         Dialogs().Answer(1);
         OpenMainWindow();
@@ -441,10 +438,7 @@ TEST_F(MainWindowOpening, AnotherProgramCanWriteWhileTheProgramIsIdle) {
     int n = 0;
     const auto anotherProgramWrites = [&] {
         rt::Transaction other;
-        other.DBMS = "ODBC";
-        other.AutoCommit = false;
-        other.DBParm = "Connectstring='DSN=laurel'";
-        if (other.Connect() != 0) return -1L;
+        if (!ConnectAnother(other, false)) return -1L;
         other.Execute("INSERT INTO j_jx_getaward (xm_id, jx_id, jx_xmname) VALUES ('另一个程序', ?, '奖项')",
                       {++n});
         const long committed = other.Commit();

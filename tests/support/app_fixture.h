@@ -76,6 +76,10 @@ class AppTest : public ::testing::Test {
     // Queues the answer for the database's own error box, for a save that is meant to fail.
     void AnswerDatabaseError() { dialogs_->Answer(1); }
 
+    // Connects `t` as another program would, to this test's database; false (and a failure) when
+    // that fails.
+    static bool ConnectAnother(rt::Transaction& t, bool autoCommit);
+
     // Makes the program's next COMMIT fail, as another program reading the database makes it
     // fail: a connection of its own holds a read transaction until the returned object goes. The
     // program's statements still run; its COMMIT finds the database locked (after the data
