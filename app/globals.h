@@ -3,6 +3,7 @@
 // program folder, and the open instances of the windows.
 
 #include <string>
+#include <utility>
 
 #include "runtime/transaction.h"
 
@@ -45,6 +46,15 @@ class Command {
     Command(const Command&) = delete;
     Command& operator=(const Command&) = delete;
 };
+
+// A handler that runs as one command.
+template <class Handler>
+auto AsCommand(Handler handler) {
+    return [handler = std::move(handler)](auto&&... args) {
+        const Command command;
+        return handler(std::forward<decltype(args)>(args)...);
+    };
+}
 
 // The address of the award office's web site, from the program's settings; the links open its
 // path "/wlsb".

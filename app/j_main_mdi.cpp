@@ -229,55 +229,27 @@ void j_main_mdi::CreateControls() {
 
 void j_main_mdi::AttachHandlers() {
     // Every handler that the user's action starts is a command of its own (Command).
-    tv_1->selectionchanging = [this](long oldhandle, long newhandle) {
-        const Command command;
-        return tv_1_selectionchanging(oldhandle, newhandle);
-    };
-    cb_n->clicked = [this] {
-        const Command command;
-        cb_n_clicked();
-    };
-    cb_p->clicked = [this] {
-        const Command command;
-        cb_p_clicked();
-    };
-    dw_no->rowfocuschanged = [this](long currentrow) {
-        const Command command;
-        dw_no_rowfocuschanged(currentrow);
-    };
+    tv_1->selectionchanging = AsCommand(
+        [this](long oldhandle, long newhandle) { return tv_1_selectionchanging(oldhandle, newhandle); });
+    cb_n->clicked = AsCommand([this] { cb_n_clicked(); });
+    cb_p->clicked = AsCommand([this] { cb_p_clicked(); });
+    dw_no->rowfocuschanged = AsCommand([this](long currentrow) { dw_no_rowfocuschanged(currentrow); });
 
-    cb_page_insert->clicked = [this] {
-        const Command command;
-        cb_page_insert_clicked();
-    };
-    cb_page_delete->clicked = [this] {
-        const Command command;
-        cb_page_delete_clicked();
-    };
-    cb_page_save->clicked = [this] {
-        const Command command;
-        cb_page_save_clicked();
-    };
+    cb_page_insert->clicked = AsCommand([this] { cb_page_insert_clicked(); });
+    cb_page_delete->clicked = AsCommand([this] { cb_page_delete_clicked(); });
+    cb_page_save->clicked = AsCommand([this] { cb_page_save_clicked(); });
     for (DataWindowControl* list : {dw_no, dw_no6, dw_no51, dw_no52, dw_no72, dw_no82, dw_no91, dw_no93})
         list->clicked = [this](long xpos, long ypos, long row, std::string_view column) {
             return static_cast<int>(list_clicked(xpos, ypos, row, column));
         };
-    dw_no72->rowfocuschanged = [this](long currentrow) {
-        const Command command;
-        dw_no72_rowfocuschanged(currentrow);
-    };
-    dw_no82->rowfocuschanged = [this](long currentrow) {
-        const Command command;
-        dw_no82_rowfocuschanged(currentrow);
-    };
-    dw_no1->itemchanged = [this](long row, std::string_view column, std::string_view data) {
-        const Command command;
+    dw_no72->rowfocuschanged = AsCommand([this](long currentrow) { dw_no72_rowfocuschanged(currentrow); });
+    dw_no82->rowfocuschanged = AsCommand([this](long currentrow) { dw_no82_rowfocuschanged(currentrow); });
+    dw_no1->itemchanged = AsCommand([this](long row, std::string_view column, std::string_view data) {
         return static_cast<int>(dw_no1_itemchanged(row, column, data));
-    };
-    dw_no1->doubleclicked = [this](long xpos, long ypos, long row, std::string_view column) {
-        const Command command;
+    });
+    dw_no1->doubleclicked = AsCommand([this](long xpos, long ypos, long row, std::string_view column) {
         dw_no1_doubleclicked(xpos, ypos, row, column);
-    };
+    });
     dw_no1->itemfocuschanged = [this](long row, std::string_view column) {
         dw_no1_itemfocuschanged(row, column);
     };

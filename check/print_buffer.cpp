@@ -111,15 +111,15 @@ int m_main::all_prepare() {
         xm_finishdate = p.Month("xm_finishdate");
         s_xm_checkcode = p.Plain("xm_guid");
     }
-    const auto dw_no2 = Retrieve(*w.dw_no2);
-    if (!dw_no2) return -1;
-    xm_abstract = dw_no2->Plain("xm_abstract");
-    const auto dw_no3 = Retrieve(*w.dw_no3);
-    if (!dw_no3) return -1;
-    xm_innovation = dw_no3->Plain("xm_innovation");
-    const auto dw_no4 = Retrieve(*w.dw_no4);
-    if (!dw_no4) return -1;
-    xm_recom = dw_no4->Plain("xm_recom");
+    // A page of one text, read afresh into its variable; false when it cannot be read.
+    const auto text = [](DataWindowControl& page, const char* column, std::string& variable) {
+        const auto read = Retrieve(page);
+        if (read) variable = read->Plain(column);
+        return read.has_value();
+    };
+    if (!text(*w.dw_no2, "xm_abstract", xm_abstract) || !text(*w.dw_no3, "xm_innovation", xm_innovation) ||
+        !text(*w.dw_no4, "xm_recom", xm_recom))
+        return -1;
     {
         const auto read = Retrieve(*w.dw_no512);
         if (!read) return -1;
@@ -128,12 +128,8 @@ int m_main::all_prepare() {
         xm_zongtz = p.Amount("xm_zongtz");
         xm_huis = p.Whole("xm_huis");
     }
-    const auto dw_no522 = Retrieve(*w.dw_no522);
-    if (!dw_no522) return -1;
-    xm_jianjyj = dw_no522->Plain("xm_jianjyj");
-    const auto dw_no53 = Retrieve(*w.dw_no53);
-    if (!dw_no53) return -1;
-    xm_sosiety = dw_no53->Plain("xm_sosiety");
+    if (!text(*w.dw_no522, "xm_jianjyj", xm_jianjyj) || !text(*w.dw_no53, "xm_sosiety", xm_sosiety))
+        return -1;
 
     // ---- the first contributor (section 七), whichever one the section shows ---------------------
     {
@@ -168,12 +164,7 @@ int m_main::all_prepare() {
     }
 
     // ---- the two lists of section 九 --------------------------------------------------------------
-    const auto dw_no92 = Retrieve(*w.dw_no92);
-    if (!dw_no92) return -1;
-    xm_pingjia = dw_no92->Plain("xm_pingjia");
-    const auto dw_no94 = Retrieve(*w.dw_no94);
-    if (!dw_no94) return -1;
-    xm_papers = dw_no94->Plain("xm_papers");
+    if (!text(*w.dw_no92, "xm_pingjia", xm_pingjia) || !text(*w.dw_no94, "xm_papers", xm_papers)) return -1;
     return 1;
 }
 
