@@ -20,6 +20,10 @@ namespace {
 int command_depth = 0;
 }  // namespace
 
+void EndReading() {
+    if (sqlca.InTransaction() && !sqlca.Writing()) sqlca.Rollback();
+}
+
 Command::Command() {
     ++command_depth;
 }

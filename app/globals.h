@@ -47,6 +47,11 @@ class Command {
     Command& operator=(const Command&) = delete;
 };
 
+// Ends a transaction that has only read, so that the database is free for other programs while a
+// message box or a dialog waits for the user in the middle of a command. Work not yet committed is
+// left to the command.
+void EndReading();
+
 // A handler that runs as one command.
 template <class Handler>
 auto AsCommand(Handler handler) {

@@ -50,12 +50,14 @@ j_main_mdi::~j_main_mdi() {
 }
 
 void j_main_mdi::create() {
+    rt::ui::OnWaitForUser(EndReading);
     SetMenu(std::make_unique<records::m_main>());
     CreateControls();
     AttachHandlers();
 }
 
 void j_main_mdi::destroy() {
+    rt::ui::OnWaitForUser(nullptr);
     // The subject picker writes into this window's pages: it goes with it.
     ClosePopup();
     if (GetMenu()) DestroyMenu();

@@ -270,8 +270,9 @@ struct Session {
     EnvHandle env;
     DbcHandle dbc;
     bool connected = false;
-    // A statement ran since the last COMMIT or ROLLBACK.
+    // A statement ran since the last COMMIT or ROLLBACK; one of them may have changed data.
     bool open = false;
+    bool writing = false;
     // The SQLite driver defers compiling everything but queries to execution time; a statement
     // prepared through the staging area is then checked by compiling "EXPLAIN <statement>", which
     // runs nothing.
@@ -301,6 +302,7 @@ struct Session {
             connected = false;
         }
         open = false;
+        writing = false;
         dbc.Reset();
         env.Reset();
     }
@@ -635,6 +637,7 @@ long Transaction::Execute(std::string_view sql, const std::vector<Value>& args) 
     SQLErrText.clear();
     SQLNRows = 0;
     impl_->open = true;
+    impl_->writing = true;
     impl_->Watch([&] {
         Statement st(*this, *impl_);
         bool noData = false;
@@ -752,18 +755,22 @@ long EndTransaction(Transaction& t, SQLHDBC dbc, bool connected, SQLSMALLINT how
 long Transaction::Commit() {
     long code = 0;
     impl_->Watch([&] { code = EndTransaction(*this, impl_->dbc.get(), impl_->connected, SQL_COMMIT); });
-    if (code == 0) impl_->open = false;
+    if (code == 0) impl_->open = impl_->writing = false;
     return code;
 }
 long Transaction::Rollback() {
     long code = 0;
     impl_->Watch([&] { code = EndTransaction(*this, impl_->dbc.get(), impl_->connected, SQL_ROLLBACK); });
-    if (code == 0) impl_->open = false;
+    if (code == 0) impl_->open = impl_->writing = false;
     return code;
 }
 
 bool Transaction::InTransaction() const {
     return impl_->connected && impl_->open;
+}
+
+bool Transaction::Writing() const {
+    return impl_->connected && impl_->writing;
 }
 
 void Transaction::SetWaitHook(WaitHook hook, std::chrono::milliseconds patience) {

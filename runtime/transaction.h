@@ -58,6 +58,9 @@ class Transaction {
     // True from the first statement after connecting, a COMMIT or a ROLLBACK until the next COMMIT
     // or ROLLBACK succeeds: the database may hold locks for this transaction, reads included.
     bool InTransaction() const;
+    // True once a statement that may change data (Execute, the staging area's EXECUTE) has run in
+    // the transaction: ending it is then the caller's decision, COMMIT or ROLLBACK.
+    bool Writing() const;
 
     // Told on the calling thread when a call has kept it waiting for `patience` (the database is
     // busy: another program holds a lock) with true, and once that call returns with false, so that

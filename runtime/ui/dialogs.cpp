@@ -173,6 +173,15 @@ std::unique_ptr<DialogService>& Current() {
     return service;
 }
 
+std::function<void()>& WaitForUserHook() {
+    static std::function<void()> hook;
+    return hook;
+}
+
+void WaitForUser() {
+    if (auto hook = WaitForUserHook()) hook();
+}
+
 }  // namespace
 
 std::unique_ptr<DialogService> MakeQtDialogs() {
@@ -191,13 +200,19 @@ std::unique_ptr<DialogService> SetDialogs(std::unique_ptr<DialogService> service
     return old;
 }
 
+void OnWaitForUser(std::function<void()> hook) {
+    WaitForUserHook() = std::move(hook);
+}
+
 int MessageBox(std::string_view title, std::string_view text, Icon icon, Buttons buttons, int defaultButton) {
+    WaitForUser();
     return Dialogs().Message({std::string(title), std::string(text), icon, buttons, defaultButton});
 }
 
 namespace {
 int AskFile(bool save, std::string_view title, std::string& path, std::string& file,
             std::string_view extension, std::string_view filter, std::string_view initialDir) {
+    WaitForUser();
     FileAnswer a = Dialogs().File(
         {save, std::string(title), std::string(extension), std::string(filter), std::string(initialDir)});
     if (a.result == 1) {

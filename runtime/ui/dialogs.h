@@ -3,6 +3,7 @@
 // the open and save file dialogs, the help viewer and web links. The program installs the Qt
 // implementation; tests install a scripted one that records each request and answers from a queue.
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -53,6 +54,11 @@ class DialogService {
     // Opens an address in the desktop's web browser.
     virtual void Link(const std::string& url) = 0;
 };
+
+// Told just before a message box or a file dialog waits for the user, whichever service answers
+// it, so that the program can let go of what it need not hold while the user takes his time.
+// Process-wide; none by default.
+void OnWaitForUser(std::function<void()> hook);
 
 // The service in force; the Qt implementation unless a test installed another. Returns the
 // previous one.

@@ -6,6 +6,7 @@
 namespace rt::ui {
 
 int ScriptedDialogs::Message(const MessageRequest& request) {
+    if (auto meanwhile = whileShown) meanwhile(request);
     Record r{request, request.defaultButton, true};
     for (;;) {
         if (answers_.empty()) {

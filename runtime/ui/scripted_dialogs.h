@@ -5,6 +5,7 @@
 // the box's EscapeAnswer, or nothing on a box without a way out, which then takes the next answer.
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,8 @@ class ScriptedDialogs : public DialogService {
     void Answer(int answer) { answers_.push_back(answer); }
     // Answers for the next file dialogs, in order.
     void AnswerFile(FileAnswer answer) { fileAnswers_.push_back(std::move(answer)); }
+    // Run while each message box is on show, before it is answered: what the user could do meanwhile.
+    std::function<void(const MessageRequest&)> whileShown;
 
     int Message(const MessageRequest& request) override;
     FileAnswer File(const FileRequest& request) override;

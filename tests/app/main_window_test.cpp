@@ -453,8 +453,13 @@ TEST_F(MainWindowOpening, AnotherProgramCanWriteWhileTheProgramIsIdle) {
     W().cb_n->Click();
     EXPECT_EQ(anotherProgramWrites(), 0) << "after a step";
 
+    // Nor while a command's message box waits for the user, once the command has only read.
+    Dialogs().whileShown = [&](const rt::ui::MessageRequest&) {
+        EXPECT_EQ(anotherProgramWrites(), 0) << "while the check's message is on show";
+    };
     Dialogs().Answer(1);  // the check's rule that fails
     dynamic_cast<laurel::records::m_main&>(*W().GetMenu()).completeness_check->Click();
+    Dialogs().whileShown = nullptr;
     EXPECT_EQ(Boxes().size(), 1u) << Dialogs().Transcript();
     EXPECT_EQ(anotherProgramWrites(), 0) << "after a check that only read";
 
