@@ -378,7 +378,7 @@ void j_main_mdi::open() {
 
     // Without a connection the list cannot be read: that is an empty list, reported already.
     dw_no->SetTransObject(sqlca);
-    const long rows = sqlca.Connected() ? retrievelist() : -1;
+    const long rows = sqlca.Connected() ? retrievelist(false) : -1;
     if (rows != -1 && rows != 0) {
         current_id = dw_no->GetItemString(dw_no->GetRow(), "xm_id").value_or("");
     } else {
@@ -388,6 +388,8 @@ void j_main_mdi::open() {
         cb_p->Hide();
         cb_n->Hide();
     }
+    // Said once the window shows what it will show.
+    if (rows == -1 && sqlca.Connected()) rt::ui::MessageBox("提示信息", "读取推荐书列表失败！");
 
     current_page = 2;
     current_dw = 1;
@@ -401,13 +403,13 @@ void j_main_mdi::open() {
     tv_1->SelectItem(2);
 }
 
-long j_main_mdi::retrievelist() {
+long j_main_mdi::retrievelist(bool say) {
     // The database's own box would say it a second time.
     auto handler = std::exchange(dw_no->dberror, [](long, std::string_view, std::string_view) { return 1; });
     const long rows = dw_no->Retrieve();
     if (dw_no != nullptr) dw_no->dberror = std::move(handler);
     listread = rows != -1;
-    if (rows == -1) rt::ui::MessageBox("提示信息", "读取推荐书列表失败！");
+    if (rows == -1 && say) rt::ui::MessageBox("提示信息", "读取推荐书列表失败！");
     return rows;
 }
 

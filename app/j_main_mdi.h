@@ -62,8 +62,9 @@ class j_main_mdi : public rt::ui::Window {
     // never shows rows of another recommendation. Returns the row count, 0 when kept, -1 on failure.
     long retrievepage(DataWindowControl& page, const std::vector<rt::Value>& args);
     // Reads the recommendation list; a list that cannot be read says so in one message
-    // ("读取推荐书列表失败！") and keeps the rows it had. Returns the row count or -1.
-    long retrievelist();
+    // ("读取推荐书列表失败！", unless `say` is false: the caller says it) and keeps the rows it
+    // had. Returns the row count or -1.
+    long retrievelist(bool say = true);
     // Whether the list holds what the database held when it was last read: false until it has
     // been read, and after a read that failed. A command that adds to the list reads it first.
     bool listread = false;

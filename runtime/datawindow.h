@@ -190,7 +190,7 @@ class DataWindow {
     static void SetMessageHook(MessageHook hook);
     // A refused entry is said once per user action: the same text refused again by the same edit
     // (leaving the field, then the save's AcceptText, then its Update) says nothing more until the
-    // user does something new, which the view reports here. Process-wide.
+    // action is over, which the view reports here. Process-wide.
     static void UserAction();
 
     // ---- view support ---------------------------------------------------------------------------

@@ -1,10 +1,9 @@
 #include "runtime/ui/datawindow_control.h"
 
-#include <QApplication>
-#include <QEvent>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QPointer>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -86,28 +85,6 @@ struct DataWindowControl::View {
 
 namespace {
 
-// Tells the engine where one action of the user ends and the next begins: a key or a click that
-// the user gives the program itself, not one inside a message box the program is showing.
-class UserActionWatch : public QObject {
-  public:
-    using QObject::QObject;
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* e) override {
-        switch (e->type()) {
-            case QEvent::KeyPress:
-            case QEvent::MouseButtonPress:
-            case QEvent::MouseButtonDblClick:
-                if (e->spontaneous() && QApplication::activeModalWidget() == nullptr)
-                    rt::DataWindow::UserAction();
-                break;
-            default:
-                break;
-        }
-        return QObject::eventFilter(watched, e);
-    }
-};
-
 // What the engine and the transaction have to tell the user, once the program shows DataWindows:
 // the engine's own messages (a value that fails validation, a failed statement) go through the
 // dialog service like every other box, and a statement kept waiting by a busy database shows the
@@ -116,9 +93,10 @@ void InstallUserFeedback() {
     static const bool installed = [] {
         rt::DataWindow::SetMessageHook([](std::string_view title, std::string_view text) {
             MessageBox(title, text, Icon::Exclamation);
+            // The user's action that met the refusal (leaving the field, then the save it started)
+            // ends when the event loop takes over again; the next one may be told again.
+            QTimer::singleShot(0, [] { rt::DataWindow::UserAction(); });
         });
-        if (QCoreApplication* app = QCoreApplication::instance())
-            app->installEventFilter(new UserActionWatch(app));
         rt::Transaction::SetWaitHook([](bool waiting) {
             if (waiting)
                 QGuiApplication::setOverrideCursor(Qt::WaitCursor);

@@ -398,6 +398,11 @@ TEST_F(MainWindowOpening, SavedFirstRecommendationOpensReadOnlyAndAnEditableOneE
     for (rt::ui::DataWindowControl* d : w.Pages()) EXPECT_FALSE(d->Enabled()) << d->Name();
     EXPECT_TRUE(Boxes().empty());
 
+    // The list's copy of the flag takes neither the cursor nor typing: only Modify unlocks.
+    EXPECT_EQ(w.dw_no->SetColumn("xm_xg"), -1);
+    EXPECT_EQ(w.dw_no->SetText("0"), -1);
+    EXPECT_EQ(w.dw_no->GetItemString(1, "xm_xg"), "1");
+
     // A saved recommendation closes without a question.
     EXPECT_EQ(rt::ui::Close(w), 1);
     EXPECT_TRUE(Boxes().empty());
