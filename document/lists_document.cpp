@@ -7,8 +7,6 @@
 // document, quits the word processor and hands a copy to the user. A failure of the word processor
 // throws rt::word::Error out of the run; the Print command reports it.
 
-#include <cmath>
-#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -22,6 +20,7 @@
 #include "app/j_main_mdi.h"
 #include "document/working_document.h"
 #include "records/m_main.h"
+#include "runtime/dwdef.h"
 #include "runtime/text.h"
 #include "runtime/ui/dialogs.h"
 #include "runtime/word.h"
@@ -70,22 +69,25 @@ std::string OrEmpty(const std::optional<std::string>& s) {
     return s.value_or(std::string());
 }
 
-// A running number: its whole part in plain digits. A number too large for a whole-number type is
-// still written digit by digit rather than converted out of range.
-std::string Number(const std::optional<double>& n) {
-    if (!n || !std::isfinite(*n)) return {};
-    const double whole = std::trunc(*n);
-    if (std::fabs(whole) >= 9.0e18) return rt::String(whole, "0");
-    return std::to_string(static_cast<std::int64_t>(whole));
-}
-
 std::string Month(const std::optional<rt::Date>& d) {
     return d ? rt::String(*d, "yyyy-mm") : std::string();
 }
 
 // The item number, a full stop and the name, as the lists of section 九 number their entries.
 std::string NumberedName(const std::optional<double>& n, const std::optional<std::string>& name) {
-    return Number(n) + "." + OrEmpty(name);
+    return ItemNumber(n) + "." + OrEmpty(name);
+}
+
+// A title prints as the contributor form shows it; the list page's own list, which differs from
+// the form's in places, speaks only for a code the form's list lacks. A code neither list has
+// prints as nothing.
+std::string Title(const rt::ui::DataWindowControl& list, long row) {
+    const std::optional<std::string> code = list.GetItemString(row, "zc_titlecode");
+    const rt::DataWindowDef* form = rt::FindDefinition("dw_71");
+    const rt::ColumnDef* column = form ? form->Column("zc_titlecode") : nullptr;
+    if (code && column)
+        if (const std::string* display = column->CodeDisplay(*code)) return *display;
+    return list.LookUpDisplay(row, "zc_titlecode");
 }
 
 rt::ui::DataWindowControl& Page(rt::ui::DataWindowControl* page, const char* name) {
@@ -107,13 +109,13 @@ void Contributors(rt::word::Application& myword, rt::ui::DataWindowControl& dw) 
         auto cell = [&](int column, std::string_view text) {
             myword.ActiveDocument().SetCellText(kContributorsTable, row, column, text);
         };
-        cell(1, Number(dw.GetItemNumber(i, "ry_no")));
+        cell(1, ItemNumber(dw.GetItemNumber(i, "ry_no")));
         const auto name = dw.GetItemString(i, "ry_name");
         cell(2, OrEmpty(name));
         line.Add(name);
         cell(3, dw.LookUpDisplay(i, "xb_sex"));
         cell(4, Month(dw.GetItemDate(i, "ry_birthday")));
-        cell(5, dw.LookUpDisplay(i, "zc_titlecode"));
+        cell(5, Title(dw, i));
         cell(6, OrEmpty(dw.GetItemString(i, "ry_unit")));
     }
     myword.ActiveDocument().SetBookmarkText("xm_wcr", line.Text());
@@ -130,7 +132,7 @@ void Units(rt::word::Application& myword, rt::ui::DataWindowControl& dw) {
         auto cell = [&](int column, std::string_view text) {
             myword.ActiveDocument().SetCellText(kUnitsTable, row, column, text);
         };
-        cell(1, Number(dw.GetItemNumber(i, "dw_no")));
+        cell(1, ItemNumber(dw.GetItemNumber(i, "dw_no")));
         const auto name = dw.GetItemString(i, "dw_name");
         cell(2, OrEmpty(name));
         line.Add(name);

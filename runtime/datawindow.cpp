@@ -495,18 +495,11 @@ struct DataWindow::Impl {
         const ColumnDef& cd = def->columns[static_cast<std::size_t>(c)];
         if (v.IsNull()) return std::nullopt;
         const std::string text = v.ToText();
-        // The exact code first; then the code without trailing blanks, as a database with
-        // fixed-width character columns hands it back ("4    " for "4").
-        const std::string_view bare = WithoutTrailingBlanks(text);
         if (cd.edit == EditStyle::DropDownList) {
-            for (const CodeEntry& e : cd.codes) {
-                if (e.data == text) return e.display;
-            }
-            for (const CodeEntry& e : cd.codes) {
-                if (WithoutTrailingBlanks(e.data) == bare) return e.display;
-            }
-            return std::nullopt;
+            const std::string* display = cd.CodeDisplay(text);
+            return display ? std::optional<std::string>(*display) : std::nullopt;
         }
+        const std::string_view bare = WithoutTrailingBlanks(text);
         ChildColumns cc = ChildOf(c);
         if (!cc.child) return std::nullopt;
         const std::vector<Row>& rows = cc.child->d_->primary;
