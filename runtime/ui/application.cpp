@@ -2,8 +2,12 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QWidget>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
 namespace rt::ui {
@@ -16,6 +20,9 @@ int Application::Run(int argc, char** argv) {
     app.setApplicationName(QString::fromStdString(appname_));
     // The windows close themselves through their close-query; the loop ends with the last one.
     app.setQuitOnLastWindowClosed(true);
+    // Without them a dialog of the toolkit's would be the one English window of the program; the
+    // program works the same when the translations are not installed.
+    LoadToolkitTranslations();
     create();
     std::string commandline;
     for (int i = 1; i < argc; ++i) commandline += (i > 1 ? " " : "") + std::string(argv[i]);
@@ -27,6 +34,21 @@ int Application::Run(int argc, char** argv) {
     if (anyVisible) rc = app.exec();
     destroy();
     return rc;
+}
+
+bool Application::LoadToolkitTranslations() {
+    static QTranslator* translator = nullptr;
+    if (translator != nullptr) return true;
+    auto loaded = std::make_unique<QTranslator>();
+    if (!loaded->load(QLocale(QLocale::Chinese, QLocale::China), "qtbase", "_",
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    // The application object owns it from here on and drops it when it goes.
+    translator = loaded.release();
+    translator->setParent(QCoreApplication::instance());
+    QObject::connect(translator, &QObject::destroyed, [] { translator = nullptr; });
+    QCoreApplication::installTranslator(translator);
+    return true;
 }
 
 std::string Application::ProgramFolder() {

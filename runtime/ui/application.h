@@ -23,6 +23,10 @@ class Application {
     // open, then destroy. Returns the exit code.
     int Run(int argc, char** argv);
 
+    // Makes the toolkit's own texts (its file dialogs, its standard buttons) speak Chinese, as the
+    // program does. Needs the toolkit's application object; true when the translations were found.
+    static bool LoadToolkitTranslations();
+
     // The folder of the running executable, without a trailing separator; "" when unknown.
     static std::string ProgramFolder();
 

@@ -1,6 +1,6 @@
 // A user's session through the real widgets: typing a Chinese project name into section one,
 // picking the project category from its drop-down, and clicking another section in the tree,
-// which saves section one to the database.
+// which saves section one to the database; what the screen shows of titles, long values and hints.
 
 #include <gtest/gtest.h>
 
@@ -8,13 +8,20 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QInputMethodEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <string>
 
 #include "app/globals.h"
 #include "app/j_main_mdi.h"
+#include "runtime/ui/application.h"
+#include "runtime/ui/dialogs.h"
 #include "tests/support/app_fixture.h"
 
 namespace {
@@ -86,6 +93,62 @@ TEST_F(MainWindowClickThrough, TypedNamePickedCategoryAndTreeClickReachTheDataba
     EXPECT_EQ(StoredBase(a, "xm_name"), "2008 界面录入的项目");
     EXPECT_EQ(StoredBase(a, "jb_awardcode"), "3");
     EXPECT_TRUE(Boxes().empty());
+}
+
+// What the desktop's message box shows, read while it is open, then answered with its first button.
+struct ShownBox {
+    QSize size;
+    QString text;
+};
+
+ShownBox ShowThroughTheDesktop(const rt::ui::MessageRequest& request) {
+    ShownBox shown;
+    QTimer::singleShot(0, [&shown] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) return;
+        shown = {box->size(), box->text()};
+        box->buttons().front()->click();
+    });
+    rt::ui::MakeQtDialogs()->Message(request);
+    return shown;
+}
+
+TEST_F(MainWindowClickThrough, MessageBoxesShowTheirWholeTitleAndStayOnTheScreen) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+    titleFont.setBold(true);
+
+    // A short text under a title: the frame has room for the title and its own buttons.
+    const ShownBox saved = ShowThroughTheDesktop({"提示信息", "保存成功！"});
+    EXPECT_EQ(saved.text, QStringLiteral("保存成功！"));
+    EXPECT_GE(saved.size.width(),
+              QFontMetrics(titleFont).horizontalAdvance(QStringLiteral("提示信息")) + 100);
+
+    // A pasted value far wider than the screen, in letters that offer no place to break, and a
+    // text of more lines than the screen holds: shortened in the middle, start and reason kept.
+    const std::string value(5000, 'a');
+    const ShownBox refused = ShowThroughTheDesktop(
+        {"数据窗口", "输入的值“" + value + "”无效：超过 2000 字节", rt::ui::Icon::Exclamation});
+    EXPECT_TRUE(refused.text.startsWith(QStringLiteral("输入的值“aaa")));
+    EXPECT_TRUE(refused.text.endsWith(QStringLiteral("”无效：超过 2000 字节")));
+    EXPECT_TRUE(refused.text.contains(QStringLiteral("…")));
+    EXPECT_LE(refused.size.width(), screen.width());
+    EXPECT_LE(refused.size.height(), screen.height());
+
+    std::string manyLines;
+    for (int i = 0; i < 500; ++i) manyLines += "第 " + std::to_string(i) + " 行\n";
+    const ShownBox tall = ShowThroughTheDesktop({"数据库错误", manyLines, rt::ui::Icon::StopSign});
+    EXPECT_TRUE(tall.text.startsWith(QStringLiteral("第 0 行\n")));
+    EXPECT_LE(tall.size.height(), screen.height());
+
+    // A value that looks like markup is shown as typed.
+    EXPECT_EQ(ShowThroughTheDesktop({"提示信息", "<b>粗体</b>"}).text, QStringLiteral("<b>粗体</b>"));
+}
+
+// The toolkit's own dialogs (the file dialogs, their questions) speak the program's language.
+TEST_F(MainWindowClickThrough, TheToolkitsOwnTextsAreChinese) {
+    ASSERT_TRUE(rt::ui::Application::LoadToolkitTranslations());
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "File &name:"), QStringLiteral("文件名称(&N)："));
 }
 
 }  // namespace

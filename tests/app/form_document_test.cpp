@@ -17,6 +17,7 @@
 
 #include "app/globals.h"
 #include "app/j_main_mdi.h"
+#include "check/print_command.h"
 #include "document/working_document.h"
 #include "records/m_main.h"
 #include "runtime/word.h"
@@ -298,6 +299,16 @@ TEST_F(FormDocumentTest, ATemplateWithoutABookmarkStopsTheStepAndNoWorkingDocume
     EXPECT_EQ(app.DocumentsCount(), 1) << "the partly filled document stays open, unsaved";
     EXPECT_EQ(app.ActiveDocument().BookmarkText("XM_SOSIETY"), "XM_SOSIETY：值");
     EXPECT_EQ(app.ActiveDocument().BookmarkText("XM_PAPERS"), "");
+
+    // Through the Print command the failure is one error box in Chinese that names the file, not
+    // the folder it lies in.
+    fs::remove(Template());
+    Dialogs().Answer(1);
+    laurel::check::RunPrintCommand(*W().st_progress, {[] { return 1; }, [] { return 1; },
+                                                      [&] { return menu.all_print(); }, [] { return 1; }});
+    EXPECT_EQ(Boxes(), std::vector<std::string>{
+                           "错误|生成word版本推荐书失败：无法打开文档“m_model2.docx”：文件不存在"});
+    EXPECT_EQ(Dialogs().messages.back().request.icon, rt::ui::Icon::StopSign);
 }
 
 TEST_F(FormDocumentTest, AnEngineThatCannotStartIsReportedAndNothingIsWritten) {
