@@ -101,7 +101,7 @@ int m_main::all_print() {
     if (ll_tatus != 0) {
         ll_tatus = myword.ConnectToNewObject(kWordClass);
         if (ll_tatus != 0) {
-            rt::ui::MessageBox("错误", "启动word错误: " + std::to_string(ll_tatus));
+            rt::ui::MessageBox("错误", "启动word错误: " + std::to_string(ll_tatus), rt::ui::Icon::StopSign);
             return 0;
         }
     }

@@ -254,7 +254,7 @@ int m_main::all_print_789() {
     if (status != 0) {
         status = myword.ConnectToNewObject(kWordClass);
         if (status != 0) {
-            rt::ui::MessageBox(kError, "启动word错误: " + std::to_string(status));
+            rt::ui::MessageBox(kError, "启动word错误: " + std::to_string(status), rt::ui::Icon::StopSign);
             return 0;
         }
     }
@@ -297,15 +297,16 @@ int m_main::all_print_789() {
         } else {
             const int li_filenum = FileCopy(s_file_tmp, ls_path);
             if (li_filenum == -1) {
-                rt::ui::MessageBox(kError, "Error opening sourcefile！");
+                rt::ui::MessageBox(kError, "无法读取文件“" + fs::path(s_file_tmp).filename().string() + "”！",
+                                   rt::ui::Icon::StopSign);
                 keep = true;
             } else if (li_filenum == -2) {
-                rt::ui::MessageBox(kError, "Error writing targetfile！");
+                rt::ui::MessageBox(kError, "无法写入文件“" + ls_file + "”！", rt::ui::Icon::StopSign);
                 keep = true;
             }
         }
     } else if (li_rc == -1) {
-        rt::ui::MessageBox(kError, "无法得到保存文件的路径！");
+        rt::ui::MessageBox(kError, "无法得到保存文件的路径！", rt::ui::Icon::StopSign);
         keep = true;
     }
     if (!keep) {

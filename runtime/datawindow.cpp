@@ -317,7 +317,8 @@ struct DataWindow::Impl {
         auto handler = self.dberror;
         int answer = handler ? handler(code, text, sql) : 0;
         if (answer != 1) {
-            Say("数据库错误", "数据库操作失败（" + std::to_string(code) + "）：\n" + text + "\n\n" + sql);
+            Say(kDatabaseErrorTitle,
+                "数据库操作失败（" + std::to_string(code) + "）：\n" + text + "\n\n" + sql);
         }
     }
 

@@ -88,7 +88,8 @@ namespace {
 void InstallMessageBox() {
     static const bool installed = [] {
         rt::DataWindow::SetMessageHook([](std::string_view title, std::string_view text) {
-            MessageBox(title, text, Icon::Exclamation);
+            MessageBox(title, text,
+                       title == rt::DataWindow::kDatabaseErrorTitle ? Icon::StopSign : Icon::Exclamation);
         });
         return true;
     }();

@@ -32,7 +32,6 @@ using testing_support::XmId;
 
 const std::string kNoChanges = "000000000000000000";
 
-
 // Names of the controls of the window that are visible, among `names`.
 std::vector<std::string> VisibleAmong(const j_main_mdi& w, const std::vector<std::string>& names) {
     std::vector<std::string> out;
@@ -426,9 +425,9 @@ TEST_F(MainWindowOpening, FailedConnectionIsReportedAndTheMainWindowStillOpens) 
     app.open("whatever the command line says");
     const auto took = std::chrono::steady_clock::now() - started;
 
-    ASSERT_EQ(Boxes(), std::vector<std::string>{"Erroe|Database connect failed!"});
+    ASSERT_EQ(Boxes(), std::vector<std::string>{"错误|数据库连接失败！"});
     EXPECT_EQ(Dialogs().messages[0].request.buttons, rt::ui::Buttons::OK);
-    EXPECT_NE(Dialogs().messages[0].request.icon, rt::ui::Icon::Question);
+    EXPECT_EQ(Dialogs().messages[0].request.icon, rt::ui::Icon::StopSign);
     EXPECT_GE(took, std::chrono::milliseconds(1000)) << "the splash stays a second after connecting";
     ASSERT_NE(laurel::w_start, nullptr);
     EXPECT_FALSE(laurel::w_start->IsOpen());
