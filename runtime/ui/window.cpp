@@ -232,6 +232,19 @@ std::string Window::MicroHelp() const {
     return d_->microHelpText;
 }
 
+void Window::ShowMenuHelp(std::string_view text) {
+    if (d_->microHelp)
+        d_->microHelp->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+void Window::EndMenuHelp() {
+    if (d_->microHelp) d_->microHelp->setText(QString::fromStdString(d_->microHelpText));
+}
+
+std::string Window::StatusLine() const {
+    return d_->microHelp ? d_->microHelp->text().toStdString() : std::string();
+}
+
 void Window::SetMenu(std::unique_ptr<Menu> menu) {
     menu_ = std::move(menu);
     if (menu_) menu_->AttachTo(*this);

@@ -95,6 +95,50 @@ TEST_F(MainWindowClickThrough, TypedNamePickedCategoryAndTreeClickReachTheDataba
     EXPECT_TRUE(Boxes().empty());
 }
 
+// The status line's hint follows the user into a page: the first click into the field the page
+// holds already shows that field's hint, as does coming back to it from elsewhere.
+TEST_F(MainWindowClickThrough, TheFirstClickIntoAFieldShowsItsHint) {
+    Seed({XmId(1), "2008 01AA", "原来的名称"});
+    laurel::win::j_main_mdi& w = OpenMainWindow();
+    QWidget* top = w.TopWidget();
+    top->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(top));
+
+    // Section 一 as the window opens on it, on its first field: the cursor is not in the page yet.
+    ASSERT_EQ(w.dw_no1->GetColumnName(), "xm_name");
+    auto* first = w.dw_no1->Widget()->findChild<QWidget*>(QString::fromStdString(w.dw_no1->GetColumnName()));
+    ASSERT_NE(first, nullptr);
+    w.SetMicroHelp("-");
+    QTest::mouseClick(first, Qt::LeftButton);
+    ASSERT_EQ(QApplication::focusWidget(), first);
+    EXPECT_EQ(w.MicroHelp(), "中文项目名称，限30个汉字。");
+
+    for (const char* column : {"xm_name", "ry_id"}) {
+        rt::ui::DataWindowControl* dw = std::string(column) == "ry_id" ? w.dw_no71 : w.dw_no1;
+        if (dw == w.dw_no71) {
+            ASSERT_EQ(w.tv_1->SelectItem(11), 1);
+        }
+        ASSERT_EQ(dw->SetColumn(column), 1);
+        auto* field = dw->Widget()->findChild<QWidget*>(QString::fromUtf8(column));
+        ASSERT_NE(field, nullptr) << column;
+        ASSERT_TRUE(field->isVisible()) << column;
+        const std::string hint = dw->Describe(std::string(column) + ".Tag");
+        ASSERT_FALSE(hint.empty());
+
+        // Away to the tree, and back into the field the page holds.
+        w.tv_1->Widget()->setFocus(Qt::MouseFocusReason);
+        w.SetMicroHelp("-");
+        QTest::mouseClick(field, Qt::LeftButton);
+        ASSERT_EQ(QApplication::focusWidget(), field) << column;
+        EXPECT_EQ(w.MicroHelp(), hint) << column;
+
+        // A click inside the field the cursor is in changes nothing.
+        w.SetMicroHelp("-");
+        QTest::mouseClick(field, Qt::LeftButton);
+        EXPECT_EQ(w.MicroHelp(), "-") << column;
+    }
+}
+
 // What the desktop's message box shows, read while it is open, then answered with its first button.
 struct ShownBox {
     QSize size;
