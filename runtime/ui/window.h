@@ -103,6 +103,8 @@ class Window {
     bool IsOpen() const { return open_; }
 
   private:
+    // A frame's surface is as large as its visible area, and never smaller than its controls need.
+    void FitCanvas();
     struct Impl;
     std::string name_;
     WindowType type_;
