@@ -62,8 +62,6 @@ bool SameFile(const std::string& a, const std::string& b) {
 const std::string kTmpOut = "/tmp_out";
 const std::string kTmpIn = "/tmp_in";
 const std::string kTmpXml = "/tmp_xml";
-// What a message adds when a working file or folder could not be removed.
-constexpr std::string_view kFolderBusy = "，请确认它没有被其它程序使用。";
 
 }  // namespace
 
@@ -78,7 +76,6 @@ int FileCopy(const std::string& source, const std::string& target) {
 void ExportCheckedRecommendation() {
     win::j_main_mdi* w = laurel::j_main_mdi;
     if (w == nullptr) return;
-    using rt::ui::Icon;
     using rt::ui::MessageBox;
 
     // The members in the order they are written.
@@ -131,7 +128,8 @@ void ExportCheckedRecommendation() {
 
     for (const auto& [view, name] : members) FileDelete(s_tmp_out_path + "/" + name + ".xml");
     if (RemoveDirectory(s_tmp_out_path) != 1)
-        MessageBox("错误", "无法删除临时文件夹“tmp_out”" + std::string(kFolderBusy), Icon::StopSign);
+        MessageBox("Remove directory failed", std::string("Check that the directory exists, is empty, and ") +
+                                                  "is not the current directory");
 
     std::string s_path, s_file;
     const int i_rc = rt::ui::GetFileSaveName("文件保存路径", s_path, s_file, "DAT", kFileFilter, "D:\\");
@@ -142,12 +140,11 @@ void ExportCheckedRecommendation() {
             keep = true;
         } else {
             const int i_filenum = FileCopy(s_tmp_out_file, s_path);
-            if (i_filenum == -1)
-                MessageBox("错误", std::string("无法读取文件“") + kArchiveName + "”！", Icon::StopSign);
-            if (i_filenum == -2) MessageBox("错误", "无法写入文件“" + s_file + "”！", Icon::StopSign);
+            if (i_filenum == -1) MessageBox("错误", "Error opening sourcefile！");
+            if (i_filenum == -2) MessageBox("错误", "Error writing targetfile！");
         }
     } else if (i_rc == -1) {
-        MessageBox("错误", "无法得到保存文件的路径！", Icon::StopSign);
+        MessageBox("错误", "无法得到保存文件的路径！");
     }
     if (!keep && FileExists(s_tmp_out_file)) FileDelete(s_tmp_out_file);
 }
@@ -165,7 +162,6 @@ void m_main::import_clicked() {
     using exchange::DirectoryExists;
     using exchange::FileDelete;
     using exchange::FileExists;
-    using rt::ui::Icon;
     using rt::ui::MessageBox;
     win::j_main_mdi* w = laurel::j_main_mdi;
     if (w == nullptr) return;
@@ -181,11 +177,10 @@ void m_main::import_clicked() {
     if (li_rc == 1) {
         if (!DirectoryExists(s_tmp_in_path)) exchange::CreateDirectory(s_tmp_in_path);
         const int li_filenum = exchange::FileCopy(ls_path, archive);
-        if (li_filenum == -1) MessageBox("错误", "无法读取文件“" + ls_file + "”！", Icon::StopSign);
-        if (li_filenum == -2)
-            MessageBox("错误", std::string("无法写入文件“") + exchange::kArchiveName + "”！", Icon::StopSign);
+        if (li_filenum == -1) MessageBox("错误", "Error opening sourcefile！");
+        if (li_filenum == -2) MessageBox("错误", "Error writing targetfile！");
     } else {
-        MessageBox("错误", "无法得到导入文件的路径！", Icon::StopSign);
+        MessageBox("错误", "无法得到导入文件的路径！");
     }
 
     rt::Zip& zip = w->ole_1->Object();
@@ -207,12 +202,10 @@ void m_main::import_clicked() {
         MessageBox("提示", "申报文件导入不成功,出错信息为:" + zip.geterrordescription(0, resultcode));
 
     if (FileExists(archive) && !FileDelete(archive))
-        MessageBox("错误",
-                   std::string("无法删除临时文件“") + exchange::kArchiveName + "”" +
-                       std::string(exchange::kFolderBusy),
-                   Icon::StopSign);
+        MessageBox("Remove file failed", "Check that the file is not used: " + archive);
     if (DirectoryExists(s_tmp_in_path) && exchange::RemoveDirectory(s_tmp_in_path) != 1)
-        MessageBox("错误", "无法删除临时文件夹“tmp_in”" + std::string(exchange::kFolderBusy), Icon::StopSign);
+        MessageBox("Remove directory failed", std::string("Check that the directory is empty, and ") +
+                                                  "is not the current directory: " + s_tmp_in_path);
 
     using Import = int (m_main::*)(const std::string&);
     const std::array<Import, 7> imports = {&m_main::import_base, &m_main::import_ry, &m_main::import_dw,
@@ -224,13 +217,13 @@ void m_main::import_clicked() {
         const exchange::Member& m = exchange::kImportOrder[k];
         const std::string path = xml_path + "/" + m.file;
         if (!FileExists(path)) {
-            MessageBox("提示信息", "申报文件中没有 " + std::string(m.file) + "！");
+            MessageBox("提示信息:FileExists error", std::string(m.name) + " Not exist.");
             continue;
         }
         const long ll_ret_parse = rt::xml::XMLParseFile(path);
         if (ll_ret_parse != 0) {
-            MessageBox("提示信息", "申报文件中的 " + std::string(m.file) + " 格式错误（" +
-                                       std::to_string(ll_ret_parse) + "）！");
+            MessageBox(std::string("提示信息:") + m.name + " XMLParseFile error",
+                       std::to_string(ll_ret_parse));
             continue;
         }
         results[k] = (this->*imports[k])(current_path);
@@ -246,8 +239,8 @@ void m_main::import_clicked() {
 
     for (const exchange::Member& m : exchange::kImportOrder) FileDelete(xml_path + "/" + m.file);
     if (exchange::RemoveDirectory(xml_path) != 1)
-        MessageBox("错误", "无法删除临时文件夹“tmp_xml”" + std::string(exchange::kFolderBusy),
-                   Icon::StopSign);
+        MessageBox("Remove directory failed", std::string("Check that the directory exists, is empty, and ") +
+                                                  "is not the current directory");
 
     bool success = true;
     for (int r : results)
@@ -288,7 +281,7 @@ void m_main::import_clicked() {
 namespace laurel::win {
 
 void j_main_mdi::ole_1_skippingfile(const rt::SkippedFile&) {
-    rt::ui::MessageBox("错误", "不是本软件生成的ZIP申报文件！", rt::ui::Icon::StopSign);
+    rt::ui::MessageBox("错误", "不是本软件生成的ZIP申报文件！");
 }
 
 }  // namespace laurel::win
