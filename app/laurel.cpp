@@ -31,7 +31,7 @@ void laurel::open(const std::string&) {
     sqlca.AutoCommit = false;
     sqlca.DBParm = "Connectstring='DSN=laurel'";
     sqlca.Connect();
-    if (sqlca.SQLCode != 0) rt::ui::MessageBox("错误", "数据库连接失败！", rt::ui::Icon::StopSign);
+    if (sqlca.SQLCode != 0) rt::ui::MessageBox("Erroe", "Database connect failed!", rt::ui::Icon::StopSign);
 
     rt::ui::Sleep(1);
     rt::ui::Close(*splash);

@@ -297,11 +297,10 @@ int m_main::all_print_789() {
         } else {
             const int li_filenum = FileCopy(s_file_tmp, ls_path);
             if (li_filenum == -1) {
-                rt::ui::MessageBox(kError, "无法读取文件“" + fs::path(s_file_tmp).filename().string() + "”！",
-                                   rt::ui::Icon::StopSign);
+                rt::ui::MessageBox(kError, "Error opening sourcefile！", rt::ui::Icon::StopSign);
                 keep = true;
             } else if (li_filenum == -2) {
-                rt::ui::MessageBox(kError, "无法写入文件“" + ls_file + "”！", rt::ui::Icon::StopSign);
+                rt::ui::MessageBox(kError, "Error writing targetfile！", rt::ui::Icon::StopSign);
                 keep = true;
             }
         }

@@ -320,7 +320,7 @@ TEST_F(ListsDocumentTest, FailedDialogOrCopyKeepsTheWorkingDocument) {
     fs::copy_file(LAUREL_TEMPLATE, Working(), fs::copy_options::overwrite_existing);
     Dialogs().Answer(1);
     EXPECT_EQ(Run(1, Db().Folder() / "missing" / "x.docx"), 1);
-    EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|无法写入文件“x.docx”！"});
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|Error writing targetfile！"});
     EXPECT_EQ(Dialogs().messages.back().request.icon, rt::ui::Icon::StopSign);
     EXPECT_TRUE(fs::exists(Working()));
 }

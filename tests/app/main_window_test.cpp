@@ -425,7 +425,7 @@ TEST_F(MainWindowOpening, FailedConnectionIsReportedAndTheMainWindowStillOpens) 
     app.open("whatever the command line says");
     const auto took = std::chrono::steady_clock::now() - started;
 
-    ASSERT_EQ(Boxes(), std::vector<std::string>{"错误|数据库连接失败！"});
+    ASSERT_EQ(Boxes(), std::vector<std::string>{"Erroe|Database connect failed!"});
     EXPECT_EQ(Dialogs().messages[0].request.buttons, rt::ui::Buttons::OK);
     EXPECT_EQ(Dialogs().messages[0].request.icon, rt::ui::Icon::StopSign);
     EXPECT_GE(took, std::chrono::milliseconds(1000)) << "the splash stays a second after connecting";
