@@ -82,8 +82,9 @@ int FileCopy(const std::string& source, const std::string& target) {
         if (got <= 0) break;
         if (!WriteAll(out.fd, buffer.data(), static_cast<std::size_t>(got))) result = -2;
     }
-    // On disk before it takes the target's name, so that a crash leaves the old file or the new.
-    if (result == 1 && ::fsync(out.fd) != 0) result = -2;
+    // On disk before it takes the name of a file it replaces, so that a crash leaves the old file
+    // or the new one.
+    if (result == 1 && replacing && ::fsync(out.fd) != 0) result = -2;
     if (::close(out.fd) != 0 && result == 1) result = -2;
     out.fd = -1;
     if (result == 1 && std::rename(partial.c_str(), place.c_str()) != 0) result = -2;

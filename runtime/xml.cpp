@@ -185,6 +185,7 @@ bool XmlChar(std::uint32_t cp) {
 // The parser decodes character references after the bytes were checked: each one must name a
 // character that XML admits too. CDATA sections, comments and instructions hold none.
 bool ReferencesAllowed(std::string_view text) {
+    if (text.find("&#") == std::string_view::npos) return true;
     auto skip = [&](std::size_t& i, std::string_view open, std::string_view close) {
         if (text.compare(i, open.size(), open) != 0) return false;
         const std::size_t end = text.find(close, i + open.size());
