@@ -123,10 +123,10 @@ void ExportCheckedRecommendation() {
         resultcode = -1;
         ls_error = "无法生成文件 " + failed;
     }
-    // A packing that failed may have left a partial archive, or an earlier run's: neither is this
-    // package, and nothing is handed over.
-    if (resultcode != 0) FileDelete(s_tmp_out_file);
     if (resultcode != 0) {
+        // A packing that failed may have left a partial archive, or an earlier run's: neither is
+        // this package, and nothing is handed over.
+        FileDelete(s_tmp_out_file);
         MessageBox("提示信息", "导出不成功,出错信息为:" + ls_error);
     } else {
         MessageBox("提示信息", "导出成功！");
