@@ -16,6 +16,10 @@ win::w_start* w_start = nullptr;
 win::j_main_mdi* j_main_mdi = nullptr;
 win::popup* popup = nullptr;
 
+std::string WorkingFolder() {
+    return rt::ui::Application::WorkingFolder(current_path);
+}
+
 std::string AwardOfficeSite() {
     // A unit sets the office's address in tallowmere.ini beside the program: [links] site=...
     std::string site = rt::ProfileString(rt::ui::Application::ProgramFolder() + "/tallowmere.ini", "links",

@@ -94,7 +94,7 @@ void FillAwardsTable(rt::word::Application& myword, rt::ui::DataWindowControl& p
 }  // namespace
 
 int m_main::all_print() {
-    const std::string s_file_tmp = WorkingDocumentPath(current_path, xm_askno);
+    const std::string s_file_tmp = WorkingDocumentPath(WorkingFolder(), xm_askno);
 
     rt::word::Application myword;
     long ll_tatus = myword.ConnectToObject("", kWordClass);

@@ -1,17 +1,14 @@
 // The lists document: contributors, units, application units and patents, then protection,
 // saving and hand-over.
 //
-// The form document has saved the first part of the form as the working document in the program
+// The form document has saved the first part of the form as the working document in the working
 // folder and left the word processor running. This run makes a new document from the working
 // document, fills the four lists and the two lines of names, protects it, saves it over the working
 // document, quits the word processor and hands a copy to the user. A failure of the word processor
 // throws rt::word::Error out of the run; the Print command reports it.
 
-#include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <optional>
-#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +18,7 @@
 #include "document/working_document.h"
 #include "records/m_main.h"
 #include "runtime/dwdef.h"
+#include "runtime/files.h"
 #include "runtime/text.h"
 #include "runtime/ui/dialogs.h"
 #include "runtime/word.h"
@@ -190,59 +188,6 @@ void Protect(rt::word::Application& myword) {
             myword.ActiveDocument().Protect(kAllowOnlyFormFields, false, kPassword);
 }
 
-// ---- hand-over ---------------------------------------------------------------------------------
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-// Copies the file over the target: 1, -1 when the source cannot be read, -2 when the target cannot
-// be written. The copy is written beside the target and renamed into place, so a copy that fails
-// halfway leaves a file that was already there whole.
-int FileCopy(const std::string& source, const std::string& target) {
-    const File in(std::fopen(source.c_str(), "rb"));
-    if (!in) return -1;
-    if (target.empty()) return -2;
-
-    std::random_device random;
-    fs::path partial;
-    File out;
-    for (int attempt = 0; attempt < 16 && !out; ++attempt) {
-        partial = fs::path(target);
-        partial += ".part" + std::to_string(random() % 1000000);
-        out.reset(std::fopen(partial.c_str(), "wbx"));
-    }
-    if (!out) return -2;
-
-    int result = 1;
-    std::vector<char> buffer(1 << 16);
-    for (;;) {
-        const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), in.get());
-        if (got > 0 && std::fwrite(buffer.data(), 1, got, out.get()) != got) {
-            result = -2;
-            break;
-        }
-        if (got < buffer.size()) {
-            if (std::ferror(in.get())) result = -1;
-            break;
-        }
-    }
-    if (std::fclose(out.release()) != 0 && result == 1) result = -2;
-    std::error_code ec;
-    if (result == 1) {
-        fs::rename(partial, target, ec);
-        if (ec) result = -2;
-    }
-    if (result != 1) fs::remove(partial, ec);
-    return result;
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    return fs::equivalent(a, b, ec);
-}
-
 }  // namespace
 
 int m_main::all_print_789() {
@@ -259,7 +204,7 @@ int m_main::all_print_789() {
         }
     }
 
-    const std::string s_file_tmp = WorkingDocumentPath(current_path, xm_askno);
+    const std::string s_file_tmp = WorkingDocumentPath(WorkingFolder(), xm_askno);
     try {
         myword.DocumentsAdd(s_file_tmp, false);
         Contributors(myword, Page(window.dw_no72, "dw_no72"));
@@ -291,11 +236,11 @@ int m_main::all_print_789() {
     // wanted and could not be made, it stays in the program folder, so nothing is lost.
     bool keep = false;
     if (li_rc == 1) {
-        if (SameFile(s_file_tmp, ls_path)) {
+        if (rt::SameFile(s_file_tmp, ls_path)) {
             // The user chose the working document itself: it is the copy.
             keep = true;
         } else {
-            const int li_filenum = FileCopy(s_file_tmp, ls_path);
+            const int li_filenum = rt::FileCopy(s_file_tmp, ls_path);
             if (li_filenum == -1) {
                 rt::ui::MessageBox(kError, "Error opening sourcefile！", rt::ui::Icon::StopSign);
                 keep = true;

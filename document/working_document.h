@@ -1,6 +1,6 @@
 #pragma once
 // The working document: the form as the form document saves it and the lists document completes
-// it, in the program folder under the recommendation number.
+// it, in the working folder (app/globals.h) under the recommendation number.
 
 #include <cmath>
 #include <cstdint>

@@ -1,11 +1,17 @@
 #include "runtime/ui/application.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <QFile>
 #include <QFont>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QStandardPaths>
 #include <QTranslator>
 #include <QWidget>
+#include <cerrno>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -58,6 +64,27 @@ std::string Application::ProgramFolder() {
     std::string folder = exe.parent_path().string();
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     return folder;
+}
+
+std::string Application::WorkingFolder(const std::string& preferred) {
+    struct stat st {};
+    if (!preferred.empty() && ::stat(preferred.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+        ::access(preferred.c_str(), W_OK | X_OK) == 0)
+        return preferred;
+
+    // Never a shared place such as /tmp: the folder is the user's own, and nobody else may write
+    // into it (a link planted there could redirect the working files).
+    const QString location = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    if (location.isEmpty()) return preferred;
+    const std::string own = QFile::encodeName(location).toStdString();
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(own).parent_path(), ec);
+    if (::mkdir(own.c_str(), 0700) != 0 && errno != EEXIST) return preferred;
+    struct stat mine {};
+    if (::lstat(own.c_str(), &mine) != 0 || !S_ISDIR(mine.st_mode) || mine.st_uid != ::geteuid() ||
+        (mine.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return preferred;
+    return own;
 }
 
 }  // namespace rt::ui

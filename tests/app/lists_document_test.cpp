@@ -286,7 +286,11 @@ TEST_F(ListsDocumentTest, UnitsLineIsCutAt112BytesWithoutSplittingACharacter) {
 TEST_F(ListsDocumentTest, CopyReplacesAnExistingFileAndTheDialogIsAskedAfterWordHasQuit) {
     fs::create_directories(Target().parent_path());
     std::ofstream(Target()) << "old";
+    // The user's own file stays his own.
+    fs::permissions(Target(), fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(RunToTarget(), 1);
+    EXPECT_EQ(fs::status(Target()).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
     ASSERT_EQ(Dialogs().files.size(), 1U);
     const auto& request = Dialogs().files.front();
     EXPECT_TRUE(request.save);
@@ -330,6 +334,23 @@ TEST_F(ListsDocumentTest, ChoosingTheWorkingDocumentItselfKeepsIt) {
     EXPECT_TRUE(Boxes().empty());
     ASSERT_TRUE(fs::exists(Working()));
     EXPECT_EQ(Reader(Working()).Bookmark("xm_wcr"), "完成人一");
+}
+
+// Installed where the user cannot write, the working document lies in the user's own folder.
+TEST_F(ListsDocumentTest, ReadOnlyProgramFolderKeepsTheWorkingDocumentInTheUsersOwnFolder) {
+    std::ofstream(Db().Folder() / "blocker") << "a file";
+    laurel::current_path = (Db().Folder() / "blocker" / "program").string();
+    const fs::path home = Db().Folder() / "home-data";
+    const testing_support::UserDataFolder user(home.string());
+    const fs::path own = laurel::WorkingFolder();
+    ASSERT_EQ(own.parent_path(), home);
+    EXPECT_EQ(fs::status(own).permissions() & fs::perms::all, fs::perms::owner_all);
+    fs::rename(Working(), laurel::records::WorkingDocumentPath(own.string(), kRec.askno));
+
+    EXPECT_EQ(RunToTarget(), 1);
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(Reader(Target()).Bookmark("xm_wcr"), "完成人一");
+    EXPECT_TRUE(fs::is_empty(own));
 }
 
 // ---------------------------------------------------------------------------------------------
