@@ -32,6 +32,10 @@ Command::~Command() {
     if (--command_depth == 0 && sqlca.InTransaction()) sqlca.Rollback();
 }
 
+std::string WorkingFolder() {
+    return rt::ui::Application::WorkingFolder(current_path);
+}
+
 std::string AwardOfficeSite() {
     // A unit sets the office's address in tallowmere.ini beside the program: [links] site=...
     std::string site = rt::ProfileString(rt::ui::Application::ProgramFolder() + "/tallowmere.ini", "links",

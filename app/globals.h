@@ -27,6 +27,9 @@ extern int current_ry;
 extern int current_dw;
 // The program folder, without a trailing separator.
 extern std::string current_path;
+// Where Export, Import and Print keep their working files: the program folder, or the user's own
+// data folder when the program folder cannot be written (an installation under /usr or /opt).
+std::string WorkingFolder();
 
 inline constexpr const char* kNoRecommendation = "99999999";
 

@@ -3,6 +3,7 @@
 #include "check/print_command.h"
 
 #include <exception>
+#include <string>
 
 #include "app/globals.h"
 #include "app/j_main_mdi.h"
@@ -31,7 +32,8 @@ void RunPrintCommand(rt::ui::StaticText& progress, const PrintSteps& steps) {
         steps.print789();
     } catch (const std::exception& e) {
         progress.Hide();
-        rt::ui::MessageBox("错误", e.what());
+        rt::ui::MessageBox("错误", std::string("生成word版本推荐书失败：") + e.what(),
+                           rt::ui::Icon::StopSign);
     }
 }
 

@@ -9,7 +9,6 @@
 // is left.
 
 #include <algorithm>
-#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
@@ -47,13 +46,6 @@ constexpr std::size_t kGradeBytes = 8;
 // A null amount prints as nothing, and so does a total that a null amount made null.
 std::string Amount(const std::optional<rt::Decimal>& d) {
     return d ? rt::String(*d, "#,##0.00") : std::string();
-}
-
-// The item number as the 16-bit integer the form prints: the fraction dropped, the value wrapped
-// like a 16-bit store wraps it.
-std::string ItemNumber(const std::optional<double>& n) {
-    if (!n || !(*n > -2147483648.0 && *n < 2147483648.0)) return {};
-    return std::to_string(static_cast<std::int16_t>(static_cast<std::int32_t>(*n)));
 }
 
 // One benefit table: three yearly rows from the page, first row at `firstRow`, and the totals row
@@ -105,18 +97,18 @@ void FillAwardsTable(rt::word::Application& myword, rt::ui::DataWindowControl& p
 }  // namespace
 
 int m_main::all_print() {
-    const std::string s_file_tmp = WorkingDocumentPath(current_path, xm_askno);
+    const std::string s_file_tmp = WorkingDocumentPath(WorkingFolder(), xm_askno);
 
     rt::word::Application myword;
     long ll_tatus = myword.ConnectToObject("", kWordClass);
     if (ll_tatus != 0) {
         ll_tatus = myword.ConnectToNewObject(kWordClass);
         if (ll_tatus != 0) {
-            rt::ui::MessageBox("错误", "启动word错误: " + std::to_string(ll_tatus));
+            rt::ui::MessageBox("错误", "启动word错误: " + std::to_string(ll_tatus), rt::ui::Icon::StopSign);
             return 0;
         }
     }
-    if (laurel::j_main_mdi == nullptr) throw std::runtime_error("the main window is not open");
+    if (laurel::j_main_mdi == nullptr) throw rt::word::Error("主窗口未打开");
     win::j_main_mdi& w = *laurel::j_main_mdi;
 
     myword.DocumentsAdd(current_path + "/model/m_model2.docx", false);

@@ -1,19 +1,14 @@
 // The lists document: contributors, units, application units and patents, then protection,
 // saving and hand-over.
 //
-// The form document has saved the first part of the form as the working document in the program
+// The form document has saved the first part of the form as the working document in the working
 // folder and left the word processor running. This run makes a new document from the working
 // document, fills the four lists and the two lines of names, protects it, saves it over the working
 // document, quits the word processor and hands a copy to the user. A failure of the word processor
 // throws rt::word::Error out of the run; the Print command reports it.
 
-#include <cmath>
-#include <cstdint>
-#include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <optional>
-#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +17,8 @@
 #include "app/j_main_mdi.h"
 #include "document/working_document.h"
 #include "records/m_main.h"
+#include "runtime/dwdef.h"
+#include "runtime/files.h"
 #include "runtime/text.h"
 #include "runtime/ui/dialogs.h"
 #include "runtime/word.h"
@@ -70,22 +67,25 @@ std::string OrEmpty(const std::optional<std::string>& s) {
     return s.value_or(std::string());
 }
 
-// A running number: its whole part in plain digits. A number too large for a whole-number type is
-// still written digit by digit rather than converted out of range.
-std::string Number(const std::optional<double>& n) {
-    if (!n || !std::isfinite(*n)) return {};
-    const double whole = std::trunc(*n);
-    if (std::fabs(whole) >= 9.0e18) return rt::String(whole, "0");
-    return std::to_string(static_cast<std::int64_t>(whole));
-}
-
 std::string Month(const std::optional<rt::Date>& d) {
     return d ? rt::String(*d, "yyyy-mm") : std::string();
 }
 
 // The item number, a full stop and the name, as the lists of section 九 number their entries.
 std::string NumberedName(const std::optional<double>& n, const std::optional<std::string>& name) {
-    return Number(n) + "." + OrEmpty(name);
+    return ItemNumber(n) + "." + OrEmpty(name);
+}
+
+// A title prints as the contributor form shows it; the list page's own list, which differs from
+// the form's in places, speaks only for a code the form's list lacks. A code neither list has
+// prints as nothing.
+std::string Title(const rt::ui::DataWindowControl& list, long row) {
+    const std::optional<std::string> code = list.GetItemString(row, "zc_titlecode");
+    const rt::DataWindowDef* form = rt::FindDefinition("dw_71");
+    const rt::ColumnDef* column = form ? form->Column("zc_titlecode") : nullptr;
+    if (code && column)
+        if (const std::string* display = column->CodeDisplay(*code)) return *display;
+    return list.LookUpDisplay(row, "zc_titlecode");
 }
 
 rt::ui::DataWindowControl& Page(rt::ui::DataWindowControl* page, const char* name) {
@@ -107,13 +107,13 @@ void Contributors(rt::word::Application& myword, rt::ui::DataWindowControl& dw) 
         auto cell = [&](int column, std::string_view text) {
             myword.ActiveDocument().SetCellText(kContributorsTable, row, column, text);
         };
-        cell(1, Number(dw.GetItemNumber(i, "ry_no")));
+        cell(1, ItemNumber(dw.GetItemNumber(i, "ry_no")));
         const auto name = dw.GetItemString(i, "ry_name");
         cell(2, OrEmpty(name));
         line.Add(name);
         cell(3, dw.LookUpDisplay(i, "xb_sex"));
         cell(4, Month(dw.GetItemDate(i, "ry_birthday")));
-        cell(5, dw.LookUpDisplay(i, "zc_titlecode"));
+        cell(5, Title(dw, i));
         cell(6, OrEmpty(dw.GetItemString(i, "ry_unit")));
     }
     myword.ActiveDocument().SetBookmarkText("xm_wcr", line.Text());
@@ -130,7 +130,7 @@ void Units(rt::word::Application& myword, rt::ui::DataWindowControl& dw) {
         auto cell = [&](int column, std::string_view text) {
             myword.ActiveDocument().SetCellText(kUnitsTable, row, column, text);
         };
-        cell(1, Number(dw.GetItemNumber(i, "dw_no")));
+        cell(1, ItemNumber(dw.GetItemNumber(i, "dw_no")));
         const auto name = dw.GetItemString(i, "dw_name");
         cell(2, OrEmpty(name));
         line.Add(name);
@@ -188,59 +188,6 @@ void Protect(rt::word::Application& myword) {
             myword.ActiveDocument().Protect(kAllowOnlyFormFields, false, kPassword);
 }
 
-// ---- hand-over ---------------------------------------------------------------------------------
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-// Copies the file over the target: 1, -1 when the source cannot be read, -2 when the target cannot
-// be written. The copy is written beside the target and renamed into place, so a copy that fails
-// halfway leaves a file that was already there whole.
-int FileCopy(const std::string& source, const std::string& target) {
-    const File in(std::fopen(source.c_str(), "rb"));
-    if (!in) return -1;
-    if (target.empty()) return -2;
-
-    std::random_device random;
-    fs::path partial;
-    File out;
-    for (int attempt = 0; attempt < 16 && !out; ++attempt) {
-        partial = fs::path(target);
-        partial += ".part" + std::to_string(random() % 1000000);
-        out.reset(std::fopen(partial.c_str(), "wbx"));
-    }
-    if (!out) return -2;
-
-    int result = 1;
-    std::vector<char> buffer(1 << 16);
-    for (;;) {
-        const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), in.get());
-        if (got > 0 && std::fwrite(buffer.data(), 1, got, out.get()) != got) {
-            result = -2;
-            break;
-        }
-        if (got < buffer.size()) {
-            if (std::ferror(in.get())) result = -1;
-            break;
-        }
-    }
-    if (std::fclose(out.release()) != 0 && result == 1) result = -2;
-    std::error_code ec;
-    if (result == 1) {
-        fs::rename(partial, target, ec);
-        if (ec) result = -2;
-    }
-    if (result != 1) fs::remove(partial, ec);
-    return result;
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    return fs::equivalent(a, b, ec);
-}
-
 }  // namespace
 
 int m_main::all_print_789() {
@@ -252,12 +199,12 @@ int m_main::all_print_789() {
     if (status != 0) {
         status = myword.ConnectToNewObject(kWordClass);
         if (status != 0) {
-            rt::ui::MessageBox(kError, "启动word错误: " + std::to_string(status));
+            rt::ui::MessageBox(kError, "启动word错误: " + std::to_string(status), rt::ui::Icon::StopSign);
             return 0;
         }
     }
 
-    const std::string s_file_tmp = WorkingDocumentPath(current_path, xm_askno);
+    const std::string s_file_tmp = WorkingDocumentPath(WorkingFolder(), xm_askno);
     try {
         myword.DocumentsAdd(s_file_tmp, false);
         Contributors(myword, Page(window.dw_no72, "dw_no72"));
@@ -295,21 +242,21 @@ int m_main::all_print_789() {
     // wanted and could not be made, it stays in the program folder, so nothing is lost.
     bool keep = false;
     if (li_rc == 1) {
-        if (SameFile(s_file_tmp, ls_path)) {
+        if (rt::SameFile(s_file_tmp, ls_path)) {
             // The user chose the working document itself: it is the copy.
             keep = true;
         } else {
-            const int li_filenum = FileCopy(s_file_tmp, ls_path);
+            const int li_filenum = rt::FileCopy(s_file_tmp, ls_path);
             if (li_filenum == -1) {
-                rt::ui::MessageBox(kError, "Error opening sourcefile！");
+                rt::ui::MessageBox(kError, "Error opening sourcefile！", rt::ui::Icon::StopSign);
                 keep = true;
             } else if (li_filenum == -2) {
-                rt::ui::MessageBox(kError, "Error writing targetfile！");
+                rt::ui::MessageBox(kError, "Error writing targetfile！", rt::ui::Icon::StopSign);
                 keep = true;
             }
         }
     } else if (li_rc == -1) {
-        rt::ui::MessageBox(kError, "无法得到保存文件的路径！");
+        rt::ui::MessageBox(kError, "无法得到保存文件的路径！", rt::ui::Icon::StopSign);
         keep = true;
     }
     if (!keep) {

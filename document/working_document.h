@@ -1,10 +1,15 @@
 #pragma once
 // The working document: the form as the form document saves it and the lists document completes
-// it, in the program folder under the recommendation number.
+// it, in the working folder (app/globals.h) under the recommendation number.
 
+#include <cmath>
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+
+#include "runtime/text.h"
 
 namespace laurel::records {
 
@@ -27,6 +32,16 @@ inline std::string WorkingDocumentPath(std::string_view folder, std::string_view
     for (char& c : name)
         if (c == '/' || c == '\\' || c == '\0') c = '_';
     return std::string(folder) + "/" + name + ".docx";
+}
+
+// A running number of a list as both documents print it: its whole part in plain digits, whatever
+// its size; a number too large for a whole-number type is still written digit by digit rather than
+// converted out of range.
+inline std::string ItemNumber(const std::optional<double>& n) {
+    if (!n || !std::isfinite(*n)) return {};
+    const double whole = std::trunc(*n);
+    if (std::fabs(whole) >= 9.0e18) return rt::String(whole, "0");
+    return std::to_string(static_cast<std::int64_t>(whole));
 }
 
 }  // namespace laurel::records

@@ -1,22 +1,24 @@
 // The Export and Import commands of the exchange package and the zip control's handler for the
 // files it refuses.
 //
-// Working files live in folders under the program folder and are addressed by full path: the
-// process's working directory is never changed, so nothing else that resolves a relative path can
-// be surprised by a command that stopped half-way.
+// Working files live in folders under the working folder (the program folder, or the user's own
+// when the program folder is read-only) and are addressed by full path: the process's working
+// directory is never changed, so nothing else that resolves a relative path can be surprised by a
+// command that stopped half-way.
 
 #include "exchange/package.h"
 
 #include <array>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <system_error>
 
 #include "app/globals.h"
 #include "app/j_main_mdi.h"
+#include "exchange/package_reader.h"
 #include "records/m_main.h"
 #include "runtime/datawindow_xml.h"
+#include "runtime/files.h"
 #include "runtime/ui/dialogs.h"
 #include "runtime/xml.h"
 
@@ -54,9 +56,11 @@ int RemoveDirectory(const std::string& path) {
     return fs::remove(path, ec) && !ec ? 1 : -1;
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
+// Empties a working folder that an earlier run left behind, whatever it holds; a file of that
+// name is not the folder and stays.
+void RemoveWorkingFolder(const std::string& path) {
     std::error_code ec;
-    return fs::equivalent(a, b, ec) && !ec;
+    if (fs::is_directory(fs::symlink_status(path, ec))) fs::remove_all(path, ec);
 }
 
 const std::string kTmpOut = "/tmp_out";
@@ -64,14 +68,6 @@ const std::string kTmpIn = "/tmp_in";
 const std::string kTmpXml = "/tmp_xml";
 
 }  // namespace
-
-int FileCopy(const std::string& source, const std::string& target) {
-    std::error_code ec;
-    if (!fs::is_regular_file(source, ec) || !std::ifstream(source, std::ios::binary)) return -1;
-    if (SameFile(source, target)) return 1;
-    fs::copy_file(source, target, fs::copy_options::overwrite_existing, ec);
-    return ec ? -2 : 1;
-}
 
 void ExportCheckedRecommendation() {
     win::j_main_mdi* w = laurel::j_main_mdi;
@@ -95,7 +91,11 @@ void ExportCheckedRecommendation() {
         if (view->Retrieve({rt::Value(current_id)}) == -1 && failed.empty())
             failed = std::string(name) + ".xml";
 
-    const std::string s_tmp_out_path = current_path + kTmpOut;
+    const std::string work = WorkingFolder();
+    const std::string s_tmp_out_path = work + kTmpOut;
+    // Only what this run writes may be packed: files left by a run that stopped, or put there by
+    // hand, would go into the package as members.
+    RemoveWorkingFolder(s_tmp_out_path);
     if (!DirectoryExists(s_tmp_out_path)) CreateDirectory(s_tmp_out_path);
     for (const auto& [view, name] : members) {
         const std::string file = std::string(name) + ".xml";
@@ -104,11 +104,15 @@ void ExportCheckedRecommendation() {
             failed = file;
     }
 
+    // The seven members by name, and nothing beside them.
     rt::Zip& zip = w->ole_1->Object();
-    zip.processsubfolders = true;
-    zip.filestoprocess = s_tmp_out_path + "/*";
+    zip.processsubfolders = false;
+    std::string members_to_pack;
+    for (const auto& [view, name] : members)
+        members_to_pack += (members_to_pack.empty() ? "" : "\n") + s_tmp_out_path + "/" + name + ".xml";
+    zip.filestoprocess = members_to_pack;
     zip.preservepaths = false;
-    const std::string s_tmp_out_file = current_path + "/" + kArchiveName;
+    const std::string s_tmp_out_file = work + "/" + kArchiveName;
     zip.zipfilename = s_tmp_out_file;
     long resultcode = 0;
     std::string ls_error;
@@ -116,11 +120,13 @@ void ExportCheckedRecommendation() {
         resultcode = zip.zip();
         if (resultcode != 0) ls_error = zip.geterrordescription(0, resultcode);
     } else {
-        FileDelete(s_tmp_out_file);  // an archive left by an earlier run is not this package
         resultcode = -1;
         ls_error = "无法生成文件 " + failed;
     }
     if (resultcode != 0) {
+        // A packing that failed may have left a partial archive, or an earlier run's: neither is
+        // this package, and nothing is handed over.
+        FileDelete(s_tmp_out_file);
         MessageBox("提示信息", "导出不成功,出错信息为:" + ls_error);
     } else {
         MessageBox("提示信息", "导出成功！");
@@ -136,10 +142,10 @@ void ExportCheckedRecommendation() {
     // A target chosen at the archive's own place is the archive: it is kept, not copied or deleted.
     bool keep = false;
     if (i_rc == 1) {
-        if (SameFile(s_tmp_out_file, s_path)) {
+        if (rt::SameFile(s_tmp_out_file, s_path)) {
             keep = true;
         } else {
-            const int i_filenum = FileCopy(s_tmp_out_file, s_path);
+            const int i_filenum = rt::FileCopy(s_tmp_out_file, s_path);
             if (i_filenum == -1) MessageBox("错误", "Error opening sourcefile！");
             if (i_filenum == -2) MessageBox("错误", "Error writing targetfile！");
         }
@@ -166,37 +172,33 @@ void m_main::import_clicked() {
     win::j_main_mdi* w = laurel::j_main_mdi;
     if (w == nullptr) return;
 
-    const std::string s_tmp_in_path = current_path + exchange::kTmpIn;
     std::string ls_path, ls_file;
     const int li_rc =
         rt::ui::GetFileOpenName("请选择文件", ls_path, ls_file, "DAT", exchange::kFileFilter, "D:\\");
     if (li_rc == 0) return;
+    const std::string work = WorkingFolder();
+    const std::string s_tmp_in_path = work + exchange::kTmpIn;
     const std::string archive = s_tmp_in_path + "/" + exchange::kArchiveName;
     // Only the chosen file may be unpacked, never a copy left by an earlier run.
     FileDelete(archive);
     if (li_rc == 1) {
         if (!DirectoryExists(s_tmp_in_path)) exchange::CreateDirectory(s_tmp_in_path);
-        const int li_filenum = exchange::FileCopy(ls_path, archive);
+        const int li_filenum = rt::FileCopy(ls_path, archive);
         if (li_filenum == -1) MessageBox("错误", "Error opening sourcefile！");
         if (li_filenum == -2) MessageBox("错误", "Error writing targetfile！");
     } else {
         MessageBox("错误", "无法得到导入文件的路径！");
     }
 
+    // Only the seven members are unpacked, each and all within the size limits; any other entry
+    // stays in the archive unread.
     rt::Zip& zip = w->ole_1->Object();
-    zip.processsubfolders = true;
-    zip.filestoprocess = "*";
-    zip.preservepaths = false;
-    const std::string xml_path = current_path + exchange::kTmpXml;
-    // Whatever an earlier package left (members of a refused one, files a foreign one carried) must
-    // not be read as this package's, nor keep the folder from being removed afterwards.
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(xml_path, ec);
-    }
+    const std::string xml_path = work + exchange::kTmpXml;
+    // Whatever an earlier package left (members of a refused one) must not be read as this
+    // package's, nor keep the folder from being removed afterwards.
+    exchange::RemoveWorkingFolder(xml_path);
     exchange::CreateDirectory(xml_path);
-    zip.unziptofolder = xml_path;
-    zip.zipfilename = archive;
+    exchange::SetUpUnpacking(zip, archive, xml_path);
     const long resultcode = zip.unzip();
     if (resultcode != 0)
         MessageBox("提示", "申报文件导入不成功,出错信息为:" + zip.geterrordescription(0, resultcode));
@@ -206,6 +208,14 @@ void m_main::import_clicked() {
     if (DirectoryExists(s_tmp_in_path) && exchange::RemoveDirectory(s_tmp_in_path) != 1)
         MessageBox("Remove directory failed", std::string("Check that the directory is empty, and ") +
                                                   "is not the current directory: " + s_tmp_in_path);
+    // A package that could not be unpacked whole (a member refused, named twice, too large, or no
+    // archive at all) is not read in part: what was unpacked goes, and the import has failed.
+    if (resultcode != 0) {
+        exchange::RemoveWorkingFolder(xml_path);
+        import_rollback(work);
+        MessageBox("提示信息", "推荐书导入失败!");
+        return;
+    }
 
     using Import = int (m_main::*)(const std::string&);
     const std::array<Import, 7> imports = {&m_main::import_base, &m_main::import_ry, &m_main::import_dw,
@@ -226,15 +236,16 @@ void m_main::import_clicked() {
                        std::to_string(ll_ret_parse));
             continue;
         }
-        results[k] = (this->*imports[k])(current_path);
+        results[k] = (this->*imports[k])(work);
         if (k == 0 && results[0] == 0) {
             // Refused (the recommendation exists; import_base said so): nothing was written, and
             // the members stay in tmp_xml.
             exchange::EndImport();
             return;
         }
-        // A project row that cannot be read or written: the others have nothing to belong to.
-        if (k == 0 && results[0] != 1) break;
+        // A member that cannot be read or written stops the import there: it fails whatever
+        // follows, and its reason is the one to show.
+        if (results[k] != 1) break;
     }
 
     for (const exchange::Member& m : exchange::kImportOrder) FileDelete(xml_path + "/" + m.file);
@@ -247,8 +258,9 @@ void m_main::import_clicked() {
         if (r != 1) success = false;
     if (success && sqlca.Commit() != 0) success = false;
     if (!success) {
-        import_rollback(current_path);
+        import_rollback(work);
         exchange::EndImport();
+        if (const std::string why = exchange::ImportRefusal(); !why.empty()) MessageBox("提示信息", why);
         MessageBox("提示信息", "推荐书导入失败!");
         return;
     }

@@ -28,8 +28,8 @@ inline constexpr const char* kArchiveName = "xm_data.DAT";
 inline constexpr const char* kFileFilter = "DAT Files (*.DAT),*.DAT";
 
 // The Export command once the completeness check has passed: writes the current recommendation's
-// members into "tmp_out", packs them, reports, asks where to put the package and copies it there.
-// Nothing of it is left in the program folder afterwards.
+// members into an emptied "tmp_out", packs exactly those seven, reports, asks where to put the
+// package and copies it there. Nothing of it is left in the working folder afterwards.
 void ExportCheckedRecommendation();
 
 // What the seven readers share while one Import command runs: the key of the package's project
@@ -39,8 +39,8 @@ void BeginImport();
 void EndImport();
 // The key that import_base read during the last import ("" when it read none).
 std::string ImportedKey();
-
-// 1 copied, -1 the source cannot be opened, -2 the target cannot be written.
-int FileCopy(const std::string& source, const std::string& target);
+// Why the last import could not go on: the first reader that failed says what and where; "" when
+// none failed.
+std::string ImportRefusal();
 
 }  // namespace laurel::exchange

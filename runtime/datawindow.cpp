@@ -332,7 +332,8 @@ struct DataWindow::Impl {
         auto handler = self.dberror;
         int answer = handler ? handler(code, text, sql) : 0;
         if (answer != 1) {
-            Say("数据库错误", "数据库操作失败（" + std::to_string(code) + "）：\n" + text + "\n\n" + sql);
+            Say(kDatabaseErrorTitle,
+                "数据库操作失败（" + std::to_string(code) + "）：\n" + text + "\n\n" + sql);
         }
     }
 
@@ -510,18 +511,11 @@ struct DataWindow::Impl {
         const ColumnDef& cd = def->columns[static_cast<std::size_t>(c)];
         if (v.IsNull()) return std::nullopt;
         const std::string text = v.ToText();
-        // The exact code first; then the code without trailing blanks, as a database with
-        // fixed-width character columns hands it back ("4    " for "4").
-        const std::string_view bare = WithoutTrailingBlanks(text);
         if (cd.edit == EditStyle::DropDownList) {
-            for (const CodeEntry& e : cd.codes) {
-                if (e.data == text) return e.display;
-            }
-            for (const CodeEntry& e : cd.codes) {
-                if (WithoutTrailingBlanks(e.data) == bare) return e.display;
-            }
-            return std::nullopt;
+            const std::string* display = cd.CodeDisplay(text);
+            return display ? std::optional<std::string>(*display) : std::nullopt;
         }
+        const std::string_view bare = WithoutTrailingBlanks(text);
         ChildColumns cc = ChildOf(c);
         if (!cc.child) return std::nullopt;
         const std::vector<Row>& rows = cc.child->d_->primary;

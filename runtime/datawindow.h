@@ -187,6 +187,9 @@ class DataWindow {
     // What the engine says itself when dberror or itemerror does not return 1: the view installs a
     // message box here; without a hook nothing is shown. Process-wide.
     using MessageHook = std::function<void(std::string_view title, std::string_view text)>;
+    // The title of the box that reports a failed statement: an error, where a refused value is a
+    // warning to the user.
+    static constexpr std::string_view kDatabaseErrorTitle = "数据库错误";
     static void SetMessageHook(MessageHook hook);
     // A refused entry is said once per user action: the same text refused again by the same edit
     // (leaving the field, then the save's AcceptText, then its Update) says nothing more until the

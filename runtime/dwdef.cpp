@@ -56,6 +56,18 @@ int DataWindowDef::ColumnNumber(std::string_view name) const {
     return 0;
 }
 
+const std::string* ColumnDef::CodeDisplay(std::string_view data) const {
+    auto bare = [](std::string_view t) {
+        while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
+        return t;
+    };
+    for (const CodeEntry& e : codes)
+        if (e.data == data) return &e.display;
+    for (const CodeEntry& e : codes)
+        if (bare(e.data) == bare(data)) return &e.display;
+    return nullptr;
+}
+
 const ComputeDef* DataWindowDef::Compute(std::string_view name) const {
     for (const ComputeDef& c : computes) {
         if (SameName(c.name, name)) return &c;

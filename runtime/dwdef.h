@@ -59,7 +59,11 @@ struct ColumnDef {
     int lines = 1;    // > 1: a multi-line box of that many lines
     std::string tag;  // micro-help text
 
-    std::vector<CodeEntry> codes;                   // DropDownList
+    std::vector<CodeEntry> codes;  // DropDownList
+    // The display text of a stored code in `codes`: the exact code first, then the code without
+    // trailing blanks, as a database with fixed-width character columns hands it back ("4    " for
+    // "4"). nullptr when the list lacks it.
+    const std::string* CodeDisplay(std::string_view data) const;
     std::string dddwObject, dddwDisplay, dddwData;  // DropDownDW
     std::string checkOn, checkOff;                  // CheckBox
 

@@ -201,18 +201,56 @@ struct Part {
     bool dirty = false;
 };
 
-std::string ZipErrorText(int code) {
-    zip_error_t e;
-    zip_error_init_with_code(&e, code);
-    std::string text = zip_error_strerror(&e);
-    zip_error_fini(&e);
-    return text;
+// A message names the file by its name alone: the user chose the folder, and a full path would
+// crowd out what went wrong.
+std::string FileName(const std::string& path) {
+    return "“" + std::filesystem::path(path).filename().string() + "”";
+}
+
+// Why the archive library failed, in words the user can act on.
+std::string ZipReason(int code) {
+    switch (code) {
+        case ZIP_ER_NOENT:
+            return "文件不存在";
+        case ZIP_ER_OPEN:
+        case ZIP_ER_READ:
+        case ZIP_ER_SEEK:
+            return "无法读取文件";
+        case ZIP_ER_NOZIP:
+        case ZIP_ER_INCONS:
+        case ZIP_ER_CRC:
+        case ZIP_ER_COMPNOTSUPP:
+        case ZIP_ER_EOF:
+            return "文件不是有效的文档，或已损坏";
+        case ZIP_ER_MEMORY:
+            return "内存不足";
+        case ZIP_ER_WRITE:
+        case ZIP_ER_TMPOPEN:
+        case ZIP_ER_RENAME:
+        case ZIP_ER_CLOSE:
+        case ZIP_ER_EXISTS:
+            return "无法写入文件";
+        default:
+            return "文档库错误 " + std::to_string(code);
+    }
+}
+
+std::string ZipReason(zip_t* za) {
+    return ZipReason(zip_error_code_zip(zip_get_error(za)));
+}
+
+std::string SystemReason(const std::error_code& ec) {
+    if (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted) return "没有写入权限";
+    if (ec == std::errc::no_space_on_device) return "磁盘空间不足";
+    if (ec == std::errc::read_only_file_system) return "磁盘只读";
+    if (ec == std::errc::no_such_file_or_directory) return "文件夹不存在";
+    return "系统错误 " + std::to_string(ec.value());
 }
 
 std::deque<Part> ReadPackage(const std::string& path) {
     int code = 0;
     zip_t* za = zip_open(path.c_str(), ZIP_RDONLY, &code);
-    if (za == nullptr) throw Error("cannot open the document " + path + ": " + ZipErrorText(code));
+    if (za == nullptr) throw Error("无法打开文档" + FileName(path) + "：" + ZipReason(code));
     std::unique_ptr<zip_t, void (*)(zip_t*)> guard(za, [](zip_t* z) { zip_discard(z); });
 
     std::deque<Part> parts;
@@ -223,20 +261,20 @@ std::deque<Part> ReadPackage(const std::string& path) {
         zip_stat_init(&st);
         if (zip_stat_index(za, static_cast<zip_uint64_t>(i), 0, &st) != 0 ||
             (st.valid & ZIP_STAT_NAME) == 0 || (st.valid & ZIP_STAT_SIZE) == 0)
-            throw Error("cannot read the document " + path + ": " + zip_strerror(za));
+            throw Error("无法读取文档" + FileName(path) + "：" + ZipReason(za));
         const std::string name = st.name;
         if (name.empty() || name.back() == '/') continue;  // folder entries carry nothing
         total += st.size;
-        if (total > kMaxPackageBytes) throw Error("the document " + path + " is too large");
+        if (total > kMaxPackageBytes) throw Error("文档" + FileName(path) + "过大");
         zip_file_t* f = zip_fopen_index(za, static_cast<zip_uint64_t>(i), 0);
-        if (f == nullptr) throw Error("cannot read " + name + " of " + path + ": " + zip_strerror(za));
+        if (f == nullptr) throw Error("无法读取文档" + FileName(path) + "：" + ZipReason(za));
         Part part;
         part.name = name;
         part.raw.resize(static_cast<std::size_t>(st.size));
         const zip_int64_t got = st.size == 0 ? 0 : zip_fread(f, part.raw.data(), st.size);
         zip_fclose(f);
         if (got < 0 || static_cast<zip_uint64_t>(got) != st.size)
-            throw Error("cannot read " + name + " of " + path);
+            throw Error("无法读取文档" + FileName(path) + "：文件不完整");
         parts.push_back(std::move(part));
     }
     return parts;
@@ -362,15 +400,15 @@ pugi::xml_node Following(pugi::xml_node n, pugi::xml_node root, bool intoChildre
 
 class DocxDocument final : public Document {
   public:
-    explicit DocxDocument(const std::string& path) : parts_(ReadPackage(path)), w_("w:") {
+    explicit DocxDocument(const std::string& path)
+        : parts_(ReadPackage(path)), file_(FileName(path)), w_("w:") {
         const std::string mainName = MainPartName();
         main_ = Find(mainName);
-        if (main_ == nullptr) throw Error(path + " is not a word-processing document (no " + mainName + ")");
-        pugi::xml_node root = Xml(*main_, path).document_element();
+        if (main_ == nullptr) throw Error(file_ + "不是Word文档");
+        pugi::xml_node root = Xml(*main_).document_element();
         w_ = Names(PrefixFor(root, kWordNamespace));
         body_ = root.child(w_.body.c_str());
-        if (std::string_view(root.name()) != w_.Of("document") || !body_)
-            throw Error(path + " is not a word-processing document");
+        if (std::string_view(root.name()) != w_.Of("document") || !body_) throw Error(file_ + "不是Word文档");
         MakeDocumentFromTemplate();
     }
 
@@ -381,7 +419,7 @@ class DocxDocument final : public Document {
         pugi::xml_node ps = ParagraphOf(start);
         pugi::xml_node pe = ParagraphOf(end);
         if (ps.parent() != pe.parent() || !Precedes(ps, pe))
-            throw Error("the bookmark " + std::string(name) + " spans table cells and cannot take text");
+            throw Error("书签 " + std::string(name) + " 跨越表格单元格，无法填入文字");
 
         pugi::xml_document scratch;
         const pugi::xml_node format = RunFormat(start, end, ps, scratch);
@@ -483,9 +521,9 @@ class DocxDocument final : public Document {
         static constexpr std::array<const char*, 4> kEdit = {"trackedChanges", "comments", "forms",
                                                              "readOnly"};
         if (type < 0 || type >= static_cast<int>(kEdit.size()))
-            throw Error("unknown protection type " + std::to_string(type));
+            throw Error("未知的文档保护方式 " + std::to_string(type));
         Part& settings = SettingsPart();
-        pugi::xml_node root = Xml(settings, settings.name).document_element();
+        pugi::xml_node root = Xml(settings).document_element();
         const Names s(PrefixFor(root, kWordNamespace));
         const std::string tag = s.Of("documentProtection");
         while (root.child(tag.c_str())) root.remove_child(root.child(tag.c_str()));
@@ -524,9 +562,9 @@ class DocxDocument final : public Document {
         const std::filesystem::path target(path);
         const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
         if (!std::filesystem::is_directory(folder, ec))
-            throw Error("cannot save " + path + ": the folder does not exist");
+            throw Error("无法保存文档" + FileName(path) + "：文件夹不存在");
         if (std::filesystem::is_directory(target, ec))
-            throw Error("cannot save " + path + ": it is a folder");
+            throw Error("无法保存文档" + FileName(path) + "：已有同名的文件夹");
 
         std::vector<std::string> texts;  // the buffers must live until the archive is closed
         texts.reserve(parts_.size());
@@ -537,25 +575,25 @@ class DocxDocument final : public Document {
             (folder / ("." + target.filename().string() + "." + std::to_string(random()) + ".tmp")).string();
         int code = 0;
         zip_t* za = zip_open(temp.c_str(), ZIP_CREATE | ZIP_EXCL, &code);
-        if (za == nullptr) throw Error("cannot save " + path + ": " + ZipErrorText(code));
+        if (za == nullptr) throw Error("无法保存文档" + FileName(path) + "：" + ZipReason(code));
         auto fail = [&](const std::string& why) {
             zip_discard(za);
             std::filesystem::remove(temp, ec);
-            throw Error("cannot save " + path + ": " + why);
+            throw Error("无法保存文档" + FileName(path) + "：" + why);
         };
         for (std::size_t i = 0; i < parts_.size(); ++i) {
             zip_source_t* src = zip_source_buffer(za, texts[i].data(), texts[i].size(), 0);
-            if (src == nullptr) fail(zip_strerror(za));
+            if (src == nullptr) fail(ZipReason(za));
             if (zip_file_add(za, parts_[i].name.c_str(), src, ZIP_FL_ENC_UTF_8) < 0) {
                 zip_source_free(src);
-                fail(zip_strerror(za));
+                fail(ZipReason(za));
             }
         }
-        if (zip_close(za) != 0) fail(zip_strerror(za));
+        if (zip_close(za) != 0) fail(ZipReason(za));
         std::filesystem::rename(temp, target, ec);
         if (ec) {
             std::filesystem::remove(temp, ec);
-            throw Error("cannot save " + path + ": " + ec.message());
+            throw Error("无法保存文档" + FileName(path) + "：" + SystemReason(ec));
         }
     }
 
@@ -578,12 +616,12 @@ class DocxDocument final : public Document {
         return nullptr;
     }
 
-    pugi::xml_document& Xml(Part& part, const std::string& what) {
+    pugi::xml_document& Xml(Part& part) {
         if (!part.xml) {
             auto doc = std::make_unique<pugi::xml_document>();
             const pugi::xml_parse_result ok = doc->load_buffer(part.raw.data(), part.raw.size(), kParseFlags);
             if (!ok || !doc->document_element())
-                throw Error(what + ": " + part.name + " is not well-formed (" + ok.description() + ")");
+                throw Error("文档" + file_ + "已损坏：" + part.name + " 格式错误");
             part.xml = std::move(doc);  // the raw text stays: it is what a part left unchanged saves as
         }
         return *part.xml;
@@ -608,7 +646,7 @@ class DocxDocument final : public Document {
     std::string MainPartName() {
         mainName_ = "word/document.xml";
         if (Part* rels = Find("_rels/.rels")) {
-            for (pugi::xml_node rel : Xml(*rels, "the package").document_element().children()) {
+            for (pugi::xml_node rel : Xml(*rels).document_element().children()) {
                 if (std::string_view(rel.attribute("Type").value()) == kOfficeDocumentRel) {
                     mainName_ = ResolveTarget("", rel.attribute("Target").value());
                     break;
@@ -628,7 +666,7 @@ class DocxDocument final : public Document {
     void MakeDocumentFromTemplate() {
         Part* types = Find(kContentTypes);
         if (types == nullptr) return;
-        for (pugi::xml_node o : Xml(*types, "the package").document_element().children()) {
+        for (pugi::xml_node o : Xml(*types).document_element().children()) {
             if (std::string_view(o.attribute("PartName").value()) == "/" + mainName_ &&
                 std::string_view(o.attribute("ContentType").value()) == kTemplateType) {
                 o.attribute("ContentType").set_value(kDocumentType);
@@ -642,7 +680,7 @@ class DocxDocument final : public Document {
         const std::string relsName = MainRelsName();
         Part* rels = Find(relsName);
         if (rels == nullptr) rels = &NewXmlPart(relsName, "Relationships", kRelsNamespace);
-        pugi::xml_node relsRoot = Xml(*rels, "the document").document_element();
+        pugi::xml_node relsRoot = Xml(*rels).document_element();
         std::set<std::string> ids;
         for (pugi::xml_node rel : relsRoot.children()) {
             ids.insert(rel.attribute("Id").value());
@@ -661,7 +699,7 @@ class DocxDocument final : public Document {
         rel.append_attribute("Target") = "settings.xml";
         rels->dirty = true;
         if (Part* types = Find(kContentTypes)) {
-            pugi::xml_node o = Xml(*types, "the package").document_element().append_child("Override");
+            pugi::xml_node o = Xml(*types).document_element().append_child("Override");
             o.append_attribute("PartName") = ("/" + name).c_str();
             o.append_attribute("ContentType") = kSettingsType;
             types->dirty = true;
@@ -670,7 +708,7 @@ class DocxDocument final : public Document {
     }
 
     void RequireOpen() const {
-        if (!open_) throw Error("the document is closed");
+        if (!open_) throw Error("文档已关闭");
     }
 
     // ---- bookmarks -----------------------------------------------------------------------------
@@ -688,11 +726,11 @@ class DocxDocument final : public Document {
 
     std::pair<pugi::xml_node, pugi::xml_node> FindBookmark(std::string_view name) const {
         pugi::xml_node start = FindStart(name);
-        if (!start) throw Error("the document has no bookmark " + std::string(name));
+        if (!start) throw Error("文档" + file_ + "中没有书签 " + std::string(name));
         const std::string_view id = start.attribute(w_.id.c_str()).value();
         for (pugi::xml_node n = Following(start, body_); n; n = Following(n, body_))
             if (Is(n, w_.bookmarkEnd) && id == n.attribute(w_.id.c_str()).value()) return {start, n};
-        throw Error("the bookmark " + std::string(name) + " has no end");
+        throw Error("文档" + file_ + "中的书签 " + std::string(name) + " 不完整");
     }
 
     pugi::xml_node ParagraphOf(pugi::xml_node n) const {
@@ -714,7 +752,7 @@ class DocxDocument final : public Document {
         if (!ParagraphOf(start)) {
             pugi::xml_node p = start.next_sibling();
             while (p && (IsMarker(p) || p.type() != pugi::node_element)) p = p.next_sibling();
-            if (!Is(p, w_.p)) throw Error("the bookmark " + std::string(name) + " cannot take text");
+            if (!Is(p, w_.p)) throw Error("书签 " + std::string(name) + " 处无法填入文字");
             pugi::xml_node pPr = p.child(w_.pPr.c_str());
             if (pPr)
                 p.insert_move_after(start, pPr);
@@ -724,7 +762,7 @@ class DocxDocument final : public Document {
         if (!ParagraphOf(end)) {
             pugi::xml_node p = end.previous_sibling();
             while (p && (IsMarker(p) || p.type() != pugi::node_element)) p = p.previous_sibling();
-            if (!Is(p, w_.p)) throw Error("the bookmark " + std::string(name) + " cannot take text");
+            if (!Is(p, w_.p)) throw Error("书签 " + std::string(name) + " 处无法填入文字");
             p.append_move(end);
         }
     }
@@ -869,20 +907,22 @@ class DocxDocument final : public Document {
     pugi::xml_node Cell(int table, int row, int column) const {
         const std::vector<pugi::xml_node> tables = Tables();
         if (table < 1 || table > static_cast<int>(tables.size()))
-            throw Error("the document has no table " + std::to_string(table));
+            throw Error("文档" + file_ + "中没有第 " + std::to_string(table) + " 个表格");
         std::vector<pugi::xml_node> rows;
         Collect(tables[static_cast<std::size_t>(table - 1)], w_.tr, rows);
         if (row < 1 || row > static_cast<int>(rows.size()))
-            throw Error("table " + std::to_string(table) + " has no row " + std::to_string(row));
+            throw Error("文档" + file_ + "的第 " + std::to_string(table) + " 个表格没有第 " +
+                        std::to_string(row) + " 行");
         std::vector<pugi::xml_node> cells;
         Collect(rows[static_cast<std::size_t>(row - 1)], w_.tc, cells);
         if (column < 1 || column > static_cast<int>(cells.size()))
-            throw Error("table " + std::to_string(table) + " has no cell (" + std::to_string(row) + ", " +
-                        std::to_string(column) + ")");
+            throw Error("文档" + file_ + "的第 " + std::to_string(table) + " 个表格第 " +
+                        std::to_string(row) + " 行没有第 " + std::to_string(column) + " 列");
         return cells[static_cast<std::size_t>(column - 1)];
     }
 
     std::deque<Part> parts_;  // a deque, so that adding a part leaves the others where they are
+    std::string file_;        // the file it was opened from, as messages name it
     std::string mainName_;
     Part* main_ = nullptr;
     Names w_;
@@ -946,9 +986,9 @@ int Application::DisconnectObject() {
 
 namespace {
 Engine& Require(bool connected) {
-    if (!connected) throw Error("not connected to the word-processing engine");
+    if (!connected) throw Error("没有连接到文字处理引擎");
     Engine& e = TheEngine();
-    if (!e.running) throw Error("the word-processing engine is not running");
+    if (!e.running) throw Error("文字处理引擎没有运行");
     return e;
 }
 }  // namespace
@@ -969,7 +1009,7 @@ Document& Application::ActiveDocument() {
         for (auto it = e.documents.rbegin(); it != e.documents.rend() && e.active == nullptr; ++it)
             if ((*it)->IsOpen()) e.active = it->get();
     }
-    if (e.active == nullptr) throw Error("no document is open");
+    if (e.active == nullptr) throw Error("没有打开的文档");
     return *e.active;
 }
 

@@ -139,7 +139,8 @@ std::optional<std::string> ToUtf8(std::string data, long& error) {
     };
     std::optional<std::string> out;
     if (starts({0xEF, 0xBB, 0xBF})) {
-        out = data.substr(3);
+        data.erase(0, 3);
+        out = std::move(data);
     } else if (starts({0x00, 0x00, 0xFE, 0xFF}) || starts({0xFF, 0xFE, 0x00, 0x00})) {
         out = ConvertToUtf8(data, "UTF-32", error);
     } else if (starts({0xFE, 0xFF}) || starts({0xFF, 0xFE})) {
@@ -169,6 +170,55 @@ std::optional<std::string> ToUtf8(std::string data, long& error) {
     return out;
 }
 
+// An upper bound of the nodes and attributes that parsing the text makes: every tag, comment,
+// instruction and CDATA section opens with '<', every attribute holds a '='.
+std::size_t Markup(std::string_view text) {
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '<')) +
+           static_cast<std::size_t>(std::count(text.begin(), text.end(), '='));
+}
+
+bool XmlChar(std::uint32_t cp) {
+    return cp == '\t' || cp == '\n' || cp == '\r' || (cp >= 0x20 && cp <= 0xD7FF) ||
+           (cp >= 0xE000 && cp <= 0xFFFD) || (cp >= 0x10000 && cp <= 0x10FFFF);
+}
+
+// The parser decodes character references after the bytes were checked: each one must name a
+// character that XML admits too. CDATA sections, comments and instructions hold none.
+bool ReferencesAllowed(std::string_view text) {
+    if (text.find("&#") == std::string_view::npos) return true;
+    auto skip = [&](std::size_t& i, std::string_view open, std::string_view close) {
+        if (text.compare(i, open.size(), open) != 0) return false;
+        const std::size_t end = text.find(close, i + open.size());
+        i = end == std::string_view::npos ? text.size() : end + close.size();
+        return true;
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        if (text[i] == '<') {
+            if (skip(i, "<![CDATA[", "]]>") || skip(i, "<!--", "-->") || skip(i, "<?", "?>")) continue;
+        } else if (text.compare(i, 2, "&#") == 0) {
+            std::size_t j = i + 2;
+            const bool hex = j < text.size() && text[j] == 'x';
+            if (hex) ++j;
+            std::uint32_t cp = 0;
+            std::size_t digits = 0;
+            for (; j < text.size(); ++j, ++digits) {
+                const char c = text[j];
+                int d = -1;
+                if (c >= '0' && c <= '9') d = c - '0';
+                if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+                if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+                if (d < 0) break;
+                cp = std::min<std::uint32_t>(cp * (hex ? 16 : 10) + static_cast<std::uint32_t>(d), 0x110000);
+            }
+            if (digits > 0 && j < text.size() && text[j] == ';' && !XmlChar(cp)) return false;
+            i = j;
+            continue;
+        }
+        ++i;
+    }
+    return true;
+}
+
 bool BlankText(const char* s) {
     for (; *s != '\0'; ++s)
         if (*s != ' ' && *s != '\t' && *s != '\r' && *s != '\n') return false;
@@ -184,22 +234,26 @@ constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_comments | 
 }  // namespace
 
 struct Document::Impl {
+    std::string text;  // parsed in place: the nodes' names and values point into it
     pugi::xml_document doc;
 };
 
-std::optional<Document> Document::BuildFromText(std::string_view text, long* error) {
+std::optional<Document> Document::Build(std::string data, long* error) {
     long code = 0;
     auto fail = [&](long c) -> std::optional<Document> {
         if (error != nullptr) *error = c;
         return std::nullopt;
     };
-    if (text.size() > kMaxFileSize) return fail(kFileTooLarge);
-    std::optional<std::string> utf8 = ToUtf8(std::string(text), code);
+    if (data.size() > kMaxFileSize) return fail(kFileTooLarge);
+    std::optional<std::string> utf8 = ToUtf8(std::move(data), code);
     if (!utf8) return fail(code);
+    if (Markup(*utf8) > kMaxMarkup) return fail(kTooManyNodes);
+    if (!ReferencesAllowed(*utf8)) return fail(kBadEncoding);
 
     auto impl = std::make_shared<Impl>();
-    const pugi::xml_parse_result r =
-        impl->doc.load_buffer(utf8->data(), utf8->size(), kParseOptions, pugi::encoding_utf8);
+    impl->text = std::move(*utf8);
+    const pugi::xml_parse_result r = impl->doc.load_buffer_inplace(impl->text.data(), impl->text.size(),
+                                                                   kParseOptions, pugi::encoding_utf8);
     if (!r) return fail(kSyntaxError + static_cast<long>(r.status));
 
     int elements = 0;
@@ -223,6 +277,14 @@ std::optional<Document> Document::BuildFromText(std::string_view text, long* err
     return Document(std::move(impl));
 }
 
+std::optional<Document> Document::BuildFromText(std::string_view text, long* error) {
+    if (text.size() > kMaxFileSize) {
+        if (error != nullptr) *error = kFileTooLarge;
+        return std::nullopt;
+    }
+    return Build(std::string(text), error);
+}
+
 std::optional<Document> Document::BuildFromFile(const std::string& path, long* error) {
     long code = 0;
     std::optional<std::string> data = ReadFile(path, code);
@@ -230,7 +292,7 @@ std::optional<Document> Document::BuildFromFile(const std::string& path, long* e
         if (error != nullptr) *error = code;
         return std::nullopt;
     }
-    return BuildFromText(*data, error);
+    return Build(std::move(*data), error);
 }
 
 Node Document::Root() const {

@@ -3,9 +3,11 @@
 //
 // Files arrive from other installations, so reading is defensive: a document type declaration is
 // refused outright (no DTD, hence no entity of any kind beyond the five predefined ones and
-// character references), files above a size limit are refused before they are read, and a file
-// that declares GB2312, GBK or GB18030 (or another encoding that iconv knows) is converted to
-// UTF-8 first. Texts come out as UTF-8.
+// character references), files above a size limit are refused before they are read, a document
+// with more markup than a limit is refused before it is parsed (so that a small file of empty
+// elements cannot take the memory of a large one), characters that XML 1.0 forbids are refused also
+// when they come as character references ("&#1;"), and a file that declares GB2312, GBK or GB18030
+// (or another encoding that iconv knows) is converted to UTF-8 first. Texts come out as UTF-8.
 //
 // The content of an element is every child node of any kind (elements, text, CDATA, comments,
 // processing instructions), in document order: readers that take values by position rely on a
@@ -29,13 +31,18 @@ enum ParseError : long {
     kFileNotRead = 1,      // missing, unreadable or a folder
     kFileTooLarge = 2,     // above kMaxFileSize
     kUnknownEncoding = 3,  // the declared encoding is not known
-    kBadEncoding = 4,      // bytes that are not valid in the (declared) encoding
+    kBadEncoding = 4,      // bytes that are not valid in the (declared) encoding, or a character
+                           // that XML 1.0 forbids
     kDoctypeRefused = 5,   // <!DOCTYPE ...>
     kNoSingleRoot = 6,     // no root element, several, or text beside it
+    kTooManyNodes = 7,     // more markup than kMaxMarkup
     kSyntaxError = 100,    // 100 + the parser's own status code
 };
 
-inline constexpr std::size_t kMaxFileSize = 64u << 20;
+inline constexpr std::size_t kMaxFileSize = 16u << 20;
+// Tags, comments, processing instructions and attributes together. The documents read here hold a
+// few thousand; the parser's memory stays near 100 bytes for each.
+inline constexpr std::size_t kMaxMarkup = 100000;
 
 // 0 when the file is a well-formed XML document that the document model can read; otherwise one
 // of the ParseError values.
@@ -87,6 +94,7 @@ class Document {
 
   private:
     struct Impl;
+    static std::optional<Document> Build(std::string data, long* error);
     explicit Document(std::shared_ptr<const Impl> impl) : impl_(std::move(impl)) {}
     std::shared_ptr<const Impl> impl_;
 };

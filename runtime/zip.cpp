@@ -22,9 +22,36 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool Matches(const std::string& mask, const std::string& name) {
+// The patterns of filestoprocess, one per line; an empty list takes every file.
+std::vector<std::string> Patterns(const std::string& list) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (start < list.size()) {
+        std::size_t end = list.find('\n', start);
+        if (end == std::string::npos) end = list.size();
+        std::string pattern = list.substr(start, end - start);
+        if (!pattern.empty() && pattern.back() == '\r') pattern.pop_back();
+        if (!pattern.empty()) out.push_back(std::move(pattern));
+        start = end + 1;
+    }
+    if (out.empty()) out.emplace_back();
+    return out;
+}
+
+bool HasWildcard(const std::string& pattern) {
+    return pattern.find_first_of("*?[") != std::string::npos;
+}
+
+bool Matches(const std::string& mask, const std::string& name, int flags = 0) {
     if (mask.empty() || mask == "*") return true;
-    return fnmatch(mask.c_str(), name.c_str(), 0) == 0;
+    return fnmatch(mask.c_str(), name.c_str(), flags) == 0;
+}
+
+// Archive names are compared as the systems that write archives compare them.
+std::string Folded(std::string name) {
+    for (char& c : name)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return name;
 }
 
 // Owns an archive handle: discarded unless closed on purpose.
@@ -94,9 +121,32 @@ bool IsPlainFolder(const fs::path& p) {
     return !ec && fs::is_directory(s);
 }
 
+std::string ReasonText(SkipReason why) {
+    switch (why) {
+        case SkipReason::UnsafePath:
+            return "路径不安全";
+        case SkipReason::NotAFile:
+            return "不是普通文件";
+        case SkipReason::Encrypted:
+            return "文件已加密";
+        case SkipReason::TooLarge:
+            return "超过每个文件 " + std::to_string(kMaxEntrySize >> 20) + " MiB 的上限";
+        case SkipReason::TooMuch:
+            return "解压内容合计超过 " + std::to_string(kMaxTotalSize >> 20) + " MiB 的上限";
+        case SkipReason::Duplicate:
+            return "与另一个文件同名";
+        case SkipReason::Unreadable:
+            return "无法读取";
+        case SkipReason::Unwritable:
+            return "无法写入";
+    }
+    return {};
+}
+
 }  // namespace
 
 void Zip::Skip(SkippedFile f) {
+    if (!skipped_) firstSkipped_ = f;
     skipped_ = true;
     if (SkippingFile) SkippingFile(f);
 }
@@ -107,46 +157,53 @@ long Zip::zip() {
     skipped_ = false;
     if (zipfilename.empty()) return kZipNoArchiveName;
 
-    const fs::path pattern(filestoprocess);
-    std::string mask = pattern.filename().string();
-    if (mask.empty()) mask = "*";
-    fs::path folder = pattern.parent_path();
-    if (folder.empty()) folder = ".";
-    if (!IsPlainFolder(folder)) return kZipSourceMissing;
-
     std::error_code ec;
     const fs::path archive = fs::weakly_canonical(fs::path(zipfilename), ec);
 
     std::vector<std::pair<std::string, fs::path>> files;  // entry name, file on disk
-    auto consider = [&](const fs::directory_entry& e) {
-        std::error_code sec;
-        const fs::file_status s = e.symlink_status(sec);
-        if (sec || fs::is_directory(s)) return;
-        const std::string bare = e.path().filename().string();
-        if (!Matches(mask, bare)) return;
-        const std::string name = preservepaths ? e.path().lexically_relative(folder).generic_string() : bare;
-        if (!fs::is_regular_file(s)) {
-            Skip(Refused(name, e.path().string(), SkipReason::NotAFile));
-            return;
+    std::set<fs::path> taken;                             // a file that two patterns match goes in once
+    for (const std::string& line : Patterns(filestoprocess)) {
+        const fs::path pattern(line);
+        std::string mask = pattern.filename().string();
+        if (mask.empty()) mask = "*";
+        fs::path folder = pattern.parent_path();
+        if (folder.empty()) folder = ".";
+        if (!IsPlainFolder(folder)) return kZipSourceMissing;
+
+        auto consider = [&](const fs::directory_entry& e) {
+            std::error_code sec;
+            const fs::file_status s = e.symlink_status(sec);
+            if (sec || fs::is_directory(s)) return;
+            const std::string bare = e.path().filename().string();
+            if (!Matches(mask, bare) || taken.count(e.path()) != 0) return;
+            taken.insert(e.path());
+            const std::string name =
+                preservepaths ? e.path().lexically_relative(folder).generic_string() : bare;
+            if (!fs::is_regular_file(s)) {
+                Skip(Refused(name, e.path().string(), SkipReason::NotAFile));
+                return;
+            }
+            if (!archive.empty() && fs::weakly_canonical(e.path(), sec) == archive) return;
+            files.emplace_back(name, e.path());
+        };
+        if (processsubfolders) {
+            for (fs::recursive_directory_iterator
+                     it(folder, fs::directory_options::skip_permission_denied, ec),
+                 end;
+                 !ec && it != end; it.increment(ec))
+                consider(*it);
+        } else {
+            for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+                consider(*it);
         }
-        if (!archive.empty() && fs::weakly_canonical(e.path(), sec) == archive) return;
-        files.emplace_back(name, e.path());
-    };
-    if (processsubfolders) {
-        for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec),
-             end;
-             !ec && it != end; it.increment(ec))
-            consider(*it);
-    } else {
-        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) consider(*it);
     }
     std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
 
     int error = 0;
     Archive za;
-    std::set<std::string> names;
+    std::set<std::string> names;  // folded: a reader that ignores case must not find two
     for (const auto& [name, path] : files) {
-        if (names.count(name) != 0) {
+        if (names.count(Folded(name)) != 0) {
             Skip(Refused(name, path.string(), SkipReason::Duplicate));
             continue;
         }
@@ -166,7 +223,7 @@ long Zip::zip() {
             Skip(Refused(name, path.string(), SkipReason::Unreadable));
             continue;
         }
-        names.insert(name);
+        names.insert(Folded(name));
     }
     if (names.empty()) return kZipNothingToDo;
     if (!za.Close()) return kZipCannotWrite;
@@ -192,8 +249,10 @@ long Zip::unzip() {
     fs::create_directories(target, ec);
     if (!fs::is_directory(target, ec)) return kZipNoTargetFolder;
 
+    const std::vector<std::string> patterns = Patterns(filestoprocess);
     const zip_int64_t count = zip_get_num_entries(za.z, 0);
-    std::set<std::string> written;
+    std::set<std::string> seen;  // folded target names of every entry taken, written or refused
+    std::uint64_t unpacked = 0;  // bytes written by this operation
     bool selected = false;
     std::vector<char> buffer(64 * 1024);
     for (zip_int64_t i = 0; i < count; ++i) {
@@ -212,8 +271,12 @@ long Zip::unzip() {
         const bool inFolder = trimmed.find('/') != std::string::npos;
         if (!processsubfolders && inFolder) continue;
         if (isFolder) continue;  // folders are made as the files in them need them
-        if (!Matches(filestoprocess, bare)) continue;
+        const auto pattern = std::find_if(patterns.begin(), patterns.end(), [&](const std::string& p) {
+            return Matches(p, bare, FNM_CASEFOLD);
+        });
+        if (pattern == patterns.end()) continue;
         selected = true;
+        const std::string leaf = HasWildcard(*pattern) || pattern->empty() ? bare : *pattern;
 
         zip_uint32_t comment = 0;
         const char* commentText = zip_file_get_comment(za.z, index, &comment, ZIP_FL_ENC_GUESS);
@@ -232,6 +295,20 @@ long Zip::unzip() {
         const auto parts = SafeParts(st.name);
         if (!parts) {
             refuse(SkipReason::UnsafePath);
+            continue;
+        }
+        // Where it goes: the bare name, or the stored path, each folder on the way a real folder
+        // inside the target (never a link that could lead elsewhere).
+        std::string relative = leaf;
+        if (preservepaths) {
+            relative.clear();
+            for (std::size_t k = 0; k + 1 < parts->size(); ++k) relative += (*parts)[k] + "/";
+            relative += leaf;
+        }
+        // A second entry for the same name is refused whatever became of the first, so that no
+        // order of entries decides which one a reader gets.
+        if (!seen.insert(Folded(relative)).second) {
+            refuse(SkipReason::Duplicate);
             continue;
         }
         zip_uint8_t opsys = 0;
@@ -253,41 +330,29 @@ long Zip::unzip() {
             refuse(SkipReason::TooLarge);
             continue;
         }
+        if (unpacked + info.size > kMaxTotalSize) {
+            refuse(SkipReason::TooMuch);
+            continue;
+        }
         if ((st.valid & ZIP_STAT_COMP_METHOD) && !zip_compression_method_supported(st.comp_method, 0)) {
             refuse(SkipReason::Unreadable);
             continue;
         }
 
-        // Where it goes: the bare name, or the stored path with every folder on the way a real
-        // folder inside the target (never a link that could lead elsewhere).
         fs::path folder = target;
-        std::string relative = bare;
-        if (preservepaths) {
-            relative.clear();
-            bool ok = true;
-            for (std::size_t k = 0; k + 1 < parts->size() && ok; ++k) {
-                folder /= (*parts)[k];
-                relative += (*parts)[k] + "/";
-                std::error_code fec;
-                const fs::file_status s = fs::symlink_status(folder, fec);
-                if (fs::exists(s)) {
-                    ok = fs::is_directory(s);
-                } else {
-                    ok = fs::create_directory(folder, fec) && !fec;
-                }
-            }
-            if (!ok) {
-                refuse(SkipReason::Unwritable);
-                continue;
-            }
-            relative += parts->back();
+        bool ok = true;
+        for (std::size_t k = 0; preservepaths && k + 1 < parts->size() && ok; ++k) {
+            folder /= (*parts)[k];
+            std::error_code fec;
+            const fs::file_status s = fs::symlink_status(folder, fec);
+            ok = fs::exists(s) ? fs::is_directory(s) : fs::create_directory(folder, fec) && !fec;
         }
-        const fs::path file = folder / (preservepaths ? parts->back() : bare);
-        info.filenameOnDisk = file.string();
-        if (written.count(relative) != 0) {
-            refuse(SkipReason::Duplicate);
+        if (!ok) {
+            refuse(SkipReason::Unwritable);
             continue;
         }
+        const fs::path file = folder / leaf;
+        info.filenameOnDisk = file.string();
 
         std::string temp = (folder / ".unzip-XXXXXX").string();
         Fd out;
@@ -297,27 +362,33 @@ long Zip::unzip() {
             continue;
         }
         fchmod(out.fd, 0644);
-        bool readOk = true, writeOk = true;
+        // The stored sizes may lie: the limits hold for what is actually inflated, and nothing past
+        // them reaches the disk.
+        std::optional<SkipReason> failed;
+        std::uint64_t total = 0;
         {
             ZipFile in;
             in.f = zip_fopen_index(za.z, index, 0);
-            readOk = in.f != nullptr;
-            std::uint64_t total = 0;
-            while (readOk && writeOk) {
+            if (in.f == nullptr) failed = SkipReason::Unreadable;
+            while (!failed) {
                 const zip_int64_t n = zip_fread(in.f, buffer.data(), buffer.size());
-                if (n < 0) readOk = false;
+                if (n < 0) failed = SkipReason::Unreadable;
                 if (n <= 0) break;
                 total += static_cast<std::uint64_t>(n);
-                if (total > kMaxEntrySize) {  // the stored size may lie
-                    readOk = false;
-                    info.size = total;
+                if (total > kMaxEntrySize) {
+                    failed = SkipReason::TooLarge;
+                } else if (unpacked + total > kMaxTotalSize) {
+                    failed = SkipReason::TooMuch;
+                }
+                if (failed) {
+                    info.size = std::max(info.size, total);
                     break;
                 }
                 const char* p = buffer.data();
                 for (auto left = static_cast<std::size_t>(n); left > 0;) {
                     const ssize_t w = ::write(out.fd, p, left);
                     if (w <= 0) {
-                        writeOk = false;
+                        failed = SkipReason::Unwritable;
                         break;
                     }
                     p += w;
@@ -325,15 +396,15 @@ long Zip::unzip() {
                 }
             }
         }
-        if (::close(out.fd) != 0) writeOk = false;
+        if (::close(out.fd) != 0 && !failed) failed = SkipReason::Unwritable;
         out.fd = -1;
-        if (!readOk || !writeOk || std::rename(temp.c_str(), file.c_str()) != 0) {
+        if (!failed && std::rename(temp.c_str(), file.c_str()) != 0) failed = SkipReason::Unwritable;
+        if (failed) {
             ::unlink(temp.c_str());
-            refuse(!readOk ? (info.size > kMaxEntrySize ? SkipReason::TooLarge : SkipReason::Unreadable)
-                           : SkipReason::Unwritable);
+            refuse(*failed);
             continue;
         }
-        written.insert(relative);
+        unpacked += total;
     }
     if (!selected) return kZipNothingToDo;
     return skipped_ ? static_cast<long>(kZipFilesSkipped) : 0L;
@@ -349,7 +420,10 @@ std::string Zip::geterrordescription(int type, long code) const {
         case kZipNothingToDo:
             return "没有找到要处理的文件";
         case kZipFilesSkipped:
-            return "有文件被跳过";
+            if (!skipped_) return "有文件被跳过";
+            return "有文件被跳过：" +
+                   (firstSkipped_.filename.empty() ? "（无名文件）" : firstSkipped_.filename) + "（" +
+                   ReasonText(firstSkipped_.reason) + "）";
         case kZipCannotOpen:
             return "无法打开压缩文件";
         case kZipNotAnArchive:

@@ -2,12 +2,17 @@
 // The zip component: packs files into a ZIP archive and unpacks one, driven through properties and
 // two methods like the automation control it stands in for.
 //
-// Unpacking treats the archive as hostile: nothing is ever written outside `unziptofolder`. An
-// entry whose name is absolute, carries a drive letter or a ".." part, a link or any other entry
-// that is not a plain file or folder, an encrypted entry, an entry above the size limit and a second
-// entry with the same target name are refused: SkippingFile fires for each and the operation goes
-// on with the next. Files are written through a temporary file in the target folder that is then
-// renamed into place, so a link lying in the target folder is replaced, never followed.
+// Unpacking treats the archive as hostile: nothing is ever written outside `unziptofolder`, and
+// nothing beyond the size limits is written at all. An entry whose name is absolute, carries a drive
+// letter or a ".." part, a link or any other entry that is not a plain file or folder, an encrypted
+// entry, an entry above the size limit or one that would take the unpacked total past its limit, and
+// a second entry with the same target name are refused: SkippingFile fires for each and the
+// operation goes on with the next. Files are written through a temporary file in the target folder
+// that is then renamed into place, so a link lying in the target folder is replaced, never followed.
+//
+// Names in an archive are matched and compared without regard to ASCII case, as on the systems
+// that make such archives: "XM_BASE.XML" is "xm_base.xml", and two entries that differ only in case
+// land on the same name.
 
 #include <cstdint>
 #include <functional>
@@ -21,6 +26,7 @@ enum class SkipReason {
     NotAFile,    // a link, device or other special entry (or, when packing, a link on disk)
     Encrypted,   // no password is ever set
     TooLarge,    // above kMaxEntrySize
+    TooMuch,     // would take what the operation unpacked past kMaxTotalSize
     Duplicate,   // a second entry that would land on the same name
     Unreadable,  // damaged data, an unsupported method, or a file on disk that cannot be read
     Unwritable,  // the target cannot be written (a folder is in the way, no space)
@@ -49,14 +55,19 @@ enum ZipResult : long {
     kZipSourceMissing = 8,   // the folder that filestoprocess names does not exist
 };
 
-inline constexpr std::uint64_t kMaxEntrySize = 256u << 20;
+// What one unpacking writes at most: per file and in all. The archives this component serves hold
+// a few kilobytes; these leave a wide margin and keep a hostile one from filling the disk.
+inline constexpr std::uint64_t kMaxEntrySize = 16u << 20;
+inline constexpr std::uint64_t kMaxTotalSize = 64u << 20;
 
 class Zip {
   public:
     // The archive to write or read.
     std::string zipfilename;
+    // One pattern, or several separated by line breaks ("\n"); a file is taken when any matches.
     // Packing: a path whose last part is a file pattern ("*" and "?"), e.g. "/p/tmp_out/*".
-    // Unpacking: a pattern for the entries' file names; "" or "*" takes every entry.
+    // Unpacking: a pattern for the entries' bare file names; "" or "*" takes every entry. An entry
+    // taken by a pattern without wildcards is written under the pattern's spelling.
     std::string filestoprocess;
     // Packing: files in sub-folders of the pattern's folder are taken too. Unpacking: entries
     // stored in folders of the archive are taken too.
@@ -72,7 +83,8 @@ class Zip {
     // Unpacks the matching entries into unziptofolder, replacing files of the same name. Returns 0
     // or a ZipResult.
     long unzip();
-    // type 0: `code` is a result of zip() or unzip(). The text describes it.
+    // type 0: `code` is a result of zip() or unzip(). The text describes it; for refused files it
+    // names the first one of the last operation and why it was refused.
     std::string geterrordescription(int type, long code) const;
 
     // Fires inside zip() and unzip() for each refused file; the operation goes on after it.
@@ -81,6 +93,7 @@ class Zip {
   private:
     void Skip(SkippedFile f);
     bool skipped_ = false;
+    SkippedFile firstSkipped_;
 };
 
 }  // namespace rt

@@ -60,8 +60,9 @@ void FollowList(j_main_mdi& w, const DetailLink& link) {
             // The flags stay until the COMMIT has gone through, so that a failure keeps every edit.
             if (link.detail.Update(true, false) == 1 && sqlca.Commit() == 0) {
                 link.detail.ResetUpdate();
-                link.list.Retrieve({current_id});
-                link.list.ScrollToRow(link.number);
+                // A list that cannot be read again (the database has said why) keeps its rows: the
+                // same people or units under the same numbers, only the saved names not yet shown.
+                if (link.list.Retrieve({current_id}) != -1) link.list.ScrollToRow(link.number);
             } else {
                 // The edits of the row that was left stay on the page, and the list goes back to
                 // that row, so that nothing typed is lost and the user can correct it.

@@ -23,8 +23,16 @@ class Application {
     // open, then destroy. Returns the exit code.
     int Run(int argc, char** argv);
 
+    // Makes the toolkit's own texts (its file dialogs, its standard buttons) speak Chinese, as the
+    // program does. Needs the toolkit's application object; true when the translations were found.
+    static bool LoadToolkitTranslations();
+
     // The folder of the running executable, without a trailing separator; "" when unknown.
     static std::string ProgramFolder();
+    // Where working files go: `preferred` (the program folder) when the process may write there;
+    // otherwise the user's own data folder of this application, made private (mode 0700) when it
+    // is missing. `preferred` when neither can be had, so that the work fails where it writes.
+    static std::string WorkingFolder(const std::string& preferred);
 
   private:
     std::string appname_;

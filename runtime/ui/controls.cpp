@@ -1,6 +1,8 @@
 #include "runtime/ui/controls.h"
 
 #include <QApplication>
+#include <QEvent>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -8,6 +10,7 @@
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
+#include <algorithm>
 
 #include "runtime/ui/dialogs.h"
 #include "runtime/ui/window.h"
@@ -83,6 +86,22 @@ class ClickLabel : public QLabel {
     }
 };
 
+// Keeps a backdrop as large as the area it lies on. Owned by the backdrop.
+class FollowArea : public QObject {
+  public:
+    explicit FollowArea(QWidget* backdrop) : QObject(backdrop), backdrop_(backdrop) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() == QEvent::Resize && watched == backdrop_->parentWidget())
+            backdrop_->setGeometry(backdrop_->parentWidget()->rect());
+        return false;
+    }
+
+  private:
+    QWidget* backdrop_;
+};
+
 }  // namespace
 
 // ---- StaticText -------------------------------------------------------------------------------
@@ -108,6 +127,17 @@ void StaticText::SetText(std::string_view text) {
 
 void StaticText::SetFont(const rt::ui::Font& f) {
     Widget()->setFont(ToQFont(f));
+    OnGeometryChanged();
+}
+
+void StaticText::OnGeometryChanged() {
+    if (text_.empty()) return;
+    QWidget* label = Widget();
+    const QFontMetrics m(label->font());
+    const int frame = 2 * static_cast<QFrame*>(label)->frameWidth();
+    // The underline lies below the baseline, inside the descent or just under it.
+    const int needed = m.ascent() + std::max(m.descent(), m.underlinePos() + m.lineWidth()) + 1 + frame;
+    if (label->height() < needed) label->resize(label->width(), needed);
 }
 
 void StaticText::SetTextColor(Rgb c) {
@@ -240,6 +270,13 @@ MdiClient::MdiClient(Window& parent, std::string name) : Control(parent, std::mo
     w->setAttribute(Qt::WA_TransparentForMouseEvents);
     Attach(w);
     w->lower();
+    // Follows the frame's client area as the frame is resized or maximised.
+    if (QWidget* area = w->parentWidget()) area->installEventFilter(new FollowArea(w));
+    OnGeometryChanged();
+}
+
+void MdiClient::OnGeometryChanged() {
+    if (QWidget* area = Widget()->parentWidget()) Widget()->setGeometry(area->rect());
 }
 
 void MdiClient::SetBackColor(SystemColor c) {

@@ -35,6 +35,9 @@ class StaticText : public Control {
 
   protected:
     void ApplyColors();
+    // A text is never cut at its foot: the control is at least one line of its font high,
+    // underline included, whatever height it was given.
+    void OnGeometryChanged() override;
 
   private:
     std::string text_, tag_;
@@ -91,11 +94,15 @@ class Picture : public Control {
     std::string file_;
 };
 
-// The client area of a frame: the backdrop the other controls stand on.
+// The client area of a frame: the backdrop the other controls stand on. It covers the whole of the
+// frame's client area at any size of the frame, so the area is one colour around the controls.
 class MdiClient : public Control {
   public:
     MdiClient(Window& parent, std::string name);
     void SetBackColor(SystemColor c);
+
+  protected:
+    void OnGeometryChanged() override;
 };
 
 // An invisible control that hosts a non-visual component (the zip component).

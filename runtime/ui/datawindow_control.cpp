@@ -92,7 +92,8 @@ namespace {
 void InstallUserFeedback() {
     static const bool installed = [] {
         rt::DataWindow::SetMessageHook([](std::string_view title, std::string_view text) {
-            MessageBox(title, text, Icon::Exclamation);
+            MessageBox(title, text,
+                       title == rt::DataWindow::kDatabaseErrorTitle ? Icon::StopSign : Icon::Exclamation);
             // The user's action that met the refusal (leaving the field, then the save it started)
             // ends when the event loop takes over again; the next one may be told again.
             QTimer::singleShot(0, [] { rt::DataWindow::UserAction(); });

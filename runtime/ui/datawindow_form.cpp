@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QStyle>
 #include <algorithm>
+#include <utility>
 
 #include "runtime/ui/control.h"
 #include "runtime/ui/datawindow_control.h"
@@ -430,6 +431,7 @@ void FormView::Edited(std::size_t index, const std::string& text, bool accept) {
 }
 
 void FormView::FocusIn(Field& f, Qt::FocusReason reason) {
+    if (std::exchange(focusAway_, false)) entering_ = true;
     if (Syncing() || reason == Qt::MouseFocusReason || reason == Qt::PopupFocusReason ||
         reason == Qt::ActiveWindowFocusReason) {
         // A mouse press moves the engine itself (clicked first); the other reasons return to a
@@ -451,7 +453,11 @@ void FormView::FocusIn(Field& f, Qt::FocusReason reason) {
     rt::DataWindow& dw = Engine();
     const long row = ShownRow();
     if (row > 0 && dw.GetRow() != row) dw.SetRow(row);
-    if (!Detached() && dw.GetColumn() != f.number) dw.SetColumn(f.number);
+    const bool entered = std::exchange(entering_, false);
+    const bool moves = dw.GetColumn() != f.number;
+    if (!Detached() && moves) dw.SetColumn(f.number);
+    if (Detached()) return;
+    if (entered && !moves) dw.TriggerEvent("itemfocuschanged");
     if (Detached()) return;
     RefreshField(f);
     ensureWidgetVisible(f.editor, 0, 0);
@@ -495,6 +501,7 @@ bool FormView::Key(Field& f, QKeyEvent* e) {
 }
 
 bool FormView::Press(Field& f, QObject* watched, QMouseEvent* e) {
+    const bool entered = std::exchange(entering_, false);
     if (!Enabled()) return true;
     if (e->button() != Qt::LeftButton) return false;
     if (TakesFocus(*f.def)) {
@@ -505,8 +512,13 @@ bool FormView::Press(Field& f, QObject* watched, QMouseEvent* e) {
     }
     if (Detached()) return true;
     const QPoint p = static_cast<QWidget*>(watched)->mapTo(this, e->position().toPoint());
+    const bool moves = Engine().GetColumn() != f.number;
     Engine().Click(ShownRow(), f.def->name, UnitsX(p.x()), UnitsY(p.y()));
     if (Detached()) return true;
+    if (entered && !moves && Engine().GetColumn() == f.number) {
+        Engine().TriggerEvent("itemfocuschanged");
+        if (Detached()) return true;
+    }
     if (Engine().GetColumn() != f.number) {
         // The clicked handler kept the current field.
         FollowEngineColumn();
@@ -555,9 +567,15 @@ bool FormView::eventFilter(QObject* watched, QEvent* e) {
         case QEvent::FocusIn:
             if (onEditor) FocusIn(*f, static_cast<QFocusEvent*>(e)->reason());
             return false;
-        case QEvent::FocusOut:
-            if (onEditor) EditorFocusOut(f->editor, static_cast<QFocusEvent*>(e)->reason());
+        case QEvent::FocusOut: {
+            const auto reason = static_cast<QFocusEvent*>(e)->reason();
+            // A drop-down's list or a message box takes the focus for a moment and gives it back.
+            const QWidget* next = QApplication::focusWidget();
+            if (onEditor && next != nullptr && !isAncestorOf(next) && reason != Qt::PopupFocusReason)
+                focusAway_ = true;
+            if (onEditor) EditorFocusOut(f->editor, reason);
             return false;
+        }
         case QEvent::KeyPress:
             return onEditor && Key(*f, static_cast<QKeyEvent*>(e));
         case QEvent::MouseButtonPress:

@@ -86,6 +86,10 @@ class FormView : public QScrollArea, public ViewBase {
     int detailBottom_ = 0;
     int shownColumn_ = 0;
     bool tabbing_ = false;  // the form itself moves the cursor with Tab
+    // The cursor arriving from outside the form is a change of the current field for the user,
+    // also when it lands on the field the engine was in already.
+    bool focusAway_ = true;
+    bool entering_ = false;
 };
 
 }  // namespace rt::ui::dwview

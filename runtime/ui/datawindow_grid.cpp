@@ -202,7 +202,8 @@ void GridView::Build() {
     table_->setWordWrap(false);
     table_->setCornerButtonEnabled(false);
     table_->setAutoScroll(false);
-    table_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Columns wider than the control scroll into view rather than running past its edge unseen.
+    table_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     table_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     table_->setFocusPolicy(Qt::StrongFocus);
 

@@ -6,12 +6,20 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QSpacerItem>
 #include <QStringList>
 #include <QUrl>
+#include <algorithm>
 #include <vector>
+
+#include "runtime/ui/message_box.h"
 
 namespace rt::ui {
 
@@ -91,6 +99,8 @@ class QtDialogs : public DialogService {
         const int escape = EscapeAnswer(r.buttons);
         MessageBoxDialog box(QApplication::activeWindow(), escape != 0);
         box.setWindowTitle(Q(r.title));
+        // A value the user typed is shown as typed, never read as markup.
+        box.setTextFormat(Qt::PlainText);
         box.setText(Q(r.text));
         switch (r.icon) {
             case Icon::Information:
@@ -140,6 +150,7 @@ class QtDialogs : public DialogService {
             r.defaultButton >= 1 && r.defaultButton <= static_cast<int>(buttons.size()) ? r.defaultButton : 1;
         box.setDefaultButton(buttons[def - 1]);
         if (escape != 0) box.setEscapeButton(buttons[static_cast<size_t>(escape) - 1]);
+        FitMessageBox(box);
         for (;;) {
             box.exec();
             for (size_t i = 0; i < buttons.size(); ++i)
@@ -167,6 +178,60 @@ class QtDialogs : public DialogService {
     void Help(const std::string& path) override { QDesktopServices::openUrl(QUrl::fromLocalFile(Q(path))); }
     void Link(const std::string& url) override { QDesktopServices::openUrl(QUrl(Q(url))); }
 };
+
+}  // namespace
+
+// ---- message box geometry ----------------------------------------------------------------------
+
+namespace {
+
+// What a window frame draws beside the title: its icon, its buttons and their gaps.
+constexpr int kTitleBarExtras = 150;
+// The frame's own borders, and what the box keeps around its text: margins, the icon and its gap.
+constexpr int kFrameBorders = 40;
+constexpr int kAroundText = 60;
+
+QRect ScreenArea(const QMessageBox& box) {
+    const QScreen* screen = box.screen() != nullptr ? box.screen() : QGuiApplication::primaryScreen();
+    return screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
+}  // namespace
+
+void FitMessageBox(QMessageBox& box) {
+    const QRect area = ScreenArea(box);
+    const int widest = area.width() - kFrameBorders;
+    // The toolkit wraps a box's text at a width of its own choosing below the screen's; a line
+    // that fits there never needs a break it may not find (a run of letters without blanks).
+    const int wrapWidth = area.width() <= 1024 ? widest : std::min(area.width() - 480, 1000);
+    const int iconWidth =
+        box.iconPixmap().isNull()
+            ? 0
+            : static_cast<int>(box.iconPixmap().width() / box.iconPixmap().devicePixelRatio());
+    const int textRoom = std::max(100, wrapWidth - iconWidth - kAroundText);
+
+    const auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    const QFontMetrics text(label != nullptr ? label->font() : box.font());
+    const int maxLines = std::max(3, (area.height() - 200) / std::max(1, text.lineSpacing()));
+    QStringList lines = box.text().split('\n');
+    if (lines.size() > maxLines) {
+        lines = lines.mid(0, maxLines - 1);
+        lines << QStringLiteral("…");
+    }
+    for (QString& line : lines)
+        if (text.horizontalAdvance(line) > textRoom) line = text.elidedText(line, Qt::ElideMiddle, textRoom);
+    box.setText(lines.join('\n'));
+
+    QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+    titleFont.setBold(true);
+    const int titleWidth = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + kTitleBarExtras;
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        grid->addItem(new QSpacerItem(std::min(titleWidth, widest), 0, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, std::max(1, grid->columnCount()));
+    }
+}
+
+namespace {
 
 std::unique_ptr<DialogService>& Current() {
     static std::unique_ptr<DialogService> service;

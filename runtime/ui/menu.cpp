@@ -2,11 +2,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QEvent>
 #include <QIcon>
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QStyle>
 #include <QToolBar>
 #include <utility>
@@ -55,6 +57,40 @@ QIcon ToolbarIcon(const std::string& picture) {
     return QApplication::style()->standardIcon(QStyle::SP_FileIcon);
 }
 
+const QString kWatchName = QStringLiteral("rt_drop_down_watch");
+
+// Reports the item under the pointer as it moves over a drop-down (disabled items included, which
+// the toolkit itself never highlights), and the drop-down's closing.
+class DropDownWatch : public QObject {
+  public:
+    DropDownWatch(QMenu* menu, std::function<void(QAction*)> highlighted, std::function<void()> closed)
+        : QObject(menu), menu_(menu), highlighted_(std::move(highlighted)), closed_(std::move(closed)) {
+        setObjectName(kWatchName);
+        menu->installEventFilter(this);
+        // The keyboard moves the highlight without the pointer. The drop-down also passes on the
+        // hover of its actions' toolbar buttons: those do not count while it is closed.
+        QObject::connect(menu, &QMenu::hovered, this, [this](QAction* a) {
+            if (menu_->isVisible()) highlighted_(a);
+        });
+    }
+
+  protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::MouseMove) {
+            if (QAction* a = menu_->actionAt(static_cast<QMouseEvent*>(e)->position().toPoint()))
+                highlighted_(a);
+        } else if (e->type() == QEvent::Hide) {
+            closed_();
+        }
+        return false;
+    }
+
+  private:
+    QMenu* menu_;
+    std::function<void(QAction*)> highlighted_;
+    std::function<void()> closed_;
+};
+
 }  // namespace
 
 // ---- MenuItem ---------------------------------------------------------------------------------
@@ -65,7 +101,11 @@ MenuItem::MenuItem(Menu& menu, MenuItem* parent, std::string name, std::string t
 MenuItem::~MenuItem() {
     // A command may close the window and so destroy the menu from inside the drop-down's own click:
     // the drop-down goes once that event is over.
-    if (submenu_) submenu_.release()->deleteLater();
+    if (submenu_) {
+        // The drop-down outlives the menu for a moment: it must not report to it any more.
+        std::unique_ptr<QObject> watch(submenu_->findChild<QObject*>(kWatchName, Qt::FindDirectChildrenOnly));
+        submenu_.release()->deleteLater();
+    }
 }
 
 MenuItem& MenuItem::Add(std::string name, std::string text) {
@@ -146,6 +186,7 @@ void Menu::Build(MenuItem& item, QMenu* into) {
     if (!item.items_.empty()) {
         item.submenu_ = std::make_unique<QMenu>(MenuText(item.text_));
         for (auto& c : item.items_) Build(*c, item.submenu_.get());
+        WatchHighlight(item.submenu_.get(), item);
         item.action_ = into ? into->addMenu(item.submenu_.get()) : item.submenu_->menuAction();
     } else {
         item.action_ = new QAction(MenuText(item.text_), into);
@@ -155,10 +196,21 @@ void Menu::Build(MenuItem& item, QMenu* into) {
     item.action_->setEnabled(item.enabled_);
     item.action_->setVisible(item.visible_);
     if (!item.shortcut_.empty()) item.action_->setShortcut(QKeySequence(Q(item.shortcut_)));
-    // Micro-help: shown on the frame's status line while the item is highlighted.
-    QObject::connect(item.action_, &QAction::hovered, item.action_, [this, &item] {
-        if (window_) window_->SetMicroHelp(item.microHelp_);
-    });
+}
+
+void Menu::WatchHighlight(QMenu* dropDown, MenuItem& owner) {
+    // Only a drop-down's highlight shows an item's micro-help: a toolbar button shows its tip and
+    // leaves the status line alone.
+    new DropDownWatch(
+        dropDown,
+        [this, &owner](QAction* a) {
+            if (window_ == nullptr || a == nullptr) return;
+            for (const auto& c : owner.items_)
+                if (c->action_ == a) window_->ShowMenuHelp(c->microHelp_);
+        },
+        [this] {
+            if (window_ != nullptr) window_->EndMenuHelp();
+        });
 }
 
 void Menu::AttachTo(Window& w) {
@@ -169,6 +221,7 @@ void Menu::AttachTo(Window& w) {
     for (auto& top : items_) {
         top->submenu_ = std::make_unique<QMenu>(MenuText(top->text_));
         for (auto& c : top->items_) Build(*c, top->submenu_.get());
+        WatchHighlight(top->submenu_.get(), *top);
         top->action_ = bar->addMenu(top->submenu_.get());
         top->action_->setEnabled(top->enabled_);
         top->action_->setVisible(top->visible_);

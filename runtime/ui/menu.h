@@ -93,6 +93,8 @@ class Menu {
 
   private:
     void Build(MenuItem& item, QMenu* into);
+    // Shows the micro-help of the drop-down's items while they are highlighted.
+    void WatchHighlight(QMenu* dropDown, MenuItem& owner);
     std::string name_;
     std::vector<std::unique_ptr<MenuItem>> items_;
     Window* window_ = nullptr;

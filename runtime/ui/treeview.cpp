@@ -1,6 +1,9 @@
 #include "runtime/ui/treeview.h"
 
+#include <QEvent>
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QTreeWidget>
 
 #include "runtime/ui/window.h"
@@ -11,6 +14,28 @@ namespace {
 QString Q(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
+
+// A label the view cuts at its edge shows whole as a tip; a label in full view needs none.
+class CutLabelTips : public QObject {
+  public:
+    explicit CutLabelTips(QTreeWidget* tree) : QObject(tree), tree_(tree) {}
+
+  protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() != QEvent::ToolTip) return false;
+        auto* help = static_cast<QHelpEvent*>(e);
+        QTreeWidgetItem* item = tree_->itemAt(help->pos());
+        const QRect shown = item != nullptr ? tree_->visualItemRect(item) : QRect();
+        if (item != nullptr && (shown.left() < 0 || shown.right() >= tree_->viewport()->width()))
+            QToolTip::showText(help->globalPos(), item->text(0), tree_->viewport());
+        else
+            QToolTip::hideText();
+        return true;
+    }
+
+  private:
+    QTreeWidget* tree_;
+};
 }  // namespace
 
 TreeView::TreeView(Window& parent, std::string name) : Control(parent, std::move(name)) {
@@ -20,6 +45,13 @@ TreeView::TreeView(Window& parent, std::string name) : Control(parent, std::move
     tree->setSelectionMode(QAbstractItemView::SingleSelection);
     tree->setAllColumnsShowFocus(true);
     tree->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    // The one column is as wide as its longest label, so the view scrolls sideways instead of
+    // cutting labels.
+    tree->header()->setStretchLastSection(false);
+    tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    tree->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    tree->setTextElideMode(Qt::ElideNone);
+    tree->viewport()->installEventFilter(new CutLabelTips(tree));
     // The user's moves arrive here synchronously, inside the key or click that caused them.
     QObject::connect(tree, &QTreeWidget::currentItemChanged, tree,
                      [this](QTreeWidgetItem* current, QTreeWidgetItem*) { OnUserSelection(current); });

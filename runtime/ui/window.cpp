@@ -9,13 +9,16 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QThread>
 #include <QToolBar>
 #include <QWidget>
+#include <functional>
 #include <type_traits>
 
 #include "runtime/dwdef.h"
+#include "runtime/ui/controls.h"
 #include "runtime/ui/menu.h"
 
 namespace rt::ui {
@@ -56,6 +59,24 @@ class Closable : public Base {
     Window* owner_;
 };
 
+// Reports the resizing of a frame's visible client area.
+class ResizeWatch : public QObject {
+  public:
+    ResizeWatch(QWidget* watched, std::function<void()> resized)
+        : QObject(watched), resized_(std::move(resized)) {
+        watched->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Resize) resized_();
+        return false;
+    }
+
+  private:
+    std::function<void()> resized_;
+};
+
 }  // namespace
 
 struct Window::Impl {
@@ -79,8 +100,15 @@ Window::Window(std::string name, WindowType type)
         case WindowType::Frame: {
             auto frame = std::make_unique<Closable<QMainWindow>>(this);
             d_->frame = frame.get();
-            d_->canvas = new QWidget(frame.get());
-            frame->setCentralWidget(d_->canvas);
+            // The controls keep their designed places: on a screen smaller than the design the
+            // client area scrolls, so that nothing of the layout is out of reach.
+            auto* area = new QScrollArea(frame.get());
+            area->setFrameShape(QFrame::NoFrame);
+            area->setWidgetResizable(false);
+            d_->canvas = new QWidget;
+            area->setWidget(d_->canvas);
+            frame->setCentralWidget(area);
+            new ResizeWatch(area->viewport(), [this] { FitCanvas(); });
             d_->microHelp = new QLabel(frame.get());
             frame->statusBar()->addWidget(d_->microHelp, 1);
             d_->top = std::move(frame);
@@ -232,6 +260,19 @@ std::string Window::MicroHelp() const {
     return d_->microHelpText;
 }
 
+void Window::ShowMenuHelp(std::string_view text) {
+    if (d_->microHelp)
+        d_->microHelp->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+void Window::EndMenuHelp() {
+    if (d_->microHelp) d_->microHelp->setText(QString::fromStdString(d_->microHelpText));
+}
+
+std::string Window::StatusLine() const {
+    return d_->microHelp ? d_->microHelp->text().toStdString() : std::string();
+}
+
 void Window::SetMenu(std::unique_ptr<Menu> menu) {
     menu_ = std::move(menu);
     if (menu_) menu_->AttachTo(*this);
@@ -243,6 +284,19 @@ void Window::DestroyMenu() {
         for (QToolBar* tb : d_->frame->findChildren<QToolBar*>()) delete tb;
     }
     menu_.reset();
+}
+
+void Window::FitCanvas() {
+    auto* area = d_->frame != nullptr ? qobject_cast<QScrollArea*>(d_->frame->centralWidget()) : nullptr;
+    if (area == nullptr) return;
+    QSize needed = area->viewport()->size();
+    for (const auto& c : controls_) {
+        // The backdrop covers whatever the area is; it sets no size of its own.
+        if (c == nullptr || dynamic_cast<MdiClient*>(c.get()) != nullptr || c->Widget() == nullptr) continue;
+        const QRect r = c->Widget()->geometry();
+        needed = needed.expandedTo(QSize(r.right() + 1, r.bottom() + 1));
+    }
+    if (d_->canvas->size() != needed) d_->canvas->resize(needed);
 }
 
 QWidget* Window::Canvas() const {
@@ -260,6 +314,7 @@ int Window::DoOpen() {
     create();
     open_ = true;
     QWidget* top = d_->top.get();
+    FitCanvas();
     if (d_->state == WindowState::Maximized) {
         top->showMaximized();
     } else {

@@ -73,6 +73,12 @@ class Window {
     // The frame's micro-help line (Frame windows); the text stays until the next call.
     void SetMicroHelp(std::string_view text);
     std::string MicroHelp() const;
+    // While a menu item is highlighted the line shows the item's text instead; when the highlight
+    // ends, the line shows the micro-help again.
+    void ShowMenuHelp(std::string_view text);
+    void EndMenuHelp();
+    // What the line shows now.
+    std::string StatusLine() const;
 
     // The frame's menu (menu bar and toolbar); the window owns it. nullptr when none.
     void SetMenu(std::unique_ptr<Menu> menu);
@@ -97,6 +103,8 @@ class Window {
     bool IsOpen() const { return open_; }
 
   private:
+    // A frame's surface is as large as its visible area, and never smaller than its controls need.
+    void FitCanvas();
     struct Impl;
     std::string name_;
     WindowType type_;

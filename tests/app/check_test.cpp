@@ -470,7 +470,8 @@ TEST_F(CheckTest, PrintChainsItsStepsUnderTheProgressTextAndReportsAnEngineFailu
         Dialogs().Answer(1);
         laurel::check::RunPrintCommand(progress, steps);
         EXPECT_EQ(trace.back().substr(0, failing.size()), failing);
-        EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|书签不存在: xm_name"});
+        EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|生成word版本推荐书失败：书签不存在: xm_name"});
+        EXPECT_EQ(Dialogs().messages.back().request.icon, rt::ui::Icon::StopSign);
         EXPECT_FALSE(progress.Visible());
     }
     EXPECT_EQ(trace, (std::vector<std::string>{"check-", "prepare+", "print+", "print789-"}));

@@ -1,6 +1,6 @@
 // A user's session through the real widgets: typing a Chinese project name into section one,
 // picking the project category from its drop-down, and clicking another section in the tree,
-// which saves section one to the database.
+// which saves section one to the database; what the screen shows of titles, long values and hints.
 
 #include <gtest/gtest.h>
 
@@ -8,13 +8,20 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QInputMethodEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <string>
 
 #include "app/globals.h"
 #include "app/j_main_mdi.h"
+#include "runtime/ui/application.h"
+#include "runtime/ui/dialogs.h"
 #include "tests/support/app_fixture.h"
 
 namespace {
@@ -86,6 +93,106 @@ TEST_F(MainWindowClickThrough, TypedNamePickedCategoryAndTreeClickReachTheDataba
     EXPECT_EQ(StoredBase(a, "xm_name"), "2008 界面录入的项目");
     EXPECT_EQ(StoredBase(a, "jb_awardcode"), "3");
     EXPECT_TRUE(Boxes().empty());
+}
+
+// The status line's hint follows the user into a page: the first click into the field the page
+// holds already shows that field's hint, as does coming back to it from elsewhere.
+TEST_F(MainWindowClickThrough, TheFirstClickIntoAFieldShowsItsHint) {
+    Seed({XmId(1), "2008 01AA", "原来的名称"});
+    laurel::win::j_main_mdi& w = OpenMainWindow();
+    QWidget* top = w.TopWidget();
+    top->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(top));
+
+    // Section 一 as the window opens on it, on its first field: the cursor is not in the page yet.
+    ASSERT_EQ(w.dw_no1->GetColumnName(), "xm_name");
+    auto* first = w.dw_no1->Widget()->findChild<QWidget*>(QString::fromStdString(w.dw_no1->GetColumnName()));
+    ASSERT_NE(first, nullptr);
+    w.SetMicroHelp("-");
+    QTest::mouseClick(first, Qt::LeftButton);
+    ASSERT_EQ(QApplication::focusWidget(), first);
+    EXPECT_EQ(w.MicroHelp(), "中文项目名称，限30个汉字。");
+
+    for (const char* column : {"xm_name", "ry_id"}) {
+        rt::ui::DataWindowControl* dw = std::string(column) == "ry_id" ? w.dw_no71 : w.dw_no1;
+        if (dw == w.dw_no71) {
+            ASSERT_EQ(w.tv_1->SelectItem(11), 1);
+        }
+        ASSERT_EQ(dw->SetColumn(column), 1);
+        auto* field = dw->Widget()->findChild<QWidget*>(QString::fromUtf8(column));
+        ASSERT_NE(field, nullptr) << column;
+        ASSERT_TRUE(field->isVisible()) << column;
+        const std::string hint = dw->Describe(std::string(column) + ".Tag");
+        ASSERT_FALSE(hint.empty());
+
+        // Away to the tree, and back into the field the page holds.
+        w.tv_1->Widget()->setFocus(Qt::MouseFocusReason);
+        w.SetMicroHelp("-");
+        QTest::mouseClick(field, Qt::LeftButton);
+        ASSERT_EQ(QApplication::focusWidget(), field) << column;
+        EXPECT_EQ(w.MicroHelp(), hint) << column;
+
+        // A click inside the field the cursor is in changes nothing.
+        w.SetMicroHelp("-");
+        QTest::mouseClick(field, Qt::LeftButton);
+        EXPECT_EQ(w.MicroHelp(), "-") << column;
+    }
+}
+
+// What the desktop's message box shows, read while it is open, then answered with its first button.
+struct ShownBox {
+    QSize size;
+    QString text;
+};
+
+ShownBox ShowThroughTheDesktop(const rt::ui::MessageRequest& request) {
+    ShownBox shown;
+    QTimer::singleShot(0, [&shown] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) return;
+        shown = {box->size(), box->text()};
+        box->buttons().front()->click();
+    });
+    rt::ui::MakeQtDialogs()->Message(request);
+    return shown;
+}
+
+TEST_F(MainWindowClickThrough, MessageBoxesShowTheirWholeTitleAndStayOnTheScreen) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+    titleFont.setBold(true);
+
+    // A short text under a title: the frame has room for the title and its own buttons.
+    const ShownBox saved = ShowThroughTheDesktop({"提示信息", "保存成功！"});
+    EXPECT_EQ(saved.text, QStringLiteral("保存成功！"));
+    EXPECT_GE(saved.size.width(),
+              QFontMetrics(titleFont).horizontalAdvance(QStringLiteral("提示信息")) + 100);
+
+    // A pasted value far wider than the screen, in letters that offer no place to break, and a
+    // text of more lines than the screen holds: shortened in the middle, start and reason kept.
+    const std::string value(5000, 'a');
+    const ShownBox refused = ShowThroughTheDesktop(
+        {"数据窗口", "输入的值“" + value + "”无效：超过 2000 字节", rt::ui::Icon::Exclamation});
+    EXPECT_TRUE(refused.text.startsWith(QStringLiteral("输入的值“aaa")));
+    EXPECT_TRUE(refused.text.endsWith(QStringLiteral("”无效：超过 2000 字节")));
+    EXPECT_TRUE(refused.text.contains(QStringLiteral("…")));
+    EXPECT_LE(refused.size.width(), screen.width());
+    EXPECT_LE(refused.size.height(), screen.height());
+
+    std::string manyLines;
+    for (int i = 0; i < 500; ++i) manyLines += "第 " + std::to_string(i) + " 行\n";
+    const ShownBox tall = ShowThroughTheDesktop({"数据库错误", manyLines, rt::ui::Icon::StopSign});
+    EXPECT_TRUE(tall.text.startsWith(QStringLiteral("第 0 行\n")));
+    EXPECT_LE(tall.size.height(), screen.height());
+
+    // A value that looks like markup is shown as typed.
+    EXPECT_EQ(ShowThroughTheDesktop({"提示信息", "<b>粗体</b>"}).text, QStringLiteral("<b>粗体</b>"));
+}
+
+// The toolkit's own dialogs (the file dialogs, their questions) speak the program's language.
+TEST_F(MainWindowClickThrough, TheToolkitsOwnTextsAreChinese) {
+    ASSERT_TRUE(rt::ui::Application::LoadToolkitTranslations());
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "File &name:"), QStringLiteral("文件名称(&N)："));
 }
 
 }  // namespace

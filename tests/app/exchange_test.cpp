@@ -196,11 +196,74 @@ class ExchangeTest : public AppTest {
         return out;
     }
 
+    // Gives the n-th element of that name in the member (1 the first) the raw XML content.
+    static std::function<void(const fs::path&)> SetValue(const std::string& member, const std::string& column,
+                                                         const std::string& content, int n = 1) {
+        return [=](const fs::path& f) {
+            std::string xml = ReadFile(f / member);
+            std::size_t at = 0;
+            for (int k = 0; k < n; ++k, ++at) {
+                at = xml.find("<" + column, at);
+                ASSERT_NE(at, std::string::npos) << member << " " << column << " " << n;
+                const char next = xml[at + column.size() + 1];
+                if (next != '>' && next != '/') --k;  // a longer name that begins the same way
+            }
+            --at;
+            const std::string empty = "<" + column + "/>";
+            const std::size_t end = xml.compare(at, empty.size(), empty) == 0
+                                        ? at + empty.size()
+                                        : xml.find("</" + column + ">", at) + column.size() + 3;
+            xml.replace(at, end - at, "<" + column + ">" + content + "</" + column + ">");
+            WriteFile(f / member, xml);
+        };
+    }
+
+    // The member as a pretty-printer lays it out: every element on its own line, with a comment and
+    // a processing instruction before it, values untouched.
+    static std::string Indented(const std::string& xml) {
+        std::string out;
+        bool afterClose = false;  // the last tag ended an element
+        for (std::size_t i = 0; i < xml.size(); ++i) {
+            if (xml[i] == '<' && xml[i + 1] != '?') {
+                const bool endTag = xml[i + 1] == '/';
+                if (i > 0 && xml[i - 1] == '>' && (!endTag || afterClose))
+                    out += "\n  <!-- 注释 -->\n  <?note x?>\r\n\t";
+                const std::size_t close = xml.find('>', i);
+                afterClose = endTag || xml[close - 1] == '/';
+            }
+            out += xml[i];
+        }
+        return out;
+    }
+
+    // An archive of the entries, in this order.
+    static void MakeArchive(const fs::path& path,
+                            const std::vector<std::pair<std::string, std::string>>& entries) {
+        int err = 0;
+        zip_t* z = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+        ASSERT_NE(z, nullptr);
+        for (const auto& [name, data] : entries)
+            ASSERT_GE(zip_file_add(z, name.c_str(), zip_source_buffer(z, data.data(), data.size(), 0), 0), 0)
+                << name;
+        ASSERT_EQ(zip_close(z), 0);
+    }
+
+    // The members of a package, name and content, in import order.
+    std::vector<std::pair<std::string, std::string>> MembersOf(const fs::path& package) {
+        std::vector<std::pair<std::string, std::string>> out;
+        Rework(package, "members-of", [&](const fs::path& f) {
+            for (const auto& m : laurel::exchange::kImportOrder)
+                out.emplace_back(m.file, ReadFile(f / m.file));
+        });
+        return out;
+    }
+
     static std::string ReadFile(const fs::path& p) {
         std::ifstream in(p, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
     static void WriteFile(const fs::path& p, const std::string& bytes) {
+        fs::create_directories(p.parent_path());
         std::ofstream(p, std::ios::binary) << bytes;
     }
 
@@ -228,9 +291,18 @@ TEST_F(ExchangeTest, ExportedPackageImportsIntoAnEmptyDatabaseAsTheSameRows) {
     ASSERT_EQ(laurel::current_id, kA.id);
     const auto before = Snapshot(kA.id);
     const fs::path package = Db().Folder() / "a.DAT";
+    // A package the user keeps to himself, to be replaced; and what a run that stopped, or a hand,
+    // left in the staging folder: none of it may reach the package.
+    WriteFile(package, "old package");
+    fs::permissions(package, fs::perms::owner_read | fs::perms::owner_write);
+    WriteFile(program_ / "tmp_out" / "sub" / "xm_ry.xml", "<stale/>");
+    WriteFile(program_ / "tmp_out" / "XM_DW.XML", "<stale/>");
+    WriteFile(program_ / "tmp_out" / "notes.txt", "stale");
 
     Export(package);
     EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|导出成功！"});
+    EXPECT_EQ(fs::status(package).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
     ASSERT_EQ(Dialogs().files.size(), 1u);
     EXPECT_TRUE(Dialogs().files[0].save);
     EXPECT_EQ(Dialogs().files[0].title, "文件保存路径");
@@ -371,6 +443,8 @@ TEST_F(ExchangeTest, BrokenPackagesLeaveNoHalfRecommendationAndTouchNoOther) {
             WriteFile(f / member, xml);
         };
     };
+    const std::string award1 = "<jx_id>1</jx_id>";
+    const std::string why = "提示信息|申报文件有误：";
     struct Case {
         std::string name;
         std::function<void(const fs::path&)> change;
@@ -380,18 +454,108 @@ TEST_F(ExchangeTest, BrokenPackagesLeaveNoHalfRecommendationAndTouchNoOther) {
         {"malformed",
          [](const fs::path& f) { WriteFile(f / "xm_ry.xml", "<r><a></r>"); },
          {"提示信息:xm_ry XMLParseFile error|114"}},
-        // A row whose last column elements are missing.
+        // Characters that XML forbids, written as references.
+        {"control-character",
+         SetValue("xm_base.xml", "xm_name", "a&#1;b"),
+         {"提示信息:xm_base XMLParseFile error|4"}},
+        {"non-character",
+         SetValue("xm_ry.xml", "ry_name", "&#xFFFE;"),
+         {"提示信息:xm_ry XMLParseFile error|4"}},
+        // A row's columns are its element children, exactly as many as the view has.
         {"short-row",
          replace("xm_dw.xml",
                  "<dw_ardbkno/><dw_ardbkprntm>0001-01-01</dw_ardbkprntm><dw_prnset/><dw_prnflag/>", ""),
-         {}},
+         {why + "xm_dw.xml 第1行：应有18列，实有14列"}},
+        {"benefit-row-without-year",
+         [](const fs::path& f) {
+             std::string xml = ReadFile(f / "xm_xy.xml");
+             const auto at = xml.find("<xy_year>");
+             xml.erase(at, xml.find("</xy_year>") + 10 - at);
+             WriteFile(f / "xm_xy.xml", xml);
+         },
+         {why + "xm_xy.xml 第1行：应有9列，实有8列"}},
+        {"extra-element",
+         replace("xm_hj.xml", award1, award1 + "<extra>x</extra>"),
+         {why + "xm_hj.xml 第1行：应有7列，实有8列"}},
+        {"cdata-between-columns",
+         replace("xm_hj.xml", award1, award1 + "<![CDATA[x]]>"),
+         {why + "xm_hj.xml 第1行：列之间有 CDATA 段"}},
+        {"text-between-columns",
+         replace("xm_hj.xml", award1, award1 + " 多余 "),
+         {why + "xm_hj.xml 第1行：列之间有多余的文字“ 多余 ”"}},
+        {"element-in-column",
+         SetValue("xm_hj.xml", "jx_name", "a<b>c</b>"),
+         {why + "xm_hj.xml 第1行第5列（jx_name）：列中含有元素 <b>"}},
         // A contributor that names B: it would have overwritten B's first contributor.
         {"foreign-key",
          replace("xm_ry.xml", "<xm_id>" + kA.id + "</xm_id><ry_name>完成人一",
                  "<xm_id>" + kB.id + "</xm_id><ry_name>完成人一"),
-         {}},
-        {"bad-date", replace("xm_hj.xml", "0001-01-01", "2005-13-45"), {}},
-        {"no-project-row", replace("xm_base.xml", "xm_base_row", "xm_other_row", true), {}},
+         {why + "xm_ry.xml 第1行第1列（xm_id）：属于另一份推荐书“" + kB.id + "”，本申报文件的推荐书为“" +
+          kA.id + "”"}},
+        {"bad-date",
+         replace("xm_hj.xml", "0001-01-01", "2005-13-45"),
+         {why + "xm_hj.xml 第1行第4列（jx_date）：“2005-13-45”不是有效的日期"}},
+        {"no-project-row",
+         replace("xm_base.xml", "xm_base_row", "xm_other_row", true),
+         {why + "xm_base.xml：没有 xm_base_row 行"}},
+        // Every value fits its column as the pages would have let it in.
+        {"long-name",
+         SetValue("xm_base.xml", "xm_name", std::string(5000, 'n')),
+         {why + "xm_base.xml 第1行第7列（xm_name）：长度为5000字节，超过该列的100字节"}},
+        {"wide-chinese",
+         SetValue("xm_ry.xml", "ry_name", "一二三四五六七八九十一二三四五六"),
+         {why + "xm_ry.xml 第1行第2列（ry_name）：长度为32字节，超过该列的30字节"}},
+        {"state-flag-width",
+         SetValue("xm_base.xml", "xm_xg", "XYZ"),
+         {why + "xm_base.xml 第1行第44列（xm_xg）：长度为3字节，超过该列的1字节"}},
+        {"state-flag",
+         SetValue("xm_base.xml", "xm_xg", "X"),
+         {why + "xm_base.xml 第1行第44列（xm_xg）：应为“0”或“1”，实为“X”"}},
+        {"year-width",
+         SetValue("xm_xy.xml", "xy_year", "20233"),
+         {why + "xm_xy.xml 第1行第2列（xy_year）：长度为5字节，超过该列的4字节"}},
+        {"year-digits",
+         SetValue("xm_xy.xml", "xy_year", "20a3"),
+         {why + "xm_xy.xml 第1行第2列（xy_year）：年份应为四位数字，实为“20a3”"}},
+        {"benefit-kind",
+         SetValue("xm_xy.xml", "xy_zhijorjianj", "9"),
+         {why + "xm_xy.xml 第1行第8列（xy_zhijorjianj）：应为“0”或“1”，实为“9”"}},
+        {"benefit-twice",
+         SetValue("xm_xy.xml", "xy_year", std::to_string(rt::Date::Today().year - 3), 3),
+         {why + "xm_xy.xml 第3行：与第1行是同一行（键相同）"}},
+        {"submitted-flag",
+         SetValue("xm_yy.xml", "sf_submit", "2"),
+         {why + "xm_yy.xml 第1行第8列（sf_submit）：应为“0”或“1”，实为“2”"}},
+        {"negative-number",
+         SetValue("xm_ry.xml", "ry_no", "-7"),
+         {why + "xm_ry.xml 第1行第3列（ry_no）：序号应为1，实为“-7”"}},
+        {"gap-in-numbers",
+         SetValue("xm_hj.xml", "jx_id", "3", 2),
+         {why + "xm_hj.xml 第2行第2列（jx_id）：序号应为2，实为“3”"}},
+        {"amount-digits",
+         SetValue("xm_base.xml", "xm_zongtz", "12345678901234567"),
+         {why + "xm_base.xml "
+                "第1行第32列（xm_zongtz）：“12345678901234567”不是该列允许的金额（至多16位整数、2位小数）"}},
+        {"amount-decimals",
+         SetValue("xm_yy.xml", "yy_benefit", "1.005"),
+         {why + "xm_yy.xml 第1行第7列（yy_benefit）：“1.005”不是该列允许的金额（至多16位整数、2位小数）"}},
+        {"whole-number",
+         SetValue("xm_base.xml", "xm_huis", "99999999999"),
+         {why + "xm_base.xml 第1行第33列（xm_huis）：“99999999999”不是该列允许的整数"}},
+        {"real-number",
+         SetValue("xm_ry.xml", "ry_anum", "nan"),
+         {why + "xm_ry.xml 第1行第34列（ry_anum）：“nan”不是有效的数值"}},
+        // More rows than the page takes: Print would find no row for them.
+        {"eleven-awards",
+         [](const fs::path& f) {
+             std::string xml = ReadFile(f / "xm_hj.xml");
+             const auto begin = xml.find("<xm_hj_row>");
+             const auto end = xml.find("</xm_hj_row>") + 12;
+             const std::string row = xml.substr(begin, end - begin);
+             for (int k = 0; k < 9; ++k) xml.insert(end, row);
+             WriteFile(f / "xm_hj.xml", xml);
+         },
+         {why + "xm_hj.xml：有11行，超过页面允许的10行"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -410,37 +574,142 @@ TEST_F(ExchangeTest, BrokenPackagesLeaveNoHalfRecommendationAndTouchNoOther) {
     EXPECT_GT(RowsOf(kA.id), 0);
 }
 
-TEST_F(ExchangeTest, HostileArchiveIsReportedAndWritesNothingOutside) {
+TEST_F(ExchangeTest, PrettyPrintedPackageWithUpperCaseNamesImportsTheSameRows) {
+    SeedRich(kA);
+    Open();
+    const auto before = Snapshot(kA.id);
+    const fs::path package = Db().Folder() / "a.DAT";
+    Export(package);
+    Dialogs().Clear();
+    DeleteRecommendation(kA.id);
+
+    const fs::path pretty = Rework(package, "pretty", [](const fs::path& f) {
+        for (const auto& m : laurel::exchange::kImportOrder) {
+            const std::string xml = ReadFile(f / m.file);
+            fs::remove(f / m.file);
+            std::string upper = m.file;
+            for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            WriteFile(f / upper, Indented(xml));
+        }
+    });
+    ASSERT_NE(ReadFile(Db().Folder() / "rework-pretty" / "XM_BASE.XML").find("<!-- 注释 -->"),
+              std::string::npos);
+    EXPECT_EQ(Import(pretty, 1), std::vector<std::string>{"提示信息|成功导入一份推荐书!"});
+    EXPECT_EQ(Snapshot(kA.id), Travelled(before));
+}
+
+TEST_F(ExchangeTest, HostileArchivesAreRefusedWholeAndOnlyTheMembersAreUnpacked) {
+    SeedRich(kA);
     Seed(kB);
     Open();
-    const fs::path package = Db().Folder() / "evil.DAT";
-    {
-        int err = 0;
-        zip_t* z = zip_open(package.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
-        ASSERT_NE(z, nullptr);
-        static const char kData[] = "<r/>";
-        for (const char* name : {"../escaped.xml", "../../xm_base.xml"})
-            ASSERT_GE(zip_file_add(z, name, zip_source_buffer(z, kData, sizeof kData - 1, 0), 0), 0);
-        ASSERT_EQ(zip_close(z), 0);
+    const fs::path package = Db().Folder() / "a.DAT";
+    Export(package);
+    Dialogs().Clear();
+    DeleteRecommendation(kA.id);
+    const auto other = Snapshot(kB.id);
+    const auto members = MembersOf(package);
+    auto with = [&](std::vector<std::pair<std::string, std::string>> before,
+                    const std::vector<std::pair<std::string, std::string>>& after = {}) {
+        before.insert(before.end(), members.begin(), members.end());
+        before.insert(before.end(), after.begin(), after.end());
+        return before;
+    };
+    auto replaced = [&](const std::string& member, const std::string& content) {
+        auto out = members;
+        for (auto& [name, data] : out)
+            if (name == member) data = content;
+        return out;
+    };
+    std::string manyElements = "<r>";
+    for (std::size_t i = 0; i <= rt::xml::kMaxMarkup; ++i) manyElements += "<a/>";
+    manyElements += "</r>";
+
+    const std::string skipped = "错误|不是本软件生成的ZIP申报文件！";
+    const std::string unpacking = "提示|申报文件导入不成功,出错信息为:";
+    struct Case {
+        std::string name;
+        std::vector<std::pair<std::string, std::string>> entries;
+        std::vector<std::string> boxes;
+    };
+    const std::vector<Case> cases = {
+        // Only the member's name is taken out of a path, and one that leads outside is refused.
+        {"escape",
+         {{"../escaped.xml", "<r/>"}, {"../../xm_base.xml", "<r/>"}},
+         {skipped, unpacking + "有文件被跳过：../../xm_base.xml（路径不安全）"}},
+        {"no-members", {{"readme.txt", "hello"}}, {unpacking + "没有找到要处理的文件"}},
+        // Which of two contributor members would be read is no choice to make.
+        {"member-twice",
+         with({{"old/xm_ry.xml", "<r/>"}}),
+         {skipped, unpacking + "有文件被跳过：xm_ry.xml（与另一个文件同名）"}},
+        {"member-twice-in-case",
+         with({}, {{"XM_RY.XML", "<r/>"}}),
+         {skipped, unpacking + "有文件被跳过：XM_RY.XML（与另一个文件同名）"}},
+        {"member-too-large",
+         replaced("xm_zl.xml", std::string(rt::kMaxEntrySize + 1, ' ')),
+         {skipped, unpacking + "有文件被跳过：xm_zl.xml（超过每个文件 16 MiB 的上限）"}},
+        {"member-of-many-elements",
+         replaced("xm_ry.xml", manyElements),
+         {"提示信息:xm_ry XMLParseFile error|7"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path hostile = Db().Folder() / (c.name + ".DAT");
+        MakeArchive(hostile, c.entries);
+        auto boxes = c.boxes;
+        boxes.push_back("提示信息|推荐书导入失败!");
+        EXPECT_EQ(Import(hostile, static_cast<int>(boxes.size())), boxes);
+        EXPECT_EQ(RowsOf(kA.id), 0);
+        EXPECT_EQ(Snapshot(kB.id), other);
+        EXPECT_TRUE(ProgramFolder().empty()) << ::testing::PrintToString(ProgramFolder());
     }
-    std::vector<std::string> boxes = {"错误|不是本软件生成的ZIP申报文件！",
-                                      "错误|不是本软件生成的ZIP申报文件！",
-                                      "提示|申报文件导入不成功,出错信息为:有文件被跳过"};
-    for (const char* m : {"xm_base", "xm_ry", "xm_dw", "xm_xy", "xm_hj", "xm_yy", "xm_zl"})
-        boxes.push_back(NotExist(m)[0]);
-    boxes.push_back("提示信息|推荐书导入失败!");
-    EXPECT_EQ(Import(package, static_cast<int>(boxes.size())), boxes);
-    EXPECT_FALSE(fs::exists(program_ / "escaped.xml"));
-    EXPECT_FALSE(fs::exists(Db().Folder() / "xm_base.xml"));
     EXPECT_FALSE(fs::exists(Db().Folder() / "escaped.xml"));
-    EXPECT_TRUE(ProgramFolder().empty());
+    EXPECT_FALSE(fs::exists(Db().Folder() / "xm_base.xml"));
 
     // A file that is no archive at all.
     WriteFile(Db().Folder() / "text.DAT", "plain text");
-    boxes.erase(boxes.begin(), boxes.begin() + 3);
-    boxes.insert(boxes.begin(), "提示|申报文件导入不成功,出错信息为:不是有效的ZIP压缩文件，或文件已损坏");
-    Dialogs().Clear();
-    EXPECT_EQ(Import(Db().Folder() / "text.DAT", static_cast<int>(boxes.size())), boxes);
+    EXPECT_EQ(Import(Db().Folder() / "text.DAT", 2),
+              (std::vector<std::string>{unpacking + "不是有效的ZIP压缩文件，或文件已损坏",
+                                        "提示信息|推荐书导入失败!"}));
+
+    // Entries that are no members are left in the archive, however many and however large: no box,
+    // nothing written, and the package imports.
+    std::vector<std::pair<std::string, std::string>> foreign;
+    for (int i = 0; i < 500; ++i) foreign.emplace_back("extra/" + std::to_string(i) + ".xml", "<x/>");
+    const std::string zeros(20u << 20, '\0');
+    for (int i = 0; i < 4; ++i) foreign.emplace_back("zeros" + std::to_string(i) + ".bin", zeros);
+    MakeArchive(Db().Folder() / "foreign-entries.DAT", with(foreign));
+    EXPECT_EQ(Import(Db().Folder() / "foreign-entries.DAT", 1),
+              std::vector<std::string>{"提示信息|成功导入一份推荐书!"});
+    EXPECT_GT(RowsOf(kA.id), 0);
+    EXPECT_TRUE(ProgramFolder().empty()) << ::testing::PrintToString(ProgramFolder());
+}
+
+TEST_F(ExchangeTest, ReadOnlyProgramFolderKeepsTheWorkingFilesInTheUsersOwnFolder) {
+    SeedRich(kA);
+    Open();
+    // A folder that cannot be written, for root as well: it cannot even be made.
+    WriteFile(Db().Folder() / "blocker", "a file");
+    laurel::current_path = (Db().Folder() / "blocker" / "program").string();
+    const fs::path home = Db().Folder() / "home-data";
+    const testing_support::UserDataFolder user(home.string());
+    auto own = [&] {
+        std::vector<fs::path> folders;
+        for (const auto& e : fs::directory_iterator(home)) folders.push_back(e.path());
+        EXPECT_EQ(folders.size(), 1u);
+        return folders.empty() ? fs::path() : folders.front();
+    };
+
+    const fs::path package = Db().Folder() / "from-read-only.DAT";
+    Export(package);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|导出成功！"});
+    EXPECT_TRUE(fs::is_regular_file(package));
+    EXPECT_EQ(fs::status(own()).permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_TRUE(fs::is_empty(own()));
+
+    DeleteRecommendation(kA.id);
+    EXPECT_EQ(Import(package, 1), std::vector<std::string>{"提示信息|成功导入一份推荐书!"});
+    EXPECT_GT(RowsOf(kA.id), 0);
+    EXPECT_TRUE(fs::is_empty(own()));
 }
 
 TEST_F(ExchangeTest, MembersOfAnotherWriterAreReadByPositionWhateverTheirNamesAndEncoding) {

@@ -17,6 +17,7 @@
 
 #include "app/globals.h"
 #include "app/j_main_mdi.h"
+#include "check/print_command.h"
 #include "document/working_document.h"
 #include "records/m_main.h"
 #include "runtime/word.h"
@@ -182,6 +183,11 @@ class FormDocumentTest : public AppTest {
         AddAward(kRec.id, 1, "获奖一");
         AddAward(kRec.id, 2, "获奖二");
         AddAward(kRec.id, 3, "获奖三");
+        // Numbers as an imported package may carry them: past 16 bits and past 31.
+        AddAward(kRec.id, 4, "获奖四");
+        AddAward(kRec.id, 5, "获奖五");
+        ExecCommit("UPDATE j_jx_getaward SET jx_id = 40000 WHERE xm_id = ? AND jx_id = 4", {kRec.id});
+        ExecCommit("UPDATE j_jx_getaward SET jx_id = 3000000000 WHERE xm_id = ? AND jx_id = 5", {kRec.id});
         ExecCommit(
             "UPDATE j_jx_getaward SET jx_date = '2005-06-01', jx_name = '省科技进步奖', jx_grade = "
             "'一等奖甲乙', "
@@ -272,7 +278,9 @@ TEST_F(FormDocumentTest, AllPrintFillsEveryBookmarkAndTheThreeTablesAndSavesTheW
     EXPECT_EQ(row(8, 2, 5), (Cells{"1.获奖一", "2005", "省科技进步奖", "一等奖甲", "省政府"}));
     EXPECT_EQ(row(8, 3, 5), (Cells{"2.", "0001", "", "ab一二三", ""}));
     EXPECT_EQ(row(8, 4, 5), (Cells{"3.获奖三", "0001", "", "", ""}));
-    EXPECT_EQ(row(8, 5, 5), (Cells{"", "", "", "", ""})) << "rows after the last award keep the template's";
+    EXPECT_EQ(row(8, 5, 5), (Cells{"40000.获奖四", "0001", "", "", ""}));
+    EXPECT_EQ(row(8, 6, 5), (Cells{"3000000000.获奖五", "0001", "", "", ""}));
+    EXPECT_EQ(row(8, 7, 5), (Cells{"", "", "", "", ""})) << "rows after the last award keep the template's";
 }
 
 TEST_F(FormDocumentTest, ATemplateWithoutABookmarkStopsTheStepAndNoWorkingDocumentIsWritten) {
@@ -291,6 +299,16 @@ TEST_F(FormDocumentTest, ATemplateWithoutABookmarkStopsTheStepAndNoWorkingDocume
     EXPECT_EQ(app.DocumentsCount(), 1) << "the partly filled document stays open, unsaved";
     EXPECT_EQ(app.ActiveDocument().BookmarkText("XM_SOSIETY"), "XM_SOSIETY：值");
     EXPECT_EQ(app.ActiveDocument().BookmarkText("XM_PAPERS"), "");
+
+    // Through the Print command the failure is one error box in Chinese that names the file, not
+    // the folder it lies in.
+    fs::remove(Template());
+    Dialogs().Answer(1);
+    laurel::check::RunPrintCommand(*W().st_progress, {[] { return 1; }, [] { return 1; },
+                                                      [&] { return menu.all_print(); }, [] { return 1; }});
+    EXPECT_EQ(Boxes(), std::vector<std::string>{
+                           "错误|生成word版本推荐书失败：无法打开文档“m_model2.docx”：文件不存在"});
+    EXPECT_EQ(Dialogs().messages.back().request.icon, rt::ui::Icon::StopSign);
 }
 
 // A table that cannot be read is a failure, never an empty table: the step ends after the

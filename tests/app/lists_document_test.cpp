@@ -157,8 +157,12 @@ TEST_F(ListsDocumentTest, ListsAndLinesAreFilledFromThePages) {
     Contributor(1, "张三", "1", "1960-01-05", "011", "单位甲");
     Contributor(2, " 李四 ", "2", "1965-03-17", "082", nullptr);
     Contributor(3, nullptr, "1", "1970-12-01", "999", "单位丙");
-    Contributor(4, "", "1", "1971-01-01", "011", "单位丁");
-    Contributor(5, "王五", "1", "1972-02-02", "011", "单位戊");
+    // Titles print as the contributor form names them; the list page's list speaks only for a code
+    // the form lacks (085), and a code neither has (999) prints as nothing.
+    Contributor(4, "", "1", "1971-01-01", "303", "单位丁");
+    Contributor(5, "王五", "1", "1972-02-02", "302", "单位戊");
+    Contributor(6, "赵六", "1", "1973-03-03", "114", "单位己");
+    Contributor(7, "孙七", "1", "1974-04-04", "085", "单位庚");
     Unit(1, nullptr, "0571-1234", "赵一");
     Unit(2, "单位乙", nullptr, nullptr);
     Unit(3, "", "0571-5678", "钱二");
@@ -195,22 +199,24 @@ TEST_F(ListsDocumentTest, ListsAndLinesAreFilledFromThePages) {
     const Reader got(Target());
     const Reader tpl(LAUREL_TEMPLATE);
 
-    // Contributors 2 to 5 in rows 2 to 5; the first is named only in the line.
+    // Contributors 2 to 7 in rows 2 to 7; the first is named only in the line.
     const std::vector<std::vector<std::string>> contributors = {
         {"2", " 李四 ", "女", "1965-03", "高级工程师", ""},
         {"3", "", "男", "1970-12", "", "单位丙"},
-        {"4", "", "男", "1971-01", "教授", "单位丁"},
-        {"5", "王五", "男", "1972-02", "教授", "单位戊"},
+        {"4", "", "男", "1971-01", "其它中级", "单位丁"},
+        {"5", "王五", "男", "1972-02", "其它副高级", "单位戊"},
+        {"6", "赵六", "男", "1973-03", "助理畜牧师", "单位己"},
+        {"7", "孙七", "男", "1974-04", "技术员", "单位庚"},
     };
-    for (int r = 0; r < 4; ++r)
+    for (int r = 0; r < 6; ++r)
         for (int c = 0; c < 6; ++c)
             EXPECT_EQ(got.Cell(10, r + 2, c + 1), contributors[r][c])
                 << "table 10 row " << r + 2 << " col " << c + 1;
     for (int c = 1; c <= 6; ++c) {
         EXPECT_EQ(got.Cell(10, 1, c), tpl.Cell(10, 1, c));
-        EXPECT_EQ(got.Cell(10, 6, c), tpl.Cell(10, 6, c));
+        EXPECT_EQ(got.Cell(10, 8, c), tpl.Cell(10, 8, c));
     }
-    EXPECT_EQ(got.Bookmark("xm_wcr"), "张三,  李四 , , 王五");
+    EXPECT_EQ(got.Bookmark("xm_wcr"), "张三,  李四 , , 王五, 赵六, 孙七");
 
     // A null first unit does not leave the line starting with a separator.
     const std::vector<std::vector<std::string>> units = {
@@ -280,7 +286,11 @@ TEST_F(ListsDocumentTest, UnitsLineIsCutAt112BytesWithoutSplittingACharacter) {
 TEST_F(ListsDocumentTest, CopyReplacesAnExistingFileAndTheDialogIsAskedAfterWordHasQuit) {
     fs::create_directories(Target().parent_path());
     std::ofstream(Target()) << "old";
+    // The user's own file stays his own.
+    fs::permissions(Target(), fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(RunToTarget(), 1);
+    EXPECT_EQ(fs::status(Target()).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
     ASSERT_EQ(Dialogs().files.size(), 1U);
     const auto& request = Dialogs().files.front();
     EXPECT_TRUE(request.save);
@@ -315,6 +325,7 @@ TEST_F(ListsDocumentTest, FailedDialogOrCopyKeepsTheWorkingDocument) {
     Dialogs().Answer(1);
     EXPECT_EQ(Run(1, Db().Folder() / "missing" / "x.docx"), 1);
     EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|Error writing targetfile！"});
+    EXPECT_EQ(Dialogs().messages.back().request.icon, rt::ui::Icon::StopSign);
     EXPECT_TRUE(fs::exists(Working()));
 }
 
@@ -323,6 +334,23 @@ TEST_F(ListsDocumentTest, ChoosingTheWorkingDocumentItselfKeepsIt) {
     EXPECT_TRUE(Boxes().empty());
     ASSERT_TRUE(fs::exists(Working()));
     EXPECT_EQ(Reader(Working()).Bookmark("xm_wcr"), "完成人一");
+}
+
+// Installed where the user cannot write, the working document lies in the user's own folder.
+TEST_F(ListsDocumentTest, ReadOnlyProgramFolderKeepsTheWorkingDocumentInTheUsersOwnFolder) {
+    std::ofstream(Db().Folder() / "blocker") << "a file";
+    laurel::current_path = (Db().Folder() / "blocker" / "program").string();
+    const fs::path home = Db().Folder() / "home-data";
+    const testing_support::UserDataFolder user(home.string());
+    const fs::path own = laurel::WorkingFolder();
+    ASSERT_EQ(own.parent_path(), home);
+    EXPECT_EQ(fs::status(own).permissions() & fs::perms::all, fs::perms::owner_all);
+    fs::rename(Working(), laurel::records::WorkingDocumentPath(own.string(), kRec.askno));
+
+    EXPECT_EQ(RunToTarget(), 1);
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(Reader(Target()).Bookmark("xm_wcr"), "完成人一");
+    EXPECT_TRUE(fs::is_empty(own));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -501,7 +501,7 @@ TEST_F(MainWindowOpening, FailedConnectionIsReportedAndTheMainWindowStillOpens) 
 
     ASSERT_EQ(Boxes(), std::vector<std::string>{"Erroe|Database connect failed!"});
     EXPECT_EQ(Dialogs().messages[0].request.buttons, rt::ui::Buttons::OK);
-    EXPECT_NE(Dialogs().messages[0].request.icon, rt::ui::Icon::Question);
+    EXPECT_EQ(Dialogs().messages[0].request.icon, rt::ui::Icon::StopSign);
     EXPECT_GE(took, std::chrono::milliseconds(1000)) << "the splash stays a second after connecting";
     ASSERT_NE(laurel::w_start, nullptr);
     EXPECT_FALSE(laurel::w_start->IsOpen());

@@ -190,12 +190,38 @@ TEST_F(RecordsTest, ToolbarHoldsTenButtonsInOrderWithTheirTipsAndSpacing) {
     EXPECT_EQ(shown, tips);
 }
 
-TEST_F(RecordsTest, HighlightingAnItemShowsItsMicroHelpInTheStatusLine) {
+TEST_F(RecordsTest, HighlightingAnItemShowsItsMicroHelpInTheStatusLineUntilTheMenuCloses) {
     OpenMainWindow();
-    Menu().new_recommendation->Action()->hover();
-    EXPECT_EQ(W().MicroHelp(), "新增一份空白推荐书。");
-    Menu().save->Action()->hover();
-    EXPECT_EQ(W().MicroHelp(), "");
+    W().SetMicroHelp("中文项目名称，限30个汉字。");
+    auto highlight = [](rt::ui::MenuItem* item) {
+        QMenu* dropDown = item->ParentItem()->Action()->menu();
+        if (!dropDown->isVisible()) dropDown->popup(QPoint(0, 0));
+        QTest::mouseMove(dropDown, dropDown->actionGeometry(item->Action()).center());
+    };
+
+    highlight(Menu().new_recommendation);
+    EXPECT_EQ(W().StatusLine(), "新增一份空白推荐书。");
+    highlight(Menu().save);
+    EXPECT_EQ(W().StatusLine(), "");
+    // A disabled item shows its text too.
+    highlight(Menu().user_password);
+    EXPECT_EQ(W().StatusLine(), "在这里可以设置系统密码！");
+    Menu().user_password->ParentItem()->Action()->menu()->hide();
+    EXPECT_EQ(W().StatusLine(), "中文项目名称，限30个汉字。");
+    for (rt::ui::MenuItem* top : {Menu().records_menu, Menu().edit_menu}) top->Action()->menu()->hide();
+    EXPECT_EQ(W().StatusLine(), "中文项目名称，限30个汉字。");
+
+    // A toolbar button shows its tip; the status line keeps the field's hint.
+    QToolBar* bar = W().Frame()->findChild<QToolBar*>();
+    ASSERT_NE(bar, nullptr);
+    for (rt::ui::MenuItem* item : {Menu().new_recommendation, Menu().save}) {
+        QWidget* button = bar->widgetForAction(item->Action());
+        ASSERT_NE(button, nullptr);
+        QTest::mouseMove(button);
+        item->Action()->hover();
+        EXPECT_EQ(W().StatusLine(), "中文项目名称，限30个汉字。");
+    }
+    EXPECT_EQ(W().MicroHelp(), "中文项目名称，限30个汉字。");
 }
 
 TEST_F(RecordsTest, CtrlSAndCtrlMRunSaveAndModifyFromTheKeyboard) {

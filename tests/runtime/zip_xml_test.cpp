@@ -1,10 +1,13 @@
-// The zip component, the XML reader and a DataWindow saved as XML, on files in a private folder.
-// Archives that no honest packer makes are built with libzip directly.
+// The zip component, the XML reader, a DataWindow saved as XML and the copy that hands a file to
+// the user, on files in a private folder. Archives that no honest packer makes are built with
+// libzip directly.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <zip.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -12,6 +15,7 @@
 
 #include "runtime/datawindow.h"
 #include "runtime/datawindow_xml.h"
+#include "runtime/files.h"
 #include "runtime/text.h"
 #include "runtime/xml.h"
 #include "runtime/zip.h"
@@ -161,6 +165,82 @@ TEST_F(ZipTest, HostileEntriesAreRefusedAndNothingIsWrittenOutsideTheTarget) {
     EXPECT_FALSE(fs::exists("/tmp/laurel-absolute-escape.txt"));
 }
 
+TEST_F(ZipTest, NamedFilesAreTakenWhateverTheirCaseAndNothingElse) {
+    // Packing by name: files beside them and in sub-folders stay out.
+    Write("out/xm_base.xml", "<base/>");
+    Write("out/xm_ry.xml", "<ry/>");
+    Write("out/stale.xml", "<stale/>");
+    Write("out/sub/xm_ry.xml", "<old/>");
+    rt::Zip z;
+    std::vector<rt::SkippedFile> skipped;
+    z.SkippingFile = [&](const rt::SkippedFile& f) { skipped.push_back(f); };
+    z.processsubfolders = false;
+    z.filestoprocess = Path("out/xm_base.xml") + "\n" + Path("out/xm_ry.xml");
+    z.preservepaths = false;
+    z.zipfilename = Path("named.zip");
+    EXPECT_EQ(z.zip(), 0);
+    EXPECT_EQ(RawArchive::Names(Path("named.zip")), (std::vector<std::string>{"xm_base.xml", "xm_ry.xml"}));
+
+    // Unpacking by name: matched without regard to case wherever the archive keeps them, written
+    // under the names asked for; other entries are not even looked at.
+    RawArchive::Make(Path("mixed.zip"), {{"docs/readme.txt", "other"},
+                                         {"../../evil.txt", "not a member"},
+                                         {"PKG/XM_BASE.XML", "<base/>"},
+                                         {"Xm_Ry.Xml", "<ry/>"},
+                                         {"old/xm_dw.xml", "<first/>"},
+                                         {"XM_DW.xml", "<second/>"}});
+    z.processsubfolders = true;
+    z.filestoprocess = "xm_base.xml\nxm_ry.xml\nxm_dw.xml\nxm_hj.xml";
+    z.unziptofolder = Path("in");
+    z.zipfilename = Path("mixed.zip");
+    EXPECT_EQ(z.unzip(), rt::kZipFilesSkipped);
+    ASSERT_EQ(skipped.size(), 1u) << "only the second entry for one name";
+    EXPECT_EQ(skipped[0].filename, "XM_DW.xml");
+    EXPECT_EQ(skipped[0].reason, rt::SkipReason::Duplicate);
+    EXPECT_EQ(z.geterrordescription(0, rt::kZipFilesSkipped), "有文件被跳过：XM_DW.xml（与另一个文件同名）");
+    EXPECT_EQ(Read("in/xm_base.xml"), "<base/>");
+    EXPECT_EQ(Read("in/xm_ry.xml"), "<ry/>");
+    EXPECT_FALSE(fs::exists(root_ / "in/readme.txt"));
+    EXPECT_FALSE(fs::exists(root_ / "evil.txt"));
+}
+
+TEST_F(ZipTest, NothingAboveTheLimitsIsWritten) {
+    const std::string member(15u << 20, '\0');
+    const std::string oversized(rt::kMaxEntrySize + 1, '\0');
+    RawArchive::Make(Path("big.zip"), {{"a.xml", member},
+                                       {"huge.xml", oversized},
+                                       {"b.xml", member},
+                                       {"c.xml", member},
+                                       {"d.xml", member},
+                                       {"e.xml", member},
+                                       {"small.xml", "<s/>"}});
+    rt::Zip z;
+    std::vector<rt::SkippedFile> skipped;
+    z.SkippingFile = [&](const rt::SkippedFile& f) { skipped.push_back(f); };
+    z.filestoprocess = "*";
+    z.preservepaths = false;
+    z.processsubfolders = true;
+    z.unziptofolder = Path("in");
+    z.zipfilename = Path("big.zip");
+    EXPECT_EQ(z.unzip(), rt::kZipFilesSkipped);
+    ASSERT_EQ(skipped.size(), 2u);
+    EXPECT_EQ(skipped[0].filename, "huge.xml");
+    EXPECT_EQ(skipped[0].reason, rt::SkipReason::TooLarge);
+    EXPECT_EQ(skipped[1].filename, "e.xml");
+    EXPECT_EQ(skipped[1].reason, rt::SkipReason::TooMuch);
+    EXPECT_EQ(z.geterrordescription(0, rt::kZipFilesSkipped),
+              "有文件被跳过：huge.xml（超过每个文件 16 MiB 的上限）");
+
+    std::uintmax_t total = 0;
+    for (const auto& e : fs::directory_iterator(root_ / "in")) {
+        EXPECT_LE(e.file_size(), rt::kMaxEntrySize) << e.path();
+        total += e.file_size();
+    }
+    EXPECT_LE(total, rt::kMaxTotalSize);
+    EXPECT_EQ(Files(), (std::vector<std::string>{"big.zip", "in/a.xml", "in/b.xml", "in/c.xml", "in/d.xml",
+                                                 "in/small.xml"}));
+}
+
 TEST_F(ZipTest, FailuresComeBackAsCodesWithDescriptions) {
     rt::Zip z;
     z.unziptofolder = Path("t");
@@ -225,13 +305,40 @@ TEST_F(XmlTest, OnlyWellFormedSafeDocumentsPass) {
     EXPECT_EQ(rt::xml::XMLParseFile(Path("big.xml")), rt::xml::kFileTooLarge);
 
     // Deep nesting neither crashes the parser nor the reader.
-    std::string deep;
-    for (int i = 0; i < 200000; ++i) deep += "<d>";
-    for (int i = 0; i < 200000; ++i) deep += "</d>";
-    Write("deep.xml", deep);
+    const auto nested = [](std::size_t depth) {
+        std::string xml;
+        for (std::size_t i = 0; i < depth; ++i) xml += "<d>";
+        for (std::size_t i = 0; i < depth; ++i) xml += "</d>";
+        return xml;
+    };
+    Write("deep.xml", nested(rt::xml::kMaxMarkup / 2));
     auto doc = rt::xml::Document::BuildFromFile(Path("deep.xml"));
     ASSERT_TRUE(doc.has_value());
     EXPECT_EQ(doc->Root().ChildElements().size(), 1u);
+
+    // A small file of many empty elements or attributes is refused before it takes memory.
+    Write("deep.xml", nested(rt::xml::kMaxMarkup / 2 + 1));
+    EXPECT_EQ(rt::xml::XMLParseFile(Path("deep.xml")), rt::xml::kTooManyNodes);
+    std::string wide = "<r>";
+    for (std::size_t i = 0; i <= rt::xml::kMaxMarkup; ++i) wide += "<a/>";
+    Write("wide.xml", wide + "</r>");
+    EXPECT_EQ(rt::xml::XMLParseFile(Path("wide.xml")), rt::xml::kTooManyNodes);
+    std::string attributes = "<r";
+    for (std::size_t i = 0; i <= rt::xml::kMaxMarkup; ++i) attributes += " a" + std::to_string(i) + "=''";
+    Write("attributes.xml", attributes + "/>");
+    EXPECT_EQ(rt::xml::XMLParseFile(Path("attributes.xml")), rt::xml::kTooManyNodes);
+
+    // Characters that XML forbids are refused as references too; those it admits pass.
+    for (const char* forbidden : {"&#1;", "&#x1F;", "&#xFFFE;", "&#xFFFF;", "&#xD800;", "&#0;"}) {
+        Write("ref.xml", std::string("<r><a b='") + forbidden + "'/></r>");
+        EXPECT_EQ(rt::xml::XMLParseFile(Path("ref.xml")), rt::xml::kBadEncoding) << forbidden;
+        Write("ref.xml", std::string("<r><a>x") + forbidden + "</a></r>");
+        EXPECT_EQ(rt::xml::XMLParseFile(Path("ref.xml")), rt::xml::kBadEncoding) << forbidden;
+    }
+    Write("ref.xml", "<r><a>&#9;&#13;&#x4E2D;&#x1F600;&#65533;</a><![CDATA[&#1;]]></r>");
+    auto refs = rt::xml::Document::BuildFromFile(Path("ref.xml"));
+    ASSERT_TRUE(refs.has_value());
+    EXPECT_EQ(refs->Root().ChildElement("a").Text(), "\t\r中\xF0\x9F\x98\x80\xEF\xBF\xBD");
 }
 
 TEST_F(XmlTest, ContentCountsEveryNodeAndTextsComeBackExactly) {
@@ -331,6 +438,58 @@ TEST_F(SaveAsXmlTest, RowsHoldOneElementPerColumnInOrderWithNullsInPlace) {
     EXPECT_EQ(zl->Root().Name(), "dw_zl");
     EXPECT_TRUE(zl->Root().ChildElements().empty());
     EXPECT_EQ(rt::SaveAsXml(empty, Path("no/such/folder/zl.xml")), -1);
+}
+
+// ---- handing a file over ------------------------------------------------------------------------
+
+using FileCopyTest = Sandbox;
+
+mode_t Mode(const fs::path& p) {
+    struct stat st {};
+    return ::stat(p.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
+TEST_F(FileCopyTest, ReplacesSafelyKeepingPermissions) {
+    Write("new.docx", std::string(2u << 20, 'n'));
+
+    // A new file: the user's umask decides.
+    const mode_t previous = ::umask(077);
+    EXPECT_EQ(rt::FileCopy(Path("new.docx"), Path("private.docx")), 1);
+    ::umask(022);
+    EXPECT_EQ(rt::FileCopy(Path("new.docx"), Path("shared.docx")), 1);
+    ::umask(previous);
+    EXPECT_EQ(Mode(root_ / "private.docx"), 0600u);
+    EXPECT_EQ(Mode(root_ / "shared.docx"), 0644u);
+
+    // A replaced file keeps its permissions; through a link, the link stays and its file is replaced.
+    Write("mine.docx", "old");
+    fs::permissions(root_ / "mine.docx", fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink(root_ / "mine.docx", root_ / "link.docx");
+    EXPECT_EQ(rt::FileCopy(Path("new.docx"), Path("link.docx")), 1);
+    EXPECT_TRUE(fs::is_symlink(root_ / "link.docx"));
+    EXPECT_EQ(Read("mine.docx"), Read("new.docx"));
+    EXPECT_EQ(Mode(root_ / "mine.docx"), 0600u);
+
+    // A copy that fails halfway (the file size limit, which binds root too) leaves the old file
+    // whole and nothing beside it.
+    Write("mine.docx", "old");
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 1u << 20;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int rc = rt::FileCopy(Path("new.docx"), Path("mine.docx"));
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_EQ(rc, -2);
+    EXPECT_EQ(Read("mine.docx"), "old");
+    EXPECT_EQ(Files(), (std::vector<std::string>{"link.docx", "mine.docx", "new.docx", "private.docx",
+                                                 "shared.docx"}));
+
+    EXPECT_EQ(rt::FileCopy(Path("none.docx"), Path("mine.docx")), -1);
+    EXPECT_EQ(rt::FileCopy(Path("new.docx"), root_.string()), -2);
+    EXPECT_EQ(Read("mine.docx"), "old");
 }
 
 }  // namespace

@@ -1,12 +1,26 @@
 #include "tests/support/app_fixture.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/globals.h"
 #include "runtime/ui/window.h"
 #include "schema/dataobjects.h"
 
 namespace testing_support {
+
+UserDataFolder::UserDataFolder(const std::string& home) {
+    if (const char* old = std::getenv("XDG_DATA_HOME")) previous_ = old;
+    setenv("XDG_DATA_HOME", home.c_str(), 1);
+}
+
+UserDataFolder::~UserDataFolder() {
+    if (previous_) {
+        setenv("XDG_DATA_HOME", previous_->c_str(), 1);
+    } else {
+        unsetenv("XDG_DATA_HOME");
+    }
+}
 
 std::string XmId(int n) {
     char buf[16];

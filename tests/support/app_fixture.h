@@ -103,6 +103,19 @@ class AppTest : public ::testing::Test {
     std::unique_ptr<laurel::win::j_main_mdi> window_;
 };
 
+// While it lives, the user's own data folder (where working files go when the program folder is
+// read-only) lies under `home`.
+class UserDataFolder {
+  public:
+    explicit UserDataFolder(const std::string& home);
+    ~UserDataFolder();
+    UserDataFolder(const UserDataFolder&) = delete;
+    UserDataFolder& operator=(const UserDataFolder&) = delete;
+
+  private:
+    std::optional<std::string> previous_;
+};
+
 // The xm_id the tests use: twelve digits, as New makes them.
 std::string XmId(int n);
 

@@ -1,0 +1,262 @@
+// Times the Export and Import commands on one full recommendation (every list at its page's limit,
+// every text at its column's width), and measures the memory that importing a package at the size
+// limits takes. The commands run on the real main window over a scratch database, with scripted
+// dialogs; the times include what the user waits for (the import re-reads the list and the pages).
+//
+//   exchange_bench [runs]           export and import, each `runs` times (default 50)
+//   exchange_bench --caps [FILE]    makes a package at the limits (64 MiB unpacked, four members near
+//                                   16 MiB, one of them holding as much markup as a member may; kept
+//                                   at FILE when given) and imports it once, printing the growth of
+//                                   the peak resident memory during the import
+//   exchange_bench --import FILE    only imports FILE, in a process that did nothing else before:
+//                                   to run under /usr/bin/time -v or heaptrack
+//
+// Needs a display (QT_QPA_PLATFORM=offscreen will do).
+
+#include <malloc.h>
+
+#include <QApplication>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/globals.h"
+#include "app/j_main_mdi.h"
+#include "exchange/package.h"
+#include "records/m_main.h"
+#include "runtime/dwdef.h"
+#include "runtime/ui/scripted_dialogs.h"
+#include "runtime/ui/window.h"
+#include "runtime/xml.h"
+#include "runtime/zip.h"
+#include "schema/dataobjects.h"
+#include "tests/support/scratch_database.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+const std::string kId = "202612340001";
+
+[[noreturn]] void Fail(const std::string& what) {
+    std::fprintf(stderr, "%s\n", what.c_str());
+    std::exit(1);
+}
+
+void Run(const std::string& sql, const std::vector<rt::Value>& args = {}) {
+    if (laurel::sqlca.Execute(sql, args) != 0) Fail(sql + ": " + laurel::sqlca.SQLErrText);
+}
+
+// The value a full recommendation holds in the column: texts at their full width in Chinese.
+rt::Value Full(const rt::ColumnDef& c, long n) {
+    if (c.name == "xm_id") return rt::Value(kId);
+    if (c.name == "xm_xg" || c.name == "sf_submit") return rt::Value("1");
+    if (c.name == "xy_zhijorjianj") return rt::Value(n % 2 == 0 ? "1" : "0");
+    if (c.name == "xy_year") return rt::Value(std::to_string(2020 + (n - 1) / 2));
+    switch (c.type) {
+        case rt::ColType::Char: {
+            std::string text;
+            for (int k = 0; k < c.length / 2; ++k) text += "项";
+            if (c.length % 2 == 1) text += "x";
+            return rt::Value(text);
+        }
+        case rt::ColType::Date:
+            return rt::Value("2020-05-17");
+        case rt::ColType::Decimal:
+            return rt::Value("1234567.89");
+        case rt::ColType::Long:
+            return rt::Value(static_cast<std::int64_t>(n));
+        case rt::ColType::Real:
+            return rt::Value(2.5);
+    }
+    return {};
+}
+
+void SeedFull() {
+    const std::vector<std::pair<const char*, long>> tables = {
+        {"dw_base", 1},      {"dw_ry", 15}, {"dw_dw", 9}, {"dw_xy", 6},
+        {"dw_getaward", 10}, {"dw_yy", 12}, {"dw_zl", 12}};
+    for (const auto& [object, rows] : tables) {
+        const rt::DataWindowDef* def = rt::FindDefinition(object);
+        for (long n = 1; n <= rows; ++n) {
+            std::string columns, marks;
+            std::vector<rt::Value> args;
+            for (const rt::ColumnDef& c : def->columns) {
+                columns += (columns.empty() ? "" : ", ") + c.name;
+                marks += marks.empty() ? "?" : ", ?";
+                args.push_back(Full(c, n));
+            }
+            Run("INSERT INTO " + def->updateTable + " (" + columns + ") VALUES (" + marks + ")", args);
+        }
+    }
+    if (laurel::sqlca.Commit() != 0) Fail("commit: " + laurel::sqlca.SQLErrText);
+}
+
+void DeleteFull() {
+    for (const char* table : {"j_xm_base", "j_ry_finish", "j_dw_finish", "j_xy_saving", "j_jx_getaward",
+                              "j_yy_app", "j_zl_patent"})
+        Run(std::string("DELETE FROM ") + table + " WHERE xm_id = ?", {kId});
+    if (laurel::sqlca.Commit() != 0) Fail("commit: " + laurel::sqlca.SQLErrText);
+}
+
+struct Figures {
+    double min, median, max;
+};
+
+Figures Summary(std::vector<double> ms) {
+    std::sort(ms.begin(), ms.end());
+    return {ms.front(), ms[ms.size() / 2], ms.back()};
+}
+
+void Expect(rt::ui::ScriptedDialogs& d, const std::string& text) {
+    if (d.messages.empty() || d.messages.back().request.text != text || d.Unexpected() != 0)
+        Fail("expected \"" + text + "\", got:\n" + d.Transcript());
+}
+
+// Kilobytes of the process's current and peak resident memory.
+long Status(const char* field) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + std::string(field).size());
+    return -1;
+}
+
+// A package at the limits: four members that bring it to 64 MiB unpacked, each near 16 MiB (one
+// with as much markup as a member may hold, three of one long value), the rest as exported.
+void MakeCapsPackage(const fs::path& exported, const fs::path& out, const fs::path& scratch) {
+    rt::Zip z;
+    z.filestoprocess = "*";
+    z.preservepaths = false;
+    z.processsubfolders = true;
+    z.unziptofolder = scratch.string();
+    z.zipfilename = exported.string();
+    if (z.unzip() != 0) Fail("unpacking the exported package");
+
+    // The three members kept as exported take their share of the total first.
+    std::uintmax_t kept = 0;
+    for (const char* member : {"xm_base.xml", "xm_yy.xml", "xm_zl.xml"})
+        kept += fs::file_size(scratch / member);
+    const std::size_t size = std::min<std::size_t>(rt::kMaxEntrySize, (rt::kMaxTotalSize - kept) / 4);
+    std::string markup = "<r>";
+    const std::size_t elements = rt::xml::kMaxMarkup / 2 - 10;  // each "<a>x</a>" holds two '<'
+    for (std::size_t i = 0; i < elements; ++i) markup += "<a>x</a>";
+    markup += "<b>";
+    markup.append(size - markup.size() - 8, 'x');
+    markup += "</b></r>";
+    std::ofstream(scratch / "xm_ry.xml", std::ios::binary) << markup;
+    for (const char* member : {"xm_dw.xml", "xm_xy.xml", "xm_hj.xml"}) {
+        std::string text = "<r><row><c>";
+        text.append(size - 25, 'x');
+        text += "</c></row></r>";
+        std::ofstream(scratch / member, std::ios::binary) << text;
+    }
+    z.filestoprocess = scratch.string() + "/*";
+    z.zipfilename = out.string();
+    if (z.zip() != 0) Fail("packing the package at the limits");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    const bool caps = mode == "--caps";
+    const bool importOnly = mode == "--import" && argc > 2;
+    const int runs = !caps && !importOnly && argc > 1 ? std::max(1, std::atoi(argv[1])) : 50;
+
+    QApplication app(argc, argv);
+    testing_support::ScratchDatabase db;
+    std::string error;
+    if (!db.Create(error)) Fail("creating the database: " + error);
+    schema::RegisterDataObjects();
+    laurel::sqlca.DBMS = "ODBC";
+    laurel::sqlca.AutoCommit = false;
+    laurel::sqlca.DBParm = "Connectstring='DSN=laurel'";
+    if (laurel::sqlca.Connect() != 0) Fail("connect: " + laurel::sqlca.SQLErrText);
+    SeedFull();
+
+    auto scripted = std::make_unique<rt::ui::ScriptedDialogs>();
+    rt::ui::ScriptedDialogs& d = *scripted;
+    rt::ui::SetDialogs(std::move(scripted));
+    auto window = std::make_unique<laurel::win::j_main_mdi>();
+    laurel::j_main_mdi = window.get();
+    if (rt::ui::Open(*window) != 1) Fail("the main window did not open");
+    const fs::path program = db.Folder() / "program";
+    fs::create_directories(program);
+    laurel::current_path = program.string();
+    auto* menu = dynamic_cast<laurel::records::m_main*>(window->GetMenu());
+
+    const fs::path package = db.Folder() / "full.DAT";
+    auto exportOnce = [&] {
+        d.Clear();
+        d.Answer(1);
+        d.AnswerFile({1, package.string(), package.filename().string()});
+        const auto start = Clock::now();
+        laurel::exchange::ExportCheckedRecommendation();
+        const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        Expect(d, "导出成功！");
+        return ms;
+    };
+    auto importOnce = [&](const fs::path& file, const std::string& outcome) {
+        DeleteFull();
+        d.Clear();
+        for (int i = 0; i < 3; ++i) d.Answer(1);
+        d.AnswerFile({1, file.string(), file.filename().string()});
+        const auto start = Clock::now();
+        menu->import_clicked();
+        const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        Expect(d, outcome);
+        return ms;
+    };
+
+    auto memoryOfImport = [&](const fs::path& file) {
+        std::ofstream("/proc/self/clear_refs") << "5";
+        const long before = Status("VmRSS:");
+        const double ms = importOnce(file, "推荐书导入失败!");
+        const long peak = Status("VmHWM:");
+        std::printf("import of the package at the limits: %.1f ms, refused with:\n", ms);
+        for (const auto& r : d.messages)
+            std::printf("  %s | %s\n", r.request.title.c_str(), r.request.text.c_str());
+        std::printf(
+            "resident memory before %.1f MiB, peak during the import %.1f MiB: the import took %.1f MiB\n",
+            before / 1024.0, peak / 1024.0, (peak - before) / 1024.0);
+    };
+    if (importOnly) {
+        memoryOfImport(argv[2]);
+    } else if (caps) {
+        exportOnce();
+        const fs::path big = argc > 2 ? fs::path(argv[2]) : db.Folder() / "caps.DAT";
+        MakeCapsPackage(package, big, db.Folder() / "caps");
+        std::printf("package at the limits: %.1f MiB compressed\n",
+                    static_cast<double>(fs::file_size(big)) / (1 << 20));
+        // The memory that preparing the package took goes back to the system before the count.
+        malloc_trim(0);
+        memoryOfImport(big);
+    } else {
+        exportOnce();
+        std::printf("package of one full recommendation: %.1f KiB\n",
+                    static_cast<double>(fs::file_size(package)) / 1024);
+        std::vector<double> exports, imports;
+        for (int i = 0; i < runs; ++i) exports.push_back(exportOnce());
+        for (int i = 0; i < runs; ++i) imports.push_back(importOnce(package, "成功导入一份推荐书!"));
+        const Figures e = Summary(exports), m = Summary(imports);
+        std::printf("export of one full recommendation: min %.2f ms  median %.2f ms  max %.2f ms\n", e.min,
+                    e.median, e.max);
+        std::printf("import of one full recommendation: min %.2f ms  median %.2f ms  max %.2f ms\n", m.min,
+                    m.median, m.max);
+    }
+    std::fflush(stdout);
+
+    laurel::current_id = laurel::kNoRecommendation;
+    rt::ui::Close(*window);
+    laurel::j_main_mdi = nullptr;
+    laurel::sqlca.Disconnect();
+    return 0;
+}

@@ -1,0 +1,95 @@
+#include "runtime/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <random>
+#include <system_error>
+#include <vector>
+
+namespace rt {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Fd {
+    int fd = -1;
+    ~Fd() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+bool WriteAll(int fd, const char* p, std::size_t left) {
+    while (left > 0) {
+        const ssize_t w = ::write(fd, p, left);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        p += w;
+        left -= static_cast<std::size_t>(w);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return fs::equivalent(a, b, ec) && !ec;
+}
+
+int FileCopy(const std::string& source, const std::string& target) {
+    Fd in;
+    in.fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat sourceStat {};
+    if (in.fd < 0 || ::fstat(in.fd, &sourceStat) != 0 || !S_ISREG(sourceStat.st_mode)) return -1;
+    if (target.empty()) return -2;
+    if (SameFile(source, target)) return 1;
+
+    // The file that will be replaced: through a link, the file it points to.
+    std::error_code ec;
+    fs::path place(target);
+    if (fs::is_symlink(fs::symlink_status(place, ec))) {
+        const fs::path resolved = fs::weakly_canonical(place, ec);
+        if (ec) return -2;
+        place = resolved;
+    }
+    struct stat old {};
+    const bool replacing = ::stat(place.c_str(), &old) == 0;
+    if (replacing && !S_ISREG(old.st_mode)) return -2;
+
+    std::random_device random;
+    std::string partial;
+    Fd out;
+    for (int attempt = 0; attempt < 16 && out.fd < 0; ++attempt) {
+        partial = place.string() + ".part" + std::to_string(random() % 1000000);
+        // 0666 less the umask, as any new file of the user's.
+        out.fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (out.fd < 0 && errno != EEXIST) break;
+    }
+    if (out.fd < 0) return -2;
+
+    int result = 1;
+    if (replacing && ::fchmod(out.fd, old.st_mode & 07777) != 0) result = -2;
+    std::vector<char> buffer(1 << 16);
+    while (result == 1) {
+        const ssize_t got = ::read(in.fd, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) result = -1;
+        if (got <= 0) break;
+        if (!WriteAll(out.fd, buffer.data(), static_cast<std::size_t>(got))) result = -2;
+    }
+    // On disk before it takes the name of a file it replaces, so that a crash leaves the old file
+    // or the new one.
+    if (result == 1 && replacing && ::fsync(out.fd) != 0) result = -2;
+    if (::close(out.fd) != 0 && result == 1) result = -2;
+    out.fd = -1;
+    if (result == 1 && std::rename(partial.c_str(), place.c_str()) != 0) result = -2;
+    if (result != 1) ::unlink(partial.c_str());
+    return result;
+}
+
+}  // namespace rt
