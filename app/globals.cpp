@@ -16,6 +16,22 @@ win::w_start* w_start = nullptr;
 win::j_main_mdi* j_main_mdi = nullptr;
 win::popup* popup = nullptr;
 
+namespace {
+int command_depth = 0;
+}  // namespace
+
+void EndReading() {
+    if (sqlca.InTransaction() && !sqlca.Writing()) sqlca.Rollback();
+}
+
+Command::Command() {
+    ++command_depth;
+}
+
+Command::~Command() {
+    if (--command_depth == 0 && sqlca.InTransaction()) sqlca.Rollback();
+}
+
 std::string WorkingFolder() {
     return rt::ui::Application::WorkingFolder(current_path);
 }

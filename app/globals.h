@@ -3,6 +3,7 @@
 // program folder, and the open instances of the windows.
 
 #include <string>
+#include <utility>
 
 #include "runtime/transaction.h"
 
@@ -36,6 +37,32 @@ inline constexpr const char* kNoRecommendation = "99999999";
 extern win::w_start* w_start;
 extern win::j_main_mdi* j_main_mdi;
 extern win::popup* popup;
+
+// One command of the user, from the event that starts it to its end, events it causes included.
+// When the outermost command ends, a transaction it left open is rolled back: every command
+// commits or rolls back what it writes itself, so what is left is a transaction that only read,
+// and ending it lets other programs write to the database while this one waits for the user.
+class Command {
+  public:
+    Command();
+    ~Command();
+    Command(const Command&) = delete;
+    Command& operator=(const Command&) = delete;
+};
+
+// Ends a transaction that has only read, so that the database is free for other programs while a
+// message box or a dialog waits for the user in the middle of a command. Work not yet committed is
+// left to the command.
+void EndReading();
+
+// A handler that runs as one command.
+template <class Handler>
+auto AsCommand(Handler handler) {
+    return [handler = std::move(handler)](auto&&... args) {
+        const Command command;
+        return handler(std::forward<decltype(args)>(args)...);
+    };
+}
 
 // The address of the award office's web site, from the program's settings; the links open its
 // path "/wlsb".

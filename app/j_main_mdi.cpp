@@ -2,12 +2,14 @@
 
 #include <filesystem>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "app/globals.h"
 #include "records/m_main.h"
-#include "sections/popup.h"
 #include "runtime/ui/application.h"
 #include "runtime/ui/dialogs.h"
+#include "sections/popup.h"
 
 namespace laurel::win {
 
@@ -48,12 +50,14 @@ j_main_mdi::~j_main_mdi() {
 }
 
 void j_main_mdi::create() {
+    rt::ui::OnWaitForUser(EndReading);
     SetMenu(std::make_unique<records::m_main>());
     CreateControls();
     AttachHandlers();
 }
 
 void j_main_mdi::destroy() {
+    rt::ui::OnWaitForUser(nullptr);
     // The subject picker writes into this window's pages: it goes with it.
     ClosePopup();
     if (GetMenu()) DestroyMenu();
@@ -226,28 +230,28 @@ void j_main_mdi::CreateControls() {
 }
 
 void j_main_mdi::AttachHandlers() {
-    tv_1->selectionchanging = [this](long oldhandle, long newhandle) {
-        return tv_1_selectionchanging(oldhandle, newhandle);
-    };
-    cb_n->clicked = [this] { cb_n_clicked(); };
-    cb_p->clicked = [this] { cb_p_clicked(); };
-    dw_no->rowfocuschanged = [this](long currentrow) { dw_no_rowfocuschanged(currentrow); };
+    // Every handler that the user's action starts is a command of its own (Command).
+    tv_1->selectionchanging = AsCommand(
+        [this](long oldhandle, long newhandle) { return tv_1_selectionchanging(oldhandle, newhandle); });
+    cb_n->clicked = AsCommand([this] { cb_n_clicked(); });
+    cb_p->clicked = AsCommand([this] { cb_p_clicked(); });
+    dw_no->rowfocuschanged = AsCommand([this](long currentrow) { dw_no_rowfocuschanged(currentrow); });
 
-    cb_page_insert->clicked = [this] { cb_page_insert_clicked(); };
-    cb_page_delete->clicked = [this] { cb_page_delete_clicked(); };
-    cb_page_save->clicked = [this] { cb_page_save_clicked(); };
+    cb_page_insert->clicked = AsCommand([this] { cb_page_insert_clicked(); });
+    cb_page_delete->clicked = AsCommand([this] { cb_page_delete_clicked(); });
+    cb_page_save->clicked = AsCommand([this] { cb_page_save_clicked(); });
     for (DataWindowControl* list : {dw_no, dw_no6, dw_no51, dw_no52, dw_no72, dw_no82, dw_no91, dw_no93})
         list->clicked = [this](long xpos, long ypos, long row, std::string_view column) {
             return static_cast<int>(list_clicked(xpos, ypos, row, column));
         };
-    dw_no72->rowfocuschanged = [this](long currentrow) { dw_no72_rowfocuschanged(currentrow); };
-    dw_no82->rowfocuschanged = [this](long currentrow) { dw_no82_rowfocuschanged(currentrow); };
-    dw_no1->itemchanged = [this](long row, std::string_view column, std::string_view data) {
+    dw_no72->rowfocuschanged = AsCommand([this](long currentrow) { dw_no72_rowfocuschanged(currentrow); });
+    dw_no82->rowfocuschanged = AsCommand([this](long currentrow) { dw_no82_rowfocuschanged(currentrow); });
+    dw_no1->itemchanged = AsCommand([this](long row, std::string_view column, std::string_view data) {
         return static_cast<int>(dw_no1_itemchanged(row, column, data));
-    };
-    dw_no1->doubleclicked = [this](long xpos, long ypos, long row, std::string_view column) {
+    });
+    dw_no1->doubleclicked = AsCommand([this](long xpos, long ypos, long row, std::string_view column) {
         dw_no1_doubleclicked(xpos, ypos, row, column);
-    };
+    });
     dw_no1->itemfocuschanged = [this](long row, std::string_view column) {
         dw_no1_itemfocuschanged(row, column);
     };
@@ -333,6 +337,7 @@ std::string j_main_mdi::modifieddw() {
 // ---- open ---------------------------------------------------------------------------------------
 
 void j_main_mdi::open() {
+    const Command command;
     // The section tree: handle k is the k-th item inserted.
     const long handle1 = tv_1->InsertItemFirst(0, "推荐书", 1);
     tv_1->InsertItemFirst(handle1, "一、项目基本情况", 1);
@@ -355,15 +360,25 @@ void j_main_mdi::open() {
     tv_1->ExpandItem(handle1);
 
     // Every DataWindow is bound before the list is read, so that the list's first row change
-    // switches to that recommendation completely (pages bound, read-only mode when saved).
-    for (DataWindowControl* d :
-         {dw_ds_base, dw_ds_dw, dw_ds_getaward, dw_ds_ry, dw_ds_xy, dw_ds_yy, dw_ds_zl})
-        d->SetTransObject(sqlca);
-    for (DataWindowControl* page : Pages()) page->SetTransObject(sqlca);
+    // switches to that recommendation completely (pages bound, read-only mode when saved). Binding
+    // reads the code tables of the drop-downs; one that cannot be read now is read again with its
+    // page, and start-up says only that the list could not be read.
+    {
+        std::vector<std::pair<DataWindowControl*, decltype(dw_no->dberror)>> quiet;
+        for (DataWindowControl* d :
+             {dw_ds_base, dw_ds_dw, dw_ds_getaward, dw_ds_ry, dw_ds_xy, dw_ds_yy, dw_ds_zl})
+            quiet.emplace_back(
+                d, std::exchange(d->dberror, [](long, std::string_view, std::string_view) { return 1; }));
+        for (DataWindowControl* page : Pages())
+            quiet.emplace_back(page, std::exchange(page->dberror, [](long, std::string_view,
+                                                                     std::string_view) { return 1; }));
+        for (auto& [d, handler] : quiet) d->SetTransObject(sqlca);
+        for (auto& [d, handler] : quiet) d->dberror = std::move(handler);
+    }
 
     // Without a connection the list cannot be read: that is an empty list, reported already.
     dw_no->SetTransObject(sqlca);
-    const long rows = sqlca.Connected() ? dw_no->Retrieve() : -1;
+    const long rows = sqlca.Connected() ? retrievelist(false) : -1;
     if (rows != -1 && rows != 0) {
         current_id = dw_no->GetItemString(dw_no->GetRow(), "xm_id").value_or("");
     } else {
@@ -373,6 +388,8 @@ void j_main_mdi::open() {
         cb_p->Hide();
         cb_n->Hide();
     }
+    // Said once the window shows what it will show.
+    if (rows == -1 && sqlca.Connected()) rt::ui::MessageBox("提示信息", "读取推荐书列表失败！");
 
     current_page = 2;
     current_dw = 1;
@@ -386,11 +403,22 @@ void j_main_mdi::open() {
     tv_1->SelectItem(2);
 }
 
+long j_main_mdi::retrievelist(bool say) {
+    // The database's own box would say it a second time.
+    auto handler = std::exchange(dw_no->dberror, [](long, std::string_view, std::string_view) { return 1; });
+    const long rows = dw_no->Retrieve();
+    if (dw_no != nullptr) dw_no->dberror = std::move(handler);
+    listread = rows != -1;
+    if (rows == -1 && say) rt::ui::MessageBox("提示信息", "读取推荐书列表失败！");
+    return rows;
+}
+
 // ---- close --------------------------------------------------------------------------------------
 
 long j_main_mdi::closequery() {
     using rt::ui::Buttons;
     using rt::ui::Icon;
+    const Command command;
     if (current_id.empty() || current_id == kNoRecommendation) return 0;
     const auto xg = dw_no->GetItemString(dw_no->GetRow(), "xm_xg");
     if (!xg || *xg != "0") return 0;

@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "runtime/ui/controls.h"
 #include "runtime/ui/datawindow_control.h"
@@ -24,6 +25,10 @@ using rt::ui::StaticHyperlink;
 using rt::ui::StaticText;
 using rt::ui::TreeView;
 using rt::ui::ZipControl;
+
+// Whether a page holds changes not stored yet: changed, new or removed rows, or text typed into a
+// field and not accepted.
+bool HoldsChanges(const DataWindowControl& page);
 
 class j_main_mdi : public rt::ui::Window {
   public:
@@ -46,6 +51,23 @@ class j_main_mdi : public rt::ui::Window {
     std::string modifieddw();
     // Clears the change flags of every page once the caller has committed what updatedw wrote.
     int resetdw();
+    // Saves the pages as leaving a section saves them: AcceptText and Update of each, then COMMIT;
+    // or ROLLBACK, "先前的页面保存失败！" and every edit kept pending. 1 saved, 0 failed.
+    int savepages(const std::vector<DataWindowControl*>& pages);
+    // The pages that hold changes not stored yet, the page on show first: what a command that reads
+    // the recommendation afresh must save before it reads.
+    std::vector<DataWindowControl*> pendingpages();
+    // Reads a page for the current recommendation, unless it holds changes not stored yet: those
+    // stay on show until a save stores them. A page that cannot be read is emptied, so that it
+    // never shows rows of another recommendation. Returns the row count, 0 when kept, -1 on failure.
+    long retrievepage(DataWindowControl& page, const std::vector<rt::Value>& args);
+    // Reads the recommendation list; a list that cannot be read says so in one message
+    // ("读取推荐书列表失败！", unless `say` is false: the caller says it) and keeps the rows it
+    // had. Returns the row count or -1.
+    long retrievelist(bool say = true);
+    // Whether the list holds what the database held when it was last read: false until it has
+    // been read, and after a read that failed. A command that adds to the list reads it first.
+    bool listread = false;
 
     // The 18 pages in their fixed order.
     std::array<DataWindowControl*, 18> Pages() const;

@@ -1,8 +1,9 @@
 // The completeness check and the version number: the gate of Print and Export, and of the Check
 // command, which only shows what the gate says.
 //
-// The rules judge what is stored, so each page is read afresh just before its rules run; the first
-// rule that fails names its field and ends the check. A recommendation that passes gets its version
+// The rules judge what is stored, so each page is read afresh just before its rules run, once the
+// edits still pending on the pages are saved; the first rule that fails names its field and ends the
+// check. A recommendation that passes gets its version
 // number once, after the user agrees; the number also puts the recommendation into the saved state.
 
 #include <optional>
@@ -152,13 +153,16 @@ int m_main::all_check() {
     if (!laurel::j_main_mdi) return 0;
     win::j_main_mdi& w = *laurel::j_main_mdi;
 
+    // The rules read every page afresh: what the user typed and has not saved yet is saved first,
+    // as leaving its section saves it, or the command stops with the edits kept.
+    if (w.savepages(w.pendingpages()) != 1) return 0;
+
     std::optional<rt::Date> date_tmp, date_tmp2;
     for (const PageRules& p : kPages) {
         DataWindowControl& page = *(w.*p.page);
-        if (p.firstContributor)
-            page.Retrieve({current_id, 1});
-        else
-            page.Retrieve({current_id});
+        // A page that cannot be read is no verdict on the recommendation: the database has said why.
+        const long read = p.firstContributor ? page.Retrieve({current_id, 1}) : page.Retrieve({current_id});
+        if (read == -1) return 0;
 
         // Always row 1: a page without its row reads as null, and its first rule reports it.
         for (const Rule& rule : p.rules) {

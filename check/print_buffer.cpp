@@ -1,6 +1,7 @@
 // The print buffer: the text of every single-text field of the printed form, made from what is
-// stored. Each page is read afresh just before its fields, so edits not yet saved never reach the
-// document (and the pages show the stored values again afterwards).
+// stored. Each page is read afresh just before its fields (the check that runs before has saved
+// what the pages held), so the document holds what the database holds. A page that cannot be read
+// ends the filling: no document is made from a buffer that is partly another recommendation's.
 //
 // Codes print as their code list's entry, code and spacing included; dates as year and month; the
 // investment as an amount with thousands separators; the payback period as a whole number. Only the
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/globals.h"
 #include "app/j_main_mdi.h"
@@ -65,8 +67,10 @@ class PageReader {
     long row_;
 };
 
-PageReader Retrieve(DataWindowControl& page) {
-    page.Retrieve({current_id});
+// The page read afresh, or nothing when it cannot be read (the database has said why).
+std::optional<PageReader> Retrieve(DataWindowControl& page,
+                                   const std::vector<rt::Value>& args = {current_id}) {
+    if (page.Retrieve(args) == -1) return std::nullopt;
     return PageReader(page, page.GetRow());
 }
 
@@ -78,7 +82,9 @@ int m_main::all_prepare() {
 
     // ---- the project (sections 一 to 五) and the version number ------------------------------------
     {
-        const PageReader p = Retrieve(*w.dw_no1);
+        const auto read = Retrieve(*w.dw_no1);
+        if (!read) return -1;
+        const PageReader& p = *read;
         xm_askno = p.Plain("xm_askno");
         xk_grpno = p.Display("xk_grpno");
         jb_awardcode = p.Display("jb_awardcode");
@@ -105,22 +111,31 @@ int m_main::all_prepare() {
         xm_finishdate = p.Month("xm_finishdate");
         s_xm_checkcode = p.Plain("xm_guid");
     }
-    xm_abstract = Retrieve(*w.dw_no2).Plain("xm_abstract");
-    xm_innovation = Retrieve(*w.dw_no3).Plain("xm_innovation");
-    xm_recom = Retrieve(*w.dw_no4).Plain("xm_recom");
+    // A page of one text, read afresh into its variable; false when it cannot be read.
+    const auto text = [](DataWindowControl& page, const char* column, std::string& variable) {
+        const auto read = Retrieve(page);
+        if (read) variable = read->Plain(column);
+        return read.has_value();
+    };
+    if (!text(*w.dw_no2, "xm_abstract", xm_abstract) || !text(*w.dw_no3, "xm_innovation", xm_innovation) ||
+        !text(*w.dw_no4, "xm_recom", xm_recom))
+        return -1;
     {
-        const PageReader p = Retrieve(*w.dw_no512);
+        const auto read = Retrieve(*w.dw_no512);
+        if (!read) return -1;
+        const PageReader& p = *read;
         xm_zhijyj = p.Plain("xm_zhijyj");
         xm_zongtz = p.Amount("xm_zongtz");
         xm_huis = p.Whole("xm_huis");
     }
-    xm_jianjyj = Retrieve(*w.dw_no522).Plain("xm_jianjyj");
-    xm_sosiety = Retrieve(*w.dw_no53).Plain("xm_sosiety");
+    if (!text(*w.dw_no522, "xm_jianjyj", xm_jianjyj) || !text(*w.dw_no53, "xm_sosiety", xm_sosiety))
+        return -1;
 
     // ---- the first contributor (section 七), whichever one the section shows ---------------------
     {
-        w.dw_no71->Retrieve({current_id, 1});
-        const PageReader p(*w.dw_no71, w.dw_no71->GetRow());
+        const auto read = Retrieve(*w.dw_no71, {current_id, 1});
+        if (!read) return -1;
+        const PageReader& p = *read;
         ry_name = p.Plain("ry_name");
         ry_id = p.Plain("ry_id");
         ry_birthday = p.Month("ry_birthday");
@@ -149,8 +164,7 @@ int m_main::all_prepare() {
     }
 
     // ---- the two lists of section 九 --------------------------------------------------------------
-    xm_pingjia = Retrieve(*w.dw_no92).Plain("xm_pingjia");
-    xm_papers = Retrieve(*w.dw_no94).Plain("xm_papers");
+    if (!text(*w.dw_no92, "xm_pingjia", xm_pingjia) || !text(*w.dw_no94, "xm_papers", xm_papers)) return -1;
     return 1;
 }
 

@@ -7,6 +7,7 @@
 
 #include "app/globals.h"
 #include "app/j_main_mdi.h"
+#include "document/working_document.h"
 #include "records/m_main.h"
 #include "runtime/ui/dialogs.h"
 
@@ -19,7 +20,12 @@ void RunPrintCommand(rt::ui::StaticText& progress, const PrintSteps& steps) {
         progress.Show();
         // The notice must be on screen before the work it announces starts.
         progress.Repaint();
-        steps.prepare();
+        if (steps.prepare() != 1) {
+            // A page could not be read; the database has said why.
+            progress.Hide();
+            rt::ui::MessageBox("错误", records::kUnreadDocument);
+            return;
+        }
         steps.print();
         progress.Hide();
         // Runs whether or not the form document was made: it reports an unreachable engine itself.

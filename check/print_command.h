@@ -11,14 +11,14 @@ namespace laurel::check {
 
 struct PrintSteps {
     std::function<int()> check;     // 1: complete, with its version number
-    std::function<int()> prepare;   // fills the print buffer
+    std::function<int()> prepare;   // fills the print buffer: 1, or -1 when a page cannot be read
     std::function<int()> print;     // the form document
     std::function<int()> print789;  // the lists document, its save dialog and hand-over
 };
 
-// Runs the chain. A failure that a step throws (the word-processing engine refusing a call part-way)
-// ends the command with one message under "错误" and the progress text hidden; it never leaves the
-// event handler.
+// Runs the chain. A failure that a step throws (the word-processing engine refusing a call part-way,
+// a page that cannot be read) and a print buffer that cannot be filled end the command with one
+// message under "错误" and the progress text hidden; nothing leaves the event handler.
 void RunPrintCommand(rt::ui::StaticText& progress, const PrintSteps& steps);
 
 }  // namespace laurel::check

@@ -5,13 +5,16 @@
 // benefit and award pages into its tables, and saves it as the working document, closed, with the
 // engine left running for the lists document. A failure of the engine throws rt::word::Error out of
 // the step at the write that failed: the document stays open and unsaved, and the Print command
-// reports it.
+// reports it. A table that cannot be read throws UnreadPage the same way, and no working document
+// is left.
 
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "app/globals.h"
@@ -50,7 +53,7 @@ std::string Amount(const std::optional<rt::Decimal>& d) {
 // exactly the amounts written.
 void FillBenefitTable(rt::word::Application& myword, rt::ui::DataWindowControl& page, int table,
                       int firstRow) {
-    page.Retrieve({rt::Value(current_id)});
+    if (page.Retrieve({rt::Value(current_id)}) == -1) throw UnreadPage();
     std::optional<rt::Decimal> sums[5] = {rt::Decimal(), rt::Decimal(), rt::Decimal(), rt::Decimal(),
                                           rt::Decimal()};
     const long rows = std::min(3L, page.RowCount());
@@ -68,7 +71,7 @@ void FillBenefitTable(rt::word::Application& myword, rt::ui::DataWindowControl& 
 }
 
 void FillAwardsTable(rt::word::Application& myword, rt::ui::DataWindowControl& page) {
-    page.Retrieve({rt::Value(current_id)});
+    if (page.Retrieve({rt::Value(current_id)}) == -1) throw UnreadPage();
     const long l_tmp = page.RowCount();
     for (long int_i = 1; int_i <= l_tmp; ++int_i) {
         const int row = static_cast<int>(int_i) + 1;
@@ -148,12 +151,19 @@ int m_main::all_print() {
     bookmark("XM_ZHIJYJ", xm_zhijyj);
     bookmark("XM_JIANJYJ", xm_jianjyj);
 
-    // The benefit tables: the direct one below its three heading rows, the indirect one below two.
-    FillBenefitTable(myword, *w.dw_no51, kDirectBenefitTable, 4);
-    FillBenefitTable(myword, *w.dw_no52, kIndirectBenefitTable, 3);
+    try {
+        // The benefit tables: the direct one below its three heading rows, the indirect one below two.
+        FillBenefitTable(myword, *w.dw_no51, kDirectBenefitTable, 4);
+        FillBenefitTable(myword, *w.dw_no52, kIndirectBenefitTable, 3);
 
-    bookmark("XM_SOSIETY", xm_sosiety);
-    FillAwardsTable(myword, *w.dw_no6);
+        bookmark("XM_SOSIETY", xm_sosiety);
+        FillAwardsTable(myword, *w.dw_no6);
+    } catch (const UnreadPage&) {
+        // No document goes on from a table that could not be read, not even one an earlier run left.
+        std::error_code ec;
+        std::filesystem::remove(s_file_tmp, ec);
+        throw;
+    }
 
     // The first contributor, the evaluation documents and the papers.
     bookmark("RY_NAME", ry_name);

@@ -98,7 +98,7 @@ rt::ui::DataWindowControl& Page(rt::ui::DataWindowControl* page, const char* nam
 // Contributor 1 is printed elsewhere in the form: table 10 holds contributors 2 and later, each in
 // the Word row of its own number; the completers line names them all.
 void Contributors(rt::word::Application& myword, rt::ui::DataWindowControl& dw) {
-    dw.Retrieve({current_id});
+    if (dw.Retrieve({current_id}) == -1) throw UnreadPage();
     const long count = dw.RowCount();
     NamesLine line;
     line.Add(dw.GetItemString(1, "ry_name"));
@@ -122,7 +122,7 @@ void Contributors(rt::word::Application& myword, rt::ui::DataWindowControl& dw) 
 // Unit i in Word row i + 1, below the heading row; the units line is capped to the room the form
 // leaves it, never splitting a character.
 void Units(rt::word::Application& myword, rt::ui::DataWindowControl& dw) {
-    dw.Retrieve({current_id});
+    if (dw.Retrieve({current_id}) == -1) throw UnreadPage();
     const long count = dw.RowCount();
     NamesLine line;
     for (long i = 1; i <= count; ++i) {
@@ -143,7 +143,7 @@ void Units(rt::word::Application& myword, rt::ui::DataWindowControl& dw) {
 // Item i in Word row i + 2, below the two heading rows. An amount of 0 is the placeholder of a row
 // nobody filled in and prints as an empty cell, as does a missing date or amount.
 void Applications(rt::word::Application& myword, rt::ui::DataWindowControl& dw) {
-    dw.Retrieve({current_id});
+    if (dw.Retrieve({current_id}) == -1) throw UnreadPage();
     const long count = dw.RowCount();
     for (long i = 1; i <= count; ++i) {
         const int row = static_cast<int>(i + 2);
@@ -162,7 +162,7 @@ void Applications(rt::word::Application& myword, rt::ui::DataWindowControl& dw) 
 // Item i in Word row i + 2, below the two heading rows; category and country are stored as the
 // words the page shows.
 void Property(rt::word::Application& myword, rt::ui::DataWindowControl& dw) {
-    dw.Retrieve({current_id});
+    if (dw.Retrieve({current_id}) == -1) throw UnreadPage();
     const long count = dw.RowCount();
     for (long i = 1; i <= count; ++i) {
         const int row = static_cast<int>(i + 2);
@@ -219,13 +219,19 @@ int m_main::all_print_789() {
     } catch (...) {
         // A half-filled document left open in a hidden word processor is of no use to anyone, and the
         // next Print would find it there: end the word processor; the working document stays as it
-        // was last saved.
+        // was last saved, unless a list could not be read: then no document is to be had.
         try {
             myword.Quit();
         } catch (const rt::word::Error&) {
         }
         myword.DisconnectObject();
-        throw;
+        try {
+            throw;
+        } catch (const UnreadPage&) {
+            std::error_code ec;
+            fs::remove(s_file_tmp, ec);
+            throw;
+        }
     }
 
     std::string ls_path;

@@ -5,12 +5,24 @@
 #include <cmath>
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
 #include "runtime/text.h"
 
 namespace laurel::records {
+
+// What the Print command says when a page of the recommendation could not be read while the
+// document was being made (the database's own box has said why): nothing is handed over.
+inline constexpr const char* kUnreadDocument = "读取推荐书数据失败，未生成文档！";
+
+// Thrown by a document step when a page cannot be read: the step ends there, the working document
+// goes, and the Print command reports kUnreadDocument.
+class UnreadPage : public std::runtime_error {
+  public:
+    UnreadPage() : std::runtime_error(kUnreadDocument) {}
+};
 
 // folder + "/" + the recommendation number + ".docx". The number comes from the database or from an
 // imported package, so a path separator in it is replaced by "_": the working document always lies

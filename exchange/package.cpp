@@ -270,7 +270,8 @@ void m_main::import_clicked() {
     const std::string key = exchange::ImportedKey();
     rt::ui::DataWindowControl* list = w->dw_no;
     const long old_row = list->GetRow();
-    list->Retrieve();
+    // The recommendation is stored; a list that cannot be read says so, and shows it later.
+    w->retrievelist();
     const long l_row_count = list->RowCount();
     long l_tmp = 1;
     for (; l_tmp <= l_row_count; ++l_tmp) {

@@ -81,59 +81,59 @@ m_main::m_main() : Menu("m_main") {
     system_separator = &system_menu->Add("m_--------", "--------");
     system_separator->SetEnabled(false);
     exit_system = &system_menu->Add("m_退出系统", "退出系统");
-    exit_system->clicked = [this] { exit_clicked(); };
+    exit_system->clicked = AsCommand([this] { exit_clicked(); });
 
     records_menu = &Add("m_推荐书管理d", "推荐书管理(&R)");
     new_recommendation = &records_menu->Add("m_新增推荐书", "新增推荐书");
     new_recommendation->SetMicroHelp("新增一份空白推荐书。");
     new_recommendation->SetToolbar("document-new", "新增推荐书", 2);
-    new_recommendation->clicked = [this] { new_recommendation_clicked(); };
+    new_recommendation->clicked = AsCommand([this] { new_recommendation_clicked(); });
     delete_recommendation = &records_menu->Add("m_删除推荐书", "删除推荐书");
     delete_recommendation->SetMicroHelp("删除一份现有的推荐书。");
     delete_recommendation->SetToolbar("edit-delete", "删除推荐书", 4);
-    delete_recommendation->clicked = [this] { delete_recommendation_clicked(); };
+    delete_recommendation->clicked = AsCommand([this] { delete_recommendation_clicked(); });
     // The check, the document and the exchange package are commands of their own subsystems,
     // which attach their handlers to these items.
     completeness_check = &records_menu->Add("m_完整性检查", "完整性检查");
     completeness_check->SetMicroHelp("推荐书完整性检查，查看推荐书版本号。");
     completeness_check->SetToolbar("document-properties", "推荐书完整性检查，查看推荐书版本号", 4);
-    completeness_check->clicked = [this] { check_clicked(); };
+    completeness_check->clicked = AsCommand([this] { check_clicked(); });
     print_document = &records_menu->Add("m_打印", "生成word版本");
     print_document->SetMicroHelp("生成word版本的推荐书。");
     print_document->SetToolbar("document-print", "生成word版本推荐书", 4);
-    print_document->clicked = [this] { print_clicked(); };
+    print_document->clicked = AsCommand([this] { print_clicked(); });
     export_package = &records_menu->Add("m_导出", "导出申报文件");
     export_package->SetMicroHelp("导出申报的推荐书压缩文件。");
     export_package->SetToolbar("document-send", "导出申报文件", 4);
-    export_package->clicked = [this] { export_clicked(); };
+    export_package->clicked = AsCommand([this] { export_clicked(); });
     import_package = &records_menu->Add("m_导入", "导入申报文件");
     import_package->SetMicroHelp("导入申报的推荐书压缩文件。");
     import_package->SetToolbar("document-open", "导入申报文件", 4);
-    import_package->clicked = [this] { import_clicked(); };
+    import_package->clicked = AsCommand([this] { import_clicked(); });
 
     edit_menu = &Add("m_编辑", "编辑(&E)");
     previous = &edit_menu->Add("m_上一份", "上一份");
     previous->SetToolbar("go-previous", "上一份推荐书", 4);
-    previous->clicked = [this] { previous_clicked(); };
+    previous->clicked = AsCommand([this] { previous_clicked(); });
     next = &edit_menu->Add("m_下一份", "下一份");
     next->SetToolbar("go-next", "下一份推荐书", 4);
-    next->clicked = [this] { next_clicked(); };
+    next->clicked = AsCommand([this] { next_clicked(); });
     modify = &edit_menu->Add("m_修改", "修改\tCtrl+M");
     modify->SetShortcut("Ctrl+M");
     modify->SetToolbar("document-edit", "修改推荐书", 4);
-    modify->clicked = [this] { modify_clicked(); };
+    modify->clicked = AsCommand([this] { modify_clicked(); });
     save = &edit_menu->Add("m_保存", "保存\tCtrl+S");
     save->SetShortcut("Ctrl+S");
     save->SetToolbar("document-save", "保存", 4);
-    save->clicked = [this] { save_clicked(); };
+    save->clicked = AsCommand([this] { save_clicked(); });
 
     help_menu = &Add("m_代码管理", "帮助(&H)");
     fill_in_guide = &help_menu->Add("m_填表说明", "填表说明");
-    fill_in_guide->clicked = [this] { help_clicked(); };
+    fill_in_guide->clicked = AsCommand([this] { help_clicked(); });
     help_separator = &help_menu->Add("m_1", "--------");
     help_separator->SetEnabled(false);
     about_item = &help_menu->Add("m_关于", "关于");
-    about_item->clicked = [this] { about_clicked(); };
+    about_item->clicked = AsCommand([this] { about_clicked(); });
 }
 
 m_main::~m_main() = default;
@@ -158,6 +158,10 @@ void m_main::next_clicked() {
 void m_main::new_recommendation_clicked() {
     if (!laurel::j_main_mdi) return;
     win::j_main_mdi& w = *laurel::j_main_mdi;
+
+    // A list that could not be read at start-up is read now: the new recommendation joins the
+    // others instead of standing alone in the list.
+    if (!w.listread && sqlca.Connected() && w.retrievelist() == -1) return;
 
     bool first = false;
     std::string new_id;
@@ -233,8 +237,9 @@ void m_main::new_recommendation_clicked() {
 
     if (first) {
         // Read anew, the list's first row change makes the new recommendation current. Should the
-        // list have held rows already, move to the new one explicitly.
-        w.dw_no->Retrieve();
+        // list have held rows already, move to the new one explicitly. A list that cannot be read
+        // says so; the recommendation is stored all the same.
+        if (w.retrievelist() == -1) return;
         if (current_id != new_id) {
             const long row = ListRowOf(w, new_id);
             if (row > 0 && row == w.dw_no->GetRow())
@@ -343,6 +348,8 @@ void m_main::save_clicked() {
 
     rt::ui::MessageBox("提示信息", "保存成功！");
     const long n_row = w.dw_no->GetRow();
+    // What is saved is committed: a list that cannot be read again (the database has said why)
+    // keeps the rows it had, the same people and units, and the pages still become read-only.
     if (current_page == 11) w.dw_no72->Retrieve({current_id});
     if (current_page == 12) w.dw_no82->Retrieve({current_id});
     w.dw_no->ReselectRow(n_row);

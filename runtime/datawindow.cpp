@@ -35,6 +35,12 @@ DataWindow::MessageHook& Hook() {
     return hook;
 }
 
+// Counts the user's actions, so that a refusal already said in this one is not said again.
+std::uint64_t& UserActions() {
+    static std::uint64_t count = 0;
+    return count;
+}
+
 void Say(std::string_view title, std::string_view text) {
     auto hook = Hook();
     if (hook) hook(title, text);
@@ -214,6 +220,15 @@ struct DataWindow::Impl {
     int column = 0;  // current column, 0 when none
     std::optional<std::string> pending;
     bool accepting = false;
+    // The refusal said last: its row, column, text and the user action it was said in.
+    struct Refusal {
+        long row = 0;
+        int column = 0;
+        std::string text;
+        std::uint64_t action = 0;
+        bool operator==(const Refusal&) const = default;
+    };
+    std::optional<Refusal> said;
 
     bool isChild = false;
     std::vector<std::unique_ptr<DataWindow>> children;  // per column, made on first need
@@ -685,8 +700,8 @@ struct DataWindow::Impl {
         v = std::move(*converted);
 
         if (const std::string* s = v.String()) {
-            int limit = cd.limit > 0 ? cd.limit : cd.length;
-            if (limit > 0 && GbkLength(*s) > static_cast<std::size_t>(limit))
+            const std::size_t limit = ByteLimit(cd);
+            if (limit > 0 && GbkLength(*s) > limit)
                 return Refuse("输入超过了" + std::to_string(limit) + "个字节（一个汉字占两个字节）");
         }
 
@@ -750,7 +765,11 @@ struct DataWindow::Impl {
         if (!checked.ok) {
             auto handler = self.itemerror;
             int answer = handler ? handler(r, name, text, checked.why) : 0;
-            if (answer != 1) Say("数据窗口", "输入的值“" + text + "”无效：" + checked.why);
+            const Refusal refusal{r, column, text, UserActions()};
+            if (answer != 1 && said != refusal) {
+                said = refusal;
+                Say("数据窗口", "输入的值“" + text + "”无效：" + checked.why);
+            }
             return -1;
         }
         if (checked.unchanged) {
@@ -957,6 +976,10 @@ DataWindow::~DataWindow() = default;
 
 void DataWindow::SetMessageHook(MessageHook hook) {
     Hook() = std::move(hook);
+}
+
+void DataWindow::UserAction() {
+    ++UserActions();
 }
 
 // ---- object ---------------------------------------------------------------------------------------

@@ -191,6 +191,10 @@ class DataWindow {
     // warning to the user.
     static constexpr std::string_view kDatabaseErrorTitle = "数据库错误";
     static void SetMessageHook(MessageHook hook);
+    // A refused entry is said once per user action: the same text refused again by the same edit
+    // (leaving the field, then the save's AcceptText, then its Update) says nothing more until the
+    // action is over, which the view reports here. Process-wide.
+    static void UserAction();
 
     // ---- view support ---------------------------------------------------------------------------
     using Observer = std::function<void(Change, long row, int column)>;

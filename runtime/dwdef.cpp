@@ -28,6 +28,12 @@ std::map<std::string, DataWindowDef, std::less<>>& Registry() {
 
 }  // namespace
 
+std::size_t ByteLimit(const ColumnDef& c) {
+    if (c.type != ColType::Char) return 0;
+    if (c.limit > 0 && c.length > 0) return static_cast<std::size_t>(std::min(c.limit, c.length));
+    return static_cast<std::size_t>(std::max({c.limit, c.length, 0}));
+}
+
 bool SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {

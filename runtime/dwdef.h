@@ -4,6 +4,7 @@
 // (datawindow.h) and the view read them. Positions and sizes are in layout units
 // (x px = x * 7 / 32, y px = y / 4 at 96 dpi).
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,6 +75,10 @@ struct ColumnDef {
     // the column instead and ignores these.
     int labelX = 0, labelY = 0, labelWidth = 0, labelHeight = 0;
 };
+
+// The bytes of GBK text a character column takes, typed or validated alike: its edit limit, capped
+// by its length; 0 for no limit or a column of another type.
+std::size_t ByteLimit(const ColumnDef& c);
 
 // A computed field such as "sum(xy_addvalue for all)".
 struct ComputeDef {

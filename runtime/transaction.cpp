@@ -6,8 +6,12 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <limits>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -181,12 +185,94 @@ struct ParamBuffer {
 // Marker for failures found by the runtime itself rather than by the driver.
 constexpr long kNoNativeCode = 0;
 
+// What SetWaitHook installed.
+struct WaitSettings {
+    Transaction::WaitHook hook;
+    std::chrono::milliseconds patience{150};
+};
+
+WaitSettings& Waiting() {
+    static WaitSettings settings;
+    return settings;
+}
+
+// Runs the driver's calls on a thread of its own while the caller waits for them, so that a call
+// that keeps the caller waiting (a database locked by another program) can be told to the caller's
+// thread, the only one that may show it. One call at a time: the caller always waits.
+class Waiter {
+  public:
+    Waiter() = default;
+    Waiter(const Waiter&) = delete;
+    Waiter& operator=(const Waiter&) = delete;
+    ~Waiter() {
+        {
+            const std::lock_guard lock(m_);
+            stop_ = true;
+        }
+        cv_.notify_all();
+        if (thread_.joinable()) thread_.join();
+    }
+
+    void Run(const std::function<void()>& job, const WaitSettings& settings) {
+        if (!thread_.joinable()) thread_ = std::thread([this] { Loop(); });
+        std::unique_lock lock(m_);
+        job_ = &job;
+        done_ = false;
+        error_ = nullptr;
+        cv_.notify_all();
+        bool told = false;
+        if (!cv_.wait_for(lock, settings.patience, [this] { return done_; })) {
+            lock.unlock();
+            settings.hook(true);
+            told = true;
+            lock.lock();
+            cv_.wait(lock, [this] { return done_; });
+        }
+        const std::exception_ptr error = std::exchange(error_, nullptr);
+        lock.unlock();
+        if (told) settings.hook(false);
+        if (error) std::rethrow_exception(error);
+    }
+
+  private:
+    void Loop() {
+        std::unique_lock lock(m_);
+        for (;;) {
+            cv_.wait(lock, [this] { return stop_ || job_ != nullptr; });
+            if (stop_) return;
+            const std::function<void()>* job = std::exchange(job_, nullptr);
+            lock.unlock();
+            std::exception_ptr error;
+            try {
+                (*job)();
+            } catch (...) {
+                error = std::current_exception();
+            }
+            lock.lock();
+            error_ = error;
+            done_ = true;
+            cv_.notify_all();
+        }
+    }
+
+    std::mutex m_;
+    std::condition_variable cv_;
+    const std::function<void()>* job_ = nullptr;
+    bool done_ = false;
+    bool stop_ = false;
+    std::exception_ptr error_;
+    std::thread thread_;
+};
+
 // The connection behind a transaction.
 struct Session {
     // Declared in this order so that the connection goes before the environment it lives in.
     EnvHandle env;
     DbcHandle dbc;
     bool connected = false;
+    // A statement ran since the last COMMIT or ROLLBACK; one of them may have changed data.
+    bool open = false;
+    bool writing = false;
     // The SQLite driver defers compiling everything but queries to execution time; a statement
     // prepared through the staging area is then checked by compiling "EXPLAIN <statement>", which
     // runs nothing.
@@ -197,10 +283,16 @@ struct Session {
     std::string cell;
     std::string chunk = std::string(512, '\0');
 
+    // Made on the first call that is watched; goes before the handles it uses.
+    std::unique_ptr<Waiter> waiter;
+
     Session() = default;
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
-    ~Session() { Close(); }
+    ~Session() {
+        waiter.reset();
+        Close();
+    }
 
     void Close() {
         if (connected) {
@@ -209,8 +301,22 @@ struct Session {
             SQLDisconnect(dbc.get());
             connected = false;
         }
+        open = false;
+        writing = false;
         dbc.Reset();
         env.Reset();
+    }
+
+    // Runs a call that may wait on the database: on this thread when nobody is to be told of
+    // waits, else through the waiter.
+    void Watch(const std::function<void()>& job) {
+        const WaitSettings& settings = Waiting();
+        if (!settings.hook) {
+            job();
+            return;
+        }
+        if (!waiter) waiter = std::make_unique<Waiter>();
+        waiter->Run(job, settings);
     }
 };
 
@@ -530,10 +636,14 @@ long Transaction::Execute(std::string_view sql, const std::vector<Value>& args) 
     if (NotConnected(*this, impl_->connected)) return SQLCode;
     SQLErrText.clear();
     SQLNRows = 0;
-    Statement st(*this, *impl_);
-    bool noData = false;
-    if (!st.Prepare(sql) || !st.Bind(args) || !st.Execute(noData)) return SQLCode;
-    Succeed(*this, noData ? 0 : st.RowCount());
+    impl_->open = true;
+    impl_->writing = true;
+    impl_->Watch([&] {
+        Statement st(*this, *impl_);
+        bool noData = false;
+        if (!st.Prepare(sql) || !st.Bind(args) || !st.Execute(noData)) return;
+        Succeed(*this, noData ? 0 : st.RowCount());
+    });
     return SQLCode;
 }
 
@@ -541,6 +651,13 @@ long Transaction::SelectInto(std::string_view sql, const std::vector<Value>& arg
     if (NotConnected(*this, impl_->connected)) return SQLCode;
     SQLErrText.clear();
     SQLNRows = 0;
+    impl_->open = true;
+    impl_->Watch([&] { SelectIntoNow(sql, args, into); });
+    return SQLCode;
+}
+
+long Transaction::SelectIntoNow(std::string_view sql, const std::vector<Value>& args,
+                                std::vector<Value>& into) {
     Statement st(*this, *impl_);
     bool noData = false;
     if (!st.Prepare(sql) || !st.Bind(args) || !st.Execute(noData)) return SQLCode;
@@ -580,6 +697,13 @@ long Transaction::Query(std::string_view sql, const std::vector<Value>& args,
     if (NotConnected(*this, impl_->connected)) return SQLCode;
     SQLErrText.clear();
     SQLNRows = 0;
+    impl_->open = true;
+    impl_->Watch([&] { QueryNow(sql, args, rows); });
+    return SQLCode;
+}
+
+long Transaction::QueryNow(std::string_view sql, const std::vector<Value>& args,
+                           std::vector<std::vector<Value>>& rows) {
     Statement st(*this, *impl_);
     bool noData = false;
     if (!st.Prepare(sql) || !st.Bind(args) || !st.Execute(noData)) return SQLCode;
@@ -629,10 +753,30 @@ long EndTransaction(Transaction& t, SQLHDBC dbc, bool connected, SQLSMALLINT how
 }  // namespace
 
 long Transaction::Commit() {
-    return EndTransaction(*this, impl_->dbc.get(), impl_->connected, SQL_COMMIT);
+    long code = 0;
+    impl_->Watch([&] { code = EndTransaction(*this, impl_->dbc.get(), impl_->connected, SQL_COMMIT); });
+    if (code == 0) impl_->open = impl_->writing = false;
+    return code;
 }
 long Transaction::Rollback() {
-    return EndTransaction(*this, impl_->dbc.get(), impl_->connected, SQL_ROLLBACK);
+    long code = 0;
+    impl_->Watch([&] { code = EndTransaction(*this, impl_->dbc.get(), impl_->connected, SQL_ROLLBACK); });
+    if (code == 0) impl_->open = impl_->writing = false;
+    return code;
+}
+
+bool Transaction::InTransaction() const {
+    return impl_->connected && impl_->open;
+}
+
+bool Transaction::Writing() const {
+    return impl_->connected && impl_->writing;
+}
+
+void Transaction::SetWaitHook(WaitHook hook, std::chrono::milliseconds patience) {
+    WaitSettings& settings = Waiting();
+    settings.hook = std::move(hook);
+    settings.patience = patience;
 }
 
 DynamicStagingArea::DynamicStagingArea() = default;
@@ -645,14 +789,20 @@ long DynamicStagingArea::Prepare(Transaction& t, std::string_view sql) {
     if (NotConnected(t, t.impl_->connected)) return t.SQLCode;
     t.SQLErrText.clear();
     t.SQLNRows = 0;
-    {
-        Statement st(t, *t.impl_);
-        if (!st.Prepare(sql)) return t.SQLCode;
-    }
-    if (t.impl_->compileWithExplain) {
-        Statement st(t, *t.impl_);
-        if (!st.Prepare("EXPLAIN " + std::string(sql))) return t.SQLCode;
-    }
+    t.impl_->open = true;
+    bool prepared = false;
+    t.impl_->Watch([&] {
+        {
+            Statement st(t, *t.impl_);
+            if (!st.Prepare(sql)) return;
+        }
+        if (t.impl_->compileWithExplain) {
+            Statement st(t, *t.impl_);
+            if (!st.Prepare("EXPLAIN " + std::string(sql))) return;
+        }
+        prepared = true;
+    });
+    if (!prepared) return t.SQLCode;
     sql_ = std::string(sql);
     Succeed(t, 0);
     return 0;

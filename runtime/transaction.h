@@ -5,6 +5,8 @@
 // diagnostic in SQLErrText). Every host variable is a bound parameter: no value is ever pasted into
 // statement text.
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -53,12 +55,30 @@ class Transaction {
     long Commit();
     long Rollback();
 
+    // True from the first statement after connecting, a COMMIT or a ROLLBACK until the next COMMIT
+    // or ROLLBACK succeeds: the database may hold locks for this transaction, reads included.
+    bool InTransaction() const;
+    // True once a statement that may change data (Execute, the staging area's EXECUTE) has run in
+    // the transaction: ending it is then the caller's decision, COMMIT or ROLLBACK.
+    bool Writing() const;
+
+    // Told on the calling thread when a call has kept it waiting for `patience` (the database is
+    // busy: another program holds a lock) with true, and once that call returns with false, so that
+    // the program can show that it waits. Process-wide; none by default.
+    using WaitHook = std::function<void(bool waiting)>;
+    static void SetWaitHook(WaitHook hook,
+                            std::chrono::milliseconds patience = std::chrono::milliseconds(150));
+
     // Expires when the transaction is destroyed, so that whoever keeps a plain pointer to it (a
     // DataWindow bound by SetTransObject) can tell that it is gone instead of reaching it.
     std::weak_ptr<void> Lifetime() const;
 
   private:
     friend class DynamicStagingArea;
+    long SelectIntoNow(std::string_view sql, const std::vector<Value>& args, std::vector<Value>& into);
+    long QueryNow(std::string_view sql, const std::vector<Value>& args,
+                  std::vector<std::vector<Value>>& rows);
+
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

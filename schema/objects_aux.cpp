@@ -367,18 +367,20 @@ rt::DataWindowDef DwList() {
         "ORDER BY j_xm_base.xm_id";
     def.updateTable = "j_xm_base";
 
-    auto column = [&](const char* name, int length, const char* label, bool displayOnly) {
+    auto column = [&](const char* name, int length, const char* label, bool tabStop) {
         rt::ColumnDef c = Char("j_xm_base", name, length);
         c.label = label;
         c.updatable = true;
-        c.displayOnly = displayOnly;
-        c.tabOrder = static_cast<int>(def.columns.size()) + 1;
+        c.displayOnly = true;
+        c.tabOrder = tabStop ? static_cast<int>(def.columns.size()) + 1 : 0;
         c.currentRowGrey = true;
         def.columns.push_back(std::move(c));
     };
     column("xm_askno", 10, "推荐号", true);
     column("xm_name", 100, "项目名称", true);
     column("xm_id", 40, "Xm Id", true);
+    // The saved flag is shown, never edited here: typing 0 would make a saved recommendation
+    // editable behind the database's back. Only Modify unlocks one.
     column("xm_xg", 1, "Xm Xg", false);
     def.columns[2].key = true;
 

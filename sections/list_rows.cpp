@@ -190,12 +190,19 @@ bool ListAgreesWithTable(const ListKind& k) {
     return into[0].AsLong() == std::optional<std::int64_t>(k.list->RowCount());
 }
 
+// Reads a page afresh. One that cannot be read (the database has said why) shows nothing: rows
+// read before a renumbering would write over the wrong items.
+bool ReadAfresh(DataWindowControl& dw, const std::vector<Value>& args) {
+    if (dw.Retrieve(args) != -1) return true;
+    dw.Reset();
+    return false;
+}
+
 // After a failed command: the list as stored, on the row that was current, the detail untouched
 // (it still shows that row's item, with whatever the user has not stored yet).
 void ShowStoredListQuietly(const ListKind& k, long row) {
     QuietRowChange quiet(k.list);
-    k.list->Retrieve({current_id});
-    if (row > 0) k.list->ScrollToRow(row);
+    if (ReadAfresh(*k.list, {current_id}) && row > 0) k.list->ScrollToRow(row);
 }
 
 void PutCursor(const ListKind& k) {
@@ -238,7 +245,7 @@ void j_main_mdi::cb_page_insert_clicked() {
                 D->ResetUpdate();
                 if (k.detail != nullptr) {
                     QuietRowChange quiet(L);
-                    L->Retrieve({current_id});
+                    if (!ReadAfresh(*L, {current_id})) return;
                     if (former_row > 0) L->ScrollToRow(former_row);
                 }
             } else {
@@ -249,9 +256,10 @@ void j_main_mdi::cb_page_insert_clicked() {
                 return;
             }
         } else if (k.detail != nullptr) {
-            k.detail->Retrieve({current_id, k.Current()});
+            // The changes are given up; a page that cannot be read gives no numbers to insert by.
+            if (k.detail->Retrieve({current_id, k.Current()}) == -1) return;
         } else {
-            L->Retrieve({current_id});
+            if (L->Retrieve({current_id}) == -1) return;
             if (former_row > 0) L->ScrollToRow(former_row);
         }
     }
@@ -281,12 +289,15 @@ void j_main_mdi::cb_page_insert_clicked() {
 
     L->ResetUpdate();
     if (k.detail != nullptr) k.Current() = static_cast<int>(add_row);
-    L->Retrieve({current_id});
+    if (!ReadAfresh(*L, {current_id})) {
+        if (k.detail != nullptr) k.detail->Reset();
+        return;
+    }
     // On the contributor and unit lists this runs the list's row change, which shows the new item.
     L->ScrollToRow(add_row);
     if (k.detail != nullptr) {
         k.Current() = static_cast<int>(L->GetRow());
-        k.detail->Retrieve({current_id, k.Current()});
+        ReadAfresh(*k.detail, {current_id, k.Current()});
     }
     PutCursor(k);
 }
@@ -357,12 +368,15 @@ void j_main_mdi::cb_page_delete_clicked() {
         k.detail->ResetUpdate();
         k.Current() = static_cast<int>(del_row);
     }
-    L->Retrieve({current_id});
+    if (!ReadAfresh(*L, {current_id})) {
+        if (k.detail != nullptr) k.detail->Reset();
+        return;
+    }
     // On the contributor and unit lists this runs the list's row change, which shows that item.
     L->ScrollToRow(del_row);
     if (k.detail != nullptr) {
         k.Current() = static_cast<int>(L->GetRow());
-        k.detail->Retrieve({current_id, k.Current()});
+        ReadAfresh(*k.detail, {current_id, k.Current()});
         k.detail->SetColumn(k.kind == Kind::Contributors ? "RY_NAME" : "DW_NAME");
         k.detail->SetFocus();
     }
@@ -391,8 +405,8 @@ void j_main_mdi::cb_page_save_clicked() {
         ShowStoredListQuietly(k, current_row);
         return;
     }
-    k.list->Retrieve({current_id});
-    k.list->ScrollToRow(current_row);
+    // A list that cannot be read again keeps its rows: the same items, numbered as stored.
+    if (k.list->Retrieve({current_id}) != -1) k.list->ScrollToRow(current_row);
 }
 
 }  // namespace laurel::win

@@ -98,6 +98,14 @@ PageRow RowOf(j_main_mdi& w, long handle) {
 
 }  // namespace
 
+long j_main_mdi::retrievepage(DataWindowControl& page, const std::vector<rt::Value>& args) {
+    if (HoldsChanges(page)) return 0;
+    const long rows = page.Retrieve(args);
+    // The database has said why it failed; what the page held belongs to what was shown before.
+    if (rows == -1) page.Reset();
+    return rows;
+}
+
 void j_main_mdi::page_display() {
     if (current_id.empty() || current_id == kNoRecommendation) return;
     st_2->Show();
@@ -109,11 +117,11 @@ void j_main_mdi::page_display() {
 
     for (const Retrieval& r : row.retrieved) {
         if (r.dw == dw_no71)
-            r.dw->Retrieve({current_id, current_ry});
+            retrievepage(*r.dw, {current_id, current_ry});
         else if (r.dw == dw_no81)
-            r.dw->Retrieve({current_id, current_dw});
+            retrievepage(*r.dw, {current_id, current_dw});
         else
-            r.dw->Retrieve({current_id});
+            retrievepage(*r.dw, {current_id});
         // The list of the contributors or units shows the one whose detail is shown.
         if (r.dw == dw_no72 && current_ry > 0) r.dw->ScrollToRow(current_ry);
         if (r.dw == dw_no82 && current_dw > 0) r.dw->ScrollToRow(current_dw);

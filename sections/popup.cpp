@@ -48,6 +48,7 @@ void popup::destroy() {
 void popup::open() {
     ds_xk->SetTransObject(sqlca);
     const long rows = ds_xk->Retrieve();
+    unread_ = rows == -1;
 
     // The rows come ordered by the three parts, so every subject follows the subject of the level
     // above it: its parent is the item of that level inserted last.
@@ -136,6 +137,7 @@ void OpenPopup() {
     instance = std::make_unique<popup>();
     ::laurel::popup = instance.get();
     rt::ui::Open(*instance);
+    if (instance->Unread()) ClosePopup();
 }
 
 void ClosePopup() {

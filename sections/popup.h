@@ -36,11 +36,16 @@ class popup : public rt::ui::Window {
     std::unique_ptr<rt::DataWindow> ds_xk;
     rt::ui::TreeView* tv_xk = nullptr;
 
+    // The code table could not be read when the picker opened (the database has said why).
+    bool Unread() const { return unread_; }
+
   private:
+    bool unread_ = false;
     std::vector<Subject> subjects_;  // by tree handle - 1
 };
 
-// Opens the picker, or brings the open one to the front without building its tree again.
+// Opens the picker, or brings the open one to the front without building its tree again. A picker
+// whose code table cannot be read closes again at once: an empty tree offers nothing to pick.
 void OpenPopup();
 // Closes the picker when it is open and releases it: the picker does not outlive the main window.
 void ClosePopup();

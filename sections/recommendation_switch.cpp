@@ -33,7 +33,8 @@ long j_main_mdi::dw_no_rowfocuschanged(long) {
         if (answer == 1) {
             if (updatedw() == 1 && sqlca.Commit() == 0) {
                 resetdw();
-                dw_no->Retrieve();
+                // A list that cannot be read keeps its rows: the same recommendations.
+                retrievelist();
             } else {
                 // The recommendation left stays current with its edits pending, so nothing typed
                 // is lost and the user can correct it and save again.
@@ -64,7 +65,7 @@ long j_main_mdi::dw_no_rowfocuschanged(long) {
     current_page = 2;
     st_2->SetText("一、项目基本情况              ");
     dw_no1->SetTransObject(sqlca);
-    dw_no1->Retrieve({current_id});
+    retrievepage(*dw_no1, {current_id});
     dw_no1->SetX(1079);
     dw_no1->SetY(440);
     dw_no1->SetWidth(3543);

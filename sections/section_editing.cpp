@@ -3,6 +3,7 @@
 
 #include <array>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,7 @@ struct DetailLink {
     int& number;  // current_ry or current_dw: read again after every call that can change it
     std::string_view question;
     std::string_view nameColumn;
+    std::string_view numberColumn;  // the running number in the detail's row
 };
 
 void FollowList(j_main_mdi& w, const DetailLink& link) {
@@ -58,8 +60,9 @@ void FollowList(j_main_mdi& w, const DetailLink& link) {
             // The flags stay until the COMMIT has gone through, so that a failure keeps every edit.
             if (link.detail.Update(true, false) == 1 && sqlca.Commit() == 0) {
                 link.detail.ResetUpdate();
-                link.list.Retrieve({current_id});
-                link.list.ScrollToRow(link.number);
+                // A list that cannot be read again (the database has said why) keeps its rows: the
+                // same people or units under the same numbers, only the saved names not yet shown.
+                if (link.list.Retrieve({current_id}) != -1) link.list.ScrollToRow(link.number);
             } else {
                 // The edits of the row that was left stay on the page, and the list goes back to
                 // that row, so that nothing typed is lost and the user can correct it.
@@ -80,7 +83,14 @@ void FollowList(j_main_mdi& w, const DetailLink& link) {
         }
     }
 
-    link.detail.Retrieve({current_id, link.number});
+    // A detail that already holds the row it is to show (the section shown again, the list read
+    // anew) keeps changes that are not stored yet; another row is read, or emptied when it cannot be.
+    const std::optional<double> shown =
+        link.detail.GetItemNumber(1, link.numberColumn, rt::Buffer::Primary, true);
+    if (link.number == old && shown && *shown == link.number)
+        w.retrievepage(link.detail, {current_id, link.number});
+    else if (link.detail.Retrieve({current_id, link.number}) == -1)
+        link.detail.Reset();
     link.detail.SetColumn(link.nameColumn);
     link.detail.SetFocus();
 }
@@ -88,12 +98,13 @@ void FollowList(j_main_mdi& w, const DetailLink& link) {
 }  // namespace
 
 long j_main_mdi::dw_no72_rowfocuschanged(long) {
-    FollowList(*this, {*dw_no72, *dw_no71, current_ry, "完成人已有修改，是否暂时保存？", "RY_NAME"});
+    FollowList(*this, {*dw_no72, *dw_no71, current_ry, "完成人已有修改，是否暂时保存？", "RY_NAME", "ry_no"});
     return 0;
 }
 
 long j_main_mdi::dw_no82_rowfocuschanged(long) {
-    FollowList(*this, {*dw_no82, *dw_no81, current_dw, "完成单位已有修改，是否暂时保存？", "dw_NAME"});
+    FollowList(*this,
+               {*dw_no82, *dw_no81, current_dw, "完成单位已有修改，是否暂时保存？", "dw_NAME", "dw_no"});
     return 0;
 }
 
@@ -143,7 +154,10 @@ long j_main_mdi::dw_no1_itemchanged(long, std::string_view, std::string_view) {
     rt::ui::MessageBox("提示信息", s_message);
     const auto retrieved = dw_no1->GetItemString(row, "xm_askno", rt::Buffer::Primary, true);
     dw_no1->SetItem(row, "xm_askno", rt::Value(retrieved));
-    return 1;
+    // The typed number is given up, as the message said: the field shows the stored number again.
+    // Were it kept for correcting, every later accept of the page (leaving the section, Save from
+    // another section, where the field is not even on show) would refuse it once more.
+    return 2;
 }
 
 // ---- subject picker ------------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 // Moving between sections: the page left is saved before the new one is shown.
 
+#include <algorithm>
 #include <vector>
 
 #include "app/globals.h"
@@ -51,26 +52,46 @@ std::vector<DataWindowControl*> PagesSavedOnLeaving(j_main_mdi& w, long handle) 
 
 }  // namespace
 
+bool HoldsChanges(const DataWindowControl& page) {
+    return page.ModifiedCount() + page.DeletedCount() > 0 || page.EditPending();
+}
+
+int j_main_mdi::savepages(const std::vector<DataWindowControl*>& pages) {
+    if (pages.empty()) return 1;
+    for (DataWindowControl* d : pages) d->AcceptText();
+    bool pending = false;
+    for (DataWindowControl* d : pages)
+        if (HoldsChanges(*d)) pending = true;
+    bool saved = true;
+    for (DataWindowControl* d : pages)
+        if (d->Update(true, false) != 1) saved = false;
+    // A COMMIT that fails with nothing written (no connection, say) has lost nothing.
+    if (saved && (sqlca.Commit() == 0 || !pending)) {
+        for (DataWindowControl* d : pages) d->ResetUpdate();
+        return 1;
+    }
+    // Every page keeps its edits pending: nothing of them is in the database now.
+    sqlca.Rollback();
+    rt::ui::MessageBox("提示信息", "先前的页面保存失败！");
+    return 0;
+}
+
+std::vector<DataWindowControl*> j_main_mdi::pendingpages() {
+    std::vector<DataWindowControl*> pages;
+    for (DataWindowControl* d : PagesSavedOnLeaving(*this, current_page))
+        if (HoldsChanges(*d)) pages.push_back(d);
+    // Pages not on show keep changes too: a save that failed when they were left, a subject
+    // picked while section 一 was hidden.
+    for (DataWindowControl* d : Pages()) {
+        if (!HoldsChanges(*d)) continue;
+        if (std::find(pages.begin(), pages.end(), d) == pages.end()) pages.push_back(d);
+    }
+    return pages;
+}
+
 long j_main_mdi::tv_1_selectionchanging(long oldhandle, long newhandle) {
     const long previous_page = oldhandle;
-    const auto pages = PagesSavedOnLeaving(*this, previous_page);
-    if (!pages.empty()) {
-        for (DataWindowControl* d : pages) d->AcceptText();
-        bool pending = false;
-        for (DataWindowControl* d : pages)
-            if (d->ModifiedCount() + d->DeletedCount() > 0 || d->EditPending()) pending = true;
-        bool saved = true;
-        for (DataWindowControl* d : pages)
-            if (d->Update(true, false) != 1) saved = false;
-        // A COMMIT that fails with nothing written (no connection, say) has lost nothing.
-        if (saved && (sqlca.Commit() == 0 || !pending)) {
-            for (DataWindowControl* d : pages) d->ResetUpdate();
-        } else {
-            // Every page keeps its edits pending: nothing of them is in the database now.
-            sqlca.Rollback();
-            rt::ui::MessageBox("提示信息", "先前的页面保存失败！");
-        }
-    }
+    savepages(PagesSavedOnLeaving(*this, previous_page));
 
     current_page = newhandle;
     if (!current_id.empty() && current_id != kNoRecommendation) page_display();

@@ -1,7 +1,9 @@
 #include "runtime/ui/datawindow_control.h"
 
 #include <QFrame>
+#include <QGuiApplication>
 #include <QPointer>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -83,13 +85,24 @@ struct DataWindowControl::View {
 
 namespace {
 
-// The engine's own messages (a value that fails validation, a failed statement) go through the
-// dialog service like every other box.
-void InstallMessageBox() {
+// What the engine and the transaction have to tell the user, once the program shows DataWindows:
+// the engine's own messages (a value that fails validation, a failed statement) go through the
+// dialog service like every other box, and a statement kept waiting by a busy database shows the
+// wait cursor, since the window cannot repaint meanwhile.
+void InstallUserFeedback() {
     static const bool installed = [] {
         rt::DataWindow::SetMessageHook([](std::string_view title, std::string_view text) {
             MessageBox(title, text,
                        title == rt::DataWindow::kDatabaseErrorTitle ? Icon::StopSign : Icon::Exclamation);
+            // The user's action that met the refusal (leaving the field, then the save it started)
+            // ends when the event loop takes over again; the next one may be told again.
+            QTimer::singleShot(0, [] { rt::DataWindow::UserAction(); });
+        });
+        rt::Transaction::SetWaitHook([](bool waiting) {
+            if (waiting)
+                QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+            else
+                QGuiApplication::restoreOverrideCursor();
         });
         return true;
     }();
@@ -100,7 +113,7 @@ void InstallMessageBox() {
 
 DataWindowControl::DataWindowControl(Window& parent, std::string name, std::string_view dataObject)
     : Control(parent, std::move(name)), rt::DataWindow(dataObject), view_(std::make_unique<View>()) {
-    InstallMessageBox();
+    InstallUserFeedback();
     view_->frame = new QFrame();
     view_->frame->setFocusPolicy(Qt::NoFocus);
     view_->frame->setFont(dwview::ContentFont());

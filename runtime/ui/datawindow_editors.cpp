@@ -121,9 +121,7 @@ int NextInTab(const DataWindowDef& def, int current, bool forward) {
 }
 
 std::size_t TypingLimit(const ColumnDef& c) {
-    if (c.type != ColType::Char) return 0;
-    if (c.limit > 0 && c.length > 0) return static_cast<std::size_t>(std::min(c.limit, c.length));
-    return static_cast<std::size_t>(std::max(c.limit, c.length));
+    return ByteLimit(c);
 }
 
 QString InputMaskFor(const ColumnDef& c) {
@@ -153,14 +151,116 @@ QString InputMaskFor(const ColumnDef& c) {
 }
 
 GbkLimitValidator::GbkLimitValidator(std::size_t limit, QLineEdit* editor)
-    : QValidator(editor), limit_(limit) {
-    connect(editor, &QLineEdit::textChanged, this,
-            [this](const QString& text) { before_ = GbkLength(Utf8(text)); });
+    : QValidator(editor), limit_(limit), before_(editor->text()) {
+    connect(editor, &QLineEdit::textChanged, this, [this](const QString& text) { before_ = text; });
 }
 
-QValidator::State GbkLimitValidator::validate(QString& input, int&) const {
+QValidator::State GbkLimitValidator::validate(QString& input, int& pos) const {
     const std::size_t bytes = GbkLength(Utf8(input));
-    return bytes <= limit_ || bytes < before_ ? Acceptable : Invalid;
+    if (bytes <= limit_ || bytes < GbkLength(Utf8(before_))) return Acceptable;
+
+    // What the edit put in: the new text less what it shares with the old one at both ends, never
+    // splitting a character that takes two UTF-16 units.
+    qsizetype head = 0;
+    while (head < before_.size() && head < input.size() && before_[head] == input[head]) ++head;
+    if (head > 0 && input[head - 1].isHighSurrogate()) --head;
+    qsizetype tail = 0;
+    while (tail < before_.size() - head && tail < input.size() - head &&
+           before_[before_.size() - 1 - tail] == input[input.size() - 1 - tail])
+        ++tail;
+    if (tail > 0 && input[input.size() - tail].isLowSurrogate()) --tail;
+
+    // The longest beginning of it that fits, as a multi-line box cuts a paste.
+    const QString kept = input.left(head) + input.right(tail);
+    const std::size_t used = GbkLength(Utf8(kept));
+    if (used >= limit_) return Invalid;
+    const QString admitted =
+        FromUtf8(GbkLeft(Utf8(input.mid(head, input.size() - head - tail)), limit_ - used));
+    if (admitted.isEmpty()) return Invalid;
+    input = input.left(head) + admitted + input.right(tail);
+    pos = static_cast<int>(head + admitted.size());
+    return Acceptable;
+}
+
+namespace {
+
+// One place of an input mask: a separator (a literal shown as it is) or a class of characters.
+struct MaskPlace {
+    bool separator = false;
+    QChar c;  // the separator itself, or the class letter
+};
+
+std::vector<MaskPlace> PlacesOf(const QString& mask) {
+    std::vector<MaskPlace> places;
+    bool escape = false;
+    for (QChar ch : mask) {
+        if (escape) {
+            places.push_back({true, ch});
+            escape = false;
+        } else if (ch == u';') {
+            break;  // the blank character follows
+        } else if (ch == u'\\') {
+            escape = true;
+        } else if (ch == u'>' || ch == u'<' || ch == u'!' || ch == u'[' || ch == u']' || ch == u'{' ||
+                   ch == u'}') {
+            continue;  // case modes and reserved characters take no place
+        } else {
+            places.push_back({!IsMaskMeta(ch), ch});
+        }
+    }
+    return places;
+}
+
+// The characters a class takes. The blank that stands for an empty optional place is no typed
+// character: typed, it would leave a gap that the mask's reading refuses later.
+bool ClassTakes(QChar cls, QChar c) {
+    switch (cls.toUpper().unicode()) {
+        case 'A':
+            return c.isLetter();
+        case 'N':
+            return c.isLetterOrNumber();
+        case 'X':
+            return c.isPrint();
+        case '9':
+        case '0':
+            return c.isNumber();
+        case 'D':
+            return c.isNumber() && c.digitValue() > 0;
+        case '#':
+            return c.isNumber() || c == u'+' || c == u'-';
+        case 'H':
+            return c.isDigit() || (c.toUpper() >= u'A' && c.toUpper() <= u'F');
+        case 'B':
+            return c == u'0' || c == u'1';
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+bool MaskTakesAt(const QString& mask, int position, QChar c) {
+    const std::vector<MaskPlace> places = PlacesOf(mask);
+    auto at = static_cast<std::size_t>(std::max(position, 0));
+    // The separator where it stands: the editor steps over it. Right behind the cursor, it was
+    // stepped over already by the character before it: typing it again changes nothing.
+    if (at < places.size() && places[at].separator && places[at].c == c) return true;
+    if (at > 0 && at <= places.size() && places[at - 1].separator && places[at - 1].c == c) return false;
+    while (at < places.size() && places[at].separator) ++at;
+    return at < places.size() && ClassTakes(places[at].c, c);
+}
+
+void MaskedLine::keyPressEvent(QKeyEvent* e) {
+    const QString typed = e->text();
+    if (!isReadOnly() && !inputMask().isEmpty() && typed.size() == 1 && typed.at(0).isPrint() &&
+        (e->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) == 0) {
+        const int at = hasSelectedText() ? selectionStart() : cursorPosition();
+        if (!MaskTakesAt(inputMask(), at, typed.at(0))) {
+            e->accept();  // refused where the cursor is; nothing moves
+            return;
+        }
+    }
+    QLineEdit::keyPressEvent(e);
 }
 
 QValidator::State NumberValidator::validate(QString& input, int&) const {
@@ -215,7 +315,9 @@ void LimitedTextBox::keyPressEvent(QKeyEvent* e) {
         QString typed;
         if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
             typed = QStringLiteral("\n");
-        } else if (!e->text().isEmpty() && e->text().at(0).isPrint()) {
+        } else if (!e->text().isEmpty() && (e->text().at(0).isPrint() || e->text().at(0).isSurrogate())) {
+            // A character beyond the basic plane (an emoji) comes as two UTF-16 units, neither of
+            // them printable by itself; it counts as the bytes validation counts.
             typed = e->text();
         }
         if (!typed.isEmpty() && Admit(typed) != typed) {
@@ -294,10 +396,10 @@ QWidget* CreateEditor(const ColumnDef& c, EditorKind kind, QWidget* parent) {
     const Qt::Alignment align = AlignmentOf(c.align);
     switch (kind) {
         case EditorKind::Line: {
-            auto* line = new QLineEdit(parent);
+            const QString mask = InputMaskFor(c);
+            auto* line = mask.isEmpty() ? new QLineEdit(parent) : new MaskedLine(parent);
             line->setFrame(false);
             line->setAlignment(align);
-            const QString mask = InputMaskFor(c);
             if (!mask.isEmpty()) {
                 line->setInputMask(mask);
             } else if (IsNumber(c.type)) {

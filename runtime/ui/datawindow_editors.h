@@ -3,6 +3,7 @@
 // GBK bytes, masks, the characters a number or a date admits. Shared by the form and the grid.
 // Nothing here talks to the engine; the views connect the editors to it.
 
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QString>
 #include <QValidator>
@@ -16,7 +17,6 @@
 
 class QComboBox;
 class QFont;
-class QLineEdit;
 class QWidget;
 
 namespace rt::ui::dwview {
@@ -51,8 +51,9 @@ std::size_t TypingLimit(const ColumnDef& c);
 // is not masked that way (numbers are checked by a validator instead).
 QString InputMaskFor(const ColumnDef& c);
 
-// Refuses any text longer than the limit in GBK bytes, so typing stops at the limit. A text that
-// is too long already (stored before the limit applied) may still be shortened.
+// Keeps a line within the limit in GBK bytes: typing stops at the limit, and a paste (or any other
+// insertion) that is too long is cut to what fits, on a character boundary, as a multi-line box
+// cuts it. A text that is too long already (stored before the limit applied) may still be shortened.
 class GbkLimitValidator : public QValidator {
   public:
     // Watches the editor's text, so that an edit is judged against the text it changes.
@@ -61,8 +62,25 @@ class GbkLimitValidator : public QValidator {
 
   private:
     std::size_t limit_;
-    std::size_t before_ = 0;  // bytes of the editor's text before the edit
+    QString before_;  // the editor's text before the edit
 };
+
+// A line with an input mask that refuses, where the cursor stands, a character the mask does not
+// take there: the cursor stays, instead of the character landing at a later place that takes it
+// with blanks left in between. Typing the separator steps over it (once: the editor itself steps
+// over a separator after the character before it).
+class MaskedLine : public QLineEdit {
+    Q_OBJECT
+  public:
+    using QLineEdit::QLineEdit;
+
+  protected:
+    void keyPressEvent(QKeyEvent* e) override;
+};
+
+// Whether the input mask (the editor's notation) takes the character at the position, counted in
+// the mask's places; the separators met on the way are stepped over, unless `c` is the separator.
+bool MaskTakesAt(const QString& mask, int position, QChar c);
 
 // Admits a number as typed: digits, at most `intDigits` before the point and `decimals` after it,
 // grouping commas when `grouping`, a leading minus when `sign`.

@@ -1,12 +1,14 @@
 #include "runtime/ui/dialogs.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -23,7 +25,50 @@ namespace rt::ui {
 
 DialogService::~DialogService() = default;
 
+int EscapeAnswer(Buttons buttons) {
+    switch (buttons) {
+        case Buttons::OK:
+            return 1;
+        case Buttons::OKCancel:
+        case Buttons::RetryCancel:
+            return 2;
+        case Buttons::YesNoCancel:
+            return 3;
+        case Buttons::YesNo:
+        case Buttons::AbortRetryIgnore:
+            break;
+    }
+    return 0;
+}
+
 namespace {
+
+// A message box whose Esc key and close box answer as EscapeAnswer says, or do nothing.
+class MessageBoxDialog : public QMessageBox {
+  public:
+    MessageBoxDialog(QWidget* parent, bool escapes) : QMessageBox(parent), escapes_(escapes) {
+        if (!escapes_) setWindowFlag(Qt::WindowCloseButtonHint, false);
+    }
+
+  protected:
+    void keyPressEvent(QKeyEvent* e) override {
+        if (!escapes_ && e->matches(QKeySequence::Cancel)) {
+            e->accept();
+            return;
+        }
+        QMessageBox::keyPressEvent(e);
+    }
+    void closeEvent(QCloseEvent* e) override {
+        if (!escapes_) {
+            e->ignore();
+            return;
+        }
+        QMessageBox::closeEvent(e);
+    }
+
+  private:
+    bool escapes_;
+};
 
 QString Q(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
@@ -51,7 +96,8 @@ QString StartFolder(const std::string& dir) {
 class QtDialogs : public DialogService {
   public:
     int Message(const MessageRequest& r) override {
-        QMessageBox box(QApplication::activeWindow());
+        const int escape = EscapeAnswer(r.buttons);
+        MessageBoxDialog box(QApplication::activeWindow(), escape != 0);
         box.setWindowTitle(Q(r.title));
         // A value the user typed is shown as typed, never read as markup.
         box.setTextFormat(Qt::PlainText);
@@ -103,12 +149,17 @@ class QtDialogs : public DialogService {
         int def =
             r.defaultButton >= 1 && r.defaultButton <= static_cast<int>(buttons.size()) ? r.defaultButton : 1;
         box.setDefaultButton(buttons[def - 1]);
-        box.setEscapeButton(buttons.back());
+        if (escape != 0) box.setEscapeButton(buttons[static_cast<size_t>(escape) - 1]);
         FitMessageBox(box);
-        box.exec();
-        for (size_t i = 0; i < buttons.size(); ++i)
-            if (box.clickedButton() == buttons[i]) return static_cast<int>(i) + 1;
-        return static_cast<int>(buttons.size());  // closed by the window's close box: the last answer
+        for (;;) {
+            box.exec();
+            for (size_t i = 0; i < buttons.size(); ++i)
+                if (box.clickedButton() == buttons[i]) return static_cast<int>(i) + 1;
+            // Closed without a button: a box without a way out asks again, unless the program is
+            // ending under it.
+            if (escape != 0) return escape;
+            if (QCoreApplication::closingDown()) return static_cast<int>(buttons.size());
+        }
     }
 
     FileAnswer File(const FileRequest& r) override {
@@ -187,6 +238,15 @@ std::unique_ptr<DialogService>& Current() {
     return service;
 }
 
+std::function<void()>& WaitForUserHook() {
+    static std::function<void()> hook;
+    return hook;
+}
+
+void WaitForUser() {
+    if (auto hook = WaitForUserHook()) hook();
+}
+
 }  // namespace
 
 std::unique_ptr<DialogService> MakeQtDialogs() {
@@ -205,13 +265,19 @@ std::unique_ptr<DialogService> SetDialogs(std::unique_ptr<DialogService> service
     return old;
 }
 
+void OnWaitForUser(std::function<void()> hook) {
+    WaitForUserHook() = std::move(hook);
+}
+
 int MessageBox(std::string_view title, std::string_view text, Icon icon, Buttons buttons, int defaultButton) {
+    WaitForUser();
     return Dialogs().Message({std::string(title), std::string(text), icon, buttons, defaultButton});
 }
 
 namespace {
 int AskFile(bool save, std::string_view title, std::string& path, std::string& file,
             std::string_view extension, std::string_view filter, std::string_view initialDir) {
+    WaitForUser();
     FileAnswer a = Dialogs().File(
         {save, std::string(title), std::string(extension), std::string(filter), std::string(initialDir)});
     if (a.result == 1) {

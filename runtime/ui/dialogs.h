@@ -3,6 +3,7 @@
 // the open and save file dialogs, the help viewer and web links. The program installs the Qt
 // implementation; tests install a scripted one that records each request and answers from a queue.
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -35,10 +36,17 @@ struct FileAnswer {
     std::string file;  // file name alone
 };
 
+// What Esc or the window's close box answers on a box with these buttons: the answer of its 取消
+// button, 1 on a box with OK alone, and 0 where the box has no such way out (Yes/No, Abort/Retry/
+// Ignore): there the key and the close box do nothing, so that a question whose "No" throws work
+// away is answered only by a button the user pressed.
+int EscapeAnswer(Buttons buttons);
+
 class DialogService {
   public:
     virtual ~DialogService();
-    // Answers: 1 Yes/OK/Abort/Retry(first), 2 No/Cancel(second), 3 Cancel/Ignore(third).
+    // Answers: 1 Yes/OK/Abort/Retry(first), 2 No/Cancel(second), 3 Cancel/Ignore(third). Esc and
+    // the close box answer as EscapeAnswer says, or are ignored.
     virtual int Message(const MessageRequest& request) = 0;
     virtual FileAnswer File(const FileRequest& request) = 0;
     // Opens a help file (an HTML file) in the desktop's viewer; no message of the program's own.
@@ -46,6 +54,11 @@ class DialogService {
     // Opens an address in the desktop's web browser.
     virtual void Link(const std::string& url) = 0;
 };
+
+// Told just before a message box or a file dialog waits for the user, whichever service answers
+// it, so that the program can let go of what it need not hold while the user takes his time.
+// Process-wide; none by default.
+void OnWaitForUser(std::function<void()> hook);
 
 // The service in force; the Qt implementation unless a test installed another. Returns the
 // previous one.

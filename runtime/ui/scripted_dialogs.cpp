@@ -1,16 +1,25 @@
 #include "runtime/ui/scripted_dialogs.h"
 
 #include <algorithm>
+#include <string>
 
 namespace rt::ui {
 
 int ScriptedDialogs::Message(const MessageRequest& request) {
+    if (auto meanwhile = whileShown) meanwhile(request);
     Record r{request, request.defaultButton, true};
-    if (!answers_.empty()) {
+    for (;;) {
+        if (answers_.empty()) {
+            r.answer = request.defaultButton;
+            r.expected = false;
+            break;
+        }
         r.answer = answers_.front();
         answers_.pop_front();
-    } else {
-        r.expected = false;
+        if (r.answer != kEscape && r.answer != kCloseBox) break;
+        r.answer = EscapeAnswer(request.buttons);
+        if (r.answer != 0) break;
+        ++r.ignored;
     }
     messages.push_back(r);
     return r.answer;
@@ -32,7 +41,8 @@ int ScriptedDialogs::Unexpected() const {
 std::string ScriptedDialogs::Transcript() const {
     std::string out;
     for (const auto& r : messages)
-        out += r.request.title + ": " + r.request.text + (r.expected ? "\n" : "  (unexpected)\n");
+        out += r.request.title + ": " + r.request.text + (r.expected ? "" : "  (unexpected)") +
+               (r.ignored > 0 ? "  (ignored Esc/close " + std::to_string(r.ignored) + ")\n" : "\n");
     return out;
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 // A dialog service for tests: records every request and answers from a queue. A message box that
 // arrives with no answer queued is recorded as unexpected and answered with its default button,
-// so a test can assert that none came.
+// so a test can assert that none came. A queued Esc or close-box answer does what it does on screen:
+// the box's EscapeAnswer, or nothing on a box without a way out, which then takes the next answer.
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,12 +19,19 @@ class ScriptedDialogs : public DialogService {
         MessageRequest request;
         int answer = 0;
         bool expected = true;
+        int ignored = 0;  // Esc presses and close-box clicks the box took no notice of
     };
+
+    // The user pressing Esc, or clicking the box's close box, in place of a button.
+    static constexpr int kEscape = -1;
+    static constexpr int kCloseBox = -2;
 
     // Answers for the next message boxes, in order.
     void Answer(int answer) { answers_.push_back(answer); }
     // Answers for the next file dialogs, in order.
     void AnswerFile(FileAnswer answer) { fileAnswers_.push_back(std::move(answer)); }
+    // Run while each message box is on show, before it is answered: what the user could do meanwhile.
+    std::function<void(const MessageRequest&)> whileShown;
 
     int Message(const MessageRequest& request) override;
     FileAnswer File(const FileRequest& request) override;

@@ -201,15 +201,35 @@ TEST_F(CheckTest, BlanksCodesAndDatesAreJudgedAsStoredValues) {
     EXPECT_TRUE(refusedBy("第一完成人参与结束时间不能比开始时间早！")) << Dialogs().Transcript();
     Complete(a);
 
-    // Unsaved edits are replaced by the stored values before the rules judge them; a failing rule
-    // leaves the later pages as they were.
-    ASSERT_EQ(W().dw_no1->SetItem(1, "xm_topicword", "   "), 1);
-    ExecCommit("UPDATE j_xm_base SET xm_name = NULL WHERE xm_id = ?", {a});
+    // Edits not saved yet, typed on the page on show or left on a hidden page, are saved first, as
+    // leaving a section saves them, and the rules judge them; a failing rule leaves the later pages
+    // as they were.
+    ASSERT_EQ(W().dw_no1->SetColumn("xm_topicword"), 1);
+    ASSERT_EQ(W().dw_no1->SetText("   "), 1);
     ASSERT_EQ(W().dw_no2->Retrieve({a}), 1);
     ASSERT_EQ(W().dw_no2->SetItem(1, "xm_abstract", "未保存"), 1);
-    EXPECT_TRUE(refusedBy("项目中文名称不能为空！"));
-    EXPECT_EQ(W().dw_no1->GetItemString(1, "xm_topicword"), "主题词");
-    EXPECT_EQ(W().dw_no2->GetItemString(1, "xm_abstract"), "未保存");
+    ASSERT_EQ(W().dw_no3->Retrieve({a}), 1);
+    ASSERT_EQ(W().dw_no3->SetItem(1, "xm_innovation", "也未保存"), 1);
+    EXPECT_TRUE(refusedBy("项目主题词不能为空！")) << Dialogs().Transcript();
+    EXPECT_EQ(StoredBase(a, "xm_topicword"), "   ");
+    EXPECT_EQ(StoredBase(a, "xm_abstract"), "未保存");
+    EXPECT_EQ(W().dw_no3->GetItemString(1, "xm_innovation"), "也未保存");
+    EXPECT_EQ(W().dw_no3->ModifiedCount(), 0);
+
+    // A save that fails says so as leaving the section would, keeps the edit and checks nothing.
+    ExecCommit("CREATE TRIGGER hold_base BEFORE UPDATE ON j_xm_base BEGIN SELECT RAISE(ABORT, 'held'); END");
+    ASSERT_EQ(W().dw_no1->SetText("主题"), 1);
+    Dialogs().Clear();
+    AnswerDatabaseError();
+    Dialogs().Answer(1);
+    EXPECT_EQ(Menu().all_check(), 0);
+    ASSERT_EQ(Boxes().size(), 2u) << Dialogs().Transcript();
+    EXPECT_EQ(Boxes().back(), "提示信息|先前的页面保存失败！");
+    EXPECT_EQ(W().dw_no1->GetText(), "主题");
+    EXPECT_EQ(StoredBase(a, "xm_topicword"), "   ");
+    ExecCommit("DROP TRIGGER hold_base");
+    EXPECT_TRUE(passes()) << Dialogs().Transcript();
+    EXPECT_EQ(StoredBase(a, "xm_topicword"), "主题");
     Complete(a);
 
     // The first contributor is judged, whichever one section 七 shows; the page then shows
@@ -455,6 +475,38 @@ TEST_F(CheckTest, PrintChainsItsStepsUnderTheProgressTextAndReportsAnEngineFailu
         EXPECT_FALSE(progress.Visible());
     }
     EXPECT_EQ(trace, (std::vector<std::string>{"check-", "prepare+", "print+", "print789-"}));
+
+    // A print buffer that cannot be filled (a page could not be read): one box, no document.
+    trace.clear();
+    thrower.clear();
+    Dialogs().Clear();
+    Dialogs().Answer(1);
+    laurel::check::RunPrintCommand(
+        progress, {step("check", 1), step("prepare", -1), step("print", 1), step("print789", 1)});
+    EXPECT_EQ(trace, (std::vector<std::string>{"check-", "prepare+"}));
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|读取推荐书数据失败，未生成文档！"});
+    EXPECT_FALSE(progress.Visible());
+}
+
+// A page that cannot be read is no verdict and no empty field: the check and the print buffer
+// stop after the database's box.
+TEST_F(CheckTest, APageThatCannotBeReadStopsTheCheckAndThePrintBuffer) {
+    OpenMainWindow();
+    ExecCommit("ALTER TABLE j_ry_finish RENAME TO unreadable");
+    Dialogs().Clear();
+    AnswerDatabaseError();
+    EXPECT_EQ(Menu().all_check(), 0);
+    EXPECT_EQ(Boxes().size(), 1u) << Dialogs().Transcript();
+    EXPECT_EQ(Boxes().front().substr(0, 16), "数据库错误|");
+
+    Dialogs().Clear();
+    AnswerDatabaseError();
+    Menu().ry_name = "上一份的完成人";
+    EXPECT_EQ(Menu().all_prepare(), -1);
+    EXPECT_EQ(Boxes().size(), 1u) << Dialogs().Transcript();
+    EXPECT_EQ(Menu().xm_name, "项目一") << "the project pages were read";
+    EXPECT_EQ(Menu().ry_name, "上一份的完成人") << "nothing read for the contributor";
+    ExecCommit("ALTER TABLE unreadable RENAME TO j_ry_finish");
 }
 
 TEST_F(CheckTest, PrintStopsAtTheCheckWithoutProgressText) {

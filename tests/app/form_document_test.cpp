@@ -311,6 +311,25 @@ TEST_F(FormDocumentTest, ATemplateWithoutABookmarkStopsTheStepAndNoWorkingDocume
     EXPECT_EQ(Dialogs().messages.back().request.icon, rt::ui::Icon::StopSign);
 }
 
+// A table that cannot be read is a failure, never an empty table: the step ends after the
+// database's box, and no working document is left, not even one an earlier run left behind.
+TEST_F(FormDocumentTest, ATableThatCannotBeReadEndsTheStepWithoutAWorkingDocument) {
+    m_main& menu = Prepared();
+    for (const char* table : {"j_xy_saving", "j_jx_getaward"}) {
+        SCOPED_TRACE(table);
+        std::ofstream(Working()) << "an earlier run's document";
+        ExecCommit(std::string("ALTER TABLE ") + table + " RENAME TO unreadable");
+        Dialogs().Clear();
+        AnswerDatabaseError();
+        EXPECT_THROW(menu.all_print(), laurel::records::UnreadPage);
+        EXPECT_EQ(Boxes().size(), 1u) << Dialogs().Transcript();
+        EXPECT_FALSE(fs::exists(Working()));
+        ExecCommit(std::string("ALTER TABLE unreadable RENAME TO ") + table);
+        Application cleanup;
+        if (cleanup.ConnectToObject("", "word.application") == 0) cleanup.Quit();
+    }
+}
+
 TEST_F(FormDocumentTest, AnEngineThatCannotStartIsReportedAndNothingIsWritten) {
     m_main& menu = Prepared();
     Application::SetEngineAvailable(false);

@@ -464,7 +464,8 @@ TEST_F(ListRows, AValueThePageRefusesStopsTheButtonAndStaysTyped) {
     EXPECT_TRUE(W().dw_no6->EditPending());
     EXPECT_EQ(Listing(kAwards), "1:a1,2:a2");
 
-    // The save button fails the same way and keeps the text.
+    // The save button, clicked next, fails the same way, says so again and keeps the text.
+    rt::DataWindow::UserAction();
     Dialogs().Answer(1);
     Dialogs().Answer(1);
     W().cb_page_save_clicked();
@@ -742,6 +743,27 @@ TEST_F(ListRows, SaveOfAContributorShowsTheNewNameOnTheSameRow) {
     EXPECT_EQ(W().dw_no72->GetItemString(2, "ry_name"), "新名");
     EXPECT_EQ(laurel::current_ry, 2);
     EXPECT_EQ(W().dw_no71->ModifiedCount(), 0);
+}
+
+// The flags go only once the COMMIT has gone through: a COMMIT that fails (another program reads
+// the database) keeps the change pending for the next save, which stores it.
+TEST_F(ListRows, ACommitThatFailsKeepsTheChangesForTheNextSave) {
+    Open(kAwards, 2);
+    W().dw_no6->SetItem(2, "jx_xmname", "改过的奖项");
+    {
+        const auto lock = FailNextCommit();
+        Dialogs().Answer(1);
+        W().cb_page_save_clicked();
+    }
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息：|系统意外，保存失败！"});
+    EXPECT_EQ(W().dw_no6->ModifiedCount(), 1);
+    EXPECT_EQ(Listing(kAwards), "1:a1,2:a2");
+
+    W().cb_page_save_clicked();
+    EXPECT_EQ(Boxes().size(), 1u) << Dialogs().Transcript();
+    EXPECT_EQ(W().dw_no6->ModifiedCount(), 0);
+    EXPECT_EQ(Listing(kAwards), "1:a1,2:改过的奖项");
+    ExpectAllCommitted(kAwards);
 }
 
 TEST_F(ListRows, AFailedSaveReportsOnceAndKeepsTheInput) {

@@ -383,6 +383,30 @@ TEST_F(ListsDocumentTest, MissingWorkingDocumentEndsTheRunBeforeTheDialog) {
     EXPECT_TRUE(fs::exists(Target()));
 }
 
+// A list that cannot be read is a failure, never an empty list: the run ends after the database's
+// box, nothing is handed over, the working document goes and the engine holds nothing.
+TEST_F(ListsDocumentTest, AListThatCannotBeReadEndsTheRunWithoutAHandOver) {
+    for (const char* table : {"j_ry_finish", "j_dw_finish", "j_yy_app", "j_zl_patent"}) {
+        SCOPED_TRACE(table);
+        if (!fs::exists(Working())) fs::copy_file(LAUREL_TEMPLATE, Working());
+        ExecCommit(std::string("ALTER TABLE ") + table + " RENAME TO unreadable");
+        Dialogs().Clear();
+        AnswerDatabaseError();
+        fs::create_directories(Target().parent_path());
+        Dialogs().AnswerFile({1, Target().string(), Target().filename().string()});
+        EXPECT_THROW(Menu().all_print_789(), laurel::records::UnreadPage);
+        EXPECT_EQ(Boxes().size(), 1u) << Dialogs().Transcript();
+        EXPECT_TRUE(Dialogs().files.empty());
+        EXPECT_FALSE(fs::exists(Target()));
+        EXPECT_FALSE(fs::exists(Working()));
+        rt::word::Application probe;
+        EXPECT_NE(probe.ConnectToObject("", "word.application"), 0);
+        ExecCommit(std::string("ALTER TABLE unreadable RENAME TO ") + table);
+        Dialogs().Clear();
+        Dialogs().files.clear();
+    }
+}
+
 TEST_F(ListsDocumentTest, MoreRowsThanTheTemplateHoldsEndsTheRunAndKeepsTheWorkingDocument) {
     // One contributor more than table 10 has rows.
     int rows = 1;

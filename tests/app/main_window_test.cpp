@@ -17,6 +17,7 @@
 #include "app/j_main_mdi.h"
 #include "app/laurel.h"
 #include "app/w_start.h"
+#include "records/m_main.h"
 #include "runtime/text.h"
 #include "runtime/ui/application.h"
 #include "runtime/ui/window.h"
@@ -397,9 +398,82 @@ TEST_F(MainWindowOpening, SavedFirstRecommendationOpensReadOnlyAndAnEditableOneE
     for (rt::ui::DataWindowControl* d : w.Pages()) EXPECT_FALSE(d->Enabled()) << d->Name();
     EXPECT_TRUE(Boxes().empty());
 
+    // The list's copy of the flag takes neither the cursor nor typing: only Modify unlocks.
+    EXPECT_EQ(w.dw_no->SetColumn("xm_xg"), -1);
+    EXPECT_EQ(w.dw_no->SetText("0"), -1);
+    EXPECT_EQ(w.dw_no->GetItemString(1, "xm_xg"), "1");
+
     // A saved recommendation closes without a question.
     EXPECT_EQ(rt::ui::Close(w), 1);
     EXPECT_TRUE(Boxes().empty());
+}
+
+// A list that cannot be read at start-up (another program holds the database) says so once, and
+// the next command that adds to the list reads it again, so the new recommendation joins the
+// others instead of standing alone.
+TEST_F(MainWindowOpening, AListThatCannotBeReadSaysSoOnceAndNewReadsItAgain) {
+    Seed({XmId(1), "2008 01AA", "项目一"});
+    {
+        rt::Transaction holder;
+        ASSERT_TRUE(ConnectAnother(holder, true));
+        ASSERT_EQ(holder.Execute("begin exclusive"), 0) << holder.SQLErrText;
+        Dialogs().Answer(1);
+        OpenMainWindow();
+        holder.Execute("rollback");
+    }
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|读取推荐书列表失败！"});
+    EXPECT_EQ(laurel::current_id, "99999999");
+    EXPECT_EQ(W().dw_no->RowCount(), 0);
+    EXPECT_FALSE(W().listread);
+
+    Dialogs().Clear();
+    dynamic_cast<laurel::records::m_main&>(*W().GetMenu()).new_recommendation->Click();
+    EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
+    ASSERT_EQ(W().dw_no->RowCount(), 2);
+    EXPECT_EQ(W().dw_no->GetItemString(1, "xm_id"), XmId(1));
+    EXPECT_EQ(laurel::current_id, XmId(2));
+    EXPECT_EQ(W().dw_no->GetRow(), 2);
+}
+
+// Between commands the program holds no transaction, not even one that only read: another program
+// can write to the database while this one waits for the user.
+TEST_F(MainWindowOpening, AnotherProgramCanWriteWhileTheProgramIsIdle) {
+    Seed({XmId(1), "2008 01AA", "项目一"});
+    OpenMainWindow();
+    int n = 0;
+    const auto anotherProgramWrites = [&] {
+        rt::Transaction other;
+        if (!ConnectAnother(other, false)) return -1L;
+        other.Execute("INSERT INTO j_jx_getaward (xm_id, jx_id, jx_xmname) VALUES ('另一个程序', ?, '奖项')",
+                      {++n});
+        const long committed = other.Commit();
+        other.Rollback();
+        return committed;
+    };
+    EXPECT_EQ(anotherProgramWrites(), 0) << "after the opening";
+    EXPECT_FALSE(laurel::sqlca.InTransaction());
+
+    W().tv_1->SelectItem(11);  // reads the contributor pages
+    EXPECT_EQ(anotherProgramWrites(), 0) << "after a section is shown";
+    W().cb_n->Click();
+    EXPECT_EQ(anotherProgramWrites(), 0) << "after a step";
+
+    // Nor while a command's message box waits for the user, once the command has only read.
+    Dialogs().whileShown = [&](const rt::ui::MessageRequest&) {
+        EXPECT_EQ(anotherProgramWrites(), 0) << "while the check's message is on show";
+    };
+    Dialogs().Answer(1);  // the check's rule that fails
+    dynamic_cast<laurel::records::m_main&>(*W().GetMenu()).completeness_check->Click();
+    Dialogs().whileShown = nullptr;
+    EXPECT_EQ(Boxes().size(), 1u) << Dialogs().Transcript();
+    EXPECT_EQ(anotherProgramWrites(), 0) << "after a check that only read";
+
+    W().tv_1->SelectItem(2);
+    ASSERT_EQ(W().dw_no1->SetColumn("xm_askno"), 1);
+    ASSERT_EQ(W().dw_no1->SetText("2008 09AA"), 1);
+    ASSERT_EQ(W().dw_no1->AcceptText(), 1);  // the number is looked up
+    EXPECT_EQ(anotherProgramWrites(), 0) << "after a number was looked up";
+    EXPECT_FALSE(laurel::sqlca.InTransaction());
 }
 
 // Start-up when the data source cannot be reached: the application object reports the failure and
@@ -612,8 +686,10 @@ TEST_F(MainWindowClosing, NoClosesWithoutWriting) {
 TEST_F(MainWindowClosing, CancelKeepsTheWindowAndEverythingInIt) {
     W().tv_1->SelectItem(3);
     ASSERT_EQ(W().dw_no2->SetItem(1, "xm_abstract", "尚未保存的简介"), 1);
-    Dialogs().Answer(3);
+    // Esc (or the close box) on a question with 取消 is 取消.
+    Dialogs().Answer(rt::ui::ScriptedDialogs::kEscape);
     EXPECT_EQ(rt::ui::Close(W()), 0);
+    EXPECT_EQ(Dialogs().messages.back().answer, 3);
     ExpectCloseQuestion();
     EXPECT_TRUE(W().IsOpen());
     EXPECT_TRUE(W().Visible());

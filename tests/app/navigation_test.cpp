@@ -6,6 +6,7 @@
 
 #include <QWidget>
 #include <algorithm>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -331,6 +332,32 @@ TEST_F(SectionNavigation, FailedSaveOfThePageLeftIsRolledBackAndTheStepStillHapp
     EXPECT_EQ(W().modifieddw(), "000011000000000000");
 }
 
+// Shown again, a page whose save failed shows the edits it kept, not the stored rows; the next
+// leaving saves them. A COMMIT that fails (another program reads the database) counts as a failed
+// save like any other.
+TEST_F(SectionNavigation, APageWhoseSaveFailedIsShownAsItIsUntilASaveStoresIt) {
+    W().tv_1->SelectItem(3);
+    ASSERT_EQ(W().dw_no2->SetColumn("xm_abstract"), 1);
+    ASSERT_EQ(W().dw_no2->SetText("未能保存的简介"), 1);
+    {
+        const auto lock = FailNextCommit();
+        Dialogs().Answer(1);
+        W().tv_1->SelectItem(4);
+    }
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|先前的页面保存失败！"});
+    EXPECT_EQ(StoredBase(a, "xm_abstract"), std::nullopt);
+    EXPECT_EQ(W().dw_no2->ModifiedCount(), 1);
+
+    W().tv_1->SelectItem(3);
+    EXPECT_EQ(W().dw_no2->GetItemString(1, "xm_abstract"), "未能保存的简介");
+    EXPECT_EQ(W().dw_no2->ModifiedCount(), 1);
+    EXPECT_EQ(VisiblePageControls(W()), std::set<std::string>{"dw_no2"});
+    W().tv_1->SelectItem(4);
+    EXPECT_EQ(StoredBase(a, "xm_abstract"), "未能保存的简介");
+    EXPECT_EQ(W().modifieddw(), kNoChanges);
+    EXPECT_EQ(Boxes().size(), 1u) << Dialogs().Transcript();
+}
+
 // ---------------------------------------------------------------------------------------------
 // The step buttons.
 
@@ -461,6 +488,21 @@ TEST_F(RecommendationSwitch, YesSavesCommitsAndSwitches) {
     EXPECT_EQ(W().dw_no->GetRow(), 2);
     EXPECT_EQ(W().dw_no->GetItemString(1, "xm_name"), "改过的名称") << "the list is read again";
     EXPECT_EQ(W().modifieddw(), kNoChanges);
+}
+
+// Esc and the close box are no answer to a question whose No throws the edits away.
+TEST_F(RecommendationSwitch, EscAndTheCloseBoxDoNotAnswerTheQuestion) {
+    ASSERT_EQ(W().dw_no1->SetItem(1, "xm_name", "留下的名称"), 1);
+    Dialogs().Answer(rt::ui::ScriptedDialogs::kEscape);
+    Dialogs().Answer(rt::ui::ScriptedDialogs::kCloseBox);
+    Dialogs().Answer(1);
+    ASSERT_EQ(W().dw_no->SetRow(2), 1);
+    ExpectSwitchQuestion();
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Dialogs().messages[0].ignored, 2);
+    EXPECT_EQ(Dialogs().messages[0].answer, 1);
+    EXPECT_EQ(StoredBase(a, "xm_name"), "留下的名称");
+    ExpectSectionOneOf(b);
 }
 
 TEST_F(RecommendationSwitch, NoOnSectionOneDiscardsTheEdits) {

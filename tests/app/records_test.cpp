@@ -683,8 +683,20 @@ TEST_F(RecordsTest, SaveWithAFailingPageRollsBackAndTheNextSaveWritesEveryPageAg
     EXPECT_EQ(W().dw_no1->GetItemString(1, "xm_name"), "甲");
     EXPECT_NE(W().modifieddw(), "000000000000000000");
 
-    // The fault is put right; the next Save writes both pages, the first one again.
+    // A COMMIT that fails keeps every edit the same way.
     ExecCommit("DROP TRIGGER hold_contributors");
+    Dialogs().Clear();
+    {
+        const auto lock = FailNextCommit();
+        Dialogs().Answer(1);
+        Menu().save->Click();
+    }
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"提示信息|保存失败！"}));
+    EXPECT_EQ(StoredBase(kA.id, "xm_xg"), "0");
+    EXPECT_TRUE(W().dw_no1->Enabled());
+    EXPECT_NE(W().modifieddw(), "000000000000000000");
+
+    // The fault is put right; the next Save writes both pages, the first one again.
     Dialogs().Clear();
     Dialogs().Answer(1);
     Menu().save->Click();

@@ -13,6 +13,7 @@
 
 #include "app/globals.h"
 #include "app/j_main_mdi.h"
+#include "records/m_main.h"
 #include "runtime/ui/window.h"
 #include "sections/popup.h"
 #include "tests/support/app_fixture.h"
@@ -65,17 +66,66 @@ TEST_F(SectionEditing, NumberOfAnotherRecommendationIsRefusedAndTheRetrievedNumb
     EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(page.GetItemString(1, "xm_askno"), "200805AA");
 
-    // Then the number of b, typed as the mask shows it: refused, and the field holds the number
-    // last retrieved again (not the one accepted a moment ago).
+    // Then the number of b, typed as the mask shows it: refused, and the field shows the number
+    // last retrieved again (not the one accepted a moment ago); the typed text is given up.
     Dialogs().Answer(1);
-    EXPECT_EQ(Type(page, "xm_askno", "2008 02AA"), -1);
+    EXPECT_EQ(Type(page, "xm_askno", "2008 02AA"), 1);
     ASSERT_EQ(Boxes(), std::vector<std::string>{"提示信息|此推荐号已经存在!"});
     const rt::ui::MessageRequest& box = Dialogs().messages.back().request;
     EXPECT_EQ(box.icon, rt::ui::Icon::Information);
     EXPECT_EQ(box.buttons, rt::ui::Buttons::OK);
     EXPECT_EQ(page.GetItemString(1, "xm_askno"), "2008 01AA");
-    EXPECT_EQ(page.GetColumnName(), "xm_askno") << "the focus stays in the field";
+    EXPECT_FALSE(page.EditPending());
+    EXPECT_EQ(page.GetText(), "2008 01AA");
+    EXPECT_EQ(page.GetColumnName(), "xm_askno");
     EXPECT_EQ(StoredBase(a, "xm_askno"), "2008 01AA") << "nothing is written by the check";
+}
+
+// One refusal, one message: leaving the section with a refused number, or saving from another
+// section later, neither says it again nor fails the save.
+TEST_F(SectionEditing, RefusedNumberIsSaidOnceAndNeverFailsALaterSave) {
+    DataWindowControl& page = *W().dw_no1;
+    ASSERT_EQ(page.SetColumn("xm_askno"), 1);
+    ASSERT_EQ(page.SetText("2008 02AA"), 1);
+    Dialogs().Answer(1);
+    ShowSection(3);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|此推荐号已经存在!"});
+    EXPECT_EQ(StoredBase(a, "xm_askno"), "2008 01AA");
+    EXPECT_EQ(W().modifieddw(), "000000000000000000");
+
+    ASSERT_EQ(W().dw_no2->SetItem(1, "xm_abstract", "简介"), 1);
+    Dialogs().Answer(1);
+    dynamic_cast<laurel::records::m_main&>(*W().GetMenu()).save_clicked();
+    EXPECT_EQ(Boxes().back(), "提示信息|保存成功！");
+    EXPECT_EQ(Boxes().size(), 2u) << Dialogs().Transcript();
+    EXPECT_EQ(StoredBase(a, "xm_abstract"), "简介");
+    EXPECT_EQ(StoredBase(a, "xm_askno"), "2008 01AA");
+}
+
+// An invalid date left with one click (focus out, then the section's AcceptText, then its
+// Update) is reported once; the save then fails as it must, and the next action says it again.
+TEST_F(SectionEditing, InvalidEntryIsReportedOncePerUserAction) {
+    DataWindowControl& page = *W().dw_no1;
+    ASSERT_EQ(page.SetColumn("xm_startdate"), 1);
+    ASSERT_EQ(page.SetText("2008-13"), 1);
+    rt::DataWindow::UserAction();
+    Dialogs().Answer(1);
+    EXPECT_EQ(page.AcceptText(), -1);  // the field is left
+    Dialogs().Answer(1);
+    ShowSection(3);
+    ASSERT_EQ(Boxes().size(), 2u) << Dialogs().Transcript();
+    EXPECT_EQ(Boxes().front().substr(0, 13), "数据窗口|");
+    EXPECT_EQ(Boxes().back(), "提示信息|先前的页面保存失败！");
+    EXPECT_TRUE(page.EditPending());
+
+    // Back on section 一, the text is still there; the next click says it again.
+    ShowSection(2);
+    EXPECT_EQ(page.GetText(), "2008-13");
+    rt::DataWindow::UserAction();
+    Dialogs().Answer(1);
+    Dialogs().Answer(1);
+    ShowSection(3);
+    EXPECT_EQ(Boxes().size(), 4u) << Dialogs().Transcript();
 }
 
 TEST_F(SectionEditing, NumberIsFoundWhicheverWayItWasStored) {
@@ -83,13 +133,13 @@ TEST_F(SectionEditing, NumberIsFoundWhicheverWayItWasStored) {
     // stored with its blank.
     ExecCommit("UPDATE j_xm_base SET xm_askno = '200803BB' WHERE xm_id = ?", {b});
     Dialogs().Answer(1);
-    EXPECT_EQ(Type(*W().dw_no1, "xm_askno", "2008 03BB"), -1);
+    EXPECT_EQ(Type(*W().dw_no1, "xm_askno", "2008 03BB"), 1);
     EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|此推荐号已经存在!"});
     Dialogs().Clear();
 
     ExecCommit("UPDATE j_xm_base SET xm_askno = '2008 04CC' WHERE xm_id = ?", {b});
     Dialogs().Answer(1);
-    EXPECT_EQ(Type(*W().dw_no1, "xm_askno", "200804CC"), -1);
+    EXPECT_EQ(Type(*W().dw_no1, "xm_askno", "200804CC"), 1);
     EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|此推荐号已经存在!"});
 }
 
@@ -220,6 +270,24 @@ TEST_F(SubjectPicker, PickWritesCodeAndNameIntoThePairOfTheCurrentField) {
     EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
 }
 
+// A pick made while another section is on show goes into the project page and stays there: the
+// page shown again keeps it, and leaving section 一 saves it.
+TEST_F(SubjectPicker, PickWhileSectionOneIsHiddenIsKeptForItsSave) {
+    popup& p = OpenFrom("xk_majorname1");
+    ShowSection(3);
+    p.tv_xk_doubleclicked(1);
+    EXPECT_EQ(Item("xk_majorcode1"), "1010000");
+    ShowSection(4);
+    EXPECT_EQ(StoredBase(a, "xk_majorcode1"), std::nullopt) << "leaving 二 saves 二 only";
+    ShowSection(2);
+    EXPECT_EQ(Item("xk_majorcode1"), "1010000");
+    EXPECT_EQ(Item("xk_majorname1"), "机械");
+    ShowSection(3);
+    EXPECT_EQ(StoredBase(a, "xk_majorcode1"), "1010000");
+    EXPECT_EQ(StoredBase(a, "xk_majorname1"), "机械");
+    EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
+}
+
 TEST_F(SubjectPicker, PersonPicksWithTheMouseThroughTheRealWidgets) {
     QWidget* top = W().TopWidget();
     top->activateWindow();
@@ -305,7 +373,18 @@ TEST_F(SubjectPicker, OpensOnlyFromASubjectFieldAndOnce) {
     popup& fresh = OpenFrom("xk_majorname1");
     EXPECT_EQ(fresh.tv_xk->ItemCount(), 7);
 
+    // A code table that cannot be read opens no empty picker; the database's box says why.
+    EXPECT_EQ(rt::ui::Close(fresh), 1);
+    ExecCommit("ALTER TABLE xuekdm RENAME TO xuekdm_away");
+    AnswerDatabaseError();
+    ASSERT_EQ(W().dw_no1->SetColumn("xk_majorname1"), 1);
+    W().dw_no1->DoubleClick(1, "xk_majorname1");
+    EXPECT_EQ(laurel::popup, nullptr);
+    EXPECT_EQ(Boxes().size(), 1u) << Dialogs().Transcript();
+    ExecCommit("ALTER TABLE xuekdm_away RENAME TO xuekdm");
+
     // The picker does not outlive the main window.
+    OpenFrom("xk_majorname1");
     laurel::current_id = laurel::kNoRecommendation;
     EXPECT_EQ(rt::ui::Close(W()), 1);
     EXPECT_EQ(laurel::popup, nullptr);
@@ -344,12 +423,14 @@ TEST_F(SectionEditing, ContributorListDrivesTheDetailPage) {
     EXPECT_EQ(W().dw_no71->ModifiedCount(), 0);
     EXPECT_EQ(StoredBase(a, "xm_xg"), "0");
 
-    // No: nothing is written and the edits go.
+    // No, after an Esc that the question ignores: nothing is written and the edits go.
     Dialogs().Clear();
     ASSERT_EQ(W().dw_no71->SetItem(1, "ry_unit", "不要的单位"), 1);
+    Dialogs().Answer(rt::ui::ScriptedDialogs::kEscape);
     Dialogs().Answer(2);
     W().dw_no72->ScrollToRow(1);
     EXPECT_EQ(Boxes(), std::vector<std::string>{kRyQuestion});
+    EXPECT_EQ(Dialogs().messages.back().ignored, 1);
     EXPECT_EQ(laurel::current_ry, 1);
     EXPECT_EQ(W().dw_no71->GetItemString(1, "ry_name"), "完成人一");
     EXPECT_EQ(Stored("SELECT ry_unit FROM j_ry_finish WHERE xm_id = ? AND ry_no = 3", {a}), std::nullopt);
@@ -378,8 +459,20 @@ TEST_F(SectionEditing, FailedSaveOfADetailKeepsItsEditsAndItsRow) {
     EXPECT_EQ(W().dw_no81->ModifiedCount(), 1) << "the edit is still pending";
     EXPECT_EQ(Pending("SELECT dw_rperson FROM j_dw_finish WHERE xm_id = ? AND dw_no = 2", {a}), std::nullopt);
 
-    // Once the cause is gone, the same move saves the edit.
+    // A COMMIT that fails keeps the edit the same way.
     ExecCommit("DROP TRIGGER refuse_units");
+    Dialogs().Clear();
+    {
+        const auto lock = FailNextCommit();
+        Dialogs().Answer(1);
+        Dialogs().Answer(1);
+        W().dw_no82->Click(3, "dw_name");
+    }
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{kDwQuestion, "提示信息|保存失败！"}));
+    EXPECT_EQ(laurel::current_dw, 2);
+    EXPECT_EQ(W().dw_no81->ModifiedCount(), 1);
+
+    // Once the cause is gone, the same move saves the edit.
     Dialogs().Clear();
     Dialogs().Answer(1);
     W().dw_no82->Click(3, "dw_name");

@@ -32,9 +32,21 @@ std::string Repeat(const std::string& s, int n) {
     return out;
 }
 
+// The project list with its saved flag as a plain edit field, last in the tab order: a list of
+// several rows with one field that takes input, for the tests of editing in a list.
+constexpr const char* kFlagList = "dw_with_flag";
+
 class DataWindowTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { schema::RegisterDataObjects(); }
+    static void SetUpTestSuite() {
+        schema::RegisterDataObjects();
+        rt::DataWindowDef def = *rt::FindDefinition("dw");
+        def.name = kFlagList;
+        rt::ColumnDef& flag = def.columns.back();
+        flag.displayOnly = false;
+        flag.tabOrder = 4;
+        rt::RegisterDefinition(std::move(def));
+    }
 
     void SetUp() override {
         db_ = std::make_unique<testing_support::TestDatabase>();
@@ -551,7 +563,7 @@ TEST_F(DataWindowTest, YearTotalsAddExactlyAndFollowAcceptedChanges) {
 
 TEST_F(DataWindowTest, RowFocusChangesFireExactlyOncePerChange) {
     for (const char* id : {"P1", "P2", "P3", "P4"}) AddProject(id);
-    DataWindow dw("dw");
+    DataWindow dw(kFlagList);
     dw.SetTransObject(t_);
     std::vector<long> events;
     dw.rowfocuschanged = [&](long row) { events.push_back(row); };
@@ -596,7 +608,7 @@ TEST_F(DataWindowTest, RowFocusChangesFireExactlyOncePerChange) {
 
 TEST_F(DataWindowTest, RowFocusHandlersMayMoveAndReloadTheSameDataWindow) {
     for (const char* id : {"P1", "P2", "P3"}) AddProject(id);
-    DataWindow dw("dw");
+    DataWindow dw(kFlagList);
     dw.SetTransObject(t_);
     std::vector<long> events;
     dw.rowfocuschanged = [&](long row) {
@@ -624,7 +636,7 @@ TEST_F(DataWindowTest, RowFocusHandlersMayMoveAndReloadTheSameDataWindow) {
 
 TEST_F(DataWindowTest, ClicksAndColumnsMoveTheFocusAfterTheClickedHandler) {
     for (const char* id : {"P1", "P2"}) AddProject(id);
-    DataWindow dw("dw");
+    DataWindow dw(kFlagList);
     dw.SetTransObject(t_);
     dw.Retrieve();
     std::vector<std::string> log;
@@ -657,7 +669,7 @@ TEST_F(DataWindowTest, ClicksAndColumnsMoveTheFocusAfterTheClickedHandler) {
 TEST_F(DataWindowTest, ItemChangedDecidesWhetherTypedTextIsStored) {
     AddProject("P1", "原名");
     AddProject("P2", "原名二");
-    auto dw = Open("dw", {});
+    auto dw = Open(kFlagList, {});
     int answer = 1;
     std::vector<std::string> seen;
     dw->itemchanged = [&](long row, std::string_view col, std::string_view data) {
@@ -712,7 +724,7 @@ TEST_F(DataWindowTest, ItemChangedDecidesWhetherTypedTextIsStored) {
 
 TEST_F(DataWindowTest, RetrieveDropsPendingTextAndReselectRowReadsTheStoredRow) {
     AddProject("P1");
-    auto dw = Open("dw");
+    auto dw = Open(kFlagList);
     dw->SetColumn("xm_xg");
     dw->SetText("1");
     Exec("UPDATE j_xm_base SET xm_xg = '1', xm_name = '别名' WHERE xm_id = 'P1'");
@@ -818,7 +830,7 @@ TEST_F(DataWindowTest, FailedRetrieveReportsTheDatabaseErrorAndKeepsTheRows) {
     def.columns = {c};
     rt::RegisterDefinition(def);
 
-    auto good = Open("dw");
+    auto good = Open(kFlagList);
     ASSERT_EQ(good->RowCount(), 1);
     DataWindow dw("t_broken");
     dw.SetTransObject(t_);
@@ -877,7 +889,7 @@ TEST_F(DataWindowTest, MissingRowsAndColumnsGiveNothingAndNeverCrash) {
 
 TEST_F(DataWindowTest, ObserversHearEveryChangeAndMayLeaveWhileBeingTold) {
     AddProject("P1");
-    auto dw = Open("dw");
+    auto dw = Open("dw_1", {"P1"});
     std::vector<rt::Change> heard;
     int second = 0;
     int first = dw->AddObserver([&](rt::Change c, long, int) {
@@ -885,15 +897,15 @@ TEST_F(DataWindowTest, ObserversHearEveryChangeAndMayLeaveWhileBeingTold) {
         dw->RemoveObserver(second);
     });
     second = dw->AddObserver([&](rt::Change, long, int) { ADD_FAILURE() << "removed before being told"; });
-    dw->SetItem(1, "xm_xg", Value("1"));
+    dw->SetItem(1, "xm_ename", Value("one"));
     long r = dw->InsertRow(0);
     dw->SetRow(r);
-    dw->SetColumn("xm_xg");
-    dw->SetText("0");
+    dw->SetColumn("xm_ename");
+    dw->SetText("two");
     dw->DeleteRow(r);
-    dw->Retrieve();
+    dw->Retrieve({"P1"});
     dw->RemoveObserver(first);
-    dw->SetItem(1, "xm_xg", Value("0"));
+    dw->SetItem(1, "xm_ename", Value("three"));
     using rt::Change;
     EXPECT_EQ(heard, (std::vector<Change>{Change::ItemChanged, Change::RowInserted, Change::CurrentRow,
                                           Change::CurrentColumn, Change::EditText, Change::EditText,
@@ -914,7 +926,17 @@ TEST_F(DataWindowTest, UnhandledErrorsAreSaidThroughTheMessageHook) {
     EXPECT_EQ(Type(*dw, 1, "xm_askno", "abcd"), -1);
     ASSERT_EQ(said.size(), 1u);
     EXPECT_NE(said[0].find("abcd"), std::string::npos) << said[0];
+    // The same refusal in the same user action (the save's AcceptText, then its Update) is not
+    // said again; the next action says it again.
+    EXPECT_EQ(dw->AcceptText(), -1);
+    EXPECT_EQ(dw->Update(), -1);
+    EXPECT_EQ(said.size(), 1u);
+    DataWindow::UserAction();
+    EXPECT_EQ(dw->AcceptText(), -1);
+    ASSERT_EQ(said.size(), 2u);
+    said.pop_back();
     dw->itemerror = [](long, std::string_view, std::string_view, std::string_view) { return 1; };
+    DataWindow::UserAction();
     EXPECT_EQ(dw->AcceptText(), -1);
     EXPECT_EQ(said.size(), 1u);
     dw->SetText("");
@@ -1201,7 +1223,7 @@ TEST_F(DataWindowTest, UpdateDeletesFirstThenWritesEachRowInRowOrderFoundByItsOr
 TEST_F(DataWindowTest, TheListStillFindsARecommendationThatAStatementChangedAfterItWasRead) {
     AddProject("P1", "甲");
     AddProject("P2", "乙");
-    auto dw = Open("dw");
+    auto dw = Open(kFlagList);
     // Save and the completeness check write these with their own statements.
     Exec("UPDATE j_xm_base SET xm_xg = '1', xm_guid = 'P10000000001234' WHERE xm_id = 'P1'");
     Exec("UPDATE j_xm_base SET xm_xg = '1' WHERE xm_id = 'P2'");
@@ -1351,7 +1373,7 @@ TEST_F(DataWindowTest, IndicesAtTheLimitsOfTheirTypesAreRefusedAndTotalsThatOver
 // ---- row focus, more -------------------------------------------------------------------------------
 
 TEST_F(DataWindowTest, RowFocusFiresOnceForEachChangeOfTheRowNumberAndNeverForNoChange) {
-    DataWindow dw("dw");
+    DataWindow dw(kFlagList);
     dw.SetTransObject(t_);
     std::vector<long> events;
     dw.rowfocuschanged = [&](long row) { events.push_back(row); };
@@ -1389,7 +1411,7 @@ TEST_F(DataWindowTest, RowFocusFiresOnceForEachChangeOfTheRowNumberAndNeverForNo
 
 TEST_F(DataWindowTest, RowFocusHandlersThatRetrieveOrWalkTheSameListEndAndSeeEachRowOnce) {
     for (const char* id : {"P1", "P2", "P3", "P4"}) AddProject(id);
-    DataWindow dw("dw");
+    DataWindow dw(kFlagList);
     dw.SetTransObject(t_);
     std::vector<long> events;
     // The list's handler saves, re-reads the list and scrolls back to the row it was given, as
@@ -1432,7 +1454,7 @@ TEST_F(DataWindowTest, RetrievingTenThousandRowsIsNotQuadratic) {
         Exec("INSERT INTO j_xm_base (xm_id, xm_name, xm_askno, xm_xg) VALUES (?, ?, ?, '0')",
              {std::string(id), "项目名称" + std::to_string(i), std::to_string(i)});
     }
-    DataWindow dw("dw");
+    DataWindow dw(kFlagList);
     dw.SetTransObject(t_);
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(dw.Retrieve(), 10000);

@@ -12,10 +12,13 @@
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +26,7 @@
 #include "runtime/text.h"
 #include "runtime/transaction.h"
 #include "runtime/ui/datawindow_control.h"
+#include "runtime/ui/dialogs.h"
 #include "runtime/ui/scripted_dialogs.h"
 #include "runtime/ui/window.h"
 #include "schema/dataobjects.h"
@@ -182,6 +186,26 @@ TEST_F(DataWindowViewTest, TypingStopsAtTheByteLimitAndReachesTheEngineOnLeaving
     QTest::keyClicks(organ, "f");
     QTest::keyClick(organ, Qt::Key_Tab);
     EXPECT_EQ(dw.GetItemString(1, "xm_fixsecrorgan").value_or(""), std::string(25, 'e'));
+
+    // A paste longer than the field is cut at the limit, never inside a character, as a box cuts
+    // it; at the limit nothing more goes in.
+    name->setFocus(Qt::OtherFocusReason);
+    name->selectAll();
+    name->del();
+    QTest::keyClicks(name, "ab");
+    name->home(false);
+    QApplication::clipboard()->setText("c" + Repeat(QStringLiteral("名"), 40));
+    name->paste();
+    const QString cut = "c" + Repeat(QStringLiteral("名"), 28);
+    EXPECT_EQ(name->text(), cut + "ab") << "57 + 2 bytes: the next character needs two";
+    EXPECT_EQ(name->cursorPosition(), 29);
+    name->paste();
+    EXPECT_EQ(name->text(), cut + "cab");
+    name->paste();
+    EXPECT_EQ(name->text(), cut + "cab");
+    QTest::keyClick(name, Qt::Key_Tab);
+    EXPECT_EQ(dw.GetItemString(1, "xm_name").value_or(""), (cut + "cab").toStdString());
+    EXPECT_TRUE(dialogs_->messages.empty()) << dialogs_->Transcript();
 }
 
 TEST_F(DataWindowViewTest, BoxRefusesComposedAndPastedTextBeyondItsLimit) {
@@ -210,6 +234,25 @@ TEST_F(DataWindowViewTest, BoxRefusesComposedAndPastedTextBeyondItsLimit) {
 
     QTest::keyClick(plan, Qt::Key_Tab);
     EXPECT_EQ(dw.GetItemString(1, "xm_planname").value_or(""), plan->toPlainText().toStdString());
+
+    // A character outside GBK counts four bytes, typed as when validated: a box with three bytes
+    // left refuses it, one with four takes it.
+    plan->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(plan, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClick(plan, Qt::Key_Backspace);
+    QTest::keyClick(plan, Qt::Key_Backspace);
+    Type(plan, QStringLiteral("a"));
+    const QString threeLeft = plan->toPlainText();
+    ASSERT_EQ(rt::GbkLength(threeLeft.toStdString()), 297u);
+    QKeyEvent emoji(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QStringLiteral("\U0001F600"));
+    QApplication::sendEvent(plan, &emoji);
+    EXPECT_EQ(plan->toPlainText(), threeLeft);
+    QTest::keyClick(plan, Qt::Key_Backspace);
+    QApplication::sendEvent(plan, &emoji);
+    EXPECT_EQ(plan->toPlainText(), threeLeft.chopped(1) + QStringLiteral("\U0001F600"));
+    QTest::keyClick(plan, Qt::Key_Tab);
+    EXPECT_EQ(dw.GetItemString(1, "xm_planname").value_or(""), plan->toPlainText().toStdString());
+    EXPECT_TRUE(dialogs_->messages.empty()) << dialogs_->Transcript();
 }
 
 TEST_F(DataWindowViewTest, MasksAdmitOnlyWhatTheyDescribe) {
@@ -237,6 +280,25 @@ TEST_F(DataWindowViewTest, MasksAdmitOnlyWhatTheyDescribe) {
     QTest::keyClick(born, Qt::Key_Return);
     EXPECT_EQ(dw.GetItemDate(1, "ry_birthday"), (rt::Date{1975, 3, 1}));
     EXPECT_EQ(Focus(), born);  // Enter accepts and stays
+
+    // A character the mask refuses where the cursor is stays out, and the cursor stays: it does not
+    // land at a later place that takes it, leaving blanks between.
+    DataWindowControl& project = Add("dw_no1", "dw_1", 3543, 2260);
+    Exec("INSERT INTO j_xm_base (xm_id, xm_name) VALUES ('20250001', '项目')");
+    ASSERT_EQ(project.Retrieve({Value("20250001")}), 1);
+    project.Show();
+    auto* askno = Editor<QLineEdit>(project, "xm_askno");
+    askno->setFocus(Qt::OtherFocusReason);
+    askno->home(false);
+    QTest::keyClicks(askno, "1a");
+    EXPECT_EQ(askno->cursorPosition(), 1);
+    askno->home(false);
+    QTest::keyClicks(askno, "2008 0A");
+    EXPECT_EQ(askno->cursorPosition(), 6) << "a letter where a digit goes";
+    QTest::keyClicks(askno, " 1AB");
+    EXPECT_EQ(askno->text(), QStringLiteral("2008 01AB"));
+    QTest::keyClick(askno, Qt::Key_Tab);
+    EXPECT_EQ(project.GetItemString(1, "xm_askno").value_or(""), "200801AB");
 
     // A field cleared through its mask stores nothing, not the mask's literals.
     tel->setFocus(Qt::OtherFocusReason);
@@ -801,6 +863,58 @@ TEST_F(DataWindowViewTest, ChangingTheObjectRebuildsTheView) {
     EXPECT_EQ(dw.Widget()->findChild<QLineEdit*>("xm_name"), nullptr);
     EXPECT_NE(dw.Widget()->findChild<QTableView*>("grid"), nullptr);
     EXPECT_EQ(dw.Retrieve({Value("20250001")}), 0);
+}
+
+// ---- the message box on screen ------------------------------------------------------------------
+
+// The Qt message box as the user meets it: Esc and the window's close box do nothing on a Yes/No
+// box, which waits for a button; on a box with 取消 they are 取消, on an OK box OK.
+TEST(QtMessageBox, EscAndTheCloseBoxAnswerOnlyWhereTheBoxHasAWayOut) {
+    const std::unique_ptr<rt::ui::DialogService> qt = rt::ui::MakeQtDialogs();
+    using rt::ui::Buttons;
+
+    // Runs `act` on the box once it is on screen; `stillOpen` tells whether it survived.
+    const auto answer = [&](Buttons buttons, const std::function<void(QMessageBox&)>& act, bool& stillOpen) {
+        stillOpen = false;
+        std::function<void()> drive;
+        drive = [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr || !box->isVisible()) {
+                QTimer::singleShot(5, drive);
+                return;
+            }
+            act(*box);
+        };
+        QTimer::singleShot(0, drive);
+        return qt->Message({"提示信息", "问题", rt::ui::Icon::Question, buttons, 1});
+    };
+    const auto escThenClose = [](QMessageBox& box) {
+        QTest::keyClick(&box, Qt::Key_Escape);
+        if (box.isVisible()) box.close();
+    };
+
+    bool open = false;
+    const int yesNo = answer(
+        Buttons::YesNo,
+        [&](QMessageBox& box) {
+            escThenClose(box);
+            open = box.isVisible();
+            for (QAbstractButton* b : box.buttons())
+                if (b->text() == QStringLiteral("否")) b->click();
+        },
+        open);
+    EXPECT_EQ(yesNo, 2) << "answered by its button only";
+    EXPECT_TRUE(open) << "Esc and the close box left it open";
+
+    EXPECT_EQ(answer(
+                  Buttons::YesNoCancel, [](QMessageBox& box) { box.close(); }, open),
+              3);
+    EXPECT_EQ(answer(
+                  Buttons::OKCancel, [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); }, open),
+              2);
+    EXPECT_EQ(answer(
+                  Buttons::OK, [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); }, open),
+              1);
 }
 
 }  // namespace

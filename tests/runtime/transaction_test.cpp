@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "tests/support/testdb.h"
@@ -528,6 +530,60 @@ TEST_F(TransactionTest, CommitBlockedByAReaderFailsAndCanBeRetried) {
     ASSERT_EQ(reader.Rollback(), 0);
     ASSERT_EQ(t_.Commit(), 0) << t_.SQLErrText;
     EXPECT_EQ(Committed("select name from scratch where k = 1"), Value("waiting"));
+}
+
+// A read opens a transaction that keeps another program from committing until it ends; the
+// transaction says so, and a ROLLBACK ends it.
+TEST_F(TransactionTest, AReadKeepsTheTransactionOpenUntilItEnds) {
+    EXPECT_FALSE(t_.InTransaction());
+    Rows rows;
+    ASSERT_EQ(t_.Query("select * from scratch", {}, rows), 0);
+    EXPECT_TRUE(t_.InTransaction());
+
+    Transaction writer;
+    db_.Connect(writer);
+    ASSERT_EQ(writer.Execute("insert into scratch (k, name) values (1, 'other')"), 0) << writer.SQLErrText;
+    EXPECT_EQ(writer.Commit(), -1) << "the reader holds the database";
+    ASSERT_EQ(t_.Rollback(), 0);
+    EXPECT_FALSE(t_.InTransaction());
+    EXPECT_EQ(writer.Commit(), 0) << writer.SQLErrText;
+
+    std::vector<Value> into;
+    ASSERT_EQ(t_.SelectInto("select name from scratch where k = 1", {}, into), 0);
+    EXPECT_TRUE(t_.InTransaction());
+    ASSERT_EQ(t_.Commit(), 0);
+    EXPECT_FALSE(t_.InTransaction());
+}
+
+// A call kept waiting by a busy database is told to the calling thread when it has waited a
+// moment, and again when it returns; a quick call tells nothing. The results are the same either way.
+TEST_F(TransactionTest, AWaitOnABusyDatabaseIsToldToTheCallingThread) {
+    std::vector<std::pair<bool, std::thread::id>> told;
+    Transaction::SetWaitHook([&](bool waiting) { told.emplace_back(waiting, std::this_thread::get_id()); },
+                             std::chrono::milliseconds(20));
+    struct Unhook {
+        ~Unhook() { Transaction::SetWaitHook(nullptr); }
+    } unhook;
+
+    Insert(1, "quick");
+    ASSERT_EQ(t_.Commit(), 0) << t_.SQLErrText;
+    EXPECT_TRUE(told.empty());
+
+    Transaction reader;
+    db_.Connect(reader);
+    Rows rows;
+    ASSERT_EQ(reader.Query("select * from scratch", {}, rows), 0);
+    Insert(2, "waiting");
+    EXPECT_EQ(t_.Commit(), -1);  // after the data source's busy timeout
+    EXPECT_NE(t_.SQLErrText.find("locked"), std::string::npos) << t_.SQLErrText;
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_TRUE(told[0].first);
+    EXPECT_FALSE(told[1].first);
+    for (const auto& [waiting, thread] : told) EXPECT_EQ(thread, std::this_thread::get_id());
+
+    ASSERT_EQ(reader.Rollback(), 0);
+    ASSERT_EQ(t_.Commit(), 0) << t_.SQLErrText;
+    EXPECT_EQ(Committed("select name from scratch where k = 2"), Value("waiting"));
 }
 
 TEST_F(TransactionTest, ReadOnlyDatabaseRefusesWrites) {

@@ -600,14 +600,11 @@ TEST(AuxObjects, ProjectListIsBrowsedAndWrittenByNewAndDelete) {
         EXPECT_TRUE(c.visible);
         EXPECT_TRUE(c.currentRowGrey);
         EXPECT_EQ(c.edit, rt::EditStyle::Edit);
-        EXPECT_EQ(c.displayOnly, i < 3) << "only the state flag takes input";
+        EXPECT_TRUE(c.displayOnly) << "the list takes no input";
     }
-    const rt::ColumnDef* xg = d->Column("xm_xg");
-    for (const rt::ColumnDef& c : d->columns) {
-        if (&c != xg) {
-            EXPECT_LT(c.tabOrder, xg->tabOrder) << "the state flag comes last: " << c.name;
-        }
-    }
+    // The saved flag is shown but takes no cursor: only Modify makes a saved recommendation
+    // editable.
+    EXPECT_EQ(d->Column("xm_xg")->tabOrder, 0);
 }
 
 TEST(AuxObjects, IdentifierSourceAndCodeTableReaders) {
@@ -1021,7 +1018,8 @@ TEST(EditStyles, TabOrdersFollowTheFormsAndKeysTakeNoInput) {
     ExpectTabSequence("dw_93", {"zl_id", "zl_name", "zl_sortcode", "zl_nation", "zl_appno", "zl_no"},
                       {"zl_id"});
     ExpectTabSequence("dw_94", {"xm_papers"}, {});
-    ExpectTabSequence("dw", {"xm_askno", "xm_name", "xm_id", "xm_xg"}, {"xm_askno", "xm_name", "xm_id"});
+    // The list's saved flag takes neither the cursor nor input.
+    ExpectTabSequence("dw", {"xm_askno", "xm_name", "xm_id"}, {"xm_askno", "xm_name", "xm_id"});
 
     for (const rt::DataWindowDef* d : AllRegistered()) {
         std::set<int> seen;

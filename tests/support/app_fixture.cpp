@@ -134,13 +134,7 @@ rt::Value AppTest::StoredValue(const std::string& sql, const std::vector<rt::Val
     // A connection of its own for each read: it sees only what is committed, and it holds no lock
     // that could keep the program's COMMIT waiting.
     rt::Transaction probe;
-    probe.DBMS = "ODBC";
-    probe.AutoCommit = true;
-    probe.DBParm = "Connectstring='DSN=laurel'";
-    if (probe.Connect() != 0) {
-        ADD_FAILURE() << "probe connection: " << probe.SQLErrText;
-        return {};
-    }
+    if (!ConnectAnother(probe, true)) return {};
     std::vector<rt::Value> into;
     probe.SelectInto(sql, args, into);
     EXPECT_NE(probe.SQLCode, -1) << sql << ": " << probe.SQLErrText;
@@ -169,6 +163,28 @@ std::optional<std::string> AppTest::StoredBase(const std::string& id, const std:
 long AppTest::StoredCount(const std::string& table, const std::string& id) {
     const rt::Value v = StoredValue("SELECT count(*) FROM " + table + " WHERE xm_id = ?", {id});
     return static_cast<long>(v.AsLong().value_or(-1));
+}
+
+bool AppTest::ConnectAnother(rt::Transaction& t, bool autoCommit) {
+    t.DBMS = "ODBC";
+    t.AutoCommit = autoCommit;
+    t.DBParm = "Connectstring='DSN=laurel'";
+    if (t.Connect() == 0) return true;
+    ADD_FAILURE() << "another connection: " << t.SQLErrText;
+    return false;
+}
+
+AppTest::ReadLock::ReadLock() {
+    if (!ConnectAnother(reader_, false)) return;
+    // A read inside an open transaction keeps the database's shared lock until it ends.
+    std::vector<std::vector<rt::Value>> rows;
+    EXPECT_EQ(reader_.Query("SELECT count(*) FROM j_xm_base", {}, rows), 0) << reader_.SQLErrText;
+}
+
+AppTest::ReadLock::~ReadLock() {
+    if (!reader_.Connected()) return;
+    reader_.Rollback();
+    reader_.Disconnect();
 }
 
 // ---- the main window ---------------------------------------------------------------------------

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/j_main_mdi.h"
+#include "runtime/transaction.h"
 #include "runtime/ui/dialogs.h"
 #include "runtime/ui/scripted_dialogs.h"
 #include "runtime/value.h"
@@ -74,6 +75,26 @@ class AppTest : public ::testing::Test {
     std::vector<std::string> Boxes() const;
     // Queues the answer for the database's own error box, for a save that is meant to fail.
     void AnswerDatabaseError() { dialogs_->Answer(1); }
+
+    // Connects `t` as another program would, to this test's database; false (and a failure) when
+    // that fails.
+    static bool ConnectAnother(rt::Transaction& t, bool autoCommit);
+
+    // Makes the program's next COMMIT fail, as another program reading the database makes it
+    // fail: a connection of its own holds a read transaction until the returned object goes. The
+    // program's statements still run; its COMMIT finds the database locked (after the data
+    // source's busy timeout) and reports -1. A COMMIT with nothing written still succeeds.
+    class ReadLock {
+      public:
+        ReadLock();
+        ~ReadLock();
+        ReadLock(const ReadLock&) = delete;
+        ReadLock& operator=(const ReadLock&) = delete;
+
+      private:
+        rt::Transaction reader_;
+    };
+    [[nodiscard]] static std::unique_ptr<ReadLock> FailNextCommit() { return std::make_unique<ReadLock>(); }
 
   private:
     std::unique_ptr<TestDatabase> db_;
