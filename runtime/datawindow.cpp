@@ -1105,10 +1105,6 @@ long DataWindow::RowCount() const {
     return Count(d_->primary);
 }
 
-long DataWindow::FilteredCount() const {
-    return Count(d_->filter);
-}
-
 long DataWindow::DeletedCount() const {
     return Count(d_->deleted);
 }
@@ -1341,47 +1337,6 @@ ItemStatus DataWindow::GetItemStatus(long row, std::string_view column, Buffer b
     int c = d_->Col(column);
     if (c < 0) return ItemStatus::NotModified;
     return x->Modified(static_cast<std::size_t>(c)) ? ItemStatus::DataModified : ItemStatus::NotModified;
-}
-
-int DataWindow::SetItemStatus(long row, std::string_view column, Buffer b, ItemStatus s) {
-    Impl& d = *d_;
-    std::vector<Row>* rows = b == Buffer::Primary ? &d.primary : b == Buffer::Filter ? &d.filter : &d.deleted;
-    if (row < 1 || row > Count(*rows)) return -1;
-    Row& x = (*rows)[static_cast<std::size_t>(row - 1)];
-    auto clearFlags = [&x] {
-        x.modified.clear();
-        x.originals.clear();
-    };
-    if (column.empty()) {
-        switch (s) {
-            case ItemStatus::NotModified:
-            case ItemStatus::New:
-                // The row counts as saved (or as never touched): its values become its originals.
-                clearFlags();
-                break;
-            default:
-                break;
-        }
-        x.status = s;
-        return 1;
-    }
-    int c = d.Col(column);
-    if (c < 0) return -1;
-    if (s == ItemStatus::DataModified || s == ItemStatus::NewModified) {
-        if (x.originals.empty()) x.originals = x.values;
-        if (x.modified.empty()) x.modified.assign(x.values.size(), 0);
-        x.modified[static_cast<std::size_t>(c)] = 1;
-        if (x.status == ItemStatus::New) x.status = ItemStatus::NewModified;
-        if (x.status == ItemStatus::NotModified) x.status = ItemStatus::DataModified;
-    } else {
-        if (!x.modified.empty()) x.modified[static_cast<std::size_t>(c)] = 0;
-        bool any = std::any_of(x.modified.begin(), x.modified.end(), [](char m) { return m != 0; });
-        if (!any) {
-            if (x.status == ItemStatus::DataModified) x.status = ItemStatus::NotModified;
-            if (x.status == ItemStatus::NewModified) x.status = ItemStatus::New;
-        }
-    }
-    return 1;
 }
 
 // ---- write-back -----------------------------------------------------------------------------------

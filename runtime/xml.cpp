@@ -256,14 +256,6 @@ std::optional<Document> Document::Build(std::string data, long* error) {
     return Document(std::move(impl));
 }
 
-std::optional<Document> Document::BuildFromText(std::string_view text, long* error) {
-    if (text.size() > kMaxFileSize) {
-        if (error != nullptr) *error = kFileTooLarge;
-        return std::nullopt;
-    }
-    return Build(std::string(text), error);
-}
-
 std::optional<Document> Document::BuildFromFile(const std::string& path, long* error) {
     long code = 0;
     std::optional<std::string> data = ReadFile(path, code);

@@ -113,19 +113,9 @@ MenuItem& MenuItem::Add(std::string name, std::string text) {
     return *items_.back();
 }
 
-void MenuItem::SetText(std::string text) {
-    text_ = std::move(text);
-    if (action_) action_->setText(MenuText(text_));
-}
-
 void MenuItem::SetEnabled(bool on) {
     enabled_ = on;
     if (action_) action_->setEnabled(on);
-}
-
-void MenuItem::SetVisible(bool on) {
-    visible_ = on;
-    if (action_) action_->setVisible(on);
 }
 
 void MenuItem::SetShortcut(std::string keys) {
@@ -194,7 +184,6 @@ void Menu::Build(MenuItem& item, QMenu* into) {
         QObject::connect(item.action_, &QAction::triggered, item.action_, [&item] { item.Click(); });
     }
     item.action_->setEnabled(item.enabled_);
-    item.action_->setVisible(item.visible_);
     if (!item.shortcut_.empty()) item.action_->setShortcut(QKeySequence(Q(item.shortcut_)));
 }
 
@@ -224,7 +213,6 @@ void Menu::AttachTo(Window& w) {
         WatchHighlight(top->submenu_.get(), *top);
         top->action_ = bar->addMenu(top->submenu_.get());
         top->action_->setEnabled(top->enabled_);
-        top->action_->setVisible(top->visible_);
     }
     frame->setMenuBar(bar);
 
