@@ -13,7 +13,6 @@
 #include <QToolBar>
 #include <utility>
 
-#include "runtime/dwdef.h"
 #include "runtime/ui/window.h"
 
 namespace rt::ui {
@@ -141,18 +140,6 @@ Menu::~Menu() = default;
 MenuItem& Menu::Add(std::string name, std::string text) {
     items_.push_back(std::make_unique<MenuItem>(*this, nullptr, std::move(name), std::move(text)));
     return *items_.back();
-}
-
-MenuItem* Menu::Find(std::string_view name) const {
-    std::vector<MenuItem*> stack;
-    for (const auto& i : items_) stack.push_back(i.get());
-    while (!stack.empty()) {
-        MenuItem* m = stack.back();
-        stack.pop_back();
-        if (rt::SameName(m->Name(), name)) return m;
-        for (const auto& c : m->Items()) stack.push_back(c.get());
-    }
-    return nullptr;
 }
 
 std::vector<MenuItem*> Menu::ToolbarItems() const {

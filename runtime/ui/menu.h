@@ -7,7 +7,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 class QAction;
@@ -77,7 +76,6 @@ class Menu {
     // A menu of the bar.
     MenuItem& Add(std::string name, std::string text);
     const std::vector<std::unique_ptr<MenuItem>>& Items() const { return items_; }
-    MenuItem* Find(std::string_view name) const;  // any depth
 
     // The window the menu belongs to (its parent window), nullptr before it is attached.
     Window* ParentWindow() const { return window_; }
