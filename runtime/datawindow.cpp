@@ -189,6 +189,112 @@ Checked Refuse(std::string why) {
     return c;
 }
 
+Checked Accepted(Value v) {
+    Checked c;
+    c.ok = true;
+    c.value = std::move(v);
+    return c;
+}
+
+// The readers of typed text, one per edit style: each gives the value the text stands for (null
+// when nothing is typed) or why it cannot be stored.
+
+// A drop-down list takes a display text of its codes, or failing that a data value.
+Checked ReadCode(const ColumnDef& cd, std::string_view text) {
+    if (text.empty()) return Accepted(Value());
+    for (const CodeEntry& e : cd.codes) {
+        if (e.display == text) return Accepted(Value(e.data));
+    }
+    for (const CodeEntry& e : cd.codes) {
+        if (e.data == text) return Accepted(Value(e.data));
+    }
+    return Refuse("不是列表中的值");
+}
+
+Checked ReadCheckBox(const ColumnDef& cd, std::string_view text) {
+    if (text == cd.checkOn) return Accepted(Value(cd.checkOn));
+    if (text == cd.checkOff) return Accepted(Value(cd.checkOff));
+    return Refuse("不是复选框的取值");
+}
+
+Checked ReadMasked(const EditMask& mask, std::string_view text) {
+    MaskInput in = mask.Read(text);
+    if (!in.ok) return Refuse(std::move(in.why));
+    return Accepted(std::move(in.value));
+}
+
+Checked ReadDate(const std::string& trimmed) {
+    auto d = Date::Parse(trimmed);
+    if (!d) return Refuse("不是有效的日期");
+    return Accepted(Value(*d));
+}
+
+Checked ReadLong(const std::string& trimmed) {
+    auto n = ParseLongEntry(trimmed);
+    if (!n) return Refuse("不是有效的整数（-2147483648到2147483647）");
+    return Accepted(Value(*n));
+}
+
+// Digits with at most a leading sign and one point; more than two decimals only as trailing zeros.
+Checked ReadDecimal(const std::string& text) {
+    const std::size_t point = text.find('.');
+    const bool shape =
+        text.find_first_not_of("+-0123456789.") == std::string::npos &&
+        text.find_last_of("+-") == (text[0] == '+' || text[0] == '-' ? 0 : std::string::npos) &&
+        (point == std::string::npos || text.find('.', point + 1) == std::string::npos);
+    if (!shape) return Refuse("不是有效的数字");
+    if (point != std::string::npos) {
+        std::string decimals = text.substr(point + 1);
+        while (decimals.size() > 2 && decimals.back() == '0') decimals.pop_back();
+        if (decimals.size() > 2) return Refuse("小数部分不能超过2位");
+    }
+    auto d = Decimal::Parse(text);
+    if (!d) return Refuse("不是有效的数字");
+    return Accepted(Value(*d));
+}
+
+Checked ReadReal(const std::string& trimmed) {
+    auto d = Value(trimmed).AsReal();
+    if (!d) return Refuse("不是有效的数字");
+    return Accepted(Value(*d));
+}
+
+// A plain field (one line or several): text is kept as typed; numbers and dates are read from the
+// text without its blanks, and blanks alone are null.
+Checked ReadEdit(ColType type, std::string_view text) {
+    if (type == ColType::Char) return Accepted(Value(text));
+    const std::string trimmed = Trim(text);
+    if (trimmed.empty()) return Accepted(Value());
+    switch (type) {
+        case ColType::Date:
+            return ReadDate(trimmed);
+        case ColType::Long:
+            return ReadLong(trimmed);
+        case ColType::Decimal:
+            return ReadDecimal(trimmed);
+        case ColType::Real:
+            return ReadReal(trimmed);
+        case ColType::Char:
+            break;
+    }
+    return Accepted(Value(text));
+}
+
+// Whether a value read from typed text leaves the stored one as it is.
+bool LeavesAsIs(const ColumnDef& cd, const EditMask& mask, const Value& v, const Value& current) {
+    if (v == current) return true;
+    // Leaving an empty field empty is no change.
+    if (cd.type == ColType::Char && current.IsNull() && v.String() && v.String()->empty()) return true;
+    if (mask.Kind() == MaskKind::Date && !mask.Empty() && v.Date() && current.Date()) {
+        // "yyyy-mm" names a month: the stored day is kept when the month is the same.
+        const Date& a = *v.Date();
+        const Date& b = *current.Date();
+        return a.year == b.year && (!mask.HasMonth() || a.month == b.month) &&
+               (!mask.HasDay() || a.day == b.day);
+    }
+    return false;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------------
@@ -585,141 +691,59 @@ struct DataWindow::Impl {
     // the stored value as it is.
     Checked Check(long r, int c, std::string_view text) {
         const ColumnDef& cd = def->columns[static_cast<std::size_t>(c)];
-        const Value& current = primary[static_cast<std::size_t>(r - 1)].values[static_cast<std::size_t>(c)];
-        const EditMask& mask = masks[static_cast<std::size_t>(c)];
-        Checked out;
-        Value v;
-        switch (cd.edit) {
-            case EditStyle::DropDownList: {
-                if (text.empty()) break;
-                const CodeEntry* hit = nullptr;
-                for (const CodeEntry& e : cd.codes) {
-                    if (e.display == text) {
-                        hit = &e;
-                        break;
-                    }
-                }
-                for (std::size_t i = 0; !hit && i < cd.codes.size(); ++i) {
-                    if (cd.codes[i].data == text) hit = &cd.codes[i];
-                }
-                if (!hit) return Refuse("不是列表中的值");
-                v = Value(hit->data);
-                break;
-            }
-            case EditStyle::DropDownDW: {
-                if (text.empty()) break;
-                ChildColumns cc = ChildOf(c);
-                if (!cc.child) return Refuse("不是列表中的值");
-                const std::vector<Row>& rows = cc.child->d_->primary;
-                const Row* hit = nullptr;
-                for (const Row& x : rows) {
-                    if (x.values[static_cast<std::size_t>(cc.display)].ToText() == text) {
-                        hit = &x;
-                        break;
-                    }
-                }
-                for (std::size_t i = 0; !hit && i < rows.size(); ++i) {
-                    if (rows[i].values[static_cast<std::size_t>(cc.data)].ToText() == text) hit = &rows[i];
-                }
-                if (!hit) return Refuse("不是列表中的值");
-                v = hit->values[static_cast<std::size_t>(cc.data)];
-                break;
-            }
-            case EditStyle::CheckBox:
-                if (text == cd.checkOn) {
-                    v = Value(cd.checkOn);
-                } else if (text == cd.checkOff) {
-                    v = Value(cd.checkOff);
-                } else {
-                    return Refuse("不是复选框的取值");
-                }
-                break;
-            case EditStyle::EditMask:
-                if (!mask.Empty()) {
-                    MaskInput in = mask.Read(text);
-                    if (!in.ok) return Refuse(std::move(in.why));
-                    v = std::move(in.value);
-                    break;
-                }
-                [[fallthrough]];
-            case EditStyle::Edit: {
-                switch (cd.type) {
-                    case ColType::Char:
-                        v = Value(text);
-                        break;
-                    case ColType::Date: {
-                        std::string t = Trim(text);
-                        if (t.empty()) break;
-                        auto d = Date::Parse(t);
-                        if (!d) return Refuse("不是有效的日期");
-                        v = Value(*d);
-                        break;
-                    }
-                    case ColType::Long: {
-                        std::string t = Trim(text);
-                        if (t.empty()) break;
-                        auto n = ParseLongEntry(t);
-                        if (!n) return Refuse("不是有效的整数（-2147483648到2147483647）");
-                        v = Value(*n);
-                        break;
-                    }
-                    case ColType::Decimal: {
-                        std::string t = Trim(text);
-                        if (t.empty()) break;
-                        std::size_t point = t.find('.');
-                        bool shape =
-                            t.find_first_not_of("+-0123456789.") == std::string::npos &&
-                            t.find_last_of("+-") == (t[0] == '+' || t[0] == '-' ? 0 : std::string::npos) &&
-                            (point == std::string::npos || t.find('.', point + 1) == std::string::npos);
-                        if (!shape) return Refuse("不是有效的数字");
-                        if (point != std::string::npos) {
-                            std::string decimals = t.substr(point + 1);
-                            while (decimals.size() > 2 && decimals.back() == '0') decimals.pop_back();
-                            if (decimals.size() > 2) return Refuse("小数部分不能超过2位");
-                        }
-                        auto d = Decimal::Parse(t);
-                        if (!d) return Refuse("不是有效的数字");
-                        v = Value(*d);
-                        break;
-                    }
-                    case ColType::Real: {
-                        std::string t = Trim(text);
-                        if (t.empty()) break;
-                        auto d = Value(t).AsReal();
-                        if (!d) return Refuse("不是有效的数字");
-                        v = Value(*d);
-                        break;
-                    }
-                }
-                break;
-            }
-        }
+        Checked out = Read(c, text);
+        if (!out.ok) return out;
 
-        auto converted = ConvertTo(cd.type, v);
+        auto converted = ConvertTo(cd.type, out.value);
         if (!converted) return Refuse("与列的类型不符");
-        v = std::move(*converted);
+        out.value = std::move(*converted);
 
-        if (const std::string* s = v.String()) {
+        if (const std::string* s = out.value.String()) {
             const std::size_t limit = ByteLimit(cd);
             if (limit > 0 && GbkLength(*s) > limit)
                 return Refuse("输入超过了" + std::to_string(limit) + "个字节（一个汉字占两个字节）");
         }
 
-        out.ok = true;
-        if (v == current) {
-            out.unchanged = true;
-        } else if (cd.type == ColType::Char && current.IsNull() && v.String() && v.String()->empty()) {
-            // Leaving an empty field empty is no change.
-            out.unchanged = true;
-        } else if (mask.Kind() == MaskKind::Date && !mask.Empty() && v.Date() && current.Date()) {
-            // "yyyy-mm" names a month: the stored day is kept when the month is the same.
-            const Date& a = *v.Date();
-            const Date& b = *current.Date();
-            out.unchanged = a.year == b.year && (!mask.HasMonth() || a.month == b.month) &&
-                            (!mask.HasDay() || a.day == b.day);
-        }
-        out.value = std::move(v);
+        const Value& current = primary[static_cast<std::size_t>(r - 1)].values[static_cast<std::size_t>(c)];
+        out.unchanged = LeavesAsIs(cd, masks[static_cast<std::size_t>(c)], out.value, current);
         return out;
+    }
+
+    // The typed text as the column's edit style reads it.
+    Checked Read(int c, std::string_view text) {
+        const ColumnDef& cd = def->columns[static_cast<std::size_t>(c)];
+        const EditMask& mask = masks[static_cast<std::size_t>(c)];
+        switch (cd.edit) {
+            case EditStyle::DropDownList:
+                return ReadCode(cd, text);
+            case EditStyle::DropDownDW:
+                return ReadChildCode(c, text);
+            case EditStyle::CheckBox:
+                return ReadCheckBox(cd, text);
+            case EditStyle::EditMask:
+                if (!mask.Empty()) return ReadMasked(mask, text);
+                [[fallthrough]];  // a mask column without a mask edits as a plain field
+            case EditStyle::Edit:
+                return ReadEdit(cd.type, text);
+        }
+        return Accepted(Value());
+    }
+
+    // A drop-down DataWindow takes a display text of its code table, or failing that a data value.
+    Checked ReadChildCode(int c, std::string_view text) {
+        if (text.empty()) return Accepted(Value());
+        const ChildColumns cc = ChildOf(c);
+        if (!cc.child) return Refuse("不是列表中的值");
+        const std::vector<Row>& rows = cc.child->d_->primary;
+        const auto display = static_cast<std::size_t>(cc.display);
+        const auto data = static_cast<std::size_t>(cc.data);
+        for (const Row& x : rows) {
+            if (x.values[display].ToText() == text) return Accepted(x.values[data]);
+        }
+        for (const Row& x : rows) {
+            if (x.values[data].ToText() == text) return Accepted(x.values[data]);
+        }
+        return Refuse("不是列表中的值");
     }
 
     // ---- items --------------------------------------------------------------------------------------
@@ -1081,10 +1105,6 @@ long DataWindow::RowCount() const {
     return Count(d_->primary);
 }
 
-long DataWindow::FilteredCount() const {
-    return Count(d_->filter);
-}
-
 long DataWindow::DeletedCount() const {
     return Count(d_->deleted);
 }
@@ -1317,47 +1337,6 @@ ItemStatus DataWindow::GetItemStatus(long row, std::string_view column, Buffer b
     int c = d_->Col(column);
     if (c < 0) return ItemStatus::NotModified;
     return x->Modified(static_cast<std::size_t>(c)) ? ItemStatus::DataModified : ItemStatus::NotModified;
-}
-
-int DataWindow::SetItemStatus(long row, std::string_view column, Buffer b, ItemStatus s) {
-    Impl& d = *d_;
-    std::vector<Row>* rows = b == Buffer::Primary ? &d.primary : b == Buffer::Filter ? &d.filter : &d.deleted;
-    if (row < 1 || row > Count(*rows)) return -1;
-    Row& x = (*rows)[static_cast<std::size_t>(row - 1)];
-    auto clearFlags = [&x] {
-        x.modified.clear();
-        x.originals.clear();
-    };
-    if (column.empty()) {
-        switch (s) {
-            case ItemStatus::NotModified:
-            case ItemStatus::New:
-                // The row counts as saved (or as never touched): its values become its originals.
-                clearFlags();
-                break;
-            default:
-                break;
-        }
-        x.status = s;
-        return 1;
-    }
-    int c = d.Col(column);
-    if (c < 0) return -1;
-    if (s == ItemStatus::DataModified || s == ItemStatus::NewModified) {
-        if (x.originals.empty()) x.originals = x.values;
-        if (x.modified.empty()) x.modified.assign(x.values.size(), 0);
-        x.modified[static_cast<std::size_t>(c)] = 1;
-        if (x.status == ItemStatus::New) x.status = ItemStatus::NewModified;
-        if (x.status == ItemStatus::NotModified) x.status = ItemStatus::DataModified;
-    } else {
-        if (!x.modified.empty()) x.modified[static_cast<std::size_t>(c)] = 0;
-        bool any = std::any_of(x.modified.begin(), x.modified.end(), [](char m) { return m != 0; });
-        if (!any) {
-            if (x.status == ItemStatus::DataModified) x.status = ItemStatus::NotModified;
-            if (x.status == ItemStatus::NewModified) x.status = ItemStatus::New;
-        }
-    }
-    return 1;
 }
 
 // ---- write-back -----------------------------------------------------------------------------------

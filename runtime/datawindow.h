@@ -68,7 +68,6 @@ class DataWindow {
     int Reset();
 
     long RowCount() const;
-    long FilteredCount() const;
     long DeletedCount() const;
     // Rows of the primary and filter buffers whose status is DataModified or NewModified.
     long ModifiedCount() const;
@@ -134,7 +133,6 @@ class DataWindow {
 
     // column "" : the row's status.
     ItemStatus GetItemStatus(long row, std::string_view column, Buffer b = Buffer::Primary) const;
-    int SetItemStatus(long row, std::string_view column, Buffer b, ItemStatus s);
 
     // ---- write-back -----------------------------------------------------------------------------
     // AcceptText (when `accept`), then DELETE for the delete buffer, INSERT for NewModified rows

@@ -46,15 +46,10 @@ class EditMask {
     // null.
     std::string Show(const Value& v) const;
 
-    // String masks: the number of characters the user types.
-    std::size_t Slots() const { return slots_; }
     // Date masks: whether the entry carries a month and a day. An entry through "yyyy-mm" names a
     // month, not a day, so it counts as unchanged when year and month agree with the stored date.
     bool HasMonth() const { return hasMonth_; }
     bool HasDay() const { return hasDay_; }
-    // Number masks: digits allowed before and after the point.
-    int IntegerDigits() const { return integerDigits_; }
-    int Decimals() const { return decimals_; }
 
   private:
     enum class Part { Digit, AlphaNum, Any, Upper, Lower, Literal, Year4, Year2, Month, Day };

@@ -7,73 +7,70 @@
 #include <charconv>
 #include <cmath>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace rt {
 
-namespace {
-
 // ---------------------------------------------------------------------------------------------
 // iconv
 
-class Iconv {
-  public:
-    Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-    ~Iconv() {
-        if (ok()) iconv_close(cd_);
-    }
-    Iconv(const Iconv&) = delete;
-    Iconv& operator=(const Iconv&) = delete;
+// iconv_t is an opaque pointer; the header keeps it as one so that iconv.h stays out of it.
+static_assert(std::is_same_v<iconv_t, void*>);
 
-    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+Iconv::Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
 
-    // Converts the whole input; nullopt when it is not valid in the source encoding (or incomplete).
-    std::optional<std::string> Convert(std::string_view in) {
-        if (!ok()) return std::nullopt;
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        std::string out(in.size() * 2 + 16, '\0');
-        char* src = const_cast<char*>(in.data());  // iconv's interface is not const-correct
-        std::size_t srcLeft = in.size();
-        std::size_t done = 0;
-        for (;;) {
-            char* dst = out.data() + done;
-            std::size_t dstLeft = out.size() - done;
-            std::size_t r = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
-            done = out.size() - dstLeft;
-            if (r != static_cast<std::size_t>(-1)) {
-                // Flush any shift state (none for the encodings used here, but harmless).
-                if (iconv(cd_, nullptr, nullptr, &dst, &dstLeft) == static_cast<std::size_t>(-1)) {
-                    if (errno != E2BIG) return std::nullopt;
-                    out.resize(out.size() * 2);
-                    continue;
-                }
-                done = out.size() - dstLeft;
-                out.resize(done);
-                return out;
+Iconv::~Iconv() {
+    if (ok()) iconv_close(cd_);
+}
+
+bool Iconv::ok() const {
+    return cd_ != reinterpret_cast<iconv_t>(-1);
+}
+
+std::optional<std::string> Iconv::Convert(std::string_view in) {
+    if (!ok()) return std::nullopt;
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    std::string out(in.size() * 2 + 16, '\0');
+    char* src = const_cast<char*>(in.data());  // iconv's interface is not const-correct
+    std::size_t srcLeft = in.size();
+    std::size_t done = 0;
+    for (;;) {
+        char* dst = out.data() + done;
+        std::size_t dstLeft = out.size() - done;
+        std::size_t r = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
+        done = out.size() - dstLeft;
+        if (r != static_cast<std::size_t>(-1)) {
+            // Flush any shift state (none for the encodings used here, but harmless).
+            if (iconv(cd_, nullptr, nullptr, &dst, &dstLeft) == static_cast<std::size_t>(-1)) {
+                if (errno != E2BIG) return std::nullopt;
+                out.resize(out.size() * 2);
+                continue;
             }
-            if (errno != E2BIG) return std::nullopt;
-            out.resize(out.size() * 2);
+            done = out.size() - dstLeft;
+            out.resize(done);
+            return out;
         }
+        if (errno != E2BIG) return std::nullopt;
+        out.resize(out.size() * 2);
     }
+}
 
-    // Bytes one encoded character takes in the target; 0 when it does not convert.
-    std::size_t Length(std::string_view ch) {
-        if (!ok()) return 0;
-        std::array<char, 16> buf{};
-        char* src = const_cast<char*>(ch.data());
-        std::size_t srcLeft = ch.size();
-        char* dst = buf.data();
-        std::size_t dstLeft = buf.size();
-        if (iconv(cd_, &src, &srcLeft, &dst, &dstLeft) == static_cast<std::size_t>(-1) || srcLeft != 0) {
-            iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-            return 0;
-        }
-        return buf.size() - dstLeft;
+std::size_t Iconv::Length(std::string_view ch) {
+    if (!ok()) return 0;
+    std::array<char, 16> buf{};
+    char* src = const_cast<char*>(ch.data());
+    std::size_t srcLeft = ch.size();
+    char* dst = buf.data();
+    std::size_t dstLeft = buf.size();
+    if (iconv(cd_, &src, &srcLeft, &dst, &dstLeft) == static_cast<std::size_t>(-1) || srcLeft != 0) {
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        return 0;
     }
+    return buf.size() - dstLeft;
+}
 
-  private:
-    iconv_t cd_;
-};
+namespace {
 
 Iconv& Utf8ToGb18030() {
     thread_local Iconv cd("GB18030", "UTF-8");

@@ -24,6 +24,25 @@ std::string GbkLeft(std::string_view utf8, std::size_t maxBytes);
 std::optional<std::string> Utf8ToGbk(std::string_view utf8);
 std::optional<std::string> GbkToUtf8(std::string_view gbk);
 
+// A conversion between two encodings that iconv knows, open while the object lives.
+class Iconv {
+  public:
+    Iconv(const char* to, const char* from);
+    ~Iconv();
+    Iconv(const Iconv&) = delete;
+    Iconv& operator=(const Iconv&) = delete;
+
+    // false when iconv knows one of the two encodings not.
+    bool ok() const;
+    // Converts the whole input; nullopt when it is not valid in the source encoding (or incomplete).
+    std::optional<std::string> Convert(std::string_view in);
+    // Bytes one encoded character takes in the target; 0 when it does not convert.
+    std::size_t Length(std::string_view ch);
+
+  private:
+    void* cd_;  // an iconv_t
+};
+
 // The character encoded at s[i]: its length in bytes and its code point, or 0 when the bytes there
 // are no well-formed UTF-8 (stray continuation byte, overlong form, surrogate, beyond U+10FFFF, cut
 // short).

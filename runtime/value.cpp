@@ -234,32 +234,10 @@ std::optional<Decimal> Decimal::Parse(std::string_view text) {
     return FromCents(negative ? -value : value);
 }
 
-Decimal Decimal::FromDouble(double v) {
-    if (auto d = DecimalFromDouble(v)) return *d;
-    if (std::isnan(v)) return Decimal{};
-    return FromCents(v < 0 ? -kMaxCents : kMaxCents);
-}
-
 std::optional<Decimal> Decimal::Add(Decimal a, Decimal b) {
     std::int64_t cents = 0;
     if (__builtin_add_overflow(a.cents_, b.cents_, &cents)) return std::nullopt;
     return FromCents(cents);
-}
-
-std::optional<Decimal> Decimal::Subtract(Decimal a, Decimal b) {
-    std::int64_t cents = 0;
-    if (__builtin_sub_overflow(a.cents_, b.cents_, &cents)) return std::nullopt;
-    return FromCents(cents);
-}
-
-Decimal Decimal::operator+(Decimal o) const {
-    if (auto sum = Add(*this, o)) return *sum;
-    return FromCents(o.cents_ < 0 ? std::numeric_limits<std::int64_t>::min() : kMaxCents);
-}
-
-Decimal Decimal::operator-(Decimal o) const {
-    if (auto difference = Subtract(*this, o)) return *difference;
-    return FromCents(o.cents_ > 0 ? std::numeric_limits<std::int64_t>::min() : kMaxCents);
 }
 
 std::string Decimal::ToString() const {

@@ -40,19 +40,14 @@ class Decimal {
     // Accepts "1234", "1234.5", "-0.05", "+3.", ".5", "1.2e3" (what a database may hand back);
     // more than two decimals are rounded half away from zero. Blanks around the number are allowed.
     static std::optional<Decimal> Parse(std::string_view text);
-    static Decimal FromDouble(double v);  // rounded to the nearest hundredth
 
     std::int64_t Cents() const { return cents_; }
     double ToDouble() const { return static_cast<double>(cents_) / 100.0; }
     // Plain form with two decimals: "1234.50", "-0.05", "0.00".
     std::string ToString() const;
 
-    // Exact sum and difference; nullopt when the result leaves the range of the type.
+    // Exact sum; nullopt when the result leaves the range of the type.
     static std::optional<Decimal> Add(Decimal a, Decimal b);
-    static std::optional<Decimal> Subtract(Decimal a, Decimal b);
-    // The same, saturating at the ends of the range instead of wrapping around.
-    Decimal operator+(Decimal o) const;
-    Decimal operator-(Decimal o) const;
     auto operator<=>(const Decimal&) const = default;
 
   private:

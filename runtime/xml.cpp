@@ -1,9 +1,6 @@
 #include "runtime/xml.h"
 
-#include <iconv.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -57,31 +54,13 @@ std::optional<std::string> ReadFile(const std::string& path, long& error) {
 
 // iconv for any encoding it knows; nullopt with the reason.
 std::optional<std::string> ConvertToUtf8(std::string_view in, const std::string& from, long& error) {
-    iconv_t cd = iconv_open("UTF-8", from.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
+    Iconv converter("UTF-8", from.c_str());
+    if (!converter.ok()) {
         error = kUnknownEncoding;
         return std::nullopt;
     }
-    std::string out;
-    std::string buf(4096, '\0');
-    char* src = const_cast<char*>(in.data());
-    std::size_t left = in.size();
-    bool ok = true;
-    while (left > 0) {
-        char* dst = buf.data();
-        std::size_t room = buf.size();
-        const std::size_t rc = iconv(cd, &src, &left, &dst, &room);
-        out.append(buf.data(), buf.size() - room);
-        if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
-            ok = false;  // an invalid or incomplete sequence
-            break;
-        }
-    }
-    iconv_close(cd);
-    if (!ok) {
-        error = kBadEncoding;
-        return std::nullopt;
-    }
+    std::optional<std::string> out = converter.Convert(in);
+    if (!out) error = kBadEncoding;  // an invalid or incomplete sequence
     return out;
 }
 
@@ -275,14 +254,6 @@ std::optional<Document> Document::Build(std::string data, long* error) {
     if (elements != 1) return fail(kNoSingleRoot);
     if (error != nullptr) *error = 0;
     return Document(std::move(impl));
-}
-
-std::optional<Document> Document::BuildFromText(std::string_view text, long* error) {
-    if (text.size() > kMaxFileSize) {
-        if (error != nullptr) *error = kFileTooLarge;
-        return std::nullopt;
-    }
-    return Build(std::string(text), error);
 }
 
 std::optional<Document> Document::BuildFromFile(const std::string& path, long* error) {

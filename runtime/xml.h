@@ -87,8 +87,6 @@ class Document {
     // Parses the whole file under the rules of XMLParseFile. nullopt when it does not pass;
     // `error` (when given) receives the code.
     static std::optional<Document> BuildFromFile(const std::string& path, long* error = nullptr);
-    // The same for a document held in memory.
-    static std::optional<Document> BuildFromText(std::string_view text, long* error = nullptr);
 
     Node Root() const;
 

@@ -232,6 +232,224 @@ long Zip::zip() {
 
 // ---- unpacking -------------------------------------------------------------------------------
 
+namespace {
+
+// What became of one entry: whether the patterns took it, and the refusal when it was refused.
+struct Outcome {
+    bool selected = false;
+    std::optional<SkippedFile> refused;
+};
+
+// What an entry is on the system that packed it, where that system says so.
+enum class StoredAs { File, Folder, Special };
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written <= 0) return false;
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// One unpacking: the archive, where its entries go, and what has been taken and written so far.
+class Unpacking {
+  public:
+    Unpacking(zip_t* archive, fs::path target, std::vector<std::string> patterns, bool subfolders,
+              bool keepPaths)
+        : archive_(archive),
+          target_(std::move(target)),
+          patterns_(std::move(patterns)),
+          subfolders_(subfolders),
+          keepPaths_(keepPaths) {}
+
+    Outcome Take(zip_uint64_t index);
+
+  private:
+    std::optional<std::string> Leaf(std::string name) const;
+    SkippedFile Described(zip_uint64_t index, const zip_stat_t& st) const;
+    std::string Relative(const std::vector<std::string>& parts, const std::string& leaf) const;
+    StoredAs Kind(zip_uint64_t index) const;
+    std::optional<SkipReason> StatedRefusal(const zip_stat_t& st, const SkippedFile& info) const;
+    std::optional<fs::path> Folder(const std::vector<std::string>& parts) const;
+    std::optional<SkipReason> Write(zip_uint64_t index, const fs::path& folder, const fs::path& file,
+                                    SkippedFile& info);
+    std::optional<SkipReason> Inflate(zip_uint64_t index, int fd, std::uint64_t& total, SkippedFile& info);
+
+    zip_t* archive_;
+    fs::path target_;
+    std::vector<std::string> patterns_;
+    bool subfolders_;
+    bool keepPaths_;
+    std::set<std::string> seen_;  // folded target names of every entry taken, written or refused
+    std::uint64_t unpacked_ = 0;  // bytes written so far
+    std::vector<char> buffer_ = std::vector<char>(64 * 1024);
+};
+
+Outcome Unpacking::Take(zip_uint64_t index) {
+    Outcome out;
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat_index(archive_, index, ZIP_FL_ENC_GUESS, &st) != 0 || (st.valid & ZIP_STAT_NAME) == 0) {
+        out.refused = Refused({}, {}, SkipReason::Unreadable);
+        return out;
+    }
+    const std::optional<std::string> leaf = Leaf(st.name);
+    if (!leaf) return out;
+    out.selected = true;
+
+    SkippedFile info = Described(index, st);
+    auto refuse = [&](SkipReason why) {
+        info.reason = why;
+        out.refused = std::move(info);
+        return out;
+    };
+    const auto parts = SafeParts(st.name);
+    if (!parts) return refuse(SkipReason::UnsafePath);
+    // A second entry for the same name is refused whatever became of the first, so that no order of
+    // entries decides which one a reader gets.
+    if (!seen_.insert(Folded(Relative(*parts, *leaf))).second) return refuse(SkipReason::Duplicate);
+    switch (Kind(index)) {
+        case StoredAs::Folder:
+            return out;
+        case StoredAs::Special:
+            return refuse(SkipReason::NotAFile);
+        case StoredAs::File:
+            break;
+    }
+    if (const auto why = StatedRefusal(st, info)) return refuse(*why);
+
+    const std::optional<fs::path> folder = Folder(*parts);
+    if (!folder) return refuse(SkipReason::Unwritable);
+    const fs::path file = *folder / *leaf;
+    info.filenameOnDisk = file.string();
+    if (const auto why = Write(index, *folder, file, info)) return refuse(*why);
+    return out;
+}
+
+// The name the entry is written under when the patterns take it. Folders are never taken: they
+// are made as the files in them need them.
+std::optional<std::string> Unpacking::Leaf(std::string name) const {
+    std::replace(name.begin(), name.end(), '\\', '/');
+    const bool isFolder = name.ends_with('/');
+    const std::string trimmed = isFolder ? name.substr(0, name.find_last_not_of('/') + 1) : name;
+    const std::string bare = trimmed.substr(trimmed.find_last_of('/') + 1);
+    const bool inFolder = trimmed.find('/') != std::string::npos;
+    if ((!subfolders_ && inFolder) || isFolder) return std::nullopt;
+    const auto pattern = std::find_if(patterns_.begin(), patterns_.end(),
+                                      [&](const std::string& p) { return Matches(p, bare, FNM_CASEFOLD); });
+    if (pattern == patterns_.end()) return std::nullopt;
+    return HasWildcard(*pattern) || pattern->empty() ? bare : *pattern;
+}
+
+// The entry as SkippingFile reports it.
+SkippedFile Unpacking::Described(zip_uint64_t index, const zip_stat_t& st) const {
+    SkippedFile info;
+    info.filename = st.name;
+    zip_uint32_t commentSize = 0;
+    const char* comment = zip_file_get_comment(archive_, index, &commentSize, ZIP_FL_ENC_GUESS);
+    if (comment != nullptr) info.comment.assign(comment, commentSize);
+    info.size = (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
+    info.compressedSize = (st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0;
+    info.crc = (st.valid & ZIP_STAT_CRC) ? st.crc : 0;
+    info.encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
+    return info;
+}
+
+// Where the entry goes inside the target: the bare name, or the stored path.
+std::string Unpacking::Relative(const std::vector<std::string>& parts, const std::string& leaf) const {
+    if (!keepPaths_) return leaf;
+    std::string relative;
+    for (std::size_t k = 0; k + 1 < parts.size(); ++k) relative += parts[k] + "/";
+    return relative + leaf;
+}
+
+StoredAs Unpacking::Kind(zip_uint64_t index) const {
+    zip_uint8_t opsys = 0;
+    zip_uint32_t attributes = 0;
+    if (zip_file_get_external_attributes(archive_, index, 0, &opsys, &attributes) != 0 ||
+        opsys != ZIP_OPSYS_UNIX)
+        return StoredAs::File;
+    const mode_t type = static_cast<mode_t>(attributes >> 16) & S_IFMT;
+    if (type == S_IFDIR) return StoredAs::Folder;
+    if (type != 0 && type != S_IFREG) return StoredAs::Special;
+    return StoredAs::File;
+}
+
+// The refusals that the entry's own record already calls for.
+std::optional<SkipReason> Unpacking::StatedRefusal(const zip_stat_t& st, const SkippedFile& info) const {
+    if (info.encrypted) return SkipReason::Encrypted;
+    if (info.size > kMaxEntrySize) return SkipReason::TooLarge;
+    if (unpacked_ + info.size > kMaxTotalSize) return SkipReason::TooMuch;
+    if ((st.valid & ZIP_STAT_COMP_METHOD) && !zip_compression_method_supported(st.comp_method, 0))
+        return SkipReason::Unreadable;
+    return std::nullopt;
+}
+
+// The folder the entry goes in, each folder on the way a real folder inside the target (never a
+// link that could lead elsewhere), made when missing; nullopt when one cannot be.
+std::optional<fs::path> Unpacking::Folder(const std::vector<std::string>& parts) const {
+    fs::path folder = target_;
+    for (std::size_t k = 0; keepPaths_ && k + 1 < parts.size(); ++k) {
+        folder /= parts[k];
+        std::error_code ec;
+        const fs::file_status s = fs::symlink_status(folder, ec);
+        const bool made = fs::exists(s) ? fs::is_directory(s) : fs::create_directory(folder, ec) && !ec;
+        if (!made) return std::nullopt;
+    }
+    return folder;
+}
+
+// Writes the entry to a temporary file in its folder that is then renamed into place.
+std::optional<SkipReason> Unpacking::Write(zip_uint64_t index, const fs::path& folder, const fs::path& file,
+                                           SkippedFile& info) {
+    std::string temp = (folder / ".unzip-XXXXXX").string();
+    Fd out;
+    out.fd = mkstemp(temp.data());
+    if (out.fd < 0) return SkipReason::Unwritable;
+    fchmod(out.fd, 0644);
+    std::uint64_t total = 0;
+    std::optional<SkipReason> failed = Inflate(index, out.fd, total, info);
+    if (::close(out.fd) != 0 && !failed) failed = SkipReason::Unwritable;
+    out.fd = -1;
+    if (!failed && std::rename(temp.c_str(), file.c_str()) != 0) failed = SkipReason::Unwritable;
+    if (failed) {
+        ::unlink(temp.c_str());
+        return failed;
+    }
+    unpacked_ += total;
+    return std::nullopt;
+}
+
+// The stored sizes may lie: the limits hold for what is actually inflated, and nothing past them
+// reaches the disk.
+std::optional<SkipReason> Unpacking::Inflate(zip_uint64_t index, int fd, std::uint64_t& total,
+                                             SkippedFile& info) {
+    ZipFile in;
+    in.f = zip_fopen_index(archive_, index, 0);
+    if (in.f == nullptr) return SkipReason::Unreadable;
+    for (;;) {
+        const zip_int64_t n = zip_fread(in.f, buffer_.data(), buffer_.size());
+        if (n < 0) return SkipReason::Unreadable;
+        if (n == 0) return std::nullopt;
+        total += static_cast<std::uint64_t>(n);
+        std::optional<SkipReason> over;
+        if (total > kMaxEntrySize) {
+            over = SkipReason::TooLarge;
+        } else if (unpacked_ + total > kMaxTotalSize) {
+            over = SkipReason::TooMuch;
+        }
+        if (over) {
+            info.size = std::max(info.size, total);
+            return over;
+        }
+        if (!WriteAll(fd, buffer_.data(), static_cast<std::size_t>(n))) return SkipReason::Unwritable;
+    }
+}
+
+}  // namespace
+
 long Zip::unzip() {
     skipped_ = false;
     if (zipfilename.empty()) return kZipNoArchiveName;
@@ -249,162 +467,13 @@ long Zip::unzip() {
     fs::create_directories(target, ec);
     if (!fs::is_directory(target, ec)) return kZipNoTargetFolder;
 
-    const std::vector<std::string> patterns = Patterns(filestoprocess);
-    const zip_int64_t count = zip_get_num_entries(za.z, 0);
-    std::set<std::string> seen;  // folded target names of every entry taken, written or refused
-    std::uint64_t unpacked = 0;  // bytes written by this operation
+    Unpacking unpacking(za.z, target, Patterns(filestoprocess), processsubfolders, preservepaths);
     bool selected = false;
-    std::vector<char> buffer(64 * 1024);
+    const zip_int64_t count = zip_get_num_entries(za.z, 0);
     for (zip_int64_t i = 0; i < count; ++i) {
-        const auto index = static_cast<zip_uint64_t>(i);
-        zip_stat_t st;
-        zip_stat_init(&st);
-        if (zip_stat_index(za.z, index, ZIP_FL_ENC_GUESS, &st) != 0 || (st.valid & ZIP_STAT_NAME) == 0) {
-            Skip(Refused({}, {}, SkipReason::Unreadable));
-            continue;
-        }
-        std::string name = st.name;
-        std::replace(name.begin(), name.end(), '\\', '/');
-        const bool isFolder = name.ends_with('/');
-        const std::string trimmed = isFolder ? name.substr(0, name.find_last_not_of('/') + 1) : name;
-        const std::string bare = trimmed.substr(trimmed.find_last_of('/') + 1);
-        const bool inFolder = trimmed.find('/') != std::string::npos;
-        if (!processsubfolders && inFolder) continue;
-        if (isFolder) continue;  // folders are made as the files in them need them
-        const auto pattern = std::find_if(patterns.begin(), patterns.end(), [&](const std::string& p) {
-            return Matches(p, bare, FNM_CASEFOLD);
-        });
-        if (pattern == patterns.end()) continue;
-        selected = true;
-        const std::string leaf = HasWildcard(*pattern) || pattern->empty() ? bare : *pattern;
-
-        zip_uint32_t comment = 0;
-        const char* commentText = zip_file_get_comment(za.z, index, &comment, ZIP_FL_ENC_GUESS);
-        SkippedFile info;
-        info.filename = st.name;
-        if (commentText != nullptr) info.comment.assign(commentText, comment);
-        info.size = (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
-        info.compressedSize = (st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0;
-        info.crc = (st.valid & ZIP_STAT_CRC) ? st.crc : 0;
-        info.encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
-        auto refuse = [&](SkipReason why) {
-            info.reason = why;
-            Skip(info);
-        };
-
-        const auto parts = SafeParts(st.name);
-        if (!parts) {
-            refuse(SkipReason::UnsafePath);
-            continue;
-        }
-        // Where it goes: the bare name, or the stored path, each folder on the way a real folder
-        // inside the target (never a link that could lead elsewhere).
-        std::string relative = leaf;
-        if (preservepaths) {
-            relative.clear();
-            for (std::size_t k = 0; k + 1 < parts->size(); ++k) relative += (*parts)[k] + "/";
-            relative += leaf;
-        }
-        // A second entry for the same name is refused whatever became of the first, so that no
-        // order of entries decides which one a reader gets.
-        if (!seen.insert(Folded(relative)).second) {
-            refuse(SkipReason::Duplicate);
-            continue;
-        }
-        zip_uint8_t opsys = 0;
-        zip_uint32_t attributes = 0;
-        if (zip_file_get_external_attributes(za.z, index, 0, &opsys, &attributes) == 0 &&
-            opsys == ZIP_OPSYS_UNIX) {
-            const mode_t type = static_cast<mode_t>(attributes >> 16) & S_IFMT;
-            if (type == S_IFDIR) continue;
-            if (type != 0 && type != S_IFREG) {
-                refuse(SkipReason::NotAFile);
-                continue;
-            }
-        }
-        if (info.encrypted) {
-            refuse(SkipReason::Encrypted);
-            continue;
-        }
-        if (info.size > kMaxEntrySize) {
-            refuse(SkipReason::TooLarge);
-            continue;
-        }
-        if (unpacked + info.size > kMaxTotalSize) {
-            refuse(SkipReason::TooMuch);
-            continue;
-        }
-        if ((st.valid & ZIP_STAT_COMP_METHOD) && !zip_compression_method_supported(st.comp_method, 0)) {
-            refuse(SkipReason::Unreadable);
-            continue;
-        }
-
-        fs::path folder = target;
-        bool ok = true;
-        for (std::size_t k = 0; preservepaths && k + 1 < parts->size() && ok; ++k) {
-            folder /= (*parts)[k];
-            std::error_code fec;
-            const fs::file_status s = fs::symlink_status(folder, fec);
-            ok = fs::exists(s) ? fs::is_directory(s) : fs::create_directory(folder, fec) && !fec;
-        }
-        if (!ok) {
-            refuse(SkipReason::Unwritable);
-            continue;
-        }
-        const fs::path file = folder / leaf;
-        info.filenameOnDisk = file.string();
-
-        std::string temp = (folder / ".unzip-XXXXXX").string();
-        Fd out;
-        out.fd = mkstemp(temp.data());
-        if (out.fd < 0) {
-            refuse(SkipReason::Unwritable);
-            continue;
-        }
-        fchmod(out.fd, 0644);
-        // The stored sizes may lie: the limits hold for what is actually inflated, and nothing past
-        // them reaches the disk.
-        std::optional<SkipReason> failed;
-        std::uint64_t total = 0;
-        {
-            ZipFile in;
-            in.f = zip_fopen_index(za.z, index, 0);
-            if (in.f == nullptr) failed = SkipReason::Unreadable;
-            while (!failed) {
-                const zip_int64_t n = zip_fread(in.f, buffer.data(), buffer.size());
-                if (n < 0) failed = SkipReason::Unreadable;
-                if (n <= 0) break;
-                total += static_cast<std::uint64_t>(n);
-                if (total > kMaxEntrySize) {
-                    failed = SkipReason::TooLarge;
-                } else if (unpacked + total > kMaxTotalSize) {
-                    failed = SkipReason::TooMuch;
-                }
-                if (failed) {
-                    info.size = std::max(info.size, total);
-                    break;
-                }
-                const char* p = buffer.data();
-                for (auto left = static_cast<std::size_t>(n); left > 0;) {
-                    const ssize_t w = ::write(out.fd, p, left);
-                    if (w <= 0) {
-                        failed = SkipReason::Unwritable;
-                        break;
-                    }
-                    p += w;
-                    left -= static_cast<std::size_t>(w);
-                }
-            }
-        }
-        if (::close(out.fd) != 0 && !failed) failed = SkipReason::Unwritable;
-        out.fd = -1;
-        if (!failed && std::rename(temp.c_str(), file.c_str()) != 0) failed = SkipReason::Unwritable;
-        if (failed) {
-            ::unlink(temp.c_str());
-            refuse(*failed);
-            continue;
-        }
-        unpacked += total;
+        Outcome outcome = unpacking.Take(static_cast<zip_uint64_t>(i));
+        selected = selected || outcome.selected;
+        if (outcome.refused) Skip(std::move(*outcome.refused));
     }
     if (!selected) return kZipNothingToDo;
     return skipped_ ? static_cast<long>(kZipFilesSkipped) : 0L;

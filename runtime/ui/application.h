@@ -13,8 +13,6 @@ class Application {
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
 
-    const std::string& AppName() const { return appname_; }
-
     virtual void create() {}
     virtual void open(const std::string& commandline) { (void)commandline; }
     virtual void destroy() {}

@@ -40,7 +40,6 @@ class Control {
     Control& operator=(const Control&) = delete;
 
     const std::string& Name() const { return name_; }
-    Window& Parent() const { return *parent_; }
 
     int X() const { return x_; }
     int Y() const { return y_; }

@@ -255,11 +255,6 @@ int Picture::SetPictureName(const std::string& file) {
     return 1;
 }
 
-bool Picture::HasImage() const {
-    const auto* label = static_cast<const QLabel*>(Widget());
-    return !label->pixmap().isNull();
-}
-
 void Picture::OnGeometryChanged() {}
 
 // ---- MdiClient --------------------------------------------------------------------------------

@@ -50,7 +50,6 @@ class StaticHyperlink : public StaticText {
   public:
     StaticHyperlink(Window& parent, std::string name, std::string text = {}, std::string url = {});
     std::string Url() const { return url_; }
-    void SetUrl(std::string url) { url_ = std::move(url); }
     // What a click does: opens the address through the dialog service, then fires clicked.
     void Click();
 
@@ -85,7 +84,6 @@ class Picture : public Control {
     // Loads an image file (PNG, GIF, ...); a missing file leaves the picture empty. Returns 1 or -1.
     int SetPictureName(const std::string& file);
     std::string PictureName() const { return file_; }
-    bool HasImage() const;
 
   protected:
     void OnGeometryChanged() override;

@@ -26,6 +26,21 @@ QRect Place(int x, int y, int w, int h) {
                  std::max(1, UnitsToPixelsY(h)));
 }
 
+// Where a band starts, in layout units from the top of the form.
+int BandTop(const DataWindowDef& def, Band band) {
+    switch (band) {
+        case Band::Header:
+            return 0;
+        case Band::Detail:
+            return def.headerHeight;
+        case Band::Summary:
+            return def.headerHeight + def.detailHeight;
+        case Band::Footer:
+            return def.headerHeight + def.detailHeight + def.summaryHeight;
+    }
+    return 0;
+}
+
 }  // namespace
 
 // ---- canvas -------------------------------------------------------------------------------------
@@ -90,75 +105,68 @@ void FormView::Build() {
     const DataWindowDef* def = Engine().Definition();
     if (def == nullptr) return;
 
-    const int header = def->headerHeight;
-    const int detail = def->detailHeight;
-    const int summary = def->summaryHeight;
-    auto top = [&](Band b) {
-        switch (b) {
-            case Band::Header:
-                return 0;
-            case Band::Detail:
-                return header;
-            case Band::Summary:
-                return header + detail;
-            case Band::Footer:
-                return header + detail + summary;
-        }
-        return 0;
-    };
-    detailTop_ = UnitsToPixelsY(header);
-    detailBottom_ = UnitsToPixelsY(header + detail);
+    detailTop_ = UnitsToPixelsY(BandTop(*def, Band::Detail));
+    detailBottom_ = UnitsToPixelsY(BandTop(*def, Band::Summary));
+    Reach reach{def->width, BandTop(*def, Band::Footer) + def->footerHeight};
+    PlaceTexts(*def, reach);
+    PlaceLines(*def, reach);
+    PlaceFields(*def, reach);
+    PlaceComputes(*def, reach);
+    canvas_->resize(UnitsToPixelsX(reach.right) + 1, UnitsToPixelsY(reach.bottom) + 1);
+    ConnectFields();
+}
 
-    int right = def->width;
-    int bottom = header + detail + summary + def->footerHeight;
-    auto extend = [&](int x, int y) {
-        right = std::max(right, x);
-        bottom = std::max(bottom, y);
-    };
+QLabel* FormView::MakeLabel(const std::string& text, const QString& name, const QRect& r, Qt::Alignment align,
+                            bool bold) {
     const int lineHeight = QFontMetrics(canvas_->font()).height();
+    auto* l = new QLabel(FromUtf8(text), canvas_);
+    l->setObjectName(name);
+    l->setTextFormat(Qt::PlainText);
+    l->setAlignment(align);
+    l->setWordWrap(r.height() >= 2 * lineHeight);
+    l->setGeometry(r);
+    if (bold) {
+        QFont f = l->font();
+        f.setBold(true);
+        l->setFont(f);
+    }
+    return l;
+}
 
-    auto makeLabel = [&](const std::string& text, const QString& name, const QRect& r, Qt::Alignment align,
-                         bool bold) {
-        auto* l = new QLabel(FromUtf8(text), canvas_);
-        l->setObjectName(name);
-        l->setTextFormat(Qt::PlainText);
-        l->setAlignment(align);
-        l->setWordWrap(r.height() >= 2 * lineHeight);
-        l->setGeometry(r);
-        if (bold) {
-            QFont f = l->font();
-            f.setBold(true);
-            l->setFont(f);
-        }
-        return l;
-    };
-
-    for (const TextDef& t : def->texts) {
-        QLabel* l = makeLabel(t.text, FromUtf8(t.name), Place(t.x, top(t.band) + t.y, t.width, t.height),
+void FormView::PlaceTexts(const DataWindowDef& def, Reach& reach) {
+    for (const TextDef& t : def.texts) {
+        const int top = BandTop(def, t.band) + t.y;
+        QLabel* l = MakeLabel(t.text, FromUtf8(t.name), Place(t.x, top, t.width, t.height),
                               AlignmentOf(t.align), t.bold);
         if (t.band == Band::Detail) detailItems_.push_back(l);
-        extend(t.x + t.width, top(t.band) + t.y + t.height);
+        reach.Extend(t.x + t.width, top + t.height);
     }
+}
 
+void FormView::PlaceLines(const DataWindowDef& def, Reach& reach) {
     std::vector<QLine> fixed, record;
-    for (const LineDef& l : def->lines) {
-        const int t = top(l.band);
+    for (const LineDef& l : def.lines) {
+        const int top = BandTop(def, l.band);
         (l.band == Band::Detail ? record : fixed)
-            .emplace_back(UnitsToPixelsX(l.x1), UnitsToPixelsY(t + l.y1), UnitsToPixelsX(l.x2),
-                          UnitsToPixelsY(t + l.y2));
-        extend(std::max(l.x1, l.x2), t + std::max(l.y1, l.y2));
+            .emplace_back(UnitsToPixelsX(l.x1), UnitsToPixelsY(top + l.y1), UnitsToPixelsX(l.x2),
+                          UnitsToPixelsY(top + l.y2));
+        reach.Extend(std::max(l.x1, l.x2), top + std::max(l.y1, l.y2));
     }
     canvas_->SetLines(std::move(fixed), std::move(record), QColor(0, 0, 0));
+}
 
-    for (std::size_t i = 0; i < def->columns.size(); ++i) {
-        const ColumnDef& c = def->columns[i];
+// Each visible column: its label, and its editor in the detail band.
+void FormView::PlaceFields(const DataWindowDef& def, Reach& reach) {
+    const int header = def.headerHeight;
+    for (std::size_t i = 0; i < def.columns.size(); ++i) {
+        const ColumnDef& c = def.columns[i];
         if (!c.visible) continue;
         if (!c.label.empty() && c.labelWidth > 0 && c.labelHeight > 0) {
-            QLabel* l = makeLabel(c.label, FromUtf8(c.name + "_t"),
+            QLabel* l = MakeLabel(c.label, FromUtf8(c.name + "_t"),
                                   Place(c.labelX, header + c.labelY, c.labelWidth, c.labelHeight),
                                   Qt::AlignLeft | Qt::AlignVCenter, false);
             detailItems_.push_back(l);
-            extend(c.labelX + c.labelWidth, header + c.labelY + c.labelHeight);
+            reach.Extend(c.labelX + c.labelWidth, header + c.labelY + c.labelHeight);
         }
         Field f;
         f.number = static_cast<int>(i) + 1;
@@ -177,21 +185,24 @@ void FormView::Build() {
         f.editor->setGeometry(r);
         Watch(f.editor);
         detailItems_.push_back(f.editor);
-        extend(c.x + c.width, header + c.y + c.height);
+        reach.Extend(c.x + c.width, header + c.y + c.height);
         fields_.push_back(std::move(f));
     }
+}
 
-    for (const ComputeDef& c : def->computes) {
-        QLabel* l = makeLabel(std::string(), FromUtf8(c.name),
-                              Place(c.x, top(c.band) + c.y, c.width, c.height), AlignmentOf(c.align), false);
+void FormView::PlaceComputes(const DataWindowDef& def, Reach& reach) {
+    for (const ComputeDef& c : def.computes) {
+        const int top = BandTop(def, c.band) + c.y;
+        QLabel* l = MakeLabel(std::string(), FromUtf8(c.name), Place(c.x, top, c.width, c.height),
+                              AlignmentOf(c.align), false);
         if (c.band == Band::Detail) detailItems_.push_back(l);
         computes_.emplace_back(&c, l);
-        extend(c.x + c.width, top(c.band) + c.y + c.height);
+        reach.Extend(c.x + c.width, top + c.height);
     }
+}
 
-    canvas_->resize(UnitsToPixelsX(right) + 1, UnitsToPixelsY(bottom) + 1);
-
-    // The signals carry the field's index: the vector is complete now and never changes.
+// The signals carry the field's index: the vector is complete now and never changes.
+void FormView::ConnectFields() {
     for (std::size_t i = 0; i < fields_.size(); ++i) {
         Field& f = fields_[i];
         LoadChoices(f);

@@ -6,6 +6,8 @@
 #include <QLine>
 #include <QScrollArea>
 #include <QWidget>
+#include <algorithm>
+#include <string>
 #include <vector>
 
 #include "runtime/ui/datawindow_editors.h"
@@ -56,7 +58,24 @@ class FormView : public QScrollArea, public ViewBase {
         std::vector<Choice> choices;
     };
 
+    // How far the laid-out objects reach, right and down, in layout units.
+    struct Reach {
+        int right = 0;
+        int bottom = 0;
+        void Extend(int x, int y) {
+            right = std::max(right, x);
+            bottom = std::max(bottom, y);
+        }
+    };
+
     void Build();
+    QLabel* MakeLabel(const std::string& text, const QString& name, const QRect& r, Qt::Alignment align,
+                      bool bold);
+    void PlaceTexts(const DataWindowDef& def, Reach& reach);
+    void PlaceLines(const DataWindowDef& def, Reach& reach);
+    void PlaceFields(const DataWindowDef& def, Reach& reach);
+    void PlaceComputes(const DataWindowDef& def, Reach& reach);
+    void ConnectFields();
     void Watch(QWidget* w);
     long ShownRow() const;
     Field* FieldOf(QObject* o);

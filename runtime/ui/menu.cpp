@@ -13,7 +13,6 @@
 #include <QToolBar>
 #include <utility>
 
-#include "runtime/dwdef.h"
 #include "runtime/ui/window.h"
 
 namespace rt::ui {
@@ -113,19 +112,9 @@ MenuItem& MenuItem::Add(std::string name, std::string text) {
     return *items_.back();
 }
 
-void MenuItem::SetText(std::string text) {
-    text_ = std::move(text);
-    if (action_) action_->setText(MenuText(text_));
-}
-
 void MenuItem::SetEnabled(bool on) {
     enabled_ = on;
     if (action_) action_->setEnabled(on);
-}
-
-void MenuItem::SetVisible(bool on) {
-    visible_ = on;
-    if (action_) action_->setVisible(on);
 }
 
 void MenuItem::SetShortcut(std::string keys) {
@@ -151,18 +140,6 @@ Menu::~Menu() = default;
 MenuItem& Menu::Add(std::string name, std::string text) {
     items_.push_back(std::make_unique<MenuItem>(*this, nullptr, std::move(name), std::move(text)));
     return *items_.back();
-}
-
-MenuItem* Menu::Find(std::string_view name) const {
-    std::vector<MenuItem*> stack;
-    for (const auto& i : items_) stack.push_back(i.get());
-    while (!stack.empty()) {
-        MenuItem* m = stack.back();
-        stack.pop_back();
-        if (rt::SameName(m->Name(), name)) return m;
-        for (const auto& c : m->Items()) stack.push_back(c.get());
-    }
-    return nullptr;
 }
 
 std::vector<MenuItem*> Menu::ToolbarItems() const {
@@ -194,7 +171,6 @@ void Menu::Build(MenuItem& item, QMenu* into) {
         QObject::connect(item.action_, &QAction::triggered, item.action_, [&item] { item.Click(); });
     }
     item.action_->setEnabled(item.enabled_);
-    item.action_->setVisible(item.visible_);
     if (!item.shortcut_.empty()) item.action_->setShortcut(QKeySequence(Q(item.shortcut_)));
 }
 
@@ -224,7 +200,6 @@ void Menu::AttachTo(Window& w) {
         WatchHighlight(top->submenu_.get(), *top);
         top->action_ = bar->addMenu(top->submenu_.get());
         top->action_->setEnabled(top->enabled_);
-        top->action_->setVisible(top->visible_);
     }
     frame->setMenuBar(bar);
 

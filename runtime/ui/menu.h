@@ -7,7 +7,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 class QAction;
@@ -33,11 +32,8 @@ class MenuItem {
     const std::vector<std::unique_ptr<MenuItem>>& Items() const { return items_; }
 
     std::string Text() const { return text_; }
-    void SetText(std::string text);
     bool Enabled() const { return enabled_; }
     void SetEnabled(bool on);
-    bool Visible() const { return visible_; }
-    void SetVisible(bool on);
     std::string MicroHelp() const { return microHelp_; }
     void SetMicroHelp(std::string text) { microHelp_ = std::move(text); }
     std::string Shortcut() const { return shortcut_; }
@@ -64,7 +60,6 @@ class MenuItem {
     std::string name_, text_, microHelp_, shortcut_, toolbarPicture_, toolbarTip_;
     int toolbarSpace_ = 0;
     bool enabled_ = true;
-    bool visible_ = true;
     std::vector<std::unique_ptr<MenuItem>> items_;
     QAction* action_ = nullptr;
     std::unique_ptr<QMenu> submenu_;
@@ -81,7 +76,6 @@ class Menu {
     // A menu of the bar.
     MenuItem& Add(std::string name, std::string text);
     const std::vector<std::unique_ptr<MenuItem>>& Items() const { return items_; }
-    MenuItem* Find(std::string_view name) const;  // any depth
 
     // The window the menu belongs to (its parent window), nullptr before it is attached.
     Window* ParentWindow() const { return window_; }

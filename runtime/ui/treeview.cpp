@@ -103,12 +103,6 @@ int TreeView::ExpandItem(long handle) {
     return 1;
 }
 
-int TreeView::CollapseItem(long handle) {
-    if (handle < 1 || handle > static_cast<long>(items_.size())) return -1;
-    items_[static_cast<size_t>(handle - 1)]->setExpanded(false);
-    return 1;
-}
-
 bool TreeView::IsExpanded(long handle) const {
     if (handle < 1 || handle > static_cast<long>(items_.size())) return false;
     return items_[static_cast<size_t>(handle - 1)]->isExpanded();

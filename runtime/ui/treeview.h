@@ -24,7 +24,6 @@ class TreeView : public Control {
     long InsertItemFirst(long parent, std::string_view label, int picture);
     long InsertItemLast(long parent, std::string_view label, int picture);
     int ExpandItem(long handle);
-    int CollapseItem(long handle);
     bool IsExpanded(long handle) const;
     // 1, or -1 for an unknown handle or a refused change.
     int SelectItem(long handle);

@@ -210,10 +210,6 @@ void Window::SetResizable(bool on) {
     }
 }
 
-bool Window::Resizable() const {
-    return d_->resizable;
-}
-
 void Window::SetBackground(Rgb c) {
     QPalette p = d_->canvas->palette();
     p.setColor(QPalette::Window, QColor(c.r, c.g, c.b));
@@ -234,10 +230,6 @@ void Window::SetWindowState(WindowState s) {
             d_->top->showNormal();
             break;
     }
-}
-
-WindowState Window::GetWindowState() const {
-    return d_->state;
 }
 
 bool Window::Visible() const {

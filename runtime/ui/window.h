@@ -62,10 +62,8 @@ class Window {
     // Which of the minimize and maximize boxes the title bar shows (the close box always stays).
     void SetTitleButtons(bool minimize, bool maximize);
     void SetResizable(bool on);
-    bool Resizable() const;
     void SetBackground(Rgb color);
     void SetWindowState(WindowState s);
-    WindowState GetWindowState() const;
     bool Visible() const;
     // Raises an open window above the others and gives it the keyboard focus.
     void BringToFront();

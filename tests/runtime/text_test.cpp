@@ -266,13 +266,7 @@ TEST(DecimalParse, RejectsGarbageAndOverflow) {
     EXPECT_FALSE(Decimal::Parse("-99999999999999999999"));
 }
 
-TEST(DecimalParse, DoublesAndTextAgree) {
-    EXPECT_EQ(Decimal::FromDouble(0.1 + 0.2).Cents(), 30);
-    EXPECT_EQ(Decimal::FromDouble(1.005).Cents(), 101);
-    EXPECT_EQ(Decimal::FromDouble(-1.005).Cents(), -101);
-    EXPECT_EQ(Decimal::FromDouble(1234567.5).Cents(), 123456750);
-    EXPECT_EQ(Decimal::FromDouble(1e-10).Cents(), 0);
-    EXPECT_EQ(Decimal::FromDouble(std::numeric_limits<double>::quiet_NaN()).Cents(), 0);
+TEST(DecimalParse, CentsAndTextAgree) {
     EXPECT_EQ(Decimal::FromCents(123450).ToString(), "1234.50");
     EXPECT_EQ(Decimal::FromCents(-5).ToString(), "-0.05");
     EXPECT_EQ(Decimal{}.ToString(), "0.00");
@@ -287,19 +281,10 @@ TEST(DecimalParse, DoublesAndTextAgree) {
 TEST(DecimalArithmetic, IsExactAndNeverWrapsAround) {
     constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
     constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
-    EXPECT_EQ((*Decimal::Parse("0.10") + *Decimal::Parse("0.20")).Cents(), 30);
-    EXPECT_EQ((*Decimal::Parse("0.10") - *Decimal::Parse("0.25")).Cents(), -15);
+    EXPECT_EQ(Decimal::Add(*Decimal::Parse("0.10"), *Decimal::Parse("0.20")), Decimal::FromCents(30));
     EXPECT_EQ(Decimal::Add(Decimal::FromCents(kMax - 1), Decimal::FromCents(1)), Decimal::FromCents(kMax));
     EXPECT_FALSE(Decimal::Add(Decimal::FromCents(kMax), Decimal::FromCents(1)));
     EXPECT_FALSE(Decimal::Add(Decimal::FromCents(kMin), Decimal::FromCents(-1)));
-    EXPECT_FALSE(Decimal::Subtract(Decimal::FromCents(kMin), Decimal::FromCents(1)));
-    EXPECT_FALSE(Decimal::Subtract(Decimal{}, Decimal::FromCents(kMin)));
-    EXPECT_EQ(Decimal::Subtract(Decimal::FromCents(-1), Decimal::FromCents(kMax)), Decimal::FromCents(kMin));
-    // The operators stop at the ends of the range instead of jumping to the other end.
-    EXPECT_EQ((Decimal::FromCents(kMax) + Decimal::FromCents(kMax)).Cents(), kMax);
-    EXPECT_EQ((Decimal::FromCents(kMin) + Decimal::FromCents(-5)).Cents(), kMin);
-    EXPECT_EQ((Decimal::FromCents(kMin) - Decimal::FromCents(1)).Cents(), kMin);
-    EXPECT_EQ((Decimal::FromCents(kMax) - Decimal::FromCents(-1)).Cents(), kMax);
 }
 
 // ---------------------------------------------------------------------------------------------
