@@ -34,19 +34,28 @@ FileAnswer ScriptedDialogs::File(const FileRequest& request) {
 }
 
 int ScriptedDialogs::Unexpected() const {
-    return static_cast<int>(
-        std::count_if(messages.begin(), messages.end(), [](const Record& r) { return !r.expected; }));
+    return static_cast<int>(clearedUnexpected_.size()) +
+           static_cast<int>(
+               std::count_if(messages.begin(), messages.end(), [](const Record& r) { return !r.expected; }));
 }
 
 std::string ScriptedDialogs::Transcript() const {
     std::string out;
-    for (const auto& r : messages)
+    auto line = [&out](const Record& r) {
         out += r.request.title + ": " + r.request.text + (r.expected ? "" : "  (unexpected)") +
                (r.ignored > 0 ? "  (ignored Esc/close " + std::to_string(r.ignored) + ")\n" : "\n");
+    };
+    for (const auto& r : clearedUnexpected_) line(r);
+    if (!clearedUnexpected_.empty()) out += "-- cleared; since then:\n";
+    for (const auto& r : messages) line(r);
+    if (droppedAnswers_ > 0) out += std::to_string(droppedAnswers_) + " answer(s) cleared unused\n";
     return out;
 }
 
 void ScriptedDialogs::Clear() {
+    for (const auto& r : messages)
+        if (!r.expected) clearedUnexpected_.push_back(r);
+    droppedAnswers_ += static_cast<int>(answers_.size());
     messages.clear();
     files.clear();
     helps.clear();

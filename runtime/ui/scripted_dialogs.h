@@ -44,15 +44,23 @@ class ScriptedDialogs : public DialogService {
     std::vector<std::string> helps;
     std::vector<std::string> links;
 
+    // Boxes that came with no answer queued, and answers queued for boxes that never came, since
+    // the service was made: Clear() does not forget them.
     int Unexpected() const;
-    int PendingAnswers() const { return static_cast<int>(answers_.size()); }
-    // "title: text" of every box, one per line, for failure output.
+    int PendingAnswers() const { return static_cast<int>(answers_.size()) + droppedAnswers_; }
+    // "title: text" of every box, one per line, for failure output; the unexpected boxes that
+    // Clear() took away come first.
     std::string Transcript() const;
+    // Forgets the boxes, dialogs and answers of the steps the test has looked at, so that the next
+    // step starts afresh. A test that wants boxes says so by queuing their answers: an unexpected
+    // box, or an answer left unused, stays counted so that the test still fails on it.
     void Clear();
 
   private:
     std::deque<int> answers_;
     std::deque<FileAnswer> fileAnswers_;
+    std::vector<Record> clearedUnexpected_;
+    int droppedAnswers_ = 0;
 };
 
 }  // namespace rt::ui

@@ -443,6 +443,7 @@ TEST_F(ExchangeTest, BrokenPackagesLeaveNoHalfRecommendationAndTouchNoOther) {
             WriteFile(f / member, xml);
         };
     };
+    const std::string kElsewhere = "201812349999";
     const std::string award1 = "<jx_id>1</jx_id>";
     const std::string why = "提示信息|申报文件有误：";
     struct Case {
@@ -486,11 +487,12 @@ TEST_F(ExchangeTest, BrokenPackagesLeaveNoHalfRecommendationAndTouchNoOther) {
         {"element-in-column",
          SetValue("xm_hj.xml", "jx_name", "a<b>c</b>"),
          {why + "xm_hj.xml 第1行第5列（jx_name）：列中含有元素 <b>"}},
-        // A contributor that names B: it would have overwritten B's first contributor.
+        // A contributor of a recommendation that is not in the database: nothing else would stop
+        // it from being written there, out of sight of the list.
         {"foreign-key",
          replace("xm_ry.xml", "<xm_id>" + kA.id + "</xm_id><ry_name>完成人一",
-                 "<xm_id>" + kB.id + "</xm_id><ry_name>完成人一"),
-         {why + "xm_ry.xml 第1行第1列（xm_id）：属于另一份推荐书“" + kB.id + "”，本申报文件的推荐书为“" +
+                 "<xm_id>" + kElsewhere + "</xm_id><ry_name>完成人一"),
+         {why + "xm_ry.xml 第1行第1列（xm_id）：属于另一份推荐书“" + kElsewhere + "”，本申报文件的推荐书为“" +
           kA.id + "”"}},
         {"bad-date",
          replace("xm_hj.xml", "0001-01-01", "2005-13-45"),
@@ -565,6 +567,7 @@ TEST_F(ExchangeTest, BrokenPackagesLeaveNoHalfRecommendationAndTouchNoOther) {
         boxes.push_back("提示信息|推荐书导入失败!");
         EXPECT_EQ(Import(broken, static_cast<int>(boxes.size())), boxes);
         EXPECT_EQ(RowsOf(kA.id), 0);
+        EXPECT_EQ(RowsOf(kElsewhere), 0);
         EXPECT_EQ(Snapshot(kB.id), other);
         EXPECT_TRUE(ProgramFolder().empty()) << ::testing::PrintToString(ProgramFolder());
     }

@@ -27,7 +27,11 @@ namespace {
 
 using laurel::win::j_main_mdi;
 using testing_support::AppTest;
+using testing_support::Box;
+using testing_support::BoxOf;
+using testing_support::Inside;
 using testing_support::kPageControls;
+using testing_support::Overlap;
 using testing_support::Recommendation;
 using testing_support::XmId;
 
@@ -138,73 +142,49 @@ TEST_F(MainWindowCreation, TextsAreTheProgramsOwnToTheByte) {
     }
 }
 
-TEST_F(MainWindowCreation, ControlsStandWhereTheDefinitionPutsThemWithTheirBorders) {
+TEST_F(MainWindowCreation, ControlsStandInsideTheirFramesWithTheirBorders) {
     j_main_mdi w;
     w.create();
+    auto box = [&w](const std::string& name) {
+        const rt::ui::Control* c = w.FindControl(name);
+        EXPECT_NE(c, nullptr) << name;
+        return c ? BoxOf(*c) : Box{};
+    };
 
-    struct Place {
-        const char* name;
-        int x, y, width, height;  // height -1: not checked
-    };
-    const std::vector<Place> places = {
-        {"st_progress", 3881, 36, 645, 72},
-        {"gb_1", 18, 116, 4640, 36},
-        {"st_1", 23, 156, 4626, 108},
-        {"p_1", 3904, 156, 78, 64},
-        {"shl_1", 3977, 156, 672, 64},
-        {"tv_1", 18, 280, 1024, 1052},
-        {"dw_no", 18, 1356, 1024, 1368},
-        {"gb_2", 1056, 228, 3598, 2496},
-        {"st_2", 1079, 344, 3543, 2108},
-        {"cb_p", 4027, 308, 265, 68},
-        {"cb_n", 4027, 372, 265, 68},
-        {"st_blank", 1125, 480, 3456, 124},
-        {"st_sub", 1157, 508, 2441, 84},
-        {"cb_page_insert", 3520, 2512, 265, 68},
-        {"cb_page_delete", 3803, 2512, 265, 68},
-        {"cb_page_save", 4087, 2512, 265, 68},
-    };
-    for (const Place& p : places) {
-        const rt::ui::Control* c = w.FindControl(p.name);
-        ASSERT_NE(c, nullptr) << p.name;
-        EXPECT_EQ(c->X(), p.x) << p.name;
-        EXPECT_EQ(c->Y(), p.y) << p.name;
-        EXPECT_EQ(c->Width(), p.width) << p.name;
-        EXPECT_EQ(c->Height(), p.height) << p.name;
+    for (const rt::ui::Control* c : w.ControlList())
+        EXPECT_TRUE(Inside(BoxOf(*c), BoxOf(*w.mdi_1))) << c->Name() << " leaves the client area";
+    // The section area lies in its frame; the tree and the list beside it, one above the other and
+    // both below the banner; the frame ends where the list ends.
+    for (const std::string& n :
+         Words("st_2 cb_p cb_n st_blank st_sub cb_page_insert cb_page_delete cb_page_save "
+               "st_10_1 st_10_2 st_10_3 st_10_4 st_10_5 st_10_6 st_10_7 st_10_8"))
+        EXPECT_TRUE(Inside(box(n), BoxOf(*w.gb_2))) << n << " leaves the section frame";
+    for (const rt::ui::Control* c : std::vector<const rt::ui::Control*>{w.tv_1, w.dw_no}) {
+        EXPECT_LE(c->X() + c->Width(), w.gb_2->X()) << c->Name();
+        EXPECT_GE(c->Y(), w.st_1->Y() + w.st_1->Height()) << c->Name();
     }
-    // The bottom of the page frame lines up with the bottom of the list.
+    EXPECT_LE(w.tv_1->Y() + w.tv_1->Height(), w.dw_no->Y());
     EXPECT_EQ(w.gb_2->Y() + w.gb_2->Height(), w.dw_no->Y() + w.dw_no->Height());
-
-    // The attachment lines of section ten, top to bottom.
-    struct Line {
-        const char* name;
-        int x, y, height;
-    };
-    for (const Line& l : std::vector<Line>{{"st_10_1", 1719, 656, 100},
-                                           {"st_10_2", 1737, 780, 64},
-                                           {"st_10_3", 1737, 876, 64},
-                                           {"st_10_4", 1742, 1000, 64},
-                                           {"st_10_5", 1742, 1092, 64},
-                                           {"st_10_6", 1742, 1184, 64},
-                                           {"st_10_7", 1742, 1276, 64},
-                                           {"st_10_8", 1742, 1368, 64}}) {
-        const rt::ui::Control* c = w.FindControl(l.name);
-        ASSERT_NE(c, nullptr) << l.name;
-        EXPECT_EQ(c->X(), l.x) << l.name;
-        EXPECT_EQ(c->Y(), l.y) << l.name;
-        EXPECT_EQ(c->Height(), l.height) << l.name;
+    // The sub-caption stands on its blank; the attachment lines of section ten run top to bottom,
+    // the list buttons left to right.
+    EXPECT_TRUE(Inside(BoxOf(*w.st_sub), BoxOf(*w.st_blank)));
+    const std::vector<std::string> lines =
+        Words("st_10_1 st_10_2 st_10_3 st_10_4 st_10_5 st_10_6 st_10_7 st_10_8");
+    for (std::size_t i = 1; i < lines.size(); ++i)
+        EXPECT_GE(box(lines[i]).y, box(lines[i - 1]).y + box(lines[i - 1]).height) << lines[i];
+    const std::vector<std::string> buttons = Words("cb_page_insert cb_page_delete cb_page_save");
+    for (std::size_t i = 1; i < buttons.size(); ++i) {
+        EXPECT_GE(box(buttons[i]).x, box(buttons[i - 1]).x + box(buttons[i - 1]).width) << buttons[i];
+        EXPECT_EQ(box(buttons[i]).y, box(buttons[0]).y) << buttons[i];
     }
 
-    // The pages wait small in a row across the banner until a page display places them.
-    for (const rt::ui::DataWindowControl* d : w.Pages()) {
-        EXPECT_GE(d->X(), 1061) << d->Name();
-        EXPECT_LE(d->X(), 2985) << d->Name();
-        EXPECT_GE(d->Y(), 156) << d->Name();
-        EXPECT_LE(d->Y(), 220) << d->Name();
-        EXPECT_GE(d->Width(), 59) << d->Name();
-        EXPECT_LE(d->Width(), 142) << d->Name();
-        EXPECT_GE(d->Height(), 36) << d->Name();
-        EXPECT_LE(d->Height(), 96) << d->Name();
+    // The pages wait small in the banner, side by side, until a page display places them.
+    const auto pages = w.Pages();
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        EXPECT_TRUE(Inside(BoxOf(*pages[i]), BoxOf(*w.st_1))) << pages[i]->Name();
+        for (std::size_t j = i + 1; j < pages.size(); ++j)
+            EXPECT_FALSE(Overlap(BoxOf(*pages[i]), BoxOf(*pages[j])))
+                << pages[i]->Name() << " " << pages[j]->Name();
     }
 
     using rt::ui::Border;

@@ -6,6 +6,7 @@
 
 #include <QWidget>
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 #include <set>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "app/globals.h"
 #include "app/j_main_mdi.h"
+#include "runtime/dwdef.h"
 #include "runtime/text.h"
 #include "runtime/value.h"
 #include "tests/support/app_fixture.h"
@@ -22,6 +24,10 @@ namespace {
 using laurel::win::j_main_mdi;
 using rt::ui::DataWindowControl;
 using testing_support::AppTest;
+using testing_support::Box;
+using testing_support::BoxOf;
+using testing_support::Inside;
+using testing_support::Overlap;
 using testing_support::VisiblePageControls;
 using testing_support::XmId;
 
@@ -166,6 +172,92 @@ TEST_F(SectionNavigation, EverySectionShowsItsPageCaptionAndPlaces) {
             EXPECT_EQ(d->Y(), p.y) << p.dw;
             EXPECT_EQ(d->Width(), p.width) << p.dw;
             EXPECT_EQ(d->Height(), p.height) << p.dw;
+        }
+    }
+}
+
+// Where the object's parts lie in the object, in layout units: fields and their labels, texts,
+// computed fields and frame lines.
+int BandTop(const rt::DataWindowDef& d, rt::Band band) {
+    switch (band) {
+        case rt::Band::Header:
+            return 0;
+        case rt::Band::Detail:
+            return d.headerHeight;
+        case rt::Band::Summary:
+            return d.headerHeight + d.detailHeight;
+        case rt::Band::Footer:
+            return d.headerHeight + d.detailHeight + d.summaryHeight;
+    }
+    return 0;
+}
+
+std::vector<std::pair<std::string, Box>> Drawn(const rt::DataWindowDef& d) {
+    std::vector<std::pair<std::string, Box>> out;
+    const int detail = BandTop(d, rt::Band::Detail);
+    for (const rt::ColumnDef& c : d.columns) {
+        if (!c.visible) continue;
+        out.push_back({c.name, {c.x, detail + c.y, c.width, c.height}});
+        if (c.labelWidth > 0)
+            out.push_back({c.name + " label", {c.labelX, detail + c.labelY, c.labelWidth, c.labelHeight}});
+    }
+    for (const rt::TextDef& t : d.texts)
+        out.push_back({t.text, {t.x, BandTop(d, t.band) + t.y, t.width, t.height}});
+    for (const rt::ComputeDef& c : d.computes)
+        out.push_back({c.name, {c.x, BandTop(d, c.band) + c.y, c.width, c.height}});
+    for (const rt::LineDef& l : d.lines)
+        out.push_back({"a frame line",
+                       {std::min(l.x1, l.x2), BandTop(d, l.band) + std::min(l.y1, l.y2),
+                        std::abs(l.x2 - l.x1), std::abs(l.y2 - l.y1)}});
+    return out;
+}
+
+// Every page of a section shows its object whole, inside the section frame and clear of the list
+// buttons; a page laid on another covers only a stretch that the other leaves empty.
+TEST_F(SectionNavigation, EveryPageShowsItsObjectWholeAndCoversNothingOfAnother) {
+    for (long handle = 2; handle <= 18; ++handle) {
+        SCOPED_TRACE("section handle " + std::to_string(handle));
+        ASSERT_EQ(W().tv_1->SelectItem(handle), 1);
+        for (const std::string& n : VisiblePageControls(W()))
+            EXPECT_TRUE(Inside(BoxOf(*W().FindControl(n)), BoxOf(*W().gb_2)))
+                << n << " leaves the section frame";
+
+        std::vector<const DataWindowControl*> shown;
+        for (const DataWindowControl* d : W().Pages())
+            if (d->Visible()) shown.push_back(d);
+        for (const DataWindowControl* d : shown) {
+            SCOPED_TRACE(d->Name());
+            const rt::DataWindowDef* def = rt::FindDefinition(d->DataObject());
+            ASSERT_NE(def, nullptr);
+            EXPECT_LE(def->width, d->Width()) << "narrower than its object";
+            const int tall = def->headerHeight + def->detailHeight + def->summaryHeight + def->footerHeight;
+            if (def->presentation == rt::Presentation::Freeform) {
+                EXPECT_LE(tall, d->Height()) << "shorter than its form";
+            }
+            for (const rt::ui::Control* b : {W().cb_page_insert, W().cb_page_delete}) {
+                if (b->Visible()) {
+                    EXPECT_FALSE(Overlap(BoxOf(*b), BoxOf(*d))) << b->Name() << " covers rows";
+                }
+            }
+        }
+        for (const DataWindowControl* upper : shown)
+            for (const DataWindowControl* lower : shown) {
+                if (upper == lower || !Overlap(BoxOf(*upper), BoxOf(*lower))) continue;
+                if (!Above(upper->Widget(), lower->Widget())) continue;
+                SCOPED_TRACE(upper->Name() + " on " + lower->Name());
+                EXPECT_TRUE(Inside(BoxOf(*upper), BoxOf(*lower)));
+                for (auto [what, b] : Drawn(*rt::FindDefinition(lower->DataObject()))) {
+                    b.x += lower->X();
+                    b.y += lower->Y();
+                    EXPECT_FALSE(Overlap(b, BoxOf(*upper))) << what << " lies under it";
+                }
+            }
+        // The three years that New makes show with their totals without scrolling.
+        for (const DataWindowControl* d : {W().dw_no51, W().dw_no52}) {
+            if (!d->Visible()) continue;
+            const rt::DataWindowDef* def = rt::FindDefinition(d->DataObject());
+            EXPECT_LE(def->headerHeight + 3 * def->detailHeight + def->summaryHeight, d->Height())
+                << d->Name();
         }
     }
 }

@@ -50,6 +50,9 @@ const std::vector<std::string> kTables = {"j_xm_base",     "j_ry_finish", "j_dw_
                                           "j_jx_getaward", "j_yy_app",    "j_zl_patent"};
 
 // Three recommendations of one database, in key order.
+// The about window's size in layout units.
+constexpr int kAboutWidth = 2199, kAboutHeight = 1100;
+
 const Recommendation kA{"201812340001", "2008 0101", "甲项目"};
 const Recommendation kB{"201812340002", "2008 0102", "乙项目"};
 const Recommendation kC{"201812340003", "2008 0103", "丙项目"};
@@ -1009,10 +1012,12 @@ TEST_F(RecordsTest, AboutShowsItsTextsInTheirPlaces) {
     EXPECT_EQ(w.st_4->Text(), "2008版推荐系统");
     EXPECT_EQ(w.cb_1->Text(), "关闭");
     EXPECT_EQ(w.p_1->PictureName(), rt::ui::Application::ProgramFolder() + "/tallowmereabout.gif");
-    EXPECT_EQ(w.p_1->X(), 224);
-    EXPECT_EQ(w.p_1->Width(), 1618);
-    EXPECT_EQ(w.p_1->Height(), 300);
-    EXPECT_EQ(w.gb_1->Height(), 12);
+    for (const rt::ui::Control* c : w.ControlList())
+        EXPECT_TRUE(testing_support::Inside(testing_support::BoxOf(*c), {0, 0, kAboutWidth, kAboutHeight}))
+            << c->Name() << " leaves the window";
+    // The banner is drawn at the size it is shown.
+    EXPECT_EQ(QImage(QString::fromStdString(LAUREL_ABOUT_BANNER)).size(),
+              QSize(rt::ui::UnitsToPixelsX(w.p_1->Width()), rt::ui::UnitsToPixelsY(w.p_1->Height())));
 }
 
 TEST_F(RecordsTest, AboutStandsCentredAtAFixedSizeWithOnlyTheCloseBox) {
@@ -1021,7 +1026,7 @@ TEST_F(RecordsTest, AboutStandsCentredAtAFixedSizeWithOnlyTheCloseBox) {
     WhileAboutIsOpen(
         [&](QDialog* dialog) {
             seen = true;
-            const QSize size(rt::ui::UnitsToPixelsX(2199), rt::ui::UnitsToPixelsY(1100));
+            const QSize size(rt::ui::UnitsToPixelsX(kAboutWidth), rt::ui::UnitsToPixelsY(kAboutHeight));
             EXPECT_EQ(dialog->size(), size);
             // The user cannot resize it: its least and greatest sizes are its size.
             EXPECT_EQ(dialog->minimumSize(), size);

@@ -70,8 +70,9 @@ QString Repeat(const QString& s, int n) {
 class DataWindowViewTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dialogs_ = new rt::ui::ScriptedDialogs;
-        previous_ = rt::ui::SetDialogs(std::unique_ptr<rt::ui::DialogService>(dialogs_));
+        auto scripted = std::make_unique<rt::ui::ScriptedDialogs>();
+        dialogs_ = scripted.get();
+        previous_ = rt::ui::SetDialogs(std::move(scripted));
         db_.Connect(t_);
         window_ = std::make_unique<rt::ui::Window>("w_view_test", rt::ui::WindowType::Main);
         window_->SetSize(4000, 2800);
@@ -79,6 +80,7 @@ class DataWindowViewTest : public ::testing::Test {
 
     void TearDown() override {
         EXPECT_EQ(dialogs_->Unexpected(), 0) << dialogs_->Transcript();
+        EXPECT_EQ(dialogs_->PendingAnswers(), 0) << dialogs_->Transcript();
         window_.reset();
         rt::ui::SetDialogs(std::move(previous_));
     }
@@ -915,6 +917,27 @@ TEST(QtMessageBox, EscAndTheCloseBoxAnswerOnlyWhereTheBoxHasAWayOut) {
     EXPECT_EQ(answer(
                   Buttons::OK, [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); }, open),
               1);
+}
+
+// The tests' own dialog service: moving on to the next step must not hide what went wrong in the
+// last, so a box that nobody expected and an answer that no box took still count after Clear.
+TEST(ScriptedDialogs, ClearForgetsNeitherUnexpectedBoxesNorUnusedAnswers) {
+    rt::ui::ScriptedDialogs d;
+    d.Answer(1);
+    EXPECT_EQ(d.Message({"提示信息", "答过的"}), 1);
+    d.Clear();
+    EXPECT_EQ(d.Unexpected(), 0);
+    EXPECT_EQ(d.PendingAnswers(), 0);
+
+    EXPECT_EQ(d.Message({"提示信息", "没人料到的"}), 1);
+    d.Answer(2);
+    d.Clear();
+    EXPECT_TRUE(d.messages.empty());
+    EXPECT_EQ(d.Unexpected(), 1);
+    EXPECT_EQ(d.PendingAnswers(), 1);
+    EXPECT_NE(d.Transcript().find("没人料到的"), std::string::npos) << d.Transcript();
+    EXPECT_EQ(d.Message({"提示信息", "下一个"}), 1) << "the cleared answer is not used";
+    EXPECT_EQ(d.Unexpected(), 2);
 }
 
 }  // namespace

@@ -215,6 +215,19 @@ void AppTest::SeedTwo(const std::string& a, const std::string& b) {
     AddUnit(a, 3, "完成单位三");
 }
 
+Box BoxOf(const rt::ui::Control& c) {
+    return {c.X(), c.Y(), c.Width(), c.Height()};
+}
+
+bool Inside(const Box& inner, const Box& outer) {
+    return inner.x >= outer.x && inner.y >= outer.y && inner.x + inner.width <= outer.x + outer.width &&
+           inner.y + inner.height <= outer.y + outer.height;
+}
+
+bool Overlap(const Box& a, const Box& b) {
+    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
+}
+
 const std::vector<std::string> kPageControls = {
     "dw_no1",         "dw_no2",       "dw_no3",  "dw_no4",  "dw_no51",  "dw_no512", "dw_no52",
     "dw_no522",       "dw_no53",      "dw_no6",  "dw_no71", "dw_no72",  "dw_no81",  "dw_no82",

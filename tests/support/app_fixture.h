@@ -15,6 +15,7 @@
 
 #include "app/j_main_mdi.h"
 #include "runtime/transaction.h"
+#include "runtime/ui/control.h"
 #include "runtime/ui/dialogs.h"
 #include "runtime/ui/scripted_dialogs.h"
 #include "runtime/value.h"
@@ -118,6 +119,14 @@ class UserDataFolder {
 
 // The xm_id the tests use: twelve digits, as New makes them.
 std::string XmId(int n);
+
+// Where a control stands, in layout units.
+struct Box {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+Box BoxOf(const rt::ui::Control& c);
+bool Inside(const Box& inner, const Box& outer);
+bool Overlap(const Box& a, const Box& b);
 
 // The controls that hidedw hides: the pages and the page furniture.
 extern const std::vector<std::string> kPageControls;
