@@ -269,6 +269,18 @@ std::array<DataWindowControl*, 18> j_main_mdi::Pages() const {
             dw_no6, dw_no71, dw_no72, dw_no81, dw_no82, dw_no91,  dw_no92, dw_no93,  dw_no94};
 }
 
+rt::ui::Control& j_main_mdi::AreaControlOf(sections::AreaControl control) const {
+    const std::array<rt::ui::Control*, sections::kAreaControlCount> controls = {
+        dw_no1,  dw_no2,  dw_no3,  dw_no4,  dw_no51, dw_no512, dw_no52, dw_no522, dw_no53,  dw_no6,
+        dw_no71, dw_no72, dw_no81, dw_no82, dw_no91, dw_no92,  dw_no93, dw_no94,  st_blank, st_sub,
+        st_10_1, st_10_2, st_10_3, st_10_4, st_10_5, st_10_6,  st_10_7, st_10_8};
+    return *controls[static_cast<std::size_t>(control)];
+}
+
+DataWindowControl& j_main_mdi::PageOf(sections::AreaControl page) const {
+    return *Pages()[static_cast<std::size_t>(page)];
+}
+
 // ---- page group ---------------------------------------------------------------------------------
 
 int j_main_mdi::hidedw() {
@@ -339,25 +351,9 @@ std::string j_main_mdi::modifieddw() {
 void j_main_mdi::open() {
     const Command command;
     // The section tree: handle k is the k-th item inserted.
-    const long handle1 = tv_1->InsertItemFirst(0, "推荐书", 1);
-    tv_1->InsertItemFirst(handle1, "一、项目基本情况", 1);
-    tv_1->InsertItemLast(handle1, "二、项目简介", 1);
-    tv_1->InsertItemLast(handle1, "三、主要发现、发明及技术创新点", 1);
-    tv_1->InsertItemLast(handle1, "四、推荐单位意见", 1);
-    long handle2 = tv_1->InsertItemLast(handle1, "五、经济和社会效益", 1);
-    tv_1->InsertItemLast(handle2, "1．直接经济效益", 1);
-    tv_1->InsertItemLast(handle2, "2．间接经济效益", 1);
-    tv_1->InsertItemLast(handle2, "3．社会效益", 1);
-    tv_1->InsertItemLast(handle1, "六、本项目曾获科技奖励情况", 1);
-    tv_1->InsertItemLast(handle1, "七、主要完成人情况", 1);
-    tv_1->InsertItemLast(handle1, "八、主要完成单位情况", 1);
-    handle2 = tv_1->InsertItemLast(handle1, "九、主要证明目录", 1);
-    tv_1->InsertItemLast(handle2, "1．应用单位目录", 1);
-    tv_1->InsertItemLast(handle2, "2. 技术评价证明及国家法律法规要求行业审批文件目录", 1);
-    tv_1->InsertItemLast(handle2, "3．知识产权证明目录", 1);
-    tv_1->InsertItemLast(handle2, "4．10篇代表性论文、专著目录", 1);
-    tv_1->InsertItemLast(handle1, "十、附件", 1);
-    tv_1->ExpandItem(handle1);
+    for (const sections::Section& section : sections::Sections())
+        tv_1->InsertItemLast(section.parent, section.label, 1);
+    tv_1->ExpandItem(sections::kRootHandle);
 
     // Every DataWindow is bound before the list is read, so that the list's first row change
     // switches to that recommendation completely (pages bound, read-only mode when saved). Binding
@@ -391,7 +387,7 @@ void j_main_mdi::open() {
     // Said once the window shows what it will show.
     if (rows == -1 && sqlca.Connected()) rt::ui::MessageBox("提示信息", "读取推荐书列表失败！");
 
-    current_page = 2;
+    current_page = sections::kFirstSection;
     current_dw = 1;
     current_ry = 1;
     current_path = rt::ui::Application::ProgramFolder();
@@ -400,7 +396,7 @@ void j_main_mdi::open() {
         current_path = std::filesystem::current_path(ec).string();
     }
 
-    tv_1->SelectItem(2);
+    tv_1->SelectItem(sections::kFirstSection);
 }
 
 long j_main_mdi::retrievelist(bool say) {

@@ -12,6 +12,7 @@
 #include "runtime/ui/treeview.h"
 #include "runtime/ui/window.h"
 #include "runtime/ui/zip_control.h"
+#include "sections/section_table.h"
 
 namespace laurel::win {
 
@@ -71,6 +72,9 @@ class j_main_mdi : public rt::ui::Window {
 
     // The 18 pages in their fixed order.
     std::array<DataWindowControl*, 18> Pages() const;
+    // The control of the page area that the section table names.
+    rt::ui::Control& AreaControlOf(sections::AreaControl control) const;
+    DataWindowControl& PageOf(sections::AreaControl page) const;
 
     // ---- control events -------------------------------------------------------------------------
     long tv_1_selectionchanging(long oldhandle, long newhandle);

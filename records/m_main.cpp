@@ -350,8 +350,8 @@ void m_main::save_clicked() {
     const long n_row = w.dw_no->GetRow();
     // What is saved is committed: a list that cannot be read again (the database has said why)
     // keeps the rows it had, the same people and units, and the pages still become read-only.
-    if (current_page == 11) w.dw_no72->Retrieve({current_id});
-    if (current_page == 12) w.dw_no82->Retrieve({current_id});
+    if (current_page == sections::kContributorsSection) w.dw_no72->Retrieve({current_id});
+    if (current_page == sections::kUnitsSection) w.dw_no82->Retrieve({current_id});
     w.dw_no->ReselectRow(n_row);
     w.disabledw();
 }

@@ -17,6 +17,7 @@
 #include "app/globals.h"
 #include "app/j_main_mdi.h"
 #include "runtime/ui/dialogs.h"
+#include "sections/section_table.h"
 
 namespace laurel::win {
 
@@ -26,121 +27,23 @@ using rt::Value;
 using rt::ui::Buttons;
 using rt::ui::Icon;
 
-enum class Kind { Awards, Contributors, Units, Applications, Property };
-
-struct ListKind {
-    Kind kind;
+// A list section's kind, with its pages on the window.
+struct ListSection {
+    const sections::ListKind& def;
     DataWindowControl* list;    // the list of items
     DataWindowControl* detail;  // the one item edited beside the list, or nullptr
-    std::string table;          // as the statements spell it
-    std::string number;         // the item-number column, as the statements spell it
-    std::string numberItem;     // the same column as the list's SetItem names it
-    long limit;
-    std::string limitMessage;
-    std::string question;          // the edited rows hold changes
-    std::string saveFailure;       // saving those changes failed; "" for none
-    std::string insertFailure;     //
-    std::string placeholder;       // the new row's placeholder values; "" for none
-    std::string deleteFailure;     //
-    std::string refusal;           // the last item cannot go; "" when any may
-    std::string detailNameColumn;  // the cursor's column in the detail after an insertion
 
     // What a question about pending changes is about: the detail, or the list itself.
     DataWindowControl* Edited() const { return detail != nullptr ? detail : list; }
     // The running number of the item shown in the detail.
-    int& Current() const { return kind == Kind::Contributors ? current_ry : current_dw; }
+    int& Current() const { return def.kind == sections::ListKind::Contributors ? current_ry : current_dw; }
 };
 
-std::optional<ListKind> KindOf(j_main_mdi& w, long page) {
-    switch (page) {
-        case 10:
-            return ListKind{Kind::Awards,
-                            w.dw_no6,
-                            nullptr,
-                            "j_JX_GETAWARD",
-                            "JX_ID",
-                            "jx_id",
-                            10,
-                            "最多录入10个奖项，申报书只填写前5个！",
-                            "奖项已有修改，是否保存？",
-                            "系统意外，奖项更新失败！",
-                            "系统意外，插入失败！",
-                            "update j_JX_GETAWARD set jx_date ='0001-01-01' where xm_id = ? and jx_id = ?",
-                            "系统意外，项目奖励情况删除失败！",
-                            "",
-                            ""};
-        case 11:
-            return ListKind{Kind::Contributors,
-                            w.dw_no72,
-                            w.dw_no71,
-                            "j_ry_finish",
-                            "ry_no",
-                            "ry_no",
-                            15,
-                            "最多录入15个完成人！多于15位完成人请在附件中说明.",
-                            "完成人已有修改，是否暂时保存？",
-                            "",
-                            "系统意外，完成人插入失败！",
-                            "update j_ry_finish set ry_birthday ='0001-01-01' , gg_date ='0001-01-01' , "
-                            "ry_grdtime ='0001-01-01' , ry_start ='0001-01-01' , ry_finish ='0001-01-01' , "
-                            "ry_anum =0.0 , ry_atm ='0001-01-01' where xm_id = ? and ry_no = ?",
-                            "系统意外，完成人删除失败！",
-                            "最后一个完成人不能删除！",
-                            "RY_NAME"};
-        case 12:
-            return ListKind{Kind::Units,
-                            w.dw_no82,
-                            w.dw_no81,
-                            "j_dw_finish",
-                            "dw_no",
-                            "dw_no",
-                            9,
-                            "最多录入9个完成单位！多于9个完成单位请在附件中说明.",
-                            "完成单位已有修改，是否暂时保存？",
-                            "",
-                            "系统意外，完成单位插入失败！",
-                            "update j_dw_finish set dw_ardbkprnnum =0.0 , dw_ardbkprntm ='0001-01-01' where "
-                            "xm_id = ? and dw_no = ?",
-                            "系统意外，完成单位删除失败！",
-                            "最后一个完成单位不能删除！",
-                            "dw_NAME"};
-        case 13:
-        case 14:
-            return ListKind{Kind::Applications,
-                            w.dw_no91,
-                            nullptr,
-                            "J_yy_APP",
-                            "YY_ID",
-                            "YY_ID",
-                            12,
-                            "最多录入12个应用证明，超过请在附件中说明！",
-                            "目录已有修改，是否保存？",
-                            "系统意外，目录更新失败！",
-                            "系统意外，插入失败！",
-                            "update J_yy_APP set YY_STSATDATE ='0001-01-01' , YY_FINISHDATE ='0001-01-01' , "
-                            "YY_BENEFIT =0.0 where xm_id = ? and YY_ID = ?",
-                            "系统意外，应用证明删除失败！",
-                            "",
-                            ""};
-        case 16:
-            return ListKind{Kind::Property,
-                            w.dw_no93,
-                            nullptr,
-                            "J_ZL_PATENT",
-                            "ZL_ID",
-                            "ZL_ID",
-                            12,
-                            "最多录入12个知识产权证明，超过请在附件中说明！",
-                            "目录已有修改，是否保存？",
-                            "系统意外，目录更新失败！",
-                            "系统意外，插入失败！",
-                            "",
-                            "系统意外，知识产权情况删除失败！",
-                            "",
-                            ""};
-        default:
-            return std::nullopt;
-    }
+std::optional<ListSection> ListSectionOf(const j_main_mdi& w, long handle) {
+    const sections::Section* section = sections::SectionAt(handle);
+    if (section == nullptr || section->list == nullptr) return std::nullopt;
+    const sections::ListKind& kind = *section->list;
+    return ListSection{kind, &w.PageOf(kind.list), kind.detail ? &w.PageOf(*kind.detail) : nullptr};
 }
 
 // While it lives, a change of the list's current row runs no handler: the command moves the list
@@ -159,23 +62,23 @@ class QuietRowChange {
     std::function<void(long)> saved_;
 };
 
-bool Run(const std::string& sql, const std::vector<Value>& args) {
+bool Run(std::string_view sql, const std::vector<Value>& args) {
     return sqlca.Execute(sql, args) == 0;
 }
 
 // Numbers from `first` upward move up by one.
-bool ShiftUp(const ListKind& k, long first) {
-    const std::string& t = k.table;
-    const std::string& n = k.number;
+bool ShiftUp(const ListSection& k, long first) {
+    const std::string t(k.def.table);
+    const std::string n(k.def.number);
     return Run("update " + t + " set " + n + " =-(" + n + " + 1) where " + n + " >= ? and xm_id = ?",
                {first, current_id}) &&
            Run("update " + t + " set " + n + " =-" + n + " where " + n + " < 0 and xm_id = ?", {current_id});
 }
 
 // Numbers above `removed` move down by one.
-bool ShiftDown(const ListKind& k, long removed) {
-    const std::string& t = k.table;
-    const std::string& n = k.number;
+bool ShiftDown(const ListSection& k, long removed) {
+    const std::string t(k.def.table);
+    const std::string n(k.def.number);
     return Run("update " + t + " set " + n + " =-(" + n + " - 1) where " + n + " > ? and xm_id = ?",
                {removed, current_id}) &&
            Run("update " + t + " set " + n + " =-" + n + " where " + n + " < 0 and xm_id = ?", {current_id});
@@ -183,9 +86,10 @@ bool ShiftDown(const ListKind& k, long removed) {
 
 // The list shows exactly the items stored: a list read before rows were added or removed behind it
 // would place a new number beyond the end or past the limit.
-bool ListAgreesWithTable(const ListKind& k) {
+bool ListAgreesWithTable(const ListSection& k) {
     std::vector<Value> into(1);
-    if (sqlca.SelectInto("select count(*) from " + k.table + " where xm_id = ?", {current_id}, into) != 0)
+    if (sqlca.SelectInto("select count(*) from " + std::string(k.def.table) + " where xm_id = ?",
+                         {current_id}, into) != 0)
         return false;
     return into[0].AsLong() == std::optional<std::int64_t>(k.list->RowCount());
 }
@@ -200,14 +104,14 @@ bool ReadAfresh(DataWindowControl& dw, const std::vector<Value>& args) {
 
 // After a failed command: the list as stored, on the row that was current, the detail untouched
 // (it still shows that row's item, with whatever the user has not stored yet).
-void ShowStoredListQuietly(const ListKind& k, long row) {
+void ShowStoredListQuietly(const ListSection& k, long row) {
     QuietRowChange quiet(k.list);
     if (ReadAfresh(*k.list, {current_id}) && row > 0) k.list->ScrollToRow(row);
 }
 
-void PutCursor(const ListKind& k) {
+void PutCursor(const ListSection& k) {
     if (k.detail != nullptr) {
-        k.detail->SetColumn(k.detailNameColumn);
+        k.detail->SetColumn(k.def.detailNameColumn);
         k.detail->SetFocus();
     } else {
         k.list->SetColumn(2);
@@ -218,14 +122,14 @@ void PutCursor(const ListKind& k) {
 }  // namespace
 
 void j_main_mdi::cb_page_insert_clicked() {
-    const std::optional<ListKind> found = KindOf(*this, current_page);
+    const std::optional<ListSection> found = ListSectionOf(*this, current_page);
     if (!found) return;
-    const ListKind& k = *found;
+    const ListSection& k = *found;
     DataWindowControl* L = k.list;
     DataWindowControl* D = k.Edited();
 
-    if (L->RowCount() >= k.limit) {
-        rt::ui::MessageBox("提示信息", k.limitMessage);
+    if (L->RowCount() >= k.def.limit) {
+        rt::ui::MessageBox("提示信息", k.def.limitMessage);
         return;
     }
 
@@ -239,7 +143,8 @@ void j_main_mdi::cb_page_insert_clicked() {
     // A removal still pending in the list counts as a change: the new numbers must be given out
     // over what is stored, and that removal would otherwise no longer find its row.
     if (D->ModifiedCount() + D->DeletedCount() > 0) {
-        const int n_choice = rt::ui::MessageBox("提示信息", k.question, Icon::Question, Buttons::YesNo, 1);
+        const int n_choice =
+            rt::ui::MessageBox("提示信息", k.def.question, Icon::Question, Buttons::YesNo, 1);
         if (n_choice == 1) {
             if (D->Update(false, false) == 1 && sqlca.Commit() == 0) {
                 D->ResetUpdate();
@@ -252,7 +157,7 @@ void j_main_mdi::cb_page_insert_clicked() {
                 // The changes stay pending in the page; numbers given out now would no longer
                 // match the rows they were read with.
                 sqlca.Rollback();
-                if (!k.saveFailure.empty()) rt::ui::MessageBox("提示信息：", k.saveFailure);
+                if (!k.def.saveFailure.empty()) rt::ui::MessageBox("提示信息：", k.def.saveFailure);
                 return;
             }
         } else if (k.detail != nullptr) {
@@ -269,19 +174,19 @@ void j_main_mdi::cb_page_insert_clicked() {
         if (!ShiftUp(k, add_row)) return false;
         add_row = L->InsertRow(add_row);
         if (add_row < 1) return false;
-        if (k.kind == Kind::Awards) L->ScrollToRow(add_row);
+        if (k.def.kind == sections::ListKind::Awards) L->ScrollToRow(add_row);
         if (L->SetItem(add_row, "xm_id", current_id) != 1) return false;
-        if (L->SetItem(add_row, k.numberItem, add_row) != 1) return false;
+        if (L->SetItem(add_row, k.def.numberItem, add_row) != 1) return false;
         if (L->Update(true, false) != 1) return false;
-        if (!k.placeholder.empty()) {
-            if (!Run(k.placeholder, {current_id, add_row}) || sqlca.SQLNRows != 1) return false;
+        if (!k.def.placeholder.empty()) {
+            if (!Run(k.def.placeholder, {current_id, add_row}) || sqlca.SQLNRows != 1) return false;
         }
         return sqlca.Commit() == 0;
     }();
 
     if (!inserted) {
         sqlca.Rollback();
-        rt::ui::MessageBox("提示信息：", k.insertFailure);
+        rt::ui::MessageBox("提示信息：", k.def.insertFailure);
         ShowStoredListQuietly(k, former_row);
         PutCursor(k);
         return;
@@ -303,12 +208,12 @@ void j_main_mdi::cb_page_insert_clicked() {
 }
 
 void j_main_mdi::cb_page_delete_clicked() {
-    const std::optional<ListKind> found = KindOf(*this, current_page);
+    const std::optional<ListSection> found = ListSectionOf(*this, current_page);
     if (!found) return;
-    const ListKind& k = *found;
+    const ListSection& k = *found;
     DataWindowControl* L = k.list;
 
-    if (k.refusal.empty()) {
+    if (k.def.refusal.empty()) {
         if (L->RowCount() <= 0) return;
         const int i_ok_cancel =
             rt::ui::MessageBox("提示信息：", "真的要删除吗？", Icon::Question, Buttons::OKCancel, 2);
@@ -316,7 +221,7 @@ void j_main_mdi::cb_page_delete_clicked() {
     } else {
         const long row_count = L->RowCount();
         if (row_count <= 1) {
-            rt::ui::MessageBox("提示信息：", k.refusal);
+            rt::ui::MessageBox("提示信息：", k.def.refusal);
             return;
         }
     }
@@ -324,7 +229,7 @@ void j_main_mdi::cb_page_delete_clicked() {
     const long removed_row = L->GetRow();
     if (removed_row < 1) return;
     const std::optional<double> removed_number =
-        L->GetItemNumber(removed_row, k.numberItem, rt::Buffer::Primary, true);
+        L->GetItemNumber(removed_row, k.def.numberItem, rt::Buffer::Primary, true);
     if (!removed_number) return;
 
     // The detail's changes go with its item when that is the one removed; changes of another item
@@ -332,7 +237,7 @@ void j_main_mdi::cb_page_delete_clicked() {
     bool store_detail = false;
     if (k.detail != nullptr && k.detail->RowCount() > 0) {
         const std::optional<double> shown =
-            k.detail->GetItemNumber(1, k.numberItem, rt::Buffer::Primary, true);
+            k.detail->GetItemNumber(1, k.def.numberItem, rt::Buffer::Primary, true);
         if (shown != removed_number) {
             if (k.detail->AcceptText() != 1) return;
             store_detail = k.detail->ModifiedCount() > 0;
@@ -357,7 +262,7 @@ void j_main_mdi::cb_page_delete_clicked() {
 
     if (!deleted) {
         sqlca.Rollback();
-        rt::ui::MessageBox("提示信息：", k.deleteFailure);
+        rt::ui::MessageBox("提示信息：", k.def.deleteFailure);
         ShowStoredListQuietly(k, removed_row);
         if (k.detail != nullptr) PutCursor(k);
         return;
@@ -377,15 +282,14 @@ void j_main_mdi::cb_page_delete_clicked() {
     if (k.detail != nullptr) {
         k.Current() = static_cast<int>(L->GetRow());
         ReadAfresh(*k.detail, {current_id, k.Current()});
-        k.detail->SetColumn(k.kind == Kind::Contributors ? "RY_NAME" : "DW_NAME");
-        k.detail->SetFocus();
+        PutCursor(k);
     }
 }
 
 void j_main_mdi::cb_page_save_clicked() {
-    const std::optional<ListKind> found = KindOf(*this, current_page);
+    const std::optional<ListSection> found = ListSectionOf(*this, current_page);
     if (!found) return;
-    const ListKind& k = *found;
+    const ListSection& k = *found;
     DataWindowControl* stored = k.Edited();
 
     // A value the page refuses fails the save as the update's own check would, and stays in its

@@ -2,17 +2,18 @@
 
 #include "app/globals.h"
 #include "app/j_main_mdi.h"
+#include "sections/section_table.h"
 
 namespace laurel::win {
 
 void j_main_mdi::cb_n_clicked() {
-    if (current_page < 18) current_page = current_page + 1;
+    if (current_page < sections::kLastSection) current_page = current_page + 1;
     tv_1->SelectItem(current_page);
     tv_1->SetFocus();
 }
 
 void j_main_mdi::cb_p_clicked() {
-    if (current_page > 2) current_page = current_page - 1;
+    if (current_page > sections::kFirstSection) current_page = current_page - 1;
     tv_1->SelectItem(current_page);
     tv_1->SetFocus();
 }

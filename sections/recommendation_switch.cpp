@@ -3,6 +3,7 @@
 #include "app/globals.h"
 #include "app/j_main_mdi.h"
 #include "runtime/ui/dialogs.h"
+#include "sections/section_table.h"
 
 namespace laurel::win {
 
@@ -62,14 +63,16 @@ long j_main_mdi::dw_no_rowfocuschanged(long) {
     current_id = dw_no->GetItemString(row, "xm_id").value_or("");
     current_ry = 1;
     current_dw = 1;
-    current_page = 2;
-    st_2->SetText("一、项目基本情况              ");
+    current_page = sections::kFirstSection;
+    const sections::Section& one = *sections::SectionAt(sections::kFirstSection);
+    st_2->SetText(sections::PaddedCaption(one));
     dw_no1->SetTransObject(sqlca);
     retrievepage(*dw_no1, {current_id});
-    dw_no1->SetX(1079);
-    dw_no1->SetY(440);
-    dw_no1->SetWidth(3543);
-    dw_no1->SetHeight(2260);
+    const sections::Placement& placed = one.read.front();
+    dw_no1->SetX(placed.x);
+    dw_no1->SetY(placed.y);
+    dw_no1->SetWidth(placed.width);
+    dw_no1->SetHeight(placed.height);
     hidedw();
     st_2->Show();
     cb_p->Show();

@@ -14,6 +14,7 @@
 #include "runtime/text.h"
 #include "runtime/ui/dialogs.h"
 #include "sections/popup.h"
+#include "sections/section_table.h"
 
 namespace laurel::win {
 
@@ -32,6 +33,7 @@ namespace {
 // detail switch again.
 bool restoring_list = false;
 
+// A list section's list and the detail page that shows its current item.
 struct DetailLink {
     DataWindowControl& list;
     DataWindowControl& detail;
@@ -40,6 +42,12 @@ struct DetailLink {
     std::string_view nameColumn;
     std::string_view numberColumn;  // the running number in the detail's row
 };
+
+DetailLink LinkOf(j_main_mdi& w, long handle, int& number) {
+    const sections::ListKind& kind = *sections::SectionAt(handle)->list;
+    return {w.PageOf(kind.list), w.PageOf(*kind.detail), number,
+            kind.question,       kind.detailNameColumn,  kind.numberItem};
+}
 
 void FollowList(j_main_mdi& w, const DetailLink& link) {
     using rt::ui::Buttons;
@@ -98,13 +106,12 @@ void FollowList(j_main_mdi& w, const DetailLink& link) {
 }  // namespace
 
 long j_main_mdi::dw_no72_rowfocuschanged(long) {
-    FollowList(*this, {*dw_no72, *dw_no71, current_ry, "完成人已有修改，是否暂时保存？", "RY_NAME", "ry_no"});
+    FollowList(*this, LinkOf(*this, sections::kContributorsSection, current_ry));
     return 0;
 }
 
 long j_main_mdi::dw_no82_rowfocuschanged(long) {
-    FollowList(*this,
-               {*dw_no82, *dw_no81, current_dw, "完成单位已有修改，是否暂时保存？", "dw_NAME", "dw_no"});
+    FollowList(*this, LinkOf(*this, sections::kUnitsSection, current_dw));
     return 0;
 }
 

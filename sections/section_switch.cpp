@@ -11,43 +11,12 @@ namespace laurel::win {
 
 namespace {
 
-// The page DataWindows that each section saves when it is left, in order.
-std::vector<DataWindowControl*> PagesSavedOnLeaving(j_main_mdi& w, long handle) {
-    switch (handle) {
-        case 1:
-        case 2:
-            return {w.dw_no1};
-        case 3:
-            return {w.dw_no2};
-        case 4:
-            return {w.dw_no3};
-        case 5:
-            return {w.dw_no4};
-        case 6:
-        case 7:
-            return {w.dw_no51, w.dw_no512};
-        case 8:
-            return {w.dw_no52, w.dw_no522};
-        case 9:
-            return {w.dw_no53};
-        case 10:
-            return {w.dw_no6};
-        case 11:
-            return {w.dw_no71};
-        case 12:
-            return {w.dw_no81};
-        case 13:
-        case 14:
-            return {w.dw_no91};
-        case 15:
-            return {w.dw_no92};
-        case 16:
-            return {w.dw_no93};
-        case 17:
-            return {w.dw_no94};
-        default:
-            return {};
-    }
+// The page DataWindows that a section saves when it is left, in order.
+std::vector<DataWindowControl*> PagesSavedOnLeaving(const j_main_mdi& w, long handle) {
+    std::vector<DataWindowControl*> pages;
+    if (const sections::Section* section = sections::SectionAt(handle))
+        for (sections::AreaControl page : section->saved) pages.push_back(&w.PageOf(page));
+    return pages;
 }
 
 }  // namespace
