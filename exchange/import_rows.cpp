@@ -110,8 +110,6 @@ int m_main::import_base(const std::string& tmp_path) {
     if (!read.refusal.empty()) return exchange::Refuse("申报文件有误：" + read.refusal);
     const exchange::Row& row = read.rows.front();
     const std::string key = row[0].ToText();
-    // The Import command finds the imported recommendation in the list by this number.
-    xm_askno = row[41].ToText();
     if (exchange::g_importing) exchange::g_packageKey = key;
 
     std::vector<rt::Value> found;

@@ -8,6 +8,8 @@
 
 #include "app/globals.h"
 #include "app/j_main_mdi.h"
+#include "check/print_command.h"
+#include "document/documents.h"
 #include "records/about.h"
 #include "runtime/ui/application.h"
 #include "runtime/ui/dialogs.h"
@@ -385,6 +387,49 @@ void m_main::modify_clicked() {
     const long n_row = w.dw_no->GetRow();
     w.dw_no->ReselectRow(n_row);
     w.enabledw();
+}
+
+// ---- the check, the print buffer and the documents ---------------------------------------------
+
+int m_main::all_check() {
+    if (current_id == kNoRecommendation || !laurel::j_main_mdi) return 0;
+    win::j_main_mdi& w = *laurel::j_main_mdi;
+    // The rules read every page afresh: what the user typed and has not saved yet is saved first,
+    // as leaving its section saves it, or the command stops with the edits kept.
+    if (w.savepages(w.pendingpages()) != 1) return 0;
+    return check::all_check({*w.dw_no1, *w.dw_no2, *w.dw_no3, *w.dw_no4, *w.dw_no71, *w.dw_no}, sqlca,
+                            current_id);
+}
+
+check::Prepared m_main::all_prepare() {
+    win::j_main_mdi& w = *laurel::j_main_mdi;
+    return check::all_prepare({*w.dw_no1, *w.dw_no2, *w.dw_no3, *w.dw_no4, *w.dw_no512, *w.dw_no522,
+                               *w.dw_no53, *w.dw_no71, *w.dw_no92, *w.dw_no94},
+                              current_id);
+}
+
+int m_main::all_print(const document::PrintBuffer& buffer) {
+    win::j_main_mdi& w = *laurel::j_main_mdi;
+    return document::all_print(buffer, {*w.dw_no51, *w.dw_no52, *w.dw_no6}, current_id, current_path,
+                               WorkingFolder());
+}
+
+int m_main::all_print_789(const document::PrintBuffer& buffer) {
+    win::j_main_mdi& w = *laurel::j_main_mdi;
+    return document::all_print_789(buffer, {*w.dw_no72, *w.dw_no82, *w.dw_no91, *w.dw_no93}, current_id,
+                                   WorkingFolder());
+}
+
+void m_main::check_clicked() {
+    all_check();
+}
+
+void m_main::print_clicked() {
+    if (!laurel::j_main_mdi) return;
+    check::RunPrintCommand(*laurel::j_main_mdi->st_progress,
+                           {[this] { return all_check(); }, [this] { return all_prepare(); },
+                            [this](const document::PrintBuffer& buffer) { return all_print(buffer); },
+                            [this](const document::PrintBuffer& buffer) { return all_print_789(buffer); }});
 }
 
 // ---- help and about ---------------------------------------------------------------------------------
