@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/globals.h"
+#include "exchange/package.h"
 #include "records/m_main.h"
 #include "runtime/ui/application.h"
 #include "runtime/ui/dialogs.h"
@@ -279,6 +280,10 @@ rt::ui::Control& j_main_mdi::AreaControlOf(sections::AreaControl control) const 
 
 DataWindowControl& j_main_mdi::PageOf(sections::AreaControl page) const {
     return *Pages()[static_cast<std::size_t>(page)];
+}
+
+void j_main_mdi::ole_1_skippingfile(const rt::SkippedFile& file) {
+    exchange::SkippingFile(file);
 }
 
 // ---- page group ---------------------------------------------------------------------------------

@@ -432,6 +432,74 @@ void m_main::print_clicked() {
                             [this](const document::PrintBuffer& buffer) { return all_print_789(buffer); }});
 }
 
+// ---- the exchange package ----------------------------------------------------------------------
+
+void m_main::export_clicked() {
+    if (all_check() != 1 || !laurel::j_main_mdi) return;
+    win::j_main_mdi& w = *laurel::j_main_mdi;
+    exchange::ExportCheckedRecommendation(
+        {*w.dw_ds_base, *w.dw_ds_dw, *w.dw_ds_ry, *w.dw_ds_getaward, *w.dw_ds_xy, *w.dw_ds_yy, *w.dw_ds_zl},
+        w.ole_1->Object(), current_id, WorkingFolder());
+}
+
+void m_main::import_clicked() {
+    if (!laurel::j_main_mdi) return;
+    win::j_main_mdi& w = *laurel::j_main_mdi;
+    using Reader = int (m_main::*)(const std::string&, exchange::PackageImport&);
+    const auto step = [this](Reader reader) -> exchange::ImportStep {
+        return [this, reader](const std::string& tmp_path, exchange::PackageImport& import) {
+            return (this->*reader)(tmp_path, import);
+        };
+    };
+    const std::optional<std::string> key = exchange::ImportPackage(
+        w.ole_1->Object(), sqlca, WorkingFolder(),
+        {{step(&m_main::import_base), step(&m_main::import_ry), step(&m_main::import_dw),
+          step(&m_main::import_xy), step(&m_main::import_hj), step(&m_main::import_yy),
+          step(&m_main::import_zl)},
+         step(&m_main::import_rollback)});
+    if (!key) return;
+
+    // The imported recommendation is found by its key: a recommendation number may occur twice.
+    rt::ui::DataWindowControl& list = *w.dw_no;
+    const long old_row = list.GetRow();
+    // The recommendation is stored; a list that cannot be read says so, and shows it later.
+    w.retrievelist();
+    const long row = ListRowOf(w, *key);
+    const long after_retrieve = list.GetRow();
+    list.SetRow(row);
+    list.SetColumn(1);
+    list.SetFocus();
+    // When the row is current already, no move runs the row change: raise it, unless the list was
+    // empty before, in which case the retrieve itself ran it for this row.
+    if (row > 0 && row == after_retrieve && old_row != 0) list.TriggerEvent("rowfocuschanged");
+    rt::ui::MessageBox("提示信息", "成功导入一份推荐书!");
+}
+
+int m_main::import_base(const std::string& tmp_path, exchange::PackageImport& import) {
+    return exchange::import_base(tmp_path, import);
+}
+int m_main::import_ry(const std::string& tmp_path, exchange::PackageImport& import) {
+    return exchange::import_ry(tmp_path, import);
+}
+int m_main::import_dw(const std::string& tmp_path, exchange::PackageImport& import) {
+    return exchange::import_dw(tmp_path, import);
+}
+int m_main::import_xy(const std::string& tmp_path, exchange::PackageImport& import) {
+    return exchange::import_xy(tmp_path, import);
+}
+int m_main::import_hj(const std::string& tmp_path, exchange::PackageImport& import) {
+    return exchange::import_hj(tmp_path, import);
+}
+int m_main::import_yy(const std::string& tmp_path, exchange::PackageImport& import) {
+    return exchange::import_yy(tmp_path, import);
+}
+int m_main::import_zl(const std::string& tmp_path, exchange::PackageImport& import) {
+    return exchange::import_zl(tmp_path, import);
+}
+int m_main::import_rollback(const std::string& tmp_path, exchange::PackageImport& import) {
+    return exchange::import_rollback(tmp_path, import);
+}
+
 // ---- help and about ---------------------------------------------------------------------------------
 
 void m_main::help_clicked() {

@@ -11,6 +11,7 @@
 
 #include "check/check.h"
 #include "document/print_buffer.h"
+#include "exchange/package.h"
 #include "runtime/ui/menu.h"
 
 namespace laurel::records {
@@ -45,15 +46,15 @@ class m_main : public rt::ui::Menu {
     // The form document and the lists document (document/).
     int all_print(const document::PrintBuffer& buffer);
     int all_print_789(const document::PrintBuffer& buffer);
-    // Reading an exchange package into the database (exchange/); tmp_path is the program folder.
-    int import_base(const std::string& tmp_path);
-    int import_ry(const std::string& tmp_path);
-    int import_dw(const std::string& tmp_path);
-    int import_xy(const std::string& tmp_path);
-    int import_hj(const std::string& tmp_path);
-    int import_yy(const std::string& tmp_path);
-    int import_zl(const std::string& tmp_path);
-    int import_rollback(const std::string& tmp_path);
+    // Reading an exchange package into the database (exchange/); tmp_path is the working folder.
+    int import_base(const std::string& tmp_path, exchange::PackageImport& import);
+    int import_ry(const std::string& tmp_path, exchange::PackageImport& import);
+    int import_dw(const std::string& tmp_path, exchange::PackageImport& import);
+    int import_xy(const std::string& tmp_path, exchange::PackageImport& import);
+    int import_hj(const std::string& tmp_path, exchange::PackageImport& import);
+    int import_yy(const std::string& tmp_path, exchange::PackageImport& import);
+    int import_zl(const std::string& tmp_path, exchange::PackageImport& import);
+    int import_rollback(const std::string& tmp_path, exchange::PackageImport& import);
 
     // ---- the items, in menu order -----------------------------------------------------------------
     MenuItem* system_menu = nullptr;            // m_系统管理s

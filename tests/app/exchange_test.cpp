@@ -161,11 +161,18 @@ class ExchangeTest : public AppTest {
         return s;
     }
 
+    // The export of the current recommendation past the completeness check.
+    void ExportChecked() {
+        laurel::exchange::ExportCheckedRecommendation(
+            {*W().dw_ds_base, *W().dw_ds_dw, *W().dw_ds_ry, *W().dw_ds_getaward, *W().dw_ds_xy, *W().dw_ds_yy,
+             *W().dw_ds_zl},
+            W().ole_1->Object(), laurel::current_id, laurel::WorkingFolder());
+    }
     // Runs the export past the completeness check into `target`.
     void Export(const fs::path& target) {
         Dialogs().AnswerFile({1, target.string(), target.filename().string()});
         Dialogs().Answer(1);
-        laurel::exchange::ExportCheckedRecommendation();
+        ExportChecked();
     }
 
     // Runs the Import command on the package, answering `boxes` message boxes; returns them.
@@ -789,7 +796,7 @@ TEST_F(ExchangeTest, UncheckedCancelledOrFailedCommandsLeaveNoTrace) {
     SeedRich(kA);
     laurel::current_id = kA.id;
     Dialogs().Answer(1);
-    laurel::exchange::ExportCheckedRecommendation();
+    ExportChecked();
     EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|导出成功！"});
     EXPECT_TRUE(ProgramFolder().empty());
 
@@ -801,7 +808,7 @@ TEST_F(ExchangeTest, UncheckedCancelledOrFailedCommandsLeaveNoTrace) {
     Dialogs().Clear();
     for (int i = 0; i < 3; ++i) Dialogs().Answer(1);
     Dialogs().AnswerFile({1, target.string(), "never.DAT"});
-    laurel::exchange::ExportCheckedRecommendation();
+    ExportChecked();
     EXPECT_EQ(Boxes(),
               (std::vector<std::string>{
                   "提示信息|导出不成功,出错信息为:无法生成文件 xm_base.xml",
