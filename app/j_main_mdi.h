@@ -3,16 +3,16 @@
 // one section page at a time on the right, the banner across the top, and the hidden export views.
 
 #include <array>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "runtime/ui/controls.h"
 #include "runtime/ui/datawindow_control.h"
 #include "runtime/ui/treeview.h"
 #include "runtime/ui/window.h"
 #include "runtime/ui/zip_control.h"
-#include "sections/section_table.h"
+#include "sections/section_area.h"
 
 namespace laurel::win {
 
@@ -27,10 +27,6 @@ using rt::ui::StaticText;
 using rt::ui::TreeView;
 using rt::ui::ZipControl;
 
-// Whether a page holds changes not stored yet: changed, new or removed rows, or text typed into a
-// field and not accepted.
-bool HoldsChanges(const DataWindowControl& page);
-
 class j_main_mdi : public rt::ui::Window {
   public:
     j_main_mdi();
@@ -42,7 +38,7 @@ class j_main_mdi : public rt::ui::Window {
     long closequery() override;
     void destroy() override;
 
-    // ---- page group -----------------------------------------------------------------------------
+    // ---- page group (sections/) -----------------------------------------------------------------
     int hidedw();
     int acceptdw();
     int updatedw();
@@ -50,31 +46,11 @@ class j_main_mdi : public rt::ui::Window {
     int disabledw();
     int cb_page_show();
     std::string modifieddw();
-    // Clears the change flags of every page once the caller has committed what updatedw wrote.
-    int resetdw();
-    // Saves the pages as leaving a section saves them: AcceptText and Update of each, then COMMIT;
-    // or ROLLBACK, "先前的页面保存失败！" and every edit kept pending. 1 saved, 0 failed.
-    int savepages(const std::vector<DataWindowControl*>& pages);
-    // The pages that hold changes not stored yet, the page on show first: what a command that reads
-    // the recommendation afresh must save before it reads.
-    std::vector<DataWindowControl*> pendingpages();
-    // Reads a page for the current recommendation, unless it holds changes not stored yet: those
-    // stay on show until a save stores them. A page that cannot be read is emptied, so that it
-    // never shows rows of another recommendation. Returns the row count, 0 when kept, -1 on failure.
-    long retrievepage(DataWindowControl& page, const std::vector<rt::Value>& args);
-    // Reads the recommendation list; a list that cannot be read says so in one message
-    // ("读取推荐书列表失败！", unless `say` is false: the caller says it) and keeps the rows it
-    // had. Returns the row count or -1.
-    long retrievelist(bool say = true);
-    // Whether the list holds what the database held when it was last read: false until it has
-    // been read, and after a read that failed. A command that adds to the list reads it first.
-    bool listread = false;
 
     // The 18 pages in their fixed order.
     std::array<DataWindowControl*, 18> Pages() const;
-    // The control of the page area that the section table names.
-    rt::ui::Control& AreaControlOf(sections::AreaControl control) const;
-    DataWindowControl& PageOf(sections::AreaControl page) const;
+    // What the section tree, the list and the pages do; it lives from create to destroy.
+    sections::SectionArea& Sections() const { return *sections_; }
 
     // ---- control events -------------------------------------------------------------------------
     long tv_1_selectionchanging(long oldhandle, long newhandle);
@@ -156,6 +132,8 @@ class j_main_mdi : public rt::ui::Window {
   private:
     void CreateControls();
     void AttachHandlers();
+
+    std::unique_ptr<sections::SectionArea> sections_;
 };
 
 }  // namespace laurel::win

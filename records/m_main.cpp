@@ -6,14 +6,14 @@
 #include <random>
 #include <vector>
 
-#include "app/globals.h"
-#include "app/j_main_mdi.h"
 #include "check/print_command.h"
 #include "document/documents.h"
 #include "records/about.h"
+#include "records/globals.h"
 #include "runtime/ui/application.h"
 #include "runtime/ui/dialogs.h"
 #include "runtime/ui/window.h"
+#include "sections/globals.h"
 
 namespace laurel::records {
 
@@ -42,9 +42,9 @@ std::optional<std::string> Text(const Value& v) {
 }
 
 // The row of the list that holds the key, 0 when none does.
-long ListRowOf(win::j_main_mdi& w, const std::string& key) {
-    for (long r = 1; r <= w.dw_no->RowCount(); ++r)
-        if (w.dw_no->GetItemString(r, "xm_id") == std::optional<std::string>(key)) return r;
+long ListRowOf(const rt::ui::DataWindowControl& list, const std::string& key) {
+    for (long r = 1; r <= list.RowCount(); ++r)
+        if (list.GetItemString(r, "xm_id") == std::optional<std::string>(key)) return r;
     return 0;
 }
 
@@ -73,7 +73,7 @@ std::string FirstRecommendationKey(int year) {
 
 // ---- the menu -----------------------------------------------------------------------------------
 
-m_main::m_main() : Menu("m_main") {
+m_main::m_main(const CommandTargets& targets) : Menu("m_main"), targets_(targets) {
     system_menu = &Add("m_系统管理s", "系统管理(&S)");
     system_settings = &system_menu->Add("m_系统用户", "系统设置");
     system_settings->SetEnabled(false);
@@ -148,31 +148,30 @@ void m_main::exit_clicked() {
 }
 
 void m_main::previous_clicked() {
-    if (laurel::j_main_mdi) laurel::j_main_mdi->dw_no->ScrollPriorRow();
+    targets_.sections.dw_no.ScrollPriorRow();
 }
 
 void m_main::next_clicked() {
-    if (laurel::j_main_mdi) laurel::j_main_mdi->dw_no->ScrollNextRow();
+    targets_.sections.dw_no.ScrollNextRow();
 }
 
 // ---- New --------------------------------------------------------------------------------------------
 
 void m_main::new_recommendation_clicked() {
-    if (!laurel::j_main_mdi) return;
-    win::j_main_mdi& w = *laurel::j_main_mdi;
+    sections::SectionArea& area = targets_.sections;
 
     // A list that could not be read at start-up is read now: the new recommendation joins the
     // others instead of standing alone in the list.
-    if (!w.listread && sqlca.Connected() && w.retrievelist() == -1) return;
+    if (!area.listread && sqlca.Connected() && area.retrievelist() == -1) return;
 
     bool first = false;
     std::string new_id;
     long n_row = 0;
 
     const bool created = [&] {
-        w.dw_nomax->SetTransObject(sqlca);
-        if (w.dw_nomax->Retrieve() != 1) return false;
-        const std::optional<std::string> largest = w.dw_nomax->GetItemString(1, 1);
+        targets_.dw_nomax.SetTransObject(sqlca);
+        if (targets_.dw_nomax.Retrieve() != 1) return false;
+        const std::optional<std::string> largest = targets_.dw_nomax.GetItemString(1, 1);
         const int i_year = rt::Date::Today().year;
         first = !largest.has_value();
         new_id = first ? FirstRecommendationKey(i_year) : NextRecommendationKey(*largest);
@@ -188,12 +187,13 @@ void m_main::new_recommendation_clicked() {
             if (!Run("INSERT INTO j_xm_base ( xm_id, xm_xg )  VALUES (?, '0' )", {new_id}, true))
                 return false;
         } else {
-            n_row = w.dw_no->InsertRow(0);
+            n_row = area.dw_no.InsertRow(0);
             if (n_row < 1) return false;
-            if (w.dw_no->SetItem(n_row, 3, new_id) != 1 || w.dw_no->SetItem(n_row, 4, "0") != 1) return false;
+            if (area.dw_no.SetItem(n_row, 3, new_id) != 1 || area.dw_no.SetItem(n_row, 4, "0") != 1)
+                return false;
             // The list keeps its flags until the COMMIT: a rolled-back creation must not leave a
             // row behind that looks stored.
-            if (w.dw_no->Update(true, false) != 1) return false;
+            if (area.dw_no.Update(true, false) != 1) return false;
         }
 
         if (!Run("UPDATE j_xm_base set mj_secrcode = '4', xm_fixsecrdate = '0001-01-01', xm_startdate = "
@@ -232,7 +232,7 @@ void m_main::new_recommendation_clicked() {
         // Nothing of the new recommendation stays, neither in the database nor in the list; the
         // current recommendation is left as it was.
         sqlca.Rollback();
-        if (n_row > 0) w.dw_no->DeleteRow(n_row);
+        if (n_row > 0) area.dw_no.DeleteRow(n_row);
         rt::ui::MessageBox("提示信息", "系统意外，新增推荐书失败！");
         return;
     }
@@ -241,30 +241,29 @@ void m_main::new_recommendation_clicked() {
         // Read anew, the list's first row change makes the new recommendation current. Should the
         // list have held rows already, move to the new one explicitly. A list that cannot be read
         // says so; the recommendation is stored all the same.
-        if (w.retrievelist() == -1) return;
+        if (area.retrievelist() == -1) return;
         if (current_id != new_id) {
-            const long row = ListRowOf(w, new_id);
-            if (row > 0 && row == w.dw_no->GetRow())
-                w.dw_no->TriggerEvent("rowfocuschanged");
+            const long row = ListRowOf(area.dw_no, new_id);
+            if (row > 0 && row == area.dw_no.GetRow())
+                area.dw_no.TriggerEvent("rowfocuschanged");
             else if (row > 0)
-                w.dw_no->SetRow(row);
+                area.dw_no.SetRow(row);
         }
         return;
     }
 
-    w.dw_no->ResetUpdate();
-    w.dw_no->SetRow(n_row);
-    w.dw_no->SetColumn(1);
-    w.dw_no->SetFocus();
+    area.dw_no.ResetUpdate();
+    area.dw_no.SetRow(n_row);
+    area.dw_no.SetColumn(1);
+    area.dw_no.SetFocus();
 }
 
 // ---- Delete -----------------------------------------------------------------------------------------
 
 void m_main::delete_recommendation_clicked() {
-    if (!laurel::j_main_mdi) return;
-    win::j_main_mdi& w = *laurel::j_main_mdi;
+    sections::SectionArea& area = targets_.sections;
 
-    const long l_row_count = w.dw_no->RowCount();
+    const long l_row_count = area.dw_no.RowCount();
     if (l_row_count <= 0) return;
 
     const int i_ok_cancel =
@@ -278,8 +277,8 @@ void m_main::delete_recommendation_clicked() {
 
     // The statements go by current_id and the list row by its position: they must name the same
     // recommendation.
-    const long old_row = w.dw_no->GetRow();
-    if (old_row < 1 || w.dw_no->GetItemString(old_row, "xm_id") != std::optional<std::string>(current_id)) {
+    const long old_row = area.dw_no.GetRow();
+    if (old_row < 1 || area.dw_no.GetItemString(old_row, "xm_id") != std::optional<std::string>(current_id)) {
         fail();
         return;
     }
@@ -301,42 +300,38 @@ void m_main::delete_recommendation_clicked() {
 
     // Whatever the pages still hold belongs to a recommendation that is gone: the switch that
     // follows must neither offer to save it nor write it when it leaves the page on show.
-    for (rt::ui::DataWindowControl* page : w.Pages()) page->Reset();
+    for (rt::ui::DataWindowControl* page : area.Pages()) page->Reset();
 
     // The row is gone from the database already; the list only forgets it. When it was the last
     // row, the row before becomes current and the list's own row change switches to it.
-    w.dw_no->DeleteRow(0);
-    w.dw_no->ResetUpdate();
+    area.dw_no.DeleteRow(0);
+    area.dw_no.ResetUpdate();
 
-    const long n_row = w.dw_no->GetRow();
+    const long n_row = area.dw_no.GetRow();
     if (n_row <= 0) {
         current_id = kNoRecommendation;
-        w.hidedw();
-        w.st_2->Hide();
-        w.cb_p->Hide();
-        w.cb_n->Hide();
+        area.ShowNoRecommendation();
         return;
     }
-    w.dw_no->SelectRow(0, false);
-    w.dw_no->SetRow(n_row);
-    w.dw_no->SetColumn(1);
-    w.dw_no->SetFocus();
-    if (n_row == old_row) w.dw_no->TriggerEvent("rowfocuschanged");
+    area.dw_no.SelectRow(0, false);
+    area.dw_no.SetRow(n_row);
+    area.dw_no.SetColumn(1);
+    area.dw_no.SetFocus();
+    if (n_row == old_row) area.dw_no.TriggerEvent("rowfocuschanged");
 }
 
 // ---- Save and Modify --------------------------------------------------------------------------------
 
 void m_main::save_clicked() {
-    if (!laurel::j_main_mdi) return;
-    win::j_main_mdi& w = *laurel::j_main_mdi;
+    sections::SectionArea& area = targets_.sections;
 
-    w.acceptdw();
+    area.acceptdw();
 
     std::vector<Value> into(1);
     sqlca.SelectInto("select xm_xg from j_xm_base where xm_id =?", {current_id}, into);
     if (sqlca.SQLCode != 0 || Text(into[0]) != std::optional<std::string>("0")) return;
 
-    const int i_updatedw_return = w.updatedw();
+    const int i_updatedw_return = area.updatedw();
     const bool saved = i_updatedw_return == 1 &&
                        Run("UPDATE j_xm_base  SET xm_xg = '1' WHERE xm_id = ? ", {current_id}, true) &&
                        sqlca.Commit() == 0;
@@ -346,21 +341,20 @@ void m_main::save_clicked() {
         rt::ui::MessageBox("提示信息", "保存失败！");
         return;
     }
-    w.resetdw();
+    area.resetdw();
 
     rt::ui::MessageBox("提示信息", "保存成功！");
-    const long n_row = w.dw_no->GetRow();
+    const long n_row = area.dw_no.GetRow();
     // What is saved is committed: a list that cannot be read again (the database has said why)
     // keeps the rows it had, the same people and units, and the pages still become read-only.
-    if (current_page == sections::kContributorsSection) w.dw_no72->Retrieve({current_id});
-    if (current_page == sections::kUnitsSection) w.dw_no82->Retrieve({current_id});
-    w.dw_no->ReselectRow(n_row);
-    w.disabledw();
+    if (current_page == sections::kContributorsSection) area.dw_no72.Retrieve({current_id});
+    if (current_page == sections::kUnitsSection) area.dw_no82.Retrieve({current_id});
+    area.dw_no.ReselectRow(n_row);
+    area.disabledw();
 }
 
 void m_main::modify_clicked() {
-    if (!laurel::j_main_mdi) return;
-    win::j_main_mdi& w = *laurel::j_main_mdi;
+    sections::SectionArea& area = targets_.sections;
 
     std::vector<Value> into(2);
     sqlca.SelectInto("select xm_guid , xm_xg from j_xm_base where xm_id =?", {current_id}, into);
@@ -384,40 +378,40 @@ void m_main::modify_clicked() {
         rt::ui::MessageBox("提示信息", "系统意外，修改推荐书失败！");
         return;
     }
-    const long n_row = w.dw_no->GetRow();
-    w.dw_no->ReselectRow(n_row);
-    w.enabledw();
+    const long n_row = area.dw_no.GetRow();
+    area.dw_no.ReselectRow(n_row);
+    area.enabledw();
 }
 
 // ---- the check, the print buffer and the documents ---------------------------------------------
 
 int m_main::all_check() {
-    if (current_id == kNoRecommendation || !laurel::j_main_mdi) return 0;
-    win::j_main_mdi& w = *laurel::j_main_mdi;
+    if (current_id == kNoRecommendation) return 0;
+    sections::SectionArea& area = targets_.sections;
     // The rules read every page afresh: what the user typed and has not saved yet is saved first,
     // as leaving its section saves it, or the command stops with the edits kept.
-    if (w.savepages(w.pendingpages()) != 1) return 0;
-    return check::all_check({*w.dw_no1, *w.dw_no2, *w.dw_no3, *w.dw_no4, *w.dw_no71, *w.dw_no}, sqlca,
-                            current_id);
+    if (area.savepages(area.pendingpages()) != 1) return 0;
+    return check::all_check({area.dw_no1, area.dw_no2, area.dw_no3, area.dw_no4, area.dw_no71, area.dw_no},
+                            sqlca, current_id);
 }
 
 check::Prepared m_main::all_prepare() {
-    win::j_main_mdi& w = *laurel::j_main_mdi;
-    return check::all_prepare({*w.dw_no1, *w.dw_no2, *w.dw_no3, *w.dw_no4, *w.dw_no512, *w.dw_no522,
-                               *w.dw_no53, *w.dw_no71, *w.dw_no92, *w.dw_no94},
+    const sections::SectionArea& area = targets_.sections;
+    return check::all_prepare({area.dw_no1, area.dw_no2, area.dw_no3, area.dw_no4, area.dw_no512,
+                               area.dw_no522, area.dw_no53, area.dw_no71, area.dw_no92, area.dw_no94},
                               current_id);
 }
 
 int m_main::all_print(const document::PrintBuffer& buffer) {
-    win::j_main_mdi& w = *laurel::j_main_mdi;
-    return document::all_print(buffer, {*w.dw_no51, *w.dw_no52, *w.dw_no6}, current_id, current_path,
+    const sections::SectionArea& area = targets_.sections;
+    return document::all_print(buffer, {area.dw_no51, area.dw_no52, area.dw_no6}, current_id, current_path,
                                WorkingFolder());
 }
 
 int m_main::all_print_789(const document::PrintBuffer& buffer) {
-    win::j_main_mdi& w = *laurel::j_main_mdi;
-    return document::all_print_789(buffer, {*w.dw_no72, *w.dw_no82, *w.dw_no91, *w.dw_no93}, current_id,
-                                   WorkingFolder());
+    const sections::SectionArea& area = targets_.sections;
+    return document::all_print_789(buffer, {area.dw_no72, area.dw_no82, area.dw_no91, area.dw_no93},
+                                   current_id, WorkingFolder());
 }
 
 void m_main::check_clicked() {
@@ -425,8 +419,7 @@ void m_main::check_clicked() {
 }
 
 void m_main::print_clicked() {
-    if (!laurel::j_main_mdi) return;
-    check::RunPrintCommand(*laurel::j_main_mdi->st_progress,
+    check::RunPrintCommand(targets_.st_progress,
                            {[this] { return all_check(); }, [this] { return all_prepare(); },
                             [this](const document::PrintBuffer& buffer) { return all_print(buffer); },
                             [this](const document::PrintBuffer& buffer) { return all_print_789(buffer); }});
@@ -435,16 +428,12 @@ void m_main::print_clicked() {
 // ---- the exchange package ----------------------------------------------------------------------
 
 void m_main::export_clicked() {
-    if (all_check() != 1 || !laurel::j_main_mdi) return;
-    win::j_main_mdi& w = *laurel::j_main_mdi;
-    exchange::ExportCheckedRecommendation(
-        {*w.dw_ds_base, *w.dw_ds_dw, *w.dw_ds_ry, *w.dw_ds_getaward, *w.dw_ds_xy, *w.dw_ds_yy, *w.dw_ds_zl},
-        w.ole_1->Object(), current_id, WorkingFolder());
+    if (all_check() != 1) return;
+    exchange::ExportCheckedRecommendation(targets_.views, targets_.ole_1.Object(), current_id,
+                                          WorkingFolder());
 }
 
 void m_main::import_clicked() {
-    if (!laurel::j_main_mdi) return;
-    win::j_main_mdi& w = *laurel::j_main_mdi;
     using Reader = int (m_main::*)(const std::string&, exchange::PackageImport&);
     const auto step = [this](Reader reader) -> exchange::ImportStep {
         return [this, reader](const std::string& tmp_path, exchange::PackageImport& import) {
@@ -452,7 +441,7 @@ void m_main::import_clicked() {
         };
     };
     const std::optional<std::string> key = exchange::ImportPackage(
-        w.ole_1->Object(), sqlca, WorkingFolder(),
+        targets_.ole_1.Object(), sqlca, WorkingFolder(),
         {{step(&m_main::import_base), step(&m_main::import_ry), step(&m_main::import_dw),
           step(&m_main::import_xy), step(&m_main::import_hj), step(&m_main::import_yy),
           step(&m_main::import_zl)},
@@ -460,11 +449,12 @@ void m_main::import_clicked() {
     if (!key) return;
 
     // The imported recommendation is found by its key: a recommendation number may occur twice.
-    rt::ui::DataWindowControl& list = *w.dw_no;
+    sections::SectionArea& area = targets_.sections;
+    rt::ui::DataWindowControl& list = area.dw_no;
     const long old_row = list.GetRow();
     // The recommendation is stored; a list that cannot be read says so, and shows it later.
-    w.retrievelist();
-    const long row = ListRowOf(w, *key);
+    area.retrievelist();
+    const long row = ListRowOf(list, *key);
     const long after_retrieve = list.GetRow();
     list.SetRow(row);
     list.SetColumn(1);

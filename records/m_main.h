@@ -12,15 +12,27 @@
 #include "check/check.h"
 #include "document/print_buffer.h"
 #include "exchange/package.h"
+#include "runtime/ui/controls.h"
 #include "runtime/ui/menu.h"
+#include "runtime/ui/zip_control.h"
+#include "sections/section_area.h"
 
 namespace laurel::records {
 
 using rt::ui::MenuItem;
 
+// What the commands drive on the main window: the section area, and the hidden helpers.
+struct CommandTargets {
+    sections::SectionArea& sections;
+    exchange::ExportViews views;
+    rt::ui::DataWindowControl& dw_nomax;  // reads the largest key for New
+    rt::ui::StaticText& st_progress;
+    rt::ui::ZipControl& ole_1;
+};
+
 class m_main : public rt::ui::Menu {
   public:
-    m_main();
+    explicit m_main(const CommandTargets& targets);
     ~m_main() override;
 
     // ---- commands ---------------------------------------------------------------------------------
@@ -78,6 +90,9 @@ class m_main : public rt::ui::Menu {
     MenuItem* fill_in_guide = nullptr;          // m_填表说明
     MenuItem* help_separator = nullptr;         // m_1
     MenuItem* about_item = nullptr;             // m_关于
+
+  private:
+    CommandTargets targets_;
 };
 
 // The help file's name in the program folder.

@@ -14,12 +14,11 @@
 #include <utility>
 #include <vector>
 
-#include "app/globals.h"
-#include "app/j_main_mdi.h"
 #include "runtime/ui/dialogs.h"
-#include "sections/section_table.h"
+#include "sections/globals.h"
+#include "sections/section_area.h"
 
-namespace laurel::win {
+namespace laurel::sections {
 
 namespace {
 
@@ -29,21 +28,21 @@ using rt::ui::Icon;
 
 // A list section's kind, with its pages on the window.
 struct ListSection {
-    const sections::ListKind& def;
+    const ListKind& def;
     DataWindowControl* list;    // the list of items
     DataWindowControl* detail;  // the one item edited beside the list, or nullptr
 
     // What a question about pending changes is about: the detail, or the list itself.
     DataWindowControl* Edited() const { return detail != nullptr ? detail : list; }
     // The running number of the item shown in the detail.
-    int& Current() const { return def.kind == sections::ListKind::Contributors ? current_ry : current_dw; }
+    int& Current() const { return def.kind == ListKind::Contributors ? current_ry : current_dw; }
 };
 
-std::optional<ListSection> ListSectionOf(const j_main_mdi& w, long handle) {
-    const sections::Section* section = sections::SectionAt(handle);
+std::optional<ListSection> ListSectionOf(const SectionArea& area, long handle) {
+    const Section* section = SectionAt(handle);
     if (section == nullptr || section->list == nullptr) return std::nullopt;
-    const sections::ListKind& kind = *section->list;
-    return ListSection{kind, &w.PageOf(kind.list), kind.detail ? &w.PageOf(*kind.detail) : nullptr};
+    const ListKind& kind = *section->list;
+    return ListSection{kind, &area.PageOf(kind.list), kind.detail ? &area.PageOf(*kind.detail) : nullptr};
 }
 
 // While it lives, a change of the list's current row runs no handler: the command moves the list
@@ -121,7 +120,7 @@ void PutCursor(const ListSection& k) {
 
 }  // namespace
 
-void j_main_mdi::cb_page_insert_clicked() {
+void SectionArea::cb_page_insert_clicked() {
     const std::optional<ListSection> found = ListSectionOf(*this, current_page);
     if (!found) return;
     const ListSection& k = *found;
@@ -174,7 +173,7 @@ void j_main_mdi::cb_page_insert_clicked() {
         if (!ShiftUp(k, add_row)) return false;
         add_row = L->InsertRow(add_row);
         if (add_row < 1) return false;
-        if (k.def.kind == sections::ListKind::Awards) L->ScrollToRow(add_row);
+        if (k.def.kind == ListKind::Awards) L->ScrollToRow(add_row);
         if (L->SetItem(add_row, "xm_id", current_id) != 1) return false;
         if (L->SetItem(add_row, k.def.numberItem, add_row) != 1) return false;
         if (L->Update(true, false) != 1) return false;
@@ -207,7 +206,7 @@ void j_main_mdi::cb_page_insert_clicked() {
     PutCursor(k);
 }
 
-void j_main_mdi::cb_page_delete_clicked() {
+void SectionArea::cb_page_delete_clicked() {
     const std::optional<ListSection> found = ListSectionOf(*this, current_page);
     if (!found) return;
     const ListSection& k = *found;
@@ -286,7 +285,7 @@ void j_main_mdi::cb_page_delete_clicked() {
     }
 }
 
-void j_main_mdi::cb_page_save_clicked() {
+void SectionArea::cb_page_save_clicked() {
     const std::optional<ListSection> found = ListSectionOf(*this, current_page);
     if (!found) return;
     const ListSection& k = *found;
@@ -313,4 +312,4 @@ void j_main_mdi::cb_page_save_clicked() {
     if (k.list->Retrieve({current_id}) != -1) k.list->ScrollToRow(current_row);
 }
 
-}  // namespace laurel::win
+}  // namespace laurel::sections

@@ -3,13 +3,19 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
-#include "app/j_main_mdi.h"
-#include "sections/section_table.h"
+#include "sections/globals.h"
+#include "sections/section_area.h"
 
-namespace laurel::win {
+namespace laurel::sections {
 
-long j_main_mdi::retrievepage(DataWindowControl& page, const std::vector<rt::Value>& args) {
+void Place(DataWindowControl& page, const Placement& placed) {
+    page.SetX(placed.x);
+    page.SetY(placed.y);
+    page.SetWidth(placed.width);
+    page.SetHeight(placed.height);
+}
+
+long SectionArea::retrievepage(DataWindowControl& page, const std::vector<rt::Value>& args) {
     if (HoldsChanges(page)) return 0;
     const long rows = page.Retrieve(args);
     // The database has said why it failed; what the page held belongs to what was shown before.
@@ -17,42 +23,39 @@ long j_main_mdi::retrievepage(DataWindowControl& page, const std::vector<rt::Val
     return rows;
 }
 
-void j_main_mdi::page_display() {
+void SectionArea::page_display() {
     if (current_id.empty() || current_id == kNoRecommendation) return;
-    st_2->Show();
-    cb_p->Show();
-    cb_n->Show();
+    st_2.Show();
+    cb_p.Show();
+    cb_n.Show();
 
     // A handle outside the tree shows section 一, as the root does.
-    const sections::Section* at = sections::SectionAt(current_page);
-    const sections::Section& section = at ? *at : *sections::SectionAt(sections::kFirstSection);
-    st_2->SetText(PaddedCaption(section));
+    const Section* at = SectionAt(current_page);
+    const Section& section = at ? *at : *SectionAt(kFirstSection);
+    st_2.SetText(PaddedCaption(section));
 
-    for (const sections::Placement& placed : section.read) {
+    for (const Placement& placed : section.read) {
         DataWindowControl& page = PageOf(placed.page);
-        if (&page == dw_no71)
+        if (&page == &dw_no71)
             retrievepage(page, {current_id, current_ry});
-        else if (&page == dw_no81)
+        else if (&page == &dw_no81)
             retrievepage(page, {current_id, current_dw});
         else
             retrievepage(page, {current_id});
         // The list of the contributors or units shows the one whose detail is shown.
-        if (&page == dw_no72 && current_ry > 0) page.ScrollToRow(current_ry);
-        if (&page == dw_no82 && current_dw > 0) page.ScrollToRow(current_dw);
-        page.SetX(placed.x);
-        page.SetY(placed.y);
-        page.SetWidth(placed.width);
-        page.SetHeight(placed.height);
+        if (&page == &dw_no72 && current_ry > 0) page.ScrollToRow(current_ry);
+        if (&page == &dw_no82 && current_dw > 0) page.ScrollToRow(current_dw);
+        Place(page, placed);
     }
 
     hidedw();
 
-    for (sections::AreaControl shown : section.shown) {
+    for (AreaControl shown : section.shown) {
         rt::ui::Control& control = AreaControlOf(shown);
-        if (&control == st_sub) st_sub->SetText(section.sub);
+        if (&control == &st_sub) st_sub.SetText(section.sub);
         control.Show();
     }
     if (section.list != nullptr) cb_page_show();
 }
 
-}  // namespace laurel::win
+}  // namespace laurel::sections

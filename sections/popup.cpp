@@ -3,8 +3,11 @@
 #include <optional>
 #include <string_view>
 
-#include "app/globals.h"
-#include "app/j_main_mdi.h"
+#include "sections/globals.h"
+
+namespace laurel {
+win::popup* popup = nullptr;
+}  // namespace laurel
 
 namespace laurel::win {
 
@@ -16,7 +19,7 @@ std::unique_ptr<popup> instance;
 
 }  // namespace
 
-popup::popup() : Window("popup", rt::ui::WindowType::Main) {
+popup::popup(rt::ui::DataWindowControl& page) : Window("popup", rt::ui::WindowType::Main), page_(page) {
     SetTitle("学科代码");
     SetSize(1445, 2408);
     SetResizable(false);
@@ -106,12 +109,10 @@ const popup::Subject* popup::SubjectOf(long handle) const {
 void popup::tv_xk_doubleclicked(long handle) {
     const Subject* tvi_current = SubjectOf(handle);
     if (tvi_current == nullptr) return;  // a double-click beside the items picks nothing
-    if (::laurel::j_main_mdi == nullptr) return;
-    DataWindowControl* page = ::laurel::j_main_mdi->dw_no1;
     // A saved recommendation is read-only: its page takes no input, and no pick either.
-    if (page == nullptr || !page->Enabled()) return;
+    if (!page_.Enabled()) return;
 
-    const std::string s_col = page->GetColumnName();
+    const std::string s_col = page_.GetColumnName();
     std::string_view code, name;
     if (s_col == "xk_majorcode1" || s_col == "xk_majorname1") {
         code = "xk_majorcode1";
@@ -125,16 +126,16 @@ void popup::tv_xk_doubleclicked(long handle) {
     } else {
         return;
     }
-    page->SetItem(1, code, tvi_current->code);
-    page->SetItem(1, name, tvi_current->name);
+    page_.SetItem(1, code, tvi_current->code);
+    page_.SetItem(1, name, tvi_current->name);
 }
 
-void OpenPopup() {
+void OpenPopup(rt::ui::DataWindowControl& page) {
     if (instance && instance->IsOpen()) {
         instance->BringToFront();
         return;
     }
-    instance = std::make_unique<popup>();
+    instance = std::make_unique<popup>(page);
     ::laurel::popup = instance.get();
     rt::ui::Open(*instance);
     if (instance->Unread()) ClosePopup();

@@ -3,19 +3,19 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/globals.h"
-#include "app/j_main_mdi.h"
 #include "runtime/ui/dialogs.h"
+#include "sections/globals.h"
+#include "sections/section_area.h"
 
-namespace laurel::win {
+namespace laurel::sections {
 
 namespace {
 
 // The page DataWindows that a section saves when it is left, in order.
-std::vector<DataWindowControl*> PagesSavedOnLeaving(const j_main_mdi& w, long handle) {
+std::vector<DataWindowControl*> PagesSavedOnLeaving(const SectionArea& area, long handle) {
     std::vector<DataWindowControl*> pages;
-    if (const sections::Section* section = sections::SectionAt(handle))
-        for (sections::AreaControl page : section->saved) pages.push_back(&w.PageOf(page));
+    if (const Section* section = SectionAt(handle))
+        for (AreaControl page : section->saved) pages.push_back(&area.PageOf(page));
     return pages;
 }
 
@@ -25,7 +25,7 @@ bool HoldsChanges(const DataWindowControl& page) {
     return page.ModifiedCount() + page.DeletedCount() > 0 || page.EditPending();
 }
 
-int j_main_mdi::savepages(const std::vector<DataWindowControl*>& pages) {
+int SectionArea::savepages(const std::vector<DataWindowControl*>& pages) {
     if (pages.empty()) return 1;
     for (DataWindowControl* d : pages) d->AcceptText();
     bool pending = false;
@@ -45,7 +45,7 @@ int j_main_mdi::savepages(const std::vector<DataWindowControl*>& pages) {
     return 0;
 }
 
-std::vector<DataWindowControl*> j_main_mdi::pendingpages() {
+std::vector<DataWindowControl*> SectionArea::pendingpages() {
     std::vector<DataWindowControl*> pages;
     for (DataWindowControl* d : PagesSavedOnLeaving(*this, current_page))
         if (HoldsChanges(*d)) pages.push_back(d);
@@ -58,13 +58,12 @@ std::vector<DataWindowControl*> j_main_mdi::pendingpages() {
     return pages;
 }
 
-long j_main_mdi::tv_1_selectionchanging(long oldhandle, long newhandle) {
-    const long previous_page = oldhandle;
-    savepages(PagesSavedOnLeaving(*this, previous_page));
+long SectionArea::tv_1_selectionchanging(long oldhandle, long newhandle) {
+    savepages(PagesSavedOnLeaving(*this, oldhandle));
 
     current_page = newhandle;
     if (!current_id.empty() && current_id != kNoRecommendation) page_display();
     return 0;
 }
 
-}  // namespace laurel::win
+}  // namespace laurel::sections

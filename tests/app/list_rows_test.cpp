@@ -84,8 +84,8 @@ class ListRows : public AppTest {
         EXPECT_EQ(Pending(ListingQuery(c), {id}).value_or(""), Listing(c));
     }
 
-    DataWindowControl& List(const ListCase& c) { return W().PageOf(c.Kind().list); }
-    DataWindowControl& Detail(const ListCase& c) { return W().PageOf(*c.Kind().detail); }
+    DataWindowControl& List(const ListCase& c) { return W().Sections().PageOf(c.Kind().list); }
+    DataWindowControl& Detail(const ListCase& c) { return W().Sections().PageOf(*c.Kind().detail); }
     int& Current(const ListCase& c) { return c.page == 11 ? laurel::current_ry : laurel::current_dw; }
 
     void Insert() { W().cb_page_insert->Click(); }

@@ -401,7 +401,7 @@ TEST_F(MainWindowOpening, AListThatCannotBeReadSaysSoOnceAndNewReadsItAgain) {
     EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|读取推荐书列表失败！"});
     EXPECT_EQ(laurel::current_id, "99999999");
     EXPECT_EQ(W().dw_no->RowCount(), 0);
-    EXPECT_FALSE(W().listread);
+    EXPECT_FALSE(W().Sections().listread);
 
     Dialogs().Clear();
     dynamic_cast<laurel::records::m_main&>(*W().GetMenu()).new_recommendation->Click();

@@ -64,7 +64,7 @@ class SectionNavigation : public AppTest {
 std::set<std::string> NamesOf(const j_main_mdi& w,
                               const std::vector<laurel::sections::AreaControl>& controls) {
     std::set<std::string> names;
-    for (laurel::sections::AreaControl c : controls) names.insert(w.AreaControlOf(c).Name());
+    for (laurel::sections::AreaControl c : controls) names.insert(w.Sections().AreaControlOf(c).Name());
     return names;
 }
 
@@ -99,7 +99,7 @@ TEST_F(SectionNavigation, EverySectionShowsItsPageCaptionAndPlaces) {
         }
 
         for (const laurel::sections::Placement& p : s.read) {
-            const DataWindowControl& d = W().PageOf(p.page);
+            const DataWindowControl& d = W().Sections().PageOf(p.page);
             EXPECT_EQ(d.X(), p.x) << d.Name();
             EXPECT_EQ(d.Y(), p.y) << d.Name();
             EXPECT_EQ(d.Width(), p.width) << d.Name();
