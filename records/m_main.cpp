@@ -166,15 +166,15 @@ void m_main::new_recommendation_clicked() {
 
     bool first = false;
     std::string new_id;
-    long n_row = 0;
+    long new_row = 0;
 
     const bool created = [&] {
         targets_.dw_nomax.SetTransObject(sqlca);
         if (targets_.dw_nomax.Retrieve() != 1) return false;
         const std::optional<std::string> largest = targets_.dw_nomax.GetItemString(1, 1);
-        const int i_year = rt::Date::Today().year;
+        const int this_year = rt::Date::Today().year;
         first = !largest.has_value();
-        new_id = first ? FirstRecommendationKey(i_year) : NextRecommendationKey(*largest);
+        new_id = first ? FirstRecommendationKey(this_year) : NextRecommendationKey(*largest);
         if (!TwelveDigits(new_id)) return false;
 
         // A package's key can stand anywhere: never take a key that is in use already.
@@ -187,9 +187,9 @@ void m_main::new_recommendation_clicked() {
             if (!Run("INSERT INTO j_xm_base ( xm_id, xm_xg )  VALUES (?, '0' )", {new_id}, true))
                 return false;
         } else {
-            n_row = area.dw_no.InsertRow(0);
-            if (n_row < 1) return false;
-            if (area.dw_no.SetItem(n_row, 3, new_id) != 1 || area.dw_no.SetItem(n_row, 4, "0") != 1)
+            new_row = area.dw_no.InsertRow(0);
+            if (new_row < 1) return false;
+            if (area.dw_no.SetItem(new_row, 3, new_id) != 1 || area.dw_no.SetItem(new_row, 4, "0") != 1)
                 return false;
             // The list keeps its flags until the COMMIT: a rolled-back creation must not leave a
             // row behind that looks stored.
@@ -215,14 +215,14 @@ void m_main::new_recommendation_clicked() {
         // The benefit of the three years before this one, direct ('1') then indirect ('0'), the year
         // as its digits. The key is bound like every other value, never pasted into the text.
         for (const char* kind : {"1", "0"}) {
-            const std::string issql =
+            const std::string insert =
                 std::string(
                     "INSERT INTO j_xy_saving( xm_id, xy_year, xy_addvalue, xy_addinterest, xy_addtax, "
                     "xy_getfrgexch, xy_savegross, xy_zhijorjianj, xk_bz ) VALUES (?, ?, 0, 0, 0, 0, 0, '") +
                 kind + "', null)";
             for (int back = 1; back <= 3; ++back) {
-                const std::string year = std::to_string(i_year - back);
-                if (!Run(issql, {new_id, year}, true)) return false;
+                const std::string year = std::to_string(this_year - back);
+                if (!Run(insert, {new_id, year}, true)) return false;
             }
         }
         return sqlca.Commit() == 0;
@@ -232,7 +232,7 @@ void m_main::new_recommendation_clicked() {
         // Nothing of the new recommendation stays, neither in the database nor in the list; the
         // current recommendation is left as it was.
         sqlca.Rollback();
-        if (n_row > 0) area.dw_no.DeleteRow(n_row);
+        if (new_row > 0) area.dw_no.DeleteRow(new_row);
         rt::ui::MessageBox("提示信息", "系统意外，新增推荐书失败！");
         return;
     }
@@ -253,7 +253,7 @@ void m_main::new_recommendation_clicked() {
     }
 
     area.dw_no.ResetUpdate();
-    area.dw_no.SetRow(n_row);
+    area.dw_no.SetRow(new_row);
     area.dw_no.SetColumn(1);
     area.dw_no.SetFocus();
 }
@@ -263,12 +263,11 @@ void m_main::new_recommendation_clicked() {
 void m_main::delete_recommendation_clicked() {
     sections::SectionArea& area = targets_.sections;
 
-    const long l_row_count = area.dw_no.RowCount();
-    if (l_row_count <= 0) return;
+    if (area.dw_no.RowCount() <= 0) return;
 
-    const int i_ok_cancel =
+    const int answer =
         rt::ui::MessageBox("提示信息：", "真的要删除吗？", Icon::Question, Buttons::OKCancel, 2);
-    if (i_ok_cancel != 1) return;
+    if (answer != 1) return;
 
     const auto fail = [] {
         sqlca.Rollback();
@@ -307,17 +306,17 @@ void m_main::delete_recommendation_clicked() {
     area.dw_no.DeleteRow(0);
     area.dw_no.ResetUpdate();
 
-    const long n_row = area.dw_no.GetRow();
-    if (n_row <= 0) {
+    const long row = area.dw_no.GetRow();
+    if (row <= 0) {
         current_id = kNoRecommendation;
         area.ShowNoRecommendation();
         return;
     }
     area.dw_no.SelectRow(0, false);
-    area.dw_no.SetRow(n_row);
+    area.dw_no.SetRow(row);
     area.dw_no.SetColumn(1);
     area.dw_no.SetFocus();
-    if (n_row == old_row) area.dw_no.TriggerEvent("rowfocuschanged");
+    if (row == old_row) area.dw_no.TriggerEvent("rowfocuschanged");
 }
 
 // ---- Save and Modify --------------------------------------------------------------------------------
@@ -331,8 +330,7 @@ void m_main::save_clicked() {
     sqlca.SelectInto("select xm_xg from j_xm_base where xm_id =?", {current_id}, into);
     if (sqlca.SQLCode != 0 || Text(into[0]) != std::optional<std::string>("0")) return;
 
-    const int i_updatedw_return = area.updatedw();
-    const bool saved = i_updatedw_return == 1 &&
+    const bool saved = area.updatedw() == 1 &&
                        Run("UPDATE j_xm_base  SET xm_xg = '1' WHERE xm_id = ? ", {current_id}, true) &&
                        sqlca.Commit() == 0;
     if (!saved) {
@@ -344,12 +342,12 @@ void m_main::save_clicked() {
     area.resetdw();
 
     rt::ui::MessageBox("提示信息", "保存成功！");
-    const long n_row = area.dw_no.GetRow();
+    const long row = area.dw_no.GetRow();
     // What is saved is committed: a list that cannot be read again (the database has said why)
     // keeps the rows it had, the same people and units, and the pages still become read-only.
     if (current_page == sections::kContributorsSection) area.dw_no72.Retrieve({current_id});
     if (current_page == sections::kUnitsSection) area.dw_no82.Retrieve({current_id});
-    area.dw_no.ReselectRow(n_row);
+    area.dw_no.ReselectRow(row);
     area.disabledw();
 }
 
@@ -359,16 +357,15 @@ void m_main::modify_clicked() {
     std::vector<Value> into(2);
     sqlca.SelectInto("select xm_guid , xm_xg from j_xm_base where xm_id =?", {current_id}, into);
     if (sqlca.SQLCode != 0) return;
-    const std::optional<std::string> str_guid = Text(into[0]);
-    const std::optional<std::string> str_xg = Text(into[1]);
-    if (str_xg != std::optional<std::string>("1")) return;
+    const std::optional<std::string> version = Text(into[0]);
+    const std::optional<std::string> saved_flag = Text(into[1]);
+    if (saved_flag != std::optional<std::string>("1")) return;
 
     std::string sql = "update j_xm_base set xm_xg ='0' where xm_id =?";
-    if (str_guid && *str_guid != "FFFFFFFFFFFFFFFF") {
-        const int int_message =
-            rt::ui::MessageBox("提示信息", "你要重新编辑版本号为" + *str_guid + "的推荐书吗?", Icon::Question,
-                               Buttons::YesNo, 1);
-        if (int_message != 1) return;
+    if (version && *version != "FFFFFFFFFFFFFFFF") {
+        const int answer = rt::ui::MessageBox("提示信息", "你要重新编辑版本号为" + *version + "的推荐书吗?",
+                                              Icon::Question, Buttons::YesNo, 1);
+        if (answer != 1) return;
         sql = "update j_xm_base set xm_guid ='FFFFFFFFFFFFFFFF' , xm_xg ='0' where xm_id =?";
     }
 
@@ -378,8 +375,8 @@ void m_main::modify_clicked() {
         rt::ui::MessageBox("提示信息", "系统意外，修改推荐书失败！");
         return;
     }
-    const long n_row = area.dw_no.GetRow();
-    area.dw_no.ReselectRow(n_row);
+    const long row = area.dw_no.GetRow();
+    area.dw_no.ReselectRow(row);
     area.enabledw();
 }
 

@@ -108,6 +108,23 @@ void ShowStoredListQuietly(const ListSection& k, long row) {
     if (ReadAfresh(*k.list, {current_id}) && row > 0) k.list->ScrollToRow(row);
 }
 
+// Once a command has stored its change: the list read afresh on `row`, and the detail on that item.
+// False when the list cannot be read; the detail then shows nothing.
+bool ShowStored(const ListSection& k, long row) {
+    if (k.detail != nullptr) k.Current() = static_cast<int>(row);
+    if (!ReadAfresh(*k.list, {current_id})) {
+        if (k.detail != nullptr) k.detail->Reset();
+        return false;
+    }
+    // On the contributor and unit lists this runs the list's row change, which shows that item.
+    k.list->ScrollToRow(row);
+    if (k.detail != nullptr) {
+        k.Current() = static_cast<int>(k.list->GetRow());
+        ReadAfresh(*k.detail, {current_id, k.Current()});
+    }
+    return true;
+}
+
 void PutCursor(const ListSection& k) {
     if (k.detail != nullptr) {
         k.detail->SetColumn(k.def.detailNameColumn);
@@ -124,33 +141,32 @@ void SectionArea::cb_page_insert_clicked() {
     const std::optional<ListSection> found = ListSectionOf(*this, current_page);
     if (!found) return;
     const ListSection& k = *found;
-    DataWindowControl* L = k.list;
-    DataWindowControl* D = k.Edited();
+    DataWindowControl* list = k.list;
+    DataWindowControl* edited = k.Edited();
 
-    if (L->RowCount() >= k.def.limit) {
+    if (list->RowCount() >= k.def.limit) {
         rt::ui::MessageBox("提示信息", k.def.limitMessage);
         return;
     }
 
-    const long former_row = L->GetRow();
+    const long former_row = list->GetRow();
     long add_row = former_row + 1;
 
     // A value the page refuses stays in its field for the user to correct; nothing is inserted
     // that would read the page again and lose it.
-    if (D->AcceptText() != 1) return;
+    if (edited->AcceptText() != 1) return;
 
     // A removal still pending in the list counts as a change: the new numbers must be given out
     // over what is stored, and that removal would otherwise no longer find its row.
-    if (D->ModifiedCount() + D->DeletedCount() > 0) {
-        const int n_choice =
-            rt::ui::MessageBox("提示信息", k.def.question, Icon::Question, Buttons::YesNo, 1);
-        if (n_choice == 1) {
-            if (D->Update(false, false) == 1 && sqlca.Commit() == 0) {
-                D->ResetUpdate();
+    if (edited->ModifiedCount() + edited->DeletedCount() > 0) {
+        const int answer = rt::ui::MessageBox("提示信息", k.def.question, Icon::Question, Buttons::YesNo, 1);
+        if (answer == 1) {
+            if (edited->Update(false, false) == 1 && sqlca.Commit() == 0) {
+                edited->ResetUpdate();
                 if (k.detail != nullptr) {
-                    QuietRowChange quiet(L);
-                    if (!ReadAfresh(*L, {current_id})) return;
-                    if (former_row > 0) L->ScrollToRow(former_row);
+                    QuietRowChange quiet(list);
+                    if (!ReadAfresh(*list, {current_id})) return;
+                    if (former_row > 0) list->ScrollToRow(former_row);
                 }
             } else {
                 // The changes stay pending in the page; numbers given out now would no longer
@@ -163,20 +179,20 @@ void SectionArea::cb_page_insert_clicked() {
             // The changes are given up; a page that cannot be read gives no numbers to insert by.
             if (k.detail->Retrieve({current_id, k.Current()}) == -1) return;
         } else {
-            if (L->Retrieve({current_id}) == -1) return;
-            if (former_row > 0) L->ScrollToRow(former_row);
+            if (list->Retrieve({current_id}) == -1) return;
+            if (former_row > 0) list->ScrollToRow(former_row);
         }
     }
 
     const bool inserted = [&] {
         if (!ListAgreesWithTable(k)) return false;
         if (!ShiftUp(k, add_row)) return false;
-        add_row = L->InsertRow(add_row);
+        add_row = list->InsertRow(add_row);
         if (add_row < 1) return false;
-        if (k.def.kind == ListKind::Awards) L->ScrollToRow(add_row);
-        if (L->SetItem(add_row, "xm_id", current_id) != 1) return false;
-        if (L->SetItem(add_row, k.def.numberItem, add_row) != 1) return false;
-        if (L->Update(true, false) != 1) return false;
+        if (k.def.kind == ListKind::Awards) list->ScrollToRow(add_row);
+        if (list->SetItem(add_row, "xm_id", current_id) != 1) return false;
+        if (list->SetItem(add_row, k.def.numberItem, add_row) != 1) return false;
+        if (list->Update(true, false) != 1) return false;
         if (!k.def.placeholder.empty()) {
             if (!Run(k.def.placeholder, {current_id, add_row}) || sqlca.SQLNRows != 1) return false;
         }
@@ -191,44 +207,33 @@ void SectionArea::cb_page_insert_clicked() {
         return;
     }
 
-    L->ResetUpdate();
-    if (k.detail != nullptr) k.Current() = static_cast<int>(add_row);
-    if (!ReadAfresh(*L, {current_id})) {
-        if (k.detail != nullptr) k.detail->Reset();
-        return;
-    }
-    // On the contributor and unit lists this runs the list's row change, which shows the new item.
-    L->ScrollToRow(add_row);
-    if (k.detail != nullptr) {
-        k.Current() = static_cast<int>(L->GetRow());
-        ReadAfresh(*k.detail, {current_id, k.Current()});
-    }
-    PutCursor(k);
+    list->ResetUpdate();
+    if (ShowStored(k, add_row)) PutCursor(k);
 }
 
 void SectionArea::cb_page_delete_clicked() {
     const std::optional<ListSection> found = ListSectionOf(*this, current_page);
     if (!found) return;
     const ListSection& k = *found;
-    DataWindowControl* L = k.list;
+    DataWindowControl* list = k.list;
 
     if (k.def.refusal.empty()) {
-        if (L->RowCount() <= 0) return;
-        const int i_ok_cancel =
+        if (list->RowCount() <= 0) return;
+        const int answer =
             rt::ui::MessageBox("提示信息：", "真的要删除吗？", Icon::Question, Buttons::OKCancel, 2);
-        if (i_ok_cancel != 1) return;
+        if (answer != 1) return;
     } else {
-        const long row_count = L->RowCount();
-        if (row_count <= 1) {
+        const long rows = list->RowCount();
+        if (rows <= 1) {
             rt::ui::MessageBox("提示信息：", k.def.refusal);
             return;
         }
     }
 
-    const long removed_row = L->GetRow();
+    const long removed_row = list->GetRow();
     if (removed_row < 1) return;
     const std::optional<double> removed_number =
-        L->GetItemNumber(removed_row, k.def.numberItem, rt::Buffer::Primary, true);
+        list->GetItemNumber(removed_row, k.def.numberItem, rt::Buffer::Primary, true);
     if (!removed_number) return;
 
     // The detail's changes go with its item when that is the one removed; changes of another item
@@ -245,16 +250,16 @@ void SectionArea::cb_page_delete_clicked() {
 
     long del_row = 0;
     {
-        QuietRowChange quiet(L);
-        L->DeleteRow(0);
-        del_row = L->GetRow();
+        QuietRowChange quiet(list);
+        list->DeleteRow(0);
+        del_row = list->GetRow();
     }
     // The list is empty now: the removal waits in the list until the page is stored.
     if (del_row <= 0) return;
 
     const bool deleted = [&] {
         if (store_detail && k.detail->Update(false, false) != 1) return false;
-        if (L->Update(true, false) != 1) return false;
+        if (list->Update(true, false) != 1) return false;
         if (!ShiftDown(k, static_cast<long>(*removed_number))) return false;
         return sqlca.Commit() == 0;
     }();
@@ -267,22 +272,9 @@ void SectionArea::cb_page_delete_clicked() {
         return;
     }
 
-    L->ResetUpdate();
-    if (k.detail != nullptr) {
-        k.detail->ResetUpdate();
-        k.Current() = static_cast<int>(del_row);
-    }
-    if (!ReadAfresh(*L, {current_id})) {
-        if (k.detail != nullptr) k.detail->Reset();
-        return;
-    }
-    // On the contributor and unit lists this runs the list's row change, which shows that item.
-    L->ScrollToRow(del_row);
-    if (k.detail != nullptr) {
-        k.Current() = static_cast<int>(L->GetRow());
-        ReadAfresh(*k.detail, {current_id, k.Current()});
-        PutCursor(k);
-    }
+    list->ResetUpdate();
+    if (k.detail != nullptr) k.detail->ResetUpdate();
+    if (ShowStored(k, del_row) && k.detail != nullptr) PutCursor(k);
 }
 
 void SectionArea::cb_page_save_clicked() {

@@ -140,15 +140,15 @@ std::vector<std::string> NumberForms(const rt::DataWindow& page, std::string_vie
 }  // namespace
 
 long SectionArea::dw_no1_itemchanged(long, std::string_view, std::string_view) {
-    const std::string s_col = dw_no1.GetColumnName();
-    if (!rt::SameName(s_col, "xm_askno")) return 0;
+    const std::string column = dw_no1.GetColumnName();
+    if (!rt::SameName(column, "xm_askno")) return 0;
 
-    const std::string s_text = rt::Trim(dw_no1.GetText());
+    const std::string typed = rt::Trim(dw_no1.GetText());
     const long row = dw_no1.GetRow();
     // The recommendation's own number is not "in use": only the other recommendations count.
     // The entry is looked up in every form, since a number may have reached the table either way.
     const std::string own = dw_no1.GetItemString(row, "xm_id").value_or(current_id);
-    const std::vector<std::string> forms = NumberForms(dw_no1, "xm_askno", s_text);
+    const std::vector<std::string> forms = NumberForms(dw_no1, "xm_askno", typed);
     std::vector<rt::Value> into;
     sqlca.SelectInto(
         "select count(*) from j_xm_base where ( xm_askno = ? or xm_askno = ? or xm_askno = ? ) and xm_id <> "
@@ -156,8 +156,7 @@ long SectionArea::dw_no1_itemchanged(long, std::string_view, std::string_view) {
         {forms[0], forms[1], forms[2], own}, into);
     if (sqlca.SQLCode != 0 || into.empty() || into.front().AsLong().value_or(0) == 0) return 0;
 
-    const std::string s_message = "此推荐号已经存在!";
-    rt::ui::MessageBox("提示信息", s_message);
+    rt::ui::MessageBox("提示信息", "此推荐号已经存在!");
     const auto retrieved = dw_no1.GetItemString(row, "xm_askno", rt::Buffer::Primary, true);
     dw_no1.SetItem(row, "xm_askno", rt::Value(retrieved));
     // The typed number is given up, as the message said: the field shows the stored number again.
@@ -174,9 +173,9 @@ constexpr std::array<std::string_view, 6> kSubjectColumns = {
 }  // namespace
 
 void SectionArea::dw_no1_doubleclicked(long, long, long, std::string_view) {
-    const std::string s_col = dw_no1.GetColumnName();
+    const std::string column = dw_no1.GetColumnName();
     for (std::string_view c : kSubjectColumns)
-        if (s_col == c) {
+        if (column == c) {
             win::OpenPopup(dw_no1);
             return;
         }
@@ -188,14 +187,14 @@ namespace {
 
 void ShowHint(SectionArea& area, const DataWindowControl& page,
               std::initializer_list<std::string_view> listed) {
-    const std::string columnname = page.GetColumnName();
-    std::string str_tag = "Ready";
+    const std::string column = page.GetColumnName();
+    std::string hint = "Ready";
     for (std::string_view c : listed)
-        if (columnname == c) {
-            str_tag = page.Describe(columnname + ".Tag");
+        if (column == c) {
+            hint = page.Describe(column + ".Tag");
             break;
         }
-    area.window.SetMicroHelp(str_tag);
+    area.window.SetMicroHelp(hint);
 }
 
 }  // namespace
