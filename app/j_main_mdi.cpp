@@ -317,7 +317,7 @@ std::array<DataWindowControl*, 18> j_main_mdi::Pages() const {
             dw_no6, dw_no71, dw_no72, dw_no81, dw_no82, dw_no91,  dw_no92, dw_no93,  dw_no94};
 }
 
-// ---- the Parts' names of what the section area does -------------------------------------------
+// ---- the window's functions and events: the section area does them -----------------------------
 
 int j_main_mdi::hidedw() {
     return sections_->hidedw();

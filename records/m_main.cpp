@@ -94,8 +94,8 @@ m_main::m_main(const CommandTargets& targets) : Menu("m_main"), targets_(targets
     delete_recommendation->SetMicroHelp("删除一份现有的推荐书。");
     delete_recommendation->SetToolbar("edit-delete", "删除推荐书", 4);
     delete_recommendation->clicked = AsCommand([this] { delete_recommendation_clicked(); });
-    // The check, the document and the exchange package are commands of their own subsystems,
-    // which attach their handlers to these items.
+    // The check, the documents and the exchange package are modules of their own (check/,
+    // document/, exchange/): these commands hand them the pages, views and folders they use.
     completeness_check = &records_menu->Add("m_完整性检查", "完整性检查");
     completeness_check->SetMicroHelp("推荐书完整性检查，查看推荐书版本号。");
     completeness_check->SetToolbar("document-properties", "推荐书完整性检查，查看推荐书版本号", 4);
