@@ -38,41 +38,51 @@ class j_main_mdi : public rt::ui::Window {
     long closequery() override;
     void destroy() override;
 
-    // ---- page group (sections/) -----------------------------------------------------------------
-    int hidedw();
-    int acceptdw();
-    int updatedw();
-    int enabledw();
-    int disabledw();
-    int cb_page_show();
-    std::string modifieddw();
+    // ---- page group: the section area's (sections/) ----------------------------------------------
+    int hidedw() { return sections_->hidedw(); }
+    int acceptdw() { return sections_->acceptdw(); }
+    int updatedw() { return sections_->updatedw(); }
+    int enabledw() { return sections_->enabledw(); }
+    int disabledw() { return sections_->disabledw(); }
+    int cb_page_show() { return sections_->cb_page_show(); }
+    std::string modifieddw() { return sections_->modifieddw(); }
 
     // The 18 pages in their fixed order.
     std::array<DataWindowControl*, 18> Pages() const;
     // What the section tree, the list and the pages do; it lives from create to destroy.
     sections::SectionArea& Sections() const { return *sections_; }
 
-    // ---- control events -------------------------------------------------------------------------
-    long tv_1_selectionchanging(long oldhandle, long newhandle);
-    void page_display();
-    void cb_n_clicked();
-    void cb_p_clicked();
-    long dw_no_rowfocuschanged(long currentrow);
-
-    // List sections: insert, delete and save of the list rows.
-    void cb_page_insert_clicked();
-    void cb_page_delete_clicked();
-    void cb_page_save_clicked();
-    // Section editing: list clicks, list-to-detail, field checks and hints, the subject picker.
-    long list_clicked(long xpos, long ypos, long row, std::string_view column);
-    long dw_no72_rowfocuschanged(long currentrow);
-    long dw_no82_rowfocuschanged(long currentrow);
-    long dw_no1_itemchanged(long row, std::string_view column, std::string_view data);
-    void dw_no1_doubleclicked(long xpos, long ypos, long row, std::string_view column);
-    void dw_no1_itemfocuschanged(long row, std::string_view column);
-    void dw_no71_itemfocuschanged(long row, std::string_view column);
-    void dw_no81_itemfocuschanged(long row, std::string_view column);
-    // The zip control refused a file of a packing or an unpacking (exchange/).
+    // ---- control events: the section area's, but for the zip control's (exchange/) ---------------
+    long tv_1_selectionchanging(long oldhandle, long newhandle) {
+        return sections_->tv_1_selectionchanging(oldhandle, newhandle);
+    }
+    void page_display() { sections_->page_display(); }
+    void cb_n_clicked() { sections_->cb_n_clicked(); }
+    void cb_p_clicked() { sections_->cb_p_clicked(); }
+    long dw_no_rowfocuschanged(long currentrow) { return sections_->dw_no_rowfocuschanged(currentrow); }
+    void cb_page_insert_clicked() { sections_->cb_page_insert_clicked(); }
+    void cb_page_delete_clicked() { sections_->cb_page_delete_clicked(); }
+    void cb_page_save_clicked() { sections_->cb_page_save_clicked(); }
+    long list_clicked(long xpos, long ypos, long row, std::string_view column) {
+        return sections_->list_clicked(xpos, ypos, row, column);
+    }
+    long dw_no72_rowfocuschanged(long currentrow) { return sections_->dw_no72_rowfocuschanged(currentrow); }
+    long dw_no82_rowfocuschanged(long currentrow) { return sections_->dw_no82_rowfocuschanged(currentrow); }
+    long dw_no1_itemchanged(long row, std::string_view column, std::string_view data) {
+        return sections_->dw_no1_itemchanged(row, column, data);
+    }
+    void dw_no1_doubleclicked(long xpos, long ypos, long row, std::string_view column) {
+        sections_->dw_no1_doubleclicked(xpos, ypos, row, column);
+    }
+    void dw_no1_itemfocuschanged(long row, std::string_view column) {
+        sections_->dw_no1_itemfocuschanged(row, column);
+    }
+    void dw_no71_itemfocuschanged(long row, std::string_view column) {
+        sections_->dw_no71_itemfocuschanged(row, column);
+    }
+    void dw_no81_itemfocuschanged(long row, std::string_view column) {
+        sections_->dw_no81_itemfocuschanged(row, column);
+    }
     void ole_1_skippingfile(const rt::SkippedFile& file);
 
     // ---- controls, in creation order -------------------------------------------------------------

@@ -462,31 +462,6 @@ void m_main::import_clicked() {
     rt::ui::MessageBox("提示信息", "成功导入一份推荐书!");
 }
 
-int m_main::import_base(const std::string& tmp_path, exchange::PackageImport& import) {
-    return exchange::import_base(tmp_path, import);
-}
-int m_main::import_ry(const std::string& tmp_path, exchange::PackageImport& import) {
-    return exchange::import_ry(tmp_path, import);
-}
-int m_main::import_dw(const std::string& tmp_path, exchange::PackageImport& import) {
-    return exchange::import_dw(tmp_path, import);
-}
-int m_main::import_xy(const std::string& tmp_path, exchange::PackageImport& import) {
-    return exchange::import_xy(tmp_path, import);
-}
-int m_main::import_hj(const std::string& tmp_path, exchange::PackageImport& import) {
-    return exchange::import_hj(tmp_path, import);
-}
-int m_main::import_yy(const std::string& tmp_path, exchange::PackageImport& import) {
-    return exchange::import_yy(tmp_path, import);
-}
-int m_main::import_zl(const std::string& tmp_path, exchange::PackageImport& import) {
-    return exchange::import_zl(tmp_path, import);
-}
-int m_main::import_rollback(const std::string& tmp_path, exchange::PackageImport& import) {
-    return exchange::import_rollback(tmp_path, import);
-}
-
 // ---- help and about ---------------------------------------------------------------------------------
 
 void m_main::help_clicked() {

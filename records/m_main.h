@@ -59,14 +59,30 @@ class m_main : public rt::ui::Menu {
     int all_print(const document::PrintBuffer& buffer);
     int all_print_789(const document::PrintBuffer& buffer);
     // Reading an exchange package into the database (exchange/); tmp_path is the working folder.
-    int import_base(const std::string& tmp_path, exchange::PackageImport& import);
-    int import_ry(const std::string& tmp_path, exchange::PackageImport& import);
-    int import_dw(const std::string& tmp_path, exchange::PackageImport& import);
-    int import_xy(const std::string& tmp_path, exchange::PackageImport& import);
-    int import_hj(const std::string& tmp_path, exchange::PackageImport& import);
-    int import_yy(const std::string& tmp_path, exchange::PackageImport& import);
-    int import_zl(const std::string& tmp_path, exchange::PackageImport& import);
-    int import_rollback(const std::string& tmp_path, exchange::PackageImport& import);
+    int import_base(const std::string& tmp_path, exchange::PackageImport& import) {
+        return exchange::import_base(tmp_path, import);
+    }
+    int import_ry(const std::string& tmp_path, exchange::PackageImport& import) {
+        return exchange::import_ry(tmp_path, import);
+    }
+    int import_dw(const std::string& tmp_path, exchange::PackageImport& import) {
+        return exchange::import_dw(tmp_path, import);
+    }
+    int import_xy(const std::string& tmp_path, exchange::PackageImport& import) {
+        return exchange::import_xy(tmp_path, import);
+    }
+    int import_hj(const std::string& tmp_path, exchange::PackageImport& import) {
+        return exchange::import_hj(tmp_path, import);
+    }
+    int import_yy(const std::string& tmp_path, exchange::PackageImport& import) {
+        return exchange::import_yy(tmp_path, import);
+    }
+    int import_zl(const std::string& tmp_path, exchange::PackageImport& import) {
+        return exchange::import_zl(tmp_path, import);
+    }
+    int import_rollback(const std::string& tmp_path, exchange::PackageImport& import) {
+        return exchange::import_rollback(tmp_path, import);
+    }
 
     // ---- the items, in menu order -----------------------------------------------------------------
     MenuItem* system_menu = nullptr;            // m_系统管理s
