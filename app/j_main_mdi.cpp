@@ -6,10 +6,12 @@
 #include <vector>
 
 #include "app/globals.h"
+#include "exchange/package.h"
 #include "records/m_main.h"
 #include "runtime/ui/application.h"
 #include "runtime/ui/dialogs.h"
 #include "sections/popup.h"
+#include "sections/section_area.h"
 
 namespace laurel::win {
 
@@ -51,8 +53,53 @@ j_main_mdi::~j_main_mdi() {
 
 void j_main_mdi::create() {
     rt::ui::OnWaitForUser(EndReading);
-    SetMenu(std::make_unique<records::m_main>());
     CreateControls();
+    sections_ = std::make_unique<sections::SectionArea>(sections::SectionControls{
+        .window = *this,
+        .tv_1 = *tv_1,
+        .dw_no = *dw_no,
+        .dw_no1 = *dw_no1,
+        .dw_no2 = *dw_no2,
+        .dw_no3 = *dw_no3,
+        .dw_no4 = *dw_no4,
+        .dw_no51 = *dw_no51,
+        .dw_no512 = *dw_no512,
+        .dw_no52 = *dw_no52,
+        .dw_no522 = *dw_no522,
+        .dw_no53 = *dw_no53,
+        .dw_no6 = *dw_no6,
+        .dw_no71 = *dw_no71,
+        .dw_no72 = *dw_no72,
+        .dw_no81 = *dw_no81,
+        .dw_no82 = *dw_no82,
+        .dw_no91 = *dw_no91,
+        .dw_no92 = *dw_no92,
+        .dw_no93 = *dw_no93,
+        .dw_no94 = *dw_no94,
+        .st_2 = *st_2,
+        .st_sub = *st_sub,
+        .st_blank = *st_blank,
+        .st_10_1 = *st_10_1,
+        .st_10_2 = *st_10_2,
+        .st_10_3 = *st_10_3,
+        .st_10_4 = *st_10_4,
+        .st_10_5 = *st_10_5,
+        .st_10_6 = *st_10_6,
+        .st_10_7 = *st_10_7,
+        .st_10_8 = *st_10_8,
+        .cb_n = *cb_n,
+        .cb_p = *cb_p,
+        .cb_page_insert = *cb_page_insert,
+        .cb_page_delete = *cb_page_delete,
+        .cb_page_save = *cb_page_save,
+    });
+    SetMenu(std::make_unique<records::m_main>(records::CommandTargets{
+        .sections = *sections_,
+        .views = {*dw_ds_base, *dw_ds_dw, *dw_ds_ry, *dw_ds_getaward, *dw_ds_xy, *dw_ds_yy, *dw_ds_zl},
+        .dw_nomax = *dw_nomax,
+        .st_progress = *st_progress,
+        .ole_1 = *ole_1,
+    }));
     AttachHandlers();
 }
 
@@ -61,6 +108,7 @@ void j_main_mdi::destroy() {
     // The subject picker writes into this window's pages: it goes with it.
     ClosePopup();
     if (GetMenu()) DestroyMenu();
+    sections_.reset();
     DestroyControls();
     ForgetControls(*this);
 }
@@ -269,69 +317,8 @@ std::array<DataWindowControl*, 18> j_main_mdi::Pages() const {
             dw_no6, dw_no71, dw_no72, dw_no81, dw_no82, dw_no91,  dw_no92, dw_no93,  dw_no94};
 }
 
-// ---- page group ---------------------------------------------------------------------------------
-
-int j_main_mdi::hidedw() {
-    for (rt::ui::Control* c : std::initializer_list<rt::ui::Control*>{
-             dw_no1,  dw_no2,  dw_no3,         dw_no4,         dw_no51,      dw_no512, dw_no52, dw_no522,
-             dw_no53, dw_no6,  cb_page_insert, cb_page_delete, cb_page_save, dw_no71,  dw_no72, dw_no81,
-             dw_no82, dw_no91, dw_no92,        st_blank,       st_sub,       dw_no93,  dw_no94, st_10_1,
-             st_10_2, st_10_3, st_10_4,        st_10_5,        st_10_6,      st_10_7,  st_10_8})
-        c->Hide();
-    return 1;
-}
-
-int j_main_mdi::acceptdw() {
-    for (DataWindowControl* page : Pages()) page->AcceptText();
-    return 1;
-}
-
-int j_main_mdi::updatedw() {
-    // Every page is written even after one has failed; the flags stay until the caller commits
-    // (resetdw), so that a rolled-back save keeps every edit pending.
-    bool all = true;
-    for (DataWindowControl* page : Pages())
-        if (page->Update(true, false) != 1) all = false;
-    return all ? 1 : -1;
-}
-
-int j_main_mdi::resetdw() {
-    for (DataWindowControl* page : Pages()) page->ResetUpdate();
-    return 1;
-}
-
-namespace {
-void SetEnabledAll(j_main_mdi& w, bool on) {
-    for (rt::ui::Control* c : std::initializer_list<rt::ui::Control*>{
-             w.dw_no1,  w.dw_no2,   w.dw_no3,  w.dw_no4,  w.dw_no51,        w.dw_no512,       w.dw_no52,
-             w.dw_no53, w.dw_no522, w.dw_no6,  w.dw_no71, w.dw_no72,        w.dw_no81,        w.dw_no82,
-             w.dw_no91, w.dw_no92,  w.dw_no93, w.dw_no94, w.cb_page_delete, w.cb_page_insert, w.cb_page_save})
-        c->SetEnabled(on);
-}
-}  // namespace
-
-int j_main_mdi::enabledw() {
-    SetEnabledAll(*this, true);
-    return 1;
-}
-
-int j_main_mdi::disabledw() {
-    SetEnabledAll(*this, false);
-    return 1;
-}
-
-int j_main_mdi::cb_page_show() {
-    cb_page_insert->Show();
-    cb_page_delete->Show();
-    return 1;
-}
-
-std::string j_main_mdi::modifieddw() {
-    std::string flags = "000000000000000000";
-    auto pages = Pages();
-    for (size_t k = 0; k < pages.size(); ++k)
-        if (pages[k]->ModifiedCount() != 0) flags[k] = '1';
-    return flags;
+void j_main_mdi::ole_1_skippingfile(const rt::SkippedFile& file) {
+    exchange::SkippingFile(file);
 }
 
 // ---- open ---------------------------------------------------------------------------------------
@@ -339,25 +326,9 @@ std::string j_main_mdi::modifieddw() {
 void j_main_mdi::open() {
     const Command command;
     // The section tree: handle k is the k-th item inserted.
-    const long handle1 = tv_1->InsertItemFirst(0, "推荐书", 1);
-    tv_1->InsertItemFirst(handle1, "一、项目基本情况", 1);
-    tv_1->InsertItemLast(handle1, "二、项目简介", 1);
-    tv_1->InsertItemLast(handle1, "三、主要发现、发明及技术创新点", 1);
-    tv_1->InsertItemLast(handle1, "四、推荐单位意见", 1);
-    long handle2 = tv_1->InsertItemLast(handle1, "五、经济和社会效益", 1);
-    tv_1->InsertItemLast(handle2, "1．直接经济效益", 1);
-    tv_1->InsertItemLast(handle2, "2．间接经济效益", 1);
-    tv_1->InsertItemLast(handle2, "3．社会效益", 1);
-    tv_1->InsertItemLast(handle1, "六、本项目曾获科技奖励情况", 1);
-    tv_1->InsertItemLast(handle1, "七、主要完成人情况", 1);
-    tv_1->InsertItemLast(handle1, "八、主要完成单位情况", 1);
-    handle2 = tv_1->InsertItemLast(handle1, "九、主要证明目录", 1);
-    tv_1->InsertItemLast(handle2, "1．应用单位目录", 1);
-    tv_1->InsertItemLast(handle2, "2. 技术评价证明及国家法律法规要求行业审批文件目录", 1);
-    tv_1->InsertItemLast(handle2, "3．知识产权证明目录", 1);
-    tv_1->InsertItemLast(handle2, "4．10篇代表性论文、专著目录", 1);
-    tv_1->InsertItemLast(handle1, "十、附件", 1);
-    tv_1->ExpandItem(handle1);
+    for (const sections::Section& section : sections::Sections())
+        tv_1->InsertItemLast(section.parent, section.label, 1);
+    tv_1->ExpandItem(sections::kRootHandle);
 
     // Every DataWindow is bound before the list is read, so that the list's first row change
     // switches to that recommendation completely (pages bound, read-only mode when saved). Binding
@@ -378,20 +349,17 @@ void j_main_mdi::open() {
 
     // Without a connection the list cannot be read: that is an empty list, reported already.
     dw_no->SetTransObject(sqlca);
-    const long rows = sqlca.Connected() ? retrievelist(false) : -1;
+    const long rows = sqlca.Connected() ? sections_->retrievelist(false) : -1;
     if (rows != -1 && rows != 0) {
         current_id = dw_no->GetItemString(dw_no->GetRow(), "xm_id").value_or("");
     } else {
         current_id = kNoRecommendation;
-        hidedw();
-        st_2->Hide();
-        cb_p->Hide();
-        cb_n->Hide();
+        sections_->ShowNoRecommendation();
     }
     // Said once the window shows what it will show.
     if (rows == -1 && sqlca.Connected()) rt::ui::MessageBox("提示信息", "读取推荐书列表失败！");
 
-    current_page = 2;
+    current_page = sections::kFirstSection;
     current_dw = 1;
     current_ry = 1;
     current_path = rt::ui::Application::ProgramFolder();
@@ -400,17 +368,7 @@ void j_main_mdi::open() {
         current_path = std::filesystem::current_path(ec).string();
     }
 
-    tv_1->SelectItem(2);
-}
-
-long j_main_mdi::retrievelist(bool say) {
-    // The database's own box would say it a second time.
-    auto handler = std::exchange(dw_no->dberror, [](long, std::string_view, std::string_view) { return 1; });
-    const long rows = dw_no->Retrieve();
-    if (dw_no != nullptr) dw_no->dberror = std::move(handler);
-    listread = rows != -1;
-    if (rows == -1 && say) rt::ui::MessageBox("提示信息", "读取推荐书列表失败！");
-    return rows;
+    tv_1->SelectItem(sections::kFirstSection);
 }
 
 // ---- close --------------------------------------------------------------------------------------
@@ -441,7 +399,7 @@ long j_main_mdi::closequery() {
         rt::ui::MessageBox("提示信息", "保存失败！");
         return 1;
     }
-    resetdw();
+    sections_->resetdw();
     rt::ui::MessageBox("提示信息", "保存成功！");
     return 0;
 }

@@ -3,15 +3,16 @@
 // one section page at a time on the right, the banner across the top, and the hidden export views.
 
 #include <array>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "runtime/ui/controls.h"
 #include "runtime/ui/datawindow_control.h"
 #include "runtime/ui/treeview.h"
 #include "runtime/ui/window.h"
 #include "runtime/ui/zip_control.h"
+#include "sections/section_area.h"
 
 namespace laurel::win {
 
@@ -26,10 +27,6 @@ using rt::ui::StaticText;
 using rt::ui::TreeView;
 using rt::ui::ZipControl;
 
-// Whether a page holds changes not stored yet: changed, new or removed rows, or text typed into a
-// field and not accepted.
-bool HoldsChanges(const DataWindowControl& page);
-
 class j_main_mdi : public rt::ui::Window {
   public:
     j_main_mdi();
@@ -41,58 +38,51 @@ class j_main_mdi : public rt::ui::Window {
     long closequery() override;
     void destroy() override;
 
-    // ---- page group -----------------------------------------------------------------------------
-    int hidedw();
-    int acceptdw();
-    int updatedw();
-    int enabledw();
-    int disabledw();
-    int cb_page_show();
-    std::string modifieddw();
-    // Clears the change flags of every page once the caller has committed what updatedw wrote.
-    int resetdw();
-    // Saves the pages as leaving a section saves them: AcceptText and Update of each, then COMMIT;
-    // or ROLLBACK, "先前的页面保存失败！" and every edit kept pending. 1 saved, 0 failed.
-    int savepages(const std::vector<DataWindowControl*>& pages);
-    // The pages that hold changes not stored yet, the page on show first: what a command that reads
-    // the recommendation afresh must save before it reads.
-    std::vector<DataWindowControl*> pendingpages();
-    // Reads a page for the current recommendation, unless it holds changes not stored yet: those
-    // stay on show until a save stores them. A page that cannot be read is emptied, so that it
-    // never shows rows of another recommendation. Returns the row count, 0 when kept, -1 on failure.
-    long retrievepage(DataWindowControl& page, const std::vector<rt::Value>& args);
-    // Reads the recommendation list; a list that cannot be read says so in one message
-    // ("读取推荐书列表失败！", unless `say` is false: the caller says it) and keeps the rows it
-    // had. Returns the row count or -1.
-    long retrievelist(bool say = true);
-    // Whether the list holds what the database held when it was last read: false until it has
-    // been read, and after a read that failed. A command that adds to the list reads it first.
-    bool listread = false;
+    // ---- page group: the section area's (sections/) ----------------------------------------------
+    int hidedw() { return sections_->hidedw(); }
+    int acceptdw() { return sections_->acceptdw(); }
+    int updatedw() { return sections_->updatedw(); }
+    int enabledw() { return sections_->enabledw(); }
+    int disabledw() { return sections_->disabledw(); }
+    int cb_page_show() { return sections_->cb_page_show(); }
+    std::string modifieddw() { return sections_->modifieddw(); }
 
     // The 18 pages in their fixed order.
     std::array<DataWindowControl*, 18> Pages() const;
+    // What the section tree, the list and the pages do; it lives from create to destroy.
+    sections::SectionArea& Sections() const { return *sections_; }
 
-    // ---- control events -------------------------------------------------------------------------
-    long tv_1_selectionchanging(long oldhandle, long newhandle);
-    void page_display();
-    void cb_n_clicked();
-    void cb_p_clicked();
-    long dw_no_rowfocuschanged(long currentrow);
-
-    // List sections: insert, delete and save of the list rows.
-    void cb_page_insert_clicked();
-    void cb_page_delete_clicked();
-    void cb_page_save_clicked();
-    // Section editing: list clicks, list-to-detail, field checks and hints, the subject picker.
-    long list_clicked(long xpos, long ypos, long row, std::string_view column);
-    long dw_no72_rowfocuschanged(long currentrow);
-    long dw_no82_rowfocuschanged(long currentrow);
-    long dw_no1_itemchanged(long row, std::string_view column, std::string_view data);
-    void dw_no1_doubleclicked(long xpos, long ypos, long row, std::string_view column);
-    void dw_no1_itemfocuschanged(long row, std::string_view column);
-    void dw_no71_itemfocuschanged(long row, std::string_view column);
-    void dw_no81_itemfocuschanged(long row, std::string_view column);
-    // The zip control refused a file of a packing or an unpacking (exchange/).
+    // ---- control events: the section area's, but for the zip control's (exchange/) ---------------
+    long tv_1_selectionchanging(long oldhandle, long newhandle) {
+        return sections_->tv_1_selectionchanging(oldhandle, newhandle);
+    }
+    void page_display() { sections_->page_display(); }
+    void cb_n_clicked() { sections_->cb_n_clicked(); }
+    void cb_p_clicked() { sections_->cb_p_clicked(); }
+    long dw_no_rowfocuschanged(long currentrow) { return sections_->dw_no_rowfocuschanged(currentrow); }
+    void cb_page_insert_clicked() { sections_->cb_page_insert_clicked(); }
+    void cb_page_delete_clicked() { sections_->cb_page_delete_clicked(); }
+    void cb_page_save_clicked() { sections_->cb_page_save_clicked(); }
+    long list_clicked(long xpos, long ypos, long row, std::string_view column) {
+        return sections_->list_clicked(xpos, ypos, row, column);
+    }
+    long dw_no72_rowfocuschanged(long currentrow) { return sections_->dw_no72_rowfocuschanged(currentrow); }
+    long dw_no82_rowfocuschanged(long currentrow) { return sections_->dw_no82_rowfocuschanged(currentrow); }
+    long dw_no1_itemchanged(long row, std::string_view column, std::string_view data) {
+        return sections_->dw_no1_itemchanged(row, column, data);
+    }
+    void dw_no1_doubleclicked(long xpos, long ypos, long row, std::string_view column) {
+        sections_->dw_no1_doubleclicked(xpos, ypos, row, column);
+    }
+    void dw_no1_itemfocuschanged(long row, std::string_view column) {
+        sections_->dw_no1_itemfocuschanged(row, column);
+    }
+    void dw_no71_itemfocuschanged(long row, std::string_view column) {
+        sections_->dw_no71_itemfocuschanged(row, column);
+    }
+    void dw_no81_itemfocuschanged(long row, std::string_view column) {
+        sections_->dw_no81_itemfocuschanged(row, column);
+    }
     void ole_1_skippingfile(const rt::SkippedFile& file);
 
     // ---- controls, in creation order -------------------------------------------------------------
@@ -152,6 +142,8 @@ class j_main_mdi : public rt::ui::Window {
   private:
     void CreateControls();
     void AttachHandlers();
+
+    std::unique_ptr<sections::SectionArea> sections_;
 };
 
 }  // namespace laurel::win

@@ -199,7 +199,10 @@ int main(int argc, char** argv) {
         d.Answer(1);
         d.AnswerFile({1, package.string(), package.filename().string()});
         const auto start = Clock::now();
-        laurel::exchange::ExportCheckedRecommendation();
+        laurel::exchange::ExportCheckedRecommendation(
+            {*window->dw_ds_base, *window->dw_ds_dw, *window->dw_ds_ry, *window->dw_ds_getaward,
+             *window->dw_ds_xy, *window->dw_ds_yy, *window->dw_ds_zl},
+            window->ole_1->Object(), laurel::current_id, laurel::WorkingFolder());
         const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
         Expect(d, "导出成功！");
         return ms;

@@ -12,13 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
-#include "app/j_main_mdi.h"
-#include "records/m_main.h"
+#include "check/check.h"
 #include "runtime/text.h"
 #include "runtime/ui/dialogs.h"
 
-namespace laurel::records {
+namespace laurel::check {
 
 namespace {
 
@@ -40,68 +38,59 @@ enum class Test {
 struct Rule {
     const char* column;
     Test test;
-    std::string m_main::*keep;  // where a text or code goes in the print buffer
     const char* message;
 };
 
-using M = m_main;
-
 constexpr Rule kProjectRules[] = {
-    {"xm_name", Test::Text, &M::xm_name, "项目中文名称不能为空！"},
-    {"xm_topicword", Test::Text, &M::xm_topicword, "项目主题词不能为空！"},
-    {"bm_deptcode", Test::Text, &M::xm_tjdw, "项目推荐单位不能为空！"},
-    {"sf_public", Test::Code, &M::sf_public, "项目名称是否可以公布？"},
-    {"xm_askno", Test::Text, &M::xm_askno, "项目推荐号不能为空！"},
-    {"xk_grpno", Test::Code, &M::xk_grpno, "专业评审组不能为空！"},
-    {"jb_awardcode", Test::Code, &M::jb_awardcode, "项目类别不能为空！"},
-    {"xk_majorname1", Test::Text, &M::xk_majorname1, "项目学科分类名称1不能为空！"},
-    {"xk_majorcode1", Test::Text, &M::xk_majorcode1, "项目学科分类代码1不能为空！"},
-    {"hy_etradecode", Test::Code, &M::hy_etradecode, "所属国民行业经济不能为空！"},
-    {"ly_socucode", Test::Code, &M::ly_socucode, "任务来源不能为空！"},
-    {"xm_no", Test::Text, &M::xm_no, "成果登记号不能为空！"},
-    {"xm_startdate", Test::Start, nullptr, "项目起始时间不能为空！"},
-    {"xm_finishdate", Test::End, nullptr, "项目结束时间不能为空！"},
-    {nullptr, Test::Order, nullptr, "项目结束时间不能比开始时间早！"},
+    {"xm_name", Test::Text, "项目中文名称不能为空！"},
+    {"xm_topicword", Test::Text, "项目主题词不能为空！"},
+    {"bm_deptcode", Test::Text, "项目推荐单位不能为空！"},
+    {"sf_public", Test::Code, "项目名称是否可以公布？"},
+    {"xm_askno", Test::Text, "项目推荐号不能为空！"},
+    {"xk_grpno", Test::Code, "专业评审组不能为空！"},
+    {"jb_awardcode", Test::Code, "项目类别不能为空！"},
+    {"xk_majorname1", Test::Text, "项目学科分类名称1不能为空！"},
+    {"xk_majorcode1", Test::Text, "项目学科分类代码1不能为空！"},
+    {"hy_etradecode", Test::Code, "所属国民行业经济不能为空！"},
+    {"ly_socucode", Test::Code, "任务来源不能为空！"},
+    {"xm_no", Test::Text, "成果登记号不能为空！"},
+    {"xm_startdate", Test::Start, "项目起始时间不能为空！"},
+    {"xm_finishdate", Test::End, "项目结束时间不能为空！"},
+    {nullptr, Test::Order, "项目结束时间不能比开始时间早！"},
 };
-constexpr Rule kSummaryRules[] = {{"xm_abstract", Test::Text, &M::xm_abstract, "项目简介不能为空！"}};
+constexpr Rule kSummaryRules[] = {{"xm_abstract", Test::Text, "项目简介不能为空！"}};
 constexpr Rule kInnovationRules[] = {
-    {"xm_innovation", Test::Text, &M::xm_innovation, "项目主要发现、发明及技术创新点不能为空！"}};
-constexpr Rule kOpinionRules[] = {{"xm_recom", Test::Text, &M::xm_recom, "推荐单位意见不能为空！"}};
+    {"xm_innovation", Test::Text, "项目主要发现、发明及技术创新点不能为空！"}};
+constexpr Rule kOpinionRules[] = {{"xm_recom", Test::Text, "推荐单位意见不能为空！"}};
 constexpr Rule kContributorRules[] = {
-    {"ry_name", Test::Text, &M::ry_name, "第一完成人姓名不能为空！"},
-    {"ry_id", Test::Text, &M::ry_id, "第一完成人身份证号码不能为空！"},
-    {"ry_birthday", Test::Start, nullptr, "第一完成人出生年月不能为空！"},
-    {"ry_bplace", Test::Text, &M::ry_bplace, "第一完成人出生地不能为空！"},
-    {"mz_nationcode", Test::Code, &M::mz_nationcode, "第一完成人民族选项不能为空！"},
-    {"xb_sex", Test::Code, &M::xb_sex, "第一完成人性别不能为空！"},
-    {"dp_sectcode", Test::Code, &M::dp_sectcode, "第一完成人政治面貌不能为空！"},
-    {"zc_titlecode", Test::Code, &M::zc_titlecode, "第一完成人技术职称不能为空！"},
-    {"wp_edulev", Test::Code, &M::wp_edulev, "第一完成人文化程度不能为空！"},
-    {"xw_degree", Test::Code, &M::xw_degree, "第一完成人最高学位不能为空！"},
-    {"ry_workmajor", Test::Text, &M::ry_workmajor, "第一完成人所学专业不能为空！"},
-    {"ry_specmajor", Test::Text, &M::ry_specmajor, "第一完成人从事专业不能为空！"},
-    {"ry_unit", Test::Text, &M::ry_unit, "第一完成人工作单位不能为空！"},
-    {"ry_fixtel", Test::Text, &M::ry_fixtel, "第一完成人联系电话不能为空！"},
-    {"ry_postaddr", Test::Text, &M::ry_postaddr, "第一完成人通讯地址不能为空！"},
-    {"ry_postcode", Test::Text, &M::ry_postcode, "第一完成人通讯邮编不能为空！"},
-    {"ry_mpno", Test::Text, &M::ry_mpno, "第一完成人移动电话不能为空！"},
-    {"ry_start", Test::Start, nullptr, "第一完成人参与起始时间不能为空！"},
-    {"ry_finish", Test::End, nullptr, "第一完成人参与结束时间不能为空！"},
-    {nullptr, Test::Order, nullptr, "第一完成人参与结束时间不能比开始时间早！"},
+    {"ry_name", Test::Text, "第一完成人姓名不能为空！"},
+    {"ry_id", Test::Text, "第一完成人身份证号码不能为空！"},
+    {"ry_birthday", Test::Start, "第一完成人出生年月不能为空！"},
+    {"ry_bplace", Test::Text, "第一完成人出生地不能为空！"},
+    {"mz_nationcode", Test::Code, "第一完成人民族选项不能为空！"},
+    {"xb_sex", Test::Code, "第一完成人性别不能为空！"},
+    {"dp_sectcode", Test::Code, "第一完成人政治面貌不能为空！"},
+    {"zc_titlecode", Test::Code, "第一完成人技术职称不能为空！"},
+    {"wp_edulev", Test::Code, "第一完成人文化程度不能为空！"},
+    {"xw_degree", Test::Code, "第一完成人最高学位不能为空！"},
+    {"ry_workmajor", Test::Text, "第一完成人所学专业不能为空！"},
+    {"ry_specmajor", Test::Text, "第一完成人从事专业不能为空！"},
+    {"ry_unit", Test::Text, "第一完成人工作单位不能为空！"},
+    {"ry_fixtel", Test::Text, "第一完成人联系电话不能为空！"},
+    {"ry_postaddr", Test::Text, "第一完成人通讯地址不能为空！"},
+    {"ry_postcode", Test::Text, "第一完成人通讯邮编不能为空！"},
+    {"ry_mpno", Test::Text, "第一完成人移动电话不能为空！"},
+    {"ry_start", Test::Start, "第一完成人参与起始时间不能为空！"},
+    {"ry_finish", Test::End, "第一完成人参与结束时间不能为空！"},
+    {nullptr, Test::Order, "第一完成人参与结束时间不能比开始时间早！"},
 };
 
 // One page and the rules read from its row 1. The contributor page is read for the contributor
 // numbered 1, whichever one section 七 shows.
 struct PageRules {
-    DataWindowControl* win::j_main_mdi::*page;
+    DataWindowControl& page;
     bool firstContributor;
     std::span<const Rule> rules;
-};
-
-const PageRules kPages[] = {
-    {&win::j_main_mdi::dw_no1, false, kProjectRules},     {&win::j_main_mdi::dw_no2, false, kSummaryRules},
-    {&win::j_main_mdi::dw_no3, false, kInnovationRules},  {&win::j_main_mdi::dw_no4, false, kOpinionRules},
-    {&win::j_main_mdi::dw_no71, true, kContributorRules},
 };
 
 // A whole number from 1 to 9999, from the system's random source: the tail of a version number.
@@ -113,7 +102,7 @@ int DrawVersionTail() {
 // The closing step of the check for a complete recommendation: the stored version number is shown,
 // or, when there is none yet and the user agrees, one is made, stored with the saved state and
 // shown. 1 when a number is shown, 0 otherwise.
-int VersionNumber(win::j_main_mdi& w) {
+int VersionNumber(DataWindowControl& list, rt::Transaction& sqlca, const std::string& current_id) {
     std::vector<rt::Value> into(1);
     sqlca.SelectInto("select xm_guid from j_xm_base where xm_id =? ", {current_id}, into);
     if (sqlca.SQLCode != 0) {
@@ -123,14 +112,14 @@ int VersionNumber(win::j_main_mdi& w) {
     }
 
     // A null number was never made: it is made now, like the placeholder's.
-    std::string str_tmp = into[0].IsNull() ? kNoVersion : into[0].ToText();
-    if (str_tmp == kNoVersion) {
-        const int int_message =
+    std::string version = into[0].IsNull() ? kNoVersion : into[0].ToText();
+    if (version == kNoVersion) {
+        const int answer =
             rt::ui::MessageBox("提示信息", "你要生成推荐书吗?", Icon::Question, Buttons::YesNo, 1);
-        if (int_message != 1) return 0;
+        if (answer != 1) return 0;
 
-        str_tmp = current_id + rt::String(static_cast<std::int64_t>(DrawVersionTail()), "0000");
-        sqlca.Execute("update j_xm_base set xm_guid =? , xm_xg =1 where xm_id =? ", {str_tmp, current_id});
+        version = current_id + rt::String(static_cast<std::int64_t>(DrawVersionTail()), "0000");
+        sqlca.Execute("update j_xm_base set xm_guid =? , xm_xg =1 where xm_id =? ", {version, current_id});
         if (sqlca.SQLCode != 0 || sqlca.SQLNRows != 1 || sqlca.Commit() != 0) {
             // A number that is not stored is never shown: it would be printed on a form that the
             // database does not know.
@@ -138,28 +127,24 @@ int VersionNumber(win::j_main_mdi& w) {
             rt::ui::MessageBox("提示信息", "系统意外，生成推荐书版本号失败！");
             return 0;
         }
-        const long n_row = w.dw_no->GetRow();
-        w.dw_no->ReselectRow(n_row);
+        list.ReselectRow(list.GetRow());
     }
 
-    rt::ui::MessageBox("提示信息", "当前推荐书的版本号为: " + str_tmp);
+    rt::ui::MessageBox("提示信息", "当前推荐书的版本号为: " + version);
     return 1;
 }
 
 }  // namespace
 
-int m_main::all_check() {
-    if (current_id == kNoRecommendation) return 0;
-    if (!laurel::j_main_mdi) return 0;
-    win::j_main_mdi& w = *laurel::j_main_mdi;
-
-    // The rules read every page afresh: what the user typed and has not saved yet is saved first,
-    // as leaving its section saves it, or the command stops with the edits kept.
-    if (w.savepages(w.pendingpages()) != 1) return 0;
-
-    std::optional<rt::Date> date_tmp, date_tmp2;
-    for (const PageRules& p : kPages) {
-        DataWindowControl& page = *(w.*p.page);
+int all_check(const CheckedPages& pages, rt::Transaction& sqlca, const std::string& current_id) {
+    const PageRules checked[] = {
+        {pages.dw_no1, false, kProjectRules},     {pages.dw_no2, false, kSummaryRules},
+        {pages.dw_no3, false, kInnovationRules},  {pages.dw_no4, false, kOpinionRules},
+        {pages.dw_no71, true, kContributorRules},
+    };
+    std::optional<rt::Date> start, end;
+    for (const PageRules& p : checked) {
+        DataWindowControl& page = p.page;
         // A page that cannot be read is no verdict on the recommendation: the database has said why.
         const long read = p.firstContributor ? page.Retrieve({current_id, 1}) : page.Retrieve({current_id});
         if (read == -1) return 0;
@@ -171,20 +156,19 @@ int m_main::all_check() {
                 case Test::Text:
                 case Test::Code: {
                     const std::optional<std::string> value = page.GetItemString(1, rule.column);
-                    this->*rule.keep = value.value_or(std::string());
                     passed = value.has_value() && (rule.test == Test::Code || !rt::Trim(*value).empty());
                     break;
                 }
                 case Test::Start:
-                    date_tmp = page.GetItemDate(1, rule.column);
-                    passed = date_tmp.has_value();
+                    start = page.GetItemDate(1, rule.column);
+                    passed = start.has_value();
                     break;
                 case Test::End:
-                    date_tmp2 = page.GetItemDate(1, rule.column);
-                    passed = date_tmp2.has_value();
+                    end = page.GetItemDate(1, rule.column);
+                    passed = end.has_value();
                     break;
                 case Test::Order:
-                    passed = !(date_tmp && date_tmp2) || *date_tmp < *date_tmp2;
+                    passed = !(start && end) || *start < *end;
                     break;
             }
             if (!passed) {
@@ -193,11 +177,7 @@ int m_main::all_check() {
             }
         }
     }
-    return VersionNumber(w);
+    return VersionNumber(pages.dw_no, sqlca, current_id);
 }
 
-void m_main::check_clicked() {
-    all_check();
-}
-
-}  // namespace laurel::records
+}  // namespace laurel::check

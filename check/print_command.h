@@ -5,15 +5,17 @@
 
 #include <functional>
 
+#include "check/check.h"
+#include "document/print_buffer.h"
 #include "runtime/ui/controls.h"
 
 namespace laurel::check {
 
 struct PrintSteps {
-    std::function<int()> check;     // 1: complete, with its version number
-    std::function<int()> prepare;   // fills the print buffer: 1, or -1 when a page cannot be read
-    std::function<int()> print;     // the form document
-    std::function<int()> print789;  // the lists document, its save dialog and hand-over
+    std::function<int()> check;                                 // 1: complete, with its version number
+    std::function<Prepared()> prepare;                          // the print buffer
+    std::function<int(const document::PrintBuffer&)> print;     // the form document
+    std::function<int(const document::PrintBuffer&)> print789;  // the lists document and its hand-over
 };
 
 // Runs the chain. A failure that a step throws (the word-processing engine refusing a call part-way,

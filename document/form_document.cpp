@@ -11,25 +11,19 @@
 #include <algorithm>
 #include <filesystem>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <system_error>
-#include <vector>
 
-#include "app/globals.h"
-#include "app/j_main_mdi.h"
+#include "document/documents.h"
+#include "document/formats.h"
 #include "document/working_document.h"
-#include "records/m_main.h"
 #include "runtime/text.h"
-#include "runtime/ui/dialogs.h"
 #include "runtime/word.h"
 
-namespace laurel::records {
+namespace laurel::document {
 
 namespace {
-
-constexpr std::string_view kWordClass = "word.application";
 
 // The template's tables, counted from 1 in document order.
 constexpr int kDirectBenefitTable = 5;
@@ -43,162 +37,147 @@ constexpr std::string_view kAmountColumns[] = {"XY_ADDVALUE", "XY_ADDINTEREST", 
 // The award grade has room for eight bytes of GBK text in the form.
 constexpr std::size_t kGradeBytes = 8;
 
-// A null amount prints as nothing, and so does a total that a null amount made null.
-std::string Amount(const std::optional<rt::Decimal>& d) {
-    return d ? rt::String(*d, "#,##0.00") : std::string();
-}
-
 // One benefit table: three yearly rows from the page, first row at `firstRow`, and the totals row
 // after them. A page that holds fewer than three rows fills only the rows it has; its totals cover
-// exactly the amounts written.
-void FillBenefitTable(rt::word::Application& myword, rt::ui::DataWindowControl& page, int table,
-                      int firstRow) {
+// exactly the amounts written, and a null amount makes its total null.
+void FillBenefitTable(rt::word::Document& document, DataWindowControl& page, const std::string& current_id,
+                      int table, int firstRow) {
     if (page.Retrieve({rt::Value(current_id)}) == -1) throw UnreadPage();
     std::optional<rt::Decimal> sums[5] = {rt::Decimal(), rt::Decimal(), rt::Decimal(), rt::Decimal(),
                                           rt::Decimal()};
-    const long rows = std::min(3L, page.RowCount());
-    for (long int_i = 1; int_i <= rows; ++int_i) {
-        const int row = firstRow + static_cast<int>(int_i) - 1;
-        myword.ActiveDocument().SetCellText(table, row, 1, page.GetItemString(int_i, "XY_YEAR").value_or(""));
+    const long years = std::min(3L, page.RowCount());
+    for (long year = 1; year <= years; ++year) {
+        const int row = firstRow + static_cast<int>(year) - 1;
+        document.SetCellText(table, row, 1, page.GetItemString(year, "XY_YEAR").value_or(""));
         for (int k = 0; k < 5; ++k) {
-            const std::optional<rt::Decimal> dec_tmp = page.GetItemDecimal(int_i, kAmountColumns[k]);
-            sums[k] = sums[k] && dec_tmp ? rt::Decimal::Add(*sums[k], *dec_tmp) : std::nullopt;
-            myword.ActiveDocument().SetCellText(table, row, k + 2, Amount(dec_tmp));
+            const std::optional<rt::Decimal> amount = page.GetItemDecimal(year, kAmountColumns[k]);
+            sums[k] = sums[k] && amount ? rt::Decimal::Add(*sums[k], *amount) : std::nullopt;
+            document.SetCellText(table, row, k + 2, Amount(amount));
         }
     }
     const int totalsRow = firstRow + 3;
-    for (int k = 0; k < 5; ++k) myword.ActiveDocument().SetCellText(table, totalsRow, k + 2, Amount(sums[k]));
+    for (int k = 0; k < 5; ++k) document.SetCellText(table, totalsRow, k + 2, Amount(sums[k]));
 }
 
-void FillAwardsTable(rt::word::Application& myword, rt::ui::DataWindowControl& page) {
+// Award i in Word row i + 1, below the heading row.
+void FillAwardsTable(rt::word::Document& document, DataWindowControl& page, const std::string& current_id) {
     if (page.Retrieve({rt::Value(current_id)}) == -1) throw UnreadPage();
-    const long l_tmp = page.RowCount();
-    for (long int_i = 1; int_i <= l_tmp; ++int_i) {
-        const int row = static_cast<int>(int_i) + 1;
-        const std::string number = ItemNumber(page.GetItemNumber(int_i, "JX_ID"));
-        const std::optional<std::string> name = page.GetItemString(int_i, "JX_XMNAME");
-        myword.ActiveDocument().SetCellText(
-            kAwardsTable, row, 1, number.empty() ? std::string() : number + "." + name.value_or(""));
-        const std::optional<rt::Date> date = page.GetItemDate(int_i, "JX_DATE");
-        myword.ActiveDocument().SetCellText(kAwardsTable, row, 2,
-                                            date ? rt::String(*date, "yyyy") : std::string());
-        myword.ActiveDocument().SetCellText(kAwardsTable, row, 3,
-                                            page.GetItemString(int_i, "JX_NAME").value_or(""));
+    const long awards = page.RowCount();
+    for (long award = 1; award <= awards; ++award) {
+        const int row = static_cast<int>(award) + 1;
+        const std::string number = Whole(page.GetItemNumber(award, "JX_ID"));
+        const std::optional<std::string> name = page.GetItemString(award, "JX_XMNAME");
+        document.SetCellText(kAwardsTable, row, 1,
+                             number.empty() ? std::string() : number + "." + name.value_or(""));
+        const std::optional<rt::Date> date = page.GetItemDate(award, "JX_DATE");
+        document.SetCellText(kAwardsTable, row, 2, date ? rt::String(*date, "yyyy") : std::string());
+        document.SetCellText(kAwardsTable, row, 3, page.GetItemString(award, "JX_NAME").value_or(""));
         // The cut never splits a character: a grade that mixes scripts keeps the whole characters
         // that fit.
-        myword.ActiveDocument().SetCellText(
-            kAwardsTable, row, 4,
-            rt::GbkLeft(page.GetItemString(int_i, "JX_GRADE").value_or(""), kGradeBytes));
-        myword.ActiveDocument().SetCellText(kAwardsTable, row, 5,
-                                            page.GetItemString(int_i, "JX_GRANTDEPT").value_or(""));
+        document.SetCellText(kAwardsTable, row, 4,
+                             rt::GbkLeft(page.GetItemString(award, "JX_GRADE").value_or(""), kGradeBytes));
+        document.SetCellText(kAwardsTable, row, 5, page.GetItemString(award, "JX_GRANTDEPT").value_or(""));
     }
 }
 
 }  // namespace
 
-int m_main::all_print() {
-    const std::string s_file_tmp = WorkingDocumentPath(WorkingFolder(), xm_askno);
+int all_print(const PrintBuffer& buffer, const FormPages& pages, const std::string& current_id,
+              const std::string& program_folder, const std::string& working_folder) {
+    const std::string working_document = WorkingDocumentPath(working_folder, buffer.xm_askno);
 
-    rt::word::Application myword;
-    long ll_tatus = myword.ConnectToObject("", kWordClass);
-    if (ll_tatus != 0) {
-        ll_tatus = myword.ConnectToNewObject(kWordClass);
-        if (ll_tatus != 0) {
-            rt::ui::MessageBox("错误", "启动word错误: " + std::to_string(ll_tatus), rt::ui::Icon::StopSign);
-            return 0;
-        }
-    }
-    if (laurel::j_main_mdi == nullptr) throw rt::word::Error("主窗口未打开");
-    win::j_main_mdi& w = *laurel::j_main_mdi;
+    rt::word::Application word;
+    if (!Attach(word)) return 0;
 
-    myword.DocumentsAdd(current_path + "/model/m_model2.docx", false);
-    auto bookmark = [&myword](std::string_view name, const std::string& text) {
-        myword.ActiveDocument().SetBookmarkText(name, text);
+    word.DocumentsAdd(program_folder + "/model/m_model2.docx", false);
+    auto bookmark = [&word](std::string_view name, const std::string& text) {
+        word.ActiveDocument().SetBookmarkText(name, text);
     };
+    const PrintBuffer& b = buffer;
 
     // Section one and the version number.
-    bookmark("xm_askno", xm_askno);
-    bookmark("xk_grpno", xk_grpno);
-    bookmark("jb_awardcode", jb_awardcode);
-    bookmark("xm_name", xm_name);
-    bookmark("xm_ename", xm_ename);
-    bookmark("xm_tjdw", xm_tjdw);
-    bookmark("SF_PUBLIC", sf_public);
-    bookmark("MJ_SECRCODE", mj_secrcode);
-    bookmark("XM_SECRTERM", xm_secrterm);
-    bookmark("XM_FIXSECRORGAN", xm_fixsecrorgan);
-    bookmark("XM_TOPICWORD", xm_topicword);
-    bookmark("XK_MAJORCODE1", xk_majorcode1);
-    bookmark("XK_MAJORNAME1", xk_majorname1);
-    bookmark("XK_MAJORCODE2", xk_majorcode2);
-    bookmark("XK_MAJORNAME2", xk_majorname2);
-    bookmark("XK_MAJORCODE3", xk_majorcode3);
-    bookmark("XK_MAJORNAME3", xk_majorname3);
-    bookmark("HY_ETRADECODE", hy_etradecode);
-    bookmark("LY_SOCUCODE", ly_socucode);
-    bookmark("XM_PLANNAME", xm_planname);
-    bookmark("XM_NO", xm_no);
-    bookmark("XM_STARTDATE", xm_startdate);
-    bookmark("XM_FINISHDATE", xm_finishdate);
-    bookmark("XM_VERSION", s_xm_checkcode);
+    bookmark("xm_askno", b.xm_askno);
+    bookmark("xk_grpno", b.xk_grpno);
+    bookmark("jb_awardcode", b.jb_awardcode);
+    bookmark("xm_name", b.xm_name);
+    bookmark("xm_ename", b.xm_ename);
+    bookmark("xm_tjdw", b.xm_tjdw);
+    bookmark("SF_PUBLIC", b.sf_public);
+    bookmark("MJ_SECRCODE", b.mj_secrcode);
+    bookmark("XM_SECRTERM", b.xm_secrterm);
+    bookmark("XM_FIXSECRORGAN", b.xm_fixsecrorgan);
+    bookmark("XM_TOPICWORD", b.xm_topicword);
+    bookmark("XK_MAJORCODE1", b.xk_majorcode1);
+    bookmark("XK_MAJORNAME1", b.xk_majorname1);
+    bookmark("XK_MAJORCODE2", b.xk_majorcode2);
+    bookmark("XK_MAJORNAME2", b.xk_majorname2);
+    bookmark("XK_MAJORCODE3", b.xk_majorcode3);
+    bookmark("XK_MAJORNAME3", b.xk_majorname3);
+    bookmark("HY_ETRADECODE", b.hy_etradecode);
+    bookmark("LY_SOCUCODE", b.ly_socucode);
+    bookmark("XM_PLANNAME", b.xm_planname);
+    bookmark("XM_NO", b.xm_no);
+    bookmark("XM_STARTDATE", b.xm_startdate);
+    bookmark("XM_FINISHDATE", b.xm_finishdate);
+    bookmark("XM_VERSION", b.s_xm_checkcode);
 
     // The section texts and the benefit figures.
-    bookmark("XM_ABSTRACT", xm_abstract);
-    bookmark("XM_INNOVATION", xm_innovation);
-    bookmark("XM_RECOM", xm_recom);
-    bookmark("XM_Zongtz", xm_zongtz);
-    bookmark("XM_huis", xm_huis);
-    bookmark("XM_ZHIJYJ", xm_zhijyj);
-    bookmark("XM_JIANJYJ", xm_jianjyj);
+    bookmark("XM_ABSTRACT", b.xm_abstract);
+    bookmark("XM_INNOVATION", b.xm_innovation);
+    bookmark("XM_RECOM", b.xm_recom);
+    bookmark("XM_Zongtz", b.xm_zongtz);
+    bookmark("XM_huis", b.xm_huis);
+    bookmark("XM_ZHIJYJ", b.xm_zhijyj);
+    bookmark("XM_JIANJYJ", b.xm_jianjyj);
 
     try {
         // The benefit tables: the direct one below its three heading rows, the indirect one below two.
-        FillBenefitTable(myword, *w.dw_no51, kDirectBenefitTable, 4);
-        FillBenefitTable(myword, *w.dw_no52, kIndirectBenefitTable, 3);
+        FillBenefitTable(word.ActiveDocument(), pages.dw_no51, current_id, kDirectBenefitTable, 4);
+        FillBenefitTable(word.ActiveDocument(), pages.dw_no52, current_id, kIndirectBenefitTable, 3);
 
-        bookmark("XM_SOSIETY", xm_sosiety);
-        FillAwardsTable(myword, *w.dw_no6);
+        bookmark("XM_SOSIETY", b.xm_sosiety);
+        FillAwardsTable(word.ActiveDocument(), pages.dw_no6, current_id);
     } catch (const UnreadPage&) {
         // No document goes on from a table that could not be read, not even one an earlier run left.
         std::error_code ec;
-        std::filesystem::remove(s_file_tmp, ec);
+        std::filesystem::remove(working_document, ec);
         throw;
     }
 
     // The first contributor, the evaluation documents and the papers.
-    bookmark("RY_NAME", ry_name);
-    bookmark("RY_ID", ry_id);
-    bookmark("RY_BIRTHDAY", ry_birthday);
-    bookmark("RY_BPLACE", ry_bplace);
-    bookmark("MZ_NATIONCODE", mz_nationcode);
-    bookmark("XB_SEX", xb_sex);
-    bookmark("DP_SECTCODE", dp_sectcode);
-    bookmark("ZC_TITLECODE", zc_titlecode);
-    bookmark("RY_POSITION", ry_position);
-    bookmark("WP_EDULEV", wp_edulev);
-    bookmark("XW_DEGREE", xw_degree);
-    bookmark("RY_WORKMAJOR", ry_workmajor);
-    bookmark("RY_SPECMAJOR", ry_specmajor);
-    bookmark("RY_GRDUNIV", ry_grduniv);
-    bookmark("RY_GRDTIME", ry_grdtime);
-    bookmark("RY_UNIT", ry_unit);
-    bookmark("RY_FIXTEL", ry_fixtel);
-    bookmark("RY_POSTADDR", ry_postaddr);
-    bookmark("RY_POSTCODE", ry_postcode);
-    bookmark("RY_EMAIL", ry_email);
-    bookmark("RY_MPNO", ry_mpno);
-    bookmark("RY_HONOR", ry_honor);
-    bookmark("RY_START", ry_start);
-    bookmark("RY_FINISH", ry_finish);
-    bookmark("RY_CONTRIBUTION", ry_contribution);
-    bookmark("XM_PINGJIA", xm_pingjia);
-    bookmark("XM_PAPERS", xm_papers);
+    bookmark("RY_NAME", b.ry_name);
+    bookmark("RY_ID", b.ry_id);
+    bookmark("RY_BIRTHDAY", b.ry_birthday);
+    bookmark("RY_BPLACE", b.ry_bplace);
+    bookmark("MZ_NATIONCODE", b.mz_nationcode);
+    bookmark("XB_SEX", b.xb_sex);
+    bookmark("DP_SECTCODE", b.dp_sectcode);
+    bookmark("ZC_TITLECODE", b.zc_titlecode);
+    bookmark("RY_POSITION", b.ry_position);
+    bookmark("WP_EDULEV", b.wp_edulev);
+    bookmark("XW_DEGREE", b.xw_degree);
+    bookmark("RY_WORKMAJOR", b.ry_workmajor);
+    bookmark("RY_SPECMAJOR", b.ry_specmajor);
+    bookmark("RY_GRDUNIV", b.ry_grduniv);
+    bookmark("RY_GRDTIME", b.ry_grdtime);
+    bookmark("RY_UNIT", b.ry_unit);
+    bookmark("RY_FIXTEL", b.ry_fixtel);
+    bookmark("RY_POSTADDR", b.ry_postaddr);
+    bookmark("RY_POSTCODE", b.ry_postcode);
+    bookmark("RY_EMAIL", b.ry_email);
+    bookmark("RY_MPNO", b.ry_mpno);
+    bookmark("RY_HONOR", b.ry_honor);
+    bookmark("RY_START", b.ry_start);
+    bookmark("RY_FINISH", b.ry_finish);
+    bookmark("RY_CONTRIBUTION", b.ry_contribution);
+    bookmark("XM_PINGJIA", b.xm_pingjia);
+    bookmark("XM_PAPERS", b.xm_papers);
 
-    myword.SetVisible(false);
-    myword.ActiveDocument().SaveAs(s_file_tmp);
-    myword.ActiveDocument().Close();
-    myword.DisconnectObject();
+    word.SetVisible(false);
+    word.ActiveDocument().SaveAs(working_document);
+    word.ActiveDocument().Close();
+    word.DisconnectObject();
     return 1;
 }
 
-}  // namespace laurel::records
+}  // namespace laurel::document

@@ -13,23 +13,21 @@
 #include <string_view>
 #include <vector>
 
-#include "app/globals.h"
-#include "app/j_main_mdi.h"
+#include "document/documents.h"
+#include "document/formats.h"
 #include "document/working_document.h"
-#include "records/m_main.h"
 #include "runtime/dwdef.h"
 #include "runtime/files.h"
 #include "runtime/text.h"
 #include "runtime/ui/dialogs.h"
 #include "runtime/word.h"
 
-namespace laurel::records {
+namespace laurel::document {
 
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view kWordClass = "word.application";
 constexpr std::string_view kPassword = "Ann is a cat";
 constexpr const char* kError = "错误";
 
@@ -67,19 +65,15 @@ std::string OrEmpty(const std::optional<std::string>& s) {
     return s.value_or(std::string());
 }
 
-std::string Month(const std::optional<rt::Date>& d) {
-    return d ? rt::String(*d, "yyyy-mm") : std::string();
-}
-
 // The item number, a full stop and the name, as the lists of section 九 number their entries.
 std::string NumberedName(const std::optional<double>& n, const std::optional<std::string>& name) {
-    return ItemNumber(n) + "." + OrEmpty(name);
+    return Whole(n) + "." + OrEmpty(name);
 }
 
 // A title prints as the contributor form shows it; the list page's own list, which differs from
 // the form's in places, speaks only for a code the form's list lacks. A code neither list has
 // prints as nothing.
-std::string Title(const rt::ui::DataWindowControl& list, long row) {
+std::string Title(const DataWindowControl& list, long row) {
     const std::optional<std::string> code = list.GetItemString(row, "zc_titlecode");
     const rt::DataWindowDef* form = rt::FindDefinition("dw_71");
     const rt::ColumnDef* column = form ? form->Column("zc_titlecode") : nullptr;
@@ -88,16 +82,11 @@ std::string Title(const rt::ui::DataWindowControl& list, long row) {
     return list.LookUpDisplay(row, "zc_titlecode");
 }
 
-rt::ui::DataWindowControl& Page(rt::ui::DataWindowControl* page, const char* name) {
-    if (!page) throw rt::word::Error(std::string("页面 ") + name + " 不存在");
-    return *page;
-}
-
 // ---- the four lists ----------------------------------------------------------------------------
 
 // Contributor 1 is printed elsewhere in the form: table 10 holds contributors 2 and later, each in
 // the Word row of its own number; the completers line names them all.
-void Contributors(rt::word::Application& myword, rt::ui::DataWindowControl& dw) {
+void Contributors(rt::word::Document& document, DataWindowControl& dw, const std::string& current_id) {
     if (dw.Retrieve({current_id}) == -1) throw UnreadPage();
     const long count = dw.RowCount();
     NamesLine line;
@@ -105,9 +94,9 @@ void Contributors(rt::word::Application& myword, rt::ui::DataWindowControl& dw) 
     for (long i = 2; i <= count; ++i) {
         const int row = static_cast<int>(i);
         auto cell = [&](int column, std::string_view text) {
-            myword.ActiveDocument().SetCellText(kContributorsTable, row, column, text);
+            document.SetCellText(kContributorsTable, row, column, text);
         };
-        cell(1, ItemNumber(dw.GetItemNumber(i, "ry_no")));
+        cell(1, Whole(dw.GetItemNumber(i, "ry_no")));
         const auto name = dw.GetItemString(i, "ry_name");
         cell(2, OrEmpty(name));
         line.Add(name);
@@ -116,58 +105,58 @@ void Contributors(rt::word::Application& myword, rt::ui::DataWindowControl& dw) 
         cell(5, Title(dw, i));
         cell(6, OrEmpty(dw.GetItemString(i, "ry_unit")));
     }
-    myword.ActiveDocument().SetBookmarkText("xm_wcr", line.Text());
+    document.SetBookmarkText("xm_wcr", line.Text());
 }
 
 // Unit i in Word row i + 1, below the heading row; the units line is capped to the room the form
 // leaves it, never splitting a character.
-void Units(rt::word::Application& myword, rt::ui::DataWindowControl& dw) {
+void Units(rt::word::Document& document, DataWindowControl& dw, const std::string& current_id) {
     if (dw.Retrieve({current_id}) == -1) throw UnreadPage();
     const long count = dw.RowCount();
     NamesLine line;
     for (long i = 1; i <= count; ++i) {
         const int row = static_cast<int>(i + 1);
         auto cell = [&](int column, std::string_view text) {
-            myword.ActiveDocument().SetCellText(kUnitsTable, row, column, text);
+            document.SetCellText(kUnitsTable, row, column, text);
         };
-        cell(1, ItemNumber(dw.GetItemNumber(i, "dw_no")));
+        cell(1, Whole(dw.GetItemNumber(i, "dw_no")));
         const auto name = dw.GetItemString(i, "dw_name");
         cell(2, OrEmpty(name));
         line.Add(name);
         cell(3, OrEmpty(dw.GetItemString(i, "dw_rtelphone")));
         cell(4, OrEmpty(dw.GetItemString(i, "dw_rperson")));
     }
-    myword.ActiveDocument().SetBookmarkText("xm_wcdw", rt::GbkLeft(line.Text(), kUnitsLineBytes));
+    document.SetBookmarkText("xm_wcdw", rt::GbkLeft(line.Text(), kUnitsLineBytes));
 }
 
 // Item i in Word row i + 2, below the two heading rows. An amount of 0 is the placeholder of a row
 // nobody filled in and prints as an empty cell, as does a missing date or amount.
-void Applications(rt::word::Application& myword, rt::ui::DataWindowControl& dw) {
+void Applications(rt::word::Document& document, DataWindowControl& dw, const std::string& current_id) {
     if (dw.Retrieve({current_id}) == -1) throw UnreadPage();
     const long count = dw.RowCount();
     for (long i = 1; i <= count; ++i) {
         const int row = static_cast<int>(i + 2);
         auto cell = [&](int column, std::string_view text) {
-            myword.ActiveDocument().SetCellText(kApplicationsTable, row, column, text);
+            document.SetCellText(kApplicationsTable, row, column, text);
         };
         cell(1, NumberedName(dw.GetItemNumber(i, "yy_id"), dw.GetItemString(i, "dw_unitname")));
         cell(2, Month(dw.GetItemDate(i, "yy_stsatdate")));
         cell(3, OrEmpty(dw.GetItemString(i, "dw_rperson")));
         const auto benefit = dw.GetItemDecimal(i, "yy_benefit");
-        cell(4, benefit && benefit->Cents() != 0 ? rt::String(*benefit, "#,##0.00") : std::string());
+        cell(4, benefit && benefit->Cents() != 0 ? Amount(benefit) : std::string());
         cell(5, dw.GetItemString(i, "sf_submit") == std::optional<std::string>("1") ? "有" : "无");
     }
 }
 
 // Item i in Word row i + 2, below the two heading rows; category and country are stored as the
 // words the page shows.
-void Property(rt::word::Application& myword, rt::ui::DataWindowControl& dw) {
+void Property(rt::word::Document& document, DataWindowControl& dw, const std::string& current_id) {
     if (dw.Retrieve({current_id}) == -1) throw UnreadPage();
     const long count = dw.RowCount();
     for (long i = 1; i <= count; ++i) {
         const int row = static_cast<int>(i + 2);
         auto cell = [&](int column, std::string_view text) {
-            myword.ActiveDocument().SetCellText(kPropertyTable, row, column, text);
+            document.SetCellText(kPropertyTable, row, column, text);
         };
         cell(1, NumberedName(dw.GetItemNumber(i, "zl_id"), dw.GetItemString(i, "zl_name")));
         cell(2, OrEmpty(dw.GetItemString(i, "zl_sortcode")));
@@ -179,91 +168,80 @@ void Property(rt::word::Application& myword, rt::ui::DataWindowControl& dw) {
 
 // The versions that know read-only protection get it; the older ones protect the form fields; any
 // other version leaves the document as it is.
-void Protect(rt::word::Application& myword) {
-    myword.SetVisible(false);
+void Protect(rt::word::Application& word) {
+    word.SetVisible(false);
     for (const char* version : {"12.0", "11.0"})
-        if (myword.Version() == version) myword.ActiveDocument().Protect(kAllowOnlyReading, false, kPassword);
+        if (word.Version() == version) word.ActiveDocument().Protect(kAllowOnlyReading, false, kPassword);
     for (const char* version : {"10.0", "9.0"})
-        if (myword.Version() == version)
-            myword.ActiveDocument().Protect(kAllowOnlyFormFields, false, kPassword);
+        if (word.Version() == version) word.ActiveDocument().Protect(kAllowOnlyFormFields, false, kPassword);
 }
 
 }  // namespace
 
-int m_main::all_print_789() {
-    if (!laurel::j_main_mdi) throw rt::word::Error("主窗口未打开");
-    win::j_main_mdi& window = *laurel::j_main_mdi;
+int all_print_789(const PrintBuffer& buffer, const ListPages& pages, const std::string& current_id,
+                  const std::string& working_folder) {
+    rt::word::Application word;
+    if (!Attach(word)) return 0;
 
-    rt::word::Application myword;
-    int status = myword.ConnectToObject("", kWordClass);
-    if (status != 0) {
-        status = myword.ConnectToNewObject(kWordClass);
-        if (status != 0) {
-            rt::ui::MessageBox(kError, "启动word错误: " + std::to_string(status), rt::ui::Icon::StopSign);
-            return 0;
-        }
-    }
-
-    const std::string s_file_tmp = WorkingDocumentPath(WorkingFolder(), xm_askno);
+    const std::string working_document = WorkingDocumentPath(working_folder, buffer.xm_askno);
     try {
-        myword.DocumentsAdd(s_file_tmp, false);
-        Contributors(myword, Page(window.dw_no72, "dw_no72"));
-        Units(myword, Page(window.dw_no82, "dw_no82"));
-        Applications(myword, Page(window.dw_no91, "dw_no91"));
-        Property(myword, Page(window.dw_no93, "dw_no93"));
-        Protect(myword);
-        myword.ActiveDocument().SaveAs(s_file_tmp);
-        myword.ActiveDocument().Close();
-        myword.Quit();
-        myword.DisconnectObject();
+        word.DocumentsAdd(working_document, false);
+        Contributors(word.ActiveDocument(), pages.dw_no72, current_id);
+        Units(word.ActiveDocument(), pages.dw_no82, current_id);
+        Applications(word.ActiveDocument(), pages.dw_no91, current_id);
+        Property(word.ActiveDocument(), pages.dw_no93, current_id);
+        Protect(word);
+        word.ActiveDocument().SaveAs(working_document);
+        word.ActiveDocument().Close();
+        word.Quit();
+        word.DisconnectObject();
     } catch (...) {
         // A half-filled document left open in a hidden word processor is of no use to anyone, and the
         // next Print would find it there: end the word processor; the working document stays as it
         // was last saved, unless a list could not be read: then no document is to be had.
         try {
-            myword.Quit();
+            word.Quit();
         } catch (const rt::word::Error&) {
         }
-        myword.DisconnectObject();
+        word.DisconnectObject();
         try {
             throw;
         } catch (const UnreadPage&) {
             std::error_code ec;
-            fs::remove(s_file_tmp, ec);
+            fs::remove(working_document, ec);
             throw;
         }
     }
 
-    std::string ls_path;
-    std::string ls_file;
-    const int li_rc =
-        rt::ui::GetFileSaveName("文件保存路径", ls_path, ls_file, "docx", "Word Files (*.*),*.*", "D:\\");
+    std::string target, target_name;
+    const int chosen =
+        rt::ui::GetFileSaveName("文件保存路径", target, target_name, "docx", "Word Files (*.*),*.*", "D:\\");
     // The working document goes once the user has the copy, or has declined it; when the copy was
     // wanted and could not be made, it stays in the program folder, so nothing is lost.
     bool keep = false;
-    if (li_rc == 1) {
-        if (rt::SameFile(s_file_tmp, ls_path)) {
+    if (chosen == 1) {
+        if (rt::SameFile(working_document, target)) {
             // The user chose the working document itself: it is the copy.
             keep = true;
         } else {
-            const int li_filenum = rt::FileCopy(s_file_tmp, ls_path);
-            if (li_filenum == -1) {
+            const int copied = rt::FileCopy(working_document, target);
+            if (copied == -1) {
                 rt::ui::MessageBox(kError, "Error opening sourcefile！", rt::ui::Icon::StopSign);
                 keep = true;
-            } else if (li_filenum == -2) {
+            } else if (copied == -2) {
                 rt::ui::MessageBox(kError, "Error writing targetfile！", rt::ui::Icon::StopSign);
                 keep = true;
             }
         }
-    } else if (li_rc == -1) {
+    } else if (chosen == -1) {
         rt::ui::MessageBox(kError, "无法得到保存文件的路径！", rt::ui::Icon::StopSign);
         keep = true;
     }
     if (!keep) {
         std::error_code ec;
-        if (fs::exists(s_file_tmp, ec)) fs::remove(s_file_tmp, ec);
+        if (fs::exists(working_document, ec)) fs::remove(working_document, ec);
     }
     return 1;
 }
 
-}  // namespace laurel::records
+}  // namespace laurel::document

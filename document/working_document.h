@@ -1,17 +1,14 @@
 #pragma once
 // The working document: the form as the form document saves it and the lists document completes
-// it, in the working folder (app/globals.h) under the recommendation number.
+// it, in the working folder under the recommendation number.
 
-#include <cmath>
-#include <cstdint>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
-#include "runtime/text.h"
+#include "runtime/word.h"
 
-namespace laurel::records {
+namespace laurel::document {
 
 // What the Print command says when a page of the recommendation could not be read while the
 // document was being made (the database's own box has said why): nothing is handed over.
@@ -34,14 +31,8 @@ inline std::string WorkingDocumentPath(std::string_view folder, std::string_view
     return std::string(folder) + "/" + name + ".docx";
 }
 
-// A running number of a list as both documents print it: its whole part in plain digits, whatever
-// its size; a number too large for a whole-number type is still written digit by digit rather than
-// converted out of range.
-inline std::string ItemNumber(const std::optional<double>& n) {
-    if (!n || !std::isfinite(*n)) return {};
-    const double whole = std::trunc(*n);
-    if (std::fabs(whole) >= 9.0e18) return rt::String(whole, "0");
-    return std::to_string(static_cast<std::int64_t>(whole));
-}
+// Attaches to the running word-processing engine or starts one; when neither works, says so under
+// "错误" with the engine's status and returns false.
+bool Attach(rt::word::Application& word);
 
-}  // namespace laurel::records
+}  // namespace laurel::document

@@ -10,10 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
 #include "exchange/package.h"
 #include "exchange/package_reader.h"
-#include "records/m_main.h"
 #include "runtime/ui/dialogs.h"
 #include "runtime/value.h"
 
@@ -21,19 +19,13 @@ namespace laurel::exchange {
 
 namespace {
 
-// The key of the package being imported, once import_base has read it; empty when none.
-bool g_importing = false;
-std::string g_packageKey;
-// Why the import cannot go on: the first reader's reason.
-std::string g_refusal;
-
-int Refuse(const std::string& why) {
-    if (g_refusal.empty()) g_refusal = why;
+int Refuse(PackageImport& import, const std::string& why) {
+    if (import.refusal.empty()) import.refusal = why;
     return -1;
 }
 
 // Writes one checked row. Returns false when a statement fails.
-bool WriteRow(const MemberFormat& f, const Row& row) {
+bool WriteRow(rt::Transaction& sqlca, const MemberFormat& f, const Row& row) {
     std::vector<rt::Value> keyArgs, setArgs;
     for (const Column& c : f.keys) keyArgs.push_back(row[static_cast<std::size_t>(c.pos)]);
     for (const Column& c : f.set) setArgs.push_back(row[static_cast<std::size_t>(c.pos)]);
@@ -58,11 +50,11 @@ bool WriteRow(const MemberFormat& f, const Row& row) {
     return sqlca.Execute(update, args) == 0 && sqlca.SQLNRows == 1;
 }
 
-int WriteRows(const MemberFormat& f, const std::vector<Row>& rows) {
+int WriteRows(PackageImport& import, const MemberFormat& f, const std::vector<Row>& rows) {
     for (std::size_t n = 0; n < rows.size(); ++n)
-        if (!WriteRow(f, rows[n]))
-            return Refuse("推荐书无法写入数据库：" + std::string(f.file) + " 第" + std::to_string(n + 1) +
-                          "行，" + sqlca.SQLErrText);
+        if (!WriteRow(import.sqlca, f, rows[n]))
+            return Refuse(import, "推荐书无法写入数据库：" + std::string(f.file) + " 第" +
+                                      std::to_string(n + 1) + "行，" + import.sqlca.SQLErrText);
     return 1;
 }
 
@@ -70,50 +62,23 @@ std::string MemberPath(const std::string& tmp_path, const MemberFormat& f) {
     return tmp_path + "/tmp_xml/" + f.file;
 }
 
-// The list members: every child element of the root is a row.
-int ImportList(const std::string& tmp_path, const MemberFormat& f) {
-    const MemberRows read =
-        ReadMember(MemberPath(tmp_path, f), f, g_importing ? g_packageKey : std::string());
-    if (!read.refusal.empty()) return Refuse("申报文件有误：" + read.refusal);
-    return WriteRows(f, read.rows);
+// The list members: every child element of the root is a row, each carrying the package's key.
+int ImportList(const std::string& tmp_path, PackageImport& import, const MemberFormat& f) {
+    const MemberRows read = ReadMember(MemberPath(tmp_path, f), f, import.key);
+    if (!read.refusal.empty()) return Refuse(import, "申报文件有误：" + read.refusal);
+    return WriteRows(import, f, read.rows);
 }
 
 }  // namespace
 
-void BeginImport() {
-    g_importing = true;
-    g_packageKey.clear();
-    g_refusal.clear();
-}
+int import_base(const std::string& tmp_path, PackageImport& import) {
+    const MemberFormat& f = kBaseFormat;
+    const MemberRows read = ReadMember(MemberPath(tmp_path, f), f);
+    if (!read.refusal.empty()) return Refuse(import, "申报文件有误：" + read.refusal);
+    const std::string key = read.rows.front()[0].ToText();
+    import.key = key;
 
-void EndImport() {
-    g_importing = false;
-}
-
-std::string ImportedKey() {
-    return g_packageKey;
-}
-
-std::string ImportRefusal() {
-    return g_refusal;
-}
-
-}  // namespace laurel::exchange
-
-namespace laurel::records {
-
-using exchange::ImportList;
-
-int m_main::import_base(const std::string& tmp_path) {
-    const exchange::MemberFormat& f = exchange::kBaseFormat;
-    const exchange::MemberRows read = exchange::ReadMember(exchange::MemberPath(tmp_path, f), f);
-    if (!read.refusal.empty()) return exchange::Refuse("申报文件有误：" + read.refusal);
-    const exchange::Row& row = read.rows.front();
-    const std::string key = row[0].ToText();
-    // The Import command finds the imported recommendation in the list by this number.
-    xm_askno = row[41].ToText();
-    if (exchange::g_importing) exchange::g_packageKey = key;
-
+    rt::Transaction& sqlca = import.sqlca;
     std::vector<rt::Value> found;
     sqlca.SelectInto("SELECT xm_name FROM j_xm_base WHERE xm_id = ?", {key}, found);
     if (sqlca.SQLCode == 0) {
@@ -121,33 +86,33 @@ int m_main::import_base(const std::string& tmp_path) {
         rt::ui::MessageBox("提示信息:", "此推荐书已经存在，请先删除名称为：" + name + "的推荐书，再导入!");
         return 0;
     }
-    if (sqlca.SQLCode != 100) return exchange::Refuse("无法查询推荐书是否已经存在：" + sqlca.SQLErrText);
-    return exchange::WriteRows(f, read.rows);
+    if (sqlca.SQLCode != 100) return Refuse(import, "无法查询推荐书是否已经存在：" + sqlca.SQLErrText);
+    return WriteRows(import, f, read.rows);
 }
 
-int m_main::import_ry(const std::string& tmp_path) {
-    return ImportList(tmp_path, exchange::kRyFormat);
+int import_ry(const std::string& tmp_path, PackageImport& import) {
+    return ImportList(tmp_path, import, kRyFormat);
 }
-int m_main::import_dw(const std::string& tmp_path) {
-    return ImportList(tmp_path, exchange::kDwFormat);
+int import_dw(const std::string& tmp_path, PackageImport& import) {
+    return ImportList(tmp_path, import, kDwFormat);
 }
-int m_main::import_xy(const std::string& tmp_path) {
-    return ImportList(tmp_path, exchange::kXyFormat);
+int import_xy(const std::string& tmp_path, PackageImport& import) {
+    return ImportList(tmp_path, import, kXyFormat);
 }
-int m_main::import_hj(const std::string& tmp_path) {
-    return ImportList(tmp_path, exchange::kHjFormat);
+int import_hj(const std::string& tmp_path, PackageImport& import) {
+    return ImportList(tmp_path, import, kHjFormat);
 }
-int m_main::import_yy(const std::string& tmp_path) {
-    return ImportList(tmp_path, exchange::kYyFormat);
+int import_yy(const std::string& tmp_path, PackageImport& import) {
+    return ImportList(tmp_path, import, kYyFormat);
 }
-int m_main::import_zl(const std::string& tmp_path) {
-    return ImportList(tmp_path, exchange::kZlFormat);
+int import_zl(const std::string& tmp_path, PackageImport& import) {
+    return ImportList(tmp_path, import, kZlFormat);
 }
 
 // Undoes every row the readers wrote: they never commit, so the whole import goes at once.
-int m_main::import_rollback(const std::string&) {
-    sqlca.Rollback();
+int import_rollback(const std::string&, PackageImport& import) {
+    import.sqlca.Rollback();
     return 1;
 }
 
-}  // namespace laurel::records
+}  // namespace laurel::exchange

@@ -6,7 +6,13 @@
 // so both sides must keep those orders exactly.
 
 #include <array>
+#include <functional>
+#include <optional>
 #include <string>
+
+#include "runtime/transaction.h"
+#include "runtime/ui/datawindow_control.h"
+#include "runtime/zip.h"
 
 namespace laurel::exchange {
 
@@ -27,20 +33,62 @@ inline constexpr std::array<Member, 7> kImportOrder = {{{"xm_base", "xm_base.xml
 inline constexpr const char* kArchiveName = "xm_data.DAT";
 inline constexpr const char* kFileFilter = "DAT Files (*.DAT),*.DAT";
 
-// The Export command once the completeness check has passed: writes the current recommendation's
-// members into an emptied "tmp_out", packs exactly those seven, reports, asks where to put the
-// package and copies it there. Nothing of it is left in the working folder afterwards.
-void ExportCheckedRecommendation();
+using rt::ui::DataWindowControl;
 
-// What the seven readers share while one Import command runs: the key of the package's project
-// row. Rows of the other members must carry it, so that a package can never write into another
-// recommendation. Outside an import each reader takes its rows as they come.
-void BeginImport();
-void EndImport();
-// The key that import_base read during the last import ("" when it read none).
-std::string ImportedKey();
-// Why the last import could not go on: the first reader that failed says what and where; "" when
-// none failed.
-std::string ImportRefusal();
+// The export views, one per member.
+struct ExportViews {
+    DataWindowControl& dw_ds_base;
+    DataWindowControl& dw_ds_dw;
+    DataWindowControl& dw_ds_ry;
+    DataWindowControl& dw_ds_getaward;
+    DataWindowControl& dw_ds_xy;
+    DataWindowControl& dw_ds_yy;
+    DataWindowControl& dw_ds_zl;
+};
+
+// The Export command once the completeness check has passed: writes the recommendation's members
+// into an emptied "tmp_out" under the working folder, packs exactly those seven with the zip
+// component, reports, asks where to put the package and copies it there. Nothing of it is left in
+// the working folder afterwards.
+void ExportCheckedRecommendation(const ExportViews& views, rt::Zip& zip, const std::string& current_id,
+                                 const std::string& working_folder);
+
+// What one Import command carries from reader to reader. The readers write through the transaction
+// and never commit. Rows of the other members must carry the key of the package's project row, so
+// that a package can never write into another recommendation.
+struct PackageImport {
+    rt::Transaction& sqlca;
+    std::string key;      // the package's xm_id, once import_base has read it
+    std::string refusal;  // why the import cannot go on: the first reader that failed says what and where
+};
+
+// The seven readers, each of its member in "tmp_xml" under tmp_path: 1 written, -1 refused (the
+// reason kept in the import); import_base returns 0 when the recommendation exists already, which
+// it says itself. import_rollback undoes whatever they wrote.
+int import_base(const std::string& tmp_path, PackageImport& import);
+int import_ry(const std::string& tmp_path, PackageImport& import);
+int import_dw(const std::string& tmp_path, PackageImport& import);
+int import_xy(const std::string& tmp_path, PackageImport& import);
+int import_hj(const std::string& tmp_path, PackageImport& import);
+int import_yy(const std::string& tmp_path, PackageImport& import);
+int import_zl(const std::string& tmp_path, PackageImport& import);
+int import_rollback(const std::string& tmp_path, PackageImport& import);
+
+// The readers as the Import command calls them: the seven in kImportOrder, then the rollback.
+using ImportStep = std::function<int(const std::string& tmp_path, PackageImport& import)>;
+struct ImportSteps {
+    std::array<ImportStep, 7> members;
+    ImportStep rollback;
+};
+
+// The Import command up to the imported recommendation: asks for a package, unpacks its seven
+// members into "tmp_xml" under the working folder, reads them into the database and commits, or
+// rolls everything back and says why. Its working files go in any case. The imported
+// recommendation's key, or nothing when nothing was imported (every reason has been said).
+std::optional<std::string> ImportPackage(rt::Zip& zip, rt::Transaction& sqlca,
+                                         const std::string& working_folder, const ImportSteps& steps);
+
+// The zip component refused an entry: not a package of this program.
+void SkippingFile(const rt::SkippedFile& file);
 
 }  // namespace laurel::exchange

@@ -6,12 +6,14 @@
 #include <random>
 #include <vector>
 
-#include "app/globals.h"
-#include "app/j_main_mdi.h"
+#include "check/print_command.h"
+#include "document/documents.h"
 #include "records/about.h"
+#include "records/globals.h"
 #include "runtime/ui/application.h"
 #include "runtime/ui/dialogs.h"
 #include "runtime/ui/window.h"
+#include "sections/globals.h"
 
 namespace laurel::records {
 
@@ -40,9 +42,9 @@ std::optional<std::string> Text(const Value& v) {
 }
 
 // The row of the list that holds the key, 0 when none does.
-long ListRowOf(win::j_main_mdi& w, const std::string& key) {
-    for (long r = 1; r <= w.dw_no->RowCount(); ++r)
-        if (w.dw_no->GetItemString(r, "xm_id") == std::optional<std::string>(key)) return r;
+long ListRowOf(const rt::ui::DataWindowControl& list, const std::string& key) {
+    for (long r = 1; r <= list.RowCount(); ++r)
+        if (list.GetItemString(r, "xm_id") == std::optional<std::string>(key)) return r;
     return 0;
 }
 
@@ -71,7 +73,7 @@ std::string FirstRecommendationKey(int year) {
 
 // ---- the menu -----------------------------------------------------------------------------------
 
-m_main::m_main() : Menu("m_main") {
+m_main::m_main(const CommandTargets& targets) : Menu("m_main"), targets_(targets) {
     system_menu = &Add("m_系统管理s", "系统管理(&S)");
     system_settings = &system_menu->Add("m_系统用户", "系统设置");
     system_settings->SetEnabled(false);
@@ -92,8 +94,8 @@ m_main::m_main() : Menu("m_main") {
     delete_recommendation->SetMicroHelp("删除一份现有的推荐书。");
     delete_recommendation->SetToolbar("edit-delete", "删除推荐书", 4);
     delete_recommendation->clicked = AsCommand([this] { delete_recommendation_clicked(); });
-    // The check, the document and the exchange package are commands of their own subsystems,
-    // which attach their handlers to these items.
+    // The check, the documents and the exchange package are modules of their own (check/,
+    // document/, exchange/): these commands hand them the pages, views and folders they use.
     completeness_check = &records_menu->Add("m_完整性检查", "完整性检查");
     completeness_check->SetMicroHelp("推荐书完整性检查，查看推荐书版本号。");
     completeness_check->SetToolbar("document-properties", "推荐书完整性检查，查看推荐书版本号", 4);
@@ -146,34 +148,33 @@ void m_main::exit_clicked() {
 }
 
 void m_main::previous_clicked() {
-    if (laurel::j_main_mdi) laurel::j_main_mdi->dw_no->ScrollPriorRow();
+    targets_.sections.dw_no.ScrollPriorRow();
 }
 
 void m_main::next_clicked() {
-    if (laurel::j_main_mdi) laurel::j_main_mdi->dw_no->ScrollNextRow();
+    targets_.sections.dw_no.ScrollNextRow();
 }
 
 // ---- New --------------------------------------------------------------------------------------------
 
 void m_main::new_recommendation_clicked() {
-    if (!laurel::j_main_mdi) return;
-    win::j_main_mdi& w = *laurel::j_main_mdi;
+    sections::SectionArea& area = targets_.sections;
 
     // A list that could not be read at start-up is read now: the new recommendation joins the
     // others instead of standing alone in the list.
-    if (!w.listread && sqlca.Connected() && w.retrievelist() == -1) return;
+    if (!area.listread && sqlca.Connected() && area.retrievelist() == -1) return;
 
     bool first = false;
     std::string new_id;
-    long n_row = 0;
+    long new_row = 0;
 
     const bool created = [&] {
-        w.dw_nomax->SetTransObject(sqlca);
-        if (w.dw_nomax->Retrieve() != 1) return false;
-        const std::optional<std::string> largest = w.dw_nomax->GetItemString(1, 1);
-        const int i_year = rt::Date::Today().year;
+        targets_.dw_nomax.SetTransObject(sqlca);
+        if (targets_.dw_nomax.Retrieve() != 1) return false;
+        const std::optional<std::string> largest = targets_.dw_nomax.GetItemString(1, 1);
+        const int this_year = rt::Date::Today().year;
         first = !largest.has_value();
-        new_id = first ? FirstRecommendationKey(i_year) : NextRecommendationKey(*largest);
+        new_id = first ? FirstRecommendationKey(this_year) : NextRecommendationKey(*largest);
         if (!TwelveDigits(new_id)) return false;
 
         // A package's key can stand anywhere: never take a key that is in use already.
@@ -186,12 +187,13 @@ void m_main::new_recommendation_clicked() {
             if (!Run("INSERT INTO j_xm_base ( xm_id, xm_xg )  VALUES (?, '0' )", {new_id}, true))
                 return false;
         } else {
-            n_row = w.dw_no->InsertRow(0);
-            if (n_row < 1) return false;
-            if (w.dw_no->SetItem(n_row, 3, new_id) != 1 || w.dw_no->SetItem(n_row, 4, "0") != 1) return false;
+            new_row = area.dw_no.InsertRow(0);
+            if (new_row < 1) return false;
+            if (area.dw_no.SetItem(new_row, 3, new_id) != 1 || area.dw_no.SetItem(new_row, 4, "0") != 1)
+                return false;
             // The list keeps its flags until the COMMIT: a rolled-back creation must not leave a
             // row behind that looks stored.
-            if (w.dw_no->Update(true, false) != 1) return false;
+            if (area.dw_no.Update(true, false) != 1) return false;
         }
 
         if (!Run("UPDATE j_xm_base set mj_secrcode = '4', xm_fixsecrdate = '0001-01-01', xm_startdate = "
@@ -213,14 +215,14 @@ void m_main::new_recommendation_clicked() {
         // The benefit of the three years before this one, direct ('1') then indirect ('0'), the year
         // as its digits. The key is bound like every other value, never pasted into the text.
         for (const char* kind : {"1", "0"}) {
-            const std::string issql =
+            const std::string insert =
                 std::string(
                     "INSERT INTO j_xy_saving( xm_id, xy_year, xy_addvalue, xy_addinterest, xy_addtax, "
                     "xy_getfrgexch, xy_savegross, xy_zhijorjianj, xk_bz ) VALUES (?, ?, 0, 0, 0, 0, 0, '") +
                 kind + "', null)";
             for (int back = 1; back <= 3; ++back) {
-                const std::string year = std::to_string(i_year - back);
-                if (!Run(issql, {new_id, year}, true)) return false;
+                const std::string year = std::to_string(this_year - back);
+                if (!Run(insert, {new_id, year}, true)) return false;
             }
         }
         return sqlca.Commit() == 0;
@@ -230,7 +232,7 @@ void m_main::new_recommendation_clicked() {
         // Nothing of the new recommendation stays, neither in the database nor in the list; the
         // current recommendation is left as it was.
         sqlca.Rollback();
-        if (n_row > 0) w.dw_no->DeleteRow(n_row);
+        if (new_row > 0) area.dw_no.DeleteRow(new_row);
         rt::ui::MessageBox("提示信息", "系统意外，新增推荐书失败！");
         return;
     }
@@ -239,35 +241,33 @@ void m_main::new_recommendation_clicked() {
         // Read anew, the list's first row change makes the new recommendation current. Should the
         // list have held rows already, move to the new one explicitly. A list that cannot be read
         // says so; the recommendation is stored all the same.
-        if (w.retrievelist() == -1) return;
+        if (area.retrievelist() == -1) return;
         if (current_id != new_id) {
-            const long row = ListRowOf(w, new_id);
-            if (row > 0 && row == w.dw_no->GetRow())
-                w.dw_no->TriggerEvent("rowfocuschanged");
+            const long row = ListRowOf(area.dw_no, new_id);
+            if (row > 0 && row == area.dw_no.GetRow())
+                area.dw_no.TriggerEvent("rowfocuschanged");
             else if (row > 0)
-                w.dw_no->SetRow(row);
+                area.dw_no.SetRow(row);
         }
         return;
     }
 
-    w.dw_no->ResetUpdate();
-    w.dw_no->SetRow(n_row);
-    w.dw_no->SetColumn(1);
-    w.dw_no->SetFocus();
+    area.dw_no.ResetUpdate();
+    area.dw_no.SetRow(new_row);
+    area.dw_no.SetColumn(1);
+    area.dw_no.SetFocus();
 }
 
 // ---- Delete -----------------------------------------------------------------------------------------
 
 void m_main::delete_recommendation_clicked() {
-    if (!laurel::j_main_mdi) return;
-    win::j_main_mdi& w = *laurel::j_main_mdi;
+    sections::SectionArea& area = targets_.sections;
 
-    const long l_row_count = w.dw_no->RowCount();
-    if (l_row_count <= 0) return;
+    if (area.dw_no.RowCount() <= 0) return;
 
-    const int i_ok_cancel =
+    const int answer =
         rt::ui::MessageBox("提示信息：", "真的要删除吗？", Icon::Question, Buttons::OKCancel, 2);
-    if (i_ok_cancel != 1) return;
+    if (answer != 1) return;
 
     const auto fail = [] {
         sqlca.Rollback();
@@ -276,8 +276,8 @@ void m_main::delete_recommendation_clicked() {
 
     // The statements go by current_id and the list row by its position: they must name the same
     // recommendation.
-    const long old_row = w.dw_no->GetRow();
-    if (old_row < 1 || w.dw_no->GetItemString(old_row, "xm_id") != std::optional<std::string>(current_id)) {
+    const long old_row = area.dw_no.GetRow();
+    if (old_row < 1 || area.dw_no.GetItemString(old_row, "xm_id") != std::optional<std::string>(current_id)) {
         fail();
         return;
     }
@@ -299,43 +299,38 @@ void m_main::delete_recommendation_clicked() {
 
     // Whatever the pages still hold belongs to a recommendation that is gone: the switch that
     // follows must neither offer to save it nor write it when it leaves the page on show.
-    for (rt::ui::DataWindowControl* page : w.Pages()) page->Reset();
+    for (rt::ui::DataWindowControl* page : area.Pages()) page->Reset();
 
     // The row is gone from the database already; the list only forgets it. When it was the last
     // row, the row before becomes current and the list's own row change switches to it.
-    w.dw_no->DeleteRow(0);
-    w.dw_no->ResetUpdate();
+    area.dw_no.DeleteRow(0);
+    area.dw_no.ResetUpdate();
 
-    const long n_row = w.dw_no->GetRow();
-    if (n_row <= 0) {
+    const long row = area.dw_no.GetRow();
+    if (row <= 0) {
         current_id = kNoRecommendation;
-        w.hidedw();
-        w.st_2->Hide();
-        w.cb_p->Hide();
-        w.cb_n->Hide();
+        area.ShowNoRecommendation();
         return;
     }
-    w.dw_no->SelectRow(0, false);
-    w.dw_no->SetRow(n_row);
-    w.dw_no->SetColumn(1);
-    w.dw_no->SetFocus();
-    if (n_row == old_row) w.dw_no->TriggerEvent("rowfocuschanged");
+    area.dw_no.SelectRow(0, false);
+    area.dw_no.SetRow(row);
+    area.dw_no.SetColumn(1);
+    area.dw_no.SetFocus();
+    if (row == old_row) area.dw_no.TriggerEvent("rowfocuschanged");
 }
 
 // ---- Save and Modify --------------------------------------------------------------------------------
 
 void m_main::save_clicked() {
-    if (!laurel::j_main_mdi) return;
-    win::j_main_mdi& w = *laurel::j_main_mdi;
+    sections::SectionArea& area = targets_.sections;
 
-    w.acceptdw();
+    area.acceptdw();
 
     std::vector<Value> into(1);
     sqlca.SelectInto("select xm_xg from j_xm_base where xm_id =?", {current_id}, into);
     if (sqlca.SQLCode != 0 || Text(into[0]) != std::optional<std::string>("0")) return;
 
-    const int i_updatedw_return = w.updatedw();
-    const bool saved = i_updatedw_return == 1 &&
+    const bool saved = area.updatedw() == 1 &&
                        Run("UPDATE j_xm_base  SET xm_xg = '1' WHERE xm_id = ? ", {current_id}, true) &&
                        sqlca.Commit() == 0;
     if (!saved) {
@@ -344,35 +339,33 @@ void m_main::save_clicked() {
         rt::ui::MessageBox("提示信息", "保存失败！");
         return;
     }
-    w.resetdw();
+    area.resetdw();
 
     rt::ui::MessageBox("提示信息", "保存成功！");
-    const long n_row = w.dw_no->GetRow();
+    const long row = area.dw_no.GetRow();
     // What is saved is committed: a list that cannot be read again (the database has said why)
     // keeps the rows it had, the same people and units, and the pages still become read-only.
-    if (current_page == 11) w.dw_no72->Retrieve({current_id});
-    if (current_page == 12) w.dw_no82->Retrieve({current_id});
-    w.dw_no->ReselectRow(n_row);
-    w.disabledw();
+    if (current_page == sections::kContributorsSection) area.dw_no72.Retrieve({current_id});
+    if (current_page == sections::kUnitsSection) area.dw_no82.Retrieve({current_id});
+    area.dw_no.ReselectRow(row);
+    area.disabledw();
 }
 
 void m_main::modify_clicked() {
-    if (!laurel::j_main_mdi) return;
-    win::j_main_mdi& w = *laurel::j_main_mdi;
+    sections::SectionArea& area = targets_.sections;
 
     std::vector<Value> into(2);
     sqlca.SelectInto("select xm_guid , xm_xg from j_xm_base where xm_id =?", {current_id}, into);
     if (sqlca.SQLCode != 0) return;
-    const std::optional<std::string> str_guid = Text(into[0]);
-    const std::optional<std::string> str_xg = Text(into[1]);
-    if (str_xg != std::optional<std::string>("1")) return;
+    const std::optional<std::string> version = Text(into[0]);
+    const std::optional<std::string> saved_flag = Text(into[1]);
+    if (saved_flag != std::optional<std::string>("1")) return;
 
     std::string sql = "update j_xm_base set xm_xg ='0' where xm_id =?";
-    if (str_guid && *str_guid != "FFFFFFFFFFFFFFFF") {
-        const int int_message =
-            rt::ui::MessageBox("提示信息", "你要重新编辑版本号为" + *str_guid + "的推荐书吗?", Icon::Question,
-                               Buttons::YesNo, 1);
-        if (int_message != 1) return;
+    if (version && *version != "FFFFFFFFFFFFFFFF") {
+        const int answer = rt::ui::MessageBox("提示信息", "你要重新编辑版本号为" + *version + "的推荐书吗?",
+                                              Icon::Question, Buttons::YesNo, 1);
+        if (answer != 1) return;
         sql = "update j_xm_base set xm_guid ='FFFFFFFFFFFFFFFF' , xm_xg ='0' where xm_id =?";
     }
 
@@ -382,9 +375,91 @@ void m_main::modify_clicked() {
         rt::ui::MessageBox("提示信息", "系统意外，修改推荐书失败！");
         return;
     }
-    const long n_row = w.dw_no->GetRow();
-    w.dw_no->ReselectRow(n_row);
-    w.enabledw();
+    const long row = area.dw_no.GetRow();
+    area.dw_no.ReselectRow(row);
+    area.enabledw();
+}
+
+// ---- the check, the print buffer and the documents ---------------------------------------------
+
+int m_main::all_check() {
+    if (current_id == kNoRecommendation) return 0;
+    sections::SectionArea& area = targets_.sections;
+    // The rules read every page afresh: what the user typed and has not saved yet is saved first,
+    // as leaving its section saves it, or the command stops with the edits kept.
+    if (area.savepages(area.pendingpages()) != 1) return 0;
+    return check::all_check({area.dw_no1, area.dw_no2, area.dw_no3, area.dw_no4, area.dw_no71, area.dw_no},
+                            sqlca, current_id);
+}
+
+check::Prepared m_main::all_prepare() {
+    const sections::SectionArea& area = targets_.sections;
+    return check::all_prepare({area.dw_no1, area.dw_no2, area.dw_no3, area.dw_no4, area.dw_no512,
+                               area.dw_no522, area.dw_no53, area.dw_no71, area.dw_no92, area.dw_no94},
+                              current_id);
+}
+
+int m_main::all_print(const document::PrintBuffer& buffer) {
+    const sections::SectionArea& area = targets_.sections;
+    return document::all_print(buffer, {area.dw_no51, area.dw_no52, area.dw_no6}, current_id, current_path,
+                               WorkingFolder());
+}
+
+int m_main::all_print_789(const document::PrintBuffer& buffer) {
+    const sections::SectionArea& area = targets_.sections;
+    return document::all_print_789(buffer, {area.dw_no72, area.dw_no82, area.dw_no91, area.dw_no93},
+                                   current_id, WorkingFolder());
+}
+
+void m_main::check_clicked() {
+    all_check();
+}
+
+void m_main::print_clicked() {
+    check::RunPrintCommand(targets_.st_progress,
+                           {[this] { return all_check(); }, [this] { return all_prepare(); },
+                            [this](const document::PrintBuffer& buffer) { return all_print(buffer); },
+                            [this](const document::PrintBuffer& buffer) { return all_print_789(buffer); }});
+}
+
+// ---- the exchange package ----------------------------------------------------------------------
+
+void m_main::export_clicked() {
+    if (all_check() != 1) return;
+    exchange::ExportCheckedRecommendation(targets_.views, targets_.ole_1.Object(), current_id,
+                                          WorkingFolder());
+}
+
+void m_main::import_clicked() {
+    using Reader = int (m_main::*)(const std::string&, exchange::PackageImport&);
+    const auto step = [this](Reader reader) -> exchange::ImportStep {
+        return [this, reader](const std::string& tmp_path, exchange::PackageImport& import) {
+            return (this->*reader)(tmp_path, import);
+        };
+    };
+    const std::optional<std::string> key = exchange::ImportPackage(
+        targets_.ole_1.Object(), sqlca, WorkingFolder(),
+        {{step(&m_main::import_base), step(&m_main::import_ry), step(&m_main::import_dw),
+          step(&m_main::import_xy), step(&m_main::import_hj), step(&m_main::import_yy),
+          step(&m_main::import_zl)},
+         step(&m_main::import_rollback)});
+    if (!key) return;
+
+    // The imported recommendation is found by its key: a recommendation number may occur twice.
+    sections::SectionArea& area = targets_.sections;
+    rt::ui::DataWindowControl& list = area.dw_no;
+    const long old_row = list.GetRow();
+    // The recommendation is stored; a list that cannot be read says so, and shows it later.
+    area.retrievelist();
+    const long row = ListRowOf(list, *key);
+    const long after_retrieve = list.GetRow();
+    list.SetRow(row);
+    list.SetColumn(1);
+    list.SetFocus();
+    // When the row is current already, no move runs the row change: raise it, unless the list was
+    // empty before, in which case the retrieve itself ran it for this row.
+    if (row > 0 && row == after_retrieve && old_row != 0) list.TriggerEvent("rowfocuschanged");
+    rt::ui::MessageBox("提示信息", "成功导入一份推荐书!");
 }
 
 // ---- help and about ---------------------------------------------------------------------------------

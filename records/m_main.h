@@ -9,15 +9,30 @@
 
 #include <string>
 
+#include "check/check.h"
+#include "document/print_buffer.h"
+#include "exchange/package.h"
+#include "runtime/ui/controls.h"
 #include "runtime/ui/menu.h"
+#include "runtime/ui/zip_control.h"
+#include "sections/section_area.h"
 
 namespace laurel::records {
 
 using rt::ui::MenuItem;
 
+// What the commands drive on the main window: the section area, and the hidden helpers.
+struct CommandTargets {
+    sections::SectionArea& sections;
+    exchange::ExportViews views;
+    rt::ui::DataWindowControl& dw_nomax;  // reads the largest key for New
+    rt::ui::StaticText& st_progress;
+    rt::ui::ZipControl& ole_1;
+};
+
 class m_main : public rt::ui::Menu {
   public:
-    m_main();
+    explicit m_main(const CommandTargets& targets);
     ~m_main() override;
 
     // ---- commands ---------------------------------------------------------------------------------
@@ -36,32 +51,38 @@ class m_main : public rt::ui::Menu {
     void import_clicked();                 // m_导入 (exchange/)
 
     // ---- functions the menu owns ------------------------------------------------------------------
-    // The completeness check and its version number, the print buffer (check/). all_prepare
-    // returns 1 when every field is filled, -1 when a page could not be read.
+    // The completeness check and its version number, once the pages' pending edits are saved, and
+    // the print buffer (check/).
     int all_check();
-    int all_prepare();
+    check::Prepared all_prepare();
     // The form document and the lists document (document/).
-    int all_print();
-    int all_print_789();
-    // Reading an exchange package into the database (exchange/); tmp_path is the program folder.
-    int import_base(const std::string& tmp_path);
-    int import_ry(const std::string& tmp_path);
-    int import_dw(const std::string& tmp_path);
-    int import_xy(const std::string& tmp_path);
-    int import_hj(const std::string& tmp_path);
-    int import_yy(const std::string& tmp_path);
-    int import_zl(const std::string& tmp_path);
-    int import_rollback(const std::string& tmp_path);
-
-    // ---- the print buffer: one text per printed field ---------------------------------------------
-    std::string xm_askno, xk_grpno, jb_awardcode, xm_name, xm_ename, xm_tjdw, sf_public, mj_secrcode,
-        xm_secrterm, xm_fixsecrorgan, xm_topicword, xk_majorname1, xk_majorcode1, xk_majorname2,
-        xk_majorcode2, xk_majorname3, xk_majorcode3, hy_etradecode, ly_socucode, xm_planname, xm_no,
-        xm_startdate, xm_finishdate, xm_abstract, xm_innovation, xm_recom, xm_zongtz, xm_huis, xm_zhijyj,
-        xm_jianjyj, xm_sosiety, ry_name, ry_id, ry_birthday, ry_bplace, mz_nationcode, xb_sex, dp_sectcode,
-        zc_titlecode, ry_position, wp_edulev, xw_degree, ry_workmajor, ry_specmajor, ry_grduniv, ry_grdtime,
-        ry_unit, ry_fixtel, ry_postaddr, ry_postcode, ry_email, ry_mpno, ry_honor, ry_start, ry_finish,
-        ry_contribution, xm_papers, xm_pingjia, s_xm_checkcode;
+    int all_print(const document::PrintBuffer& buffer);
+    int all_print_789(const document::PrintBuffer& buffer);
+    // Reading an exchange package into the database (exchange/); tmp_path is the working folder.
+    int import_base(const std::string& tmp_path, exchange::PackageImport& import) {
+        return exchange::import_base(tmp_path, import);
+    }
+    int import_ry(const std::string& tmp_path, exchange::PackageImport& import) {
+        return exchange::import_ry(tmp_path, import);
+    }
+    int import_dw(const std::string& tmp_path, exchange::PackageImport& import) {
+        return exchange::import_dw(tmp_path, import);
+    }
+    int import_xy(const std::string& tmp_path, exchange::PackageImport& import) {
+        return exchange::import_xy(tmp_path, import);
+    }
+    int import_hj(const std::string& tmp_path, exchange::PackageImport& import) {
+        return exchange::import_hj(tmp_path, import);
+    }
+    int import_yy(const std::string& tmp_path, exchange::PackageImport& import) {
+        return exchange::import_yy(tmp_path, import);
+    }
+    int import_zl(const std::string& tmp_path, exchange::PackageImport& import) {
+        return exchange::import_zl(tmp_path, import);
+    }
+    int import_rollback(const std::string& tmp_path, exchange::PackageImport& import) {
+        return exchange::import_rollback(tmp_path, import);
+    }
 
     // ---- the items, in menu order -----------------------------------------------------------------
     MenuItem* system_menu = nullptr;            // m_系统管理s
@@ -85,6 +106,9 @@ class m_main : public rt::ui::Menu {
     MenuItem* fill_in_guide = nullptr;          // m_填表说明
     MenuItem* help_separator = nullptr;         // m_1
     MenuItem* about_item = nullptr;             // m_关于
+
+  private:
+    CommandTargets targets_;
 };
 
 // The help file's name in the program folder.

@@ -3,8 +3,11 @@
 #include <optional>
 #include <string_view>
 
-#include "app/globals.h"
-#include "app/j_main_mdi.h"
+#include "sections/globals.h"
+
+namespace laurel {
+win::popup* popup = nullptr;
+}  // namespace laurel
 
 namespace laurel::win {
 
@@ -16,7 +19,7 @@ std::unique_ptr<popup> instance;
 
 }  // namespace
 
-popup::popup() : Window("popup", rt::ui::WindowType::Main) {
+popup::popup(rt::ui::DataWindowControl& page) : Window("popup", rt::ui::WindowType::Main), page_(page) {
     SetTitle("学科代码");
     SetSize(1445, 2408);
     SetResizable(false);
@@ -54,32 +57,32 @@ void popup::open() {
     // above it: its parent is the item of that level inserted last.
     long handle1 = 0, handle2 = 0;
     subjects_.clear();
-    for (long long_xk = 1; long_xk <= rows; ++long_xk) {
-        const std::optional<std::string> str_xk_1 = ds_xk->GetItemString(long_xk, "xk_1");
-        const std::optional<std::string> str_xk_2 = ds_xk->GetItemString(long_xk, "xk_2");
-        const std::optional<std::string> str_xk_3 = ds_xk->GetItemString(long_xk, "xk_3");
-        const std::string str_xk_name = ds_xk->GetItemString(long_xk, "xk_name").value_or("");
-        if (!str_xk_1 || !str_xk_2 || !str_xk_3 || *str_xk_1 == "000") continue;
-        const std::string& p1 = *str_xk_1;
-        const std::string& p2 = *str_xk_2;
-        const std::string& p3 = *str_xk_3;
+    for (long row = 1; row <= rows; ++row) {
+        const std::optional<std::string> part1 = ds_xk->GetItemString(row, "xk_1");
+        const std::optional<std::string> part2 = ds_xk->GetItemString(row, "xk_2");
+        const std::optional<std::string> part3 = ds_xk->GetItemString(row, "xk_3");
+        const std::string name = ds_xk->GetItemString(row, "xk_name").value_or("");
+        if (!part1 || !part2 || !part3 || *part1 == "000") continue;
+        const std::string& p1 = *part1;
+        const std::string& p2 = *part2;
+        const std::string& p3 = *part3;
 
         long parent = 0;
         int level = 0;
         std::string label, code;
         if (p2 == "00" && p3 == "00") {
             level = 1;
-            label = p1 + ".0000 " + str_xk_name;
+            label = p1 + ".0000 " + name;
             code = p1 + "0000";
         } else if (p2 != "00" && p3 == "00") {
             level = 2;
             parent = handle1;
-            label = p1 + "." + p2 + "00 " + str_xk_name;
+            label = p1 + "." + p2 + "00 " + name;
             code = p1 + p2 + "00";
         } else if (p2 != "00" && p3 != "00") {
             level = 3;
             parent = handle2;
-            label = p1 + "." + p2 + p3 + " " + str_xk_name;
+            label = p1 + "." + p2 + p3 + " " + name;
             code = p1 + p2 + p3;
         } else {
             continue;  // a third part below no second part
@@ -91,7 +94,7 @@ void popup::open() {
         if (level == 2) handle2 = handle;
         // Handles count up from 1 in insertion order, so the subject of item h sits at h - 1.
         subjects_.resize(static_cast<std::size_t>(handle));
-        subjects_[static_cast<std::size_t>(handle - 1)] = {code, str_xk_name};
+        subjects_[static_cast<std::size_t>(handle - 1)] = {code, name};
     }
 
     // The tree holds everything now; the table is not read again while the picker is open.
@@ -104,37 +107,35 @@ const popup::Subject* popup::SubjectOf(long handle) const {
 }
 
 void popup::tv_xk_doubleclicked(long handle) {
-    const Subject* tvi_current = SubjectOf(handle);
-    if (tvi_current == nullptr) return;  // a double-click beside the items picks nothing
-    if (::laurel::j_main_mdi == nullptr) return;
-    DataWindowControl* page = ::laurel::j_main_mdi->dw_no1;
+    const Subject* picked = SubjectOf(handle);
+    if (picked == nullptr) return;  // a double-click beside the items picks nothing
     // A saved recommendation is read-only: its page takes no input, and no pick either.
-    if (page == nullptr || !page->Enabled()) return;
+    if (!page_.Enabled()) return;
 
-    const std::string s_col = page->GetColumnName();
+    const std::string column = page_.GetColumnName();
     std::string_view code, name;
-    if (s_col == "xk_majorcode1" || s_col == "xk_majorname1") {
+    if (column == "xk_majorcode1" || column == "xk_majorname1") {
         code = "xk_majorcode1";
         name = "xk_majorname1";
-    } else if (s_col == "xk_majorcode2" || s_col == "xk_majorname2") {
+    } else if (column == "xk_majorcode2" || column == "xk_majorname2") {
         code = "xk_majorcode2";
         name = "xk_majorname2";
-    } else if (s_col == "xk_majorcode3" || s_col == "xk_majorname3") {
+    } else if (column == "xk_majorcode3" || column == "xk_majorname3") {
         code = "xk_majorcode3";
         name = "xk_majorname3";
     } else {
         return;
     }
-    page->SetItem(1, code, tvi_current->code);
-    page->SetItem(1, name, tvi_current->name);
+    page_.SetItem(1, code, picked->code);
+    page_.SetItem(1, name, picked->name);
 }
 
-void OpenPopup() {
+void OpenPopup(rt::ui::DataWindowControl& page) {
     if (instance && instance->IsOpen()) {
         instance->BringToFront();
         return;
     }
-    instance = std::make_unique<popup>();
+    instance = std::make_unique<popup>(page);
     ::laurel::popup = instance.get();
     rt::ui::Open(*instance);
     if (instance->Unread()) ClosePopup();

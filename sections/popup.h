@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "runtime/datawindow.h"
+#include "runtime/ui/datawindow_control.h"
 #include "runtime/ui/treeview.h"
 #include "runtime/ui/window.h"
 
@@ -15,7 +16,8 @@ namespace laurel::win {
 
 class popup : public rt::ui::Window {
   public:
-    popup();
+    // `page`: the project page whose subject pairs the picks fill.
+    explicit popup(rt::ui::DataWindowControl& page);
     ~popup() override;
 
     void create() override;
@@ -40,14 +42,21 @@ class popup : public rt::ui::Window {
     bool Unread() const { return unread_; }
 
   private:
+    rt::ui::DataWindowControl& page_;
     bool unread_ = false;
     std::vector<Subject> subjects_;  // by tree handle - 1
 };
 
-// Opens the picker, or brings the open one to the front without building its tree again. A picker
-// whose code table cannot be read closes again at once: an empty tree offers nothing to pick.
-void OpenPopup();
+// Opens the picker over the project page, or brings the open one to the front without building its
+// tree again. A picker whose code table cannot be read closes again at once: an empty tree offers
+// nothing to pick.
+void OpenPopup(rt::ui::DataWindowControl& page);
 // Closes the picker when it is open and releases it: the picker does not outlive the main window.
 void ClosePopup();
 
 }  // namespace laurel::win
+
+namespace laurel {
+// The open picker (nullptr when not open).
+extern win::popup* popup;
+}  // namespace laurel

@@ -1,33 +1,30 @@
 // Picking another recommendation in the list makes it the current one.
 
-#include "app/globals.h"
-#include "app/j_main_mdi.h"
 #include "runtime/ui/dialogs.h"
+#include "sections/globals.h"
+#include "sections/section_area.h"
 
-namespace laurel::win {
+namespace laurel::sections {
 
 namespace {
 // Set while the list's row is put back after a failed save, so that the move does not switch.
 bool restoring_row = false;
 }  // namespace
 
-long j_main_mdi::dw_no_rowfocuschanged(long) {
+long SectionArea::dw_no_rowfocuschanged(long) {
     using rt::ui::Buttons;
     using rt::ui::Icon;
     if (restoring_row) return 0;
 
-    const long row = dw_no->GetRow();
+    const long row = dw_no.GetRow();
     if (row <= 0) {
-        hidedw();
-        st_2->Hide();
-        cb_p->Hide();
-        cb_n->Hide();
+        ShowNoRecommendation();
         return 0;
     }
 
     acceptdw();
-    const auto picked = dw_no->GetItemString(row, "xm_id");
-    if (modifieddw() != "000000000000000000" && picked && *picked != current_id) {
+    const auto picked = dw_no.GetItemString(row, "xm_id");
+    if (modifieddw() != std::string(kPageCount, '0') && picked && *picked != current_id) {
         const int answer =
             rt::ui::MessageBox("提示信息", "申请书已有修改，是否保存？", Icon::Question, Buttons::YesNo, 1);
         if (answer == 1) {
@@ -41,12 +38,12 @@ long j_main_mdi::dw_no_rowfocuschanged(long) {
                 sqlca.Rollback();
                 rt::ui::MessageBox("提示信息", "保存失败！");
                 long back = 0;
-                for (long r = 1; r <= dw_no->RowCount(); ++r)
-                    if (dw_no->GetItemString(r, "xm_id") == current_id) back = r;
+                for (long r = 1; r <= dw_no.RowCount(); ++r)
+                    if (dw_no.GetItemString(r, "xm_id") == current_id) back = r;
                 if (back > 0) {
                     restoring_row = true;
-                    dw_no->SetRow(back);
-                    dw_no->ScrollToRow(back);
+                    dw_no.SetRow(back);
+                    dw_no.ScrollToRow(back);
                     restoring_row = false;
                 }
                 return 0;
@@ -58,30 +55,28 @@ long j_main_mdi::dw_no_rowfocuschanged(long) {
         }
     }
 
-    dw_no->ScrollToRow(row);
-    current_id = dw_no->GetItemString(row, "xm_id").value_or("");
+    dw_no.ScrollToRow(row);
+    current_id = dw_no.GetItemString(row, "xm_id").value_or("");
     current_ry = 1;
     current_dw = 1;
-    current_page = 2;
-    st_2->SetText("一、项目基本情况              ");
-    dw_no1->SetTransObject(sqlca);
-    retrievepage(*dw_no1, {current_id});
-    dw_no1->SetX(1079);
-    dw_no1->SetY(440);
-    dw_no1->SetWidth(3543);
-    dw_no1->SetHeight(2260);
+    current_page = kFirstSection;
+    const Section& one = *SectionAt(kFirstSection);
+    st_2.SetText(PaddedCaption(one));
+    dw_no1.SetTransObject(sqlca);
+    retrievepage(dw_no1, {current_id});
+    Place(dw_no1, one.read.front());
     hidedw();
-    st_2->Show();
-    cb_p->Show();
-    cb_n->Show();
-    dw_no1->Show();
-    if (dw_no->GetItemString(row, "xm_xg") == std::optional<std::string>("0"))
+    st_2.Show();
+    cb_p.Show();
+    cb_n.Show();
+    dw_no1.Show();
+    if (dw_no.GetItemString(row, "xm_xg") == std::optional<std::string>("0"))
         enabledw();
     else
         disabledw();
-    tv_1->SelectItem(current_page);
-    tv_1->SetFocus();
+    tv_1.SelectItem(current_page);
+    tv_1.SetFocus();
     return 0;
 }
 
-}  // namespace laurel::win
+}  // namespace laurel::sections

@@ -8,18 +8,18 @@
 #include <string_view>
 #include <vector>
 
-#include "app/globals.h"
-#include "app/j_main_mdi.h"
 #include "runtime/editmask.h"
 #include "runtime/text.h"
 #include "runtime/ui/dialogs.h"
+#include "sections/globals.h"
 #include "sections/popup.h"
+#include "sections/section_area.h"
 
-namespace laurel::win {
+namespace laurel::sections {
 
 // ---- list clicks ----------------------------------------------------------------------------------
 
-long j_main_mdi::list_clicked(long, long, long row, std::string_view) {
+long SectionArea::list_clicked(long, long, long row, std::string_view) {
     // A click on a header, a footer or below the last row keeps the current row and the focus.
     return row == 0 ? 1 : 0;
 }
@@ -32,6 +32,7 @@ namespace {
 // detail switch again.
 bool restoring_list = false;
 
+// A list section's list and the detail page that shows its current item.
 struct DetailLink {
     DataWindowControl& list;
     DataWindowControl& detail;
@@ -41,7 +42,13 @@ struct DetailLink {
     std::string_view numberColumn;  // the running number in the detail's row
 };
 
-void FollowList(j_main_mdi& w, const DetailLink& link) {
+DetailLink LinkOf(SectionArea& area, long handle, int& number) {
+    const ListKind& kind = *SectionAt(handle)->list;
+    return {area.PageOf(kind.list), area.PageOf(*kind.detail), number,
+            kind.question,          kind.detailNameColumn,     kind.numberItem};
+}
+
+void FollowList(SectionArea& area, const DetailLink& link) {
     using rt::ui::Buttons;
     using rt::ui::Icon;
     if (restoring_list) return;
@@ -49,7 +56,7 @@ void FollowList(j_main_mdi& w, const DetailLink& link) {
     const int old = link.number;
     link.number = static_cast<int>(link.list.GetRow());
     if (link.number == -1) {
-        w.hidedw();
+        area.hidedw();
         return;
     }
 
@@ -88,7 +95,7 @@ void FollowList(j_main_mdi& w, const DetailLink& link) {
     const std::optional<double> shown =
         link.detail.GetItemNumber(1, link.numberColumn, rt::Buffer::Primary, true);
     if (link.number == old && shown && *shown == link.number)
-        w.retrievepage(link.detail, {current_id, link.number});
+        area.retrievepage(link.detail, {current_id, link.number});
     else if (link.detail.Retrieve({current_id, link.number}) == -1)
         link.detail.Reset();
     link.detail.SetColumn(link.nameColumn);
@@ -97,14 +104,13 @@ void FollowList(j_main_mdi& w, const DetailLink& link) {
 
 }  // namespace
 
-long j_main_mdi::dw_no72_rowfocuschanged(long) {
-    FollowList(*this, {*dw_no72, *dw_no71, current_ry, "完成人已有修改，是否暂时保存？", "RY_NAME", "ry_no"});
+long SectionArea::dw_no72_rowfocuschanged(long) {
+    FollowList(*this, LinkOf(*this, kContributorsSection, current_ry));
     return 0;
 }
 
-long j_main_mdi::dw_no82_rowfocuschanged(long) {
-    FollowList(*this,
-               {*dw_no82, *dw_no81, current_dw, "完成单位已有修改，是否暂时保存？", "dw_NAME", "dw_no"});
+long SectionArea::dw_no82_rowfocuschanged(long) {
+    FollowList(*this, LinkOf(*this, kUnitsSection, current_dw));
     return 0;
 }
 
@@ -133,16 +139,16 @@ std::vector<std::string> NumberForms(const rt::DataWindow& page, std::string_vie
 
 }  // namespace
 
-long j_main_mdi::dw_no1_itemchanged(long, std::string_view, std::string_view) {
-    const std::string s_col = dw_no1->GetColumnName();
-    if (!rt::SameName(s_col, "xm_askno")) return 0;
+long SectionArea::dw_no1_itemchanged(long, std::string_view, std::string_view) {
+    const std::string column = dw_no1.GetColumnName();
+    if (!rt::SameName(column, "xm_askno")) return 0;
 
-    const std::string s_text = rt::Trim(dw_no1->GetText());
-    const long row = dw_no1->GetRow();
+    const std::string typed = rt::Trim(dw_no1.GetText());
+    const long row = dw_no1.GetRow();
     // The recommendation's own number is not "in use": only the other recommendations count.
     // The entry is looked up in every form, since a number may have reached the table either way.
-    const std::string own = dw_no1->GetItemString(row, "xm_id").value_or(current_id);
-    const std::vector<std::string> forms = NumberForms(*dw_no1, "xm_askno", s_text);
+    const std::string own = dw_no1.GetItemString(row, "xm_id").value_or(current_id);
+    const std::vector<std::string> forms = NumberForms(dw_no1, "xm_askno", typed);
     std::vector<rt::Value> into;
     sqlca.SelectInto(
         "select count(*) from j_xm_base where ( xm_askno = ? or xm_askno = ? or xm_askno = ? ) and xm_id <> "
@@ -150,10 +156,9 @@ long j_main_mdi::dw_no1_itemchanged(long, std::string_view, std::string_view) {
         {forms[0], forms[1], forms[2], own}, into);
     if (sqlca.SQLCode != 0 || into.empty() || into.front().AsLong().value_or(0) == 0) return 0;
 
-    const std::string s_message = "此推荐号已经存在!";
-    rt::ui::MessageBox("提示信息", s_message);
-    const auto retrieved = dw_no1->GetItemString(row, "xm_askno", rt::Buffer::Primary, true);
-    dw_no1->SetItem(row, "xm_askno", rt::Value(retrieved));
+    rt::ui::MessageBox("提示信息", "此推荐号已经存在!");
+    const auto retrieved = dw_no1.GetItemString(row, "xm_askno", rt::Buffer::Primary, true);
+    dw_no1.SetItem(row, "xm_askno", rt::Value(retrieved));
     // The typed number is given up, as the message said: the field shows the stored number again.
     // Were it kept for correcting, every later accept of the page (leaving the section, Save from
     // another section, where the field is not even on show) would refuse it once more.
@@ -167,11 +172,11 @@ constexpr std::array<std::string_view, 6> kSubjectColumns = {
     "xk_majorcode1", "xk_majorname1", "xk_majorcode2", "xk_majorname2", "xk_majorcode3", "xk_majorname3"};
 }  // namespace
 
-void j_main_mdi::dw_no1_doubleclicked(long, long, long, std::string_view) {
-    const std::string s_col = dw_no1->GetColumnName();
+void SectionArea::dw_no1_doubleclicked(long, long, long, std::string_view) {
+    const std::string column = dw_no1.GetColumnName();
     for (std::string_view c : kSubjectColumns)
-        if (s_col == c) {
-            OpenPopup();
+        if (column == c) {
+            win::OpenPopup(dw_no1);
             return;
         }
 }
@@ -180,29 +185,30 @@ void j_main_mdi::dw_no1_doubleclicked(long, long, long, std::string_view) {
 
 namespace {
 
-void ShowHint(j_main_mdi& w, const DataWindowControl& page, std::initializer_list<std::string_view> listed) {
-    const std::string columnname = page.GetColumnName();
-    std::string str_tag = "Ready";
+void ShowHint(SectionArea& area, const DataWindowControl& page,
+              std::initializer_list<std::string_view> listed) {
+    const std::string column = page.GetColumnName();
+    std::string hint = "Ready";
     for (std::string_view c : listed)
-        if (columnname == c) {
-            str_tag = page.Describe(columnname + ".Tag");
+        if (column == c) {
+            hint = page.Describe(column + ".Tag");
             break;
         }
-    w.SetMicroHelp(str_tag);
+    area.window.SetMicroHelp(hint);
 }
 
 }  // namespace
 
-void j_main_mdi::dw_no1_itemfocuschanged(long, std::string_view) {
-    ShowHint(*this, *dw_no1, {"xm_name", "xk_majorname1", "xk_majorcode1"});
+void SectionArea::dw_no1_itemfocuschanged(long, std::string_view) {
+    ShowHint(*this, dw_no1, {"xm_name", "xk_majorname1", "xk_majorcode1"});
 }
 
-void j_main_mdi::dw_no71_itemfocuschanged(long, std::string_view) {
-    ShowHint(*this, *dw_no71, {"ry_id", "ry_fixtel", "ry_postcode", "ry_mpno"});
+void SectionArea::dw_no71_itemfocuschanged(long, std::string_view) {
+    ShowHint(*this, dw_no71, {"ry_id", "ry_fixtel", "ry_postcode", "ry_mpno"});
 }
 
-void j_main_mdi::dw_no81_itemfocuschanged(long, std::string_view) {
-    ShowHint(*this, *dw_no81, {"dw_name", "dw_fax", "dw_rtelphone", "ry_mpno"});
+void SectionArea::dw_no81_itemfocuschanged(long, std::string_view) {
+    ShowHint(*this, dw_no81, {"dw_name", "dw_fax", "dw_rtelphone", "ry_mpno"});
 }
 
-}  // namespace laurel::win
+}  // namespace laurel::sections

@@ -3,51 +3,20 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/globals.h"
-#include "app/j_main_mdi.h"
 #include "runtime/ui/dialogs.h"
+#include "sections/globals.h"
+#include "sections/section_area.h"
 
-namespace laurel::win {
+namespace laurel::sections {
 
 namespace {
 
-// The page DataWindows that each section saves when it is left, in order.
-std::vector<DataWindowControl*> PagesSavedOnLeaving(j_main_mdi& w, long handle) {
-    switch (handle) {
-        case 1:
-        case 2:
-            return {w.dw_no1};
-        case 3:
-            return {w.dw_no2};
-        case 4:
-            return {w.dw_no3};
-        case 5:
-            return {w.dw_no4};
-        case 6:
-        case 7:
-            return {w.dw_no51, w.dw_no512};
-        case 8:
-            return {w.dw_no52, w.dw_no522};
-        case 9:
-            return {w.dw_no53};
-        case 10:
-            return {w.dw_no6};
-        case 11:
-            return {w.dw_no71};
-        case 12:
-            return {w.dw_no81};
-        case 13:
-        case 14:
-            return {w.dw_no91};
-        case 15:
-            return {w.dw_no92};
-        case 16:
-            return {w.dw_no93};
-        case 17:
-            return {w.dw_no94};
-        default:
-            return {};
-    }
+// The page DataWindows that a section saves when it is left, in order.
+std::vector<DataWindowControl*> PagesSavedOnLeaving(const SectionArea& area, long handle) {
+    std::vector<DataWindowControl*> pages;
+    if (const Section* section = SectionAt(handle))
+        for (AreaControl page : section->saved) pages.push_back(&area.PageOf(page));
+    return pages;
 }
 
 }  // namespace
@@ -56,7 +25,7 @@ bool HoldsChanges(const DataWindowControl& page) {
     return page.ModifiedCount() + page.DeletedCount() > 0 || page.EditPending();
 }
 
-int j_main_mdi::savepages(const std::vector<DataWindowControl*>& pages) {
+int SectionArea::savepages(const std::vector<DataWindowControl*>& pages) {
     if (pages.empty()) return 1;
     for (DataWindowControl* d : pages) d->AcceptText();
     bool pending = false;
@@ -76,7 +45,7 @@ int j_main_mdi::savepages(const std::vector<DataWindowControl*>& pages) {
     return 0;
 }
 
-std::vector<DataWindowControl*> j_main_mdi::pendingpages() {
+std::vector<DataWindowControl*> SectionArea::pendingpages() {
     std::vector<DataWindowControl*> pages;
     for (DataWindowControl* d : PagesSavedOnLeaving(*this, current_page))
         if (HoldsChanges(*d)) pages.push_back(d);
@@ -89,13 +58,12 @@ std::vector<DataWindowControl*> j_main_mdi::pendingpages() {
     return pages;
 }
 
-long j_main_mdi::tv_1_selectionchanging(long oldhandle, long newhandle) {
-    const long previous_page = oldhandle;
-    savepages(PagesSavedOnLeaving(*this, previous_page));
+long SectionArea::tv_1_selectionchanging(long oldhandle, long newhandle) {
+    savepages(PagesSavedOnLeaving(*this, oldhandle));
 
     current_page = newhandle;
     if (!current_id.empty() && current_id != kNoRecommendation) page_display();
     return 0;
 }
 
-}  // namespace laurel::win
+}  // namespace laurel::sections

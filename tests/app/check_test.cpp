@@ -342,9 +342,10 @@ TEST_F(CheckTest, PrintBufferHoldsDisplayTextsMonthsAmountsAndTheFirstContributo
     ASSERT_EQ(W().dw_no512->Retrieve({a}), 1);
     ASSERT_EQ(W().dw_no512->SetItem(1, "xm_zongtz", rt::Decimal::FromCents(99)), 1);
 
-    m_main& m = Menu();
-    EXPECT_EQ(m.all_prepare(), 1);
+    const laurel::check::Prepared prepared = Menu().all_prepare();
+    EXPECT_EQ(prepared.result, 1);
     EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
+    const laurel::document::PrintBuffer& m = prepared.buffer;
 
     const std::vector<std::pair<std::string, std::string>> expected = {
         {m.xk_grpno, "101 机械：机械、电力"},
@@ -396,13 +397,15 @@ TEST_F(CheckTest, PrintBufferOfTheNextRecommendationKeepsNothingOfThePreviousOne
         {a});
     Seed({b, "2008 02AA", "项目二"});
     OpenMainWindow();
-    m_main& m = Menu();
-    ASSERT_EQ(m.all_prepare(), 1);
+    laurel::check::Prepared prepared = Menu().all_prepare();
+    const laurel::document::PrintBuffer& m = prepared.buffer;
+    ASSERT_EQ(prepared.result, 1);
     ASSERT_EQ(m.xm_ename, "Name");
 
     ASSERT_EQ(W().dw_no->SetRow(2), 1);
     ASSERT_EQ(laurel::current_id, b);
-    ASSERT_EQ(m.all_prepare(), 1);
+    prepared = Menu().all_prepare();
+    ASSERT_EQ(prepared.result, 1);
     // New's values are values: the grade, the zero amount and period; its placeholder dates print.
     EXPECT_EQ(m.mj_secrcode, "4 非密");
     EXPECT_EQ(m.xm_zongtz, "0.00");
@@ -421,7 +424,8 @@ TEST_F(CheckTest, PrintBufferOfTheNextRecommendationKeepsNothingOfThePreviousOne
                {b});
     ExecCommit("UPDATE j_ry_finish SET ry_grdtime = NULL WHERE xm_id = ?", {b});
     ExecCommit("UPDATE j_xm_base SET xm_zongtz = 0.5 WHERE xm_id = ?", {a});
-    ASSERT_EQ(m.all_prepare(), 1);
+    prepared = Menu().all_prepare();
+    ASSERT_EQ(prepared.result, 1);
     EXPECT_EQ(m.mj_secrcode, "");
     EXPECT_EQ(m.xm_zongtz, "");
     EXPECT_EQ(m.xm_huis, "");
@@ -441,13 +445,16 @@ TEST_F(CheckTest, PrintChainsItsStepsUnderTheProgressTextAndReportsAnEngineFailu
     int checkResult = 1;
     std::string thrower;
     const auto step = [&](const std::string& name, int result) {
-        return [&, name, result] {
+        return [&, name, result](auto&&...) {
             trace.push_back(name + (progress.Visible() ? "+" : "-"));
             if (name == thrower) throw rt::word::Error("书签不存在: xm_name");
             return name == "check" ? checkResult : result;
         };
     };
-    const laurel::check::PrintSteps steps{step("check", 1), step("prepare", 1), step("print", 0),
+    const auto prepare = [&](int result) {
+        return [s = step("prepare", result)] { return laurel::check::Prepared{s(), {}}; };
+    };
+    const laurel::check::PrintSteps steps{step("check", 1), prepare(1), step("print", 0),
                                           step("print789", 1)};
 
     // A whole run: the form document's failure to start does not stop the lists document.
@@ -481,8 +488,8 @@ TEST_F(CheckTest, PrintChainsItsStepsUnderTheProgressTextAndReportsAnEngineFailu
     thrower.clear();
     Dialogs().Clear();
     Dialogs().Answer(1);
-    laurel::check::RunPrintCommand(
-        progress, {step("check", 1), step("prepare", -1), step("print", 1), step("print789", 1)});
+    laurel::check::RunPrintCommand(progress,
+                                   {step("check", 1), prepare(-1), step("print", 1), step("print789", 1)});
     EXPECT_EQ(trace, (std::vector<std::string>{"check-", "prepare+"}));
     EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|读取推荐书数据失败，未生成文档！"});
     EXPECT_FALSE(progress.Visible());
@@ -501,11 +508,11 @@ TEST_F(CheckTest, APageThatCannotBeReadStopsTheCheckAndThePrintBuffer) {
 
     Dialogs().Clear();
     AnswerDatabaseError();
-    Menu().ry_name = "上一份的完成人";
-    EXPECT_EQ(Menu().all_prepare(), -1);
+    const laurel::check::Prepared prepared = Menu().all_prepare();
+    EXPECT_EQ(prepared.result, -1);
     EXPECT_EQ(Boxes().size(), 1u) << Dialogs().Transcript();
-    EXPECT_EQ(Menu().xm_name, "项目一") << "the project pages were read";
-    EXPECT_EQ(Menu().ry_name, "上一份的完成人") << "nothing read for the contributor";
+    EXPECT_EQ(prepared.buffer.xm_name, "项目一") << "the project pages were read";
+    EXPECT_EQ(prepared.buffer.ry_name, "") << "nothing read for the contributor";
     ExecCommit("ALTER TABLE unreadable RENAME TO j_ry_finish");
 }
 

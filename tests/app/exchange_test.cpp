@@ -161,11 +161,18 @@ class ExchangeTest : public AppTest {
         return s;
     }
 
+    // The export of the current recommendation past the completeness check.
+    void ExportChecked() {
+        laurel::exchange::ExportCheckedRecommendation(
+            {*W().dw_ds_base, *W().dw_ds_dw, *W().dw_ds_ry, *W().dw_ds_getaward, *W().dw_ds_xy, *W().dw_ds_yy,
+             *W().dw_ds_zl},
+            W().ole_1->Object(), laurel::current_id, laurel::WorkingFolder());
+    }
     // Runs the export past the completeness check into `target`.
     void Export(const fs::path& target) {
         Dialogs().AnswerFile({1, target.string(), target.filename().string()});
         Dialogs().Answer(1);
-        laurel::exchange::ExportCheckedRecommendation();
+        ExportChecked();
     }
 
     // Runs the Import command on the package, answering `boxes` message boxes; returns them.
@@ -386,7 +393,7 @@ TEST_F(ExchangeTest, ExportedPackageImportsIntoAnEmptyDatabaseAsTheSameRows) {
     // The imported recommendation is current, although the re-read list put it on row 1 already.
     EXPECT_EQ(laurel::current_id, kA.id);
     EXPECT_EQ(W().dw_no->GetItemString(W().dw_no->GetRow(), "xm_id"), kA.id);
-    EXPECT_EQ(Menu().xm_askno, kA.askno);
+    EXPECT_EQ(W().dw_no->GetItemString(W().dw_no->GetRow(), "xm_askno"), kA.askno);
 }
 
 TEST_F(ExchangeTest, ExistingKeyIsRefusedAndStaleMembersAreNeverReadForTheNextPackage) {
@@ -792,7 +799,7 @@ TEST_F(ExchangeTest, UncheckedCancelledOrFailedCommandsLeaveNoTrace) {
     SeedRich(kA);
     laurel::current_id = kA.id;
     Dialogs().Answer(1);
-    laurel::exchange::ExportCheckedRecommendation();
+    ExportChecked();
     EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|导出成功！"});
     EXPECT_TRUE(ProgramFolder().empty());
 
@@ -804,7 +811,7 @@ TEST_F(ExchangeTest, UncheckedCancelledOrFailedCommandsLeaveNoTrace) {
     Dialogs().Clear();
     for (int i = 0; i < 3; ++i) Dialogs().Answer(1);
     Dialogs().AnswerFile({1, target.string(), "never.DAT"});
-    laurel::exchange::ExportCheckedRecommendation();
+    ExportChecked();
     EXPECT_EQ(Boxes(),
               (std::vector<std::string>{
                   "提示信息|导出不成功,出错信息为:无法生成文件 xm_base.xml",

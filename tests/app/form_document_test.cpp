@@ -26,6 +26,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using laurel::document::PrintBuffer;
 using laurel::records::m_main;
 using rt::word::Application;
 using rt::word::Document;
@@ -82,66 +83,66 @@ std::set<std::string> BookmarkNames(const fs::path& docx) {
 
 // The 59 bookmarks of the form document, in the order it writes them, each with the print-buffer
 // variable it receives.
-std::vector<std::pair<std::string, std::string m_main::*>> FormBookmarks() {
-    return {{"xm_askno", &m_main::xm_askno},
-            {"xk_grpno", &m_main::xk_grpno},
-            {"jb_awardcode", &m_main::jb_awardcode},
-            {"xm_name", &m_main::xm_name},
-            {"xm_ename", &m_main::xm_ename},
-            {"xm_tjdw", &m_main::xm_tjdw},
-            {"SF_PUBLIC", &m_main::sf_public},
-            {"MJ_SECRCODE", &m_main::mj_secrcode},
-            {"XM_SECRTERM", &m_main::xm_secrterm},
-            {"XM_FIXSECRORGAN", &m_main::xm_fixsecrorgan},
-            {"XM_TOPICWORD", &m_main::xm_topicword},
-            {"XK_MAJORCODE1", &m_main::xk_majorcode1},
-            {"XK_MAJORNAME1", &m_main::xk_majorname1},
-            {"XK_MAJORCODE2", &m_main::xk_majorcode2},
-            {"XK_MAJORNAME2", &m_main::xk_majorname2},
-            {"XK_MAJORCODE3", &m_main::xk_majorcode3},
-            {"XK_MAJORNAME3", &m_main::xk_majorname3},
-            {"HY_ETRADECODE", &m_main::hy_etradecode},
-            {"LY_SOCUCODE", &m_main::ly_socucode},
-            {"XM_PLANNAME", &m_main::xm_planname},
-            {"XM_NO", &m_main::xm_no},
-            {"XM_STARTDATE", &m_main::xm_startdate},
-            {"XM_FINISHDATE", &m_main::xm_finishdate},
-            {"XM_VERSION", &m_main::s_xm_checkcode},
-            {"XM_ABSTRACT", &m_main::xm_abstract},
-            {"XM_INNOVATION", &m_main::xm_innovation},
-            {"XM_RECOM", &m_main::xm_recom},
-            {"XM_Zongtz", &m_main::xm_zongtz},
-            {"XM_huis", &m_main::xm_huis},
-            {"XM_ZHIJYJ", &m_main::xm_zhijyj},
-            {"XM_JIANJYJ", &m_main::xm_jianjyj},
-            {"XM_SOSIETY", &m_main::xm_sosiety},
-            {"RY_NAME", &m_main::ry_name},
-            {"RY_ID", &m_main::ry_id},
-            {"RY_BIRTHDAY", &m_main::ry_birthday},
-            {"RY_BPLACE", &m_main::ry_bplace},
-            {"MZ_NATIONCODE", &m_main::mz_nationcode},
-            {"XB_SEX", &m_main::xb_sex},
-            {"DP_SECTCODE", &m_main::dp_sectcode},
-            {"ZC_TITLECODE", &m_main::zc_titlecode},
-            {"RY_POSITION", &m_main::ry_position},
-            {"WP_EDULEV", &m_main::wp_edulev},
-            {"XW_DEGREE", &m_main::xw_degree},
-            {"RY_WORKMAJOR", &m_main::ry_workmajor},
-            {"RY_SPECMAJOR", &m_main::ry_specmajor},
-            {"RY_GRDUNIV", &m_main::ry_grduniv},
-            {"RY_GRDTIME", &m_main::ry_grdtime},
-            {"RY_UNIT", &m_main::ry_unit},
-            {"RY_FIXTEL", &m_main::ry_fixtel},
-            {"RY_POSTADDR", &m_main::ry_postaddr},
-            {"RY_POSTCODE", &m_main::ry_postcode},
-            {"RY_EMAIL", &m_main::ry_email},
-            {"RY_MPNO", &m_main::ry_mpno},
-            {"RY_HONOR", &m_main::ry_honor},
-            {"RY_START", &m_main::ry_start},
-            {"RY_FINISH", &m_main::ry_finish},
-            {"RY_CONTRIBUTION", &m_main::ry_contribution},
-            {"XM_PINGJIA", &m_main::xm_pingjia},
-            {"XM_PAPERS", &m_main::xm_papers}};
+std::vector<std::pair<std::string, std::string PrintBuffer::*>> FormBookmarks() {
+    return {{"xm_askno", &PrintBuffer::xm_askno},
+            {"xk_grpno", &PrintBuffer::xk_grpno},
+            {"jb_awardcode", &PrintBuffer::jb_awardcode},
+            {"xm_name", &PrintBuffer::xm_name},
+            {"xm_ename", &PrintBuffer::xm_ename},
+            {"xm_tjdw", &PrintBuffer::xm_tjdw},
+            {"SF_PUBLIC", &PrintBuffer::sf_public},
+            {"MJ_SECRCODE", &PrintBuffer::mj_secrcode},
+            {"XM_SECRTERM", &PrintBuffer::xm_secrterm},
+            {"XM_FIXSECRORGAN", &PrintBuffer::xm_fixsecrorgan},
+            {"XM_TOPICWORD", &PrintBuffer::xm_topicword},
+            {"XK_MAJORCODE1", &PrintBuffer::xk_majorcode1},
+            {"XK_MAJORNAME1", &PrintBuffer::xk_majorname1},
+            {"XK_MAJORCODE2", &PrintBuffer::xk_majorcode2},
+            {"XK_MAJORNAME2", &PrintBuffer::xk_majorname2},
+            {"XK_MAJORCODE3", &PrintBuffer::xk_majorcode3},
+            {"XK_MAJORNAME3", &PrintBuffer::xk_majorname3},
+            {"HY_ETRADECODE", &PrintBuffer::hy_etradecode},
+            {"LY_SOCUCODE", &PrintBuffer::ly_socucode},
+            {"XM_PLANNAME", &PrintBuffer::xm_planname},
+            {"XM_NO", &PrintBuffer::xm_no},
+            {"XM_STARTDATE", &PrintBuffer::xm_startdate},
+            {"XM_FINISHDATE", &PrintBuffer::xm_finishdate},
+            {"XM_VERSION", &PrintBuffer::s_xm_checkcode},
+            {"XM_ABSTRACT", &PrintBuffer::xm_abstract},
+            {"XM_INNOVATION", &PrintBuffer::xm_innovation},
+            {"XM_RECOM", &PrintBuffer::xm_recom},
+            {"XM_Zongtz", &PrintBuffer::xm_zongtz},
+            {"XM_huis", &PrintBuffer::xm_huis},
+            {"XM_ZHIJYJ", &PrintBuffer::xm_zhijyj},
+            {"XM_JIANJYJ", &PrintBuffer::xm_jianjyj},
+            {"XM_SOSIETY", &PrintBuffer::xm_sosiety},
+            {"RY_NAME", &PrintBuffer::ry_name},
+            {"RY_ID", &PrintBuffer::ry_id},
+            {"RY_BIRTHDAY", &PrintBuffer::ry_birthday},
+            {"RY_BPLACE", &PrintBuffer::ry_bplace},
+            {"MZ_NATIONCODE", &PrintBuffer::mz_nationcode},
+            {"XB_SEX", &PrintBuffer::xb_sex},
+            {"DP_SECTCODE", &PrintBuffer::dp_sectcode},
+            {"ZC_TITLECODE", &PrintBuffer::zc_titlecode},
+            {"RY_POSITION", &PrintBuffer::ry_position},
+            {"WP_EDULEV", &PrintBuffer::wp_edulev},
+            {"XW_DEGREE", &PrintBuffer::xw_degree},
+            {"RY_WORKMAJOR", &PrintBuffer::ry_workmajor},
+            {"RY_SPECMAJOR", &PrintBuffer::ry_specmajor},
+            {"RY_GRDUNIV", &PrintBuffer::ry_grduniv},
+            {"RY_GRDTIME", &PrintBuffer::ry_grdtime},
+            {"RY_UNIT", &PrintBuffer::ry_unit},
+            {"RY_FIXTEL", &PrintBuffer::ry_fixtel},
+            {"RY_POSTADDR", &PrintBuffer::ry_postaddr},
+            {"RY_POSTCODE", &PrintBuffer::ry_postcode},
+            {"RY_EMAIL", &PrintBuffer::ry_email},
+            {"RY_MPNO", &PrintBuffer::ry_mpno},
+            {"RY_HONOR", &PrintBuffer::ry_honor},
+            {"RY_START", &PrintBuffer::ry_start},
+            {"RY_FINISH", &PrintBuffer::ry_finish},
+            {"RY_CONTRIBUTION", &PrintBuffer::ry_contribution},
+            {"XM_PINGJIA", &PrintBuffer::xm_pingjia},
+            {"XM_PAPERS", &PrintBuffer::xm_papers}};
 }
 
 class FormDocumentTest : public AppTest {
@@ -198,14 +199,14 @@ class FormDocumentTest : public AppTest {
             {kRec.id});
         OpenMainWindow();
         laurel::current_path = folder_.string();
-        m_main& menu = Menu();
-        for (const auto& [bookmark, variable] : FormBookmarks()) menu.*variable = bookmark + "：值";
-        menu.xm_askno = kRec.askno;
-        menu.xm_abstract = "第一段\n第二段";
-        return menu;
+        for (const auto& [bookmark, variable] : FormBookmarks()) buffer_.*variable = bookmark + "：值";
+        buffer_.xm_askno = kRec.askno;
+        buffer_.xm_abstract = "第一段\n第二段";
+        return Menu();
     }
 
     fs::path folder_;
+    PrintBuffer buffer_;
 };
 
 TEST_F(FormDocumentTest, TheTemplateCarriesEveryBookmarkAndTheTablesThePrintingStepsAddress) {
@@ -241,7 +242,7 @@ TEST_F(FormDocumentTest, TheTemplateCarriesEveryBookmarkAndTheTablesThePrintingS
 TEST_F(FormDocumentTest, AllPrintFillsEveryBookmarkAndTheThreeTablesAndSavesTheWorkingDocument) {
     m_main& menu = Prepared();
     const std::string templateBytes = FileBytes(Template());
-    EXPECT_EQ(menu.all_print(), 1);
+    EXPECT_EQ(menu.all_print(buffer_), 1);
     EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(FileBytes(Template()), templateBytes);
     ASSERT_TRUE(fs::exists(Working()));
@@ -252,7 +253,7 @@ TEST_F(FormDocumentTest, AllPrintFillsEveryBookmarkAndTheThreeTablesAndSavesTheW
     EXPECT_FALSE(app.Visible());
     Document& doc = app.DocumentsAdd(Working().string());
     for (const auto& [bookmark, variable] : FormBookmarks())
-        EXPECT_EQ(doc.BookmarkText(bookmark), menu.*variable) << bookmark;
+        EXPECT_EQ(doc.BookmarkText(bookmark), buffer_.*variable) << bookmark;
     EXPECT_EQ(doc.BookmarkText("XM_ABSTRACT"), "第一段\n第二段");
     EXPECT_EQ(doc.BookmarkText("xm_wcr"), "") << "left for the lists document";
     EXPECT_TRUE(doc.HasBookmark("xm_wcdw"));
@@ -292,7 +293,7 @@ TEST_F(FormDocumentTest, ATemplateWithoutABookmarkStopsTheStepAndNoWorkingDocume
     body.replace(at, 16, "w:name=\"RY_NAMX\"");
     WriteParts(Template(), parts);
 
-    EXPECT_THROW(menu.all_print(), rt::word::Error);
+    EXPECT_THROW(menu.all_print(buffer_), rt::word::Error);
     EXPECT_FALSE(fs::exists(Working()));
     Application app;
     ASSERT_EQ(app.ConnectToObject("", "word.application"), 0);
@@ -304,8 +305,13 @@ TEST_F(FormDocumentTest, ATemplateWithoutABookmarkStopsTheStepAndNoWorkingDocume
     // the folder it lies in.
     fs::remove(Template());
     Dialogs().Answer(1);
-    laurel::check::RunPrintCommand(*W().st_progress, {[] { return 1; }, [] { return 1; },
-                                                      [&] { return menu.all_print(); }, [] { return 1; }});
+    laurel::check::RunPrintCommand(*W().st_progress,
+                                   {[] { return 1; },
+                                    [&] {
+                                        return laurel::check::Prepared{1, buffer_};
+                                    },
+                                    [&](const PrintBuffer& buffer) { return menu.all_print(buffer); },
+                                    [](const PrintBuffer&) { return 1; }});
     EXPECT_EQ(Boxes(), std::vector<std::string>{
                            "错误|生成word版本推荐书失败：无法打开文档“m_model2.docx”：文件不存在"});
     EXPECT_EQ(Dialogs().messages.back().request.icon, rt::ui::Icon::StopSign);
@@ -321,7 +327,7 @@ TEST_F(FormDocumentTest, ATableThatCannotBeReadEndsTheStepWithoutAWorkingDocumen
         ExecCommit(std::string("ALTER TABLE ") + table + " RENAME TO unreadable");
         Dialogs().Clear();
         AnswerDatabaseError();
-        EXPECT_THROW(menu.all_print(), laurel::records::UnreadPage);
+        EXPECT_THROW(menu.all_print(buffer_), laurel::document::UnreadPage);
         EXPECT_EQ(Boxes().size(), 1u) << Dialogs().Transcript();
         EXPECT_FALSE(fs::exists(Working()));
         ExecCommit(std::string("ALTER TABLE unreadable RENAME TO ") + table);
@@ -334,14 +340,15 @@ TEST_F(FormDocumentTest, AnEngineThatCannotStartIsReportedAndNothingIsWritten) {
     m_main& menu = Prepared();
     Application::SetEngineAvailable(false);
     Dialogs().Answer(1);
-    EXPECT_EQ(menu.all_print(), 0);
+    EXPECT_EQ(menu.all_print(buffer_), 0);
     EXPECT_EQ(Boxes(), (std::vector<std::string>{"错误|启动word错误: -3"}));
     EXPECT_FALSE(fs::exists(Working()));
 }
 
 TEST(WorkingDocumentPath, StaysInTheProgramFolder) {
-    EXPECT_EQ(laurel::records::WorkingDocumentPath("/opt/laurel", "2008 01ab"), "/opt/laurel/2008 01ab.docx");
-    EXPECT_EQ(laurel::records::WorkingDocumentPath("/opt/laurel", "../x\\y"), "/opt/laurel/.._x_y.docx");
+    EXPECT_EQ(laurel::document::WorkingDocumentPath("/opt/laurel", "2008 01ab"),
+              "/opt/laurel/2008 01ab.docx");
+    EXPECT_EQ(laurel::document::WorkingDocumentPath("/opt/laurel", "../x\\y"), "/opt/laurel/.._x_y.docx");
 }
 
 }  // namespace

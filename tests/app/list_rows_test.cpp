@@ -17,6 +17,7 @@
 
 #include "app/globals.h"
 #include "app/j_main_mdi.h"
+#include "sections/section_table.h"
 #include "tests/support/app_fixture.h"
 
 namespace {
@@ -29,79 +30,19 @@ using testing_support::XmId;
 
 struct ListCase {
     std::string label;
-    long page;
-    std::string list;    // the list DataWindow
-    std::string detail;  // "" when the list is edited in place
+    long page;  // the section's tree handle
     std::string table, number, name;
-    long limit;
-    std::string limitMessage, question, insertFailure, deleteFailure, refusal;
+
+    // What the section table says of the list.
+    const laurel::sections::ListKind& Kind() const { return *laurel::sections::SectionAt(page)->list; }
+    bool HasDetail() const { return Kind().detail.has_value(); }
 };
 
-const ListCase kAwards{"awards",
-                       10,
-                       "dw_no6",
-                       "",
-                       "j_jx_getaward",
-                       "jx_id",
-                       "jx_xmname",
-                       10,
-                       "最多录入10个奖项，申报书只填写前5个！",
-                       "奖项已有修改，是否保存？",
-                       "系统意外，插入失败！",
-                       "系统意外，项目奖励情况删除失败！",
-                       ""};
-const ListCase kContributors{"contributors",
-                             11,
-                             "dw_no72",
-                             "dw_no71",
-                             "j_ry_finish",
-                             "ry_no",
-                             "ry_name",
-                             15,
-                             "最多录入15个完成人！多于15位完成人请在附件中说明.",
-                             "完成人已有修改，是否暂时保存？",
-                             "系统意外，完成人插入失败！",
-                             "系统意外，完成人删除失败！",
-                             "最后一个完成人不能删除！"};
-const ListCase kUnits{"units",
-                      12,
-                      "dw_no82",
-                      "dw_no81",
-                      "j_dw_finish",
-                      "dw_no",
-                      "dw_name",
-                      9,
-                      "最多录入9个完成单位！多于9个完成单位请在附件中说明.",
-                      "完成单位已有修改，是否暂时保存？",
-                      "系统意外，完成单位插入失败！",
-                      "系统意外，完成单位删除失败！",
-                      "最后一个完成单位不能删除！"};
-const ListCase kApplications{"applications",
-                             14,
-                             "dw_no91",
-                             "",
-                             "j_yy_app",
-                             "yy_id",
-                             "dw_unitname",
-                             12,
-                             "最多录入12个应用证明，超过请在附件中说明！",
-                             "目录已有修改，是否保存？",
-                             "系统意外，插入失败！",
-                             "系统意外，应用证明删除失败！",
-                             ""};
-const ListCase kProperty{"property",
-                         16,
-                         "dw_no93",
-                         "",
-                         "j_zl_patent",
-                         "zl_id",
-                         "zl_name",
-                         12,
-                         "最多录入12个知识产权证明，超过请在附件中说明！",
-                         "目录已有修改，是否保存？",
-                         "系统意外，插入失败！",
-                         "系统意外，知识产权情况删除失败！",
-                         ""};
+const ListCase kAwards{"awards", 10, "j_jx_getaward", "jx_id", "jx_xmname"};
+const ListCase kContributors{"contributors", 11, "j_ry_finish", "ry_no", "ry_name"};
+const ListCase kUnits{"units", 12, "j_dw_finish", "dw_no", "dw_name"};
+const ListCase kApplications{"applications", 14, "j_yy_app", "yy_id", "dw_unitname"};
+const ListCase kProperty{"property", 16, "j_zl_patent", "zl_id", "zl_name"};
 
 // Named in test output by its label alone.
 void PrintTo(const ListCase& c, std::ostream* os) {
@@ -143,12 +84,8 @@ class ListRows : public AppTest {
         EXPECT_EQ(Pending(ListingQuery(c), {id}).value_or(""), Listing(c));
     }
 
-    DataWindowControl& List(const ListCase& c) {
-        return *dynamic_cast<DataWindowControl*>(W().FindControl(c.list));
-    }
-    DataWindowControl& Detail(const ListCase& c) {
-        return *dynamic_cast<DataWindowControl*>(W().FindControl(c.detail));
-    }
+    DataWindowControl& List(const ListCase& c) { return W().Sections().PageOf(c.Kind().list); }
+    DataWindowControl& Detail(const ListCase& c) { return W().Sections().PageOf(*c.Kind().detail); }
     int& Current(const ListCase& c) { return c.page == 11 ? laurel::current_ry : laurel::current_dw; }
 
     void Insert() { W().cb_page_insert->Click(); }
@@ -170,7 +107,7 @@ class ListRows : public AppTest {
     }
     // The detail shows the item of the list's current row, and the running number agrees.
     void ExpectDetailFollows(const ListCase& c) {
-        if (c.detail.empty()) return;
+        if (!c.HasDetail()) return;
         EXPECT_EQ(Current(c), List(c).GetRow());
         EXPECT_EQ(Detail(c).GetItemNumber(1, c.number), Current(c));
     }
@@ -215,24 +152,24 @@ TEST_P(EachList, InsertGoesBehindTheCurrentRowAndKeepsTheNumbersDense) {
     EXPECT_TRUE(Boxes().empty());
 
     // The cursor waits in the new item's name.
-    const std::string column = c.detail.empty() ? l.GetColumnName() : Detail(c).GetColumnName();
+    const std::string column = !c.HasDetail() ? l.GetColumnName() : Detail(c).GetColumnName();
     EXPECT_EQ(column, c.name);
 }
 
 TEST_P(EachList, TheLimitRefusesTheInsertWithItsMessage) {
     const ListCase& c = GetParam();
-    Open(c, static_cast<int>(c.limit) - 1);
+    Open(c, static_cast<int>(c.Kind().limit) - 1);
     Insert();
-    EXPECT_EQ(StoredCount(c.table, id), c.limit);
+    EXPECT_EQ(StoredCount(c.table, id), c.Kind().limit);
     EXPECT_TRUE(Boxes().empty());
 
     const std::string before = Listing(c);
     Dialogs().Answer(1);
     Insert();
-    ASSERT_EQ(Boxes(), std::vector<std::string>{"提示信息|" + c.limitMessage});
+    ASSERT_EQ(Boxes(), std::vector<std::string>{"提示信息|" + std::string(c.Kind().limitMessage)});
     EXPECT_EQ(Dialogs().messages.back().request.icon, Icon::Information);
     EXPECT_EQ(Listing(c), before);
-    EXPECT_EQ(List(c).RowCount(), c.limit);
+    EXPECT_EQ(List(c).RowCount(), c.Kind().limit);
 }
 
 TEST_P(EachList, DeleteRemovesTheCurrentRowAndMovesTheLaterOnesDown) {
@@ -240,7 +177,7 @@ TEST_P(EachList, DeleteRemovesTheCurrentRowAndMovesTheLaterOnesDown) {
     const std::string n = c.label.substr(0, 1);
     Open(c, 5);
     DataWindowControl& l = List(c);
-    const bool asks = c.refusal.empty();
+    const bool asks = c.Kind().refusal.empty();
 
     if (asks) {
         // Cancel, the default, changes nothing.
@@ -303,7 +240,7 @@ TEST_P(EachList, AFailingInsertLeavesTheDatabaseAndTheListAsTheyWere) {
     Dialogs().Answer(1);
     Insert();
     ASSERT_EQ(Boxes().size(), 2u);
-    EXPECT_EQ(Boxes()[1], "提示信息：|" + c.insertFailure);
+    EXPECT_EQ(Boxes()[1], "提示信息：|" + std::string(c.Kind().insertFailure));
     EXPECT_EQ(Listing(c), before);
     ExpectAllCommitted(c);
     ExpectListShowsStored(c, 2);
@@ -318,10 +255,10 @@ TEST_P(EachList, AFailingDeleteLeavesTheDatabaseAndTheListAsTheyWere) {
     // The row goes, then moving the later numbers down is refused: the removal must come back.
     Refuse("no_renumbering", "BEFORE UPDATE OF " + c.number + " ON " + c.table);
 
-    if (c.refusal.empty()) Dialogs().Answer(1);
+    if (c.Kind().refusal.empty()) Dialogs().Answer(1);
     Dialogs().Answer(1);
     Delete();
-    EXPECT_EQ(Boxes().back(), "提示信息：|" + c.deleteFailure);
+    EXPECT_EQ(Boxes().back(), "提示信息：|" + std::string(c.Kind().deleteFailure));
     EXPECT_EQ(Listing(c), before);
     ExpectAllCommitted(c);
     ExpectListShowsStored(c, 2);
@@ -695,7 +632,7 @@ TEST_F(ListRows, RandomInsertsAndDeletesKeepTheListNumberedInOrder) {
             const long count = static_cast<long>(model.size());
             const long row = std::uniform_int_distribution<long>(1, count)(random);
             ASSERT_EQ(l.ScrollToRow(row), 1);
-            const bool insert = count < 3 || (count < c->limit && random() % 2 == 0);
+            const bool insert = count < 3 || (count < c->Kind().limit && random() % 2 == 0);
             if (insert) {
                 Insert();
                 const std::string name = "n" + std::to_string(step);
@@ -704,7 +641,7 @@ TEST_F(ListRows, RandomInsertsAndDeletesKeepTheListNumberedInOrder) {
                            {name, id, row + 1});
                 model.insert(model.begin() + row, name);
             } else {
-                if (c->refusal.empty()) Dialogs().Answer(1);
+                if (c->Kind().refusal.empty()) Dialogs().Answer(1);
                 Delete();
                 model.erase(model.begin() + (row - 1));
             }

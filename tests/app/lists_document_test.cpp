@@ -110,18 +110,19 @@ class ListsDocumentTest : public AppTest {
         program_ = Db().Folder() / "prog";
         fs::create_directories(program_);
         laurel::current_path = program_.string();
-        Menu().xm_askno = kRec.askno;
+        buffer_.xm_askno = kRec.askno;
         fs::copy_file(LAUREL_TEMPLATE, Working());
     }
 
     m_main& Menu() { return *dynamic_cast<m_main*>(W().GetMenu()); }
+    laurel::document::PrintBuffer buffer_;
     fs::path Working() const { return program_ / (kRec.askno + ".docx"); }
     fs::path Target() { return Db().Folder() / "out" / "推荐书.docx"; }
 
     // Runs with the save dialog answering the given result and path.
     int Run(int dialog, const fs::path& path) {
         Dialogs().AnswerFile({dialog, path.string(), path.filename().string()});
-        return Menu().all_print_789();
+        return Menu().all_print_789(buffer_);
     }
     int RunToTarget() {
         fs::create_directories(Target().parent_path());
@@ -345,7 +346,7 @@ TEST_F(ListsDocumentTest, ReadOnlyProgramFolderKeepsTheWorkingDocumentInTheUsers
     const fs::path own = laurel::WorkingFolder();
     ASSERT_EQ(own.parent_path(), home);
     EXPECT_EQ(fs::status(own).permissions() & fs::perms::all, fs::perms::owner_all);
-    fs::rename(Working(), laurel::records::WorkingDocumentPath(own.string(), kRec.askno));
+    fs::rename(Working(), laurel::document::WorkingDocumentPath(own.string(), kRec.askno));
 
     EXPECT_EQ(RunToTarget(), 1);
     EXPECT_TRUE(Boxes().empty());
@@ -363,7 +364,7 @@ TEST_F(ListsDocumentTest, UnreachableWordIsReportedAndNothingElseHappens) {
     }
     Dialogs().Answer(1);
     rt::word::Application::SetEngineAvailable(false);
-    const int result = Menu().all_print_789();
+    const int result = Menu().all_print_789(buffer_);
     rt::word::Application::SetEngineAvailable(true);
     EXPECT_EQ(result, 0);
     EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|启动word错误: -3"});
@@ -373,7 +374,7 @@ TEST_F(ListsDocumentTest, UnreachableWordIsReportedAndNothingElseHappens) {
 
 TEST_F(ListsDocumentTest, MissingWorkingDocumentEndsTheRunBeforeTheDialog) {
     fs::remove(Working());
-    EXPECT_THROW(Menu().all_print_789(), rt::word::Error);
+    EXPECT_THROW(Menu().all_print_789(buffer_), rt::word::Error);
     EXPECT_TRUE(Dialogs().files.empty());
     EXPECT_TRUE(Boxes().empty());
 
@@ -394,7 +395,7 @@ TEST_F(ListsDocumentTest, AListThatCannotBeReadEndsTheRunWithoutAHandOver) {
         AnswerDatabaseError();
         fs::create_directories(Target().parent_path());
         Dialogs().AnswerFile({1, Target().string(), Target().filename().string()});
-        EXPECT_THROW(Menu().all_print_789(), laurel::records::UnreadPage);
+        EXPECT_THROW(Menu().all_print_789(buffer_), laurel::document::UnreadPage);
         EXPECT_EQ(Boxes().size(), 1u) << Dialogs().Transcript();
         EXPECT_TRUE(Dialogs().files.empty());
         EXPECT_FALSE(fs::exists(Target()));
@@ -420,7 +421,7 @@ TEST_F(ListsDocumentTest, MoreRowsThanTheTemplateHoldsEndsTheRunAndKeepsTheWorki
     }
     for (int no = 2; no <= rows + 1; ++no) AddContributor(kRec.id, no, "人" + std::to_string(no));
     const std::string before = Slurp(Working());
-    EXPECT_THROW(Menu().all_print_789(), rt::word::Error);
+    EXPECT_THROW(Menu().all_print_789(buffer_), rt::word::Error);
     EXPECT_TRUE(Dialogs().files.empty());
     EXPECT_EQ(Slurp(Working()), before);
     // The half-filled document is not left behind in a hidden engine.
@@ -431,8 +432,8 @@ TEST_F(ListsDocumentTest, MoreRowsThanTheTemplateHoldsEndsTheRunAndKeepsTheWorki
 // An imported number may hold path separators: the working document stays in the program folder,
 // where the form document saved it.
 TEST_F(ListsDocumentTest, RecommendationNumberWithSeparatorsStaysInTheProgramFolder) {
-    Menu().xm_askno = "../A1";
-    const fs::path working = laurel::records::WorkingDocumentPath(program_.string(), "../A1");
+    buffer_.xm_askno = "../A1";
+    const fs::path working = laurel::document::WorkingDocumentPath(program_.string(), "../A1");
     EXPECT_EQ(working.parent_path(), program_);
     fs::rename(Working(), working);
     EXPECT_EQ(RunToTarget(), 1);

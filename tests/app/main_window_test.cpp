@@ -21,6 +21,7 @@
 #include "runtime/text.h"
 #include "runtime/ui/application.h"
 #include "runtime/ui/window.h"
+#include "sections/section_table.h"
 #include "tests/support/app_fixture.h"
 
 namespace {
@@ -247,35 +248,10 @@ TEST_F(MainWindowOpening, BuildsTheSectionTreeWithFixedHandles) {
     Seed({XmId(1), "2008 01AA", "项目一"});
     j_main_mdi& w = OpenMainWindow();
 
-    struct Item {
-        long handle;
-        const char* label;
-        long parent;
-    };
-    const std::vector<Item> items = {
-        {1, "推荐书", 0},
-        {2, "一、项目基本情况", 1},
-        {3, "二、项目简介", 1},
-        {4, "三、主要发现、发明及技术创新点", 1},
-        {5, "四、推荐单位意见", 1},
-        {6, "五、经济和社会效益", 1},
-        {7, "1．直接经济效益", 6},
-        {8, "2．间接经济效益", 6},
-        {9, "3．社会效益", 6},
-        {10, "六、本项目曾获科技奖励情况", 1},
-        {11, "七、主要完成人情况", 1},
-        {12, "八、主要完成单位情况", 1},
-        {13, "九、主要证明目录", 1},
-        {14, "1．应用单位目录", 13},
-        {15, "2. 技术评价证明及国家法律法规要求行业审批文件目录", 13},
-        {16, "3．知识产权证明目录", 13},
-        {17, "4．10篇代表性论文、专著目录", 13},
-        {18, "十、附件", 1},
-    };
     ASSERT_EQ(w.tv_1->ItemCount(), 18);
-    for (const Item& i : items) {
-        EXPECT_EQ(w.tv_1->GetItemLabel(i.handle), i.label) << i.handle;
-        EXPECT_EQ(w.tv_1->ParentOf(i.handle), i.parent) << i.handle;
+    for (const laurel::sections::Section& s : laurel::sections::Sections()) {
+        EXPECT_EQ(w.tv_1->GetItemLabel(s.handle), s.label) << s.handle;
+        EXPECT_EQ(w.tv_1->ParentOf(s.handle), s.parent) << s.handle;
     }
     // Only the root is expanded; the sub-trees under 五 and 九 start collapsed.
     EXPECT_TRUE(w.tv_1->IsExpanded(1));
@@ -332,10 +308,11 @@ TEST_F(MainWindowOpening, FirstRecommendationBecomesCurrentWithSectionOneShown) 
     EXPECT_EQ(w.st_2->Text(), "一、项目基本情况" + std::string(14, ' '));
     ASSERT_EQ(w.dw_no1->RowCount(), 1);
     EXPECT_EQ(w.dw_no1->GetItemString(1, "xm_name"), "项目一");
-    EXPECT_EQ(w.dw_no1->X(), 1079);
-    EXPECT_EQ(w.dw_no1->Y(), 440);
-    EXPECT_EQ(w.dw_no1->Width(), 3543);
-    EXPECT_EQ(w.dw_no1->Height(), 2260);
+    const laurel::sections::Placement& placed = laurel::sections::SectionAt(2)->read.front();
+    EXPECT_EQ(w.dw_no1->X(), placed.x);
+    EXPECT_EQ(w.dw_no1->Y(), placed.y);
+    EXPECT_EQ(w.dw_no1->Width(), placed.width);
+    EXPECT_EQ(w.dw_no1->Height(), placed.height);
 
     // The list, the export views and every page are bound to the one transaction.
     EXPECT_EQ(w.dw_no->TransObject(), &laurel::sqlca);
@@ -404,7 +381,7 @@ TEST_F(MainWindowOpening, AListThatCannotBeReadSaysSoOnceAndNewReadsItAgain) {
     EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|读取推荐书列表失败！"});
     EXPECT_EQ(laurel::current_id, "99999999");
     EXPECT_EQ(W().dw_no->RowCount(), 0);
-    EXPECT_FALSE(W().listread);
+    EXPECT_FALSE(W().Sections().listread);
 
     Dialogs().Clear();
     dynamic_cast<laurel::records::m_main&>(*W().GetMenu()).new_recommendation->Click();

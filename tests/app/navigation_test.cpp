@@ -17,6 +17,7 @@
 #include "runtime/dwdef.h"
 #include "runtime/text.h"
 #include "runtime/value.h"
+#include "sections/section_table.h"
 #include "tests/support/app_fixture.h"
 
 namespace {
@@ -65,77 +66,12 @@ class SectionNavigation : public AppTest {
 // ---------------------------------------------------------------------------------------------
 // The page shown for each section.
 
-struct Placement {
-    std::string dw;
-    int x, y, width, height;
-};
-
-struct SectionPage {
-    long handle;
-    std::string title;
-    int blanks;
-    std::set<std::string> shown;  // besides the list buttons
-    bool listButtons;
-    std::string sub;  // text of st_sub when it is shown
-    std::vector<Placement> placed;
-};
-
-std::vector<SectionPage> SectionPages() {
-    const std::string one = "一、项目基本情况", five = "五、经济和社会效益", nine = "九、主要证明目录";
-    const Placement dw1{"dw_no1", 1079, 440, 3543, 2260};
-    const std::vector<Placement> direct = {{"dw_no512", 1079, 440, 3543, 1700},
-                                           {"dw_no51", 1125, 610, 3458, 690}};
-    const std::vector<Placement> apps = {{"dw_no91", 1125, 600, 3458, 1792}};
-    return {
-        {1, one, 14, {"dw_no1"}, false, "", {dw1}},
-        {2, one, 14, {"dw_no1"}, false, "", {dw1}},
-        {3, "二、项目简介", 18, {"dw_no2"}, false, "", {{"dw_no2", 1079, 440, 3543, 2260}}},
-        {4, "三、主要发现、发明及技术创新点", 0, {"dw_no3"}, false, "", {{"dw_no3", 1079, 440, 3543, 1692}}},
-        {5, "四、推荐单位意见", 14, {"dw_no4"}, false, "", {{"dw_no4", 1079, 440, 3543, 1692}}},
-        {6, five, 12, {"dw_no512", "dw_no51"}, false, "", direct},
-        {7, five, 12, {"dw_no512", "dw_no51"}, false, "", direct},
-        {8,
-         five,
-         12,
-         {"dw_no522", "dw_no52"},
-         false,
-         "",
-         {{"dw_no522", 1079, 440, 3543, 1700}, {"dw_no52", 1125, 610, 3458, 663}}},
-        {9, five, 12, {"dw_no53"}, false, "", {{"dw_no53", 1079, 440, 3543, 1700}}},
-        {10, "六、本项目曾获科技奖励情况", 4, {"dw_no6"}, true, "", {{"dw_no6", 1125, 480, 3458, 1700}}},
-        {11,
-         "七、主要完成人情况",
-         12,
-         {"dw_no72", "dw_no71"},
-         true,
-         "",
-         {{"dw_no71", 1079, 440, 3543, 1496}, {"dw_no72", 1119, 1940, 3463, 490}}},
-        {12,
-         "八、主要完成单位情况",
-         10,
-         {"dw_no82", "dw_no81"},
-         true,
-         "",
-         {{"dw_no81", 1079, 440, 3543, 1136}, {"dw_no82", 1119, 1580, 3463, 850}}},
-        {13, nine, 14, {"st_blank", "st_sub", "dw_no91"}, true, "1、应用单位目录", apps},
-        {14, nine, 14, {"st_blank", "st_sub", "dw_no91"}, true, "1、应用单位目录", apps},
-        {15, nine, 14, {"dw_no92"}, false, "", {{"dw_no92", 1079, 440, 3543, 2000}}},
-        {16,
-         nine,
-         14,
-         {"dw_no93", "st_blank", "st_sub"},
-         true,
-         "3、知识产权目录(发明专利、植物新品种权、软件著作权等)",
-         {{"dw_no93", 1125, 600, 3458, 1792}}},
-        {17, nine, 14, {"dw_no94"}, false, "", {{"dw_no94", 1079, 440, 3543, 1980}}},
-        {18,
-         "十、附件",
-         22,
-         {"st_10_1", "st_10_2", "st_10_3", "st_10_4", "st_10_5", "st_10_6", "st_10_7", "st_10_8"},
-         false,
-         "",
-         {}},
-    };
+// The names of the controls of the page area that the section table names.
+std::set<std::string> NamesOf(const j_main_mdi& w,
+                              const std::vector<laurel::sections::AreaControl>& controls) {
+    std::set<std::string> names;
+    for (laurel::sections::AreaControl c : controls) names.insert(w.Sections().AreaControlOf(c).Name());
+    return names;
 }
 
 // Stacking: the later sibling lies on top.
@@ -145,33 +81,35 @@ bool Above(const QWidget* upper, const QWidget* lower) {
 }
 
 TEST_F(SectionNavigation, EverySectionShowsItsPageCaptionAndPlaces) {
-    for (const SectionPage& s : SectionPages()) {
+    for (const laurel::sections::Section& s : laurel::sections::Sections()) {
         SCOPED_TRACE("section handle " + std::to_string(s.handle));
         ASSERT_EQ(W().tv_1->SelectItem(s.handle), 1);
         EXPECT_EQ(laurel::current_page, s.handle) << "the root keeps its own handle";
         EXPECT_EQ(W().tv_1->SelectedItem(), s.handle);
 
-        EXPECT_EQ(W().st_2->Text(), s.title + std::string(static_cast<size_t>(s.blanks), ' '));
-        EXPECT_EQ(rt::GbkLength(W().st_2->Text()), 30u);
+        // The caption, padded with blanks to 30 bytes of GBK text.
+        const std::string caption = W().st_2->Text();
+        EXPECT_EQ(caption.substr(0, s.caption.size()), s.caption);
+        EXPECT_EQ(caption.find_first_not_of(' ', s.caption.size()), std::string::npos);
+        EXPECT_EQ(rt::GbkLength(caption), 30u);
         EXPECT_TRUE(W().st_2->Visible());
         EXPECT_TRUE(W().cb_p->Visible());
         EXPECT_TRUE(W().cb_n->Visible());
 
-        std::set<std::string> expected = s.shown;
-        if (s.listButtons) expected.insert({"cb_page_insert", "cb_page_delete"});
+        std::set<std::string> expected = NamesOf(W(), s.shown);
+        if (s.list != nullptr) expected.insert({"cb_page_insert", "cb_page_delete"});
         EXPECT_EQ(VisiblePageControls(W()), expected);
         EXPECT_FALSE(W().cb_page_save->Visible());
-        if (!s.sub.empty()) {
+        if (expected.contains("st_sub")) {
             EXPECT_EQ(W().st_sub->Text(), s.sub);
         }
 
-        for (const Placement& p : s.placed) {
-            const DataWindowControl* d = Dw(W(), p.dw);
-            ASSERT_NE(d, nullptr);
-            EXPECT_EQ(d->X(), p.x) << p.dw;
-            EXPECT_EQ(d->Y(), p.y) << p.dw;
-            EXPECT_EQ(d->Width(), p.width) << p.dw;
-            EXPECT_EQ(d->Height(), p.height) << p.dw;
+        for (const laurel::sections::Placement& p : s.read) {
+            const DataWindowControl& d = W().Sections().PageOf(p.page);
+            EXPECT_EQ(d.X(), p.x) << d.Name();
+            EXPECT_EQ(d.Y(), p.y) << d.Name();
+            EXPECT_EQ(d.Width(), p.width) << d.Name();
+            EXPECT_EQ(d.Height(), p.height) << d.Name();
         }
     }
 }
@@ -331,38 +269,16 @@ TEST_F(SectionNavigation, LeavingASectionSavesExactlyItsOwnPages) {
         {"dw_no93", "zl_name", "SELECT zl_name FROM j_zl_patent WHERE xm_id = ? AND zl_id = 1"},
         {"dw_no94", "xm_papers", "SELECT xm_papers FROM j_xm_base WHERE xm_id = ?"},
     };
-    // What each section saves when it is left; the lists of 七 and 八 are never saved there.
-    const std::vector<std::set<std::string>> saves = {
-        {},
-        {"dw_no1"},
-        {"dw_no1"},
-        {"dw_no2"},
-        {"dw_no3"},
-        {"dw_no4"},
-        {"dw_no51", "dw_no512"},
-        {"dw_no51", "dw_no512"},
-        {"dw_no52", "dw_no522"},
-        {"dw_no53"},
-        {"dw_no6"},
-        {"dw_no71"},
-        {"dw_no81"},
-        {"dw_no91"},
-        {"dw_no91"},
-        {"dw_no92"},
-        {"dw_no93"},
-        {"dw_no94"},
-        {},
-    };
-    const std::vector<SectionPage> pages = SectionPages();
-
     for (long h = 1; h <= 18; ++h) {
         SCOPED_TRACE("leaving section handle " + std::to_string(h));
         ASSERT_EQ(W().tv_1->SelectItem(h), 1);
+        const laurel::sections::Section& section = *laurel::sections::SectionAt(h);
+        const std::set<std::string> saves = NamesOf(W(), section.saved);
 
         // Edit every DataWindow the section shows.
         std::vector<const PageEdit*> edited;
         for (const PageEdit& e : edits) {
-            if (pages[static_cast<size_t>(h - 1)].shown.count(e.dw) == 0) continue;
+            if (!NamesOf(W(), section.shown).contains(e.dw)) continue;
             DataWindowControl* d = Dw(W(), e.dw);
             ASSERT_GE(d->RowCount(), 1) << e.dw;
             ASSERT_EQ(d->SetItem(1, e.column, EditValue(e, h)), 1) << e.dw;
@@ -379,7 +295,7 @@ TEST_F(SectionNavigation, LeavingASectionSavesExactlyItsOwnPages) {
             std::vector<rt::Value> args = {a};
             if (e->yearRow) args.push_back(std::to_string(year - 3));
             const rt::Value stored = StoredValue(e->sql, args);
-            const bool saved = saves[static_cast<size_t>(h)].count(e->dw) != 0;
+            const bool saved = saves.contains(e->dw);
             EXPECT_EQ(SameValue(stored, EditValue(*e, h)), saved) << e->dw << " stored " << stored.ToText();
             EXPECT_EQ(Dw(W(), e->dw)->ModifiedCount() == 0, saved) << e->dw;
         }
@@ -546,14 +462,15 @@ class RecommendationSwitch : public SectionNavigation {
         EXPECT_EQ(laurel::current_ry, 1);
         EXPECT_EQ(laurel::current_dw, 1);
         EXPECT_EQ(W().tv_1->SelectedItem(), 2);
-        EXPECT_EQ(W().st_2->Text(), "一、项目基本情况" + std::string(14, ' '));
+        const laurel::sections::Section& one = *laurel::sections::SectionAt(2);
+        EXPECT_EQ(W().st_2->Text(), laurel::sections::PaddedCaption(one));
         EXPECT_TRUE(W().st_2->Visible());
         EXPECT_TRUE(W().cb_p->Visible());
         EXPECT_TRUE(W().cb_n->Visible());
         EXPECT_EQ(VisiblePageControls(W()), std::set<std::string>{"dw_no1"});
         EXPECT_EQ(W().dw_no1->GetItemString(1, "xm_id"), id);
-        EXPECT_EQ(W().dw_no1->X(), 1079);
-        EXPECT_EQ(W().dw_no1->Height(), 2260);
+        EXPECT_EQ(W().dw_no1->X(), one.read.front().x);
+        EXPECT_EQ(W().dw_no1->Height(), one.read.front().height);
     }
 };
 

@@ -1,0 +1,22 @@
+# Fails when a source of FOLDER includes a header of a project folder outside ALLOWED; touches STAMP
+# otherwise. Run as: cmake -DFOLDER=<dir> -DALLOWED=<a;b;...> -DPROJECT_FOLDERS=<a;b;...>
+# -DSTAMP=<file> -P check_includes.cmake
+cmake_minimum_required(VERSION 3.25)
+file(GLOB sources "${FOLDER}/*.h" "${FOLDER}/*.cpp")
+set(refused "")
+foreach(source IN LISTS sources)
+    file(STRINGS "${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^\"/]+/")
+    foreach(line IN LISTS includes)
+        string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"/]+)/.*$" "\\1" folder "${line}")
+        if(folder IN_LIST PROJECT_FOLDERS AND NOT folder IN_LIST ALLOWED)
+            string(APPEND refused "\n  ${source}: ${line}")
+        endif()
+    endforeach()
+endforeach()
+if(refused)
+    list(REMOVE_ITEM ALLOWED "")
+    list(JOIN ALLOWED ", " allowed)
+    message(FATAL_ERROR "A folder includes a header of a folder it may not use (it may use ${allowed}, "
+                        "runtime and schema):${refused}")
+endif()
+file(TOUCH "${STAMP}")

@@ -1,0 +1,137 @@
+#pragma once
+// The section area of the main window: the section tree, the recommendation list, the 18 pages and
+// the furniture around them. It shows one section of the current recommendation at a time and saves
+// the page left, switches the recommendation when the list's row changes, runs the list buttons of
+// the list sections and the editing aids of the pages. The main window makes it over its controls
+// and hands it its events; the menu's commands drive the recommendation through it.
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/ui/controls.h"
+#include "runtime/ui/datawindow_control.h"
+#include "runtime/ui/treeview.h"
+#include "runtime/ui/window.h"
+#include "sections/section_table.h"
+
+namespace laurel::sections {
+
+using rt::ui::CommandButton;
+using rt::ui::DataWindowControl;
+using rt::ui::StaticText;
+
+// The controls of the main window that the section area drives, by their names on the window.
+struct SectionControls {
+    rt::ui::Window& window;  // its micro-help line shows the field hints
+    rt::ui::TreeView& tv_1;
+    DataWindowControl& dw_no;
+    DataWindowControl& dw_no1;
+    DataWindowControl& dw_no2;
+    DataWindowControl& dw_no3;
+    DataWindowControl& dw_no4;
+    DataWindowControl& dw_no51;
+    DataWindowControl& dw_no512;
+    DataWindowControl& dw_no52;
+    DataWindowControl& dw_no522;
+    DataWindowControl& dw_no53;
+    DataWindowControl& dw_no6;
+    DataWindowControl& dw_no71;
+    DataWindowControl& dw_no72;
+    DataWindowControl& dw_no81;
+    DataWindowControl& dw_no82;
+    DataWindowControl& dw_no91;
+    DataWindowControl& dw_no92;
+    DataWindowControl& dw_no93;
+    DataWindowControl& dw_no94;
+    StaticText& st_2;
+    StaticText& st_sub;
+    StaticText& st_blank;
+    StaticText& st_10_1;
+    StaticText& st_10_2;
+    StaticText& st_10_3;
+    StaticText& st_10_4;
+    StaticText& st_10_5;
+    StaticText& st_10_6;
+    StaticText& st_10_7;
+    StaticText& st_10_8;
+    CommandButton& cb_n;
+    CommandButton& cb_p;
+    CommandButton& cb_page_insert;
+    CommandButton& cb_page_delete;
+    CommandButton& cb_page_save;
+};
+
+// Whether a page holds changes not stored yet: changed, new or removed rows, or text typed into a
+// field and not accepted.
+bool HoldsChanges(const DataWindowControl& page);
+
+// Gives a page the place that the section table names for it.
+void Place(DataWindowControl& page, const Placement& placed);
+
+class SectionArea : public SectionControls {
+  public:
+    explicit SectionArea(const SectionControls& controls);
+    SectionArea(const SectionArea&) = delete;
+    SectionArea& operator=(const SectionArea&) = delete;
+
+    // The 18 pages in their fixed order.
+    std::array<DataWindowControl*, kPageCount> Pages() const;
+    // The control of the page area that the section table names.
+    rt::ui::Control& AreaControlOf(AreaControl control) const;
+    DataWindowControl& PageOf(AreaControl page) const;
+
+    // ---- page group -----------------------------------------------------------------------------
+    int hidedw();
+    int acceptdw();
+    int updatedw();
+    int enabledw();
+    int disabledw();
+    int cb_page_show();
+    std::string modifieddw();
+    // Clears the change flags of every page once the caller has committed what updatedw wrote.
+    int resetdw();
+    // Saves the pages as leaving a section saves them: AcceptText and Update of each, then COMMIT;
+    // or ROLLBACK, "先前的页面保存失败！" and every edit kept pending. 1 saved, 0 failed.
+    int savepages(const std::vector<DataWindowControl*>& pages);
+    // The pages that hold changes not stored yet, the page on show first: what a command that reads
+    // the recommendation afresh must save before it reads.
+    std::vector<DataWindowControl*> pendingpages();
+    // Reads a page for the current recommendation, unless it holds changes not stored yet: those
+    // stay on show until a save stores them. A page that cannot be read is emptied, so that it
+    // never shows rows of another recommendation. Returns the row count, 0 when kept, -1 on failure.
+    long retrievepage(DataWindowControl& page, const std::vector<rt::Value>& args);
+    // Reads the recommendation list; a list that cannot be read says so in one message
+    // ("读取推荐书列表失败！", unless `say` is false: the caller says it) and keeps the rows it
+    // had. Returns the row count or -1.
+    long retrievelist(bool say = true);
+    // Whether the list holds what the database held when it was last read: false until it has
+    // been read, and after a read that failed. A command that adds to the list reads it first.
+    bool listread = false;
+    // No recommendation on show: the pages, the caption and the step buttons hidden.
+    void ShowNoRecommendation();
+
+    // ---- events ---------------------------------------------------------------------------------
+    long tv_1_selectionchanging(long oldhandle, long newhandle);
+    void page_display();
+    void cb_n_clicked();
+    void cb_p_clicked();
+    long dw_no_rowfocuschanged(long currentrow);
+
+    // List sections: insert, delete and save of the list rows.
+    void cb_page_insert_clicked();
+    void cb_page_delete_clicked();
+    void cb_page_save_clicked();
+    // Section editing: list clicks, list-to-detail, field checks and hints, the subject picker.
+    long list_clicked(long xpos, long ypos, long row, std::string_view column);
+    long dw_no72_rowfocuschanged(long currentrow);
+    long dw_no82_rowfocuschanged(long currentrow);
+    long dw_no1_itemchanged(long row, std::string_view column, std::string_view data);
+    void dw_no1_doubleclicked(long xpos, long ypos, long row, std::string_view column);
+    void dw_no1_itemfocuschanged(long row, std::string_view column);
+    void dw_no71_itemfocuschanged(long row, std::string_view column);
+    void dw_no81_itemfocuschanged(long row, std::string_view column);
+};
+
+}  // namespace laurel::sections
