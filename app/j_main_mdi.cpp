@@ -357,7 +357,8 @@ void j_main_mdi::open() {
         sections_->ShowNoRecommendation();
     }
     // Said once the window shows what it will show.
-    if (rows == -1 && sqlca.Connected()) rt::ui::MessageBox("提示信息", "读取推荐书列表失败！");
+    if (rows == -1 && sqlca.Connected())
+        rt::ui::MessageBox("提示信息", "读取推荐书列表失败！", rt::ui::Icon::StopSign);
 
     current_page = sections::kFirstSection;
     current_dw = 1;
@@ -396,7 +397,7 @@ long j_main_mdi::closequery() {
         // Nothing half-saved stays behind, and the window stays open so that the user can try
         // again or leave without saving.
         sqlca.Rollback();
-        rt::ui::MessageBox("提示信息", "保存失败！");
+        rt::ui::MessageBox("提示信息", "保存失败！", rt::ui::Icon::StopSign);
         return 1;
     }
     sections_->resetdw();

@@ -107,7 +107,7 @@ int VersionNumber(DataWindowControl& list, rt::Transaction& sqlca, const std::st
     sqlca.SelectInto("select xm_guid from j_xm_base where xm_id =? ", {current_id}, into);
     if (sqlca.SQLCode != 0) {
         // Without the stored value there is no number to show, and none may be made over it.
-        rt::ui::MessageBox("提示信息", "系统意外，读取推荐书版本号失败！");
+        rt::ui::MessageBox("提示信息", "系统意外，读取推荐书版本号失败！", rt::ui::Icon::StopSign);
         return 0;
     }
 
@@ -124,7 +124,7 @@ int VersionNumber(DataWindowControl& list, rt::Transaction& sqlca, const std::st
             // A number that is not stored is never shown: it would be printed on a form that the
             // database does not know.
             sqlca.Rollback();
-            rt::ui::MessageBox("提示信息", "系统意外，生成推荐书版本号失败！");
+            rt::ui::MessageBox("提示信息", "系统意外，生成推荐书版本号失败！", rt::ui::Icon::StopSign);
             return 0;
         }
         list.ReselectRow(list.GetRow());

@@ -21,7 +21,7 @@ void RunPrintCommand(rt::ui::StaticText& progress, const PrintSteps& steps) {
         if (prepared.result != 1) {
             // A page could not be read; the database has said why.
             progress.Hide();
-            rt::ui::MessageBox("错误", document::kUnreadDocument);
+            rt::ui::MessageBox("错误", document::kUnreadDocument, rt::ui::Icon::StopSign);
             return;
         }
         steps.print(prepared.buffer);

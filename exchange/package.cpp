@@ -121,15 +121,17 @@ void ExportCheckedRecommendation(const ExportViews& views, rt::Zip& zip, const s
         // A packing that failed may have left a partial archive, or an earlier run's: neither is
         // this package, and nothing is handed over.
         FileDelete(archive);
-        MessageBox("提示信息", "导出不成功,出错信息为:" + error);
+        MessageBox("提示信息", "导出不成功,出错信息为:" + error, rt::ui::Icon::StopSign);
     } else {
         MessageBox("提示信息", "导出成功！");
     }
 
     for (const auto& [view, name] : members) FileDelete(out_folder + "/" + name + ".xml");
     if (RemoveDirectory(out_folder) != 1)
-        MessageBox("Remove directory failed", std::string("Check that the directory exists, is empty, and ") +
-                                                  "is not the current directory");
+        MessageBox(
+            "Remove directory failed",
+            std::string("Check that the directory exists, is empty, and ") + "is not the current directory",
+            rt::ui::Icon::StopSign);
 
     std::string target, target_name;
     const int chosen =
@@ -141,11 +143,11 @@ void ExportCheckedRecommendation(const ExportViews& views, rt::Zip& zip, const s
             keep = true;
         } else {
             const int copied = rt::FileCopy(archive, target);
-            if (copied == -1) MessageBox("错误", "Error opening sourcefile！");
-            if (copied == -2) MessageBox("错误", "Error writing targetfile！");
+            if (copied == -1) MessageBox("错误", "Error opening sourcefile！", rt::ui::Icon::StopSign);
+            if (copied == -2) MessageBox("错误", "Error writing targetfile！", rt::ui::Icon::StopSign);
         }
     } else if (chosen == -1) {
-        MessageBox("错误", "无法得到保存文件的路径！");
+        MessageBox("错误", "无法得到保存文件的路径！", rt::ui::Icon::StopSign);
     }
     if (!keep && FileExists(archive)) FileDelete(archive);
 }
@@ -164,10 +166,10 @@ std::optional<std::string> ImportPackage(rt::Zip& zip, rt::Transaction& sqlca,
     if (chosen == 1) {
         if (!DirectoryExists(in_folder)) CreateDirectory(in_folder);
         const int copied = rt::FileCopy(source, archive);
-        if (copied == -1) MessageBox("错误", "Error opening sourcefile！");
-        if (copied == -2) MessageBox("错误", "Error writing targetfile！");
+        if (copied == -1) MessageBox("错误", "Error opening sourcefile！", rt::ui::Icon::StopSign);
+        if (copied == -2) MessageBox("错误", "Error writing targetfile！", rt::ui::Icon::StopSign);
     } else {
-        MessageBox("错误", "无法得到导入文件的路径！");
+        MessageBox("错误", "无法得到导入文件的路径！", rt::ui::Icon::StopSign);
     }
 
     // Only the seven members are unpacked, each and all within the size limits; any other entry
@@ -180,20 +182,24 @@ std::optional<std::string> ImportPackage(rt::Zip& zip, rt::Transaction& sqlca,
     SetUpUnpacking(zip, archive, xml_folder);
     const long unpacked = zip.unzip();
     if (unpacked != 0)
-        MessageBox("提示", "申报文件导入不成功,出错信息为:" + zip.geterrordescription(0, unpacked));
+        MessageBox("提示", "申报文件导入不成功,出错信息为:" + zip.geterrordescription(0, unpacked),
+                   rt::ui::Icon::StopSign);
 
     if (FileExists(archive) && !FileDelete(archive))
-        MessageBox("Remove file failed", "Check that the file is not used: " + archive);
+        MessageBox("Remove file failed", "Check that the file is not used: " + archive,
+                   rt::ui::Icon::StopSign);
     if (DirectoryExists(in_folder) && RemoveDirectory(in_folder) != 1)
-        MessageBox("Remove directory failed", std::string("Check that the directory is empty, and ") +
-                                                  "is not the current directory: " + in_folder);
+        MessageBox("Remove directory failed",
+                   std::string("Check that the directory is empty, and ") +
+                       "is not the current directory: " + in_folder,
+                   rt::ui::Icon::StopSign);
     PackageImport import{sqlca, {}, {}};
     // A package that could not be unpacked whole (a member refused, named twice, too large, or no
     // archive at all) is not read in part: what was unpacked goes, and the import has failed.
     if (unpacked != 0) {
         RemoveWorkingFolder(xml_folder);
         steps.rollback(working_folder, import);
-        MessageBox("提示信息", "推荐书导入失败!");
+        MessageBox("提示信息", "推荐书导入失败!", rt::ui::Icon::StopSign);
         return std::nullopt;
     }
 
@@ -202,12 +208,14 @@ std::optional<std::string> ImportPackage(rt::Zip& zip, rt::Transaction& sqlca,
         const Member& m = kImportOrder[k];
         const std::string path = xml_folder + "/" + m.file;
         if (!FileExists(path)) {
-            MessageBox("提示信息:FileExists error", std::string(m.name) + " Not exist.");
+            MessageBox("提示信息:FileExists error", std::string(m.name) + " Not exist.",
+                       rt::ui::Icon::StopSign);
             continue;
         }
         const long parsed = rt::xml::XMLParseFile(path);
         if (parsed != 0) {
-            MessageBox(std::string("提示信息:") + m.name + " XMLParseFile error", std::to_string(parsed));
+            MessageBox(std::string("提示信息:") + m.name + " XMLParseFile error", std::to_string(parsed),
+                       rt::ui::Icon::StopSign);
             continue;
         }
         results[k] = steps.members[k](working_folder, import);
@@ -221,8 +229,10 @@ std::optional<std::string> ImportPackage(rt::Zip& zip, rt::Transaction& sqlca,
 
     for (const Member& m : kImportOrder) FileDelete(xml_folder + "/" + m.file);
     if (RemoveDirectory(xml_folder) != 1)
-        MessageBox("Remove directory failed", std::string("Check that the directory exists, is empty, and ") +
-                                                  "is not the current directory");
+        MessageBox(
+            "Remove directory failed",
+            std::string("Check that the directory exists, is empty, and ") + "is not the current directory",
+            rt::ui::Icon::StopSign);
 
     bool success = true;
     for (int r : results)
@@ -230,15 +240,15 @@ std::optional<std::string> ImportPackage(rt::Zip& zip, rt::Transaction& sqlca,
     if (success && sqlca.Commit() != 0) success = false;
     if (!success) {
         steps.rollback(working_folder, import);
-        if (!import.refusal.empty()) MessageBox("提示信息", import.refusal);
-        MessageBox("提示信息", "推荐书导入失败!");
+        if (!import.refusal.empty()) MessageBox("提示信息", import.refusal, rt::ui::Icon::StopSign);
+        MessageBox("提示信息", "推荐书导入失败!", rt::ui::Icon::StopSign);
         return std::nullopt;
     }
     return import.key;
 }
 
 void SkippingFile(const rt::SkippedFile&) {
-    rt::ui::MessageBox("错误", "不是本软件生成的ZIP申报文件！");
+    rt::ui::MessageBox("错误", "不是本软件生成的ZIP申报文件！", rt::ui::Icon::StopSign);
 }
 
 }  // namespace laurel::exchange

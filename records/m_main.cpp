@@ -233,7 +233,7 @@ void m_main::new_recommendation_clicked() {
         // current recommendation is left as it was.
         sqlca.Rollback();
         if (new_row > 0) area.dw_no.DeleteRow(new_row);
-        rt::ui::MessageBox("提示信息", "系统意外，新增推荐书失败！");
+        rt::ui::MessageBox("提示信息", "系统意外，新增推荐书失败！", rt::ui::Icon::StopSign);
         return;
     }
 
@@ -271,7 +271,7 @@ void m_main::delete_recommendation_clicked() {
 
     const auto fail = [] {
         sqlca.Rollback();
-        rt::ui::MessageBox("提示信息", "系统意外，删除推荐书失败！");
+        rt::ui::MessageBox("提示信息", "系统意外，删除推荐书失败！", rt::ui::Icon::StopSign);
     };
 
     // The statements go by current_id and the list row by its position: they must name the same
@@ -336,7 +336,7 @@ void m_main::save_clicked() {
     if (!saved) {
         // Every page keeps its edits pending, so that the next Save writes them all again.
         sqlca.Rollback();
-        rt::ui::MessageBox("提示信息", "保存失败！");
+        rt::ui::MessageBox("提示信息", "保存失败！", rt::ui::Icon::StopSign);
         return;
     }
     area.resetdw();
@@ -372,7 +372,7 @@ void m_main::modify_clicked() {
     sqlca.Execute(sql, {current_id});
     if (sqlca.SQLCode != 0 || sqlca.SQLNRows != 1 || sqlca.Commit() != 0) {
         sqlca.Rollback();
-        rt::ui::MessageBox("提示信息", "系统意外，修改推荐书失败！");
+        rt::ui::MessageBox("提示信息", "系统意外，修改推荐书失败！", rt::ui::Icon::StopSign);
         return;
     }
     const long row = area.dw_no.GetRow();

@@ -172,7 +172,8 @@ void SectionArea::cb_page_insert_clicked() {
                 // The changes stay pending in the page; numbers given out now would no longer
                 // match the rows they were read with.
                 sqlca.Rollback();
-                if (!k.def.saveFailure.empty()) rt::ui::MessageBox("提示信息：", k.def.saveFailure);
+                if (!k.def.saveFailure.empty())
+                    rt::ui::MessageBox("提示信息：", k.def.saveFailure, rt::ui::Icon::StopSign);
                 return;
             }
         } else if (k.detail != nullptr) {
@@ -201,7 +202,7 @@ void SectionArea::cb_page_insert_clicked() {
 
     if (!inserted) {
         sqlca.Rollback();
-        rt::ui::MessageBox("提示信息：", k.def.insertFailure);
+        rt::ui::MessageBox("提示信息：", k.def.insertFailure, rt::ui::Icon::StopSign);
         ShowStoredListQuietly(k, former_row);
         PutCursor(k);
         return;
@@ -266,7 +267,7 @@ void SectionArea::cb_page_delete_clicked() {
 
     if (!deleted) {
         sqlca.Rollback();
-        rt::ui::MessageBox("提示信息：", k.def.deleteFailure);
+        rt::ui::MessageBox("提示信息：", k.def.deleteFailure, rt::ui::Icon::StopSign);
         ShowStoredListQuietly(k, removed_row);
         if (k.detail != nullptr) PutCursor(k);
         return;
@@ -290,7 +291,7 @@ void SectionArea::cb_page_save_clicked() {
     } else {
         // The page keeps every change pending, so that the user can correct it and store again.
         sqlca.Rollback();
-        rt::ui::MessageBox("提示信息：", "系统意外，保存失败！");
+        rt::ui::MessageBox("提示信息：", "系统意外，保存失败！", rt::ui::Icon::StopSign);
     }
 
     if (k.detail == nullptr) return;

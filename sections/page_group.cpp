@@ -101,7 +101,7 @@ long SectionArea::retrievelist(bool say) {
     const long rows = dw_no.Retrieve();
     dw_no.dberror = std::move(handler);
     listread = rows != -1;
-    if (rows == -1 && say) rt::ui::MessageBox("提示信息", "读取推荐书列表失败！");
+    if (rows == -1 && say) rt::ui::MessageBox("提示信息", "读取推荐书列表失败！", rt::ui::Icon::StopSign);
     return rows;
 }
 

@@ -36,7 +36,7 @@ long SectionArea::dw_no_rowfocuschanged(long) {
                 // The recommendation left stays current with its edits pending, so nothing typed
                 // is lost and the user can correct it and save again.
                 sqlca.Rollback();
-                rt::ui::MessageBox("提示信息", "保存失败！");
+                rt::ui::MessageBox("提示信息", "保存失败！", rt::ui::Icon::StopSign);
                 long back = 0;
                 for (long r = 1; r <= dw_no.RowCount(); ++r)
                     if (dw_no.GetItemString(r, "xm_id") == current_id) back = r;

@@ -74,7 +74,7 @@ void FollowList(SectionArea& area, const DetailLink& link) {
                 // The edits of the row that was left stay on the page, and the list goes back to
                 // that row, so that nothing typed is lost and the user can correct it.
                 sqlca.Rollback();
-                rt::ui::MessageBox("提示信息", "保存失败！");
+                rt::ui::MessageBox("提示信息", "保存失败！", rt::ui::Icon::StopSign);
                 link.number = old;
                 {
                     struct Restoring {

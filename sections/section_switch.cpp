@@ -41,7 +41,7 @@ int SectionArea::savepages(const std::vector<DataWindowControl*>& pages) {
     }
     // Every page keeps its edits pending: nothing of them is in the database now.
     sqlca.Rollback();
-    rt::ui::MessageBox("提示信息", "先前的页面保存失败！");
+    rt::ui::MessageBox("提示信息", "先前的页面保存失败！", rt::ui::Icon::StopSign);
     return 0;
 }
 

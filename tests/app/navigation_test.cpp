@@ -325,7 +325,7 @@ TEST_F(SectionNavigation, FailedSaveOfThePageLeftIsRolledBackAndTheStepStillHapp
     EXPECT_EQ(box.title, "提示信息");
     EXPECT_EQ(box.text, "先前的页面保存失败！");
     EXPECT_EQ(box.buttons, rt::ui::Buttons::OK);
-    EXPECT_EQ(box.icon, rt::ui::Icon::Information);
+    EXPECT_EQ(box.icon, rt::ui::Icon::StopSign);
     const std::vector<std::string> boxes = Boxes();
     EXPECT_EQ(std::count(boxes.begin(), boxes.end(), "提示信息|先前的页面保存失败！"), 1);
 
