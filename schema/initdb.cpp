@@ -393,6 +393,26 @@ bool CreateDatabaseWithCodes(const std::string& path, std::string_view recomdept
     return true;
 }
 
+bool ShippedCodeTables(std::vector<CodeTable>& tables, std::string& error) {
+    error.clear();
+    auto add = [&](std::string table, const std::vector<FieldRule>& rules, std::vector<Row>&& rows) {
+        CodeTable t{std::move(table), {}, {}, {}};
+        for (const FieldRule& r : rules) {
+            t.columns.emplace_back(r.name);
+            t.whole.push_back(r.kind == FieldRule::Number);
+        }
+        for (Row& r : rows) t.rows.push_back(std::move(r.fields));
+        tables.push_back(std::move(t));
+    };
+    std::vector<Row> depts;
+    std::vector<Row> subjects;
+    if (!ReadRecomdept(embedded::recomdept_tsv, depts, error)) return false;
+    if (!ReadXuekdm(embedded::xuekdm_tsv, subjects, error)) return false;
+    add("recomdept", kRecomdeptRules, std::move(depts));
+    add("xuekdm", kXuekdmRules, std::move(subjects));
+    return true;
+}
+
 bool CreateDatabase(const std::string& path, std::string& error) {
     return CreateDatabaseWithCodes(path, embedded::recomdept_tsv, embedded::xuekdm_tsv, error);
 }

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace schema {
 
@@ -14,6 +15,18 @@ bool CreateDatabase(const std::string& path, std::string& error);
 // header line, then one row a line) instead of the rows shipped in the program.
 bool CreateDatabaseWithCodes(const std::string& path, std::string_view recomdept_tsv,
                              std::string_view xuekdm_tsv, std::string& error);
+
+// The rows of one code table, as a program that loads them elsewhere needs them.
+struct CodeTable {
+    std::string table;
+    std::vector<std::string> columns;
+    std::vector<bool> whole;  // per column: a whole number rather than text
+    std::vector<std::vector<std::string>> rows;
+};
+
+// The two code tables shipped in the program, checked as CreateDatabase checks them; false with
+// `error` when a shipped file is wrong.
+bool ShippedCodeTables(std::vector<CodeTable>& tables, std::string& error);
 
 // The DDL that creates the nine tables, as shipped (for tests and for other database products);
 // the code-table rows ship separately as tab-separated files.

@@ -217,7 +217,7 @@ TEST_F(CheckTest, BlanksCodesAndDatesAreJudgedAsStoredValues) {
     EXPECT_EQ(W().dw_no3->ModifiedCount(), 0);
 
     // A save that fails says so as leaving the section would, keeps the edit and checks nothing.
-    ExecCommit("CREATE TRIGGER hold_base BEFORE UPDATE ON j_xm_base BEGIN SELECT RAISE(ABORT, 'held'); END");
+    RefuseWrites("hold_base", "BEFORE UPDATE ON j_xm_base");
     ASSERT_EQ(W().dw_no1->SetText("主题"), 1);
     Dialogs().Clear();
     AnswerDatabaseError();
@@ -227,7 +227,7 @@ TEST_F(CheckTest, BlanksCodesAndDatesAreJudgedAsStoredValues) {
     EXPECT_EQ(Boxes().back(), "提示信息|先前的页面保存失败！");
     EXPECT_EQ(W().dw_no1->GetText(), "主题");
     EXPECT_EQ(StoredBase(a, "xm_topicword"), "   ");
-    ExecCommit("DROP TRIGGER hold_base");
+    AllowWrites("hold_base", "j_xm_base");
     EXPECT_TRUE(passes()) << Dialogs().Transcript();
     EXPECT_EQ(StoredBase(a, "xm_topicword"), "主题");
     Complete(a);
@@ -307,9 +307,7 @@ TEST_F(CheckTest, VersionNumberIsMadeOnceOnYesStoredWithTheSavedStateAndShownEve
 
 TEST_F(CheckTest, VersionNumberThatCannotBeStoredIsNeitherShownNorLeftHalfWritten) {
     OpenMainWindow();
-    ExecCommit(
-        "CREATE TRIGGER refuse_guid BEFORE UPDATE OF xm_guid ON j_xm_base "
-        "BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    RefuseWrites("refuse_guid", "BEFORE UPDATE OF xm_guid ON j_xm_base");
     EXPECT_EQ(Check({1, 1}), 0);
     EXPECT_EQ(Boxes(), (std::vector<std::string>{kQuestion, "提示信息|系统意外，生成推荐书版本号失败！"}));
     EXPECT_EQ(StoredBase(a, "xm_guid"), "FFFFFFFFFFFFFFFF");

@@ -75,13 +75,18 @@ class ListRows : public AppTest {
 
     // "number:name,..." in number order; a new item has no name.
     std::string ListingQuery(const ListCase& c) {
-        return "SELECT group_concat(x, ',') FROM (SELECT " + c.number + " || ':' || coalesce(" + c.name +
-               ", '') AS x FROM " + c.table + " WHERE xm_id = ? ORDER BY " + c.number + ")";
+        return "SELECT " + c.number + ", " + c.name + " FROM " + c.table + " WHERE xm_id = ? ORDER BY " +
+               c.number;
     }
-    std::string Listing(const ListCase& c) { return Stored(ListingQuery(c), {id}).value_or(""); }
+    static std::string Joined(const std::vector<std::vector<rt::Value>>& rows) {
+        std::string out;
+        for (const auto& r : rows) out += (out.empty() ? "" : ",") + r[0].ToText() + ":" + r[1].ToText();
+        return out;
+    }
+    std::string Listing(const ListCase& c) { return Joined(StoredRows(ListingQuery(c), {id})); }
     // Nothing the command wrote is left uncommitted.
     void ExpectAllCommitted(const ListCase& c) {
-        EXPECT_EQ(Pending(ListingQuery(c), {id}).value_or(""), Listing(c));
+        EXPECT_EQ(Joined(PendingRows(ListingQuery(c), {id})), Listing(c));
     }
 
     DataWindowControl& List(const ListCase& c) { return W().Sections().PageOf(c.Kind().list); }
@@ -92,9 +97,7 @@ class ListRows : public AppTest {
     void Delete() { W().cb_page_delete->Click(); }
 
     // Makes the statement fail from now on, as a database that refuses it would.
-    void Refuse(const std::string& name, const std::string& when) {
-        ExecCommit("CREATE TRIGGER " + name + " " + when + " BEGIN SELECT RAISE(ABORT, 'refused'); END");
-    }
+    void Refuse(const std::string& name, const std::string& when) { RefuseWrites(name, when); }
 
     // The list shows what is stored, row k holding item k, with `row` current.
     void ExpectListShowsStored(const ListCase& c, long row) {

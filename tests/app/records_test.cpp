@@ -593,8 +593,7 @@ TEST_F(DeleteTest, UnsavedEditsOfTheDeletedOneAreNeitherOfferedNorWritten) {
 }
 
 TEST_F(DeleteTest, AFailingStatementRollsEverythingBackAndSaysSo) {
-    ExecCommit(
-        "CREATE TRIGGER keep_patents BEFORE DELETE ON j_zl_patent BEGIN SELECT RAISE(ABORT, 'kept'); END");
+    RefuseWrites("keep_patents", "BEFORE DELETE ON j_zl_patent");
     W().dw_no->SetRow(2);
     CountSwitches();
     Dialogs().Answer(1);
@@ -670,9 +669,7 @@ TEST_F(RecordsTest, SaveWithAFailingPageRollsBackAndTheNextSaveWritesEveryPageAg
     ASSERT_EQ(laurel::current_page, 11);
     W().dw_no1->SetItem(1, "xm_name", "甲");  // written before the failing page
     W().dw_no71->SetItem(1, "ry_name", "乙");
-    ExecCommit(
-        "CREATE TRIGGER hold_contributors BEFORE UPDATE ON j_ry_finish BEGIN SELECT RAISE(ABORT, 'held'); "
-        "END");
+    RefuseWrites("hold_contributors", "BEFORE UPDATE ON j_ry_finish");
 
     AnswerDatabaseError();
     Dialogs().Answer(1);  // 保存失败！
@@ -687,7 +684,7 @@ TEST_F(RecordsTest, SaveWithAFailingPageRollsBackAndTheNextSaveWritesEveryPageAg
     EXPECT_NE(W().modifieddw(), "000000000000000000");
 
     // A COMMIT that fails keeps every edit the same way.
-    ExecCommit("DROP TRIGGER hold_contributors");
+    AllowWrites("hold_contributors", "j_ry_finish");
     Dialogs().Clear();
     {
         const auto lock = FailNextCommit();
@@ -756,7 +753,7 @@ TEST_F(RecordsTest, ModifyWithoutAVersionNumberReopensAtOnce) {
 TEST_F(RecordsTest, ModifyThatCannotWriteTheStateKeepsThePagesReadOnly) {
     Seed({kA.id, kA.askno, kA.name, "1"});
     OpenMainWindow();
-    ExecCommit("CREATE TRIGGER hold_state BEFORE UPDATE ON j_xm_base BEGIN SELECT RAISE(ABORT, 'held'); END");
+    RefuseWrites("hold_state", "BEFORE UPDATE ON j_xm_base");
     Dialogs().Answer(1);
     Menu().modify->Click();
     EXPECT_EQ(Boxes(), (std::vector<std::string>{"提示信息|系统意外，修改推荐书失败！"}));

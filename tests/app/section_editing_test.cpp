@@ -442,8 +442,7 @@ TEST_F(SectionEditing, FailedSaveOfADetailKeepsItsEditsAndItsRow) {
     ASSERT_EQ(laurel::current_dw, 2);
     ASSERT_EQ(W().dw_no81->SetItem(1, "dw_rperson", "张三"), 1);
 
-    ExecCommit(
-        "CREATE TRIGGER refuse_units BEFORE UPDATE ON j_dw_finish BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    RefuseWrites("refuse_units", "BEFORE UPDATE ON j_dw_finish");
     Dialogs().Answer(1);
     AnswerDatabaseError();
     Dialogs().Answer(1);
@@ -460,7 +459,7 @@ TEST_F(SectionEditing, FailedSaveOfADetailKeepsItsEditsAndItsRow) {
     EXPECT_EQ(Pending("SELECT dw_rperson FROM j_dw_finish WHERE xm_id = ? AND dw_no = 2", {a}), std::nullopt);
 
     // A COMMIT that fails keeps the edit the same way.
-    ExecCommit("DROP TRIGGER refuse_units");
+    AllowWrites("refuse_units", "j_dw_finish");
     Dialogs().Clear();
     {
         const auto lock = FailNextCommit();

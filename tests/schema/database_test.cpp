@@ -303,57 +303,69 @@ struct TableSpec {
     std::vector<std::string> key;
 };
 
-// Column order is the order of the exchange package; char(n) counts GBK bytes.
+// Column order is the order of the exchange package; varchar(n) counts GBK bytes.
 const std::vector<TableSpec> kTables = {
     {"j_xm_base",
-     "xm_id char(40), xk_grpno char(5), jb_awardcode char(5), xm_sn char(40), xm_no char(40), "
-     "xm_pno char(12), xm_name char(100), xm_ename char(200), bm_deptcode char(5), xm_recomspec char(60), "
-     "sf_public char(5), mj_secrcode char(5), xm_fixsecrdate date, xm_secrterm char(10), "
-     "xm_fixsecrorgan char(100), xm_topicword char(70), xk_majorcode1 char(7), xk_majorname1 char(40), "
-     "xk_majorcode2 char(7), xk_majorname2 char(40), xk_majorcode3 char(7), xk_majorname3 char(40), "
-     "xk_majorcode4 char(7), xk_majorname4 char(40), hy_etradecode char(5), ly_socucode char(256), "
-     "xm_planname char(1000), xm_startdate date, xm_finishdate date, xm_abstract char(2000), "
-     "xm_innovation char(1000), xm_zongtz decimal(18,2), xm_huis integer, xm_zhijyj char(500), "
-     "xm_jianjyj char(500), xm_sosiety char(1000), xm_recom char(1000), xm_pingjia char(2000), "
-     "xm_papers char(2000), xm_guid char(40), jz_awardsortcode char(5), xm_askno char(10), "
-     "xm_checkcode char(20), xm_xg char(1)",
+     "xm_id varchar(40), xk_grpno varchar(5), jb_awardcode varchar(5), xm_sn varchar(40), xm_no varchar(40), "
+     "xm_pno varchar(12), xm_name varchar(100), xm_ename varchar(200), bm_deptcode varchar(5), xm_recomspec "
+     "varchar(60), "
+     "sf_public varchar(5), mj_secrcode varchar(5), xm_fixsecrdate date, xm_secrterm varchar(10), "
+     "xm_fixsecrorgan varchar(100), xm_topicword varchar(70), xk_majorcode1 varchar(7), xk_majorname1 "
+     "varchar(40), "
+     "xk_majorcode2 varchar(7), xk_majorname2 varchar(40), xk_majorcode3 varchar(7), xk_majorname3 "
+     "varchar(40), "
+     "xk_majorcode4 varchar(7), xk_majorname4 varchar(40), hy_etradecode varchar(5), ly_socucode "
+     "varchar(256), "
+     "xm_planname varchar(1000), xm_startdate date, xm_finishdate date, xm_abstract varchar(2000), "
+     "xm_innovation varchar(1000), xm_zongtz decimal(18,2), xm_huis integer, xm_zhijyj varchar(500), "
+     "xm_jianjyj varchar(500), xm_sosiety varchar(1000), xm_recom varchar(1000), xm_pingjia varchar(2000), "
+     "xm_papers varchar(2000), xm_guid varchar(40), jz_awardsortcode varchar(5), xm_askno varchar(10), "
+     "xm_checkcode varchar(20), xm_xg varchar(1)",
      {"xm_id"}},
     {"j_ry_finish",
-     "xm_id char(40), ry_name char(30), ry_no integer, ry_birthday date, mz_nationcode char(5), "
-     "xb_sex char(5), ry_bplace char(10), ry_id char(30), dp_sectcode char(5), ry_overseanation char(20), "
-     "ry_position char(100), sf_homecoming char(5), gg_date date, ry_unit char(100), ry_place char(40), "
-     "ry_fixtel char(20), ry_postaddr char(100), ry_postcode char(6), ry_homeaddr char(100), "
-     "ry_hometel char(20), ry_email char(100), ry_mpno char(20), ry_grduniv char(100), wp_edulev char(5), "
-     "ry_grdtime date, zc_titlecode char(5), ry_workmajor char(100), ry_specmajor char(100), "
-     "xw_degree char(5), ry_honor char(400), ry_start date, ry_finish date, ry_contribution char(800), "
-     "ry_anum real, ry_ano char(20), ry_atm date, ry_flag1 char(1), ry_flag2 char(1)",
+     "xm_id varchar(40), ry_name varchar(30), ry_no integer, ry_birthday date, mz_nationcode varchar(5), "
+     "xb_sex varchar(5), ry_bplace varchar(10), ry_id varchar(30), dp_sectcode varchar(5), ry_overseanation "
+     "varchar(20), "
+     "ry_position varchar(100), sf_homecoming varchar(5), gg_date date, ry_unit varchar(100), ry_place "
+     "varchar(40), "
+     "ry_fixtel varchar(20), ry_postaddr varchar(100), ry_postcode varchar(6), ry_homeaddr varchar(100), "
+     "ry_hometel varchar(20), ry_email varchar(100), ry_mpno varchar(20), ry_grduniv varchar(100), wp_edulev "
+     "varchar(5), "
+     "ry_grdtime date, zc_titlecode varchar(5), ry_workmajor varchar(100), ry_specmajor varchar(100), "
+     "xw_degree varchar(5), ry_honor varchar(400), ry_start date, ry_finish date, ry_contribution "
+     "varchar(800), "
+     "ry_anum real, ry_ano varchar(20), ry_atm date, ry_flag1 varchar(1), ry_flag2 varchar(1)",
      {"xm_id", "ry_no"}},
     {"j_dw_finish",
-     "xm_id char(40), dw_name char(40), dw_attach char(5), dw_no integer, dx_unprocode char(5), "
-     "dw_fax char(40), dw_rperson char(16), dw_rtelphone char(20), ry_mpno char(20), dw_postaddr char(100), "
-     "dw_postcode char(6), dw_emailbox char(100), dw_contribute char(1400), dw_ardbkprnnum real, "
-     "dw_ardbkno char(20), dw_ardbkprntm date, dw_prnset char(1), dw_prnflag char(1)",
+     "xm_id varchar(40), dw_name varchar(40), dw_attach varchar(5), dw_no integer, dx_unprocode varchar(5), "
+     "dw_fax varchar(40), dw_rperson varchar(16), dw_rtelphone varchar(20), ry_mpno varchar(20), dw_postaddr "
+     "varchar(100), "
+     "dw_postcode varchar(6), dw_emailbox varchar(100), dw_contribute varchar(1400), dw_ardbkprnnum real, "
+     "dw_ardbkno varchar(20), dw_ardbkprntm date, dw_prnset varchar(1), dw_prnflag varchar(1)",
      {"xm_id", "dw_no"}},
     {"j_xy_saving",
-     "xm_id char(40), xy_year char(4), xy_addvalue decimal(18,2), xy_addinterest decimal(18,2), "
+     "xm_id varchar(40), xy_year varchar(4), xy_addvalue decimal(18,2), xy_addinterest decimal(18,2), "
      "xy_addtax decimal(18,2), xy_getfrgexch decimal(18,2), xy_savegross decimal(18,2), "
-     "xy_zhijorjianj char(4), xk_bz char(40)",
+     "xy_zhijorjianj varchar(4), xk_bz varchar(40)",
      {"xm_id", "xy_year", "xy_zhijorjianj"}},
     {"j_jx_getaward",
-     "xm_id char(40), jx_id integer, jx_xmname char(100), jx_date date, jx_name char(100), jx_grade "
-     "char(10), "
-     "jx_grantdept char(40)",
+     "xm_id varchar(40), jx_id integer, jx_xmname varchar(100), jx_date date, jx_name varchar(100), jx_grade "
+     "varchar(10), "
+     "jx_grantdept varchar(40)",
      {"xm_id", "jx_id"}},
     {"j_yy_app",
-     "xm_id char(40), yy_id integer, dw_unitname char(100), yy_stsatdate date, yy_finishdate date, "
-     "dw_rperson char(200), yy_benefit decimal(18,2), sf_submit char(1)",
+     "xm_id varchar(40), yy_id integer, dw_unitname varchar(100), yy_stsatdate date, yy_finishdate date, "
+     "dw_rperson varchar(200), yy_benefit decimal(18,2), sf_submit varchar(1)",
      {"xm_id", "yy_id"}},
     {"j_zl_patent",
-     "xm_id char(40), zl_id integer, zl_name char(256), zl_sortcode char(12), zl_nation char(30), "
-     "zl_appno char(20), zl_no char(20)",
+     "xm_id varchar(40), zl_id integer, zl_name varchar(256), zl_sortcode varchar(12), zl_nation "
+     "varchar(30), "
+     "zl_appno varchar(20), zl_no varchar(20)",
      {"xm_id", "zl_id"}},
-    {"recomdept", "st_code char(5), st_chdescr char(100)", {"st_code"}},
-    {"xuekdm", "xk_1 char(3), xk_2 char(2), xk_3 char(2), xk_name char(40), xk_xh integer", {"xk_xh"}},
+    {"recomdept", "st_code varchar(5), st_chdescr varchar(100)", {"st_code"}},
+    {"xuekdm",
+     "xk_1 varchar(3), xk_2 varchar(2), xk_3 varchar(2), xk_name varchar(40), xk_xh integer",
+     {"xk_xh"}},
 };
 
 std::vector<std::pair<std::string, std::string>> SplitColumns(const std::string& list) {

@@ -55,7 +55,7 @@ std::vector<const rt::DataWindowDef*> AllRegistered() {
 struct TableColumn {
     std::string name;
     ColType type = ColType::Char;
-    int length = 0;  // char(n): n bytes of GBK text
+    int length = 0;  // varchar(n): n bytes of GBK text
     bool key = false;
 };
 using Table = std::vector<TableColumn>;
@@ -63,8 +63,8 @@ using Table = std::vector<TableColumn>;
 TableColumn Declared(std::string name, std::string type, bool key) {
     for (char& c : type) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     TableColumn out{std::move(name), ColType::Char, 0, key};
-    if (type.rfind("char(", 0) == 0) {
-        out.length = std::stoi(type.substr(5));
+    if (type.rfind("varchar(", 0) == 0) {
+        out.length = std::stoi(type.substr(8));
     } else if (type == "date") {
         out.type = ColType::Date;
     } else if (type.rfind("decimal(", 0) == 0) {

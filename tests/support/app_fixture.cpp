@@ -128,6 +128,25 @@ void AppTest::AddProperty(const std::string& id, int zl_id, const std::string& n
     ExecCommit("INSERT INTO j_zl_patent (xm_id, zl_id, zl_name) VALUES (?, ?, ?)", {id, zl_id, name});
 }
 
+void AppTest::RefuseWrites(const std::string& name, const std::string& when) {
+    if (!ScratchDatabase::OnPostgreSQL()) {
+        ExecCommit("CREATE TRIGGER " + name + " " + when + " BEGIN SELECT RAISE(ABORT, 'refused'); END");
+        return;
+    }
+    Exec("CREATE FUNCTION " + name +
+         "() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION 'refused'; END $$");
+    ExecCommit("CREATE TRIGGER " + name + " " + when + " FOR EACH ROW EXECUTE FUNCTION " + name + "()");
+}
+
+void AppTest::AllowWrites(const std::string& name, const std::string& table) {
+    if (!ScratchDatabase::OnPostgreSQL()) {
+        ExecCommit("DROP TRIGGER " + name);
+        return;
+    }
+    Exec("DROP TRIGGER " + name + " ON " + table);
+    ExecCommit("DROP FUNCTION " + name + "()");
+}
+
 // ---- reading back ------------------------------------------------------------------------------
 
 rt::Value AppTest::StoredValue(const std::string& sql, const std::vector<rt::Value>& args) {
@@ -156,6 +175,23 @@ std::optional<std::string> AppTest::Pending(const std::string& sql, const std::v
     return into.front().ToText();
 }
 
+std::vector<std::vector<rt::Value>> AppTest::StoredRows(const std::string& sql,
+                                                        const std::vector<rt::Value>& args) {
+    std::vector<std::vector<rt::Value>> rows;
+    rt::Transaction probe;
+    if (!ConnectAnother(probe, true)) return rows;
+    EXPECT_EQ(probe.Query(sql, args, rows), 0) << sql << ": " << probe.SQLErrText;
+    probe.Disconnect();
+    return rows;
+}
+
+std::vector<std::vector<rt::Value>> AppTest::PendingRows(const std::string& sql,
+                                                         const std::vector<rt::Value>& args) {
+    std::vector<std::vector<rt::Value>> rows;
+    EXPECT_EQ(laurel::sqlca.Query(sql, args, rows), 0) << sql << ": " << laurel::sqlca.SQLErrText;
+    return rows;
+}
+
 std::optional<std::string> AppTest::StoredBase(const std::string& id, const std::string& column) {
     return Stored("SELECT " + column + " FROM j_xm_base WHERE xm_id = ?", {id});
 }
@@ -174,16 +210,48 @@ bool AppTest::ConnectAnother(rt::Transaction& t, bool autoCommit) {
     return false;
 }
 
+namespace {
+
+const char* const kRecommendationTables[] = {"j_xm_base",     "j_ry_finish", "j_dw_finish", "j_xy_saving",
+                                             "j_jx_getaward", "j_yy_app",    "j_zl_patent"};
+
+}  // namespace
+
 AppTest::ReadLock::ReadLock() {
     if (!ConnectAnother(reader_, false)) return;
-    // A read inside an open transaction keeps the database's shared lock until it ends.
-    std::vector<std::vector<rt::Value>> rows;
-    EXPECT_EQ(reader_.Query("SELECT count(*) FROM j_xm_base", {}, rows), 0) << reader_.SQLErrText;
+    if (!ScratchDatabase::OnPostgreSQL()) {
+        // A read inside an open transaction keeps the database's shared lock until it ends.
+        std::vector<std::vector<rt::Value>> rows;
+        EXPECT_EQ(reader_.Query("SELECT count(*) FROM j_xm_base", {}, rows), 0) << reader_.SQLErrText;
+        return;
+    }
+    // A server has no lock that fails a COMMIT; a deferred trigger that refuses every write does.
+    // Made in one transaction, and given up rather than waited for if the program holds a table.
+    std::vector<std::string> sql = {
+        "SET LOCAL lock_timeout = '5s'",
+        "CREATE FUNCTION laurel_refuse_commit() RETURNS trigger LANGUAGE plpgsql AS "
+        "$$ BEGIN RAISE EXCEPTION 'the test refuses this commit'; END $$"};
+    for (const char* table : kRecommendationTables)
+        sql.push_back(std::string("CREATE CONSTRAINT TRIGGER laurel_refuse_commit AFTER INSERT OR UPDATE OR "
+                                  "DELETE ON ") +
+                      table +
+                      " DEFERRABLE INITIALLY DEFERRED FOR EACH ROW EXECUTE FUNCTION laurel_refuse_commit()");
+    for (const std::string& statement : sql)
+        EXPECT_EQ(reader_.Execute(statement), 0) << statement << ": " << reader_.SQLErrText;
+    EXPECT_EQ(reader_.Commit(), 0) << reader_.SQLErrText;
 }
 
 AppTest::ReadLock::~ReadLock() {
     if (!reader_.Connected()) return;
     reader_.Rollback();
+    if (ScratchDatabase::OnPostgreSQL()) {
+        reader_.Execute("SET LOCAL lock_timeout = '5s'");
+        for (const char* table : kRecommendationTables)
+            EXPECT_EQ(reader_.Execute(std::string("DROP TRIGGER laurel_refuse_commit ON ") + table), 0)
+                << reader_.SQLErrText;
+        EXPECT_EQ(reader_.Execute("DROP FUNCTION laurel_refuse_commit()"), 0) << reader_.SQLErrText;
+        EXPECT_EQ(reader_.Commit(), 0) << reader_.SQLErrText;
+    }
     reader_.Disconnect();
 }
 

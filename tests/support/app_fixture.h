@@ -55,6 +55,11 @@ class AppTest : public ::testing::Test {
     // One statement and COMMIT.
     void ExecCommit(const std::string& sql, const std::vector<rt::Value>& args = {});
 
+    // Makes the database refuse a write with an error from now on, as a trigger does: `when` is
+    // "BEFORE UPDATE|INSERT|DELETE [OF column] ON table". AllowWrites takes refusal `name` back.
+    void RefuseWrites(const std::string& name, const std::string& when);
+    void AllowWrites(const std::string& name, const std::string& table);
+
     // ---- reading back ----------------------------------------------------------------------------
     // The first column of a one-row SELECT as another connection sees it: what is committed.
     // nullopt for no row or null.
@@ -62,6 +67,11 @@ class AppTest : public ::testing::Test {
     std::optional<std::string> Stored(const std::string& sql, const std::vector<rt::Value>& args = {});
     // The same through laurel::sqlca: its own uncommitted writes included.
     std::optional<std::string> Pending(const std::string& sql, const std::vector<rt::Value>& args = {});
+    // Every row of a query, committed / through laurel::sqlca.
+    std::vector<std::vector<rt::Value>> StoredRows(const std::string& sql,
+                                                   const std::vector<rt::Value>& args);
+    std::vector<std::vector<rt::Value>> PendingRows(const std::string& sql,
+                                                    const std::vector<rt::Value>& args);
     // A project column of one recommendation, committed.
     std::optional<std::string> StoredBase(const std::string& id, const std::string& column);
     long StoredCount(const std::string& table, const std::string& id);
@@ -81,10 +91,11 @@ class AppTest : public ::testing::Test {
     // that fails.
     static bool ConnectAnother(rt::Transaction& t, bool autoCommit);
 
-    // Makes the program's next COMMIT fail, as another program reading the database makes it
-    // fail: a connection of its own holds a read transaction until the returned object goes. The
-    // program's statements still run; its COMMIT finds the database locked (after the data
-    // source's busy timeout) and reports -1. A COMMIT with nothing written still succeeds.
+    // Makes the program's COMMITs fail until the returned object goes. On SQLite as another program
+    // reading the database makes it fail: a connection of its own holds a read transaction, and the
+    // program's COMMIT finds the database locked (after the data source's busy timeout). On
+    // PostgreSQL a deferred trigger on the recommendation tables refuses any write at COMMIT. The
+    // program's statements still run, and a COMMIT with nothing written still succeeds.
     class ReadLock {
       public:
         ReadLock();

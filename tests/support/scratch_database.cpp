@@ -1,32 +1,105 @@
 #include "tests/support/scratch_database.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <random>
+#include <string_view>
+#include <vector>
 
+#include "runtime/transaction.h"
+#include "runtime/value.h"
 #include "schema/initdb.h"
 
 namespace testing_support {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+std::string Env(const char* name, const char* fallback) {
+    const char* v = std::getenv(name);
+    return v != nullptr && *v != '\0' ? v : fallback;
+}
+
+// The server's data source entry for `database`.
+std::string ServerDataSource(const std::string& dsn, const std::string& database) {
+    return "[" + dsn + "]\nDriver=PostgreSQL Unicode\nServername=" + Env("LAUREL_TEST_PGHOST", "") +
+           "\nPort=" + Env("LAUREL_TEST_PGPORT", "5432") + "\nDatabase=" + database +
+           "\nUsername=" + Env("LAUREL_TEST_PGUSER", "laurel") + "\n";
+}
+
+bool Connect(rt::Transaction& t, const std::string& dsn, bool autoCommit, std::string& error) {
+    t.DBMS = "ODBC";
+    t.AutoCommit = autoCommit;
+    t.DBParm = "Connectstring='DSN=" + dsn + "'";
+    if (t.Connect() == 0) return true;
+    error = "connecting to " + dsn + ": " + t.SQLErrText;
+    return false;
+}
+
+// The statements of the schema text: comments dropped, split at the semicolons.
+std::vector<std::string> Statements(std::string_view sql) {
+    std::vector<std::string> out;
+    std::string current;
+    while (!sql.empty()) {
+        const std::size_t nl = sql.find('\n');
+        std::string_view line = sql.substr(0, nl);
+        sql = nl == std::string_view::npos ? std::string_view() : sql.substr(nl + 1);
+        if (const std::size_t dash = line.find("--"); dash != std::string_view::npos)
+            line = line.substr(0, dash);
+        for (char c : line) {
+            if (c != ';') {
+                current += c;
+                continue;
+            }
+            if (current.find_first_not_of(" \t\r\n") != std::string::npos) out.push_back(current);
+            current.clear();
+        }
+        current += '\n';
+    }
+    return out;
+}
+
+}  // namespace
+
+bool ScratchDatabase::OnPostgreSQL() {
+    return Env("LAUREL_TEST_DATABASE", "sqlite") == "postgresql";
+}
+
 ScratchDatabase::ScratchDatabase() {
     std::random_device rd;
-    dir_ = fs::temp_directory_path() / ("laurel-test-" + std::to_string(rd()) + std::to_string(rd()));
+    const std::string tag = std::to_string(rd()) + std::to_string(rd());
+    dir_ = fs::temp_directory_path() / ("laurel-test-" + tag);
     fs::create_directories(dir_);
     db_ = dir_ / "laurel.db";
     {
         std::ofstream inst(dir_ / "odbcinst.ini");
         inst << "[SQLite3]\nDescription=SQLite3 ODBC Driver\nDriver=" << LAUREL_SQLITE_ODBC_DRIVER << "\n";
+        inst << "[PostgreSQL Unicode]\nDescription=PostgreSQL ODBC driver (Unicode version)\nDriver="
+             << LAUREL_POSTGRESQL_ODBC_DRIVER << "\n";
     }
     { std::ofstream sys(dir_ / "odbc.ini"); }
-    AddDataSource("laurel", db_);
+    if (OnPostgreSQL()) {
+        // The PostgreSQL driver keeps the settings of a data source for the life of the process, so
+        // the name depends only on the process and on how many scratch databases live at once.
+        serverName_ = "laurel_test_" + std::to_string(getpid()) + "_" + std::to_string(live_);
+        std::ofstream user(dir_ / "user-odbc.ini", std::ios::app);
+        user << ServerDataSource("laurel_server", "postgres");
+        user << ServerDataSource("laurel", serverName_);
+    } else {
+        AddDataSource("laurel", db_);
+    }
     setenv("ODBCSYSINI", dir_.c_str(), 1);
     setenv("ODBCINSTINI", "odbcinst.ini", 1);
     setenv("ODBCINI", (dir_ / "user-odbc.ini").c_str(), 1);
+    ++live_;
 }
 
 ScratchDatabase::~ScratchDatabase() {
+    DropOnServer();
+    --live_;
     std::error_code ec;
     // A test may have made the folder or the file read-only.
     fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
@@ -34,8 +107,78 @@ ScratchDatabase::~ScratchDatabase() {
     fs::remove_all(dir_, ec);
 }
 
-bool ScratchDatabase::Create(std::string& error) const {
+bool ScratchDatabase::Create(std::string& error) {
+    if (OnPostgreSQL()) return CreateOnServer(error);
     return schema::CreateDatabase(db_.string(), error);
+}
+
+bool ScratchDatabase::CreateEmpty(std::string& error) {
+    return !OnPostgreSQL() || CreateEmptyOnServer(error);
+}
+
+bool ScratchDatabase::CreateEmptyOnServer(std::string& error) {
+    if (Env("LAUREL_TEST_PGHOST", "").empty()) {
+        error = "LAUREL_TEST_DATABASE=postgresql needs LAUREL_TEST_PGHOST, the server's socket folder";
+        return false;
+    }
+    rt::Transaction server;
+    if (!Connect(server, "laurel_server", true, error)) return false;
+    // A database of that name left by an earlier run whose process was killed goes first.
+    server.Execute("DROP DATABASE IF EXISTS " + serverName_ + " WITH (FORCE)");
+    if (server.Execute("CREATE DATABASE " + serverName_ + " TEMPLATE template0 ENCODING 'UTF8'") != 0) {
+        error = "creating the database: " + server.SQLErrText;
+        return false;
+    }
+    serverDatabase_ = serverName_;
+    return true;
+}
+
+bool ScratchDatabase::CreateOnServer(std::string& error) {
+    std::vector<schema::CodeTable> codes;
+    if (!schema::ShippedCodeTables(codes, error)) return false;
+    if (!CreateEmptyOnServer(error)) return false;
+    rt::Transaction t;
+    if (!Connect(t, "laurel", false, error)) return false;
+    for (const std::string& statement : Statements(schema::SchemaSql())) {
+        if (t.Execute(statement) != 0) {
+            error = "creating the tables: " + t.SQLErrText;
+            return false;
+        }
+    }
+    for (const schema::CodeTable& table : codes) {
+        std::string sql = "INSERT INTO " + table.table + " (";
+        std::string marks;
+        for (std::size_t i = 0; i < table.columns.size(); ++i) {
+            sql += (i ? ", " : "") + table.columns[i];
+            marks += i ? ", ?" : "?";
+        }
+        sql += ") VALUES (" + marks + ")";
+        for (const auto& row : table.rows) {
+            std::vector<rt::Value> args;
+            for (std::size_t i = 0; i < row.size(); ++i)
+                args.push_back(table.whole[i] ? rt::Value(std::int64_t{std::stoll(row[i])})
+                                              : rt::Value(row[i]));
+            if (t.Execute(sql, args) != 0) {
+                error = "loading " + table.table + ": " + t.SQLErrText;
+                return false;
+            }
+        }
+    }
+    if (t.Commit() != 0) {
+        error = "committing the new database: " + t.SQLErrText;
+        return false;
+    }
+    return true;
+}
+
+void ScratchDatabase::DropOnServer() {
+    if (serverDatabase_.empty()) return;
+    rt::Transaction server;
+    std::string error;
+    // FORCE ends the connections a test left behind, which would otherwise keep the database.
+    if (Connect(server, "laurel_server", true, error))
+        server.Execute("DROP DATABASE IF EXISTS " + serverDatabase_ + " WITH (FORCE)");
+    serverDatabase_.clear();
 }
 
 void ScratchDatabase::AddDataSource(const std::string& dsn, const fs::path& file) const {

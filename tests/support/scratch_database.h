@@ -1,7 +1,14 @@
 #pragma once
-// A database in a temporary folder with an ODBC configuration of its own (ODBCSYSINI/ODBCINI),
-// whose data source "laurel" points at it. For tests and benchmarks: the user's data sources are
-// never read or touched. The folder goes when the object does.
+// A database for one test or benchmark, with an ODBC configuration of its own (ODBCSYSINI/ODBCINI)
+// whose data source "laurel" points at it: the user's data sources are never read or touched.
+//
+// The back end comes from the environment, so that every test is written once:
+//   LAUREL_TEST_DATABASE  "sqlite" (the default): a file in a temporary folder;
+//   LAUREL_TEST_DATABASE  "postgresql": a new database on the server whose Unix socket lies in the
+//                         folder LAUREL_TEST_PGHOST (port LAUREL_TEST_PGPORT, 5432 by default),
+//                         as user LAUREL_TEST_PGUSER ("laurel" by default), reached through the
+//                         PostgreSQL Unicode ODBC driver.
+// The folder, and the server's database, go when the object does.
 
 #include <filesystem>
 #include <string>
@@ -15,18 +22,32 @@ class ScratchDatabase {
     ScratchDatabase(const ScratchDatabase&) = delete;
     ScratchDatabase& operator=(const ScratchDatabase&) = delete;
 
-    // Creates the database file with the schema and code tables; false with `error` on failure.
-    bool Create(std::string& error) const;
+    // True when the environment asks for PostgreSQL.
+    static bool OnPostgreSQL();
+
+    // Creates the database with the schema and code tables; false with `error` on failure. On
+    // PostgreSQL the tables are made through ODBC from the shipped schema text.
+    bool Create(std::string& error);
+    // Makes an empty database: on SQLite the driver makes the file when it first connects.
+    bool CreateEmpty(std::string& error);
 
     const std::filesystem::path& Folder() const { return dir_; }
+    // The SQLite file; on PostgreSQL there is none.
     const std::filesystem::path& DatabaseFile() const { return db_; }
 
-    // Registers another data source name in this configuration.
+    // Registers another data source name for a SQLite file in this configuration.
     void AddDataSource(const std::string& dsn, const std::filesystem::path& file) const;
 
   private:
+    bool CreateOnServer(std::string& error);
+    bool CreateEmptyOnServer(std::string& error);
+    void DropOnServer();
+
     std::filesystem::path dir_;
     std::filesystem::path db_;
+    std::string serverName_;      // PostgreSQL: the database's name
+    std::string serverDatabase_;  // PostgreSQL: the database this object made, once made
+    static inline int live_ = 0;
 };
 
 }  // namespace testing_support

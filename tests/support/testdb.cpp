@@ -6,7 +6,8 @@ namespace testing_support {
 
 TestDatabase::TestDatabase(bool create) {
     std::string error;
-    if (create && !scratch_.Create(error)) ADD_FAILURE() << "creating the test database: " << error;
+    if (!(create ? scratch_.Create(error) : scratch_.CreateEmpty(error)))
+        ADD_FAILURE() << "creating the test database: " << error;
 }
 
 void TestDatabase::Connect(rt::Transaction& t) const {

@@ -13,7 +13,7 @@ namespace testing_support {
 
 class TestDatabase {
   public:
-    // Creates the folder, the database (unless `create` is false) and the ODBC configuration.
+    // Creates the folder, the database (empty when `create` is false) and the ODBC configuration.
     explicit TestDatabase(bool create = true);
 
     const std::filesystem::path& Folder() const { return scratch_.Folder(); }
