@@ -372,8 +372,11 @@ TEST_F(MainWindowOpening, AListThatCannotBeReadSaysSoOnceAndNewReadsItAgain) {
     Seed({XmId(1), "2008 01AA", "项目一"});
     {
         rt::Transaction holder;
-        ASSERT_TRUE(ConnectAnother(holder, true));
-        ASSERT_EQ(holder.Execute("begin exclusive"), 0) << holder.SQLErrText;
+        const bool sqlite = !testing_support::ScratchDatabase::OnPostgreSQL();
+        ASSERT_TRUE(ConnectAnother(holder, sqlite));
+        ASSERT_EQ(
+            holder.Execute(sqlite ? "begin exclusive" : "LOCK TABLE j_xm_base IN ACCESS EXCLUSIVE MODE"), 0)
+            << holder.SQLErrText;
         Dialogs().Answer(1);
         OpenMainWindow();
         holder.Execute("rollback");
@@ -437,13 +440,7 @@ TEST_F(MainWindowOpening, AnotherProgramCanWriteWhileTheProgramIsIdle) {
 // opens the main window all the same, with nothing shown.
 TEST_F(MainWindowOpening, FailedConnectionIsReportedAndTheMainWindowStillOpens) {
     laurel::sqlca.Disconnect();
-    // "laurel" now names a database that cannot be opened. (A name missing from the configuration
-    // is not enough within one process: the driver manager remembers the driver of a name it has
-    // connected before, and the driver then opens an empty database in memory.)
-    const auto unreachable = Db().Folder() / "unreachable-odbc.ini";
-    std::ofstream(unreachable) << "[laurel]\nDriver=SQLite3\nDatabase="
-                               << (Db().Folder() / "missing" / "laurel.db").string() << "\nNoCreat=1\n";
-    setenv("ODBCINI", unreachable.c_str(), 1);
+    Db().MakeUnreachable();
 
     Dialogs().Answer(1);
     laurel::win::laurel app;

@@ -303,30 +303,40 @@ TEST_F(RecordsTest, NewOnAnEmptyDatabaseStoresTheInitialStateAndMakesItCurrent) 
     EXPECT_EQ(StoredBase(id, "mj_secrcode"), "4");
     for (const char* date : {"xm_fixsecrdate", "xm_startdate", "xm_finishdate"})
         EXPECT_EQ(StoredBase(id, date), "0001-01-01") << date;
-    EXPECT_EQ(Stored("SELECT xm_zongtz = 0 AND xm_huis = 0 FROM j_xm_base WHERE xm_id = ?", {id}), "1");
+    EXPECT_EQ(
+        Stored(
+            "SELECT CASE WHEN xm_zongtz = 0 AND xm_huis = 0 THEN 1 ELSE 0 END FROM j_xm_base WHERE xm_id = ?",
+            {id}),
+        "1");
     EXPECT_EQ(StoredBase(id, "xm_name"), std::nullopt);
 
+    // Booleans are cast to text, which every database spells alike once it is a number.
     EXPECT_EQ(Stored("SELECT ry_no || '|' || ry_birthday || '|' || gg_date || '|' || ry_grdtime || '|' || "
-                     "ry_start || '|' || ry_finish || '|' || ry_atm || '|' || (ry_anum = 0) FROM j_ry_finish "
-                     "WHERE xm_id = ?",
+                     "ry_start || '|' || ry_finish || '|' || ry_atm || '|' || CASE WHEN ry_anum = 0 THEN 1 "
+                     "ELSE 0 END FROM j_ry_finish WHERE xm_id = ?",
                      {id}),
               "1|0001-01-01|0001-01-01|0001-01-01|0001-01-01|0001-01-01|0001-01-01|1");
-    EXPECT_EQ(Stored("SELECT dw_no || '|' || dw_ardbkprntm || '|' || (dw_ardbkprnnum = 0) FROM j_dw_finish "
-                     "WHERE xm_id = ?",
-                     {id}),
-              "1|0001-01-01|1");
+    EXPECT_EQ(
+        Stored("SELECT dw_no || '|' || dw_ardbkprntm || '|' || CASE WHEN dw_ardbkprnnum = 0 THEN 1 ELSE 0 "
+               "END FROM j_dw_finish WHERE xm_id = ?",
+               {id}),
+        "1|0001-01-01|1");
 
-    // Six benefit rows, the years stored as text of four digits.
+    // Six benefit rows, the years stored as text of four digits (on SQLite, whose columns take any
+    // type, as text and not as a number).
+    const bool sqlite = !testing_support::ScratchDatabase::OnPostgreSQL();
     std::string years;
     for (const char* kind : {"1", "0"})
         for (int back = 1; back <= 3; ++back)
-            years += Stored(
-                         "SELECT typeof(xy_year) || ':' || xy_year || ':' || (xy_addvalue + xy_addinterest + "
-                         "xy_addtax + xy_getfrgexch + xy_savegross = 0) || ':' || ifnull(xk_bz, 'null') FROM "
-                         "j_xy_saving WHERE xm_id = ? AND xy_zhijorjianj = ? AND xy_year = ?",
-                         {id, kind, std::to_string(year - back)})
-                         .value_or("missing") +
-                     " ";
+            years +=
+                Stored(std::string("SELECT ") + (sqlite ? "typeof(xy_year)" : "'text'") +
+                           " || ':' || xy_year || ':' || CASE WHEN xy_addvalue + xy_addinterest + "
+                           "xy_addtax + xy_getfrgexch + xy_savegross = 0 THEN 1 ELSE 0 END || ':' || "
+                           "coalesce(xk_bz, 'null') FROM j_xy_saving WHERE xm_id = ? AND xy_zhijorjianj = "
+                           "? AND xy_year = ?",
+                       {id, kind, std::to_string(year - back)})
+                    .value_or("missing") +
+                " ";
     const std::string y1 = std::to_string(year - 1), y2 = std::to_string(year - 2),
                       y3 = std::to_string(year - 3);
     const std::string three = "text:" + y1 + ":1:null text:" + y2 + ":1:null text:" + y3 + ":1:null ";

@@ -27,7 +27,10 @@ std::string Env(const char* name, const char* fallback) {
 std::string ServerDataSource(const std::string& dsn, const std::string& database) {
     return "[" + dsn + "]\nDriver=PostgreSQL Unicode\nServername=" + Env("LAUREL_TEST_PGHOST", "") +
            "\nPort=" + Env("LAUREL_TEST_PGPORT", "5432") + "\nDatabase=" + database +
-           "\nUsername=" + Env("LAUREL_TEST_PGUSER", "laurel") + "\n";
+           "\nUsername=" + Env("LAUREL_TEST_PGUSER", "laurel") +
+           // As the SQLite data sources' Timeout: a lock held by another connection fails a
+           // statement after this long instead of keeping it waiting.
+           "\nConnSettings=SET lock_timeout = 200\n";
 }
 
 bool Connect(rt::Transaction& t, const std::string& dsn, bool autoCommit, std::string& error) {
@@ -179,6 +182,20 @@ void ScratchDatabase::DropOnServer() {
     if (Connect(server, "laurel_server", true, error))
         server.Execute("DROP DATABASE IF EXISTS " + serverDatabase_ + " WITH (FORCE)");
     serverDatabase_.clear();
+}
+
+void ScratchDatabase::MakeUnreachable() {
+    if (OnPostgreSQL()) {
+        DropOnServer();
+        return;
+    }
+    // A name missing from the configuration is not enough within one process: the driver manager
+    // remembers the driver of a name it has connected before, and the driver then opens an empty
+    // database in memory. NoCreat keeps the driver from making the file.
+    const fs::path unreachable = dir_ / "unreachable-odbc.ini";
+    std::ofstream(unreachable) << "[laurel]\nDriver=SQLite3\nDatabase="
+                               << (dir_ / "missing" / "laurel.db").string() << "\nNoCreat=1\n";
+    setenv("ODBCINI", unreachable.c_str(), 1);
 }
 
 void ScratchDatabase::AddDataSource(const std::string& dsn, const fs::path& file) const {

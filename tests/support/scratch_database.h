@@ -35,6 +35,10 @@ class ScratchDatabase {
     // The SQLite file; on PostgreSQL there is none.
     const std::filesystem::path& DatabaseFile() const { return db_; }
 
+    // From now on "laurel" names a database that cannot be reached: on PostgreSQL the database is
+    // dropped; on SQLite the data source names a file in a missing folder.
+    void MakeUnreachable();
+
     // Registers another data source name for a SQLite file in this configuration.
     void AddDataSource(const std::string& dsn, const std::filesystem::path& file) const;
 

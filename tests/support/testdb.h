@@ -23,6 +23,9 @@ class TestDatabase {
     // "Connectstring='DSN=laurel'") and connects; fails the test when that fails.
     void Connect(rt::Transaction& t) const;
 
+    // From now on "laurel" names a database that cannot be reached.
+    void MakeUnreachable() { scratch_.MakeUnreachable(); }
+
     // Registers another data source name in this test's configuration.
     void AddDataSource(const std::string& dsn, const std::filesystem::path& file) const {
         scratch_.AddDataSource(dsn, file);
