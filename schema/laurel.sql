@@ -12,6 +12,10 @@
 -- '2025', the number 1 as '1'); date has numeric affinity, which leaves a text such as
 -- '0001-01-01' as it is, since it is not a number.
 --
+-- Every name is declared bare and in lower case. A product that folds bare names folds them to
+-- lower case here (PostgreSQL), so the program's statements may spell bare names in any case, and
+-- quote a name only in lower case, as the export view of j_xm_base does.
+--
 -- The keys are plain primary keys. Renumbering a list (ry_no, dw_no, jx_id, yy_id, zl_id) must not
 -- shift a range by one in a single UPDATE: SQLite checks uniqueness row by row, so the program
 -- moves the range out of the way (to negative numbers) and back in two statements.

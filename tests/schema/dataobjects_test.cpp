@@ -79,24 +79,59 @@ TableColumn Declared(std::string name, std::string type, bool key) {
     return out;
 }
 
+// Each back end reports its tables in its own catalogue; both give, per column in the table's order,
+// its table, its name, its declared type spelt as the schema spells it, and 1 when it belongs to the
+// primary key (0 when not).
+using Reported = std::vector<std::vector<rt::Value>>;
+
+Reported ReportedBySqlite(rt::Transaction& t) {
+    Reported rows;
+    EXPECT_EQ(
+        t.Query("SELECT m.name, c.name, c.type, c.pk <> 0 FROM sqlite_master m, pragma_table_info(m.name) c "
+                "WHERE m.type = 'table' ORDER BY m.name, c.cid",
+                {}, rows),
+        0)
+        << t.SQLErrText;
+    return rows;
+}
+
+Reported ReportedByPostgresql(rt::Transaction& t) {
+    Reported rows;
+    EXPECT_EQ(
+        t.Query("SELECT c.table_name, c.column_name, c.data_type, c.character_maximum_length, "
+                "c.numeric_precision, c.numeric_scale, CASE WHEN k.column_name IS NULL THEN 0 ELSE 1 END "
+                "FROM information_schema.columns c "
+                "LEFT JOIN information_schema.table_constraints p ON p.table_schema = c.table_schema "
+                "AND p.table_name = c.table_name AND p.constraint_type = 'PRIMARY KEY' "
+                "LEFT JOIN information_schema.key_column_usage k ON k.constraint_schema = "
+                "p.constraint_schema AND k.constraint_name = p.constraint_name AND k.column_name = "
+                "c.column_name "
+                "WHERE c.table_schema = current_schema() ORDER BY c.table_name, c.ordinal_position",
+                {}, rows),
+        0)
+        << t.SQLErrText;
+    for (auto& r : rows) {
+        const std::string type = r[2].ToText();
+        if (type == "character varying") {
+            r[2] = rt::Value("varchar(" + r[3].ToText() + ")");
+        } else if (type == "numeric") {
+            r[2] = rt::Value("decimal(" + r[4].ToText() + "," + r[5].ToText() + ")");
+        }
+        r = {r[0], r[1], r[2], r[6]};
+    }
+    return rows;
+}
+
 const std::map<std::string, Table>& Tables() {
     static const std::map<std::string, Table> tables = [] {
         std::map<std::string, Table> out;
         const testing_support::TestDatabase db;
         rt::Transaction t;
         db.Connect(t);
-        std::vector<std::vector<rt::Value>> names;
-        EXPECT_EQ(t.Query("SELECT name FROM sqlite_master WHERE type = 'table'", {}, names), 0)
-            << t.SQLErrText;
-        for (const auto& name : names) {
-            std::vector<std::vector<rt::Value>> columns;
-            EXPECT_EQ(
-                t.Query("SELECT name, type, pk FROM pragma_table_info(?) ORDER BY cid", {name[0]}, columns),
-                0)
-                << t.SQLErrText;
-            for (const auto& c : columns)
-                out[name[0].ToText()].push_back(Declared(c[0].ToText(), c[1].ToText(), c[2].ToText() != "0"));
-        }
+        const Reported rows =
+            testing_support::ScratchDatabase::OnPostgreSQL() ? ReportedByPostgresql(t) : ReportedBySqlite(t);
+        for (const auto& r : rows)
+            out[r[0].ToText()].push_back(Declared(r[1].ToText(), r[2].ToText(), r[3].ToText() == "1"));
         t.Disconnect();
         return out;
     }();
@@ -1005,30 +1040,22 @@ TEST_F(Retrieval, LargestIdentifierIsTheLargestInStringOrder) {
     EXPECT_EQ(ids.size(), 5u);
 }
 
-// Loads the rows of a code table again in a shuffled order, its running number `renumber` (when
-// given) dealt out afresh, so that the order in which the table stores its rows is not the order
-// of their codes.
-void Shuffle(rt::Transaction& t, const std::string& table, const std::string& renumber = "") {
+// Loads the rows of a code table again in a shuffled order, its running number (the last of
+// `columns`, when `renumber`) dealt out afresh, so that the order in which the table stores its
+// rows is not the order of their codes.
+void Shuffle(rt::Transaction& t, const std::string& table, const std::string& columns,
+             bool renumber = false) {
     std::vector<std::vector<rt::Value>> rows;
-    ASSERT_EQ(t.Query("SELECT * FROM " + table, {}, rows), 0) << t.SQLErrText;
+    ASSERT_EQ(t.Query("SELECT " + columns + " FROM " + table, {}, rows), 0) << t.SQLErrText;
     ASSERT_GT(rows.size(), 2u) << table;
-    std::vector<std::string> columns;
-    {
-        std::vector<std::vector<rt::Value>> info;
-        ASSERT_EQ(t.Query("SELECT name FROM pragma_table_info('" + table + "')", {}, info), 0)
-            << t.SQLErrText;
-        for (const auto& row : info) columns.push_back(row[0].ToText());
-    }
     std::mt19937 random(20240601);
     std::shuffle(rows.begin(), rows.end(), random);
-    const auto number = std::find(columns.begin(), columns.end(), renumber);
     ASSERT_EQ(t.Execute("DELETE FROM " + table, {}), 0) << t.SQLErrText;
-    std::string insert = "INSERT INTO " + table + " VALUES (?";
-    for (std::size_t k = 1; k < columns.size(); ++k) insert += ", ?";
+    std::string insert = "INSERT INTO " + table + " (" + columns + ") VALUES (?";
+    for (std::size_t k = 1; k < rows[0].size(); ++k) insert += ", ?";
     insert += ")";
     for (std::size_t n = 0; n < rows.size(); ++n) {
-        if (number != columns.end())
-            rows[n][static_cast<std::size_t>(number - columns.begin())] = static_cast<std::int64_t>(n + 1);
+        if (renumber) rows[n].back() = static_cast<std::int64_t>(n + 1);
         ASSERT_EQ(t.Execute(insert, rows[n]), 0) << t.SQLErrText;
     }
 }
@@ -1038,8 +1065,8 @@ TEST_F(Retrieval, CodeTablesComeBackInTheirOrder) {
     const rt::DataWindowDef* xk = Find("dw_xk");
     ASSERT_TRUE(dept && xk);
     // The shipped tables are stored in code order already; only their ORDER BY puts these in order.
-    Shuffle(t_, "recomdept");
-    Shuffle(t_, "xuekdm", "xk_xh");
+    Shuffle(t_, "recomdept", "st_code, st_chdescr");
+    Shuffle(t_, "xuekdm", "xk_1, xk_2, xk_3, xk_name, xk_xh", true);
     std::vector<std::vector<rt::Value>> rows;
     ASSERT_EQ(Run(*dept, "", 0, rows), 0) << t_.SQLErrText;
     Names codes;
