@@ -86,8 +86,8 @@ ScratchDatabase::ScratchDatabase() {
     { std::ofstream sys(dir_ / "odbc.ini"); }
     if (OnPostgreSQL()) {
         // The PostgreSQL driver keeps the settings of a data source for the life of the process, so
-        // the name depends only on the process and on how many scratch databases live at once.
-        serverName_ = "laurel_test_" + std::to_string(getpid()) + "_" + std::to_string(live_);
+        // the name depends only on the process, and only one scratch database may live at a time.
+        serverName_ = "laurel_test_" + std::to_string(getpid());
         std::ofstream user(dir_ / "user-odbc.ini", std::ios::app);
         user << ServerDataSource("laurel_server", "postgres");
         user << ServerDataSource("laurel", serverName_);
@@ -122,6 +122,12 @@ bool ScratchDatabase::CreateEmpty(std::string& error) {
 bool ScratchDatabase::CreateEmptyOnServer(std::string& error) {
     if (Env("LAUREL_TEST_PGHOST", "").empty()) {
         error = "LAUREL_TEST_DATABASE=postgresql needs LAUREL_TEST_PGHOST, the server's socket folder";
+        return false;
+    }
+    if (live_ > 1) {
+        error =
+            "on PostgreSQL only one scratch database may live at a time in a process: the driver "
+            "keeps the first one's data source settings";
         return false;
     }
     rt::Transaction server;
