@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -21,6 +23,12 @@ using rt::Decimal;
 using rt::Transaction;
 using rt::Value;
 using rt::ValueType;
+using testing_support::Locked;
+using testing_support::LockHolder;
+using testing_support::NoSuchColumn;
+using testing_support::NoSuchTable;
+using testing_support::NotUnique;
+using testing_support::ScratchDatabase;
 using testing_support::TestDatabase;
 
 using Rows = std::vector<std::vector<Value>>;
@@ -38,8 +46,8 @@ class TransactionTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_NO_FATAL_FAILURE(db_.Connect(t_));
-        ASSERT_EQ(t_.Execute("create table scratch (k integer primary key, name char(100), yr char(4), "
-                             "amount decimal(18,2), day date, ratio real, memo char(2000))"),
+        ASSERT_EQ(t_.Execute("create table scratch (k integer primary key, name varchar(100), yr varchar(4), "
+                             "amount decimal(18,2), day date, ratio real, memo varchar(100000))"),
                   0)
             << t_.SQLErrText;
         ASSERT_EQ(t_.Commit(), 0) << t_.SQLErrText;
@@ -152,6 +160,7 @@ TEST_F(TransactionTest, DisconnectAndDestructionDiscardUncommittedWork) {
 }
 
 TEST(TransactionConnect, DataSourcesThatCannotServeFailEveryCallAndTheObjectConnectsLater) {
+    if (ScratchDatabase::OnPostgreSQL()) GTEST_SKIP() << "data sources of SQLite files";
     TestDatabase db;
     db.AddDataSource("nofolder", db.Folder() / "no" / "such" / "folder" / "laurel.db");
     std::ofstream(db.Folder() / "user-odbc.ini", std::ios::app)
@@ -236,8 +245,8 @@ TEST_F(TransactionTest, SelectIntoFindsOneRowAndLeavesTheTargetAloneOtherwise) {
 TEST_F(TransactionTest, SelectIntoOnAMissingTableReportsTheDriversDiagnostic) {
     std::vector<Value> into{Value(1)};
     EXPECT_EQ(t_.SelectInto("select a from no_such_table", {}, into), -1);
-    EXPECT_NE(t_.SQLErrText.find("no such table"), std::string::npos) << t_.SQLErrText;
-    EXPECT_EQ(t_.SQLErrText.substr(0, 5), "HY000") << t_.SQLErrText;
+    EXPECT_NE(t_.SQLErrText.find(NoSuchTable("no_such_table")), std::string::npos) << t_.SQLErrText;
+    EXPECT_EQ(t_.SQLErrText.find(": "), 5u) << "SQLSTATE first: " << t_.SQLErrText;
     EXPECT_NE(t_.SQLDBCode, 0);
     EXPECT_EQ(into, std::vector<Value>{Value(1)});
 }
@@ -254,8 +263,23 @@ TEST_F(TransactionTest, AggregateOverNoRowsIsOneNullRow) {
 // ---------------------------------------------------------------------------------------------
 // Values in and out
 
+// Text is stored as the characters it is, whatever encoding the process's environment names: the
+// PostgreSQL driver takes the session's from there, or from the locale, as zh_CN.GBK would.
 TEST_F(TransactionTest, ValuesRoundTripExactly) {
     const std::string chinese = "省科学技术奖推荐书：“项目名称”（测试）";
+    const char* was = std::getenv("PGCLIENTENCODING");
+    struct Restore {
+        std::optional<std::string> value;
+        ~Restore() {
+            if (value)
+                setenv("PGCLIENTENCODING", value->c_str(), 1);
+            else
+                unsetenv("PGCLIENTENCODING");
+        }
+    } restore{was ? std::optional<std::string>(was) : std::nullopt};
+    setenv("PGCLIENTENCODING", "GBK", 1);
+    ASSERT_EQ(t_.Disconnect(), 0);
+    ASSERT_NO_FATAL_FAILURE(db_.Connect(t_));
     ASSERT_EQ(
         t_.Execute("insert into scratch (k, name, yr, amount, day, ratio, memo) values (?, ?, ?, ?, ?, ?, ?)",
                    {1, chinese, 2025, Decimal::FromCents(123450), Date{1, 1, 1}, 0.25, Value::Null()}),
@@ -275,6 +299,8 @@ TEST_F(TransactionTest, ValuesRoundTripExactly) {
     EXPECT_EQ(row[4], Value(Date{1, 1, 1}));
     EXPECT_EQ(row[5], Value(0.25));
     EXPECT_TRUE(row[6].IsNull());
+    ASSERT_EQ(t_.Commit(), 0);
+    EXPECT_EQ(Committed("select length(name) from scratch where name = ?", {chinese}).AsLong(), 20);
 }
 
 TEST_F(TransactionTest, DecimalsStayExact) {
@@ -303,6 +329,7 @@ TEST_F(TransactionTest, DecimalsStayExact) {
 }
 
 TEST_F(TransactionTest, ColumnsAreTypedByTheirDeclaredTypeWhateverSqliteStored) {
+    if (ScratchDatabase::OnPostgreSQL()) GTEST_SKIP() << "SQLite's type affinity";
     // Numbers in character columns, and text in a date column, as a dynamically typed store has them.
     ASSERT_EQ(t_.Execute("insert into scratch (k, name, yr, day) values (1, 1, 2025, 'not a date')"), 0);
     ASSERT_EQ(t_.Execute("insert into scratch (k, name, day) values (2, '007', '2024-02-29 10:11:12')"), 0);
@@ -380,7 +407,7 @@ TEST_F(TransactionTest, ExecuteReportsAffectedRowsAndNoMatchIsNotAnError) {
 
 TEST_F(TransactionTest, ExecuteFailuresCarryTheDiagnostic) {
     EXPECT_EQ(t_.Execute("update no_such_table set a = ?", {1}), -1);
-    EXPECT_NE(t_.SQLErrText.find("no such table"), std::string::npos) << t_.SQLErrText;
+    EXPECT_NE(t_.SQLErrText.find(NoSuchTable("no_such_table")), std::string::npos) << t_.SQLErrText;
     EXPECT_EQ(t_.Execute("updte scratch set name = 1"), -1);
     EXPECT_NE(t_.SQLErrText.find("syntax error"), std::string::npos) << t_.SQLErrText;
     // Too few and too many values for the markers.
@@ -390,7 +417,7 @@ TEST_F(TransactionTest, ExecuteFailuresCarryTheDiagnostic) {
     // A key violation is an error, and the rows before it are still there to commit.
     Insert(1, "first");
     EXPECT_EQ(t_.Execute("insert into scratch (k, name) values (1, 'dup')"), -1);
-    EXPECT_NE(t_.SQLErrText.find("UNIQUE"), std::string::npos) << t_.SQLErrText;
+    EXPECT_NE(t_.SQLErrText.find(NotUnique()), std::string::npos) << t_.SQLErrText;
     ASSERT_EQ(t_.Commit(), 0);
     EXPECT_EQ(Committed("select name from scratch where k = 1"), Value("first"));
 }
@@ -436,14 +463,14 @@ TEST_F(TransactionTest, PrepareReportsMissingTablesAndBadSyntaxAtOnce) {
     rt::DynamicStagingArea sa;
     EXPECT_EQ(sa.Prepare(t_, "DELETE FROM no_such_table WHERE xm_id = ?"), -1);
     EXPECT_EQ(t_.SQLCode, -1);
-    EXPECT_NE(t_.SQLErrText.find("no such table"), std::string::npos) << t_.SQLErrText;
+    EXPECT_NE(t_.SQLErrText.find(NoSuchTable("no_such_table")), std::string::npos) << t_.SQLErrText;
     // Executing a failed preparation runs nothing, not even an earlier statement.
     EXPECT_EQ(sa.Execute({"x"}), -1);
 
     EXPECT_EQ(sa.Prepare(t_, "UPDATE scratch SET name = ? WHER k = ?"), -1);
     EXPECT_NE(t_.SQLErrText.find("syntax error"), std::string::npos) << t_.SQLErrText;
     EXPECT_EQ(sa.Prepare(t_, "update scratch set no_such_column = ?"), -1);
-    EXPECT_NE(t_.SQLErrText.find("no such column"), std::string::npos) << t_.SQLErrText;
+    EXPECT_NE(t_.SQLErrText.find(NoSuchColumn("no_such_column")), std::string::npos) << t_.SQLErrText;
 
     // Preparing runs nothing.
     Insert(1, "still here");
@@ -463,7 +490,7 @@ TEST_F(TransactionTest, PreparedStatementExecutesManyTimes) {
         ASSERT_EQ(t_.SQLNRows, 1);
     }
     EXPECT_EQ(sa.Execute({1, "duplicate key"}), -1);
-    EXPECT_NE(t_.SQLErrText.find("UNIQUE"), std::string::npos) << t_.SQLErrText;
+    EXPECT_NE(t_.SQLErrText.find(NotUnique()), std::string::npos) << t_.SQLErrText;
     ASSERT_EQ(t_.Commit(), 0);
     EXPECT_EQ(Committed("select count(*) from scratch").AsLong(), 200);
     EXPECT_EQ(Committed("select name from scratch where k = 200"), Value("行200"));
@@ -501,7 +528,7 @@ TEST_F(TransactionTest, LockedDatabaseFailsWithinTheTimeoutAndNothingHalfCommits
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(t_.Execute("update scratch set name = ? where k = 1", {"mine"}), -1);
     const auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_NE(t_.SQLErrText.find("locked"), std::string::npos) << t_.SQLErrText;
+    EXPECT_NE(t_.SQLErrText.find(Locked()), std::string::npos) << t_.SQLErrText;
     EXPECT_NE(t_.SQLDBCode, 0);
     EXPECT_LT(waited, std::chrono::seconds(5));
 
@@ -517,39 +544,48 @@ TEST_F(TransactionTest, LockedDatabaseFailsWithinTheTimeoutAndNothingHalfCommits
     EXPECT_EQ(Committed("select name from scratch where k = 1"), Value("mine"));
 }
 
+// The COMMIT is watched as any other call that may wait.
 TEST_F(TransactionTest, CommitBlockedByAReaderFailsAndCanBeRetried) {
+    if (ScratchDatabase::OnPostgreSQL()) GTEST_SKIP() << "a reader never keeps a COMMIT waiting there";
+    std::vector<bool> told;
+    Transaction::SetWaitHook([&](bool waiting) { told.push_back(waiting); }, std::chrono::milliseconds(50));
+    struct Unhook {
+        ~Unhook() { Transaction::SetWaitHook(nullptr); }
+    } unhook;
+
     Transaction reader;
     db_.Connect(reader);
     Rows rows;
     ASSERT_EQ(reader.Query("select * from scratch", {}, rows), 0);  // holds a read lock until it ends
 
     Insert(1, "waiting");
+    told.clear();
     EXPECT_EQ(t_.Commit(), -1);
-    EXPECT_NE(t_.SQLErrText.find("locked"), std::string::npos) << t_.SQLErrText;
+    EXPECT_NE(t_.SQLErrText.find(Locked()), std::string::npos) << t_.SQLErrText;
+    EXPECT_EQ(told, (std::vector<bool>{true, false}));
 
     ASSERT_EQ(reader.Rollback(), 0);
     ASSERT_EQ(t_.Commit(), 0) << t_.SQLErrText;
     EXPECT_EQ(Committed("select name from scratch where k = 1"), Value("waiting"));
 }
 
-// A read opens a transaction that keeps another program from committing until it ends; the
-// transaction says so, and a ROLLBACK ends it.
+// A read opens a transaction that holds a lock until it ends (on SQLite it keeps another program
+// from committing); the transaction says so, and a ROLLBACK ends it.
 TEST_F(TransactionTest, AReadKeepsTheTransactionOpenUntilItEnds) {
     EXPECT_FALSE(t_.InTransaction());
     Rows rows;
     ASSERT_EQ(t_.Query("select * from scratch", {}, rows), 0);
     EXPECT_TRUE(t_.InTransaction());
 
-    Transaction writer;
-    db_.Connect(writer);
-    ASSERT_EQ(writer.Execute("insert into scratch (k, name) values (1, 'other')"), 0) << writer.SQLErrText;
-    EXPECT_EQ(writer.Commit(), -1) << "the reader holds the database";
+    LockHolder other(db_);
+    EXPECT_EQ(other.HoldEverything("scratch"), -1) << "the reader holds a lock";
     ASSERT_EQ(t_.Rollback(), 0);
     EXPECT_FALSE(t_.InTransaction());
-    EXPECT_EQ(writer.Commit(), 0) << writer.SQLErrText;
+    ASSERT_EQ(other.HoldEverything("scratch"), 0);
+    other.Release();
 
     std::vector<Value> into;
-    ASSERT_EQ(t_.SelectInto("select name from scratch where k = 1", {}, into), 0);
+    ASSERT_EQ(t_.SelectInto("select count(*) from scratch", {}, into), 0);
     EXPECT_TRUE(t_.InTransaction());
     ASSERT_EQ(t_.Commit(), 0);
     EXPECT_FALSE(t_.InTransaction());
@@ -565,27 +601,26 @@ TEST_F(TransactionTest, AWaitOnABusyDatabaseIsToldToTheCallingThread) {
         ~Unhook() { Transaction::SetWaitHook(nullptr); }
     } unhook;
 
-    Transaction reader;
-    db_.Connect(reader);
-    Rows rows;
-    ASSERT_EQ(reader.Query("select * from scratch", {}, rows), 0);
-    Insert(2, "waiting");
-    // Only the COMMIT is watched here: on a loaded machine any statement may take longer than the
-    // patience, and would be told as well.
+    LockHolder other(db_);
+    ASSERT_EQ(other.HoldWrites("scratch"), 0);
+    // Only the refused INSERT is watched here: on a loaded machine any statement may take longer
+    // than the patience, and would be told as well.
     told.clear();
-    EXPECT_EQ(t_.Commit(), -1);  // after the data source's busy timeout
-    EXPECT_NE(t_.SQLErrText.find("locked"), std::string::npos) << t_.SQLErrText;
+    EXPECT_EQ(t_.Execute("insert into scratch (k, name) values (2, 'waiting')"), -1);  // after the timeout
+    EXPECT_NE(t_.SQLErrText.find(Locked()), std::string::npos) << t_.SQLErrText;
     ASSERT_EQ(told.size(), 2u);
     EXPECT_TRUE(told[0].first);
     EXPECT_FALSE(told[1].first);
     for (const auto& [waiting, thread] : told) EXPECT_EQ(thread, std::this_thread::get_id());
 
-    ASSERT_EQ(reader.Rollback(), 0);
+    other.Release();
+    Insert(2, "waiting");
     ASSERT_EQ(t_.Commit(), 0) << t_.SQLErrText;
     EXPECT_EQ(Committed("select name from scratch where k = 2"), Value("waiting"));
 }
 
 TEST_F(TransactionTest, ReadOnlyDatabaseRefusesWrites) {
+    if (ScratchDatabase::OnPostgreSQL()) GTEST_SKIP() << "the read-only mode of a SQLite file";
     Insert(1, "stored");
     ASSERT_EQ(t_.Commit(), 0);
     ASSERT_EQ(t_.Disconnect(), 0);
@@ -608,32 +643,51 @@ TEST_F(TransactionTest, ReadOnlyDatabaseRefusesWrites) {
     EXPECT_EQ(Committed("select name from scratch where k = 1"), Value("stored"));
 }
 
+// Whatever the data source asks the PostgreSQL driver to do after a failed statement (leave the
+// transaction aborted, or roll all of it back), a failed statement leaves the transaction and its
+// earlier writes as they were, as on SQLite, which ignores the setting.
 TEST_F(TransactionTest, AFailedStatementCommitsNothingAndTheTransactionGoesOn) {
-    Insert(1, "before the failures");
-    EXPECT_EQ(t_.Execute("insert into no_such_table values (1)"), -1);
-    EXPECT_EQ(t_.Execute("insert into scratch (k, name) values (1, 'duplicate')"), -1);
-    std::vector<Value> into;
-    EXPECT_EQ(t_.SelectInto("select nothing from scratch", {}, into), -1);
-    // None of it reached the file, not even the statement that worked.
-    EXPECT_EQ(Committed("select count(*) from scratch").AsLong(), 0);
-    ASSERT_EQ(t_.Rollback(), 0) << t_.SQLErrText;
-    EXPECT_EQ(t_.SelectInto("select count(*) from scratch", {}, into), 0);
-    EXPECT_EQ(into.at(0).AsLong(), 0);
+    for (const std::string settings : {"", ";Protocol=7.4-0", ";Protocol=7.4-1"}) {
+        SCOPED_TRACE(settings);
+        ASSERT_EQ(t_.Disconnect(), 0);
+        t_.DBParm = "Connectstring='DSN=laurel" + settings + "'";
+        ASSERT_EQ(t_.Connect(), 0) << t_.SQLErrText;
 
-    // Work after the rollback is held back for the next COMMIT again, not written at once.
-    Insert(2, "after");
-    EXPECT_EQ(Committed("select count(*) from scratch").AsLong(), 0);
-    ASSERT_EQ(t_.Commit(), 0);
-    EXPECT_EQ(Committed("select name from scratch where k = 2"), Value("after"));
+        Insert(1, "before the failures");
+        EXPECT_EQ(t_.Execute("insert into no_such_table values (1)"), -1);
+        EXPECT_EQ(t_.Execute("insert into scratch (k, name) values (1, 'duplicate')"), -1);
+        std::vector<Value> into;
+        EXPECT_EQ(t_.SelectInto("select nothing from scratch", {}, into), -1);
+        rt::DynamicStagingArea sa;
+        EXPECT_EQ(sa.Prepare(t_, "delete from no_such_table"), -1);
+        // None of it reached the database, not even the statement that worked; the transaction
+        // still holds that one and goes on.
+        EXPECT_EQ(Committed("select count(*) from scratch").AsLong(), 0);
+        ASSERT_EQ(t_.SelectInto("select name from scratch", {}, into), 0) << t_.SQLErrText;
+        EXPECT_EQ(into, std::vector<Value>{Value("before the failures")});
+        Insert(2, "after the failures");
+        ASSERT_EQ(t_.Commit(), 0) << t_.SQLErrText;
+        EXPECT_EQ(Committed("select count(*) from scratch").AsLong(), 2);
+
+        // Work after a ROLLBACK is held back for the next COMMIT again, not written at once.
+        Insert(3, "rolled back");
+        ASSERT_EQ(t_.Rollback(), 0) << t_.SQLErrText;
+        Insert(4, "after the rollback");
+        EXPECT_EQ(Committed("select count(*) from scratch").AsLong(), 2);
+        ASSERT_EQ(t_.Commit(), 0);
+        EXPECT_EQ(Committed("select count(*) from scratch where k <> 3").AsLong(), 3);
+
+        ASSERT_EQ(t_.Execute("delete from scratch"), 0);
+        ASSERT_EQ(t_.Commit(), 0);
+    }
 }
 
 TEST_F(TransactionTest, AWriteRefusedByALockLeavesTheTransactionUncommitted) {
-    Transaction other;
-    db_.Connect(other);
-    ASSERT_EQ(other.Execute("insert into scratch (k, name) values (9, 'other')"), 0) << other.SQLErrText;
+    LockHolder other(db_);
+    ASSERT_EQ(other.HoldWrites("scratch"), 0);
     EXPECT_EQ(t_.Execute("insert into scratch (k, name) values (?, ?)", {1, "refused"}), -1);
-    EXPECT_NE(t_.SQLErrText.find("locked"), std::string::npos) << t_.SQLErrText;
-    ASSERT_EQ(other.Rollback(), 0);
+    EXPECT_NE(t_.SQLErrText.find(Locked()), std::string::npos) << t_.SQLErrText;
+    other.Release();
 
     // The next write of the same transaction works and still waits for COMMIT.
     Insert(2, "later");
@@ -644,26 +698,22 @@ TEST_F(TransactionTest, AWriteRefusedByALockLeavesTheTransactionUncommitted) {
 
 TEST_F(TransactionTest, AnExclusiveLockFailsReadsWithTheDiagnosticAndTheyWorkOnceItGoes) {
     Insert(1, "stored");
+    rt::DynamicStagingArea sa;
+    ASSERT_EQ(sa.Prepare(t_, "update scratch set name = ? where k = ?"), 0) << t_.SQLErrText;
     ASSERT_EQ(t_.Commit(), 0);
-    Transaction holder;
-    holder.DBMS = "ODBC";
-    holder.AutoCommit = true;  // so that the explicit BEGIN is the only transaction
-    holder.DBParm = "Connectstring='DSN=laurel'";
-    ASSERT_EQ(holder.Connect(), 0) << holder.SQLErrText;
-    ASSERT_EQ(holder.Execute("begin exclusive"), 0) << holder.SQLErrText;
+    LockHolder holder(db_);
+    ASSERT_EQ(holder.HoldEverything("scratch"), 0);
 
     Rows rows{{Value("earlier")}};
     EXPECT_EQ(t_.Query("select name from scratch", {}, rows), -1);
-    EXPECT_NE(t_.SQLErrText.find("locked"), std::string::npos) << t_.SQLErrText;
+    EXPECT_NE(t_.SQLErrText.find(Locked()), std::string::npos) << t_.SQLErrText;
     EXPECT_EQ(rows.size(), 1u);
     std::vector<Value> into{Value("kept")};
     EXPECT_EQ(t_.SelectInto("select name from scratch where k = 1", {}, into), -1);
     EXPECT_EQ(into, std::vector<Value>{Value("kept")});
-    rt::DynamicStagingArea sa;
-    ASSERT_EQ(sa.Prepare(t_, "update scratch set name = ? where k = ?"), 0) << t_.SQLErrText;
     EXPECT_EQ(sa.Execute({"x", 1}), -1);
 
-    ASSERT_EQ(holder.Execute("rollback"), 0) << holder.SQLErrText;
+    holder.Release();
     ASSERT_EQ(t_.Rollback(), 0);
     ASSERT_EQ(t_.SelectInto("select name from scratch where k = 1", {}, into), 0) << t_.SQLErrText;
     EXPECT_EQ(into, std::vector<Value>{Value("stored")});
@@ -706,6 +756,12 @@ TEST(TransactionSchema, NamesInAnyCaseAndTheStoredConversions) {
         0)
         << t.SQLErrText;
     EXPECT_EQ(into, (std::vector<Value>{Value("2024"), Value(Decimal::FromCents(1050))}));
+    // A whole number compared with a character column compares as its digits.
+    ASSERT_EQ(t.SelectInto("select xy_addvalue from j_xy_saving where xm_id = ? and xy_year = ?",
+                           {"202512340001", 2024}, into),
+              0)
+        << t.SQLErrText;
+    EXPECT_EQ(into, std::vector<Value>{Value(Decimal::FromCents(1050))});
     // "select max(xm_id)" over the list: the expression reads back as the identifier text.
     ASSERT_EQ(t.SelectInto("select max(xm_id) from j_xm_base", {}, into), 0);
     EXPECT_EQ(into, std::vector<Value>{Value("202512340001")});

@@ -18,19 +18,24 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// How long a statement waits for a lock that another connection holds, on either back end.
+constexpr int kBusyTimeoutMs = 200;
+
 std::string Env(const char* name, const char* fallback) {
     const char* v = std::getenv(name);
     return v != nullptr && *v != '\0' ? v : fallback;
 }
 
-// The server's data source entry for `database`.
+// The server's data source entry for `database`. A lock held by another connection makes a
+// statement fail after the same short wait as the SQLite data source's busy timeout, instead of
+// waiting until the other ends.
 std::string ServerDataSource(const std::string& dsn, const std::string& database) {
     return "[" + dsn + "]\nDriver=PostgreSQL Unicode\nServername=" + Env("LAUREL_TEST_PGHOST", "") +
            "\nPort=" + Env("LAUREL_TEST_PGPORT", "5432") + "\nDatabase=" + database +
            "\nUsername=" + Env("LAUREL_TEST_PGUSER", "laurel") +
            // As the SQLite data sources' Timeout: a lock held by another connection fails a
            // statement after this long instead of keeping it waiting.
-           "\nConnSettings=SET lock_timeout = 200\n";
+           "\nConnSettings=SET lock_timeout = '" + std::to_string(kBusyTimeoutMs) + "ms'\n";
 }
 
 bool Connect(rt::Transaction& t, const std::string& dsn, bool autoCommit, std::string& error) {
@@ -206,7 +211,8 @@ void ScratchDatabase::MakeUnreachable() {
 
 void ScratchDatabase::AddDataSource(const std::string& dsn, const fs::path& file) const {
     std::ofstream user(dir_ / "user-odbc.ini", std::ios::app);
-    user << "[" << dsn << "]\nDriver=SQLite3\nDatabase=" << file.string() << "\nTimeout=200\n";
+    user << "[" << dsn << "]\nDriver=SQLite3\nDatabase=" << file.string() << "\nTimeout=" << kBusyTimeoutMs
+         << "\n";
 }
 
 }  // namespace testing_support

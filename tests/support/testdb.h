@@ -35,4 +35,31 @@ class TestDatabase {
     ScratchDatabase scratch_;
 };
 
+// Another program's connection to the test database `db` that holds a lock until Release or its
+// end, taken the way each back end allows: the whole file on SQLite, the table on PostgreSQL. Every
+// wait for it ends after the data source's busy timeout.
+class LockHolder {
+  public:
+    explicit LockHolder(const TestDatabase& db);
+    ~LockHolder() { Release(); }
+    LockHolder(const LockHolder&) = delete;
+    LockHolder& operator=(const LockHolder&) = delete;
+
+    // Keeps others from writing to `table`; they may still read it. Returns the SQLCode.
+    long HoldWrites(const std::string& table);
+    // Keeps others from reading and writing `table`. Fails (-1) while another connection reads
+    // it in a transaction that has not ended.
+    long HoldEverything(const std::string& table);
+    void Release();
+
+  private:
+    rt::Transaction t_;
+};
+
+// The back end's own words for a failure, for tests that check that its diagnostic reaches the caller.
+std::string NoSuchTable(const std::string& table);
+std::string NoSuchColumn(const std::string& column);
+const char* Locked();
+const char* NotUnique();
+
 }  // namespace testing_support
