@@ -3,7 +3,8 @@
 -- Plain SQL that any product reachable through ODBC accepts (SQLite and PostgreSQL are tested).
 -- Column lengths of varchar(n) count bytes of GBK text. Text columns are varchar, never char: a
 -- product may pad a char(n) value with blanks to n characters, and the program needs every text
--- back exactly as it was written. Key columns are declared NOT NULL as well as PRIMARY KEY, because
+-- back exactly as it was written. Real numbers are double precision, which keeps what the program
+-- holds; real is four bytes on some products (PostgreSQL) and would round. Key columns are declared NOT NULL as well as PRIMARY KEY, because
 -- some products (SQLite among them) would otherwise let a null into a key that is not a whole
 -- number.
 --
@@ -104,7 +105,7 @@ CREATE TABLE j_ry_finish (
     ry_start         date,
     ry_finish        date,
     ry_contribution  varchar(800),
-    ry_anum          real,
+    ry_anum          double precision,
     ry_ano           varchar(20),
     ry_atm           date,
     ry_flag1         varchar(1),
@@ -127,7 +128,7 @@ CREATE TABLE j_dw_finish (
     dw_postcode      varchar(6),
     dw_emailbox      varchar(100),
     dw_contribute    varchar(1400),
-    dw_ardbkprnnum   real,
+    dw_ardbkprnnum   double precision,
     dw_ardbkno       varchar(20),
     dw_ardbkprntm    date,
     dw_prnset        varchar(1),

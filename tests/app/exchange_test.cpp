@@ -86,12 +86,14 @@ class ExchangeTest : public AppTest {
             {"第一行 <b>&amp;\r\n第二行  ", r.id});
         AddContributor(r.id, 2, "完成人二");
         ExecCommit(
-            "UPDATE j_ry_finish SET ry_birthday = '1960-05-17', ry_anum = 2.5, ry_overseanation = '外', "
+            "UPDATE j_ry_finish SET ry_birthday = '1960-05-17', ry_anum = 123456789.25, ry_overseanation = "
+            "'外', "
             "ry_honor = '荣誉 & 称号', ry_grdtime = NULL WHERE xm_id = ? AND ry_no = 2",
             {r.id});
         AddUnit(r.id, 2, "完成单位二");
         ExecCommit(
-            "UPDATE j_dw_finish SET dw_ardbkprnnum = 3.25, dw_attach = 'Y' WHERE xm_id = ? AND dw_no = 2",
+            "UPDATE j_dw_finish SET dw_ardbkprnnum = 98765432.5, dw_attach = 'Y' WHERE xm_id = ? AND dw_no = "
+            "2",
             {r.id});
         ExecCommit(
             "UPDATE j_xy_saving SET xy_addvalue = 1234.56, xy_addtax = -0.05, xk_bz = 'bz' WHERE xm_id = ? "
@@ -751,7 +753,7 @@ TEST_F(ExchangeTest, MembersOfAnotherWriterAreReadByPositionWhateverTheirNamesAn
     ry[0] = id;
     ry[1] = "<![CDATA[张<三>]]>";
     ry[2] = "1";
-    ry[33] = "1.5";
+    ry[33] = "123456789.25";  // more digits than a four-byte real keeps
     WriteFile(folder / "xm_ry.xml", "<list>\n\t" + row("a", ry) + "\n\t<!-- between rows -->\n</list>");
     WriteFile(folder / "xm_dw.xml", "<list/>");
     WriteFile(folder / "xm_xy.xml",
@@ -772,7 +774,7 @@ TEST_F(ExchangeTest, MembersOfAnotherWriterAreReadByPositionWhateverTheirNamesAn
     EXPECT_EQ(StoredBase(id, "xm_huis"), "7");
     EXPECT_EQ(StoredBase(id, "xm_ename"), "") << "an empty text stays an empty text";
     EXPECT_EQ(Stored("SELECT ry_name FROM j_ry_finish WHERE xm_id = ? AND ry_no = 1", {id}), "张<三>");
-    EXPECT_EQ(Stored("SELECT ry_anum FROM j_ry_finish WHERE xm_id = ? AND ry_no = 1", {id}), "1.5");
+    EXPECT_EQ(Stored("SELECT ry_anum FROM j_ry_finish WHERE xm_id = ? AND ry_no = 1", {id}), "123456789.25");
     EXPECT_EQ(Stored("SELECT xy_addvalue FROM j_xy_saving WHERE xm_id = ? AND xy_year = '2006'", {id}),
               "1.50");
     EXPECT_EQ(Stored("SELECT xy_addinterest FROM j_xy_saving WHERE xm_id = ? AND xy_year = '2006'", {id}),

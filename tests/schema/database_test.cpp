@@ -344,13 +344,14 @@ const std::vector<TableSpec> kTables = {
      "ry_grdtime date, zc_titlecode varchar(5), ry_workmajor varchar(100), ry_specmajor varchar(100), "
      "xw_degree varchar(5), ry_honor varchar(400), ry_start date, ry_finish date, ry_contribution "
      "varchar(800), "
-     "ry_anum real, ry_ano varchar(20), ry_atm date, ry_flag1 varchar(1), ry_flag2 varchar(1)",
+     "ry_anum double precision, ry_ano varchar(20), ry_atm date, ry_flag1 varchar(1), ry_flag2 varchar(1)",
      {"xm_id", "ry_no"}},
     {"j_dw_finish",
      "xm_id varchar(40), dw_name varchar(40), dw_attach varchar(5), dw_no integer, dx_unprocode varchar(5), "
      "dw_fax varchar(40), dw_rperson varchar(16), dw_rtelphone varchar(20), ry_mpno varchar(20), dw_postaddr "
      "varchar(100), "
-     "dw_postcode varchar(6), dw_emailbox varchar(100), dw_contribute varchar(1400), dw_ardbkprnnum real, "
+     "dw_postcode varchar(6), dw_emailbox varchar(100), dw_contribute varchar(1400), dw_ardbkprnnum double "
+     "precision, "
      "dw_ardbkno varchar(20), dw_ardbkprntm date, dw_prnset varchar(1), dw_prnflag varchar(1)",
      {"xm_id", "dw_no"}},
     {"j_xy_saving",
@@ -980,7 +981,7 @@ TEST_F(OdbcDatabase, EveryFixedStatementPreparesAndRuns) {
                 args.emplace_back(value.substr(0, std::stoul(type.substr(8))));
             } else if (type == "date") {
                 args.emplace_back(rt::Date{2000, 1, 1 + index % 28});
-            } else if (type == "integer" || type == "real" || type.rfind("decimal(", 0) == 0) {
+            } else if (type == "integer" || type == "double precision" || type.rfind("decimal(", 0) == 0) {
                 args.emplace_back(number);
             } else {
                 ADD_FAILURE() << "marker " << args.size() << " stands for " << table << "." << column

@@ -71,7 +71,7 @@ TableColumn Declared(std::string name, std::string type, bool key) {
         out.type = ColType::Decimal;
     } else if (type == "integer") {
         out.type = ColType::Long;
-    } else if (type == "real") {
+    } else if (type == "double precision") {
         out.type = ColType::Real;
     } else {
         ADD_FAILURE() << out.name << " has a type no definition can show: " << type;
