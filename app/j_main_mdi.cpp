@@ -1,6 +1,7 @@
 #include "app/j_main_mdi.h"
 
 #include <filesystem>
+#include <memory>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -335,16 +336,12 @@ void j_main_mdi::open() {
     // reads the code tables of the drop-downs; one that cannot be read now is read again with its
     // page, and start-up says only that the list could not be read.
     {
-        std::vector<std::pair<DataWindowControl*, decltype(dw_no->dberror)>> quiet;
-        for (DataWindowControl* d :
-             {dw_ds_base, dw_ds_dw, dw_ds_getaward, dw_ds_ry, dw_ds_xy, dw_ds_yy, dw_ds_zl})
-            quiet.emplace_back(
-                d, std::exchange(d->dberror, [](long, std::string_view, std::string_view) { return 1; }));
-        for (DataWindowControl* page : Pages())
-            quiet.emplace_back(page, std::exchange(page->dberror, [](long, std::string_view,
-                                                                     std::string_view) { return 1; }));
-        for (auto& [d, handler] : quiet) d->SetTransObject(sqlca);
-        for (auto& [d, handler] : quiet) d->dberror = std::move(handler);
+        std::vector<DataWindowControl*> bound = {dw_ds_base, dw_ds_dw, dw_ds_getaward, dw_ds_ry,
+                                                 dw_ds_xy,   dw_ds_yy, dw_ds_zl};
+        for (DataWindowControl* page : Pages()) bound.push_back(page);
+        std::vector<std::unique_ptr<sections::QuietDbError>> quiet;
+        for (DataWindowControl* d : bound) quiet.push_back(std::make_unique<sections::QuietDbError>(*d));
+        for (DataWindowControl* d : bound) d->SetTransObject(sqlca);
     }
 
     // Without a connection the list cannot be read: that is an empty list, reported already.
@@ -357,8 +354,7 @@ void j_main_mdi::open() {
         sections_->ShowNoRecommendation();
     }
     // Said once the window shows what it will show.
-    if (rows == -1 && sqlca.Connected())
-        rt::ui::MessageBox("提示信息", "读取推荐书列表失败！", rt::ui::Icon::StopSign);
+    if (rows == -1 && sqlca.Connected()) sections::SayListUnread();
 
     current_page = sections::kFirstSection;
     current_dw = 1;

@@ -56,7 +56,6 @@ class j_main_mdi : public rt::ui::Window {
     long tv_1_selectionchanging(long oldhandle, long newhandle) {
         return sections_->tv_1_selectionchanging(oldhandle, newhandle);
     }
-    void page_display() { sections_->page_display(); }
     void cb_n_clicked() { sections_->cb_n_clicked(); }
     void cb_p_clicked() { sections_->cb_p_clicked(); }
     long dw_no_rowfocuschanged(long currentrow) { return sections_->dw_no_rowfocuschanged(currentrow); }

@@ -28,6 +28,10 @@ void RunPrintCommand(rt::ui::StaticText& progress, const PrintSteps& steps) {
         progress.Hide();
         // Runs whether or not the form document was made: it reports an unreachable engine itself.
         steps.print789(prepared.buffer);
+    } catch (const document::UnreadPage&) {
+        // As when the print buffer cannot be read: the same failure, the same words.
+        progress.Hide();
+        rt::ui::MessageBox("错误", document::kUnreadDocument, rt::ui::Icon::StopSign);
     } catch (const std::exception& e) {
         progress.Hide();
         rt::ui::MessageBox("错误", std::string("生成word版本推荐书失败：") + e.what(),

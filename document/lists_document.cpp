@@ -11,7 +11,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "document/documents.h"
 #include "document/formats.h"
@@ -217,7 +216,7 @@ int all_print_789(const PrintBuffer& buffer, const ListPages& pages, const std::
     const int chosen =
         rt::ui::GetFileSaveName("文件保存路径", target, target_name, "docx", "Word Files (*.*),*.*", "D:\\");
     // The working document goes once the user has the copy, or has declined it; when the copy was
-    // wanted and could not be made, it stays in the program folder, so nothing is lost.
+    // wanted and could not be made, it stays in the working folder, so nothing is lost.
     bool keep = false;
     if (chosen == 1) {
         if (rt::SameFile(working_document, target)) {

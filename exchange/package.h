@@ -29,7 +29,7 @@ inline constexpr std::array<Member, 7> kImportOrder = {{{"xm_base", "xm_base.xml
                                                         {"xm_yy", "xm_yy.xml"},
                                                         {"xm_zl", "xm_zl.xml"}}};
 
-// The archive's name while it is built (in the program folder) and inside the import folder.
+// The archive's name while it is built (in the working folder) and inside the import folder.
 inline constexpr const char* kArchiveName = "xm_data.DAT";
 inline constexpr const char* kFileFilter = "DAT Files (*.DAT),*.DAT";
 
@@ -83,8 +83,9 @@ struct ImportSteps {
 
 // The Import command up to the imported recommendation: asks for a package, unpacks its seven
 // members into "tmp_xml" under the working folder, reads them into the database and commits, or
-// rolls everything back and says why. Its working files go in any case. The imported
-// recommendation's key, or nothing when nothing was imported (every reason has been said).
+// rolls everything back and says why. Its working files go, except after import_base refused the
+// package: its members then stay in tmp_xml. The imported recommendation's key, or nothing when
+// nothing was imported (every reason has been said).
 std::optional<std::string> ImportPackage(rt::Zip& zip, rt::Transaction& sqlca,
                                          const std::string& working_folder, const ImportSteps& steps);
 

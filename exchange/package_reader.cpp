@@ -1,10 +1,8 @@
 #include "exchange/package_reader.h"
 
-#include <climits>
 #include <cstdint>
 #include <map>
 #include <optional>
-#include <set>
 #include <string_view>
 #include <utility>
 
@@ -229,8 +227,6 @@ class Reader {
         }
         return out;
     }
-
-    const std::string& Refusal() const { return refusal_; }
 
   private:
     std::nullopt_t Refuse(std::string why) {

@@ -41,13 +41,6 @@ std::optional<std::string> Text(const Value& v) {
     return v.ToText();
 }
 
-// The row of the list that holds the key, 0 when none does.
-long ListRowOf(const rt::ui::DataWindowControl& list, const std::string& key) {
-    for (long r = 1; r <= list.RowCount(); ++r)
-        if (list.GetItemString(r, "xm_id") == std::optional<std::string>(key)) return r;
-    return 0;
-}
-
 }  // namespace
 
 std::string NextRecommendationKey(const std::string& largest) {
@@ -243,7 +236,7 @@ void m_main::new_recommendation_clicked() {
         // says so; the recommendation is stored all the same.
         if (area.retrievelist() == -1) return;
         if (current_id != new_id) {
-            const long row = ListRowOf(area.dw_no, new_id);
+            const long row = area.ListRowOf(new_id);
             if (row > 0 && row == area.dw_no.GetRow())
                 area.dw_no.TriggerEvent("rowfocuschanged");
             else if (row > 0)
@@ -451,7 +444,7 @@ void m_main::import_clicked() {
     const long old_row = list.GetRow();
     // The recommendation is stored; a list that cannot be read says so, and shows it later.
     area.retrievelist();
-    const long row = ListRowOf(list, *key);
+    const long row = area.ListRowOf(*key);
     const long after_retrieve = list.GetRow();
     list.SetRow(row);
     list.SetColumn(1);

@@ -4,9 +4,9 @@
 -- Column lengths of varchar(n) count bytes of GBK text. Text columns are varchar, never char: a
 -- product may pad a char(n) value with blanks to n characters, and the program needs every text
 -- back exactly as it was written. Real numbers are double precision, which keeps what the program
--- holds; real is four bytes on some products (PostgreSQL) and would round. Key columns are declared NOT NULL as well as PRIMARY KEY, because
--- some products (SQLite among them) would otherwise let a null into a key that is not a whole
--- number.
+-- holds; real is four bytes on some products (PostgreSQL) and would round. Key columns are
+-- declared NOT NULL as well as PRIMARY KEY, because some products (SQLite among them) would
+-- otherwise let a null into a key that is not a whole number.
 --
 -- On SQLite the declared types give the affinities the program relies on: varchar(n) keeps text as
 -- text, so a whole number bound into a text column is stored as its digits (the year 2025 as

@@ -1,6 +1,8 @@
 // The page group: what is done to all pages at once, and the recommendation list's reading.
 
 #include <initializer_list>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -29,11 +31,8 @@ DataWindowControl& SectionArea::PageOf(AreaControl page) const {
 }
 
 int SectionArea::hidedw() {
-    for (DataWindowControl* page : Pages()) page->Hide();
-    for (rt::ui::Control* c : std::initializer_list<rt::ui::Control*>{
-             &cb_page_insert, &cb_page_delete, &cb_page_save, &st_blank, &st_sub, &st_10_1, &st_10_2,
-             &st_10_3, &st_10_4, &st_10_5, &st_10_6, &st_10_7, &st_10_8})
-        c->Hide();
+    for (std::size_t i = 0; i < kAreaControlCount; ++i) AreaControlOf(static_cast<AreaControl>(i)).Hide();
+    for (rt::ui::Control* c : {&cb_page_insert, &cb_page_delete, &cb_page_save}) c->Hide();
     return 1;
 }
 
@@ -95,13 +94,33 @@ void SectionArea::ShowNoRecommendation() {
     cb_n.Hide();
 }
 
+QuietDbError::QuietDbError(DataWindowControl& dw)
+    : dw_(dw),
+      saved_(std::exchange(dw.dberror, [](long, std::string_view, std::string_view) { return 1; })) {}
+
+QuietDbError::~QuietDbError() {
+    dw_.dberror = std::move(saved_);
+}
+
+void SayListUnread() {
+    rt::ui::MessageBox("提示信息", "读取推荐书列表失败！", rt::ui::Icon::StopSign);
+}
+
+long SectionArea::ListRowOf(const std::string& key) const {
+    for (long r = 1; r <= dw_no.RowCount(); ++r)
+        if (dw_no.GetItemString(r, "xm_id") == std::optional<std::string>(key)) return r;
+    return 0;
+}
+
 long SectionArea::retrievelist(bool say) {
-    // The database's own box would say it a second time.
-    auto handler = std::exchange(dw_no.dberror, [](long, std::string_view, std::string_view) { return 1; });
-    const long rows = dw_no.Retrieve();
-    dw_no.dberror = std::move(handler);
+    long rows = -1;
+    {
+        // The database's own box would say it a second time.
+        const QuietDbError quiet(dw_no);
+        rows = dw_no.Retrieve();
+    }
     listread = rows != -1;
-    if (rows == -1 && say) rt::ui::MessageBox("提示信息", "读取推荐书列表失败！", rt::ui::Icon::StopSign);
+    if (rows == -1 && say) SayListUnread();
     return rows;
 }
 

@@ -37,10 +37,7 @@ long SectionArea::dw_no_rowfocuschanged(long) {
                 // is lost and the user can correct it and save again.
                 sqlca.Rollback();
                 rt::ui::MessageBox("提示信息", "保存失败！", rt::ui::Icon::StopSign);
-                long back = 0;
-                for (long r = 1; r <= dw_no.RowCount(); ++r)
-                    if (dw_no.GetItemString(r, "xm_id") == current_id) back = r;
-                if (back > 0) {
+                if (const long back = ListRowOf(current_id); back > 0) {
                     restoring_row = true;
                     dw_no.SetRow(back);
                     dw_no.ScrollToRow(back);

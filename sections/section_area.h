@@ -70,6 +70,23 @@ bool HoldsChanges(const DataWindowControl& page);
 // Gives a page the place that the section table names for it.
 void Place(DataWindowControl& page, const Placement& placed);
 
+// While it lives, a DataWindow's database errors raise no box of their own: the caller reports the
+// failure once, in its own words.
+class QuietDbError {
+  public:
+    explicit QuietDbError(DataWindowControl& dw);
+    ~QuietDbError();
+    QuietDbError(const QuietDbError&) = delete;
+    QuietDbError& operator=(const QuietDbError&) = delete;
+
+  private:
+    DataWindowControl& dw_;
+    decltype(DataWindowControl::dberror) saved_;
+};
+
+// "读取推荐书列表失败！" in its box.
+void SayListUnread();
+
 class SectionArea : public SectionControls {
   public:
     explicit SectionArea(const SectionControls& controls);
@@ -111,6 +128,8 @@ class SectionArea : public SectionControls {
     bool listread = false;
     // No recommendation on show: the pages, the caption and the step buttons hidden.
     void ShowNoRecommendation();
+    // The row of the list that holds the recommendation `key`, 0 when none does.
+    long ListRowOf(const std::string& key) const;
 
     // ---- events ---------------------------------------------------------------------------------
     long tv_1_selectionchanging(long oldhandle, long newhandle);
