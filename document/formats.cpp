@@ -1,7 +1,6 @@
 #include "document/formats.h"
 
 #include <cmath>
-#include <cstdint>
 
 #include "runtime/text.h"
 
@@ -16,10 +15,7 @@ std::string Amount(const std::optional<rt::Decimal>& amount) {
 }
 
 std::string Whole(const std::optional<double>& number) {
-    if (!number || !std::isfinite(*number)) return {};
-    const double whole = std::trunc(*number);
-    if (std::fabs(whole) >= 9.0e18) return rt::String(whole, "0");
-    return std::to_string(static_cast<std::int64_t>(whole));
+    return number ? rt::String(std::trunc(*number), "0") : std::string();
 }
 
 }  // namespace laurel::document
