@@ -58,10 +58,7 @@ int main(int argc, char** argv) {
     schema::RegisterDataObjects();
 
     rt::Transaction sqlca;
-    sqlca.DBMS = "ODBC";
-    sqlca.AutoCommit = false;
-    sqlca.DBParm = "Connectstring='DSN=laurel'";
-    if (sqlca.Connect() != 0) Fail("connect", sqlca);
+    if (!testing_support::ConnectToSource(sqlca, false, error)) Fail("connect", sqlca);
 
     rt::DynamicStagingArea sqlsa;
     if (sqlsa.Prepare(

@@ -176,10 +176,7 @@ int main(int argc, char** argv) {
     std::string error;
     if (!db.Create(error)) Fail("creating the database: " + error);
     schema::RegisterDataObjects();
-    laurel::sqlca.DBMS = "ODBC";
-    laurel::sqlca.AutoCommit = false;
-    laurel::sqlca.DBParm = "Connectstring='DSN=laurel'";
-    if (laurel::sqlca.Connect() != 0) Fail("connect: " + laurel::sqlca.SQLErrText);
+    if (!testing_support::ConnectToSource(laurel::sqlca, false, error)) Fail(error);
     SeedFull();
 
     auto scripted = std::make_unique<rt::ui::ScriptedDialogs>();

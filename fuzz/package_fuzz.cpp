@@ -12,7 +12,8 @@
 //
 //   CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DLAUREL_FUZZ=ON -DLAUREL_TESTS=OFF
 //   cmake --build build/fuzz --target package_fuzz
-//   build/fuzz/fuzz/package_fuzz -max_total_time=600 -rss_limit_mb=512 fuzz/corpus fuzz/seeds
+//   mkdir -p build/fuzz/corpus && build/fuzz/fuzz/package_fuzz -max_total_time=600 -rss_limit_mb=1024
+//   build/fuzz/corpus fuzz/seeds
 //
 // Built without LAUREL_FUZZ, the same harness replays the files named on its command line.
 

@@ -35,8 +35,6 @@ class CheckTest : public AppTest {
         Complete(a);
     }
 
-    m_main& Menu() { return dynamic_cast<m_main&>(*W().GetMenu()); }
-
     // Every field the check requires, filled and committed, the dates in order.
     void Complete(const std::string& id) {
         ExecCommit(

@@ -65,11 +65,6 @@ class ExchangeTest : public AppTest {
         OpenMainWindow();
         laurel::current_path = program_.string();
     }
-    m_main& Menu() {
-        auto* menu = dynamic_cast<m_main*>(W().GetMenu());
-        if (menu == nullptr) throw std::runtime_error("the main window has no m_main");
-        return *menu;
-    }
 
     // A recommendation with a row in every table, Chinese and markup in its texts, exact amounts,
     // placeholder and null dates, an empty text and values in columns that do not travel.
@@ -125,10 +120,7 @@ class ExchangeTest : public AppTest {
     // Every committed row of the recommendation, table by table, in the package's column order.
     std::map<std::string, Rows> Snapshot(const std::string& id) {
         rt::Transaction probe;
-        probe.DBMS = "ODBC";
-        probe.AutoCommit = true;
-        probe.DBParm = "Connectstring='DSN=laurel'";
-        EXPECT_EQ(probe.Connect(), 0) << probe.SQLErrText;
+        ConnectAnother(probe, true);
         std::map<std::string, Rows> out;
         for (const Table& t : kTables) {
             Rows rows;

@@ -165,8 +165,6 @@ class FormDocumentTest : public AppTest {
     fs::path Template() const { return folder_ / "model" / "m_model2.docx"; }
     fs::path Working() const { return folder_ / (kRec.askno + ".docx"); }
 
-    m_main& Menu() { return dynamic_cast<m_main&>(*W().GetMenu()); }
-
     // A complete recommendation, the window open on it, and a print buffer in which every variable
     // holds a text of its own, as the print buffer preparation leaves it.
     m_main& Prepared() {

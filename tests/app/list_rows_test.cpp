@@ -96,9 +96,6 @@ class ListRows : public AppTest {
     void Insert() { W().cb_page_insert->Click(); }
     void Delete() { W().cb_page_delete->Click(); }
 
-    // Makes the statement fail from now on, as a database that refuses it would.
-    void Refuse(const std::string& name, const std::string& when) { RefuseWrites(name, when); }
-
     // The list shows what is stored, row k holding item k, with `row` current.
     void ExpectListShowsStored(const ListCase& c, long row) {
         DataWindowControl& l = List(c);
@@ -237,7 +234,7 @@ TEST_P(EachList, AFailingInsertLeavesTheDatabaseAndTheListAsTheyWere) {
     ExpectDetailFollows(c);
     const std::string before = Listing(c);
     // The new row is refused after the numbers behind it have moved up.
-    Refuse("no_new_rows", "BEFORE INSERT ON " + c.table);
+    RefuseWrites("no_new_rows", "BEFORE INSERT ON " + c.table);
 
     AnswerDatabaseError();
     Dialogs().Answer(1);
@@ -256,7 +253,7 @@ TEST_P(EachList, AFailingDeleteLeavesTheDatabaseAndTheListAsTheyWere) {
     List(c).ScrollToRow(2);
     const std::string before = Listing(c);
     // The row goes, then moving the later numbers down is refused: the removal must come back.
-    Refuse("no_renumbering", "BEFORE UPDATE OF " + c.number + " ON " + c.table);
+    RefuseWrites("no_renumbering", "BEFORE UPDATE OF " + c.number + " ON " + c.table);
 
     if (c.Kind().refusal.empty()) Dialogs().Answer(1);
     Dialogs().Answer(1);
@@ -405,7 +402,7 @@ TEST_F(ListRows, AValueThePageRefusesStopsTheButtonAndStaysTyped) {
     EXPECT_EQ(Listing(kAwards), "1:a1,2:a2");
 
     // The save button, clicked next, fails the same way, says so again and keeps the text.
-    rt::DataWindow::UserAction();
+    QCoreApplication::processEvents();  // the user action ends
     Dialogs().Answer(1);
     Dialogs().Answer(1);
     W().cb_page_save_clicked();
@@ -450,7 +447,7 @@ TEST_F(ListRows, ChangedContributorIsAskedAboutThenStoredOrDropped) {
 TEST_F(ListRows, AContributorWhoseChangesCannotBeStoredGetsNoNewRowAndKeepsThem) {
     Open(kContributors, 2);
     W().dw_no71->SetItem(1, "ry_name", "改名");
-    Refuse("no_changes", "BEFORE UPDATE OF ry_name ON j_ry_finish");
+    RefuseWrites("no_changes", "BEFORE UPDATE OF ry_name ON j_ry_finish");
 
     Dialogs().Answer(1);
     AnswerDatabaseError();
@@ -560,7 +557,7 @@ TEST_F(ListRows, AnInsertIntoAListThatNoLongerMatchesItsTableIsRefused) {
 
 TEST_F(ListRows, AFailingPlaceholderTakesTheNewRowBackWithIt) {
     Open(kUnits, 3);
-    Refuse("no_placeholder", "BEFORE UPDATE OF dw_ardbkprntm ON j_dw_finish");
+    RefuseWrites("no_placeholder", "BEFORE UPDATE OF dw_ardbkprntm ON j_dw_finish");
     Dialogs().Answer(1);
     Insert();
     EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息：|系统意外，完成单位插入失败！"});
@@ -710,7 +707,7 @@ TEST_F(ListRows, AFailedSaveReportsOnceAndKeepsTheInput) {
     Open(kUnits, 3);
     W().dw_no82->ScrollToRow(3);
     W().dw_no81->SetItem(1, "dw_name", "新单位");
-    Refuse("no_changes", "BEFORE UPDATE ON j_dw_finish");
+    RefuseWrites("no_changes", "BEFORE UPDATE ON j_dw_finish");
     AnswerDatabaseError();
     Dialogs().Answer(1);
     W().cb_page_save_clicked();

@@ -114,7 +114,6 @@ class ListsDocumentTest : public AppTest {
         fs::copy_file(LAUREL_TEMPLATE, Working());
     }
 
-    m_main& Menu() { return *dynamic_cast<m_main*>(W().GetMenu()); }
     laurel::document::PrintBuffer buffer_;
     fs::path Working() const { return program_ / (kRec.askno + ".docx"); }
     fs::path Target() { return Db().Folder() / "out" / "推荐书.docx"; }

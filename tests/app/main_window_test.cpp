@@ -371,15 +371,11 @@ TEST_F(MainWindowOpening, SavedFirstRecommendationOpensReadOnlyAndAnEditableOneE
 TEST_F(MainWindowOpening, AListThatCannotBeReadSaysSoOnceAndNewReadsItAgain) {
     Seed({XmId(1), "2008 01AA", "项目一"});
     {
-        rt::Transaction holder;
-        const bool sqlite = !testing_support::ScratchDatabase::OnPostgreSQL();
-        ASSERT_TRUE(ConnectAnother(holder, sqlite));
-        ASSERT_EQ(
-            holder.Execute(sqlite ? "begin exclusive" : "LOCK TABLE j_xm_base IN ACCESS EXCLUSIVE MODE"), 0)
-            << holder.SQLErrText;
+        testing_support::LockHolder holder(Db());
+        ASSERT_EQ(holder.HoldEverything("j_xm_base"), 0);
         Dialogs().Answer(1);
         OpenMainWindow();
-        holder.Execute("rollback");
+        holder.Release();
     }
     EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|读取推荐书列表失败！"});
     EXPECT_EQ(laurel::current_id, "99999999");
@@ -387,7 +383,7 @@ TEST_F(MainWindowOpening, AListThatCannotBeReadSaysSoOnceAndNewReadsItAgain) {
     EXPECT_FALSE(W().Sections().listread);
 
     Dialogs().Clear();
-    dynamic_cast<laurel::records::m_main&>(*W().GetMenu()).new_recommendation->Click();
+    Menu().new_recommendation->Click();
     EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
     ASSERT_EQ(W().dw_no->RowCount(), 2);
     EXPECT_EQ(W().dw_no->GetItemString(1, "xm_id"), XmId(1));
@@ -400,15 +396,13 @@ TEST_F(MainWindowOpening, AListThatCannotBeReadSaysSoOnceAndNewReadsItAgain) {
 TEST_F(MainWindowOpening, AnotherProgramCanWriteWhileTheProgramIsIdle) {
     Seed({XmId(1), "2008 01AA", "项目一"});
     OpenMainWindow();
-    int n = 0;
+    // Another program takes every table the program reads for itself alone: that fails while any
+    // transaction of the program, even one that only read, is still open.
     const auto anotherProgramWrites = [&] {
-        rt::Transaction other;
-        if (!ConnectAnother(other, false)) return -1L;
-        other.Execute("INSERT INTO j_jx_getaward (xm_id, jx_id, jx_xmname) VALUES ('另一个程序', ?, '奖项')",
-                      {++n});
-        const long committed = other.Commit();
-        other.Rollback();
-        return committed;
+        testing_support::LockHolder other(Db());
+        return other.HoldEverything(
+            "j_xm_base, j_ry_finish, j_dw_finish, j_xy_saving, j_jx_getaward, j_yy_app, j_zl_patent, "
+            "recomdept, xuekdm");
     };
     EXPECT_EQ(anotherProgramWrites(), 0) << "after the opening";
     EXPECT_FALSE(laurel::sqlca.InTransaction());
@@ -423,7 +417,7 @@ TEST_F(MainWindowOpening, AnotherProgramCanWriteWhileTheProgramIsIdle) {
         EXPECT_EQ(anotherProgramWrites(), 0) << "while the check's message is on show";
     };
     Dialogs().Answer(1);  // the check's rule that fails
-    dynamic_cast<laurel::records::m_main&>(*W().GetMenu()).completeness_check->Click();
+    Menu().completeness_check->Click();
     Dialogs().whileShown = nullptr;
     EXPECT_EQ(Boxes().size(), 1u) << Dialogs().Transcript();
     EXPECT_EQ(anotherProgramWrites(), 0) << "after a check that only read";

@@ -50,9 +50,10 @@ using testing_support::Recommendation;
 const std::vector<std::string> kTables = {"j_xm_base",     "j_ry_finish", "j_dw_finish", "j_xy_saving",
                                           "j_jx_getaward", "j_yy_app",    "j_zl_patent"};
 
-// Three recommendations of one database, in key order.
 // The about window's size in layout units.
 constexpr int kAboutWidth = 2199, kAboutHeight = 1100;
+
+// Three recommendations of one database, in key order.
 
 const Recommendation kA{"201812340001", "2008 0101", "甲项目"};
 const Recommendation kB{"201812340002", "2008 0102", "乙项目"};
@@ -60,12 +61,6 @@ const Recommendation kC{"201812340003", "2008 0103", "丙项目"};
 
 class RecordsTest : public AppTest {
   protected:
-    m_main& Menu() {
-        auto* menu = dynamic_cast<m_main*>(W().GetMenu());
-        if (menu == nullptr) throw std::runtime_error("the main window has no m_main");
-        return *menu;
-    }
-
     // A recommendation with a row in every table that hangs off it.
     void SeedFull(const Recommendation& r) {
         Seed(r);
@@ -322,24 +317,27 @@ TEST_F(RecordsTest, NewOnAnEmptyDatabaseStoresTheInitialStateAndMakesItCurrent) 
                {id}),
         "1|0001-01-01|1");
 
-    // Six benefit rows, the years stored as text of four digits (on SQLite, whose columns take any
-    // type, as text and not as a number).
-    const bool sqlite = !testing_support::ScratchDatabase::OnPostgreSQL();
+    // Six benefit rows, the years stored as text of four digits; on SQLite, whose columns take any
+    // type, as text and not as a number.
+    if (!testing_support::ScratchDatabase::OnPostgreSQL()) {
+        EXPECT_EQ(
+            Stored("SELECT count(*) FROM j_xy_saving WHERE xm_id = ? AND typeof(xy_year) <> 'text'", {id}),
+            "0");
+    }
     std::string years;
     for (const char* kind : {"1", "0"})
         for (int back = 1; back <= 3; ++back)
-            years +=
-                Stored(std::string("SELECT ") + (sqlite ? "typeof(xy_year)" : "'text'") +
-                           " || ':' || xy_year || ':' || CASE WHEN xy_addvalue + xy_addinterest + "
-                           "xy_addtax + xy_getfrgexch + xy_savegross = 0 THEN 1 ELSE 0 END || ':' || "
-                           "coalesce(xk_bz, 'null') FROM j_xy_saving WHERE xm_id = ? AND xy_zhijorjianj = "
-                           "? AND xy_year = ?",
-                       {id, kind, std::to_string(year - back)})
-                    .value_or("missing") +
-                " ";
+            years += Stored(
+                         "SELECT xy_year || ':' || CASE WHEN xy_addvalue + xy_addinterest + "
+                         "xy_addtax + xy_getfrgexch + xy_savegross = 0 THEN 1 ELSE 0 END || ':' || "
+                         "coalesce(xk_bz, 'null') FROM j_xy_saving WHERE xm_id = ? AND xy_zhijorjianj = "
+                         "? AND xy_year = ?",
+                         {id, kind, std::to_string(year - back)})
+                         .value_or("missing") +
+                     " ";
     const std::string y1 = std::to_string(year - 1), y2 = std::to_string(year - 2),
                       y3 = std::to_string(year - 3);
-    const std::string three = "text:" + y1 + ":1:null text:" + y2 + ":1:null text:" + y3 + ":1:null ";
+    const std::string three = y1 + ":1:null " + y2 + ":1:null " + y3 + ":1:null ";
     EXPECT_EQ(years, three + three);
     EXPECT_EQ(StoredCount("j_xy_saving", id), 6);
     for (const char* t : {"j_jx_getaward", "j_yy_app", "j_zl_patent"}) EXPECT_EQ(StoredCount(t, id), 0) << t;

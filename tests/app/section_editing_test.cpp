@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QTest>
 #include <QTreeWidget>
@@ -95,7 +96,7 @@ TEST_F(SectionEditing, RefusedNumberIsSaidOnceAndNeverFailsALaterSave) {
 
     ASSERT_EQ(W().dw_no2->SetItem(1, "xm_abstract", "简介"), 1);
     Dialogs().Answer(1);
-    dynamic_cast<laurel::records::m_main&>(*W().GetMenu()).save_clicked();
+    Menu().save_clicked();
     EXPECT_EQ(Boxes().back(), "提示信息|保存成功！");
     EXPECT_EQ(Boxes().size(), 2u) << Dialogs().Transcript();
     EXPECT_EQ(StoredBase(a, "xm_abstract"), "简介");
@@ -108,7 +109,7 @@ TEST_F(SectionEditing, InvalidEntryIsReportedOncePerUserAction) {
     DataWindowControl& page = *W().dw_no1;
     ASSERT_EQ(page.SetColumn("xm_startdate"), 1);
     ASSERT_EQ(page.SetText("2008-13"), 1);
-    rt::DataWindow::UserAction();
+    QCoreApplication::processEvents();  // the user action ends
     Dialogs().Answer(1);
     EXPECT_EQ(page.AcceptText(), -1);  // the field is left
     Dialogs().Answer(1);
@@ -121,7 +122,7 @@ TEST_F(SectionEditing, InvalidEntryIsReportedOncePerUserAction) {
     // Back on section 一, the text is still there; the next click says it again.
     ShowSection(2);
     EXPECT_EQ(page.GetText(), "2008-13");
-    rt::DataWindow::UserAction();
+    QCoreApplication::processEvents();  // the user action ends
     Dialogs().Answer(1);
     Dialogs().Answer(1);
     ShowSection(3);

@@ -34,10 +34,8 @@ using testing_support::TestDatabase;
 using Rows = std::vector<std::vector<Value>>;
 
 void ConnectTo(Transaction& t, const std::string& dsn) {
-    t.DBMS = "ODBC";
-    t.AutoCommit = false;
-    t.DBParm = "Connectstring='DSN=" + dsn + "'";
-    ASSERT_EQ(t.Connect(), 0) << t.SQLErrText;
+    std::string error;
+    ASSERT_TRUE(testing_support::ConnectToSource(t, false, error, dsn)) << error;
 }
 
 // A database of its own with one table that covers every kind of column, so that these tests do

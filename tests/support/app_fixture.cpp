@@ -202,11 +202,9 @@ long AppTest::StoredCount(const std::string& table, const std::string& id) {
 }
 
 bool AppTest::ConnectAnother(rt::Transaction& t, bool autoCommit) {
-    t.DBMS = "ODBC";
-    t.AutoCommit = autoCommit;
-    t.DBParm = "Connectstring='DSN=laurel'";
-    if (t.Connect() == 0) return true;
-    ADD_FAILURE() << "another connection: " << t.SQLErrText;
+    std::string error;
+    if (ConnectToSource(t, autoCommit, error)) return true;
+    ADD_FAILURE() << "another connection: " << error;
     return false;
 }
 

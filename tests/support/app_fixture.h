@@ -10,10 +10,12 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "app/j_main_mdi.h"
+#include "records/m_main.h"
 #include "runtime/transaction.h"
 #include "runtime/ui/control.h"
 #include "runtime/ui/dialogs.h"
@@ -80,6 +82,12 @@ class AppTest : public ::testing::Test {
     // Makes the main window, sets the global laurel::j_main_mdi and opens it.
     laurel::win::j_main_mdi& OpenMainWindow();
     laurel::win::j_main_mdi& W() { return *window_; }
+    // The main window's menu.
+    laurel::records::m_main& Menu() {
+        auto* menu = dynamic_cast<laurel::records::m_main*>(W().GetMenu());
+        if (menu == nullptr) throw std::runtime_error("the main window has no m_main");
+        return *menu;
+    }
     bool WindowOpen() const { return window_ && window_->IsOpen(); }
 
     // "title|text" of every message box so far, in order.

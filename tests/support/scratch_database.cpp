@@ -32,19 +32,8 @@ std::string Env(const char* name, const char* fallback) {
 std::string ServerDataSource(const std::string& dsn, const std::string& database) {
     return "[" + dsn + "]\nDriver=PostgreSQL Unicode\nServername=" + Env("LAUREL_TEST_PGHOST", "") +
            "\nPort=" + Env("LAUREL_TEST_PGPORT", "5432") + "\nDatabase=" + database +
-           "\nUsername=" + Env("LAUREL_TEST_PGUSER", "laurel") +
-           // As the SQLite data sources' Timeout: a lock held by another connection fails a
-           // statement after this long instead of keeping it waiting.
-           "\nConnSettings=SET lock_timeout = '" + std::to_string(kBusyTimeoutMs) + "ms'\n";
-}
-
-bool Connect(rt::Transaction& t, const std::string& dsn, bool autoCommit, std::string& error) {
-    t.DBMS = "ODBC";
-    t.AutoCommit = autoCommit;
-    t.DBParm = "Connectstring='DSN=" + dsn + "'";
-    if (t.Connect() == 0) return true;
-    error = "connecting to " + dsn + ": " + t.SQLErrText;
-    return false;
+           "\nUsername=" + Env("LAUREL_TEST_PGUSER", "laurel") + "\nConnSettings=SET lock_timeout = '" +
+           std::to_string(kBusyTimeoutMs) + "ms'\n";
 }
 
 // The statements of the schema text: comments dropped, split at the semicolons.
@@ -71,6 +60,15 @@ std::vector<std::string> Statements(std::string_view sql) {
 }
 
 }  // namespace
+
+bool ConnectToSource(rt::Transaction& t, bool autoCommit, std::string& error, const std::string& dsn) {
+    t.DBMS = "ODBC";
+    t.AutoCommit = autoCommit;
+    t.DBParm = "Connectstring='DSN=" + dsn + "'";
+    if (t.Connect() == 0) return true;
+    error = "connecting to " + dsn + ": " + t.SQLErrText;
+    return false;
+}
 
 bool ScratchDatabase::OnPostgreSQL() {
     return Env("LAUREL_TEST_DATABASE", "sqlite") == "postgresql";
@@ -136,14 +134,14 @@ bool ScratchDatabase::CreateEmptyOnServer(std::string& error) {
         return false;
     }
     rt::Transaction server;
-    if (!Connect(server, "laurel_server", true, error)) return false;
+    if (!ConnectToSource(server, true, error, "laurel_server")) return false;
     // A database of that name left by an earlier run whose process was killed goes first.
     server.Execute("DROP DATABASE IF EXISTS " + serverName_ + " WITH (FORCE)");
     if (server.Execute("CREATE DATABASE " + serverName_ + " TEMPLATE template0 ENCODING 'UTF8'") != 0) {
         error = "creating the database: " + server.SQLErrText;
         return false;
     }
-    serverDatabase_ = serverName_;
+    madeOnServer_ = true;
     return true;
 }
 
@@ -152,7 +150,7 @@ bool ScratchDatabase::CreateOnServer(std::string& error) {
     if (!schema::ShippedCodeTables(codes, error)) return false;
     if (!CreateEmptyOnServer(error)) return false;
     rt::Transaction t;
-    if (!Connect(t, "laurel", false, error)) return false;
+    if (!ConnectToSource(t, false, error)) return false;
     for (const std::string& statement : Statements(schema::SchemaSql())) {
         if (t.Execute(statement) != 0) {
             error = "creating the tables: " + t.SQLErrText;
@@ -186,13 +184,13 @@ bool ScratchDatabase::CreateOnServer(std::string& error) {
 }
 
 void ScratchDatabase::DropOnServer() {
-    if (serverDatabase_.empty()) return;
+    if (!madeOnServer_) return;
     rt::Transaction server;
     std::string error;
     // FORCE ends the connections a test left behind, which would otherwise keep the database.
-    if (Connect(server, "laurel_server", true, error))
-        server.Execute("DROP DATABASE IF EXISTS " + serverDatabase_ + " WITH (FORCE)");
-    serverDatabase_.clear();
+    if (ConnectToSource(server, true, error, "laurel_server"))
+        server.Execute("DROP DATABASE IF EXISTS " + serverName_ + " WITH (FORCE)");
+    madeOnServer_ = false;
 }
 
 void ScratchDatabase::MakeUnreachable() {

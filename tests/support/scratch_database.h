@@ -13,7 +13,14 @@
 #include <filesystem>
 #include <string>
 
+#include "runtime/transaction.h"
+
 namespace testing_support {
+
+// Connects `t` to the data source `dsn` of the configuration in use, as the program connects
+// (DBMS "ODBC"), in the commit mode given; false with `error` when that fails.
+bool ConnectToSource(rt::Transaction& t, bool autoCommit, std::string& error,
+                     const std::string& dsn = "laurel");
 
 class ScratchDatabase {
   public:
@@ -49,8 +56,8 @@ class ScratchDatabase {
 
     std::filesystem::path dir_;
     std::filesystem::path db_;
-    std::string serverName_;      // PostgreSQL: the database's name
-    std::string serverDatabase_;  // PostgreSQL: the database this object made, once made
+    std::string serverName_;     // PostgreSQL: the database's name
+    bool madeOnServer_ = false;  // PostgreSQL: the database is made, and goes with this object
     static inline int live_ = 0;
 };
 

@@ -11,20 +11,16 @@ TestDatabase::TestDatabase(bool create) {
 }
 
 void TestDatabase::Connect(rt::Transaction& t) const {
-    t.DBMS = "ODBC";
-    t.AutoCommit = false;
-    t.DBParm = "Connectstring='DSN=laurel'";
-    ASSERT_EQ(t.Connect(), 0) << t.SQLErrText;
+    std::string error;
+    ASSERT_TRUE(ConnectToSource(t, false, error)) << error;
     ASSERT_EQ(t.SQLCode, 0) << t.SQLErrText;
 }
 
 // SQLite takes its locks at an explicit BEGIN, which needs a connection in autocommit mode;
 // PostgreSQL's LOCK TABLE lasts until the end of the transaction that the manual mode keeps open.
 LockHolder::LockHolder(const TestDatabase&) {
-    t_.DBMS = "ODBC";
-    t_.AutoCommit = !ScratchDatabase::OnPostgreSQL();
-    t_.DBParm = "Connectstring='DSN=laurel'";
-    EXPECT_EQ(t_.Connect(), 0) << t_.SQLErrText;
+    std::string error;
+    EXPECT_TRUE(ConnectToSource(t_, !ScratchDatabase::OnPostgreSQL(), error)) << error;
 }
 
 long LockHolder::HoldWrites(const std::string& table) {
