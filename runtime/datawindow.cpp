@@ -56,11 +56,6 @@ std::string_view TrimView(std::string_view s) {
     return s;
 }
 
-std::string_view WithoutTrailingBlanks(std::string_view s) {
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-    return s;
-}
-
 bool IsIdentStart(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
 }

@@ -4,19 +4,11 @@
 #include <map>
 #include <string>
 
+#include "runtime/text.h"
+
 namespace rt {
 
 namespace {
-
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string Lowered(std::string_view s) {
-    std::string out(s);
-    std::transform(out.begin(), out.end(), out.begin(), LowerAscii);
-    return out;
-}
 
 // Function-local so that definitions registered from other translation units' static initialisers
 // never meet an unconstructed map. std::map keeps element addresses stable across insertions, so a
@@ -57,14 +49,10 @@ int DataWindowDef::ColumnNumber(std::string_view name) const {
 }
 
 const std::string* ColumnDef::CodeDisplay(std::string_view data) const {
-    auto bare = [](std::string_view t) {
-        while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
-        return t;
-    };
     for (const CodeEntry& e : codes)
         if (e.data == data) return &e.display;
     for (const CodeEntry& e : codes)
-        if (bare(e.data) == bare(data)) return &e.display;
+        if (WithoutTrailingBlanks(e.data) == WithoutTrailingBlanks(data)) return &e.display;
     return nullptr;
 }
 
@@ -77,13 +65,13 @@ const ComputeDef* DataWindowDef::Compute(std::string_view name) const {
 
 void RegisterDefinition(DataWindowDef def) {
     auto& registry = Registry();
-    std::string key = Lowered(def.name);
+    std::string key = LowerAscii(def.name);
     registry.insert_or_assign(std::move(key), std::move(def));
 }
 
 const DataWindowDef* FindDefinition(std::string_view name) {
     const auto& registry = Registry();
-    auto it = registry.find(Lowered(name));
+    auto it = registry.find(LowerAscii(name));
     return it == registry.end() ? nullptr : &it->second;
 }
 

@@ -39,10 +39,6 @@ char Upper(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 }  // namespace
 
 std::vector<std::string_view> Utf8Characters(std::string_view text) {
@@ -101,11 +97,12 @@ EditMask::EditMask(std::string_view mask, ColType type) : mask_(mask), type_(typ
             // Runs of y, m and d name the parts of the date.
             auto run = [&](char letter) {
                 std::size_t n = 0;
-                while (i + n < chars.size() && chars[i + n].size() == 1 && Lower(chars[i + n][0]) == letter)
+                while (i + n < chars.size() && chars[i + n].size() == 1 &&
+                       LowerAscii(chars[i + n][0]) == letter)
                     ++n;
                 return n;
             };
-            char l = c.size() == 1 ? Lower(c[0]) : 0;
+            char l = c.size() == 1 ? LowerAscii(c[0]) : 0;
             if (l == 'y') {
                 std::size_t n = run('y');
                 elements_.push_back({n >= 4 ? Part::Year4 : Part::Year2, {}});
@@ -241,7 +238,7 @@ MaskInput EditMask::ReadString(std::string_view text) const {
                 out += c.size() == 1 ? std::string(1, Upper(c[0])) : std::string(c);
                 break;
             case Part::Lower:
-                out += c.size() == 1 ? std::string(1, Lower(c[0])) : std::string(c);
+                out += c.size() == 1 ? std::string(1, LowerAscii(c[0])) : std::string(c);
                 break;
             default:
                 out += c;

@@ -10,31 +10,26 @@
 #include <system_error>
 #include <vector>
 
+#include "runtime/fd.h"
+
 namespace rt {
 
 namespace fs = std::filesystem;
 
-namespace {
+Fd::~Fd() {
+    if (fd >= 0) ::close(fd);
+}
 
-struct Fd {
-    int fd = -1;
-    ~Fd() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
-bool WriteAll(int fd, const char* p, std::size_t left) {
-    while (left > 0) {
-        const ssize_t w = ::write(fd, p, left);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        p += w;
-        left -= static_cast<std::size_t>(w);
+bool WriteAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        data += written;
+        size -= static_cast<std::size_t>(written);
     }
     return true;
 }
-
-}  // namespace
 
 bool SameFile(const std::string& a, const std::string& b) {
     std::error_code ec;

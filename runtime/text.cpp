@@ -381,10 +381,6 @@ std::string Padded(int v, int width) {
     return s;
 }
 
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 }  // namespace
 
 std::size_t DecodeUtf8(std::string_view s, std::size_t i, std::uint32_t& codePoint) {
@@ -461,6 +457,21 @@ std::string Trim(std::string_view s) {
     return std::string(s.substr(begin, end - begin + 1));
 }
 
+std::string_view WithoutTrailingBlanks(std::string_view s) {
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    return s;
+}
+
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string LowerAscii(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = LowerAscii(c);
+    return out;
+}
+
 std::string String(const Date& d, std::string_view format) {
     if (IsGeneral(format)) return d.Iso();
     std::string out;
@@ -478,14 +489,14 @@ std::string String(const Date& d, std::string_view format) {
             i += 2;
             continue;
         }
-        const char lc = Lower(c);
+        const char lc = LowerAscii(c);
         if (lc != 'y' && lc != 'm' && lc != 'd') {
             out += c;
             ++i;
             continue;
         }
         std::size_t run = 1;
-        while (i + run < format.size() && Lower(format[i + run]) == lc) ++run;
+        while (i + run < format.size() && LowerAscii(format[i + run]) == lc) ++run;
         i += run;
         if (lc == 'y') {
             out += run >= 3 ? Padded(d.year, 4) : Padded(d.year % 100, 2);

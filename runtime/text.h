@@ -1,6 +1,7 @@
 #pragma once
 // Text rules of the forms: limits counted in bytes of GBK text, cutting that never splits a
-// character, ASCII-only trimming, and the display formats used on pages and in documents.
+// character, ASCII-only trimming and lower-casing, and the display formats used on pages and in
+// documents.
 
 #include <cstddef>
 #include <cstdint>
@@ -50,6 +51,12 @@ std::size_t DecodeUtf8(std::string_view s, std::size_t i, std::uint32_t& codePoi
 
 // Removes leading and trailing ASCII blanks only (not tabs, not the ideographic space).
 std::string Trim(std::string_view s);
+// The text without its trailing ASCII blanks (a CHAR column pads its values with them).
+std::string_view WithoutTrailingBlanks(std::string_view s);
+
+// ASCII letters made lower case; every other byte stays as it is, whatever the locale.
+char LowerAscii(char c);
+std::string LowerAscii(std::string_view s);
 
 // Display formats.
 //   dates: "yyyy-mm", "yyyy", "yyyy-mm-dd", "yyyy年mm月" ... ("yyyy" zero-padded: year 1 -> "0001")

@@ -15,11 +15,11 @@
 #include <thread>
 #include <utility>
 
-#if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/lsan_interface.h>
-#endif
+#include "runtime/text.h"
 
 #if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+
 // The PostgreSQL driver loses a result object of its own in some failed statements and in
 // describing a prepared one; those are its leaks, not ours, and must not drown the leak checker's
 // findings. Only allocations made inside the driver match.
@@ -69,12 +69,6 @@ using EnvHandle = Handle<SQL_HANDLE_ENV>;
 using DbcHandle = Handle<SQL_HANDLE_DBC>;
 using StmtHandle = Handle<SQL_HANDLE_STMT>;
 
-std::string Lower(std::string_view s) {
-    std::string r(s);
-    for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return r;
-}
-
 std::string_view TrimBlanks(std::string_view s) {
     while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
     while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
@@ -118,7 +112,7 @@ enum class ColumnKind { Text, Whole, Exact, Real, Date };
 ColumnKind KindOf(SQLSMALLINT sqlType, std::string_view typeName) {
     // Some drivers (SQLite's among them) describe a decimal column as text; its declared type name
     // still says what it is, and a money column must not come back as a string or a binary real.
-    std::string name = Lower(typeName);
+    std::string name = LowerAscii(typeName);
     if (name.starts_with("decimal") || name.starts_with("numeric")) return ColumnKind::Exact;
     switch (sqlType) {
         case SQL_TINYINT:
@@ -548,7 +542,7 @@ bool IsPsqlOdbc(SQLHDBC dbc) {
     char name[128] = {};
     SQLSMALLINT len = 0;
     return SQL_SUCCEEDED(SQLGetInfo(dbc, SQL_DRIVER_NAME, name, sizeof name, &len)) &&
-           Lower(name).starts_with("psqlodbc");
+           LowerAscii(name).starts_with("psqlodbc");
 }
 
 // Whether the PostgreSQL driver, by the connect string it completed ("...;Protocol=7.4-1;..."),
@@ -563,7 +557,7 @@ bool RollsBackOnlyTheFailedStatement(std::string_view completed) {
         at = end + 1;
         const std::size_t eq = item.find('=');
         if (eq == std::string_view::npos) continue;
-        const std::string key = Lower(TrimBlanks(item.substr(0, eq)));
+        const std::string key = LowerAscii(TrimBlanks(item.substr(0, eq)));
         if (key != "protocol" && key != "a1") continue;
         const std::string_view value = TrimBlanks(item.substr(eq + 1));
         const std::size_t dash = value.rfind('-');
@@ -612,7 +606,7 @@ int Transaction::Connect() {
         return -1;
     };
     if (impl_->connected) return fail("already connected; disconnect first");
-    if (Lower(TrimBlanks(DBMS)) != "odbc")
+    if (LowerAscii(TrimBlanks(DBMS)) != "odbc")
         return fail("database interface \"" + DBMS + "\" is not supported; set DBMS to \"ODBC\"");
     const std::string connect = std::string(TrimBlanks(ConnectStringOf(DBParm)));
     if (connect.empty()) return fail("no connect string: set DBParm to \"Connectstring='DSN=...'\"");
@@ -700,7 +694,7 @@ int Transaction::Connect() {
     char dbms[64] = {};
     SQLSMALLINT len = 0;
     if (SQL_SUCCEEDED(SQLGetInfo(im.dbc.get(), SQL_DBMS_NAME, dbms, sizeof dbms, &len)))
-        im.compileWithExplain = Lower(dbms) == "sqlite";
+        im.compileWithExplain = LowerAscii(dbms) == "sqlite";
     SQLCode = 0;
     return 0;
 }
@@ -728,74 +722,70 @@ long Transaction::Execute(std::string_view sql, const std::vector<Value>& args) 
     return SQLCode;
 }
 
+namespace {
+
+long SelectIntoNow(Transaction& t, Session& session, std::string_view sql, const std::vector<Value>& args,
+                   std::vector<Value>& into) {
+    Statement st(t, session);
+    bool noData = false;
+    if (!st.Prepare(sql) || !st.Bind(args) || !st.Execute(noData)) return t.SQLCode;
+    if (noData) {
+        Succeed(t, 0);
+        t.SQLCode = 100;
+        return t.SQLCode;
+    }
+    if (!st.DescribeColumns()) return t.SQLCode;
+    if (st.ColumnCount() == 0) {
+        st.FailWith("the statement returns no columns");
+        return t.SQLCode;
+    }
+    std::vector<Value> row;
+    int got = st.Fetch(row);
+    if (got < 0) return t.SQLCode;
+    if (got == 0) {
+        Succeed(t, 0);
+        t.SQLCode = 100;
+        return t.SQLCode;
+    }
+    std::vector<Value> extra;
+    got = st.Fetch(extra);
+    if (got < 0) return t.SQLCode;
+    if (got > 0) {
+        st.FailWith("a singleton SELECT returned more than one row");
+        return t.SQLCode;
+    }
+    st.CloseCursor();
+    into = std::move(row);
+    Succeed(t, 1);
+    return t.SQLCode;
+}
+
+}  // namespace
+
 long Transaction::SelectInto(std::string_view sql, const std::vector<Value>& args, std::vector<Value>& into) {
     if (NotConnected(*this, impl_->connected)) return SQLCode;
     SQLErrText.clear();
     SQLNRows = 0;
     impl_->open = true;
-    impl_->Watch([&] { SelectIntoNow(sql, args, into); });
+    impl_->Watch([&] { SelectIntoNow(*this, *impl_, sql, args, into); });
     return SQLCode;
 }
 
-long Transaction::SelectIntoNow(std::string_view sql, const std::vector<Value>& args,
-                                std::vector<Value>& into) {
-    Statement st(*this, *impl_);
+namespace {
+
+long QueryNow(Transaction& t, Session& session, std::string_view sql, const std::vector<Value>& args,
+              std::vector<std::vector<Value>>& rows) {
+    Statement st(t, session);
     bool noData = false;
-    if (!st.Prepare(sql) || !st.Bind(args) || !st.Execute(noData)) return SQLCode;
-    if (noData) {
-        Succeed(*this, 0);
-        SQLCode = 100;
-        return SQLCode;
-    }
-    if (!st.DescribeColumns()) return SQLCode;
-    if (st.ColumnCount() == 0) {
-        st.FailWith("the statement returns no columns");
-        return SQLCode;
-    }
-    std::vector<Value> row;
-    int got = st.Fetch(row);
-    if (got < 0) return SQLCode;
-    if (got == 0) {
-        Succeed(*this, 0);
-        SQLCode = 100;
-        return SQLCode;
-    }
-    std::vector<Value> extra;
-    got = st.Fetch(extra);
-    if (got < 0) return SQLCode;
-    if (got > 0) {
-        st.FailWith("a singleton SELECT returned more than one row");
-        return SQLCode;
-    }
-    st.CloseCursor();
-    into = std::move(row);
-    Succeed(*this, 1);
-    return SQLCode;
-}
-
-long Transaction::Query(std::string_view sql, const std::vector<Value>& args,
-                        std::vector<std::vector<Value>>& rows) {
-    if (NotConnected(*this, impl_->connected)) return SQLCode;
-    SQLErrText.clear();
-    SQLNRows = 0;
-    impl_->open = true;
-    impl_->Watch([&] { QueryNow(sql, args, rows); });
-    return SQLCode;
-}
-
-long Transaction::QueryNow(std::string_view sql, const std::vector<Value>& args,
-                           std::vector<std::vector<Value>>& rows) {
-    Statement st(*this, *impl_);
-    bool noData = false;
-    if (!st.Prepare(sql) || !st.Bind(args) || !st.Execute(noData)) return SQLCode;
+    if (!st.Prepare(sql) || !st.Bind(args) || !st.Execute(noData)) return t.SQLCode;
     std::vector<std::vector<Value>> fetched;
     if (!noData) {
-        if (!st.DescribeColumns()) return SQLCode;
+        if (!st.DescribeColumns()) return t.SQLCode;
         if (st.ColumnCount() > 0) {
             std::vector<Value> row;
             for (;;) {
                 int got = st.Fetch(row);
-                if (got < 0) return SQLCode;
+                if (got < 0) return t.SQLCode;
                 if (got == 0) break;
                 fetched.push_back(std::move(row));
             }
@@ -807,43 +797,58 @@ long Transaction::QueryNow(std::string_view sql, const std::vector<Value>& args,
         rows = std::move(fetched);
     else
         std::move(fetched.begin(), fetched.end(), std::back_inserter(rows));
-    Succeed(*this, n);
+    Succeed(t, n);
+    return t.SQLCode;
+}
+
+}  // namespace
+
+long Transaction::Query(std::string_view sql, const std::vector<Value>& args,
+                        std::vector<std::vector<Value>>& rows) {
+    if (NotConnected(*this, impl_->connected)) return SQLCode;
+    SQLErrText.clear();
+    SQLNRows = 0;
+    impl_->open = true;
+    impl_->Watch([&] { QueryNow(*this, *impl_, sql, args, rows); });
     return SQLCode;
 }
 
 namespace {
 
-long EndTransaction(Transaction& t, SQLHDBC dbc, bool connected, SQLSMALLINT how) {
-    if (NotConnected(t, connected)) return t.SQLCode;
-    t.SQLErrText.clear();
-    t.SQLNRows = 0;
-    SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, dbc, how);
-    if (!SQL_SUCCEEDED(rc)) {
-        long native = kNoNativeCode;
-        std::string text = Diagnostics(SQL_HANDLE_DBC, dbc, native);
-        t.SQLCode = -1;
-        t.SQLDBCode = native;
-        t.SQLErrText =
-            text.empty() ? std::string(how == SQL_COMMIT ? "COMMIT failed" : "ROLLBACK failed") : text;
-        return -1;
-    }
-    Succeed(t, 0);
-    return 0;
+// COMMIT or ROLLBACK; once it has succeeded, no statement has run in the transaction.
+long EndTransaction(Transaction& t, Session& session, SQLSMALLINT how) {
+    long code = 0;
+    session.Watch([&] {
+        if (NotConnected(t, session.connected)) {
+            code = t.SQLCode;
+            return;
+        }
+        t.SQLErrText.clear();
+        t.SQLNRows = 0;
+        SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, session.dbc.get(), how);
+        if (!SQL_SUCCEEDED(rc)) {
+            long native = kNoNativeCode;
+            std::string text = Diagnostics(SQL_HANDLE_DBC, session.dbc.get(), native);
+            t.SQLCode = -1;
+            t.SQLDBCode = native;
+            t.SQLErrText =
+                text.empty() ? std::string(how == SQL_COMMIT ? "COMMIT failed" : "ROLLBACK failed") : text;
+            code = -1;
+            return;
+        }
+        Succeed(t, 0);
+    });
+    if (code == 0) session.open = session.writing = false;
+    return code;
 }
 
 }  // namespace
 
 long Transaction::Commit() {
-    long code = 0;
-    impl_->Watch([&] { code = EndTransaction(*this, impl_->dbc.get(), impl_->connected, SQL_COMMIT); });
-    if (code == 0) impl_->open = impl_->writing = false;
-    return code;
+    return EndTransaction(*this, *impl_, SQL_COMMIT);
 }
 long Transaction::Rollback() {
-    long code = 0;
-    impl_->Watch([&] { code = EndTransaction(*this, impl_->dbc.get(), impl_->connected, SQL_ROLLBACK); });
-    if (code == 0) impl_->open = impl_->writing = false;
-    return code;
+    return EndTransaction(*this, *impl_, SQL_ROLLBACK);
 }
 
 bool Transaction::InTransaction() const {
@@ -908,7 +913,7 @@ long DynamicStagingArea::Execute(const std::vector<Value>& args) {
 
 std::string ConnectStringOf(std::string_view dbparm) {
     static constexpr std::string_view kKey = "connectstring";
-    const std::string lower = Lower(dbparm);
+    const std::string lower = LowerAscii(dbparm);
     for (std::size_t at = lower.find(kKey); at != std::string::npos; at = lower.find(kKey, at + 1)) {
         // The key must stand on its own: at the start or after a separator.
         if (at > 0) {

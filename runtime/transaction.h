@@ -75,9 +75,6 @@ class Transaction {
 
   private:
     friend class DynamicStagingArea;
-    long SelectIntoNow(std::string_view sql, const std::vector<Value>& args, std::vector<Value>& into);
-    long QueryNow(std::string_view sql, const std::vector<Value>& args,
-                  std::vector<std::vector<Value>>& rows);
 
     struct Impl;
     std::unique_ptr<Impl> impl_;

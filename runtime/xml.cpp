@@ -13,13 +13,6 @@ namespace rt::xml {
 
 namespace {
 
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
 // The whole file, or nullopt with the reason.
 std::optional<std::string> ReadFile(const std::string& path, long& error) {
     std::error_code ec;
@@ -90,7 +83,7 @@ std::string DeclaredEncoding(std::string_view data) {
     const char quote = decl[at];
     const std::size_t close = decl.find(quote, at + 1);
     if (close == std::string_view::npos) return {};
-    return Lower(decl.substr(at + 1, close - at - 1));
+    return LowerAscii(decl.substr(at + 1, close - at - 1));
 }
 
 // UTF-8 that is well-formed (no overlong forms, no surrogates) and holds only characters that

@@ -10,8 +10,8 @@
 // (or another encoding that iconv knows) is converted to UTF-8 first. Texts come out as UTF-8.
 //
 // The content of an element is every child node of any kind (elements, text, CDATA, comments,
-// processing instructions), in document order: readers that take values by position rely on a
-// stray node being counted.
+// processing instructions), in document order, so that a reader sees every stray node and decides
+// on it.
 
 #include <cstddef>
 #include <memory>

@@ -16,6 +16,9 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/fd.h"
+#include "runtime/text.h"
+
 namespace rt {
 
 namespace fs = std::filesystem;
@@ -47,13 +50,6 @@ bool Matches(const std::string& mask, const std::string& name, int flags = 0) {
     return fnmatch(mask.c_str(), name.c_str(), flags) == 0;
 }
 
-// Archive names are compared as the systems that write archives compare them.
-std::string Folded(std::string name) {
-    for (char& c : name)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return name;
-}
-
 // Owns an archive handle: discarded unless closed on purpose.
 struct Archive {
     zip_t* z = nullptr;
@@ -65,13 +61,6 @@ struct Archive {
         const int rc = zip_close(z);
         if (rc == 0) z = nullptr;
         return rc == 0;
-    }
-};
-
-struct Fd {
-    int fd = -1;
-    ~Fd() {
-        if (fd >= 0) ::close(fd);
     }
 };
 
@@ -203,7 +192,7 @@ long Zip::zip() {
     Archive za;
     std::set<std::string> names;  // folded: a reader that ignores case must not find two
     for (const auto& [name, path] : files) {
-        if (names.count(Folded(name)) != 0) {
+        if (names.count(LowerAscii(name)) != 0) {
             Skip(Refused(name, path.string(), SkipReason::Duplicate));
             continue;
         }
@@ -223,7 +212,7 @@ long Zip::zip() {
             Skip(Refused(name, path.string(), SkipReason::Unreadable));
             continue;
         }
-        names.insert(Folded(name));
+        names.insert(LowerAscii(name));
     }
     if (names.empty()) return kZipNothingToDo;
     if (!za.Close()) return kZipCannotWrite;
@@ -242,16 +231,6 @@ struct Outcome {
 
 // What an entry is on the system that packed it, where that system says so.
 enum class StoredAs { File, Folder, Special };
-
-bool WriteAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written <= 0) return false;
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
 
 // One unpacking: the archive, where its entries go, and what has been taken and written so far.
 class Unpacking {
@@ -309,7 +288,7 @@ Outcome Unpacking::Take(zip_uint64_t index) {
     if (!parts) return refuse(SkipReason::UnsafePath);
     // A second entry for the same name is refused whatever became of the first, so that no order of
     // entries decides which one a reader gets.
-    if (!seen_.insert(Folded(Relative(*parts, *leaf))).second) return refuse(SkipReason::Duplicate);
+    if (!seen_.insert(LowerAscii(Relative(*parts, *leaf))).second) return refuse(SkipReason::Duplicate);
     switch (Kind(index)) {
         case StoredAs::Folder:
             return out;

@@ -120,10 +120,6 @@ int NextInTab(const DataWindowDef& def, int current, bool forward) {
     return seq[static_cast<std::size_t>((i + (forward ? 1 : n - 1)) % n)];
 }
 
-std::size_t TypingLimit(const ColumnDef& c) {
-    return ByteLimit(c);
-}
-
 QString InputMaskFor(const ColumnDef& c) {
     if (c.edit != EditStyle::EditMask || c.mask.empty() || IsNumber(c.type)) return {};
     const QString mask = FromUtf8(c.mask);
@@ -237,8 +233,8 @@ bool ClassTakes(QChar cls, QChar c) {
     }
 }
 
-}  // namespace
-
+// Whether the input mask (the editor's notation) takes the character at the position, counted in
+// the mask's places; the separators met on the way are stepped over, unless `c` is the separator.
 bool MaskTakesAt(const QString& mask, int position, QChar c) {
     const std::vector<MaskPlace> places = PlacesOf(mask);
     auto at = static_cast<std::size_t>(std::max(position, 0));
@@ -250,18 +246,30 @@ bool MaskTakesAt(const QString& mask, int position, QChar c) {
     return at < places.size() && ClassTakes(places[at].c, c);
 }
 
-void MaskedLine::keyPressEvent(QKeyEvent* e) {
-    const QString typed = e->text();
-    if (!isReadOnly() && !inputMask().isEmpty() && typed.size() == 1 && typed.at(0).isPrint() &&
-        (e->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) == 0) {
-        const int at = hasSelectedText() ? selectionStart() : cursorPosition();
-        if (!MaskTakesAt(inputMask(), at, typed.at(0))) {
-            e->accept();  // refused where the cursor is; nothing moves
-            return;
+// A line with an input mask that refuses, where the cursor stands, a character the mask does not
+// take there: the cursor stays, instead of the character landing at a later place that takes it
+// with blanks left in between. Typing the separator steps over it (once: the editor itself steps
+// over a separator after the character before it).
+class MaskedLine : public QLineEdit {
+  public:
+    using QLineEdit::QLineEdit;
+
+  protected:
+    void keyPressEvent(QKeyEvent* e) override {
+        const QString typed = e->text();
+        if (!isReadOnly() && !inputMask().isEmpty() && typed.size() == 1 && typed.at(0).isPrint() &&
+            (e->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) == 0) {
+            const int at = hasSelectedText() ? selectionStart() : cursorPosition();
+            if (!MaskTakesAt(inputMask(), at, typed.at(0))) {
+                e->accept();  // refused where the cursor is; nothing moves
+                return;
+            }
         }
+        QLineEdit::keyPressEvent(e);
     }
-    QLineEdit::keyPressEvent(e);
-}
+};
+
+}  // namespace
 
 QValidator::State NumberValidator::validate(QString& input, int&) const {
     int pos = 0;
@@ -410,7 +418,7 @@ QWidget* CreateEditor(const ColumnDef& c, EditorKind kind, QWidget* parent) {
                 if (c.type == ColType::Long && !masked) intDigits = 10;
                 if (c.type == ColType::Real && !masked) decimals = 15;
                 line->setValidator(new NumberValidator(intDigits, decimals, grouping, !masked, line));
-            } else if (const std::size_t limit = TypingLimit(c); limit > 0) {
+            } else if (const std::size_t limit = ByteLimit(c); limit > 0) {
                 line->setValidator(new GbkLimitValidator(limit, line));
             }
             line->setReadOnly(!TakesInput(c));
@@ -418,7 +426,7 @@ QWidget* CreateEditor(const ColumnDef& c, EditorKind kind, QWidget* parent) {
             break;
         }
         case EditorKind::Box: {
-            auto* box = new LimitedTextBox(TypingLimit(c), parent);
+            auto* box = new LimitedTextBox(ByteLimit(c), parent);
             box->setFrameShape(QFrame::NoFrame);
             box->setTabChangesFocus(true);
             box->setReadOnly(!TakesInput(c));

@@ -3,7 +3,6 @@
 // GBK bytes, masks, the characters a number or a date admits. Shared by the form and the grid.
 // Nothing here talks to the engine; the views connect the editors to it.
 
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QString>
 #include <QValidator>
@@ -17,6 +16,7 @@
 
 class QComboBox;
 class QFont;
+class QLineEdit;
 class QWidget;
 
 namespace rt::ui::dwview {
@@ -44,9 +44,6 @@ std::vector<int> TabSequence(const DataWindowDef& def);
 // The column after (or before) `current` in tab order, wrapping round; 0 when none takes the cursor.
 int NextInTab(const DataWindowDef& def, int current, bool forward);
 
-// Bytes the user may type into the column; 0 when there is no limit.
-std::size_t TypingLimit(const ColumnDef& c);
-
 // The input mask of a masked text or date column in the editor's notation; empty when the column
 // is not masked that way (numbers are checked by a validator instead).
 QString InputMaskFor(const ColumnDef& c);
@@ -64,23 +61,6 @@ class GbkLimitValidator : public QValidator {
     std::size_t limit_;
     QString before_;  // the editor's text before the edit
 };
-
-// A line with an input mask that refuses, where the cursor stands, a character the mask does not
-// take there: the cursor stays, instead of the character landing at a later place that takes it
-// with blanks left in between. Typing the separator steps over it (once: the editor itself steps
-// over a separator after the character before it).
-class MaskedLine : public QLineEdit {
-    Q_OBJECT
-  public:
-    using QLineEdit::QLineEdit;
-
-  protected:
-    void keyPressEvent(QKeyEvent* e) override;
-};
-
-// Whether the input mask (the editor's notation) takes the character at the position, counted in
-// the mask's places; the separators met on the way are stepped over, unless `c` is the separator.
-bool MaskTakesAt(const QString& mask, int position, QChar c);
 
 // Admits a number as typed: digits, at most `intDigits` before the point and `decimals` after it,
 // grouping commas when `grouping`, a leading minus when `sign`.

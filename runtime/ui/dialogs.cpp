@@ -19,8 +19,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "runtime/ui/message_box.h"
-
 namespace rt::ui {
 
 DialogService::~DialogService() = default;
@@ -91,6 +89,56 @@ QString StartFolder(const std::string& dir) {
     // A drive letter means nothing here: start in the user's home folder.
     if (dir.empty() || (dir.size() >= 2 && dir[1] == ':')) return QDir::homePath();
     return Q(dir);
+}
+
+// What a window frame draws beside the title: its icon, its buttons and their gaps.
+constexpr int kTitleBarExtras = 150;
+// The frame's own borders, and what the box keeps around its text: margins, the icon and its gap.
+constexpr int kFrameBorders = 40;
+constexpr int kAroundText = 60;
+
+QRect ScreenArea(const QMessageBox& box) {
+    const QScreen* screen = box.screen() != nullptr ? box.screen() : QGuiApplication::primaryScreen();
+    return screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
+// The size of the program's message boxes. A window frame draws the title beside its buttons and
+// cuts what does not fit, and a value the user typed or pasted can be far longer than a screen is
+// wide: a box is made at least as wide as its whole title and never wider or taller than the
+// screen, and a line of text too long for that is shortened in the middle with "…", so that the
+// start of the sentence and the reason at its end both stay readable. Takes the box's title and
+// text as they are set; call it before the box is shown.
+void FitMessageBox(QMessageBox& box) {
+    const QRect area = ScreenArea(box);
+    const int widest = area.width() - kFrameBorders;
+    // The toolkit wraps a box's text at a width of its own choosing below the screen's; a line
+    // that fits there never needs a break it may not find (a run of letters without blanks).
+    const int wrapWidth = area.width() <= 1024 ? widest : std::min(area.width() - 480, 1000);
+    const int iconWidth =
+        box.iconPixmap().isNull()
+            ? 0
+            : static_cast<int>(box.iconPixmap().width() / box.iconPixmap().devicePixelRatio());
+    const int textRoom = std::max(100, wrapWidth - iconWidth - kAroundText);
+
+    const auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    const QFontMetrics text(label != nullptr ? label->font() : box.font());
+    const int maxLines = std::max(3, (area.height() - 200) / std::max(1, text.lineSpacing()));
+    QStringList lines = box.text().split('\n');
+    if (lines.size() > maxLines) {
+        lines = lines.mid(0, maxLines - 1);
+        lines << QStringLiteral("…");
+    }
+    for (QString& line : lines)
+        if (text.horizontalAdvance(line) > textRoom) line = text.elidedText(line, Qt::ElideMiddle, textRoom);
+    box.setText(lines.join('\n'));
+
+    QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+    titleFont.setBold(true);
+    const int titleWidth = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + kTitleBarExtras;
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        grid->addItem(new QSpacerItem(std::min(titleWidth, widest), 0, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, std::max(1, grid->columnCount()));
+    }
 }
 
 class QtDialogs : public DialogService {
@@ -178,60 +226,6 @@ class QtDialogs : public DialogService {
     void Help(const std::string& path) override { QDesktopServices::openUrl(QUrl::fromLocalFile(Q(path))); }
     void Link(const std::string& url) override { QDesktopServices::openUrl(QUrl(Q(url))); }
 };
-
-}  // namespace
-
-// ---- message box geometry ----------------------------------------------------------------------
-
-namespace {
-
-// What a window frame draws beside the title: its icon, its buttons and their gaps.
-constexpr int kTitleBarExtras = 150;
-// The frame's own borders, and what the box keeps around its text: margins, the icon and its gap.
-constexpr int kFrameBorders = 40;
-constexpr int kAroundText = 60;
-
-QRect ScreenArea(const QMessageBox& box) {
-    const QScreen* screen = box.screen() != nullptr ? box.screen() : QGuiApplication::primaryScreen();
-    return screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
-}
-
-}  // namespace
-
-void FitMessageBox(QMessageBox& box) {
-    const QRect area = ScreenArea(box);
-    const int widest = area.width() - kFrameBorders;
-    // The toolkit wraps a box's text at a width of its own choosing below the screen's; a line
-    // that fits there never needs a break it may not find (a run of letters without blanks).
-    const int wrapWidth = area.width() <= 1024 ? widest : std::min(area.width() - 480, 1000);
-    const int iconWidth =
-        box.iconPixmap().isNull()
-            ? 0
-            : static_cast<int>(box.iconPixmap().width() / box.iconPixmap().devicePixelRatio());
-    const int textRoom = std::max(100, wrapWidth - iconWidth - kAroundText);
-
-    const auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
-    const QFontMetrics text(label != nullptr ? label->font() : box.font());
-    const int maxLines = std::max(3, (area.height() - 200) / std::max(1, text.lineSpacing()));
-    QStringList lines = box.text().split('\n');
-    if (lines.size() > maxLines) {
-        lines = lines.mid(0, maxLines - 1);
-        lines << QStringLiteral("…");
-    }
-    for (QString& line : lines)
-        if (text.horizontalAdvance(line) > textRoom) line = text.elidedText(line, Qt::ElideMiddle, textRoom);
-    box.setText(lines.join('\n'));
-
-    QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
-    titleFont.setBold(true);
-    const int titleWidth = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + kTitleBarExtras;
-    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
-        grid->addItem(new QSpacerItem(std::min(titleWidth, widest), 0, QSizePolicy::Minimum),
-                      grid->rowCount(), 0, 1, std::max(1, grid->columnCount()));
-    }
-}
-
-namespace {
 
 std::unique_ptr<DialogService>& Current() {
     static std::unique_ptr<DialogService> service;
