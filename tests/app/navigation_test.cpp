@@ -316,7 +316,6 @@ TEST_F(SectionNavigation, FailedSaveOfThePageLeftIsRolledBackAndTheStepStillHapp
     ExecCommit("DELETE FROM j_xy_saving WHERE xm_id = ? AND xy_zhijorjianj = '1' AND xy_year = ?",
                {a, std::to_string(year - 3)});
 
-    AnswerDatabaseError();
     Dialogs().Answer(1);
     W().cb_n->Click();
 
@@ -557,7 +556,6 @@ TEST_F(RecommendationSwitch, FailedSaveKeepsTheRecommendationLeftWithItsEdits) {
     ExecCommit("DELETE FROM j_ry_finish WHERE xm_id = ? AND ry_no = 1", {a});
 
     Dialogs().Answer(1);
-    AnswerDatabaseError();
     Dialogs().Answer(1);
     W().dw_no->SetRow(2);
 
