@@ -1,37 +1,23 @@
 #include "runtime/datawindow.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <cstdint>
-#include <limits>
-#include <unordered_map>
 #include <utility>
 
-#include "runtime/editmask.h"
+#include "runtime/datawindow_children.h"
+#include "runtime/datawindow_entry.h"
+#include "runtime/datawindow_object.h"
+#include "runtime/datawindow_plan.h"
+#include "runtime/datawindow_rows.h"
 #include "runtime/text.h"
 
 namespace rt {
 
+using dw::CompiledObject;
+using dw::Count;
+using dw::Row;
+
 namespace {
-
-// One row of a buffer. Originals and item flags are made on the first change of the row, so that
-// a retrieved row carries its values only.
-struct Row {
-    std::uint64_t id = 0;  // stable identity across renumbering, for re-entrant callers
-    ItemStatus status = ItemStatus::NotModified;
-    bool selected = false;
-    std::vector<Value> values;
-    std::vector<Value> originals;  // empty: the same as values
-    std::vector<char> modified;    // empty: no item flagged
-
-    const Value& Original(std::size_t c) const { return originals.empty() ? values[c] : originals[c]; }
-    bool Modified(std::size_t c) const { return !modified.empty() && modified[c] != 0; }
-};
-
-long Count(const std::vector<Row>& rows) {
-    return static_cast<long>(rows.size());
-}
 
 DataWindow::MessageHook& Hook() {
     static DataWindow::MessageHook hook;
@@ -49,400 +35,32 @@ void Say(std::string_view title, std::string_view text) {
     if (hook) hook(title, text);
 }
 
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-    return s.size() >= prefix.size() && SameName(s.substr(0, prefix.size()), prefix);
-}
-
-std::string_view TrimView(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
-
-bool IsIdentStart(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
-}
-
-bool IsIdentChar(char c) {
-    return IsIdentStart(c) || (c >= '0' && c <= '9');
-}
-
-// A value converted to a column's (or argument's) type; nullopt when it does not convert. Null
-// stays null.
-std::optional<Value> ConvertTo(ColType type, const Value& v) {
-    if (v.IsNull()) return Value();
-    switch (type) {
-        case ColType::Char:
-            if (v.String()) return v;
-            if (auto s = v.AsString()) return Value(std::move(*s));
-            return std::nullopt;
-        case ColType::Date:
-            if (auto d = v.AsDate()) return Value(*d);
-            return std::nullopt;
-        case ColType::Decimal:
-            if (auto d = v.AsDecimal()) return Value(*d);
-            return std::nullopt;
-        case ColType::Long:
-            if (auto n = v.AsLong(); n && *n >= std::numeric_limits<std::int32_t>::min() &&
-                                     *n <= std::numeric_limits<std::int32_t>::max())
-                return Value(*n);
-            return std::nullopt;
-        case ColType::Real:
-            if (auto r = v.AsReal()) return Value(*r);
-            return std::nullopt;
-    }
-    return std::nullopt;
-}
-
-// A fetched value in the column's type. The database hands back what its column holds; a value
-// that does not convert (text in a number column) is kept as text rather than lost.
-Value FromDatabase(ColType type, Value&& v) {
-    switch (type) {
-        case ColType::Char:
-            if (v.IsNull() || v.String()) return std::move(v);
-            break;
-        case ColType::Date:
-            if (v.Date()) return std::move(v);
-            break;
-        case ColType::Decimal:
-            if (v.Decimal()) return std::move(v);
-            break;
-        case ColType::Long:
-            if (v.Long()) return std::move(v);
-            if (auto n = v.AsLong()) return Value(*n);
-            return std::move(v);
-        case ColType::Real:
-            if (v.Real()) return std::move(v);
-            break;
-    }
-    if (auto c = ConvertTo(type, v)) return std::move(*c);
-    return std::move(v);
-}
-
-std::string ColTypeText(const ColumnDef& c) {
-    switch (c.type) {
-        case ColType::Char:
-            return "char(" + std::to_string(c.length) + ")";
-        case ColType::Date:
-            return "date";
-        case ColType::Decimal:
-            return "decimal(2)";
-        case ColType::Long:
-            return "long";
-        case ColType::Real:
-            return "real";
-    }
-    return "?";
-}
-
-// The bare column name that INSERT, UPDATE and WHERE use, from the SELECT list's expression:
-// "j_xm_base.xm_id" -> xm_id, "\"j_xm_base\".\"xm_id\"" -> xm_id; "" for an expression.
-std::string WriteName(const ColumnDef& c) {
-    std::string_view db = c.dbName.empty() ? std::string_view(c.name) : std::string_view(c.dbName);
-    if (db.find('(') != std::string_view::npos) return {};
-    std::size_t dot = db.rfind('.');
-    if (dot != std::string_view::npos) db = db.substr(dot + 1);
-    std::string out;
-    for (char ch : db) {
-        if (ch != '"') out += ch;
-    }
-    return out;
-}
-
-// ---- finding a row by the values read ----------------------------------------------------------------
-//
-// A number read back is not always the number stored: SQLite holds reals, and decimals too, as
-// binary doubles, and its ODBC driver hands them back rounded to 15 significant digits, where
-// PostgreSQL hands back every digit. Compared with `=`, such a value would never find its row again,
-// not even once read afresh, and the row could never be saved. So a number that may have been
-// rounded that way is compared as the range of numbers that round to it: a real whose shortest text
-// has at most 15 significant digits, and a decimal of more than 13 whole digits (up to that, 15
-// digits hold every cent, and `=` is exact: PostgreSQL compares the bound text as a numeric, SQLite
-// gives it the column's numeric affinity and so turns it into the very double it stored). Anything
-// else compares with `=`, which is exact on both: whole numbers; text, trailing blanks included
-// (the columns are varchar); dates, which SQLite keeps as the 'YYYY-MM-DD' text the program writes.
-
-struct Range {
-    std::string low, high;  // as "<digits>e<exponent>", low <= high
-};
-
-constexpr std::size_t kReadDigits = 15;
-
-// The numbers that 15 significant digits show as `digits` (no trailing zeros) times ten to
-// `exponent`, each end included.
-std::optional<Range> RoundingRange(bool negative, const std::string& digits, int exponent) {
-    if (digits.empty() || digits.size() > kReadDigits) return std::nullopt;
-    std::int64_t m = 0;
-    std::from_chars(digits.data(), digits.data() + digits.size(), m);
-    for (std::size_t i = digits.size(); i < kReadDigits; ++i) {
-        m *= 10;
-        --exponent;
-    }
-    auto text = [](std::int64_t n, int e) { return std::to_string(n) + "e" + std::to_string(e); };
-    Range r{text(m * 10 - 5, exponent - 1), text(m * 10 + 5, exponent - 1)};
-    // Just below a power of ten the numbers have one whole digit less, and a unit ten times finer.
-    if (m == 100000000000000) r.low = text(m * 100 - 5, exponent - 2);
-    if (negative) return Range{"-" + r.high, "-" + r.low};
-    return r;
-}
-
-std::optional<Range> RealRange(double v) {
-    if (!std::isfinite(v) || v == 0) return std::nullopt;
-    char buf[64];
-    const auto end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific).ptr;
-    const std::string_view text(buf, static_cast<std::size_t>(end - buf));  // "-6.25e-01"
-    const std::size_t e = text.find('e');
-    std::string digits;
-    for (char c : text.substr(0, e)) {
-        if (c >= '0' && c <= '9') digits += c;
-    }
-    int exponent = 0;
-    std::string_view power = text.substr(e + 1);
-    if (!power.empty() && power[0] == '+') power.remove_prefix(1);
-    std::from_chars(power.data(), power.data() + power.size(), exponent);
-    exponent -= static_cast<int>(digits.size()) - 1;
-    while (digits.size() > 1 && digits.back() == '0') {
-        digits.pop_back();
-        ++exponent;
-    }
-    return RoundingRange(v < 0, digits, exponent);
-}
-
-std::optional<Range> DecimalRange(Decimal d) {
-    const std::int64_t cents = d.Cents();
-    const std::uint64_t magnitude =
-        cents < 0 ? std::uint64_t{0} - static_cast<std::uint64_t>(cents) : static_cast<std::uint64_t>(cents);
-    if (magnitude < 1000000000000000) return std::nullopt;  // at most 13 whole digits
-    std::string digits = std::to_string(magnitude);
-    int exponent = -2;
-    while (digits.back() == '0') {
-        digits.pop_back();
-        ++exponent;
-    }
-    return RoundingRange(cents < 0, digits, exponent);
-}
-
-double ToDouble(const std::string& text) {
-    double d = 0;
-    std::from_chars(text.data(), text.data() + text.size(), d);
-    return d;
-}
-
-// "<name> = ?", "<name> IS NULL" or "<name> BETWEEN ? AND ?" for the value read.
-void AppendMatch(std::string& sql, std::vector<Value>& args, const std::string& name, const Value& read) {
-    sql += name;
-    if (read.IsNull()) {
-        sql += " IS NULL";
-        return;
-    }
-    if (const double* real = read.Real()) {
-        if (auto r = RealRange(*real)) {
-            sql += " BETWEEN ? AND ?";
-            // Widened by one double each way, so that a number exactly at an end is inside.
-            args.emplace_back(std::nextafter(ToDouble(r->low), -HUGE_VAL));
-            args.emplace_back(std::nextafter(ToDouble(r->high), HUGE_VAL));
-            return;
-        }
-    } else if (const Decimal* decimal = read.Decimal()) {
-        if (auto r = DecimalRange(*decimal)) {
-            sql += " BETWEEN ? AND ?";
-            args.emplace_back(std::move(r->low));
-            args.emplace_back(std::move(r->high));
-            return;
-        }
-    }
-    sql += " = ?";
-    args.push_back(read);
-}
-
-// Plain texts of values for editing and the default display.
-std::string PlainText(const Value& v) {
-    return v.ToText();
-}
-
-// Whole number of at most 32 bits, as typed.
-std::optional<std::int64_t> ParseLongEntry(std::string_view t) {
-    std::string_view s = t;
-    bool negative = false;
-    if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
-        negative = s[0] == '-';
-        s.remove_prefix(1);
-    }
-    if (s.empty() || s.size() > 12) return std::nullopt;
-    std::int64_t n = 0;
-    for (char c : s) {
-        if (c < '0' || c > '9') return std::nullopt;
-        n = n * 10 + (c - '0');
-    }
-    if (negative) n = -n;
-    if (n < std::numeric_limits<std::int32_t>::min() || n > std::numeric_limits<std::int32_t>::max())
-        return std::nullopt;
-    return n;
-}
-
-struct Checked {
-    bool ok = false;
-    bool unchanged = false;
-    Value value;
-    std::string why;
-};
-
-Checked Refuse(std::string why) {
-    Checked c;
-    c.why = std::move(why);
-    return c;
-}
-
-Checked Accepted(Value v) {
-    Checked c;
-    c.ok = true;
-    c.value = std::move(v);
-    return c;
-}
-
-// The readers of typed text, one per edit style: each gives the value the text stands for (null
-// when nothing is typed) or why it cannot be stored.
-
-// A drop-down list takes a display text of its codes, or failing that a data value.
-Checked ReadCode(const ColumnDef& cd, std::string_view text) {
-    if (text.empty()) return Accepted(Value());
-    for (const CodeEntry& e : cd.codes) {
-        if (e.display == text) return Accepted(Value(e.data));
-    }
-    for (const CodeEntry& e : cd.codes) {
-        if (e.data == text) return Accepted(Value(e.data));
-    }
-    return Refuse("不是列表中的值");
-}
-
-Checked ReadCheckBox(const ColumnDef& cd, std::string_view text) {
-    if (text == cd.checkOn) return Accepted(Value(cd.checkOn));
-    if (text == cd.checkOff) return Accepted(Value(cd.checkOff));
-    return Refuse("不是复选框的取值");
-}
-
-Checked ReadMasked(const EditMask& mask, std::string_view text) {
-    MaskInput in = mask.Read(text);
-    if (!in.ok) return Refuse(std::move(in.why));
-    return Accepted(std::move(in.value));
-}
-
-Checked ReadDate(const std::string& trimmed) {
-    auto d = Date::Parse(trimmed);
-    if (!d) return Refuse("不是有效的日期");
-    return Accepted(Value(*d));
-}
-
-Checked ReadLong(const std::string& trimmed) {
-    auto n = ParseLongEntry(trimmed);
-    if (!n) return Refuse("不是有效的整数（-2147483648到2147483647）");
-    return Accepted(Value(*n));
-}
-
-// Digits with at most a leading sign and one point; more than two decimals only as trailing zeros.
-Checked ReadDecimal(const std::string& text) {
-    const std::size_t point = text.find('.');
-    const bool shape =
-        text.find_first_not_of("+-0123456789.") == std::string::npos &&
-        text.find_last_of("+-") == (text[0] == '+' || text[0] == '-' ? 0 : std::string::npos) &&
-        (point == std::string::npos || text.find('.', point + 1) == std::string::npos);
-    if (!shape) return Refuse("不是有效的数字");
-    if (point != std::string::npos) {
-        std::string decimals = text.substr(point + 1);
-        while (decimals.size() > 2 && decimals.back() == '0') decimals.pop_back();
-        if (decimals.size() > 2) return Refuse("小数部分不能超过2位");
-    }
-    auto d = Decimal::Parse(text);
-    if (!d) return Refuse("不是有效的数字");
-    return Accepted(Value(*d));
-}
-
-Checked ReadReal(const std::string& trimmed) {
-    auto d = Value(trimmed).AsReal();
-    if (!d) return Refuse("不是有效的数字");
-    return Accepted(Value(*d));
-}
-
-// A plain field (one line or several): text is kept as typed; numbers and dates are read from the
-// text without its blanks, and blanks alone are null.
-Checked ReadEdit(ColType type, std::string_view text) {
-    if (type == ColType::Char) return Accepted(Value(text));
-    const std::string trimmed = Trim(text);
-    if (trimmed.empty()) return Accepted(Value());
-    switch (type) {
-        case ColType::Date:
-            return ReadDate(trimmed);
-        case ColType::Long:
-            return ReadLong(trimmed);
-        case ColType::Decimal:
-            return ReadDecimal(trimmed);
-        case ColType::Real:
-            return ReadReal(trimmed);
-        case ColType::Char:
-            break;
-    }
-    return Accepted(Value(text));
-}
-
-// Whether a value read from typed text leaves the stored one as it is.
-bool LeavesAsIs(const ColumnDef& cd, const EditMask& mask, const Value& v, const Value& current) {
-    if (v == current) return true;
-    // Leaving an empty field empty is no change.
-    if (cd.type == ColType::Char && current.IsNull() && v.String() && v.String()->empty()) return true;
-    if (mask.Kind() == MaskKind::Date && !mask.Empty() && v.Date() && current.Date()) {
-        // "yyyy-mm" names a month: the stored day is kept when the month is the same.
-        const Date& a = *v.Date();
-        const Date& b = *current.Date();
-        return a.year == b.year && (!mask.HasMonth() || a.month == b.month) &&
-               (!mask.HasDay() || a.day == b.day);
-    }
-    return false;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------------
+// The DataWindow itself keeps the cursor (current row and column) and the events, and drives its
+// parts: the compiled object, the row buffers, the update plan, the pending edit with its check and
+// the child code tables (datawindow_*.h).
 
 struct DataWindow::Impl {
     explicit Impl(DataWindow& s) : self(s) {}
 
     DataWindow& self;
 
-    // The object, copied so that a later registration of the same name cannot change it underfoot.
-    std::shared_ptr<const DataWindowDef> def;
-    std::uint64_t defGeneration = 0;
-    std::vector<std::string> writeNames;  // per column
-    std::vector<EditMask> masks;          // per column (empty unless the column edits through one)
-    std::vector<int> keys;                // column indexes
-    std::vector<int> computeColumn;       // per compute: the summed column, or -1
-    std::string selectSql;                // with '?' for the ":name" markers
-    std::vector<int> selectArgs;          // per marker: the argument's index
-    bool selectOk = false;
+    std::unique_ptr<const CompiledObject> object;  // none until SetDataObject
+    std::uint64_t loads = 0;  // counts SetDataObject, so that a call can tell a handler set another
+    dw::RowBuffers rows;
+    dw::ChildTables children;
+    bool isChild = false;  // a drop-down's code table, which reads no code tables of its own
+    dw::PendingEdit edit;
 
     Transaction* trans = nullptr;
     std::weak_ptr<void> transAlive;  // a transaction destroyed while bound is never reached
 
     Transaction* Trans() const { return transAlive.expired() ? nullptr : trans; }
 
-    std::vector<Row> primary, filter, deleted;
-    std::uint64_t nextId = 1;
     long row = 0;    // current row, 0 when none
     int column = 0;  // current column, 0 when none
-    std::optional<std::string> pending;
-    bool accepting = false;
-    // The refusal said last: its row, column, text and the user action it was said in.
-    struct Refusal {
-        long row = 0;
-        int column = 0;
-        std::string text;
-        std::uint64_t action = 0;
-        bool operator==(const Refusal&) const = default;
-    };
-    std::optional<Refusal> said;
-
-    bool isChild = false;
-    std::vector<std::unique_ptr<DataWindow>> children;  // per column, made on first need
-    std::vector<Transaction*> childRetrievedWith;       // per column
 
     std::vector<std::pair<int, Observer>> observers;
     int nextObserver = 1;
@@ -452,61 +70,23 @@ struct DataWindow::Impl {
 
     // ---- basics -------------------------------------------------------------------------------------
 
-    int ColumnCount() const { return def ? static_cast<int>(def->columns.size()) : 0; }
-
     // 0-based index of a column name, or -1.
-    int Col(std::string_view name) const {
-        if (!def) return -1;
-        for (std::size_t i = 0; i < def->columns.size(); ++i) {
-            if (SameName(def->columns[i].name, name)) return static_cast<int>(i);
-        }
-        return -1;
-    }
+    int Col(std::string_view name) const { return object ? object->Col(name) : -1; }
+    bool ValidCol(int c) const { return object && object->ValidCol(c); }
+    bool Focusable(int c) const { return object && object->Focusable(c); }
+    bool TakesInput(int c) const { return object && object->TakesInput(c); }
 
-    bool ValidCol(int c) const { return c >= 0 && c < ColumnCount(); }
-
-    const std::vector<Row>* Buf(Buffer b) const {
-        switch (b) {
-            case Buffer::Primary:
-                return &primary;
-            case Buffer::Filter:
-                return &filter;
-            case Buffer::Delete:
-                return &deleted;
-        }
-        return &primary;
-    }
-
-    const Row* RowAt(long r, Buffer b = Buffer::Primary) const {
-        const std::vector<Row>* rows = Buf(b);
-        if (r < 1 || r > Count(*rows)) return nullptr;
-        return &(*rows)[static_cast<std::size_t>(r - 1)];
-    }
-
-    // Current number of the row with this identity; `hint` first. 0 when it is gone.
-    long FindRow(std::uint64_t id, long hint) const {
-        if (hint >= 1 && hint <= Count(primary) && primary[static_cast<std::size_t>(hint - 1)].id == id)
-            return hint;
-        for (std::size_t i = 0; i < primary.size(); ++i) {
-            if (primary[i].id == id) return static_cast<long>(i) + 1;
-        }
-        return 0;
-    }
-
-    Row NewRow(ItemStatus status) {
-        Row r;
-        r.id = nextId++;
-        r.status = status;
-        r.values.resize(static_cast<std::size_t>(ColumnCount()));
-        return r;
-    }
-
-    bool Focusable(int c) const {
-        return ValidCol(c) && def->columns[static_cast<std::size_t>(c)].tabOrder > 0;
-    }
-
-    bool TakesInput(int c) const {
-        return Focusable(c) && !def->columns[static_cast<std::size_t>(c)].displayOnly;
+    // The item of primary row r in column c, with its column and mask; nullopt when there is none.
+    struct Item {
+        const ColumnDef& column;
+        const EditMask& mask;
+        const Value& value;
+    };
+    std::optional<Item> ItemAt(long r, int c) const {
+        const Row* x = rows.At(r);
+        if (!x || !ValidCol(c)) return std::nullopt;
+        const auto i = static_cast<std::size_t>(c);
+        return Item{object->Column(c), object->masks[i], x->values[i]};
     }
 
     // ---- notification -------------------------------------------------------------------------------
@@ -534,8 +114,7 @@ struct DataWindow::Impl {
     void FireItemFocusChanged() {
         auto handler = self.itemfocuschanged;
         if (!handler) return;
-        std::string name =
-            ValidCol(column - 1) ? def->columns[static_cast<std::size_t>(column - 1)].name : "";
+        std::string name = ValidCol(column - 1) ? object->Column(column - 1).name : "";
         handler(row, name);
     }
 
@@ -559,317 +138,72 @@ struct DataWindow::Impl {
     // ---- object -------------------------------------------------------------------------------------
 
     void Load(const DataWindowDef& d) {
-        def = std::make_shared<const DataWindowDef>(d);
-        ++defGeneration;
-        const auto n = def->columns.size();
-        writeNames.assign(n, std::string());
-        masks.assign(n, EditMask());
-        keys.clear();
-        for (std::size_t i = 0; i < n; ++i) {
-            const ColumnDef& c = def->columns[i];
-            writeNames[i] = WriteName(c);
-            if (c.edit == EditStyle::EditMask && !c.mask.empty()) masks[i] = EditMask(c.mask, c.type);
-            if (c.key) keys.push_back(static_cast<int>(i));
-        }
-        computeColumn.clear();
-        for (const ComputeDef& cd : def->computes) computeColumn.push_back(SummedColumn(cd.expression));
-        PrepareSelect();
-
-        children.clear();
-        children.resize(n);
-        childRetrievedWith.assign(n, nullptr);
-
-        primary.clear();
-        filter.clear();
-        deleted.clear();
+        object = std::make_unique<const CompiledObject>(d);
+        ++loads;
+        children.Load(*object, [this](long code, std::string text, std::string sql) {
+            FireDbError(code, std::move(text), std::move(sql));
+        });
+        rows.Clear();
         row = 0;
-        pending.reset();
+        edit.text.reset();
         retrievedWith.reset();
         conflict.reset();
         // The cursor starts in the first field of the tab order.
-        column = 0;
-        int best = 0;
-        for (std::size_t i = 0; i < n; ++i) {
-            int t = def->columns[i].tabOrder;
-            if (t > 0 && (best == 0 || t < best)) {
-                best = t;
-                column = static_cast<int>(i) + 1;
-            }
-        }
+        column = object->FirstTabStop();
     }
 
-    // "sum(<column> for all)" -> the column; -1 for any other expression.
-    int SummedColumn(std::string_view expr) const {
-        std::string_view e = TrimView(expr);
-        if (!StartsWithNoCase(e, "sum")) return -1;
-        e = TrimView(e.substr(3));
-        if (e.size() < 2 || e.front() != '(' || e.back() != ')') return -1;
-        e = TrimView(e.substr(1, e.size() - 2));
-        std::vector<std::string_view> words;
-        while (!e.empty()) {
-            std::size_t end = e.find_first_of(" \t");
-            words.push_back(e.substr(0, end));
-            if (end == std::string_view::npos) break;
-            e = TrimView(e.substr(end));
-        }
-        if (words.size() != 3 || !SameName(words[1], "for") || !SameName(words[2], "all")) return -1;
-        return Col(words[0]);
-    }
-
-    // The ":name" markers outside quoted text become '?' parameters, bound in order of appearance.
-    void PrepareSelect() {
-        selectSql.clear();
-        selectArgs.clear();
-        selectOk = true;
-        const std::string& s = def->select;
-        selectSql.reserve(s.size());
-        std::size_t i = 0;
-        while (i < s.size()) {
-            char c = s[i];
-            if (c == '\'' || c == '"') {
-                // Quoted text or a quoted name, with doubled quotes inside.
-                std::size_t j = i + 1;
-                while (j < s.size()) {
-                    if (s[j] == c) {
-                        if (j + 1 < s.size() && s[j + 1] == c) {
-                            j += 2;
-                            continue;
-                        }
-                        break;
-                    }
-                    ++j;
-                }
-                std::size_t end = std::min(j + 1, s.size());
-                selectSql.append(s, i, end - i);
-                i = end;
-                continue;
-            }
-            if (c == ':' && i + 1 < s.size() && IsIdentStart(s[i + 1])) {
-                std::size_t j = i + 1;
-                while (j < s.size() && IsIdentChar(s[j])) ++j;
-                std::string_view name(s.data() + i + 1, j - i - 1);
-                int arg = -1;
-                for (std::size_t a = 0; a < def->arguments.size(); ++a) {
-                    if (SameName(def->arguments[a].name, name)) arg = static_cast<int>(a);
-                }
-                if (arg < 0) selectOk = false;
-                selectArgs.push_back(arg);
-                selectSql += '?';
-                i = j;
-                continue;
-            }
-            selectSql += c;
-            ++i;
-        }
-    }
-
-    // ---- drop-down DataWindows ----------------------------------------------------------------------
-
-    DataWindow* Child(int c) {
-        if (!ValidCol(c)) return nullptr;
-        const ColumnDef& cd = def->columns[static_cast<std::size_t>(c)];
-        if (cd.edit != EditStyle::DropDownDW || cd.dddwObject.empty()) return nullptr;
-        auto& slot = children[static_cast<std::size_t>(c)];
-        if (!slot) {
-            auto child = std::make_unique<DataWindow>();
-            child->d_->isChild = true;
-            if (child->SetDataObject(cd.dddwObject) != 1) return nullptr;
-            // A code table that cannot be read is the parent's database error: its handler hears
-            // it, and only one message is said. The child lives inside the parent.
-            child->dberror = [this](long code, std::string_view text, std::string_view sql) {
-                FireDbError(code, std::string(text), std::string(sql));
-                return 1;
-            };
-            slot = std::move(child);
-        }
-        return slot.get();
-    }
-
-    // The code tables behind drop-down DataWindows never change while the program runs: each is
-    // read once per transaction, when the parent is bound to a connected transaction or, failing
-    // that, on the parent's next Retrieve.
+    // The code tables behind drop-down DataWindows are read once per transaction: when the
+    // DataWindow is bound to a connected transaction or, failing that, on its next Retrieve.
     void RetrieveChildren() {
         Transaction* t = Trans();
-        if (isChild || !def || !t) return;
-        for (int c = 0; c < ColumnCount(); ++c) {
-            DataWindow* child = Child(c);
-            if (!child || childRetrievedWith[static_cast<std::size_t>(c)] == t) continue;
-            child->SetTransObject(*t);
-            // Looked up again: the child's error handler may have run the application's.
-            if (child->Retrieve() >= 0 && c < ColumnCount())
-                childRetrievedWith[static_cast<std::size_t>(c)] = t;
-        }
-    }
-
-    // Row of the child whose data column holds `data`; 0 when none.
-    struct ChildColumns {
-        DataWindow* child = nullptr;
-        int display = -1;
-        int data = -1;
-    };
-
-    ChildColumns ChildOf(int c) {
-        ChildColumns out;
-        out.child = Child(c);
-        if (!out.child) return out;
-        const ColumnDef& cd = def->columns[static_cast<std::size_t>(c)];
-        out.display = out.child->d_->Col(cd.dddwDisplay);
-        out.data = out.child->d_->Col(cd.dddwData);
-        if (out.display < 0 || out.data < 0) out.child = nullptr;
-        return out;
+        if (isChild || !object || !t) return;
+        children.Retrieve(*t);
     }
 
     // ---- display ------------------------------------------------------------------------------------
 
-    // The display text for the stored value of a code column; nullopt when the value has none.
-    std::optional<std::string> CodeDisplay(int c, const Value& v) {
-        const ColumnDef& cd = def->columns[static_cast<std::size_t>(c)];
-        if (v.IsNull()) return std::nullopt;
-        const std::string text = v.ToText();
-        if (cd.edit == EditStyle::DropDownList) {
-            const std::string* display = cd.CodeDisplay(text);
-            return display ? std::optional<std::string>(*display) : std::nullopt;
-        }
-        const std::string_view bare = WithoutTrailingBlanks(text);
-        ChildColumns cc = ChildOf(c);
-        if (!cc.child) return std::nullopt;
-        const std::vector<Row>& rows = cc.child->d_->primary;
-        const auto data = static_cast<std::size_t>(cc.data);
-        const auto display = static_cast<std::size_t>(cc.display);
-        for (const Row& r : rows) {
-            if (r.values[data].ToText() == text) return r.values[display].ToText();
-        }
-        for (const Row& r : rows) {
-            if (WithoutTrailingBlanks(r.values[data].ToText()) == bare) return r.values[display].ToText();
-        }
-        return std::nullopt;
+    static bool IsCode(const ColumnDef& cd) {
+        return cd.edit == EditStyle::DropDownList || cd.edit == EditStyle::DropDownDW;
     }
 
     std::string LookUp(long r, int c) {
-        const Row* x = RowAt(r);
-        if (!x || !ValidCol(c)) return {};
-        const ColumnDef& cd = def->columns[static_cast<std::size_t>(c)];
-        const Value& v = x->values[static_cast<std::size_t>(c)];
-        if (cd.edit == EditStyle::DropDownList || cd.edit == EditStyle::DropDownDW)
-            return CodeDisplay(c, v).value_or(std::string());
-        return PlainText(v);
+        const auto item = ItemAt(r, c);
+        if (!item) return {};
+        if (IsCode(item->column)) return children.Display(c, item->value).value_or(std::string());
+        return item->value.ToText();
     }
 
     std::string Formatted(long r, int c) {
-        const Row* x = RowAt(r);
-        if (!x || !ValidCol(c)) return {};
-        const ColumnDef& cd = def->columns[static_cast<std::size_t>(c)];
-        const Value& v = x->values[static_cast<std::size_t>(c)];
-        switch (cd.edit) {
-            case EditStyle::DropDownList:
-            case EditStyle::DropDownDW:
-                return CodeDisplay(c, v).value_or(std::string());
-            case EditStyle::CheckBox:
-                return PlainText(v);
-            default:
-                break;
-        }
-        if (!cd.format.empty()) return String(v, cd.format);
-        const EditMask& m = masks[static_cast<std::size_t>(c)];
-        if (!m.Empty()) return m.Show(v);
-        return PlainText(v);
+        const auto item = ItemAt(r, c);
+        if (!item) return {};
+        if (IsCode(item->column)) return children.Display(c, item->value).value_or(std::string());
+        if (item->column.edit == EditStyle::CheckBox) return item->value.ToText();
+        if (!item->column.format.empty()) return String(item->value, item->column.format);
+        if (!item->mask.Empty()) return item->mask.Show(item->value);
+        return item->value.ToText();
     }
 
     // The item as the edit control shows it when nothing is typed yet.
     std::string EditText(long r, int c) {
-        const Row* x = RowAt(r);
-        if (!x || !ValidCol(c)) return {};
-        const ColumnDef& cd = def->columns[static_cast<std::size_t>(c)];
-        const Value& v = x->values[static_cast<std::size_t>(c)];
-        switch (cd.edit) {
-            case EditStyle::DropDownList:
-            case EditStyle::DropDownDW:
-                if (auto d = CodeDisplay(c, v)) return *d;
-                return PlainText(v);
-            default:
-                break;
+        const auto item = ItemAt(r, c);
+        if (!item) return {};
+        if (IsCode(item->column)) {
+            if (auto d = children.Display(c, item->value)) return *d;
+            return item->value.ToText();
         }
-        const EditMask& m = masks[static_cast<std::size_t>(c)];
-        if (!m.Empty()) return m.Show(v);
-        return PlainText(v);
-    }
-
-    // ---- validation ---------------------------------------------------------------------------------
-
-    // Reads typed text for column c of row r: its value, or why it is refused, and whether it leaves
-    // the stored value as it is.
-    Checked Check(long r, int c, std::string_view text) {
-        const ColumnDef& cd = def->columns[static_cast<std::size_t>(c)];
-        Checked out = Read(c, text);
-        if (!out.ok) return out;
-
-        auto converted = ConvertTo(cd.type, out.value);
-        if (!converted) return Refuse("与列的类型不符");
-        out.value = std::move(*converted);
-
-        if (const std::string* s = out.value.String()) {
-            const std::size_t limit = ByteLimit(cd);
-            if (limit > 0 && GbkLength(*s) > limit)
-                return Refuse("输入超过了" + std::to_string(limit) + "个字节（一个汉字占两个字节）");
-        }
-
-        const Value& current = primary[static_cast<std::size_t>(r - 1)].values[static_cast<std::size_t>(c)];
-        out.unchanged = LeavesAsIs(cd, masks[static_cast<std::size_t>(c)], out.value, current);
-        return out;
-    }
-
-    // The typed text as the column's edit style reads it.
-    Checked Read(int c, std::string_view text) {
-        const ColumnDef& cd = def->columns[static_cast<std::size_t>(c)];
-        const EditMask& mask = masks[static_cast<std::size_t>(c)];
-        switch (cd.edit) {
-            case EditStyle::DropDownList:
-                return ReadCode(cd, text);
-            case EditStyle::DropDownDW:
-                return ReadChildCode(c, text);
-            case EditStyle::CheckBox:
-                return ReadCheckBox(cd, text);
-            case EditStyle::EditMask:
-                if (!mask.Empty()) return ReadMasked(mask, text);
-                [[fallthrough]];  // a mask column without a mask edits as a plain field
-            case EditStyle::Edit:
-                return ReadEdit(cd.type, text);
-        }
-        return Accepted(Value());
-    }
-
-    // A drop-down DataWindow takes a display text of its code table, or failing that a data value.
-    Checked ReadChildCode(int c, std::string_view text) {
-        if (text.empty()) return Accepted(Value());
-        const ChildColumns cc = ChildOf(c);
-        if (!cc.child) return Refuse("不是列表中的值");
-        const std::vector<Row>& rows = cc.child->d_->primary;
-        const auto display = static_cast<std::size_t>(cc.display);
-        const auto data = static_cast<std::size_t>(cc.data);
-        for (const Row& x : rows) {
-            if (x.values[display].ToText() == text) return Accepted(x.values[data]);
-        }
-        for (const Row& x : rows) {
-            if (x.values[data].ToText() == text) return Accepted(x.values[data]);
-        }
-        return Refuse("不是列表中的值");
+        if (!item->mask.Empty()) return item->mask.Show(item->value);
+        return item->value.ToText();
     }
 
     // ---- items --------------------------------------------------------------------------------------
 
     void Store(long r, int c, Value v) {
-        Row& x = primary[static_cast<std::size_t>(r - 1)];
-        if (x.originals.empty()) x.originals = x.values;
-        if (x.modified.empty()) x.modified.assign(x.values.size(), 0);
-        x.values[static_cast<std::size_t>(c)] = std::move(v);
-        x.modified[static_cast<std::size_t>(c)] = 1;
-        if (x.status == ItemStatus::New) x.status = ItemStatus::NewModified;
-        if (x.status == ItemStatus::NotModified) x.status = ItemStatus::DataModified;
+        rows.primary[static_cast<std::size_t>(r - 1)].Store(static_cast<std::size_t>(c), std::move(v));
     }
 
     int SetItem(long r, int c, const Value& v) {
-        if (!RowAt(r) || !ValidCol(c)) return -1;
-        auto converted = ConvertTo(def->columns[static_cast<std::size_t>(c)].type, v);
+        if (!rows.At(r) || !ValidCol(c)) return -1;
+        auto converted = dw::ConvertTo(object->Column(c).type, v);
         if (!converted) return -1;
         Store(r, c, std::move(*converted));
         Notify(Change::ItemChanged, r, c + 1);
@@ -879,46 +213,43 @@ struct DataWindow::Impl {
     // ---- edit text ----------------------------------------------------------------------------------
 
     void DropPending() {
-        if (!pending) return;
-        pending.reset();
+        if (!edit.text) return;
+        edit.text.reset();
         Notify(Change::EditText, row, column);
     }
 
     int AcceptText() {
-        if (!pending || accepting) return 1;
+        if (!edit.text || edit.accepting) return 1;
         const int c = column - 1;
-        if (!RowAt(row) || !ValidCol(c)) {
+        if (!rows.At(row) || !ValidCol(c)) {
             DropPending();
             return 1;
         }
         const long r = row;
-        const std::string text = *pending;
-        const std::string name = def->columns[static_cast<std::size_t>(c)].name;
-        Checked checked = Check(r, c, text);
-        if (!checked.ok) {
+        const std::string text = *edit.text;
+        const std::string name = object->Column(c).name;
+        Reading entry = dw::CheckEntry(*object, children, c, text);
+        if (!entry.ok) {
             auto handler = self.itemerror;
-            int answer = handler ? handler(r, name, text, checked.why) : 0;
-            const Refusal refusal{r, column, text, UserActions()};
-            if (answer != 1 && said != refusal) {
-                said = refusal;
-                Say("数据窗口", "输入的值“" + text + "”无效：" + checked.why);
-            }
+            int answer = handler ? handler(r, name, text, entry.why) : 0;
+            if (answer != 1 && edit.SayRefusal(r, column, text, UserActions()))
+                Say("数据窗口", "输入的值“" + text + "”无效：" + entry.why);
             return -1;
         }
-        if (checked.unchanged) {
+        if (dw::LeavesAsIs(*object, c, entry.value, rows.At(r)->values[static_cast<std::size_t>(c)])) {
             DropPending();
             return 1;
         }
 
-        const std::uint64_t id = primary[static_cast<std::size_t>(r - 1)].id;
-        const std::uint64_t generation = defGeneration;
+        const std::uint64_t id = rows.At(r)->id;
+        const std::uint64_t loaded = loads;
         int answer = 0;
         if (auto handler = self.itemchanged) {
-            accepting = true;
+            edit.accepting = true;
             struct Reset {
                 bool& flag;
                 ~Reset() { flag = false; }
-            } reset{accepting};
+            } reset{edit.accepting};
             answer = handler(r, name, text);
         }
         if (answer == 1) return -1;  // rejected: the text stays for the user to correct
@@ -926,10 +257,10 @@ struct DataWindow::Impl {
         if (answer == 2) return 1;  // rejected, and the edit is given up
         // The handler may have moved, inserted or removed rows: store into the row that was edited,
         // wherever it is now, unless it is gone.
-        if (generation != defGeneration) return 1;
-        long at = FindRow(id, r);
+        if (loaded != loads) return 1;
+        long at = rows.Find(id, r);
         if (at == 0) return 1;
-        Store(at, c, std::move(checked.value));
+        Store(at, c, std::move(entry.value));
         Notify(Change::ItemChanged, at, c + 1);
         return 1;
     }
@@ -953,290 +284,80 @@ struct DataWindow::Impl {
     }
 
     int SetRow(long r) {
-        if (r < 1 || r > Count(primary)) return -1;
+        if (r < 1 || r > Count(rows.primary)) return -1;
         if (r == row) return 1;
         if (AcceptText() != 1) return -1;
-        if (r > Count(primary)) return -1;  // a handler removed rows meanwhile
+        if (r > Count(rows.primary)) return -1;  // a handler removed rows meanwhile
         MoveRow(r);
         return 1;
     }
 
     // ---- retrieval ----------------------------------------------------------------------------------
 
-    // The rows of the object's SELECT with these arguments, into `rows`; the count, or -1 (a failed
-    // SELECT fires dberror). The DataWindow's own rows are not touched.
-    long Fetch(const std::vector<Value>& args, std::vector<Row>& rows) {
-        if (!def || !Trans() || !selectOk) return -1;
+    // The rows of the object's SELECT with these arguments, into `fetched`; the count, or -1 (a
+    // failed SELECT fires dberror). The DataWindow's own rows are not touched.
+    long Fetch(const std::vector<Value>& args, std::vector<Row>& fetched) {
+        if (!object || !Trans() || !object->selectOk) return -1;
         // The code tables first, so that a failure of theirs, and whatever its handler does, comes
         // before this object's rows change rather than in the middle of replacing them.
         if (Trans()->Connected()) RetrieveChildren();
-        Transaction* trans = Trans();
-        if (!def || !trans || !selectOk) return -1;
+        Transaction* t = Trans();
+        if (!object || !t || !object->selectOk) return -1;
 
         std::vector<Value> params;
-        params.reserve(selectArgs.size());
-        for (int a : selectArgs) {
+        params.reserve(object->selectArgs.size());
+        for (int a : object->selectArgs) {
             Value v = a < static_cast<int>(args.size()) ? args[static_cast<std::size_t>(a)] : Value();
-            auto converted = ConvertTo(def->arguments[static_cast<std::size_t>(a)].type, v);
+            auto converted = dw::ConvertTo(object->def.arguments[static_cast<std::size_t>(a)].type, v);
             if (!converted) return -1;
             params.push_back(std::move(*converted));
         }
 
-        std::vector<std::vector<Value>> fetched;
-        if (trans->Query(selectSql, params, fetched) < 0) {
-            FireDbError(*trans, selectSql);
+        std::vector<std::vector<Value>> read;
+        if (t->Query(object->selectSql, params, read) < 0) {
+            FireDbError(*t, object->selectSql);
             return -1;
         }
 
-        const std::size_t n = def->columns.size();
-        std::vector<ColType> types(n);
-        for (std::size_t c = 0; c < n; ++c) types[c] = def->columns[c].type;
-        rows.reserve(fetched.size());
-        for (auto& f : fetched) {
-            Row x;
-            x.id = nextId++;
-            x.values.resize(n);
+        const std::size_t n = object->def.columns.size();
+        fetched.reserve(read.size());
+        for (auto& f : read) {
+            std::vector<Value> values(n);
             const std::size_t m = std::min(n, f.size());
-            for (std::size_t c = 0; c < m; ++c) x.values[c] = FromDatabase(types[c], std::move(f[c]));
-            rows.push_back(std::move(x));
+            for (std::size_t c = 0; c < m; ++c)
+                values[c] = dw::FromDatabase(object->def.columns[c].type, std::move(f[c]));
+            fetched.push_back(rows.Read(std::move(values)));
         }
         retrievedWith = args;
-        return Count(rows);
-    }
-
-    // The key's values of a row, as one text for finding rows by key; `original`: as read.
-    std::string KeyText(const Row& x, bool original) const {
-        std::string out;
-        for (int k : keys) {
-            const Value& v =
-                original ? x.Original(static_cast<std::size_t>(k)) : x.values[static_cast<std::size_t>(k)];
-            out += static_cast<char>('0' + static_cast<int>(v.Type()));
-            out += v.ToText();
-            out += '\0';
-        }
-        return out;
-    }
-
-    // Puts this DataWindow's changes over `fresh` rows and makes them its rows (RetrieveKeepingEdits).
-    void KeepEdits(std::vector<Row> fresh) {
-        std::unordered_map<std::string, std::size_t> byKey;
-        if (!keys.empty()) {
-            for (std::size_t i = 0; i < fresh.size(); ++i) byKey.emplace(KeyText(fresh[i], false), i);
-        }
-        auto find = [&](const Row& x) -> Row* {
-            if (keys.empty()) return nullptr;
-            auto it = byKey.find(KeyText(x, true));
-            return it == byKey.end() ? nullptr : &fresh[it->second];
-        };
-        const std::uint64_t current = RowAt(row) ? primary[static_cast<std::size_t>(row - 1)].id : 0;
-
-        // Rows deleted here that are still stored stay deleted, as they are stored now.
-        std::vector<char> gone(fresh.size(), 0);
-        std::vector<Row> stillDeleted;
-        for (const Row& x : deleted) {
-            Row* now = find(x);
-            if (!now || gone[static_cast<std::size_t>(now - fresh.data())]) continue;
-            gone[static_cast<std::size_t>(now - fresh.data())] = 1;
-            stillDeleted.push_back(std::move(*now));
-        }
-
-        // Changed rows take their changed items over what is stored now; every row found keeps its
-        // identity, so that the current row stays on it.
-        std::vector<std::pair<std::size_t, Row>> added;  // new rows and their places
-        for (const std::vector<Row>* buf : {&primary, &filter}) {
-            for (std::size_t i = 0; i < buf->size(); ++i) {
-                const Row& x = (*buf)[i];
-                if (x.status == ItemStatus::New || x.status == ItemStatus::NewModified) {
-                    added.emplace_back(i, x);
-                    continue;
-                }
-                Row* now = find(x);
-                if (!now || gone[static_cast<std::size_t>(now - fresh.data())]) continue;
-                now->id = x.id;
-                now->selected = x.selected;
-                if (x.status != ItemStatus::DataModified) continue;
-                for (std::size_t c = 0; c < x.values.size() && c < now->values.size(); ++c) {
-                    if (!x.Modified(c)) continue;
-                    if (now->originals.empty()) now->originals = now->values;
-                    if (now->modified.empty()) now->modified.assign(now->values.size(), 0);
-                    now->values[c] = x.values[c];
-                    now->modified[c] = 1;
-                    now->status = ItemStatus::DataModified;
-                }
-            }
-        }
-
-        std::vector<Row> rows;
-        rows.reserve(fresh.size() + added.size());
-        for (std::size_t i = 0; i < fresh.size(); ++i) {
-            if (!gone[i]) rows.push_back(std::move(fresh[i]));
-        }
-        for (auto& [at, x] : added) {
-            rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(std::min(at, rows.size())), std::move(x));
-        }
-        primary = std::move(rows);
-        filter.clear();
-        deleted = std::move(stillDeleted);
-
-        const long count = Count(primary);
-        const long stays = current != 0 ? FindRow(current, row) : 0;
-        if (stays == 0) pending.reset();
-        row = stays != 0 ? stays : std::min(row, count);
-        if (row == 0 && count > 0) row = 1;
+        return Count(fetched);
     }
 
     // ---- write-back ---------------------------------------------------------------------------------
 
-    struct Statement {
-        std::string sql;
-        std::vector<Value> args;
-        bool mustMatch = false;
-        // The row it writes, for the conflict a statement that must match no row reports.
-        Buffer buffer = Buffer::Primary;
-        std::size_t index = 0;
-    };
-
-    // The key, by its original values.
-    void Where(const Row& x, Statement& s) const {
-        s.sql += " WHERE ";
-        for (std::size_t i = 0; i < keys.size(); ++i) {
-            if (i > 0) s.sql += " AND ";
-            s.sql += writeNames[static_cast<std::size_t>(keys[i])];
-            s.sql += " = ?";
-            s.args.push_back(x.Original(static_cast<std::size_t>(keys[i])));
-        }
-    }
-
-    // The key, and the value read of every column that `compared` names that is not a key.
-    template <class Compared>
-    void WhereAsRead(const Row& x, Statement& s, Compared compared) const {
-        Where(x, s);
-        for (std::size_t c = 0; c < x.values.size(); ++c) {
-            if (def->columns[c].key || writeNames[c].empty() || !compared(c)) continue;
-            s.sql += " AND ";
-            AppendMatch(s.sql, s.args, writeNames[c], x.Original(c));
-        }
-    }
-
-    bool KeysWritable() const {
-        if (keys.empty()) return false;
-        for (int k : keys) {
-            if (writeNames[static_cast<std::size_t>(k)].empty()) return false;
-        }
-        return true;
-    }
-
-    // Whether INSERT writes column c of a new row: one that was set and that the object writes.
-    bool Inserted(const Row& x, std::size_t c) const {
-        const ColumnDef& cd = def->columns[c];
-        return x.Modified(c) && (cd.updatable || cd.key) && !writeNames[c].empty();
-    }
-
-    bool WritesAnything(const Row& x) const {
-        for (std::size_t c = 0; c < x.values.size(); ++c) {
-            if (Inserted(x, c)) return true;
-        }
-        return false;
-    }
-
-    void Plan(const Row& x, Buffer buffer, std::size_t index, std::vector<Statement>& plan) const {
-        const std::string& table = def->updateTable;
-        if (x.status == ItemStatus::NewModified) {
-            Statement s;
-            std::string names, marks;
-            for (std::size_t c = 0; c < x.values.size(); ++c) {
-                if (!Inserted(x, c)) continue;
-                if (!names.empty()) {
-                    names += ", ";
-                    marks += ", ";
-                }
-                names += writeNames[c];
-                marks += '?';
-                s.args.push_back(x.values[c]);
-            }
-            if (names.empty()) return;
-            s.sql = "INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ")";
-            plan.push_back(std::move(s));
-        } else if (x.status == ItemStatus::DataModified) {
-            Statement s;
-            std::string sets;
-            auto written = [&](std::size_t c) {
-                return x.Modified(c) && def->columns[c].updatable && !writeNames[c].empty();
-            };
-            for (std::size_t c = 0; c < x.values.size(); ++c) {
-                if (!written(c)) continue;
-                if (!sets.empty()) sets += ", ";
-                sets += writeNames[c] + " = ?";
-                s.args.push_back(x.values[c]);
-            }
-            if (sets.empty()) return;
-            s.sql = "UPDATE " + table + " SET " + sets;
-            WhereAsRead(x, s, written);
-            s.mustMatch = true;
-            s.buffer = buffer;
-            s.index = index;
-            plan.push_back(std::move(s));
-        }
-    }
-
-    // After a save: what was written is now stored. A new row that had nothing to write (only
-    // columns the object does not write were set) was not inserted, so it stays a new row; were it
-    // counted as stored, its next change would be an UPDATE and its deletion a DELETE of nothing.
     void ResetFlags() {
-        for (std::vector<Row>* buf : {&primary, &filter}) {
-            for (Row& x : *buf) {
-                if (x.status == ItemStatus::NewModified && def && !WritesAnything(x)) {
-                    x.status = ItemStatus::New;
-                } else if (x.status != ItemStatus::New) {
-                    x.status = ItemStatus::NotModified;
-                }
-                x.originals.clear();
-                x.modified.clear();
-            }
-        }
-        deleted.clear();
+        rows.ResetFlags([this](const Row& x) { return !object || dw::Inserts(*object, x); });
     }
 
     int Update(bool accept, bool resetFlags) {
         conflict.reset();
-        if (!def) return -1;
+        if (!object) return -1;
         if (accept && AcceptText() != 1) return -1;
-        Transaction* trans = Trans();
-        if (!def || def->updateTable.empty() || !trans) return -1;
+        Transaction* t = Trans();
+        if (!object || object->def.updateTable.empty() || !t) return -1;
 
-        std::vector<Statement> plan;
-        bool needKeys = !deleted.empty();
-        for (std::size_t i = 0; i < deleted.size(); ++i) {
-            const Row& x = deleted[i];
-            Statement s;
-            s.sql = "DELETE FROM " + def->updateTable;
-            WhereAsRead(x, s, [&](std::size_t c) { return def->columns[c].updatable; });
-            s.mustMatch = true;
-            s.buffer = Buffer::Delete;
-            s.index = i;
-            plan.push_back(std::move(s));
-        }
-        for (Buffer b : {Buffer::Primary, Buffer::Filter}) {
-            const std::vector<Row>& rows = *Buf(b);
-            for (std::size_t i = 0; i < rows.size(); ++i) {
-                needKeys = needKeys || rows[i].status == ItemStatus::DataModified;
-                Plan(rows[i], b, i, plan);
-            }
-        }
-        if (needKeys && !KeysWritable()) {
-            FireDbError(-1, "数据窗口没有可以定位行的键列：" + def->name, std::string());
+        const dw::UpdatePlan plan = dw::PlanUpdate(*object, rows);
+        if (plan.keyMissing) {
+            FireDbError(-1, "数据窗口没有可以定位行的键列：" + object->def.name, std::string());
             return -1;
         }
-
         // Nothing below calls back into the application until a failure is reported, after which
         // only locals are touched.
-        for (const Statement& s : plan) {
-            long code = trans->Execute(s.sql, s.args);
-            if (code < 0) {
-                FireDbError(*trans, s.sql);
+        for (const dw::Statement& s : plan.statements) {
+            if (t->Execute(s.sql, s.args) < 0) {
+                FireDbError(*t, s.sql);
                 return -1;
             }
-            if (s.mustMatch && trans->SQLNRows == 0) return Conflict(*trans, s);
+            if (s.mustMatch && t->SQLNRows == 0) return Conflict(*t, s);
         }
         if (resetFlags) ResetFlags();
         return 1;
@@ -1244,20 +365,35 @@ struct DataWindow::Impl {
 
     // A statement found no row as it was read: the row was changed or deleted since. Whether it is
     // still there tells which. Returns -1.
-    int Conflict(Transaction& trans, const Statement& s) {
-        const Row& x = (*Buf(s.buffer))[s.index];
-        Statement probe;
-        probe.sql = "SELECT 1 FROM " + def->updateTable;
-        Where(x, probe);
+    int Conflict(Transaction& t, const dw::Statement& s) {
+        const Row& x = rows.Of(s.buffer)[s.index];
+        const dw::Statement probe = dw::SelectByKey(*object, x, "1");
         std::vector<std::vector<Value>> found;
-        if (trans.Query(probe.sql, probe.args, found) < 0) {
-            FireDbError(trans, probe.sql);
+        if (t.Query(probe.sql, probe.args, found) < 0) {
+            FireDbError(t, probe.sql);
             return -1;
         }
         conflict = UpdateConflict{static_cast<long>(s.index) + 1, s.buffer, found.empty()};
         return -1;
     }
 };
+
+// ---- what the engine's parts see inside a DataWindow -------------------------------------------------
+
+std::unique_ptr<DataWindow> dw::Inside::MakeChild(std::string_view object) {
+    auto child = std::make_unique<DataWindow>();
+    child->d_->isChild = true;
+    if (child->SetDataObject(object) != 1) return nullptr;
+    return child;
+}
+
+const dw::RowBuffers& dw::Inside::Rows(const DataWindow& dw) {
+    return dw.d_->rows;
+}
+
+int dw::Inside::Column(const DataWindow& dw, std::string_view name) {
+    return dw.d_->Col(name);
+}
 
 // ---------------------------------------------------------------------------------------------------
 
@@ -1289,11 +425,11 @@ int DataWindow::SetDataObject(std::string_view name) {
 }
 
 std::string DataWindow::DataObject() const {
-    return d_->def ? d_->def->name : std::string();
+    return d_->object ? d_->object->def.name : std::string();
 }
 
 const DataWindowDef* DataWindow::Definition() const {
-    return d_->def.get();
+    return d_->object ? &d_->object->def : nullptr;
 }
 
 int DataWindow::SetTransObject(Transaction& t) {
@@ -1311,14 +447,13 @@ Transaction* DataWindow::TransObject() const {
 
 long DataWindow::Retrieve(const std::vector<Value>& args) {
     Impl& d = *d_;
-    std::vector<Row> rows;
-    if (d.Fetch(args, rows) < 0) return -1;
-    d.primary = std::move(rows);
-    d.filter.clear();
-    d.deleted.clear();
-    d.pending.reset();
+    std::vector<Row> fetched;
+    if (d.Fetch(args, fetched) < 0) return -1;
+    d.rows.Clear();
+    d.rows.primary = std::move(fetched);
+    d.edit.text.reset();
 
-    const long count = Count(d.primary);
+    const long count = Count(d.rows.primary);
     const long before = d.row;
     d.row = count > 0 ? 1 : 0;
     d.Notify(Change::Reset, 0, 0);
@@ -1330,12 +465,20 @@ long DataWindow::RetrieveKeepingEdits() {
     Impl& d = *d_;
     if (!d.retrievedWith) return -1;
     const std::vector<Value> args = *d.retrievedWith;
-    std::vector<Row> rows;
-    if (d.Fetch(args, rows) < 0) return -1;
-    d.KeepEdits(std::move(rows));
+    std::vector<Row> fetched;
+    if (d.Fetch(args, fetched) < 0) return -1;
 
-    const long count = Count(d.primary);
+    const Row* current = d.rows.At(d.row);
+    const std::uint64_t id = current ? current->id : 0;
+    d.rows.KeepEdits(std::move(fetched), d.object->keys);
+    const long count = Count(d.rows.primary);
     const long before = d.row;
+    // The current row stays on its row, and the pending edit with it; failing that the number
+    // stays, within the rows there are.
+    const long stays = id != 0 ? d.rows.Find(id, d.row) : 0;
+    if (stays == 0) d.edit.text.reset();
+    d.row = stays != 0 ? stays : std::min(d.row, count);
+    if (d.row == 0 && count > 0) d.row = 1;
     d.Notify(Change::Reset, 0, 0);
     if (before == 0 && d.row != 0) d.FireRowFocusChanged(d.row);
     return count;
@@ -1344,39 +487,32 @@ long DataWindow::RetrieveKeepingEdits() {
 int DataWindow::Reset() {
     Impl& d = *d_;
     d.retrievedWith.reset();
-    d.primary.clear();
-    d.filter.clear();
-    d.deleted.clear();
-    d.pending.reset();
+    d.rows.Clear();
+    d.edit.text.reset();
     d.row = 0;
     d.Notify(Change::Reset, 0, 0);
     return 1;
 }
 
 long DataWindow::RowCount() const {
-    return Count(d_->primary);
+    return Count(d_->rows.primary);
 }
 
 long DataWindow::DeletedCount() const {
-    return Count(d_->deleted);
+    return Count(d_->rows.deleted);
 }
 
 long DataWindow::ModifiedCount() const {
-    long n = 0;
-    for (const std::vector<Row>* buf : {&d_->primary, &d_->filter}) {
-        for (const Row& x : *buf) {
-            if (x.status == ItemStatus::DataModified || x.status == ItemStatus::NewModified) ++n;
-        }
-    }
-    return n;
+    return d_->rows.ModifiedCount();
 }
 
 long DataWindow::InsertRow(long row) {
     Impl& d = *d_;
-    if (!d.def) return -1;
-    const long count = Count(d.primary);
+    if (!d.object) return -1;
+    const long count = Count(d.rows.primary);
     long at = (row <= 0 || row > count) ? count + 1 : row;
-    d.primary.insert(d.primary.begin() + (at - 1), d.NewRow(ItemStatus::New));
+    d.rows.primary.insert(d.rows.primary.begin() + (at - 1),
+                          d.rows.Make(ItemStatus::New, d.object->def.columns.size()));
     d.Notify(Change::RowInserted, at, 0);
     return at;
 }
@@ -1384,23 +520,17 @@ long DataWindow::InsertRow(long row) {
 int DataWindow::DeleteRow(long row) {
     Impl& d = *d_;
     long r = row == 0 ? d.row : row;
-    if (r < 1 || r > Count(d.primary)) return -1;
+    if (r < 1 || r > Count(d.rows.primary)) return -1;
     if (r == d.row) {
         d.DropPending();
-        if (r > Count(d.primary)) return -1;  // an observer removed rows meanwhile
+        if (r > Count(d.rows.primary)) return -1;  // an observer removed rows meanwhile
     }
-
-    Row taken = std::move(d.primary[static_cast<std::size_t>(r - 1)]);
-    d.primary.erase(d.primary.begin() + (r - 1));
-    if (taken.status == ItemStatus::NotModified || taken.status == ItemStatus::DataModified) {
-        taken.selected = false;
-        d.deleted.push_back(std::move(taken));
-    }
+    d.rows.Remove(r);
 
     // The current row stays on the same data row when a row above it goes; when the current row
     // itself goes, the next one takes its place, or the new last one when it was the last.
     const long before = d.row;
-    const long count = Count(d.primary);
+    const long count = Count(d.rows.primary);
     if (r < d.row) --d.row;
     if (d.row > count) d.row = count;
     d.Notify(Change::RowDeleted, r, 0);
@@ -1414,19 +544,11 @@ int DataWindow::DeleteRow(long row) {
 int DataWindow::ReselectRow(long row) {
     Impl& d = *d_;
     Transaction* trans = d.Trans();
-    if (!d.def || d.def->updateTable.empty() || !trans || !d.KeysWritable()) return -1;
-    const Row* x = d.RowAt(row);
+    if (!d.object || d.object->def.updateTable.empty() || !trans || !d.object->KeysWritable()) return -1;
+    const Row* x = d.rows.At(row);
     if (!x) return -1;
 
-    Impl::Statement s;
-    s.sql = "SELECT ";
-    for (std::size_t c = 0; c < d.def->columns.size(); ++c) {
-        const ColumnDef& cd = d.def->columns[c];
-        if (c > 0) s.sql += ", ";
-        s.sql += cd.dbName.empty() ? cd.name : cd.dbName;
-    }
-    s.sql += " FROM " + d.def->updateTable;
-    d.Where(*x, s);
+    const dw::Statement s = dw::SelectByKey(*d.object, *x);
 
     std::vector<std::vector<Value>> fetched;
     if (trans->Query(s.sql, s.args, fetched) < 0) {
@@ -1435,11 +557,11 @@ int DataWindow::ReselectRow(long row) {
     }
     if (fetched.empty()) return -1;
 
-    Row& target = d.primary[static_cast<std::size_t>(row - 1)];
-    const std::size_t n = d.def->columns.size();
+    Row& target = d.rows.primary[static_cast<std::size_t>(row - 1)];
+    const std::size_t n = d.object->def.columns.size();
     for (std::size_t c = 0; c < n; ++c) {
         Value v = c < fetched[0].size() ? std::move(fetched[0][c]) : Value();
-        target.values[c] = FromDatabase(d.def->columns[c].type, std::move(v));
+        target.values[c] = dw::FromDatabase(d.object->def.columns[c].type, std::move(v));
     }
     target.originals.clear();
     target.modified.clear();
@@ -1476,17 +598,17 @@ long DataWindow::ScrollNextRow() {
 int DataWindow::SelectRow(long row, bool select) {
     Impl& d = *d_;
     if (row == 0) {
-        for (Row& x : d.primary) x.selected = select;
+        for (Row& x : d.rows.primary) x.selected = select;
     } else {
-        if (row < 1 || row > Count(d.primary)) return -1;
-        d.primary[static_cast<std::size_t>(row - 1)].selected = select;
+        if (row < 1 || row > Count(d.rows.primary)) return -1;
+        d.rows.primary[static_cast<std::size_t>(row - 1)].selected = select;
     }
     d.Notify(Change::Selection, row, 0);
     return 1;
 }
 
 bool DataWindow::IsSelected(long row) const {
-    const Row* x = d_->RowAt(row);
+    const Row* x = d_->rows.At(row);
     return x && x->selected;
 }
 
@@ -1513,25 +635,24 @@ int DataWindow::GetColumn() const {
 
 std::string DataWindow::GetColumnName() const {
     const Impl& d = *d_;
-    return d.ValidCol(d.column - 1) ? d.def->columns[static_cast<std::size_t>(d.column - 1)].name
-                                    : std::string();
+    return d.ValidCol(d.column - 1) ? d.object->Column(d.column - 1).name : std::string();
 }
 
 std::string DataWindow::GetText() const {
-    if (d_->pending) return *d_->pending;
+    if (d_->edit.text) return *d_->edit.text;
     return d_->EditText(d_->row, d_->column - 1);
 }
 
 int DataWindow::SetText(std::string_view text) {
     Impl& d = *d_;
-    if (!d.RowAt(d.row) || !d.TakesInput(d.column - 1)) return -1;
-    d.pending = std::string(text);
+    if (!d.rows.At(d.row) || !d.TakesInput(d.column - 1)) return -1;
+    d.edit.text = std::string(text);
     d.Notify(Change::EditText, d.row, d.column);
     return 1;
 }
 
 bool DataWindow::EditPending() const {
-    return d_->pending.has_value();
+    return d_->edit.text.has_value();
 }
 
 int DataWindow::AcceptText() {
@@ -1541,7 +662,7 @@ int DataWindow::AcceptText() {
 // ---- items ----------------------------------------------------------------------------------------
 
 Value DataWindow::GetItem(long row, std::string_view column, Buffer b, bool original) const {
-    const Row* x = d_->RowAt(row, b);
+    const Row* x = d_->rows.At(row, b);
     int c = d_->Col(column);
     if (!x || c < 0) return Value();
     return original ? x->Original(static_cast<std::size_t>(c)) : x->values[static_cast<std::size_t>(c)];
@@ -1568,7 +689,7 @@ std::optional<Date> DataWindow::GetItemDate(long row, std::string_view column, B
 }
 
 std::optional<std::string> DataWindow::GetItemString(long row, int column) const {
-    const Row* x = d_->RowAt(row);
+    const Row* x = d_->rows.At(row);
     if (!x || column < 1 || !d_->ValidCol(column - 1)) return std::nullopt;
     return x->values[static_cast<std::size_t>(column - 1)].AsString();
 }
@@ -1583,7 +704,7 @@ int DataWindow::SetItem(long row, int column, const Value& v) {
 }
 
 ItemStatus DataWindow::GetItemStatus(long row, std::string_view column, Buffer b) const {
-    const Row* x = d_->RowAt(row, b);
+    const Row* x = d_->rows.At(row, b);
     if (!x) return ItemStatus::NotModified;
     if (column.empty()) return x->status;
     int c = d_->Col(column);
@@ -1618,20 +739,21 @@ std::string DataWindow::GetFormattedText(long row, std::string_view column) cons
 
 Value DataWindow::GetComputedValue(std::string_view compute, long /*row*/) const {
     const Impl& d = *d_;
-    if (!d.def) return Value();
+    if (!d.object) return Value();
     int k = -1;
-    for (std::size_t i = 0; i < d.def->computes.size(); ++i) {
-        if (SameName(d.def->computes[i].name, compute)) k = static_cast<int>(i);
+    for (std::size_t i = 0; i < d.object->def.computes.size(); ++i) {
+        if (SameName(d.object->def.computes[i].name, compute)) k = static_cast<int>(i);
     }
     if (k < 0) return Value();
-    const int c = d.computeColumn[static_cast<std::size_t>(k)];
+    const int c = d.object->computeColumn[static_cast<std::size_t>(k)];
     if (c < 0) return Value();
     const auto ci = static_cast<std::size_t>(c);
-    switch (d.def->columns[ci].type) {
+    const std::vector<Row>& rows = d.rows.primary;
+    switch (d.object->Column(c).type) {
         // A total that does not fit is shown as nothing rather than as a wrong number.
         case ColType::Decimal: {
             Decimal sum;
-            for (const Row& x : d.primary) {
+            for (const Row& x : rows) {
                 auto v = x.values[ci].AsDecimal();
                 if (!v) continue;
                 auto next = Decimal::Add(sum, *v);
@@ -1642,14 +764,14 @@ Value DataWindow::GetComputedValue(std::string_view compute, long /*row*/) const
         }
         case ColType::Long: {
             std::int64_t sum = 0;
-            for (const Row& x : d.primary) {
+            for (const Row& x : rows) {
                 if (__builtin_add_overflow(sum, x.values[ci].AsLong().value_or(0), &sum)) return Value();
             }
             return Value(sum);
         }
         case ColType::Real: {
             double sum = 0;
-            for (const Row& x : d.primary) sum += x.values[ci].AsReal().value_or(0.0);
+            for (const Row& x : rows) sum += x.values[ci].AsReal().value_or(0.0);
             return Value(sum);
         }
         default:
@@ -1658,46 +780,46 @@ Value DataWindow::GetComputedValue(std::string_view compute, long /*row*/) const
 }
 
 std::string DataWindow::GetComputedText(std::string_view compute, long row) const {
-    const DataWindowDef* def = d_->def.get();
+    const DataWindowDef* def = Definition();
     const ComputeDef* cd = def ? def->Compute(compute) : nullptr;
     if (!cd) return {};
     return String(GetComputedValue(compute, row), cd->format);
 }
 
 DataWindow* DataWindow::GetChild(std::string_view column) {
-    return d_->Child(d_->Col(column));
+    return d_->children.Child(d_->Col(column));
 }
 
 std::string DataWindow::Describe(std::string_view expression) const {
     const Impl& d = *d_;
-    std::string_view e = TrimView(expression);
-    if (!d.def) return "!";
+    std::string_view e = dw::TrimView(expression);
+    if (!d.object) return "!";
 
     // Evaluate('LookUpDisplay(col)', row)
-    if (StartsWithNoCase(e, "evaluate")) {
-        std::string_view rest = TrimView(e.substr(8));
+    if (dw::StartsWithNoCase(e, "evaluate")) {
+        std::string_view rest = dw::TrimView(e.substr(8));
         if (rest.size() < 2 || rest.front() != '(' || rest.back() != ')') return "!";
-        rest = TrimView(rest.substr(1, rest.size() - 2));
+        rest = dw::TrimView(rest.substr(1, rest.size() - 2));
         if (rest.empty() || (rest[0] != '\'' && rest[0] != '"')) return "!";
         const char quote = rest[0];
         std::size_t close = rest.find(quote, 1);
         if (close == std::string_view::npos) return "!";
-        std::string_view inner = TrimView(rest.substr(1, close - 1));
-        std::string_view tail = TrimView(rest.substr(close + 1));
+        std::string_view inner = dw::TrimView(rest.substr(1, close - 1));
+        std::string_view tail = dw::TrimView(rest.substr(close + 1));
         if (tail.empty() || tail[0] != ',') return "!";
-        tail = TrimView(tail.substr(1));
+        tail = dw::TrimView(tail.substr(1));
         long r = 0;
         if (tail.empty()) return "!";
         for (char ch : tail) {
             if (ch < '0' || ch > '9' || r > 100000000) return "!";
             r = r * 10 + (ch - '0');
         }
-        if (StartsWithNoCase(inner, "lookupdisplay")) {
-            std::string_view arg = TrimView(inner.substr(13));
+        if (dw::StartsWithNoCase(inner, "lookupdisplay")) {
+            std::string_view arg = dw::TrimView(inner.substr(13));
             if (arg.size() < 2 || arg.front() != '(' || arg.back() != ')') return "!";
-            int c = d.Col(TrimView(arg.substr(1, arg.size() - 2)));
+            int c = d.Col(dw::TrimView(arg.substr(1, arg.size() - 2)));
             if (c < 0) return "!";
-            return d.self.LookUpDisplay(r, d.def->columns[static_cast<std::size_t>(c)].name);
+            return d.self.LookUpDisplay(r, d.object->Column(c).name);
         }
         int c = d.Col(inner);
         if (c >= 0) return d.self.GetFormattedText(r, inner);
@@ -1709,14 +831,14 @@ std::string DataWindow::Describe(std::string_view expression) const {
     std::string_view object = e.substr(0, dot);
     std::string_view property = e.substr(dot + 1);
     if (SameName(object, "datawindow")) {
-        if (SameName(property, "table.updatetable")) return d.def->updateTable;
+        if (SameName(property, "table.updatetable")) return d.object->def.updateTable;
         return "!";
     }
     int c = d.Col(object);
     if (c < 0) return "!";
-    const ColumnDef& cd = d.def->columns[static_cast<std::size_t>(c)];
+    const ColumnDef& cd = d.object->Column(c);
     if (SameName(property, "tag")) return cd.tag;
-    if (SameName(property, "coltype")) return ColTypeText(cd);
+    if (SameName(property, "coltype")) return dw::ColTypeText(cd);
     if (SameName(property, "edit.limit")) return std::to_string(cd.limit);
     if (SameName(property, "name")) return cd.name;
     if (SameName(property, "dbname")) return cd.dbName;

@@ -19,6 +19,10 @@
 
 namespace rt {
 
+namespace dw {
+struct Inside;
+}
+
 enum class Buffer { Primary, Filter, Delete };
 
 enum class ItemStatus { NotModified, DataModified, New, NewModified };
@@ -234,6 +238,7 @@ class DataWindow {
     void DoubleClick(long row, std::string_view column, long xpos = 0, long ypos = 0);
 
   private:
+    friend struct dw::Inside;  // the engine's own parts read a drop-down's code table
     struct Impl;
     std::unique_ptr<Impl> d_;
 };

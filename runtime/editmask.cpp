@@ -22,19 +22,6 @@ bool IsBlank(std::string_view c) {
     return c == " ";
 }
 
-MaskInput Refused(std::string why) {
-    MaskInput r;
-    r.why = std::move(why);
-    return r;
-}
-
-MaskInput Accepted(Value v) {
-    MaskInput r;
-    r.ok = true;
-    r.value = std::move(v);
-    return r;
-}
-
 char Upper(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
@@ -138,7 +125,7 @@ EditMask::EditMask(std::string_view mask, ColType type) : mask_(mask), type_(typ
     }
 }
 
-MaskInput EditMask::Read(std::string_view text) const {
+Reading EditMask::Read(std::string_view text) const {
     switch (kind_) {
         case MaskKind::String:
             return ReadString(text);
@@ -147,7 +134,7 @@ MaskInput EditMask::Read(std::string_view text) const {
         case MaskKind::Number:
             return ReadNumber(text);
     }
-    return Refused("无效的输入");
+    return Reading::Refused("无效的输入");
 }
 
 std::string EditMask::Show(const Value& v) const {
@@ -193,7 +180,7 @@ std::string EditMask::Show(const Value& v) const {
 
 // ---- string masks -----------------------------------------------------------------------------------
 
-MaskInput EditMask::ReadString(std::string_view text) const {
+Reading EditMask::ReadString(std::string_view text) const {
     std::vector<std::string_view> chars = Utf8Characters(text);
 
     // The literals at their places mean the text came through the mask; otherwise the text is the
@@ -215,8 +202,9 @@ MaskInput EditMask::ReadString(std::string_view text) const {
     }
     // Unfilled places at the end show as blanks.
     while (!typed.empty() && IsBlank(typed.back())) typed.pop_back();
-    if (typed.empty()) return Accepted(Value());
-    if (typed.size() > slots_) return Refused("输入的字符多于掩码允许的" + std::to_string(slots_) + "个");
+    if (typed.empty()) return Reading::Accepted(Value());
+    if (typed.size() > slots_)
+        return Reading::Refused("输入的字符多于掩码允许的" + std::to_string(slots_) + "个");
 
     std::string out;
     std::size_t slot = 0;
@@ -226,12 +214,12 @@ MaskInput EditMask::ReadString(std::string_view text) const {
         std::string_view c = typed[slot++];
         switch (e.part) {
             case Part::Digit:
-                if (!IsDigit(c)) return Refused("第" + std::to_string(slot) + "个字符只能是数字");
+                if (!IsDigit(c)) return Reading::Refused("第" + std::to_string(slot) + "个字符只能是数字");
                 out += c;
                 break;
             case Part::AlphaNum:
                 if (!IsDigit(c) && !IsAsciiLetter(c))
-                    return Refused("第" + std::to_string(slot) + "个字符只能是字母或数字");
+                    return Reading::Refused("第" + std::to_string(slot) + "个字符只能是字母或数字");
                 out += c;
                 break;
             case Part::Upper:
@@ -245,7 +233,7 @@ MaskInput EditMask::ReadString(std::string_view text) const {
                 break;
         }
     }
-    return Accepted(Value(std::move(out)));
+    return Reading::Accepted(Value(std::move(out)));
 }
 
 std::string EditMask::ShowString(const std::string& stored) const {
@@ -280,7 +268,7 @@ std::string EditMask::ShowString(const std::string& stored) const {
 
 // ---- date masks -------------------------------------------------------------------------------------
 
-MaskInput EditMask::ReadDate(std::string_view text) const {
+Reading EditMask::ReadDate(std::string_view text) const {
     std::vector<std::string_view> chars = Utf8Characters(text);
     // Nothing but blanks and the mask's own literals: an empty entry.
     bool empty = true;
@@ -293,7 +281,7 @@ MaskInput EditMask::ReadDate(std::string_view text) const {
             break;
         }
     }
-    if (empty) return Accepted(Value());
+    if (empty) return Reading::Accepted(Value());
 
     std::size_t first = 0;
     std::size_t last = chars.size();
@@ -343,7 +331,7 @@ MaskInput EditMask::ReadDate(std::string_view text) const {
         // The digits alone, as many as the mask's parts take.
         std::string digits;
         for (std::size_t i = first; i < last; ++i) {
-            if (!IsDigit(chars[i])) return Refused("不是有效的日期");
+            if (!IsDigit(chars[i])) return Reading::Refused("不是有效的日期");
             digits += chars[i];
         }
         std::size_t need = 0;
@@ -351,7 +339,7 @@ MaskInput EditMask::ReadDate(std::string_view text) const {
             if (e.part == Part::Year4) need += 4;
             if (e.part == Part::Year2 || e.part == Part::Month || e.part == Part::Day) need += 2;
         }
-        if (digits.size() != need) return Refused("不是有效的日期");
+        if (digits.size() != need) return Reading::Refused("不是有效的日期");
         std::size_t at = 0;
         auto take = [&](std::size_t n) {
             int v = std::stoi(digits.substr(at, n));
@@ -369,63 +357,63 @@ MaskInput EditMask::ReadDate(std::string_view text) const {
         }
     }
 
-    if (year < 1 || year > 9999) return Refused("年份必须在1到9999之间");
-    if (month < 1 || month > 12) return Refused("月份必须在1到12之间");
+    if (year < 1 || year > 9999) return Reading::Refused("年份必须在1到9999之间");
+    if (month < 1 || month > 12) return Reading::Refused("月份必须在1到12之间");
     Date d{year, month, day};
-    if (!d.Valid()) return Refused("不是有效的日期");
-    return Accepted(Value(d));
+    if (!d.Valid()) return Reading::Refused("不是有效的日期");
+    return Reading::Accepted(Value(d));
 }
 
 // ---- number masks -----------------------------------------------------------------------------------
 
-MaskInput EditMask::ReadNumber(std::string_view text) const {
+Reading EditMask::ReadNumber(std::string_view text) const {
     std::string t = Trim(text);
-    if (t.empty()) return Accepted(Value());
-    if (t[0] == '-') return Refused("不能输入负数");
+    if (t.empty()) return Reading::Accepted(Value());
+    if (t[0] == '-') return Reading::Refused("不能输入负数");
 
     std::string whole, fraction;
     bool point = false;
     for (char c : t) {
         if (c == '.') {
-            if (point) return Refused("不是有效的数字");
+            if (point) return Reading::Refused("不是有效的数字");
             point = true;
         } else if (c == ',' && !point) {
             continue;
         } else if (c >= '0' && c <= '9') {
             (point ? fraction : whole) += c;
         } else {
-            return Refused("不是有效的数字");
+            return Reading::Refused("不是有效的数字");
         }
     }
-    if (whole.empty() && fraction.empty()) return Refused("不是有效的数字");
+    if (whole.empty() && fraction.empty()) return Reading::Refused("不是有效的数字");
     std::size_t lead = whole.find_first_not_of('0');
     whole = lead == std::string::npos ? std::string() : whole.substr(lead);
     while (fraction.size() > static_cast<std::size_t>(decimals_) && fraction.back() == '0')
         fraction.pop_back();
     if (whole.size() > static_cast<std::size_t>(integerDigits_))
-        return Refused("整数部分不能超过" + std::to_string(integerDigits_) + "位");
+        return Reading::Refused("整数部分不能超过" + std::to_string(integerDigits_) + "位");
     if (fraction.size() > static_cast<std::size_t>(decimals_))
-        return Refused(decimals_ == 0 ? std::string("不能输入小数")
-                                      : "小数部分不能超过" + std::to_string(decimals_) + "位");
+        return Reading::Refused(decimals_ == 0 ? std::string("不能输入小数")
+                                               : "小数部分不能超过" + std::to_string(decimals_) + "位");
 
     std::string plain = (whole.empty() ? "0" : whole) + (fraction.empty() ? "" : "." + fraction);
     switch (type_) {
         case ColType::Long: {
             if (!fraction.empty() && fraction.find_first_not_of('0') != std::string::npos)
-                return Refused("只能输入整数");
+                return Reading::Refused("只能输入整数");
             auto n = Value(whole.empty() ? std::string("0") : whole).AsLong();
-            if (!n || *n > std::numeric_limits<std::int32_t>::max()) return Refused("数值超出范围");
-            return Accepted(Value(*n));
+            if (!n || *n > std::numeric_limits<std::int32_t>::max()) return Reading::Refused("数值超出范围");
+            return Reading::Accepted(Value(*n));
         }
         case ColType::Real: {
             auto r = Value(plain).AsReal();
-            if (!r) return Refused("不是有效的数字");
-            return Accepted(Value(*r));
+            if (!r) return Reading::Refused("不是有效的数字");
+            return Reading::Accepted(Value(*r));
         }
         default: {
             auto d = Decimal::Parse(plain);
-            if (!d) return Refused("数值超出范围");
-            return Accepted(Value(*d));
+            if (!d) return Reading::Refused("数值超出范围");
+            return Reading::Accepted(Value(*d));
         }
     }
 }

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "runtime/dwdef.h"
@@ -23,11 +24,15 @@ namespace rt {
 
 enum class MaskKind { String, Date, Number };
 
-// Typed text read through a mask: the value (null for an empty entry) or why the text is refused.
-struct MaskInput {
+// Typed text read into a value: the value (null for an empty entry) or why the text is refused. What
+// every reader of typed text gives, through a mask or not.
+struct Reading {
     bool ok = false;
     Value value;
     std::string why;
+
+    static Reading Accepted(Value v) { return {true, std::move(v), {}}; }
+    static Reading Refused(std::string why) { return {false, Value(), std::move(why)}; }
 };
 
 class EditMask {
@@ -41,7 +46,7 @@ class EditMask {
 
     // The value typed as `text`, converted to the column's type. A string mask takes the text
     // with its literals at their places ("1234 56ab") or the typed characters alone ("123456ab").
-    MaskInput Read(std::string_view text) const;
+    Reading Read(std::string_view text) const;
     // The value as the mask shows it ("123456ab" -> "1234 56ab", 2021-05-01 -> "2021-05"); "" for
     // null.
     std::string Show(const Value& v) const;
@@ -58,9 +63,9 @@ class EditMask {
         std::string literal;  // one character (UTF-8) for Literal
     };
 
-    MaskInput ReadString(std::string_view text) const;
-    MaskInput ReadDate(std::string_view text) const;
-    MaskInput ReadNumber(std::string_view text) const;
+    Reading ReadString(std::string_view text) const;
+    Reading ReadDate(std::string_view text) const;
+    Reading ReadNumber(std::string_view text) const;
     std::string ShowString(const std::string& stored) const;
 
     std::string mask_;

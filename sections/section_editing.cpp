@@ -128,7 +128,7 @@ std::vector<std::string> NumberForms(const rt::DataWindow& page, std::string_vie
     for (const rt::ColumnDef& c : def->columns) {
         if (!rt::SameName(c.name, column) || c.mask.empty()) continue;
         const rt::EditMask mask(c.mask, c.type);
-        const rt::MaskInput in = mask.Read(text);
+        const rt::Reading in = mask.Read(text);
         if (!in.ok || in.value.IsNull()) break;
         forms[1] = in.value.ToText();
         forms[2] = mask.Show(in.value);

@@ -1,0 +1,174 @@
+#include "runtime/datawindow_rows.h"
+
+#include <algorithm>
+#include <string>
+#include <unordered_map>
+#include <utility>
+
+namespace rt::dw {
+
+void Row::Store(std::size_t c, Value v) {
+    if (originals.empty()) originals = values;
+    if (modified.empty()) modified.assign(values.size(), 0);
+    values[c] = std::move(v);
+    modified[c] = 1;
+    if (status == ItemStatus::New) status = ItemStatus::NewModified;
+    if (status == ItemStatus::NotModified) status = ItemStatus::DataModified;
+}
+
+const std::vector<Row>& RowBuffers::Of(Buffer b) const {
+    switch (b) {
+        case Buffer::Primary:
+            return primary;
+        case Buffer::Filter:
+            return filter;
+        case Buffer::Delete:
+            return deleted;
+    }
+    return primary;
+}
+
+const Row* RowBuffers::At(long r, Buffer b) const {
+    const std::vector<Row>& rows = Of(b);
+    if (r < 1 || r > Count(rows)) return nullptr;
+    return &rows[static_cast<std::size_t>(r - 1)];
+}
+
+long RowBuffers::Find(std::uint64_t id, long hint) const {
+    if (hint >= 1 && hint <= Count(primary) && primary[static_cast<std::size_t>(hint - 1)].id == id)
+        return hint;
+    for (std::size_t i = 0; i < primary.size(); ++i) {
+        if (primary[i].id == id) return static_cast<long>(i) + 1;
+    }
+    return 0;
+}
+
+Row RowBuffers::Make(ItemStatus status, std::size_t columns) {
+    Row r;
+    r.id = nextId_++;
+    r.status = status;
+    r.values.resize(columns);
+    return r;
+}
+
+Row RowBuffers::Read(std::vector<Value> values) {
+    Row r;
+    r.id = nextId_++;
+    r.values = std::move(values);
+    return r;
+}
+
+void RowBuffers::Remove(long r) {
+    Row taken = std::move(primary[static_cast<std::size_t>(r - 1)]);
+    primary.erase(primary.begin() + (r - 1));
+    if (taken.status == ItemStatus::NotModified || taken.status == ItemStatus::DataModified) {
+        taken.selected = false;
+        deleted.push_back(std::move(taken));
+    }
+}
+
+void RowBuffers::Clear() {
+    primary.clear();
+    filter.clear();
+    deleted.clear();
+}
+
+long RowBuffers::ModifiedCount() const {
+    long n = 0;
+    for (const std::vector<Row>* buf : {&primary, &filter}) {
+        for (const Row& x : *buf) {
+            if (x.status == ItemStatus::DataModified || x.status == ItemStatus::NewModified) ++n;
+        }
+    }
+    return n;
+}
+
+void RowBuffers::ResetFlags(const std::function<bool(const Row&)>& inserted) {
+    for (std::vector<Row>* buf : {&primary, &filter}) {
+        for (Row& x : *buf) {
+            if (x.status == ItemStatus::NewModified && !inserted(x)) {
+                x.status = ItemStatus::New;
+            } else if (x.status != ItemStatus::New) {
+                x.status = ItemStatus::NotModified;
+            }
+            x.originals.clear();
+            x.modified.clear();
+        }
+    }
+    deleted.clear();
+}
+
+namespace {
+
+// A row's key as one text, typed, for finding rows by their key; `original`: as it was read.
+std::string KeyText(const Row& x, const std::vector<int>& keys, bool original) {
+    std::string out;
+    for (int k : keys) {
+        const auto c = static_cast<std::size_t>(k);
+        const Value& v = original ? x.Original(c) : x.values[c];
+        out += static_cast<char>('0' + static_cast<int>(v.Type()));
+        out += v.ToText();
+        out += '\0';
+    }
+    return out;
+}
+
+}  // namespace
+
+void RowBuffers::KeepEdits(std::vector<Row> fresh, const std::vector<int>& keys) {
+    std::unordered_map<std::string, std::size_t> byKey;
+    if (!keys.empty()) {
+        for (std::size_t i = 0; i < fresh.size(); ++i) byKey.emplace(KeyText(fresh[i], keys, false), i);
+    }
+    // The fresh row of a row of ours, by the key it was read with; -1 when none.
+    std::vector<char> taken(fresh.size(), 0);
+    auto find = [&](const Row& x) -> long {
+        if (keys.empty()) return -1;
+        auto it = byKey.find(KeyText(x, keys, true));
+        return it == byKey.end() || taken[it->second] ? -1 : static_cast<long>(it->second);
+    };
+
+    // Rows deleted here that are still stored stay deleted, as they are stored now.
+    std::vector<Row> stillDeleted;
+    for (const Row& x : deleted) {
+        const long at = find(x);
+        if (at < 0) continue;
+        taken[static_cast<std::size_t>(at)] = 1;
+        stillDeleted.push_back(std::move(fresh[static_cast<std::size_t>(at)]));
+    }
+
+    // Changed rows take their changed items over what is stored now.
+    std::vector<std::pair<std::size_t, Row>> added;  // new rows and their places
+    for (const std::vector<Row>* buf : {&primary, &filter}) {
+        for (std::size_t i = 0; i < buf->size(); ++i) {
+            const Row& x = (*buf)[i];
+            if (x.status == ItemStatus::New || x.status == ItemStatus::NewModified) {
+                added.emplace_back(i, x);
+                continue;
+            }
+            const long at = find(x);
+            if (at < 0) continue;
+            Row& now = fresh[static_cast<std::size_t>(at)];
+            now.id = x.id;
+            now.selected = x.selected;
+            if (x.status != ItemStatus::DataModified) continue;
+            for (std::size_t c = 0; c < x.values.size() && c < now.values.size(); ++c) {
+                if (x.Modified(c)) now.Store(c, x.values[c]);
+            }
+        }
+    }
+
+    std::vector<Row> rows;
+    rows.reserve(fresh.size() + added.size());
+    for (std::size_t i = 0; i < fresh.size(); ++i) {
+        if (!taken[i]) rows.push_back(std::move(fresh[i]));
+    }
+    for (auto& [at, x] : added) {
+        rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(std::min(at, rows.size())), std::move(x));
+    }
+    primary = std::move(rows);
+    filter.clear();
+    deleted = std::move(stillDeleted);
+}
+
+}  // namespace rt::dw
