@@ -268,100 +268,114 @@ std::string EditMask::ShowString(const std::string& stored) const {
 
 // ---- date masks -------------------------------------------------------------------------------------
 
+// An entry through a date mask is read in steps: nothing typed but blanks and the mask's literals
+// is an empty entry; otherwise the text without its outer blanks is read part by part as the mask
+// lays it out ("2021-5"), or failing that as the digits alone, as many as the parts take ("202105");
+// the parts read must then make a date.
 Reading EditMask::ReadDate(std::string_view text) const {
     std::vector<std::string_view> chars = Utf8Characters(text);
-    // Nothing but blanks and the mask's own literals: an empty entry.
-    bool empty = true;
+    if (OnlyLiterals(chars)) return Reading::Accepted(Value());
+
+    std::size_t first = 0;
+    while (first < chars.size() && IsBlank(chars[first])) ++first;
+    chars.erase(chars.begin(), chars.begin() + static_cast<std::ptrdiff_t>(first));
+    while (!chars.empty() && IsBlank(chars.back())) chars.pop_back();
+
+    DateParts parts;
+    if (!ReadDateParts(chars, parts)) {
+        parts = DateParts();
+        if (!ReadDateDigits(chars, parts)) return Reading::Refused("不是有效的日期");
+    }
+
+    if (parts.year < 1 || parts.year > 9999) return Reading::Refused("年份必须在1到9999之间");
+    if (parts.month < 1 || parts.month > 12) return Reading::Refused("月份必须在1到12之间");
+    Date d{parts.year, parts.month, parts.day};
+    if (!d.Valid()) return Reading::Refused("不是有效的日期");
+    return Reading::Accepted(Value(d));
+}
+
+// Nothing but blanks and the mask's own literals.
+bool EditMask::OnlyLiterals(const std::vector<std::string_view>& chars) const {
     for (std::string_view c : chars) {
         if (IsBlank(c)) continue;
         bool literal = false;
         for (const Element& e : elements_) literal = literal || (e.part == Part::Literal && e.literal == c);
-        if (!literal) {
-            empty = false;
-            break;
-        }
+        if (!literal) return false;
     }
-    if (empty) return Reading::Accepted(Value());
+    return true;
+}
 
-    std::size_t first = 0;
-    std::size_t last = chars.size();
-    while (first < last && IsBlank(chars[first])) ++first;
-    while (last > first && IsBlank(chars[last - 1])) --last;
+// The digits a part takes when the entry is the digits alone: four for "yyyy", two for the others.
+std::size_t EditMask::DigitsOf(Part part) {
+    switch (part) {
+        case Part::Year4:
+            return 4;
+        case Part::Year2:
+        case Part::Month:
+        case Part::Day:
+            return 2;
+        default:
+            return 0;
+    }
+}
 
-    int year = -1, month = 1, day = 1;
-    // Reads minDigits..maxDigits digits at pos.
-    auto number = [&](std::size_t& pos, std::size_t minDigits, std::size_t maxDigits, int& out) {
+void EditMask::SetDatePart(Part part, int v, DateParts& parts) {
+    switch (part) {
+        case Part::Year4:
+            parts.year = v;
+            break;
+        case Part::Year2:
+            parts.year = v + (v < 50 ? 2000 : 1900);
+            break;
+        case Part::Month:
+            parts.month = v;
+            break;
+        case Part::Day:
+            parts.day = v;
+            break;
+        default:
+            break;
+    }
+}
+
+// The entry laid out as the mask lays it out, with one or two digits for a month or a day.
+bool EditMask::ReadDateParts(const std::vector<std::string_view>& chars, DateParts& parts) const {
+    std::size_t pos = 0;
+    for (const Element& e : elements_) {
+        const std::size_t most = DigitsOf(e.part);
+        if (most == 0) {
+            if (pos >= chars.size() || chars[pos] != e.literal) return false;
+            ++pos;
+            continue;
+        }
+        const std::size_t least = e.part == Part::Month || e.part == Part::Day ? 1 : most;
         std::size_t n = 0;
         int v = 0;
-        while (pos + n < last && n < maxDigits && IsDigit(chars[pos + n]))
-            v = v * 10 + (chars[pos + n++][0] - '0');
-        if (n < minDigits) return false;
-        pos += n;
-        out = v;
-        return true;
-    };
+        while (pos < chars.size() && n < most && IsDigit(chars[pos])) {
+            v = v * 10 + (chars[pos++][0] - '0');
+            ++n;
+        }
+        if (n < least) return false;
+        SetDatePart(e.part, v, parts);
+    }
+    return pos == chars.size();
+}
 
-    bool parsed = true;
-    std::size_t pos = first;
+// The digits alone, exactly as many as the mask's parts take.
+bool EditMask::ReadDateDigits(const std::vector<std::string_view>& chars, DateParts& parts) const {
+    std::size_t need = 0;
+    for (const Element& e : elements_) need += DigitsOf(e.part);
+    if (chars.size() != need) return false;
+    std::size_t at = 0;
     for (const Element& e : elements_) {
-        switch (e.part) {
-            case Part::Year4:
-                parsed = number(pos, 4, 4, year);
-                break;
-            case Part::Year2:
-                parsed = number(pos, 2, 2, year);
-                if (parsed) year += year < 50 ? 2000 : 1900;
-                break;
-            case Part::Month:
-                parsed = number(pos, 1, 2, month);
-                break;
-            case Part::Day:
-                parsed = number(pos, 1, 2, day);
-                break;
-            default:
-                parsed = pos < last && chars[pos] == e.literal;
-                ++pos;
-                break;
+        int v = 0;
+        for (std::size_t n = DigitsOf(e.part); n > 0; --n, ++at) {
+            if (!IsDigit(chars[at])) return false;
+            v = v * 10 + (chars[at][0] - '0');
         }
-        if (!parsed) break;
+        SetDatePart(e.part, v, parts);
     }
-    parsed = parsed && pos == last;
-
-    if (!parsed) {
-        // The digits alone, as many as the mask's parts take.
-        std::string digits;
-        for (std::size_t i = first; i < last; ++i) {
-            if (!IsDigit(chars[i])) return Reading::Refused("不是有效的日期");
-            digits += chars[i];
-        }
-        std::size_t need = 0;
-        for (const Element& e : elements_) {
-            if (e.part == Part::Year4) need += 4;
-            if (e.part == Part::Year2 || e.part == Part::Month || e.part == Part::Day) need += 2;
-        }
-        if (digits.size() != need) return Reading::Refused("不是有效的日期");
-        std::size_t at = 0;
-        auto take = [&](std::size_t n) {
-            int v = std::stoi(digits.substr(at, n));
-            at += n;
-            return v;
-        };
-        for (const Element& e : elements_) {
-            if (e.part == Part::Year4) year = take(4);
-            if (e.part == Part::Year2) {
-                year = take(2);
-                year += year < 50 ? 2000 : 1900;
-            }
-            if (e.part == Part::Month) month = take(2);
-            if (e.part == Part::Day) day = take(2);
-        }
-    }
-
-    if (year < 1 || year > 9999) return Reading::Refused("年份必须在1到9999之间");
-    if (month < 1 || month > 12) return Reading::Refused("月份必须在1到12之间");
-    Date d{year, month, day};
-    if (!d.Valid()) return Reading::Refused("不是有效的日期");
-    return Reading::Accepted(Value(d));
+    return true;
 }
 
 // ---- number masks -----------------------------------------------------------------------------------

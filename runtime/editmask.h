@@ -63,8 +63,18 @@ class EditMask {
         std::string literal;  // one character (UTF-8) for Literal
     };
 
+    // The parts of a date read from an entry; those the mask lacks stay the first month and day.
+    struct DateParts {
+        int year = -1, month = 1, day = 1;
+    };
+
     Reading ReadString(std::string_view text) const;
     Reading ReadDate(std::string_view text) const;
+    bool OnlyLiterals(const std::vector<std::string_view>& chars) const;
+    static std::size_t DigitsOf(Part part);
+    static void SetDatePart(Part part, int v, DateParts& parts);
+    bool ReadDateParts(const std::vector<std::string_view>& chars, DateParts& parts) const;
+    bool ReadDateDigits(const std::vector<std::string_view>& chars, DateParts& parts) const;
     Reading ReadNumber(std::string_view text) const;
     std::string ShowString(const std::string& stored) const;
 
