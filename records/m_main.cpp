@@ -321,18 +321,28 @@ void m_main::save_clicked() {
 
     std::vector<Value> into(1);
     sqlca.SelectInto("select xm_xg from j_xm_base where xm_id =?", {current_id}, into);
-    if (sqlca.SQLCode != 0 || Text(into[0]) != std::optional<std::string>("0")) return;
-
-    const bool saved = area.updatedw() == 1 &&
-                       Run("UPDATE j_xm_base  SET xm_xg = '1' WHERE xm_id = ? ", {current_id}, true) &&
-                       sqlca.Commit() == 0;
-    if (!saved) {
-        // Every page keeps its edits pending, so that the next Save writes them all again.
+    if (sqlca.SQLCode != 0 || Text(into[0]) != std::optional<std::string>("0")) {
+        // Nothing to do for a recommendation this desktop knows to be saved. One that its list still
+        // shows as being edited was saved, or deleted, on another desktop: that is said, and the
+        // pages become read-only with what they hold.
+        const long row = area.ListRowOf(current_id);
+        if (sqlca.SQLCode != -1 && row > 0 &&
+            area.dw_no.GetItemString(row, "xm_xg") == std::optional<std::string>("0"))
+            area.holdforwriting();
         sqlca.Rollback();
+        return;
+    }
+
+    const auto pages = area.Pages();
+    const sections::SectionArea::Stored stored = area.storepages({pages.begin(), pages.end()}, [] {
+        return Run("UPDATE j_xm_base  SET xm_xg = '1' WHERE xm_id = ? ", {current_id}, true);
+    });
+    if (stored == sections::SectionArea::Stored::Refused) return;
+    if (stored == sections::SectionArea::Stored::Failed) {
+        // Every page keeps its edits pending, so that the next Save writes them all again.
         rt::ui::MessageBox("提示信息", "保存失败！", rt::ui::Icon::StopSign);
         return;
     }
-    area.resetdw();
 
     rt::ui::MessageBox("提示信息", "保存成功！");
     const long row = area.dw_no.GetRow();

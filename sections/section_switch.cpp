@@ -1,6 +1,8 @@
 // Moving between sections: the page left is saved before the new one is shown.
 
 #include <algorithm>
+#include <cstddef>
+#include <functional>
 #include <vector>
 
 #include "runtime/ui/dialogs.h"
@@ -25,22 +27,73 @@ bool HoldsChanges(const DataWindowControl& page) {
     return page.ModifiedCount() + page.DeletedCount() > 0 || page.EditPending();
 }
 
-int SectionArea::savepages(const std::vector<DataWindowControl*>& pages) {
-    if (pages.empty()) return 1;
+namespace {
+
+// The list kind whose list or detail the page is; nullptr for the other pages.
+const ListKind* KindOf(const SectionArea& area, const DataWindowControl& page) {
+    const auto pages = area.Pages();
+    for (std::size_t k = 0; k < pages.size(); ++k)
+        if (pages[k] == &page) return ListKindOf(static_cast<AreaControl>(k));
+    return nullptr;
+}
+
+}  // namespace
+
+SectionArea::Stored SectionArea::storepages(const std::vector<DataWindowControl*>& pages,
+                                            const std::function<bool()>& more) {
     for (DataWindowControl* d : pages) d->AcceptText();
     bool pending = false;
     for (DataWindowControl* d : pages)
         if (HoldsChanges(*d)) pending = true;
-    bool saved = true;
+    // Nothing to write: nothing to hold, and no COMMIT that could fail with nothing lost.
+    if (!pending && !more) return Stored::Yes;
+
+    switch (holdforwriting()) {
+        case Hold::Held:
+            break;
+        case Hold::Refused:
+            return Stored::Refused;
+        case Hold::Failed:
+            sqlca.Rollback();
+            return Stored::Failed;
+    }
+    // A list, or the item a detail shows, is written only while it still shows what the table
+    // holds: rows read before another desktop renumbered them would be written over other items.
+    for (DataWindowControl* d : pages) {
+        const ListKind* kind = KindOf(*this, *d);
+        if (kind == nullptr || d->ModifiedCount() + d->DeletedCount() == 0) continue;
+        const Agreement agreement = d == &PageOf(kind->list) ? listagrees(*kind) : detailagrees(*kind);
+        if (agreement == Agreement::Failed) {
+            sqlca.Rollback();
+            return Stored::Failed;
+        }
+        if (agreement != Agreement::Agrees) return Stored::Refused;
+    }
+
+    // Every page is written even after one has failed; the flags stay until the COMMIT has gone
+    // through, so that a rolled-back save keeps every edit pending.
+    bool written = true;
     for (DataWindowControl* d : pages)
-        if (d->Update(true, false) != 1) saved = false;
-    // A COMMIT that fails with nothing written (no connection, say) has lost nothing.
-    if (saved && (sqlca.Commit() == 0 || !pending)) {
+        if (d->Update(true, false) != 1) written = false;
+    if (written && more) written = more();
+    if (written && sqlca.Commit() == 0) {
         for (DataWindowControl* d : pages) d->ResetUpdate();
-        return 1;
+        return Stored::Yes;
     }
     // Every page keeps its edits pending: nothing of them is in the database now.
     sqlca.Rollback();
+    return Stored::Failed;
+}
+
+int SectionArea::savepages(const std::vector<DataWindowControl*>& pages) {
+    switch (storepages(pages)) {
+        case Stored::Yes:
+            return 1;
+        case Stored::Refused:
+            return 0;
+        case Stored::Failed:
+            break;
+    }
     rt::ui::MessageBox("提示信息", "先前的页面保存失败！", rt::ui::Icon::StopSign);
     return 0;
 }

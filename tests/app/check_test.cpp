@@ -215,7 +215,7 @@ TEST_F(CheckTest, BlanksCodesAndDatesAreJudgedAsStoredValues) {
     EXPECT_EQ(W().dw_no3->ModifiedCount(), 0);
 
     // A save that fails says so as leaving the section would, keeps the edit and checks nothing.
-    RefuseWrites("hold_base", "BEFORE UPDATE ON j_xm_base");
+    RefuseWrites("hold_base", "BEFORE UPDATE OF xm_topicword ON j_xm_base");
     ASSERT_EQ(W().dw_no1->SetText("主题"), 1);
     Dialogs().Clear();
     AnswerDatabaseError();
