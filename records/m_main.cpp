@@ -391,8 +391,18 @@ int m_main::all_check() {
     // The rules read every page afresh: what the user typed and has not saved yet is saved first,
     // as leaving its section saves it, or the command stops with the edits kept.
     if (area.savepages(area.pendingpages()) != 1) return 0;
-    return check::all_check({area.dw_no1, area.dw_no2, area.dw_no3, area.dw_no4, area.dw_no71, area.dw_no},
-                            sqlca, current_id);
+    const int checked = check::all_check(
+        {area.dw_no1, area.dw_no2, area.dw_no3, area.dw_no4, area.dw_no71, area.dw_no}, sqlca, current_id);
+    // A recommendation with its version number is saved: from then on, here as on a switch to it,
+    // only Modify opens its pages again. The list's copy of the state is read afresh, since the
+    // number may have been made on another desktop.
+    if (checked == 1) {
+        if (const long row = area.ListRowOf(current_id); row > 0) {
+            area.dw_no.ReselectRow(row);
+            if (area.dw_no.GetItemString(row, "xm_xg") != std::optional<std::string>("0")) area.disabledw();
+        }
+    }
+    return checked;
 }
 
 check::Prepared m_main::all_prepare() {
