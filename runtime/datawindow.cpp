@@ -1,8 +1,11 @@
 #include "runtime/datawindow.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <limits>
+#include <unordered_map>
 #include <utility>
 
 #include "runtime/editmask.h"
@@ -144,6 +147,112 @@ std::string WriteName(const ColumnDef& c) {
         if (ch != '"') out += ch;
     }
     return out;
+}
+
+// ---- finding a row by the values read ----------------------------------------------------------------
+//
+// A number read back is not always the number stored: SQLite holds reals, and decimals too, as
+// binary doubles, and its ODBC driver hands them back rounded to 15 significant digits, where
+// PostgreSQL hands back every digit. Compared with `=`, such a value would never find its row again,
+// not even once read afresh, and the row could never be saved. So a number that may have been
+// rounded that way is compared as the range of numbers that round to it: a real whose shortest text
+// has at most 15 significant digits, and a decimal of more than 13 whole digits (up to that, 15
+// digits hold every cent, and `=` is exact: PostgreSQL compares the bound text as a numeric, SQLite
+// gives it the column's numeric affinity and so turns it into the very double it stored). Anything
+// else compares with `=`, which is exact on both: whole numbers; text, trailing blanks included
+// (the columns are varchar); dates, which SQLite keeps as the 'YYYY-MM-DD' text the program writes.
+
+struct Range {
+    std::string low, high;  // as "<digits>e<exponent>", low <= high
+};
+
+constexpr std::size_t kReadDigits = 15;
+
+// The numbers that 15 significant digits show as `digits` (no trailing zeros) times ten to
+// `exponent`, each end included.
+std::optional<Range> RoundingRange(bool negative, const std::string& digits, int exponent) {
+    if (digits.empty() || digits.size() > kReadDigits) return std::nullopt;
+    std::int64_t m = 0;
+    std::from_chars(digits.data(), digits.data() + digits.size(), m);
+    for (std::size_t i = digits.size(); i < kReadDigits; ++i) {
+        m *= 10;
+        --exponent;
+    }
+    auto text = [](std::int64_t n, int e) { return std::to_string(n) + "e" + std::to_string(e); };
+    Range r{text(m * 10 - 5, exponent - 1), text(m * 10 + 5, exponent - 1)};
+    // Just below a power of ten the numbers have one whole digit less, and a unit ten times finer.
+    if (m == 100000000000000) r.low = text(m * 100 - 5, exponent - 2);
+    if (negative) return Range{"-" + r.high, "-" + r.low};
+    return r;
+}
+
+std::optional<Range> RealRange(double v) {
+    if (!std::isfinite(v) || v == 0) return std::nullopt;
+    char buf[64];
+    const auto end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific).ptr;
+    const std::string_view text(buf, static_cast<std::size_t>(end - buf));  // "-6.25e-01"
+    const std::size_t e = text.find('e');
+    std::string digits;
+    for (char c : text.substr(0, e)) {
+        if (c >= '0' && c <= '9') digits += c;
+    }
+    int exponent = 0;
+    std::string_view power = text.substr(e + 1);
+    if (!power.empty() && power[0] == '+') power.remove_prefix(1);
+    std::from_chars(power.data(), power.data() + power.size(), exponent);
+    exponent -= static_cast<int>(digits.size()) - 1;
+    while (digits.size() > 1 && digits.back() == '0') {
+        digits.pop_back();
+        ++exponent;
+    }
+    return RoundingRange(v < 0, digits, exponent);
+}
+
+std::optional<Range> DecimalRange(Decimal d) {
+    const std::int64_t cents = d.Cents();
+    const std::uint64_t magnitude =
+        cents < 0 ? std::uint64_t{0} - static_cast<std::uint64_t>(cents) : static_cast<std::uint64_t>(cents);
+    if (magnitude < 1000000000000000) return std::nullopt;  // at most 13 whole digits
+    std::string digits = std::to_string(magnitude);
+    int exponent = -2;
+    while (digits.back() == '0') {
+        digits.pop_back();
+        ++exponent;
+    }
+    return RoundingRange(cents < 0, digits, exponent);
+}
+
+double ToDouble(const std::string& text) {
+    double d = 0;
+    std::from_chars(text.data(), text.data() + text.size(), d);
+    return d;
+}
+
+// "<name> = ?", "<name> IS NULL" or "<name> BETWEEN ? AND ?" for the value read.
+void AppendMatch(std::string& sql, std::vector<Value>& args, const std::string& name, const Value& read) {
+    sql += name;
+    if (read.IsNull()) {
+        sql += " IS NULL";
+        return;
+    }
+    if (const double* real = read.Real()) {
+        if (auto r = RealRange(*real)) {
+            sql += " BETWEEN ? AND ?";
+            // Widened by one double each way, so that a number exactly at an end is inside.
+            args.emplace_back(std::nextafter(ToDouble(r->low), -HUGE_VAL));
+            args.emplace_back(std::nextafter(ToDouble(r->high), HUGE_VAL));
+            return;
+        }
+    } else if (const Decimal* decimal = read.Decimal()) {
+        if (auto r = DecimalRange(*decimal)) {
+            sql += " BETWEEN ? AND ?";
+            args.emplace_back(std::move(r->low));
+            args.emplace_back(std::move(r->high));
+            return;
+        }
+    }
+    sql += " = ?";
+    args.push_back(read);
 }
 
 // Plain texts of values for editing and the default display.
@@ -338,6 +447,9 @@ struct DataWindow::Impl {
     std::vector<std::pair<int, Observer>> observers;
     int nextObserver = 1;
 
+    std::optional<std::vector<Value>> retrievedWith;  // the arguments of the last Retrieve
+    std::optional<UpdateConflict> conflict;           // of the last Update
+
     // ---- basics -------------------------------------------------------------------------------------
 
     int ColumnCount() const { return def ? static_cast<int>(def->columns.size()) : 0; }
@@ -472,6 +584,8 @@ struct DataWindow::Impl {
         deleted.clear();
         row = 0;
         pending.reset();
+        retrievedWith.reset();
+        conflict.reset();
         // The cursor starts in the first field of the tab order.
         column = 0;
         int best = 0;
@@ -847,14 +961,142 @@ struct DataWindow::Impl {
         return 1;
     }
 
+    // ---- retrieval ----------------------------------------------------------------------------------
+
+    // The rows of the object's SELECT with these arguments, into `rows`; the count, or -1 (a failed
+    // SELECT fires dberror). The DataWindow's own rows are not touched.
+    long Fetch(const std::vector<Value>& args, std::vector<Row>& rows) {
+        if (!def || !Trans() || !selectOk) return -1;
+        // The code tables first, so that a failure of theirs, and whatever its handler does, comes
+        // before this object's rows change rather than in the middle of replacing them.
+        if (Trans()->Connected()) RetrieveChildren();
+        Transaction* trans = Trans();
+        if (!def || !trans || !selectOk) return -1;
+
+        std::vector<Value> params;
+        params.reserve(selectArgs.size());
+        for (int a : selectArgs) {
+            Value v = a < static_cast<int>(args.size()) ? args[static_cast<std::size_t>(a)] : Value();
+            auto converted = ConvertTo(def->arguments[static_cast<std::size_t>(a)].type, v);
+            if (!converted) return -1;
+            params.push_back(std::move(*converted));
+        }
+
+        std::vector<std::vector<Value>> fetched;
+        if (trans->Query(selectSql, params, fetched) < 0) {
+            FireDbError(*trans, selectSql);
+            return -1;
+        }
+
+        const std::size_t n = def->columns.size();
+        std::vector<ColType> types(n);
+        for (std::size_t c = 0; c < n; ++c) types[c] = def->columns[c].type;
+        rows.reserve(fetched.size());
+        for (auto& f : fetched) {
+            Row x;
+            x.id = nextId++;
+            x.values.resize(n);
+            const std::size_t m = std::min(n, f.size());
+            for (std::size_t c = 0; c < m; ++c) x.values[c] = FromDatabase(types[c], std::move(f[c]));
+            rows.push_back(std::move(x));
+        }
+        retrievedWith = args;
+        return Count(rows);
+    }
+
+    // The key's values of a row, as one text for finding rows by key; `original`: as read.
+    std::string KeyText(const Row& x, bool original) const {
+        std::string out;
+        for (int k : keys) {
+            const Value& v =
+                original ? x.Original(static_cast<std::size_t>(k)) : x.values[static_cast<std::size_t>(k)];
+            out += static_cast<char>('0' + static_cast<int>(v.Type()));
+            out += v.ToText();
+            out += '\0';
+        }
+        return out;
+    }
+
+    // Puts this DataWindow's changes over `fresh` rows and makes them its rows (RetrieveKeepingEdits).
+    void KeepEdits(std::vector<Row> fresh) {
+        std::unordered_map<std::string, std::size_t> byKey;
+        if (!keys.empty()) {
+            for (std::size_t i = 0; i < fresh.size(); ++i) byKey.emplace(KeyText(fresh[i], false), i);
+        }
+        auto find = [&](const Row& x) -> Row* {
+            if (keys.empty()) return nullptr;
+            auto it = byKey.find(KeyText(x, true));
+            return it == byKey.end() ? nullptr : &fresh[it->second];
+        };
+        const std::uint64_t current = RowAt(row) ? primary[static_cast<std::size_t>(row - 1)].id : 0;
+
+        // Rows deleted here that are still stored stay deleted, as they are stored now.
+        std::vector<char> gone(fresh.size(), 0);
+        std::vector<Row> stillDeleted;
+        for (const Row& x : deleted) {
+            Row* now = find(x);
+            if (!now || gone[static_cast<std::size_t>(now - fresh.data())]) continue;
+            gone[static_cast<std::size_t>(now - fresh.data())] = 1;
+            stillDeleted.push_back(std::move(*now));
+        }
+
+        // Changed rows take their changed items over what is stored now; every row found keeps its
+        // identity, so that the current row stays on it.
+        std::vector<std::pair<std::size_t, Row>> added;  // new rows and their places
+        for (const std::vector<Row>* buf : {&primary, &filter}) {
+            for (std::size_t i = 0; i < buf->size(); ++i) {
+                const Row& x = (*buf)[i];
+                if (x.status == ItemStatus::New || x.status == ItemStatus::NewModified) {
+                    added.emplace_back(i, x);
+                    continue;
+                }
+                Row* now = find(x);
+                if (!now || gone[static_cast<std::size_t>(now - fresh.data())]) continue;
+                now->id = x.id;
+                now->selected = x.selected;
+                if (x.status != ItemStatus::DataModified) continue;
+                for (std::size_t c = 0; c < x.values.size() && c < now->values.size(); ++c) {
+                    if (!x.Modified(c)) continue;
+                    if (now->originals.empty()) now->originals = now->values;
+                    if (now->modified.empty()) now->modified.assign(now->values.size(), 0);
+                    now->values[c] = x.values[c];
+                    now->modified[c] = 1;
+                    now->status = ItemStatus::DataModified;
+                }
+            }
+        }
+
+        std::vector<Row> rows;
+        rows.reserve(fresh.size() + added.size());
+        for (std::size_t i = 0; i < fresh.size(); ++i) {
+            if (!gone[i]) rows.push_back(std::move(fresh[i]));
+        }
+        for (auto& [at, x] : added) {
+            rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(std::min(at, rows.size())), std::move(x));
+        }
+        primary = std::move(rows);
+        filter.clear();
+        deleted = std::move(stillDeleted);
+
+        const long count = Count(primary);
+        const long stays = current != 0 ? FindRow(current, row) : 0;
+        if (stays == 0) pending.reset();
+        row = stays != 0 ? stays : std::min(row, count);
+        if (row == 0 && count > 0) row = 1;
+    }
+
     // ---- write-back ---------------------------------------------------------------------------------
 
     struct Statement {
         std::string sql;
         std::vector<Value> args;
         bool mustMatch = false;
+        // The row it writes, for the conflict a statement that must match no row reports.
+        Buffer buffer = Buffer::Primary;
+        std::size_t index = 0;
     };
 
+    // The key, by its original values.
     void Where(const Row& x, Statement& s) const {
         s.sql += " WHERE ";
         for (std::size_t i = 0; i < keys.size(); ++i) {
@@ -862,6 +1104,17 @@ struct DataWindow::Impl {
             s.sql += writeNames[static_cast<std::size_t>(keys[i])];
             s.sql += " = ?";
             s.args.push_back(x.Original(static_cast<std::size_t>(keys[i])));
+        }
+    }
+
+    // The key, and the value read of every column that `compared` names that is not a key.
+    template <class Compared>
+    void WhereAsRead(const Row& x, Statement& s, Compared compared) const {
+        Where(x, s);
+        for (std::size_t c = 0; c < x.values.size(); ++c) {
+            if (def->columns[c].key || writeNames[c].empty() || !compared(c)) continue;
+            s.sql += " AND ";
+            AppendMatch(s.sql, s.args, writeNames[c], x.Original(c));
         }
     }
 
@@ -886,7 +1139,7 @@ struct DataWindow::Impl {
         return false;
     }
 
-    void Plan(const Row& x, std::vector<Statement>& plan) const {
+    void Plan(const Row& x, Buffer buffer, std::size_t index, std::vector<Statement>& plan) const {
         const std::string& table = def->updateTable;
         if (x.status == ItemStatus::NewModified) {
             Statement s;
@@ -907,16 +1160,21 @@ struct DataWindow::Impl {
         } else if (x.status == ItemStatus::DataModified) {
             Statement s;
             std::string sets;
+            auto written = [&](std::size_t c) {
+                return x.Modified(c) && def->columns[c].updatable && !writeNames[c].empty();
+            };
             for (std::size_t c = 0; c < x.values.size(); ++c) {
-                if (!x.Modified(c) || !def->columns[c].updatable || writeNames[c].empty()) continue;
+                if (!written(c)) continue;
                 if (!sets.empty()) sets += ", ";
                 sets += writeNames[c] + " = ?";
                 s.args.push_back(x.values[c]);
             }
             if (sets.empty()) return;
             s.sql = "UPDATE " + table + " SET " + sets;
-            Where(x, s);
+            WhereAsRead(x, s, written);
             s.mustMatch = true;
+            s.buffer = buffer;
+            s.index = index;
             plan.push_back(std::move(s));
         }
     }
@@ -940,6 +1198,7 @@ struct DataWindow::Impl {
     }
 
     int Update(bool accept, bool resetFlags) {
+        conflict.reset();
         if (!def) return -1;
         if (accept && AcceptText() != 1) return -1;
         Transaction* trans = Trans();
@@ -947,17 +1206,21 @@ struct DataWindow::Impl {
 
         std::vector<Statement> plan;
         bool needKeys = !deleted.empty();
-        for (const Row& x : deleted) {
+        for (std::size_t i = 0; i < deleted.size(); ++i) {
+            const Row& x = deleted[i];
             Statement s;
             s.sql = "DELETE FROM " + def->updateTable;
-            Where(x, s);
+            WhereAsRead(x, s, [&](std::size_t c) { return def->columns[c].updatable; });
             s.mustMatch = true;
+            s.buffer = Buffer::Delete;
+            s.index = i;
             plan.push_back(std::move(s));
         }
-        for (const std::vector<Row>* buf : {&primary, &filter}) {
-            for (const Row& x : *buf) {
-                needKeys = needKeys || x.status == ItemStatus::DataModified;
-                Plan(x, plan);
+        for (Buffer b : {Buffer::Primary, Buffer::Filter}) {
+            const std::vector<Row>& rows = *Buf(b);
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                needKeys = needKeys || rows[i].status == ItemStatus::DataModified;
+                Plan(rows[i], b, i, plan);
             }
         }
         if (needKeys && !KeysWritable()) {
@@ -973,13 +1236,26 @@ struct DataWindow::Impl {
                 FireDbError(*trans, s.sql);
                 return -1;
             }
-            if (s.mustMatch && trans->SQLNRows == 0) {
-                FireDbError(-1, "数据库中已没有要修改或删除的行。", s.sql);
-                return -1;
-            }
+            if (s.mustMatch && trans->SQLNRows == 0) return Conflict(*trans, s);
         }
         if (resetFlags) ResetFlags();
         return 1;
+    }
+
+    // A statement found no row as it was read: the row was changed or deleted since. Whether it is
+    // still there tells which. Returns -1.
+    int Conflict(Transaction& trans, const Statement& s) {
+        const Row& x = (*Buf(s.buffer))[s.index];
+        Statement probe;
+        probe.sql = "SELECT 1 FROM " + def->updateTable;
+        Where(x, probe);
+        std::vector<std::vector<Value>> found;
+        if (trans.Query(probe.sql, probe.args, found) < 0) {
+            FireDbError(trans, probe.sql);
+            return -1;
+        }
+        conflict = UpdateConflict{static_cast<long>(s.index) + 1, s.buffer, found.empty()};
+        return -1;
     }
 };
 
@@ -1035,43 +1311,8 @@ Transaction* DataWindow::TransObject() const {
 
 long DataWindow::Retrieve(const std::vector<Value>& args) {
     Impl& d = *d_;
-    if (!d.def || !d.Trans() || !d.selectOk) return -1;
-    // The code tables first, so that a failure of theirs, and whatever its handler does, comes
-    // before this object's rows change rather than in the middle of replacing them.
-    if (d.Trans()->Connected()) d.RetrieveChildren();
-    Transaction* trans = d.Trans();
-    if (!d.def || !trans || !d.selectOk) return -1;
-
-    std::vector<Value> params;
-    params.reserve(d.selectArgs.size());
-    for (int a : d.selectArgs) {
-        Value v = a < static_cast<int>(args.size()) ? args[static_cast<std::size_t>(a)] : Value();
-        auto converted = ConvertTo(d.def->arguments[static_cast<std::size_t>(a)].type, v);
-        if (!converted) return -1;
-        params.push_back(std::move(*converted));
-    }
-
-    std::vector<std::vector<Value>> fetched;
-    if (trans->Query(d.selectSql, params, fetched) < 0) {
-        // The rows and whatever the user was typing stay as they were.
-        d.FireDbError(*trans, d.selectSql);
-        return -1;
-    }
-
-    const std::size_t n = d.def->columns.size();
-    std::vector<ColType> types(n);
-    for (std::size_t c = 0; c < n; ++c) types[c] = d.def->columns[c].type;
-
     std::vector<Row> rows;
-    rows.reserve(fetched.size());
-    for (auto& f : fetched) {
-        Row x;
-        x.id = d.nextId++;
-        x.values.resize(n);
-        const std::size_t m = std::min(n, f.size());
-        for (std::size_t c = 0; c < m; ++c) x.values[c] = FromDatabase(types[c], std::move(f[c]));
-        rows.push_back(std::move(x));
-    }
+    if (d.Fetch(args, rows) < 0) return -1;
     d.primary = std::move(rows);
     d.filter.clear();
     d.deleted.clear();
@@ -1085,8 +1326,24 @@ long DataWindow::Retrieve(const std::vector<Value>& args) {
     return count;
 }
 
+long DataWindow::RetrieveKeepingEdits() {
+    Impl& d = *d_;
+    if (!d.retrievedWith) return -1;
+    const std::vector<Value> args = *d.retrievedWith;
+    std::vector<Row> rows;
+    if (d.Fetch(args, rows) < 0) return -1;
+    d.KeepEdits(std::move(rows));
+
+    const long count = Count(d.primary);
+    const long before = d.row;
+    d.Notify(Change::Reset, 0, 0);
+    if (before == 0 && d.row != 0) d.FireRowFocusChanged(d.row);
+    return count;
+}
+
 int DataWindow::Reset() {
     Impl& d = *d_;
+    d.retrievedWith.reset();
     d.primary.clear();
     d.filter.clear();
     d.deleted.clear();
@@ -1343,6 +1600,10 @@ int DataWindow::Update(bool accept, bool resetFlags) {
 int DataWindow::ResetUpdate() {
     d_->ResetFlags();
     return 1;
+}
+
+std::optional<UpdateConflict> DataWindow::LastUpdateConflict() const {
+    return d_->conflict;
 }
 
 // ---- display --------------------------------------------------------------------------------------

@@ -23,6 +23,14 @@ enum class Buffer { Primary, Filter, Delete };
 
 enum class ItemStatus { NotModified, DataModified, New, NewModified };
 
+// An UPDATE or DELETE that found no row as this DataWindow read it: another desktop changed the row
+// (one of the values the statement compares) or deleted it since it was read.
+struct UpdateConflict {
+    long row = 0;                     // the row's number in `buffer`
+    Buffer buffer = Buffer::Primary;  // Delete for a DELETE
+    bool deleted = false;             // the row is gone from the database; false: it was changed
+};
+
 // What changed, for the view.
 enum class Change {
     Reset,          // rows replaced (Retrieve, Reset, data object changed)
@@ -136,14 +144,35 @@ class DataWindow {
 
     // ---- write-back -----------------------------------------------------------------------------
     // AcceptText (when `accept`), then DELETE for the delete buffer, INSERT for NewModified rows
-    // (the columns that were set), UPDATE for DataModified rows (the changed updatable columns),
-    // WHERE on the key's original values, in row order, never committing. A statement that fails or
-    // matches no row stops the update: dberror fires, -1. With resetFlags the flags and the delete
-    // buffer are cleared after success; without, they stay until ResetUpdate, so that a caller who
-    // rolls back keeps every change pending. A new row none of whose set columns the object writes
-    // is not inserted, and stays a new row.
+    // (the columns that were set), UPDATE for DataModified rows (the changed updatable columns), in
+    // row order, never committing. An UPDATE finds its row by the key's original values and the
+    // values read of every column it writes; a DELETE by the key and the values read of every
+    // updatable column: each value is a bound parameter, a null read compares as IS NULL, and a
+    // number that a database may hand back rounded (a real, a decimal of more than 13 whole digits)
+    // as every number that rounds to it at 15 significant digits. So a desktop never overwrites or
+    // deletes what another one stored since this one read it, and two that change different
+    // columns of one row do not disturb each other.
+    // A statement that fails stops the update: dberror fires, -1. An UPDATE or DELETE that finds
+    // no row stops it too, -1, but is no database error: dberror does not fire, and
+    // LastUpdateConflict tells which row it was. With resetFlags the flags and the delete buffer are
+    // cleared after success; without, they stay until ResetUpdate, so that a caller who rolls back
+    // keeps every change pending; after a failure or a conflict they always stay. A new row none of
+    // whose set columns the object writes is not inserted, and stays a new row.
     int Update(bool accept = true, bool resetFlags = true);
     int ResetUpdate();
+    // The conflict that stopped the last Update; nullopt when it had none. Cleared by every Update.
+    std::optional<UpdateConflict> LastUpdateConflict() const;
+    // The way forward after a conflict that loses nothing: reads the rows again with the arguments
+    // of the last Retrieve and puts this DataWindow's changes back over them, as pending changes
+    // against the values just read, so that the next Update writes them over what the other
+    // desktop stored. A changed row takes the changed items of the row whose key had the same
+    // original values; rows inserted here stay new rows at their places; rows deleted here stay
+    // deleted when the database still holds them. A changed row that the database no longer holds
+    // is not brought back (another desktop deleted it). The current row stays on its row where it
+    // can, and the pending edit with it; rowfocuschanged fires as Retrieve fires it. Returns the
+    // row count, or -1 (nothing retrieved since SetDataObject or Reset, or the SELECT failed:
+    // dberror fires, and everything stays as it was).
+    long RetrieveKeepingEdits();
 
     // ---- display --------------------------------------------------------------------------------
     // The display text of the item's code: the drop-down list's display text, the drop-down

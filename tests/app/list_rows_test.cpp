@@ -749,11 +749,13 @@ TEST_F(ListRows, RandomInsertsAndDeletesKeepTheListNumberedInOrder) {
             const bool insert = count < 3 || (count < c->Kind().limit && random() % 2 == 0);
             if (insert) {
                 Insert();
+                // Named on the page and stored, as the user does: the list then shows what is
+                // stored, and deleting the row later finds it as it was read.
                 const std::string name = "n" + std::to_string(step);
-                ExecCommit("UPDATE " + c->table + " SET " + c->name + " = ? WHERE xm_id = ? AND " +
-                               c->number + " = ?",
-                           {name, id, row + 1});
-                l.Retrieve({id});  // the name shows, as after the user's own save
+                ASSERT_EQ(l.GetRow(), row + 1);
+                DataWindowControl& edited = c->HasDetail() ? Detail(*c) : l;
+                ASSERT_EQ(edited.SetItem(c->HasDetail() ? 1 : row + 1, c->name, name), 1);
+                W().cb_page_save_clicked();
                 model.insert(model.begin() + row, name);
             } else {
                 if (c->Kind().refusal.empty()) Dialogs().Answer(1);

@@ -317,7 +317,6 @@ TEST_F(SectionNavigation, FailedSaveOfThePageLeftIsRolledBackAndTheStepStillHapp
     ExecCommit("DELETE FROM j_xy_saving WHERE xm_id = ? AND xy_zhijorjianj = '1' AND xy_year = ?",
                {a, std::to_string(year - 3)});
 
-    AnswerDatabaseError();
     Dialogs().Answer(1);
     W().cb_n->Click();
 
