@@ -12,6 +12,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -135,37 +136,74 @@ bool SameItem(const Value& a, const Value& b) {
 // An item as the page read it, and what the user has typed over it since.
 struct Typed {
     Value number, name;
-    std::vector<std::pair<std::string, Value>> items;
+    std::vector<std::pair<std::string, Value>> read;   // every column as read
+    std::vector<std::pair<std::string, Value>> items;  // the columns typed over, as typed
 };
 
 Typed TypedOf(const DataWindowControl& dw, long row, const ListKind& kind,
               rt::Buffer buffer = rt::Buffer::Primary) {
-    Typed t{dw.GetItem(row, kind.numberItem, buffer, true), dw.GetItem(row, kind.nameItem, buffer, true), {}};
-    if (buffer != rt::Buffer::Primary || dw.Definition() == nullptr) return t;
+    Typed t{
+        dw.GetItem(row, kind.numberItem, buffer, true), dw.GetItem(row, kind.nameItem, buffer, true), {}, {}};
+    if (dw.Definition() == nullptr) return t;
     for (const rt::ColumnDef& c : dw.Definition()->columns) {
-        Value now = dw.GetItem(row, c.name);
-        if (!(now == dw.GetItem(row, c.name, rt::Buffer::Primary, true)))
-            t.items.emplace_back(c.name, std::move(now));
+        Value then = dw.GetItem(row, c.name, buffer, true);
+        if (buffer == rt::Buffer::Primary) {
+            Value now = dw.GetItem(row, c.name);
+            if (!(now == then)) t.items.emplace_back(c.name, std::move(now));
+        }
+        t.read.emplace_back(c.name, std::move(then));
     }
     return t;
 }
 
 // The row of the list that holds the item, 0 when none does for sure: the same name, under the
-// same number where two share it.
-long RowOfItem(const DataWindowControl& list, const ListKind& kind, const Typed& item) {
+// same number where two share it; or, renamed, the row under the same number that agrees with it in
+// every other column the list shows, unless its name is one of the items the page read (`known`):
+// that is another item moved up or down.
+long RowOfItem(const DataWindowControl& list, const ListKind& kind, const Typed& item,
+               const std::vector<Value>& known = {}) {
     long found = 0;
     long matches = 0;
+    long numbered = 0;
     for (long r = 1; r <= list.RowCount(); ++r) {
+        const bool sameNumber = SameItem(list.GetItem(r, kind.numberItem), item.number);
+        if (sameNumber) numbered = r;
         if (!SameItem(list.GetItem(r, kind.nameItem), item.name)) continue;
-        if (SameItem(list.GetItem(r, kind.numberItem), item.number)) return r;
+        if (sameNumber) return r;
         found = r;
         ++matches;
     }
-    return matches == 1 ? found : 0;
+    if (matches == 1) return found;
+    if (matches > 0 || numbered == 0) return 0;
+    for (const Value& name : known)
+        if (SameItem(list.GetItem(numbered, kind.nameItem), name)) return 0;
+    for (const auto& [column, value] : item.read) {
+        if (rt::SameName(column, kind.nameItem)) continue;
+        const Value listed = list.GetItem(numbered, column);
+        if (list.Describe(column + ".Name") != "!" && !SameItem(listed, value)) return 0;
+    }
+    return numbered;
+}
+
+// Whether another desktop stored, in a column the user typed over, something else than was read.
+bool Conflicts(const DataWindowControl& dw, long row, const Typed& typed) {
+    for (const auto& [column, value] : typed.items)
+        for (const auto& [readColumn, read] : typed.read)
+            if (readColumn == column && dw.Describe(column + ".Name") != "!" &&
+                !SameItem(dw.GetItem(row, column), read))
+                return true;
+    return false;
 }
 
 void PutBack(DataWindowControl& dw, long row, const Typed& typed) {
     for (const auto& [column, value] : typed.items) dw.SetItem(row, column, value);
+}
+
+// The caption of the section whose list the kind is.
+std::string_view CaptionOf(const ListKind& kind) {
+    for (const Section& section : Sections())
+        if (section.list == &kind) return section.caption;
+    return {};
 }
 
 // The insertion failed: nothing of it stays, the user is told, and the list shows what is stored.
@@ -177,11 +215,12 @@ void FailInsert(const ListSection& k, long former_row) {
 }
 
 // After another desktop changed the list behind the page: nothing is written (the transaction
-// goes first, so that no lock is held while the user reads why), the list is read again with what
-// the user typed put back on its items, the detail shows the item it showed, or else the one the
-// list stands on, and the user is told once. Gone when something typed belongs to an item that is
-// stored no more.
-SectionArea::Agreement ReadListAgain(const ListSection& k) {
+// goes first, so that no lock is held while the user reads why), and the list is read again, the
+// detail on the item it showed, or else on the one the list stands on. What the user typed goes
+// back on its items; where the other desktop stored something else in a column the user typed
+// over, the user is asked first whose changes stand (Settled: store again), else told that the list
+// changed (Changed). Gone when something typed belongs to an item that is stored no more.
+SectionArea::Agreement ReadListAgain(const ListSection& k, bool keepRemovals = true) {
     sqlca.Rollback();
     DataWindowControl& list = *k.list;
     std::vector<Typed> typed;
@@ -189,30 +228,41 @@ SectionArea::Agreement ReadListAgain(const ListSection& k) {
     for (long r = 1; r <= list.RowCount(); ++r)
         if (list.GetItemStatus(r, "") == rt::ItemStatus::DataModified)
             typed.push_back(TypedOf(list, r, k.def));
-    for (long r = 1; r <= list.DeletedCount(); ++r)
+    for (long r = 1; keepRemovals && r <= list.DeletedCount(); ++r)
         removed.push_back(TypedOf(list, r, k.def, rt::Buffer::Delete));
     std::optional<Typed> shown;
     if (k.detail != nullptr && k.detail->ModifiedCount() > 0) shown = TypedOf(*k.detail, 1, k.def);
+    std::vector<Value> known;
+    for (long r = 1; r <= list.RowCount(); ++r)
+        known.push_back(list.GetItem(r, k.def.nameItem, rt::Buffer::Primary, true));
+    for (long r = 1; r <= list.DeletedCount(); ++r)
+        known.push_back(list.GetItem(r, k.def.nameItem, rt::Buffer::Delete, true));
+    // The item the user chose: the one whose removal is given up, else the list's current one.
     const long chosen = list.GetRow();
-    const std::optional<Typed> chosenItem =
-        chosen > 0 ? std::optional<Typed>(TypedOf(list, chosen, k.def)) : std::nullopt;
+    std::optional<Typed> chosenItem;
+    if (!keepRemovals && list.DeletedCount() > 0)
+        chosenItem = TypedOf(list, 1, k.def, rt::Buffer::Delete);
+    else if (chosen > 0)
+        chosenItem = TypedOf(list, chosen, k.def);
 
     bool lost = false;
+    bool conflicting = false;
+    std::vector<std::pair<long, const Typed*>> found;
     long at = 0;
     {
         QuietRowChange quiet(k.list);
         // A list that cannot be read (the database has said why) keeps its rows and what was typed.
         if (list.Retrieve({current_id}) != -1) {
             for (const Typed& t : typed) {
-                if (const long r = RowOfItem(list, k.def, t); r > 0)
-                    PutBack(list, r, t);
-                else
+                if (const long r = RowOfItem(list, k.def, t, known); r > 0) {
+                    conflicting = conflicting || Conflicts(list, r, t);
+                    found.emplace_back(r, &t);
+                } else {
                     lost = true;
+                }
             }
-            for (const Typed& t : removed)
-                if (const long r = RowOfItem(list, k.def, t); r > 0) list.DeleteRow(r);
             if (shown) {
-                at = RowOfItem(list, k.def, *shown);
+                at = RowOfItem(list, k.def, *shown, known);
                 if (at == 0) lost = true;
             }
             if (at == 0 && chosenItem) at = RowOfItem(list, k.def, *chosenItem);
@@ -220,15 +270,34 @@ SectionArea::Agreement ReadListAgain(const ListSection& k) {
             if (at > 0) list.ScrollToRow(at);
         }
     }
+    const bool detailFound = shown && !lost && at > 0;
     if (k.detail != nullptr) {
         k.Current() = static_cast<int>(list.GetRow());
         if (k.detail->Retrieve({current_id, k.Current()}) == -1)
             k.detail->Reset();
-        else if (shown && at > 0 && !lost)
-            PutBack(*k.detail, 1, *shown);
+        else if (detailFound)
+            conflicting = conflicting || Conflicts(*k.detail, 1, *shown);
     }
-    rt::ui::MessageBox("提示信息", lost ? kItemGone : kListChanged, rt::ui::Icon::Exclamation);
-    return lost ? SectionArea::Agreement::Gone : SectionArea::Agreement::Changed;
+
+    const int answer = conflicting ? rt::ui::MessageBox("提示信息", ChangedElsewhere(CaptionOf(k.def)),
+                                                        Icon::Question, Buttons::YesNo, 1)
+                                   : 1;
+    if (answer == 1) {
+        for (const auto& [row, t] : found) PutBack(list, row, *t);
+        if (detailFound && k.detail->RowCount() > 0) PutBack(*k.detail, 1, *shown);
+    }
+    {
+        QuietRowChange quiet(k.list);
+        for (const Typed& t : removed)
+            if (const long r = RowOfItem(list, k.def, t); r > 0) list.DeleteRow(r);
+        if (at > 0 && list.GetRow() != std::min(at, list.RowCount())) list.ScrollToRow(at);
+    }
+    if (lost)
+        rt::ui::MessageBox("提示信息", kItemGone, rt::ui::Icon::Exclamation);
+    else if (!conflicting)
+        rt::ui::MessageBox("提示信息", kListChanged, rt::ui::Icon::Exclamation);
+    if (lost) return SectionArea::Agreement::Gone;
+    return conflicting ? SectionArea::Agreement::Settled : SectionArea::Agreement::Changed;
 }
 
 ListSection SectionOf(const SectionArea& area, const ListKind& kind) {
@@ -277,6 +346,10 @@ SectionArea::Agreement SectionArea::detailagrees(const ListKind& kind) {
     if (found == -1) return Agreement::Failed;
     if (found == 0 && SameItem(into[0], item.name)) return Agreement::Agrees;
     return ReadListAgain(k);
+}
+
+SectionArea::Agreement SectionArea::relist(const ListKind& kind) {
+    return ReadListAgain(SectionOf(*this, kind));
 }
 
 void SectionArea::detailfollows(const ListKind& kind) {
@@ -351,6 +424,7 @@ void SectionArea::cb_page_insert_clicked() {
     switch (listagrees(k.def)) {
         case Agreement::Agrees:
             break;
+        case Agreement::Settled:
         case Agreement::Changed:
         case Agreement::Gone:
             PutCursor(k);
@@ -467,6 +541,13 @@ void SectionArea::cb_page_delete_clicked() {
     }();
 
     if (!deleted) {
+        // The item, or another the list stores with it, was changed or removed on another
+        // desktop since the list was read: the removal is given up, the list is read again.
+        if (list->LastUpdateConflict() || (store_detail && k.detail->LastUpdateConflict())) {
+            ReadListAgain(k, false);
+            if (k.detail != nullptr) PutCursor(k);
+            return;
+        }
         fail();
         return;
     }

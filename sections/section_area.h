@@ -97,6 +97,11 @@ inline constexpr std::string_view kListChanged =
     "列表已被其他用户修改，刚才的操作没有执行。列表已重新读取，您输入的内容仍留在页面上，请核对后再操作。";
 inline constexpr std::string_view kItemGone =
     "您修改的条目已被其他用户删除，刚才的操作没有执行，列表已重新读取。";
+inline constexpr std::string_view kPageGone =
+    "您修改的内容已被其他用户删除，刚才的操作没有执行，页面已重新读取。";
+// The question when another desktop stored a page since it was read, naming the page's section:
+// 是 keeps this desktop's changes over what is stored, 否 takes what is stored.
+std::string ChangedElsewhere(std::string_view caption);
 
 class SectionArea : public SectionControls {
   public:
@@ -142,11 +147,18 @@ class SectionArea : public SectionControls {
     // why. Failed: rolled back with every edit kept; the caller says so.
     enum class Stored { Yes, Refused, Failed };
     Stored storepages(const std::vector<DataWindowControl*>& pages, const std::function<bool()>& more = {});
+    // After an Update of `page` found a row that another desktop stored since it was read, and the
+    // transaction is rolled back: asks whose changes stand (ChangedElsewhere) and reads the page
+    // again accordingly, true when it is to be stored again. A row the other desktop deleted is
+    // said to be gone and read again; false.
+    bool settleconflict(DataWindowControl& page);
     // Whether the list (or the detail) of `kind` shows, in this transaction, the items the table
-    // holds: the same numbers for the same items. Changed and Gone (the detail's item is no longer
-    // stored) have been said to the user, and the list has been read again with whatever the user
-    // typed put back on its items; Failed is the caller's to report.
-    enum class Agreement { Agrees, Changed, Gone, Failed };
+    // holds: the same numbers for the same items. When not, nothing is written, the list is read
+    // again and what the user typed goes back on its items: Changed has been said to the user;
+    // Settled, where the other desktop stored something else in a column the user typed over, after
+    // the user chose whose changes stand (store again); Gone, something typed belongs to an item
+    // that is stored no more, said too. Failed is the caller's to report.
+    enum class Agreement { Agrees, Settled, Changed, Gone, Failed };
     Agreement listagrees(const ListKind& kind);
     Agreement detailagrees(const ListKind& kind);
     // Once the detail of `kind` has been read for the list's current row: when it does not show the
@@ -154,6 +166,9 @@ class SectionArea : public SectionControls {
     // read; the list is read again, the detail follows it to the item chosen where that is still
     // stored, and the user is told.
     void detailfollows(const ListKind& kind);
+    // The list of `kind` read again after another desktop changed it, as listagrees does on a
+    // mismatch: nothing is written, what the user typed is put back on its items, the user is told.
+    Agreement relist(const ListKind& kind);
 
     // Reads a page for the current recommendation, unless it holds changes not stored yet: those
     // stay on show until a save stores them. A page that cannot be read is emptied, so that it

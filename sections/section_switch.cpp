@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstddef>
 #include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "runtime/ui/dialogs.h"
@@ -37,7 +40,50 @@ const ListKind* KindOf(const SectionArea& area, const DataWindowControl& page) {
     return nullptr;
 }
 
+// The caption of the section whose page it is: the one that saves it, else the one that shows it.
+std::string_view CaptionOf(const SectionArea& area, const DataWindowControl& page) {
+    for (const Section& section : Sections())
+        for (AreaControl saved : section.saved)
+            if (&area.PageOf(saved) == &page) return section.caption;
+    for (const Section& section : Sections())
+        for (const Placement& read : section.read)
+            if (&area.PageOf(read.page) == &page) return section.caption;
+    return {};
+}
+
 }  // namespace
+
+std::string ChangedElsewhere(std::string_view caption) {
+    return "“" + std::string(caption) +
+           "”在显示之后已被其他用户修改，您的修改还没有存入。\n\n"
+           "是：保留我的修改——重新读取对方的内容，把我改过的内容写在上面，再保存；\n"
+           "否：采用对方的内容——此页显示已存的内容，我在此页的修改作废。";
+}
+
+bool SectionArea::settleconflict(DataWindowControl& page) {
+    const std::optional<rt::UpdateConflict> conflict = page.LastUpdateConflict();
+    if (!conflict) return false;
+    const ListKind* kind = KindOf(*this, page);
+    if (conflict->deleted) {
+        // What the user changed belongs to a row that is stored no more: said, and read again.
+        if (kind != nullptr) {
+            relist(*kind);
+        } else {
+            rt::ui::MessageBox("提示信息", kPageGone, rt::ui::Icon::Exclamation);
+            if (page.Retrieve({current_id}) == -1) page.Reset();
+        }
+        return false;
+    }
+    const int answer = rt::ui::MessageBox("提示信息", ChangedElsewhere(CaptionOf(*this, page)),
+                                          rt::ui::Icon::Question, rt::ui::Buttons::YesNo, 1);
+    if (answer == 1) return page.RetrieveKeepingEdits() != -1;
+    // What is stored, read as the page was read: a detail by the number of the item it shows.
+    std::vector<rt::Value> args = {current_id};
+    if (kind != nullptr && &page != &PageOf(kind->list))
+        args.push_back(page.GetItem(1, kind->numberItem, rt::Buffer::Primary, true));
+    if (page.Retrieve(args) == -1) page.Reset();
+    return true;
+}
 
 SectionArea::Stored SectionArea::storepages(const std::vector<DataWindowControl*>& pages,
                                             const std::function<bool()>& more) {
@@ -67,6 +113,7 @@ SectionArea::Stored SectionArea::storepages(const std::vector<DataWindowControl*
             sqlca.Rollback();
             return Stored::Failed;
         }
+        if (agreement == Agreement::Settled) return storepages(pages, more);
         if (agreement != Agreement::Agrees) return Stored::Refused;
     }
 
@@ -82,6 +129,12 @@ SectionArea::Stored SectionArea::storepages(const std::vector<DataWindowControl*
     }
     // Every page keeps its edits pending: nothing of them is in the database now.
     sqlca.Rollback();
+    // A page another desktop stored since it was read: once the user has chosen whose changes
+    // stand, the pages are stored again.
+    for (DataWindowControl* d : pages) {
+        if (!d->LastUpdateConflict()) continue;
+        return settleconflict(*d) ? storepages(pages, more) : Stored::Refused;
+    }
     return Stored::Failed;
 }
 

@@ -33,18 +33,20 @@ struct ListCase {
     std::string label;
     long page;  // the section's tree handle
     std::string table, number, name;
-    std::string other;  // another column the user types into, on the list or the detail
+    std::string other;   // another column the user types into, on the list or the detail
+    std::string listed;  // a column the list shows besides the number and the name
 
     // What the section table says of the list.
     const laurel::sections::ListKind& Kind() const { return *laurel::sections::SectionAt(page)->list; }
     bool HasDetail() const { return Kind().detail.has_value(); }
 };
 
-const ListCase kAwards{"awards", 10, "j_jx_getaward", "jx_id", "jx_xmname", "jx_grantdept"};
-const ListCase kContributors{"contributors", 11, "j_ry_finish", "ry_no", "ry_name", "ry_unit"};
-const ListCase kUnits{"units", 12, "j_dw_finish", "dw_no", "dw_name", "dw_postaddr"};
-const ListCase kApplications{"applications", 14, "j_yy_app", "yy_id", "dw_unitname", "dw_rperson"};
-const ListCase kProperty{"property", 16, "j_zl_patent", "zl_id", "zl_name", "zl_appno"};
+const ListCase kAwards{"awards", 10, "j_jx_getaward", "jx_id", "jx_xmname", "jx_grantdept", "jx_grantdept"};
+const ListCase kContributors{"contributors", 11, "j_ry_finish", "ry_no", "ry_name", "ry_unit", "ry_unit"};
+const ListCase kUnits{"units", 12, "j_dw_finish", "dw_no", "dw_name", "dw_postaddr", "dw_rperson"};
+const ListCase kApplications{"applications", 14,           "j_yy_app",  "yy_id",
+                             "dw_unitname",  "dw_rperson", "dw_rperson"};
+const ListCase kProperty{"property", 16, "j_zl_patent", "zl_id", "zl_name", "zl_appno", "zl_appno"};
 
 // Named in test output by its label alone.
 void PrintTo(const ListCase& c, std::ostream* os) {
@@ -596,6 +598,34 @@ TEST_P(EachList, DeleteAfterAnotherDesktopRenumberedTheListRemovesNothingAndRead
     EXPECT_EQ(Listing(c), "1:" + n + "1,2:" + n + "4,3:x");
 }
 
+// The item chosen was changed on another desktop in a column the list shows: it is not deleted as
+// it was read, the list is read again, and the next delete removes it as it now stands.
+TEST_P(EachList, DeleteOfAnItemAnotherDesktopChangedRemovesNothingAndReadsItAgain) {
+    const ListCase& c = GetParam();
+    const std::string n = c.label.substr(0, 1);
+    Open(c, 3);
+    List(c).ScrollToRow(2);
+    Other().Store(
+        "UPDATE " + c.table + " SET " + c.listed + " = 'changed' WHERE xm_id = ? AND " + c.number + " = 2",
+        {id});
+
+    std::vector<std::string> said = {"提示信息|" + std::string(laurel::sections::kListChanged)};
+    if (c.Kind().refusal.empty()) said.insert(said.begin(), "提示信息：|真的要删除吗？");
+    for (std::size_t k = 0; k < said.size(); ++k) Dialogs().Answer(1);
+    Delete();
+    EXPECT_EQ(Boxes(), said);
+    EXPECT_EQ(Listing(c), "1:" + n + "1,2:" + n + "2,3:" + n + "3");
+    ExpectAllCommitted(c);
+    ExpectListShowsStored(c, 2);
+    EXPECT_EQ(List(c).GetItemString(2, c.listed), "changed");
+    ExpectDetailFollows(c);
+
+    Dialogs().Clear();
+    if (c.Kind().refusal.empty()) Dialogs().Answer(1);
+    Delete();
+    EXPECT_EQ(Listing(c), "1:" + n + "1,2:" + n + "3");
+}
+
 TEST_P(EachList, TypingForAnItemAnotherDesktopRenumberedIsStoredOnThatItemOnly) {
     const ListCase& c = GetParam();
     const std::string n = c.label.substr(0, 1);
@@ -640,18 +670,20 @@ TEST_P(EachList, TypingForAnItemAnotherDesktopRenumberedIsStoredOnThatItemOnly) 
 TEST_P(EachList, AnItemAnotherDesktopDeletedIsSaidToBeGoneAndTheListReadAgain) {
     const ListCase& c = GetParam();
     Open(c, 3);
-    List(c).ScrollToRow(3);
+    List(c).ScrollToRow(2);
     DataWindowControl& typed = c.HasDetail() ? Detail(c) : List(c);
-    ASSERT_EQ(typed.SetItem(c.HasDetail() ? 1 : 3, c.other, "typed"), 1);
-    Other().RemoveItem(c.table, c.number, id, 3);
+    ASSERT_EQ(typed.SetItem(c.HasDetail() ? 1 : 2, c.other, "typed"), 1);
+    // The third item, alike in every other column, moves up into the number of the one typed for.
+    Other().RemoveItem(c.table, c.number, id, 2);
 
     Dialogs().Answer(1);
     W().tv_1->SelectItem(2);
     EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|" + std::string(laurel::sections::kItemGone)});
     const std::string n = c.label.substr(0, 1);
-    EXPECT_EQ(Listing(c), "1:" + n + "1,2:" + n + "2");
+    EXPECT_EQ(Listing(c), "1:" + n + "1,2:" + n + "3");
     EXPECT_EQ(StoredValue("SELECT count(*) FROM " + c.table + " WHERE " + c.other + " = 'typed'").AsLong(),
               0);
+    EXPECT_EQ(typed.ModifiedCount(), 0) << "nothing typed for the item gone lands on another";
     W().tv_1->SelectItem(c.page);
     ExpectListShowsStored(c, c.HasDetail() ? 2 : 1);
     ExpectDetailFollows(c);

@@ -777,6 +777,62 @@ TEST_F(RecordsTest, SavesIntoARecommendationSavedOnAnotherDesktopAreRefusedAndLo
     EXPECT_FALSE(W().IsOpen());
 }
 
+// Another desktop stored a page this one changed since it read it: Save, the switch's Yes and the
+// close prompt's Yes store nothing until the user has chosen whose changes stand; then they store
+// the pages and go on.
+TEST_F(RecordsTest, SaveSwitchAndClosePromptAskWhoseChangesStandOnAPageStoredElsewhere) {
+    using laurel::sections::ChangedElsewhere;
+    Seed(kA);
+    Seed(kB);
+    OpenMainWindow();
+
+    // Save, 是: this desktop's summary over the other's, and the recommendation saved.
+    ASSERT_EQ(W().dw_no2->Retrieve({kA.id}), 1);
+    W().dw_no2->SetItem(1, "xm_abstract", "这边的简介");
+    W().dw_no3->Retrieve({kA.id});
+    W().dw_no3->SetItem(1, "xm_innovation", "这边的创新点");
+    laurel::EndReading();  // as the command that read the pages ends
+    Other().EditPage("dw_2", {kA.id}, "xm_abstract", "那边的简介");
+    Dialogs().Answer(1);
+    Dialogs().Answer(1);
+    Menu().save->Click();
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"提示信息|" + ChangedElsewhere("二、项目简介"),
+                                                 "提示信息|保存成功！"}));
+    EXPECT_EQ(StoredBase(kA.id, "xm_abstract"), "这边的简介");
+    EXPECT_EQ(StoredBase(kA.id, "xm_innovation"), "这边的创新点");
+    EXPECT_EQ(StoredBase(kA.id, "xm_xg"), "1");
+
+    // The switch's Yes, 否: the other's text shown and kept, and the switch goes on.
+    Menu().modify->Click();
+    W().dw_no4->Retrieve({kA.id});
+    W().dw_no4->SetItem(1, "xm_recom", "这边的意见");
+    laurel::EndReading();
+    Other().EditPage("dw_4", {kA.id}, "xm_recom", "那边的意见");
+    Dialogs().Clear();
+    Dialogs().Answer(1);
+    Dialogs().Answer(2);
+    W().dw_no->SetRow(2);
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"提示信息|申请书已有修改，是否保存？",
+                                                 "提示信息|" + ChangedElsewhere("四、推荐单位意见")}));
+    EXPECT_EQ(StoredBase(kA.id, "xm_recom"), "那边的意见");
+    EXPECT_EQ(laurel::current_id, kB.id);
+    EXPECT_EQ(W().modifieddw(), "000000000000000000");
+
+    // The close prompt's Yes, 是.
+    W().dw_no1->SetItem(1, "xm_name", "这边的名称");
+    Other().EditPage("dw_1", {kB.id}, "xm_name", "那边的名称");
+    Dialogs().Clear();
+    Dialogs().Answer(1);
+    Dialogs().Answer(1);
+    Dialogs().Answer(1);
+    EXPECT_EQ(rt::ui::Close(W()), 1);
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"退出系统|你需要保存最近的工作吗？",
+                                                 "提示信息|" + ChangedElsewhere("一、项目基本情况"),
+                                                 "提示信息|保存成功！"}));
+    EXPECT_EQ(StoredBase(kB.id, "xm_name"), "这边的名称");
+    EXPECT_EQ(StoredBase(kB.id, "xm_xg"), "1");
+}
+
 TEST_F(RecordsTest, ModifyWithAVersionNumberAsksAndOnlyYesDiscardsIt) {
     Seed({kA.id, kA.askno, kA.name, "1"});
     ExecCommit("UPDATE j_xm_base SET xm_guid = '2018123400017531' WHERE xm_id = ?", {kA.id});
