@@ -68,6 +68,11 @@ long SectionArea::dw_no_rowfocuschanged(long) {
     cb_p.Show();
     cb_n.Show();
     dw_no1.Show();
+    // The state as stored now: another desktop may have saved it since the list was read.
+    {
+        const QuietDbError quiet(dw_no);
+        dw_no.ReselectRow(row);
+    }
     if (dw_no.GetItemString(row, "xm_xg") == std::optional<std::string>("0"))
         enabledw();
     else

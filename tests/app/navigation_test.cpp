@@ -692,6 +692,19 @@ TEST_F(RecommendationSwitch, FailedSaveKeepsTheRecommendationLeftWithItsEdits) {
     EXPECT_EQ(W().dw_no->GetRow(), 2);
 }
 
+// The list was read before another desktop saved the recommendation: it comes up read-only all
+// the same.
+TEST_F(RecommendationSwitch, ARecommendationSavedOnAnotherDesktopComesUpReadOnly) {
+    Other().Save(b);
+    ASSERT_EQ(W().dw_no->GetItemString(2, "xm_xg"), "0");
+    W().dw_no->SetRow(2);
+    ExpectSectionOneOf(b);
+    EXPECT_EQ(W().dw_no->GetItemString(2, "xm_xg"), "1");
+    EXPECT_FALSE(W().dw_no1->Enabled());
+    EXPECT_FALSE(W().cb_page_insert->Enabled());
+    EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
+}
+
 TEST_F(RecommendationSwitch, TheSameRecommendationAgainAsksNothingAndShowsSectionOne) {
     W().tv_1->SelectItem(4);
     ASSERT_EQ(W().dw_no3->SetItem(1, "xm_innovation", "重复切换"), 1);
