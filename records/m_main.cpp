@@ -362,6 +362,16 @@ void m_main::modify_clicked() {
     if (sqlca.SQLCode != 0) return;
     const std::optional<std::string> version = Text(into[0]);
     const std::optional<std::string> saved_flag = Text(into[1]);
+    if (saved_flag == std::optional<std::string>("0")) {
+        // Opened again on another desktop while this one shows it saved: the pages follow what is
+        // stored, without a word, as nothing is written.
+        if (const long row = area.ListRowOf(current_id);
+            row > 0 && area.dw_no.GetItemString(row, "xm_xg") != saved_flag) {
+            area.dw_no.ReselectRow(row);
+            area.enabledw();
+        }
+        return;
+    }
     if (saved_flag != std::optional<std::string>("1")) return;
 
     std::string sql = "update j_xm_base set xm_xg ='0' where xm_id =?";

@@ -833,6 +833,20 @@ TEST_F(RecordsTest, SaveSwitchAndClosePromptAskWhoseChangesStandOnAPageStoredEls
     EXPECT_EQ(StoredBase(kB.id, "xm_xg"), "1");
 }
 
+// Saved here, then opened again on another desktop: Modify here finds nothing to write and opens
+// the pages as they are stored, without a word.
+TEST_F(RecordsTest, ModifyOfARecommendationOpenedAgainOnAnotherDesktopOpensThePages) {
+    Seed({kA.id, kA.askno, kA.name, "1"});
+    OpenMainWindow();
+    ASSERT_FALSE(W().dw_no1->Enabled());
+    Other().Store("UPDATE j_xm_base SET xm_xg = '0' WHERE xm_id = ?", {kA.id});
+    Menu().modify->Click();
+    EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
+    EXPECT_TRUE(W().dw_no1->Enabled());
+    EXPECT_TRUE(W().cb_page_insert->Enabled());
+    EXPECT_EQ(W().dw_no->GetItemString(1, "xm_xg"), "0");
+}
+
 TEST_F(RecordsTest, ModifyWithAVersionNumberAsksAndOnlyYesDiscardsIt) {
     Seed({kA.id, kA.askno, kA.name, "1"});
     ExecCommit("UPDATE j_xm_base SET xm_guid = '2018123400017531' WHERE xm_id = ?", {kA.id});
