@@ -44,17 +44,12 @@ int SectionArea::acceptdw() {
 }
 
 int SectionArea::updatedw() {
-    // Every page is written even after one has failed; the flags stay until the caller commits
-    // (resetdw), so that a rolled-back save keeps every edit pending.
+    // Every page is written even after one has failed; the flags stay until the caller has
+    // committed (as storepages does), so that a rolled-back save keeps every edit pending.
     bool all = true;
     for (DataWindowControl* page : Pages())
         if (page->Update(true, false) != 1) all = false;
     return all ? 1 : -1;
-}
-
-int SectionArea::resetdw() {
-    for (DataWindowControl* page : Pages()) page->ResetUpdate();
-    return 1;
 }
 
 namespace {

@@ -123,8 +123,6 @@ class SectionArea : public SectionControls {
     int disabledw();
     int cb_page_show();
     std::string modifieddw();
-    // Clears the change flags of every page once the caller has committed what updatedw wrote.
-    int resetdw();
     // Saves the pages as leaving a section saves them (storepages); a failure says
     // "先前的页面保存失败！", and every edit stays pending. 1 saved, 0 failed or refused.
     int savepages(const std::vector<DataWindowControl*>& pages);
