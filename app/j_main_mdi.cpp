@@ -375,8 +375,10 @@ long j_main_mdi::closequery() {
     using rt::ui::Icon;
     const Command command;
     if (current_id.empty() || current_id == kNoRecommendation) return 0;
+    // A recommendation saved on another desktop may still hold what this one typed before it was
+    // refused: that is not left behind without the question either.
     const auto xg = dw_no->GetItemString(dw_no->GetRow(), "xm_xg");
-    if (!xg || *xg != "0") return 0;
+    if ((!xg || *xg != "0") && sections_->pendingpages().empty()) return 0;
 
     const int answer =
         rt::ui::MessageBox("退出系统", "你需要保存最近的工作吗？", Icon::Question, Buttons::YesNoCancel, 1);
@@ -384,19 +386,18 @@ long j_main_mdi::closequery() {
     if (answer != 1) return 1;
 
     acceptdw();
-    bool saved = updatedw() == 1;
-    if (saved) {
-        saved = sqlsa.Prepare(sqlca, "UPDATE j_xm_base  SET xm_xg = '1' WHERE xm_id = ? ") == 0 &&
-                sqlsa.Execute({current_id}) == 0 && sqlca.SQLNRows == 1 && sqlca.Commit() == 0;
-    }
-    if (!saved) {
-        // Nothing half-saved stays behind, and the window stays open so that the user can try
-        // again or leave without saving.
-        sqlca.Rollback();
+    const auto pages = Pages();
+    const auto stored = sections_->storepages({pages.begin(), pages.end()}, [] {
+        return sqlsa.Prepare(sqlca, "UPDATE j_xm_base  SET xm_xg = '1' WHERE xm_id = ? ") == 0 &&
+               sqlsa.Execute({current_id}) == 0 && sqlca.SQLNRows == 1;
+    });
+    // Nothing half-saved stays behind, and the window stays open so that the user can try again or
+    // leave without saving; a refusal has said why.
+    if (stored == sections::SectionArea::Stored::Refused) return 1;
+    if (stored == sections::SectionArea::Stored::Failed) {
         rt::ui::MessageBox("提示信息", "保存失败！", rt::ui::Icon::StopSign);
         return 1;
     }
-    sections_->resetdw();
     rt::ui::MessageBox("提示信息", "保存成功！");
     return 0;
 }

@@ -118,6 +118,20 @@ int VersionNumber(DataWindowControl& list, rt::Transaction& sqlca, const std::st
             rt::ui::MessageBox("提示信息", "你要生成推荐书吗?", Icon::Question, Buttons::YesNo, 1);
         if (answer != 1) return 0;
 
+        // A number is made once: one that another desktop has made since it was read above is
+        // the one shown, never replaced by a second. The row stays locked until the COMMIT.
+        sqlca.Execute(
+            "UPDATE j_xm_base SET xm_guid = xm_guid WHERE xm_id = ? AND ( xm_guid = ? OR xm_guid IS NULL )",
+            {current_id, std::string(kNoVersion)});
+        if (sqlca.SQLCode == 0 && sqlca.SQLNRows == 0) {
+            sqlca.SelectInto("select xm_guid from j_xm_base where xm_id =? ", {current_id}, into);
+            sqlca.Rollback();
+            if (sqlca.SQLCode == 0 && !into[0].IsNull()) {
+                list.ReselectRow(list.GetRow());
+                rt::ui::MessageBox("提示信息", "当前推荐书的版本号为: " + into[0].ToText());
+                return 1;
+            }
+        }
         version = current_id + rt::String(static_cast<std::int64_t>(DrawVersionTail()), "0000");
         sqlca.Execute("update j_xm_base set xm_guid =? , xm_xg =1 where xm_id =? ", {version, current_id});
         if (sqlca.SQLCode != 0 || sqlca.SQLNRows != 1 || sqlca.Commit() != 0) {

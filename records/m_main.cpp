@@ -321,18 +321,28 @@ void m_main::save_clicked() {
 
     std::vector<Value> into(1);
     sqlca.SelectInto("select xm_xg from j_xm_base where xm_id =?", {current_id}, into);
-    if (sqlca.SQLCode != 0 || Text(into[0]) != std::optional<std::string>("0")) return;
-
-    const bool saved = area.updatedw() == 1 &&
-                       Run("UPDATE j_xm_base  SET xm_xg = '1' WHERE xm_id = ? ", {current_id}, true) &&
-                       sqlca.Commit() == 0;
-    if (!saved) {
-        // Every page keeps its edits pending, so that the next Save writes them all again.
+    if (sqlca.SQLCode != 0 || Text(into[0]) != std::optional<std::string>("0")) {
+        // Nothing to do for a recommendation this desktop knows to be saved. One that its list still
+        // shows as being edited was saved, or deleted, on another desktop: that is said, and the
+        // pages become read-only with what they hold.
+        const long row = area.ListRowOf(current_id);
+        if (sqlca.SQLCode != -1 && row > 0 &&
+            area.dw_no.GetItemString(row, "xm_xg") == std::optional<std::string>("0"))
+            area.holdforwriting();
         sqlca.Rollback();
+        return;
+    }
+
+    const auto pages = area.Pages();
+    const sections::SectionArea::Stored stored = area.storepages({pages.begin(), pages.end()}, [] {
+        return Run("UPDATE j_xm_base  SET xm_xg = '1' WHERE xm_id = ? ", {current_id}, true);
+    });
+    if (stored == sections::SectionArea::Stored::Refused) return;
+    if (stored == sections::SectionArea::Stored::Failed) {
+        // Every page keeps its edits pending, so that the next Save writes them all again.
         rt::ui::MessageBox("提示信息", "保存失败！", rt::ui::Icon::StopSign);
         return;
     }
-    area.resetdw();
 
     rt::ui::MessageBox("提示信息", "保存成功！");
     const long row = area.dw_no.GetRow();
@@ -352,6 +362,16 @@ void m_main::modify_clicked() {
     if (sqlca.SQLCode != 0) return;
     const std::optional<std::string> version = Text(into[0]);
     const std::optional<std::string> saved_flag = Text(into[1]);
+    if (saved_flag == std::optional<std::string>("0")) {
+        // Opened again on another desktop while this one shows it saved: the pages follow what is
+        // stored, without a word, as nothing is written.
+        if (const long row = area.ListRowOf(current_id);
+            row > 0 && area.dw_no.GetItemString(row, "xm_xg") != saved_flag) {
+            area.dw_no.ReselectRow(row);
+            area.enabledw();
+        }
+        return;
+    }
     if (saved_flag != std::optional<std::string>("1")) return;
 
     std::string sql = "update j_xm_base set xm_xg ='0' where xm_id =?";
@@ -381,8 +401,18 @@ int m_main::all_check() {
     // The rules read every page afresh: what the user typed and has not saved yet is saved first,
     // as leaving its section saves it, or the command stops with the edits kept.
     if (area.savepages(area.pendingpages()) != 1) return 0;
-    return check::all_check({area.dw_no1, area.dw_no2, area.dw_no3, area.dw_no4, area.dw_no71, area.dw_no},
-                            sqlca, current_id);
+    const int checked = check::all_check(
+        {area.dw_no1, area.dw_no2, area.dw_no3, area.dw_no4, area.dw_no71, area.dw_no}, sqlca, current_id);
+    // A recommendation with its version number is saved: from then on, here as on a switch to it,
+    // only Modify opens its pages again. The list's copy of the state is read afresh, since the
+    // number may have been made on another desktop.
+    if (checked == 1) {
+        if (const long row = area.ListRowOf(current_id); row > 0) {
+            area.dw_no.ReselectRow(row);
+            if (area.dw_no.GetItemString(row, "xm_xg") != std::optional<std::string>("0")) area.disabledw();
+        }
+    }
+    return checked;
 }
 
 check::Prepared m_main::all_prepare() {

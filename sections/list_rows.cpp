@@ -7,10 +7,12 @@
 // command and the list is read again from the database, so that the page never shows rows that
 // are not stored.
 
-#include <cstdint>
+#include <algorithm>
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -83,16 +85,6 @@ bool ShiftDown(const ListSection& k, long removed) {
            Run("update " + t + " set " + n + " =-" + n + " where " + n + " < 0 and xm_id = ?", {current_id});
 }
 
-// The list shows exactly the items stored: a list read before rows were added or removed behind it
-// would place a new number beyond the end or past the limit.
-bool ListAgreesWithTable(const ListSection& k) {
-    std::vector<Value> into(1);
-    if (sqlca.SelectInto("select count(*) from " + std::string(k.def.table) + " where xm_id = ?",
-                         {current_id}, into) != 0)
-        return false;
-    return into[0].AsLong() == std::optional<std::int64_t>(k.list->RowCount());
-}
-
 // Reads a page afresh. One that cannot be read (the database has said why) shows nothing: rows
 // read before a renumbering would write over the wrong items.
 bool ReadAfresh(DataWindowControl& dw, const std::vector<Value>& args) {
@@ -135,7 +127,241 @@ void PutCursor(const ListSection& k) {
     }
 }
 
+// Whether two values name the same item: nulls only match nulls, the rest by their text.
+bool SameItem(const Value& a, const Value& b) {
+    if (a.IsNull() || b.IsNull()) return a.IsNull() && b.IsNull();
+    return a.ToText() == b.ToText();
+}
+
+// An item as the page read it, and what the user has typed over it since.
+struct Typed {
+    Value number, name;
+    std::vector<std::pair<std::string, Value>> read;   // every column as read
+    std::vector<std::pair<std::string, Value>> items;  // the columns typed over, as typed
+};
+
+Typed TypedOf(const DataWindowControl& dw, long row, const ListKind& kind,
+              rt::Buffer buffer = rt::Buffer::Primary) {
+    Typed t{
+        dw.GetItem(row, kind.numberItem, buffer, true), dw.GetItem(row, kind.nameItem, buffer, true), {}, {}};
+    if (dw.Definition() == nullptr) return t;
+    for (const rt::ColumnDef& c : dw.Definition()->columns) {
+        Value then = dw.GetItem(row, c.name, buffer, true);
+        if (buffer == rt::Buffer::Primary) {
+            Value now = dw.GetItem(row, c.name);
+            if (!(now == then)) t.items.emplace_back(c.name, std::move(now));
+        }
+        t.read.emplace_back(c.name, std::move(then));
+    }
+    return t;
+}
+
+// The row of the list that holds the item, 0 when none does for sure: the same name, under the
+// same number where two share it; or, renamed, the row under the same number that agrees with it in
+// every other column the list shows, unless its name is one of the items the page read (`known`):
+// that is another item moved up or down.
+long RowOfItem(const DataWindowControl& list, const ListKind& kind, const Typed& item,
+               const std::vector<Value>& known = {}) {
+    long found = 0;
+    long matches = 0;
+    long numbered = 0;
+    for (long r = 1; r <= list.RowCount(); ++r) {
+        const bool sameNumber = SameItem(list.GetItem(r, kind.numberItem), item.number);
+        if (sameNumber) numbered = r;
+        if (!SameItem(list.GetItem(r, kind.nameItem), item.name)) continue;
+        if (sameNumber) return r;
+        found = r;
+        ++matches;
+    }
+    if (matches == 1) return found;
+    if (matches > 0 || numbered == 0) return 0;
+    for (const Value& name : known)
+        if (SameItem(list.GetItem(numbered, kind.nameItem), name)) return 0;
+    for (const auto& [column, value] : item.read) {
+        if (rt::SameName(column, kind.nameItem)) continue;
+        const Value listed = list.GetItem(numbered, column);
+        if (list.Describe(column + ".Name") != "!" && !SameItem(listed, value)) return 0;
+    }
+    return numbered;
+}
+
+// Whether another desktop stored, in a column the user typed over, something else than was read.
+bool Conflicts(const DataWindowControl& dw, long row, const Typed& typed) {
+    for (const auto& [column, value] : typed.items)
+        for (const auto& [readColumn, read] : typed.read)
+            if (readColumn == column && dw.Describe(column + ".Name") != "!" &&
+                !SameItem(dw.GetItem(row, column), read))
+                return true;
+    return false;
+}
+
+void PutBack(DataWindowControl& dw, long row, const Typed& typed) {
+    for (const auto& [column, value] : typed.items) dw.SetItem(row, column, value);
+}
+
+// The caption of the section whose list the kind is.
+std::string_view CaptionOf(const ListKind& kind) {
+    for (const Section& section : Sections())
+        if (section.list == &kind) return section.caption;
+    return {};
+}
+
+// The insertion failed: nothing of it stays, the user is told, and the list shows what is stored.
+void FailInsert(const ListSection& k, long former_row) {
+    sqlca.Rollback();
+    rt::ui::MessageBox("提示信息：", k.def.insertFailure, rt::ui::Icon::StopSign);
+    ShowStoredListQuietly(k, former_row);
+    PutCursor(k);
+}
+
+// After another desktop changed the list behind the page: nothing is written (the transaction
+// goes first, so that no lock is held while the user reads why), and the list is read again, the
+// detail on the item it showed, or else on the one the list stands on. What the user typed goes
+// back on its items; where the other desktop stored something else in a column the user typed
+// over, the user is asked first whose changes stand (Settled: store again), else told that the list
+// changed (Changed). Gone when something typed belongs to an item that is stored no more.
+SectionArea::Agreement ReadListAgain(const ListSection& k, bool keepRemovals = true) {
+    sqlca.Rollback();
+    DataWindowControl& list = *k.list;
+    std::vector<Typed> typed;
+    std::vector<Typed> removed;
+    for (long r = 1; r <= list.RowCount(); ++r)
+        if (list.GetItemStatus(r, "") == rt::ItemStatus::DataModified)
+            typed.push_back(TypedOf(list, r, k.def));
+    for (long r = 1; keepRemovals && r <= list.DeletedCount(); ++r)
+        removed.push_back(TypedOf(list, r, k.def, rt::Buffer::Delete));
+    std::optional<Typed> shown;
+    if (k.detail != nullptr && k.detail->ModifiedCount() > 0) shown = TypedOf(*k.detail, 1, k.def);
+    std::vector<Value> known;
+    for (long r = 1; r <= list.RowCount(); ++r)
+        known.push_back(list.GetItem(r, k.def.nameItem, rt::Buffer::Primary, true));
+    for (long r = 1; r <= list.DeletedCount(); ++r)
+        known.push_back(list.GetItem(r, k.def.nameItem, rt::Buffer::Delete, true));
+    // The item the user chose: the one whose removal is given up, else the list's current one.
+    const long chosen = list.GetRow();
+    std::optional<Typed> chosenItem;
+    if (!keepRemovals && list.DeletedCount() > 0)
+        chosenItem = TypedOf(list, 1, k.def, rt::Buffer::Delete);
+    else if (chosen > 0)
+        chosenItem = TypedOf(list, chosen, k.def);
+
+    bool lost = false;
+    bool conflicting = false;
+    std::vector<std::pair<long, const Typed*>> found;
+    long at = 0;
+    {
+        QuietRowChange quiet(k.list);
+        // A list that cannot be read (the database has said why) keeps its rows and what was typed.
+        if (list.Retrieve({current_id}) != -1) {
+            for (const Typed& t : typed) {
+                if (const long r = RowOfItem(list, k.def, t, known); r > 0) {
+                    conflicting = conflicting || Conflicts(list, r, t);
+                    found.emplace_back(r, &t);
+                } else {
+                    lost = true;
+                }
+            }
+            if (shown) {
+                at = RowOfItem(list, k.def, *shown, known);
+                if (at == 0) lost = true;
+            }
+            if (at == 0 && chosenItem) at = RowOfItem(list, k.def, *chosenItem);
+            if (at == 0) at = std::min(std::max(chosen, 1L), list.RowCount());
+            if (at > 0) list.ScrollToRow(at);
+        }
+    }
+    const bool detailFound = shown && !lost && at > 0;
+    if (k.detail != nullptr) {
+        k.Current() = static_cast<int>(list.GetRow());
+        if (k.detail->Retrieve({current_id, k.Current()}) == -1)
+            k.detail->Reset();
+        else if (detailFound)
+            conflicting = conflicting || Conflicts(*k.detail, 1, *shown);
+    }
+
+    const int answer = conflicting ? rt::ui::MessageBox("提示信息", ChangedElsewhere(CaptionOf(k.def)),
+                                                        Icon::Question, Buttons::YesNo, 1)
+                                   : 1;
+    if (answer == 1) {
+        for (const auto& [row, t] : found) PutBack(list, row, *t);
+        if (detailFound && k.detail->RowCount() > 0) PutBack(*k.detail, 1, *shown);
+    }
+    {
+        QuietRowChange quiet(k.list);
+        for (const Typed& t : removed)
+            if (const long r = RowOfItem(list, k.def, t); r > 0) list.DeleteRow(r);
+        if (at > 0 && list.GetRow() != std::min(at, list.RowCount())) list.ScrollToRow(at);
+    }
+    if (lost)
+        rt::ui::MessageBox("提示信息", kItemGone, rt::ui::Icon::Exclamation);
+    else if (!conflicting)
+        rt::ui::MessageBox("提示信息", kListChanged, rt::ui::Icon::Exclamation);
+    if (lost) return SectionArea::Agreement::Gone;
+    return conflicting ? SectionArea::Agreement::Settled : SectionArea::Agreement::Changed;
+}
+
+ListSection SectionOf(const SectionArea& area, const ListKind& kind) {
+    return ListSection{kind, &area.PageOf(kind.list), kind.detail ? &area.PageOf(*kind.detail) : nullptr};
+}
+
 }  // namespace
+
+SectionArea::Agreement SectionArea::listagrees(const ListKind& kind) {
+    const ListSection k = SectionOf(*this, kind);
+    // The items as the page read them, the ones it removes included, by number.
+    std::vector<Typed> shown;
+    for (long r = 1; r <= k.list->RowCount(); ++r) {
+        const rt::ItemStatus status = k.list->GetItemStatus(r, "");
+        if (status != rt::ItemStatus::New && status != rt::ItemStatus::NewModified)
+            shown.push_back(TypedOf(*k.list, r, kind));
+    }
+    for (long r = 1; r <= k.list->DeletedCount(); ++r)
+        shown.push_back(TypedOf(*k.list, r, kind, rt::Buffer::Delete));
+    std::sort(shown.begin(), shown.end(), [](const Typed& a, const Typed& b) {
+        return a.number.AsLong().value_or(0) < b.number.AsLong().value_or(0);
+    });
+
+    const std::string table(kind.table), number(kind.number), name(kind.nameItem);
+    std::vector<std::vector<Value>> stored;
+    if (sqlca.Query(
+            "select " + number + ", " + name + " from " + table + " where xm_id = ? order by " + number,
+            {current_id}, stored) != 0)
+        return Agreement::Failed;
+    bool agrees = stored.size() == shown.size();
+    for (std::size_t i = 0; agrees && i < stored.size(); ++i)
+        agrees = stored[i].size() == 2 && stored[i][0].AsLong() == shown[i].number.AsLong() &&
+                 SameItem(stored[i][1], shown[i].name);
+    return agrees ? Agreement::Agrees : ReadListAgain(k);
+}
+
+SectionArea::Agreement SectionArea::detailagrees(const ListKind& kind) {
+    const ListSection k = SectionOf(*this, kind);
+    if (k.detail == nullptr || k.detail->RowCount() < 1) return Agreement::Agrees;
+    const Typed item = TypedOf(*k.detail, 1, kind);
+    std::vector<Value> into(1);
+    const long found =
+        sqlca.SelectInto("select " + std::string(kind.nameItem) + " from " + std::string(kind.table) +
+                             " where xm_id = ? and " + std::string(kind.number) + " = ?",
+                         {current_id, item.number}, into);
+    if (found == -1) return Agreement::Failed;
+    if (found == 0 && SameItem(into[0], item.name)) return Agreement::Agrees;
+    return ReadListAgain(k);
+}
+
+SectionArea::Agreement SectionArea::relist(const ListKind& kind) {
+    return ReadListAgain(SectionOf(*this, kind));
+}
+
+void SectionArea::detailfollows(const ListKind& kind) {
+    const ListSection k = SectionOf(*this, kind);
+    const long row = k.list->GetRow();
+    if (k.detail == nullptr || row < 1) return;
+    const Value listed = k.list->GetItem(row, kind.nameItem, rt::Buffer::Primary, true);
+    if (k.detail->RowCount() > 0 &&
+        SameItem(k.detail->GetItem(1, kind.nameItem, rt::Buffer::Primary, true), listed))
+        return;
+    ReadListAgain(k);
+}
 
 void SectionArea::cb_page_insert_clicked() {
     const std::optional<ListSection> found = ListSectionOf(*this, current_page);
@@ -161,20 +387,19 @@ void SectionArea::cb_page_insert_clicked() {
     if (edited->ModifiedCount() + edited->DeletedCount() > 0) {
         const int answer = rt::ui::MessageBox("提示信息", k.def.question, Icon::Question, Buttons::YesNo, 1);
         if (answer == 1) {
-            if (edited->Update(false, false) == 1 && sqlca.Commit() == 0) {
-                edited->ResetUpdate();
-                if (k.detail != nullptr) {
-                    QuietRowChange quiet(list);
-                    if (!ReadAfresh(*list, {current_id})) return;
-                    if (former_row > 0) list->ScrollToRow(former_row);
-                }
-            } else {
-                // The changes stay pending in the page; numbers given out now would no longer
-                // match the rows they were read with.
-                sqlca.Rollback();
+            // The changes stay pending in the page when they cannot be stored; numbers given out
+            // now would no longer match the rows they were read with.
+            const Stored stored = storepages({edited});
+            if (stored == Stored::Refused) return;
+            if (stored == Stored::Failed) {
                 if (!k.def.saveFailure.empty())
                     rt::ui::MessageBox("提示信息：", k.def.saveFailure, rt::ui::Icon::StopSign);
                 return;
+            }
+            if (k.detail != nullptr) {
+                QuietRowChange quiet(list);
+                if (!ReadAfresh(*list, {current_id})) return;
+                if (former_row > 0) list->ScrollToRow(former_row);
             }
         } else if (k.detail != nullptr) {
             // The changes are given up; a page that cannot be read gives no numbers to insert by.
@@ -185,8 +410,31 @@ void SectionArea::cb_page_insert_clicked() {
         }
     }
 
+    // Taken for writing and checked against the table before any number moves: the new number is
+    // given out over what is stored.
+    switch (holdforwriting()) {
+        case Hold::Held:
+            break;
+        case Hold::Refused:
+            return;
+        case Hold::Failed:
+            FailInsert(k, former_row);
+            return;
+    }
+    switch (listagrees(k.def)) {
+        case Agreement::Agrees:
+            break;
+        case Agreement::Settled:
+        case Agreement::Changed:
+        case Agreement::Gone:
+            PutCursor(k);
+            return;
+        case Agreement::Failed:
+            FailInsert(k, former_row);
+            return;
+    }
+
     const bool inserted = [&] {
-        if (!ListAgreesWithTable(k)) return false;
         if (!ShiftUp(k, add_row)) return false;
         add_row = list->InsertRow(add_row);
         if (add_row < 1) return false;
@@ -199,12 +447,8 @@ void SectionArea::cb_page_insert_clicked() {
         }
         return sqlca.Commit() == 0;
     }();
-
     if (!inserted) {
-        sqlca.Rollback();
-        rt::ui::MessageBox("提示信息：", k.def.insertFailure, rt::ui::Icon::StopSign);
-        ShowStoredListQuietly(k, former_row);
-        PutCursor(k);
+        FailInsert(k, former_row);
         return;
     }
 
@@ -249,13 +493,44 @@ void SectionArea::cb_page_delete_clicked() {
         }
     }
 
+    const auto fail = [&] {
+        sqlca.Rollback();
+        rt::ui::MessageBox("提示信息：", k.def.deleteFailure, rt::ui::Icon::StopSign);
+        ShowStoredListQuietly(k, removed_row);
+        if (k.detail != nullptr) PutCursor(k);
+    };
+
+    // The only item: the removal waits in the list until the page is stored, and is checked then.
+    // Any other is taken for writing and checked against the table first, so that the item that
+    // goes is the one the user chose, and the numbers that move are the ones the list shows.
+    if (list->RowCount() > 1) {
+        switch (holdforwriting()) {
+            case Hold::Held:
+                break;
+            case Hold::Refused:
+                return;
+            case Hold::Failed:
+                fail();
+                return;
+        }
+        Agreement agreement = listagrees(k.def);
+        if (agreement == Agreement::Agrees && store_detail) agreement = detailagrees(k.def);
+        if (agreement == Agreement::Failed) {
+            fail();
+            return;
+        }
+        if (agreement != Agreement::Agrees) {
+            if (k.detail != nullptr) PutCursor(k);
+            return;
+        }
+    }
+
     long del_row = 0;
     {
         QuietRowChange quiet(list);
         list->DeleteRow(0);
         del_row = list->GetRow();
     }
-    // The list is empty now: the removal waits in the list until the page is stored.
     if (del_row <= 0) return;
 
     const bool deleted = [&] {
@@ -266,10 +541,14 @@ void SectionArea::cb_page_delete_clicked() {
     }();
 
     if (!deleted) {
-        sqlca.Rollback();
-        rt::ui::MessageBox("提示信息：", k.def.deleteFailure, rt::ui::Icon::StopSign);
-        ShowStoredListQuietly(k, removed_row);
-        if (k.detail != nullptr) PutCursor(k);
+        // The item, or another the list stores with it, was changed or removed on another
+        // desktop since the list was read: the removal is given up, the list is read again.
+        if (list->LastUpdateConflict() || (store_detail && k.detail->LastUpdateConflict())) {
+            ReadListAgain(k, false);
+            if (k.detail != nullptr) PutCursor(k);
+            return;
+        }
+        fail();
         return;
     }
 
@@ -285,16 +564,13 @@ void SectionArea::cb_page_save_clicked() {
     DataWindowControl* stored = k.Edited();
 
     // A value the page refuses fails the save as the update's own check would, and stays in its
-    // field for the user to correct; the engine has said why once already.
-    if (stored->AcceptText() == 1 && stored->Update(false, false) == 1 && sqlca.Commit() == 0) {
-        stored->ResetUpdate();
-    } else {
-        // The page keeps every change pending, so that the user can correct it and store again.
-        sqlca.Rollback();
+    // field for the user to correct; the engine has said why once already. The page keeps every
+    // change it could not store, so that the user can correct it and store again.
+    const Stored result = storepages({stored});
+    if (result == Stored::Failed)
         rt::ui::MessageBox("提示信息：", "系统意外，保存失败！", rt::ui::Icon::StopSign);
-    }
-
-    if (k.detail == nullptr) return;
+    // Refused: the page shows what the user has been told about.
+    if (result == Stored::Refused || k.detail == nullptr) return;
     const long current_row = k.list->GetRow();
     if (stored->ModifiedCount() + stored->DeletedCount() > 0 || stored->EditPending()) {
         // What could not be stored stays on show: the list's row change would read it away.

@@ -5,8 +5,10 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "runtime/ui/dialogs.h"
+#include "sections/globals.h"
 #include "sections/section_area.h"
 
 namespace laurel::sections {
@@ -42,17 +44,12 @@ int SectionArea::acceptdw() {
 }
 
 int SectionArea::updatedw() {
-    // Every page is written even after one has failed; the flags stay until the caller commits
-    // (resetdw), so that a rolled-back save keeps every edit pending.
+    // Every page is written even after one has failed; the flags stay until the caller has
+    // committed (as storepages does), so that a rolled-back save keeps every edit pending.
     bool all = true;
     for (DataWindowControl* page : Pages())
         if (page->Update(true, false) != 1) all = false;
     return all ? 1 : -1;
-}
-
-int SectionArea::resetdw() {
-    for (DataWindowControl* page : Pages()) page->ResetUpdate();
-    return 1;
 }
 
 namespace {
@@ -100,6 +97,31 @@ QuietDbError::QuietDbError(DataWindowControl& dw)
 
 QuietDbError::~QuietDbError() {
     dw_.dberror = std::move(saved_);
+}
+
+SectionArea::Hold SectionArea::holdforwriting() {
+    // A write of the value it holds changes nothing, but only a recommendation being edited takes
+    // it, and the row stays locked to this transaction until it ends.
+    if (sqlca.Execute("UPDATE j_xm_base SET xm_xg = xm_xg WHERE xm_id = ? AND xm_xg = '0'", {current_id}) !=
+        0)
+        return Hold::Failed;
+    if (sqlca.SQLNRows == 1) return Hold::Held;
+
+    std::vector<rt::Value> into(1);
+    const long found = sqlca.SelectInto("select xm_xg from j_xm_base where xm_id = ?", {current_id}, into);
+    // Nothing is written yet; no lock is held while the user reads why.
+    sqlca.Rollback();
+    if (found == -1) return Hold::Failed;
+    rt::ui::MessageBox("提示信息", found == 100 ? kRecommendationGone : kSavedElsewhere,
+                       rt::ui::Icon::Exclamation);
+    // As a switch to a saved recommendation leaves it: the list's copy of the state read again, the
+    // pages and their buttons read-only, what they hold kept on show.
+    if (const long row = ListRowOf(current_id); row > 0) {
+        const QuietDbError quiet(dw_no);
+        dw_no.ReselectRow(row);
+    }
+    disabledw();
+    return Hold::Refused;
 }
 
 void SayListUnread() {

@@ -28,15 +28,16 @@ long SectionArea::dw_no_rowfocuschanged(long) {
         const int answer =
             rt::ui::MessageBox("提示信息", "申请书已有修改，是否保存？", Icon::Question, Buttons::YesNo, 1);
         if (answer == 1) {
-            if (updatedw() == 1 && sqlca.Commit() == 0) {
-                resetdw();
+            const auto pages = Pages();
+            const Stored stored = storepages({pages.begin(), pages.end()});
+            if (stored == Stored::Yes) {
                 // A list that cannot be read keeps its rows: the same recommendations.
                 retrievelist();
             } else {
                 // The recommendation left stays current with its edits pending, so nothing typed
-                // is lost and the user can correct it and save again.
-                sqlca.Rollback();
-                rt::ui::MessageBox("提示信息", "保存失败！", rt::ui::Icon::StopSign);
+                // is lost and the user can correct it and save again; a refusal has said why.
+                if (stored == Stored::Failed)
+                    rt::ui::MessageBox("提示信息", "保存失败！", rt::ui::Icon::StopSign);
                 if (const long back = ListRowOf(current_id); back > 0) {
                     restoring_row = true;
                     dw_no.SetRow(back);
@@ -67,6 +68,11 @@ long SectionArea::dw_no_rowfocuschanged(long) {
     cb_p.Show();
     cb_n.Show();
     dw_no1.Show();
+    // The state as stored now: another desktop may have saved it since the list was read.
+    {
+        const QuietDbError quiet(dw_no);
+        dw_no.ReselectRow(row);
+    }
     if (dw_no.GetItemString(row, "xm_xg") == std::optional<std::string>("0"))
         enabledw();
     else

@@ -6,6 +6,7 @@
 // and hands it its events; the menu's commands drive the recommendation through it.
 
 #include <array>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -87,6 +88,21 @@ class QuietDbError {
 // "读取推荐书列表失败！" in its box.
 void SayListUnread();
 
+// What the user is told when another desktop got there first; nothing of the command is stored.
+inline constexpr std::string_view kSavedElsewhere =
+    "此推荐书已在其他地方保存，刚才的修改没有存入。页面已改为只读，您输入的内容仍留在页面上；"
+    "如需继续编辑，请点击“修改”解锁后再保存。";
+inline constexpr std::string_view kRecommendationGone = "此推荐书已被其他用户删除，刚才的修改没有存入。";
+inline constexpr std::string_view kListChanged =
+    "列表已被其他用户修改，刚才的操作没有执行。列表已重新读取，您输入的内容仍留在页面上，请核对后再操作。";
+inline constexpr std::string_view kItemGone =
+    "您修改的条目已被其他用户删除，刚才的操作没有执行，列表已重新读取。";
+inline constexpr std::string_view kPageGone =
+    "您修改的内容已被其他用户删除，刚才的操作没有执行，页面已重新读取。";
+// The question when another desktop stored a page since it was read, naming the page's section:
+// 是 keeps this desktop's changes over what is stored, 否 takes what is stored.
+std::string ChangedElsewhere(std::string_view caption);
+
 class SectionArea : public SectionControls {
   public:
     explicit SectionArea(const SectionControls& controls);
@@ -107,14 +123,51 @@ class SectionArea : public SectionControls {
     int disabledw();
     int cb_page_show();
     std::string modifieddw();
-    // Clears the change flags of every page once the caller has committed what updatedw wrote.
-    int resetdw();
-    // Saves the pages as leaving a section saves them: AcceptText and Update of each, then COMMIT;
-    // or ROLLBACK, "先前的页面保存失败！" and every edit kept pending. 1 saved, 0 failed.
+    // Saves the pages as leaving a section saves them (storepages); a failure says
+    // "先前的页面保存失败！", and every edit stays pending. 1 saved, 0 failed or refused.
     int savepages(const std::vector<DataWindowControl*>& pages);
     // The pages that hold changes not stored yet, the page on show first: what a command that reads
     // the recommendation afresh must save before it reads.
     std::vector<DataWindowControl*> pendingpages();
+    // ---- several desktops on one database ---------------------------------------------------------
+    // Takes the current recommendation for writing, first in the transaction that writes: its row
+    // stays locked until that transaction ends, so that no other desktop saves it, and no other
+    // list command of this recommendation runs, in between. Refused when the database holds it as
+    // saved, or holds it no more: the transaction is rolled back, the user is told why, and the
+    // pages become read-only as on a switch to a saved recommendation, keeping what they show.
+    // Failed: the statement failed, and the caller reports it.
+    enum class Hold { Held, Refused, Failed };
+    Hold holdforwriting();
+    // Stores `pages` in one transaction: held for writing when they hold changes (always when there
+    // is `more` to write), a list or a detail checked against its table, every page written, then
+    // `more` (the caller's own statements, false when one failed), then COMMIT; the change flags
+    // go only once it has gone through. Refused: nothing is written and the user has been told
+    // why. Failed: rolled back with every edit kept; the caller says so.
+    enum class Stored { Yes, Refused, Failed };
+    Stored storepages(const std::vector<DataWindowControl*>& pages, const std::function<bool()>& more = {});
+    // After an Update of `page` found a row that another desktop stored since it was read, and the
+    // transaction is rolled back: asks whose changes stand (ChangedElsewhere) and reads the page
+    // again accordingly, true when it is to be stored again. A row the other desktop deleted is
+    // said to be gone and read again; false.
+    bool settleconflict(DataWindowControl& page);
+    // Whether the list (or the detail) of `kind` shows, in this transaction, the items the table
+    // holds: the same numbers for the same items. When not, nothing is written, the list is read
+    // again and what the user typed goes back on its items: Changed has been said to the user;
+    // Settled, where the other desktop stored something else in a column the user typed over, after
+    // the user chose whose changes stand (store again); Gone, something typed belongs to an item
+    // that is stored no more, said too. Failed is the caller's to report.
+    enum class Agreement { Agrees, Settled, Changed, Gone, Failed };
+    Agreement listagrees(const ListKind& kind);
+    Agreement detailagrees(const ListKind& kind);
+    // Once the detail of `kind` has been read for the list's current row: when it does not show the
+    // item that the list names there, another desktop has renumbered the items since the list was
+    // read; the list is read again, the detail follows it to the item chosen where that is still
+    // stored, and the user is told.
+    void detailfollows(const ListKind& kind);
+    // The list of `kind` read again after another desktop changed it, as listagrees does on a
+    // mismatch: nothing is written, what the user typed is put back on its items, the user is told.
+    Agreement relist(const ListKind& kind);
+
     // Reads a page for the current recommendation, unless it holds changes not stored yet: those
     // stay on show until a save stores them. A page that cannot be read is emptied, so that it
     // never shows rows of another recommendation. Returns the row count, 0 when kept, -1 on failure.

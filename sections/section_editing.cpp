@@ -34,6 +34,7 @@ bool restoring_list = false;
 
 // A list section's list and the detail page that shows its current item.
 struct DetailLink {
+    const ListKind& kind;
     DataWindowControl& list;
     DataWindowControl& detail;
     int& number;  // current_ry or current_dw: read again after every call that can change it
@@ -44,8 +45,9 @@ struct DetailLink {
 
 DetailLink LinkOf(SectionArea& area, long handle, int& number) {
     const ListKind& kind = *SectionAt(handle)->list;
-    return {area.PageOf(kind.list), area.PageOf(*kind.detail), number,
-            kind.question,          kind.detailNameColumn,     kind.numberItem};
+    return {kind,           area.PageOf(kind.list), area.PageOf(*kind.detail),
+            number,         kind.question,          kind.detailNameColumn,
+            kind.numberItem};
 }
 
 void FollowList(SectionArea& area, const DetailLink& link) {
@@ -64,24 +66,27 @@ void FollowList(SectionArea& area, const DetailLink& link) {
     if (link.detail.ModifiedCount() != 0 && link.number != old) {
         const int answer = rt::ui::MessageBox("提示信息", link.question, Icon::Question, Buttons::YesNo, 1);
         if (answer == 1) {
-            // The flags stay until the COMMIT has gone through, so that a failure keeps every edit.
-            if (link.detail.Update(true, false) == 1 && sqlca.Commit() == 0) {
-                link.detail.ResetUpdate();
+            // Stored as the row that was left: the detail still holds it.
+            const int chosen = link.number;
+            link.number = old;
+            const SectionArea::Stored stored = area.storepages({&link.detail});
+            if (stored == SectionArea::Stored::Yes) {
+                link.number = chosen;
                 // A list that cannot be read again (the database has said why) keeps its rows: the
                 // same people or units under the same numbers, only the saved names not yet shown.
                 if (link.list.Retrieve({current_id}) != -1) link.list.ScrollToRow(link.number);
             } else {
                 // The edits of the row that was left stay on the page, and the list goes back to
-                // that row, so that nothing typed is lost and the user can correct it.
-                sqlca.Rollback();
-                rt::ui::MessageBox("提示信息", "保存失败！", rt::ui::Icon::StopSign);
-                link.number = old;
+                // that row (or to where a list read again now holds it), so that nothing typed is
+                // lost and the user can correct it; a refusal has said why.
+                if (stored == SectionArea::Stored::Failed)
+                    rt::ui::MessageBox("提示信息", "保存失败！", rt::ui::Icon::StopSign);
                 {
                     struct Restoring {
                         Restoring() { restoring_list = true; }
                         ~Restoring() { restoring_list = false; }
                     } restoring;
-                    link.list.ScrollToRow(old);
+                    link.list.ScrollToRow(link.number);
                 }
                 link.detail.SetColumn(link.nameColumn);
                 link.detail.SetFocus();
@@ -98,6 +103,8 @@ void FollowList(SectionArea& area, const DetailLink& link) {
         area.retrievepage(link.detail, {current_id, link.number});
     else if (link.detail.Retrieve({current_id, link.number}) == -1)
         link.detail.Reset();
+    else
+        area.detailfollows(link.kind);
     link.detail.SetColumn(link.nameColumn);
     link.detail.SetFocus();
 }

@@ -1,6 +1,11 @@
 // Moving between sections: the page left is saved before the new one is shown.
 
 #include <algorithm>
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "runtime/ui/dialogs.h"
@@ -25,22 +30,123 @@ bool HoldsChanges(const DataWindowControl& page) {
     return page.ModifiedCount() + page.DeletedCount() > 0 || page.EditPending();
 }
 
-int SectionArea::savepages(const std::vector<DataWindowControl*>& pages) {
-    if (pages.empty()) return 1;
+namespace {
+
+// The list kind whose list or detail the page is; nullptr for the other pages.
+const ListKind* KindOf(const SectionArea& area, const DataWindowControl& page) {
+    const auto pages = area.Pages();
+    for (std::size_t k = 0; k < pages.size(); ++k)
+        if (pages[k] == &page) return ListKindOf(static_cast<AreaControl>(k));
+    return nullptr;
+}
+
+// The caption of the section whose page it is: the one that saves it, else the one that shows it.
+std::string_view CaptionOf(const SectionArea& area, const DataWindowControl& page) {
+    for (const Section& section : Sections())
+        for (AreaControl saved : section.saved)
+            if (&area.PageOf(saved) == &page) return section.caption;
+    for (const Section& section : Sections())
+        for (const Placement& read : section.read)
+            if (&area.PageOf(read.page) == &page) return section.caption;
+    return {};
+}
+
+}  // namespace
+
+std::string ChangedElsewhere(std::string_view caption) {
+    return "“" + std::string(caption) +
+           "”在显示之后已被其他用户修改，您的修改还没有存入。\n\n"
+           "是：保留我的修改——重新读取对方的内容，把我改过的内容写在上面，再保存；\n"
+           "否：采用对方的内容——此页显示已存的内容，我在此页的修改作废。";
+}
+
+bool SectionArea::settleconflict(DataWindowControl& page) {
+    const std::optional<rt::UpdateConflict> conflict = page.LastUpdateConflict();
+    if (!conflict) return false;
+    const ListKind* kind = KindOf(*this, page);
+    if (conflict->deleted) {
+        // What the user changed belongs to a row that is stored no more: said, and read again.
+        if (kind != nullptr) {
+            relist(*kind);
+        } else {
+            rt::ui::MessageBox("提示信息", kPageGone, rt::ui::Icon::Exclamation);
+            if (page.Retrieve({current_id}) == -1) page.Reset();
+        }
+        return false;
+    }
+    const int answer = rt::ui::MessageBox("提示信息", ChangedElsewhere(CaptionOf(*this, page)),
+                                          rt::ui::Icon::Question, rt::ui::Buttons::YesNo, 1);
+    if (answer == 1) return page.RetrieveKeepingEdits() != -1;
+    // What is stored, read as the page was read: a detail by the number of the item it shows.
+    std::vector<rt::Value> args = {current_id};
+    if (kind != nullptr && &page != &PageOf(kind->list))
+        args.push_back(page.GetItem(1, kind->numberItem, rt::Buffer::Primary, true));
+    if (page.Retrieve(args) == -1) page.Reset();
+    return true;
+}
+
+SectionArea::Stored SectionArea::storepages(const std::vector<DataWindowControl*>& pages,
+                                            const std::function<bool()>& more) {
     for (DataWindowControl* d : pages) d->AcceptText();
     bool pending = false;
     for (DataWindowControl* d : pages)
         if (HoldsChanges(*d)) pending = true;
-    bool saved = true;
+    // Nothing to write: nothing to hold, and no COMMIT that could fail with nothing lost.
+    if (!pending && !more) return Stored::Yes;
+
+    switch (holdforwriting()) {
+        case Hold::Held:
+            break;
+        case Hold::Refused:
+            return Stored::Refused;
+        case Hold::Failed:
+            sqlca.Rollback();
+            return Stored::Failed;
+    }
+    // A list, or the item a detail shows, is written only while it still shows what the table
+    // holds: rows read before another desktop renumbered them would be written over other items.
+    for (DataWindowControl* d : pages) {
+        const ListKind* kind = KindOf(*this, *d);
+        if (kind == nullptr || d->ModifiedCount() + d->DeletedCount() == 0) continue;
+        const Agreement agreement = d == &PageOf(kind->list) ? listagrees(*kind) : detailagrees(*kind);
+        if (agreement == Agreement::Failed) {
+            sqlca.Rollback();
+            return Stored::Failed;
+        }
+        if (agreement == Agreement::Settled) return storepages(pages, more);
+        if (agreement != Agreement::Agrees) return Stored::Refused;
+    }
+
+    // Every page is written even after one has failed; the flags stay until the COMMIT has gone
+    // through, so that a rolled-back save keeps every edit pending.
+    bool written = true;
     for (DataWindowControl* d : pages)
-        if (d->Update(true, false) != 1) saved = false;
-    // A COMMIT that fails with nothing written (no connection, say) has lost nothing.
-    if (saved && (sqlca.Commit() == 0 || !pending)) {
+        if (d->Update(true, false) != 1) written = false;
+    if (written && more) written = more();
+    if (written && sqlca.Commit() == 0) {
         for (DataWindowControl* d : pages) d->ResetUpdate();
-        return 1;
+        return Stored::Yes;
     }
     // Every page keeps its edits pending: nothing of them is in the database now.
     sqlca.Rollback();
+    // A page another desktop stored since it was read: once the user has chosen whose changes
+    // stand, the pages are stored again.
+    for (DataWindowControl* d : pages) {
+        if (!d->LastUpdateConflict()) continue;
+        return settleconflict(*d) ? storepages(pages, more) : Stored::Refused;
+    }
+    return Stored::Failed;
+}
+
+int SectionArea::savepages(const std::vector<DataWindowControl*>& pages) {
+    switch (storepages(pages)) {
+        case Stored::Yes:
+            return 1;
+        case Stored::Refused:
+            return 0;
+        case Stored::Failed:
+            break;
+    }
     rt::ui::MessageBox("提示信息", "先前的页面保存失败！", rt::ui::Icon::StopSign);
     return 0;
 }

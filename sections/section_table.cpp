@@ -16,6 +16,7 @@ constexpr ListKind kAwards{
     .table = "j_JX_GETAWARD",
     .number = "JX_ID",
     .numberItem = "jx_id",
+    .nameItem = "jx_xmname",
     .limit = 10,
     .limitMessage = "最多录入10个奖项，申报书只填写前5个！",
     .question = "奖项已有修改，是否保存？",
@@ -32,6 +33,7 @@ constexpr ListKind kContributors{
     .table = "j_ry_finish",
     .number = "ry_no",
     .numberItem = "ry_no",
+    .nameItem = "ry_name",
     .limit = 15,
     .limitMessage = "最多录入15个完成人！多于15位完成人请在附件中说明.",
     .question = "完成人已有修改，是否暂时保存？",
@@ -52,6 +54,7 @@ constexpr ListKind kUnits{
     .table = "j_dw_finish",
     .number = "dw_no",
     .numberItem = "dw_no",
+    .nameItem = "dw_name",
     .limit = 9,
     .limitMessage = "最多录入9个完成单位！多于9个完成单位请在附件中说明.",
     .question = "完成单位已有修改，是否暂时保存？",
@@ -70,6 +73,7 @@ constexpr ListKind kApplications{
     .table = "J_yy_APP",
     .number = "YY_ID",
     .numberItem = "YY_ID",
+    .nameItem = "dw_unitname",
     .limit = 12,
     .limitMessage = "最多录入12个应用证明，超过请在附件中说明！",
     .question = "目录已有修改，是否保存？",
@@ -87,6 +91,7 @@ constexpr ListKind kProperty{
     .table = "J_ZL_PATENT",
     .number = "ZL_ID",
     .numberItem = "ZL_ID",
+    .nameItem = "zl_name",
     .limit = 12,
     .limitMessage = "最多录入12个知识产权证明，超过请在附件中说明！",
     .question = "目录已有修改，是否保存？",
@@ -254,6 +259,12 @@ const Section* SectionAt(long handle) {
     const std::vector<Section>& all = Sections();
     if (handle < 1 || handle > static_cast<long>(all.size())) return nullptr;
     return &all[static_cast<std::size_t>(handle - 1)];
+}
+
+const ListKind* ListKindOf(AreaControl page) {
+    for (const ListKind* kind : {&kAwards, &kContributors, &kUnits, &kApplications, &kProperty})
+        if (kind->list == page || kind->detail == page) return kind;
+    return nullptr;
 }
 
 std::string PaddedCaption(const Section& section) {

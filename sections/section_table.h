@@ -62,6 +62,7 @@ struct ListKind {
     std::string_view table;                  // as the statements spell it
     std::string_view number;                 // the item-number column, as the statements spell it
     std::string_view numberItem;             // the same column as the list's SetItem names it
+    std::string_view nameItem;               // the column that tells one item from another to the user
     long limit;
     std::string_view limitMessage;
     std::string_view question;               // the edited rows hold changes
@@ -90,6 +91,9 @@ struct Section {
 const std::vector<Section>& Sections();
 // The entry of a tree handle; nullptr for no item.
 const Section* SectionAt(long handle);
+
+// The list kind whose list or detail `page` is; nullptr for the other pages.
+const ListKind* ListKindOf(AreaControl page);
 
 // What st_2 shows for a section: its caption padded with blanks to 30 bytes of GBK text.
 std::string PaddedCaption(const Section& section);

@@ -215,7 +215,7 @@ TEST_F(CheckTest, BlanksCodesAndDatesAreJudgedAsStoredValues) {
     EXPECT_EQ(W().dw_no3->ModifiedCount(), 0);
 
     // A save that fails says so as leaving the section would, keeps the edit and checks nothing.
-    RefuseWrites("hold_base", "BEFORE UPDATE ON j_xm_base");
+    RefuseWrites("hold_base", "BEFORE UPDATE OF xm_topicword ON j_xm_base");
     ASSERT_EQ(W().dw_no1->SetText("主题"), 1);
     Dialogs().Clear();
     AnswerDatabaseError();
@@ -275,8 +275,8 @@ TEST_F(CheckTest, VersionNumberIsMadeOnceOnYesStoredWithTheSavedStateAndShownEve
     EXPECT_EQ(StoredBase(a, "xm_guid"), "FFFFFFFFFFFFFFFF");
     EXPECT_EQ(StoredBase(a, "xm_xg"), "0");
 
-    // Yes: the key and four digits, committed with the saved state; the list row follows, the
-    // pages stay editable.
+    // Yes: the key and four digits, committed with the saved state; the list row follows, and the
+    // pages and the list buttons become read-only as on a switch to a saved recommendation.
     EXPECT_EQ(Check({1, 1}), 1);
     const std::string number = StoredBase(a, "xm_guid").value_or("");
     ASSERT_EQ(number.size(), 16u) << number;
@@ -289,7 +289,9 @@ TEST_F(CheckTest, VersionNumberIsMadeOnceOnYesStoredWithTheSavedStateAndShownEve
     EXPECT_EQ(StoredBase(a, "xm_xg"), "1");
     EXPECT_EQ(W().dw_no->GetItemString(W().dw_no->GetRow(), "xm_xg"), "1");
     EXPECT_EQ(W().dw_no->GetItemString(W().dw_no->GetRow(), "xm_id"), a);
-    EXPECT_TRUE(W().dw_no1->Enabled());
+    for (rt::ui::DataWindowControl* page : W().Pages()) EXPECT_FALSE(page->Enabled()) << page->Name();
+    EXPECT_FALSE(W().cb_page_insert->Enabled());
+    EXPECT_FALSE(W().cb_page_delete->Enabled());
 
     // Again: no question, the same number; an existing number writes nothing, not even the state.
     ExecCommit("UPDATE j_xm_base SET xm_xg = '0' WHERE xm_id = ?", {a});
@@ -301,6 +303,22 @@ TEST_F(CheckTest, VersionNumberIsMadeOnceOnYesStoredWithTheSavedStateAndShownEve
     ExecCommit("UPDATE j_xm_base SET xm_guid = NULL WHERE xm_id = ?", {a});
     EXPECT_EQ(Check({2}), 0);
     EXPECT_EQ(Boxes(), std::vector<std::string>{kQuestion});
+}
+
+// Two desktops check the same recommendation at once: the number made first is the one both show,
+// never replaced by a second.
+TEST_F(CheckTest, AVersionNumberMadeOnAnotherDesktopMeanwhileIsShownAndKept) {
+    OpenMainWindow();
+    const std::string theirs = a + "0007";
+    Dialogs().whileShown = [&](const rt::ui::MessageRequest& box) {
+        if (box.text == "你要生成推荐书吗?") Other().MakeVersion(a, theirs);
+    };
+    EXPECT_EQ(Check({1, 1}), 1);
+    Dialogs().whileShown = nullptr;
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{kQuestion, kVersion + theirs}));
+    EXPECT_EQ(StoredBase(a, "xm_guid"), theirs);
+    EXPECT_EQ(W().dw_no->GetItemString(W().dw_no->GetRow(), "xm_xg"), "1");
+    EXPECT_FALSE(W().dw_no1->Enabled());
 }
 
 TEST_F(CheckTest, VersionNumberThatCannotBeStoredIsNeitherShownNorLeftHalfWritten) {

@@ -17,6 +17,7 @@
 
 #include "app/globals.h"
 #include "app/j_main_mdi.h"
+#include "sections/section_area.h"
 #include "sections/section_table.h"
 #include "tests/support/app_fixture.h"
 
@@ -32,17 +33,20 @@ struct ListCase {
     std::string label;
     long page;  // the section's tree handle
     std::string table, number, name;
+    std::string other;   // another column the user types into, on the list or the detail
+    std::string listed;  // a column the list shows besides the number and the name
 
     // What the section table says of the list.
     const laurel::sections::ListKind& Kind() const { return *laurel::sections::SectionAt(page)->list; }
     bool HasDetail() const { return Kind().detail.has_value(); }
 };
 
-const ListCase kAwards{"awards", 10, "j_jx_getaward", "jx_id", "jx_xmname"};
-const ListCase kContributors{"contributors", 11, "j_ry_finish", "ry_no", "ry_name"};
-const ListCase kUnits{"units", 12, "j_dw_finish", "dw_no", "dw_name"};
-const ListCase kApplications{"applications", 14, "j_yy_app", "yy_id", "dw_unitname"};
-const ListCase kProperty{"property", 16, "j_zl_patent", "zl_id", "zl_name"};
+const ListCase kAwards{"awards", 10, "j_jx_getaward", "jx_id", "jx_xmname", "jx_grantdept", "jx_grantdept"};
+const ListCase kContributors{"contributors", 11, "j_ry_finish", "ry_no", "ry_name", "ry_unit", "ry_unit"};
+const ListCase kUnits{"units", 12, "j_dw_finish", "dw_no", "dw_name", "dw_postaddr", "dw_rperson"};
+const ListCase kApplications{"applications", 14,           "j_yy_app",  "yy_id",
+                             "dw_unitname",  "dw_rperson", "dw_rperson"};
+const ListCase kProperty{"property", 16, "j_zl_patent", "zl_id", "zl_name", "zl_appno", "zl_appno"};
 
 // Named in test output by its label alone.
 void PrintTo(const ListCase& c, std::ostream* os) {
@@ -279,6 +283,41 @@ TEST_P(EachList, ASavedRecommendationOffersNoListButtons) {
     EXPECT_EQ(List(c).RowCount(), 3);
 }
 
+// Saved on another desktop while this one shows it as being edited: the list buttons store
+// nothing, say why, and are disabled with the pages.
+TEST_P(EachList, TheButtonsRefuseARecommendationSavedOnAnotherDesktop) {
+    const ListCase& c = GetParam();
+    const std::string said = "提示信息|" + std::string(laurel::sections::kSavedElsewhere);
+    Open(c, 3);
+    List(c).ScrollToRow(2);
+    const std::string before = Listing(c);
+    Other().Save(id);
+
+    Dialogs().Answer(1);
+    Insert();
+    EXPECT_EQ(Boxes(), std::vector<std::string>{said});
+    EXPECT_EQ(Listing(c), before);
+    ExpectAllCommitted(c);
+    EXPECT_FALSE(W().cb_page_insert->Enabled());
+    EXPECT_FALSE(W().cb_page_delete->Enabled());
+    EXPECT_FALSE(List(c).Enabled());
+
+    // Opened again here, and saved there again: the delete is refused the same way.
+    Menu().modify->Click();
+    ASSERT_TRUE(W().cb_page_delete->Enabled());
+    Other().Save(id);
+    Dialogs().Clear();
+    std::vector<std::string> boxes = {said};
+    if (c.Kind().refusal.empty()) boxes.insert(boxes.begin(), "提示信息：|真的要删除吗？");
+    for (std::size_t k = 0; k < boxes.size(); ++k) Dialogs().Answer(1);
+    Delete();
+    EXPECT_EQ(Boxes(), boxes);
+    EXPECT_EQ(Listing(c), before);
+    ExpectAllCommitted(c);
+    EXPECT_EQ(List(c).RowCount(), 3);
+    EXPECT_FALSE(W().cb_page_delete->Enabled());
+}
+
 // ---------------------------------------------------------------------------------------------
 // What each kind writes and refuses of its own.
 
@@ -413,13 +452,14 @@ TEST_F(ListRows, AValueThePageRefusesStopsTheButtonAndStaysTyped) {
 TEST_F(ListRows, AwardsWhoseChangesCannotBeStoredGetNoNewRow) {
     Open(kAwards, 3);
     W().dw_no6->SetItem(2, "jx_xmname", "changed");
-    ExecCommit("DELETE FROM j_jx_getaward WHERE xm_id = ? AND jx_id = 2", {id});  // behind the page
+    RefuseWrites("no_changes", "BEFORE UPDATE OF jx_xmname ON j_jx_getaward");
 
     Dialogs().Answer(1);
+    AnswerDatabaseError();
     Dialogs().Answer(1);
     Insert();
     EXPECT_EQ(Boxes().back(), "提示信息：|系统意外，奖项更新失败！");
-    EXPECT_EQ(Listing(kAwards), "1:a1,3:a3");
+    EXPECT_EQ(Listing(kAwards), "1:a1,2:a2,3:a3");
     ExpectAllCommitted(kAwards);
     EXPECT_EQ(W().dw_no6->ModifiedCount(), 1) << "the change waits to be corrected";
 }
@@ -526,31 +566,139 @@ TEST_F(ListRows, RemovingTheOnlyAwardWaitsForThePageToBeStored) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// A page read before the table changed behind it.
+// A second desktop changes the list behind the page: a command acts on the item the user chose, or
+// on none, and nothing typed is lost.
 
-TEST_F(ListRows, AnAwardRemovedBehindThePageFailsItsDeletion) {
-    Open(kAwards, 3);
-    ExecCommit("DELETE FROM j_jx_getaward WHERE xm_id = ? AND jx_id = 2", {id});
-    W().dw_no6->SetRow(2);
-    Dialogs().Answer(1);
-    Dialogs().Answer(1);
+TEST_P(EachList, DeleteAfterAnotherDesktopRenumberedTheListRemovesNothingAndReadsItAgain) {
+    const ListCase& c = GetParam();
+    const std::string n = c.label.substr(0, 1);
+    Open(c, 4);
+    List(c).ScrollToRow(2);
+    // The other desktop removes the second item, then puts a new one at the end: the count is as
+    // this desktop's list shows it, but its second row now holds the third item.
+    Other().RemoveItem(c.table, c.number, id, 2);
+    Other().InsertItem(c.table, c.number, id, 4, c.name, "x");
+    const std::string stored = "1:" + n + "1,2:" + n + "3,3:" + n + "4,4:x";
+    ASSERT_EQ(Listing(c), stored);
+
+    std::vector<std::string> said = {"提示信息|" + std::string(laurel::sections::kListChanged)};
+    if (c.Kind().refusal.empty()) said.insert(said.begin(), "提示信息：|真的要删除吗？");
+    for (std::size_t k = 0; k < said.size(); ++k) Dialogs().Answer(1);
     Delete();
-    EXPECT_EQ(Boxes().back(), "提示信息：|系统意外，项目奖励情况删除失败！");
-    EXPECT_EQ(Listing(kAwards), "1:a1,3:a3");
-    EXPECT_EQ(W().dw_no6->RowCount(), 2) << "the list shows what is stored";
-    ExpectAllCommitted(kAwards);
+    EXPECT_EQ(Boxes(), said);
+    EXPECT_EQ(Listing(c), stored) << "nothing deleted";
+    ExpectAllCommitted(c);
+    ExpectListShowsStored(c, 2);
+    ExpectDetailFollows(c);
+
+    // Read again, the list deletes the item the user now chooses.
+    Dialogs().Clear();
+    if (c.Kind().refusal.empty()) Dialogs().Answer(1);
+    Delete();
+    EXPECT_EQ(Listing(c), "1:" + n + "1,2:" + n + "4,3:x");
 }
 
-TEST_F(ListRows, AnInsertIntoAListThatNoLongerMatchesItsTableIsRefused) {
+// The item chosen was changed on another desktop in a column the list shows: it is not deleted as
+// it was read, the list is read again, and the next delete removes it as it now stands.
+TEST_P(EachList, DeleteOfAnItemAnotherDesktopChangedRemovesNothingAndReadsItAgain) {
+    const ListCase& c = GetParam();
+    const std::string n = c.label.substr(0, 1);
+    Open(c, 3);
+    List(c).ScrollToRow(2);
+    Other().Store(
+        "UPDATE " + c.table + " SET " + c.listed + " = 'changed' WHERE xm_id = ? AND " + c.number + " = 2",
+        {id});
+
+    std::vector<std::string> said = {"提示信息|" + std::string(laurel::sections::kListChanged)};
+    if (c.Kind().refusal.empty()) said.insert(said.begin(), "提示信息：|真的要删除吗？");
+    for (std::size_t k = 0; k < said.size(); ++k) Dialogs().Answer(1);
+    Delete();
+    EXPECT_EQ(Boxes(), said);
+    EXPECT_EQ(Listing(c), "1:" + n + "1,2:" + n + "2,3:" + n + "3");
+    ExpectAllCommitted(c);
+    ExpectListShowsStored(c, 2);
+    EXPECT_EQ(List(c).GetItemString(2, c.listed), "changed");
+    ExpectDetailFollows(c);
+
+    Dialogs().Clear();
+    if (c.Kind().refusal.empty()) Dialogs().Answer(1);
+    Delete();
+    EXPECT_EQ(Listing(c), "1:" + n + "1,2:" + n + "3");
+}
+
+TEST_P(EachList, TypingForAnItemAnotherDesktopRenumberedIsStoredOnThatItemOnly) {
+    const ListCase& c = GetParam();
+    const std::string n = c.label.substr(0, 1);
+    Open(c, 3);
+    List(c).ScrollToRow(2);
+    DataWindowControl& typed = c.HasDetail() ? Detail(c) : List(c);
+    const long row = c.HasDetail() ? 1 : 2;
+    ASSERT_EQ(typed.SetItem(row, c.other, "typed"), 1);
+    // A new first item moves the one typed for from number 2 to 3.
+    Other().InsertItem(c.table, c.number, id, 1, c.name, "new");
+    auto other = [&](int k) {
+        return Stored("SELECT " + c.other + " FROM " + c.table + " WHERE xm_id = ? AND " + c.number + " = ?",
+                      {id, k});
+    };
+
+    // Leaving the section writes nothing: the list is read again, the typing stays, on its item.
+    Dialogs().Answer(1);
+    W().tv_1->SelectItem(2);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|" + std::string(laurel::sections::kListChanged)});
+    EXPECT_EQ(other(2), std::nullopt);
+    EXPECT_EQ(other(3), std::nullopt);
+    EXPECT_EQ(Listing(c), "1:new,2:" + n + "1,3:" + n + "2,4:" + n + "3");
+    EXPECT_EQ(typed.ModifiedCount(), 1);
+    const long now = c.HasDetail() ? 1 : 3;
+    EXPECT_EQ(typed.GetItemString(now, c.other), "typed");
+    EXPECT_EQ(typed.GetItemString(now, c.name), n + "2");
+
+    // Back on the section the typing is on show, and leaving stores it on that item.
+    W().tv_1->SelectItem(c.page);
+    EXPECT_EQ(typed.GetItemString(now, c.other), "typed");
+    if (c.HasDetail()) {
+        EXPECT_EQ(List(c).GetRow(), 3);
+        ExpectDetailFollows(c);
+    }
+    W().tv_1->SelectItem(2);
+    EXPECT_EQ(Boxes().size(), 1u) << Dialogs().Transcript();
+    EXPECT_EQ(other(3), "typed");
+    EXPECT_EQ(other(2), std::nullopt);
+    EXPECT_EQ(typed.ModifiedCount(), 0);
+}
+
+TEST_P(EachList, AnItemAnotherDesktopDeletedIsSaidToBeGoneAndTheListReadAgain) {
+    const ListCase& c = GetParam();
+    Open(c, 3);
+    List(c).ScrollToRow(2);
+    DataWindowControl& typed = c.HasDetail() ? Detail(c) : List(c);
+    ASSERT_EQ(typed.SetItem(c.HasDetail() ? 1 : 2, c.other, "typed"), 1);
+    // The third item, alike in every other column, moves up into the number of the one typed for.
+    Other().RemoveItem(c.table, c.number, id, 2);
+
+    Dialogs().Answer(1);
+    W().tv_1->SelectItem(2);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|" + std::string(laurel::sections::kItemGone)});
+    const std::string n = c.label.substr(0, 1);
+    EXPECT_EQ(Listing(c), "1:" + n + "1,2:" + n + "3");
+    EXPECT_EQ(StoredValue("SELECT count(*) FROM " + c.table + " WHERE " + c.other + " = 'typed'").AsLong(),
+              0);
+    EXPECT_EQ(typed.ModifiedCount(), 0) << "nothing typed for the item gone lands on another";
+    W().tv_1->SelectItem(c.page);
+    ExpectListShowsStored(c, c.HasDetail() ? 2 : 1);
+    ExpectDetailFollows(c);
+}
+
+TEST_F(ListRows, AnInsertIntoAListAnotherDesktopChangedIsRefusedAndTheListReadAgain) {
     Open(kAwards, 9);
-    AddAward(id, 10, "behind");  // the list still shows nine: a tenth would make eleven
+    Other().InsertItem("j_jx_getaward", "jx_id", id, 10, "jx_xmname", "behind");  // a tenth would make eleven
     W().dw_no6->SetRow(9);
     Dialogs().Answer(1);
     Insert();
-    EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息：|系统意外，插入失败！"});
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|" + std::string(laurel::sections::kListChanged)});
     EXPECT_EQ(StoredCount("j_jx_getaward", id), 10);
     ExpectAllCommitted(kAwards);
-    EXPECT_EQ(W().dw_no6->RowCount(), 10);
+    ExpectListShowsStored(kAwards, 9);
 }
 
 TEST_F(ListRows, AFailingPlaceholderTakesTheNewRowBackWithIt) {

@@ -655,9 +655,10 @@ TEST_F(MainWindowClosing, FailedSaveRollsBackKeepsTheWindowOpenAndTheEditsPendin
     ASSERT_EQ(W().dw_no72->RowCount(), 2);
     ASSERT_EQ(W().dw_no71->SetItem(1, "ry_name", "李四"), 1);
     ASSERT_EQ(W().dw_no72->SetItem(2, "ry_unit", "某大学"), 1);
-    ExecCommit("DELETE FROM j_ry_finish WHERE xm_id = ? AND ry_no = 1", {a});
+    RefuseWrites("no_names", "BEFORE UPDATE OF ry_name ON j_ry_finish");
 
     Dialogs().Answer(1);
+    AnswerDatabaseError();
     Dialogs().Answer(1);
     EXPECT_EQ(rt::ui::Close(W()), 0);
     ExpectCloseQuestion();
@@ -669,7 +670,7 @@ TEST_F(MainWindowClosing, FailedSaveRollsBackKeepsTheWindowOpenAndTheEditsPendin
         << "the page that was written is rolled back";
     EXPECT_EQ(W().modifieddw(), "000000000011000000");
 
-    AddContributor(a, 1, "完成人一");
+    AllowWrites("no_names", "j_ry_finish");
     Dialogs().Clear();
     Dialogs().Answer(1);
     Dialogs().Answer(1);
@@ -682,8 +683,8 @@ TEST_F(MainWindowClosing, FailedSaveRollsBackKeepsTheWindowOpenAndTheEditsPendin
 }
 
 TEST_F(MainWindowClosing, FailureToMarkTheRecommendationSavedIsReportedAndKeepsTheWindowOpen) {
-    // The pages have nothing to write; the flag's UPDATE finds no row.
-    ExecCommit("DELETE FROM j_xm_base WHERE xm_id = ?", {a});
+    // The pages have nothing to write; the flag's UPDATE is refused.
+    RefuseWrites("no_saved_state", "BEFORE UPDATE OF xm_xg ON j_xm_base");
     Dialogs().Answer(1);
     Dialogs().Answer(1);
     EXPECT_EQ(rt::ui::Close(W()), 0);

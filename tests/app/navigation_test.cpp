@@ -17,6 +17,7 @@
 #include "runtime/dwdef.h"
 #include "runtime/text.h"
 #include "runtime/value.h"
+#include "sections/section_area.h"
 #include "sections/section_table.h"
 #include "tests/support/app_fixture.h"
 
@@ -244,8 +245,9 @@ rt::Value EditValue(const PageEdit& e, long handle) {
     return "第" + std::to_string(handle) + "次修改";
 }
 
-TEST_F(SectionNavigation, LeavingASectionSavesExactlyItsOwnPages) {
-    const std::vector<PageEdit> edits = {
+// An edit of each page, and where it is stored.
+const std::vector<PageEdit>& Edits() {
+    static const std::vector<PageEdit> edits = {
         {"dw_no1", "xm_name", "SELECT xm_name FROM j_xm_base WHERE xm_id = ?"},
         {"dw_no2", "xm_abstract", "SELECT xm_abstract FROM j_xm_base WHERE xm_id = ?"},
         {"dw_no3", "xm_innovation", "SELECT xm_innovation FROM j_xm_base WHERE xm_id = ?"},
@@ -269,6 +271,11 @@ TEST_F(SectionNavigation, LeavingASectionSavesExactlyItsOwnPages) {
         {"dw_no93", "zl_name", "SELECT zl_name FROM j_zl_patent WHERE xm_id = ? AND zl_id = 1"},
         {"dw_no94", "xm_papers", "SELECT xm_papers FROM j_xm_base WHERE xm_id = ?"},
     };
+    return edits;
+}
+
+TEST_F(SectionNavigation, LeavingASectionSavesExactlyItsOwnPages) {
+    const std::vector<PageEdit>& edits = Edits();
     for (long h = 1; h <= 18; ++h) {
         SCOPED_TRACE("leaving section handle " + std::to_string(h));
         ASSERT_EQ(W().tv_1->SelectItem(h), 1);
@@ -307,15 +314,72 @@ TEST_F(SectionNavigation, LeavingASectionSavesExactlyItsOwnPages) {
     EXPECT_TRUE(Boxes().empty());
 }
 
+// Another desktop stores a page after this one read it: leaving the section stores nothing and asks,
+// naming the section, whose changes stand. 否 shows what is stored; 是 reads it again, puts this
+// desktop's changes over it and stores them. Every page and both detail forms.
+TEST_F(SectionNavigation, APageAnotherDesktopStoredSinceItWasReadAsksWhoseChangesStand) {
+    for (const PageEdit& e : Edits()) {
+        if (e.dw == "dw_no72" || e.dw == "dw_no82") continue;  // lists that no section stores
+        SCOPED_TRACE(e.dw);
+        long h = 2;
+        while (!NamesOf(W(), laurel::sections::SectionAt(h)->saved).contains(e.dw)) ++h;
+        const std::string caption(laurel::sections::SectionAt(h)->caption);
+        const std::string object = "dw_" + e.dw.substr(5);
+        std::vector<rt::Value> args = {a};
+        if (e.dw == "dw_no71" || e.dw == "dw_no81") args.push_back(1);
+        std::vector<rt::Value> stored = {a};
+        if (e.yearRow) stored.push_back(std::to_string(year - 3));
+        DataWindowControl& page = *Dw(W(), e.dw);
+
+        for (const int answer : {2, 1}) {
+            ASSERT_EQ(W().tv_1->SelectItem(h), 1);
+            const rt::Value mine = EditValue(e, 100 * answer + h);
+            const rt::Value theirs = EditValue(e, 100 * answer + 50 + h);
+            ASSERT_EQ(page.SetItem(1, e.column, mine), 1);
+            Other().EditPage(object, args, e.column, theirs);
+
+            Dialogs().Clear();
+            Dialogs().Answer(answer);
+            ASSERT_EQ(W().tv_1->SelectItem(18), 1);
+            ASSERT_EQ(Boxes(),
+                      std::vector<std::string>{"提示信息|" + laurel::sections::ChangedElsewhere(caption)});
+            const rt::ui::MessageRequest& box = Dialogs().messages.front().request;
+            EXPECT_EQ(box.buttons, rt::ui::Buttons::YesNo);
+            const rt::Value& kept = answer == 1 ? mine : theirs;
+            EXPECT_TRUE(SameValue(StoredValue(e.sql, stored), kept)) << StoredValue(e.sql, stored).ToText();
+            EXPECT_TRUE(SameValue(page.GetItem(1, e.column), kept)) << page.GetItem(1, e.column).ToText();
+            EXPECT_EQ(page.ModifiedCount(), 0);
+        }
+    }
+}
+
+// Two desktops that change different columns of a row, or different pages, do not disturb each other.
+TEST_F(SectionNavigation, ChangesOfDifferentColumnsOnTwoDesktopsBothStand) {
+    W().tv_1->SelectItem(2);
+    ASSERT_EQ(W().dw_no1->SetItem(1, "xm_name", "这边的名称"), 1);
+    Other().EditPage("dw_1", {a}, "xm_topicword", "那边的主题词");
+    Other().EditPage("dw_2", {a}, "xm_abstract", "那边的简介");
+    W().tv_1->SelectItem(11);
+    ASSERT_EQ(W().dw_no71->SetItem(1, "ry_unit", "这边的单位"), 1);
+    Other().EditPage("dw_71", {a, 1}, "ry_bplace", "那边的出生地");
+    W().tv_1->SelectItem(3);
+    EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
+    EXPECT_EQ(StoredBase(a, "xm_name"), "这边的名称");
+    EXPECT_EQ(StoredBase(a, "xm_topicword"), "那边的主题词");
+    EXPECT_EQ(W().dw_no2->GetItemString(1, "xm_abstract"), "那边的简介");
+    EXPECT_EQ(Stored("SELECT ry_unit FROM j_ry_finish WHERE xm_id = ? AND ry_no = 1", {a}), "这边的单位");
+    EXPECT_EQ(Stored("SELECT ry_bplace FROM j_ry_finish WHERE xm_id = ? AND ry_no = 1", {a}), "那边的出生地");
+}
+
 // A failed save rolls back what the page left wrote, tells so, keeps its edits pending and still
 // lets the step happen.
 TEST_F(SectionNavigation, FailedSaveOfThePageLeftIsRolledBackAndTheStepStillHappens) {
     W().tv_1->SelectItem(7);
     ASSERT_EQ(W().dw_no51->SetItem(1, "xy_addvalue", rt::Decimal::FromCents(9900)), 1);
     ASSERT_EQ(W().dw_no512->SetItem(1, "xm_huis", 9), 1);
-    ExecCommit("DELETE FROM j_xy_saving WHERE xm_id = ? AND xy_zhijorjianj = '1' AND xy_year = ?",
-               {a, std::to_string(year - 3)});
+    RefuseWrites("no_benefit", "BEFORE UPDATE OF xy_addvalue ON j_xy_saving");
 
+    AnswerDatabaseError();
     Dialogs().Answer(1);
     W().cb_n->Click();
 
@@ -440,6 +504,47 @@ TEST_F(SectionNavigation, SectionsSevenAndEightComeBackOnTheChosenContributorAnd
     EXPECT_TRUE(Boxes().empty());
 }
 
+// Another desktop saves the recommendation while this one types in it: leaving the section stores
+// nothing, says why, and leaves the text on show on read-only pages until Modify opens them again.
+// A version number made on another desktop saves it the same way.
+TEST_F(SectionNavigation, ASectionLeftAfterAnotherDesktopSavedTheRecommendationStoresNothing) {
+    const std::string said = "提示信息|" + std::string(laurel::sections::kSavedElsewhere);
+    W().tv_1->SelectItem(3);
+    ASSERT_EQ(W().dw_no2->SetColumn("xm_abstract"), 1);
+    ASSERT_EQ(W().dw_no2->SetText("保存之后输入的简介"), 1);
+    Other().Save(a);
+
+    Dialogs().Answer(1);
+    W().tv_1->SelectItem(4);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{said});
+    EXPECT_EQ(StoredBase(a, "xm_abstract"), std::nullopt);
+    EXPECT_EQ(W().dw_no2->GetItemString(1, "xm_abstract"), "保存之后输入的简介");
+    EXPECT_EQ(W().dw_no2->ModifiedCount(), 1);
+    for (DataWindowControl* page : W().Pages()) EXPECT_FALSE(page->Enabled()) << page->Name();
+    EXPECT_FALSE(W().cb_page_insert->Enabled());
+    EXPECT_FALSE(W().cb_page_delete->Enabled());
+    EXPECT_EQ(W().dw_no->GetItemString(1, "xm_xg"), "1");
+
+    // Shown again, the section still holds the text; Modify opens the pages, and leaving stores it.
+    W().tv_1->SelectItem(3);
+    EXPECT_EQ(W().dw_no2->GetItemString(1, "xm_abstract"), "保存之后输入的简介");
+    Menu().modify->Click();
+    EXPECT_TRUE(W().dw_no2->Enabled());
+    W().tv_1->SelectItem(4);
+    EXPECT_EQ(StoredBase(a, "xm_abstract"), "保存之后输入的简介");
+    EXPECT_EQ(Boxes().size(), 1u) << Dialogs().Transcript();
+
+    ASSERT_EQ(W().dw_no3->SetItem(1, "xm_innovation", "版本号之后的创新点"), 1);
+    Other().MakeVersion(a, a + "0042");
+    Dialogs().Clear();
+    Dialogs().Answer(1);
+    W().tv_1->SelectItem(5);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{said});
+    EXPECT_EQ(StoredBase(a, "xm_innovation"), std::nullopt);
+    EXPECT_EQ(W().dw_no3->GetItemString(1, "xm_innovation"), "版本号之后的创新点");
+    EXPECT_FALSE(W().dw_no3->Enabled());
+}
+
 // ---------------------------------------------------------------------------------------------
 // Switching to another recommendation in the list.
 
@@ -553,9 +658,10 @@ TEST_F(RecommendationSwitch, FailedSaveKeepsTheRecommendationLeftWithItsEdits) {
     W().tv_1->SelectItem(11);
     ASSERT_EQ(W().dw_no71->SetItem(1, "ry_name", "王五"), 1);
     ASSERT_EQ(W().dw_no72->SetItem(2, "ry_unit", "某研究院"), 1);
-    ExecCommit("DELETE FROM j_ry_finish WHERE xm_id = ? AND ry_no = 1", {a});
+    RefuseWrites("no_names", "BEFORE UPDATE OF ry_name ON j_ry_finish");
 
     Dialogs().Answer(1);
+    AnswerDatabaseError();
     Dialogs().Answer(1);
     W().dw_no->SetRow(2);
 
@@ -574,7 +680,7 @@ TEST_F(RecommendationSwitch, FailedSaveKeepsTheRecommendationLeftWithItsEdits) {
     EXPECT_EQ(Stored("SELECT ry_unit FROM j_ry_finish WHERE xm_id = ? AND ry_no = 2", {a}), std::nullopt);
     EXPECT_EQ(Pending("SELECT ry_unit FROM j_ry_finish WHERE xm_id = ? AND ry_no = 2", {a}), std::nullopt);
 
-    AddContributor(a, 1, "完成人一");
+    AllowWrites("no_names", "j_ry_finish");
     Dialogs().Clear();
     Dialogs().Answer(1);
     ASSERT_EQ(W().dw_no->SetRow(2), 1);
@@ -584,6 +690,19 @@ TEST_F(RecommendationSwitch, FailedSaveKeepsTheRecommendationLeftWithItsEdits) {
     EXPECT_EQ(Stored("SELECT ry_unit FROM j_ry_finish WHERE xm_id = ? AND ry_no = 2", {a}), "某研究院");
     ExpectSectionOneOf(b);
     EXPECT_EQ(W().dw_no->GetRow(), 2);
+}
+
+// The list was read before another desktop saved the recommendation: it comes up read-only all
+// the same.
+TEST_F(RecommendationSwitch, ARecommendationSavedOnAnotherDesktopComesUpReadOnly) {
+    Other().Save(b);
+    ASSERT_EQ(W().dw_no->GetItemString(2, "xm_xg"), "0");
+    W().dw_no->SetRow(2);
+    ExpectSectionOneOf(b);
+    EXPECT_EQ(W().dw_no->GetItemString(2, "xm_xg"), "1");
+    EXPECT_FALSE(W().dw_no1->Enabled());
+    EXPECT_FALSE(W().cb_page_insert->Enabled());
+    EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
 }
 
 TEST_F(RecommendationSwitch, TheSameRecommendationAgainAsksNothingAndShowsSectionOne) {

@@ -35,6 +35,7 @@
 #include "runtime/ui/application.h"
 #include "runtime/ui/menu.h"
 #include "runtime/ui/window.h"
+#include "sections/section_area.h"
 #include "sections/section_table.h"
 #include "tests/support/app_fixture.h"
 #include "tests/support/scratch_database.h"
@@ -712,6 +713,138 @@ TEST_F(RecordsTest, SaveWithAFailingPageRollsBackAndTheNextSaveWritesEveryPageAg
     EXPECT_EQ(StoredBase(kA.id, "xm_name"), "甲");
     EXPECT_EQ(Stored("SELECT ry_name FROM j_ry_finish WHERE xm_id = ? AND ry_no = 1", {kA.id}), "乙");
     EXPECT_EQ(StoredBase(kA.id, "xm_xg"), "1");
+}
+
+// Another desktop saves (or deletes) the recommendation while this one types in it: Save, the
+// switch's Yes and the close prompt's Yes store nothing and say why; the text stays on show, and
+// only an answer of the user's drops it.
+TEST_F(RecordsTest, SavesIntoARecommendationSavedOnAnotherDesktopAreRefusedAndLoseNothingUnasked) {
+    const std::string said = "提示信息|" + std::string(laurel::sections::kSavedElsewhere);
+    const std::string typed = "另一台电脑保存之后输入的名称";
+    Seed(kA);
+    Seed(kB);
+    OpenMainWindow();
+    W().dw_no1->SetItem(1, "xm_name", typed);
+    Other().Save(kA.id);
+
+    Dialogs().Answer(1);
+    Menu().save->Click();
+    EXPECT_EQ(Boxes(), std::vector<std::string>{said});
+    EXPECT_EQ(StoredBase(kA.id, "xm_name"), kA.name);
+    EXPECT_EQ(W().dw_no1->GetItemString(1, "xm_name"), typed);
+    for (rt::ui::DataWindowControl* p : W().Pages()) EXPECT_FALSE(p->Enabled()) << p->Name();
+    EXPECT_FALSE(W().cb_page_insert->Enabled());
+    EXPECT_EQ(W().dw_no->GetItemString(1, "xm_xg"), "1");
+
+    // Known to be saved now: Save says nothing more.
+    Dialogs().Clear();
+    Menu().save->Click();
+    EXPECT_TRUE(Boxes().empty());
+
+    // The switch asks about the text; Yes is refused and keeps it, No drops it.
+    Dialogs().Answer(1);
+    Dialogs().Answer(1);
+    W().dw_no->SetRow(2);
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"提示信息|申请书已有修改，是否保存？", said}));
+    EXPECT_EQ(laurel::current_id, kA.id);
+    EXPECT_EQ(W().dw_no->GetRow(), 1);
+    EXPECT_EQ(W().dw_no1->GetItemString(1, "xm_name"), typed);
+    EXPECT_EQ(StoredBase(kA.id, "xm_name"), kA.name);
+
+    // Closing asks about it although the list knows the recommendation as saved; Yes is refused
+    // and keeps the window open, No closes it.
+    Dialogs().Clear();
+    Dialogs().Answer(1);
+    Dialogs().Answer(1);
+    EXPECT_EQ(rt::ui::Close(W()), 0);
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"退出系统|你需要保存最近的工作吗？", said}));
+    EXPECT_TRUE(W().IsOpen());
+    EXPECT_EQ(StoredBase(kA.id, "xm_name"), kA.name);
+
+    // Deleted on the other desktop: said as such.
+    Other().Store("DELETE FROM j_xm_base WHERE xm_id = ?", {kA.id});
+    Dialogs().Clear();
+    Dialogs().Answer(1);
+    Dialogs().Answer(1);
+    EXPECT_EQ(rt::ui::Close(W()), 0);
+    EXPECT_EQ(Boxes(),
+              (std::vector<std::string>{"退出系统|你需要保存最近的工作吗？",
+                                        "提示信息|" + std::string(laurel::sections::kRecommendationGone)}));
+
+    Dialogs().Clear();
+    Dialogs().Answer(2);
+    EXPECT_EQ(rt::ui::Close(W()), 1);
+    EXPECT_FALSE(W().IsOpen());
+}
+
+// Another desktop stored a page this one changed since it read it: Save, the switch's Yes and the
+// close prompt's Yes store nothing until the user has chosen whose changes stand; then they store
+// the pages and go on.
+TEST_F(RecordsTest, SaveSwitchAndClosePromptAskWhoseChangesStandOnAPageStoredElsewhere) {
+    using laurel::sections::ChangedElsewhere;
+    Seed(kA);
+    Seed(kB);
+    OpenMainWindow();
+
+    // Save, 是: this desktop's summary over the other's, and the recommendation saved.
+    ASSERT_EQ(W().dw_no2->Retrieve({kA.id}), 1);
+    W().dw_no2->SetItem(1, "xm_abstract", "这边的简介");
+    W().dw_no3->Retrieve({kA.id});
+    W().dw_no3->SetItem(1, "xm_innovation", "这边的创新点");
+    laurel::EndReading();  // as the command that read the pages ends
+    Other().EditPage("dw_2", {kA.id}, "xm_abstract", "那边的简介");
+    Dialogs().Answer(1);
+    Dialogs().Answer(1);
+    Menu().save->Click();
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"提示信息|" + ChangedElsewhere("二、项目简介"),
+                                                 "提示信息|保存成功！"}));
+    EXPECT_EQ(StoredBase(kA.id, "xm_abstract"), "这边的简介");
+    EXPECT_EQ(StoredBase(kA.id, "xm_innovation"), "这边的创新点");
+    EXPECT_EQ(StoredBase(kA.id, "xm_xg"), "1");
+
+    // The switch's Yes, 否: the other's text shown and kept, and the switch goes on.
+    Menu().modify->Click();
+    W().dw_no4->Retrieve({kA.id});
+    W().dw_no4->SetItem(1, "xm_recom", "这边的意见");
+    laurel::EndReading();
+    Other().EditPage("dw_4", {kA.id}, "xm_recom", "那边的意见");
+    Dialogs().Clear();
+    Dialogs().Answer(1);
+    Dialogs().Answer(2);
+    W().dw_no->SetRow(2);
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"提示信息|申请书已有修改，是否保存？",
+                                                 "提示信息|" + ChangedElsewhere("四、推荐单位意见")}));
+    EXPECT_EQ(StoredBase(kA.id, "xm_recom"), "那边的意见");
+    EXPECT_EQ(laurel::current_id, kB.id);
+    EXPECT_EQ(W().modifieddw(), "000000000000000000");
+
+    // The close prompt's Yes, 是.
+    W().dw_no1->SetItem(1, "xm_name", "这边的名称");
+    Other().EditPage("dw_1", {kB.id}, "xm_name", "那边的名称");
+    Dialogs().Clear();
+    Dialogs().Answer(1);
+    Dialogs().Answer(1);
+    Dialogs().Answer(1);
+    EXPECT_EQ(rt::ui::Close(W()), 1);
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"退出系统|你需要保存最近的工作吗？",
+                                                 "提示信息|" + ChangedElsewhere("一、项目基本情况"),
+                                                 "提示信息|保存成功！"}));
+    EXPECT_EQ(StoredBase(kB.id, "xm_name"), "这边的名称");
+    EXPECT_EQ(StoredBase(kB.id, "xm_xg"), "1");
+}
+
+// Saved here, then opened again on another desktop: Modify here finds nothing to write and opens
+// the pages as they are stored, without a word.
+TEST_F(RecordsTest, ModifyOfARecommendationOpenedAgainOnAnotherDesktopOpensThePages) {
+    Seed({kA.id, kA.askno, kA.name, "1"});
+    OpenMainWindow();
+    ASSERT_FALSE(W().dw_no1->Enabled());
+    Other().Store("UPDATE j_xm_base SET xm_xg = '0' WHERE xm_id = ?", {kA.id});
+    Menu().modify->Click();
+    EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
+    EXPECT_TRUE(W().dw_no1->Enabled());
+    EXPECT_TRUE(W().cb_page_insert->Enabled());
+    EXPECT_EQ(W().dw_no->GetItemString(1, "xm_xg"), "0");
 }
 
 TEST_F(RecordsTest, ModifyWithAVersionNumberAsksAndOnlyYesDiscardsIt) {

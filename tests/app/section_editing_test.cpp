@@ -17,6 +17,7 @@
 #include "records/m_main.h"
 #include "runtime/ui/window.h"
 #include "sections/popup.h"
+#include "sections/section_area.h"
 #include "tests/support/app_fixture.h"
 
 namespace {
@@ -480,6 +481,63 @@ TEST_F(SectionEditing, FailedSaveOfADetailKeepsItsEditsAndItsRow) {
     EXPECT_EQ(Stored("SELECT dw_rperson FROM j_dw_finish WHERE xm_id = ? AND dw_no = 2", {a}), "张三");
     EXPECT_EQ(laurel::current_dw, 3);
     EXPECT_EQ(W().dw_no81->GetItemString(1, "dw_name"), "完成单位三");
+}
+
+// Another desktop removed contributor 2 since the list was read: a click on the row that still
+// names it never shows contributor 3 under contributor 2's name, and a change typed for the
+// contributor left is stored on that contributor, wherever its number has gone.
+TEST_F(SectionEditing, AClickOnARowAnotherDesktopRenumberedShowsNoOtherItemUnderItsName) {
+    for (const long section : {11L, 12L}) {
+        SCOPED_TRACE(section);
+        const bool people = section == 11;
+        DataWindowControl& list = people ? *W().dw_no72 : *W().dw_no82;
+        DataWindowControl& detail = people ? *W().dw_no71 : *W().dw_no81;
+        const std::string table = people ? "j_ry_finish" : "j_dw_finish";
+        const std::string number = people ? "ry_no" : "dw_no";
+        const std::string name = people ? "ry_name" : "dw_name";
+        const int& current = people ? laurel::current_ry : laurel::current_dw;
+        ShowSection(section);
+        ASSERT_EQ(list.RowCount(), 3);
+        Other().RemoveItem(table, number, a, 2);
+
+        Dialogs().Answer(1);
+        list.Click(2, name);
+        EXPECT_EQ(Boxes(),
+                  std::vector<std::string>{"提示信息|" + std::string(laurel::sections::kListChanged)});
+        ASSERT_EQ(list.RowCount(), 2) << "the list is read again";
+        EXPECT_EQ(detail.GetItemString(1, name), list.GetItemString(list.GetRow(), name));
+        EXPECT_EQ(detail.GetItemNumber(1, number), list.GetRow());
+        EXPECT_EQ(current, list.GetRow());
+
+        // A change typed for the first item, stored as the list moves on: another desktop puts a
+        // new item in front of it meanwhile.
+        Dialogs().Clear();
+        list.ScrollToRow(1);
+        const std::string first = detail.GetItemString(1, name).value_or("");
+        const std::string column = people ? "ry_unit" : "dw_rperson";
+        ASSERT_EQ(detail.SetItem(1, column, "typed"), 1);
+        Other().InsertItem(table, number, a, 1, name, "new");
+        Dialogs().Answer(1);
+        Dialogs().Answer(1);
+        list.Click(2, name);
+        EXPECT_EQ(Boxes(),
+                  (std::vector<std::string>{people ? kRyQuestion : kDwQuestion,
+                                            "提示信息|" + std::string(laurel::sections::kListChanged)}));
+        EXPECT_EQ(Stored("SELECT count(*) FROM " + table + " WHERE " + column + " = 'typed'"), "0");
+        EXPECT_EQ(detail.GetItemString(1, name), first) << "the typed change stays on its item";
+        EXPECT_EQ(detail.GetItemString(1, column), "typed");
+        EXPECT_EQ(current, 2);
+        EXPECT_EQ(list.GetRow(), 2);
+        EXPECT_EQ(list.GetItemString(2, name), first);
+
+        Dialogs().Clear();
+        Dialogs().Answer(1);
+        list.Click(1, name);
+        EXPECT_EQ(Boxes(), std::vector<std::string>{people ? kRyQuestion : kDwQuestion});
+        EXPECT_EQ(Stored("SELECT " + name + " FROM " + table + " WHERE " + column + " = 'typed'"), first);
+        EXPECT_EQ(detail.GetItemString(1, name), "new");
+        Dialogs().Clear();
+    }
 }
 
 TEST_F(SectionEditing, MoveOntoTheStoredNumberAsksNothing) {

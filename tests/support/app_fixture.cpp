@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "app/globals.h"
+#include "runtime/datawindow.h"
 #include "runtime/ui/window.h"
 #include "schema/dataobjects.h"
 
@@ -52,6 +53,7 @@ void AppTest::TearDown() {
     rt::ui::SetDialogs(std::move(previous_));
     dialogs_ = nullptr;
 
+    other_.reset();
     laurel::sqlca.Disconnect();
     laurel::current_id.clear();
     laurel::current_page = 0;
@@ -206,6 +208,76 @@ bool AppTest::ConnectAnother(rt::Transaction& t, bool autoCommit) {
     if (ConnectToSource(t, autoCommit, error)) return true;
     ADD_FAILURE() << "another connection: " << error;
     return false;
+}
+
+// ---- the second desktop ------------------------------------------------------------------------
+
+AppTest::OtherDesktop::OtherDesktop() {
+    ConnectAnother(t_, false);
+}
+
+AppTest::OtherDesktop::~OtherDesktop() {
+    t_.Rollback();
+    t_.Disconnect();
+}
+
+AppTest::OtherDesktop& AppTest::Other() {
+    if (!other_) other_ = std::make_unique<OtherDesktop>();
+    return *other_;
+}
+
+void AppTest::OtherDesktop::Store(const std::string& sql, const std::vector<rt::Value>& args) {
+    EXPECT_EQ(t_.Execute(sql, args), 0) << sql << ": " << t_.SQLErrText;
+    EXPECT_EQ(t_.Commit(), 0) << t_.SQLErrText;
+}
+
+void AppTest::OtherDesktop::EditPage(const std::string& object, const std::vector<rt::Value>& args,
+                                     const std::string& column, const rt::Value& value, long row) {
+    rt::DataWindow page(object);
+    page.SetTransObject(t_);
+    ASSERT_GE(page.Retrieve(args), row) << object;
+    ASSERT_EQ(page.SetItem(row, column, value), 1) << column;
+    ASSERT_EQ(page.Update(), 1) << object << ": " << t_.SQLErrText;
+    ASSERT_EQ(t_.Commit(), 0) << t_.SQLErrText;
+}
+
+void AppTest::OtherDesktop::Renumber(const std::string& table, const std::string& number,
+                                     const std::string& id, int from, int by) {
+    // In two steps, as the program moves numbers: out of the way to negative ones, then back.
+    EXPECT_EQ(t_.Execute("UPDATE " + table + " SET " + number + " = -(" + number +
+                             " + ?) WHERE xm_id = ? AND " + number + " >= ?",
+                         {by, id, from}),
+              0)
+        << t_.SQLErrText;
+    EXPECT_EQ(t_.Execute("UPDATE " + table + " SET " + number + " = -" + number + " WHERE xm_id = ? AND " +
+                             number + " < 0",
+                         {id}),
+              0)
+        << t_.SQLErrText;
+}
+
+void AppTest::OtherDesktop::RemoveItem(const std::string& table, const std::string& number,
+                                       const std::string& id, int k) {
+    EXPECT_EQ(t_.Execute("DELETE FROM " + table + " WHERE xm_id = ? AND " + number + " = ?", {id, k}), 0)
+        << t_.SQLErrText;
+    Renumber(table, number, id, k + 1, -1);
+    EXPECT_EQ(t_.Commit(), 0) << t_.SQLErrText;
+}
+
+void AppTest::OtherDesktop::InsertItem(const std::string& table, const std::string& number,
+                                       const std::string& id, int k, const std::string& nameColumn,
+                                       const std::string& name) {
+    Renumber(table, number, id, k, 1);
+    Store("INSERT INTO " + table + " (xm_id, " + number + ", " + nameColumn + ") VALUES (?, ?, ?)",
+          {id, k, name});
+}
+
+void AppTest::OtherDesktop::Save(const std::string& id) {
+    Store("UPDATE j_xm_base  SET xm_xg = '1' WHERE xm_id = ? ", {id});
+}
+
+void AppTest::OtherDesktop::MakeVersion(const std::string& id, const std::string& version) {
+    Store("update j_xm_base set xm_guid =? , xm_xg =1 where xm_id =? ", {version, id});
 }
 
 namespace {

@@ -99,6 +99,39 @@ class AppTest : public ::testing::Test {
     // that fails.
     static bool ConnectAnother(rt::Transaction& t, bool autoCommit);
 
+    // A second desktop on the same database: the connection of another instance of the program,
+    // which stores each of its user's actions as that program would, committed at once, and holds
+    // nothing between them. Any step that fails fails the test.
+    class OtherDesktop {
+      public:
+        OtherDesktop();
+        ~OtherDesktop();
+        OtherDesktop(const OtherDesktop&) = delete;
+        OtherDesktop& operator=(const OtherDesktop&) = delete;
+
+        // One statement, then COMMIT.
+        void Store(const std::string& sql, const std::vector<rt::Value>& args = {});
+        // A page of that desktop: `object` read with `args`, `column` of `row` typed over, and the
+        // page stored as leaving its section stores it.
+        void EditPage(const std::string& object, const std::vector<rt::Value>& args,
+                      const std::string& column, const rt::Value& value, long row = 1);
+        // Its list buttons: item k of a list removed and the later ones moved down; a new item
+        // named `name` put in at k and the later ones moved up.
+        void RemoveItem(const std::string& table, const std::string& number, const std::string& id, int k);
+        void InsertItem(const std::string& table, const std::string& number, const std::string& id, int k,
+                        const std::string& nameColumn, const std::string& name);
+        // Its Save, and its check's version number, each of which leaves the recommendation saved.
+        void Save(const std::string& id);
+        void MakeVersion(const std::string& id, const std::string& version);
+
+      private:
+        void Renumber(const std::string& table, const std::string& number, const std::string& id, int from,
+                      int by);
+        rt::Transaction t_;
+    };
+    // The second desktop, connected on first use.
+    OtherDesktop& Other();
+
     // Makes the program's COMMITs fail until the returned object goes. On SQLite as another program
     // reading the database makes it fail: a connection of its own holds a read transaction, and the
     // program's COMMIT finds the database locked (after the data source's busy timeout). On
@@ -121,6 +154,7 @@ class AppTest : public ::testing::Test {
     rt::ui::ScriptedDialogs* dialogs_ = nullptr;
     std::unique_ptr<rt::ui::DialogService> previous_;
     std::unique_ptr<laurel::win::j_main_mdi> window_;
+    std::unique_ptr<OtherDesktop> other_;
 };
 
 // While it lives, the user's own data folder (where working files go when the program folder is
