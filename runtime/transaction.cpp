@@ -332,10 +332,15 @@ struct Session {
     std::string chunk = std::string(512, '\0');
 
     // The statement that the waiter's thread executes, for the calling thread to cancel, and
-    // whether the call under way was given up.
+    // whether the call under way was given up. The statement is cancelled on a thread of its own:
+    // a driver may have to reach the server to ask (PostgreSQL's connects to it), which takes as
+    // long as a broken network makes it, and the calling thread must go on repainting meanwhile.
+    // The statement outlives the cancel: it is let go only once the guard is free.
     std::mutex runningGuard;
     SQLHSTMT running = nullptr;
     std::atomic<bool> cancelled = false;
+    std::atomic<bool> cancelling = false;
+    std::thread canceller;
 
     // Made on the first call that is watched; goes before the handles it uses.
     std::unique_ptr<Waiter> waiter;
@@ -345,6 +350,7 @@ struct Session {
     Session& operator=(const Session&) = delete;
     ~Session() {
         waiter.reset();
+        if (canceller.joinable()) canceller.join();
         Close();
     }
 
@@ -373,12 +379,22 @@ struct Session {
         }
         if (!waiter) waiter = std::make_unique<Waiter>();
         waiter->Run(job, settings, [this] { CancelRunning(); });
+        // The job is done, so a cancel still under way has nothing left to reach.
+        if (canceller.joinable()) canceller.join();
     }
 
     void CancelRunning() {
         cancelled = true;
-        const std::lock_guard lock(runningGuard);
-        if (running != nullptr) SQLCancel(running);
+        if (cancelling) return;
+        if (canceller.joinable()) canceller.join();
+        cancelling = true;
+        canceller = std::thread([this] {
+            {
+                const std::lock_guard lock(runningGuard);
+                if (running != nullptr) SQLCancel(running);
+            }
+            cancelling = false;
+        });
     }
 
     // One call of the transaction: whether it may run, then `job` (which sets the results), then
