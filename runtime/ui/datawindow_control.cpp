@@ -97,7 +97,8 @@ constexpr auto kRepaintEvery = std::chrono::milliseconds(50);
 
 // Holds back the window system's requests to close a window while it lives: a request that got
 // through would run the window's close question and save in the middle of the statement that
-// keeps the program waiting. The box that offers to give up stays free to close.
+// keeps the program waiting. Requests reach the toolkit's window first and then its widget, which
+// is where they are held; the box that offers to give up stays free to close.
 class HoldCloseRequests : public QObject {
   public:
     HoldCloseRequests() { QCoreApplication::instance()->installEventFilter(this); }
@@ -107,7 +108,9 @@ class HoldCloseRequests : public QObject {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::Close || qobject_cast<QMessageBox*>(watched) != nullptr) return false;
+        if (event->type() != QEvent::Close || !watched->isWidgetType() ||
+            qobject_cast<QMessageBox*>(watched) != nullptr)
+            return false;
         event->ignore();
         return true;
     }
