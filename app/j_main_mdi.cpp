@@ -40,6 +40,19 @@ void ForgetControls(j_main_mdi& w) {
            w.cb_n, w.cb_p, w.st_2, w.dw_no1, w.shl_1, w.p_1, w.st_1, w.dw_no, w.tv_1, w.gb_1, w.gb_2);
 }
 
+// Said once for each connection to the database that went (the server ended the session or
+// restarted, the database file could not be written): the command that found it so did nothing,
+// and whatever the user typed is still pending, for the next save to store.
+void SayConnectionLost(bool restored) {
+    rt::ui::MessageBox("提示信息",
+                       restored
+                           ? "与数据库的连接曾经中断，现已恢复。\n刚才的操作没有完成，已输入的内容仍然保留，"
+                             "请再操作一次。"
+                           : "与数据库的连接已经中断，暂时无法恢复。\n刚才的操作没有完成，已输入的内容仍然"
+                             "保留，请稍后再操作一次。",
+                       rt::ui::Icon::Exclamation);
+}
+
 }  // namespace
 
 j_main_mdi::j_main_mdi() : Window("j_main_mdi", rt::ui::WindowType::Frame) {
@@ -54,6 +67,7 @@ j_main_mdi::~j_main_mdi() {
 
 void j_main_mdi::create() {
     rt::ui::OnWaitForUser(EndReading);
+    sqlca.OnConnectionLost(SayConnectionLost);
     CreateControls();
     sections_ = std::make_unique<sections::SectionArea>(sections::SectionControls{
         .window = *this,
@@ -106,6 +120,7 @@ void j_main_mdi::create() {
 
 void j_main_mdi::destroy() {
     rt::ui::OnWaitForUser(nullptr);
+    sqlca.OnConnectionLost(nullptr);
     // The subject picker writes into this window's pages: it goes with it.
     ClosePopup();
     if (GetMenu()) DestroyMenu();

@@ -132,6 +132,8 @@ struct DataWindow::Impl {
     // The failure of the transaction's last statement. The driver's own code when it gave one,
     // else the SQLCode, so that a failure never reaches the handler as code 0.
     void FireDbError(const Transaction& t, std::string sql) {
+        // A connection that went has been told of once; every failure it causes is that one.
+        if (t.LossAlreadyTold()) return;
         FireDbError(t.SQLDBCode != 0 ? t.SQLDBCode : t.SQLCode, t.SQLErrText, std::move(sql));
     }
 

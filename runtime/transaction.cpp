@@ -2,16 +2,20 @@
 
 #include <sql.h>
 #include <sqlext.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <charconv>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <exception>
+#include <iterator>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -201,8 +205,9 @@ WaitSettings& Waiting() {
 }
 
 // Runs the driver's calls on a thread of its own while the caller waits for them, so that a call
-// that keeps the caller waiting (a database locked by another program) can be told to the caller's
-// thread, the only one that may show it. One call at a time: the caller always waits.
+// that keeps the caller waiting (a database locked by another program, a server slow to answer)
+// can be shown on the caller's thread, the only one that may show it, and given up there. One
+// call at a time: the caller always waits.
 class Waiter {
   public:
     Waiter() = default;
@@ -217,28 +222,49 @@ class Waiter {
         if (thread_.joinable()) thread_.join();
     }
 
-    void Run(const std::function<void()>& job, const WaitSettings& settings) {
+    void Run(const std::function<void()>& job, const WaitSettings& settings,
+             const std::function<void()>& cancel) {
         if (!thread_.joinable()) thread_ = std::thread([this] { Loop(); });
+        const auto began = std::chrono::steady_clock::now();
         std::unique_lock lock(m_);
         job_ = &job;
         done_ = false;
         error_ = nullptr;
         cv_.notify_all();
-        bool told = false;
         if (!cv_.wait_for(lock, settings.patience, [this] { return done_; })) {
             lock.unlock();
-            settings.hook(true);
-            told = true;
+            View view(*this, began, cancel);
+            settings.hook(view);
             lock.lock();
             cv_.wait(lock, [this] { return done_; });
         }
         const std::exception_ptr error = std::exchange(error_, nullptr);
         lock.unlock();
-        if (told) settings.hook(false);
         if (error) std::rethrow_exception(error);
     }
 
   private:
+    // The call as the hook sees it.
+    class View final : public Transaction::Wait {
+      public:
+        View(Waiter& waiter, std::chrono::steady_clock::time_point began, const std::function<void()>& cancel)
+            : waiter_(waiter), began_(began), cancel_(cancel) {}
+
+        bool Over(std::chrono::milliseconds slice) override {
+            std::unique_lock lock(waiter_.m_);
+            return waiter_.cv_.wait_for(lock, slice, [this] { return waiter_.done_; });
+        }
+        std::chrono::steady_clock::duration Elapsed() const override {
+            return std::chrono::steady_clock::now() - began_;
+        }
+        void Cancel() override { cancel_(); }
+
+      private:
+        Waiter& waiter_;
+        std::chrono::steady_clock::time_point began_;
+        const std::function<void()>& cancel_;
+    };
+
     void Loop() {
         std::unique_lock lock(m_);
         for (;;) {
@@ -268,24 +294,53 @@ class Waiter {
     std::thread thread_;
 };
 
-// The connection behind a transaction.
+// What went wrong in connecting: nothing when connected.
+struct ConnectFailure {
+    long native = kNoNativeCode;
+    std::string text;
+};
+using ConnectOutcome = std::optional<ConnectFailure>;
+
+// The connection behind a transaction, and the steps of each call on it.
 struct Session {
     // Declared in this order so that the connection goes before the environment it lives in.
     EnvHandle env;
     DbcHandle dbc;
+    // From a Connect that succeeded until Disconnect: the program means to be connected.
     bool connected = false;
+    // The connection handle holds a connection to the database.
+    bool linked = false;
+    // The connection went while a transaction was open: every call fails until it ends.
+    bool aborted = false;
+    // The last call failed with a loss of the connection that the hook has been told of.
+    bool lossTold = false;
     // A statement ran since the last COMMIT or ROLLBACK; one of them may have changed data.
     bool open = false;
     bool writing = false;
-    // The SQLite driver defers compiling everything but queries to execution time; a statement
-    // prepared through the staging area is then checked by compiling "EXPLAIN <statement>", which
-    // runs nothing.
-    bool compileWithExplain = false;
+    // The SQLite driver: it defers compiling everything but queries to execution time, so a
+    // statement prepared through the staging area is checked by compiling "EXPLAIN <statement>",
+    // which runs nothing; and a file it opened read-only stays so for the connection's life.
+    bool sqlite = false;
+    // What Connect connected with, for connecting again.
+    std::string connectString;
+    bool autoCommit = false;
+    Transaction::ConnectionLostHook lostHook;
     // Lets a staging area find out that its transaction is gone.
     std::shared_ptr<char> alive = std::make_shared<char>(0);
     // Reused between cells and rows so that fetching allocates only what the values keep.
     std::string cell;
     std::string chunk = std::string(512, '\0');
+
+    // The statement that the waiter's thread executes, for the calling thread to cancel, and
+    // whether the call under way was given up. The statement is cancelled on a thread of its own:
+    // a driver may have to reach the server to ask (PostgreSQL's connects to it), which takes as
+    // long as a broken network makes it, and the calling thread must go on repainting meanwhile.
+    // The statement outlives the cancel: it is let go only once the guard is free.
+    std::mutex runningGuard;
+    SQLHSTMT running = nullptr;
+    std::atomic<bool> cancelled = false;
+    std::atomic<bool> cancelling = false;
+    std::thread canceller;
 
     // Made on the first call that is watched; goes before the handles it uses.
     std::unique_ptr<Waiter> waiter;
@@ -295,15 +350,17 @@ struct Session {
     Session& operator=(const Session&) = delete;
     ~Session() {
         waiter.reset();
+        if (canceller.joinable()) canceller.join();
         Close();
     }
 
+    // Lets the connection go. Work that was never committed is discarded, never committed behind
+    // the caller's back.
     void Close() {
-        if (connected) {
-            // Work that was never committed is discarded, never committed behind the caller's back.
+        if (linked) {
             SQLEndTran(SQL_HANDLE_DBC, dbc.get(), SQL_ROLLBACK);
             SQLDisconnect(dbc.get());
-            connected = false;
+            linked = false;
         }
         open = false;
         writing = false;
@@ -314,14 +371,43 @@ struct Session {
     // Runs a call that may wait on the database: on this thread when nobody is to be told of
     // waits, else through the waiter.
     void Watch(const std::function<void()>& job) {
+        cancelled = false;
         const WaitSettings& settings = Waiting();
         if (!settings.hook) {
             job();
             return;
         }
         if (!waiter) waiter = std::make_unique<Waiter>();
-        waiter->Run(job, settings);
+        waiter->Run(job, settings, [this] { CancelRunning(); });
+        // The job is done, so a cancel still under way has nothing left to reach.
+        if (canceller.joinable()) canceller.join();
     }
+
+    void CancelRunning() {
+        cancelled = true;
+        if (cancelling) return;
+        if (canceller.joinable()) canceller.join();
+        cancelling = true;
+        canceller = std::thread([this] {
+            {
+                const std::lock_guard lock(runningGuard);
+                if (running != nullptr) SQLCancel(running);
+            }
+            cancelling = false;
+        });
+    }
+
+    // One call of the transaction: whether it may run, then `job` (which sets the results), then
+    // what a failure says about the connection. `writes` when the call may change data.
+    long Run(Transaction& t, bool writes, const std::function<void()>& job);
+    // COMMIT or ROLLBACK.
+    long End(Transaction& t, SQLSMALLINT how);
+
+  private:
+    bool Ready(Transaction& t);
+    bool Gone(const Transaction& t) const;
+    bool FileWritable() const;
+    void ConnectAgain(Transaction& t, bool transactionLost);
 };
 
 // The working state of one statement run: the handle, the parameter buffers and the outcome.
@@ -331,6 +417,7 @@ class Statement {
 
     // Allocates the handle and prepares `sql`; false (with SQLCode -1 set) on failure.
     bool Prepare(std::string_view sql) {
+        if (impl_.cancelled) return FailWith(kCancelled);
         SQLRETURN rc = stmt_.Allocate(impl_.dbc.get());
         if (!SQL_SUCCEEDED(rc)) return FailOn(SQL_HANDLE_DBC, impl_.dbc.get(), "cannot allocate a statement");
         rc = SQLPrepare(stmt_.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.data())),
@@ -353,10 +440,23 @@ class Statement {
         return true;
     }
 
+    // Prepares, binds and executes.
+    bool Run(std::string_view sql, const std::vector<Value>& args, bool& noData) {
+        return Prepare(sql) && Bind(args) && Execute(noData);
+    }
+
     // Runs the prepared statement. SQL_NO_DATA (a searched UPDATE or DELETE that matched nothing)
     // is success with no rows.
     bool Execute(bool& noData) {
-        SQLRETURN rc = SQLExecute(stmt_.get());
+        SQLRETURN rc = SQL_ERROR;
+        {
+            // Only while it executes may the statement be cancelled from the calling thread: a
+            // driver cancels a statement that does something else by closing it, which would
+            // race with this thread.
+            const Running running(impl_, stmt_.get());
+            if (impl_.cancelled) return FailWith(kCancelled);
+            rc = SQLExecute(stmt_.get());
+        }
         noData = rc == SQL_NO_DATA;
         if (noData) return true;
         if (!SQL_SUCCEEDED(rc)) return Fail();
@@ -430,6 +530,26 @@ class Statement {
     }
 
   private:
+    static constexpr const char* kCancelled = "HY008: the statement was cancelled";
+
+    // Publishes the statement that executes for CancelRunning while it lives.
+    class Running {
+      public:
+        Running(Session& session, SQLHSTMT stmt) : session_(session) {
+            const std::lock_guard lock(session_.runningGuard);
+            session_.running = stmt;
+        }
+        ~Running() {
+            const std::lock_guard lock(session_.runningGuard);
+            session_.running = nullptr;
+        }
+        Running(const Running&) = delete;
+        Running& operator=(const Running&) = delete;
+
+      private:
+        Session& session_;
+    };
+
     bool FailOn(SQLSMALLINT kind, SQLHANDLE h, const char* fallback) {
         long native = kNoNativeCode;
         std::string text = Diagnostics(kind, h, native);
@@ -566,13 +686,13 @@ bool RollsBackOnlyTheFailedStatement(std::string_view completed) {
     return true;
 }
 
-bool NotConnected(Transaction& t, bool connected) {
-    if (connected) return false;
+// A failure found by the runtime itself.
+bool Refuse(Transaction& t, std::string text) {
     t.SQLCode = -1;
     t.SQLDBCode = kNoNativeCode;
     t.SQLNRows = 0;
-    t.SQLErrText = "not connected to a database";
-    return true;
+    t.SQLErrText = std::move(text);
+    return false;
 }
 
 void Succeed(Transaction& t, long rows) {
@@ -581,154 +701,231 @@ void Succeed(Transaction& t, long rows) {
     t.SQLNRows = rows;
 }
 
-}  // namespace
+constexpr const char* kTransactionLost =
+    "the connection to the database was lost with this transaction, which was rolled back; end it "
+    "(ROLLBACK) before the next statement";
 
-struct Transaction::Impl : Session {};
+// ---- connecting, in its steps -----------------------------------------------------------------------
 
-Transaction::Transaction() : impl_(std::make_unique<Impl>()) {}
-Transaction::~Transaction() = default;
-
-bool Transaction::Connected() const {
-    return impl_->connected;
-}
-
-std::weak_ptr<void> Transaction::Lifetime() const {
-    return impl_->alive;
-}
-
-int Transaction::Connect() {
-    SQLNRows = 0;
-    SQLDBCode = kNoNativeCode;
-    SQLErrText.clear();
-    auto fail = [this](std::string text) {
-        SQLCode = -1;
-        SQLErrText = std::move(text);
-        return -1;
-    };
-    if (impl_->connected) return fail("already connected; disconnect first");
-    if (LowerAscii(TrimBlanks(DBMS)) != "odbc")
-        return fail("database interface \"" + DBMS + "\" is not supported; set DBMS to \"ODBC\"");
-    const std::string connect = std::string(TrimBlanks(ConnectStringOf(DBParm)));
-    if (connect.empty()) return fail("no connect string: set DBParm to \"Connectstring='DSN=...'\"");
-    // The driver manager takes the length as a 16-bit count.
-    if (connect.size() > static_cast<std::size_t>(std::numeric_limits<SQLSMALLINT>::max()))
-        return fail("the connect string is too long");
-
-    Impl& im = *impl_;
-    im.Close();
-    if (!SQL_SUCCEEDED(im.env.Allocate(nullptr))) return fail("cannot allocate an ODBC environment");
-    SQLSetEnvAttr(im.env.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-    if (!SQL_SUCCEEDED(im.dbc.Allocate(im.env.get()))) {
-        im.Close();
-        return fail("cannot allocate an ODBC connection");
+// Connects once with `text`: a new environment and connection handle, then SQLDriverConnect. On any
+// outcome but plain success nothing is kept: a connection that came with a warning counts as
+// failed, so that the caller, who sees a SQLCode other than 0, never finds itself half connected.
+// The SQLite driver answers a good connection with plain success, so this costs nothing with the
+// default data source.
+ConnectOutcome ConnectOnce(Session& s, const std::string& text, std::string& completed) {
+    s.Close();
+    if (!SQL_SUCCEEDED(s.env.Allocate(nullptr)))
+        return ConnectFailure{kNoNativeCode, "cannot allocate an ODBC environment"};
+    SQLSetEnvAttr(s.env.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    if (!SQL_SUCCEEDED(s.dbc.Allocate(s.env.get()))) {
+        s.Close();
+        return ConnectFailure{kNoNativeCode, "cannot allocate an ODBC connection"};
     }
-
-    // Connects with `text`; on any outcome but plain success the connection is not kept.
-    std::string completed;
-    long native = kNoNativeCode;
-    std::string diag;
-    auto open = [&](const std::string& text) {
-        completed.assign(kCompletedConnectStringSize, '\0');
-        SQLSMALLINT completedLength = 0;
-        SQLRETURN rc = SQL_ERROR;
-        {
+    completed.assign(kCompletedConnectStringSize, '\0');
+    SQLSMALLINT completedLength = 0;
+    SQLRETURN rc = SQL_ERROR;
+    {
 #if defined(__SANITIZE_ADDRESS__)
-            // The SQLite driver leaves behind the settings it reads from the data source on every
-            // connect; that is its leak, not ours, and must not drown the leak checker's findings.
-            __lsan::ScopedDisabler driverLeaks;
+        // The SQLite driver leaves behind the settings it reads from the data source on every
+        // connect; that is its leak, not ours, and must not drown the leak checker's findings.
+        __lsan::ScopedDisabler driverLeaks;
 #endif
-            rc = SQLDriverConnect(
-                im.dbc.get(), nullptr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.data())),
-                static_cast<SQLSMALLINT>(text.size()), reinterpret_cast<SQLCHAR*>(completed.data()),
-                static_cast<SQLSMALLINT>(completed.size()), &completedLength, SQL_DRIVER_NOPROMPT);
-        }
-        completed.resize(std::min<std::size_t>(
-            static_cast<std::size_t>(std::max<SQLSMALLINT>(completedLength, 0)), completed.size()));
-        native = kNoNativeCode;
-        diag = Diagnostics(SQL_HANDLE_DBC, im.dbc.get(), native);
-        // A connection that came with a warning counts as failed, and is not kept: the caller sees
-        // a SQLCode other than 0 and must not find itself half connected. The SQLite driver answers
-        // a good connection with plain success, so this costs nothing with the default data source.
-        if (rc == SQL_SUCCESS_WITH_INFO) SQLDisconnect(im.dbc.get());
-        return rc == SQL_SUCCESS;
-    };
-    auto failConnect = [&] {
-        im.Close();
-        SQLCode = -1;
-        SQLDBCode = native;
-        SQLErrText = diag.empty() ? std::string("cannot connect to the data source") : diag;
-        return -1;
-    };
+        rc = SQLDriverConnect(
+            s.dbc.get(), nullptr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.data())),
+            static_cast<SQLSMALLINT>(text.size()), reinterpret_cast<SQLCHAR*>(completed.data()),
+            static_cast<SQLSMALLINT>(completed.size()), &completedLength, SQL_DRIVER_NOPROMPT);
+    }
+    completed.resize(std::min<std::size_t>(
+        static_cast<std::size_t>(std::max<SQLSMALLINT>(completedLength, 0)), completed.size()));
+    if (rc == SQL_SUCCESS) {
+        s.linked = true;
+        return std::nullopt;
+    }
+    ConnectFailure failure;
+    failure.text = Diagnostics(SQL_HANDLE_DBC, s.dbc.get(), failure.native);
+    if (failure.text.empty()) failure.text = "cannot connect to the data source";
+    if (rc == SQL_SUCCESS_WITH_INFO) SQLDisconnect(s.dbc.get());
+    s.Close();
+    return failure;
+}
 
+// The data source (or the connect string) may ask the PostgreSQL driver to leave the transaction
+// aborted after a failed statement, so that every later statement fails and COMMIT rolls back
+// while reporting success, or to roll all of it back at once. The program relies on a failed
+// statement leaving the transaction and its earlier writes as they were, as SQLite does; asked in
+// the connect string, the driver rolls back only the statement, keeping every other setting of
+// the data source.
+ConnectOutcome RollBackOnlyFailedStatements(Session& s, const std::string& connect, std::string& completed) {
+    if (!IsPsqlOdbc(s.dbc.get()) || RollsBackOnlyTheFailedStatement(completed)) return std::nullopt;
+    const std::string again = connect + (connect.back() == ';' ? "" : ";") + "Protocol=7.4-2";
+    if (again.size() > static_cast<std::size_t>(std::numeric_limits<SQLSMALLINT>::max())) {
+        s.Close();
+        return ConnectFailure{kNoNativeCode, "the connect string is too long"};
+    }
+    return ConnectOnce(s, again, completed);
+}
+
+ConnectOutcome SetCommitMode(Session& s, bool autoCommit) {
+    const SQLRETURN rc = SQLSetConnectAttr(
+        s.dbc.get(), SQL_ATTR_AUTOCOMMIT,
+        reinterpret_cast<SQLPOINTER>(autoCommit ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF), 0);
+    if (SQL_SUCCEEDED(rc)) return std::nullopt;
+    ConnectFailure failure;
+    failure.text = "cannot set the commit mode: " + Diagnostics(SQL_HANDLE_DBC, s.dbc.get(), failure.native);
+    s.Close();
+    return failure;
+}
+
+// What Connect does with a valid connect string, and what connecting again repeats.
+ConnectOutcome MakeConnection(Session& s) {
     UseUtf8WithPostgreSQL();
-    if (!open(connect)) return failConnect();
-    if (IsPsqlOdbc(im.dbc.get()) && !RollsBackOnlyTheFailedStatement(completed)) {
-        // The data source (or the connect string) asks the PostgreSQL driver to leave the
-        // transaction aborted after a failed statement, so that every later statement fails and
-        // COMMIT rolls back while reporting success, or to roll all of it back at once.
-        // The program relies on a failed statement leaving the transaction and its earlier writes
-        // as they were, as SQLite does; asked in the connect string, the driver rolls back only
-        // the statement, keeping every other setting of the data source.
-        SQLDisconnect(im.dbc.get());
-        const std::string again = connect + (connect.back() == ';' ? "" : ";") + "Protocol=7.4-2";
-        if (again.size() > static_cast<std::size_t>(std::numeric_limits<SQLSMALLINT>::max())) {
-            im.Close();
-            return fail("the connect string is too long");
-        }
-        if (!open(again)) return failConnect();
-    }
-    im.connected = true;
-
-    SQLRETURN rc = SQLSetConnectAttr(
-        im.dbc.get(), SQL_ATTR_AUTOCOMMIT,
-        reinterpret_cast<SQLPOINTER>(AutoCommit ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF), 0);
-    if (!SQL_SUCCEEDED(rc)) {
-        diag = Diagnostics(SQL_HANDLE_DBC, im.dbc.get(), native);
-        im.Close();
-        SQLCode = -1;
-        SQLDBCode = native;
-        SQLErrText = "cannot set the commit mode: " + diag;
-        return -1;
-    }
-
+    std::string completed;
+    if (ConnectOutcome failed = ConnectOnce(s, s.connectString, completed)) return failed;
+    if (ConnectOutcome failed = RollBackOnlyFailedStatements(s, s.connectString, completed)) return failed;
+    if (ConnectOutcome failed = SetCommitMode(s, s.autoCommit)) return failed;
     char dbms[64] = {};
     SQLSMALLINT len = 0;
-    if (SQL_SUCCEEDED(SQLGetInfo(im.dbc.get(), SQL_DBMS_NAME, dbms, sizeof dbms, &len)))
-        im.compileWithExplain = LowerAscii(dbms) == "sqlite";
-    SQLCode = 0;
-    return 0;
+    s.sqlite = SQL_SUCCEEDED(SQLGetInfo(s.dbc.get(), SQL_DBMS_NAME, dbms, sizeof dbms, &len)) &&
+               LowerAscii(dbms) == "sqlite";
+    return std::nullopt;
 }
 
-int Transaction::Disconnect() {
-    if (NotConnected(*this, impl_->connected)) return -1;
-    impl_->Close();
-    Succeed(*this, 0);
-    SQLErrText.clear();
-    return 0;
+// ---- one call on the connection ------------------------------------------------------------------
+
+// SQLite's code for a write refused because the connection cannot write the file.
+constexpr long kSqliteReadOnly = 8;
+
+long Session::Run(Transaction& t, bool writes, const std::function<void()>& job) {
+    if (!aborted) lossTold = false;
+    if (!Ready(t)) return t.SQLCode;
+    t.SQLErrText.clear();
+    t.SQLNRows = 0;
+    open = true;
+    if (writes) writing = true;
+    Watch(job);
+    if (t.SQLCode == -1 && Gone(t)) ConnectAgain(t, true);
+    return t.SQLCode;
 }
 
-long Transaction::Execute(std::string_view sql, const std::vector<Value>& args) {
-    if (NotConnected(*this, impl_->connected)) return SQLCode;
-    SQLErrText.clear();
-    SQLNRows = 0;
-    impl_->open = true;
-    impl_->writing = true;
-    impl_->Watch([&] {
-        Statement st(*this, *impl_);
-        bool noData = false;
-        if (!st.Prepare(sql) || !st.Bind(args) || !st.Execute(noData)) return;
-        Succeed(*this, noData ? 0 : st.RowCount());
+long Session::End(Transaction& t, SQLSMALLINT how) {
+    if (!connected) {
+        Refuse(t, "not connected to a database");
+        return t.SQLCode;
+    }
+    if (aborted || !linked) {
+        // The server rolled back what the connection held when it went: a ROLLBACK agrees, a
+        // COMMIT cannot have stored anything.
+        const bool lostWork = aborted;
+        aborted = open = writing = false;
+        if (how == SQL_COMMIT && lostWork) {
+            Refuse(t, "nothing was committed: the connection to the database was lost");
+            return t.SQLCode;
+        }
+        Succeed(t, 0);
+        t.SQLErrText.clear();
+        return 0;
+    }
+    t.SQLErrText.clear();
+    t.SQLNRows = 0;
+    Watch([&] {
+        if (SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc.get(), how))) {
+            Succeed(t, 0);
+            return;
+        }
+        long native = kNoNativeCode;
+        std::string text = Diagnostics(SQL_HANDLE_DBC, dbc.get(), native);
+        t.SQLCode = -1;
+        t.SQLDBCode = native;
+        t.SQLErrText =
+            text.empty() ? std::string(how == SQL_COMMIT ? "COMMIT failed" : "ROLLBACK failed") : text;
     });
-    return SQLCode;
+    if (t.SQLCode == 0) {
+        open = writing = false;
+        return 0;
+    }
+    // The transaction ends with its COMMIT or ROLLBACK, even one that found the connection gone.
+    if (Gone(t)) ConnectAgain(t, false);
+    return t.SQLCode;
 }
 
-namespace {
+// Whether a call may run now; otherwise SQLCode -1 and why. A connection that went before this
+// transaction began is made again first.
+bool Session::Ready(Transaction& t) {
+    if (!connected) return Refuse(t, "not connected to a database");
+    if (aborted) return Refuse(t, kTransactionLost);
+    if (linked) return true;
+    ConnectOutcome failed;
+    Watch([&] { failed = MakeConnection(*this); });
+    if (!failed) return true;
+    // One try for each transaction: the rest of it fails at once.
+    aborted = open = true;
+    Refuse(t, "the connection to the database was lost and cannot be made again now: " + failed->text);
+    t.SQLDBCode = failed->native;
+    return false;
+}
+
+// Whether the failure of the last call says that the connection is gone.
+bool Session::Gone(const Transaction& t) const {
+    if (!linked) return false;
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    if (SQL_SUCCEEDED(SQLGetConnectAttr(dbc.get(), SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
+        dead == SQL_CD_TRUE)
+        return true;
+    // A driver that cannot tell says so with the state's class, 08 (connection exception).
+    std::string_view text = t.SQLErrText;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        const std::string_view line = text.substr(at, end - at);
+        if (line.size() > SQL_SQLSTATE_SIZE && line.starts_with("08") && line[SQL_SQLSTATE_SIZE] == ':')
+            return true;
+        at = end + 1;
+    }
+    return sqlite && t.SQLDBCode == kSqliteReadOnly && FileWritable();
+}
+
+// Whether the SQLite file behind the connection may be written now. A name that is no plain path
+// (a URI that asks for read-only access, say) is never taken for one that may.
+bool Session::FileWritable() const {
+    std::string name(4096, '\0');
+    SQLSMALLINT len = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfo(dbc.get(), SQL_DATABASE_NAME, name.data(),
+                                  static_cast<SQLSMALLINT>(name.size()), &len)))
+        return false;
+    name.resize(
+        std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(len, 0)), name.size() - 1));
+    return !name.empty() && access(name.c_str(), W_OK) == 0;
+}
+
+// The connection went: a new one takes its place with the same connect string, and the hook is
+// told. `transactionLost` when the failed call was not the end of the transaction: until that
+// comes, every call fails.
+void Session::ConnectAgain(Transaction& t, bool transactionLost) {
+    const bool wrote = writing;
+    ConnectOutcome failed;
+    Watch([&] { failed = MakeConnection(*this); });
+    if (failed) t.SQLErrText += "\nconnecting again: " + failed->text;
+    if (transactionLost) {
+        aborted = open = true;
+        writing = wrote;
+    }
+    lossTold = transactionLost && lostHook;
+    if (!lostHook) return;
+    // The call's results stand whatever the hook does (it may end the transaction, say).
+    const long code = t.SQLCode, native = t.SQLDBCode, rows = t.SQLNRows;
+    std::string text = t.SQLErrText;
+    const Transaction::ConnectionLostHook hook = lostHook;
+    hook(!failed);
+    t.SQLCode = code;
+    t.SQLDBCode = native;
+    t.SQLNRows = rows;
+    t.SQLErrText = std::move(text);
+}
 
 long SelectIntoNow(Transaction& t, Session& session, std::string_view sql, const std::vector<Value>& args,
                    std::vector<Value>& into) {
     Statement st(t, session);
     bool noData = false;
-    if (!st.Prepare(sql) || !st.Bind(args) || !st.Execute(noData)) return t.SQLCode;
+    if (!st.Run(sql, args, noData)) return t.SQLCode;
     if (noData) {
         Succeed(t, 0);
         t.SQLCode = 100;
@@ -760,24 +957,11 @@ long SelectIntoNow(Transaction& t, Session& session, std::string_view sql, const
     return t.SQLCode;
 }
 
-}  // namespace
-
-long Transaction::SelectInto(std::string_view sql, const std::vector<Value>& args, std::vector<Value>& into) {
-    if (NotConnected(*this, impl_->connected)) return SQLCode;
-    SQLErrText.clear();
-    SQLNRows = 0;
-    impl_->open = true;
-    impl_->Watch([&] { SelectIntoNow(*this, *impl_, sql, args, into); });
-    return SQLCode;
-}
-
-namespace {
-
 long QueryNow(Transaction& t, Session& session, std::string_view sql, const std::vector<Value>& args,
               std::vector<std::vector<Value>>& rows) {
     Statement st(t, session);
     bool noData = false;
-    if (!st.Prepare(sql) || !st.Bind(args) || !st.Execute(noData)) return t.SQLCode;
+    if (!st.Run(sql, args, noData)) return t.SQLCode;
     std::vector<std::vector<Value>> fetched;
     if (!noData) {
         if (!st.DescribeColumns()) return t.SQLCode;
@@ -803,56 +987,97 @@ long QueryNow(Transaction& t, Session& session, std::string_view sql, const std:
 
 }  // namespace
 
+struct Transaction::Impl : Session {};
+
+Transaction::Transaction() : impl_(std::make_unique<Impl>()) {}
+Transaction::~Transaction() = default;
+
+bool Transaction::Connected() const {
+    return impl_->connected;
+}
+
+std::weak_ptr<void> Transaction::Lifetime() const {
+    return impl_->alive;
+}
+
+void Transaction::OnConnectionLost(ConnectionLostHook hook) {
+    impl_->lostHook = std::move(hook);
+}
+
+bool Transaction::LossAlreadyTold() const {
+    return impl_->connected && impl_->lossTold;
+}
+
+int Transaction::Connect() {
+    SQLNRows = 0;
+    SQLDBCode = kNoNativeCode;
+    SQLErrText.clear();
+    auto fail = [this](std::string text) {
+        SQLCode = -1;
+        SQLErrText = std::move(text);
+        return -1;
+    };
+    if (impl_->connected) return fail("already connected; disconnect first");
+    if (LowerAscii(TrimBlanks(DBMS)) != "odbc")
+        return fail("database interface \"" + DBMS + "\" is not supported; set DBMS to \"ODBC\"");
+    std::string connect(TrimBlanks(ConnectStringOf(DBParm)));
+    if (connect.empty()) return fail("no connect string: set DBParm to \"Connectstring='DSN=...'\"");
+    // The driver manager takes the length as a 16-bit count.
+    if (connect.size() > static_cast<std::size_t>(std::numeric_limits<SQLSMALLINT>::max()))
+        return fail("the connect string is too long");
+
+    Impl& im = *impl_;
+    im.connectString = std::move(connect);
+    im.autoCommit = AutoCommit;
+    if (const ConnectOutcome failed = MakeConnection(im)) {
+        SQLDBCode = failed->native;
+        return fail(failed->text);
+    }
+    im.connected = true;
+    im.aborted = im.lossTold = false;
+    SQLCode = 0;
+    return 0;
+}
+
+int Transaction::Disconnect() {
+    if (!impl_->connected) {
+        Refuse(*this, "not connected to a database");
+        return -1;
+    }
+    impl_->Close();
+    impl_->connected = false;
+    impl_->aborted = impl_->lossTold = false;
+    Succeed(*this, 0);
+    SQLErrText.clear();
+    return 0;
+}
+
+long Transaction::Execute(std::string_view sql, const std::vector<Value>& args) {
+    return impl_->Run(*this, true, [&] {
+        Statement st(*this, *impl_);
+        bool noData = false;
+        if (st.Run(sql, args, noData)) Succeed(*this, noData ? 0 : st.RowCount());
+    });
+}
+
+long Transaction::SelectInto(std::string_view sql, const std::vector<Value>& args, std::vector<Value>& into) {
+    return impl_->Run(*this, false, [&] { SelectIntoNow(*this, *impl_, sql, args, into); });
+}
+
 long Transaction::Query(std::string_view sql, const std::vector<Value>& args,
                         std::vector<std::vector<Value>>& rows) {
-    if (NotConnected(*this, impl_->connected)) return SQLCode;
-    SQLErrText.clear();
-    SQLNRows = 0;
-    impl_->open = true;
-    impl_->Watch([&] { QueryNow(*this, *impl_, sql, args, rows); });
-    return SQLCode;
+    return impl_->Run(*this, false, [&] { QueryNow(*this, *impl_, sql, args, rows); });
 }
-
-namespace {
-
-// COMMIT or ROLLBACK; once it has succeeded, no statement has run in the transaction.
-long EndTransaction(Transaction& t, Session& session, SQLSMALLINT how) {
-    long code = 0;
-    session.Watch([&] {
-        if (NotConnected(t, session.connected)) {
-            code = t.SQLCode;
-            return;
-        }
-        t.SQLErrText.clear();
-        t.SQLNRows = 0;
-        SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, session.dbc.get(), how);
-        if (!SQL_SUCCEEDED(rc)) {
-            long native = kNoNativeCode;
-            std::string text = Diagnostics(SQL_HANDLE_DBC, session.dbc.get(), native);
-            t.SQLCode = -1;
-            t.SQLDBCode = native;
-            t.SQLErrText =
-                text.empty() ? std::string(how == SQL_COMMIT ? "COMMIT failed" : "ROLLBACK failed") : text;
-            code = -1;
-            return;
-        }
-        Succeed(t, 0);
-    });
-    if (code == 0) session.open = session.writing = false;
-    return code;
-}
-
-}  // namespace
 
 long Transaction::Commit() {
-    return EndTransaction(*this, *impl_, SQL_COMMIT);
+    return impl_->End(*this, SQL_COMMIT);
 }
 long Transaction::Rollback() {
-    return EndTransaction(*this, *impl_, SQL_ROLLBACK);
+    return impl_->End(*this, SQL_ROLLBACK);
 }
 
 bool Transaction::InTransaction() const {
-    return impl_->connected && impl_->open;
+    return impl_->connected && (impl_->open || impl_->aborted);
 }
 
 bool Transaction::Writing() const {
@@ -872,28 +1097,22 @@ long DynamicStagingArea::Prepare(Transaction& t, std::string_view sql) {
     t_ = &t;
     alive_ = t.impl_->alive;
     sql_.clear();
-    if (NotConnected(t, t.impl_->connected)) return t.SQLCode;
-    t.SQLErrText.clear();
-    t.SQLNRows = 0;
-    t.impl_->open = true;
-    bool prepared = false;
-    t.impl_->Watch([&] {
+    Session& session = *t.impl_;
+    session.Run(t, false, [&] {
         {
             // Describing the statement makes a driver that prepares on the server (PostgreSQL's)
             // parse it there now, so that a missing table or a syntax error fails the PREPARE.
-            Statement st(t, *t.impl_);
+            Statement st(t, session);
             if (!st.Prepare(sql) || !st.DescribeColumns()) return;
         }
-        if (t.impl_->compileWithExplain) {
-            Statement st(t, *t.impl_);
+        if (session.sqlite) {
+            Statement st(t, session);
             if (!st.Prepare("EXPLAIN " + std::string(sql))) return;
         }
-        prepared = true;
+        Succeed(t, 0);
     });
-    if (!prepared) return t.SQLCode;
-    sql_ = std::string(sql);
-    Succeed(t, 0);
-    return 0;
+    if (t.SQLCode == 0) sql_ = std::string(sql);
+    return t.SQLCode;
 }
 
 long DynamicStagingArea::Execute(const std::vector<Value>& args) {
@@ -902,10 +1121,7 @@ long DynamicStagingArea::Execute(const std::vector<Value>& args) {
         return -1;  // never prepared, or its transaction is gone: there is nowhere to report to
     }
     if (sql_.empty()) {
-        t_->SQLCode = -1;
-        t_->SQLDBCode = kNoNativeCode;
-        t_->SQLNRows = 0;
-        t_->SQLErrText = "no statement has been prepared";
+        Refuse(*t_, "no statement has been prepared");
         return -1;
     }
     return t_->Execute(sql_, args);

@@ -37,7 +37,24 @@ class Transaction {
     // CONNECT USING: SQLDriverConnect with the DBParm connect string. Any warning counts as failure.
     int Connect();
     int Disconnect();  // rolls back whatever was not committed, as destruction does
+    // From a Connect that succeeded until Disconnect, a connection lost meanwhile included.
     bool Connected() const;
+
+    // A connection can go while the transaction is connected: the server ends the session or
+    // restarts, or a SQLite file that could not be written when it was opened can be written now
+    // while the connection still cannot. The call that finds it so fails, and the transaction
+    // connects again at once with the connect string of Connect, so that whatever is bound to it
+    // keeps working. What the transaction held is lost: until a COMMIT (which fails, nothing of it
+    // being stored) or a ROLLBACK ends it, every call fails; nothing is ever run again on the
+    // caller's behalf. When the connection cannot be made at once, the first call after the end of
+    // the transaction tries again.
+    // The hook is told once for each connection lost, on the calling thread, after the call's
+    // results are set (which it cannot change), with whether the connection is back.
+    using ConnectionLostHook = std::function<void(bool restored)>;
+    void OnConnectionLost(ConnectionLostHook hook);
+    // True when the last call failed because the connection went, or the transaction with it, and
+    // the hook has told of that: whoever reports failures need not report this one.
+    bool LossAlreadyTold() const;
 
     // Embedded INSERT, UPDATE or DELETE with host variables ('?' markers). Returns SQLCode.
     // A statement that matches no row leaves SQLCode 0 with SQLNRows 0 (the caller decides).
@@ -56,16 +73,32 @@ class Transaction {
     long Rollback();
 
     // True from the first statement after connecting, a COMMIT or a ROLLBACK until the next COMMIT
-    // or ROLLBACK succeeds: the database may hold locks for this transaction, reads included.
+    // or ROLLBACK succeeds (or ends a transaction that went with its connection): the database may
+    // hold locks for this transaction, reads included.
     bool InTransaction() const;
     // True once a statement that may change data (Execute, the staging area's EXECUTE) has run in
     // the transaction: ending it is then the caller's decision, COMMIT or ROLLBACK.
     bool Writing() const;
 
-    // Told on the calling thread when a call has kept it waiting for `patience` (the database is
-    // busy: another program holds a lock) with true, and once that call returns with false, so that
-    // the program can show that it waits. Process-wide; none by default.
-    using WaitHook = std::function<void(bool waiting)>;
+    // A call that keeps the calling thread waiting on the database (another program holds a lock,
+    // the server is slow to answer or does not answer at all), as the program sees it meanwhile.
+    class Wait {
+      public:
+        // Waits at most `slice` for the call to return; true once it has.
+        virtual bool Over(std::chrono::milliseconds slice) = 0;
+        // Since the call began.
+        virtual std::chrono::steady_clock::duration Elapsed() const = 0;
+        // Asks the database to give up the statement that runs (SQLCancel), and keeps the call from
+        // starting another: the call then fails as any failure does. Harmless when said twice.
+        virtual void Cancel() = 0;
+
+      protected:
+        ~Wait() = default;
+    };
+    // Runs on the calling thread once a call has kept it waiting for `patience`, so that the
+    // program can show that it waits and let the user give up. It may return whenever it likes:
+    // the call is waited for all the same. Process-wide; none by default.
+    using WaitHook = std::function<void(Wait& wait)>;
     static void SetWaitHook(WaitHook hook,
                             std::chrono::milliseconds patience = std::chrono::milliseconds(150));
 

@@ -1,11 +1,16 @@
 #include "runtime/ui/datawindow_control.h"
 
+#include <QCoreApplication>
+#include <QEvent>
+#include <QEventLoop>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <chrono>
 
 #include "runtime/ui/datawindow_form.h"
 #include "runtime/ui/datawindow_grid.h"
@@ -85,10 +90,59 @@ struct DataWindowControl::View {
 
 namespace {
 
+// How long a statement may keep the user waiting before a box lets him give it up, and how
+// often the window is repainted meanwhile.
+constexpr auto kOfferToGiveUpAfter = std::chrono::seconds(3);
+constexpr auto kRepaintEvery = std::chrono::milliseconds(50);
+
+// Holds back the window system's requests to close a window while it lives: a request that got
+// through would run the window's close question and save in the middle of the statement that
+// keeps the program waiting. Requests reach the toolkit's window first and then its widget, which
+// is where they are held; the box that offers to give up stays free to close.
+class HoldCloseRequests : public QObject {
+  public:
+    HoldCloseRequests() { QCoreApplication::instance()->installEventFilter(this); }
+    ~HoldCloseRequests() override { QCoreApplication::instance()->removeEventFilter(this); }
+    HoldCloseRequests(const HoldCloseRequests&) = delete;
+    HoldCloseRequests& operator=(const HoldCloseRequests&) = delete;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Close || !watched->isWidgetType() ||
+            qobject_cast<QMessageBox*>(watched) != nullptr)
+            return false;
+        event->ignore();
+        return true;
+    }
+};
+
+// While a statement keeps the program waiting: the wait cursor, a window that repaints but takes
+// no input (nothing the user does may start another command inside this one), and after a few
+// seconds a box whose 取消 gives the statement up; the command then fails as on any failure, the
+// user's edits kept. The box comes again if the database does not take the hint.
+void WaitForDatabase(rt::Transaction::Wait& wait) {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const HoldCloseRequests held;
+    auto offerAt = std::chrono::steady_clock::duration(kOfferToGiveUpAfter);
+    while (!wait.Over(kRepaintEvery)) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        if (wait.Elapsed() < offerAt) continue;
+        QGuiApplication::changeOverrideCursor(Qt::ArrowCursor);
+        const int answer = Dialogs().Waiting(
+            {"提示信息", "正在等待数据库应答……\n选择“取消”放弃这次操作，已输入的内容仍然保留。",
+             Icon::Information, Buttons::Cancel, 1},
+            [&wait] { return wait.Over(std::chrono::milliseconds(0)); });
+        QGuiApplication::changeOverrideCursor(Qt::WaitCursor);
+        if (answer != 0) wait.Cancel();
+        offerAt = wait.Elapsed() + kOfferToGiveUpAfter;
+    }
+    QGuiApplication::restoreOverrideCursor();
+}
+
 // What the engine and the transaction have to tell the user, once the program shows DataWindows:
 // the engine's own messages (a value that fails validation, a failed statement) go through the
-// dialog service like every other box, and a statement kept waiting by a busy database shows the
-// wait cursor, since the window cannot repaint meanwhile.
+// dialog service like every other box, and a statement kept waiting by a busy or silent database
+// is shown as above.
 void InstallUserFeedback() {
     static const bool installed = [] {
         rt::DataWindow::SetMessageHook([](std::string_view title, std::string_view text) {
@@ -98,12 +152,7 @@ void InstallUserFeedback() {
             // ends when the event loop takes over again; the next one may be told again.
             QTimer::singleShot(0, [] { rt::DataWindow::UserAction(); });
         });
-        rt::Transaction::SetWaitHook([](bool waiting) {
-            if (waiting)
-                QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-            else
-                QGuiApplication::restoreOverrideCursor();
-        });
+        rt::Transaction::SetWaitHook(WaitForDatabase);
         return true;
     }();
     (void)installed;

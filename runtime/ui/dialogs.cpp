@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QSpacerItem>
 #include <QStringList>
+#include <QTimer>
 #include <QUrl>
 #include <algorithm>
 #include <vector>
@@ -26,6 +27,8 @@ DialogService::~DialogService() = default;
 int EscapeAnswer(Buttons buttons) {
     switch (buttons) {
         case Buttons::OK:
+            return 1;
+        case Buttons::Cancel:
             return 1;
         case Buttons::OKCancel:
         case Buttons::RetryCancel:
@@ -141,73 +144,105 @@ void FitMessageBox(QMessageBox& box) {
     }
 }
 
+// Title, text, icon and buttons of a box as `r` asks; returns the buttons in their order.
+std::vector<QPushButton*> SetUp(QMessageBox& box, const MessageRequest& r, int escape) {
+    box.setWindowTitle(Q(r.title));
+    // A value the user typed is shown as typed, never read as markup.
+    box.setTextFormat(Qt::PlainText);
+    box.setText(Q(r.text));
+    switch (r.icon) {
+        case Icon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case Icon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case Icon::Exclamation:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case Icon::StopSign:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case Icon::None:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
+    }
+    std::vector<std::pair<QString, QMessageBox::ButtonRole>> specs;
+    switch (r.buttons) {
+        case Buttons::OK:
+            specs = {{"确定", QMessageBox::AcceptRole}};
+            break;
+        case Buttons::OKCancel:
+            specs = {{"确定", QMessageBox::AcceptRole}, {"取消", QMessageBox::RejectRole}};
+            break;
+        case Buttons::YesNo:
+            specs = {{"是", QMessageBox::YesRole}, {"否", QMessageBox::NoRole}};
+            break;
+        case Buttons::YesNoCancel:
+            specs = {
+                {"是", QMessageBox::YesRole}, {"否", QMessageBox::NoRole}, {"取消", QMessageBox::RejectRole}};
+            break;
+        case Buttons::RetryCancel:
+            specs = {{"重试", QMessageBox::AcceptRole}, {"取消", QMessageBox::RejectRole}};
+            break;
+        case Buttons::AbortRetryIgnore:
+            specs = {{"中止", QMessageBox::RejectRole},
+                     {"重试", QMessageBox::AcceptRole},
+                     {"忽略", QMessageBox::AcceptRole}};
+            break;
+        case Buttons::Cancel:
+            specs = {{"取消", QMessageBox::RejectRole}};
+            break;
+    }
+    std::vector<QPushButton*> buttons;
+    for (auto& [text, role] : specs) buttons.push_back(box.addButton(text, role));
+    int def =
+        r.defaultButton >= 1 && r.defaultButton <= static_cast<int>(buttons.size()) ? r.defaultButton : 1;
+    box.setDefaultButton(buttons[def - 1]);
+    if (escape != 0) box.setEscapeButton(buttons[static_cast<size_t>(escape) - 1]);
+    FitMessageBox(box);
+    return buttons;
+}
+
+// The answer of the button that closed the box, 0 for none.
+int Clicked(const QMessageBox& box, const std::vector<QPushButton*>& buttons) {
+    for (size_t i = 0; i < buttons.size(); ++i)
+        if (box.clickedButton() == buttons[i]) return static_cast<int>(i) + 1;
+    return 0;
+}
+
+// How often a waiting box looks whether the wait is over.
+constexpr int kWaitingPollMs = 50;
+
 class QtDialogs : public DialogService {
   public:
     int Message(const MessageRequest& r) override {
         const int escape = EscapeAnswer(r.buttons);
         MessageBoxDialog box(QApplication::activeWindow(), escape != 0);
-        box.setWindowTitle(Q(r.title));
-        // A value the user typed is shown as typed, never read as markup.
-        box.setTextFormat(Qt::PlainText);
-        box.setText(Q(r.text));
-        switch (r.icon) {
-            case Icon::Information:
-                box.setIcon(QMessageBox::Information);
-                break;
-            case Icon::Question:
-                box.setIcon(QMessageBox::Question);
-                break;
-            case Icon::Exclamation:
-                box.setIcon(QMessageBox::Warning);
-                break;
-            case Icon::StopSign:
-                box.setIcon(QMessageBox::Critical);
-                break;
-            case Icon::None:
-                box.setIcon(QMessageBox::NoIcon);
-                break;
-        }
-        std::vector<std::pair<QString, QMessageBox::ButtonRole>> specs;
-        switch (r.buttons) {
-            case Buttons::OK:
-                specs = {{"确定", QMessageBox::AcceptRole}};
-                break;
-            case Buttons::OKCancel:
-                specs = {{"确定", QMessageBox::AcceptRole}, {"取消", QMessageBox::RejectRole}};
-                break;
-            case Buttons::YesNo:
-                specs = {{"是", QMessageBox::YesRole}, {"否", QMessageBox::NoRole}};
-                break;
-            case Buttons::YesNoCancel:
-                specs = {{"是", QMessageBox::YesRole},
-                         {"否", QMessageBox::NoRole},
-                         {"取消", QMessageBox::RejectRole}};
-                break;
-            case Buttons::RetryCancel:
-                specs = {{"重试", QMessageBox::AcceptRole}, {"取消", QMessageBox::RejectRole}};
-                break;
-            case Buttons::AbortRetryIgnore:
-                specs = {{"中止", QMessageBox::RejectRole},
-                         {"重试", QMessageBox::AcceptRole},
-                         {"忽略", QMessageBox::AcceptRole}};
-                break;
-        }
-        std::vector<QPushButton*> buttons;
-        for (auto& [text, role] : specs) buttons.push_back(box.addButton(text, role));
-        int def =
-            r.defaultButton >= 1 && r.defaultButton <= static_cast<int>(buttons.size()) ? r.defaultButton : 1;
-        box.setDefaultButton(buttons[def - 1]);
-        if (escape != 0) box.setEscapeButton(buttons[static_cast<size_t>(escape) - 1]);
-        FitMessageBox(box);
+        const std::vector<QPushButton*> buttons = SetUp(box, r, escape);
         for (;;) {
             box.exec();
-            for (size_t i = 0; i < buttons.size(); ++i)
-                if (box.clickedButton() == buttons[i]) return static_cast<int>(i) + 1;
+            if (const int answer = Clicked(box, buttons)) return answer;
             // Closed without a button: a box without a way out asks again, unless the program is
             // ending under it.
             if (escape != 0) return escape;
             if (QCoreApplication::closingDown()) return static_cast<int>(buttons.size());
         }
+    }
+
+    int Waiting(const MessageRequest& r, const std::function<bool()>& over) override {
+        const int escape = EscapeAnswer(r.buttons);
+        MessageBoxDialog box(QApplication::activeWindow(), escape != 0);
+        const std::vector<QPushButton*> buttons = SetUp(box, r, escape);
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &box, [&] {
+            if (over()) box.done(0);
+        });
+        poll.start(kWaitingPollMs);
+        if (over()) return 0;
+        box.exec();
+        if (const int answer = Clicked(box, buttons)) return answer;
+        return over() ? 0 : escape;
     }
 
     FileAnswer File(const FileRequest& r) override {

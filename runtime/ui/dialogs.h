@@ -12,7 +12,7 @@ namespace rt::ui {
 
 enum class Icon { Information, Question, Exclamation, StopSign, None };
 
-enum class Buttons { OK, OKCancel, YesNo, YesNoCancel, RetryCancel, AbortRetryIgnore };
+enum class Buttons { OK, OKCancel, YesNo, YesNoCancel, RetryCancel, AbortRetryIgnore, Cancel };
 
 struct MessageRequest {
     std::string title;
@@ -49,6 +49,11 @@ class DialogService {
     // the close box answer as EscapeAnswer says, or are ignored.
     virtual int Message(const MessageRequest& request) = 0;
     virtual FileAnswer File(const FileRequest& request) = 0;
+    // A box on show while the program waits for something it cannot hurry (the database), which
+    // goes by itself once `over` says so: 0 then. Its buttons (取消 alone, as a rule) let the user
+    // give up: the answer of the button pressed, Esc and the close box as EscapeAnswer says. The
+    // program holds on to everything meanwhile, so nobody is told that it waits for the user.
+    virtual int Waiting(const MessageRequest& request, const std::function<bool()>& over) = 0;
     // Opens a help file (an HTML file) in the desktop's viewer; no message of the program's own.
     virtual void Help(const std::string& path) = 0;
     // Opens an address in the desktop's web browser.

@@ -1,7 +1,9 @@
 #include "runtime/ui/scripted_dialogs.h"
 
 #include <algorithm>
+#include <chrono>
 #include <string>
+#include <thread>
 
 namespace rt::ui {
 
@@ -22,6 +24,20 @@ int ScriptedDialogs::Message(const MessageRequest& request) {
         ++r.ignored;
     }
     messages.push_back(r);
+    return r.answer;
+}
+
+int ScriptedDialogs::Waiting(const MessageRequest& request, const std::function<bool()>& over) {
+    if (auto meanwhile = whileShown) meanwhile(request);
+    Record r{request, 0, true};
+    if (waitAnswers_.empty()) {
+        while (!over()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    } else {
+        r.answer = waitAnswers_.front();
+        waitAnswers_.pop_front();
+        if (r.answer == kEscape || r.answer == kCloseBox) r.answer = EscapeAnswer(request.buttons);
+    }
+    waits.push_back(r);
     return r.answer;
 }
 
@@ -55,8 +71,10 @@ std::string ScriptedDialogs::Transcript() const {
 void ScriptedDialogs::Clear() {
     for (const auto& r : messages)
         if (!r.expected) clearedUnexpected_.push_back(r);
-    droppedAnswers_ += static_cast<int>(answers_.size());
+    droppedAnswers_ += static_cast<int>(answers_.size() + waitAnswers_.size());
     messages.clear();
+    waits.clear();
+    waitAnswers_.clear();
     files.clear();
     helps.clear();
     links.clear();

@@ -30,16 +30,23 @@ class ScriptedDialogs : public DialogService {
     void Answer(int answer) { answers_.push_back(answer); }
     // Answers for the next file dialogs, in order.
     void AnswerFile(FileAnswer answer) { fileAnswers_.push_back(std::move(answer)); }
-    // Run while each message box is on show, before it is answered: what the user could do meanwhile.
+    // Answers for the next boxes that show a wait, in order: the user presses the button (or Esc,
+    // or the close box) while the box is on show. A wait box that finds none queued goes by itself
+    // once the wait is over, as it does when nobody is at the desk.
+    void AnswerWait(int answer) { waitAnswers_.push_back(answer); }
+    // Run while each message box or wait box is on show, before it is answered: what the user
+    // could do meanwhile.
     std::function<void(const MessageRequest&)> whileShown;
 
     int Message(const MessageRequest& request) override;
+    int Waiting(const MessageRequest& request, const std::function<bool()>& over) override;
     FileAnswer File(const FileRequest& request) override;
     void Help(const std::string& path) override { helps.push_back(path); }
     void Link(const std::string& url) override { links.push_back(url); }
 
     // Everything seen, in order.
     std::vector<Record> messages;
+    std::vector<Record> waits;  // answer 0: the box went by itself
     std::vector<FileRequest> files;
     std::vector<std::string> helps;
     std::vector<std::string> links;
@@ -47,7 +54,9 @@ class ScriptedDialogs : public DialogService {
     // Boxes that came with no answer queued, and answers queued for boxes that never came, since
     // the service was made: Clear() does not forget them.
     int Unexpected() const;
-    int PendingAnswers() const { return static_cast<int>(answers_.size()) + droppedAnswers_; }
+    int PendingAnswers() const {
+        return static_cast<int>(answers_.size() + waitAnswers_.size()) + droppedAnswers_;
+    }
     // "title: text" of every box, one per line, for failure output; the unexpected boxes that
     // Clear() took away come first.
     std::string Transcript() const;
@@ -58,6 +67,7 @@ class ScriptedDialogs : public DialogService {
 
   private:
     std::deque<int> answers_;
+    std::deque<int> waitAnswers_;
     std::deque<FileAnswer> fileAnswers_;
     std::vector<Record> clearedUnexpected_;
     int droppedAnswers_ = 0;

@@ -189,6 +189,46 @@ TEST_F(MainWindowClickThrough, MessageBoxesShowTheirWholeTitleAndStayOnTheScreen
     EXPECT_EQ(ShowThroughTheDesktop({"提示信息", "<b>粗体</b>"}).text, QStringLiteral("<b>粗体</b>"));
 }
 
+// A save kept waiting by another program's lock, with the desktop's own boxes: after a few seconds
+// a box offers 取消, and once the other program lets go the box goes by itself and the save ends.
+TEST_F(MainWindowClickThrough, TheWaitingBoxGoesByItselfWhenTheDatabaseAnswers) {
+    const std::string a = XmId(1);
+    Seed({a, "2008 01AA", "原来的名称"});
+    laurel::win::j_main_mdi& w = OpenMainWindow();
+    ASSERT_EQ(w.dw_no1->SetItem(1, "xm_name", "等待之后保存的名称"), 1);
+    ExecCommit(testing_support::ScratchDatabase::OnPostgreSQL() ? "SET lock_timeout = '30s'"
+                                                                : "PRAGMA busy_timeout = 30000");
+    testing_support::LockHolder other(Db());
+    ASSERT_EQ(other.HoldWrites("j_xm_base"), 0);
+
+    QString shown;
+    QTimer letGo;
+    letGo.setSingleShot(true);
+    QObject::connect(&letGo, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) shown = box->text();
+        other.Release();
+    });
+    // A box still there long after that would stay for ever: the test takes it away.
+    bool stuck = false;
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    QObject::connect(&giveUp, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            stuck = true;
+            box->hide();
+        }
+    });
+    letGo.start(4000);
+    giveUp.start(12000);
+    auto scripted = rt::ui::SetDialogs(rt::ui::MakeQtDialogs());
+    w.tv_1->SelectItem(3);
+    rt::ui::SetDialogs(std::move(scripted));
+
+    EXPECT_EQ(shown, QStringLiteral("正在等待数据库应答……\n选择“取消”放弃这次操作，已输入的内容仍然保留。"));
+    EXPECT_FALSE(stuck) << "the box stayed after the database had answered";
+    EXPECT_EQ(StoredBase(a, "xm_name"), "等待之后保存的名称");
+}
+
 // The toolkit's own dialogs (the file dialogs, their questions) speak the program's language.
 TEST_F(MainWindowClickThrough, TheToolkitsOwnTextsAreChinese) {
     ASSERT_TRUE(rt::ui::Application::LoadToolkitTranslations());

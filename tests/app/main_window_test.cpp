@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QTimer>
+#include <QWidget>
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -691,6 +695,126 @@ TEST_F(MainWindowClosing, FailureToMarkTheRecommendationSavedIsReportedAndKeepsT
     EXPECT_EQ(Boxes(),
               (std::vector<std::string>{"退出系统|你需要保存最近的工作吗？", "提示信息|保存失败！"}));
     EXPECT_TRUE(W().IsOpen());
+}
+
+// The program's connection goes while the user types (the server ends its session; on SQLite the
+// file was read-only when the program connected and can be written now). The close's save finds
+// it gone: the program connects again and says once that nothing was done, with no other word
+// about the pages; the window stays open with every edit pending, and the next Yes stores them.
+TEST_F(MainWindowClosing, ALostConnectionIsMadeAgainAndTheNextYesStoresTheEdits) {
+    W().tv_1->SelectItem(3);
+    ASSERT_EQ(W().dw_no2->SetItem(1, "xm_abstract", "连接中断时输入的简介"), 1);
+    ASSERT_EQ(W().dw_no1->SetItem(1, "xm_name", "连接中断时输入的名称"), 1);
+    if (!testing_support::CutOff(Db(), laurel::sqlca))
+        GTEST_SKIP() << "no way to make the file read-only here";
+
+    for (int answer : {1, 1, 1}) Dialogs().Answer(answer);
+    EXPECT_EQ(rt::ui::Close(W()), 0);
+    EXPECT_EQ(Boxes(),
+              (std::vector<std::string>{
+                  "退出系统|你需要保存最近的工作吗？",
+                  "提示信息|与数据库的连接曾经中断，现已恢复。\n刚才的操作没有完成，已输入的内容仍然保留，"
+                  "请再操作一次。",
+                  "提示信息|保存失败！"}));
+    EXPECT_TRUE(W().IsOpen());
+    EXPECT_EQ(W().modifieddw(), "110000000000000000");
+    EXPECT_EQ(StoredBase(a, "xm_name"), "项目一");
+
+    Dialogs().Clear();
+    Dialogs().Answer(1);
+    Dialogs().Answer(1);
+    EXPECT_EQ(rt::ui::Close(W()), 1);
+    EXPECT_EQ(Boxes(),
+              (std::vector<std::string>{"退出系统|你需要保存最近的工作吗？", "提示信息|保存成功！"}));
+    EXPECT_EQ(StoredBase(a, "xm_name"), "连接中断时输入的名称");
+    EXPECT_EQ(StoredBase(a, "xm_abstract"), "连接中断时输入的简介");
+    EXPECT_EQ(StoredBase(a, "xm_xg"), "1");
+}
+
+// The server is still down when the save finds the connection gone: the user hears so, keeps the
+// window and the edits, and once the server is back the next Yes connects again and stores them.
+TEST_F(MainWindowClosing, AServerThatIsDownKeepsTheEditsUntilItIsBack) {
+    if (!testing_support::ScratchDatabase::OnPostgreSQL()) GTEST_SKIP() << "a server that is down";
+    ASSERT_EQ(W().dw_no1->SetItem(1, "xm_name", "服务器停止时输入的名称"), 1);
+    testing_support::TakeConnections(Db(), false);
+    ASSERT_TRUE(testing_support::CutOff(Db(), laurel::sqlca));
+
+    for (int answer : {1, 1, 1}) Dialogs().Answer(answer);
+    EXPECT_EQ(rt::ui::Close(W()), 0);
+    EXPECT_EQ(
+        Boxes(),
+        (std::vector<std::string>{
+            "退出系统|你需要保存最近的工作吗？",
+            "提示信息|与数据库的连接已经中断，暂时无法恢复。\n刚才的操作没有完成，已输入的内容仍然保留，"
+            "请稍后再操作一次。",
+            "提示信息|保存失败！"}));
+    EXPECT_TRUE(W().IsOpen());
+    EXPECT_EQ(W().modifieddw(), "100000000000000000");
+
+    testing_support::TakeConnections(Db(), true);
+    Dialogs().Clear();
+    Dialogs().Answer(1);
+    Dialogs().Answer(1);
+    EXPECT_EQ(rt::ui::Close(W()), 1);
+    EXPECT_EQ(Boxes(),
+              (std::vector<std::string>{"退出系统|你需要保存最近的工作吗？", "提示信息|保存成功！"}));
+    EXPECT_EQ(StoredBase(a, "xm_name"), "服务器停止时输入的名称");
+}
+
+// A save kept waiting (another program holds the table, and the program's own limit on lock waits
+// is long): the window repaints meanwhile and takes no close request; after a few seconds a box
+// lets the user give up, and 取消 fails the save as any failure does, every edit kept.
+TEST_F(MainWindowClosing, ASaveKeptWaitingCanBeGivenUpAndKeepsTheEdits) {
+    ASSERT_EQ(W().dw_no1->SetItem(1, "xm_name", "等待时输入的名称"), 1);
+    if (testing_support::ScratchDatabase::OnPostgreSQL()) {
+        ExecCommit("SET lock_timeout = '30s'");
+    } else {
+        // The driver's wait for a lock cannot be stopped; it gives up after twice this.
+        ExecCommit("PRAGMA busy_timeout = 2000");
+    }
+    testing_support::LockHolder other(Db());
+    ASSERT_EQ(other.HoldWrites("j_xm_base"), 0);
+
+    bool repainted = false;
+    QTimer::singleShot(200, [&] { repainted = true; });
+    int waitBoxes = 0;
+    Dialogs().whileShown = [&](const rt::ui::MessageRequest& r) {
+        if (r.buttons != rt::ui::Buttons::Cancel) return;
+        ++waitBoxes;
+        EXPECT_TRUE(repainted) << "the events of the window went on while the save waited";
+        // The user clicks the window's close box meanwhile: nothing starts inside the save.
+        QCloseEvent close;
+        QCoreApplication::sendEvent(W().TopWidget(), &close);
+    };
+    Dialogs().Answer(1);
+    Dialogs().AnswerWait(1);
+    AnswerDatabaseError();
+    Dialogs().Answer(1);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(rt::ui::Close(W()), 0);
+    const auto took = std::chrono::steady_clock::now() - start;
+    Dialogs().whileShown = nullptr;
+
+    EXPECT_EQ(waitBoxes, 1);
+    ASSERT_EQ(Dialogs().waits.size(), 1u);
+    EXPECT_EQ(Dialogs().waits[0].request.text,
+              "正在等待数据库应答……\n选择“取消”放弃这次操作，已输入的内容仍然保留。");
+    EXPECT_EQ(Dialogs().waits[0].answer, 1);
+    EXPECT_GE(took, std::chrono::seconds(3));
+    if (testing_support::ScratchDatabase::OnPostgreSQL()) {
+        EXPECT_LT(took, std::chrono::seconds(15)) << "the statement was cancelled";
+    }
+    ASSERT_EQ(Boxes().size(), 3u) << Dialogs().Transcript();
+    EXPECT_EQ(Boxes().back(), "提示信息|保存失败！");
+    EXPECT_TRUE(W().IsOpen());
+    EXPECT_EQ(W().modifieddw(), "100000000000000000");
+
+    other.Release();
+    Dialogs().Clear();
+    Dialogs().Answer(1);
+    Dialogs().Answer(1);
+    EXPECT_EQ(rt::ui::Close(W()), 1);
+    EXPECT_EQ(StoredBase(a, "xm_name"), "等待时输入的名称");
 }
 
 TEST_F(MainWindowClosing, TheListsCopyOfTheFlagDecides) {

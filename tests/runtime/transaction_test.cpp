@@ -542,14 +542,31 @@ TEST_F(TransactionTest, LockedDatabaseFailsWithinTheTimeoutAndNothingHalfCommits
     EXPECT_EQ(Committed("select name from scratch where k = 1"), Value("mine"));
 }
 
+// Shows each wait the hook is told of, until it is over; gives the statement up after `giveUpAfter`.
+struct WaitWatch {
+    explicit WaitWatch(std::chrono::milliseconds giveUpAfter = std::chrono::hours(1)) {
+        Transaction::SetWaitHook(
+            [this, giveUpAfter](Transaction::Wait& wait) {
+                shownOn.push_back(std::this_thread::get_id());
+                bool givenUp = false;
+                while (!wait.Over(std::chrono::milliseconds(10))) {
+                    if (givenUp || wait.Elapsed() < giveUpAfter) continue;
+                    wait.Cancel();
+                    givenUp = true;
+                }
+            },
+            std::chrono::milliseconds(50));
+    }
+    ~WaitWatch() { Transaction::SetWaitHook(nullptr); }
+    WaitWatch(const WaitWatch&) = delete;
+    WaitWatch& operator=(const WaitWatch&) = delete;
+    std::vector<std::thread::id> shownOn;
+};
+
 // The COMMIT is watched as any other call that may wait.
 TEST_F(TransactionTest, CommitBlockedByAReaderFailsAndCanBeRetried) {
     if (ScratchDatabase::OnPostgreSQL()) GTEST_SKIP() << "a reader never keeps a COMMIT waiting there";
-    std::vector<bool> told;
-    Transaction::SetWaitHook([&](bool waiting) { told.push_back(waiting); }, std::chrono::milliseconds(50));
-    struct Unhook {
-        ~Unhook() { Transaction::SetWaitHook(nullptr); }
-    } unhook;
+    WaitWatch waits;
 
     Transaction reader;
     db_.Connect(reader);
@@ -557,10 +574,10 @@ TEST_F(TransactionTest, CommitBlockedByAReaderFailsAndCanBeRetried) {
     ASSERT_EQ(reader.Query("select * from scratch", {}, rows), 0);  // holds a read lock until it ends
 
     Insert(1, "waiting");
-    told.clear();
+    waits.shownOn.clear();
     EXPECT_EQ(t_.Commit(), -1);
     EXPECT_NE(t_.SQLErrText.find(Locked()), std::string::npos) << t_.SQLErrText;
-    EXPECT_EQ(told, (std::vector<bool>{true, false}));
+    EXPECT_EQ(waits.shownOn.size(), 1u);
 
     ASSERT_EQ(reader.Rollback(), 0);
     ASSERT_EQ(t_.Commit(), 0) << t_.SQLErrText;
@@ -589,32 +606,81 @@ TEST_F(TransactionTest, AReadKeepsTheTransactionOpenUntilItEnds) {
     EXPECT_FALSE(t_.InTransaction());
 }
 
-// A call kept waiting by a busy database is told to the calling thread when it has waited a
-// moment, and again when it returns; a quick call tells nothing. The results are the same either way.
-TEST_F(TransactionTest, AWaitOnABusyDatabaseIsToldToTheCallingThread) {
-    std::vector<std::pair<bool, std::thread::id>> told;
-    Transaction::SetWaitHook([&](bool waiting) { told.emplace_back(waiting, std::this_thread::get_id()); },
-                             std::chrono::milliseconds(50));
-    struct Unhook {
-        ~Unhook() { Transaction::SetWaitHook(nullptr); }
-    } unhook;
-
+// A call kept waiting by a busy database is shown on the calling thread once it has waited a
+// moment; a quick call shows nothing. The results are the same either way.
+TEST_F(TransactionTest, AWaitOnABusyDatabaseIsShownOnTheCallingThread) {
+    WaitWatch waits;
     LockHolder other(db_);
     ASSERT_EQ(other.HoldWrites("scratch"), 0);
     // Only the refused INSERT is watched here: on a loaded machine any statement may take longer
-    // than the patience, and would be told as well.
-    told.clear();
+    // than the patience, and would be shown as well.
+    waits.shownOn.clear();
     EXPECT_EQ(t_.Execute("insert into scratch (k, name) values (2, 'waiting')"), -1);  // after the timeout
     EXPECT_NE(t_.SQLErrText.find(Locked()), std::string::npos) << t_.SQLErrText;
-    ASSERT_EQ(told.size(), 2u);
-    EXPECT_TRUE(told[0].first);
-    EXPECT_FALSE(told[1].first);
-    for (const auto& [waiting, thread] : told) EXPECT_EQ(thread, std::this_thread::get_id());
+    EXPECT_EQ(waits.shownOn, std::vector<std::thread::id>{std::this_thread::get_id()});
 
     other.Release();
     Insert(2, "waiting");
     ASSERT_EQ(t_.Commit(), 0) << t_.SQLErrText;
     EXPECT_EQ(Committed("select name from scratch where k = 2"), Value("waiting"));
+}
+
+// A statement that the user gives up is cancelled: the call fails as any failure does, and the
+// transaction goes on with what it held.
+TEST_F(TransactionTest, AStatementGivenUpIsCancelledAndTheTransactionGoesOn) {
+    Insert(1, "kept");
+    WaitWatch waits(std::chrono::milliseconds(300));
+    const char* endless =
+        ScratchDatabase::OnPostgreSQL()
+            ? "select pg_sleep(60)"
+            : "with recursive c(i) as (select 1 union all select i + 1 from c where i < 300000000) "
+              "select count(*) from c";
+    std::vector<Value> into{Value("untouched")};
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(t_.SelectInto(endless, {}, into), -1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    EXPECT_EQ(waits.shownOn.size(), 1u);
+    EXPECT_EQ(into, std::vector<Value>{Value("untouched")});
+    EXPECT_FALSE(t_.SQLErrText.empty());
+
+    ASSERT_EQ(t_.SelectInto("select name from scratch where k = 1", {}, into), 0) << t_.SQLErrText;
+    EXPECT_EQ(into, std::vector<Value>{Value("kept")});
+    ASSERT_EQ(t_.Commit(), 0) << t_.SQLErrText;
+    EXPECT_EQ(Committed("select count(*) from scratch").AsLong(), 1);
+}
+
+// The server ends the program's session, or a SQLite file that could not be written when the
+// connection was made can be written now: the call that finds the connection gone fails, and the
+// connection is made again at once and told of once. What the transaction held went with it: every
+// call fails until it ends, and its COMMIT stores nothing. Then the same object works on.
+TEST_F(TransactionTest, ALostConnectionIsMadeAgainAndItsTransactionFailsUntilItEnds) {
+    Insert(1, "stored");
+    ASSERT_EQ(t_.Commit(), 0);
+    std::vector<bool> told;
+    t_.OnConnectionLost([&](bool restored) {
+        told.push_back(restored);
+        EXPECT_EQ(t_.SQLCode, -1);
+    });
+    if (!testing_support::CutOff(db_, t_)) GTEST_SKIP() << "no way to make the database file read-only here";
+
+    EXPECT_EQ(t_.Execute("insert into scratch (k, name) values (2, 'lost')"), -1);
+    EXPECT_EQ(told, std::vector<bool>{true});
+    EXPECT_TRUE(t_.LossAlreadyTold());
+    EXPECT_TRUE(t_.Connected());
+    EXPECT_TRUE(t_.InTransaction());
+    EXPECT_TRUE(t_.Writing()) << "ending what went with the connection is the caller's decision";
+    std::vector<Value> into;
+    EXPECT_EQ(t_.SelectInto("select count(*) from scratch", {}, into), -1);
+    EXPECT_TRUE(t_.LossAlreadyTold());
+    EXPECT_EQ(t_.Commit(), -1);
+    EXPECT_FALSE(t_.InTransaction());
+
+    Insert(3, "after");
+    EXPECT_FALSE(t_.LossAlreadyTold());
+    ASSERT_EQ(t_.Commit(), 0) << t_.SQLErrText;
+    EXPECT_EQ(told, std::vector<bool>{true});
+    EXPECT_EQ(Committed("select count(*) from scratch").AsLong(), 2);
+    EXPECT_EQ(Committed("select name from scratch where k = 3"), Value("after"));
 }
 
 TEST_F(TransactionTest, ReadOnlyDatabaseRefusesWrites) {
@@ -631,6 +697,8 @@ TEST_F(TransactionTest, ReadOnlyDatabaseRefusesWrites) {
 
     Transaction ro;
     ASSERT_NO_FATAL_FAILURE(ConnectTo(ro, "readonly"));
+    // A data source that asks for reading only has lost nothing when a write is refused.
+    ro.OnConnectionLost([](bool) { ADD_FAILURE() << "a read-only data source taken for a lost connection"; });
     std::vector<Value> into;
     ASSERT_EQ(ro.SelectInto("select name from scratch where k = 1", {}, into), 0) << ro.SQLErrText;
     EXPECT_EQ(into, std::vector<Value>{Value("stored")});

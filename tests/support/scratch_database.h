@@ -41,6 +41,8 @@ class ScratchDatabase {
     const std::filesystem::path& Folder() const { return dir_; }
     // The SQLite file; on PostgreSQL there is none.
     const std::filesystem::path& DatabaseFile() const { return db_; }
+    // PostgreSQL: the database's name on the server.
+    const std::string& ServerDatabase() const { return serverName_; }
 
     // From now on "laurel" names a database that cannot be reached: on PostgreSQL the database is
     // dropped; on SQLite the data source names a file in a missing folder.

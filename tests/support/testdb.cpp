@@ -1,8 +1,31 @@
 #include "tests/support/testdb.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <vector>
 
 namespace testing_support {
+
+namespace {
+
+bool SetImmutable(const std::filesystem::path& file, bool on) {
+    const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool done = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (done) {
+        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+        done = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    close(fd);
+    return done;
+}
+
+}  // namespace
 
 TestDatabase::TestDatabase(bool create) {
     std::string error;
@@ -40,6 +63,56 @@ void LockHolder::Release() {
         t_.Rollback();
     else
         t_.Execute("ROLLBACK");
+}
+
+UnwritableFile::UnwritableFile(std::filesystem::path file) : file_(std::move(file)) {
+    namespace fs = std::filesystem;
+    fs::permissions(file_, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    if (geteuid() == 0) immutable_ = SetImmutable(file_, true);
+    made_ = access(file_.c_str(), W_OK) != 0;
+}
+
+UnwritableFile::~UnwritableFile() {
+    if (immutable_) SetImmutable(file_, false);
+    std::error_code ec;
+    std::filesystem::permissions(file_, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add, ec);
+}
+
+bool CutOff(const TestDatabase& db, rt::Transaction& t) {
+    t.Rollback();
+    if (!ScratchDatabase::OnPostgreSQL()) {
+        t.Disconnect();
+        const UnwritableFile unwritable(db.DatabaseFile());
+        EXPECT_EQ(t.Connect(), 0) << t.SQLErrText;
+        return unwritable.Made();
+    }
+    std::vector<rt::Value> pid;
+    EXPECT_EQ(t.SelectInto("select pg_backend_pid()", {}, pid), 0) << t.SQLErrText;
+    t.Rollback();
+    // From the server's own database, which takes connections whatever the test database does.
+    rt::Transaction other;
+    std::string error;
+    if (pid.empty() || !ConnectToSource(other, true, error, "laurel_server")) {
+        ADD_FAILURE() << error;
+        return false;
+    }
+    // Waits until the session has ended.
+    std::vector<rt::Value> ended;
+    EXPECT_EQ(other.SelectInto("select pg_terminate_backend(cast(? as integer), 10000)", {pid[0]}, ended), 0)
+        << other.SQLErrText;
+    EXPECT_EQ(ended, std::vector<rt::Value>{rt::Value("1")});
+    return true;
+}
+
+void TakeConnections(const TestDatabase& db, bool take) {
+    rt::Transaction server;
+    std::string error;
+    ASSERT_TRUE(ConnectToSource(server, true, error, "laurel_server")) << error;
+    ASSERT_EQ(server.Execute("ALTER DATABASE " + db.ServerDatabase() + " ALLOW_CONNECTIONS " +
+                             (take ? "true" : "false")),
+              0)
+        << server.SQLErrText;
 }
 
 std::string NoSuchTable(const std::string& table) {

@@ -18,6 +18,7 @@ class TestDatabase {
 
     const std::filesystem::path& Folder() const { return scratch_.Folder(); }
     const std::filesystem::path& DatabaseFile() const { return scratch_.DatabaseFile(); }
+    const std::string& ServerDatabase() const { return scratch_.ServerDatabase(); }
 
     // Sets the transaction up as the program does (DBMS "ODBC", AutoCommit off,
     // "Connectstring='DSN=laurel'") and connects; fails the test when that fails.
@@ -55,6 +56,31 @@ class LockHolder {
   private:
     rt::Transaction t_;
 };
+
+// While it lives, `file` cannot be written by this process: mode 0444, and for the super-user,
+// whom modes do not bind, the file system's immutable attribute. Made() says whether that worked.
+class UnwritableFile {
+  public:
+    explicit UnwritableFile(std::filesystem::path file);
+    ~UnwritableFile();
+    UnwritableFile(const UnwritableFile&) = delete;
+    UnwritableFile& operator=(const UnwritableFile&) = delete;
+    bool Made() const { return made_; }
+
+  private:
+    std::filesystem::path file_;
+    bool immutable_ = false;
+    bool made_ = false;
+};
+
+// Takes the connection of `t` away behind its back, after ending its transaction, as each back end
+// can lose one: on PostgreSQL another connection ends its server session; on SQLite `t` connects
+// again while the database file cannot be written, and the file can be written again afterwards,
+// so that the connection reads but can no longer write. False when this machine cannot do it.
+bool CutOff(const TestDatabase& db, rt::Transaction& t);
+
+// PostgreSQL: whether the test database takes new connections, as a server that is up or down.
+void TakeConnections(const TestDatabase& db, bool take);
 
 // The back end's own words for a failure, for tests that check that its diagnostic reaches the caller.
 std::string NoSuchTable(const std::string& table);
