@@ -142,80 +142,123 @@ void Zip::Skip(SkippedFile f) {
 
 // ---- packing ---------------------------------------------------------------------------------
 
-long Zip::zip() {
-    skipped_ = false;
-    if (zipfilename.empty()) return kZipNoArchiveName;
+namespace {
+
+// A file to pack: its name in the archive and its place on disk.
+struct ToPack {
+    std::string name;
+    fs::path path;
+};
+
+// One packing: the files that the patterns select, then the archive written from them.
+class Packing {
+  public:
+    Packing(const std::string& archive, bool subfolders, bool keepPaths,
+            std::function<void(SkippedFile)> skip)
+        : archive_(archive), subfolders_(subfolders), keepPaths_(keepPaths), skip_(std::move(skip)) {
+        std::error_code ec;
+        canonicalArchive_ = fs::weakly_canonical(fs::path(archive), ec);
+    }
+
+    // Selects the files of one pattern; false when its folder does not exist.
+    bool Select(const std::string& line);
+    // Writes the archive from the files selected; 0 or a ZipResult (files skipped are the caller's).
+    long Write();
+
+  private:
+    void Consider(const fs::directory_entry& e, const fs::path& folder, const std::string& mask);
+
+    std::string archive_;
+    fs::path canonicalArchive_;
+    bool subfolders_;
+    bool keepPaths_;
+    std::function<void(SkippedFile)> skip_;
+    std::vector<ToPack> files_;
+    std::set<fs::path> taken_;  // a file that two patterns match goes in once
+};
+
+bool Packing::Select(const std::string& line) {
+    const fs::path pattern(line);
+    std::string mask = pattern.filename().string();
+    if (mask.empty()) mask = "*";
+    fs::path folder = pattern.parent_path();
+    if (folder.empty()) folder = ".";
+    if (!IsPlainFolder(folder)) return false;
 
     std::error_code ec;
-    const fs::path archive = fs::weakly_canonical(fs::path(zipfilename), ec);
-
-    std::vector<std::pair<std::string, fs::path>> files;  // entry name, file on disk
-    std::set<fs::path> taken;                             // a file that two patterns match goes in once
-    for (const std::string& line : Patterns(filestoprocess)) {
-        const fs::path pattern(line);
-        std::string mask = pattern.filename().string();
-        if (mask.empty()) mask = "*";
-        fs::path folder = pattern.parent_path();
-        if (folder.empty()) folder = ".";
-        if (!IsPlainFolder(folder)) return kZipSourceMissing;
-
-        auto consider = [&](const fs::directory_entry& e) {
-            std::error_code sec;
-            const fs::file_status s = e.symlink_status(sec);
-            if (sec || fs::is_directory(s)) return;
-            const std::string bare = e.path().filename().string();
-            if (!Matches(mask, bare) || taken.count(e.path()) != 0) return;
-            taken.insert(e.path());
-            const std::string name =
-                preservepaths ? e.path().lexically_relative(folder).generic_string() : bare;
-            if (!fs::is_regular_file(s)) {
-                Skip(Refused(name, e.path().string(), SkipReason::NotAFile));
-                return;
-            }
-            if (!archive.empty() && fs::weakly_canonical(e.path(), sec) == archive) return;
-            files.emplace_back(name, e.path());
-        };
-        if (processsubfolders) {
-            for (fs::recursive_directory_iterator
-                     it(folder, fs::directory_options::skip_permission_denied, ec),
-                 end;
-                 !ec && it != end; it.increment(ec))
-                consider(*it);
-        } else {
-            for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-                consider(*it);
-        }
+    if (subfolders_) {
+        for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec),
+             end;
+             !ec && it != end; it.increment(ec))
+            Consider(*it, folder, mask);
+    } else {
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+            Consider(*it, folder, mask);
     }
-    std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
+    return true;
+}
 
-    int error = 0;
+// Links on disk are refused, never followed; the archive being written never packs itself.
+void Packing::Consider(const fs::directory_entry& e, const fs::path& folder, const std::string& mask) {
+    std::error_code ec;
+    const fs::file_status s = e.symlink_status(ec);
+    if (ec || fs::is_directory(s)) return;
+    const std::string bare = e.path().filename().string();
+    if (!Matches(mask, bare) || taken_.count(e.path()) != 0) return;
+    taken_.insert(e.path());
+    const std::string name = keepPaths_ ? e.path().lexically_relative(folder).generic_string() : bare;
+    if (!fs::is_regular_file(s)) {
+        skip_(Refused(name, e.path().string(), SkipReason::NotAFile));
+        return;
+    }
+    if (!canonicalArchive_.empty() && fs::weakly_canonical(e.path(), ec) == canonicalArchive_) return;
+    files_.push_back({name, e.path()});
+}
+
+long Packing::Write() {
+    std::sort(files_.begin(), files_.end(), [](const ToPack& a, const ToPack& b) { return a.path < b.path; });
     Archive za;
     std::set<std::string> names;  // folded: a reader that ignores case must not find two
-    for (const auto& [name, path] : files) {
+    for (const auto& [name, path] : files_) {
         if (names.count(LowerAscii(name)) != 0) {
-            Skip(Refused(name, path.string(), SkipReason::Duplicate));
+            skip_(Refused(name, path.string(), SkipReason::Duplicate));
             continue;
         }
         // The archive reads its files only when it is written; one that cannot be opened now is
         // refused rather than failing the whole archive later.
         if (!std::ifstream(path, std::ios::binary)) {
-            Skip(Refused(name, path.string(), SkipReason::Unreadable));
+            skip_(Refused(name, path.string(), SkipReason::Unreadable));
             continue;
         }
         if (za.z == nullptr) {
-            za.z = zip_open(zipfilename.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+            int error = 0;
+            za.z = zip_open(archive_.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
             if (za.z == nullptr) return kZipCannotWrite;
         }
         zip_source_t* src = zip_source_file(za.z, path.c_str(), 0, -1);
         if (src == nullptr || zip_file_add(za.z, name.c_str(), src, ZIP_FL_ENC_UTF_8) < 0) {
             if (src != nullptr) zip_source_free(src);
-            Skip(Refused(name, path.string(), SkipReason::Unreadable));
+            skip_(Refused(name, path.string(), SkipReason::Unreadable));
             continue;
         }
         names.insert(LowerAscii(name));
     }
     if (names.empty()) return kZipNothingToDo;
     if (!za.Close()) return kZipCannotWrite;
+    return 0;
+}
+
+}  // namespace
+
+long Zip::zip() {
+    skipped_ = false;
+    if (zipfilename.empty()) return kZipNoArchiveName;
+    Packing packing(zipfilename, processsubfolders, preservepaths,
+                    [this](SkippedFile f) { Skip(std::move(f)); });
+    for (const std::string& line : Patterns(filestoprocess)) {
+        if (!packing.Select(line)) return kZipSourceMissing;
+    }
+    if (const long rc = packing.Write(); rc != 0) return rc;
     return skipped_ ? static_cast<long>(kZipFilesSkipped) : 0L;
 }
 
