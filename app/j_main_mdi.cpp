@@ -289,10 +289,13 @@ void j_main_mdi::AttachHandlers() {
     cb_page_insert->clicked = AsCommand([this] { cb_page_insert_clicked(); });
     cb_page_delete->clicked = AsCommand([this] { cb_page_delete_clicked(); });
     cb_page_save->clicked = AsCommand([this] { cb_page_save_clicked(); });
-    for (DataWindowControl* list : {dw_no, dw_no6, dw_no51, dw_no52, dw_no72, dw_no82, dw_no91, dw_no93})
+    for (DataWindowControl* list : {dw_no6, dw_no51, dw_no52, dw_no72, dw_no82, dw_no91, dw_no93})
         list->clicked = [this](long xpos, long ypos, long row, std::string_view column) {
             return static_cast<int>(list_clicked(xpos, ypos, row, column));
         };
+    dw_no->clicked = AsCommand([this](long xpos, long ypos, long row, std::string_view column) {
+        return static_cast<int>(dw_no_clicked(xpos, ypos, row, column));
+    });
     dw_no72->rowfocuschanged = AsCommand([this](long currentrow) { dw_no72_rowfocuschanged(currentrow); });
     dw_no82->rowfocuschanged = AsCommand([this](long currentrow) { dw_no82_rowfocuschanged(currentrow); });
     dw_no1->itemchanged = AsCommand([this](long row, std::string_view column, std::string_view data) {
@@ -385,15 +388,17 @@ long j_main_mdi::closequery() {
 
     acceptdw();
     bool saved = updatedw() == 1;
+    std::string reason;  // the database's, when the flag's statement or the COMMIT failed
     if (saved) {
         saved = sqlsa.Prepare(sqlca, "UPDATE j_xm_base  SET xm_xg = '1' WHERE xm_id = ? ") == 0 &&
                 sqlsa.Execute({current_id}) == 0 && sqlca.SQLNRows == 1 && sqlca.Commit() == 0;
+        if (!saved) reason = sections::DatabaseReason();
     }
     if (!saved) {
         // Nothing half-saved stays behind, and the window stays open so that the user can try
         // again or leave without saving.
         sqlca.Rollback();
-        rt::ui::MessageBox("提示信息", "保存失败！", rt::ui::Icon::StopSign);
+        sections::SayFailure(reason, "提示信息", "保存失败！");
         return 1;
     }
     sections_->resetdw();

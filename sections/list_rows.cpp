@@ -125,6 +125,11 @@ bool ShowStored(const ListSection& k, long row) {
     return true;
 }
 
+// What the delete button of a list that keeps its last item says when it finds the list unread.
+std::string UnreadList(const ListKind& kind) {
+    return kind.kind == ListKind::Contributors ? "读取完成人列表失败！" : "读取完成单位列表失败！";
+}
+
 void PutCursor(const ListSection& k) {
     if (k.detail != nullptr) {
         k.detail->SetColumn(k.def.detailNameColumn);
@@ -185,9 +190,16 @@ void SectionArea::cb_page_insert_clicked() {
         }
     }
 
+    // A statement that fails has its reason shown with the failure; a page that fails has said
+    // why itself.
+    std::string reason;
+    const auto failed = [&reason] {
+        reason = DatabaseReason();
+        return false;
+    };
     const bool inserted = [&] {
-        if (!ListAgreesWithTable(k)) return false;
-        if (!ShiftUp(k, add_row)) return false;
+        if (!ListAgreesWithTable(k)) return failed();
+        if (!ShiftUp(k, add_row)) return failed();
         add_row = list->InsertRow(add_row);
         if (add_row < 1) return false;
         if (k.def.kind == ListKind::Awards) list->ScrollToRow(add_row);
@@ -195,14 +207,14 @@ void SectionArea::cb_page_insert_clicked() {
         if (list->SetItem(add_row, k.def.numberItem, add_row) != 1) return false;
         if (list->Update(true, false) != 1) return false;
         if (!k.def.placeholder.empty()) {
-            if (!Run(k.def.placeholder, {current_id, add_row}) || sqlca.SQLNRows != 1) return false;
+            if (!Run(k.def.placeholder, {current_id, add_row}) || sqlca.SQLNRows != 1) return failed();
         }
-        return sqlca.Commit() == 0;
+        return sqlca.Commit() == 0 || failed();
     }();
 
     if (!inserted) {
         sqlca.Rollback();
-        rt::ui::MessageBox("提示信息：", k.def.insertFailure, rt::ui::Icon::StopSign);
+        SayFailure(reason, "提示信息：", std::string(k.def.insertFailure));
         ShowStoredListQuietly(k, former_row);
         PutCursor(k);
         return;
@@ -224,7 +236,22 @@ void SectionArea::cb_page_delete_clicked() {
             rt::ui::MessageBox("提示信息：", "真的要删除吗？", Icon::Question, Buttons::OKCancel, 2);
         if (answer != 1) return;
     } else {
-        const long rows = list->RowCount();
+        long rows = list->RowCount();
+        if (rows == 0 && !HoldsChanges(*list)) {
+            // An empty list may be one that could not be read, not one without items: reading it
+            // again tells. Items that show up now are only shown, for the user to choose from.
+            QuietRowChange quiet(list);
+            rows = list->Retrieve({current_id});
+            if (rows == -1) {
+                list->Reset();
+                rt::ui::MessageBox("提示信息：", UnreadList(k.def), Icon::StopSign);
+                return;
+            }
+            if (rows > 1) {
+                list->ScrollToRow(k.Current());
+                return;
+            }
+        }
         if (rows <= 1) {
             rt::ui::MessageBox("提示信息：", k.def.refusal);
             return;
@@ -258,16 +285,18 @@ void SectionArea::cb_page_delete_clicked() {
     // The list is empty now: the removal waits in the list until the page is stored.
     if (del_row <= 0) return;
 
+    std::string reason;  // the database's, when a statement failed; a page says its own
     const bool deleted = [&] {
         if (store_detail && k.detail->Update(false, false) != 1) return false;
         if (list->Update(true, false) != 1) return false;
-        if (!ShiftDown(k, static_cast<long>(*removed_number))) return false;
-        return sqlca.Commit() == 0;
+        if (ShiftDown(k, static_cast<long>(*removed_number)) && sqlca.Commit() == 0) return true;
+        reason = DatabaseReason();
+        return false;
     }();
 
     if (!deleted) {
         sqlca.Rollback();
-        rt::ui::MessageBox("提示信息：", k.def.deleteFailure, rt::ui::Icon::StopSign);
+        SayFailure(reason, "提示信息：", std::string(k.def.deleteFailure));
         ShowStoredListQuietly(k, removed_row);
         if (k.detail != nullptr) PutCursor(k);
         return;

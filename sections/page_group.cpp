@@ -6,7 +6,9 @@
 #include <string_view>
 #include <utility>
 
+#include "runtime/datawindow.h"
 #include "runtime/ui/dialogs.h"
+#include "sections/globals.h"
 #include "sections/section_area.h"
 
 namespace laurel::sections {
@@ -106,6 +108,18 @@ void SayListUnread() {
     rt::ui::MessageBox("提示信息", "读取推荐书列表失败！", rt::ui::Icon::StopSign);
 }
 
+std::string DatabaseReason() {
+    if (sqlca.SQLCode != -1) return {};
+    const long code = sqlca.SQLDBCode != 0 ? sqlca.SQLDBCode : sqlca.SQLCode;
+    return "数据库操作失败（" + std::to_string(code) + "）：\n" + sqlca.SQLErrText;
+}
+
+void SayFailure(const std::string& reason, const std::string& title, const std::string& text) {
+    if (!reason.empty())
+        rt::ui::MessageBox(std::string(rt::DataWindow::kDatabaseErrorTitle), reason, rt::ui::Icon::StopSign);
+    rt::ui::MessageBox(title, text, rt::ui::Icon::StopSign);
+}
+
 long SectionArea::ListRowOf(const std::string& key) const {
     for (long r = 1; r <= dw_no.RowCount(); ++r)
         if (dw_no.GetItemString(r, "xm_id") == std::optional<std::string>(key)) return r;
@@ -122,6 +136,12 @@ long SectionArea::retrievelist(bool say) {
     listread = rows != -1;
     if (rows == -1 && say) SayListUnread();
     return rows;
+}
+
+bool SectionArea::relist() {
+    if (listread || current_id != kNoRecommendation || !sqlca.Connected()) return false;
+    retrievelist();
+    return current_id != kNoRecommendation;
 }
 
 }  // namespace laurel::sections

@@ -87,6 +87,13 @@ class QuietDbError {
 // "读取推荐书列表失败！" in its box.
 void SayListUnread();
 
+// The database's reason for the failure of the last statement on sqlca, as a DataWindow words
+// its own; "" when that statement did not fail. Taken before the ROLLBACK, which forgets it.
+std::string DatabaseReason();
+// Says that a command failed: the database's reason first, when there is one, in the box a
+// DataWindow shows for its own failures, then the command's own message.
+void SayFailure(const std::string& reason, const std::string& title, const std::string& text);
+
 class SectionArea : public SectionControls {
   public:
     explicit SectionArea(const SectionControls& controls);
@@ -126,6 +133,10 @@ class SectionArea : public SectionControls {
     // Whether the list holds what the database held when it was last read: false until it has
     // been read, and after a read that failed. A command that adds to the list reads it first.
     bool listread = false;
+    // With no recommendation on show because the list could not be read (at start-up): reads the
+    // list again, and its row change makes the first recommendation current. True when one is
+    // current now; a list that still cannot be read says so.
+    bool relist();
     // No recommendation on show: the pages, the caption and the step buttons hidden.
     void ShowNoRecommendation();
     // The row of the list that holds the recommendation `key`, 0 when none does.
@@ -137,6 +148,7 @@ class SectionArea : public SectionControls {
     void cb_n_clicked();
     void cb_p_clicked();
     long dw_no_rowfocuschanged(long currentrow);
+    long dw_no_clicked(long xpos, long ypos, long row, std::string_view column);
 
     // List sections: insert, delete and save of the list rows.
     void cb_page_insert_clicked();

@@ -24,6 +24,12 @@ long SectionArea::list_clicked(long, long, long row, std::string_view) {
     return row == 0 ? 1 : 0;
 }
 
+long SectionArea::dw_no_clicked(long xpos, long ypos, long row, std::string_view column) {
+    // A list that could not be read is read again; the row clicked was none of its rows.
+    if (relist()) return 1;
+    return list_clicked(xpos, ypos, row, column);
+}
+
 // ---- list to detail ---------------------------------------------------------------------------------
 
 namespace {

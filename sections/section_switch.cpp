@@ -59,6 +59,14 @@ std::vector<DataWindowControl*> SectionArea::pendingpages() {
 }
 
 long SectionArea::tv_1_selectionchanging(long oldhandle, long newhandle) {
+    // After the opening (which selects the first section with no section before), a list that
+    // could not be read is read again. It switches to its first recommendation, which selects
+    // section 一 on the way; the section clicked is then selected as any other, so that the tree
+    // and the page agree.
+    if (oldhandle != 0 && relist()) {
+        tv_1.SelectItem(newhandle);
+        return 0;
+    }
     savepages(PagesSavedOnLeaving(*this, oldhandle));
 
     current_page = newhandle;
