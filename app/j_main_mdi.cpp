@@ -367,6 +367,9 @@ void j_main_mdi::open() {
         std::error_code ec;
         current_path = std::filesystem::current_path(ec).string();
     }
+    // A command stopped half-way (the program killed, the machine off) left its working files;
+    // the working document among them holds personal data.
+    TidyWorkingFolder(WorkingFolder());
 
     tv_1->SelectItem(sections::kFirstSection);
 }

@@ -487,7 +487,8 @@ long Zip::unzip() {
     const fs::path target(unziptofolder);
     std::error_code ec;
     fs::create_directories(target, ec);
-    if (!fs::is_directory(target, ec)) return kZipNoTargetFolder;
+    // A link in the target's place would lead the entries elsewhere.
+    if (!fs::is_directory(fs::symlink_status(target, ec))) return kZipNoTargetFolder;
 
     Unpacking unpacking(za.z, target, Patterns(filestoprocess), processsubfolders, preservepaths);
     bool selected = false;

@@ -2,7 +2,10 @@
 // and imported again, packages that are refused or broken, hostile archives, and members written
 // by another program.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <zip.h>
 
 #include <algorithm>
@@ -17,6 +20,7 @@
 
 #include "app/globals.h"
 #include "app/j_main_mdi.h"
+#include "document/working_document.h"
 #include "exchange/package.h"
 #include "records/m_main.h"
 #include "runtime/dwdef.h"
@@ -814,6 +818,78 @@ TEST_F(ExchangeTest, UncheckedCancelledOrFailedCommandsLeaveNoTrace) {
                   "错误|Error opening sourcefile！"}));
     EXPECT_FALSE(fs::exists(target));
     EXPECT_EQ(ProgramFolder(), std::vector<std::string>{"tmp_out"});
+}
+
+// The working folders are the program's own: a link in the place of one, or inside one, is removed,
+// never followed, so nothing elsewhere is written or deleted. At start-up whatever commands stopped
+// half-way left in them goes, and nothing else, unless another running copy of the program uses
+// the folder.
+TEST_F(ExchangeTest, WorkingFoldersLeadNowhereElseAndStartUpClearsWhatCommandsLeft) {
+    SeedRich(kA);
+    Open();
+    const fs::path elsewhere = Db().Folder() / "elsewhere";
+    const std::vector<std::string> precious = {"xm_base.xml", "xm_ry.xml", "xm_data.DAT", "mine.txt"};
+    for (const std::string& name : precious) WriteFile(elsewhere / name, "precious " + name);
+    const auto untouched = [&] {
+        std::vector<std::string> there;
+        for (const auto& e : fs::directory_iterator(elsewhere)) there.push_back(e.path().filename().string());
+        std::sort(there.begin(), there.end());
+        std::vector<std::string> expected = precious;
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(there, expected);
+        for (const std::string& name : precious) EXPECT_EQ(ReadFile(elsewhere / name), "precious " + name);
+    };
+    const auto link = [&](const std::vector<std::string>& names) {
+        for (const std::string& name : names) fs::create_directory_symlink(elsewhere, program_ / name);
+    };
+
+    link({"tmp_out", "tmp_in", "tmp_xml"});
+    const fs::path package = Db().Folder() / "a.DAT";
+    Export(package);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|导出成功！"});
+    untouched();
+    EXPECT_EQ(ProgramFolder(), (std::vector<std::string>{"tmp_in", "tmp_xml"}));
+    DeleteRecommendation(kA.id);
+    EXPECT_EQ(Import(package, 1), std::vector<std::string>{"提示信息|成功导入一份推荐书!"});
+    EXPECT_GT(RowsOf(kA.id), 0);
+    untouched();
+    EXPECT_TRUE(ProgramFolder().empty()) << ::testing::PrintToString(ProgramFolder());
+
+    // Links inside a working folder go with what it holds.
+    fs::create_directory(program_ / "tmp_xml");
+    fs::create_symlink(elsewhere / "xm_ry.xml", program_ / "tmp_xml" / "xm_ry.xml");
+    fs::create_directory_symlink(elsewhere, program_ / "tmp_xml" / "more");
+    DeleteRecommendation(kA.id);
+    EXPECT_EQ(Import(package, 1), std::vector<std::string>{"提示信息|成功导入一份推荐书!"});
+    untouched();
+    EXPECT_TRUE(ProgramFolder().empty()) << ::testing::PrintToString(ProgramFolder());
+
+    // What commands killed half-way leave, beside what is not theirs.
+    const auto leftovers = [&] {
+        WriteFile(program_ / "tmp_out" / "xm_base.xml", "member");
+        WriteFile(program_ / "tmp_in" / "xm_data.DAT", "package");
+        WriteFile(program_ / "tmp_xml" / "xm_ry.xml", "member");
+        fs::create_directory_symlink(elsewhere, program_ / "tmp_xml" / "link");
+        WriteFile(program_ / laurel::document::kDocumentFolder / (kA.askno + ".docx"), "personal data");
+        WriteFile(program_ / "xm_data.DAT", "package");
+    };
+    leftovers();
+    WriteFile(program_ / "laurel.db", "database");
+    WriteFile(program_ / "model" / "m_model2.docx", "template");
+    WriteFile(program_ / "mine.docx", "the user's");
+    const std::vector<std::string> kept = {"laurel.db", "mine.docx", "model", "model/m_model2.docx"};
+    {
+        // Another copy of the program runs on the folder: what it keeps there is its own.
+        const int other = ::open(program_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ASSERT_GE(other, 0);
+        ASSERT_EQ(::flock(other, LOCK_SH), 0);
+        laurel::TidyWorkingFolder(program_.string());
+        ::close(other);
+    }
+    EXPECT_EQ(ProgramFolder().size(), kept.size() + 10) << ::testing::PrintToString(ProgramFolder());
+    laurel::TidyWorkingFolder(program_.string());
+    EXPECT_EQ(ProgramFolder(), kept);
+    untouched();
 }
 
 TEST_F(ExchangeTest, MenuItemExportsOnlyAfterTheCompletenessCheckPassed) {
