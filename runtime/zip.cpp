@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -470,6 +471,49 @@ std::optional<SkipReason> Unpacking::Inflate(zip_uint64_t index, int fd, std::ui
     }
 }
 
+// Little-endian fields of the archive's end records.
+std::uint64_t Field(const unsigned char* p, int bytes) {
+    std::uint64_t v = 0;
+    for (int k = bytes - 1; k >= 0; --k) v = (v << 8) | p[k];
+    return v;
+}
+
+// Whether the directory that the archive's end record (or any record that may be taken for it)
+// claims stays within kMaxEntries and kMaxDirectorySize. Read from the end of the file only, as the
+// archive library looks for the record: in the last 64 KiB and the record's own bytes, taking every
+// place that carries its signature, and the 64-bit record that a locator before it points to.
+bool PlausibleDirectory(const std::string& path) {
+    Fd in;
+    in.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (in.fd < 0 || ::fstat(in.fd, &st) != 0) return true;  // the library reports what it cannot read
+    constexpr std::size_t kEnd = 22, kLocator = 20, kEnd64 = 56;
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    const std::size_t tail =
+        static_cast<std::size_t>(std::min<std::uint64_t>(size, 0xFFFF + kEnd + kLocator + kEnd));
+    std::vector<unsigned char> buffer(tail);
+    if (::pread(in.fd, buffer.data(), tail, static_cast<off_t>(size - tail)) != static_cast<ssize_t>(tail))
+        return true;
+    const auto plausible = [](std::uint64_t entries, std::uint64_t bytes) {
+        return entries <= kMaxEntries && bytes <= kMaxDirectorySize;
+    };
+    for (std::size_t at = 0; at + kEnd <= tail; ++at) {
+        const unsigned char* end = buffer.data() + at;
+        if (std::memcmp(end, "PK\5\6", 4) != 0) continue;
+        if (!plausible(std::max(Field(end + 8, 2), Field(end + 10, 2)), Field(end + 12, 4))) return false;
+        if (at < kLocator || std::memcmp(end - kLocator, "PK\6\7", 4) != 0) continue;
+        const std::uint64_t where = Field(end - kLocator + 8, 8);
+        unsigned char end64[kEnd64];
+        if (where > size - kEnd64 ||
+            ::pread(in.fd, end64, kEnd64, static_cast<off_t>(where)) != static_cast<ssize_t>(kEnd64) ||
+            std::memcmp(end64, "PK\6\6", 4) != 0)
+            continue;
+        if (!plausible(std::max(Field(end64 + 24, 8), Field(end64 + 32, 8)), Field(end64 + 40, 8)))
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 long Zip::unzip() {
@@ -477,6 +521,7 @@ long Zip::unzip() {
     if (zipfilename.empty()) return kZipNoArchiveName;
     if (unziptofolder.empty()) return kZipNoTargetFolder;
 
+    if (!PlausibleDirectory(zipfilename)) return kZipTooManyEntries;
     int error = 0;
     Archive za;
     za.z = zip_open(zipfilename.c_str(), ZIP_RDONLY, &error);
@@ -526,6 +571,9 @@ std::string Zip::geterrordescription(int type, long code) const {
             return "无法创建解压目标文件夹";
         case kZipSourceMissing:
             return "要压缩的文件夹不存在";
+        case kZipTooManyEntries:
+            return "压缩文件的目录过大（多于 " + std::to_string(kMaxEntries) + " 个文件或 " +
+                   std::to_string(kMaxDirectorySize >> 20) + " MiB），不予解压";
         default:
             return "未知错误 " + std::to_string(code);
     }

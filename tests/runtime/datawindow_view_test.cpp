@@ -914,20 +914,33 @@ TEST(QtMessageBox, EscAndTheCloseBoxAnswerOnlyWhereTheBoxHasAWayOut) {
     const std::unique_ptr<rt::ui::DialogService> qt = rt::ui::MakeQtDialogs();
     using rt::ui::Buttons;
 
-    // Runs `act` on the box once it is on screen; `stillOpen` tells whether it survived.
+    // Runs `act` on the box once it is on screen; `stillOpen` tells whether it survived. A box that
+    // does not close as it should is closed after a while and fails the test, instead of waiting
+    // for an answer forever.
     const auto answer = [&](Buttons buttons, const std::function<void(QMessageBox&)>& act, bool& stillOpen) {
         stillOpen = false;
+        const QObject timers;  // ends the timers below when the answer is in
         std::function<void()> drive;
         drive = [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (box == nullptr || !box->isVisible()) {
-                QTimer::singleShot(5, drive);
+                QTimer::singleShot(5, &timers, drive);
                 return;
             }
             act(*box);
         };
-        QTimer::singleShot(0, drive);
-        return qt->Message({"提示信息", "问题", rt::ui::Icon::Question, buttons, 1});
+        QTimer::singleShot(0, &timers, drive);
+        bool forced = false;
+        QTimer::singleShot(10000, &timers, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box != nullptr && !box->buttons().isEmpty()) {
+                forced = true;
+                box->buttons().back()->click();  // a box without a way out is asked again when closed
+            }
+        });
+        const int result = qt->Message({"提示信息", "问题", rt::ui::Icon::Question, buttons, 1});
+        EXPECT_FALSE(forced) << "the box stayed open until the test closed it";
+        return result;
     };
     const auto escThenClose = [](QMessageBox& box) {
         QTest::keyClick(&box, Qt::Key_Escape);
