@@ -239,16 +239,23 @@ void SectionArea::cb_page_delete_clicked() {
         long rows = list->RowCount();
         if (rows == 0 && !HoldsChanges(*list)) {
             // An empty list may be one that could not be read, not one without items: reading it
-            // again tells. Items that show up now are only shown, for the user to choose from.
-            QuietRowChange quiet(list);
-            rows = list->Retrieve({current_id});
+            // again tells. Items that show up now are only shown, with the detail of the one it
+            // showed before, for the user to choose from.
+            {
+                QuietRowChange quiet(list);
+                rows = list->Retrieve({current_id});
+                if (rows > 0) list->ScrollToRow(k.Current());
+            }
             if (rows == -1) {
                 list->Reset();
                 rt::ui::MessageBox("提示信息：", UnreadList(k.def), Icon::StopSign);
                 return;
             }
             if (rows > 1) {
-                list->ScrollToRow(k.Current());
+                k.Current() = static_cast<int>(list->GetRow());
+                if (k.detail != nullptr && !HoldsChanges(*k.detail))
+                    ReadAfresh(*k.detail, {current_id, k.Current()});
+                PutCursor(k);
                 return;
             }
         }

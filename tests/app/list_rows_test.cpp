@@ -384,6 +384,7 @@ TEST_F(ListRows, TheLastContributorAndTheLastUnitAreNeverDeleted) {
     Delete();
     EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
     EXPECT_EQ(W().dw_no72->RowCount(), 2);
+    EXPECT_EQ(W().dw_no71->GetItemString(1, "ry_name"), "c1") << "the detail of the row on show";
     EXPECT_EQ(StoredCount("j_ry_finish", id), 2);
     Delete();
     EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
