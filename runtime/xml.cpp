@@ -218,11 +218,11 @@ long Conformance(std::string_view text) {
                                        *static_cast<bool*>(data) = true;
                                    });
     XML_SetParamEntityParsing(parser.get(), XML_PARAM_ENTITY_PARSING_NEVER);
-    // In pieces: expat takes an int for the length.
-    constexpr std::size_t kPiece = 1u << 20;
+    // In chunks: expat takes an int for the length.
+    constexpr std::size_t kChunk = 1u << 20;
     std::size_t at = 0;
     do {
-        const std::size_t n = std::min(kPiece, text.size() - at);
+        const std::size_t n = std::min(kChunk, text.size() - at);
         const bool last = at + n == text.size();
         if (XML_Parse(parser.get(), text.data() + at, static_cast<int>(n), last ? 1 : 0) != XML_STATUS_OK ||
             doctype)
