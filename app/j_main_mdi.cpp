@@ -304,10 +304,13 @@ void j_main_mdi::AttachHandlers() {
     cb_page_insert->clicked = AsCommand([this] { cb_page_insert_clicked(); });
     cb_page_delete->clicked = AsCommand([this] { cb_page_delete_clicked(); });
     cb_page_save->clicked = AsCommand([this] { cb_page_save_clicked(); });
-    for (DataWindowControl* list : {dw_no, dw_no6, dw_no51, dw_no52, dw_no72, dw_no82, dw_no91, dw_no93})
+    for (DataWindowControl* list : {dw_no6, dw_no51, dw_no52, dw_no72, dw_no82, dw_no91, dw_no93})
         list->clicked = [this](long xpos, long ypos, long row, std::string_view column) {
             return static_cast<int>(list_clicked(xpos, ypos, row, column));
         };
+    dw_no->clicked = AsCommand([this](long xpos, long ypos, long row, std::string_view column) {
+        return static_cast<int>(dw_no_clicked(xpos, ypos, row, column));
+    });
     dw_no72->rowfocuschanged = AsCommand([this](long currentrow) { dw_no72_rowfocuschanged(currentrow); });
     dw_no82->rowfocuschanged = AsCommand([this](long currentrow) { dw_no82_rowfocuschanged(currentrow); });
     dw_no1->itemchanged = AsCommand([this](long row, std::string_view column, std::string_view data) {
@@ -379,6 +382,9 @@ void j_main_mdi::open() {
         std::error_code ec;
         current_path = std::filesystem::current_path(ec).string();
     }
+    // A command stopped half-way (the program killed, the machine off) left its working files;
+    // the working document among them holds personal data.
+    TidyWorkingFolder(WorkingFolder());
 
     tv_1->SelectItem(sections::kFirstSection);
 }
@@ -410,7 +416,7 @@ long j_main_mdi::closequery() {
     // leave without saving; a refusal has said why.
     if (stored == sections::SectionArea::Stored::Refused) return 1;
     if (stored == sections::SectionArea::Stored::Failed) {
-        rt::ui::MessageBox("提示信息", "保存失败！", rt::ui::Icon::StopSign);
+        sections::SayFailure(sections_->storereason, "提示信息", "保存失败！");
         return 1;
     }
     rt::ui::MessageBox("提示信息", "保存成功！");

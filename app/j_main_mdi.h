@@ -65,6 +65,9 @@ class j_main_mdi : public rt::ui::Window {
     long list_clicked(long xpos, long ypos, long row, std::string_view column) {
         return sections_->list_clicked(xpos, ypos, row, column);
     }
+    long dw_no_clicked(long xpos, long ypos, long row, std::string_view column) {
+        return sections_->dw_no_clicked(xpos, ypos, row, column);
+    }
     long dw_no72_rowfocuschanged(long currentrow) { return sections_->dw_no72_rowfocuschanged(currentrow); }
     long dw_no82_rowfocuschanged(long currentrow) { return sections_->dw_no82_rowfocuschanged(currentrow); }
     long dw_no1_itemchanged(long row, std::string_view column, std::string_view data) {

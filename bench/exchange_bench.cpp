@@ -3,17 +3,22 @@
 // limits takes. The commands run on the real main window over a scratch database, with scripted
 // dialogs; the times include what the user waits for (the import re-reads the list and the pages).
 //
-//   exchange_bench [runs]           export and import, each `runs` times (default 50)
-//   exchange_bench --caps [FILE]    makes a package at the limits (64 MiB unpacked, four members near
-//                                   16 MiB, one of them holding as much markup as a member may; kept
-//                                   at FILE when given) and imports it once, printing the growth of
-//                                   the peak resident memory during the import
+//   exchange_bench [runs]           export and import, each `runs` times (default 50), and the sizes
+//                                   of the members of one full recommendation
+//   exchange_bench --caps [FOLDER]  makes the packages that take the most memory to import, and
+//                                   imports each once, printing the growth of the peak resident
+//                                   memory during the import: at the limits (four members at the
+//                                   largest text the reader takes, one of them holding as much markup
+//                                   as a member may); with a member declared GBK, and one in UTF-16,
+//                                   at the largest file the package may hold; and with 300,000 empty
+//                                   entries beside the members. Kept in FOLDER when given.
 //   exchange_bench --import FILE    only imports FILE, in a process that did nothing else before:
 //                                   to run under /usr/bin/time -v or heaptrack
 //
 // Needs a display (QT_QPA_PLATFORM=offscreen will do).
 
 #include <malloc.h>
+#include <zip.h>
 
 #include <QApplication>
 #include <algorithm>
@@ -31,6 +36,7 @@
 #include "exchange/package.h"
 #include "records/m_main.h"
 #include "runtime/dwdef.h"
+#include "runtime/text.h"
 #include "runtime/ui/scripted_dialogs.h"
 #include "runtime/ui/window.h"
 #include "runtime/xml.h"
@@ -129,22 +135,30 @@ long Status(const char* field) {
     return -1;
 }
 
-// A package at the limits: four members that bring it to 64 MiB unpacked, each near 16 MiB (one
-// with as much markup as a member may hold, three of one long value), the rest as exported.
-void MakeCapsPackage(const fs::path& exported, const fs::path& out, const fs::path& scratch) {
+// The members of a package, unpacked into `scratch`.
+void Unpack(const fs::path& package, const fs::path& scratch) {
     rt::Zip z;
     z.filestoprocess = "*";
     z.preservepaths = false;
     z.processsubfolders = true;
     z.unziptofolder = scratch.string();
-    z.zipfilename = exported.string();
-    if (z.unzip() != 0) Fail("unpacking the exported package");
+    z.zipfilename = package.string();
+    if (z.unzip() != 0) Fail("unpacking " + package.string());
+}
 
-    // The three members kept as exported take their share of the total first.
-    std::uintmax_t kept = 0;
-    for (const char* member : {"xm_base.xml", "xm_yy.xml", "xm_zl.xml"})
-        kept += fs::file_size(scratch / member);
-    const std::size_t size = std::min<std::size_t>(rt::kMaxEntrySize, (rt::kMaxTotalSize - kept) / 4);
+void Pack(const fs::path& scratch, const fs::path& out) {
+    rt::Zip z;
+    z.filestoprocess = scratch.string() + "/*";
+    z.preservepaths = false;
+    z.zipfilename = out.string();
+    if (z.zip() != 0) Fail("packing " + out.string());
+}
+
+// A package at the limits: four members each of the largest text the reader takes (one with as much
+// markup as a member may hold, three of one long value), the rest as exported.
+void MakeCapsPackage(const fs::path& exported, const fs::path& out, const fs::path& scratch) {
+    Unpack(exported, scratch);
+    const std::size_t size = rt::xml::kMaxTextSize;
     std::string markup = "<r>";
     const std::size_t elements = rt::xml::kMaxMarkup / 2 - 10;  // each "<a>x</a>" holds two '<'
     for (std::size_t i = 0; i < elements; ++i) markup += "<a>x</a>";
@@ -158,9 +172,63 @@ void MakeCapsPackage(const fs::path& exported, const fs::path& out, const fs::pa
         text += "</c></row></r>";
         std::ofstream(scratch / member, std::ios::binary) << text;
     }
-    z.filestoprocess = scratch.string() + "/*";
-    z.zipfilename = out.string();
-    if (z.zip() != 0) Fail("packing the package at the limits");
+    Pack(scratch, out);
+}
+
+// A package whose project member is declared in `encoding` and holds, in its name, as much Chinese as
+// the largest file the package may hold takes, the other members as exported.
+void MakeEncodedPackage(const fs::path& exported, const fs::path& out, const fs::path& scratch,
+                        const char* encoding) {
+    Unpack(exported, scratch);
+    const fs::path base = scratch / "xm_base.xml";
+    std::ifstream in(base, std::ios::binary);
+    std::string xml((std::istreambuf_iterator<char>(in)), {});
+    in.close();
+    const std::size_t begin = xml.find("<xm_name>") + 9, end = xml.find("</xm_name>");
+    const std::size_t declaration = xml.find("?>") + 2;
+    xml = std::string("<?xml version=\"1.0\" encoding=\"") + encoding + "\"?>" +
+          xml.substr(declaration, begin - declaration) + "\x01" + xml.substr(end);
+    rt::Iconv to(encoding, "UTF-8");
+    const std::size_t skeleton = to.Convert(xml)->size();
+    const std::size_t perCharacter = to.Convert("项")->size();
+    std::string name;
+    for (std::size_t n = 0; n < (rt::kMaxEntrySize - skeleton - 16) / perCharacter; ++n) name += "项";
+    xml.replace(xml.find('\x01'), 1, name);
+    std::ofstream(base, std::ios::binary) << *to.Convert(xml);
+    Pack(scratch, out);
+}
+
+// The exported package with 300,000 empty entries beside its members.
+void MakeManyEntriesPackage(const fs::path& exported, const fs::path& out) {
+    fs::copy_file(exported, out, fs::copy_options::overwrite_existing);
+    int error = 0;
+    zip_t* z = zip_open(out.c_str(), 0, &error);
+    if (z == nullptr) Fail("opening " + out.string());
+    for (int i = 0; i < 300000; ++i) {
+        const std::string name = "e" + std::to_string(i);
+        zip_source_t* empty = zip_source_buffer(z, nullptr, 0, 0);
+        if (empty == nullptr || zip_file_add(z, name.c_str(), empty, 0) < 0) Fail("adding " + name);
+    }
+    if (zip_close(z) != 0) Fail("writing " + out.string());
+}
+
+// The unpacked size of each member of a package, largest first.
+void PrintMemberSizes(const fs::path& package) {
+    int error = 0;
+    zip_t* z = zip_open(package.c_str(), ZIP_RDONLY, &error);
+    if (z == nullptr) Fail("opening " + package.string());
+    std::vector<std::pair<zip_uint64_t, std::string>> sizes;
+    for (zip_int64_t i = 0; i < zip_get_num_entries(z, 0); ++i) {
+        zip_stat_t st;
+        if (zip_stat_index(z, static_cast<zip_uint64_t>(i), 0, &st) == 0)
+            sizes.emplace_back(st.size, st.name);
+    }
+    zip_discard(z);
+    std::sort(sizes.rbegin(), sizes.rend());
+    std::printf("members of one full recommendation, unpacked:");
+    for (const auto& [size, name] : sizes)
+        std::printf(" %s %.1f KiB", name.c_str(), static_cast<double>(size) / 1024);
+    std::printf("\n");
 }
 
 }  // namespace
@@ -217,11 +285,14 @@ int main(int argc, char** argv) {
     };
 
     auto memoryOfImport = [&](const fs::path& file) {
+        // The memory that preparing the package took goes back to the system before the count.
+        malloc_trim(0);
         std::ofstream("/proc/self/clear_refs") << "5";
         const long before = Status("VmRSS:");
         const double ms = importOnce(file, "推荐书导入失败!");
         const long peak = Status("VmHWM:");
-        std::printf("import of the package at the limits: %.1f ms, refused with:\n", ms);
+        std::printf("import of %s (%.1f MiB): %.1f ms, refused with:\n", file.filename().c_str(),
+                    static_cast<double>(fs::file_size(file)) / (1 << 20), ms);
         for (const auto& r : d.messages)
             std::printf("  %s | %s\n", r.request.title.c_str(), r.request.text.c_str());
         std::printf(
@@ -232,17 +303,19 @@ int main(int argc, char** argv) {
         memoryOfImport(argv[2]);
     } else if (caps) {
         exportOnce();
-        const fs::path big = argc > 2 ? fs::path(argv[2]) : db.Folder() / "caps.DAT";
-        MakeCapsPackage(package, big, db.Folder() / "caps");
-        std::printf("package at the limits: %.1f MiB compressed\n",
-                    static_cast<double>(fs::file_size(big)) / (1 << 20));
-        // The memory that preparing the package took goes back to the system before the count.
-        malloc_trim(0);
-        memoryOfImport(big);
+        const fs::path folder = argc > 2 ? fs::path(argv[2]) : db.Folder();
+        fs::create_directories(folder);
+        MakeCapsPackage(package, folder / "caps.DAT", db.Folder() / "caps");
+        MakeEncodedPackage(package, folder / "gbk.DAT", db.Folder() / "gbk", "GBK");
+        MakeEncodedPackage(package, folder / "utf16.DAT", db.Folder() / "utf16", "UTF-16");
+        MakeManyEntriesPackage(package, folder / "many.DAT");
+        for (const char* name : {"caps.DAT", "gbk.DAT", "utf16.DAT", "many.DAT"})
+            memoryOfImport(folder / name);
     } else {
         exportOnce();
         std::printf("package of one full recommendation: %.1f KiB\n",
                     static_cast<double>(fs::file_size(package)) / 1024);
+        PrintMemberSizes(package);
         std::vector<double> exports, imports;
         for (int i = 0; i < runs; ++i) exports.push_back(exportOnce());
         for (int i = 0; i < runs; ++i) imports.push_back(importOnce(package, "成功导入一份推荐书!"));

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +19,7 @@
 #include "document/documents.h"
 #include "document/formats.h"
 #include "document/working_document.h"
+#include "runtime/files.h"
 #include "runtime/text.h"
 #include "runtime/word.h"
 
@@ -80,6 +82,28 @@ void FillAwardsTable(rt::word::Document& document, DataWindowControl& page, cons
     }
 }
 
+// The template is part of the installation: one that is missing, a folder or unreadable is named
+// with the place where it is expected, so that whoever installed the program can put it right.
+void CheckTemplate(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    std::string why;
+    if (ec && ec != std::errc::no_such_file_or_directory) {
+        why = "无法读取文件";
+    } else if (!std::filesystem::exists(status)) {
+        why = "文件不存在";
+    } else if (std::filesystem::is_directory(status)) {
+        why = "这是一个文件夹，不是文件";
+    } else if (!std::filesystem::is_regular_file(status)) {
+        why = "不是普通文件";
+    } else if (!std::ifstream(path, std::ios::binary)) {
+        why = "无法读取文件";
+    }
+    if (!why.empty())
+        throw rt::word::Error("无法打开模板“" + std::filesystem::path(path).filename().string() + "”：" +
+                              why + "。模板应在 " + path);
+}
+
 }  // namespace
 
 int all_print(const PrintBuffer& buffer, const FormPages& pages, const std::string& current_id,
@@ -88,8 +112,13 @@ int all_print(const PrintBuffer& buffer, const FormPages& pages, const std::stri
 
     rt::word::Application word;
     if (!Attach(word)) return 0;
+    // Each Print starts from an empty document folder: nothing an earlier run left (a document it
+    // could not hand over, one of another recommendation) can be taken for this one's.
+    rt::ClearFolder(std::filesystem::path(working_document).parent_path().string());
 
-    word.DocumentsAdd(program_folder + "/model/m_model2.docx", false);
+    const std::string model = program_folder + "/model/m_model2.docx";
+    CheckTemplate(model);
+    word.DocumentsAdd(model, false);
     auto bookmark = [&word](std::string_view name, const std::string& text) {
         word.ActiveDocument().SetBookmarkText(name, text);
     };

@@ -208,6 +208,7 @@ int all_print_789(const PrintBuffer& buffer, const ListPages& pages, const std::
         } catch (const UnreadPage&) {
             std::error_code ec;
             fs::remove(working_document, ec);
+            fs::remove(fs::path(working_document).parent_path(), ec);
             throw;
         }
     }
@@ -239,6 +240,7 @@ int all_print_789(const PrintBuffer& buffer, const ListPages& pages, const std::
     if (!keep) {
         std::error_code ec;
         if (fs::exists(working_document, ec)) fs::remove(working_document, ec);
+        fs::remove(fs::path(working_document).parent_path(), ec);  // the document folder, once empty
     }
     return 1;
 }

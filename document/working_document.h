@@ -21,14 +21,18 @@ class UnreadPage : public std::runtime_error {
     UnreadPage() : std::runtime_error(kUnreadDocument) {}
 };
 
-// folder + "/" + the recommendation number + ".docx". The number comes from the database or from an
-// imported package, so a path separator in it is replaced by "_": the working document always lies
-// in the folder itself.
+// The folder of the working document under the working folder: the program's own, emptied by the
+// form document and removed by the lists document once the user has the copy.
+inline constexpr const char* kDocumentFolder = "tmp_doc";
+
+// folder + "/tmp_doc/" + the recommendation number + ".docx". The number comes from the database or
+// from an imported package, so a path separator in it is replaced by "_": the working document
+// always lies in the document folder itself.
 inline std::string WorkingDocumentPath(std::string_view folder, std::string_view askno) {
     std::string name(askno);
     for (char& c : name)
         if (c == '/' || c == '\\' || c == '\0') c = '_';
-    return std::string(folder) + "/" + name + ".docx";
+    return std::string(folder) + "/" + kDocumentFolder + "/" + name + ".docx";
 }
 
 // Attaches to the running word-processing engine or starts one; when neither works, says so under

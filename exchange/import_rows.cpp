@@ -12,6 +12,7 @@
 
 #include "exchange/package.h"
 #include "exchange/package_reader.h"
+#include "runtime/dwdef.h"
 #include "runtime/ui/dialogs.h"
 #include "runtime/value.h"
 
@@ -24,8 +25,25 @@ int Refuse(PackageImport& import, const std::string& why) {
     return -1;
 }
 
-// Writes one checked row. Returns false when a statement fails.
-bool WriteRow(rt::Transaction& sqlca, const MemberFormat& f, const Row& row) {
+// Whether the number reads back as it was sent: a database may keep it less exactly than the
+// package gives it (an amount of more than fifteen digits in a column of floating point), and the
+// recommendation would then show, print and export another number.
+bool Kept(rt::ColType type, const rt::Value& sent, const rt::Value& back) {
+    if (type == rt::ColType::Decimal) {
+        const auto a = rt::Decimal::Parse(sent.ToText());
+        const auto b = rt::Decimal::Parse(back.ToText());
+        return a && b && *a == *b;
+    }
+    const auto a = sent.AsReal();
+    const auto b = back.AsReal();
+    return a && b && *a == *b;
+}
+
+// Writes one checked row, row n of its member, and reads its numbers back. "" when the row is
+// stored as sent, else why not.
+std::string WriteRow(rt::Transaction& sqlca, const MemberFormat& f, const Row& row, std::size_t n) {
+    const std::string at = std::string(f.file) + " 第" + std::to_string(n) + "行";
+    const auto failed = [&] { return "推荐书无法写入数据库：" + at + "，" + sqlca.SQLErrText; };
     std::vector<rt::Value> keyArgs, setArgs;
     for (const Column& c : f.keys) keyArgs.push_back(row[static_cast<std::size_t>(c.pos)]);
     for (const Column& c : f.set) setArgs.push_back(row[static_cast<std::size_t>(c.pos)]);
@@ -39,7 +57,7 @@ bool WriteRow(rt::Transaction& sqlca, const MemberFormat& f, const Row& row) {
         where += (k ? " AND " : "") + std::string(f.keys[k].name) + " = ?";
     }
     insert += ") VALUES (" + values + ")";
-    if (sqlca.Execute(insert, keyArgs) != 0) return false;
+    if (sqlca.Execute(insert, keyArgs) != 0) return failed();
 
     std::string update = std::string("UPDATE ") + f.table + " SET ";
     for (std::size_t k = 0; k < f.set.size(); ++k)
@@ -47,14 +65,38 @@ bool WriteRow(rt::Transaction& sqlca, const MemberFormat& f, const Row& row) {
     update += " WHERE " + where;
     std::vector<rt::Value> args = setArgs;
     args.insert(args.end(), keyArgs.begin(), keyArgs.end());
-    return sqlca.Execute(update, args) == 0 && sqlca.SQLNRows == 1;
+    if (sqlca.Execute(update, args) != 0 || sqlca.SQLNRows != 1) return failed();
+
+    const rt::DataWindowDef* def = rt::FindDefinition(f.object);
+    if (def == nullptr) return at + "：" + f.object + " 未定义";
+    std::vector<const Column*> numbers;
+    std::string select;
+    for (const Column& c : f.set) {
+        const rt::ColType type = def->columns[static_cast<std::size_t>(c.pos)].type;
+        if ((type != rt::ColType::Decimal && type != rt::ColType::Real) ||
+            row[static_cast<std::size_t>(c.pos)].IsNull())
+            continue;
+        numbers.push_back(&c);
+        select += (select.empty() ? "SELECT " : ", ") + std::string(c.name);
+    }
+    if (numbers.empty()) return {};
+    std::vector<rt::Value> back(numbers.size());
+    if (sqlca.SelectInto(select + " FROM " + f.table + " WHERE " + where, keyArgs, back) != 0)
+        return failed();
+    for (std::size_t k = 0; k < numbers.size(); ++k) {
+        const auto pos = static_cast<std::size_t>(numbers[k]->pos);
+        if (!Kept(def->columns[pos].type, row[pos], back[k]))
+            return "推荐书无法写入数据库：" + at + "第" + std::to_string(pos + 1) + "列（" +
+                   numbers[k]->name + "）：数据库不能准确保存“" + row[pos].ToText() + "”，保存后读出为“" +
+                   back[k].ToText() + "”";
+    }
+    return {};
 }
 
 int WriteRows(PackageImport& import, const MemberFormat& f, const std::vector<Row>& rows) {
     for (std::size_t n = 0; n < rows.size(); ++n)
-        if (!WriteRow(import.sqlca, f, rows[n]))
-            return Refuse(import, "推荐书无法写入数据库：" + std::string(f.file) + " 第" +
-                                      std::to_string(n + 1) + "行，" + import.sqlca.SQLErrText);
+        if (const std::string why = WriteRow(import.sqlca, f, rows[n], n + 1); !why.empty())
+            return Refuse(import, why);
     return 1;
 }
 

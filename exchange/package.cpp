@@ -27,12 +27,7 @@ namespace {
 
 bool DirectoryExists(const std::string& path) {
     std::error_code ec;
-    return fs::is_directory(path, ec);
-}
-
-void CreateDirectory(const std::string& path) {
-    std::error_code ec;
-    fs::create_directory(path, ec);
+    return fs::is_directory(fs::symlink_status(path, ec));
 }
 
 bool FileExists(const std::string& path) {
@@ -53,16 +48,9 @@ int RemoveDirectory(const std::string& path) {
     return fs::remove(path, ec) && !ec ? 1 : -1;
 }
 
-// Empties a working folder that an earlier run left behind, whatever it holds; a file of that
-// name is not the folder and stays.
-void RemoveWorkingFolder(const std::string& path) {
-    std::error_code ec;
-    if (fs::is_directory(fs::symlink_status(path, ec))) fs::remove_all(path, ec);
-}
-
-const std::string kTmpOut = "/tmp_out";
-const std::string kTmpIn = "/tmp_in";
-const std::string kTmpXml = "/tmp_xml";
+const std::string kTmpOut = std::string("/") + kWorkingFolders[0];
+const std::string kTmpIn = std::string("/") + kWorkingFolders[1];
+const std::string kTmpXml = std::string("/") + kWorkingFolders[2];
 
 }  // namespace
 
@@ -88,10 +76,12 @@ void ExportCheckedRecommendation(const ExportViews& views, rt::Zip& zip, const s
             failed = std::string(name) + ".xml";
 
     const std::string out_folder = working_folder + kTmpOut;
+    const std::string archive = working_folder + "/" + kArchiveName;
     // Only what this run writes may be packed: files left by a run that stopped, or put there by
-    // hand, would go into the package as members.
-    RemoveWorkingFolder(out_folder);
-    if (!DirectoryExists(out_folder)) CreateDirectory(out_folder);
+    // hand, would go into the package as members. A link in the folder's place, or the archive's,
+    // is removed, never written through.
+    rt::ClearFolder(out_folder);
+    FileDelete(archive);
     for (const auto& [view, name] : members) {
         const std::string file = std::string(name) + ".xml";
         if (rt::SaveAsXml(*view, out_folder + "/" + file, name, std::string(name) + "_row") != 1 &&
@@ -106,7 +96,6 @@ void ExportCheckedRecommendation(const ExportViews& views, rt::Zip& zip, const s
         members_to_pack += (members_to_pack.empty() ? "" : "\n") + out_folder + "/" + name + ".xml";
     zip.filestoprocess = members_to_pack;
     zip.preservepaths = false;
-    const std::string archive = working_folder + "/" + kArchiveName;
     zip.zipfilename = archive;
     long result = 0;
     std::string error;
@@ -161,10 +150,10 @@ std::optional<std::string> ImportPackage(rt::Zip& zip, rt::Transaction& sqlca,
     if (chosen == 0) return std::nullopt;
     const std::string in_folder = working_folder + kTmpIn;
     const std::string archive = in_folder + "/" + kArchiveName;
-    // Only the chosen file may be unpacked, never a copy left by an earlier run.
-    FileDelete(archive);
+    // Only the chosen file may be unpacked, never a copy left by an earlier run; the folder is a
+    // folder of this program's, never a link to another.
+    rt::ClearFolder(in_folder);
     if (chosen == 1) {
-        if (!DirectoryExists(in_folder)) CreateDirectory(in_folder);
         const int copied = rt::FileCopy(source, archive);
         if (copied == -1) MessageBox("错误", "Error opening sourcefile！", rt::ui::Icon::StopSign);
         if (copied == -2) MessageBox("错误", "Error writing targetfile！", rt::ui::Icon::StopSign);
@@ -177,8 +166,7 @@ std::optional<std::string> ImportPackage(rt::Zip& zip, rt::Transaction& sqlca,
     const std::string xml_folder = working_folder + kTmpXml;
     // Whatever an earlier package left (members of a refused one) must not be read as this
     // package's, nor keep the folder from being removed afterwards.
-    RemoveWorkingFolder(xml_folder);
-    CreateDirectory(xml_folder);
+    rt::ClearFolder(xml_folder);
     SetUpUnpacking(zip, archive, xml_folder);
     const long unpacked = zip.unzip();
     if (unpacked != 0)
@@ -197,7 +185,7 @@ std::optional<std::string> ImportPackage(rt::Zip& zip, rt::Transaction& sqlca,
     // A package that could not be unpacked whole (a member refused, named twice, too large, or no
     // archive at all) is not read in part: what was unpacked goes, and the import has failed.
     if (unpacked != 0) {
-        RemoveWorkingFolder(xml_folder);
+        rt::RemoveFolder(xml_folder);
         steps.rollback(working_folder, import);
         MessageBox("提示信息", "推荐书导入失败!", rt::ui::Icon::StopSign);
         return std::nullopt;

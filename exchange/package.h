@@ -31,6 +31,9 @@ inline constexpr std::array<Member, 7> kImportOrder = {{{"xm_base", "xm_base.xml
 
 // The archive's name while it is built (in the working folder) and inside the import folder.
 inline constexpr const char* kArchiveName = "xm_data.DAT";
+// The working folders under the working folder: Export's, and Import's for the package and for its
+// members. Each command empties them first and removes them when it ends.
+inline constexpr std::array<const char*, 3> kWorkingFolders = {"tmp_out", "tmp_in", "tmp_xml"};
 inline constexpr const char* kFileFilter = "DAT Files (*.DAT),*.DAT";
 
 using rt::ui::DataWindowControl;

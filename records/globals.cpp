@@ -1,5 +1,11 @@
 #include "records/globals.h"
 
+#include <filesystem>
+#include <system_error>
+
+#include "document/working_document.h"
+#include "exchange/package.h"
+#include "runtime/files.h"
 #include "runtime/ui/application.h"
 #include "sections/globals.h"
 
@@ -26,6 +32,18 @@ Command::~Command() {
 
 std::string WorkingFolder() {
     return rt::ui::Application::WorkingFolder(current_path);
+}
+
+void TidyWorkingFolder(const std::string& folder) {
+    rt::TidyUnused(folder, [&folder] {
+        for (const char* name : exchange::kWorkingFolders) rt::RemoveFolder(folder + "/" + name);
+        rt::RemoveFolder(folder + "/" + document::kDocumentFolder);
+        // The package that Export builds beside its folder; a folder of that name is not it.
+        const std::filesystem::path archive = folder + "/" + exchange::kArchiveName;
+        std::error_code ec;
+        if (!std::filesystem::is_directory(std::filesystem::symlink_status(archive, ec)))
+            std::filesystem::remove(archive, ec);
+    });
 }
 
 }  // namespace laurel

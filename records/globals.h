@@ -16,6 +16,11 @@ extern std::string current_path;
 // Where Export, Import and Print keep their working files: the program folder, or the user's own
 // data folder when the program folder cannot be written (an installation under /usr or /opt).
 std::string WorkingFolder();
+// Removes what the commands' working folders under `folder` still hold from an earlier run that
+// was stopped half-way (the working document, the package and its members), unless another running
+// copy of the program uses the folder. Only those folders and the package are touched, and no link
+// is followed.
+void TidyWorkingFolder(const std::string& folder);
 
 // One command of the user, from the event that starts it to its end, events it causes included.
 // When the outermost command ends, a transaction it left open is rolled back: every command

@@ -140,11 +140,15 @@ void m_main::exit_clicked() {
     if (rt::ui::Window* window = ParentWindow()) rt::ui::Close(*window);
 }
 
+// A list that could not be read is read again first: its first recommendation is where the
+// step ends.
 void m_main::previous_clicked() {
+    if (targets_.sections.relist()) return;
     targets_.sections.dw_no.ScrollPriorRow();
 }
 
 void m_main::next_clicked() {
+    if (targets_.sections.relist()) return;
     targets_.sections.dw_no.ScrollNextRow();
 }
 
@@ -160,6 +164,11 @@ void m_main::new_recommendation_clicked() {
     bool first = false;
     std::string new_id;
     long new_row = 0;
+    std::string reason;  // the database's, when one of the statements failed
+    const auto failed = [&reason] {
+        reason = sections::DatabaseReason();
+        return false;
+    };
 
     const bool created = [&] {
         targets_.dw_nomax.SetTransObject(sqlca);
@@ -172,13 +181,13 @@ void m_main::new_recommendation_clicked() {
 
         // A package's key can stand anywhere: never take a key that is in use already.
         std::vector<Value> count(1);
-        if (sqlca.SelectInto("select count(*) from j_xm_base where xm_id = ?", {new_id}, count) != 0 ||
-            count[0].AsLong() != 0)
-            return false;
+        if (sqlca.SelectInto("select count(*) from j_xm_base where xm_id = ?", {new_id}, count) != 0)
+            return failed();
+        if (count[0].AsLong() != 0) return false;
 
         if (first) {
             if (!Run("INSERT INTO j_xm_base ( xm_id, xm_xg )  VALUES (?, '0' )", {new_id}, true))
-                return false;
+                return failed();
         } else {
             new_row = area.dw_no.InsertRow(0);
             if (new_row < 1) return false;
@@ -193,17 +202,17 @@ void m_main::new_recommendation_clicked() {
                  "'0001-01-01', xm_finishdate = '0001-01-01', xm_zongtz = 0.0, xm_huis = 0, "
                  "xm_guid='FFFFFFFFFFFFFFFF' where xm_id = ?",
                  {new_id}, true))
-            return false;
+            return failed();
         if (!Run("INSERT INTO j_ry_finish ( xm_id,   ry_no,  ry_birthday,  gg_date,  ry_grdtime,  ry_start, "
                  "ry_finish,  ry_anum,  ry_atm  )  VALUES (?, 1, '0001-01-01', '0001-01-01', '0001-01-01', "
                  "'0001-01-01', '0001-01-01', 0, '0001-01-01')",
                  {new_id}, true))
-            return false;
+            return failed();
         if (!Run(
                 "INSERT INTO j_dw_finish ( xm_id,   dw_no, dw_ardbkprnnum, dw_ardbkprntm  ) VALUES ( ?,  1 , "
                 "0.0 ,'0001-01-01' )",
                 {new_id}, true))
-            return false;
+            return failed();
 
         // The benefit of the three years before this one, direct ('1') then indirect ('0'), the year
         // as its digits. The key is bound like every other value, never pasted into the text.
@@ -215,10 +224,10 @@ void m_main::new_recommendation_clicked() {
                 kind + "', null)";
             for (int back = 1; back <= 3; ++back) {
                 const std::string year = std::to_string(this_year - back);
-                if (!Run(insert, {new_id, year}, true)) return false;
+                if (!Run(insert, {new_id, year}, true)) return failed();
             }
         }
-        return sqlca.Commit() == 0;
+        return sqlca.Commit() == 0 || failed();
     }();
 
     if (!created) {
@@ -226,7 +235,7 @@ void m_main::new_recommendation_clicked() {
         // current recommendation is left as it was.
         sqlca.Rollback();
         if (new_row > 0) area.dw_no.DeleteRow(new_row);
-        rt::ui::MessageBox("提示信息", "系统意外，新增推荐书失败！", rt::ui::Icon::StopSign);
+        sections::SayFailure(reason, "提示信息", "系统意外，新增推荐书失败！");
         return;
     }
 
@@ -263,15 +272,16 @@ void m_main::delete_recommendation_clicked() {
     if (answer != 1) return;
 
     const auto fail = [] {
+        const std::string reason = sections::DatabaseReason();
         sqlca.Rollback();
-        rt::ui::MessageBox("提示信息", "系统意外，删除推荐书失败！", rt::ui::Icon::StopSign);
+        sections::SayFailure(reason, "提示信息", "系统意外，删除推荐书失败！");
     };
 
     // The statements go by current_id and the list row by its position: they must name the same
     // recommendation.
     const long old_row = area.dw_no.GetRow();
     if (old_row < 1 || area.dw_no.GetItemString(old_row, "xm_id") != std::optional<std::string>(current_id)) {
-        fail();
+        rt::ui::MessageBox("提示信息", "系统意外，删除推荐书失败！", rt::ui::Icon::StopSign);
         return;
     }
 
@@ -318,16 +328,24 @@ void m_main::save_clicked() {
     sections::SectionArea& area = targets_.sections;
 
     area.acceptdw();
+    if (current_id == kNoRecommendation) return;
 
+    // A state that cannot be read (a busy or failing database, a recommendation deleted elsewhere)
+    // saves nothing, and says so: the edits stay pending.
     std::vector<Value> into(1);
-    sqlca.SelectInto("select xm_xg from j_xm_base where xm_id =?", {current_id}, into);
-    if (sqlca.SQLCode != 0 || Text(into[0]) != std::optional<std::string>("0")) {
+    const long found = sqlca.SelectInto("select xm_xg from j_xm_base where xm_id =?", {current_id}, into);
+    if (found == -1) {
+        const std::string reason = sections::DatabaseReason();
+        sqlca.Rollback();
+        sections::SayFailure(reason, "提示信息", "保存失败！");
+        return;
+    }
+    if (found != 0 || Text(into[0]) != std::optional<std::string>("0")) {
         // Nothing to do for a recommendation this desktop knows to be saved. One that its list still
         // shows as being edited was saved, or deleted, on another desktop: that is said, and the
         // pages become read-only with what they hold.
         const long row = area.ListRowOf(current_id);
-        if (sqlca.SQLCode != -1 && row > 0 &&
-            area.dw_no.GetItemString(row, "xm_xg") == std::optional<std::string>("0"))
+        if (row > 0 && area.dw_no.GetItemString(row, "xm_xg") == std::optional<std::string>("0"))
             area.holdforwriting();
         sqlca.Rollback();
         return;
@@ -340,7 +358,7 @@ void m_main::save_clicked() {
     if (stored == sections::SectionArea::Stored::Refused) return;
     if (stored == sections::SectionArea::Stored::Failed) {
         // Every page keeps its edits pending, so that the next Save writes them all again.
-        rt::ui::MessageBox("提示信息", "保存失败！", rt::ui::Icon::StopSign);
+        sections::SayFailure(area.storereason, "提示信息", "保存失败！");
         return;
     }
 
@@ -357,9 +375,18 @@ void m_main::save_clicked() {
 void m_main::modify_clicked() {
     sections::SectionArea& area = targets_.sections;
 
+    if (current_id == kNoRecommendation) return;
+    const auto fail = [] {
+        const std::string reason = sections::DatabaseReason();
+        sqlca.Rollback();
+        sections::SayFailure(reason, "提示信息", "系统意外，修改推荐书失败！");
+    };
+
     std::vector<Value> into(2);
-    sqlca.SelectInto("select xm_guid , xm_xg from j_xm_base where xm_id =?", {current_id}, into);
-    if (sqlca.SQLCode != 0) return;
+    if (sqlca.SelectInto("select xm_guid , xm_xg from j_xm_base where xm_id =?", {current_id}, into) != 0) {
+        fail();
+        return;
+    }
     const std::optional<std::string> version = Text(into[0]);
     const std::optional<std::string> saved_flag = Text(into[1]);
     if (saved_flag == std::optional<std::string>("0")) {
@@ -384,8 +411,7 @@ void m_main::modify_clicked() {
 
     sqlca.Execute(sql, {current_id});
     if (sqlca.SQLCode != 0 || sqlca.SQLNRows != 1 || sqlca.Commit() != 0) {
-        sqlca.Rollback();
-        rt::ui::MessageBox("提示信息", "系统意外，修改推荐书失败！", rt::ui::Icon::StopSign);
+        fail();
         return;
     }
     const long row = area.dw_no.GetRow();

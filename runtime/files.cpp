@@ -1,11 +1,13 @@
 #include "runtime/files.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
+#include <map>
 #include <random>
 #include <system_error>
 #include <vector>
@@ -85,6 +87,45 @@ int FileCopy(const std::string& source, const std::string& target) {
     if (result == 1 && std::rename(partial.c_str(), place.c_str()) != 0) result = -2;
     if (result != 1) ::unlink(partial.c_str());
     return result;
+}
+
+bool ClearFolder(const std::string& path) {
+    std::error_code ec;
+    const fs::file_status status = fs::symlink_status(path, ec);
+    if (fs::is_symlink(status)) fs::remove(path, ec);
+    if (fs::is_directory(status)) {
+        // What lies inside goes one by one: a link among it is removed as a link.
+        for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec)) {
+            std::error_code each;
+            fs::remove_all(it->path(), each);
+        }
+    } else if (!fs::create_directory(path, ec) || ec) {
+        return false;
+    }
+    ec.clear();
+    return fs::is_directory(fs::symlink_status(path, ec)) && fs::is_empty(path, ec) && !ec;
+}
+
+void RemoveFolder(const std::string& path) {
+    std::error_code ec;
+    const fs::file_status status = fs::symlink_status(path, ec);
+    if (fs::is_symlink(status) || fs::is_directory(status)) fs::remove_all(path, ec);
+}
+
+bool TidyUnused(const std::string& folder, const std::function<void()>& tidy) {
+    // One descriptor per folder for the life of the process: the lock is its mark.
+    static std::map<std::string, int> marks;
+    auto [at, fresh] = marks.emplace(folder, -1);
+    if (fresh) at->second = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = at->second;
+    if (fd < 0) return false;
+    // Alone when the mark can be made exclusive; it is shared again afterwards, so that another
+    // process can tell that this one runs. Another process holds it exclusive only while it tidies.
+    const bool alone = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (alone) tidy();
+    while (::flock(fd, LOCK_SH) != 0 && errno == EINTR) {
+    }
+    return alone;
 }
 
 }  // namespace rt

@@ -1,6 +1,7 @@
 #pragma once
-// Copying a file to a place the user chose.
+// Copying a file to a place the user chose, and the working folders of the program's commands.
 
+#include <functional>
 #include <string>
 
 namespace rt {
@@ -14,5 +15,19 @@ int FileCopy(const std::string& source, const std::string& target);
 
 // True when both paths name the same existing file.
 bool SameFile(const std::string& a, const std::string& b);
+
+// A working folder is the program's own and never a way elsewhere: a link found in its place or
+// inside it is removed itself, never followed, and nothing outside it is ever touched.
+//
+// Makes `path` an empty folder: a link in its place goes and a folder is made, a folder is emptied.
+// False when that cannot be done (a file in its place, no permission).
+bool ClearFolder(const std::string& path);
+// Removes `path` with all it holds (a link in its place: the link); a file in its place stays.
+void RemoveFolder(const std::string& path);
+
+// Runs `tidy` when no other running process uses `folder`, and from then on marks the folder as used
+// by this process until it ends (a shared lock on the folder itself). What a running process keeps
+// there is never tidied away under it. Returns whether `tidy` ran.
+bool TidyUnused(const std::string& folder, const std::function<void()>& tidy);
 
 }  // namespace rt

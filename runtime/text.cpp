@@ -2,10 +2,12 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -29,12 +31,29 @@ bool Iconv::ok() const {
 }
 
 std::optional<std::string> Iconv::Convert(std::string_view in) {
+    bool tooLong = false;
+    return Convert(in, std::numeric_limits<std::size_t>::max(), tooLong);
+}
+
+std::optional<std::string> Iconv::Convert(std::string_view in, std::size_t limit, bool& tooLong) {
+    tooLong = false;
     if (!ok()) return std::nullopt;
     iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    std::string out(in.size() * 2 + 16, '\0');
+    // The output may grow to one character past the limit, so that passing it can be told.
+    constexpr std::size_t kSlack = 16;
+    const std::size_t cap = limit > std::numeric_limits<std::size_t>::max() / 2 ? limit : limit + kSlack;
+    std::string out(std::min(in.size() * 2 + kSlack, cap), '\0');
     char* src = const_cast<char*>(in.data());  // iconv's interface is not const-correct
     std::size_t srcLeft = in.size();
     std::size_t done = 0;
+    const auto grow = [&] {
+        if (out.size() >= cap) {
+            tooLong = true;
+            return false;
+        }
+        out.resize(std::min(out.size() * 2, cap));
+        return true;
+    };
     for (;;) {
         char* dst = out.data() + done;
         std::size_t dstLeft = out.size() - done;
@@ -43,16 +62,18 @@ std::optional<std::string> Iconv::Convert(std::string_view in) {
         if (r != static_cast<std::size_t>(-1)) {
             // Flush any shift state (none for the encodings used here, but harmless).
             if (iconv(cd_, nullptr, nullptr, &dst, &dstLeft) == static_cast<std::size_t>(-1)) {
-                if (errno != E2BIG) return std::nullopt;
-                out.resize(out.size() * 2);
+                if (errno != E2BIG || !grow()) return std::nullopt;
                 continue;
             }
             done = out.size() - dstLeft;
+            if (done > limit) {
+                tooLong = true;
+                return std::nullopt;
+            }
             out.resize(done);
             return out;
         }
-        if (errno != E2BIG) return std::nullopt;
-        out.resize(out.size() * 2);
+        if (errno != E2BIG || !grow()) return std::nullopt;
     }
 }
 

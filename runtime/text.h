@@ -37,6 +37,9 @@ class Iconv {
     bool ok() const;
     // Converts the whole input; nullopt when it is not valid in the source encoding (or incomplete).
     std::optional<std::string> Convert(std::string_view in);
+    // As Convert, but gives up as soon as the output passes `limit` bytes, with `tooLong` set; it
+    // never holds much more than `limit` bytes on the way.
+    std::optional<std::string> Convert(std::string_view in, std::size_t limit, bool& tooLong);
     // Bytes one encoded character takes in the target; 0 when it does not convert.
     std::size_t Length(std::string_view ch);
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <deque>
@@ -231,16 +232,24 @@ std::string ZipReason(int code) {
     }
 }
 
-std::string ZipReason(zip_t* za) {
-    return ZipReason(zip_error_code_zip(zip_get_error(za)));
-}
-
 std::string SystemReason(const std::error_code& ec) {
     if (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted) return "没有写入权限";
-    if (ec == std::errc::no_space_on_device) return "磁盘空间不足";
+    if (ec == std::errc::no_space_on_device || ec.value() == EDQUOT) return "磁盘空间不足";
     if (ec == std::errc::read_only_file_system) return "磁盘只读";
     if (ec == std::errc::no_such_file_or_directory) return "文件夹不存在";
     return "系统错误 " + std::to_string(ec.value());
+}
+
+// The system's own reason comes first where it is one the user can act on (a full disk, no
+// permission): the archive library reports a failed write of its buffered output as a read error.
+std::string ZipReason(zip_t* za) {
+    const zip_error_t* error = zip_get_error(za);
+    if (zip_error_system_type(error) == ZIP_ET_SYS) {
+        const std::string system =
+            SystemReason(std::error_code(zip_error_code_system(error), std::generic_category()));
+        if (!system.starts_with("系统错误")) return system;
+    }
+    return ZipReason(zip_error_code_zip(error));
 }
 
 std::deque<Part> ReadPackage(const std::string& path) {

@@ -1,9 +1,12 @@
 #include "runtime/xml.h"
 
+#include <expat.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <pugixml.hpp>
 #include <system_error>
 
@@ -45,15 +48,17 @@ std::optional<std::string> ReadFile(const std::string& path, long& error) {
     return data;
 }
 
-// iconv for any encoding it knows; nullopt with the reason.
+// iconv for any encoding it knows, stopped as soon as the text passes its limit; nullopt with the
+// reason.
 std::optional<std::string> ConvertToUtf8(std::string_view in, const std::string& from, long& error) {
     Iconv converter("UTF-8", from.c_str());
     if (!converter.ok()) {
         error = kUnknownEncoding;
         return std::nullopt;
     }
-    std::optional<std::string> out = converter.Convert(in);
-    if (!out) error = kBadEncoding;  // an invalid or incomplete sequence
+    bool tooLong = false;
+    std::optional<std::string> out = converter.Convert(in, kMaxTextSize, tooLong);
+    if (!out) error = tooLong ? kFileTooLarge : kBadEncoding;  // else an invalid or incomplete sequence
     return out;
 }
 
@@ -112,6 +117,10 @@ std::optional<std::string> ToUtf8(std::string data, long& error) {
     std::optional<std::string> out;
     if (starts({0xEF, 0xBB, 0xBF})) {
         data.erase(0, 3);
+        if (data.size() > kMaxTextSize) {
+            error = kFileTooLarge;
+            return std::nullopt;
+        }
         out = std::move(data);
     } else if (starts({0x00, 0x00, 0xFE, 0xFF}) || starts({0xFF, 0xFE, 0x00, 0x00})) {
         out = ConvertToUtf8(data, "UTF-32", error);
@@ -125,11 +134,14 @@ std::optional<std::string> ToUtf8(std::string data, long& error) {
         const std::string declared = DeclaredEncoding(data);
         if (declared.empty() || declared == "utf-8" || declared == "utf8" || declared == "us-ascii" ||
             declared == "ascii") {
+            if (data.size() > kMaxTextSize) {
+                error = kFileTooLarge;
+                return std::nullopt;
+            }
             out = std::move(data);
         } else if (IsGbkName(declared)) {
             // GB18030 is a superset of both; files labelled GB2312 often hold GBK characters.
-            out = rt::GbkToUtf8(data);
-            if (!out) error = kBadEncoding;
+            out = ConvertToUtf8(data, "GB18030", error);
         } else {
             out = ConvertToUtf8(data, declared, error);
         }
@@ -191,6 +203,35 @@ bool ReferencesAllowed(std::string_view text) {
     return true;
 }
 
+// The verdict of expat, a conforming parser, on the text: 0, kDoctypeRefused, or kMalformed for
+// what the lenient parser that builds the document lets through (an undeclared entity such as
+// "&nbsp;", a bare "&", an attribute given twice, "<" in an attribute value, and the like). It reads
+// UTF-8 whatever the declaration says (the text was converted) and never reads a DTD.
+long Conformance(std::string_view text) {
+    const std::unique_ptr<XML_ParserStruct, void (*)(XML_Parser)> parser(XML_ParserCreate("UTF-8"),
+                                                                         XML_ParserFree);
+    if (!parser) return kMalformed;
+    bool doctype = false;
+    XML_SetUserData(parser.get(), &doctype);
+    XML_SetStartDoctypeDeclHandler(parser.get(),
+                                   [](void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+                                       *static_cast<bool*>(data) = true;
+                                   });
+    XML_SetParamEntityParsing(parser.get(), XML_PARAM_ENTITY_PARSING_NEVER);
+    // In chunks: expat takes an int for the length.
+    constexpr std::size_t kChunk = 1u << 20;
+    std::size_t at = 0;
+    do {
+        const std::size_t n = std::min(kChunk, text.size() - at);
+        const bool last = at + n == text.size();
+        if (XML_Parse(parser.get(), text.data() + at, static_cast<int>(n), last ? 1 : 0) != XML_STATUS_OK ||
+            doctype)
+            return doctype ? kDoctypeRefused : kMalformed;
+        at += n;
+    } while (at < text.size());
+    return 0;
+}
+
 bool BlankText(const char* s) {
     for (; *s != '\0'; ++s)
         if (*s != ' ' && *s != '\t' && *s != '\r' && *s != '\n') return false;
@@ -221,6 +262,9 @@ std::optional<Document> Document::Build(std::string data, long* error) {
     if (!utf8) return fail(code);
     if (Markup(*utf8) > kMaxMarkup) return fail(kTooManyNodes);
     if (!ReferencesAllowed(*utf8)) return fail(kBadEncoding);
+    // Judged before the parse below, which works in place and changes the text; said after it, so
+    // that what that parser finds keeps its own code.
+    const long conformance = Conformance(*utf8);
 
     auto impl = std::make_shared<Impl>();
     impl->text = std::move(*utf8);
@@ -245,6 +289,7 @@ std::optional<Document> Document::Build(std::string data, long* error) {
         }
     }
     if (elements != 1) return fail(kNoSingleRoot);
+    if (conformance != 0) return fail(conformance);
     if (error != nullptr) *error = 0;
     return Document(std::move(impl));
 }

@@ -3,11 +3,14 @@
 //
 // Files arrive from other installations, so reading is defensive: a document type declaration is
 // refused outright (no DTD, hence no entity of any kind beyond the five predefined ones and
-// character references), files above a size limit are refused before they are read, a document
-// with more markup than a limit is refused before it is parsed (so that a small file of empty
-// elements cannot take the memory of a large one), characters that XML 1.0 forbids are refused also
-// when they come as character references ("&#1;"), and a file that declares GB2312, GBK or GB18030
-// (or another encoding that iconv knows) is converted to UTF-8 first. Texts come out as UTF-8.
+// character references), files above a size limit are refused before they are read, a file that
+// declares GB2312, GBK or GB18030 (or another encoding that iconv knows) is converted to UTF-8 first
+// and refused as soon as the converted text passes its own limit, a document with more markup than a
+// limit is refused before it is parsed (so that a small file of empty elements cannot take the
+// memory of a large one), characters that XML 1.0 forbids are refused also when they come as
+// character references ("&#1;"), and a conforming parser has the last word on well-formedness (an
+// undeclared entity, a bare "&", an attribute given twice, "<" in an attribute value). Texts come
+// out as UTF-8.
 //
 // The content of an element is every child node of any kind (elements, text, CDATA, comments,
 // processing instructions), in document order, so that a reader sees every stray node and decides
@@ -29,17 +32,24 @@ namespace rt::xml {
 // Results of the well-formedness test besides 0 (well-formed).
 enum ParseError : long {
     kFileNotRead = 1,      // missing, unreadable or a folder
-    kFileTooLarge = 2,     // above kMaxFileSize
+    kFileTooLarge = 2,     // above kMaxFileSize, or above kMaxTextSize once in UTF-8
     kUnknownEncoding = 3,  // the declared encoding is not known
     kBadEncoding = 4,      // bytes that are not valid in the (declared) encoding, or a character
                            // that XML 1.0 forbids
     kDoctypeRefused = 5,   // <!DOCTYPE ...>
     kNoSingleRoot = 6,     // no root element, several, or text beside it
     kTooManyNodes = 7,     // more markup than kMaxMarkup
+    kMalformed = 8,        // not well-formed by the rules of XML 1.0 where the reader is lenient
     kSyntaxError = 100,    // 100 + the parser's own status code
 };
 
-inline constexpr std::size_t kMaxFileSize = 16u << 20;
+// The text of a document, as UTF-8, may take at most kMaxTextSize bytes; the file, in an encoding
+// that takes up to four bytes for a character that UTF-8 writes in one, four times that. The
+// documents read here (the members of an exchange package) stay far below: a recommendation with
+// every list at its limit and every text at its width makes members of at most a few tens of
+// kilobytes, and written all as character references or pretty-printed a few times that.
+inline constexpr std::size_t kMaxTextSize = 1u << 20;
+inline constexpr std::size_t kMaxFileSize = 4 * kMaxTextSize;
 // Tags, comments, processing instructions and attributes together. The documents read here hold a
 // few thousand; the parser's memory stays near 100 bytes for each.
 inline constexpr std::size_t kMaxMarkup = 100000;

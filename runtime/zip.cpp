@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -142,80 +143,123 @@ void Zip::Skip(SkippedFile f) {
 
 // ---- packing ---------------------------------------------------------------------------------
 
-long Zip::zip() {
-    skipped_ = false;
-    if (zipfilename.empty()) return kZipNoArchiveName;
+namespace {
+
+// A file to pack: its name in the archive and its place on disk.
+struct ToPack {
+    std::string name;
+    fs::path path;
+};
+
+// One packing: the files that the patterns select, then the archive written from them.
+class Packing {
+  public:
+    Packing(const std::string& archive, bool subfolders, bool keepPaths,
+            std::function<void(SkippedFile)> skip)
+        : archive_(archive), subfolders_(subfolders), keepPaths_(keepPaths), skip_(std::move(skip)) {
+        std::error_code ec;
+        canonicalArchive_ = fs::weakly_canonical(fs::path(archive), ec);
+    }
+
+    // Selects the files of one pattern; false when its folder does not exist.
+    bool Select(const std::string& line);
+    // Writes the archive from the files selected; 0 or a ZipResult (files skipped are the caller's).
+    long Write();
+
+  private:
+    void Consider(const fs::directory_entry& e, const fs::path& folder, const std::string& mask);
+
+    std::string archive_;
+    fs::path canonicalArchive_;
+    bool subfolders_;
+    bool keepPaths_;
+    std::function<void(SkippedFile)> skip_;
+    std::vector<ToPack> files_;
+    std::set<fs::path> taken_;  // a file that two patterns match goes in once
+};
+
+bool Packing::Select(const std::string& line) {
+    const fs::path pattern(line);
+    std::string mask = pattern.filename().string();
+    if (mask.empty()) mask = "*";
+    fs::path folder = pattern.parent_path();
+    if (folder.empty()) folder = ".";
+    if (!IsPlainFolder(folder)) return false;
 
     std::error_code ec;
-    const fs::path archive = fs::weakly_canonical(fs::path(zipfilename), ec);
-
-    std::vector<std::pair<std::string, fs::path>> files;  // entry name, file on disk
-    std::set<fs::path> taken;                             // a file that two patterns match goes in once
-    for (const std::string& line : Patterns(filestoprocess)) {
-        const fs::path pattern(line);
-        std::string mask = pattern.filename().string();
-        if (mask.empty()) mask = "*";
-        fs::path folder = pattern.parent_path();
-        if (folder.empty()) folder = ".";
-        if (!IsPlainFolder(folder)) return kZipSourceMissing;
-
-        auto consider = [&](const fs::directory_entry& e) {
-            std::error_code sec;
-            const fs::file_status s = e.symlink_status(sec);
-            if (sec || fs::is_directory(s)) return;
-            const std::string bare = e.path().filename().string();
-            if (!Matches(mask, bare) || taken.count(e.path()) != 0) return;
-            taken.insert(e.path());
-            const std::string name =
-                preservepaths ? e.path().lexically_relative(folder).generic_string() : bare;
-            if (!fs::is_regular_file(s)) {
-                Skip(Refused(name, e.path().string(), SkipReason::NotAFile));
-                return;
-            }
-            if (!archive.empty() && fs::weakly_canonical(e.path(), sec) == archive) return;
-            files.emplace_back(name, e.path());
-        };
-        if (processsubfolders) {
-            for (fs::recursive_directory_iterator
-                     it(folder, fs::directory_options::skip_permission_denied, ec),
-                 end;
-                 !ec && it != end; it.increment(ec))
-                consider(*it);
-        } else {
-            for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-                consider(*it);
-        }
+    if (subfolders_) {
+        for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec),
+             end;
+             !ec && it != end; it.increment(ec))
+            Consider(*it, folder, mask);
+    } else {
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+            Consider(*it, folder, mask);
     }
-    std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
+    return true;
+}
 
-    int error = 0;
+// Links on disk are refused, never followed; the archive being written never packs itself.
+void Packing::Consider(const fs::directory_entry& e, const fs::path& folder, const std::string& mask) {
+    std::error_code ec;
+    const fs::file_status s = e.symlink_status(ec);
+    if (ec || fs::is_directory(s)) return;
+    const std::string bare = e.path().filename().string();
+    if (!Matches(mask, bare) || taken_.count(e.path()) != 0) return;
+    taken_.insert(e.path());
+    const std::string name = keepPaths_ ? e.path().lexically_relative(folder).generic_string() : bare;
+    if (!fs::is_regular_file(s)) {
+        skip_(Refused(name, e.path().string(), SkipReason::NotAFile));
+        return;
+    }
+    if (!canonicalArchive_.empty() && fs::weakly_canonical(e.path(), ec) == canonicalArchive_) return;
+    files_.push_back({name, e.path()});
+}
+
+long Packing::Write() {
+    std::sort(files_.begin(), files_.end(), [](const ToPack& a, const ToPack& b) { return a.path < b.path; });
     Archive za;
     std::set<std::string> names;  // folded: a reader that ignores case must not find two
-    for (const auto& [name, path] : files) {
+    for (const auto& [name, path] : files_) {
         if (names.count(LowerAscii(name)) != 0) {
-            Skip(Refused(name, path.string(), SkipReason::Duplicate));
+            skip_(Refused(name, path.string(), SkipReason::Duplicate));
             continue;
         }
         // The archive reads its files only when it is written; one that cannot be opened now is
         // refused rather than failing the whole archive later.
         if (!std::ifstream(path, std::ios::binary)) {
-            Skip(Refused(name, path.string(), SkipReason::Unreadable));
+            skip_(Refused(name, path.string(), SkipReason::Unreadable));
             continue;
         }
         if (za.z == nullptr) {
-            za.z = zip_open(zipfilename.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+            int error = 0;
+            za.z = zip_open(archive_.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
             if (za.z == nullptr) return kZipCannotWrite;
         }
         zip_source_t* src = zip_source_file(za.z, path.c_str(), 0, -1);
         if (src == nullptr || zip_file_add(za.z, name.c_str(), src, ZIP_FL_ENC_UTF_8) < 0) {
             if (src != nullptr) zip_source_free(src);
-            Skip(Refused(name, path.string(), SkipReason::Unreadable));
+            skip_(Refused(name, path.string(), SkipReason::Unreadable));
             continue;
         }
         names.insert(LowerAscii(name));
     }
     if (names.empty()) return kZipNothingToDo;
     if (!za.Close()) return kZipCannotWrite;
+    return 0;
+}
+
+}  // namespace
+
+long Zip::zip() {
+    skipped_ = false;
+    if (zipfilename.empty()) return kZipNoArchiveName;
+    Packing packing(zipfilename, processsubfolders, preservepaths,
+                    [this](SkippedFile f) { Skip(std::move(f)); });
+    for (const std::string& line : Patterns(filestoprocess)) {
+        if (!packing.Select(line)) return kZipSourceMissing;
+    }
+    if (const long rc = packing.Write(); rc != 0) return rc;
     return skipped_ ? static_cast<long>(kZipFilesSkipped) : 0L;
 }
 
@@ -427,6 +471,49 @@ std::optional<SkipReason> Unpacking::Inflate(zip_uint64_t index, int fd, std::ui
     }
 }
 
+// Little-endian fields of the archive's end records.
+std::uint64_t Field(const unsigned char* p, int bytes) {
+    std::uint64_t v = 0;
+    for (int k = bytes - 1; k >= 0; --k) v = (v << 8) | p[k];
+    return v;
+}
+
+// Whether the directory that the archive's end record (or any record that may be taken for it)
+// claims stays within kMaxEntries and kMaxDirectorySize. Read from the end of the file only, as the
+// archive library looks for the record: in the last 64 KiB and the record's own bytes, taking every
+// place that carries its signature, and the 64-bit record that a locator before it points to.
+bool PlausibleDirectory(const std::string& path) {
+    Fd in;
+    in.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (in.fd < 0 || ::fstat(in.fd, &st) != 0) return true;  // the library reports what it cannot read
+    constexpr std::size_t kEnd = 22, kLocator = 20, kEnd64 = 56;
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    const std::size_t tail =
+        static_cast<std::size_t>(std::min<std::uint64_t>(size, 0xFFFF + kEnd + kLocator + kEnd));
+    std::vector<unsigned char> buffer(tail);
+    if (::pread(in.fd, buffer.data(), tail, static_cast<off_t>(size - tail)) != static_cast<ssize_t>(tail))
+        return true;
+    const auto plausible = [](std::uint64_t entries, std::uint64_t bytes) {
+        return entries <= kMaxEntries && bytes <= kMaxDirectorySize;
+    };
+    for (std::size_t at = 0; at + kEnd <= tail; ++at) {
+        const unsigned char* end = buffer.data() + at;
+        if (std::memcmp(end, "PK\5\6", 4) != 0) continue;
+        if (!plausible(std::max(Field(end + 8, 2), Field(end + 10, 2)), Field(end + 12, 4))) return false;
+        if (at < kLocator || std::memcmp(end - kLocator, "PK\6\7", 4) != 0) continue;
+        const std::uint64_t where = Field(end - kLocator + 8, 8);
+        unsigned char end64[kEnd64];
+        if (where > size - kEnd64 ||
+            ::pread(in.fd, end64, kEnd64, static_cast<off_t>(where)) != static_cast<ssize_t>(kEnd64) ||
+            std::memcmp(end64, "PK\6\6", 4) != 0)
+            continue;
+        if (!plausible(std::max(Field(end64 + 24, 8), Field(end64 + 32, 8)), Field(end64 + 40, 8)))
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 long Zip::unzip() {
@@ -434,6 +521,7 @@ long Zip::unzip() {
     if (zipfilename.empty()) return kZipNoArchiveName;
     if (unziptofolder.empty()) return kZipNoTargetFolder;
 
+    if (!PlausibleDirectory(zipfilename)) return kZipTooManyEntries;
     int error = 0;
     Archive za;
     za.z = zip_open(zipfilename.c_str(), ZIP_RDONLY, &error);
@@ -444,7 +532,8 @@ long Zip::unzip() {
     const fs::path target(unziptofolder);
     std::error_code ec;
     fs::create_directories(target, ec);
-    if (!fs::is_directory(target, ec)) return kZipNoTargetFolder;
+    // A link in the target's place would lead the entries elsewhere.
+    if (!fs::is_directory(fs::symlink_status(target, ec))) return kZipNoTargetFolder;
 
     Unpacking unpacking(za.z, target, Patterns(filestoprocess), processsubfolders, preservepaths);
     bool selected = false;
@@ -482,6 +571,9 @@ std::string Zip::geterrordescription(int type, long code) const {
             return "无法创建解压目标文件夹";
         case kZipSourceMissing:
             return "要压缩的文件夹不存在";
+        case kZipTooManyEntries:
+            return "压缩文件的目录过大（多于 " + std::to_string(kMaxEntries) + " 个文件或 " +
+                   std::to_string(kMaxDirectorySize >> 20) + " MiB），不予解压";
         default:
             return "未知错误 " + std::to_string(code);
     }

@@ -3,7 +3,9 @@
 // two methods like the automation control it stands in for.
 //
 // Unpacking treats the archive as hostile: nothing is ever written outside `unziptofolder`, and
-// nothing beyond the size limits is written at all. An entry whose name is absolute, carries a drive
+// nothing beyond the size limits is written at all. An archive whose directory claims more entries,
+// or takes more bytes, than such an archive can plausibly have is refused before the directory is
+// read. An entry whose name is absolute, carries a drive
 // letter or a ".." part, a link or any other entry that is not a plain file or folder, an encrypted
 // entry, an entry above the size limit or one that would take the unpacked total past its limit, and
 // a second entry with the same target name are refused: SkippingFile fires for each and the
@@ -53,12 +55,19 @@ enum ZipResult : long {
     kZipCannotWrite = 6,     // the archive could not be written
     kZipNoTargetFolder = 7,  // unziptofolder is empty or cannot be made
     kZipSourceMissing = 8,   // the folder that filestoprocess names does not exist
+    kZipTooManyEntries = 9,  // the directory claims more than kMaxEntries entries or kMaxDirectorySize bytes
 };
 
 // What one unpacking writes at most: per file and in all. The archives this component serves hold
-// a few kilobytes; these leave a wide margin and keep a hostile one from filling the disk.
-inline constexpr std::uint64_t kMaxEntrySize = 16u << 20;
-inline constexpr std::uint64_t kMaxTotalSize = 64u << 20;
+// a few kilobytes; these leave a wide margin (a file of the largest text the XML reader takes, in
+// the widest encoding) and keep a hostile one from filling the disk.
+inline constexpr std::uint64_t kMaxEntrySize = 4u << 20;
+inline constexpr std::uint64_t kMaxTotalSize = 16u << 20;
+// The archives served hold seven files; some packers add folders and files of their own beside
+// them. A directory of far more is refused before it is read, since reading it takes memory for each
+// entry.
+inline constexpr std::uint64_t kMaxEntries = 1000;
+inline constexpr std::uint64_t kMaxDirectorySize = 1u << 20;
 
 class Zip {
   public:

@@ -117,6 +117,11 @@ bool ShowStored(const ListSection& k, long row) {
     return true;
 }
 
+// What the delete button of a list that keeps its last item says when it finds the list unread.
+std::string UnreadList(const ListKind& kind) {
+    return kind.kind == ListKind::Contributors ? "读取完成人列表失败！" : "读取完成单位列表失败！";
+}
+
 void PutCursor(const ListSection& k) {
     if (k.detail != nullptr) {
         k.detail->SetColumn(k.def.detailNameColumn);
@@ -207,9 +212,10 @@ std::string_view CaptionOf(const ListKind& kind) {
 }
 
 // The insertion failed: nothing of it stays, the user is told, and the list shows what is stored.
-void FailInsert(const ListSection& k, long former_row) {
+// `reason`: the database's, when a statement failed; a page that failed has said its own.
+void FailInsert(const ListSection& k, long former_row, const std::string& reason) {
     sqlca.Rollback();
-    rt::ui::MessageBox("提示信息：", k.def.insertFailure, rt::ui::Icon::StopSign);
+    SayFailure(reason, "提示信息：", std::string(k.def.insertFailure));
     ShowStoredListQuietly(k, former_row);
     PutCursor(k);
 }
@@ -393,7 +399,7 @@ void SectionArea::cb_page_insert_clicked() {
             if (stored == Stored::Refused) return;
             if (stored == Stored::Failed) {
                 if (!k.def.saveFailure.empty())
-                    rt::ui::MessageBox("提示信息：", k.def.saveFailure, rt::ui::Icon::StopSign);
+                    SayFailure(storereason, "提示信息：", std::string(k.def.saveFailure));
                 return;
             }
             if (k.detail != nullptr) {
@@ -418,7 +424,7 @@ void SectionArea::cb_page_insert_clicked() {
         case Hold::Refused:
             return;
         case Hold::Failed:
-            FailInsert(k, former_row);
+            FailInsert(k, former_row, DatabaseReason());
             return;
     }
     switch (listagrees(k.def)) {
@@ -430,12 +436,19 @@ void SectionArea::cb_page_insert_clicked() {
             PutCursor(k);
             return;
         case Agreement::Failed:
-            FailInsert(k, former_row);
+            FailInsert(k, former_row, DatabaseReason());
             return;
     }
 
+    // A statement that fails has its reason shown with the failure; a page that fails has said
+    // why itself.
+    std::string reason;
+    const auto failed = [&reason] {
+        reason = DatabaseReason();
+        return false;
+    };
     const bool inserted = [&] {
-        if (!ShiftUp(k, add_row)) return false;
+        if (!ShiftUp(k, add_row)) return failed();
         add_row = list->InsertRow(add_row);
         if (add_row < 1) return false;
         if (k.def.kind == ListKind::Awards) list->ScrollToRow(add_row);
@@ -443,12 +456,12 @@ void SectionArea::cb_page_insert_clicked() {
         if (list->SetItem(add_row, k.def.numberItem, add_row) != 1) return false;
         if (list->Update(true, false) != 1) return false;
         if (!k.def.placeholder.empty()) {
-            if (!Run(k.def.placeholder, {current_id, add_row}) || sqlca.SQLNRows != 1) return false;
+            if (!Run(k.def.placeholder, {current_id, add_row}) || sqlca.SQLNRows != 1) return failed();
         }
-        return sqlca.Commit() == 0;
+        return sqlca.Commit() == 0 || failed();
     }();
     if (!inserted) {
-        FailInsert(k, former_row);
+        FailInsert(k, former_row, reason);
         return;
     }
 
@@ -468,7 +481,29 @@ void SectionArea::cb_page_delete_clicked() {
             rt::ui::MessageBox("提示信息：", "真的要删除吗？", Icon::Question, Buttons::OKCancel, 2);
         if (answer != 1) return;
     } else {
-        const long rows = list->RowCount();
+        long rows = list->RowCount();
+        if (rows == 0 && !HoldsChanges(*list)) {
+            // An empty list may be one that could not be read, not one without items: reading it
+            // again tells. Items that show up now are only shown, with the detail of the one it
+            // showed before, for the user to choose from.
+            {
+                QuietRowChange quiet(list);
+                rows = list->Retrieve({current_id});
+                if (rows > 0) list->ScrollToRow(k.Current());
+            }
+            if (rows == -1) {
+                list->Reset();
+                rt::ui::MessageBox("提示信息：", UnreadList(k.def), Icon::StopSign);
+                return;
+            }
+            if (rows > 1) {
+                k.Current() = static_cast<int>(list->GetRow());
+                if (k.detail != nullptr && !HoldsChanges(*k.detail))
+                    ReadAfresh(*k.detail, {current_id, k.Current()});
+                PutCursor(k);
+                return;
+            }
+        }
         if (rows <= 1) {
             rt::ui::MessageBox("提示信息：", k.def.refusal);
             return;
@@ -493,9 +528,10 @@ void SectionArea::cb_page_delete_clicked() {
         }
     }
 
-    const auto fail = [&] {
+    // `reason`: the database's, when a statement failed; a page that failed has said its own.
+    const auto fail = [&](const std::string& reason) {
         sqlca.Rollback();
-        rt::ui::MessageBox("提示信息：", k.def.deleteFailure, rt::ui::Icon::StopSign);
+        SayFailure(reason, "提示信息：", std::string(k.def.deleteFailure));
         ShowStoredListQuietly(k, removed_row);
         if (k.detail != nullptr) PutCursor(k);
     };
@@ -510,13 +546,13 @@ void SectionArea::cb_page_delete_clicked() {
             case Hold::Refused:
                 return;
             case Hold::Failed:
-                fail();
+                fail(DatabaseReason());
                 return;
         }
         Agreement agreement = listagrees(k.def);
         if (agreement == Agreement::Agrees && store_detail) agreement = detailagrees(k.def);
         if (agreement == Agreement::Failed) {
-            fail();
+            fail(DatabaseReason());
             return;
         }
         if (agreement != Agreement::Agrees) {
@@ -533,11 +569,13 @@ void SectionArea::cb_page_delete_clicked() {
     }
     if (del_row <= 0) return;
 
+    std::string reason;  // the database's, when a statement failed; a page says its own
     const bool deleted = [&] {
         if (store_detail && k.detail->Update(false, false) != 1) return false;
         if (list->Update(true, false) != 1) return false;
-        if (!ShiftDown(k, static_cast<long>(*removed_number))) return false;
-        return sqlca.Commit() == 0;
+        if (ShiftDown(k, static_cast<long>(*removed_number)) && sqlca.Commit() == 0) return true;
+        reason = DatabaseReason();
+        return false;
     }();
 
     if (!deleted) {
@@ -548,7 +586,7 @@ void SectionArea::cb_page_delete_clicked() {
             if (k.detail != nullptr) PutCursor(k);
             return;
         }
-        fail();
+        fail(reason);
         return;
     }
 
@@ -567,8 +605,7 @@ void SectionArea::cb_page_save_clicked() {
     // field for the user to correct; the engine has said why once already. The page keeps every
     // change it could not store, so that the user can correct it and store again.
     const Stored result = storepages({stored});
-    if (result == Stored::Failed)
-        rt::ui::MessageBox("提示信息：", "系统意外，保存失败！", rt::ui::Icon::StopSign);
+    if (result == Stored::Failed) SayFailure(storereason, "提示信息：", "系统意外，保存失败！");
     // Refused: the page shows what the user has been told about.
     if (result == Stored::Refused || k.detail == nullptr) return;
     const long current_row = k.list->GetRow();

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/datawindow.h"
 #include "runtime/ui/dialogs.h"
 #include "sections/globals.h"
 #include "sections/section_area.h"
@@ -109,9 +110,10 @@ SectionArea::Hold SectionArea::holdforwriting() {
 
     std::vector<rt::Value> into(1);
     const long found = sqlca.SelectInto("select xm_xg from j_xm_base where xm_id = ?", {current_id}, into);
+    // The caller takes the database's reason before it rolls back.
+    if (found == -1) return Hold::Failed;
     // Nothing is written yet; no lock is held while the user reads why.
     sqlca.Rollback();
-    if (found == -1) return Hold::Failed;
     rt::ui::MessageBox("提示信息", found == 100 ? kRecommendationGone : kSavedElsewhere,
                        rt::ui::Icon::Exclamation);
     // As a switch to a saved recommendation leaves it: the list's copy of the state read again, the
@@ -126,6 +128,19 @@ SectionArea::Hold SectionArea::holdforwriting() {
 
 void SayListUnread() {
     rt::ui::MessageBox("提示信息", "读取推荐书列表失败！", rt::ui::Icon::StopSign);
+}
+
+std::string DatabaseReason() {
+    // A lost connection has been told of once already, in words of its own.
+    if (sqlca.SQLCode != -1 || sqlca.LossAlreadyTold()) return {};
+    const long code = sqlca.SQLDBCode != 0 ? sqlca.SQLDBCode : sqlca.SQLCode;
+    return "数据库操作失败（" + std::to_string(code) + "）：\n" + sqlca.SQLErrText;
+}
+
+void SayFailure(const std::string& reason, const std::string& title, const std::string& text) {
+    if (!reason.empty())
+        rt::ui::MessageBox(std::string(rt::DataWindow::kDatabaseErrorTitle), reason, rt::ui::Icon::StopSign);
+    rt::ui::MessageBox(title, text, rt::ui::Icon::StopSign);
 }
 
 long SectionArea::ListRowOf(const std::string& key) const {
@@ -144,6 +159,12 @@ long SectionArea::retrievelist(bool say) {
     listread = rows != -1;
     if (rows == -1 && say) SayListUnread();
     return rows;
+}
+
+bool SectionArea::relist() {
+    if (listread || current_id != kNoRecommendation || !sqlca.Connected()) return false;
+    retrievelist();
+    return current_id != kNoRecommendation;
 }
 
 }  // namespace laurel::sections

@@ -102,6 +102,12 @@ inline constexpr std::string_view kPageGone =
 // The question when another desktop stored a page since it was read, naming the page's section:
 // 是 keeps this desktop's changes over what is stored, 否 takes what is stored.
 std::string ChangedElsewhere(std::string_view caption);
+// The database's reason for the failure of the last statement on sqlca, as a DataWindow words
+// its own; "" when that statement did not fail. Taken before the ROLLBACK, which forgets it.
+std::string DatabaseReason();
+// Says that a command failed: the database's reason first, when there is one, in the box a
+// DataWindow shows for its own failures, then the command's own message.
+void SayFailure(const std::string& reason, const std::string& title, const std::string& text);
 
 class SectionArea : public SectionControls {
   public:
@@ -145,6 +151,11 @@ class SectionArea : public SectionControls {
     // why. Failed: rolled back with every edit kept; the caller says so.
     enum class Stored { Yes, Refused, Failed };
     Stored storepages(const std::vector<DataWindowControl*>& pages, const std::function<bool()>& more = {});
+    // The database's reason when the last storepages failed on a statement of its own or the
+    // caller's ("" when a page failed: a page says why itself), for the caller's SayFailure.
+    std::string storereason;
+    // Takes the reason of the statement that failed, rolls back and gives Failed.
+    Stored FailStore();
     // After an Update of `page` found a row that another desktop stored since it was read, and the
     // transaction is rolled back: asks whose changes stand (ChangedElsewhere) and reads the page
     // again accordingly, true when it is to be stored again. A row the other desktop deleted is
@@ -179,6 +190,10 @@ class SectionArea : public SectionControls {
     // Whether the list holds what the database held when it was last read: false until it has
     // been read, and after a read that failed. A command that adds to the list reads it first.
     bool listread = false;
+    // With no recommendation on show because the list could not be read (at start-up): reads the
+    // list again, and its row change makes the first recommendation current. True when one is
+    // current now; a list that still cannot be read says so.
+    bool relist();
     // No recommendation on show: the pages, the caption and the step buttons hidden.
     void ShowNoRecommendation();
     // The row of the list that holds the recommendation `key`, 0 when none does.
@@ -190,6 +205,7 @@ class SectionArea : public SectionControls {
     void cb_n_clicked();
     void cb_p_clicked();
     long dw_no_rowfocuschanged(long currentrow);
+    long dw_no_clicked(long xpos, long ypos, long row, std::string_view column);
 
     // List sections: insert, delete and save of the list rows.
     void cb_page_insert_clicked();

@@ -24,6 +24,12 @@ long SectionArea::list_clicked(long, long, long row, std::string_view) {
     return row == 0 ? 1 : 0;
 }
 
+long SectionArea::dw_no_clicked(long xpos, long ypos, long row, std::string_view column) {
+    // A list that could not be read is read again; the row clicked was none of its rows.
+    if (relist()) return 1;
+    return list_clicked(xpos, ypos, row, column);
+}
+
 // ---- list to detail ---------------------------------------------------------------------------------
 
 namespace {
@@ -80,7 +86,7 @@ void FollowList(SectionArea& area, const DetailLink& link) {
                 // that row (or to where a list read again now holds it), so that nothing typed is
                 // lost and the user can correct it; a refusal has said why.
                 if (stored == SectionArea::Stored::Failed)
-                    rt::ui::MessageBox("提示信息", "保存失败！", rt::ui::Icon::StopSign);
+                    SayFailure(area.storereason, "提示信息", "保存失败！");
                 {
                     struct Restoring {
                         Restoring() { restoring_list = true; }

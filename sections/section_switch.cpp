@@ -85,8 +85,16 @@ bool SectionArea::settleconflict(DataWindowControl& page) {
     return true;
 }
 
+SectionArea::Stored SectionArea::FailStore() {
+    storereason = DatabaseReason();
+    // Every page keeps its edits pending: nothing of them is in the database now.
+    sqlca.Rollback();
+    return Stored::Failed;
+}
+
 SectionArea::Stored SectionArea::storepages(const std::vector<DataWindowControl*>& pages,
                                             const std::function<bool()>& more) {
+    storereason.clear();
     for (DataWindowControl* d : pages) d->AcceptText();
     bool pending = false;
     for (DataWindowControl* d : pages)
@@ -100,8 +108,7 @@ SectionArea::Stored SectionArea::storepages(const std::vector<DataWindowControl*
         case Hold::Refused:
             return Stored::Refused;
         case Hold::Failed:
-            sqlca.Rollback();
-            return Stored::Failed;
+            return FailStore();
     }
     // A list, or the item a detail shows, is written only while it still shows what the table
     // holds: rows read before another desktop renumbered them would be written over other items.
@@ -109,10 +116,7 @@ SectionArea::Stored SectionArea::storepages(const std::vector<DataWindowControl*
         const ListKind* kind = KindOf(*this, *d);
         if (kind == nullptr || d->ModifiedCount() + d->DeletedCount() == 0) continue;
         const Agreement agreement = d == &PageOf(kind->list) ? listagrees(*kind) : detailagrees(*kind);
-        if (agreement == Agreement::Failed) {
-            sqlca.Rollback();
-            return Stored::Failed;
-        }
+        if (agreement == Agreement::Failed) return FailStore();
         if (agreement == Agreement::Settled) return storepages(pages, more);
         if (agreement != Agreement::Agrees) return Stored::Refused;
     }
@@ -122,8 +126,10 @@ SectionArea::Stored SectionArea::storepages(const std::vector<DataWindowControl*
     bool written = true;
     for (DataWindowControl* d : pages)
         if (d->Update(true, false) != 1) written = false;
-    if (written && more) written = more();
-    if (written && sqlca.Commit() == 0) {
+    // A page that failed has said why itself; the caller's statements and the COMMIT have the
+    // database's reason said with the failure.
+    if (written && ((more && !more()) || sqlca.Commit() != 0)) return FailStore();
+    if (written) {
         for (DataWindowControl* d : pages) d->ResetUpdate();
         return Stored::Yes;
     }
@@ -147,7 +153,7 @@ int SectionArea::savepages(const std::vector<DataWindowControl*>& pages) {
         case Stored::Failed:
             break;
     }
-    rt::ui::MessageBox("提示信息", "先前的页面保存失败！", rt::ui::Icon::StopSign);
+    SayFailure(storereason, "提示信息", "先前的页面保存失败！");
     return 0;
 }
 
@@ -165,6 +171,14 @@ std::vector<DataWindowControl*> SectionArea::pendingpages() {
 }
 
 long SectionArea::tv_1_selectionchanging(long oldhandle, long newhandle) {
+    // After the opening (which selects the first section with no section before), a list that
+    // could not be read is read again. It switches to its first recommendation, which selects
+    // section 一 on the way; the section clicked is then selected as any other, so that the tree
+    // and the page agree.
+    if (oldhandle != 0 && relist()) {
+        tv_1.SelectItem(newhandle);
+        return 0;
+    }
     savepages(PagesSavedOnLeaving(*this, oldhandle));
 
     current_page = newhandle;

@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QTextCursor>
 #include <algorithm>
 
@@ -246,26 +247,60 @@ bool MaskTakesAt(const QString& mask, int position, QChar c) {
     return at < places.size() && ClassTakes(places[at].c, c);
 }
 
-// A line with an input mask that refuses, where the cursor stands, a character the mask does not
-// take there: the cursor stays, instead of the character landing at a later place that takes it
-// with blanks left in between. Typing the separator steps over it (once: the editor itself steps
-// over a separator after the character before it).
+// The character that shows an empty place of the input mask.
+QChar BlankOf(const QString& mask) {
+    const qsizetype semicolon = mask.lastIndexOf(u';');
+    return semicolon >= 0 && semicolon + 1 < mask.size() ? mask.at(semicolon + 1) : QChar(u' ');
+}
+
+// A line with an input mask. Typing goes on right after the typed text: a click or a key that puts
+// the cursor further right, among the blanks, would have the next characters land behind a gap that
+// the mask's reading refuses, or past the last place, where they are lost. A character the mask
+// does not take where the cursor stands is refused with a beep, and the cursor stays, instead of
+// the character landing at a later place that takes it with blanks left in between. Typing the
+// separator steps over it (once: the editor itself steps over a separator after the character
+// before it).
 class MaskedLine : public QLineEdit {
   public:
     using QLineEdit::QLineEdit;
 
   protected:
+    void mousePressEvent(QMouseEvent* e) override {
+        QLineEdit::mousePressEvent(e);
+        if (!hasSelectedText() && cursorPosition() > TypedEnd()) setCursorPosition(TypedEnd());
+    }
+
     void keyPressEvent(QKeyEvent* e) override {
         const QString typed = e->text();
         if (!isReadOnly() && !inputMask().isEmpty() && typed.size() == 1 && typed.at(0).isPrint() &&
             (e->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) == 0) {
-            const int at = hasSelectedText() ? selectionStart() : cursorPosition();
+            int at = hasSelectedText() ? selectionStart() : cursorPosition();
+            if (const int end = TypedEnd(); at > end) {
+                setCursorPosition(end);
+                at = end;
+            }
             if (!MaskTakesAt(inputMask(), at, typed.at(0))) {
+                QApplication::beep();
                 e->accept();  // refused where the cursor is; nothing moves
                 return;
             }
         }
         QLineEdit::keyPressEvent(e);
+    }
+
+  private:
+    // The first place to type in after the last typed character (the first of all when nothing
+    // is typed), past the separators in between, as the editor itself steps over them.
+    int TypedEnd() const {
+        const std::vector<MaskPlace> places = PlacesOf(inputMask());
+        const QString shown = displayText();
+        const QChar blank = BlankOf(inputMask());
+        std::size_t end = 0;
+        for (std::size_t i = 0; i < places.size() && i < static_cast<std::size_t>(shown.size()); ++i) {
+            if (!places[i].separator && shown.at(static_cast<qsizetype>(i)) != blank) end = i + 1;
+        }
+        while (end < places.size() && places[end].separator) ++end;
+        return static_cast<int>(end);
     }
 };
 

@@ -2,7 +2,10 @@
 // and imported again, packages that are refused or broken, hostile archives, and members written
 // by another program.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <zip.h>
 
 #include <algorithm>
@@ -17,6 +20,7 @@
 
 #include "app/globals.h"
 #include "app/j_main_mdi.h"
+#include "document/working_document.h"
 #include "exchange/package.h"
 #include "records/m_main.h"
 #include "runtime/dwdef.h"
@@ -452,10 +456,16 @@ TEST_F(ExchangeTest, BrokenPackagesLeaveNoHalfRecommendationAndTouchNoOther) {
         std::function<void(const fs::path&)> change;
         std::vector<std::string> boxes;
     };
-    const std::vector<Case> cases = {
+    const std::string malformed = "提示信息:xm_ry XMLParseFile error|" + std::to_string(rt::xml::kMalformed);
+    std::vector<Case> cases = {
         {"malformed",
          [](const fs::path& f) { WriteFile(f / "xm_ry.xml", "<r><a></r>"); },
          {"提示信息:xm_ry XMLParseFile error|114"}},
+        // Well-formed means well-formed, also where a lenient parser would take the text.
+        {"undeclared-entity", SetValue("xm_ry.xml", "ry_name", "a&nbsp;b"), {malformed}},
+        {"bare-ampersand", SetValue("xm_ry.xml", "ry_name", "a & b"), {malformed}},
+        {"attribute-twice", replace("xm_ry.xml", "<xm_ry_row>", "<xm_ry_row a=\"1\" a=\"2\">"), {malformed}},
+        {"less-than-in-attribute", replace("xm_ry.xml", "<xm_ry_row>", "<xm_ry_row a=\"<\">"), {malformed}},
         // Characters that XML forbids, written as references.
         {"control-character",
          SetValue("xm_base.xml", "xm_name", "a&#1;b"),
@@ -520,6 +530,9 @@ TEST_F(ExchangeTest, BrokenPackagesLeaveNoHalfRecommendationAndTouchNoOther) {
         {"year-digits",
          SetValue("xm_xy.xml", "xy_year", "20a3"),
          {why + "xm_xy.xml 第1行第2列（xy_year）：年份应为四位数字，实为“20a3”"}},
+        {"three-digit-year",
+         SetValue("xm_xy.xml", "xy_year", "202"),
+         {why + "xm_xy.xml 第1行第2列（xy_year）：年份应为四位数字，实为“202”"}},
         {"benefit-kind",
          SetValue("xm_xy.xml", "xy_zhijorjianj", "9"),
          {why + "xm_xy.xml 第1行第8列（xy_zhijorjianj）：应为“0”或“1”，实为“9”"}},
@@ -545,6 +558,9 @@ TEST_F(ExchangeTest, BrokenPackagesLeaveNoHalfRecommendationAndTouchNoOther) {
         {"whole-number",
          SetValue("xm_base.xml", "xm_huis", "99999999999"),
          {why + "xm_base.xml 第1行第33列（xm_huis）：“99999999999”不是该列允许的整数"}},
+        {"whole-number-beyond-32-bits",
+         SetValue("xm_base.xml", "xm_huis", "2147483648"),
+         {why + "xm_base.xml 第1行第33列（xm_huis）：“2147483648”不是该列允许的整数"}},
         {"real-number",
          SetValue("xm_ry.xml", "ry_anum", "nan"),
          {why + "xm_ry.xml 第1行第34列（ry_anum）：“nan”不是有效的数值"}},
@@ -559,7 +575,27 @@ TEST_F(ExchangeTest, BrokenPackagesLeaveNoHalfRecommendationAndTouchNoOther) {
              WriteFile(f / "xm_hj.xml", xml);
          },
          {why + "xm_hj.xml：有11行，超过页面允许的10行"}},
+        {"fourth-benefit-of-a-kind",
+         [](const fs::path& f) {
+             std::string xml = ReadFile(f / "xm_xy.xml");
+             const auto begin = xml.find("<xm_xy_row>");
+             const auto end = xml.find("</xm_xy_row>") + 12;
+             std::string row = xml.substr(begin, end - begin);
+             const auto year = row.find("<xy_year>") + 9;
+             row.replace(year, 4, "1999");
+             xml.insert(end, row);
+             WriteFile(f / "xm_xy.xml", xml);
+         },
+         {why + "xm_xy.xml 第6行：间接经济效益超过页面允许的3行"}},
     };
+    // A database that keeps amounts as floating point cannot keep eighteen digits: the amount would
+    // read back, print and export as another.
+    if (!testing_support::ScratchDatabase::OnPostgreSQL())
+        cases.push_back(
+            {"amount-not-kept",
+             SetValue("xm_base.xml", "xm_zongtz", "9999999999999999.99"),
+             {"提示信息|推荐书无法写入数据库：xm_base.xml 第1行第32列（xm_zongtz）：数据库不能准确保存"
+              "“9999999999999999.99”，保存后读出为“10000000000000000.00”"}});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const fs::path broken = Rework(package, c.name, c.change);
@@ -571,6 +607,14 @@ TEST_F(ExchangeTest, BrokenPackagesLeaveNoHalfRecommendationAndTouchNoOther) {
         EXPECT_EQ(RowsOf(kElsewhere), 0);
         EXPECT_EQ(Snapshot(kB.id), other);
         EXPECT_TRUE(ProgramFolder().empty()) << ::testing::PrintToString(ProgramFolder());
+    }
+    // Where the database keeps such an amount exactly, it is imported as sent.
+    if (testing_support::ScratchDatabase::OnPostgreSQL()) {
+        const fs::path exact =
+            Rework(package, "amount-kept", SetValue("xm_base.xml", "xm_zongtz", "9999999999999999.99"));
+        EXPECT_EQ(Import(exact, 1), std::vector<std::string>{"提示信息|成功导入一份推荐书!"});
+        EXPECT_EQ(StoredBase(kA.id, "xm_zongtz"), "9999999999999999.99");
+        DeleteRecommendation(kA.id);
     }
     // The intact package still imports afterwards.
     Dialogs().Clear();
@@ -650,7 +694,13 @@ TEST_F(ExchangeTest, HostileArchivesAreRefusedWholeAndOnlyTheMembersAreUnpacked)
          {skipped, unpacking + "有文件被跳过：XM_RY.XML（与另一个文件同名）"}},
         {"member-too-large",
          replaced("xm_zl.xml", std::string(rt::kMaxEntrySize + 1, ' ')),
-         {skipped, unpacking + "有文件被跳过：xm_zl.xml（超过每个文件 16 MiB 的上限）"}},
+         {skipped, unpacking + "有文件被跳过：xm_zl.xml（超过每个文件 " +
+                       std::to_string(rt::kMaxEntrySize >> 20) + " MiB 的上限）"}},
+        // A directory of entries beyond any plausible package is not even read.
+        {"many-entries",
+         with(std::vector<std::pair<std::string, std::string>>(rt::kMaxEntries, {"", ""})),
+         {unpacking + "压缩文件的目录过大（多于 " + std::to_string(rt::kMaxEntries) +
+          " 个文件或 1 MiB），不予解压"}},
         {"member-of-many-elements",
          replaced("xm_ry.xml", manyElements),
          {"提示信息:xm_ry XMLParseFile error|7"}},
@@ -658,7 +708,10 @@ TEST_F(ExchangeTest, HostileArchivesAreRefusedWholeAndOnlyTheMembersAreUnpacked)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const fs::path hostile = Db().Folder() / (c.name + ".DAT");
-        MakeArchive(hostile, c.entries);
+        auto entries = c.entries;
+        for (std::size_t k = 0; k < entries.size(); ++k)
+            if (entries[k].first.empty()) entries[k].first = "extra/" + std::to_string(k);
+        MakeArchive(hostile, entries);
         auto boxes = c.boxes;
         boxes.push_back("提示信息|推荐书导入失败!");
         EXPECT_EQ(Import(hostile, static_cast<int>(boxes.size())), boxes);
@@ -675,8 +728,8 @@ TEST_F(ExchangeTest, HostileArchivesAreRefusedWholeAndOnlyTheMembersAreUnpacked)
               (std::vector<std::string>{unpacking + "不是有效的ZIP压缩文件，或文件已损坏",
                                         "提示信息|推荐书导入失败!"}));
 
-    // Entries that are no members are left in the archive, however many and however large: no box,
-    // nothing written, and the package imports.
+    // Entries that are no members are left in the archive, as many as a package may hold and however
+    // large: no box, nothing written, and the package imports.
     std::vector<std::pair<std::string, std::string>> foreign;
     for (int i = 0; i < 500; ++i) foreign.emplace_back("extra/" + std::to_string(i) + ".xml", "<x/>");
     const std::string zeros(20u << 20, '\0');
@@ -814,6 +867,108 @@ TEST_F(ExchangeTest, UncheckedCancelledOrFailedCommandsLeaveNoTrace) {
                   "错误|Error opening sourcefile！"}));
     EXPECT_FALSE(fs::exists(target));
     EXPECT_EQ(ProgramFolder(), std::vector<std::string>{"tmp_out"});
+}
+
+// The working folders are the program's own: a link in the place of one, or inside one, is removed,
+// never followed, so nothing elsewhere is written or deleted. At start-up whatever commands stopped
+// half-way left in them goes, and nothing else, unless another running copy of the program uses
+// the folder.
+TEST_F(ExchangeTest, WorkingFoldersLeadNowhereElseAndStartUpClearsWhatCommandsLeft) {
+    SeedRich(kA);
+    Open();
+    const fs::path elsewhere = Db().Folder() / "elsewhere";
+    const std::vector<std::string> precious = {"xm_base.xml", "xm_ry.xml", "xm_data.DAT", "mine.txt"};
+    for (const std::string& name : precious) WriteFile(elsewhere / name, "precious " + name);
+    const auto untouched = [&] {
+        std::vector<std::string> there;
+        for (const auto& e : fs::directory_iterator(elsewhere)) there.push_back(e.path().filename().string());
+        std::sort(there.begin(), there.end());
+        std::vector<std::string> expected = precious;
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(there, expected);
+        for (const std::string& name : precious) EXPECT_EQ(ReadFile(elsewhere / name), "precious " + name);
+    };
+    const auto link = [&](const std::vector<std::string>& names) {
+        for (const std::string& name : names) fs::create_directory_symlink(elsewhere, program_ / name);
+    };
+
+    link({"tmp_out", "tmp_in", "tmp_xml"});
+    const fs::path package = Db().Folder() / "a.DAT";
+    Export(package);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|导出成功！"});
+    untouched();
+    EXPECT_EQ(ProgramFolder(), (std::vector<std::string>{"tmp_in", "tmp_xml"}));
+    DeleteRecommendation(kA.id);
+    EXPECT_EQ(Import(package, 1), std::vector<std::string>{"提示信息|成功导入一份推荐书!"});
+    EXPECT_GT(RowsOf(kA.id), 0);
+    untouched();
+    EXPECT_TRUE(ProgramFolder().empty()) << ::testing::PrintToString(ProgramFolder());
+
+    // Links inside a working folder go with what it holds.
+    fs::create_directory(program_ / "tmp_xml");
+    fs::create_symlink(elsewhere / "xm_ry.xml", program_ / "tmp_xml" / "xm_ry.xml");
+    fs::create_directory_symlink(elsewhere, program_ / "tmp_xml" / "more");
+    DeleteRecommendation(kA.id);
+    EXPECT_EQ(Import(package, 1), std::vector<std::string>{"提示信息|成功导入一份推荐书!"});
+    untouched();
+    EXPECT_TRUE(ProgramFolder().empty()) << ::testing::PrintToString(ProgramFolder());
+
+    // What commands killed half-way leave, beside what is not theirs.
+    const auto leftovers = [&] {
+        WriteFile(program_ / "tmp_out" / "xm_base.xml", "member");
+        WriteFile(program_ / "tmp_in" / "xm_data.DAT", "package");
+        WriteFile(program_ / "tmp_xml" / "xm_ry.xml", "member");
+        fs::create_directory_symlink(elsewhere, program_ / "tmp_xml" / "link");
+        WriteFile(program_ / laurel::document::kDocumentFolder / (kA.askno + ".docx"), "personal data");
+        WriteFile(program_ / "xm_data.DAT", "package");
+    };
+    leftovers();
+    WriteFile(program_ / "laurel.db", "database");
+    WriteFile(program_ / "model" / "m_model2.docx", "template");
+    WriteFile(program_ / "mine.docx", "the user's");
+    const std::vector<std::string> kept = {"laurel.db", "mine.docx", "model", "model/m_model2.docx"};
+    {
+        // Another copy of the program runs on the folder: what it keeps there is its own.
+        const int other = ::open(program_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ASSERT_GE(other, 0);
+        ASSERT_EQ(::flock(other, LOCK_SH), 0);
+        laurel::TidyWorkingFolder(program_.string());
+        ::close(other);
+    }
+    EXPECT_EQ(ProgramFolder().size(), kept.size() + 10) << ::testing::PrintToString(ProgramFolder());
+    laurel::TidyWorkingFolder(program_.string());
+    EXPECT_EQ(ProgramFolder(), kept);
+    untouched();
+}
+
+// A box that waits for the user after the rows are written (here: the members' folder cannot be
+// removed) ends no transaction that has written: what the import wrote is committed after it.
+TEST_F(ExchangeTest, ABoxAfterTheRowsAreWrittenKeepsThemForTheCommit) {
+    SeedRich(kA);
+    Open();
+    const auto before = Snapshot(kA.id);
+    const fs::path package = Db().Folder() / "a.DAT";
+    Export(package);
+    DeleteRecommendation(kA.id);
+
+    namespace ex = laurel::exchange;
+    const ex::ImportStep leaveAFile = [&](const std::string& tmp_path, ex::PackageImport& import) {
+        const int result = ex::import_zl(tmp_path, import);
+        WriteFile(program_ / "tmp_xml" / "stray.txt", "keeps the folder");
+        return result;
+    };
+    Dialogs().Clear();
+    Dialogs().AnswerFile({1, package.string(), package.filename().string()});
+    Dialogs().Answer(1);
+    const std::optional<std::string> key =
+        ex::ImportPackage(W().ole_1->Object(), laurel::sqlca, laurel::WorkingFolder(),
+                          {{ex::import_base, ex::import_ry, ex::import_dw, ex::import_xy, ex::import_hj,
+                            ex::import_yy, leaveAFile},
+                           ex::import_rollback});
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"Remove directory failed|Check that the directory exists, is "
+                                                "empty, and is not the current directory"});
+    EXPECT_EQ(key, std::optional<std::string>(kA.id));
+    EXPECT_EQ(Snapshot(kA.id), Travelled(before));
 }
 
 TEST_F(ExchangeTest, MenuItemExportsOnlyAfterTheCompletenessCheckPassed) {

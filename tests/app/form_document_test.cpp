@@ -2,17 +2,25 @@
 // tables that both printing steps address), and all_print on a recommendation seeded in the database,
 // with the working document read back through the engine.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
 #include <zip.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <pugixml.hpp>
 #include <random>
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/globals.h"
@@ -145,6 +153,46 @@ std::vector<std::pair<std::string, std::string PrintBuffer::*>> FormBookmarks() 
             {"XM_PAPERS", &PrintBuffer::xm_papers}};
 }
 
+// A folder on a file system of its own, `bytes` large, mounted for this thread alone (in a mount
+// namespace of its own, left again when the object goes), so that no mount outlives the test. Needs
+// the right to mount (root); Mounted() says whether it could be made, and Why() why not.
+class TinyDisk {
+  public:
+    TinyDisk(const fs::path& at, std::size_t bytes) : at_(at) {
+        fs::create_directories(at);
+        home_ = ::open("/proc/thread-self/ns/mnt", O_RDONLY | O_CLOEXEC);
+        if (home_ < 0 || ::unshare(CLONE_NEWNS) != 0) {
+            why_ = std::string("no mount namespace of its own: ") + std::strerror(errno);
+            return;
+        }
+        const std::string size = "size=" + std::to_string(bytes);
+        if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("tmpfs", at.c_str(), "tmpfs", 0, size.c_str()) != 0) {
+            why_ = std::string("cannot mount: ") + std::strerror(errno);
+            return;
+        }
+        mounted_ = true;
+    }
+    ~TinyDisk() {
+        if (mounted_) ::umount2(at_.c_str(), MNT_DETACH);
+        if (home_ >= 0) {
+            ::setns(home_, CLONE_NEWNS);
+            ::close(home_);
+        }
+    }
+    TinyDisk(const TinyDisk&) = delete;
+    TinyDisk& operator=(const TinyDisk&) = delete;
+
+    bool Mounted() const { return mounted_; }
+    const std::string& Why() const { return why_; }
+
+  private:
+    fs::path at_;
+    int home_ = -1;
+    bool mounted_ = false;
+    std::string why_;
+};
+
 class FormDocumentTest : public AppTest {
   protected:
     void SetUp() override {
@@ -163,7 +211,7 @@ class FormDocumentTest : public AppTest {
     }
 
     fs::path Template() const { return folder_ / "model" / "m_model2.docx"; }
-    fs::path Working() const { return folder_ / (kRec.askno + ".docx"); }
+    fs::path Working() const { return laurel::document::WorkingDocumentPath(folder_.string(), kRec.askno); }
 
     // A complete recommendation, the window open on it, and a print buffer in which every variable
     // holds a text of its own, as the print buffer preparation leaves it.
@@ -299,20 +347,34 @@ TEST_F(FormDocumentTest, ATemplateWithoutABookmarkStopsTheStepAndNoWorkingDocume
     EXPECT_EQ(app.ActiveDocument().BookmarkText("XM_SOSIETY"), "XM_SOSIETY：值");
     EXPECT_EQ(app.ActiveDocument().BookmarkText("XM_PAPERS"), "");
 
-    // Through the Print command the failure is one error box in Chinese that names the file, not
-    // the folder it lies in.
-    fs::remove(Template());
-    Dialogs().Answer(1);
-    laurel::check::RunPrintCommand(*W().st_progress,
-                                   {[] { return 1; },
-                                    [&] {
-                                        return laurel::check::Prepared{1, buffer_};
-                                    },
-                                    [&](const PrintBuffer& buffer) { return menu.all_print(buffer); },
-                                    [](const PrintBuffer&) { return 1; }});
-    EXPECT_EQ(Boxes(), std::vector<std::string>{
-                           "错误|生成word版本推荐书失败：无法打开文档“m_model2.docx”：文件不存在"});
-    EXPECT_EQ(Dialogs().messages.back().request.icon, rt::ui::Icon::StopSign);
+    // Through the Print command a template that is missing, a folder or cannot be read is one error
+    // box in Chinese that names the template and where it is expected.
+    const std::string where = "。模板应在 " + Template().string();
+    const std::vector<std::pair<std::function<void()>, std::string>> broken = {
+        {[&] { fs::remove(Template()); }, "文件不存在"},
+        {[&] { fs::create_directory(Template()); }, "这是一个文件夹，不是文件"},
+        {[&] {
+             fs::remove(Template());
+             fs::create_symlink(Template().filename(), Template());  // a link to itself: never readable
+         },
+         "无法读取文件"},
+    };
+    for (const auto& [breakIt, why] : broken) {
+        breakIt();
+        Dialogs().Clear();
+        Dialogs().Answer(1);
+        laurel::check::RunPrintCommand(*W().st_progress,
+                                       {[] { return 1; },
+                                        [&] {
+                                            return laurel::check::Prepared{1, buffer_};
+                                        },
+                                        [&](const PrintBuffer& buffer) { return menu.all_print(buffer); },
+                                        [](const PrintBuffer&) { return 1; }});
+        EXPECT_EQ(Boxes(), std::vector<std::string>{
+                               "错误|生成word版本推荐书失败：无法打开模板“m_model2.docx”：" + why + where});
+        EXPECT_EQ(Dialogs().messages.back().request.icon, rt::ui::Icon::StopSign);
+        fs::remove_all(Template());
+    }
 }
 
 // A table that cannot be read is a failure, never an empty table: the step ends after the
@@ -321,6 +383,7 @@ TEST_F(FormDocumentTest, ATableThatCannotBeReadEndsTheStepWithoutAWorkingDocumen
     m_main& menu = Prepared();
     for (const char* table : {"j_xy_saving", "j_jx_getaward"}) {
         SCOPED_TRACE(table);
+        fs::create_directories(Working().parent_path());
         std::ofstream(Working()) << "an earlier run's document";
         ExecCommit(std::string("ALTER TABLE ") + table + " RENAME TO unreadable");
         Dialogs().Clear();
@@ -343,10 +406,41 @@ TEST_F(FormDocumentTest, AnEngineThatCannotStartIsReportedAndNothingIsWritten) {
     EXPECT_FALSE(fs::exists(Working()));
 }
 
+// A disk that fills up while the working document is saved: the box says so, in words the user can
+// act on, and no partial document stays behind.
+TEST_F(FormDocumentTest, AFullDiskIsReportedAsSuchAndLeavesNoWorkingDocument) {
+    m_main& menu = Prepared();
+    const fs::path small = folder_ / "small";
+    const TinyDisk disk(small, 16 << 10);
+    if (!disk.Mounted()) GTEST_SKIP() << disk.Why();
+    fs::create_directories(small / "model");
+    fs::copy_file(Template(), small / "model" / "m_model2.docx");
+    laurel::current_path = small.string();
+    // Text that does not compress: the document cannot be smaller than the space left.
+    std::mt19937 random(7);
+    buffer_.xm_papers.clear();
+    for (int i = 0; i < 64 * 1024; ++i) buffer_.xm_papers += static_cast<char>('a' + random() % 26);
+
+    Dialogs().Answer(1);
+    laurel::check::RunPrintCommand(*W().st_progress,
+                                   {[] { return 1; },
+                                    [&] {
+                                        return laurel::check::Prepared{1, buffer_};
+                                    },
+                                    [&](const PrintBuffer& buffer) { return menu.all_print(buffer); },
+                                    [](const PrintBuffer&) { return 1; }});
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|生成word版本推荐书失败：无法保存文档“" + kRec.askno +
+                                                ".docx”：磁盘空间不足"});
+    const fs::path folder =
+        fs::path(laurel::document::WorkingDocumentPath(small.string(), kRec.askno)).parent_path();
+    EXPECT_TRUE(fs::is_empty(folder)) << "nothing half-written stays";
+}
+
 TEST(WorkingDocumentPath, StaysInTheProgramFolder) {
     EXPECT_EQ(laurel::document::WorkingDocumentPath("/opt/laurel", "2008 01ab"),
-              "/opt/laurel/2008 01ab.docx");
-    EXPECT_EQ(laurel::document::WorkingDocumentPath("/opt/laurel", "../x\\y"), "/opt/laurel/.._x_y.docx");
+              "/opt/laurel/tmp_doc/2008 01ab.docx");
+    EXPECT_EQ(laurel::document::WorkingDocumentPath("/opt/laurel", "../x\\y"),
+              "/opt/laurel/tmp_doc/.._x_y.docx");
 }
 
 }  // namespace

@@ -260,8 +260,11 @@ TEST_P(EachList, AFailingDeleteLeavesTheDatabaseAndTheListAsTheyWere) {
     RefuseWrites("no_renumbering", "BEFORE UPDATE OF " + c.number + " ON " + c.table);
 
     if (c.Kind().refusal.empty()) Dialogs().Answer(1);
+    AnswerDatabaseError();
     Dialogs().Answer(1);
     Delete();
+    ASSERT_GE(Boxes().size(), 2u);
+    EXPECT_TRUE(SaysDatabaseReason(Boxes().end()[-2])) << Dialogs().Transcript();
     EXPECT_EQ(Boxes().back(), "提示信息：|" + std::string(c.Kind().deleteFailure));
     EXPECT_EQ(Listing(c), before);
     ExpectAllCommitted(c);
@@ -395,6 +398,36 @@ TEST_F(ListRows, TheLastContributorAndTheLastUnitAreNeverDeleted) {
     EXPECT_EQ(Dialogs().messages.front().request.icon, Icon::Information);
     EXPECT_EQ(StoredCount("j_ry_finish", id), 1);
     EXPECT_EQ(StoredCount("j_dw_finish", id), 1);
+
+    // A contributor list that could not be read shows no row: that is not the last contributor,
+    // and the button says what it is. Once the list can be read, the button shows it, and the
+    // next click deletes.
+    AddContributor(id, 2, "c2");
+    ExecCommit("ALTER TABLE j_ry_finish RENAME TO j_ry_finish_away");
+    Dialogs().Clear();
+    AnswerDatabaseError();  // the detail
+    AnswerDatabaseError();  // the list
+    W().tv_1->SelectItem(11);
+    ASSERT_EQ(W().dw_no72->RowCount(), 0);
+    Dialogs().Clear();
+    AnswerDatabaseError();
+    Dialogs().Answer(1);
+    Delete();
+    ASSERT_EQ(Boxes().size(), 2u) << Dialogs().Transcript();
+    EXPECT_EQ(Boxes()[0].substr(0, Boxes()[0].find('|')), "数据库错误");
+    EXPECT_EQ(Boxes()[1], "提示信息：|读取完成人列表失败！");
+    EXPECT_EQ(Dialogs().messages.back().request.icon, Icon::StopSign);
+
+    ExecCommit("ALTER TABLE j_ry_finish_away RENAME TO j_ry_finish");
+    Dialogs().Clear();
+    Delete();
+    EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
+    EXPECT_EQ(W().dw_no72->RowCount(), 2);
+    EXPECT_EQ(W().dw_no71->GetItemString(1, "ry_name"), "c1") << "the detail of the row on show";
+    EXPECT_EQ(StoredCount("j_ry_finish", id), 2);
+    Delete();
+    EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
+    EXPECT_EQ(StoredCount("j_ry_finish", id), 1);
 }
 
 TEST_F(ListRows, SectionsWithoutAListIgnoreTheButtons) {
@@ -704,9 +737,12 @@ TEST_F(ListRows, AnInsertIntoAListAnotherDesktopChangedIsRefusedAndTheListReadAg
 TEST_F(ListRows, AFailingPlaceholderTakesTheNewRowBackWithIt) {
     Open(kUnits, 3);
     RefuseWrites("no_placeholder", "BEFORE UPDATE OF dw_ardbkprntm ON j_dw_finish");
+    AnswerDatabaseError();
     Dialogs().Answer(1);
     Insert();
-    EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息：|系统意外，完成单位插入失败！"});
+    ASSERT_EQ(Boxes().size(), 2u) << Dialogs().Transcript();
+    EXPECT_TRUE(SaysDatabaseReason(Boxes()[0])) << Boxes()[0];
+    EXPECT_EQ(Boxes()[1], "提示信息：|系统意外，完成单位插入失败！");
     EXPECT_EQ(Listing(kUnits), "1:u1,2:u2,3:u3");
     ExpectAllCommitted(kUnits);
     EXPECT_EQ(laurel::current_dw, 1);
@@ -838,15 +874,18 @@ TEST_F(ListRows, ACommitThatFailsKeepsTheChangesForTheNextSave) {
     W().dw_no6->SetItem(2, "jx_xmname", "改过的奖项");
     {
         const auto lock = FailNextCommit();
+        AnswerDatabaseError();
         Dialogs().Answer(1);
         W().cb_page_save_clicked();
     }
-    EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息：|系统意外，保存失败！"});
+    ASSERT_EQ(Boxes().size(), 2u) << Dialogs().Transcript();
+    EXPECT_TRUE(SaysDatabaseReason(Boxes()[0], "")) << Boxes()[0];
+    EXPECT_EQ(Boxes()[1], "提示信息：|系统意外，保存失败！");
     EXPECT_EQ(W().dw_no6->ModifiedCount(), 1);
     EXPECT_EQ(Listing(kAwards), "1:a1,2:a2");
 
     W().cb_page_save_clicked();
-    EXPECT_EQ(Boxes().size(), 1u) << Dialogs().Transcript();
+    EXPECT_EQ(Boxes().size(), 2u) << Dialogs().Transcript();
     EXPECT_EQ(W().dw_no6->ModifiedCount(), 0);
     EXPECT_EQ(Listing(kAwards), "1:a1,2:改过的奖项");
     ExpectAllCommitted(kAwards);

@@ -111,12 +111,17 @@ class ListsDocumentTest : public AppTest {
         fs::create_directories(program_);
         laurel::current_path = program_.string();
         buffer_.xm_askno = kRec.askno;
-        fs::copy_file(LAUREL_TEMPLATE, Working());
+        PutWorking();
     }
 
     laurel::document::PrintBuffer buffer_;
-    fs::path Working() const { return program_ / (kRec.askno + ".docx"); }
+    fs::path Working() const { return laurel::document::WorkingDocumentPath(program_.string(), kRec.askno); }
     fs::path Target() { return Db().Folder() / "out" / "推荐书.docx"; }
+    // The working document as the form document leaves it.
+    void PutWorking() {
+        fs::create_directories(Working().parent_path());
+        fs::copy_file(LAUREL_TEMPLATE, Working(), fs::copy_options::overwrite_existing);
+    }
 
     // Runs with the save dialog answering the given result and path.
     int Run(int dialog, const fs::path& path) {
@@ -275,7 +280,7 @@ TEST_F(ListsDocumentTest, UnitsLineIsCutAt112BytesWithoutSplittingACharacter) {
     // One byte earlier the 15th character of the third name would be split at byte 112: it goes whole.
     const std::string odd = "a" + twenty.substr(0, 19 * 3);
     Unit(1, odd.c_str(), nullptr, nullptr);
-    fs::copy_file(LAUREL_TEMPLATE, Working());
+    PutWorking();
     EXPECT_EQ(RunToTarget(), 1);
     EXPECT_EQ(Reader(Target()).Bookmark("xm_wcdw"), odd + ", " + twenty + ", " + fourteen);
 }
@@ -321,7 +326,7 @@ TEST_F(ListsDocumentTest, FailedDialogOrCopyKeepsTheWorkingDocument) {
 
     // A folder that does not exist cannot take the copy.
     Dialogs().Clear();
-    fs::copy_file(LAUREL_TEMPLATE, Working(), fs::copy_options::overwrite_existing);
+    PutWorking();
     Dialogs().Answer(1);
     EXPECT_EQ(Run(1, Db().Folder() / "missing" / "x.docx"), 1);
     EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|Error writing targetfile！"});
@@ -345,7 +350,9 @@ TEST_F(ListsDocumentTest, ReadOnlyProgramFolderKeepsTheWorkingDocumentInTheUsers
     const fs::path own = laurel::WorkingFolder();
     ASSERT_EQ(own.parent_path(), home);
     EXPECT_EQ(fs::status(own).permissions() & fs::perms::all, fs::perms::owner_all);
-    fs::rename(Working(), laurel::document::WorkingDocumentPath(own.string(), kRec.askno));
+    const fs::path moved = laurel::document::WorkingDocumentPath(own.string(), kRec.askno);
+    fs::create_directories(moved.parent_path());
+    fs::rename(Working(), moved);
 
     EXPECT_EQ(RunToTarget(), 1);
     EXPECT_TRUE(Boxes().empty());
@@ -378,7 +385,7 @@ TEST_F(ListsDocumentTest, MissingWorkingDocumentEndsTheRunBeforeTheDialog) {
     EXPECT_TRUE(Boxes().empty());
 
     // The engine is not left holding anything: the next run goes through.
-    fs::copy_file(LAUREL_TEMPLATE, Working());
+    PutWorking();
     EXPECT_EQ(RunToTarget(), 1);
     EXPECT_TRUE(fs::exists(Target()));
 }
@@ -388,7 +395,7 @@ TEST_F(ListsDocumentTest, MissingWorkingDocumentEndsTheRunBeforeTheDialog) {
 TEST_F(ListsDocumentTest, AListThatCannotBeReadEndsTheRunWithoutAHandOver) {
     for (const char* table : {"j_ry_finish", "j_dw_finish", "j_yy_app", "j_zl_patent"}) {
         SCOPED_TRACE(table);
-        if (!fs::exists(Working())) fs::copy_file(LAUREL_TEMPLATE, Working());
+        if (!fs::exists(Working())) PutWorking();
         ExecCommit(std::string("ALTER TABLE ") + table + " RENAME TO unreadable");
         Dialogs().Clear();
         AnswerDatabaseError();
@@ -428,17 +435,18 @@ TEST_F(ListsDocumentTest, MoreRowsThanTheTemplateHoldsEndsTheRunAndKeepsTheWorki
     EXPECT_NE(probe.ConnectToObject("", "word.application"), 0);
 }
 
-// An imported number may hold path separators: the working document stays in the program folder,
-// where the form document saved it.
+// An imported number may hold path separators: the working document stays in its folder, where
+// the form document saved it.
 TEST_F(ListsDocumentTest, RecommendationNumberWithSeparatorsStaysInTheProgramFolder) {
     buffer_.xm_askno = "../A1";
     const fs::path working = laurel::document::WorkingDocumentPath(program_.string(), "../A1");
-    EXPECT_EQ(working.parent_path(), program_);
+    EXPECT_EQ(working.parent_path(), program_ / laurel::document::kDocumentFolder);
     fs::rename(Working(), working);
     EXPECT_EQ(RunToTarget(), 1);
     EXPECT_TRUE(Boxes().empty());
     EXPECT_TRUE(fs::exists(Target()));
     EXPECT_FALSE(fs::exists(working));
+    EXPECT_FALSE(fs::exists(program_ / "A1.docx"));
     EXPECT_FALSE(fs::exists(Db().Folder() / "A1.docx"));
 }
 

@@ -4,17 +4,22 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QWidget>
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/globals.h"
@@ -393,6 +398,53 @@ TEST_F(MainWindowOpening, AListThatCannotBeReadSaysSoOnceAndNewReadsItAgain) {
     EXPECT_EQ(W().dw_no->GetItemString(1, "xm_id"), XmId(1));
     EXPECT_EQ(laurel::current_id, XmId(2));
     EXPECT_EQ(W().dw_no->GetRow(), 2);
+
+    // Every other move of the user reads it again too, and shows its first recommendation: Previous,
+    // Next, a click into the list, a click on a section in the tree (which then shows that section).
+    const auto clickTree = [&](long handle) {
+        auto* tree = qobject_cast<QTreeWidget*>(W().tv_1->Widget());
+        ASSERT_NE(tree, nullptr);
+        const auto found = tree->findItems(QString::fromStdString(W().tv_1->GetItemLabel(handle)),
+                                           Qt::MatchExactly | Qt::MatchRecursive);
+        ASSERT_EQ(found.size(), 1);
+        QTreeWidgetItem* item = found.front();
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
+    };
+    const std::vector<std::pair<std::string, std::function<void()>>> moves = {
+        {"previous", [&] { Menu().previous->Click(); }},
+        {"next", [&] { Menu().next->Click(); }},
+        {"list",
+         [&] {
+             QTest::mouseClick(W().dw_no->Widget()->findChild<QAbstractItemView*>()->viewport(),
+                               Qt::LeftButton, {}, QPoint(20, 20));
+         }},
+        {"tree", [&] { clickTree(4); }},
+    };
+    for (const auto& [name, move] : moves) {
+        SCOPED_TRACE(name);
+        laurel::current_id = laurel::kNoRecommendation;
+        rt::ui::Close(W());
+        ExecCommit("ALTER TABLE j_xm_base RENAME TO j_xm_base_away");
+        Dialogs().Clear();
+        Dialogs().Answer(1);
+        OpenMainWindow();
+        ExecCommit("ALTER TABLE j_xm_base_away RENAME TO j_xm_base");
+        ASSERT_EQ(Boxes(), std::vector<std::string>{"提示信息|读取推荐书列表失败！"});
+        ASSERT_EQ(W().dw_no->RowCount(), 0);
+        W().TopWidget()->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(W().TopWidget()));
+
+        Dialogs().Clear();
+        move();
+        EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
+        EXPECT_EQ(W().dw_no->RowCount(), 2);
+        EXPECT_EQ(laurel::current_id, XmId(1));
+        EXPECT_EQ(W().dw_no->GetRow(), 1);
+        EXPECT_EQ(W().dw_no1->GetItemString(1, "xm_name"), "项目一");
+        const long section = name == "tree" ? 4 : laurel::sections::kFirstSection;
+        EXPECT_EQ(laurel::current_page, section);
+        EXPECT_EQ(W().tv_1->SelectedItem(), section);
+    }
 }
 
 // Between commands the program holds no transaction, not even one that only read: another program
@@ -642,8 +694,8 @@ TEST_F(MainWindowClosing, CancelKeepsTheWindowAndEverythingInIt) {
     EXPECT_EQ(rt::ui::Close(W()), 0);
     EXPECT_EQ(Dialogs().messages.back().answer, 3);
     ExpectCloseQuestion();
-    EXPECT_TRUE(W().IsOpen());
-    EXPECT_TRUE(W().Visible());
+    ASSERT_TRUE(W().IsOpen());
+    ASSERT_TRUE(W().Visible());
     EXPECT_EQ(laurel::current_id, a);
     EXPECT_EQ(laurel::current_page, 3);
     EXPECT_EQ(W().dw_no2->GetItemString(1, "xm_abstract"), "尚未保存的简介");
@@ -667,7 +719,7 @@ TEST_F(MainWindowClosing, FailedSaveRollsBackKeepsTheWindowOpenAndTheEditsPendin
     EXPECT_EQ(rt::ui::Close(W()), 0);
     ExpectCloseQuestion();
     EXPECT_EQ(Boxes().back(), "提示信息|保存失败！");
-    EXPECT_TRUE(W().IsOpen());
+    ASSERT_TRUE(W().IsOpen());
     EXPECT_EQ(StoredBase(a, "xm_xg"), "0");
     EXPECT_EQ(Stored("SELECT ry_unit FROM j_ry_finish WHERE xm_id = ? AND ry_no = 2", {a}), std::nullopt);
     EXPECT_EQ(Pending("SELECT ry_unit FROM j_ry_finish WHERE xm_id = ? AND ry_no = 2", {a}), std::nullopt)
@@ -690,11 +742,14 @@ TEST_F(MainWindowClosing, FailureToMarkTheRecommendationSavedIsReportedAndKeepsT
     // The pages have nothing to write; the flag's UPDATE is refused.
     RefuseWrites("no_saved_state", "BEFORE UPDATE OF xm_xg ON j_xm_base");
     Dialogs().Answer(1);
+    AnswerDatabaseError();
     Dialogs().Answer(1);
     EXPECT_EQ(rt::ui::Close(W()), 0);
-    EXPECT_EQ(Boxes(),
-              (std::vector<std::string>{"退出系统|你需要保存最近的工作吗？", "提示信息|保存失败！"}));
-    EXPECT_TRUE(W().IsOpen());
+    ASSERT_EQ(Boxes().size(), 3u) << Dialogs().Transcript();
+    EXPECT_EQ(Boxes()[0], "退出系统|你需要保存最近的工作吗？");
+    EXPECT_TRUE(SaysDatabaseReason(Boxes()[1])) << Boxes()[1];
+    EXPECT_EQ(Boxes()[2], "提示信息|保存失败！");
+    ASSERT_TRUE(W().IsOpen());
 }
 
 // The program's connection goes while the user types (the server ends its session; on SQLite the

@@ -412,10 +412,13 @@ TEST_F(SectionNavigation, APageWhoseSaveFailedIsShownAsItIsUntilASaveStoresIt) {
     ASSERT_EQ(W().dw_no2->SetText("未能保存的简介"), 1);
     {
         const auto lock = FailNextCommit();
+        AnswerDatabaseError();
         Dialogs().Answer(1);
         W().tv_1->SelectItem(4);
     }
-    EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|先前的页面保存失败！"});
+    ASSERT_EQ(Boxes().size(), 2u) << Dialogs().Transcript();
+    EXPECT_TRUE(SaysDatabaseReason(Boxes()[0], "")) << Boxes()[0];
+    EXPECT_EQ(Boxes()[1], "提示信息|先前的页面保存失败！");
     EXPECT_EQ(StoredBase(a, "xm_abstract"), std::nullopt);
     EXPECT_EQ(W().dw_no2->ModifiedCount(), 1);
 
@@ -426,7 +429,7 @@ TEST_F(SectionNavigation, APageWhoseSaveFailedIsShownAsItIsUntilASaveStoresIt) {
     W().tv_1->SelectItem(4);
     EXPECT_EQ(StoredBase(a, "xm_abstract"), "未能保存的简介");
     EXPECT_EQ(W().modifieddw(), kNoChanges);
-    EXPECT_EQ(Boxes().size(), 1u) << Dialogs().Transcript();
+    EXPECT_EQ(Boxes().size(), 2u) << Dialogs().Transcript();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -457,10 +457,14 @@ TEST_F(RecordsTest, NewThatFailsHalfWayLeavesNothingBehindAndTheNextNewWorks) {
     OpenMainWindow();
     CountSwitches();
 
+    AnswerDatabaseError();
     Dialogs().Answer(1);
     Menu().new_recommendation->Click();
 
-    EXPECT_EQ(Boxes(), (std::vector<std::string>{"提示信息|系统意外，新增推荐书失败！"}));
+    // The database's reason comes first.
+    ASSERT_EQ(Boxes().size(), 2u) << Dialogs().Transcript();
+    EXPECT_TRUE(SaysDatabaseReason(Boxes()[0], "j_ry_finish")) << Boxes()[0];
+    EXPECT_EQ(Boxes()[1], "提示信息|系统意外，新增推荐书失败！");
     EXPECT_EQ(StoredBase("201812340002", "xm_xg"), std::nullopt);
     EXPECT_EQ(Pending("SELECT count(*) FROM j_xm_base"), "1");
     EXPECT_EQ(StoredCount("j_dw_finish", "201812340002"), 0);
@@ -606,11 +610,14 @@ TEST_F(DeleteTest, AFailingStatementRollsEverythingBackAndSaysSo) {
     W().dw_no->SetRow(2);
     CountSwitches();
     Dialogs().Answer(1);
+    AnswerDatabaseError();
     Dialogs().Answer(1);
     Menu().delete_recommendation->Click();
 
-    EXPECT_EQ(Boxes(),
-              (std::vector<std::string>{"提示信息：|真的要删除吗？", "提示信息|系统意外，删除推荐书失败！"}));
+    ASSERT_EQ(Boxes().size(), 3u) << Dialogs().Transcript();
+    EXPECT_EQ(Boxes()[0], "提示信息：|真的要删除吗？");
+    EXPECT_TRUE(SaysDatabaseReason(Boxes()[1])) << Boxes()[1];
+    EXPECT_EQ(Boxes()[2], "提示信息|系统意外，删除推荐书失败！");
     EXPECT_EQ(RowsOf(kB.id), 14);
     EXPECT_EQ(Pending("SELECT count(*) FROM j_ry_finish WHERE xm_id = ?", {kB.id}), "2");
     EXPECT_EQ(W().dw_no->RowCount(), 3);
@@ -678,6 +685,23 @@ TEST_F(RecordsTest, SaveWithAFailingPageRollsBackAndTheNextSaveWritesEveryPageAg
     ASSERT_EQ(laurel::current_page, 11);
     W().dw_no1->SetItem(1, "xm_name", "甲");  // written before the failing page
     W().dw_no71->SetItem(1, "ry_name", "乙");
+
+    // Another program holds the recommendations: the state cannot be read, and Save says so with
+    // the database's reason instead of ending without a word.
+    {
+        testing_support::LockHolder holder(Db());
+        ASSERT_EQ(holder.HoldEverything("j_xm_base"), 0);
+        AnswerDatabaseError();
+        Dialogs().Answer(1);
+        Menu().save->Click();
+    }
+    ASSERT_EQ(Boxes().size(), 2u) << Dialogs().Transcript();
+    EXPECT_TRUE(SaysDatabaseReason(Boxes()[0], testing_support::Locked())) << Boxes()[0];
+    EXPECT_EQ(Boxes()[1], "提示信息|保存失败！");
+    EXPECT_EQ(StoredBase(kA.id, "xm_xg"), "0");
+    EXPECT_NE(W().modifieddw(), "000000000000000000");
+    Dialogs().Clear();
+
     RefuseWrites("hold_contributors", "BEFORE UPDATE ON j_ry_finish");
 
     AnswerDatabaseError();
@@ -697,10 +721,13 @@ TEST_F(RecordsTest, SaveWithAFailingPageRollsBackAndTheNextSaveWritesEveryPageAg
     Dialogs().Clear();
     {
         const auto lock = FailNextCommit();
+        AnswerDatabaseError();
         Dialogs().Answer(1);
         Menu().save->Click();
     }
-    EXPECT_EQ(Boxes(), (std::vector<std::string>{"提示信息|保存失败！"}));
+    ASSERT_EQ(Boxes().size(), 2u) << Dialogs().Transcript();
+    EXPECT_TRUE(SaysDatabaseReason(Boxes()[0], "")) << Boxes()[0];
+    EXPECT_EQ(Boxes()[1], "提示信息|保存失败！");
     EXPECT_EQ(StoredBase(kA.id, "xm_xg"), "0");
     EXPECT_TRUE(W().dw_no1->Enabled());
     EXPECT_NE(W().modifieddw(), "000000000000000000");
@@ -894,10 +921,28 @@ TEST_F(RecordsTest, ModifyWithoutAVersionNumberReopensAtOnce) {
 TEST_F(RecordsTest, ModifyThatCannotWriteTheStateKeepsThePagesReadOnly) {
     Seed({kA.id, kA.askno, kA.name, "1"});
     OpenMainWindow();
+
+    // A state that cannot be read (another program holds the recommendations) is a failure too.
+    {
+        testing_support::LockHolder holder(Db());
+        ASSERT_EQ(holder.HoldEverything("j_xm_base"), 0);
+        AnswerDatabaseError();
+        Dialogs().Answer(1);
+        Menu().modify->Click();
+    }
+    ASSERT_EQ(Boxes().size(), 2u) << Dialogs().Transcript();
+    EXPECT_TRUE(SaysDatabaseReason(Boxes()[0], testing_support::Locked())) << Boxes()[0];
+    EXPECT_EQ(Boxes()[1], "提示信息|系统意外，修改推荐书失败！");
+    EXPECT_FALSE(W().dw_no1->Enabled());
+    Dialogs().Clear();
+
     RefuseWrites("hold_state", "BEFORE UPDATE ON j_xm_base");
+    AnswerDatabaseError();
     Dialogs().Answer(1);
     Menu().modify->Click();
-    EXPECT_EQ(Boxes(), (std::vector<std::string>{"提示信息|系统意外，修改推荐书失败！"}));
+    ASSERT_EQ(Boxes().size(), 2u) << Dialogs().Transcript();
+    EXPECT_TRUE(SaysDatabaseReason(Boxes()[0])) << Boxes()[0];
+    EXPECT_EQ(Boxes()[1], "提示信息|系统意外，修改推荐书失败！");
     EXPECT_EQ(StoredBase(kA.id, "xm_xg"), "1");
     EXPECT_FALSE(W().dw_no1->Enabled());
     EXPECT_EQ(W().dw_no->GetItemString(1, "xm_xg"), "1");

@@ -466,10 +466,14 @@ TEST_F(SectionEditing, FailedSaveOfADetailKeepsItsEditsAndItsRow) {
     {
         const auto lock = FailNextCommit();
         Dialogs().Answer(1);
+        AnswerDatabaseError();
         Dialogs().Answer(1);
         W().dw_no82->Click(3, "dw_name");
     }
-    EXPECT_EQ(Boxes(), (std::vector<std::string>{kDwQuestion, "提示信息|保存失败！"}));
+    ASSERT_EQ(Boxes().size(), 3u) << Dialogs().Transcript();
+    EXPECT_EQ(Boxes()[0], kDwQuestion);
+    EXPECT_TRUE(SaysDatabaseReason(Boxes()[1], "")) << Boxes()[1];
+    EXPECT_EQ(Boxes()[2], "提示信息|保存失败！");
     EXPECT_EQ(laurel::current_dw, 2);
     EXPECT_EQ(W().dw_no81->ModifiedCount(), 1);
 

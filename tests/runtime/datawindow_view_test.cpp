@@ -302,6 +302,45 @@ TEST_F(DataWindowViewTest, MasksAdmitOnlyWhatTheyDescribe) {
     QTest::keyClick(askno, Qt::Key_Tab);
     EXPECT_EQ(project.GetItemString(1, "xm_askno").value_or(""), "200801AB");
 
+    // A click behind the typed text, wherever it lands, puts the cursor right after it (at the start
+    // of an empty field), so every key typed next is kept, in every kind of mask.
+    struct Entry {
+        DataWindowControl* dw;
+        const char* column;
+        const char* keys;
+        std::string stored;
+    };
+    const std::vector<Entry> entries = {
+        {&project, "xm_askno", "202602BB", "202602BB"},
+        {&dw, "ry_postcode", "123456", "123456"},
+        {&dw, "ry_fixtel", "057188886666", "057188886666"},
+        {&dw, "ry_id", "33010619750301123X", "33010619750301123X"},
+        {&dw, "ry_birthday", "197503", "1975-03-01"},
+    };
+    for (const Entry& e : entries) {
+        for (const double at : {0.04, 0.5, 0.97}) {
+            ASSERT_EQ(e.dw->SetItem(1, e.column, Value()), 1);
+            auto* line = Editor<QLineEdit>(*e.dw, e.column);
+            QTest::mouseClick(line, Qt::LeftButton, {}, QPoint(int(line->width() * at), line->height() / 2));
+            EXPECT_EQ(line->cursorPosition(), 0) << e.column << " clicked at " << at;
+            QTest::keyClicks(line, e.keys);
+            QTest::keyClick(line, Qt::Key_Tab);
+            EXPECT_EQ(e.dw->GetItem(1, e.column).ToText(), e.stored) << e.column << " clicked at " << at;
+        }
+    }
+    // Behind text typed already, the cursor goes right after it (past the separator that follows),
+    // and typing goes on from there.
+    ASSERT_EQ(project.SetItem(1, "xm_askno", Value()), 1);
+    askno->setFocus(Qt::OtherFocusReason);
+    askno->home(false);
+    QTest::keyClicks(askno, "2026");
+    QTest::mouseClick(askno, Qt::LeftButton, {}, QPoint(askno->width() - 4, askno->height() / 2));
+    EXPECT_EQ(askno->cursorPosition(), 5);
+    QTest::keyClicks(askno, "02BB");
+    QTest::keyClick(askno, Qt::Key_Tab);
+    EXPECT_EQ(project.GetItemString(1, "xm_askno").value_or(""), "202602BB");
+    EXPECT_TRUE(dialogs_->messages.empty()) << dialogs_->Transcript();
+
     // A field cleared through its mask stores nothing, not the mask's literals.
     tel->setFocus(Qt::OtherFocusReason);
     tel->selectAll();
@@ -875,20 +914,33 @@ TEST(QtMessageBox, EscAndTheCloseBoxAnswerOnlyWhereTheBoxHasAWayOut) {
     const std::unique_ptr<rt::ui::DialogService> qt = rt::ui::MakeQtDialogs();
     using rt::ui::Buttons;
 
-    // Runs `act` on the box once it is on screen; `stillOpen` tells whether it survived.
+    // Runs `act` on the box once it is on screen; `stillOpen` tells whether it survived. A box that
+    // does not close as it should is closed after a while and fails the test, instead of waiting
+    // for an answer forever.
     const auto answer = [&](Buttons buttons, const std::function<void(QMessageBox&)>& act, bool& stillOpen) {
         stillOpen = false;
+        const QObject timers;  // ends the timers below when the answer is in
         std::function<void()> drive;
         drive = [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (box == nullptr || !box->isVisible()) {
-                QTimer::singleShot(5, drive);
+                QTimer::singleShot(5, &timers, drive);
                 return;
             }
             act(*box);
         };
-        QTimer::singleShot(0, drive);
-        return qt->Message({"提示信息", "问题", rt::ui::Icon::Question, buttons, 1});
+        QTimer::singleShot(0, &timers, drive);
+        bool forced = false;
+        QTimer::singleShot(10000, &timers, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box != nullptr && !box->buttons().isEmpty()) {
+                forced = true;
+                box->buttons().back()->click();  // a box without a way out is asked again when closed
+            }
+        });
+        const int result = qt->Message({"提示信息", "问题", rt::ui::Icon::Question, buttons, 1});
+        EXPECT_FALSE(forced) << "the box stayed open until the test closed it";
+        return result;
     };
     const auto escThenClose = [](QMessageBox& box) {
         QTest::keyClick(&box, Qt::Key_Escape);

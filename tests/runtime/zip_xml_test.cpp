@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "runtime/datawindow.h"
@@ -204,8 +205,30 @@ TEST_F(ZipTest, NamedFilesAreTakenWhateverTheirCaseAndNothingElse) {
     EXPECT_FALSE(fs::exists(root_ / "evil.txt"));
 }
 
+// The size an archive's records state for the entry, set in its local header and its directory
+// alike: a packer may write any.
+void UnderstateSize(const std::string& path, const std::string& entry, std::uint32_t size) {
+    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(f)), {});
+    auto put = [&](std::size_t at) {
+        for (int k = 0; k < 4; ++k)
+            bytes[at + static_cast<std::size_t>(k)] = static_cast<char>(size >> (8 * k));
+    };
+    for (const auto& [signature, sizeAt, nameAt] :
+         {std::tuple{std::string("PK\3\4"), 22, 30}, std::tuple{std::string("PK\1\2"), 24, 46}}) {
+        for (std::size_t at = bytes.find(signature); at != std::string::npos;
+             at = bytes.find(signature, at + 1))
+            if (bytes.compare(at + static_cast<std::size_t>(nameAt), entry.size(), entry) == 0)
+                put(at + static_cast<std::size_t>(sizeAt));
+    }
+    f.seekp(0);
+    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
 TEST_F(ZipTest, NothingAboveTheLimitsIsWritten) {
-    const std::string member(15u << 20, '\0');
+    // Four members fill the total to a little under its limit; the fifth passes it.
+    const std::string member(rt::kMaxTotalSize / 4 - 1024, '\0');
+    ASSERT_LE(member.size(), rt::kMaxEntrySize);
     const std::string oversized(rt::kMaxEntrySize + 1, '\0');
     RawArchive::Make(Path("big.zip"), {{"a.xml", member},
                                        {"huge.xml", oversized},
@@ -228,8 +251,9 @@ TEST_F(ZipTest, NothingAboveTheLimitsIsWritten) {
     EXPECT_EQ(skipped[0].reason, rt::SkipReason::TooLarge);
     EXPECT_EQ(skipped[1].filename, "e.xml");
     EXPECT_EQ(skipped[1].reason, rt::SkipReason::TooMuch);
-    EXPECT_EQ(z.geterrordescription(0, rt::kZipFilesSkipped),
-              "有文件被跳过：huge.xml（超过每个文件 16 MiB 的上限）");
+    EXPECT_EQ(
+        z.geterrordescription(0, rt::kZipFilesSkipped),
+        "有文件被跳过：huge.xml（超过每个文件 " + std::to_string(rt::kMaxEntrySize >> 20) + " MiB 的上限）");
 
     std::uintmax_t total = 0;
     for (const auto& e : fs::directory_iterator(root_ / "in")) {
@@ -239,6 +263,33 @@ TEST_F(ZipTest, NothingAboveTheLimitsIsWritten) {
     EXPECT_LE(total, rt::kMaxTotalSize);
     EXPECT_EQ(Files(), (std::vector<std::string>{"big.zip", "in/a.xml", "in/b.xml", "in/c.xml", "in/d.xml",
                                                  "in/small.xml"}));
+
+    // A directory that understates an entry's size: what is inflated counts, and the entry is
+    // refused as too large once it passes the limit, not written whole and found damaged after.
+    fs::remove_all(root_ / "in");
+    skipped.clear();
+    RawArchive::Make(Path("lying.zip"), {{"lies.xml", oversized}, {"small.xml", "<s/>"}});
+    UnderstateSize(Path("lying.zip"), "lies.xml", 100);
+    z.zipfilename = Path("lying.zip");
+    EXPECT_EQ(z.unzip(), rt::kZipFilesSkipped);
+    ASSERT_EQ(skipped.size(), 1u);
+    EXPECT_EQ(skipped[0].filename, "lies.xml");
+    EXPECT_EQ(skipped[0].reason, rt::SkipReason::TooLarge);
+    EXPECT_EQ(Files(), (std::vector<std::string>{"big.zip", "in/small.xml", "lying.zip"}));
+
+    // A directory of more entries than such an archive can have is refused before it is read.
+    fs::remove_all(root_ / "in");
+    std::vector<RawArchive::Entry> many;
+    for (std::uint64_t k = 0; k <= rt::kMaxEntries; ++k) many.push_back({"e" + std::to_string(k), ""});
+    many.push_back({"small.xml", "<s/>"});
+    RawArchive::Make(Path("many.zip"), many);
+    z.zipfilename = Path("many.zip");
+    EXPECT_EQ(z.unzip(), rt::kZipTooManyEntries);
+    EXPECT_FALSE(fs::exists(root_ / "in" / "small.xml"));
+    many.erase(many.begin(), many.begin() + 2);
+    RawArchive::Make(Path("many.zip"), many);
+    EXPECT_EQ(z.unzip(), 0) << "as many as may be";
+    EXPECT_TRUE(fs::exists(root_ / "in" / "small.xml"));
 }
 
 TEST_F(ZipTest, FailuresComeBackAsCodesWithDescriptions) {
@@ -260,7 +311,7 @@ TEST_F(ZipTest, FailuresComeBackAsCodesWithDescriptions) {
     EXPECT_EQ(z.zip(), rt::kZipNothingToDo);
     EXPECT_FALSE(fs::exists(root_ / "new.zip"));
 
-    for (long code = 1; code <= 8; ++code) {
+    for (long code = 1; code <= 9; ++code) {
         EXPECT_FALSE(z.geterrordescription(0, code).empty()) << code;
         EXPECT_NE(z.geterrordescription(0, code), z.geterrordescription(0, 999)) << code;
     }
@@ -299,10 +350,34 @@ TEST_F(XmlTest, OnlyWellFormedSafeDocumentsPass) {
     EXPECT_EQ(rt::xml::XMLParseFile(Path("none.xml")), rt::xml::kFileNotRead);
     EXPECT_EQ(rt::xml::XMLParseFile(root_.string()), rt::xml::kFileNotRead);
 
+    // What a lenient parser lets through is not well-formed all the same.
+    for (const char* malformed : {"<r>&nbsp;</r>", "<r>a & b</r>", "<r a='1' a='2'/>", "<r a='<'/>",
+                                  "<r>]]></r>", "<r><!-- a -- b --></r>", "<r>&#x41</r>"}) {
+        Write("c.xml", malformed);
+        EXPECT_EQ(rt::xml::XMLParseFile(Path("c.xml")), rt::xml::kMalformed) << malformed;
+    }
+
     // Too large: refused before it is read.
     { std::ofstream(root_ / "big.xml") << "<r>"; }
     fs::resize_file(root_ / "big.xml", rt::xml::kMaxFileSize + 1);
     EXPECT_EQ(rt::xml::XMLParseFile(Path("big.xml")), rt::xml::kFileTooLarge);
+    // Or once it is UTF-8, from any encoding: the text is measured as the conversion goes.
+    const auto chinese = [](std::size_t n) {
+        std::string s;
+        for (std::size_t i = 0; i < n; ++i) s += "中";
+        return s;
+    };
+    const std::size_t fits = rt::xml::kMaxTextSize / 3 - 20, passes = rt::xml::kMaxTextSize / 3 + 1;
+    for (const char* encoding : {"GBK", "UTF-16", "UTF-8"})
+        for (const std::size_t n : {fits, passes}) {
+            const std::string text =
+                std::string("<?xml version=\"1.0\" encoding=\"") + encoding + "\"?><r>" + chinese(n) + "</r>";
+            rt::Iconv to(encoding, "UTF-8");
+            Write("encoded.xml", *to.Convert(text));
+            EXPECT_EQ(rt::xml::XMLParseFile(Path("encoded.xml")),
+                      n == fits ? 0L : static_cast<long>(rt::xml::kFileTooLarge))
+                << encoding << " " << n;
+        }
 
     // Deep nesting neither crashes the parser nor the reader.
     const auto nested = [](std::size_t depth) {

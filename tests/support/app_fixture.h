@@ -94,6 +94,11 @@ class AppTest : public ::testing::Test {
     std::vector<std::string> Boxes() const;
     // Queues the answer for the database's own error box, for a save that is meant to fail.
     void AnswerDatabaseError() { dialogs_->Answer(1); }
+    // Whether a box, as Boxes() gives it, shows the database's reason for a failure and the reason
+    // says `cause` (the message of the triggers that RefuseWrites makes, by default).
+    static bool SaysDatabaseReason(const std::string& box, const std::string& cause = "refused") {
+        return box.starts_with("数据库错误|数据库操作失败") && box.find(cause) != std::string::npos;
+    }
 
     // Connects `t` as another program would, to this test's database; false (and a failure) when
     // that fails.
