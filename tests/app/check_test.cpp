@@ -436,6 +436,7 @@ TEST_F(CheckTest, PrintChainsItsStepsUnderTheProgressTextAndReportsAnEngineFailu
     OpenMainWindow();
     rt::ui::StaticText& progress = *W().st_progress;
     ASSERT_FALSE(progress.Visible());
+    const laurel::check::ProgressText shown{[&] { progress.Show(); }, [&] { progress.Hide(); }};
 
     std::vector<std::string> trace;
     int checkResult = 1;
@@ -454,14 +455,14 @@ TEST_F(CheckTest, PrintChainsItsStepsUnderTheProgressTextAndReportsAnEngineFailu
                                           step("print789", 1)};
 
     // A whole run: the form document's failure to start does not stop the lists document.
-    laurel::check::RunPrintCommand(progress, steps);
+    laurel::check::RunPrintCommand(shown, steps);
     EXPECT_EQ(trace, (std::vector<std::string>{"check-", "prepare+", "print+", "print789-"}));
     EXPECT_FALSE(progress.Visible());
 
     // The check refuses: nothing more.
     trace.clear();
     checkResult = 0;
-    laurel::check::RunPrintCommand(progress, steps);
+    laurel::check::RunPrintCommand(shown, steps);
     EXPECT_EQ(trace, std::vector<std::string>{"check-"});
     checkResult = 1;
 
@@ -471,7 +472,7 @@ TEST_F(CheckTest, PrintChainsItsStepsUnderTheProgressTextAndReportsAnEngineFailu
         thrower = failing;
         Dialogs().Clear();
         Dialogs().Answer(1);
-        laurel::check::RunPrintCommand(progress, steps);
+        laurel::check::RunPrintCommand(shown, steps);
         EXPECT_EQ(trace.back().substr(0, failing.size()), failing);
         EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|生成word版本推荐书失败：书签不存在: xm_name"});
         EXPECT_EQ(Dialogs().messages.back().request.icon, rt::ui::Icon::StopSign);
@@ -484,8 +485,8 @@ TEST_F(CheckTest, PrintChainsItsStepsUnderTheProgressTextAndReportsAnEngineFailu
     thrower.clear();
     Dialogs().Clear();
     Dialogs().Answer(1);
-    laurel::check::RunPrintCommand(progress,
-                                   {step("check", 1), prepare(-1), step("print", 1), step("print789", 1)});
+    laurel::check::RunPrintCommand(shown, laurel::check::PrintSteps{step("check", 1), prepare(-1),
+                                                                    step("print", 1), step("print789", 1)});
     EXPECT_EQ(trace, (std::vector<std::string>{"check-", "prepare+"}));
     EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|读取推荐书数据失败，未生成文档！"});
     EXPECT_FALSE(progress.Visible());

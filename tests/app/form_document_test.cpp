@@ -303,13 +303,14 @@ TEST_F(FormDocumentTest, ATemplateWithoutABookmarkStopsTheStepAndNoWorkingDocume
     // the folder it lies in.
     fs::remove(Template());
     Dialogs().Answer(1);
-    laurel::check::RunPrintCommand(*W().st_progress,
-                                   {[] { return 1; },
-                                    [&] {
-                                        return laurel::check::Prepared{1, buffer_};
-                                    },
-                                    [&](const PrintBuffer& buffer) { return menu.all_print(buffer); },
-                                    [](const PrintBuffer&) { return 1; }});
+    laurel::check::RunPrintCommand(
+        {[] {}, [] {}},
+        laurel::check::PrintSteps{[] { return 1; },
+                                  [&] {
+                                      return laurel::check::Prepared{1, buffer_};
+                                  },
+                                  [&](const PrintBuffer& buffer) { return menu.all_print(buffer); },
+                                  [](const PrintBuffer&) { return 1; }});
     EXPECT_EQ(Boxes(), std::vector<std::string>{
                            "错误|生成word版本推荐书失败：无法打开文档“m_model2.docx”：文件不存在"});
     EXPECT_EQ(Dialogs().messages.back().request.icon, rt::ui::Icon::StopSign);

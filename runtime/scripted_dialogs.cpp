@@ -1,9 +1,9 @@
-#include "runtime/ui/scripted_dialogs.h"
+#include "runtime/scripted_dialogs.h"
 
 #include <algorithm>
 #include <string>
 
-namespace rt::ui {
+namespace rt {
 
 int ScriptedDialogs::Message(const MessageRequest& request) {
     if (auto meanwhile = whileShown) meanwhile(request);
@@ -64,4 +64,4 @@ void ScriptedDialogs::Clear() {
     fileAnswers_.clear();
 }
 
-}  // namespace rt::ui
+}  // namespace rt
