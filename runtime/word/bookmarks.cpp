@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "runtime/text.h"
+#include "runtime/word.h"
 
 namespace rt::word::bookmarks {
 

@@ -7,8 +7,6 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/word.h"
-
 namespace rt::word::markup {
 
 inline constexpr const char* kWordNamespace = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";

@@ -29,7 +29,7 @@ class Package {
     // The file it was read from, as messages name it.
     const std::string& File() const { return file_; }
 
-    // The main part, parsed; throws Error when the package has none.
+    // The main part (the constructor throws Error when the package has none).
     Part& Main() { return *main_; }
     pugi::xml_document& Xml(Part& part);
     // The settings part, made (with its relationship and content type) when the document has none.
