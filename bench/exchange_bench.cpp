@@ -33,6 +33,7 @@
 
 #include "app/globals.h"
 #include "app/j_main_mdi.h"
+#include "bench/full_recommendation.h"
 #include "exchange/package.h"
 #include "records/m_main.h"
 #include "runtime/dwdef.h"
@@ -51,66 +52,7 @@ using Clock = std::chrono::steady_clock;
 
 const std::string kId = "202612340001";
 
-[[noreturn]] void Fail(const std::string& what) {
-    std::fprintf(stderr, "%s\n", what.c_str());
-    std::exit(1);
-}
-
-void Run(const std::string& sql, const std::vector<rt::Value>& args = {}) {
-    if (laurel::sqlca.Execute(sql, args) != 0) Fail(sql + ": " + laurel::sqlca.SQLErrText);
-}
-
-// The value a full recommendation holds in the column: texts at their full width in Chinese.
-rt::Value Full(const rt::ColumnDef& c, long n) {
-    if (c.name == "xm_id") return rt::Value(kId);
-    if (c.name == "xm_xg" || c.name == "sf_submit") return rt::Value("1");
-    if (c.name == "xy_zhijorjianj") return rt::Value(n % 2 == 0 ? "1" : "0");
-    if (c.name == "xy_year") return rt::Value(std::to_string(2020 + (n - 1) / 2));
-    switch (c.type) {
-        case rt::ColType::Char: {
-            std::string text;
-            for (int k = 0; k < c.length / 2; ++k) text += "项";
-            if (c.length % 2 == 1) text += "x";
-            return rt::Value(text);
-        }
-        case rt::ColType::Date:
-            return rt::Value("2020-05-17");
-        case rt::ColType::Decimal:
-            return rt::Value("1234567.89");
-        case rt::ColType::Long:
-            return rt::Value(static_cast<std::int64_t>(n));
-        case rt::ColType::Real:
-            return rt::Value(2.5);
-    }
-    return {};
-}
-
-void SeedFull() {
-    const std::vector<std::pair<const char*, long>> tables = {
-        {"dw_base", 1},      {"dw_ry", 15}, {"dw_dw", 9}, {"dw_xy", 6},
-        {"dw_getaward", 10}, {"dw_yy", 12}, {"dw_zl", 12}};
-    for (const auto& [object, rows] : tables) {
-        const rt::DataWindowDef* def = rt::FindDefinition(object);
-        for (long n = 1; n <= rows; ++n) {
-            std::string columns, marks;
-            std::vector<rt::Value> args;
-            for (const rt::ColumnDef& c : def->columns) {
-                columns += (columns.empty() ? "" : ", ") + c.name;
-                marks += marks.empty() ? "?" : ", ?";
-                args.push_back(Full(c, n));
-            }
-            Run("INSERT INTO " + def->updateTable + " (" + columns + ") VALUES (" + marks + ")", args);
-        }
-    }
-    if (laurel::sqlca.Commit() != 0) Fail("commit: " + laurel::sqlca.SQLErrText);
-}
-
-void DeleteFull() {
-    for (const char* table : {"j_xm_base", "j_ry_finish", "j_dw_finish", "j_xy_saving", "j_jx_getaward",
-                              "j_yy_app", "j_zl_patent"})
-        Run(std::string("DELETE FROM ") + table + " WHERE xm_id = ?", {kId});
-    if (laurel::sqlca.Commit() != 0) Fail("commit: " + laurel::sqlca.SQLErrText);
-}
+using bench::Fail;
 
 struct Figures {
     double min, median, max;
@@ -245,7 +187,7 @@ int main(int argc, char** argv) {
     if (!db.Create(error)) Fail("creating the database: " + error);
     schema::RegisterDataObjects();
     if (!testing_support::ConnectToSource(laurel::sqlca, false, error)) Fail(error);
-    SeedFull();
+    bench::SeedFullRecommendation(laurel::sqlca, kId);
 
     auto scripted = std::make_unique<rt::ui::ScriptedDialogs>();
     rt::ui::ScriptedDialogs& d = *scripted;
@@ -273,7 +215,7 @@ int main(int argc, char** argv) {
         return ms;
     };
     auto importOnce = [&](const fs::path& file, const std::string& outcome) {
-        DeleteFull();
+        bench::DeleteFullRecommendation(laurel::sqlca, kId);
         d.Clear();
         for (int i = 0; i < 3; ++i) d.Answer(1);
         d.AnswerFile({1, file.string(), file.filename().string()});

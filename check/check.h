@@ -5,22 +5,20 @@
 #include <string>
 
 #include "document/print_buffer.h"
+#include "runtime/datawindow.h"
 #include "runtime/transaction.h"
-#include "runtime/ui/datawindow_control.h"
 
 namespace laurel::check {
-
-using rt::ui::DataWindowControl;
 
 // The pages the rules read, and the recommendation list, whose row is read again once a version
 // number has put the recommendation into the saved state.
 struct CheckedPages {
-    DataWindowControl& dw_no1;
-    DataWindowControl& dw_no2;
-    DataWindowControl& dw_no3;
-    DataWindowControl& dw_no4;
-    DataWindowControl& dw_no71;
-    DataWindowControl& dw_no;
+    rt::DataWindow& dw_no1;
+    rt::DataWindow& dw_no2;
+    rt::DataWindow& dw_no3;
+    rt::DataWindow& dw_no4;
+    rt::DataWindow& dw_no71;
+    rt::DataWindow& dw_no;
 };
 
 // Reads each page afresh and applies its rules to what is stored: the first rule that fails says so
@@ -32,16 +30,16 @@ int all_check(const CheckedPages& pages, rt::Transaction& sqlca, const std::stri
 
 // The pages the print buffer is made from.
 struct PreparedPages {
-    DataWindowControl& dw_no1;
-    DataWindowControl& dw_no2;
-    DataWindowControl& dw_no3;
-    DataWindowControl& dw_no4;
-    DataWindowControl& dw_no512;
-    DataWindowControl& dw_no522;
-    DataWindowControl& dw_no53;
-    DataWindowControl& dw_no71;
-    DataWindowControl& dw_no92;
-    DataWindowControl& dw_no94;
+    rt::DataWindow& dw_no1;
+    rt::DataWindow& dw_no2;
+    rt::DataWindow& dw_no3;
+    rt::DataWindow& dw_no4;
+    rt::DataWindow& dw_no512;
+    rt::DataWindow& dw_no522;
+    rt::DataWindow& dw_no53;
+    rt::DataWindow& dw_no71;
+    rt::DataWindow& dw_no92;
+    rt::DataWindow& dw_no94;
 };
 
 struct Prepared {

@@ -13,16 +13,15 @@
 #include <vector>
 
 #include "check/check.h"
+#include "runtime/dialogs.h"
 #include "runtime/text.h"
-#include "runtime/ui/dialogs.h"
 
 namespace laurel::check {
 
 namespace {
 
-using rt::ui::Buttons;
-using rt::ui::DataWindowControl;
-using rt::ui::Icon;
+using rt::Buttons;
+using rt::Icon;
 
 // The stored value of a recommendation that has no version number yet.
 constexpr const char* kNoVersion = "FFFFFFFFFFFFFFFF";
@@ -88,7 +87,7 @@ constexpr Rule kContributorRules[] = {
 // One page and the rules read from its row 1. The contributor page is read for the contributor
 // numbered 1, whichever one section 七 shows.
 struct PageRules {
-    DataWindowControl& page;
+    rt::DataWindow& page;
     bool firstContributor;
     std::span<const Rule> rules;
 };
@@ -102,20 +101,19 @@ int DrawVersionTail() {
 // The closing step of the check for a complete recommendation: the stored version number is shown,
 // or, when there is none yet and the user agrees, one is made, stored with the saved state and
 // shown. 1 when a number is shown, 0 otherwise.
-int VersionNumber(DataWindowControl& list, rt::Transaction& sqlca, const std::string& current_id) {
+int VersionNumber(rt::DataWindow& list, rt::Transaction& sqlca, const std::string& current_id) {
     std::vector<rt::Value> into(1);
     sqlca.SelectInto("select xm_guid from j_xm_base where xm_id =? ", {current_id}, into);
     if (sqlca.SQLCode != 0) {
         // Without the stored value there is no number to show, and none may be made over it.
-        rt::ui::MessageBox("提示信息", "系统意外，读取推荐书版本号失败！", rt::ui::Icon::StopSign);
+        rt::MessageBox("提示信息", "系统意外，读取推荐书版本号失败！", rt::Icon::StopSign);
         return 0;
     }
 
     // A null number was never made: it is made now, like the placeholder's.
     std::string version = into[0].IsNull() ? kNoVersion : into[0].ToText();
     if (version == kNoVersion) {
-        const int answer =
-            rt::ui::MessageBox("提示信息", "你要生成推荐书吗?", Icon::Question, Buttons::YesNo, 1);
+        const int answer = rt::MessageBox("提示信息", "你要生成推荐书吗?", Icon::Question, Buttons::YesNo, 1);
         if (answer != 1) return 0;
 
         // A number is made once: one that another desktop has made since it was read above is
@@ -128,7 +126,7 @@ int VersionNumber(DataWindowControl& list, rt::Transaction& sqlca, const std::st
             sqlca.Rollback();
             if (sqlca.SQLCode == 0 && !into[0].IsNull()) {
                 list.ReselectRow(list.GetRow());
-                rt::ui::MessageBox("提示信息", "当前推荐书的版本号为: " + into[0].ToText());
+                rt::MessageBox("提示信息", "当前推荐书的版本号为: " + into[0].ToText());
                 return 1;
             }
         }
@@ -138,13 +136,13 @@ int VersionNumber(DataWindowControl& list, rt::Transaction& sqlca, const std::st
             // A number that is not stored is never shown: it would be printed on a form that the
             // database does not know.
             sqlca.Rollback();
-            rt::ui::MessageBox("提示信息", "系统意外，生成推荐书版本号失败！", rt::ui::Icon::StopSign);
+            rt::MessageBox("提示信息", "系统意外，生成推荐书版本号失败！", rt::Icon::StopSign);
             return 0;
         }
         list.ReselectRow(list.GetRow());
     }
 
-    rt::ui::MessageBox("提示信息", "当前推荐书的版本号为: " + version);
+    rt::MessageBox("提示信息", "当前推荐书的版本号为: " + version);
     return 1;
 }
 
@@ -158,7 +156,7 @@ int all_check(const CheckedPages& pages, rt::Transaction& sqlca, const std::stri
     };
     std::optional<rt::Date> start, end;
     for (const PageRules& p : checked) {
-        DataWindowControl& page = p.page;
+        rt::DataWindow& page = p.page;
         // A page that cannot be read is no verdict on the recommendation: the database has said why.
         const long read = p.firstContributor ? page.Retrieve({current_id, 1}) : page.Retrieve({current_id});
         if (read == -1) return 0;
@@ -186,7 +184,7 @@ int all_check(const CheckedPages& pages, rt::Transaction& sqlca, const std::stri
                     break;
             }
             if (!passed) {
-                rt::ui::MessageBox("提示信息", rule.message);
+                rt::MessageBox("提示信息", rule.message);
                 return 0;
             }
         }

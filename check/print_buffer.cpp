@@ -22,7 +22,7 @@ namespace {
 // One retrieved page and the row its fields are read at: the current row right after retrieval.
 class PageReader {
   public:
-    PageReader(DataWindowControl& page, long row) : page_(page), row_(row) {}
+    PageReader(rt::DataWindow& page, long row) : page_(page), row_(row) {}
 
     std::optional<std::string> Raw(const char* column) const { return page_.GetItemString(row_, column); }
     // Taken as stored; null gives the empty text.
@@ -37,12 +37,12 @@ class PageReader {
     std::string Whole(const char* column) const { return document::Whole(page_.GetItemNumber(row_, column)); }
 
   private:
-    DataWindowControl& page_;
+    rt::DataWindow& page_;
     long row_;
 };
 
 // The page read afresh, or nothing when it cannot be read (the database has said why).
-std::optional<PageReader> Retrieve(DataWindowControl& page, const std::vector<rt::Value>& args) {
+std::optional<PageReader> Retrieve(rt::DataWindow& page, const std::vector<rt::Value>& args) {
     if (page.Retrieve(args) == -1) return std::nullopt;
     return PageReader(page, page.GetRow());
 }
@@ -85,7 +85,7 @@ Prepared all_prepare(const PreparedPages& pages, const std::string& current_id) 
         b.s_xm_checkcode = p.Plain("xm_guid");
     }
     // A page of one text, read afresh into its variable; false when it cannot be read.
-    const auto text = [&current_id](DataWindowControl& page, const char* column, std::string& variable) {
+    const auto text = [&current_id](rt::DataWindow& page, const char* column, std::string& variable) {
         const auto read = Retrieve(page, {current_id});
         if (read) variable = read->Plain(column);
         return read.has_value();

@@ -5,23 +5,44 @@
 #include <exception>
 #include <string>
 
+#include "document/documents.h"
 #include "document/working_document.h"
-#include "runtime/ui/dialogs.h"
+#include "runtime/dialogs.h"
 
 namespace laurel::check {
 
-void RunPrintCommand(rt::ui::StaticText& progress, const PrintSteps& steps) {
+namespace {
+
+PrintSteps PageSteps(const PrintPages& pages, const PrintPlace& place) {
+    return {
+        [&] { return all_check(pages.checked, place.sqlca, place.current_id); },
+        [&] { return all_prepare(pages.prepared, place.current_id); },
+        [&](const document::PrintBuffer& buffer) {
+            return document::all_print(buffer, pages.form, place.current_id, place.program_folder,
+                                       place.working_folder);
+        },
+        [&](const document::PrintBuffer& buffer) {
+            return document::all_print_789(buffer, pages.lists, place.current_id, place.working_folder);
+        },
+    };
+}
+
+}  // namespace
+
+void RunPrintCommand(const ProgressText& progress, const PrintPages& pages, const PrintPlace& place) {
+    RunPrintCommand(progress, PageSteps(pages, place));
+}
+
+void RunPrintCommand(const ProgressText& progress, const PrintSteps& steps) {
     try {
         // The check has said why it refuses, or the user declined a version number.
         if (steps.check() != 1) return;
         progress.Show();
-        // The notice must be on screen before the work it announces starts.
-        progress.Repaint();
         const Prepared prepared = steps.prepare();
         if (prepared.result != 1) {
             // A page could not be read; the database has said why.
             progress.Hide();
-            rt::ui::MessageBox("错误", document::kUnreadDocument, rt::ui::Icon::StopSign);
+            rt::MessageBox("错误", document::kUnreadDocument, rt::Icon::StopSign);
             return;
         }
         steps.print(prepared.buffer);
@@ -31,11 +52,10 @@ void RunPrintCommand(rt::ui::StaticText& progress, const PrintSteps& steps) {
     } catch (const document::UnreadPage&) {
         // As when the print buffer cannot be read: the same failure, the same words.
         progress.Hide();
-        rt::ui::MessageBox("错误", document::kUnreadDocument, rt::ui::Icon::StopSign);
+        rt::MessageBox("错误", document::kUnreadDocument, rt::Icon::StopSign);
     } catch (const std::exception& e) {
         progress.Hide();
-        rt::ui::MessageBox("错误", std::string("生成word版本推荐书失败：") + e.what(),
-                           rt::ui::Icon::StopSign);
+        rt::MessageBox("错误", std::string("生成word版本推荐书失败：") + e.what(), rt::Icon::StopSign);
     }
 }
 

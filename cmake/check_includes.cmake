@@ -1,5 +1,6 @@
 # Fails when a source of FOLDER includes a header of a project folder outside ALLOWED; touches STAMP
-# otherwise. Run as: cmake -DFOLDER=<dir> -DALLOWED=<a;b;...> -DPROJECT_FOLDERS=<a;b;...>
+# otherwise; with REFUSED set (a folder such as "runtime/ui"), an include of a header under it fails
+# too. Run as: cmake -DFOLDER=<dir> -DALLOWED=<a;b;...> -DPROJECT_FOLDERS=<a;b;...> [-DREFUSED=<dir>]
 # -DSTAMP=<file> -P check_includes.cmake
 cmake_minimum_required(VERSION 3.25)
 file(GLOB sources "${FOLDER}/*.h" "${FOLDER}/*.cpp")
@@ -12,6 +13,12 @@ foreach(source IN LISTS sources)
             string(APPEND refused "\n  ${source}: ${line}")
         endif()
     endforeach()
+    if(REFUSED)
+        file(STRINGS "${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"${REFUSED}/")
+        foreach(line IN LISTS includes)
+            string(APPEND refused "\n  ${source}: ${line} (this folder works without ${REFUSED})")
+        endforeach()
+    endif()
 endforeach()
 if(refused)
     list(REMOVE_ITEM ALLOWED "")

@@ -8,26 +8,24 @@
 #include <string>
 
 #include "document/print_buffer.h"
-#include "runtime/ui/datawindow_control.h"
+#include "runtime/datawindow.h"
 
 namespace laurel::document {
-
-using rt::ui::DataWindowControl;
 
 // The pages whose tables the form document prints itself: the direct and the indirect benefit, and
 // the awards.
 struct FormPages {
-    DataWindowControl& dw_no51;
-    DataWindowControl& dw_no52;
-    DataWindowControl& dw_no6;
+    rt::DataWindow& dw_no51;
+    rt::DataWindow& dw_no52;
+    rt::DataWindow& dw_no6;
 };
 
 // The lists of the lists document: contributors, units, application units, intellectual property.
 struct ListPages {
-    DataWindowControl& dw_no72;
-    DataWindowControl& dw_no82;
-    DataWindowControl& dw_no91;
-    DataWindowControl& dw_no93;
+    rt::DataWindow& dw_no72;
+    rt::DataWindow& dw_no82;
+    rt::DataWindow& dw_no91;
+    rt::DataWindow& dw_no93;
 };
 
 // The form template lies in the program folder under model/; the working document goes to the

@@ -42,7 +42,7 @@ constexpr std::size_t kGradeBytes = 8;
 // One benefit table: three yearly rows from the page, first row at `firstRow`, and the totals row
 // after them. A page that holds fewer than three rows fills only the rows it has; its totals cover
 // exactly the amounts written, and a null amount makes its total null.
-void FillBenefitTable(rt::word::Document& document, DataWindowControl& page, const std::string& current_id,
+void FillBenefitTable(rt::word::Document& document, rt::DataWindow& page, const std::string& current_id,
                       int table, int firstRow) {
     if (page.Retrieve({rt::Value(current_id)}) == -1) throw UnreadPage();
     std::optional<rt::Decimal> sums[5] = {rt::Decimal(), rt::Decimal(), rt::Decimal(), rt::Decimal(),
@@ -62,7 +62,7 @@ void FillBenefitTable(rt::word::Document& document, DataWindowControl& page, con
 }
 
 // Award i in Word row i + 1, below the heading row.
-void FillAwardsTable(rt::word::Document& document, DataWindowControl& page, const std::string& current_id) {
+void FillAwardsTable(rt::word::Document& document, rt::DataWindow& page, const std::string& current_id) {
     if (page.Retrieve({rt::Value(current_id)}) == -1) throw UnreadPage();
     const long awards = page.RowCount();
     for (long award = 1; award <= awards; ++award) {

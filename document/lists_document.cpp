@@ -15,10 +15,10 @@
 #include "document/documents.h"
 #include "document/formats.h"
 #include "document/working_document.h"
+#include "runtime/dialogs.h"
 #include "runtime/dwdef.h"
 #include "runtime/files.h"
 #include "runtime/text.h"
-#include "runtime/ui/dialogs.h"
 #include "runtime/word.h"
 
 namespace laurel::document {
@@ -72,7 +72,7 @@ std::string NumberedName(const std::optional<double>& n, const std::optional<std
 // A title prints as the contributor form shows it; the list page's own list, which differs from
 // the form's in places, speaks only for a code the form's list lacks. A code neither list has
 // prints as nothing.
-std::string Title(const DataWindowControl& list, long row) {
+std::string Title(const rt::DataWindow& list, long row) {
     const std::optional<std::string> code = list.GetItemString(row, "zc_titlecode");
     const rt::DataWindowDef* form = rt::FindDefinition("dw_71");
     const rt::ColumnDef* column = form ? form->Column("zc_titlecode") : nullptr;
@@ -85,7 +85,7 @@ std::string Title(const DataWindowControl& list, long row) {
 
 // Contributor 1 is printed elsewhere in the form: table 10 holds contributors 2 and later, each in
 // the Word row of its own number; the completers line names them all.
-void Contributors(rt::word::Document& document, DataWindowControl& dw, const std::string& current_id) {
+void Contributors(rt::word::Document& document, rt::DataWindow& dw, const std::string& current_id) {
     if (dw.Retrieve({current_id}) == -1) throw UnreadPage();
     const long count = dw.RowCount();
     NamesLine line;
@@ -109,7 +109,7 @@ void Contributors(rt::word::Document& document, DataWindowControl& dw, const std
 
 // Unit i in Word row i + 1, below the heading row; the units line is capped to the room the form
 // leaves it, never splitting a character.
-void Units(rt::word::Document& document, DataWindowControl& dw, const std::string& current_id) {
+void Units(rt::word::Document& document, rt::DataWindow& dw, const std::string& current_id) {
     if (dw.Retrieve({current_id}) == -1) throw UnreadPage();
     const long count = dw.RowCount();
     NamesLine line;
@@ -130,7 +130,7 @@ void Units(rt::word::Document& document, DataWindowControl& dw, const std::strin
 
 // Item i in Word row i + 2, below the two heading rows. An amount of 0 is the placeholder of a row
 // nobody filled in and prints as an empty cell, as does a missing date or amount.
-void Applications(rt::word::Document& document, DataWindowControl& dw, const std::string& current_id) {
+void Applications(rt::word::Document& document, rt::DataWindow& dw, const std::string& current_id) {
     if (dw.Retrieve({current_id}) == -1) throw UnreadPage();
     const long count = dw.RowCount();
     for (long i = 1; i <= count; ++i) {
@@ -149,7 +149,7 @@ void Applications(rt::word::Document& document, DataWindowControl& dw, const std
 
 // Item i in Word row i + 2, below the two heading rows; category and country are stored as the
 // words the page shows.
-void Property(rt::word::Document& document, DataWindowControl& dw, const std::string& current_id) {
+void Property(rt::word::Document& document, rt::DataWindow& dw, const std::string& current_id) {
     if (dw.Retrieve({current_id}) == -1) throw UnreadPage();
     const long count = dw.RowCount();
     for (long i = 1; i <= count; ++i) {
@@ -215,7 +215,7 @@ int all_print_789(const PrintBuffer& buffer, const ListPages& pages, const std::
 
     std::string target, target_name;
     const int chosen =
-        rt::ui::GetFileSaveName("文件保存路径", target, target_name, "docx", "Word Files (*.*),*.*", "D:\\");
+        rt::GetFileSaveName("文件保存路径", target, target_name, "docx", "Word Files (*.*),*.*", "D:\\");
     // The working document goes once the user has the copy, or has declined it; when the copy was
     // wanted and could not be made, it stays in the working folder, so nothing is lost.
     bool keep = false;
@@ -226,15 +226,15 @@ int all_print_789(const PrintBuffer& buffer, const ListPages& pages, const std::
         } else {
             const int copied = rt::FileCopy(working_document, target);
             if (copied == -1) {
-                rt::ui::MessageBox(kError, "Error opening sourcefile！", rt::ui::Icon::StopSign);
+                rt::MessageBox(kError, "Error opening sourcefile！", rt::Icon::StopSign);
                 keep = true;
             } else if (copied == -2) {
-                rt::ui::MessageBox(kError, "Error writing targetfile！", rt::ui::Icon::StopSign);
+                rt::MessageBox(kError, "Error writing targetfile！", rt::Icon::StopSign);
                 keep = true;
             }
         }
     } else if (chosen == -1) {
-        rt::ui::MessageBox(kError, "无法得到保存文件的路径！", rt::ui::Icon::StopSign);
+        rt::MessageBox(kError, "无法得到保存文件的路径！", rt::Icon::StopSign);
         keep = true;
     }
     if (!keep) {

@@ -1,6 +1,6 @@
 #include "document/working_document.h"
 
-#include "runtime/ui/dialogs.h"
+#include "runtime/dialogs.h"
 
 namespace laurel::document {
 
@@ -12,7 +12,7 @@ bool Attach(rt::word::Application& word) {
     if (word.ConnectToObject("", kWordClass) == 0) return true;
     const long status = word.ConnectToNewObject(kWordClass);
     if (status == 0) return true;
-    rt::ui::MessageBox("错误", "启动word错误: " + std::to_string(status), rt::ui::Icon::StopSign);
+    rt::MessageBox("错误", "启动word错误: " + std::to_string(status), rt::Icon::StopSign);
     return false;
 }
 

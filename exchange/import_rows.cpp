@@ -12,8 +12,8 @@
 
 #include "exchange/package.h"
 #include "exchange/package_reader.h"
+#include "runtime/dialogs.h"
 #include "runtime/dwdef.h"
-#include "runtime/ui/dialogs.h"
 #include "runtime/value.h"
 
 namespace laurel::exchange {
@@ -125,7 +125,7 @@ int import_base(const std::string& tmp_path, PackageImport& import) {
     sqlca.SelectInto("SELECT xm_name FROM j_xm_base WHERE xm_id = ?", {key}, found);
     if (sqlca.SQLCode == 0) {
         const std::string name = found.empty() ? std::string() : found.front().ToText();
-        rt::ui::MessageBox("提示信息:", "此推荐书已经存在，请先删除名称为：" + name + "的推荐书，再导入!");
+        rt::MessageBox("提示信息:", "此推荐书已经存在，请先删除名称为：" + name + "的推荐书，再导入!");
         return 0;
     }
     if (sqlca.SQLCode != 100) return Refuse(import, "无法查询推荐书是否已经存在：" + sqlca.SQLErrText);

@@ -15,8 +15,8 @@
 
 #include "exchange/package_reader.h"
 #include "runtime/datawindow_xml.h"
+#include "runtime/dialogs.h"
 #include "runtime/files.h"
-#include "runtime/ui/dialogs.h"
 #include "runtime/xml.h"
 
 namespace laurel::exchange {
@@ -56,10 +56,10 @@ const std::string kTmpXml = std::string("/") + kWorkingFolders[2];
 
 void ExportCheckedRecommendation(const ExportViews& views, rt::Zip& zip, const std::string& current_id,
                                  const std::string& working_folder) {
-    using rt::ui::MessageBox;
+    using rt::MessageBox;
 
     // The members in the order they are written.
-    const std::array<std::pair<DataWindowControl*, const char*>, 7> members = {{
+    const std::array<std::pair<rt::DataWindow*, const char*>, 7> members = {{
         {&views.dw_ds_base, "xm_base"},
         {&views.dw_ds_dw, "xm_dw"},
         {&views.dw_ds_ry, "xm_ry"},
@@ -110,7 +110,7 @@ void ExportCheckedRecommendation(const ExportViews& views, rt::Zip& zip, const s
         // A packing that failed may have left a partial archive, or an earlier run's: neither is
         // this package, and nothing is handed over.
         FileDelete(archive);
-        MessageBox("提示信息", "导出不成功,出错信息为:" + error, rt::ui::Icon::StopSign);
+        MessageBox("提示信息", "导出不成功,出错信息为:" + error, rt::Icon::StopSign);
     } else {
         MessageBox("提示信息", "导出成功！");
     }
@@ -120,11 +120,10 @@ void ExportCheckedRecommendation(const ExportViews& views, rt::Zip& zip, const s
         MessageBox(
             "Remove directory failed",
             std::string("Check that the directory exists, is empty, and ") + "is not the current directory",
-            rt::ui::Icon::StopSign);
+            rt::Icon::StopSign);
 
     std::string target, target_name;
-    const int chosen =
-        rt::ui::GetFileSaveName("文件保存路径", target, target_name, "DAT", kFileFilter, "D:\\");
+    const int chosen = rt::GetFileSaveName("文件保存路径", target, target_name, "DAT", kFileFilter, "D:\\");
     // A target chosen at the archive's own place is the archive: it is kept, not copied or deleted.
     bool keep = false;
     if (chosen == 1) {
@@ -132,21 +131,21 @@ void ExportCheckedRecommendation(const ExportViews& views, rt::Zip& zip, const s
             keep = true;
         } else {
             const int copied = rt::FileCopy(archive, target);
-            if (copied == -1) MessageBox("错误", "Error opening sourcefile！", rt::ui::Icon::StopSign);
-            if (copied == -2) MessageBox("错误", "Error writing targetfile！", rt::ui::Icon::StopSign);
+            if (copied == -1) MessageBox("错误", "Error opening sourcefile！", rt::Icon::StopSign);
+            if (copied == -2) MessageBox("错误", "Error writing targetfile！", rt::Icon::StopSign);
         }
     } else if (chosen == -1) {
-        MessageBox("错误", "无法得到保存文件的路径！", rt::ui::Icon::StopSign);
+        MessageBox("错误", "无法得到保存文件的路径！", rt::Icon::StopSign);
     }
     if (!keep && FileExists(archive)) FileDelete(archive);
 }
 
 std::optional<std::string> ImportPackage(rt::Zip& zip, rt::Transaction& sqlca,
                                          const std::string& working_folder, const ImportSteps& steps) {
-    using rt::ui::MessageBox;
+    using rt::MessageBox;
 
     std::string source, source_name;
-    const int chosen = rt::ui::GetFileOpenName("请选择文件", source, source_name, "DAT", kFileFilter, "D:\\");
+    const int chosen = rt::GetFileOpenName("请选择文件", source, source_name, "DAT", kFileFilter, "D:\\");
     if (chosen == 0) return std::nullopt;
     const std::string in_folder = working_folder + kTmpIn;
     const std::string archive = in_folder + "/" + kArchiveName;
@@ -155,10 +154,10 @@ std::optional<std::string> ImportPackage(rt::Zip& zip, rt::Transaction& sqlca,
     rt::ClearFolder(in_folder);
     if (chosen == 1) {
         const int copied = rt::FileCopy(source, archive);
-        if (copied == -1) MessageBox("错误", "Error opening sourcefile！", rt::ui::Icon::StopSign);
-        if (copied == -2) MessageBox("错误", "Error writing targetfile！", rt::ui::Icon::StopSign);
+        if (copied == -1) MessageBox("错误", "Error opening sourcefile！", rt::Icon::StopSign);
+        if (copied == -2) MessageBox("错误", "Error writing targetfile！", rt::Icon::StopSign);
     } else {
-        MessageBox("错误", "无法得到导入文件的路径！", rt::ui::Icon::StopSign);
+        MessageBox("错误", "无法得到导入文件的路径！", rt::Icon::StopSign);
     }
 
     // Only the seven members are unpacked, each and all within the size limits; any other entry
@@ -171,23 +170,22 @@ std::optional<std::string> ImportPackage(rt::Zip& zip, rt::Transaction& sqlca,
     const long unpacked = zip.unzip();
     if (unpacked != 0)
         MessageBox("提示", "申报文件导入不成功,出错信息为:" + zip.geterrordescription(0, unpacked),
-                   rt::ui::Icon::StopSign);
+                   rt::Icon::StopSign);
 
     if (FileExists(archive) && !FileDelete(archive))
-        MessageBox("Remove file failed", "Check that the file is not used: " + archive,
-                   rt::ui::Icon::StopSign);
+        MessageBox("Remove file failed", "Check that the file is not used: " + archive, rt::Icon::StopSign);
     if (DirectoryExists(in_folder) && RemoveDirectory(in_folder) != 1)
         MessageBox("Remove directory failed",
                    std::string("Check that the directory is empty, and ") +
                        "is not the current directory: " + in_folder,
-                   rt::ui::Icon::StopSign);
+                   rt::Icon::StopSign);
     PackageImport import{sqlca, {}, {}};
     // A package that could not be unpacked whole (a member refused, named twice, too large, or no
     // archive at all) is not read in part: what was unpacked goes, and the import has failed.
     if (unpacked != 0) {
         rt::RemoveFolder(xml_folder);
         steps.rollback(working_folder, import);
-        MessageBox("提示信息", "推荐书导入失败!", rt::ui::Icon::StopSign);
+        MessageBox("提示信息", "推荐书导入失败!", rt::Icon::StopSign);
         return std::nullopt;
     }
 
@@ -196,14 +194,13 @@ std::optional<std::string> ImportPackage(rt::Zip& zip, rt::Transaction& sqlca,
         const Member& m = kImportOrder[k];
         const std::string path = xml_folder + "/" + m.file;
         if (!FileExists(path)) {
-            MessageBox("提示信息:FileExists error", std::string(m.name) + " Not exist.",
-                       rt::ui::Icon::StopSign);
+            MessageBox("提示信息:FileExists error", std::string(m.name) + " Not exist.", rt::Icon::StopSign);
             continue;
         }
         const long parsed = rt::xml::XMLParseFile(path);
         if (parsed != 0) {
             MessageBox(std::string("提示信息:") + m.name + " XMLParseFile error", std::to_string(parsed),
-                       rt::ui::Icon::StopSign);
+                       rt::Icon::StopSign);
             continue;
         }
         results[k] = steps.members[k](working_folder, import);
@@ -220,7 +217,7 @@ std::optional<std::string> ImportPackage(rt::Zip& zip, rt::Transaction& sqlca,
         MessageBox(
             "Remove directory failed",
             std::string("Check that the directory exists, is empty, and ") + "is not the current directory",
-            rt::ui::Icon::StopSign);
+            rt::Icon::StopSign);
 
     bool success = true;
     for (int r : results)
@@ -228,15 +225,15 @@ std::optional<std::string> ImportPackage(rt::Zip& zip, rt::Transaction& sqlca,
     if (success && sqlca.Commit() != 0) success = false;
     if (!success) {
         steps.rollback(working_folder, import);
-        if (!import.refusal.empty()) MessageBox("提示信息", import.refusal, rt::ui::Icon::StopSign);
-        MessageBox("提示信息", "推荐书导入失败!", rt::ui::Icon::StopSign);
+        if (!import.refusal.empty()) MessageBox("提示信息", import.refusal, rt::Icon::StopSign);
+        MessageBox("提示信息", "推荐书导入失败!", rt::Icon::StopSign);
         return std::nullopt;
     }
     return import.key;
 }
 
 void SkippingFile(const rt::SkippedFile&) {
-    rt::ui::MessageBox("错误", "不是本软件生成的ZIP申报文件！", rt::ui::Icon::StopSign);
+    rt::MessageBox("错误", "不是本软件生成的ZIP申报文件！", rt::Icon::StopSign);
 }
 
 }  // namespace laurel::exchange

@@ -10,8 +10,8 @@
 #include <optional>
 #include <string>
 
+#include "runtime/datawindow.h"
 #include "runtime/transaction.h"
-#include "runtime/ui/datawindow_control.h"
 #include "runtime/zip.h"
 
 namespace laurel::exchange {
@@ -36,17 +36,15 @@ inline constexpr const char* kArchiveName = "xm_data.DAT";
 inline constexpr std::array<const char*, 3> kWorkingFolders = {"tmp_out", "tmp_in", "tmp_xml"};
 inline constexpr const char* kFileFilter = "DAT Files (*.DAT),*.DAT";
 
-using rt::ui::DataWindowControl;
-
 // The export views, one per member.
 struct ExportViews {
-    DataWindowControl& dw_ds_base;
-    DataWindowControl& dw_ds_dw;
-    DataWindowControl& dw_ds_ry;
-    DataWindowControl& dw_ds_getaward;
-    DataWindowControl& dw_ds_xy;
-    DataWindowControl& dw_ds_yy;
-    DataWindowControl& dw_ds_zl;
+    rt::DataWindow& dw_ds_base;
+    rt::DataWindow& dw_ds_dw;
+    rt::DataWindow& dw_ds_ry;
+    rt::DataWindow& dw_ds_getaward;
+    rt::DataWindow& dw_ds_xy;
+    rt::DataWindow& dw_ds_yy;
+    rt::DataWindow& dw_ds_zl;
 };
 
 // The Export command once the completeness check has passed: writes the recommendation's members

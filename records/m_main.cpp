@@ -421,43 +421,63 @@ void m_main::modify_clicked() {
 
 // ---- the check, the print buffer and the documents ---------------------------------------------
 
-int m_main::all_check() {
-    if (current_id == kNoRecommendation) return 0;
-    sections::SectionArea& area = targets_.sections;
-    // The rules read every page afresh: what the user typed and has not saved yet is saved first,
-    // as leaving its section saves it, or the command stops with the edits kept.
-    if (area.savepages(area.pendingpages()) != 1) return 0;
-    const int checked = check::all_check(
-        {area.dw_no1, area.dw_no2, area.dw_no3, area.dw_no4, area.dw_no71, area.dw_no}, sqlca, current_id);
-    // A recommendation with its version number is saved: from then on, here as on a switch to it,
-    // only Modify opens its pages again. The list's copy of the state is read afresh, since the
-    // number may have been made on another desktop.
-    if (checked == 1) {
-        if (const long row = area.ListRowOf(current_id); row > 0) {
-            area.dw_no.ReselectRow(row);
-            if (area.dw_no.GetItemString(row, "xm_xg") != std::optional<std::string>("0")) area.disabledw();
-        }
+namespace {
+
+check::CheckedPages CheckedPagesOf(sections::SectionArea& area) {
+    return {area.dw_no1, area.dw_no2, area.dw_no3, area.dw_no4, area.dw_no71, area.dw_no};
+}
+
+check::PreparedPages PreparedPagesOf(sections::SectionArea& area) {
+    return {area.dw_no1,   area.dw_no2,  area.dw_no3,  area.dw_no4,  area.dw_no512,
+            area.dw_no522, area.dw_no53, area.dw_no71, area.dw_no92, area.dw_no94};
+}
+
+document::FormPages FormPagesOf(sections::SectionArea& area) {
+    return {area.dw_no51, area.dw_no52, area.dw_no6};
+}
+
+document::ListPages ListPagesOf(sections::SectionArea& area) {
+    return {area.dw_no72, area.dw_no82, area.dw_no91, area.dw_no93};
+}
+
+// A recommendation with its version number is saved: from then on, here as on a switch to it, only
+// Modify opens its pages again. The list's copy of the state is read afresh, since the number may
+// have been made on another desktop.
+void ProtectVersioned(sections::SectionArea& area) {
+    if (const long row = area.ListRowOf(current_id); row > 0) {
+        area.dw_no.ReselectRow(row);
+        if (area.dw_no.GetItemString(row, "xm_xg") != std::optional<std::string>("0")) area.disabledw();
     }
+}
+
+}  // namespace
+
+bool m_main::SavedForReading() {
+    if (current_id == kNoRecommendation) return false;
+    sections::SectionArea& area = targets_.sections;
+    // The rules and the documents read every page afresh: what the user typed and has not saved yet
+    // is saved first, as leaving its section saves it, or the command stops with the edits kept.
+    return area.savepages(area.pendingpages()) == 1;
+}
+
+int m_main::all_check() {
+    if (!SavedForReading()) return 0;
+    const int checked = check::all_check(CheckedPagesOf(targets_.sections), sqlca, current_id);
+    if (checked == 1) ProtectVersioned(targets_.sections);
     return checked;
 }
 
 check::Prepared m_main::all_prepare() {
-    const sections::SectionArea& area = targets_.sections;
-    return check::all_prepare({area.dw_no1, area.dw_no2, area.dw_no3, area.dw_no4, area.dw_no512,
-                               area.dw_no522, area.dw_no53, area.dw_no71, area.dw_no92, area.dw_no94},
-                              current_id);
+    return check::all_prepare(PreparedPagesOf(targets_.sections), current_id);
 }
 
 int m_main::all_print(const document::PrintBuffer& buffer) {
-    const sections::SectionArea& area = targets_.sections;
-    return document::all_print(buffer, {area.dw_no51, area.dw_no52, area.dw_no6}, current_id, current_path,
+    return document::all_print(buffer, FormPagesOf(targets_.sections), current_id, current_path,
                                WorkingFolder());
 }
 
 int m_main::all_print_789(const document::PrintBuffer& buffer) {
-    const sections::SectionArea& area = targets_.sections;
-    return document::all_print_789(buffer, {area.dw_no72, area.dw_no82, area.dw_no91, area.dw_no93},
-                                   current_id, WorkingFolder());
+    return document::all_print_789(buffer, ListPagesOf(targets_.sections), current_id, WorkingFolder());
 }
 
 void m_main::check_clicked() {
@@ -465,10 +485,20 @@ void m_main::check_clicked() {
 }
 
 void m_main::print_clicked() {
-    check::RunPrintCommand(targets_.st_progress,
-                           {[this] { return all_check(); }, [this] { return all_prepare(); },
-                            [this](const document::PrintBuffer& buffer) { return all_print(buffer); },
-                            [this](const document::PrintBuffer& buffer) { return all_print_789(buffer); }});
+    if (!SavedForReading()) return;
+    sections::SectionArea& area = targets_.sections;
+    rt::ui::StaticText& progress = targets_.st_progress;
+    check::RunPrintCommand(
+        {[&progress] {
+             progress.Show();
+             // The notice must be on screen before the work it announces starts.
+             progress.Repaint();
+         },
+         [&progress] { progress.Hide(); }},
+        {CheckedPagesOf(area), PreparedPagesOf(area), FormPagesOf(area), ListPagesOf(area)},
+        {sqlca, current_id, current_path, WorkingFolder()});
+    // The check at its head may have made the version number, whether or not the document followed.
+    ProtectVersioned(area);
 }
 
 // ---- the exchange package ----------------------------------------------------------------------

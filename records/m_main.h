@@ -108,6 +108,9 @@ class m_main : public rt::ui::Menu {
     MenuItem* about_item = nullptr;             // m_关于
 
   private:
+    // False without a recommendation, or when the pages' pending edits could not be saved.
+    bool SavedForReading();
+
     CommandTargets targets_;
 };
 

@@ -22,26 +22,6 @@
 
 namespace rt::ui {
 
-DialogService::~DialogService() = default;
-
-int EscapeAnswer(Buttons buttons) {
-    switch (buttons) {
-        case Buttons::OK:
-            return 1;
-        case Buttons::Cancel:
-            return 1;
-        case Buttons::OKCancel:
-        case Buttons::RetryCancel:
-            return 2;
-        case Buttons::YesNoCancel:
-            return 3;
-        case Buttons::YesNo:
-        case Buttons::AbortRetryIgnore:
-            break;
-    }
-    return 0;
-}
-
 namespace {
 
 // A message box whose Esc key and close box answer as EscapeAnswer says, or do nothing.
@@ -262,76 +242,15 @@ class QtDialogs : public DialogService {
     void Link(const std::string& url) override { QDesktopServices::openUrl(QUrl(Q(url))); }
 };
 
-std::unique_ptr<DialogService>& Current() {
-    static std::unique_ptr<DialogService> service;
-    return service;
-}
-
-std::function<void()>& WaitForUserHook() {
-    static std::function<void()> hook;
-    return hook;
-}
-
-void WaitForUser() {
-    if (auto hook = WaitForUserHook()) hook();
-}
-
 }  // namespace
 
 std::unique_ptr<DialogService> MakeQtDialogs() {
     return std::make_unique<QtDialogs>();
 }
 
-DialogService& Dialogs() {
-    auto& s = Current();
-    if (!s) s = MakeQtDialogs();
-    return *s;
-}
-
-std::unique_ptr<DialogService> SetDialogs(std::unique_ptr<DialogService> service) {
-    auto old = std::move(Current());
-    Current() = std::move(service);
-    return old;
-}
-
-void OnWaitForUser(std::function<void()> hook) {
-    WaitForUserHook() = std::move(hook);
-}
-
-int MessageBox(std::string_view title, std::string_view text, Icon icon, Buttons buttons, int defaultButton) {
-    WaitForUser();
-    return Dialogs().Message({std::string(title), std::string(text), icon, buttons, defaultButton});
-}
-
 namespace {
-int AskFile(bool save, std::string_view title, std::string& path, std::string& file,
-            std::string_view extension, std::string_view filter, std::string_view initialDir) {
-    WaitForUser();
-    FileAnswer a = Dialogs().File(
-        {save, std::string(title), std::string(extension), std::string(filter), std::string(initialDir)});
-    if (a.result == 1) {
-        path = a.path;
-        file = a.file;
-    }
-    return a.result;
-}
+// The Qt service is the default wherever this library is loaded.
+const bool kQtDefault = (rt::SetDefaultDialogs(&MakeQtDialogs), true);
 }  // namespace
-
-int GetFileSaveName(std::string_view title, std::string& path, std::string& file, std::string_view extension,
-                    std::string_view filter, std::string_view initialDir) {
-    return AskFile(true, title, path, file, extension, filter, initialDir);
-}
-
-int GetFileOpenName(std::string_view title, std::string& path, std::string& file, std::string_view extension,
-                    std::string_view filter, std::string_view initialDir) {
-    return AskFile(false, title, path, file, extension, filter, initialDir);
-}
-
-void ShowHelp(const std::string& path) {
-    Dialogs().Help(path);
-}
-void OpenLink(const std::string& url) {
-    Dialogs().Link(url);
-}
 
 }  // namespace rt::ui

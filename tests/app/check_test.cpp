@@ -450,65 +450,6 @@ TEST_F(CheckTest, PrintBufferOfTheNextRecommendationKeepsNothingOfThePreviousOne
 // ---------------------------------------------------------------------------------------------------
 // The Print command.
 
-TEST_F(CheckTest, PrintChainsItsStepsUnderTheProgressTextAndReportsAnEngineFailure) {
-    OpenMainWindow();
-    rt::ui::StaticText& progress = *W().st_progress;
-    ASSERT_FALSE(progress.Visible());
-
-    std::vector<std::string> trace;
-    int checkResult = 1;
-    std::string thrower;
-    const auto step = [&](const std::string& name, int result) {
-        return [&, name, result](auto&&...) {
-            trace.push_back(name + (progress.Visible() ? "+" : "-"));
-            if (name == thrower) throw rt::word::Error("书签不存在: xm_name");
-            return name == "check" ? checkResult : result;
-        };
-    };
-    const auto prepare = [&](int result) {
-        return [s = step("prepare", result)] { return laurel::check::Prepared{s(), {}}; };
-    };
-    const laurel::check::PrintSteps steps{step("check", 1), prepare(1), step("print", 0),
-                                          step("print789", 1)};
-
-    // A whole run: the form document's failure to start does not stop the lists document.
-    laurel::check::RunPrintCommand(progress, steps);
-    EXPECT_EQ(trace, (std::vector<std::string>{"check-", "prepare+", "print+", "print789-"}));
-    EXPECT_FALSE(progress.Visible());
-
-    // The check refuses: nothing more.
-    trace.clear();
-    checkResult = 0;
-    laurel::check::RunPrintCommand(progress, steps);
-    EXPECT_EQ(trace, std::vector<std::string>{"check-"});
-    checkResult = 1;
-
-    // The engine refuses part-way: one error box, the progress text gone, no later step.
-    for (const std::string failing : {"print", "print789"}) {
-        trace.clear();
-        thrower = failing;
-        Dialogs().Clear();
-        Dialogs().Answer(1);
-        laurel::check::RunPrintCommand(progress, steps);
-        EXPECT_EQ(trace.back().substr(0, failing.size()), failing);
-        EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|生成word版本推荐书失败：书签不存在: xm_name"});
-        EXPECT_EQ(Dialogs().messages.back().request.icon, rt::ui::Icon::StopSign);
-        EXPECT_FALSE(progress.Visible());
-    }
-    EXPECT_EQ(trace, (std::vector<std::string>{"check-", "prepare+", "print+", "print789-"}));
-
-    // A print buffer that cannot be filled (a page could not be read): one box, no document.
-    trace.clear();
-    thrower.clear();
-    Dialogs().Clear();
-    Dialogs().Answer(1);
-    laurel::check::RunPrintCommand(progress,
-                                   {step("check", 1), prepare(-1), step("print", 1), step("print789", 1)});
-    EXPECT_EQ(trace, (std::vector<std::string>{"check-", "prepare+"}));
-    EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|读取推荐书数据失败，未生成文档！"});
-    EXPECT_FALSE(progress.Visible());
-}
-
 // A page that cannot be read is no verdict and no empty field: the check and the print buffer
 // stop after the database's box.
 TEST_F(CheckTest, APageThatCannotBeReadStopsTheCheckAndThePrintBuffer) {

@@ -363,13 +363,14 @@ TEST_F(FormDocumentTest, ATemplateWithoutABookmarkStopsTheStepAndNoWorkingDocume
         breakIt();
         Dialogs().Clear();
         Dialogs().Answer(1);
-        laurel::check::RunPrintCommand(*W().st_progress,
-                                       {[] { return 1; },
-                                        [&] {
-                                            return laurel::check::Prepared{1, buffer_};
-                                        },
-                                        [&](const PrintBuffer& buffer) { return menu.all_print(buffer); },
-                                        [](const PrintBuffer&) { return 1; }});
+        laurel::check::RunPrintCommand(
+            {[] {}, [] {}},
+            laurel::check::PrintSteps{[] { return 1; },
+                                      [&] {
+                                          return laurel::check::Prepared{1, buffer_};
+                                      },
+                                      [&](const PrintBuffer& buffer) { return menu.all_print(buffer); },
+                                      [](const PrintBuffer&) { return 1; }});
         EXPECT_EQ(Boxes(), std::vector<std::string>{
                                "错误|生成word版本推荐书失败：无法打开模板“m_model2.docx”：" + why + where});
         EXPECT_EQ(Dialogs().messages.back().request.icon, rt::ui::Icon::StopSign);
@@ -422,13 +423,14 @@ TEST_F(FormDocumentTest, AFullDiskIsReportedAsSuchAndLeavesNoWorkingDocument) {
     for (int i = 0; i < 64 * 1024; ++i) buffer_.xm_papers += static_cast<char>('a' + random() % 26);
 
     Dialogs().Answer(1);
-    laurel::check::RunPrintCommand(*W().st_progress,
-                                   {[] { return 1; },
-                                    [&] {
-                                        return laurel::check::Prepared{1, buffer_};
-                                    },
-                                    [&](const PrintBuffer& buffer) { return menu.all_print(buffer); },
-                                    [](const PrintBuffer&) { return 1; }});
+    laurel::check::RunPrintCommand(
+        {[] {}, [] {}},
+        laurel::check::PrintSteps{[] { return 1; },
+                                  [&] {
+                                      return laurel::check::Prepared{1, buffer_};
+                                  },
+                                  [&](const PrintBuffer& buffer) { return menu.all_print(buffer); },
+                                  [](const PrintBuffer&) { return 1; }});
     EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|生成word版本推荐书失败：无法保存文档“" + kRec.askno +
                                                 ".docx”：磁盘空间不足"});
     const fs::path folder =

@@ -1,11 +1,11 @@
-#include "runtime/ui/scripted_dialogs.h"
+#include "runtime/scripted_dialogs.h"
 
 #include <algorithm>
 #include <chrono>
 #include <string>
 #include <thread>
 
-namespace rt::ui {
+namespace rt {
 
 int ScriptedDialogs::Message(const MessageRequest& request) {
     if (auto meanwhile = whileShown) meanwhile(request);
@@ -82,4 +82,4 @@ void ScriptedDialogs::Clear() {
     fileAnswers_.clear();
 }
 
-}  // namespace rt::ui
+}  // namespace rt

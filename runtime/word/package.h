@@ -1,0 +1,55 @@
+#pragma once
+// The package of a document: its parts as read from the file, the main part that the relationships
+// name, the settings part (made when a document has none), and saving. A document made from a
+// template is a document: the package says so from the start.
+
+#include <deque>
+#include <memory>
+#include <pugixml.hpp>
+#include <string>
+
+namespace rt::word::package {
+
+struct Part {
+    std::string name;
+    std::string raw;                          // as read; saved again while the part is unchanged
+    std::unique_ptr<pugi::xml_document> xml;  // once parsed
+    bool dirty = false;
+};
+
+// The file's name alone, in quotation marks, as messages name it: the user chose the folder, and a
+// full path would crowd out what went wrong.
+std::string QuotedFileName(const std::string& path);
+
+class Package {
+  public:
+    // Reads every part of the file; throws Error when it cannot be read or is far too large.
+    explicit Package(const std::string& path);
+
+    // The file it was read from, as messages name it.
+    const std::string& File() const { return file_; }
+
+    // The main part (the constructor throws Error when the package has none).
+    Part& Main() { return *main_; }
+    pugi::xml_document& Xml(Part& part);
+    // The settings part, made (with its relationship and content type) when the document has none.
+    Part& Settings();
+
+    // Written to a temporary file beside the target and renamed, so a failed save leaves the old
+    // file whole; parts never parsed or left unchanged are written as they were read.
+    void SaveAs(const std::string& path);
+
+  private:
+    Part* Find(const std::string& name);
+    Part& NewXmlPart(const std::string& name, const char* rootName, const char* ns);
+    std::string MainPartName();
+    std::string MainRelsName() const;
+    void MakeDocumentFromTemplate();
+
+    std::deque<Part> parts_;  // a deque, so that adding a part leaves the others where they are
+    std::string file_;
+    std::string mainName_;
+    Part* main_ = nullptr;
+};
+
+}  // namespace rt::word::package
