@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QWidget>
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -629,6 +630,22 @@ TEST_F(MainWindowClosing, NoClosesWithoutWriting) {
     EXPECT_EQ(Boxes().size(), 1u);
     EXPECT_EQ(StoredBase(a, "xm_name"), "项目一");
     EXPECT_EQ(StoredBase(a, "xm_xg"), "0");
+}
+
+// The close box asks through the window system's close event, inside which the window's own close
+// does nothing: the answer must still close the window, and 取消 keep it.
+TEST_F(MainWindowClosing, TheCloseBoxClosesTheWindowOnNoAndKeepsItOnCancel) {
+    Dialogs().Answer(rt::ui::ScriptedDialogs::kEscape);
+    EXPECT_FALSE(W().TopWidget()->close());
+    EXPECT_TRUE(W().IsOpen());
+    EXPECT_TRUE(W().TopWidget()->isVisible());
+
+    Dialogs().Answer(2);
+    EXPECT_TRUE(W().TopWidget()->close());
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"退出系统|你需要保存最近的工作吗？",
+                                                 "退出系统|你需要保存最近的工作吗？"}));
+    EXPECT_FALSE(W().IsOpen());
+    EXPECT_FALSE(W().TopWidget()->isVisible());
 }
 
 TEST_F(MainWindowClosing, CancelKeepsTheWindowAndEverythingInIt) {
