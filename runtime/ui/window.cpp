@@ -38,9 +38,9 @@ class Closable : public Base {
             e->accept();
             return;
         }
-        // DoClose hides the window itself when closequery allows.
-        owner_->DoClose();
-        e->ignore();
+        // Inside this event the window's own close does nothing: when closequery allows, the
+        // event closes it.
+        e->setAccepted(owner_->DoClose() == 1);
     }
 
     // Escape in a dialog asks to close like the close box does, so closequery and destroy run.

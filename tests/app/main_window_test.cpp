@@ -686,6 +686,22 @@ TEST_F(MainWindowClosing, NoClosesWithoutWriting) {
     EXPECT_EQ(StoredBase(a, "xm_xg"), "0");
 }
 
+// The close box asks through the window system's close event, inside which the window's own close
+// does nothing: the answer must still close the window, and 取消 keep it.
+TEST_F(MainWindowClosing, TheCloseBoxClosesTheWindowOnNoAndKeepsItOnCancel) {
+    Dialogs().Answer(rt::ui::ScriptedDialogs::kEscape);
+    EXPECT_FALSE(W().TopWidget()->close());
+    EXPECT_TRUE(W().IsOpen());
+    EXPECT_TRUE(W().TopWidget()->isVisible());
+
+    Dialogs().Answer(2);
+    EXPECT_TRUE(W().TopWidget()->close());
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"退出系统|你需要保存最近的工作吗？",
+                                                 "退出系统|你需要保存最近的工作吗？"}));
+    EXPECT_FALSE(W().IsOpen());
+    EXPECT_FALSE(W().TopWidget()->isVisible());
+}
+
 TEST_F(MainWindowClosing, CancelKeepsTheWindowAndEverythingInIt) {
     W().tv_1->SelectItem(3);
     ASSERT_EQ(W().dw_no2->SetItem(1, "xm_abstract", "尚未保存的简介"), 1);
