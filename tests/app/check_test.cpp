@@ -487,6 +487,17 @@ TEST_F(CheckTest, PrintStopsAtTheCheckWithoutProgressText) {
     Menu().check_clicked();
     EXPECT_EQ(Boxes(), (std::vector<std::string>{kQuestion, kQuestion}));
     EXPECT_FALSE(W().st_progress->Visible());
+    EXPECT_TRUE(W().dw_no1->Enabled());
+
+    // A version number made by Print's check protects the pages at once, as the Check command's does,
+    // whatever becomes of the document.
+    Dialogs().Clear();
+    for (int answer : {1, 1, 1}) Dialogs().Answer(answer);
+    Menu().print_clicked();
+    EXPECT_EQ(Boxes().size(), 3u) << Dialogs().Transcript();
+    EXPECT_EQ(StoredBase(a, "xm_xg"), "1");
+    for (rt::ui::DataWindowControl* page : W().Pages()) EXPECT_FALSE(page->Enabled()) << page->Name();
+    EXPECT_FALSE(W().cb_page_insert->Enabled());
 }
 
 }  // namespace
