@@ -233,10 +233,18 @@ class Waiter {
         cv_.notify_all();
         if (!cv_.wait_for(lock, settings.patience, [this] { return done_; })) {
             lock.unlock();
-            View view(*this, began, cancel);
-            settings.hook(view);
+            // The job works on the caller's frame: whatever the hook does, throwing included, the
+            // call is waited for before that frame can go.
+            std::exception_ptr hookError;
+            try {
+                View view(*this, began, cancel);
+                settings.hook(view);
+            } catch (...) {
+                hookError = std::current_exception();
+            }
             lock.lock();
             cv_.wait(lock, [this] { return done_; });
+            if (!error_) error_ = hookError;
         }
         const std::exception_ptr error = std::exchange(error_, nullptr);
         lock.unlock();

@@ -96,8 +96,10 @@ class Transaction {
         ~Wait() = default;
     };
     // Runs on the calling thread once a call has kept it waiting for `patience`, so that the
-    // program can show that it waits and let the user give up. It may return whenever it likes:
-    // the call is waited for all the same. Process-wide; none by default.
+    // program can show that it waits and let the user give up. It may return whenever it likes,
+    // or throw: the call is waited for all the same, and what the hook threw reaches the caller
+    // once the call's results are set. It must not call the transaction that waits, whose call is
+    // still under way on another thread. Process-wide; none by default.
     using WaitHook = std::function<void(Wait& wait)>;
     static void SetWaitHook(WaitHook hook,
                             std::chrono::milliseconds patience = std::chrono::milliseconds(150));

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <utility>
@@ -623,6 +624,35 @@ TEST_F(TransactionTest, AWaitOnABusyDatabaseIsShownOnTheCallingThread) {
     Insert(2, "waiting");
     ASSERT_EQ(t_.Commit(), 0) << t_.SQLErrText;
     EXPECT_EQ(Committed("select name from scratch where k = 2"), Value("waiting"));
+}
+
+// A hook that fails (showing a box can) does not cut the call short: the call runs to its end
+// first, so that nothing is left running on the caller's behalf, and then the failure goes on to
+// the caller with the call's results set. The transaction works on.
+TEST_F(TransactionTest, AWaitHookThatThrowsStillWaitsForTheCall) {
+    struct ThrowingHook {
+        ThrowingHook() {
+            Transaction::SetWaitHook([](Transaction::Wait&) { throw std::runtime_error("no box"); },
+                                     std::chrono::milliseconds(50));
+        }
+        ~ThrowingHook() { Transaction::SetWaitHook(nullptr); }
+        ThrowingHook(const ThrowingHook&) = delete;
+        ThrowingHook& operator=(const ThrowingHook&) = delete;
+    };
+    LockHolder other(db_);
+    ASSERT_EQ(other.HoldWrites("scratch"), 0);
+    {
+        const ThrowingHook hook;
+        EXPECT_THROW(t_.Execute("insert into scratch (k, name) values (2, 'waiting')"), std::runtime_error);
+    }
+    EXPECT_EQ(t_.SQLCode, -1);
+    EXPECT_NE(t_.SQLErrText.find(Locked()), std::string::npos) << t_.SQLErrText;
+
+    ASSERT_EQ(t_.Rollback(), 0) << t_.SQLErrText;
+    other.Release();
+    Insert(2, "after");
+    ASSERT_EQ(t_.Commit(), 0) << t_.SQLErrText;
+    EXPECT_EQ(Committed("select name from scratch where k = 2"), Value("after"));
 }
 
 // A statement that the user gives up is cancelled: the call fails as any failure does, and the
