@@ -835,6 +835,7 @@ long Session::End(Transaction& t, SQLSMALLINT how) {
     }
     t.SQLErrText.clear();
     t.SQLNRows = 0;
+    lossTold = false;
     Watch([&] {
         if (SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc.get(), how))) {
             Succeed(t, 0);
@@ -916,7 +917,7 @@ void Session::ConnectAgain(Transaction& t, bool transactionLost) {
         aborted = open = true;
         writing = wrote;
     }
-    lossTold = transactionLost && lostHook;
+    lossTold = static_cast<bool>(lostHook);
     if (!lostHook) return;
     // The call's results stand whatever the hook does (it may end the transaction, say).
     const long code = t.SQLCode, native = t.SQLDBCode, rows = t.SQLNRows;

@@ -711,6 +711,20 @@ TEST_F(TransactionTest, ALostConnectionIsMadeAgainAndItsTransactionFailsUntilItE
     EXPECT_EQ(told, std::vector<bool>{true});
     EXPECT_EQ(Committed("select count(*) from scratch").AsLong(), 2);
     EXPECT_EQ(Committed("select name from scratch where k = 3"), Value("after"));
+
+    // A session that a server ends between the last statement and the COMMIT: the COMMIT fails,
+    // and that failure is the loss already told of.
+    if (!ScratchDatabase::OnPostgreSQL()) return;
+    Insert(4, "lost with the session");
+    ASSERT_TRUE(testing_support::CutOff(db_, t_, true));
+    EXPECT_EQ(t_.Commit(), -1);
+    EXPECT_EQ(told, (std::vector<bool>{true, true}));
+    EXPECT_TRUE(t_.LossAlreadyTold());
+    EXPECT_FALSE(t_.InTransaction());
+    EXPECT_EQ(Committed("select count(*) from scratch").AsLong(), 2);
+    Insert(4, "stored");
+    ASSERT_EQ(t_.Commit(), 0) << t_.SQLErrText;
+    EXPECT_FALSE(t_.LossAlreadyTold());
 }
 
 TEST_F(TransactionTest, ReadOnlyDatabaseRefusesWrites) {

@@ -79,8 +79,8 @@ UnwritableFile::~UnwritableFile() {
                                  std::filesystem::perm_options::add, ec);
 }
 
-bool CutOff(const TestDatabase& db, rt::Transaction& t) {
-    t.Rollback();
+bool CutOff(const TestDatabase& db, rt::Transaction& t, bool keepTransaction) {
+    if (!keepTransaction || !ScratchDatabase::OnPostgreSQL()) t.Rollback();
     if (!ScratchDatabase::OnPostgreSQL()) {
         t.Disconnect();
         const UnwritableFile unwritable(db.DatabaseFile());
@@ -89,7 +89,7 @@ bool CutOff(const TestDatabase& db, rt::Transaction& t) {
     }
     std::vector<rt::Value> pid;
     EXPECT_EQ(t.SelectInto("select pg_backend_pid()", {}, pid), 0) << t.SQLErrText;
-    t.Rollback();
+    if (!keepTransaction) t.Rollback();
     // From the server's own database, which takes connections whatever the test database does.
     rt::Transaction other;
     std::string error;

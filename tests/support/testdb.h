@@ -77,7 +77,9 @@ class UnwritableFile {
 // can lose one: on PostgreSQL another connection ends its server session; on SQLite `t` connects
 // again while the database file cannot be written, and the file can be written again afterwards,
 // so that the connection reads but can no longer write. False when this machine cannot do it.
-bool CutOff(const TestDatabase& db, rt::Transaction& t);
+// On PostgreSQL, `keepTransaction` leaves what `t` holds as it is, so that its next call, its
+// COMMIT say, is the one that finds the session gone.
+bool CutOff(const TestDatabase& db, rt::Transaction& t, bool keepTransaction = false);
 
 // PostgreSQL: whether the test database takes new connections, as a server that is up or down.
 void TakeConnections(const TestDatabase& db, bool take);
