@@ -784,9 +784,10 @@ ConnectOutcome SetCommitMode(Session& s, bool autoCommit) {
     return failure;
 }
 
-// What Connect does with a valid connect string, and what connecting again repeats.
+// What Connect does with a valid connect string, and what connecting again repeats. The client
+// encoding is set by Connect alone, on the calling thread: connecting again may run on the
+// waiter's, and changing the environment there would race with whoever reads it meanwhile.
 ConnectOutcome MakeConnection(Session& s) {
-    UseUtf8WithPostgreSQL();
     std::string completed;
     if (ConnectOutcome failed = ConnectOnce(s, s.connectString, completed)) return failed;
     if (ConnectOutcome failed = RollBackOnlyFailedStatements(s, s.connectString, completed)) return failed;
@@ -1038,6 +1039,7 @@ int Transaction::Connect() {
     Impl& im = *impl_;
     im.connectString = std::move(connect);
     im.autoCommit = AutoCommit;
+    UseUtf8WithPostgreSQL();
     if (const ConnectOutcome failed = MakeConnection(im)) {
         SQLDBCode = failed->native;
         return fail(failed->text);
