@@ -19,6 +19,7 @@
 
 #include "runtime/fd.h"
 #include "runtime/text.h"
+#include "runtime/zip_handles.h"
 
 namespace rt {
 
@@ -50,27 +51,6 @@ bool Matches(const std::string& mask, const std::string& name, int flags = 0) {
     if (mask.empty() || mask == "*") return true;
     return fnmatch(mask.c_str(), name.c_str(), flags) == 0;
 }
-
-// Owns an archive handle: discarded unless closed on purpose.
-struct Archive {
-    zip_t* z = nullptr;
-    ~Archive() {
-        if (z != nullptr) zip_discard(z);
-    }
-    // Writes the archive out; false when that failed.
-    bool Close() {
-        const int rc = zip_close(z);
-        if (rc == 0) z = nullptr;
-        return rc == 0;
-    }
-};
-
-struct ZipFile {
-    zip_file_t* f = nullptr;
-    ~ZipFile() {
-        if (f != nullptr) zip_fclose(f);
-    }
-};
 
 // The parts of an entry's name, or nothing when the name could lead out of the target folder.
 // Backslashes count as separators, since some packers write them.
@@ -218,7 +198,7 @@ void Packing::Consider(const fs::directory_entry& e, const fs::path& folder, con
 
 long Packing::Write() {
     std::sort(files_.begin(), files_.end(), [](const ToPack& a, const ToPack& b) { return a.path < b.path; });
-    Archive za;
+    ArchiveHandle za;
     std::set<std::string> names;  // folded: a reader that ignores case must not find two
     for (const auto& [name, path] : files_) {
         if (names.count(LowerAscii(name)) != 0) {
@@ -231,13 +211,13 @@ long Packing::Write() {
             skip_(Refused(name, path.string(), SkipReason::Unreadable));
             continue;
         }
-        if (za.z == nullptr) {
+        if (!za) {
             int error = 0;
-            za.z = zip_open(archive_.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-            if (za.z == nullptr) return kZipCannotWrite;
+            za.reset(zip_open(archive_.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error));
+            if (!za) return kZipCannotWrite;
         }
-        zip_source_t* src = zip_source_file(za.z, path.c_str(), 0, -1);
-        if (src == nullptr || zip_file_add(za.z, name.c_str(), src, ZIP_FL_ENC_UTF_8) < 0) {
+        zip_source_t* src = zip_source_file(za.get(), path.c_str(), 0, -1);
+        if (src == nullptr || zip_file_add(za.get(), name.c_str(), src, ZIP_FL_ENC_UTF_8) < 0) {
             if (src != nullptr) zip_source_free(src);
             skip_(Refused(name, path.string(), SkipReason::Unreadable));
             continue;
@@ -245,7 +225,7 @@ long Packing::Write() {
         names.insert(LowerAscii(name));
     }
     if (names.empty()) return kZipNothingToDo;
-    if (!za.Close()) return kZipCannotWrite;
+    if (!CloseArchive(za)) return kZipCannotWrite;
     return 0;
 }
 
@@ -449,11 +429,10 @@ std::optional<SkipReason> Unpacking::Write(zip_uint64_t index, const fs::path& f
 // reaches the disk.
 std::optional<SkipReason> Unpacking::Inflate(zip_uint64_t index, int fd, std::uint64_t& total,
                                              SkippedFile& info) {
-    ZipFile in;
-    in.f = zip_fopen_index(archive_, index, 0);
-    if (in.f == nullptr) return SkipReason::Unreadable;
+    const EntryHandle in(zip_fopen_index(archive_, index, 0));
+    if (!in) return SkipReason::Unreadable;
     for (;;) {
-        const zip_int64_t n = zip_fread(in.f, buffer_.data(), buffer_.size());
+        const zip_int64_t n = zip_fread(in.get(), buffer_.data(), buffer_.size());
         if (n < 0) return SkipReason::Unreadable;
         if (n == 0) return std::nullopt;
         total += static_cast<std::uint64_t>(n);
@@ -523,9 +502,8 @@ long Zip::unzip() {
 
     if (!PlausibleDirectory(zipfilename)) return kZipTooManyEntries;
     int error = 0;
-    Archive za;
-    za.z = zip_open(zipfilename.c_str(), ZIP_RDONLY, &error);
-    if (za.z == nullptr) {
+    const ArchiveHandle za(zip_open(zipfilename.c_str(), ZIP_RDONLY, &error));
+    if (!za) {
         return (error == ZIP_ER_NOENT || error == ZIP_ER_OPEN || error == ZIP_ER_READ) ? kZipCannotOpen
                                                                                        : kZipNotAnArchive;
     }
@@ -535,9 +513,9 @@ long Zip::unzip() {
     // A link in the target's place would lead the entries elsewhere.
     if (!fs::is_directory(fs::symlink_status(target, ec))) return kZipNoTargetFolder;
 
-    Unpacking unpacking(za.z, target, Patterns(filestoprocess), processsubfolders, preservepaths);
+    Unpacking unpacking(za.get(), target, Patterns(filestoprocess), processsubfolders, preservepaths);
     bool selected = false;
-    const zip_int64_t count = zip_get_num_entries(za.z, 0);
+    const zip_int64_t count = zip_get_num_entries(za.get(), 0);
     for (zip_int64_t i = 0; i < count; ++i) {
         Outcome outcome = unpacking.Take(static_cast<zip_uint64_t>(i));
         selected = selected || outcome.selected;

@@ -12,6 +12,7 @@
 
 #include "runtime/word.h"
 #include "runtime/word/markup.h"
+#include "runtime/zip_handles.h"
 
 namespace rt::word::package {
 
@@ -91,9 +92,9 @@ std::string ZipReason(zip_t* za) {
 
 std::deque<Part> ReadParts(const std::string& path) {
     int code = 0;
-    zip_t* za = zip_open(path.c_str(), ZIP_RDONLY, &code);
-    if (za == nullptr) throw Error("无法打开文档" + QuotedFileName(path) + "：" + ZipReason(code));
-    std::unique_ptr<zip_t, void (*)(zip_t*)> guard(za, [](zip_t* z) { zip_discard(z); });
+    const ArchiveHandle archive(zip_open(path.c_str(), ZIP_RDONLY, &code));
+    if (!archive) throw Error("无法打开文档" + QuotedFileName(path) + "：" + ZipReason(code));
+    zip_t* za = archive.get();
 
     std::deque<Part> parts;
     std::uint64_t total = 0;
@@ -108,13 +109,12 @@ std::deque<Part> ReadParts(const std::string& path) {
         if (name.empty() || name.back() == '/') continue;  // folder entries carry nothing
         total += st.size;
         if (total > kMaxPackageBytes) throw Error("文档" + QuotedFileName(path) + "过大");
-        zip_file_t* f = zip_fopen_index(za, static_cast<zip_uint64_t>(i), 0);
-        if (f == nullptr) throw Error("无法读取文档" + QuotedFileName(path) + "：" + ZipReason(za));
+        const EntryHandle f(zip_fopen_index(za, static_cast<zip_uint64_t>(i), 0));
+        if (!f) throw Error("无法读取文档" + QuotedFileName(path) + "：" + ZipReason(za));
         Part part;
         part.name = name;
         part.raw.resize(static_cast<std::size_t>(st.size));
-        const zip_int64_t got = st.size == 0 ? 0 : zip_fread(f, part.raw.data(), st.size);
-        zip_fclose(f);
+        const zip_int64_t got = st.size == 0 ? 0 : zip_fread(f.get(), part.raw.data(), st.size);
         if (got < 0 || static_cast<zip_uint64_t>(got) != st.size)
             throw Error("无法读取文档" + QuotedFileName(path) + "：文件不完整");
         parts.push_back(std::move(part));
@@ -292,10 +292,11 @@ void Package::SaveAs(const std::string& path) {
     const std::string temp =
         (folder / ("." + target.filename().string() + "." + std::to_string(random()) + ".tmp")).string();
     int code = 0;
-    zip_t* za = zip_open(temp.c_str(), ZIP_CREATE | ZIP_EXCL, &code);
-    if (za == nullptr) throw Error("无法保存文档" + QuotedFileName(path) + "：" + ZipReason(code));
+    ArchiveHandle archive(zip_open(temp.c_str(), ZIP_CREATE | ZIP_EXCL, &code));
+    if (!archive) throw Error("无法保存文档" + QuotedFileName(path) + "：" + ZipReason(code));
+    zip_t* za = archive.get();
     auto fail = [&](const std::string& why) {
-        zip_discard(za);
+        archive.reset();
         std::filesystem::remove(temp, ec);
         throw Error("无法保存文档" + QuotedFileName(path) + "：" + why);
     };
@@ -311,7 +312,7 @@ void Package::SaveAs(const std::string& path) {
                                      kCompressionLevel) != 0)
             fail(ZipReason(za));
     }
-    if (zip_close(za) != 0) fail(ZipReason(za));
+    if (!CloseArchive(archive)) fail(ZipReason(za));
     std::filesystem::rename(temp, target, ec);
     if (ec) {
         std::filesystem::remove(temp, ec);
