@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/text.h"
 #include "runtime/word/bookmarks.h"
 #include "runtime/word/markup.h"
 #include "runtime/word/package.h"
@@ -115,7 +116,7 @@ Engine& TheEngine() {
 }
 
 bool KnownClass(std::string_view className) {
-    return markup::SameIgnoringCase(className, "word.application");
+    return LowerAscii(className) == "word.application";
 }
 
 }  // namespace

@@ -89,13 +89,6 @@ void Collect(const Names& w, pugi::xml_node parent, const std::string& name,
     }
 }
 
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    return true;
-}
-
 std::u32string CodePoints(std::string_view s) {
     std::u32string out;
     for (std::size_t i = 0; i < s.size();) {

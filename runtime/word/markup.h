@@ -38,8 +38,6 @@ pugi::xml_node Following(pugi::xml_node n, pugi::xml_node root, bool intoChildre
 void Collect(const Names& w, pugi::xml_node parent, const std::string& name,
              std::vector<pugi::xml_node>& out);
 
-bool SameIgnoringCase(std::string_view a, std::string_view b);
-
 // Code points of UTF-8 text; a malformed sequence becomes U+FFFD, so nothing invalid reaches a part.
 std::u32string CodePoints(std::string_view s);
 
