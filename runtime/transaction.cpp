@@ -418,6 +418,9 @@ struct Session {
     void ConnectAgain(Transaction& t, bool transactionLost);
 };
 
+// What a call that the user gave up fails with.
+constexpr const char* kCancelled = "HY008: the statement was cancelled";
+
 // The working state of one statement run: the handle, the parameter buffers and the outcome.
 class Statement {
   public:
@@ -538,8 +541,6 @@ class Statement {
     }
 
   private:
-    static constexpr const char* kCancelled = "HY008: the statement was cancelled";
-
     // Publishes the statement that executes for CancelRunning while it lives.
     class Running {
       public:
@@ -866,6 +867,8 @@ bool Session::Ready(Transaction& t) {
     if (linked) return true;
     ConnectOutcome failed;
     Watch([&] { failed = MakeConnection(*this); });
+    // Given up while connecting: the call goes no further, and the new connection holds nothing.
+    if (!failed && cancelled) return Refuse(t, kCancelled);
     if (!failed) return true;
     // One try for each transaction: the rest of it fails at once.
     aborted = open = true;

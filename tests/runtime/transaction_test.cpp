@@ -725,6 +725,29 @@ TEST_F(TransactionTest, ALostConnectionIsMadeAgainAndItsTransactionFailsUntilItE
     Insert(4, "stored");
     ASSERT_EQ(t_.Commit(), 0) << t_.SQLErrText;
     EXPECT_FALSE(t_.LossAlreadyTold());
+
+    // A server that is down when the session goes: the connection is made again by the first call
+    // of the next transaction. Given up while it connects, that call fails and nothing of it runs.
+    testing_support::TakeConnections(db_, false);
+    ASSERT_TRUE(testing_support::CutOff(db_, t_));
+    EXPECT_EQ(t_.Execute("insert into scratch (k, name) values (5, 'lost')"), -1);
+    EXPECT_EQ(told, (std::vector<bool>{true, true, false}));
+    ASSERT_EQ(t_.Rollback(), 0) << t_.SQLErrText;
+    testing_support::TakeConnections(db_, true);
+    int waits = 0;
+    Transaction::SetWaitHook(
+        [&waits](Transaction::Wait& wait) {
+            if (++waits == 1) wait.Cancel();
+            while (!wait.Over(std::chrono::milliseconds(10))) {
+            }
+        },
+        std::chrono::milliseconds(0));
+    EXPECT_EQ(t_.Execute("insert into scratch (k, name) values (5, 'given up')"), -1);
+    Transaction::SetWaitHook(nullptr);
+    EXPECT_EQ(waits, 1) << "the call went on after the connection was made";
+    EXPECT_NE(t_.SQLErrText.find("HY008"), std::string::npos) << t_.SQLErrText;
+    ASSERT_EQ(t_.Rollback(), 0) << t_.SQLErrText;
+    EXPECT_EQ(Committed("select count(*) from scratch").AsLong(), 3);
 }
 
 TEST_F(TransactionTest, ReadOnlyDatabaseRefusesWrites) {
