@@ -398,8 +398,8 @@ void SectionArea::cb_page_insert_clicked() {
             const Stored stored = storepages({edited});
             if (stored == Stored::Refused) return;
             if (stored == Stored::Failed) {
-                if (!k.def.saveFailure.empty())
-                    SayFailure(storereason, "提示信息：", std::string(k.def.saveFailure));
+                // A list without a message of its own still has the database's reason said.
+                SayFailure(storereason, "提示信息：", std::string(k.def.saveFailure));
                 return;
             }
             if (k.detail != nullptr) {

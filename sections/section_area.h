@@ -106,7 +106,7 @@ std::string ChangedElsewhere(std::string_view caption);
 // its own; "" when that statement did not fail. Taken before the ROLLBACK, which forgets it.
 std::string DatabaseReason();
 // Says that a command failed: the database's reason first, when there is one, in the box a
-// DataWindow shows for its own failures, then the command's own message.
+// DataWindow shows for its own failures, then the command's own message, when it has one.
 void SayFailure(const std::string& reason, const std::string& title, const std::string& text);
 
 class SectionArea : public SectionControls {

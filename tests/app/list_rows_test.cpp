@@ -530,6 +530,20 @@ TEST_F(ListRows, AContributorWhoseChangesCannotBeStoredGetsNoNewRowAndKeepsThem)
     EXPECT_EQ(W().dw_no71->GetItemString(1, "ry_name"), "改名");
     EXPECT_EQ(W().dw_no71->ModifiedCount(), 1);
     EXPECT_EQ(laurel::current_ry, 1);
+
+    // A COMMIT that fails has no page to say why: the database's reason is said all the same.
+    AllowWrites("no_changes", "j_ry_finish");
+    Dialogs().Clear();
+    {
+        const auto lock = FailNextCommit();
+        Dialogs().Answer(1);
+        AnswerDatabaseError();
+        Insert();
+    }
+    ASSERT_EQ(Boxes().size(), 2u) << Dialogs().Transcript();
+    EXPECT_TRUE(SaysDatabaseReason(Boxes()[1], "")) << Boxes()[1];
+    EXPECT_EQ(Listing(kContributors), "1:c1,2:c2");
+    EXPECT_EQ(W().dw_no71->ModifiedCount(), 1);
 }
 
 TEST_F(ListRows, DeletingAContributorDropsOnlyItsOwnChanges) {
