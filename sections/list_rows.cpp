@@ -40,11 +40,14 @@ struct ListSection {
     int& Current() const { return def.kind == ListKind::Contributors ? current_ry : current_dw; }
 };
 
+ListSection SectionOf(const SectionArea& area, const ListKind& kind) {
+    return ListSection{kind, &area.PageOf(kind.list), kind.detail ? &area.PageOf(*kind.detail) : nullptr};
+}
+
 std::optional<ListSection> ListSectionOf(const SectionArea& area, long handle) {
     const Section* section = SectionAt(handle);
     if (section == nullptr || section->list == nullptr) return std::nullopt;
-    const ListKind& kind = *section->list;
-    return ListSection{kind, &area.PageOf(kind.list), kind.detail ? &area.PageOf(*kind.detail) : nullptr};
+    return SectionOf(area, *section->list);
 }
 
 // While it lives, a change of the list's current row runs no handler: the command moves the list
@@ -304,10 +307,6 @@ SectionArea::Agreement ReadListAgain(const ListSection& k, bool keepRemovals = t
         rt::ui::MessageBox("提示信息", kListChanged, rt::ui::Icon::Exclamation);
     if (lost) return SectionArea::Agreement::Gone;
     return conflicting ? SectionArea::Agreement::Settled : SectionArea::Agreement::Changed;
-}
-
-ListSection SectionOf(const SectionArea& area, const ListKind& kind) {
-    return ListSection{kind, &area.PageOf(kind.list), kind.detail ? &area.PageOf(*kind.detail) : nullptr};
 }
 
 }  // namespace
