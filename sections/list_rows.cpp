@@ -353,7 +353,7 @@ SectionArea::Agreement SectionArea::detailagrees(const ListKind& kind) {
     return ReadListAgain(k);
 }
 
-SectionArea::Agreement SectionArea::relist(const ListKind& kind) {
+SectionArea::Agreement SectionArea::rereadlist(const ListKind& kind) {
     return ReadListAgain(SectionOf(*this, kind));
 }
 

@@ -177,7 +177,7 @@ class SectionArea : public SectionControls {
     void detailfollows(const ListKind& kind);
     // The list of `kind` read again after another desktop changed it, as listagrees does on a
     // mismatch: nothing is written, what the user typed is put back on its items, the user is told.
-    Agreement relist(const ListKind& kind);
+    Agreement rereadlist(const ListKind& kind);
 
     // Reads a page for the current recommendation, unless it holds changes not stored yet: those
     // stay on show until a save stores them. A page that cannot be read is emptied, so that it
