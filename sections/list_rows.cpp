@@ -258,10 +258,13 @@ SectionArea::Agreement ReadListAgain(const ListSection& k, bool keepRemovals = t
     bool conflicting = false;
     std::vector<std::pair<long, const Typed*>> found;
     long at = 0;
+    bool read = false;
     {
         QuietRowChange quiet(k.list);
-        // A list that cannot be read (the database has said why) keeps its rows and what was typed.
-        if (list.Retrieve({current_id}) != -1) {
+        // A list that cannot be read (the database has said why) keeps its rows and what was typed,
+        // and so does its detail: nothing would tell which item the typing there belongs to now.
+        read = list.Retrieve({current_id}) != -1;
+        if (read) {
             for (const Typed& t : typed) {
                 if (const long r = RowOfItem(list, k.def, t, known); r > 0) {
                     conflicting = conflicting || Conflicts(list, r, t);
@@ -280,7 +283,7 @@ SectionArea::Agreement ReadListAgain(const ListSection& k, bool keepRemovals = t
         }
     }
     const bool detailFound = shown && !lost && at > 0;
-    if (k.detail != nullptr) {
+    if (k.detail != nullptr && read) {
         k.Current() = static_cast<int>(list.GetRow());
         if (k.detail->Retrieve({current_id, k.Current()}) == -1)
             k.detail->Reset();
