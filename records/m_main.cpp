@@ -345,8 +345,14 @@ void m_main::save_clicked() {
         // shows as being edited was saved, or deleted, on another desktop: that is said, and the
         // pages become read-only with what they hold.
         const long row = area.ListRowOf(current_id);
-        if (row > 0 && area.dw_no.GetItemString(row, "xm_xg") == std::optional<std::string>("0"))
-            area.holdforwriting();
+        const bool held_elsewhere =
+            row > 0 && area.dw_no.GetItemString(row, "xm_xg") == std::optional<std::string>("0");
+        if (held_elsewhere && area.holdforwriting() == sections::SectionArea::Hold::Failed) {
+            const std::string reason = sections::DatabaseReason();
+            sqlca.Rollback();
+            sections::SayFailure(reason, "提示信息", "保存失败！");
+            return;
+        }
         sqlca.Rollback();
         return;
     }

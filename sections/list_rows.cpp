@@ -40,11 +40,14 @@ struct ListSection {
     int& Current() const { return def.kind == ListKind::Contributors ? current_ry : current_dw; }
 };
 
+ListSection SectionOf(const SectionArea& area, const ListKind& kind) {
+    return ListSection{kind, &area.PageOf(kind.list), kind.detail ? &area.PageOf(*kind.detail) : nullptr};
+}
+
 std::optional<ListSection> ListSectionOf(const SectionArea& area, long handle) {
     const Section* section = SectionAt(handle);
     if (section == nullptr || section->list == nullptr) return std::nullopt;
-    const ListKind& kind = *section->list;
-    return ListSection{kind, &area.PageOf(kind.list), kind.detail ? &area.PageOf(*kind.detail) : nullptr};
+    return SectionOf(area, *section->list);
 }
 
 // While it lives, a change of the list's current row runs no handler: the command moves the list
@@ -255,10 +258,13 @@ SectionArea::Agreement ReadListAgain(const ListSection& k, bool keepRemovals = t
     bool conflicting = false;
     std::vector<std::pair<long, const Typed*>> found;
     long at = 0;
+    bool read = false;
     {
         QuietRowChange quiet(k.list);
-        // A list that cannot be read (the database has said why) keeps its rows and what was typed.
-        if (list.Retrieve({current_id}) != -1) {
+        // A list that cannot be read (the database has said why) keeps its rows and what was typed,
+        // and so does its detail: nothing would tell which item the typing there belongs to now.
+        read = list.Retrieve({current_id}) != -1;
+        if (read) {
             for (const Typed& t : typed) {
                 if (const long r = RowOfItem(list, k.def, t, known); r > 0) {
                     conflicting = conflicting || Conflicts(list, r, t);
@@ -277,7 +283,7 @@ SectionArea::Agreement ReadListAgain(const ListSection& k, bool keepRemovals = t
         }
     }
     const bool detailFound = shown && !lost && at > 0;
-    if (k.detail != nullptr) {
+    if (k.detail != nullptr && read) {
         k.Current() = static_cast<int>(list.GetRow());
         if (k.detail->Retrieve({current_id, k.Current()}) == -1)
             k.detail->Reset();
@@ -304,10 +310,6 @@ SectionArea::Agreement ReadListAgain(const ListSection& k, bool keepRemovals = t
         rt::ui::MessageBox("提示信息", kListChanged, rt::ui::Icon::Exclamation);
     if (lost) return SectionArea::Agreement::Gone;
     return conflicting ? SectionArea::Agreement::Settled : SectionArea::Agreement::Changed;
-}
-
-ListSection SectionOf(const SectionArea& area, const ListKind& kind) {
-    return ListSection{kind, &area.PageOf(kind.list), kind.detail ? &area.PageOf(*kind.detail) : nullptr};
 }
 
 }  // namespace
@@ -354,7 +356,7 @@ SectionArea::Agreement SectionArea::detailagrees(const ListKind& kind) {
     return ReadListAgain(k);
 }
 
-SectionArea::Agreement SectionArea::relist(const ListKind& kind) {
+SectionArea::Agreement SectionArea::rereadlist(const ListKind& kind) {
     return ReadListAgain(SectionOf(*this, kind));
 }
 
@@ -398,8 +400,8 @@ void SectionArea::cb_page_insert_clicked() {
             const Stored stored = storepages({edited});
             if (stored == Stored::Refused) return;
             if (stored == Stored::Failed) {
-                if (!k.def.saveFailure.empty())
-                    SayFailure(storereason, "提示信息：", std::string(k.def.saveFailure));
+                // A list without a message of its own still has the database's reason said.
+                SayFailure(storereason, "提示信息：", std::string(k.def.saveFailure));
                 return;
             }
             if (k.detail != nullptr) {

@@ -140,7 +140,7 @@ std::string DatabaseReason() {
 void SayFailure(const std::string& reason, const std::string& title, const std::string& text) {
     if (!reason.empty())
         rt::ui::MessageBox(std::string(rt::DataWindow::kDatabaseErrorTitle), reason, rt::ui::Icon::StopSign);
-    rt::ui::MessageBox(title, text, rt::ui::Icon::StopSign);
+    if (!text.empty()) rt::ui::MessageBox(title, text, rt::ui::Icon::StopSign);
 }
 
 long SectionArea::ListRowOf(const std::string& key) const {

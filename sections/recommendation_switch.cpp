@@ -1,5 +1,7 @@
 // Picking another recommendation in the list makes it the current one.
 
+#include <algorithm>
+
 #include "runtime/ui/dialogs.h"
 #include "sections/globals.h"
 #include "sections/section_area.h"
@@ -24,11 +26,16 @@ long SectionArea::dw_no_rowfocuschanged(long) {
 
     acceptdw();
     const auto picked = dw_no.GetItemString(row, "xm_id");
-    if (modifieddw() != std::string(kPageCount, '0') && picked && *picked != current_id) {
+    // A removal waiting in a list (its only item) is a change too: left pending, the save of the
+    // section left would store it under the recommendation switched to.
+    const auto pages = Pages();
+    const bool changed = std::any_of(pages.begin(), pages.end(), [](const DataWindowControl* page) {
+        return page->ModifiedCount() + page->DeletedCount() > 0;
+    });
+    if (changed && picked && *picked != current_id) {
         const int answer =
             rt::ui::MessageBox("提示信息", "申请书已有修改，是否保存？", Icon::Question, Buttons::YesNo, 1);
         if (answer == 1) {
-            const auto pages = Pages();
             const Stored stored = storepages({pages.begin(), pages.end()});
             if (stored == Stored::Yes) {
                 // A list that cannot be read keeps its rows: the same recommendations.

@@ -106,7 +106,7 @@ std::string ChangedElsewhere(std::string_view caption);
 // its own; "" when that statement did not fail. Taken before the ROLLBACK, which forgets it.
 std::string DatabaseReason();
 // Says that a command failed: the database's reason first, when there is one, in the box a
-// DataWindow shows for its own failures, then the command's own message.
+// DataWindow shows for its own failures, then the command's own message, when it has one.
 void SayFailure(const std::string& reason, const std::string& title, const std::string& text);
 
 class SectionArea : public SectionControls {
@@ -177,7 +177,7 @@ class SectionArea : public SectionControls {
     void detailfollows(const ListKind& kind);
     // The list of `kind` read again after another desktop changed it, as listagrees does on a
     // mismatch: nothing is written, what the user typed is put back on its items, the user is told.
-    Agreement relist(const ListKind& kind);
+    Agreement rereadlist(const ListKind& kind);
 
     // Reads a page for the current recommendation, unless it holds changes not stored yet: those
     // stay on show until a save stores them. A page that cannot be read is emptied, so that it

@@ -44,16 +44,11 @@ struct DetailLink {
     DataWindowControl& list;
     DataWindowControl& detail;
     int& number;  // current_ry or current_dw: read again after every call that can change it
-    std::string_view question;
-    std::string_view nameColumn;
-    std::string_view numberColumn;  // the running number in the detail's row
 };
 
 DetailLink LinkOf(SectionArea& area, long handle, int& number) {
     const ListKind& kind = *SectionAt(handle)->list;
-    return {kind,           area.PageOf(kind.list), area.PageOf(*kind.detail),
-            number,         kind.question,          kind.detailNameColumn,
-            kind.numberItem};
+    return {kind, area.PageOf(kind.list), area.PageOf(*kind.detail), number};
 }
 
 void FollowList(SectionArea& area, const DetailLink& link) {
@@ -70,7 +65,8 @@ void FollowList(SectionArea& area, const DetailLink& link) {
 
     link.detail.AcceptText();
     if (link.detail.ModifiedCount() != 0 && link.number != old) {
-        const int answer = rt::ui::MessageBox("提示信息", link.question, Icon::Question, Buttons::YesNo, 1);
+        const int answer =
+            rt::ui::MessageBox("提示信息", link.kind.question, Icon::Question, Buttons::YesNo, 1);
         if (answer == 1) {
             // Stored as the row that was left: the detail still holds it.
             const int chosen = link.number;
@@ -94,7 +90,7 @@ void FollowList(SectionArea& area, const DetailLink& link) {
                     } restoring;
                     link.list.ScrollToRow(link.number);
                 }
-                link.detail.SetColumn(link.nameColumn);
+                link.detail.SetColumn(link.kind.detailNameColumn);
                 link.detail.SetFocus();
                 return;
             }
@@ -104,14 +100,14 @@ void FollowList(SectionArea& area, const DetailLink& link) {
     // A detail that already holds the row it is to show (the section shown again, the list read
     // anew) keeps changes that are not stored yet; another row is read, or emptied when it cannot be.
     const std::optional<double> shown =
-        link.detail.GetItemNumber(1, link.numberColumn, rt::Buffer::Primary, true);
+        link.detail.GetItemNumber(1, link.kind.numberItem, rt::Buffer::Primary, true);
     if (link.number == old && shown && *shown == link.number)
         area.retrievepage(link.detail, {current_id, link.number});
     else if (link.detail.Retrieve({current_id, link.number}) == -1)
         link.detail.Reset();
     else
         area.detailfollows(link.kind);
-    link.detail.SetColumn(link.nameColumn);
+    link.detail.SetColumn(link.kind.detailNameColumn);
     link.detail.SetFocus();
 }
 

@@ -67,7 +67,7 @@ bool SectionArea::settleconflict(DataWindowControl& page) {
     if (conflict->deleted) {
         // What the user changed belongs to a row that is stored no more: said, and read again.
         if (kind != nullptr) {
-            relist(*kind);
+            rereadlist(*kind);
         } else {
             rt::ui::MessageBox("提示信息", kPageGone, rt::ui::Icon::Exclamation);
             if (page.Retrieve({current_id}) == -1) page.Reset();

@@ -210,6 +210,18 @@ class FormDocumentTest : public AppTest {
         AppTest::TearDown();
     }
 
+    // The Print command with the form document as its only real step: a failure it throws is
+    // reported as the command reports it.
+    void PrintFormAlone(m_main& menu) {
+        laurel::check::RunPrintCommand(
+            {[] {}, [] {}},
+            laurel::check::PrintSteps{[] { return 1; },
+                                      [&] {
+                                          return laurel::check::Prepared{1, buffer_};
+                                      },
+                                      [&](const PrintBuffer& buffer) { return menu.all_print(buffer); },
+                                      [](const PrintBuffer&) { return 1; }});
+    }
     fs::path Template() const { return folder_ / "model" / "m_model2.docx"; }
     fs::path Working() const { return laurel::document::WorkingDocumentPath(folder_.string(), kRec.askno); }
 
@@ -363,14 +375,7 @@ TEST_F(FormDocumentTest, ATemplateWithoutABookmarkStopsTheStepAndNoWorkingDocume
         breakIt();
         Dialogs().Clear();
         Dialogs().Answer(1);
-        laurel::check::RunPrintCommand(
-            {[] {}, [] {}},
-            laurel::check::PrintSteps{[] { return 1; },
-                                      [&] {
-                                          return laurel::check::Prepared{1, buffer_};
-                                      },
-                                      [&](const PrintBuffer& buffer) { return menu.all_print(buffer); },
-                                      [](const PrintBuffer&) { return 1; }});
+        PrintFormAlone(menu);
         EXPECT_EQ(Boxes(), std::vector<std::string>{
                                "错误|生成word版本推荐书失败：无法打开模板“m_model2.docx”：" + why + where});
         EXPECT_EQ(Dialogs().messages.back().request.icon, rt::ui::Icon::StopSign);
@@ -423,14 +428,7 @@ TEST_F(FormDocumentTest, AFullDiskIsReportedAsSuchAndLeavesNoWorkingDocument) {
     for (int i = 0; i < 64 * 1024; ++i) buffer_.xm_papers += static_cast<char>('a' + random() % 26);
 
     Dialogs().Answer(1);
-    laurel::check::RunPrintCommand(
-        {[] {}, [] {}},
-        laurel::check::PrintSteps{[] { return 1; },
-                                  [&] {
-                                      return laurel::check::Prepared{1, buffer_};
-                                  },
-                                  [&](const PrintBuffer& buffer) { return menu.all_print(buffer); },
-                                  [](const PrintBuffer&) { return 1; }});
+    PrintFormAlone(menu);
     EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|生成word版本推荐书失败：无法保存文档“" + kRec.askno +
                                                 ".docx”：磁盘空间不足"});
     const fs::path folder =

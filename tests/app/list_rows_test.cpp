@@ -530,6 +530,20 @@ TEST_F(ListRows, AContributorWhoseChangesCannotBeStoredGetsNoNewRowAndKeepsThem)
     EXPECT_EQ(W().dw_no71->GetItemString(1, "ry_name"), "改名");
     EXPECT_EQ(W().dw_no71->ModifiedCount(), 1);
     EXPECT_EQ(laurel::current_ry, 1);
+
+    // A COMMIT that fails has no page to say why: the database's reason is said all the same.
+    AllowWrites("no_changes", "j_ry_finish");
+    Dialogs().Clear();
+    {
+        const auto lock = FailNextCommit();
+        Dialogs().Answer(1);
+        AnswerDatabaseError();
+        Insert();
+    }
+    ASSERT_EQ(Boxes().size(), 2u) << Dialogs().Transcript();
+    EXPECT_TRUE(SaysDatabaseReason(Boxes()[1], "")) << Boxes()[1];
+    EXPECT_EQ(Listing(kContributors), "1:c1,2:c2");
+    EXPECT_EQ(W().dw_no71->ModifiedCount(), 1);
 }
 
 TEST_F(ListRows, DeletingAContributorDropsOnlyItsOwnChanges) {
@@ -698,6 +712,38 @@ TEST_P(EachList, TypingForAnItemAnotherDesktopRenumberedIsStoredOnThatItemOnly) 
     EXPECT_EQ(other(3), "typed");
     EXPECT_EQ(other(2), std::nullopt);
     EXPECT_EQ(typed.ModifiedCount(), 0);
+}
+
+// The list cannot be read again after another desktop renumbered it: what the user typed into the
+// detail stays there for the next save, rather than the detail being read over it.
+TEST_F(ListRows, ADetailWhoseListCannotBeReadAgainKeepsItsTyping) {
+    Open(kContributors, 3);
+    W().dw_no72->ScrollToRow(2);
+    ASSERT_EQ(W().dw_no71->SetItem(1, "ry_unit", "typed"), 1);
+    Other().InsertItem("j_ry_finish", "ry_no", id, 1, "ry_name", "new");
+    Other().Store("ALTER TABLE j_ry_finish RENAME COLUMN ry_unit TO ry_unit_gone");
+
+    AnswerDatabaseError();
+    Dialogs().Answer(1);
+    W().tv_1->SelectItem(2);
+    ASSERT_EQ(Boxes().size(), 2u) << Dialogs().Transcript();
+    EXPECT_TRUE(SaysDatabaseReason(Boxes()[0], "ry_unit")) << Boxes()[0];
+    EXPECT_EQ(Boxes()[1], "提示信息|" + std::string(laurel::sections::kListChanged));
+    EXPECT_EQ(W().dw_no71->GetItemString(1, "ry_name"), "c2");
+    EXPECT_EQ(W().dw_no71->GetItemString(1, "ry_unit"), "typed");
+    EXPECT_EQ(W().dw_no71->ModifiedCount(), 1);
+
+    // Readable again, the next save finds the item the typing belongs to and stores it there.
+    Other().Store("ALTER TABLE j_ry_finish RENAME COLUMN ry_unit_gone TO ry_unit");
+    Dialogs().Clear();
+    Dialogs().Answer(1);
+    W().tv_1->SelectItem(11);
+    W().tv_1->SelectItem(2);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|" + std::string(laurel::sections::kListChanged)});
+    W().tv_1->SelectItem(11);
+    W().tv_1->SelectItem(2);
+    EXPECT_EQ(Stored("SELECT ry_unit FROM j_ry_finish WHERE xm_id = ? AND ry_no = 3", {id}), "typed");
+    EXPECT_EQ(W().dw_no71->ModifiedCount(), 0);
 }
 
 TEST_P(EachList, AnItemAnotherDesktopDeletedIsSaidToBeGoneAndTheListReadAgain) {

@@ -756,6 +756,40 @@ TEST_F(RecommendationSwitch, ARecommendationSavedOnAnotherDesktopComesUpReadOnly
     EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
 }
 
+// The removal of a list's only item waits in the page: it is a change of the recommendation left,
+// asked about like any other, never stored into (or checked against) the one switched to.
+TEST_F(RecommendationSwitch, ARemovalStillPendingIsAskedAboutForTheRecommendationLeft) {
+    AddAward(b, 1, "另一份的奖项");
+    W().tv_1->SelectItem(10);
+    ASSERT_EQ(W().dw_no6->RowCount(), 1);
+    Dialogs().Answer(1);
+    W().cb_page_delete->Click();
+    ASSERT_EQ(W().dw_no6->DeletedCount(), 1);
+
+    Dialogs().Answer(1);
+    ASSERT_EQ(W().dw_no->SetRow(2), 1);
+    EXPECT_EQ(Boxes(),
+              (std::vector<std::string>{"提示信息：|真的要删除吗？", "提示信息|申请书已有修改，是否保存？"}));
+    EXPECT_EQ(StoredCount("j_jx_getaward", a), 0);
+    EXPECT_EQ(StoredCount("j_jx_getaward", b), 1);
+    ExpectSectionOneOf(b);
+
+    // No gives the removal up: the award stays.
+    AddAward(a, 1, "科技进步奖");
+    ASSERT_EQ(W().dw_no->SetRow(1), 1);
+    W().tv_1->SelectItem(10);
+    Dialogs().Clear();
+    Dialogs().Answer(1);
+    W().cb_page_delete->Click();
+    Dialogs().Answer(2);
+    ASSERT_EQ(W().dw_no->SetRow(2), 1);
+    EXPECT_EQ(Boxes(),
+              (std::vector<std::string>{"提示信息：|真的要删除吗？", "提示信息|申请书已有修改，是否保存？"}));
+    EXPECT_EQ(StoredCount("j_jx_getaward", a), 1);
+    EXPECT_EQ(StoredCount("j_jx_getaward", b), 1);
+    ExpectSectionOneOf(b);
+}
+
 TEST_F(RecommendationSwitch, TheSameRecommendationAgainAsksNothingAndShowsSectionOne) {
     W().tv_1->SelectItem(4);
     ASSERT_EQ(W().dw_no3->SetItem(1, "xm_innovation", "重复切换"), 1);

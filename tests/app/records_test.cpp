@@ -754,6 +754,22 @@ TEST_F(RecordsTest, SavesIntoARecommendationSavedOnAnotherDesktopAreRefusedAndLo
     W().dw_no1->SetItem(1, "xm_name", typed);
     Other().Save(kA.id);
 
+    // Whether it was saved there cannot be settled while another program keeps the row from being
+    // written: the save fails with the database's reason, and nothing changes.
+    {
+        testing_support::LockHolder other(Db());
+        ASSERT_EQ(other.HoldWrites("j_xm_base"), 0);
+        AnswerDatabaseError();
+        Dialogs().Answer(1);
+        Menu().save->Click();
+        ASSERT_EQ(Boxes().size(), 2u) << Dialogs().Transcript();
+        EXPECT_TRUE(Boxes()[0].starts_with("数据库错误|数据库操作失败")) << Boxes()[0];
+        EXPECT_EQ(Boxes()[1], "提示信息|保存失败！");
+        EXPECT_TRUE(W().dw_no1->Enabled());
+        EXPECT_EQ(W().dw_no1->GetItemString(1, "xm_name"), typed);
+    }
+
+    Dialogs().Clear();
     Dialogs().Answer(1);
     Menu().save->Click();
     EXPECT_EQ(Boxes(), std::vector<std::string>{said});
