@@ -117,28 +117,31 @@ int VersionNumber(rt::DataWindow& list, rt::Transaction& sqlca, const std::strin
         if (answer != 1) return 0;
 
         // A number is made once: one that another desktop has made since it was read above is
-        // the one shown, never replaced by a second. The row stays locked until the COMMIT.
-        sqlca.Execute(
-            "UPDATE j_xm_base SET xm_guid = xm_guid WHERE xm_id = ? AND ( xm_guid = ? OR xm_guid IS NULL )",
-            {current_id, std::string(kNoVersion)});
-        if (sqlca.SQLCode == 0 && sqlca.SQLNRows == 0) {
-            sqlca.SelectInto("select xm_guid from j_xm_base where xm_id =? ", {current_id}, into);
-            sqlca.Rollback();
-            if (sqlca.SQLCode == 0 && !into[0].IsNull()) {
-                list.ReselectRow(list.GetRow());
-                rt::MessageBox("提示信息", "当前推荐书的版本号为: " + into[0].ToText());
-                return 1;
-            }
-        }
-        version = current_id + rt::String(static_cast<std::int64_t>(DrawVersionTail()), "0000");
-        sqlca.Execute("update j_xm_base set xm_guid =? , xm_xg =1 where xm_id =? ", {version, current_id});
-        if (sqlca.SQLCode != 0 || sqlca.SQLNRows != 1 || sqlca.Commit() != 0) {
+        // the one shown, never replaced by a second. The row stays locked until the COMMIT. Where
+        // that cannot be told (the row is busy, or cannot be read again), no number is made.
+        const auto fail = [&sqlca] {
             // A number that is not stored is never shown: it would be printed on a form that the
             // database does not know.
             sqlca.Rollback();
             rt::MessageBox("提示信息", "系统意外，生成推荐书版本号失败！", rt::Icon::StopSign);
             return 0;
+        };
+        if (sqlca.Execute("UPDATE j_xm_base SET xm_guid = xm_guid WHERE xm_id = ? AND ( xm_guid = ? OR "
+                          "xm_guid IS NULL )",
+                          {current_id, std::string(kNoVersion)}) != 0)
+            return fail();
+        if (sqlca.SQLNRows == 0) {
+            if (sqlca.SelectInto("select xm_guid from j_xm_base where xm_id =? ", {current_id}, into) != 0 ||
+                into[0].IsNull())
+                return fail();
+            sqlca.Rollback();
+            list.ReselectRow(list.GetRow());
+            rt::MessageBox("提示信息", "当前推荐书的版本号为: " + into[0].ToText());
+            return 1;
         }
+        version = current_id + rt::String(static_cast<std::int64_t>(DrawVersionTail()), "0000");
+        sqlca.Execute("update j_xm_base set xm_guid =? , xm_xg =1 where xm_id =? ", {version, current_id});
+        if (sqlca.SQLCode != 0 || sqlca.SQLNRows != 1 || sqlca.Commit() != 0) return fail();
         list.ReselectRow(list.GetRow());
     }
 

@@ -331,6 +331,28 @@ TEST_F(CheckTest, VersionNumberThatCannotBeStoredIsNeitherShownNorLeftHalfWritte
     EXPECT_EQ(W().dw_no->GetItemString(W().dw_no->GetRow(), "xm_xg"), "0");
 }
 
+// Whether another desktop made a number meanwhile cannot be told when the row cannot be taken (a
+// lock held too long, say): no number is made then, rather than one over theirs.
+TEST_F(CheckTest, NoVersionNumberIsMadeWhenTheRowCannotBeTakenFirst) {
+    OpenMainWindow();
+    if (testing_support::ScratchDatabase::OnPostgreSQL()) {
+        Exec(
+            "CREATE FUNCTION refuse_take() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION "
+            "'refused'; END $$");
+        ExecCommit(
+            "CREATE TRIGGER refuse_take BEFORE UPDATE OF xm_guid ON j_xm_base FOR EACH ROW WHEN "
+            "(NEW.xm_guid = OLD.xm_guid) EXECUTE FUNCTION refuse_take()");
+    } else {
+        ExecCommit(
+            "CREATE TRIGGER refuse_take BEFORE UPDATE OF xm_guid ON j_xm_base WHEN NEW.xm_guid = "
+            "OLD.xm_guid BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    }
+    EXPECT_EQ(Check({1, 1}), 0);
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{kQuestion, "提示信息|系统意外，生成推荐书版本号失败！"}));
+    EXPECT_EQ(StoredBase(a, "xm_guid"), "FFFFFFFFFFFFFFFF");
+    EXPECT_EQ(StoredBase(a, "xm_xg"), "0");
+}
+
 // ---------------------------------------------------------------------------------------------------
 // The print buffer.
 
