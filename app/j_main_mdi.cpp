@@ -416,7 +416,7 @@ long j_main_mdi::closequery() {
     // leave without saving; a refusal has said why.
     if (stored == sections::SectionArea::Stored::Refused) return 1;
     if (stored == sections::SectionArea::Stored::Failed) {
-        sections::SayFailure(sections_->storereason, "提示信息", "保存失败！");
+        sections_->saystorefailure("提示信息", "保存失败！");
         return 1;
     }
     rt::ui::MessageBox("提示信息", "保存成功！");

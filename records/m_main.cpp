@@ -364,7 +364,7 @@ void m_main::save_clicked() {
     if (stored == sections::SectionArea::Stored::Refused) return;
     if (stored == sections::SectionArea::Stored::Failed) {
         // Every page keeps its edits pending, so that the next Save writes them all again.
-        sections::SayFailure(area.storereason, "提示信息", "保存失败！");
+        area.saystorefailure("提示信息", "保存失败！");
         return;
     }
 

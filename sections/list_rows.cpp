@@ -217,8 +217,10 @@ std::string_view CaptionOf(const ListKind& kind) {
 // The insertion failed: nothing of it stays, the user is told, and the list shows what is stored.
 // `reason`: the database's, when a statement failed; a page that failed has said its own.
 void FailInsert(const ListSection& k, long former_row, const std::string& reason) {
+    // A lost connection has told the user already that the command did not happen.
+    const bool told = sqlca.LossAlreadyTold();
     sqlca.Rollback();
-    SayFailure(reason, "提示信息：", std::string(k.def.insertFailure));
+    if (!told) SayFailure(reason, "提示信息：", std::string(k.def.insertFailure));
     ShowStoredListQuietly(k, former_row);
     PutCursor(k);
 }
@@ -401,7 +403,7 @@ void SectionArea::cb_page_insert_clicked() {
             if (stored == Stored::Refused) return;
             if (stored == Stored::Failed) {
                 // A list without a message of its own still has the database's reason said.
-                SayFailure(storereason, "提示信息：", std::string(k.def.saveFailure));
+                saystorefailure("提示信息：", std::string(k.def.saveFailure));
                 return;
             }
             if (k.detail != nullptr) {
@@ -532,8 +534,10 @@ void SectionArea::cb_page_delete_clicked() {
 
     // `reason`: the database's, when a statement failed; a page that failed has said its own.
     const auto fail = [&](const std::string& reason) {
+        // A lost connection has told the user already that the command did not happen.
+        const bool told = sqlca.LossAlreadyTold();
         sqlca.Rollback();
-        SayFailure(reason, "提示信息：", std::string(k.def.deleteFailure));
+        if (!told) SayFailure(reason, "提示信息：", std::string(k.def.deleteFailure));
         ShowStoredListQuietly(k, removed_row);
         if (k.detail != nullptr) PutCursor(k);
     };
@@ -607,7 +611,7 @@ void SectionArea::cb_page_save_clicked() {
     // field for the user to correct; the engine has said why once already. The page keeps every
     // change it could not store, so that the user can correct it and store again.
     const Stored result = storepages({stored});
-    if (result == Stored::Failed) SayFailure(storereason, "提示信息：", "系统意外，保存失败！");
+    if (result == Stored::Failed) saystorefailure("提示信息：", "系统意外，保存失败！");
     // Refused: the page shows what the user has been told about.
     if (result == Stored::Refused || k.detail == nullptr) return;
     const long current_row = k.list->GetRow();

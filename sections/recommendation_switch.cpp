@@ -43,7 +43,7 @@ long SectionArea::dw_no_rowfocuschanged(long) {
             } else {
                 // The recommendation left stays current with its edits pending, so nothing typed
                 // is lost and the user can correct it and save again; a refusal has said why.
-                if (stored == Stored::Failed) SayFailure(storereason, "提示信息", "保存失败！");
+                if (stored == Stored::Failed) saystorefailure("提示信息", "保存失败！");
                 if (const long back = ListRowOf(current_id); back > 0) {
                     restoring_row = true;
                     dw_no.SetRow(back);

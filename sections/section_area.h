@@ -154,6 +154,12 @@ class SectionArea : public SectionControls {
     // The database's reason when the last storepages failed on a statement of its own or the
     // caller's ("" when a page failed: a page says why itself), for the caller's SayFailure.
     std::string storereason;
+    // Whether the last storepages failed because the connection to the database was lost, which the
+    // user has been told of already: the command did not happen and is to be repeated.
+    bool storelost = false;
+    // Says that the last storepages failed, with the database's reason, unless the lost connection
+    // has said it already.
+    void saystorefailure(const std::string& title, const std::string& text) const;
     // Takes the reason of the statement that failed, rolls back and gives Failed.
     Stored FailStore();
     // After an Update of `page` found a row that another desktop stored since it was read, and the

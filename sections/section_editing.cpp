@@ -81,8 +81,7 @@ void FollowList(SectionArea& area, const DetailLink& link) {
                 // The edits of the row that was left stay on the page, and the list goes back to
                 // that row (or to where a list read again now holds it), so that nothing typed is
                 // lost and the user can correct it; a refusal has said why.
-                if (stored == SectionArea::Stored::Failed)
-                    SayFailure(area.storereason, "提示信息", "保存失败！");
+                if (stored == SectionArea::Stored::Failed) area.saystorefailure("提示信息", "保存失败！");
                 {
                     struct Restoring {
                         Restoring() { restoring_list = true; }

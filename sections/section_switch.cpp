@@ -87,6 +87,7 @@ bool SectionArea::settleconflict(DataWindowControl& page) {
 
 SectionArea::Stored SectionArea::FailStore() {
     storereason = DatabaseReason();
+    storelost = sqlca.LossAlreadyTold();
     // Every page keeps its edits pending: nothing of them is in the database now.
     sqlca.Rollback();
     return Stored::Failed;
@@ -95,6 +96,7 @@ SectionArea::Stored SectionArea::FailStore() {
 SectionArea::Stored SectionArea::storepages(const std::vector<DataWindowControl*>& pages,
                                             const std::function<bool()>& more) {
     storereason.clear();
+    storelost = false;
     for (DataWindowControl* d : pages) d->AcceptText();
     bool pending = false;
     for (DataWindowControl* d : pages)
@@ -134,6 +136,7 @@ SectionArea::Stored SectionArea::storepages(const std::vector<DataWindowControl*
         return Stored::Yes;
     }
     // Every page keeps its edits pending: nothing of them is in the database now.
+    storelost = sqlca.LossAlreadyTold();
     sqlca.Rollback();
     // A page another desktop stored since it was read: once the user has chosen whose changes
     // stand, the pages are stored again.
@@ -142,6 +145,10 @@ SectionArea::Stored SectionArea::storepages(const std::vector<DataWindowControl*
         return settleconflict(*d) ? storepages(pages, more) : Stored::Refused;
     }
     return Stored::Failed;
+}
+
+void SectionArea::saystorefailure(const std::string& title, const std::string& text) const {
+    if (!storelost) SayFailure(storereason, title, text);
 }
 
 int SectionArea::savepages(const std::vector<DataWindowControl*>& pages) {
@@ -153,7 +160,7 @@ int SectionArea::savepages(const std::vector<DataWindowControl*>& pages) {
         case Stored::Failed:
             break;
     }
-    SayFailure(storereason, "提示信息", "先前的页面保存失败！");
+    saystorefailure("提示信息", "先前的页面保存失败！");
     return 0;
 }
 
@@ -179,7 +186,9 @@ long SectionArea::tv_1_selectionchanging(long oldhandle, long newhandle) {
         tv_1.SelectItem(newhandle);
         return 0;
     }
-    savepages(PagesSavedOnLeaving(*this, oldhandle));
+    // A save that found the connection lost is a command that did not happen, as the user has been
+    // told: the section stays, its edits pending, for the user to leave it again.
+    if (savepages(PagesSavedOnLeaving(*this, oldhandle)) != 1 && storelost) return 1;
 
     current_page = newhandle;
     if (!current_id.empty() && current_id != kNoRecommendation) page_display();

@@ -451,6 +451,28 @@ TEST_F(SectionNavigation, FailedSaveOfThePageLeftIsRolledBackAndTheStepStillHapp
     EXPECT_EQ(W().modifieddw(), "000011000000000000");
 }
 
+// The connection is found lost when the section is left: the user is told once that nothing was
+// done, and the section stays with its edits, so that leaving it again, as told, stores them.
+TEST_F(SectionNavigation, ALostConnectionKeepsTheSectionLeftUntilLeavingItAgainStoresIt) {
+    W().tv_1->SelectItem(3);
+    ASSERT_EQ(W().dw_no2->SetItem(1, "xm_abstract", "连接中断时输入的简介"), 1);
+    if (!testing_support::CutOff(Db(), laurel::sqlca))
+        GTEST_SKIP() << "no way to make the file read-only here";
+
+    Dialogs().Answer(1);
+    W().tv_1->SelectItem(4);
+    ASSERT_EQ(Boxes().size(), 1u) << Dialogs().Transcript();
+    EXPECT_TRUE(Boxes()[0].starts_with("提示信息|与数据库的连接曾经中断，现已恢复。")) << Boxes()[0];
+    EXPECT_EQ(W().tv_1->SelectedItem(), 3);
+    EXPECT_EQ(laurel::current_page, 3);
+    EXPECT_EQ(W().dw_no2->ModifiedCount(), 1);
+
+    W().tv_1->SelectItem(4);
+    EXPECT_EQ(laurel::current_page, 4);
+    EXPECT_EQ(StoredBase(a, "xm_abstract"), "连接中断时输入的简介");
+    EXPECT_EQ(Boxes().size(), 1u) << Dialogs().Transcript();
+}
+
 // Shown again, a page whose save failed shows the edits it kept, not the stored rows; the next
 // leaving saves them. A COMMIT that fails (another program reads the database) counts as a failed
 // save like any other.
