@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 
@@ -24,6 +26,15 @@ int ScriptedDialogs::Message(const MessageRequest& request) {
         ++r.ignored;
     }
     messages.push_back(r);
+    if (!r.expected && Unexpected() > kMaxUnexpected) {
+        // Not an exception: the box may have been asked for inside an event handler of the toolkit,
+        // which an exception must not cross.
+        std::fprintf(stderr,
+                     "ScriptedDialogs: more than %d message boxes nobody expected; the test stops.\n%s",
+                     kMaxUnexpected, Transcript().c_str());
+        std::fflush(stderr);
+        std::abort();
+    }
     return r.answer;
 }
 

@@ -1,8 +1,11 @@
 #pragma once
 // A dialog service for tests: records every request and answers from a queue. A message box that
 // arrives with no answer queued is recorded as unexpected and answered with its default button,
-// so a test can assert that none came. A queued Esc or close-box answer does what it does on screen:
-// the box's EscapeAnswer, or nothing on a box without a way out, which then takes the next answer.
+// so a test can assert that none came; past kMaxUnexpected of them the test process stops with the
+// transcript, since steps that never settle would otherwise go on answering boxes until the test
+// runner's timeout, with nothing to show why. A queued Esc or close-box answer does what it does on
+// screen: the box's EscapeAnswer, or nothing on a box without a way out, which then takes the next
+// answer.
 
 #include <deque>
 #include <functional>
@@ -25,6 +28,8 @@ class ScriptedDialogs : public DialogService {
     // The user pressing Esc, or clicking the box's close box, in place of a button.
     static constexpr int kEscape = -1;
     static constexpr int kCloseBox = -2;
+    // Boxes nobody expected that are answered, since the service was made, before it gives up.
+    static constexpr int kMaxUnexpected = 5;
 
     // Answers for the next message boxes, in order.
     void Answer(int answer) { answers_.push_back(answer); }

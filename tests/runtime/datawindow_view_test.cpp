@@ -992,4 +992,18 @@ TEST(ScriptedDialogs, ClearForgetsNeitherUnexpectedBoxesNorUnusedAnswers) {
     EXPECT_EQ(d.Unexpected(), 2);
 }
 
+// Steps that never settle (a conflict that comes back after every answer) stop the test with the
+// transcript once a few boxes came that nobody expected, instead of spinning until ctest gives up.
+TEST(ScriptedDialogsDeathTest, StopsTheTestAfterAFewUnexpectedBoxes) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    rt::ui::ScriptedDialogs d;
+    for (int i = 0; i < rt::ui::ScriptedDialogs::kMaxUnexpected; ++i) d.Message({"提示信息", "又一个"});
+    EXPECT_EQ(d.Unexpected(), rt::ui::ScriptedDialogs::kMaxUnexpected);
+    EXPECT_DEATH(
+        {
+            for (int i = 0; i < 1000; ++i) d.Message({"提示信息", "列表已被其他用户修改"});
+        },
+        "nobody expected");
+}
+
 }  // namespace
