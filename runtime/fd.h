@@ -3,6 +3,7 @@
 // everything is written.
 
 #include <cstddef>
+#include <string>
 
 namespace rt {
 
@@ -18,5 +19,11 @@ struct Fd {
 // Writes all `size` bytes, going on after a write that a signal interrupted; false when the
 // descriptor took less.
 bool WriteAll(int fd, const char* data, std::size_t size);
+
+// Opens `path` for reading when it is a regular file (through a link, the file it points to), into
+// `file`; false for anything else. What a path names is looked at before it is opened, and it is
+// opened without waiting: opening a named pipe waits for a writer, and opening a device may act on
+// it.
+bool OpenRegularFile(const std::string& path, Fd& file);
 
 }  // namespace rt

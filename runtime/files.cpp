@@ -33,6 +33,14 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
+bool OpenRegularFile(const std::string& path, Fd& file) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    file.fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    // What was looked at may have been replaced since.
+    return file.fd >= 0 && ::fstat(file.fd, &st) == 0 && S_ISREG(st.st_mode);
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
     std::error_code ec;
     return fs::equivalent(a, b, ec) && !ec;
@@ -40,9 +48,7 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 int FileCopy(const std::string& source, const std::string& target) {
     Fd in;
-    in.fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat sourceStat {};
-    if (in.fd < 0 || ::fstat(in.fd, &sourceStat) != 0 || !S_ISREG(sourceStat.st_mode)) return -1;
+    if (!OpenRegularFile(source, in)) return -1;
     if (target.empty()) return -2;
     if (SameFile(source, target)) return 1;
 

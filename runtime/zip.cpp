@@ -461,18 +461,13 @@ std::uint64_t Field(const unsigned char* p, int bytes) {
 // claims stays within kMaxEntries and kMaxDirectorySize. Read from the end of the file only, as the
 // archive library looks for the record: in the last 64 KiB and the record's own bytes, taking every
 // place that carries its signature, and the 64-bit record that a locator before it points to.
-bool PlausibleDirectory(const std::string& path) {
-    Fd in;
-    in.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st {};
-    if (in.fd < 0 || ::fstat(in.fd, &st) != 0) return true;  // the library reports what it cannot read
+bool PlausibleDirectory(int fd, std::uint64_t size) {
     constexpr std::size_t kEnd = 22, kLocator = 20, kEnd64 = 56;
-    const auto size = static_cast<std::uint64_t>(st.st_size);
     const std::size_t tail =
         static_cast<std::size_t>(std::min<std::uint64_t>(size, 0xFFFF + kEnd + kLocator + kEnd));
     std::vector<unsigned char> buffer(tail);
-    if (::pread(in.fd, buffer.data(), tail, static_cast<off_t>(size - tail)) != static_cast<ssize_t>(tail))
-        return true;
+    if (::pread(fd, buffer.data(), tail, static_cast<off_t>(size - tail)) != static_cast<ssize_t>(tail))
+        return true;  // the library reports what it cannot read
     const auto plausible = [](std::uint64_t entries, std::uint64_t bytes) {
         return entries <= kMaxEntries && bytes <= kMaxDirectorySize;
     };
@@ -483,8 +478,8 @@ bool PlausibleDirectory(const std::string& path) {
         if (at < kLocator || std::memcmp(end - kLocator, "PK\6\7", 4) != 0) continue;
         const std::uint64_t where = Field(end - kLocator + 8, 8);
         unsigned char end64[kEnd64];
-        if (where > size - kEnd64 ||
-            ::pread(in.fd, end64, kEnd64, static_cast<off_t>(where)) != static_cast<ssize_t>(kEnd64) ||
+        if (size < kEnd64 || where > size - kEnd64 ||
+            ::pread(fd, end64, kEnd64, static_cast<off_t>(where)) != static_cast<ssize_t>(kEnd64) ||
             std::memcmp(end64, "PK\6\6", 4) != 0)
             continue;
         if (!plausible(std::max(Field(end64 + 24, 8), Field(end64 + 32, 8)), Field(end64 + 40, 8)))
@@ -500,7 +495,11 @@ long Zip::unzip() {
     if (zipfilename.empty()) return kZipNoArchiveName;
     if (unziptofolder.empty()) return kZipNoTargetFolder;
 
-    if (!PlausibleDirectory(zipfilename)) return kZipTooManyEntries;
+    // Only a regular file goes to the archive library, which would wait forever on a named pipe.
+    Fd in;
+    struct stat st {};
+    if (!OpenRegularFile(zipfilename, in) || ::fstat(in.fd, &st) != 0) return kZipCannotOpen;
+    if (!PlausibleDirectory(in.fd, static_cast<std::uint64_t>(st.st_size))) return kZipTooManyEntries;
     int error = 0;
     const ArchiveHandle za(zip_open(zipfilename.c_str(), ZIP_RDONLY, &error));
     if (!za) {

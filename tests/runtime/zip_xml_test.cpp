@@ -2,15 +2,20 @@
 // the user, on files in a private folder. Archives that no honest packer makes are built with
 // libzip directly.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <zip.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -88,6 +93,45 @@ struct RawArchive {
         std::sort(out.begin(), out.end());
         return out;
     }
+};
+
+// A named pipe that nobody writes to, in place of a file the user chose: opening it to read waits
+// for a writer. After two seconds a writer comes and goes again and again, so that code that does
+// wait is let go (and reads nothing) instead of holding the test until its timeout.
+class IdlePipe {
+  public:
+    explicit IdlePipe(const fs::path& path) : path_(path) {
+        EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        writer_ = std::thread([this] {
+            const auto start = std::chrono::steady_clock::now();
+            while (!done_) {
+                if (std::chrono::steady_clock::now() - start > std::chrono::seconds(2)) {
+                    // Opens only while a reader has the pipe open.
+                    const int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+                    if (fd >= 0) {
+                        waited_ = true;
+                        ::close(fd);
+                    }
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        });
+    }
+    ~IdlePipe() {
+        done_ = true;
+        writer_.join();
+    }
+    IdlePipe(const IdlePipe&) = delete;
+    IdlePipe& operator=(const IdlePipe&) = delete;
+
+    // Whether a reader was found waiting on the pipe.
+    bool Waited() const { return waited_; }
+
+  private:
+    fs::path path_;
+    std::atomic<bool> done_ = false;
+    std::atomic<bool> waited_ = false;
+    std::thread writer_;
 };
 
 // ---- zip -------------------------------------------------------------------------------------
@@ -300,6 +344,12 @@ TEST_F(ZipTest, FailuresComeBackAsCodesWithDescriptions) {
     Write("text.DAT", "this is no archive at all");
     z.zipfilename = Path("text.DAT");
     EXPECT_EQ(z.unzip(), rt::kZipNotAnArchive);
+    {
+        const IdlePipe pipe(root_ / "pipe.DAT");
+        z.zipfilename = Path("pipe.DAT");
+        EXPECT_EQ(z.unzip(), rt::kZipCannotOpen);
+        EXPECT_FALSE(pipe.Waited()) << "a named pipe is refused, not waited on";
+    }
     z.zipfilename.clear();
     EXPECT_EQ(z.unzip(), rt::kZipNoArchiveName);
 
@@ -563,6 +613,13 @@ TEST_F(FileCopyTest, ReplacesSafelyKeepingPermissions) {
                                                  "shared.docx"}));
 
     EXPECT_EQ(rt::FileCopy(Path("none.docx"), Path("mine.docx")), -1);
+    {
+        const IdlePipe pipe(root_ / "pipe.docx");
+        EXPECT_EQ(rt::FileCopy(Path("pipe.docx"), Path("mine.docx")), -1);
+        EXPECT_EQ(rt::FileCopy(Path("new.docx"), Path("pipe.docx")), -2);
+        EXPECT_FALSE(pipe.Waited()) << "a named pipe is refused, not waited on";
+    }
+    EXPECT_EQ(rt::FileCopy("/dev/zero", Path("mine.docx")), -1);
     EXPECT_EQ(rt::FileCopy(Path("new.docx"), root_.string()), -2);
     EXPECT_EQ(Read("mine.docx"), "old");
 }
