@@ -460,7 +460,9 @@ std::uint64_t Field(const unsigned char* p, int bytes) {
 // Whether the directory that the archive's end record (or any record that may be taken for it)
 // claims stays within kMaxEntries and kMaxDirectorySize. Read from the end of the file only, as the
 // archive library looks for the record: in the last 64 KiB and the record's own bytes, taking every
-// place that carries its signature, and the 64-bit record that a locator before it points to.
+// place that carries its signature, and the 64-bit record that a locator before it points to. A
+// field of the plain record that holds its largest value (0xFFFF, 0xFFFFFFFF) says that its value
+// is in the 64-bit record: packers that always write one put only these markers in the plain record.
 bool PlausibleDirectory(int fd, std::uint64_t size) {
     constexpr std::size_t kEnd = 22, kLocator = 20, kEnd64 = 56;
     const std::size_t tail =
@@ -474,15 +476,21 @@ bool PlausibleDirectory(int fd, std::uint64_t size) {
     for (std::size_t at = 0; at + kEnd <= tail; ++at) {
         const unsigned char* end = buffer.data() + at;
         if (std::memcmp(end, "PK\5\6", 4) != 0) continue;
-        if (!plausible(std::max(Field(end + 8, 2), Field(end + 10, 2)), Field(end + 12, 4))) return false;
-        if (at < kLocator || std::memcmp(end - kLocator, "PK\6\7", 4) != 0) continue;
-        const std::uint64_t where = Field(end - kLocator + 8, 8);
         unsigned char end64[kEnd64];
-        if (size < kEnd64 || where > size - kEnd64 ||
-            ::pread(fd, end64, kEnd64, static_cast<off_t>(where)) != static_cast<ssize_t>(kEnd64) ||
-            std::memcmp(end64, "PK\6\6", 4) != 0)
-            continue;
-        if (!plausible(std::max(Field(end64 + 24, 8), Field(end64 + 32, 8)), Field(end64 + 40, 8)))
+        bool wide = false;
+        if (at >= kLocator && std::memcmp(end - kLocator, "PK\6\7", 4) == 0) {
+            const std::uint64_t where = Field(end - kLocator + 8, 8);
+            wide = size >= kEnd64 && where <= size - kEnd64 &&
+                   ::pread(fd, end64, kEnd64, static_cast<off_t>(where)) == static_cast<ssize_t>(kEnd64) &&
+                   std::memcmp(end64, "PK\6\6", 4) == 0;
+        }
+        const auto stated = [wide](std::uint64_t value, std::uint64_t marker) {
+            return wide && value == marker ? 0 : value;
+        };
+        if (!plausible(std::max(stated(Field(end + 8, 2), 0xFFFF), stated(Field(end + 10, 2), 0xFFFF)),
+                       stated(Field(end + 12, 4), 0xFFFFFFFF)))
+            return false;
+        if (wide && !plausible(std::max(Field(end64 + 24, 8), Field(end64 + 32, 8)), Field(end64 + 40, 8)))
             return false;
     }
     return true;

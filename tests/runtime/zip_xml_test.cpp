@@ -336,6 +336,77 @@ TEST_F(ZipTest, NothingAboveTheLimitsIsWritten) {
     EXPECT_TRUE(fs::exists(root_ / "in" / "small.xml"));
 }
 
+// The archive rewritten as packers that always write the 64-bit end records write it: the plain end
+// record holds only the markers that send a reader on to the 64-bit record, which a locator before
+// it points to. `claimed` entries are stated there, the archive's own count when 0; without
+// `withRecord` the markers stand alone.
+void AsZip64(const std::string& path, std::uint64_t claimed = 0, bool withRecord = true) {
+    std::string bytes;
+    {
+        std::ifstream in(path, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const std::size_t end = bytes.size() - 22;  // libzip writes no archive comment
+    ASSERT_EQ(bytes.compare(end, 4, "PK\5\6"), 0);
+    const auto field = [&](std::size_t at, int size) {
+        std::uint64_t v = 0;
+        for (int k = size - 1; k >= 0; --k) v = (v << 8) | static_cast<unsigned char>(bytes[at + k]);
+        return v;
+    };
+    const std::uint64_t entries = claimed != 0 ? claimed : field(end + 10, 2);
+    const std::uint64_t directorySize = field(end + 12, 4), directoryAt = field(end + 16, 4);
+    std::string out = bytes.substr(0, end);
+    const auto put = [&out](std::uint64_t v, int size) {
+        for (int k = 0; k < size; ++k) out += static_cast<char>(v >> (8 * k));
+    };
+    if (withRecord) {
+        const std::uint64_t recordAt = out.size();
+        out += "PK\6\6";
+        put(44, 8);  // the record's size after this field
+        put(45, 2);  // made by, needed: 4.5
+        put(45, 2);
+        put(0, 4);  // this disk, the directory's disk
+        put(0, 4);
+        put(entries, 8);
+        put(entries, 8);
+        put(directorySize, 8);
+        put(directoryAt, 8);
+        out += "PK\6\7";
+        put(0, 4);
+        put(recordAt, 8);
+        put(1, 4);
+    }
+    out += "PK\5\6";
+    put(0, 2);
+    put(0, 2);
+    put(0xFFFF, 2);
+    put(0xFFFF, 2);
+    put(0xFFFFFFFF, 4);
+    put(0xFFFFFFFF, 4);
+    put(0, 2);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << out;
+}
+
+TEST_F(ZipTest, AZip64ArchiveIsJudgedByItsOwnEndRecord) {
+    rt::Zip z;
+    z.filestoprocess = "*";
+    z.unziptofolder = Path("in");
+    z.zipfilename = Path("wide.DAT");
+    RawArchive::Make(z.zipfilename, {{"xm_base.xml", "<base/>"}, {"xm_ry.xml", "<ry/>"}});
+    AsZip64(z.zipfilename);
+    EXPECT_EQ(z.unzip(), 0) << z.geterrordescription(0, z.unzip());
+    EXPECT_EQ(Read("in/xm_base.xml"), "<base/>");
+    EXPECT_EQ(Read("in/xm_ry.xml"), "<ry/>");
+
+    // The 64-bit record's count is held to the limit as the plain one is, and markers with no
+    // record behind them are taken at their word.
+    for (const bool withRecord : {true, false}) {
+        RawArchive::Make(z.zipfilename, {{"xm_base.xml", "<base/>"}});
+        AsZip64(z.zipfilename, rt::kMaxEntries + 1, withRecord);
+        EXPECT_EQ(z.unzip(), rt::kZipTooManyEntries) << withRecord;
+    }
+}
+
 TEST_F(ZipTest, FailuresComeBackAsCodesWithDescriptions) {
     rt::Zip z;
     z.unziptofolder = Path("t");
