@@ -1,7 +1,9 @@
 #include "runtime/word/package.h"
 
+#include <unistd.h>
 #include <zip.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <random>
@@ -76,6 +78,16 @@ std::string SystemReason(const std::error_code& ec) {
     if (ec == std::errc::read_only_file_system) return "磁盘只读";
     if (ec == std::errc::no_such_file_or_directory) return "文件夹不存在";
     return "系统错误 " + std::to_string(ec.value());
+}
+
+// Why a folder to save in is not there. A folder that could not be made on a disk that takes no
+// writes (the working folder of a program installed on one) is missing because of the disk, and
+// the nearest folder above it that exists tells.
+std::string MissingFolderReason(std::filesystem::path folder) {
+    std::error_code ec;
+    while (!std::filesystem::exists(folder, ec) && folder.has_relative_path()) folder = folder.parent_path();
+    if (::access(folder.c_str(), W_OK) != 0 && errno == EROFS) return "磁盘只读";
+    return "文件夹不存在";
 }
 
 // The system's own reason comes first where it is one the user can act on (a full disk, no
@@ -280,7 +292,7 @@ void Package::SaveAs(const std::string& path) {
     const std::filesystem::path target(path);
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
     if (!std::filesystem::is_directory(folder, ec))
-        throw Error("无法保存文档" + QuotedFileName(path) + "：文件夹不存在");
+        throw Error("无法保存文档" + QuotedFileName(path) + "：" + MissingFolderReason(folder));
     if (std::filesystem::is_directory(target, ec))
         throw Error("无法保存文档" + QuotedFileName(path) + "：已有同名的文件夹");
 

@@ -185,6 +185,10 @@ class TinyDisk {
 
     bool Mounted() const { return mounted_; }
     const std::string& Why() const { return why_; }
+    // From now on nothing can be written there, as on a disk mounted read-only.
+    bool MakeReadOnly() const {
+        return ::mount("tmpfs", at_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    }
 
   private:
     fs::path at_;
@@ -434,6 +438,25 @@ TEST_F(FormDocumentTest, AFullDiskIsReportedAsSuchAndLeavesNoWorkingDocument) {
     const fs::path folder =
         fs::path(laurel::document::WorkingDocumentPath(small.string(), kRec.askno)).parent_path();
     EXPECT_TRUE(fs::is_empty(folder)) << "nothing half-written stays";
+}
+
+// Installed on a read-only disk, with no folder of the user's own to be had either: the working
+// folder cannot be made, and the box says why in words the user can act on.
+TEST_F(FormDocumentTest, AWorkingFolderOnAReadOnlyDiskIsReportedAsSuch) {
+    m_main& menu = Prepared();
+    const fs::path disk = folder_ / "cdrom";
+    const TinyDisk cdrom(disk, 1 << 20);
+    if (!cdrom.Mounted()) GTEST_SKIP() << cdrom.Why();
+    fs::create_directories(disk / "model");
+    fs::copy_file(Template(), disk / "model" / "m_model2.docx");
+    ASSERT_TRUE(cdrom.MakeReadOnly());
+    laurel::current_path = disk.string();
+    const testing_support::UserDataFolder user((disk / "home").string());
+
+    Dialogs().Answer(1);
+    PrintFormAlone(menu);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|生成word版本推荐书失败：无法保存文档“" + kRec.askno +
+                                                ".docx”：磁盘只读"});
 }
 
 TEST(WorkingDocumentPath, StaysInTheProgramFolder) {
