@@ -175,6 +175,29 @@ void Protect(rt::word::Application& word) {
         if (word.Version() == version) word.ActiveDocument().Protect(kAllowOnlyFormFields, false, kPassword);
 }
 
+// The user asked for the finished document and did not get it: it goes where neither Print nor the
+// start-up tidy clears anything, replacing one an earlier Print kept for the same recommendation, and
+// the box that says what failed says where the document is.
+void KeepForTheUser(const std::string& working_document, const std::string& kept,
+                    const std::string& failure) {
+    std::error_code ec;
+    if (!fs::exists(working_document, ec)) {
+        rt::MessageBox(kError, failure, rt::Icon::StopSign);
+        return;
+    }
+    fs::create_directories(fs::path(kept).parent_path(), ec);
+    if (!ec) fs::rename(working_document, kept, ec);
+    if (!ec) {
+        std::error_code ignored;
+        fs::remove(fs::path(working_document).parent_path(), ignored);  // the document folder, once empty
+    }
+    const std::string where = ec ? "完成的推荐书暂时保留在：\n" + working_document +
+                                       "\n下次打印或重新启动程序时它将被删除，请及时复制。"
+                                 : "完成的推荐书已保留在：\n" + kept +
+                                       "\n它会一直留在那里，直到本推荐书再次打印并成功保存到所选位置。";
+    rt::MessageBox(kError, failure + "\n" + where, rt::Icon::StopSign);
+}
+
 }  // namespace
 
 int all_print_789(const PrintBuffer& buffer, const ListPages& pages, const std::string& current_id,
@@ -216,8 +239,10 @@ int all_print_789(const PrintBuffer& buffer, const ListPages& pages, const std::
     std::string target, target_name;
     const int chosen =
         rt::GetFileSaveName("文件保存路径", target, target_name, "docx", "Word Files (*.*),*.*", "D:\\");
-    // The working document goes once the user has the copy, or has declined it; when the copy was
-    // wanted and could not be made, it stays in the working folder, so nothing is lost.
+    // The working document goes once the user has the copy, or has declined it. When the copy was
+    // wanted and could not be made, the document is kept for the user and the box says where.
+    const std::string kept = KeptDocumentPath(working_folder, buffer.xm_askno);
+    std::string failure;
     bool keep = false;
     if (chosen == 1) {
         if (rt::SameFile(working_document, target)) {
@@ -226,18 +251,23 @@ int all_print_789(const PrintBuffer& buffer, const ListPages& pages, const std::
         } else {
             const int copied = rt::FileCopy(working_document, target);
             if (copied == -1) {
-                rt::MessageBox(kError, "Error opening sourcefile！", rt::Icon::StopSign);
-                keep = true;
+                failure = "Error opening sourcefile！";
             } else if (copied == -2) {
-                rt::MessageBox(kError, "Error writing targetfile！", rt::Icon::StopSign);
-                keep = true;
+                failure = "Error writing targetfile！";
+            } else if (!rt::SameFile(kept, target)) {
+                // The user has this recommendation's document now: one kept from an earlier Print is
+                // older, and goes.
+                std::error_code ec;
+                fs::remove(kept, ec);
+                fs::remove(fs::path(kept).parent_path(), ec);  // once empty
             }
         }
     } else if (chosen == -1) {
-        rt::MessageBox(kError, "无法得到保存文件的路径！", rt::Icon::StopSign);
-        keep = true;
+        failure = "无法得到保存文件的路径！";
     }
-    if (!keep) {
+    if (!failure.empty()) {
+        KeepForTheUser(working_document, kept, failure);
+    } else if (!keep) {
         std::error_code ec;
         if (fs::exists(working_document, ec)) fs::remove(working_document, ec);
         fs::remove(fs::path(working_document).parent_path(), ec);  // the document folder, once empty

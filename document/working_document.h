@@ -25,14 +25,31 @@ class UnreadPage : public std::runtime_error {
 // form document and removed by the lists document once the user has the copy.
 inline constexpr const char* kDocumentFolder = "tmp_doc";
 
-// folder + "/tmp_doc/" + the recommendation number + ".docx". The number comes from the database or
-// from an imported package, so a path separator in it is replaced by "_": the working document
-// always lies in the document folder itself.
-inline std::string WorkingDocumentPath(std::string_view folder, std::string_view askno) {
+// The folder where a finished document waits that Print could not hand over (the copy to the chosen
+// file failed, or the dialog did), under the working folder and named for the user who is sent there.
+// Neither Print nor the start-up tidy clears it. The user has the document once a later Print of the
+// same recommendation has handed one over to the place chosen: the kept one then goes.
+inline constexpr const char* kKeptFolder = "未交付的推荐书";
+
+namespace detail {
+// The recommendation number as a file name: it comes from the database or from an imported package,
+// so a path separator in it is replaced by "_", and the file always lies in its folder itself.
+inline std::string DocumentName(std::string_view askno) {
     std::string name(askno);
     for (char& c : name)
         if (c == '/' || c == '\\' || c == '\0') c = '_';
-    return std::string(folder) + "/" + kDocumentFolder + "/" + name + ".docx";
+    return name + ".docx";
+}
+}  // namespace detail
+
+// folder + "/tmp_doc/" + the recommendation number + ".docx".
+inline std::string WorkingDocumentPath(std::string_view folder, std::string_view askno) {
+    return std::string(folder) + "/" + kDocumentFolder + "/" + detail::DocumentName(askno);
+}
+
+// folder + "/未交付的推荐书/" + the recommendation number + ".docx".
+inline std::string KeptDocumentPath(std::string_view folder, std::string_view askno) {
+    return std::string(folder) + "/" + kKeptFolder + "/" + detail::DocumentName(askno);
 }
 
 // Attaches to the running word-processing engine or starts one; when neither works, says so under

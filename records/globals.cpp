@@ -37,6 +37,7 @@ std::string WorkingFolder() {
 void TidyWorkingFolder(const std::string& folder) {
     rt::TidyUnused(folder, [&folder] {
         for (const char* name : exchange::kWorkingFolders) rt::RemoveFolder(folder + "/" + name);
+        // A document kept for the user in document::kKeptFolder is not the tidy's to take.
         rt::RemoveFolder(folder + "/" + document::kDocumentFolder);
         // The package that Export builds beside its folder; a folder of that name is not it.
         const std::filesystem::path archive = folder + "/" + exchange::kArchiveName;

@@ -18,6 +18,7 @@
 #include "app/globals.h"
 #include "app/j_main_mdi.h"
 #include "document/working_document.h"
+#include "records/globals.h"
 #include "records/m_main.h"
 #include "runtime/word.h"
 #include "runtime/zip.h"
@@ -316,22 +317,37 @@ TEST_F(ListsDocumentTest, CancelledDialogDeletesTheWorkingDocumentSilently) {
     EXPECT_FALSE(fs::exists(Working()));
 }
 
-// The user asked for a copy and did not get one: the finished document stays in the program folder.
-TEST_F(ListsDocumentTest, FailedDialogOrCopyKeepsTheWorkingDocument) {
+// The user asked for a copy and did not get one: the finished document is kept where neither Print
+// nor the start-up tidy clears anything, the box says where, and it goes only once a later Print of
+// the recommendation has handed one over.
+TEST_F(ListsDocumentTest, FailedDialogOrCopyKeepsTheDocumentUntilTheUserHasOne) {
+    const fs::path kept = laurel::document::KeptDocumentPath(program_.string(), kRec.askno);
+    const std::string where = "\n完成的推荐书已保留在：\n" + kept.string() +
+                              "\n它会一直留在那里，直到本推荐书再次打印并成功保存到所选位置。";
     Dialogs().Answer(1);
     EXPECT_EQ(Run(-1, {}), 1);
-    EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|无法得到保存文件的路径！"});
-    ASSERT_TRUE(fs::exists(Working()));
-    EXPECT_EQ(Reader(Working()).Bookmark("xm_wcr"), "完成人一");
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|无法得到保存文件的路径！" + where});
+    EXPECT_FALSE(fs::exists(Working()));
+    EXPECT_EQ(Reader(kept).Bookmark("xm_wcr"), "完成人一");
 
-    // A folder that does not exist cannot take the copy.
+    // A folder that does not exist cannot take the copy: the newer document takes the kept one's place.
+    ExecCommit("UPDATE j_ry_finish SET ry_name = '完成人新' WHERE xm_id = ? AND ry_no = 1", {kRec.id});
     Dialogs().Clear();
     PutWorking();
     Dialogs().Answer(1);
     EXPECT_EQ(Run(1, Db().Folder() / "missing" / "x.docx"), 1);
-    EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|Error writing targetfile！"});
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|Error writing targetfile！" + where});
     EXPECT_EQ(Dialogs().messages.back().request.icon, rt::ui::Icon::StopSign);
-    EXPECT_TRUE(fs::exists(Working()));
+    EXPECT_EQ(Reader(kept).Bookmark("xm_wcr"), "完成人新");
+    laurel::TidyWorkingFolder(program_.string());
+    EXPECT_TRUE(fs::exists(kept)) << "start-up leaves it";
+
+    Dialogs().Clear();
+    PutWorking();
+    EXPECT_EQ(RunToTarget(), 1);
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(Reader(Target()).Bookmark("xm_wcr"), "完成人新");
+    EXPECT_TRUE(fs::is_empty(program_)) << "the kept document went once the user had the newer one";
 }
 
 TEST_F(ListsDocumentTest, ChoosingTheWorkingDocumentItselfKeepsIt) {
