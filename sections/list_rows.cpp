@@ -7,17 +7,14 @@
 // command and the list is read again from the database, so that the page never shows rows that
 // are not stored.
 
-#include <algorithm>
-#include <cstddef>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "runtime/ui/dialogs.h"
 #include "sections/globals.h"
+#include "sections/list_agreement.h"
 #include "sections/section_area.h"
 
 namespace laurel::sections {
@@ -27,44 +24,6 @@ namespace {
 using rt::Value;
 using rt::ui::Buttons;
 using rt::ui::Icon;
-
-// A list section's kind, with its pages on the window.
-struct ListSection {
-    const ListKind& def;
-    DataWindowControl* list;    // the list of items
-    DataWindowControl* detail;  // the one item edited beside the list, or nullptr
-
-    // What a question about pending changes is about: the detail, or the list itself.
-    DataWindowControl* Edited() const { return detail != nullptr ? detail : list; }
-    // The running number of the item shown in the detail.
-    int& Current() const { return def.kind == ListKind::Contributors ? current_ry : current_dw; }
-};
-
-ListSection SectionOf(const SectionArea& area, const ListKind& kind) {
-    return ListSection{kind, &area.PageOf(kind.list), kind.detail ? &area.PageOf(*kind.detail) : nullptr};
-}
-
-std::optional<ListSection> ListSectionOf(const SectionArea& area, long handle) {
-    const Section* section = SectionAt(handle);
-    if (section == nullptr || section->list == nullptr) return std::nullopt;
-    return SectionOf(area, *section->list);
-}
-
-// While it lives, a change of the list's current row runs no handler: the command moves the list
-// itself, and the list's own row change must neither ask about nor re-read the detail page in the
-// middle of it.
-class QuietRowChange {
-  public:
-    explicit QuietRowChange(DataWindowControl* dw)
-        : dw_(dw), saved_(std::exchange(dw->rowfocuschanged, nullptr)) {}
-    ~QuietRowChange() { dw_->rowfocuschanged = std::move(saved_); }
-    QuietRowChange(const QuietRowChange&) = delete;
-    QuietRowChange& operator=(const QuietRowChange&) = delete;
-
-  private:
-    DataWindowControl* dw_;
-    std::function<void(long)> saved_;
-};
 
 bool Run(std::string_view sql, const std::vector<Value>& args) {
     return sqlca.Execute(sql, args) == 0;
@@ -135,470 +94,244 @@ void PutCursor(const ListSection& k) {
     }
 }
 
-// Whether two values name the same item: nulls only match nulls, the rest by their text.
-bool SameItem(const Value& a, const Value& b) {
-    if (a.IsNull() || b.IsNull()) return a.IsNull() && b.IsNull();
-    return a.ToText() == b.ToText();
-}
+// A list command under way: its section, the list's row when it began, and what it says when it
+// fails.
+struct Command {
+    const ListSection& k;
+    long row;
+    std::string_view failure;
+    bool cursorOnList;  // the cursor goes back to a list that has no detail too
 
-// An item as the page read it, and what the user has typed over it since.
-struct Typed {
-    Value number, name;
-    std::vector<std::pair<std::string, Value>> read;   // every column as read
-    std::vector<std::pair<std::string, Value>> items;  // the columns typed over, as typed
+    void PutCursorBack() const {
+        if (cursorOnList || k.detail != nullptr) PutCursor(k);
+    }
+
+    // Nothing of the command stays, the user is told, and the list shows what is stored, on the
+    // row it began on. `reason`: the database's, when a statement failed; a page that failed has
+    // said its own.
+    void Fail(const std::string& reason) const {
+        // A lost connection has told the user already that the command did not happen.
+        const bool told = sqlca.LossAlreadyTold();
+        sqlca.Rollback();
+        if (!told) SayFailure(reason, "提示信息：", std::string(failure));
+        ShowStoredListQuietly(k, row);
+        PutCursorBack();
+    }
 };
 
-Typed TypedOf(const DataWindowControl& dw, long row, const ListKind& kind,
-              rt::Buffer buffer = rt::Buffer::Primary) {
-    Typed t{
-        dw.GetItem(row, kind.numberItem, buffer, true), dw.GetItem(row, kind.nameItem, buffer, true), {}, {}};
-    if (dw.Definition() == nullptr) return t;
-    for (const rt::ColumnDef& c : dw.Definition()->columns) {
-        Value then = dw.GetItem(row, c.name, buffer, true);
-        if (buffer == rt::Buffer::Primary) {
-            Value now = dw.GetItem(row, c.name);
-            if (!(now == then)) t.items.emplace_back(c.name, std::move(now));
-        }
-        t.read.emplace_back(c.name, std::move(then));
+// The recommendation taken for writing and `checked` against their tables (takeforwriting): true
+// when the command may write. Otherwise it has ended, failed and said or the list read again.
+bool Take(SectionArea& area, const Command& c, const std::vector<DataWindowControl*>& checked) {
+    switch (area.takeforwriting(checked)) {
+        case SectionArea::Taken::Writable:
+            return true;
+        case SectionArea::Taken::Refused:
+            return false;
+        case SectionArea::Taken::Failed:
+            c.Fail(DatabaseReason());
+            return false;
+        case SectionArea::Taken::Changed:
+        case SectionArea::Taken::StoreAgain:
+            c.PutCursorBack();
+            return false;
     }
-    return t;
-}
-
-// The row of the list that holds the item, 0 when none does for sure: the same name, under the
-// same number where two share it; or, renamed, the row under the same number that agrees with it in
-// every other column the list shows, unless its name is one of the items the page read (`known`):
-// that is another item moved up or down.
-long RowOfItem(const DataWindowControl& list, const ListKind& kind, const Typed& item,
-               const std::vector<Value>& known = {}) {
-    long found = 0;
-    long matches = 0;
-    long numbered = 0;
-    for (long r = 1; r <= list.RowCount(); ++r) {
-        const bool sameNumber = SameItem(list.GetItem(r, kind.numberItem), item.number);
-        if (sameNumber) numbered = r;
-        if (!SameItem(list.GetItem(r, kind.nameItem), item.name)) continue;
-        if (sameNumber) return r;
-        found = r;
-        ++matches;
-    }
-    if (matches == 1) return found;
-    if (matches > 0 || numbered == 0) return 0;
-    for (const Value& name : known)
-        if (SameItem(list.GetItem(numbered, kind.nameItem), name)) return 0;
-    for (const auto& [column, value] : item.read) {
-        if (rt::SameName(column, kind.nameItem)) continue;
-        const Value listed = list.GetItem(numbered, column);
-        if (list.Describe(column + ".Name") != "!" && !SameItem(listed, value)) return 0;
-    }
-    return numbered;
-}
-
-// Whether another desktop stored, in a column the user typed over, something else than was read.
-bool Conflicts(const DataWindowControl& dw, long row, const Typed& typed) {
-    for (const auto& [column, value] : typed.items)
-        for (const auto& [readColumn, read] : typed.read)
-            if (readColumn == column && dw.Describe(column + ".Name") != "!" &&
-                !SameItem(dw.GetItem(row, column), read))
-                return true;
     return false;
 }
 
-void PutBack(DataWindowControl& dw, long row, const Typed& typed) {
-    for (const auto& [column, value] : typed.items) dw.SetItem(row, column, value);
+// ---- insert -----------------------------------------------------------------------------------------
+
+// The changes of the edited page given up; a page that cannot be read gives no numbers to insert by.
+bool GiveUpChanges(const ListSection& k, long former_row) {
+    if (k.detail != nullptr) return k.detail->Retrieve({current_id, k.Current()}) != -1;
+    if (k.list->Retrieve({current_id}) == -1) return false;
+    if (former_row > 0) k.list->ScrollToRow(former_row);
+    return true;
 }
 
-// The caption of the section whose list the kind is.
-std::string_view CaptionOf(const ListKind& kind) {
-    for (const Section& section : Sections())
-        if (section.list == &kind) return section.caption;
-    return {};
+// Before an insertion, the changes the edited page holds stored or given up, as the user answers.
+// A removal still pending in the list counts as a change: the new numbers must be given out over
+// what is stored, and that removal would otherwise no longer find its row. False when the
+// insertion does not go on.
+bool SettleChanges(SectionArea& area, const ListSection& k, long former_row) {
+    DataWindowControl* edited = k.Edited();
+    if (edited->ModifiedCount() + edited->DeletedCount() == 0) return true;
+    const int answer = rt::ui::MessageBox("提示信息", k.def.question, Icon::Question, Buttons::YesNo, 1);
+    if (answer != 1) return GiveUpChanges(k, former_row);
+    // The changes stay pending in the page when they cannot be stored; numbers given out now would
+    // no longer match the rows they were read with.
+    const SectionArea::Stored stored = area.storepages({edited});
+    if (stored == SectionArea::Stored::Refused) return false;
+    if (stored == SectionArea::Stored::Failed) {
+        // A list without a message of its own still has the database's reason said.
+        area.saystorefailure("提示信息：", std::string(k.def.saveFailure));
+        return false;
+    }
+    if (k.detail == nullptr) return true;
+    QuietRowChange quiet(k.list);
+    if (!ReadAfresh(*k.list, {current_id})) return false;
+    if (former_row > 0) k.list->ScrollToRow(former_row);
+    return true;
 }
 
-// The insertion failed: nothing of it stays, the user is told, and the list shows what is stored.
-// `reason`: the database's, when a statement failed; a page that failed has said its own.
-void FailInsert(const ListSection& k, long former_row, const std::string& reason) {
-    // A lost connection has told the user already that the command did not happen.
-    const bool told = sqlca.LossAlreadyTold();
-    sqlca.Rollback();
-    if (!told) SayFailure(reason, "提示信息：", std::string(k.def.insertFailure));
-    ShowStoredListQuietly(k, former_row);
-    PutCursor(k);
+// Makes room at `row` and stores a new item there, with its placeholder, then COMMIT; `row` becomes
+// the new item's. False when a step failed; `reason` then holds the database's reason when a
+// statement failed, as a page that failed has said why itself.
+bool InsertItem(const ListSection& k, long& row, std::string& reason) {
+    const auto failed = [&reason] {
+        reason = DatabaseReason();
+        return false;
+    };
+    DataWindowControl* list = k.list;
+    if (!ShiftUp(k, row)) return failed();
+    row = list->InsertRow(row);
+    if (row < 1) return false;
+    if (k.def.kind == ListKind::Awards) list->ScrollToRow(row);
+    if (list->SetItem(row, "xm_id", current_id) != 1) return false;
+    if (list->SetItem(row, k.def.numberItem, row) != 1) return false;
+    if (list->Update(true, false) != 1) return false;
+    if (!k.def.placeholder.empty() && (!Run(k.def.placeholder, {current_id, row}) || sqlca.SQLNRows != 1))
+        return failed();
+    return sqlca.Commit() == 0 || failed();
 }
 
-// After another desktop changed the list behind the page: nothing is written (the transaction
-// goes first, so that no lock is held while the user reads why), and the list is read again, the
-// detail on the item it showed, or else on the one the list stands on. What the user typed goes
-// back on its items; where the other desktop stored something else in a column the user typed
-// over, the user is asked first whose changes stand (Settled: store again), else told that the list
-// changed (Changed). Gone when something typed belongs to an item that is stored no more.
-SectionArea::Agreement ReadListAgain(const ListSection& k, bool keepRemovals = true) {
-    sqlca.Rollback();
-    DataWindowControl& list = *k.list;
-    std::vector<Typed> typed;
-    std::vector<Typed> removed;
-    for (long r = 1; r <= list.RowCount(); ++r)
-        if (list.GetItemStatus(r, "") == rt::ItemStatus::DataModified)
-            typed.push_back(TypedOf(list, r, k.def));
-    for (long r = 1; keepRemovals && r <= list.DeletedCount(); ++r)
-        removed.push_back(TypedOf(list, r, k.def, rt::Buffer::Delete));
-    std::optional<Typed> shown;
-    if (k.detail != nullptr && k.detail->ModifiedCount() > 0) shown = TypedOf(*k.detail, 1, k.def);
-    std::vector<Value> known;
-    for (long r = 1; r <= list.RowCount(); ++r)
-        known.push_back(list.GetItem(r, k.def.nameItem, rt::Buffer::Primary, true));
-    for (long r = 1; r <= list.DeletedCount(); ++r)
-        known.push_back(list.GetItem(r, k.def.nameItem, rt::Buffer::Delete, true));
-    // The item the user chose: the one whose removal is given up, else the list's current one.
-    const long chosen = list.GetRow();
-    std::optional<Typed> chosenItem;
-    if (!keepRemovals && list.DeletedCount() > 0)
-        chosenItem = TypedOf(list, 1, k.def, rt::Buffer::Delete);
-    else if (chosen > 0)
-        chosenItem = TypedOf(list, chosen, k.def);
+// ---- delete -----------------------------------------------------------------------------------------
 
-    bool lost = false;
-    bool conflicting = false;
-    std::vector<std::pair<long, const Typed*>> found;
-    long at = 0;
-    bool read = false;
+// An empty list that keeps its last item may be one that could not be read, not one without items:
+// reading it again tells. Items that show up now are only shown, with the detail of the one it
+// showed before, for the user to choose from. The rows read, -1 when it cannot be read (said).
+long ReadEmptyListAgain(const ListSection& k) {
+    DataWindowControl* list = k.list;
+    long rows = 0;
+    {
+        QuietRowChange quiet(list);
+        rows = list->Retrieve({current_id});
+        if (rows > 0) list->ScrollToRow(k.Current());
+    }
+    if (rows == -1) {
+        list->Reset();
+        rt::ui::MessageBox("提示信息：", UnreadList(k.def), Icon::StopSign);
+        return -1;
+    }
+    if (rows > 1) {
+        k.Current() = static_cast<int>(list->GetRow());
+        if (k.detail != nullptr && !HoldsChanges(*k.detail)) ReadAfresh(*k.detail, {current_id, k.Current()});
+        PutCursor(k);
+    }
+    return rows;
+}
+
+// Whether an item may go: the user confirms, or a list that keeps its last item has more than one.
+bool MayRemove(const ListSection& k) {
+    if (k.def.refusal.empty()) {
+        if (k.list->RowCount() <= 0) return false;
+        return rt::ui::MessageBox("提示信息：", "真的要删除吗？", Icon::Question, Buttons::OKCancel, 2) == 1;
+    }
+    long rows = k.list->RowCount();
+    if (rows == 0 && !HoldsChanges(*k.list)) {
+        rows = ReadEmptyListAgain(k);
+        if (rows == -1 || rows > 1) return false;
+    }
+    if (rows > 1) return true;
+    rt::ui::MessageBox("提示信息：", k.def.refusal);
+    return false;
+}
+
+// Whether the detail's changes are stored with the removal. They go with its item when that is the
+// one removed; changes of another item are stored, before the numbers move under them. None when
+// the detail refuses a value, which stays for the user to correct.
+std::optional<bool> StoresDetail(const ListSection& k, const std::optional<double>& removed_number) {
+    if (k.detail == nullptr || k.detail->RowCount() <= 0) return false;
+    const std::optional<double> shown =
+        k.detail->GetItemNumber(1, k.def.numberItem, rt::Buffer::Primary, true);
+    if (shown == removed_number) return false;
+    if (k.detail->AcceptText() != 1) return std::nullopt;
+    return k.detail->ModifiedCount() > 0;
+}
+
+// Stores the removal the list holds (and the detail's changes with it), closes the gap in the
+// numbers, then COMMIT. False when a step failed; `reason` as InsertItem gives it.
+bool DeleteItem(const ListSection& k, bool store_detail, long removed_number, std::string& reason) {
+    if (store_detail && k.detail->Update(false, false) != 1) return false;
+    if (k.list->Update(true, false) != 1) return false;
+    if (ShiftDown(k, removed_number) && sqlca.Commit() == 0) return true;
+    reason = DatabaseReason();
+    return false;
+}
+
+// The chosen item removed from the list and from its table. The item, or another the list stores
+// with it, changed or removed on another desktop since the list was read: the removal is given up,
+// and the list read again.
+void RemoveChosen(const Command& c, long removed_number, bool store_detail) {
+    const ListSection& k = c.k;
+    long del_row = 0;
     {
         QuietRowChange quiet(k.list);
-        // A list that cannot be read (the database has said why) keeps its rows and what was typed,
-        // and so does its detail: nothing would tell which item the typing there belongs to now.
-        read = list.Retrieve({current_id}) != -1;
-        if (read) {
-            for (const Typed& t : typed) {
-                if (const long r = RowOfItem(list, k.def, t, known); r > 0) {
-                    conflicting = conflicting || Conflicts(list, r, t);
-                    found.emplace_back(r, &t);
-                } else {
-                    lost = true;
-                }
-            }
-            if (shown) {
-                at = RowOfItem(list, k.def, *shown, known);
-                if (at == 0) lost = true;
-            }
-            if (at == 0 && chosenItem) at = RowOfItem(list, k.def, *chosenItem);
-            if (at == 0) at = std::min(std::max(chosen, 1L), list.RowCount());
-            if (at > 0) list.ScrollToRow(at);
+        k.list->DeleteRow(0);
+        del_row = k.list->GetRow();
+    }
+    if (del_row <= 0) return;
+    std::string reason;
+    if (!DeleteItem(k, store_detail, removed_number, reason)) {
+        if (k.list->LastUpdateConflict() || (store_detail && k.detail->LastUpdateConflict())) {
+            ListAgreement(k).ReadAgain(false);
+            c.PutCursorBack();
+        } else {
+            c.Fail(reason);
         }
+        return;
     }
-    const bool detailFound = shown && !lost && at > 0;
-    if (k.detail != nullptr && read) {
-        k.Current() = static_cast<int>(list.GetRow());
-        if (k.detail->Retrieve({current_id, k.Current()}) == -1)
-            k.detail->Reset();
-        else if (detailFound)
-            conflicting = conflicting || Conflicts(*k.detail, 1, *shown);
-    }
-
-    const int answer = conflicting ? rt::ui::MessageBox("提示信息", ChangedElsewhere(CaptionOf(k.def)),
-                                                        Icon::Question, Buttons::YesNo, 1)
-                                   : 1;
-    if (answer == 1) {
-        for (const auto& [row, t] : found) PutBack(list, row, *t);
-        if (detailFound && k.detail->RowCount() > 0) PutBack(*k.detail, 1, *shown);
-    }
-    {
-        QuietRowChange quiet(k.list);
-        for (const Typed& t : removed)
-            if (const long r = RowOfItem(list, k.def, t); r > 0) list.DeleteRow(r);
-        if (at > 0 && list.GetRow() != std::min(at, list.RowCount())) list.ScrollToRow(at);
-    }
-    if (lost)
-        rt::ui::MessageBox("提示信息", kItemGone, rt::ui::Icon::Exclamation);
-    else if (!conflicting)
-        rt::ui::MessageBox("提示信息", kListChanged, rt::ui::Icon::Exclamation);
-    if (lost) return SectionArea::Agreement::Gone;
-    return conflicting ? SectionArea::Agreement::Settled : SectionArea::Agreement::Changed;
+    k.list->ResetUpdate();
+    if (k.detail != nullptr) k.detail->ResetUpdate();
+    if (ShowStored(k, del_row)) c.PutCursorBack();
 }
 
 }  // namespace
-
-SectionArea::Agreement SectionArea::listagrees(const ListKind& kind) {
-    const ListSection k = SectionOf(*this, kind);
-    // The items as the page read them, the ones it removes included, by number.
-    std::vector<Typed> shown;
-    for (long r = 1; r <= k.list->RowCount(); ++r) {
-        const rt::ItemStatus status = k.list->GetItemStatus(r, "");
-        if (status != rt::ItemStatus::New && status != rt::ItemStatus::NewModified)
-            shown.push_back(TypedOf(*k.list, r, kind));
-    }
-    for (long r = 1; r <= k.list->DeletedCount(); ++r)
-        shown.push_back(TypedOf(*k.list, r, kind, rt::Buffer::Delete));
-    std::sort(shown.begin(), shown.end(), [](const Typed& a, const Typed& b) {
-        return a.number.AsLong().value_or(0) < b.number.AsLong().value_or(0);
-    });
-
-    const std::string table(kind.table), number(kind.number), name(kind.nameItem);
-    std::vector<std::vector<Value>> stored;
-    if (sqlca.Query(
-            "select " + number + ", " + name + " from " + table + " where xm_id = ? order by " + number,
-            {current_id}, stored) != 0)
-        return Agreement::Failed;
-    bool agrees = stored.size() == shown.size();
-    for (std::size_t i = 0; agrees && i < stored.size(); ++i)
-        agrees = stored[i].size() == 2 && stored[i][0].AsLong() == shown[i].number.AsLong() &&
-                 SameItem(stored[i][1], shown[i].name);
-    return agrees ? Agreement::Agrees : ReadListAgain(k);
-}
-
-SectionArea::Agreement SectionArea::detailagrees(const ListKind& kind) {
-    const ListSection k = SectionOf(*this, kind);
-    if (k.detail == nullptr || k.detail->RowCount() < 1) return Agreement::Agrees;
-    const Typed item = TypedOf(*k.detail, 1, kind);
-    std::vector<Value> into(1);
-    const long found =
-        sqlca.SelectInto("select " + std::string(kind.nameItem) + " from " + std::string(kind.table) +
-                             " where xm_id = ? and " + std::string(kind.number) + " = ?",
-                         {current_id, item.number}, into);
-    if (found == -1) return Agreement::Failed;
-    if (found == 0 && SameItem(into[0], item.name)) return Agreement::Agrees;
-    return ReadListAgain(k);
-}
-
-SectionArea::Agreement SectionArea::rereadlist(const ListKind& kind) {
-    return ReadListAgain(SectionOf(*this, kind));
-}
-
-void SectionArea::detailfollows(const ListKind& kind) {
-    const ListSection k = SectionOf(*this, kind);
-    const long row = k.list->GetRow();
-    if (k.detail == nullptr || row < 1) return;
-    const Value listed = k.list->GetItem(row, kind.nameItem, rt::Buffer::Primary, true);
-    if (k.detail->RowCount() > 0 &&
-        SameItem(k.detail->GetItem(1, kind.nameItem, rt::Buffer::Primary, true), listed))
-        return;
-    ReadListAgain(k);
-}
 
 void SectionArea::cb_page_insert_clicked() {
     const std::optional<ListSection> found = ListSectionOf(*this, current_page);
     if (!found) return;
     const ListSection& k = *found;
-    DataWindowControl* list = k.list;
-    DataWindowControl* edited = k.Edited();
-
-    if (list->RowCount() >= k.def.limit) {
+    if (k.list->RowCount() >= k.def.limit) {
         rt::ui::MessageBox("提示信息", k.def.limitMessage);
         return;
     }
-
-    const long former_row = list->GetRow();
-    long add_row = former_row + 1;
-
+    const Command c{k, k.list->GetRow(), k.def.insertFailure, true};
     // A value the page refuses stays in its field for the user to correct; nothing is inserted
     // that would read the page again and lose it.
-    if (edited->AcceptText() != 1) return;
-
-    // A removal still pending in the list counts as a change: the new numbers must be given out
-    // over what is stored, and that removal would otherwise no longer find its row.
-    if (edited->ModifiedCount() + edited->DeletedCount() > 0) {
-        const int answer = rt::ui::MessageBox("提示信息", k.def.question, Icon::Question, Buttons::YesNo, 1);
-        if (answer == 1) {
-            // The changes stay pending in the page when they cannot be stored; numbers given out
-            // now would no longer match the rows they were read with.
-            const Stored stored = storepages({edited});
-            if (stored == Stored::Refused) return;
-            if (stored == Stored::Failed) {
-                // A list without a message of its own still has the database's reason said.
-                saystorefailure("提示信息：", std::string(k.def.saveFailure));
-                return;
-            }
-            if (k.detail != nullptr) {
-                QuietRowChange quiet(list);
-                if (!ReadAfresh(*list, {current_id})) return;
-                if (former_row > 0) list->ScrollToRow(former_row);
-            }
-        } else if (k.detail != nullptr) {
-            // The changes are given up; a page that cannot be read gives no numbers to insert by.
-            if (k.detail->Retrieve({current_id, k.Current()}) == -1) return;
-        } else {
-            if (list->Retrieve({current_id}) == -1) return;
-            if (former_row > 0) list->ScrollToRow(former_row);
-        }
-    }
-
+    if (k.Edited()->AcceptText() != 1) return;
+    if (!SettleChanges(*this, k, c.row)) return;
     // Taken for writing and checked against the table before any number moves: the new number is
     // given out over what is stored.
-    switch (holdforwriting()) {
-        case Hold::Held:
-            break;
-        case Hold::Refused:
-            return;
-        case Hold::Failed:
-            FailInsert(k, former_row, DatabaseReason());
-            return;
-    }
-    switch (listagrees(k.def)) {
-        case Agreement::Agrees:
-            break;
-        case Agreement::Settled:
-        case Agreement::Changed:
-        case Agreement::Gone:
-            PutCursor(k);
-            return;
-        case Agreement::Failed:
-            FailInsert(k, former_row, DatabaseReason());
-            return;
-    }
-
-    // A statement that fails has its reason shown with the failure; a page that fails has said
-    // why itself.
+    if (!Take(*this, c, {k.list})) return;
+    long add_row = c.row + 1;
     std::string reason;
-    const auto failed = [&reason] {
-        reason = DatabaseReason();
-        return false;
-    };
-    const bool inserted = [&] {
-        if (!ShiftUp(k, add_row)) return failed();
-        add_row = list->InsertRow(add_row);
-        if (add_row < 1) return false;
-        if (k.def.kind == ListKind::Awards) list->ScrollToRow(add_row);
-        if (list->SetItem(add_row, "xm_id", current_id) != 1) return false;
-        if (list->SetItem(add_row, k.def.numberItem, add_row) != 1) return false;
-        if (list->Update(true, false) != 1) return false;
-        if (!k.def.placeholder.empty()) {
-            if (!Run(k.def.placeholder, {current_id, add_row}) || sqlca.SQLNRows != 1) return failed();
-        }
-        return sqlca.Commit() == 0 || failed();
-    }();
-    if (!inserted) {
-        FailInsert(k, former_row, reason);
+    if (!InsertItem(k, add_row, reason)) {
+        c.Fail(reason);
         return;
     }
-
-    list->ResetUpdate();
+    k.list->ResetUpdate();
     if (ShowStored(k, add_row)) PutCursor(k);
 }
 
 void SectionArea::cb_page_delete_clicked() {
     const std::optional<ListSection> found = ListSectionOf(*this, current_page);
-    if (!found) return;
+    if (!found || !MayRemove(*found)) return;
     const ListSection& k = *found;
-    DataWindowControl* list = k.list;
-
-    if (k.def.refusal.empty()) {
-        if (list->RowCount() <= 0) return;
-        const int answer =
-            rt::ui::MessageBox("提示信息：", "真的要删除吗？", Icon::Question, Buttons::OKCancel, 2);
-        if (answer != 1) return;
-    } else {
-        long rows = list->RowCount();
-        if (rows == 0 && !HoldsChanges(*list)) {
-            // An empty list may be one that could not be read, not one without items: reading it
-            // again tells. Items that show up now are only shown, with the detail of the one it
-            // showed before, for the user to choose from.
-            {
-                QuietRowChange quiet(list);
-                rows = list->Retrieve({current_id});
-                if (rows > 0) list->ScrollToRow(k.Current());
-            }
-            if (rows == -1) {
-                list->Reset();
-                rt::ui::MessageBox("提示信息：", UnreadList(k.def), Icon::StopSign);
-                return;
-            }
-            if (rows > 1) {
-                k.Current() = static_cast<int>(list->GetRow());
-                if (k.detail != nullptr && !HoldsChanges(*k.detail))
-                    ReadAfresh(*k.detail, {current_id, k.Current()});
-                PutCursor(k);
-                return;
-            }
-        }
-        if (rows <= 1) {
-            rt::ui::MessageBox("提示信息：", k.def.refusal);
-            return;
-        }
-    }
-
-    const long removed_row = list->GetRow();
-    if (removed_row < 1) return;
+    const Command c{k, k.list->GetRow(), k.def.deleteFailure, false};
+    if (c.row < 1) return;
     const std::optional<double> removed_number =
-        list->GetItemNumber(removed_row, k.def.numberItem, rt::Buffer::Primary, true);
+        k.list->GetItemNumber(c.row, k.def.numberItem, rt::Buffer::Primary, true);
     if (!removed_number) return;
-
-    // The detail's changes go with its item when that is the one removed; changes of another item
-    // are stored with the removal, before the numbers move under them.
-    bool store_detail = false;
-    if (k.detail != nullptr && k.detail->RowCount() > 0) {
-        const std::optional<double> shown =
-            k.detail->GetItemNumber(1, k.def.numberItem, rt::Buffer::Primary, true);
-        if (shown != removed_number) {
-            if (k.detail->AcceptText() != 1) return;
-            store_detail = k.detail->ModifiedCount() > 0;
-        }
-    }
-
-    // `reason`: the database's, when a statement failed; a page that failed has said its own.
-    const auto fail = [&](const std::string& reason) {
-        // A lost connection has told the user already that the command did not happen.
-        const bool told = sqlca.LossAlreadyTold();
-        sqlca.Rollback();
-        if (!told) SayFailure(reason, "提示信息：", std::string(k.def.deleteFailure));
-        ShowStoredListQuietly(k, removed_row);
-        if (k.detail != nullptr) PutCursor(k);
-    };
+    const std::optional<bool> store_detail = StoresDetail(k, removed_number);
+    if (!store_detail) return;
 
     // The only item: the removal waits in the list until the page is stored, and is checked then.
     // Any other is taken for writing and checked against the table first, so that the item that
     // goes is the one the user chose, and the numbers that move are the ones the list shows.
-    if (list->RowCount() > 1) {
-        switch (holdforwriting()) {
-            case Hold::Held:
-                break;
-            case Hold::Refused:
-                return;
-            case Hold::Failed:
-                fail(DatabaseReason());
-                return;
-        }
-        Agreement agreement = listagrees(k.def);
-        if (agreement == Agreement::Agrees && store_detail) agreement = detailagrees(k.def);
-        if (agreement == Agreement::Failed) {
-            fail(DatabaseReason());
-            return;
-        }
-        if (agreement != Agreement::Agrees) {
-            if (k.detail != nullptr) PutCursor(k);
-            return;
-        }
-    }
-
-    long del_row = 0;
-    {
-        QuietRowChange quiet(list);
-        list->DeleteRow(0);
-        del_row = list->GetRow();
-    }
-    if (del_row <= 0) return;
-
-    std::string reason;  // the database's, when a statement failed; a page says its own
-    const bool deleted = [&] {
-        if (store_detail && k.detail->Update(false, false) != 1) return false;
-        if (list->Update(true, false) != 1) return false;
-        if (ShiftDown(k, static_cast<long>(*removed_number)) && sqlca.Commit() == 0) return true;
-        reason = DatabaseReason();
-        return false;
-    }();
-
-    if (!deleted) {
-        // The item, or another the list stores with it, was changed or removed on another
-        // desktop since the list was read: the removal is given up, the list is read again.
-        if (list->LastUpdateConflict() || (store_detail && k.detail->LastUpdateConflict())) {
-            ReadListAgain(k, false);
-            if (k.detail != nullptr) PutCursor(k);
-            return;
-        }
-        fail(reason);
-        return;
-    }
-
-    list->ResetUpdate();
-    if (k.detail != nullptr) k.detail->ResetUpdate();
-    if (ShowStored(k, del_row) && k.detail != nullptr) PutCursor(k);
+    const std::vector<DataWindowControl*> checked =
+        *store_detail ? std::vector{k.list, k.detail} : std::vector{k.list};
+    if (k.list->RowCount() > 1 && !Take(*this, c, checked)) return;
+    RemoveChosen(c, static_cast<long>(*removed_number), *store_detail);
 }
 
 void SectionArea::cb_page_save_clicked() {

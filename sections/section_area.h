@@ -176,6 +176,15 @@ class SectionArea : public SectionControls {
     enum class Agreement { Agrees, Settled, Changed, Gone, Failed };
     Agreement listagrees(const ListKind& kind);
     Agreement detailagrees(const ListKind& kind);
+    // The step before a command writes to a list section (and before any save): the recommendation
+    // taken for writing (holdforwriting), then each page of `checked` that is a list or a detail
+    // checked against its table (listagrees, detailagrees) until one does not agree. Writable: held,
+    // and every one agrees. Refused: not to be written, the user told. Failed: a statement failed,
+    // the caller takes the database's reason and reports it. Changed: the list was read again, the
+    // user told (Changed or Gone). StoreAgain: read again, the user chose that this desktop's
+    // changes stand (Settled).
+    enum class Taken { Writable, Refused, Failed, Changed, StoreAgain };
+    Taken takeforwriting(const std::vector<DataWindowControl*>& checked);
     // Once the detail of `kind` has been read for the list's current row: when it does not show the
     // item that the list names there, another desktop has renumbered the items since the list was
     // read; the list is read again, the detail follows it to the item chosen where that is still

@@ -10,6 +10,7 @@
 
 #include "runtime/ui/dialogs.h"
 #include "sections/globals.h"
+#include "sections/list_agreement.h"
 #include "sections/section_area.h"
 
 namespace laurel::sections {
@@ -30,15 +31,14 @@ bool HoldsChanges(const DataWindowControl& page) {
     return page.ModifiedCount() + page.DeletedCount() > 0 || page.EditPending();
 }
 
-namespace {
-
-// The list kind whose list or detail the page is; nullptr for the other pages.
 const ListKind* KindOf(const SectionArea& area, const DataWindowControl& page) {
     const auto pages = area.Pages();
     for (std::size_t k = 0; k < pages.size(); ++k)
         if (pages[k] == &page) return ListKindOf(static_cast<AreaControl>(k));
     return nullptr;
 }
+
+namespace {
 
 // The caption of the section whose page it is: the one that saves it, else the one that shows it.
 std::string_view CaptionOf(const SectionArea& area, const DataWindowControl& page) {
@@ -104,23 +104,21 @@ SectionArea::Stored SectionArea::storepages(const std::vector<DataWindowControl*
     // Nothing to write: nothing to hold, and no COMMIT that could fail with nothing lost.
     if (!pending && !more) return Stored::Yes;
 
-    switch (holdforwriting()) {
-        case Hold::Held:
-            break;
-        case Hold::Refused:
-            return Stored::Refused;
-        case Hold::Failed:
-            return FailStore();
-    }
     // A list, or the item a detail shows, is written only while it still shows what the table
     // holds: rows read before another desktop renumbered them would be written over other items.
-    for (DataWindowControl* d : pages) {
-        const ListKind* kind = KindOf(*this, *d);
-        if (kind == nullptr || d->ModifiedCount() + d->DeletedCount() == 0) continue;
-        const Agreement agreement = d == &PageOf(kind->list) ? listagrees(*kind) : detailagrees(*kind);
-        if (agreement == Agreement::Failed) return FailStore();
-        if (agreement == Agreement::Settled) return storepages(pages, more);
-        if (agreement != Agreement::Agrees) return Stored::Refused;
+    std::vector<DataWindowControl*> checked;
+    for (DataWindowControl* d : pages)
+        if (d->ModifiedCount() + d->DeletedCount() > 0) checked.push_back(d);
+    switch (takeforwriting(checked)) {
+        case Taken::Writable:
+            break;
+        case Taken::Refused:
+        case Taken::Changed:
+            return Stored::Refused;
+        case Taken::Failed:
+            return FailStore();
+        case Taken::StoreAgain:
+            return storepages(pages, more);
     }
 
     // Every page is written even after one has failed; the flags stay until the COMMIT has gone
