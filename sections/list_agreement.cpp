@@ -280,11 +280,14 @@ Agreement ListAgreement::ReadAgain(bool keepRemovals) const {
         if (detailFound && k_.detail->RowCount() > 0) PutBack(*k_.detail, 1, *before.shown);
     }
     RemoveAgain(k_, before, after.at);
+    // What the user typed is on its items in the list as stored: a caller storing on stores it now,
+    // and the user has nothing to check. A list that could not be read tells no item.
+    const bool storeOn = storingOn_ && after.read;
     if (after.lost) {
         rt::ui::MessageBox("提示信息", kItemGone, rt::ui::Icon::Exclamation);
-        return Agreement::Gone;
+        return storeOn ? Agreement::Settled : Agreement::Gone;
     }
-    if (after.conflicting) return Agreement::Settled;
+    if (after.conflicting || storeOn) return Agreement::Settled;
     rt::ui::MessageBox("提示信息", kListChanged, rt::ui::Icon::Exclamation);
     return Agreement::Changed;
 }
@@ -324,8 +327,11 @@ SectionArea::Taken SectionArea::takeforwriting(const std::vector<DataWindowContr
     for (DataWindowControl* d : checked) {
         const ListKind* kind = KindOf(*this, *d);
         if (kind == nullptr) continue;
-        const ListAgreement agreement(SectionOf(*this, *kind));
-        switch (d == &PageOf(kind->list) ? agreement.OfList() : agreement.OfDetail()) {
+        const bool storingOn = storingon > 0;
+        const ListAgreement agreement(SectionOf(*this, *kind), storingOn);
+        const Agreement found = d == &PageOf(kind->list) ? agreement.OfList() : agreement.OfDetail();
+        if (storingOn && found != Agreement::Agrees) --storingon;
+        switch (found) {
             case Agreement::Agrees:
                 break;
             case Agreement::Failed:

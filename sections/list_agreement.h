@@ -50,7 +50,10 @@ class ListAgreement {
   public:
     using Agreement = SectionArea::Agreement;
 
-    explicit ListAgreement(const ListSection& section) : k_(section) {}
+    // `storingOn`: the caller stores what the user typed as soon as it is back on its items, as a
+    // section being left does (SectionArea::storingon).
+    explicit ListAgreement(const ListSection& section, bool storingOn = false)
+        : k_(section), storingOn_(storingOn) {}
 
     // The list's items as read, by number, against the numbers and names the table holds.
     Agreement OfList() const;
@@ -62,11 +65,13 @@ class ListAgreement {
     // goes back on its items; where the other desktop stored something else in a column the user
     // typed over, the user is asked first whose changes stand (Settled: store again), else told
     // that the list changed (Changed). Gone when something typed belongs to an item that is stored
-    // no more. `keepRemovals` false gives up the removal that the list holds.
+    // no more. `keepRemovals` false gives up the removal that the list holds. For a caller storing
+    // on, a list read again is Settled without a word of the change (an item gone is still said).
     Agreement ReadAgain(bool keepRemovals = true) const;
 
   private:
     ListSection k_;
+    bool storingOn_;
 };
 
 }  // namespace laurel::sections

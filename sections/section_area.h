@@ -130,7 +130,9 @@ class SectionArea : public SectionControls {
     int cb_page_show();
     std::string modifieddw();
     // Saves the pages as leaving a section saves them (storepages); a failure says
-    // "先前的页面保存失败！", and every edit stays pending. 1 saved, 0 failed or refused.
+    // "先前的页面保存失败！", and every edit stays pending. A list that another desktop changed is
+    // read again and what the user typed stored on its items there and then (storingon), unless it
+    // goes on changing or cannot be read. 1 saved, 0 failed or refused.
     int savepages(const std::vector<DataWindowControl*>& pages);
     // The pages that hold changes not stored yet, the page on show first: what a command that reads
     // the recommendation afresh must save before it reads.
@@ -157,6 +159,13 @@ class SectionArea : public SectionControls {
     // Whether the last storepages failed because the connection to the database was lost, which the
     // user has been told of already: the command did not happen and is to be repeated.
     bool storelost = false;
+    // Whether the last storepages found a list or a detail that another desktop had changed, read it
+    // again and wrote nothing (Taken::Changed): the user has been told.
+    bool storechanged = false;
+    // While above 0, a list or detail found changed is read again with what the user typed back on
+    // its items, and stored at once (StoreAgain), without a word of the change; each such round
+    // counts one down. savepages stores on so, as leaving a section stores any edit.
+    int storingon = 0;
     // Says that the last storepages failed, with the database's reason, unless the lost connection
     // has said it already.
     void saystorefailure(const std::string& title, const std::string& text) const;

@@ -97,6 +97,7 @@ SectionArea::Stored SectionArea::storepages(const std::vector<DataWindowControl*
                                             const std::function<bool()>& more) {
     storereason.clear();
     storelost = false;
+    storechanged = false;
     for (DataWindowControl* d : pages) d->AcceptText();
     bool pending = false;
     for (DataWindowControl* d : pages)
@@ -113,7 +114,9 @@ SectionArea::Stored SectionArea::storepages(const std::vector<DataWindowControl*
         case Taken::Writable:
             break;
         case Taken::Refused:
+            return Stored::Refused;
         case Taken::Changed:
+            storechanged = true;
             return Stored::Refused;
         case Taken::Failed:
             return FailStore();
@@ -149,7 +152,31 @@ void SectionArea::saystorefailure(const std::string& title, const std::string& t
     if (!storelost) SayFailure(storereason, title, text);
 }
 
+namespace {
+
+// Rounds in which a save that leaves a section reads a changed list again and stores on; a list that
+// changes under every one of them is said to have changed.
+constexpr int kStoringOnRounds = 3;
+
+// Stores on while it lives (SectionArea::storingon), whatever way the save ends.
+class StoringOn {
+  public:
+    explicit StoringOn(int& rounds) : rounds_(rounds) { rounds_ = kStoringOnRounds; }
+    ~StoringOn() { rounds_ = 0; }
+    StoringOn(const StoringOn&) = delete;
+    StoringOn& operator=(const StoringOn&) = delete;
+
+  private:
+    int& rounds_;
+};
+
+}  // namespace
+
 int SectionArea::savepages(const std::vector<DataWindowControl*>& pages) {
+    // Leaving a section stores what it holds; what the user typed into a list that another desktop
+    // changed meanwhile is no exception once it is back on its items, rather than stay pending out
+    // of sight, where the other desktop would go on reading what was there before.
+    const StoringOn storingOn(storingon);
     switch (storepages(pages)) {
         case Stored::Yes:
             return 1;
@@ -185,8 +212,10 @@ long SectionArea::tv_1_selectionchanging(long oldhandle, long newhandle) {
         return 0;
     }
     // A save that found the connection lost is a command that did not happen, as the user has been
-    // told: the section stays, its edits pending, for the user to leave it again.
-    if (savepages(PagesSavedOnLeaving(*this, oldhandle)) != 1 && storelost) return 1;
+    // told: the section stays, its edits pending, for the user to leave it again. So does one whose
+    // list could not be stored on after another desktop changed it: the box asks the user to check
+    // what the page shows.
+    if (savepages(PagesSavedOnLeaving(*this, oldhandle)) != 1 && (storelost || storechanged)) return 1;
 
     current_page = newhandle;
     if (!current_id.empty() && current_id != kNoRecommendation) page_display();
