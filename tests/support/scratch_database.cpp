@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <string_view>
 #include <vector>
@@ -59,6 +60,102 @@ std::vector<std::string> Statements(std::string_view sql) {
     return out;
 }
 
+// The tables and code rows every scratch database starts with are made once per server, in a
+// template that each database is then copied from: making them afresh, row by row, took most of
+// a test's time. The name follows what goes into it, so a server that outlives a change of schema
+// or code rows makes a new template instead of handing out the old one.
+std::string TemplateName(const std::vector<schema::CodeTable>& codes) {
+    std::string content = schema::SchemaSql();
+    for (const schema::CodeTable& table : codes) {
+        content += '\0' + table.table;
+        for (const auto& row : table.rows)
+            for (const std::string& value : row) content += '\0' + value;
+    }
+    return "laurel_template_" + std::to_string(std::hash<std::string>{}(content));
+}
+
+// Fills the database that the data source names with the shipped schema and code rows, as the
+// setup tool would, through ODBC.
+bool FillThroughOdbc(const std::string& dsn, const std::vector<schema::CodeTable>& codes,
+                     std::string& error) {
+    rt::Transaction t;
+    if (!ConnectToSource(t, false, error, dsn)) return false;
+    for (const std::string& statement : Statements(schema::SchemaSql())) {
+        if (t.Execute(statement) != 0) {
+            error = "creating the tables: " + t.SQLErrText;
+            return false;
+        }
+    }
+    for (const schema::CodeTable& table : codes) {
+        std::string sql = "INSERT INTO " + table.table + " (";
+        std::string marks;
+        for (std::size_t i = 0; i < table.columns.size(); ++i) {
+            sql += (i ? ", " : "") + table.columns[i];
+            marks += i ? ", ?" : "?";
+        }
+        sql += ") VALUES (" + marks + ")";
+        for (const auto& row : table.rows) {
+            std::vector<rt::Value> args;
+            for (std::size_t i = 0; i < row.size(); ++i)
+                args.push_back(table.whole[i] ? rt::Value(std::int64_t{std::stoll(row[i])})
+                                              : rt::Value(row[i]));
+            if (t.Execute(sql, args) != 0) {
+                error = "loading " + table.table + ": " + t.SQLErrText;
+                return false;
+            }
+        }
+    }
+    if (t.Commit() != 0) {
+        error = "committing the new database: " + t.SQLErrText;
+        return false;
+    }
+    t.Disconnect();
+    return true;
+}
+
+bool TemplateReady(rt::Transaction& server, const std::string& name) {
+    std::vector<rt::Value> ready;
+    return server.SelectInto("SELECT datname FROM pg_database WHERE datname = ? AND datistemplate",
+                             {rt::Value(name)}, ready) == 0;
+}
+
+// Makes the template afresh, a database of that name left half made included.
+bool BuildTemplate(rt::Transaction& server, const std::string& name, const std::string& dsn,
+                   const std::vector<schema::CodeTable>& codes, std::string& error) {
+    server.Execute("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)");
+    if (server.Execute("CREATE DATABASE " + name + " TEMPLATE template0 ENCODING 'UTF8'") != 0) {
+        error = "creating the template: " + server.SQLErrText;
+        return false;
+    }
+    if (!FillThroughOdbc(dsn, codes, error)) return false;
+    if (server.Execute("ALTER DATABASE " + name + " WITH ALLOW_CONNECTIONS false IS_TEMPLATE true") != 0) {
+        error = "marking the template: " + server.SQLErrText;
+        return false;
+    }
+    return true;
+}
+
+// Makes the template unless it is there. Test processes run side by side and each may be the first
+// to need it, so the making is done under a lock that the server holds for this session, and the
+// template counts as made only once it is marked as one, which is its last step: a process killed
+// half way leaves a database that the next one drops and makes again. Nobody may connect to it
+// once it is made, since a database cannot be copied while anyone is connected to it.
+bool MakeTemplate(rt::Transaction& server, const std::string& name, const std::string& dsn,
+                  const std::vector<schema::CodeTable>& codes, std::string& error) {
+    if (TemplateReady(server, name)) return true;
+    // Whoever makes it takes a second or two, far beyond the data source's lock timeout.
+    std::vector<rt::Value> locked;
+    if (server.Execute("SET lock_timeout = 0") != 0 ||
+        server.SelectInto("SELECT pg_advisory_lock(hashtext('laurel test template'))", {}, locked) != 0) {
+        error = "waiting for the template: " + server.SQLErrText;
+        return false;
+    }
+    const bool made = TemplateReady(server, name) || BuildTemplate(server, name, dsn, codes, error);
+    server.SelectInto("SELECT pg_advisory_unlock(hashtext('laurel test template'))", {}, locked);
+    server.Execute("SET lock_timeout = '" + std::to_string(kBusyTimeoutMs) + "ms'");
+    return made;
+}
+
 }  // namespace
 
 bool ConnectToSource(rt::Transaction& t, bool autoCommit, std::string& error, const std::string& dsn) {
@@ -94,6 +191,10 @@ ScratchDatabase::ScratchDatabase() {
         std::ofstream user(dir_ / "user-odbc.ini", std::ios::app);
         user << ServerDataSource("laurel_server", "postgres");
         user << ServerDataSource("laurel", serverName_);
+        std::vector<schema::CodeTable> codes;
+        std::string error;
+        if (schema::ShippedCodeTables(codes, error)) templateName_ = TemplateName(codes);
+        user << ServerDataSource("laurel_template", templateName_);
     } else {
         AddDataSource("laurel", db_);
     }
@@ -123,6 +224,21 @@ bool ScratchDatabase::CreateEmpty(std::string& error) {
 }
 
 bool ScratchDatabase::CreateEmptyOnServer(std::string& error) {
+    rt::Transaction server;
+    return ConnectToServer(server, error) && MakeOnServer(server, "template0 ENCODING 'UTF8'", error);
+}
+
+bool ScratchDatabase::CreateOnServer(std::string& error) {
+    std::vector<schema::CodeTable> codes;
+    if (!schema::ShippedCodeTables(codes, error)) return false;
+    rt::Transaction server;
+    if (!ConnectToServer(server, error)) return false;
+    if (!MakeTemplate(server, templateName_, "laurel_template", codes, error)) return false;
+    // A file copy of a few megabytes, where the default strategy would write them through the log.
+    return MakeOnServer(server, templateName_ + " STRATEGY FILE_COPY", error);
+}
+
+bool ScratchDatabase::ConnectToServer(rt::Transaction& server, std::string& error) const {
     if (Env("LAUREL_TEST_PGHOST", "").empty()) {
         error = "LAUREL_TEST_DATABASE=postgresql needs LAUREL_TEST_PGHOST, the server's socket folder";
         return false;
@@ -133,53 +249,18 @@ bool ScratchDatabase::CreateEmptyOnServer(std::string& error) {
             "keeps the first one's data source settings";
         return false;
     }
-    rt::Transaction server;
-    if (!ConnectToSource(server, true, error, "laurel_server")) return false;
+    return ConnectToSource(server, true, error, "laurel_server");
+}
+
+// `from` is what follows TEMPLATE in CREATE DATABASE.
+bool ScratchDatabase::MakeOnServer(rt::Transaction& server, const std::string& from, std::string& error) {
     // A database of that name left by an earlier run whose process was killed goes first.
     server.Execute("DROP DATABASE IF EXISTS " + serverName_ + " WITH (FORCE)");
-    if (server.Execute("CREATE DATABASE " + serverName_ + " TEMPLATE template0 ENCODING 'UTF8'") != 0) {
+    if (server.Execute("CREATE DATABASE " + serverName_ + " TEMPLATE " + from) != 0) {
         error = "creating the database: " + server.SQLErrText;
         return false;
     }
     madeOnServer_ = true;
-    return true;
-}
-
-bool ScratchDatabase::CreateOnServer(std::string& error) {
-    std::vector<schema::CodeTable> codes;
-    if (!schema::ShippedCodeTables(codes, error)) return false;
-    if (!CreateEmptyOnServer(error)) return false;
-    rt::Transaction t;
-    if (!ConnectToSource(t, false, error)) return false;
-    for (const std::string& statement : Statements(schema::SchemaSql())) {
-        if (t.Execute(statement) != 0) {
-            error = "creating the tables: " + t.SQLErrText;
-            return false;
-        }
-    }
-    for (const schema::CodeTable& table : codes) {
-        std::string sql = "INSERT INTO " + table.table + " (";
-        std::string marks;
-        for (std::size_t i = 0; i < table.columns.size(); ++i) {
-            sql += (i ? ", " : "") + table.columns[i];
-            marks += i ? ", ?" : "?";
-        }
-        sql += ") VALUES (" + marks + ")";
-        for (const auto& row : table.rows) {
-            std::vector<rt::Value> args;
-            for (std::size_t i = 0; i < row.size(); ++i)
-                args.push_back(table.whole[i] ? rt::Value(std::int64_t{std::stoll(row[i])})
-                                              : rt::Value(row[i]));
-            if (t.Execute(sql, args) != 0) {
-                error = "loading " + table.table + ": " + t.SQLErrText;
-                return false;
-            }
-        }
-    }
-    if (t.Commit() != 0) {
-        error = "committing the new database: " + t.SQLErrText;
-        return false;
-    }
     return true;
 }
 

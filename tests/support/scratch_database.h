@@ -33,7 +33,8 @@ class ScratchDatabase {
     static bool OnPostgreSQL();
 
     // Creates the database with the schema and code tables; false with `error` on failure. On
-    // PostgreSQL the tables are made through ODBC from the shipped schema text.
+    // PostgreSQL the tables are made through ODBC from the shipped schema text, once per server in
+    // a template that every database is copied from.
     bool Create(std::string& error);
     // Makes an empty database: on SQLite the driver makes the file when it first connects.
     bool CreateEmpty(std::string& error);
@@ -54,11 +55,14 @@ class ScratchDatabase {
   private:
     bool CreateOnServer(std::string& error);
     bool CreateEmptyOnServer(std::string& error);
+    bool ConnectToServer(rt::Transaction& server, std::string& error) const;
+    bool MakeOnServer(rt::Transaction& server, const std::string& from, std::string& error);
     void DropOnServer();
 
     std::filesystem::path dir_;
     std::filesystem::path db_;
     std::string serverName_;     // PostgreSQL: the database's name
+    std::string templateName_;   // PostgreSQL: the database it is copied from
     bool madeOnServer_ = false;  // PostgreSQL: the database is made, and goes with this object
     static inline int live_ = 0;
 };
