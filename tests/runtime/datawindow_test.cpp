@@ -1717,12 +1717,15 @@ TEST_F(DataWindowTest, RowFocusHandlersThatRetrieveOrWalkTheSameListEndAndSeeEac
 // ---- volume ----------------------------------------------------------------------------------------
 
 TEST_F(DataWindowTest, RetrievingTenThousandRowsIsNotQuadratic) {
+    std::vector<std::vector<Value>> rows;
     for (int i = 0; i < 10000; ++i) {
         char id[16];
         std::snprintf(id, sizeof id, "2024%08d", i);
-        Exec("INSERT INTO j_xm_base (xm_id, xm_name, xm_askno, xm_xg) VALUES (?, ?, ?, '0')",
-             {std::string(id), "项目名称" + std::to_string(i), std::to_string(i)});
+        rows.push_back({std::string(id), "项目名称" + std::to_string(i), std::to_string(i), "0"});
     }
+    ASSERT_EQ(
+        testing_support::InsertRows(t_, "INSERT INTO j_xm_base (xm_id, xm_name, xm_askno, xm_xg)", rows), 0)
+        << t_.SQLErrText;
     DataWindow dw(kFlagList);
     dw.SetTransObject(t_);
     auto start = std::chrono::steady_clock::now();

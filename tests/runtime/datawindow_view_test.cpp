@@ -849,12 +849,14 @@ TEST_F(DataWindowViewTest, TotalsFollowEveryAcceptedAmount) {
 }
 
 TEST_F(DataWindowViewTest, LongListStaysCheapAndScrollsToTheCurrentRow) {
+    std::vector<std::vector<Value>> rows;
     for (int i = 1; i <= 10000; ++i) {
         char id[16];
         std::snprintf(id, sizeof id, "2025%05d", i);
-        Exec("INSERT INTO j_xm_base (xm_id, xm_name, xm_askno) VALUES (?, ?, ?)",
-             {Value(id), Value("项目" + std::to_string(i)), Value(std::to_string(i))});
+        rows.push_back({Value(id), Value("项目" + std::to_string(i)), Value(std::to_string(i))});
     }
+    ASSERT_EQ(testing_support::InsertRows(t_, "INSERT INTO j_xm_base (xm_id, xm_name, xm_askno)", rows), 0)
+        << t_.SQLErrText;
     DataWindowControl& dw = Add("dw_no", "dw", 1024, 1368);
     dw.SetBorder(rt::ui::Border::Lowered);
     dw.SetVScrollBar(true);

@@ -6,6 +6,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace testing_support {
@@ -113,6 +114,29 @@ void TakeConnections(const TestDatabase& db, bool take) {
                              (take ? "true" : "false")),
               0)
         << server.SQLErrText;
+}
+
+long InsertRows(rt::Transaction& t, const std::string& insert,
+                const std::vector<std::vector<rt::Value>>& rows) {
+    // Well below the 999 parameters that older SQLite takes in one statement.
+    constexpr std::size_t kParameters = 900;
+    std::size_t at = 0;
+    while (at < rows.size()) {
+        const std::size_t width = std::max<std::size_t>(rows[at].size(), 1);
+        const std::size_t count = std::min(rows.size() - at, std::max<std::size_t>(kParameters / width, 1));
+        std::string group = "(";
+        for (std::size_t c = 0; c < width; ++c) group += c ? ", ?" : "?";
+        group += ")";
+        std::string sql = insert + " VALUES ";
+        std::vector<rt::Value> args;
+        for (std::size_t r = at; r < at + count; ++r) {
+            sql += (r > at ? ", " : "") + group;
+            args.insert(args.end(), rows[r].begin(), rows[r].end());
+        }
+        if (const long rc = t.Execute(sql, args); rc != 0) return rc;
+        at += count;
+    }
+    return 0;
 }
 
 std::string NoSuchTable(const std::string& table) {

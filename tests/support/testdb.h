@@ -84,6 +84,12 @@ bool CutOff(const TestDatabase& db, rt::Transaction& t, bool keepTransaction = f
 // PostgreSQL: whether the test database takes new connections, as a server that is up or down.
 void TakeConnections(const TestDatabase& db, bool take);
 
+// `insert` ("INSERT INTO t (a, b)") with every row of `rows`, many rows to a statement: a test that
+// needs thousands of rows would otherwise pay a round trip for each, three on PostgreSQL. Returns
+// the SQLCode of the first statement that failed, else 0.
+long InsertRows(rt::Transaction& t, const std::string& insert,
+                const std::vector<std::vector<rt::Value>>& rows);
+
 // The back end's own words for a failure, for tests that check that its diagnostic reaches the caller.
 std::string NoSuchTable(const std::string& table);
 std::string NoSuchColumn(const std::string& column);
