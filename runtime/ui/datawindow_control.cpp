@@ -92,7 +92,7 @@ namespace {
 
 // How long a statement may keep the user waiting before a box lets him give it up, and how
 // often the window is repainted meanwhile.
-constexpr auto kOfferToGiveUpAfter = std::chrono::seconds(3);
+std::chrono::milliseconds offerToGiveUpAfter = std::chrono::seconds(3);
 constexpr auto kRepaintEvery = std::chrono::milliseconds(50);
 
 // Holds back the window system's requests to close a window while it lives: a request that got
@@ -123,7 +123,7 @@ class HoldCloseRequests : public QObject {
 void WaitForDatabase(rt::Transaction::Wait& wait) {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const HoldCloseRequests held;
-    auto offerAt = std::chrono::steady_clock::duration(kOfferToGiveUpAfter);
+    auto offerAt = std::chrono::steady_clock::duration(offerToGiveUpAfter);
     while (!wait.Over(kRepaintEvery)) {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         if (wait.Elapsed() < offerAt) continue;
@@ -134,7 +134,7 @@ void WaitForDatabase(rt::Transaction::Wait& wait) {
             [&wait] { return wait.Over(std::chrono::milliseconds(0)); });
         QGuiApplication::changeOverrideCursor(Qt::WaitCursor);
         if (answer != 0) wait.Cancel();
-        offerAt = wait.Elapsed() + kOfferToGiveUpAfter;
+        offerAt = wait.Elapsed() + offerToGiveUpAfter;
     }
     QGuiApplication::restoreOverrideCursor();
 }
@@ -159,6 +159,14 @@ void InstallUserFeedback() {
 }
 
 }  // namespace
+
+std::chrono::milliseconds WaitingBoxDelay() {
+    return offerToGiveUpAfter;
+}
+
+void SetWaitingBoxDelay(std::chrono::milliseconds delay) {
+    offerToGiveUpAfter = delay;
+}
 
 DataWindowControl::DataWindowControl(Window& parent, std::string name, std::string_view dataObject)
     : Control(parent, std::move(name)), rt::DataWindow(dataObject), view_(std::make_unique<View>()) {

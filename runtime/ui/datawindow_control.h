@@ -8,6 +8,7 @@
 // whose events fire synchronously inside the user's action. A rejected value keeps the cursor in
 // its field with the text as typed.
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -45,5 +46,10 @@ class DataWindowControl : public Control, public rt::DataWindow {
     rt::ui::Border border_ = rt::ui::Border::None;
     bool vscroll_ = false;
 };
+
+// How long a statement may keep the user waiting before a box offers to give it up: three seconds.
+// A test that waits for the box makes it come sooner, rather than sit out the user's patience.
+std::chrono::milliseconds WaitingBoxDelay();
+void SetWaitingBoxDelay(std::chrono::milliseconds delay);
 
 }  // namespace rt::ui

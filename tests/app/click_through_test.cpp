@@ -189,9 +189,11 @@ TEST_F(MainWindowClickThrough, MessageBoxesShowTheirWholeTitleAndStayOnTheScreen
     EXPECT_EQ(ShowThroughTheDesktop({"提示信息", "<b>粗体</b>"}).text, QStringLiteral("<b>粗体</b>"));
 }
 
-// A save kept waiting by another program's lock, with the desktop's own boxes: after a few seconds
-// a box offers 取消, and once the other program lets go the box goes by itself and the save ends.
+// A save kept waiting by another program's lock, with the desktop's own boxes: after a while a
+// box offers 取消, and once the other program lets go the box goes by itself and the save ends.
 TEST_F(MainWindowClickThrough, TheWaitingBoxGoesByItselfWhenTheDatabaseAnswers) {
+    const std::chrono::milliseconds boxAfter(500);
+    const testing_support::WaitingBoxAfter sooner(boxAfter);
     const std::string a = XmId(1);
     Seed({a, "2008 01AA", "原来的名称"});
     laurel::win::j_main_mdi& w = OpenMainWindow();
@@ -218,8 +220,8 @@ TEST_F(MainWindowClickThrough, TheWaitingBoxGoesByItselfWhenTheDatabaseAnswers) 
             box->hide();
         }
     });
-    letGo.start(4000);
-    giveUp.start(12000);
+    letGo.start(static_cast<int>(boxAfter.count()) + 1000);
+    giveUp.start(static_cast<int>(boxAfter.count()) + 9000);
     auto scripted = rt::ui::SetDialogs(rt::ui::MakeQtDialogs());
     w.tv_1->SelectItem(3);
     rt::ui::SetDialogs(std::move(scripted));

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <set>
@@ -18,6 +19,7 @@
 #include "records/m_main.h"
 #include "runtime/transaction.h"
 #include "runtime/ui/control.h"
+#include "runtime/ui/datawindow_control.h"
 #include "runtime/ui/dialogs.h"
 #include "runtime/ui/scripted_dialogs.h"
 #include "runtime/value.h"
@@ -160,6 +162,21 @@ class AppTest : public ::testing::Test {
     std::unique_ptr<rt::ui::DialogService> previous_;
     std::unique_ptr<laurel::win::j_main_mdi> window_;
     std::unique_ptr<OtherDesktop> other_;
+};
+
+// While it lives, the box that offers to give up a statement that keeps the program waiting comes
+// after `delay`, so that a test of the box does not sit out the user's three seconds.
+class WaitingBoxAfter {
+  public:
+    explicit WaitingBoxAfter(std::chrono::milliseconds delay) : previous_(rt::ui::WaitingBoxDelay()) {
+        rt::ui::SetWaitingBoxDelay(delay);
+    }
+    ~WaitingBoxAfter() { rt::ui::SetWaitingBoxDelay(previous_); }
+    WaitingBoxAfter(const WaitingBoxAfter&) = delete;
+    WaitingBoxAfter& operator=(const WaitingBoxAfter&) = delete;
+
+  private:
+    std::chrono::milliseconds previous_;
 };
 
 // While it lives, the user's own data folder (where working files go when the program folder is
