@@ -224,21 +224,21 @@ bool ScratchDatabase::CreateEmpty(std::string& error) {
 }
 
 bool ScratchDatabase::CreateEmptyOnServer(std::string& error) {
-    rt::Transaction server;
-    return ConnectToServer(server, error) && MakeOnServer(server, "template0 ENCODING 'UTF8'", error);
+    return ConnectToServer(error) && MakeOnServer("template0 ENCODING 'UTF8'", error);
 }
 
 bool ScratchDatabase::CreateOnServer(std::string& error) {
     std::vector<schema::CodeTable> codes;
     if (!schema::ShippedCodeTables(codes, error)) return false;
-    rt::Transaction server;
-    if (!ConnectToServer(server, error)) return false;
-    if (!MakeTemplate(server, templateName_, "laurel_template", codes, error)) return false;
+    if (!ConnectToServer(error)) return false;
+    if (!MakeTemplate(server_, templateName_, "laurel_template", codes, error)) return false;
     // A file copy of a few megabytes, where the default strategy would write them through the log.
-    return MakeOnServer(server, templateName_ + " STRATEGY FILE_COPY", error);
+    return MakeOnServer(templateName_ + " STRATEGY FILE_COPY", error);
 }
 
-bool ScratchDatabase::ConnectToServer(rt::Transaction& server, std::string& error) const {
+// The connection to the server's own database stays until the scratch database has gone: a
+// second one, to drop it, took as long as the rest of a short test.
+bool ScratchDatabase::ConnectToServer(std::string& error) {
     if (Env("LAUREL_TEST_PGHOST", "").empty()) {
         error = "LAUREL_TEST_DATABASE=postgresql needs LAUREL_TEST_PGHOST, the server's socket folder";
         return false;
@@ -249,15 +249,15 @@ bool ScratchDatabase::ConnectToServer(rt::Transaction& server, std::string& erro
             "keeps the first one's data source settings";
         return false;
     }
-    return ConnectToSource(server, true, error, "laurel_server");
+    return server_.Connected() || ConnectToSource(server_, true, error, "laurel_server");
 }
 
 // `from` is what follows TEMPLATE in CREATE DATABASE.
-bool ScratchDatabase::MakeOnServer(rt::Transaction& server, const std::string& from, std::string& error) {
+bool ScratchDatabase::MakeOnServer(const std::string& from, std::string& error) {
     // A database of that name left by an earlier run whose process was killed goes first.
-    server.Execute("DROP DATABASE IF EXISTS " + serverName_ + " WITH (FORCE)");
-    if (server.Execute("CREATE DATABASE " + serverName_ + " TEMPLATE " + from) != 0) {
-        error = "creating the database: " + server.SQLErrText;
+    server_.Execute("DROP DATABASE IF EXISTS " + serverName_ + " WITH (FORCE)");
+    if (server_.Execute("CREATE DATABASE " + serverName_ + " TEMPLATE " + from) != 0) {
+        error = "creating the database: " + server_.SQLErrText;
         return false;
     }
     madeOnServer_ = true;
@@ -266,11 +266,11 @@ bool ScratchDatabase::MakeOnServer(rt::Transaction& server, const std::string& f
 
 void ScratchDatabase::DropOnServer() {
     if (!madeOnServer_) return;
-    rt::Transaction server;
     std::string error;
-    // FORCE ends the connections a test left behind, which would otherwise keep the database.
-    if (ConnectToSource(server, true, error, "laurel_server"))
-        server.Execute("DROP DATABASE IF EXISTS " + serverName_ + " WITH (FORCE)");
+    // FORCE ends the connections a test left behind, which would otherwise keep the database. A
+    // connection that went meanwhile is made again by the call that finds it gone.
+    const std::string drop = "DROP DATABASE IF EXISTS " + serverName_ + " WITH (FORCE)";
+    if (ConnectToServer(error) && server_.Execute(drop) != 0) server_.Execute(drop);
     madeOnServer_ = false;
 }
 

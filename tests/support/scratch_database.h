@@ -55,14 +55,15 @@ class ScratchDatabase {
   private:
     bool CreateOnServer(std::string& error);
     bool CreateEmptyOnServer(std::string& error);
-    bool ConnectToServer(rt::Transaction& server, std::string& error) const;
-    bool MakeOnServer(rt::Transaction& server, const std::string& from, std::string& error);
+    bool ConnectToServer(std::string& error);
+    bool MakeOnServer(const std::string& from, std::string& error);
     void DropOnServer();
 
     std::filesystem::path dir_;
     std::filesystem::path db_;
     std::string serverName_;     // PostgreSQL: the database's name
     std::string templateName_;   // PostgreSQL: the database it is copied from
+    rt::Transaction server_;     // PostgreSQL: to the server's own database, which makes and drops it
     bool madeOnServer_ = false;  // PostgreSQL: the database is made, and goes with this object
     static inline int live_ = 0;
 };
