@@ -157,11 +157,14 @@ class AppTest : public ::testing::Test {
     [[nodiscard]] static std::unique_ptr<ReadLock> FailNextCommit() { return std::make_unique<ReadLock>(); }
 
   private:
+    rt::Transaction* Probe();
+
     std::unique_ptr<TestDatabase> db_;
     rt::ui::ScriptedDialogs* dialogs_ = nullptr;
     std::unique_ptr<rt::ui::DialogService> previous_;
     std::unique_ptr<laurel::win::j_main_mdi> window_;
     std::unique_ptr<OtherDesktop> other_;
+    std::unique_ptr<rt::Transaction> probe_;  // the reads of what is stored
 };
 
 // While it lives, the box that offers to give up a statement that keeps the program waiting comes
