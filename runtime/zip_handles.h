@@ -20,6 +20,12 @@ struct EntryClose {
 // An entry open for reading.
 using EntryHandle = std::unique_ptr<zip_file_t, EntryClose>;
 
+struct SourceFree {
+    void operator()(zip_source_t* source) const { zip_source_free(source); }
+};
+// A reference to a source of data, as the archive library counts them.
+using SourceHandle = std::unique_ptr<zip_source_t, SourceFree>;
+
 // Writes the archive out and lets it go. False when that failed: the handle is kept then, for its
 // error, and discarded when it goes.
 inline bool CloseArchive(ArchiveHandle& archive) {

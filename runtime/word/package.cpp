@@ -1,5 +1,7 @@
 #include "runtime/word/package.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
 
@@ -12,8 +14,10 @@
 #include <system_error>
 #include <vector>
 
+#include "runtime/fd.h"
 #include "runtime/word.h"
 #include "runtime/word/markup.h"
+#include "runtime/word/stored.h"
 #include "runtime/zip_handles.h"
 
 namespace rt::word::package {
@@ -40,7 +44,7 @@ constexpr std::uint64_t kMaxPackageBytes = 256ull * 1024 * 1024;
 // of parts): the archive library's default, level 9, takes 2.0 and 2.4 ms to write them, level 3
 // 0.6 and 0.7 ms (levels 1 and 2 are no faster) for files of 11.9 and 12.8 KiB against 9.8 and
 // 10.4 KiB; stored, they would take 0.3 ms but 152 and 177 KiB.
-constexpr zip_uint32_t kCompressionLevel = 3;
+constexpr int kCompressionLevel = 3;
 
 constexpr unsigned kParseFlags = pugi::parse_default | pugi::parse_declaration | pugi::parse_ws_pcdata_single;
 
@@ -102,53 +106,143 @@ std::string ZipReason(zip_t* za) {
     return ZipReason(zip_error_code_zip(error));
 }
 
-std::deque<Part> ReadParts(const std::string& path) {
-    int code = 0;
-    const ArchiveHandle archive(zip_open(path.c_str(), ZIP_RDONLY, &code));
-    if (!archive) throw Error("无法打开文档" + QuotedFileName(path) + "：" + ZipReason(code));
-    zip_t* za = archive.get();
+// The whole file, which is small: a document far beyond any form is refused before it is read. A
+// path that names no regular file (a named pipe, a device) is refused without being waited on.
+std::string ReadFile(const std::string& path) {
+    Fd in;
+    struct stat st {};
+    if (!OpenRegularFile(path, in) || ::fstat(in.fd, &st) != 0) {
+        std::error_code ec;
+        const bool missing = !std::filesystem::exists(std::filesystem::status(path, ec));
+        throw Error("无法打开文档" + QuotedFileName(path) + "：" + (missing ? "文件不存在" : "无法读取文件"));
+    }
+    if (static_cast<std::uint64_t>(st.st_size) > kMaxPackageBytes)
+        throw Error("文档" + QuotedFileName(path) + "过大");
+    std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(in.fd, bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) throw Error("无法读取文档" + QuotedFileName(path) + "：文件不完整");
+        got += static_cast<std::size_t>(n);
+    }
+    return bytes;
+}
 
-    std::deque<Part> parts;
+}  // namespace
+
+struct Source {
+    struct Entry {
+        std::string name;
+        Stored stored;     // as the file stores it
+        std::string text;  // inflated, its size and checksum checked
+    };
+
+    std::string bytes;  // the file, by which a second reading is known
+    std::vector<Entry> entries;
+};
+
+namespace {
+
+// The entry's data as the file stores them.
+bool ReadStored(zip_t* za, zip_uint64_t index, const zip_stat_t& st, Stored& out) {
+    const EntryHandle f(zip_fopen_index(za, index, ZIP_FL_COMPRESSED));
+    if (!f) return false;
+    out.data.assign(static_cast<std::size_t>(st.comp_size), '\0');
+    const zip_int64_t got = st.comp_size == 0 ? 0 : zip_fread(f.get(), out.data.data(), st.comp_size);
+    out.method = static_cast<std::uint16_t>(st.comp_method);
+    out.size = st.size;
+    out.crc = st.crc;
+    return got >= 0 && static_cast<zip_uint64_t>(got) == st.comp_size;
+}
+
+// Opens the archive in the bytes and reads every part, and checks it: a damaged part is found now,
+// not when a document made from the file is saved.
+std::shared_ptr<const Source> Open(std::string bytes, const std::string& path) {
+    auto source = std::make_shared<Source>();
+    source->bytes = std::move(bytes);
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* buffer = zip_source_buffer_create(source->bytes.data(), source->bytes.size(), 0, &error);
+    zip_t* opened = buffer == nullptr ? nullptr : zip_open_from_source(buffer, ZIP_RDONLY, &error);
+    if (opened == nullptr) {
+        if (buffer != nullptr) zip_source_free(buffer);
+        const int code = zip_error_code_zip(&error);
+        zip_error_fini(&error);
+        throw Error("无法打开文档" + QuotedFileName(path) + "：" + ZipReason(code));
+    }
+    zip_error_fini(&error);
+    const ArchiveHandle archive(opened);
+    zip_t* za = opened;
+    const std::string unreadable = "无法读取文档" + QuotedFileName(path) + "：";
+
     std::uint64_t total = 0;
     const zip_int64_t n = zip_get_num_entries(za, 0);
     for (zip_int64_t i = 0; i < n; ++i) {
+        const auto index = static_cast<zip_uint64_t>(i);
         zip_stat_t st;
         zip_stat_init(&st);
-        if (zip_stat_index(za, static_cast<zip_uint64_t>(i), 0, &st) != 0 ||
-            (st.valid & ZIP_STAT_NAME) == 0 || (st.valid & ZIP_STAT_SIZE) == 0)
-            throw Error("无法读取文档" + QuotedFileName(path) + "：" + ZipReason(za));
+        constexpr zip_uint64_t kNeeded = ZIP_STAT_NAME | ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE |
+                                         ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC | ZIP_STAT_ENCRYPTION_METHOD;
+        if (zip_stat_index(za, index, 0, &st) != 0 || (st.valid & kNeeded) != kNeeded)
+            throw Error(unreadable + ZipReason(za));
         const std::string name = st.name;
         if (name.empty() || name.back() == '/') continue;  // folder entries carry nothing
         total += st.size;
         if (total > kMaxPackageBytes) throw Error("文档" + QuotedFileName(path) + "过大");
-        const EntryHandle f(zip_fopen_index(za, static_cast<zip_uint64_t>(i), 0));
-        if (!f) throw Error("无法读取文档" + QuotedFileName(path) + "：" + ZipReason(za));
-        Part part;
-        part.name = name;
-        part.raw.resize(static_cast<std::size_t>(st.size));
-        const zip_int64_t got = st.size == 0 ? 0 : zip_fread(f.get(), part.raw.data(), st.size);
-        if (got < 0 || static_cast<zip_uint64_t>(got) != st.size)
-            throw Error("无法读取文档" + QuotedFileName(path) + "：文件不完整");
-        parts.push_back(std::move(part));
+        Source::Entry entry{name, {}, {}};
+        if (st.encryption_method != ZIP_EM_NONE) throw Error(unreadable + ZipReason(ZIP_ER_NOPASSWD));
+        if (!ReadStored(za, index, st, entry.stored)) throw Error(unreadable + "文件不完整");
+        if (st.comp_method == ZIP_CM_DEFLATE || st.comp_method == ZIP_CM_STORE) {
+            if (!Inflate(entry.stored, entry.text)) throw Error(unreadable + ZipReason(ZIP_ER_CRC));
+        } else {
+            // Another method the archive library knows: it reads the text.
+            const EntryHandle f(zip_fopen_index(za, index, 0));
+            if (!f) throw Error(unreadable + ZipReason(za));
+            entry.text.assign(static_cast<std::size_t>(st.size), '\0');
+            const zip_int64_t got = st.size == 0 ? 0 : zip_fread(f.get(), entry.text.data(), st.size);
+            if (got < 0 || static_cast<zip_uint64_t>(got) != st.size) throw Error(unreadable + "文件不完整");
+        }
+        source->entries.push_back(std::move(entry));
     }
-    return parts;
+    return source;
 }
 
-struct StringWriter : pugi::xml_writer {
-    std::string text;
-    void write(const void* data, std::size_t size) override {
-        text.append(static_cast<const char*>(data), size);
-    }
+// The files read lately, by path: a file read again with the same bytes is neither inflated nor
+// checked again. Its parts are parsed again for every document: the parser makes a tree of the main
+// part in less time than a copy of a tree takes.
+struct Cached {
+    std::string path;
+    std::shared_ptr<const Source> source;
 };
 
-std::string Serialize(pugi::xml_document& doc) {
-    // The text is written as UTF-8 whatever the part was read in, so its declaration must say so.
+// A template and the document made from it, and room to spare.
+constexpr std::size_t kCachedFiles = 4;
+
+std::deque<Cached>& Cache() {
+    static std::deque<Cached> cache;
+    return cache;
+}
+
+Cached* FindCached(const std::string& path, const std::string& bytes) {
+    for (Cached& c : Cache())
+        if (c.path == path && c.source->bytes == bytes) return &c;
+    return nullptr;
+}
+
+void Remember(const std::string& path, std::shared_ptr<const Source> source) {
+    std::deque<Cached>& cache = Cache();
+    std::erase_if(cache, [&](const Cached& c) { return c.path == path; });
+    if (cache.size() >= kCachedFiles) cache.pop_front();
+    cache.push_back({path, std::move(source)});
+}
+
+// The text is written as UTF-8 whatever the part was read in, so its declaration must say so.
+void Serialize(pugi::xml_document& doc, pugi::xml_writer& to) {
     for (pugi::xml_node n : doc.children())
         if (n.type() == pugi::node_declaration && n.attribute("encoding"))
             n.attribute("encoding").set_value("UTF-8");
-    StringWriter w;
-    doc.save(w, "", pugi::format_raw, pugi::encoding_utf8);
-    return w.text;
+    doc.save(to, "", pugi::format_raw, pugi::encoding_utf8);
 }
 
 std::string Folder(const std::string& partName) {
@@ -180,17 +274,33 @@ std::string ResolveTarget(const std::string& folder, std::string_view target) {
     return out;
 }
 
+// A part made here, or one the engine changed, is written from its tree.
+bool Changed(const Part& part) {
+    return part.xml && (part.dirty || part.entry == Part::kMade);
+}
+
 }  // namespace
 
 std::string QuotedFileName(const std::string& path) {
     return "“" + std::filesystem::path(path).filename().string() + "”";
 }
 
-Package::Package(const std::string& path) : parts_(ReadParts(path)), file_(QuotedFileName(path)) {
+Package::Package(const std::string& path) : file_(QuotedFileName(path)) {
+    std::string bytes = ReadFile(path);
+    if (const Cached* cached = FindCached(path, bytes)) {
+        source_ = cached->source;
+    } else {
+        source_ = Open(std::move(bytes), path);
+        Remember(path, source_);
+    }
+    for (std::size_t i = 0; i < source_->entries.size(); ++i)
+        parts_.push_back({source_->entries[i].name, i, nullptr, false});
     main_ = Find(MainPartName());
     if (main_ == nullptr) throw Error(file_ + "不是Word文档");
     MakeDocumentFromTemplate();
 }
+
+Package::~Package() = default;
 
 Part* Package::Find(const std::string& name) {
     for (Part& p : parts_)
@@ -200,11 +310,12 @@ Part* Package::Find(const std::string& name) {
 
 pugi::xml_document& Package::Xml(Part& part) {
     if (!part.xml) {
+        const std::string& text = source_->entries.at(part.entry).text;
         auto doc = std::make_unique<pugi::xml_document>();
-        const pugi::xml_parse_result ok = doc->load_buffer(part.raw.data(), part.raw.size(), kParseFlags);
+        const pugi::xml_parse_result ok = doc->load_buffer(text.data(), text.size(), kParseFlags);
         if (!ok || !doc->document_element())
             throw Error("文档" + file_ + "已损坏：" + part.name + " 格式错误");
-        part.xml = std::move(doc);  // the raw text stays: it is what a part left unchanged saves as
+        part.xml = std::move(doc);  // the file's own form stays: it is what a part left unchanged saves as
     }
     return *part.xml;
 }
@@ -287,49 +398,95 @@ Part& Package::Settings() {
     return NewXmlPart(name, "w:settings", markup::kWordNamespace);
 }
 
+// The archive is made in memory and written out at once, so that what fails is the file's write,
+// with the system's own reason.
 void Package::SaveAs(const std::string& path) {
     std::error_code ec;
     const std::filesystem::path target(path);
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
-    if (!std::filesystem::is_directory(folder, ec))
-        throw Error("无法保存文档" + QuotedFileName(path) + "：" + MissingFolderReason(folder));
-    if (std::filesystem::is_directory(target, ec))
-        throw Error("无法保存文档" + QuotedFileName(path) + "：已有同名的文件夹");
+    const std::string failed = "无法保存文档" + QuotedFileName(path) + "：";
+    if (!std::filesystem::is_directory(folder, ec)) throw Error(failed + MissingFolderReason(folder));
+    if (std::filesystem::is_directory(target, ec)) throw Error(failed + "已有同名的文件夹");
 
-    std::vector<std::string> texts;  // the buffers must live until the archive is closed
-    texts.reserve(parts_.size());
-    for (Part& part : parts_) texts.push_back(part.xml && part.dirty ? Serialize(*part.xml) : part.raw);
-
+    const std::string archive = Archive();
     std::random_device random;
     const std::string temp =
         (folder / ("." + target.filename().string() + "." + std::to_string(random()) + ".tmp")).string();
-    int code = 0;
-    ArchiveHandle archive(zip_open(temp.c_str(), ZIP_CREATE | ZIP_EXCL, &code));
-    if (!archive) throw Error("无法保存文档" + QuotedFileName(path) + "：" + ZipReason(code));
-    zip_t* za = archive.get();
-    auto fail = [&](const std::string& why) {
-        archive.reset();
-        std::filesystem::remove(temp, ec);
-        throw Error("无法保存文档" + QuotedFileName(path) + "：" + why);
-    };
-    for (std::size_t i = 0; i < parts_.size(); ++i) {
-        zip_source_t* src = zip_source_buffer(za, texts[i].data(), texts[i].size(), 0);
-        if (src == nullptr) fail(ZipReason(za));
-        const zip_int64_t index = zip_file_add(za, parts_[i].name.c_str(), src, ZIP_FL_ENC_UTF_8);
-        if (index < 0) {
-            zip_source_free(src);
-            fail(ZipReason(za));
-        }
-        if (zip_set_file_compression(za, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE,
-                                     kCompressionLevel) != 0)
-            fail(ZipReason(za));
+    Fd out;
+    // 0666 less the umask, as any new file of the user's.
+    out.fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (out.fd < 0) throw Error(failed + SystemReason(std::error_code(errno, std::generic_category())));
+    const bool written = WriteAll(out.fd, archive.data(), archive.size());
+    const int writeError = errno;
+    const bool closed = ::close(out.fd) == 0;
+    const int closeError = errno;
+    out.fd = -1;
+    if (!written || !closed) {
+        ::unlink(temp.c_str());
+        throw Error(failed + SystemReason(std::error_code(written ? closeError : writeError,
+                                                          std::generic_category())));
     }
-    if (!CloseArchive(archive)) fail(ZipReason(za));
     std::filesystem::rename(temp, target, ec);
     if (ec) {
         std::filesystem::remove(temp, ec);
-        throw Error("无法保存文档" + QuotedFileName(path) + "：" + SystemReason(ec));
+        throw Error(failed + SystemReason(ec));
     }
+}
+
+std::string Package::Archive() {
+    const std::string failed = "无法保存文档" + file_ + "：";
+    // The parts and the readings of them must live until the archive is closed.
+    std::vector<Stored> deflated(parts_.size());
+    for (std::size_t i = 0; i < parts_.size(); ++i) {
+        if (!Changed(parts_[i])) continue;
+        Deflater deflater(kCompressionLevel, deflated[i]);
+        Serialize(*parts_[i].xml, deflater);
+        if (!deflater.Finish()) throw Error(failed + "内存不足");
+    }
+    std::vector<Serving> servings(parts_.size());
+
+    zip_error_t error;
+    zip_error_init(&error);
+    const SourceHandle memory(zip_source_buffer_create(nullptr, 0, 0, &error));
+    zip_t* opened = memory ? zip_open_from_source(memory.get(), ZIP_TRUNCATE, &error) : nullptr;
+    if (opened == nullptr) {
+        const int code = zip_error_code_zip(&error);
+        zip_error_fini(&error);
+        throw Error(failed + ZipReason(code));
+    }
+    zip_error_fini(&error);
+    zip_source_keep(memory.get());  // the archive took one reference; the bytes are read after it closes
+    ArchiveHandle archive(opened);
+    zip_t* za = archive.get();
+    for (std::size_t i = 0; i < parts_.size(); ++i) {
+        const Part& part = parts_[i];
+        // A part nobody changed goes as the file stored it, compressed as it was.
+        const Stored& stored = Changed(part) ? deflated[i] : source_->entries.at(part.entry).stored;
+        zip_source_t* src = SourceOf(za, servings[i], stored);
+        if (src == nullptr) throw Error(failed + ZipReason(za));
+        const zip_int64_t index = zip_file_add(za, part.name.c_str(), src, ZIP_FL_ENC_UTF_8);
+        if (index < 0) {
+            zip_source_free(src);
+            throw Error(failed + ZipReason(za));
+        }
+        // The library compresses what comes uncompressed unless told to keep it so.
+        if (stored.method == ZIP_CM_STORE &&
+            zip_set_file_compression(za, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0) != 0)
+            throw Error(failed + ZipReason(za));
+    }
+    if (!CloseArchive(archive)) throw Error(failed + ZipReason(za));
+
+    zip_stat_t st;
+    zip_stat_init(&st);
+    std::string bytes;
+    if (zip_source_stat(memory.get(), &st) != 0 || (st.valid & ZIP_STAT_SIZE) == 0 ||
+        zip_source_open(memory.get()) != 0)
+        throw Error(failed + "内存不足");
+    bytes.resize(static_cast<std::size_t>(st.size));
+    const zip_int64_t got = zip_source_read(memory.get(), bytes.data(), bytes.size());
+    zip_source_close(memory.get());
+    if (got < 0 || static_cast<zip_uint64_t>(got) != st.size) throw Error(failed + "内存不足");
+    return bytes;
 }
 
 }  // namespace rt::word::package

@@ -12,8 +12,10 @@
 #include <map>
 #include <pugixml.hpp>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -56,15 +58,33 @@ std::map<std::string, std::string> Package(const std::string& body) {
     };
 }
 
-void WriteZip(const fs::path& path, const std::map<std::string, std::string>& parts) {
+// `stored` names the parts written without compression.
+void WriteZip(const fs::path& path, const std::map<std::string, std::string>& parts,
+              const std::set<std::string>& stored = {}) {
     int code = 0;
     zip_t* za = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
     ASSERT_NE(za, nullptr);
     for (const auto& [name, text] : parts) {
         zip_source_t* src = zip_source_buffer(za, text.data(), text.size(), 0);
-        ASSERT_GE(zip_file_add(za, name.c_str(), src, ZIP_FL_ENC_UTF_8), 0);
+        const zip_int64_t index = zip_file_add(za, name.c_str(), src, ZIP_FL_ENC_UTF_8);
+        ASSERT_GE(index, 0);
+        if (stored.count(name) != 0) {
+            ASSERT_EQ(zip_set_file_compression(za, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0), 0);
+        }
     }
     ASSERT_EQ(zip_close(za), 0);
+}
+
+// How the archive stores a part: its method, compressed size and checksum.
+std::tuple<int, zip_uint64_t, zip_uint32_t> Storage(const fs::path& path, const std::string& name) {
+    int code = 0;
+    zip_t* za = zip_open(path.c_str(), ZIP_RDONLY, &code);
+    if (za == nullptr) return {-1, 0, 0};
+    zip_stat_t st;
+    const bool found = zip_stat(za, name.c_str(), 0, &st) == 0;
+    zip_discard(za);
+    if (!found) return {-1, 0, 0};
+    return {st.comp_method, st.comp_size, st.crc};
 }
 
 std::string ReadPart(const fs::path& path, const std::string& name) {
@@ -196,8 +216,9 @@ TEST_F(WordTest, BookmarkNamesMatchWithoutRegardToCaseButAnExactNameWins) {
 
 TEST_F(WordTest, LineBreaksTabsAndUnfitCharactersInText) {
     Document& doc = Open("<w:p>" + Bookmark(1, "T") + "</w:p>");
-    doc.SetBookmarkText("T", std::string("a\nb\r\nc\rd\te\x01") + "f\xff <&>");
-    EXPECT_EQ(doc.BookmarkText("T"), "a\nb\nc\nd\tef\uFFFD <&>");
+    // A character cut short at the end of the text, after a whole one of the same bytes.
+    doc.SetBookmarkText("T", std::string("a\nb\r\nc\rd\te\x01") + "f\xff <&>中\xe4\xb8");
+    EXPECT_EQ(doc.BookmarkText("T"), "a\nb\nc\nd\tef\uFFFD <&>中\uFFFD\uFFFD");
     pugi::xml_node run = SavedBody(doc).child("w:p").child("w:r");
     int breaks = 0, tabs = 0;
     for (pugi::xml_node c : run.children()) {
@@ -206,7 +227,7 @@ TEST_F(WordTest, LineBreaksTabsAndUnfitCharactersInText) {
     }
     EXPECT_EQ(breaks, 3);
     EXPECT_EQ(tabs, 1);
-    EXPECT_STREQ(run.last_child().text().get(), "ef\uFFFD <&>");
+    EXPECT_STREQ(run.last_child().text().get(), "ef\uFFFD <&>中\uFFFD\uFFFD");
 }
 
 TEST_F(WordTest, AnEmptyBookmarkTakesTheFormatBeforeIt) {
@@ -398,6 +419,30 @@ TEST_F(WordTest, ADocumentSavedAndClosedByOneConnectionIsReopenedByTheNext) {
     EXPECT_EQ(ReadPart(work, "word/styles.xml"), kStyles);
 }
 
+// A template is read once while it stays as it is, and what a document leaves of it is saved as the
+// template stores it; rewritten, even to the same size, it is read again.
+TEST_F(WordTest, AnUnchangedTemplateIsReadOnceAndWhatNobodyChangedIsSavedAsStored) {
+    const fs::path model = dir_ / "model.docx";
+    const auto write = [&](const std::string& text) {
+        WriteZip(model, Package("<w:p>" + Bookmark(1, "B", RunXml(text)) + "</w:p>"), {"word/styles.xml"});
+    };
+    write("one");
+    for (const char* text : {"first", "second"}) {
+        Document& doc = app_.DocumentsAdd(model.string());
+        EXPECT_EQ(doc.BookmarkText("B"), "one");
+        doc.SetBookmarkText("B", text);
+        const fs::path out = dir_ / (std::string(text) + ".docx");
+        doc.SaveAs(out.string());
+        doc.Close();
+        EXPECT_EQ(Storage(out, "word/styles.xml"), Storage(model, "word/styles.xml"))
+            << "a part nobody changed keeps the template's storage";
+        EXPECT_EQ(std::get<0>(Storage(out, "word/document.xml")), ZIP_CM_DEFLATE);
+        EXPECT_NE(ReadPart(out, "word/document.xml").find(text), std::string::npos);
+    }
+    write("two");
+    EXPECT_EQ(app_.DocumentsAdd(model.string()).BookmarkText("B"), "two");
+}
+
 TEST_F(WordTest, FilesThatAreNoDocumentsAndFailedSavesAreErrors) {
     std::ofstream(dir_ / "plain.docx") << "this is not an archive";
     EXPECT_THROW(app_.DocumentsAdd((dir_ / "plain.docx").string()), Error);
@@ -407,6 +452,12 @@ TEST_F(WordTest, FilesThatAreNoDocumentsAndFailedSavesAreErrors) {
     auto broken = Package("<w:p>");
     WriteZip(dir_ / "broken.docx", broken);
     EXPECT_THROW(app_.DocumentsAdd((dir_ / "broken.docx").string()), Error);
+    // A part whose bytes no longer match its checksum, although nothing would parse it.
+    WriteZip(dir_ / "damaged.docx", Package("<w:p/>"), {"word/styles.xml"});
+    std::string bytes = FileBytes(dir_ / "damaged.docx");
+    bytes.replace(bytes.find("kept as is"), 10, "kept as iz");
+    std::ofstream(dir_ / "damaged.docx", std::ios::binary | std::ios::trunc) << bytes;
+    EXPECT_THROW(app_.DocumentsAdd((dir_ / "damaged.docx").string()), Error);
     EXPECT_EQ(app_.DocumentsCount(), 0);
 
     Document& doc = Open("<w:p/>");
