@@ -1,5 +1,6 @@
 #include "runtime/word/bookmarks.h"
 
+#include <cstring>
 #include <set>
 #include <vector>
 
@@ -24,17 +25,43 @@ bool Precedes(pugi::xml_node a, pugi::xml_node b) {
 Bookmarks::Bookmarks(const markup::Names& w, pugi::xml_node body, std::string file)
     : w_(w), body_(body), file_(std::move(file)) {}
 
+namespace {
+
+// The bookmark markers of a subtree in document order. The tree library walks the nodes itself:
+// a step through its node handles cost several calls a node, and the body of a form has thousands.
+class Markers : public pugi::xml_tree_walker {
+  public:
+    explicit Markers(const markup::Names& w) : start_(w.bookmarkStart.c_str()), end_(w.bookmarkEnd.c_str()) {}
+
+    bool for_each(pugi::xml_node& n) override {
+        const char* name = n.name();
+        if (std::strcmp(name, start_) == 0 || std::strcmp(name, end_) == 0) {
+            if (n.type() == pugi::node_element) found.push_back(n);
+        }
+        return true;
+    }
+
+    std::vector<pugi::xml_node> found;
+
+  private:
+    const char* start_;
+    const char* end_;
+};
+
+}  // namespace
+
 // Each start takes the first end with its id that follows it in document order.
 void Bookmarks::BuildIndex() {
+    Markers markers(w_);
+    body_.traverse(markers);
     std::vector<std::pair<std::string, pugi::xml_node>> starts;
     std::unordered_map<const pugi::xml_node_struct*, pugi::xml_node> endOf;
     std::unordered_map<std::string, std::vector<pugi::xml_node>> waiting;  // starts without an end yet, by id
-    for (pugi::xml_node n = body_.first_child(); n; n = Following(n, body_)) {
-        if (n.type() != pugi::node_element) continue;
+    for (pugi::xml_node n : markers.found) {
         if (Is(n, w_.bookmarkStart)) {
             starts.emplace_back(n.attribute(w_.name.c_str()).value(), n);
             waiting[n.attribute(w_.id.c_str()).value()].push_back(n);
-        } else if (Is(n, w_.bookmarkEnd)) {
+        } else {
             auto it = waiting.find(n.attribute(w_.id.c_str()).value());
             if (it == waiting.end()) continue;
             for (pugi::xml_node s : it->second) endOf.emplace(s.internal_object(), n);
@@ -85,8 +112,13 @@ bool Bookmarks::SetText(std::string_view name, std::string_view text) {
     if (ps.parent() != pe.parent() || !Precedes(ps, pe))
         throw Error("书签 " + std::string(name) + " 跨越表格单元格，无法填入文字");
 
-    pugi::xml_document scratch;
-    const pugi::xml_node format = RunFormat(start, end, ps, scratch);
+    // The new run is made before the range goes, outside it, with the formatting of the run it
+    // takes after copied in; it moves to its place once the range is gone.
+    pugi::xml_node run;
+    if (!text.empty()) {
+        run = start.parent().insert_child_before(w_.r.c_str(), start);
+        RunFormat(start, end, ps, run);
+    }
     pugi::xml_node at = DeleteBetween(start, end);
     if (ps != pe) {
         // The range held paragraph marks: what is left of the last paragraph joins the first.
@@ -100,9 +132,8 @@ bool Bookmarks::SetText(std::string_view name, std::string_view text) {
         }
         pe.parent().remove_child(pe);
     }
-    if (!text.empty()) {
-        pugi::xml_node run = start.parent().insert_child_after(w_.r.c_str(), at);
-        if (format) run.append_copy(format);
+    if (run) {
+        start.parent().insert_move_after(run, at);
         markup::AppendText(w_, run, text);
     }
     return ps != pe;
@@ -138,24 +169,24 @@ void Bookmarks::MoveIntoParagraphs(pugi::xml_node start, pugi::xml_node end, std
     }
 }
 
-// The formatting the new text takes: the first run inside the range, else the last run before it in
-// its paragraph, else the paragraph mark's.
-pugi::xml_node Bookmarks::RunFormat(pugi::xml_node start, pugi::xml_node end, pugi::xml_node paragraph,
-                                    pugi::xml_document& scratch) const {
+// The formatting the new text takes, copied into `run`: the first run inside the range, else the
+// last run before it in its paragraph, else the paragraph mark's.
+void Bookmarks::RunFormat(pugi::xml_node start, pugi::xml_node end, pugi::xml_node paragraph,
+                          pugi::xml_node run) const {
     for (pugi::xml_node n = Following(start, body_, false); n && n != end; n = Following(n, body_)) {
         if (Is(n, w_.r)) {
-            pugi::xml_node rPr = n.child(w_.rPr.c_str());
-            return rPr ? scratch.append_copy(rPr) : pugi::xml_node();
+            if (pugi::xml_node rPr = n.child(w_.rPr.c_str())) run.append_copy(rPr);
+            return;
         }
     }
     pugi::xml_node last;
     for (pugi::xml_node n = paragraph.first_child(); n && n != start; n = Following(n, paragraph))
-        if (Is(n, w_.r)) last = n;
+        if (Is(n, w_.r) && n != run) last = n;
     if (last) {
-        pugi::xml_node rPr = last.child(w_.rPr.c_str());
-        return rPr ? scratch.append_copy(rPr) : pugi::xml_node();
+        if (pugi::xml_node rPr = last.child(w_.rPr.c_str())) run.append_copy(rPr);
+        return;
     }
-    return markup::MarkFormat(w_, paragraph, scratch);
+    markup::MarkFormat(w_, paragraph, run);
 }
 
 // Removes whatever lies strictly between the two markers. The markers of other bookmarks it held

@@ -39,8 +39,8 @@ class Bookmarks {
     pugi::xml_node ParagraphOf(pugi::xml_node n) const;
     bool IsMarker(pugi::xml_node n) const;
     void MoveIntoParagraphs(pugi::xml_node start, pugi::xml_node end, std::string_view name) const;
-    pugi::xml_node RunFormat(pugi::xml_node start, pugi::xml_node end, pugi::xml_node paragraph,
-                             pugi::xml_document& scratch) const;
+    void RunFormat(pugi::xml_node start, pugi::xml_node end, pugi::xml_node paragraph,
+                   pugi::xml_node run) const;
     pugi::xml_node DeleteBetween(pugi::xml_node start, pugi::xml_node end) const;
 
     const markup::Names& w_;

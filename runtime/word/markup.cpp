@@ -109,20 +109,49 @@ void AppendText(const Names& w, pugi::xml_node run, std::string_view utf8) {
         t.text().set(segment.c_str());
         segment.clear();
     };
-    const std::u32string text = CodePoints(utf8);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char32_t c = text[i];
-        if (c == U'\r' || c == U'\n' || c == U'\v') {
+    // Characters that go in as they are, which is nearly all of them, are taken over in spans of
+    // the text's own bytes: a well-formed character is its own encoding.
+    std::size_t from = 0;
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if (byte >= 0x20 && byte < 0x80) {
+            ++i;
+            continue;
+        }
+        // Most Chinese text: a lead byte E1 to EC and two continuation bytes are a character from
+        // U+1000 to U+CFFF, every one well-formed and one that XML carries.
+        if (byte >= 0xE1 && byte <= 0xEC && utf8.size() - i >= 3 &&
+            (static_cast<unsigned char>(utf8[i + 1]) & 0xC0) == 0x80 &&
+            (static_cast<unsigned char>(utf8[i + 2]) & 0xC0) == 0x80) {
+            i += 3;
+            continue;
+        }
+        std::uint32_t cp = 0;
+        const std::size_t len = rt::DecodeUtf8(utf8, i, cp);
+        const auto c = static_cast<char32_t>(cp);
+        if (len > 1 && XmlChar(c)) {
+            i += len;
+            continue;
+        }
+        segment.append(utf8.substr(from, i - from));
+        if (len == 0) {
+            AppendUtf8(segment, U'\uFFFD');
+            ++i;
+        } else if (c == U'\r' || c == U'\n' || c == U'\v') {
             flush();
             run.append_child(w.br.c_str());
-            if (c == U'\r' && i + 1 < text.size() && text[i + 1] == U'\n') ++i;
+            i += c == U'\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n' ? 2 : 1;
         } else if (c == U'\t') {
             flush();
             run.append_child(w.tab.c_str());
-        } else if (XmlChar(c)) {
-            AppendUtf8(segment, c);
+            ++i;
+        } else {
+            i += len;  // a character that XML cannot carry is left out
         }
+        from = i;
     }
+    segment.append(utf8.substr(from));
     flush();
 }
 
@@ -146,13 +175,12 @@ void CollectText(const Names& w, pugi::xml_node n, pugi::xml_node start, pugi::x
     if (inside && !done && Is(n, w.p)) out += '\r';
 }
 
-pugi::xml_node MarkFormat(const Names& w, pugi::xml_node paragraph, pugi::xml_document& scratch) {
+void MarkFormat(const Names& w, pugi::xml_node paragraph, pugi::xml_node into) {
     pugi::xml_node rPr = paragraph.child(w.pPr.c_str()).child(w.rPr.c_str());
-    if (!rPr) return {};
-    pugi::xml_node copy = scratch.append_copy(rPr);
+    if (!rPr) return;
+    pugi::xml_node copy = into.append_copy(rPr);
     for (const char* local : {"ins", "del", "moveFrom", "moveTo", "rPrChange"})
         while (copy.child(w.Of(local).c_str())) copy.remove_child(copy.child(w.Of(local).c_str()));
-    return copy;
 }
 
 }  // namespace rt::word::markup

@@ -2,6 +2,7 @@
 // What the parts of the engine share about WordprocessingML: the element names under the prefix a
 // part binds, walking in document order, and the text of runs, read and written.
 
+#include <cstring>
 #include <pugixml.hpp>
 #include <string>
 #include <string_view>
@@ -28,7 +29,7 @@ struct Names {
 std::string PrefixFor(pugi::xml_node root, const char* ns);
 
 inline bool Is(pugi::xml_node n, const std::string& name) {
-    return n.type() == pugi::node_element && name == n.name();
+    return n.type() == pugi::node_element && std::strcmp(n.name(), name.c_str()) == 0;
 }
 
 // The next node in document order after n (its subtree first), or null past the end of root.
@@ -50,8 +51,8 @@ void AppendText(const Names& w, pugi::xml_node run, std::string_view utf8);
 void CollectText(const Names& w, pugi::xml_node n, pugi::xml_node start, pugi::xml_node end, bool& inside,
                  bool& done, std::string& out);
 
-// A paragraph mark's run properties, copied into scratch, without the revision marks that only a
-// mark may carry; null when it has none.
-pugi::xml_node MarkFormat(const Names& w, pugi::xml_node paragraph, pugi::xml_document& scratch);
+// A paragraph mark's run properties, copied as the last child of `into`, without the revision marks
+// that only a mark may carry; nothing when it has none.
+void MarkFormat(const Names& w, pugi::xml_node paragraph, pugi::xml_node into);
 
 }  // namespace rt::word::markup

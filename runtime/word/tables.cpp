@@ -73,17 +73,7 @@ pugi::xml_node Tables::Cell(int table, int row, int column) {
 
 void Tables::SetCellText(int table, int row, int column, std::string_view text) {
     pugi::xml_node tc = Cell(table, row, column);
-    pugi::xml_document scratch;
     pugi::xml_node first = FirstOf(w_, tc, w_.p);
-    pugi::xml_node pPr;
-    if (first && first.child(w_.pPr.c_str())) pPr = scratch.append_copy(first.child(w_.pPr.c_str()));
-    pugi::xml_node format;
-    if (first) {
-        pugi::xml_node run = FirstDescendant(first, w_.r);
-        format = run ? (run.child(w_.rPr.c_str()) ? scratch.append_copy(run.child(w_.rPr.c_str()))
-                                                  : pugi::xml_node())
-                     : markup::MarkFormat(w_, first, scratch);
-    }
     // Bookmarks inside the cell survive around the new text: their markers move into the new
     // paragraph, starts before the text and ends after it.
     std::vector<pugi::xml_node> starts, ends;
@@ -91,12 +81,18 @@ void Tables::SetCellText(int table, int row, int column, std::string_view text) 
         if (Is(n, w_.bookmarkStart)) starts.push_back(n);
         if (Is(n, w_.bookmarkEnd)) ends.push_back(n);
     }
+    // The new paragraph goes after the old content, which goes once the paragraph's properties and
+    // the first run's format are copied from it.
     pugi::xml_node p = tc.append_child(w_.p.c_str());
-    if (pPr) p.append_copy(pPr);
+    if (first && first.child(w_.pPr.c_str())) p.append_copy(first.child(w_.pPr.c_str()));
     for (pugi::xml_node s : starts) p.append_move(s);
     if (!text.empty()) {
         pugi::xml_node run = p.append_child(w_.r.c_str());
-        if (format) run.append_copy(format);
+        if (pugi::xml_node from = first ? FirstDescendant(first, w_.r) : pugi::xml_node()) {
+            if (pugi::xml_node rPr = from.child(w_.rPr.c_str())) run.append_copy(rPr);
+        } else if (first) {
+            markup::MarkFormat(w_, first, run);
+        }
         markup::AppendText(w_, run, text);
     }
     for (pugi::xml_node e : ends) p.append_move(e);
