@@ -7,6 +7,8 @@
 //   document_bench [runs]             each document `runs` times (default 50): the median per fill
 //   document_bench --keep DIR [runs]  also keeps the last form and lists documents in DIR, as
 //                                     form.docx and lists.docx
+//   document_bench --form ...         the form document alone, as bench/document_vs_python_docx
+//                                     compares it
 //
 // Needs no display.
 
@@ -67,6 +69,8 @@ struct Page {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    const bool formOnly = !args.empty() && args[0] == "--form";
+    if (formOnly) args.erase(args.begin());
     fs::path keep;
     if (args.size() >= 2 && args[0] == "--keep") {
         keep = fs::absolute(args[1]);
@@ -118,6 +122,7 @@ int main(int argc, char** argv) {
         formTimes.push_back(Since(start));
         if (last && !keep.empty())
             fs::copy_file(document, keep / "form.docx", fs::copy_options::overwrite_existing);
+        if (formOnly) continue;
 
         // The hand-over is declined, or made into the folder that keeps the documents.
         dialogs.Clear();
@@ -133,13 +138,19 @@ int main(int argc, char** argv) {
         timeHash();
     }
 
+    const Figures formMs = Summary(formTimes);
+    std::printf("fills per document: %d\n", runs);
+    std::printf("form document:  median %.2f ms per fill (least %.2f ms)\n", formMs.median, formMs.least);
+    if (formOnly) {
+        std::fflush(stdout);
+        sqlca.Disconnect();
+        return 0;
+    }
     while (hashTimes.size() < 5) timeHash();
 
     // A busy machine only ever adds time, and the hash alone varies by more than the rest of the
     // lists document takes: that rest is the difference of the two minima.
-    const Figures formMs = Summary(formTimes), listsMs = Summary(listsTimes), hashMs = Summary(hashTimes);
-    std::printf("fills per document: %d\n", runs);
-    std::printf("form document:  median %.2f ms per fill (least %.2f ms)\n", formMs.median, formMs.least);
+    const Figures listsMs = Summary(listsTimes), hashMs = Summary(hashTimes);
     std::printf(
         "lists document: median %.2f ms per fill (least %.2f ms; without the protection hash %.2f ms)\n",
         listsMs.median, listsMs.least, listsMs.least - hashMs.least);
