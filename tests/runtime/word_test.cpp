@@ -5,6 +5,7 @@
 #include "runtime/word.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <zip.h>
 
 #include <filesystem>
@@ -447,6 +448,9 @@ TEST_F(WordTest, FilesThatAreNoDocumentsAndFailedSavesAreErrors) {
     std::ofstream(dir_ / "plain.docx") << "this is not an archive";
     EXPECT_THROW(app_.DocumentsAdd((dir_ / "plain.docx").string()), Error);
     EXPECT_THROW(app_.DocumentsAdd((dir_ / "missing.docx").string()), Error);
+    // A named pipe would keep a reader waiting for a writer that never comes.
+    ASSERT_EQ(mkfifo((dir_ / "pipe.docx").c_str(), 0600), 0);
+    EXPECT_THROW(app_.DocumentsAdd((dir_ / "pipe.docx").string()), Error);
     WriteZip(dir_ / "other.zip", {{"readme.txt", "hello"}});
     EXPECT_THROW(app_.DocumentsAdd((dir_ / "other.zip").string()), Error);
     auto broken = Package("<w:p>");
