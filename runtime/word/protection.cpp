@@ -153,7 +153,7 @@ void Protect(package::Package& package, int type, std::string_view password) {
     dp.append_attribute(s.Of("edit").c_str()) = kEdit[static_cast<std::size_t>(type)];
     dp.append_attribute(s.Of("enforcement").c_str()) = "1";
     if (!password.empty()) {
-        constexpr std::uint32_t kSpinCount = 100000;
+        const std::uint32_t spinCount = ProtectionSpinCount();
         std::random_device random;
         std::string salt(16, '\0');
         for (char& c : salt) c = static_cast<char>(random() & 0xFF);
@@ -161,8 +161,8 @@ void Protect(package::Package& package, int type, std::string_view password) {
         dp.append_attribute(s.Of("cryptAlgorithmClass").c_str()) = "hash";
         dp.append_attribute(s.Of("cryptAlgorithmType").c_str()) = "typeAny";
         dp.append_attribute(s.Of("cryptAlgorithmSid").c_str()) = "14";  // SHA-512
-        dp.append_attribute(s.Of("cryptSpinCount").c_str()) = std::to_string(kSpinCount).c_str();
-        dp.append_attribute(s.Of("hash").c_str()) = ProtectionHash(password, salt, kSpinCount).c_str();
+        dp.append_attribute(s.Of("cryptSpinCount").c_str()) = std::to_string(spinCount).c_str();
+        dp.append_attribute(s.Of("hash").c_str()) = ProtectionHash(password, salt, spinCount).c_str();
         dp.append_attribute(s.Of("salt").c_str()) =
             Base64(reinterpret_cast<const unsigned char*>(salt.data()), salt.size()).c_str();
     }
@@ -172,6 +172,18 @@ void Protect(package::Package& package, int type, std::string_view password) {
 }  // namespace protection
 
 // ---- the protection hash -----------------------------------------------------------------------
+
+namespace {
+std::uint32_t spinCountInUse = kProtectionSpinCount;
+}  // namespace
+
+std::uint32_t ProtectionSpinCount() {
+    return spinCountInUse;
+}
+
+void SetProtectionSpinCount(std::uint32_t rounds) {
+    spinCountInUse = rounds;
+}
 
 std::string ProtectionHash(std::string_view password, std::string_view salt, std::uint32_t spinCount) {
     static constexpr std::array<std::uint16_t, 15> kInitialCode = {0xE1F0, 0x1D0F, 0xCC9C, 0x84C0, 0x110C,

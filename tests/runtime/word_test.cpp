@@ -365,6 +365,7 @@ TEST_F(WordTest, ProtectionIsStoredInTheSettingsInItsPlaceWithTheHash) {
     EXPECT_STREQ(dp.attribute("w:edit").value(), "readOnly");
     EXPECT_STREQ(dp.attribute("w:enforcement").value(), "1");
     EXPECT_STREQ(dp.attribute("w:cryptAlgorithmSid").value(), "14");
+    EXPECT_EQ(dp.attribute("w:cryptSpinCount").as_uint(), 100000u);
     EXPECT_EQ(rt::word::ProtectionHash("Ann is a cat", Decode64(dp.attribute("w:salt").value()),
                                        dp.attribute("w:cryptSpinCount").as_uint()),
               dp.attribute("w:hash").value());

@@ -6,9 +6,14 @@
 #include "app/globals.h"
 #include "runtime/datawindow.h"
 #include "runtime/ui/window.h"
+#include "runtime/word.h"
 #include "schema/dataobjects.h"
 
 namespace testing_support {
+
+namespace {
+constexpr std::uint32_t kTestSpinCount = 10;
+}  // namespace
 
 UserDataFolder::UserDataFolder(const std::string& home) {
     if (const char* old = std::getenv("XDG_DATA_HOME")) previous_ = old;
@@ -30,6 +35,10 @@ std::string XmId(int n) {
 }
 
 void AppTest::SetUp() {
+    // The hash of a protected document is the subject of the word engine's own tests; here it need
+    // only open the document, and its hundred thousand rounds took most of a lists test's time
+    // under the sanitizers.
+    rt::word::SetProtectionSpinCount(kTestSpinCount);
     db_ = std::make_unique<TestDatabase>();
     db_->Connect(laurel::sqlca);
     schema::RegisterDataObjects();
@@ -64,6 +73,7 @@ void AppTest::TearDown() {
     laurel::j_main_mdi = nullptr;
     laurel::w_start = nullptr;
     db_.reset();
+    rt::word::SetProtectionSpinCount(rt::word::kProtectionSpinCount);
 }
 
 // ---- seeding -----------------------------------------------------------------------------------
