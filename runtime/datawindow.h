@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/datawindow_status.h"
 #include "runtime/dwdef.h"
 #include "runtime/transaction.h"
 #include "runtime/value.h"
@@ -22,18 +23,6 @@ namespace rt {
 namespace dw {
 struct Inside;
 }
-
-enum class Buffer { Primary, Filter, Delete };
-
-enum class ItemStatus { NotModified, DataModified, New, NewModified };
-
-// An UPDATE or DELETE that found no row as this DataWindow read it: another desktop changed the row
-// (one of the values the statement compares) or deleted it since it was read.
-struct UpdateConflict {
-    long row = 0;                     // the row's number in `buffer`
-    Buffer buffer = Buffer::Primary;  // Delete for a DELETE
-    bool deleted = false;             // the row is gone from the database; false: it was changed
-};
 
 // What changed, for the view.
 enum class Change {

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "runtime/datawindow.h"
 #include "runtime/text.h"
 
 namespace rt::dw {

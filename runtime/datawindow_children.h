@@ -12,11 +12,14 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/datawindow.h"
 #include "runtime/datawindow_object.h"
 #include "runtime/datawindow_rows.h"
 #include "runtime/editmask.h"
 #include "runtime/transaction.h"
+
+namespace rt {
+class DataWindow;
+}
 
 namespace rt::dw {
 

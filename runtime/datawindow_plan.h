@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "runtime/datawindow.h"
 #include "runtime/datawindow_object.h"
 #include "runtime/datawindow_rows.h"
+#include "runtime/datawindow_status.h"
 #include "runtime/value.h"
 
 namespace rt::dw {

@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "runtime/datawindow.h"
+#include "runtime/datawindow_status.h"
 #include "runtime/value.h"
 
 namespace rt::dw {

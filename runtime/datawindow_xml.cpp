@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <fstream>
 
+#include "runtime/datawindow.h"
 #include "runtime/text.h"
 
 namespace rt {

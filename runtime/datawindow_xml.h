@@ -12,9 +12,9 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/datawindow.h"
-
 namespace rt {
+
+class DataWindow;
 
 // Writes the file; rootName "" takes the object's name, rowName "" the root's name + "_row".
 // Returns 1, or -1 when the file cannot be written or a name is not a valid XML name.
