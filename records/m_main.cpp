@@ -433,6 +433,18 @@ check::CheckedPages CheckedPagesOf(sections::SectionArea& area) {
     return {area.dw_no1, area.dw_no2, area.dw_no3, area.dw_no4, area.dw_no71, area.dw_no};
 }
 
+// A recommendation with its version number is saved: from then on, here as on a switch to it, only
+// Modify opens its pages again. The list's copy of the state is read afresh, since the number may
+// have been made on another desktop.
+void ProtectVersioned(sections::SectionArea& area) {
+    if (const long row = area.ListRowOf(current_id); row > 0) {
+        area.dw_no.ReselectRow(row);
+        if (area.dw_no.GetItemString(row, "xm_xg") != std::optional<std::string>("0")) area.disabledw();
+    }
+}
+
+}  // namespace
+
 check::PreparedPages PreparedPagesOf(sections::SectionArea& area) {
     return {area.dw_no1,   area.dw_no2,  area.dw_no3,  area.dw_no4,  area.dw_no512,
             area.dw_no522, area.dw_no53, area.dw_no71, area.dw_no92, area.dw_no94};
@@ -445,18 +457,6 @@ document::FormPages FormPagesOf(sections::SectionArea& area) {
 document::ListPages ListPagesOf(sections::SectionArea& area) {
     return {area.dw_no72, area.dw_no82, area.dw_no91, area.dw_no93};
 }
-
-// A recommendation with its version number is saved: from then on, here as on a switch to it, only
-// Modify opens its pages again. The list's copy of the state is read afresh, since the number may
-// have been made on another desktop.
-void ProtectVersioned(sections::SectionArea& area) {
-    if (const long row = area.ListRowOf(current_id); row > 0) {
-        area.dw_no.ReselectRow(row);
-        if (area.dw_no.GetItemString(row, "xm_xg") != std::optional<std::string>("0")) area.disabledw();
-    }
-}
-
-}  // namespace
 
 bool m_main::SavedForReading() {
     if (current_id == kNoRecommendation) return false;
@@ -471,19 +471,6 @@ int m_main::all_check() {
     const int checked = check::all_check(CheckedPagesOf(targets_.sections), sqlca, current_id);
     if (checked == 1) ProtectVersioned(targets_.sections);
     return checked;
-}
-
-check::Prepared m_main::all_prepare() {
-    return check::all_prepare(PreparedPagesOf(targets_.sections), current_id);
-}
-
-int m_main::all_print(const document::PrintBuffer& buffer) {
-    return document::all_print(buffer, FormPagesOf(targets_.sections), current_id, current_path,
-                               WorkingFolder());
-}
-
-int m_main::all_print_789(const document::PrintBuffer& buffer) {
-    return document::all_print_789(buffer, ListPagesOf(targets_.sections), current_id, WorkingFolder());
 }
 
 void m_main::check_clicked() {

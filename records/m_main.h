@@ -10,6 +10,7 @@
 #include <string>
 
 #include "check/check.h"
+#include "document/documents.h"
 #include "document/print_buffer.h"
 #include "exchange/package.h"
 #include "runtime/ui/controls.h"
@@ -51,13 +52,9 @@ class m_main : public rt::ui::Menu {
     void import_clicked();                 // m_导入 (exchange/)
 
     // ---- functions the menu owns ------------------------------------------------------------------
-    // The completeness check and its version number, once the pages' pending edits are saved, and
-    // the print buffer (check/).
+    // The completeness check and its version number, once the pages' pending edits are saved
+    // (check/).
     int all_check();
-    check::Prepared all_prepare();
-    // The form document and the lists document (document/).
-    int all_print(const document::PrintBuffer& buffer);
-    int all_print_789(const document::PrintBuffer& buffer);
     // Reading an exchange package into the database (exchange/); tmp_path is the working folder.
     int import_base(const std::string& tmp_path, exchange::PackageImport& import) {
         return exchange::import_base(tmp_path, import);
@@ -113,6 +110,11 @@ class m_main : public rt::ui::Menu {
 
     CommandTargets targets_;
 };
+
+// The pages of the main window's section area that the print buffer and the two documents read.
+check::PreparedPages PreparedPagesOf(sections::SectionArea& area);
+document::FormPages FormPagesOf(sections::SectionArea& area);
+document::ListPages ListPagesOf(sections::SectionArea& area);
 
 // The help file's name in the program folder.
 inline constexpr const char* kHelpFile = "txsm.html";

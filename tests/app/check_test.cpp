@@ -378,7 +378,7 @@ TEST_F(CheckTest, PrintBufferHoldsDisplayTextsMonthsAmountsAndTheFirstContributo
     ASSERT_EQ(W().dw_no512->Retrieve({a}), 1);
     ASSERT_EQ(W().dw_no512->SetItem(1, "xm_zongtz", rt::Decimal::FromCents(99)), 1);
 
-    const laurel::check::Prepared prepared = Menu().all_prepare();
+    const laurel::check::Prepared prepared = AllPrepare();
     EXPECT_EQ(prepared.result, 1);
     EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
     const laurel::document::PrintBuffer& m = prepared.buffer;
@@ -433,14 +433,14 @@ TEST_F(CheckTest, PrintBufferOfTheNextRecommendationKeepsNothingOfThePreviousOne
         {a});
     Seed({b, "2008 02AA", "项目二"});
     OpenMainWindow();
-    laurel::check::Prepared prepared = Menu().all_prepare();
+    laurel::check::Prepared prepared = AllPrepare();
     const laurel::document::PrintBuffer& m = prepared.buffer;
     ASSERT_EQ(prepared.result, 1);
     ASSERT_EQ(m.xm_ename, "Name");
 
     ASSERT_EQ(W().dw_no->SetRow(2), 1);
     ASSERT_EQ(laurel::current_id, b);
-    prepared = Menu().all_prepare();
+    prepared = AllPrepare();
     ASSERT_EQ(prepared.result, 1);
     // New's values are values: the grade, the zero amount and period; its placeholder dates print.
     EXPECT_EQ(m.mj_secrcode, "4 非密");
@@ -460,7 +460,7 @@ TEST_F(CheckTest, PrintBufferOfTheNextRecommendationKeepsNothingOfThePreviousOne
                {b});
     ExecCommit("UPDATE j_ry_finish SET ry_grdtime = NULL WHERE xm_id = ?", {b});
     ExecCommit("UPDATE j_xm_base SET xm_zongtz = 0.5 WHERE xm_id = ?", {a});
-    prepared = Menu().all_prepare();
+    prepared = AllPrepare();
     ASSERT_EQ(prepared.result, 1);
     EXPECT_EQ(m.mj_secrcode, "");
     EXPECT_EQ(m.xm_zongtz, "");
@@ -485,7 +485,7 @@ TEST_F(CheckTest, APageThatCannotBeReadStopsTheCheckAndThePrintBuffer) {
 
     Dialogs().Clear();
     AnswerDatabaseError();
-    const laurel::check::Prepared prepared = Menu().all_prepare();
+    const laurel::check::Prepared prepared = AllPrepare();
     EXPECT_EQ(prepared.result, -1);
     EXPECT_EQ(Boxes().size(), 1u) << Dialogs().Transcript();
     EXPECT_EQ(prepared.buffer.xm_name, "项目一") << "the project pages were read";

@@ -27,7 +27,6 @@
 #include "app/j_main_mdi.h"
 #include "check/print_command.h"
 #include "document/working_document.h"
-#include "records/m_main.h"
 #include "runtime/word.h"
 #include "tests/support/app_fixture.h"
 
@@ -35,7 +34,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using laurel::document::PrintBuffer;
-using laurel::records::m_main;
 using rt::word::Application;
 using rt::word::Document;
 using testing_support::AppTest;
@@ -216,14 +214,14 @@ class FormDocumentTest : public AppTest {
 
     // The Print command with the form document as its only real step: a failure it throws is
     // reported as the command reports it.
-    void PrintFormAlone(m_main& menu) {
+    void PrintFormAlone() {
         laurel::check::RunPrintCommand(
             {[] {}, [] {}},
             laurel::check::PrintSteps{[] { return 1; },
                                       [&] {
                                           return laurel::check::Prepared{1, buffer_};
                                       },
-                                      [&](const PrintBuffer& buffer) { return menu.all_print(buffer); },
+                                      [&](const PrintBuffer& buffer) { return AllPrint(buffer); },
                                       [](const PrintBuffer&) { return 1; }});
     }
     fs::path Template() const { return folder_ / "model" / "m_model2.docx"; }
@@ -231,7 +229,7 @@ class FormDocumentTest : public AppTest {
 
     // A complete recommendation, the window open on it, and a print buffer in which every variable
     // holds a text of its own, as the print buffer preparation leaves it.
-    m_main& Prepared() {
+    void Prepared() {
         Seed(kRec);
         const int year = rt::Date::Today().year;
         auto amounts = [&](const char* kind, int back, const std::string& values) {
@@ -264,7 +262,6 @@ class FormDocumentTest : public AppTest {
         for (const auto& [bookmark, variable] : FormBookmarks()) buffer_.*variable = bookmark + "：值";
         buffer_.xm_askno = kRec.askno;
         buffer_.xm_abstract = "第一段\n第二段";
-        return Menu();
     }
 
     fs::path folder_;
@@ -302,9 +299,9 @@ TEST_F(FormDocumentTest, TheTemplateCarriesEveryBookmarkAndTheTablesThePrintingS
 }
 
 TEST_F(FormDocumentTest, AllPrintFillsEveryBookmarkAndTheThreeTablesAndSavesTheWorkingDocument) {
-    m_main& menu = Prepared();
+    Prepared();
     const std::string templateBytes = FileBytes(Template());
-    EXPECT_EQ(menu.all_print(buffer_), 1);
+    EXPECT_EQ(AllPrint(buffer_), 1);
     EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(FileBytes(Template()), templateBytes);
     ASSERT_TRUE(fs::exists(Working()));
@@ -347,7 +344,7 @@ TEST_F(FormDocumentTest, AllPrintFillsEveryBookmarkAndTheThreeTablesAndSavesTheW
 }
 
 TEST_F(FormDocumentTest, ATemplateWithoutABookmarkStopsTheStepAndNoWorkingDocumentIsWritten) {
-    m_main& menu = Prepared();
+    Prepared();
     auto parts = ReadParts(Template());
     std::string& body = parts["word/document.xml"];
     const auto at = body.find("w:name=\"RY_NAME\"");
@@ -355,7 +352,7 @@ TEST_F(FormDocumentTest, ATemplateWithoutABookmarkStopsTheStepAndNoWorkingDocume
     body.replace(at, 16, "w:name=\"RY_NAMX\"");
     WriteParts(Template(), parts);
 
-    EXPECT_THROW(menu.all_print(buffer_), rt::word::Error);
+    EXPECT_THROW(AllPrint(buffer_), rt::word::Error);
     EXPECT_FALSE(fs::exists(Working()));
     Application app;
     ASSERT_EQ(app.ConnectToObject("", "word.application"), 0);
@@ -379,7 +376,7 @@ TEST_F(FormDocumentTest, ATemplateWithoutABookmarkStopsTheStepAndNoWorkingDocume
         breakIt();
         Dialogs().Clear();
         Dialogs().Answer(1);
-        PrintFormAlone(menu);
+        PrintFormAlone();
         EXPECT_EQ(Boxes(), std::vector<std::string>{
                                "错误|生成word版本推荐书失败：无法打开模板“m_model2.docx”：" + why + where});
         EXPECT_EQ(Dialogs().messages.back().request.icon, rt::ui::Icon::StopSign);
@@ -390,7 +387,7 @@ TEST_F(FormDocumentTest, ATemplateWithoutABookmarkStopsTheStepAndNoWorkingDocume
 // A table that cannot be read is a failure, never an empty table: the step ends after the
 // database's box, and no working document is left, not even one an earlier run left behind.
 TEST_F(FormDocumentTest, ATableThatCannotBeReadEndsTheStepWithoutAWorkingDocument) {
-    m_main& menu = Prepared();
+    Prepared();
     for (const char* table : {"j_xy_saving", "j_jx_getaward"}) {
         SCOPED_TRACE(table);
         fs::create_directories(Working().parent_path());
@@ -398,7 +395,7 @@ TEST_F(FormDocumentTest, ATableThatCannotBeReadEndsTheStepWithoutAWorkingDocumen
         ExecCommit(std::string("ALTER TABLE ") + table + " RENAME TO unreadable");
         Dialogs().Clear();
         AnswerDatabaseError();
-        EXPECT_THROW(menu.all_print(buffer_), laurel::document::UnreadPage);
+        EXPECT_THROW(AllPrint(buffer_), laurel::document::UnreadPage);
         EXPECT_EQ(Boxes().size(), 1u) << Dialogs().Transcript();
         EXPECT_FALSE(fs::exists(Working()));
         ExecCommit(std::string("ALTER TABLE unreadable RENAME TO ") + table);
@@ -408,10 +405,10 @@ TEST_F(FormDocumentTest, ATableThatCannotBeReadEndsTheStepWithoutAWorkingDocumen
 }
 
 TEST_F(FormDocumentTest, AnEngineThatCannotStartIsReportedAndNothingIsWritten) {
-    m_main& menu = Prepared();
+    Prepared();
     Application::SetEngineAvailable(false);
     Dialogs().Answer(1);
-    EXPECT_EQ(menu.all_print(buffer_), 0);
+    EXPECT_EQ(AllPrint(buffer_), 0);
     EXPECT_EQ(Boxes(), (std::vector<std::string>{"错误|启动word错误: -3"}));
     EXPECT_FALSE(fs::exists(Working()));
 }
@@ -419,7 +416,7 @@ TEST_F(FormDocumentTest, AnEngineThatCannotStartIsReportedAndNothingIsWritten) {
 // A disk that fills up while the working document is saved: the box says so, in words the user can
 // act on, and no partial document stays behind.
 TEST_F(FormDocumentTest, AFullDiskIsReportedAsSuchAndLeavesNoWorkingDocument) {
-    m_main& menu = Prepared();
+    Prepared();
     const fs::path small = folder_ / "small";
     const TinyDisk disk(small, 16 << 10);
     if (!disk.Mounted()) GTEST_SKIP() << disk.Why();
@@ -432,7 +429,7 @@ TEST_F(FormDocumentTest, AFullDiskIsReportedAsSuchAndLeavesNoWorkingDocument) {
     for (int i = 0; i < 64 * 1024; ++i) buffer_.xm_papers += static_cast<char>('a' + random() % 26);
 
     Dialogs().Answer(1);
-    PrintFormAlone(menu);
+    PrintFormAlone();
     EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|生成word版本推荐书失败：无法保存文档“" + kRec.askno +
                                                 ".docx”：磁盘空间不足"});
     const fs::path folder =
@@ -443,7 +440,7 @@ TEST_F(FormDocumentTest, AFullDiskIsReportedAsSuchAndLeavesNoWorkingDocument) {
 // Installed on a read-only disk, with no folder of the user's own to be had either: the working
 // folder cannot be made, and the box says why in words the user can act on.
 TEST_F(FormDocumentTest, AWorkingFolderOnAReadOnlyDiskIsReportedAsSuch) {
-    m_main& menu = Prepared();
+    Prepared();
     const fs::path disk = folder_ / "cdrom";
     const TinyDisk cdrom(disk, 1 << 20);
     if (!cdrom.Mounted()) GTEST_SKIP() << cdrom.Why();
@@ -454,7 +451,7 @@ TEST_F(FormDocumentTest, AWorkingFolderOnAReadOnlyDiskIsReportedAsSuch) {
     const testing_support::UserDataFolder user((disk / "home").string());
 
     Dialogs().Answer(1);
-    PrintFormAlone(menu);
+    PrintFormAlone();
     EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|生成word版本推荐书失败：无法保存文档“" + kRec.askno +
                                                 ".docx”：磁盘只读"});
 }

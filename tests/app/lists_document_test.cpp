@@ -127,7 +127,7 @@ class ListsDocumentTest : public AppTest {
     // Runs with the save dialog answering the given result and path.
     int Run(int dialog, const fs::path& path) {
         Dialogs().AnswerFile({dialog, path.string(), path.filename().string()});
-        return Menu().all_print_789(buffer_);
+        return AllPrint789(buffer_);
     }
     int RunToTarget() {
         fs::create_directories(Target().parent_path());
@@ -386,7 +386,7 @@ TEST_F(ListsDocumentTest, UnreachableWordIsReportedAndNothingElseHappens) {
     }
     Dialogs().Answer(1);
     rt::word::Application::SetEngineAvailable(false);
-    const int result = Menu().all_print_789(buffer_);
+    const int result = AllPrint789(buffer_);
     rt::word::Application::SetEngineAvailable(true);
     EXPECT_EQ(result, 0);
     EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|启动word错误: -3"});
@@ -396,7 +396,7 @@ TEST_F(ListsDocumentTest, UnreachableWordIsReportedAndNothingElseHappens) {
 
 TEST_F(ListsDocumentTest, MissingWorkingDocumentEndsTheRunBeforeTheDialog) {
     fs::remove(Working());
-    EXPECT_THROW(Menu().all_print_789(buffer_), rt::word::Error);
+    EXPECT_THROW(AllPrint789(buffer_), rt::word::Error);
     EXPECT_TRUE(Dialogs().files.empty());
     EXPECT_TRUE(Boxes().empty());
 
@@ -417,7 +417,7 @@ TEST_F(ListsDocumentTest, AListThatCannotBeReadEndsTheRunWithoutAHandOver) {
         AnswerDatabaseError();
         fs::create_directories(Target().parent_path());
         Dialogs().AnswerFile({1, Target().string(), Target().filename().string()});
-        EXPECT_THROW(Menu().all_print_789(buffer_), laurel::document::UnreadPage);
+        EXPECT_THROW(AllPrint789(buffer_), laurel::document::UnreadPage);
         EXPECT_EQ(Boxes().size(), 1u) << Dialogs().Transcript();
         EXPECT_TRUE(Dialogs().files.empty());
         EXPECT_FALSE(fs::exists(Target()));
@@ -443,7 +443,7 @@ TEST_F(ListsDocumentTest, MoreRowsThanTheTemplateHoldsEndsTheRunAndKeepsTheWorki
     }
     for (int no = 2; no <= rows + 1; ++no) AddContributor(kRec.id, no, "人" + std::to_string(no));
     const std::string before = Slurp(Working());
-    EXPECT_THROW(Menu().all_print_789(buffer_), rt::word::Error);
+    EXPECT_THROW(AllPrint789(buffer_), rt::word::Error);
     EXPECT_TRUE(Dialogs().files.empty());
     EXPECT_EQ(Slurp(Working()), before);
     // The half-filled document is not left behind in a hidden engine.

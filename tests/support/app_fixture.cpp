@@ -4,10 +4,13 @@
 #include <cstdlib>
 
 #include "app/globals.h"
+#include "document/documents.h"
+#include "records/globals.h"
 #include "runtime/datawindow.h"
 #include "runtime/ui/window.h"
 #include "runtime/word.h"
 #include "schema/dataobjects.h"
+#include "sections/globals.h"
 
 namespace testing_support {
 
@@ -32,6 +35,20 @@ std::string XmId(int n) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%012d", n);
     return buf;
+}
+
+laurel::check::Prepared AppTest::AllPrepare() {
+    return laurel::check::all_prepare(laurel::records::PreparedPagesOf(W().Sections()), laurel::current_id);
+}
+
+int AppTest::AllPrint(const laurel::document::PrintBuffer& buffer) {
+    return laurel::document::all_print(buffer, laurel::records::FormPagesOf(W().Sections()),
+                                       laurel::current_id, laurel::current_path, laurel::WorkingFolder());
+}
+
+int AppTest::AllPrint789(const laurel::document::PrintBuffer& buffer) {
+    return laurel::document::all_print_789(buffer, laurel::records::ListPagesOf(W().Sections()),
+                                           laurel::current_id, laurel::WorkingFolder());
 }
 
 void AppTest::SetUp() {

@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "app/j_main_mdi.h"
+#include "check/check.h"
+#include "document/print_buffer.h"
 #include "records/m_main.h"
 #include "runtime/transaction.h"
 #include "runtime/ui/control.h"
@@ -91,6 +93,12 @@ class AppTest : public ::testing::Test {
         return *menu;
     }
     bool WindowOpen() const { return window_ && window_->IsOpen(); }
+
+    // The Print command's steps after the check, each on its own, on the open window's pages: the
+    // print buffer made from what is stored, and the form and lists documents written from one.
+    laurel::check::Prepared AllPrepare();
+    int AllPrint(const laurel::document::PrintBuffer& buffer);
+    int AllPrint789(const laurel::document::PrintBuffer& buffer);
 
     // "title|text" of every message box so far, in order.
     std::vector<std::string> Boxes() const;
