@@ -472,7 +472,7 @@ long DataWindow::RetrieveKeepingEdits() {
 
     const Row* current = d.rows.At(d.row);
     const std::uint64_t id = current ? current->id : 0;
-    d.rows.KeepEdits(std::move(fetched), d.object->keys);
+    if (!d.rows.KeepEdits(std::move(fetched), d.object->keys)) return -1;
     const long count = Count(d.rows.primary);
     const long before = d.row;
     // The current row stays on its row, and the pending edit with it; failing that the number

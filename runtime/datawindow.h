@@ -163,8 +163,9 @@ class DataWindow {
     // deleted when the database still holds them. A changed row that the database no longer holds
     // is not brought back (another desktop deleted it). The current row stays on its row where it
     // can, and the pending edit with it; rowfocuschanged fires as Retrieve fires it. Returns the
-    // row count, or -1 (nothing retrieved since SetDataObject or Reset, or the SELECT failed:
-    // dberror fires, and everything stays as it was).
+    // row count, or -1 (nothing retrieved since SetDataObject or Reset, rows kept in the filter
+    // buffer, which have no place to go back to, or the SELECT failed: dberror fires; everything
+    // stays as it was).
     long RetrieveKeepingEdits();
 
     // ---- display --------------------------------------------------------------------------------

@@ -115,7 +115,8 @@ std::string KeyText(const Row& x, const std::vector<int>& keys, bool original) {
 
 }  // namespace
 
-void RowBuffers::KeepEdits(std::vector<Row> fresh, const std::vector<int>& keys) {
+bool RowBuffers::KeepEdits(std::vector<Row> fresh, const std::vector<int>& keys) {
+    if (!filter.empty()) return false;
     std::unordered_map<std::string, std::size_t> byKey;
     if (!keys.empty()) {
         for (std::size_t i = 0; i < fresh.size(); ++i) byKey.emplace(KeyText(fresh[i], keys, false), i);
@@ -139,22 +140,20 @@ void RowBuffers::KeepEdits(std::vector<Row> fresh, const std::vector<int>& keys)
 
     // Changed rows take their changed items over what is stored now.
     std::vector<std::pair<std::size_t, Row>> added;  // new rows and their places
-    for (const std::vector<Row>* buf : {&primary, &filter}) {
-        for (std::size_t i = 0; i < buf->size(); ++i) {
-            const Row& x = (*buf)[i];
-            if (x.status == ItemStatus::New || x.status == ItemStatus::NewModified) {
-                added.emplace_back(i, x);
-                continue;
-            }
-            const long at = find(x);
-            if (at < 0) continue;
-            Row& now = fresh[static_cast<std::size_t>(at)];
-            now.id = x.id;
-            now.selected = x.selected;
-            if (x.status != ItemStatus::DataModified) continue;
-            for (std::size_t c = 0; c < x.values.size() && c < now.values.size(); ++c) {
-                if (x.Modified(c)) now.Store(c, x.values[c]);
-            }
+    for (std::size_t i = 0; i < primary.size(); ++i) {
+        const Row& x = primary[i];
+        if (x.status == ItemStatus::New || x.status == ItemStatus::NewModified) {
+            added.emplace_back(i, x);
+            continue;
+        }
+        const long at = find(x);
+        if (at < 0) continue;
+        Row& now = fresh[static_cast<std::size_t>(at)];
+        now.id = x.id;
+        now.selected = x.selected;
+        if (x.status != ItemStatus::DataModified) continue;
+        for (std::size_t c = 0; c < x.values.size() && c < now.values.size(); ++c) {
+            if (x.Modified(c)) now.Store(c, x.values[c]);
         }
     }
 
@@ -167,8 +166,8 @@ void RowBuffers::KeepEdits(std::vector<Row> fresh, const std::vector<int>& keys)
         rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(std::min(at, rows.size())), std::move(x));
     }
     primary = std::move(rows);
-    filter.clear();
     deleted = std::move(stillDeleted);
+    return true;
 }
 
 }  // namespace rt::dw

@@ -65,8 +65,9 @@ class RowBuffers {
     // a changed row's changed items over the fresh row whose key (the columns `keys`) has the
     // values the changed row's key had when read; new rows at their places; deleted rows deleted
     // again when still read. Every row found again keeps its identity; a changed row not found is
-    // dropped.
-    void KeepEdits(std::vector<Row> fresh, const std::vector<int>& keys);
+    // dropped. Refused (false, nothing changed) while the filter buffer holds rows: they have no
+    // place among the rows shown to go back to, and are never put there.
+    bool KeepEdits(std::vector<Row> fresh, const std::vector<int>& keys);
 
   private:
     std::uint64_t nextId_ = 1;

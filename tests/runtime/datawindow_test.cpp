@@ -1040,6 +1040,22 @@ TEST_F(UpdatePlanTest, OnlyTheColumnsTheObjectWritesAreWrittenAndCompared) {
     EXPECT_TRUE(Plan().empty());
 }
 
+// Rows kept out of sight in the filter buffer have no place among the rows shown: keeping the edits
+// over the rows read again is refused, and every row stays where it was, rather than one put
+// anywhere.
+TEST_F(UpdatePlanTest, KeepingEditsRefusesRowsKeptOutOfSight) {
+    Load("dw_6", {{{"xm_id", "P1"}, {"jx_id", 1}, {"jx_name", "a1"}}});
+    Set(1, "jx_name", "typed");
+    rows_.filter.push_back(rows_.Make(ItemStatus::NewModified, object_->def.columns.size()));
+    const std::vector<std::string> before = Plan();
+    std::vector<rt::dw::Row> fresh{
+        rows_.Read(Values({{"xm_id", "P1"}, {"jx_id", 1}, {"jx_name", "stored"}}))};
+    EXPECT_FALSE(rows_.KeepEdits(std::move(fresh), object_->keys));
+    EXPECT_EQ(rows_.primary.size(), 1u);
+    EXPECT_EQ(rows_.filter.size(), 1u);
+    EXPECT_EQ(Plan(), before);
+}
+
 // SQLite's driver hands a real back rounded to 15 significant digits, and a decimal of more than 13
 // whole digits too: such a value finds its row through the range of numbers that round to it. A
 // value with more digits was read exactly and compares exactly.
