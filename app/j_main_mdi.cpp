@@ -1,5 +1,6 @@
 #include "app/j_main_mdi.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -288,9 +289,10 @@ void j_main_mdi::CreateControls() {
     ole_1->Move(120, 40);
 
     // The first control of the list lies on top; the client area stays the backdrop.
-    auto list = ControlList();
-    for (auto it = list.rbegin(); it != list.rend(); ++it)
-        if (*it != mdi_1) (*it)->BringToTop();
+    std::vector<rt::ui::Control*> list = ControlList();
+    std::reverse(list.begin(), list.end());
+    for (rt::ui::Control* control : list)
+        if (control != mdi_1) control->BringToTop();
 }
 
 void j_main_mdi::AttachHandlers() {

@@ -17,13 +17,13 @@
 //
 // Built without LAUREL_FUZZ, the same harness replays the files named on its command line.
 
-#include <stdlib.h>
 #include <unistd.h>
 #include <zip.h>
 
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>

@@ -120,6 +120,7 @@ struct DataWindow::Impl {
 
     // Takes its texts by value: a handler may run statements on the transaction (whose diagnostic
     // the text was) or change the object (whose SQL it was) while it still reads them.
+    // NOLINTNEXTLINE(performance-unnecessary-value-param)
     void FireDbError(long code, std::string text, std::string sql) {
         auto handler = self.dberror;
         int answer = handler ? handler(code, text, sql) : 0;

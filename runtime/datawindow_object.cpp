@@ -174,7 +174,7 @@ void PrepareSelect(CompiledObject& object) {
 
 }  // namespace
 
-CompiledObject::CompiledObject(const DataWindowDef& d) : def(d) {
+CompiledObject::CompiledObject(DataWindowDef d) : def(std::move(d)) {
     const auto n = def.columns.size();
     writeNames.reserve(n);
     masks.assign(n, EditMask());

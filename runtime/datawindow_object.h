@@ -34,7 +34,7 @@ std::string_view TrimView(std::string_view s);
 bool StartsWithNoCase(std::string_view s, std::string_view prefix);
 
 struct CompiledObject {
-    explicit CompiledObject(const DataWindowDef& d);
+    explicit CompiledObject(DataWindowDef d);
 
     DataWindowDef def;
     // Per column: the bare name that INSERT, UPDATE and WHERE use ("" for an expression), and the

@@ -124,7 +124,6 @@ bool KnownClass(std::string_view className) {
 // ---- Application -------------------------------------------------------------------------------
 
 Application::Application() = default;
-Application::~Application() = default;
 
 int Application::ConnectToObject(std::string_view file, std::string_view className) {
     if (!KnownClass(className)) return -2;

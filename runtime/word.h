@@ -26,7 +26,7 @@ class Document;
 class Application {
   public:
     Application();
-    ~Application();
+    ~Application() = default;
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
 

@@ -115,7 +115,7 @@ std::string ReasonText(SkipReason why) {
 
 }  // namespace
 
-void Zip::Skip(SkippedFile f) {
+void Zip::Skip(const SkippedFile& f) {
     if (!skipped_) firstSkipped_ = f;
     skipped_ = true;
     if (SkippingFile) SkippingFile(f);
@@ -234,8 +234,7 @@ long Packing::Write() {
 long Zip::zip() {
     skipped_ = false;
     if (zipfilename.empty()) return kZipNoArchiveName;
-    Packing packing(zipfilename, processsubfolders, preservepaths,
-                    [this](SkippedFile f) { Skip(std::move(f)); });
+    Packing packing(zipfilename, processsubfolders, preservepaths, [this](const SkippedFile& f) { Skip(f); });
     for (const std::string& line : Patterns(filestoprocess)) {
         if (!packing.Select(line)) return kZipSourceMissing;
     }
@@ -526,7 +525,7 @@ long Zip::unzip() {
     for (zip_int64_t i = 0; i < count; ++i) {
         Outcome outcome = unpacking.Take(static_cast<zip_uint64_t>(i));
         selected = selected || outcome.selected;
-        if (outcome.refused) Skip(std::move(*outcome.refused));
+        if (outcome.refused) Skip(*outcome.refused);
     }
     if (!selected) return kZipNothingToDo;
     return skipped_ ? static_cast<long>(kZipFilesSkipped) : 0L;

@@ -100,7 +100,7 @@ class Zip {
     std::function<void(const SkippedFile&)> SkippingFile;
 
   private:
-    void Skip(SkippedFile f);
+    void Skip(const SkippedFile& f);
     bool skipped_ = false;
     SkippedFile firstSkipped_;
 };

@@ -108,7 +108,7 @@ uint8_t Nearest(const std::vector<QRgb>& pal, QRgb c) {
 bool WriteGif(const QImage& image, const std::string& path) {
     const auto pal = Palette();
     std::vector<uint8_t> pixels;
-    pixels.reserve(static_cast<size_t>(image.width() * image.height()));
+    pixels.reserve(static_cast<size_t>(image.width()) * static_cast<size_t>(image.height()));
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) pixels.push_back(Nearest(pal, image.pixel(x, y)));
 

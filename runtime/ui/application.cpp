@@ -76,7 +76,7 @@ std::string Application::WorkingFolder(const std::string& preferred) {
     // into it (a link planted there could redirect the working files).
     const QString location = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
     if (location.isEmpty()) return preferred;
-    const std::string own = QFile::encodeName(location).toStdString();
+    std::string own = QFile::encodeName(location).toStdString();
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(own).parent_path(), ec);
     if (::mkdir(own.c_str(), 0700) != 0 && errno != EEXIST) return preferred;

@@ -106,7 +106,7 @@ class FollowArea : public QObject {
 
 // ---- StaticText -------------------------------------------------------------------------------
 
-StaticText::StaticText(Window& parent, std::string name, std::string text)
+StaticText::StaticText(Window& parent, std::string name, const std::string& text)
     : Control(parent, std::move(name)) {
     auto* label = new ClickLabel;
     label->setAutoFillBackground(true);
@@ -180,8 +180,8 @@ void StaticText::SetBorder(Border b) {
 
 // ---- StaticHyperlink --------------------------------------------------------------------------
 
-StaticHyperlink::StaticHyperlink(Window& parent, std::string name, std::string text, std::string url)
-    : StaticText(parent, std::move(name), std::move(text)), url_(std::move(url)) {
+StaticHyperlink::StaticHyperlink(Window& parent, std::string name, const std::string& text, std::string url)
+    : StaticText(parent, std::move(name), text), url_(std::move(url)) {
     Widget()->setCursor(Qt::PointingHandCursor);
     auto* label = static_cast<ClickLabel*>(Widget());
     label->onClick = [this] { Click(); };
@@ -196,7 +196,7 @@ void StaticHyperlink::Click() {
 
 // ---- CommandButton ----------------------------------------------------------------------------
 
-CommandButton::CommandButton(Window& parent, std::string name, std::string text)
+CommandButton::CommandButton(Window& parent, std::string name, const std::string& text)
     : Control(parent, std::move(name)) {
     auto* button = new QPushButton;
     QObject::connect(button, &QPushButton::clicked, button, [this] { Click(); });
@@ -219,7 +219,8 @@ void CommandButton::Click() {
 
 // ---- GroupBox ---------------------------------------------------------------------------------
 
-GroupBox::GroupBox(Window& parent, std::string name, std::string text) : Control(parent, std::move(name)) {
+GroupBox::GroupBox(Window& parent, std::string name, const std::string& text)
+    : Control(parent, std::move(name)) {
     auto* frame = new QFrame;
     frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
     frame->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -236,7 +237,8 @@ void GroupBox::SetFont(const rt::ui::Font& f) {
 
 // ---- Picture ----------------------------------------------------------------------------------
 
-Picture::Picture(Window& parent, std::string name, std::string file) : Control(parent, std::move(name)) {
+Picture::Picture(Window& parent, std::string name, const std::string& file)
+    : Control(parent, std::move(name)) {
     auto* label = new QLabel;
     label->setScaledContents(true);
     label->setFocusPolicy(Qt::NoFocus);

@@ -17,7 +17,7 @@ enum class SystemColor { None, WindowText, Window, ButtonFace, AppWorkspace, Hig
 
 class StaticText : public Control {
   public:
-    StaticText(Window& parent, std::string name, std::string text = {});
+    StaticText(Window& parent, std::string name, const std::string& text = {});
     std::string Text() const { return text_; }
     void SetText(std::string_view text);
     void SetFont(const rt::ui::Font& f);
@@ -48,7 +48,7 @@ class StaticText : public Control {
 // A static text that opens a web address when clicked, with the hand pointer over it.
 class StaticHyperlink : public StaticText {
   public:
-    StaticHyperlink(Window& parent, std::string name, std::string text = {}, std::string url = {});
+    StaticHyperlink(Window& parent, std::string name, const std::string& text = {}, std::string url = {});
     std::string Url() const { return url_; }
     // What a click does: opens the address through the dialog service, then fires clicked.
     void Click();
@@ -59,7 +59,7 @@ class StaticHyperlink : public StaticText {
 
 class CommandButton : public Control {
   public:
-    CommandButton(Window& parent, std::string name, std::string text = {});
+    CommandButton(Window& parent, std::string name, const std::string& text = {});
     std::string Text() const { return text_; }
     void SetText(std::string_view text);
     void SetFont(const rt::ui::Font& f);
@@ -73,14 +73,14 @@ class CommandButton : public Control {
 
 class GroupBox : public Control {
   public:
-    GroupBox(Window& parent, std::string name, std::string text = {});
+    GroupBox(Window& parent, std::string name, const std::string& text = {});
     void SetBorder(Border b);
     void SetFont(const rt::ui::Font& f);
 };
 
 class Picture : public Control {
   public:
-    Picture(Window& parent, std::string name, std::string file = {});
+    Picture(Window& parent, std::string name, const std::string& file = {});
     // Loads an image file (PNG, GIF, ...); a missing file leaves the picture empty. Returns 1 or -1.
     int SetPictureName(const std::string& file);
     std::string PictureName() const { return file_; }

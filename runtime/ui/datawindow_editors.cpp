@@ -496,7 +496,7 @@ QWidget* CreateEditor(const ColumnDef& c, EditorKind kind, QWidget* parent) {
 QString LineText(const QLineEdit* edit) {
     if (edit->inputMask().isEmpty()) return edit->text();
     // Only the literals of the mask: nothing typed.
-    const QString shown = edit->text();
+    QString shown = edit->text();
     const QString mask = edit->inputMask();
     QString literals;
     bool escape = false;

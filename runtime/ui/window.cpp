@@ -346,7 +346,7 @@ int Close(Window& w) {
 }
 
 int OpenModal(Window& w, Window* parent) {
-    QDialog* dialog = qobject_cast<QDialog*>(w.TopWidget());
+    auto* dialog = qobject_cast<QDialog*>(w.TopWidget());
     if (parent && dialog) dialog->setParent(parent->TopWidget(), dialog->windowFlags());
     if (w.DoOpen() != 1) return -1;
     if (dialog && w.IsOpen()) dialog->exec();

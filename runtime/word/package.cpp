@@ -99,7 +99,7 @@ std::string MissingFolderReason(std::filesystem::path folder) {
 std::string ZipReason(zip_t* za) {
     const zip_error_t* error = zip_get_error(za);
     if (zip_error_system_type(error) == ZIP_ET_SYS) {
-        const std::string system =
+        std::string system =
             SystemReason(std::error_code(zip_error_code_system(error), std::generic_category()));
         if (!system.starts_with("系统错误")) return system;
     }

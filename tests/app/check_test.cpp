@@ -58,7 +58,7 @@ class CheckTest : public AppTest {
     }
 
     // Runs the check, answering its boxes in turn; returns its result.
-    int Check(std::vector<int> answers) {
+    int Check(const std::vector<int>& answers) {
         Dialogs().Clear();
         for (int answer : answers) Dialogs().Answer(answer);
         return Menu().all_check();

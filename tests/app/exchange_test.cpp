@@ -194,7 +194,7 @@ class ExchangeTest : public AppTest {
         z.zipfilename = package.string();
         EXPECT_EQ(z.unzip(), 0);
         change(folder);
-        const fs::path out = Db().Folder() / (name + ".DAT");
+        fs::path out = Db().Folder() / (name + ".DAT");
         z.zipfilename = out.string();
         z.filestoprocess = folder.string() + "/*";
         EXPECT_EQ(z.zip(), 0);
@@ -420,7 +420,7 @@ TEST_F(ExchangeTest, ExistingKeyIsRefusedAndStaleMembersAreNeverReadForTheNextPa
     const fs::path noAwards =
         Rework(package, "no-awards", [](const fs::path& f) { fs::remove(f / "xm_hj.xml"); });
     auto boxes = NotExist("xm_hj");
-    boxes.push_back("提示信息|推荐书导入失败!");
+    boxes.emplace_back("提示信息|推荐书导入失败!");
     EXPECT_EQ(Import(noAwards, 2), boxes);
     EXPECT_EQ(RowsOf(kA.id), 0) << "nothing of a failed import stays";
     EXPECT_TRUE(ProgramFolder().empty()) << ::testing::PrintToString(ProgramFolder());
@@ -601,7 +601,7 @@ TEST_F(ExchangeTest, BrokenPackagesLeaveNoHalfRecommendationAndTouchNoOther) {
         const fs::path broken = Rework(package, c.name, c.change);
         Dialogs().Clear();
         auto boxes = c.boxes;
-        boxes.push_back("提示信息|推荐书导入失败!");
+        boxes.emplace_back("提示信息|推荐书导入失败!");
         EXPECT_EQ(Import(broken, static_cast<int>(boxes.size())), boxes);
         EXPECT_EQ(RowsOf(kA.id), 0);
         EXPECT_EQ(RowsOf(kElsewhere), 0);
@@ -713,7 +713,7 @@ TEST_F(ExchangeTest, HostileArchivesAreRefusedWholeAndOnlyTheMembersAreUnpacked)
             if (entries[k].first.empty()) entries[k].first = "extra/" + std::to_string(k);
         MakeArchive(hostile, entries);
         auto boxes = c.boxes;
-        boxes.push_back("提示信息|推荐书导入失败!");
+        boxes.emplace_back("提示信息|推荐书导入失败!");
         EXPECT_EQ(Import(hostile, static_cast<int>(boxes.size())), boxes);
         EXPECT_EQ(RowsOf(kA.id), 0);
         EXPECT_EQ(Snapshot(kB.id), other);

@@ -348,7 +348,7 @@ TEST_F(SectionNavigation, LeavingASectionSavesExactlyItsOwnPages) {
 
         for (const PageEdit* e : edited) {
             std::vector<rt::Value> args = {a};
-            if (e->yearRow) args.push_back(std::to_string(year - 3));
+            if (e->yearRow) args.emplace_back(std::to_string(year - 3));
             const rt::Value stored = StoredValue(e->sql, args);
             const bool saved = saves.contains(e->dw);
             EXPECT_EQ(SameValue(stored, EditValue(*e, h)), saved) << e->dw << " stored " << stored.ToText();
@@ -374,9 +374,9 @@ TEST_F(SectionNavigation, APageAnotherDesktopStoredSinceItWasReadAsksWhoseChange
         const std::string caption(laurel::sections::SectionAt(h)->caption);
         const std::string object = "dw_" + e.dw.substr(5);
         std::vector<rt::Value> args = {a};
-        if (e.dw == "dw_no71" || e.dw == "dw_no81") args.push_back(1);
+        if (e.dw == "dw_no71" || e.dw == "dw_no81") args.emplace_back(1);
         std::vector<rt::Value> stored = {a};
-        if (e.yearRow) stored.push_back(std::to_string(year - 3));
+        if (e.yearRow) stored.emplace_back(std::to_string(year - 3));
         DataWindowControl& page = *Dw(W(), e.dw);
 
         for (const int answer : {2, 1}) {

@@ -211,7 +211,7 @@ TEST_F(RecordsTest, HighlightingAnItemShowsItsMicroHelpInTheStatusLineUntilTheMe
     EXPECT_EQ(W().StatusLine(), "中文项目名称，限30个汉字。");
 
     // A toolbar button shows its tip; the status line keeps the field's hint.
-    QToolBar* bar = W().Frame()->findChild<QToolBar*>();
+    auto* bar = W().Frame()->findChild<QToolBar*>();
     ASSERT_NE(bar, nullptr);
     for (rt::ui::MenuItem* item : {Menu().new_recommendation, Menu().save}) {
         QWidget* button = bar->widgetForAction(item->Action());
@@ -1059,7 +1059,7 @@ TEST_F(RecordsTest, PreviousAndNextStopAtTheEndsWithoutAnyEffect) {
     EXPECT_EQ(switches_, 3);
 
     // A press of a toolbar button runs its command once.
-    QToolBar* bar = W().Frame()->findChild<QToolBar*>();
+    auto* bar = W().Frame()->findChild<QToolBar*>();
     ASSERT_NE(bar, nullptr);
     QTest::mouseClick(bar->widgetForAction(Menu().previous->Action()), Qt::LeftButton);
     EXPECT_EQ(laurel::current_id, kA.id);

@@ -296,7 +296,7 @@ TEST_F(SubjectPicker, PersonPicksWithTheMouseThroughTheRealWidgets) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(top));
 
     // A double-click on the display-only field: its first click makes it current.
-    QWidget* name2 = W().dw_no1->Widget()->findChild<QWidget*>(QStringLiteral("xk_majorname2"));
+    auto* name2 = W().dw_no1->Widget()->findChild<QWidget*>(QStringLiteral("xk_majorname2"));
     ASSERT_NE(name2, nullptr);
     ASSERT_TRUE(name2->isVisible());
     QTest::mouseClick(name2, Qt::LeftButton);
@@ -334,7 +334,7 @@ TEST_F(SubjectPicker, PersonPicksWithTheMouseThroughTheRealWidgets) {
     EXPECT_EQ(shown->text(), QStringLiteral("机械动力学")) << "the page shows the pick";
 
     // The main window stays usable: another subject field, another pick from the same picker.
-    QWidget* code3 = W().dw_no1->Widget()->findChild<QWidget*>(QStringLiteral("xk_majorcode3"));
+    auto* code3 = W().dw_no1->Widget()->findChild<QWidget*>(QStringLiteral("xk_majorcode3"));
     ASSERT_NE(code3, nullptr);
     QTest::mouseClick(code3, Qt::LeftButton);
     EXPECT_EQ(W().dw_no1->GetColumnName(), "xk_majorcode3");

@@ -91,7 +91,7 @@ class DataWindowViewTest : public ::testing::Test {
 
     DataWindowControl& Add(const std::string& name, const std::string& object, int width = 3543,
                            int height = 2260) {
-        DataWindowControl& dw = window_->Add<DataWindowControl>(name, object);
+        auto& dw = window_->Add<DataWindowControl>(name, object);
         dw.Move(10, 10);
         dw.Resize(width, height);
         dw.SetTransObject(t_);

@@ -1,7 +1,7 @@
 // The statement: text and arguments in, the typed values of its rows out, and the results each
 // embedded statement reports.
 
-#include <time.h>
+#include <ctime>
 
 #include "tests/runtime/transaction_fixture.h"
 

@@ -158,7 +158,7 @@ class WordTest : public ::testing::Test {
     }
 
     fs::path Make(const std::string& name, const std::string& body) {
-        const fs::path p = dir_ / name;
+        fs::path p = dir_ / name;
         WriteZip(p, Package(body));
         return p;
     }
@@ -192,7 +192,7 @@ TEST_F(WordTest, BookmarkTextReplacesTheRangeWithTheFirstRunsFormatAndTheBookmar
 
     pugi::xml_node p = SavedBody(doc).child("w:p");
     std::vector<std::string> runs;
-    for (pugi::xml_node r : p.children("w:r")) runs.push_back(r.child("w:t").text().get());
+    for (pugi::xml_node r : p.children("w:r")) runs.emplace_back(r.child("w:t").text().get());
     EXPECT_EQ(runs, (std::vector<std::string>{"Label:", "second", " tail"}));
     pugi::xml_node value = p.child("w:bookmarkStart").next_sibling();
     EXPECT_TRUE(value.child("w:rPr").child("w:i")) << "the first run's format";

@@ -88,7 +88,7 @@ struct RawArchive {
         zip_t* z = zip_open(path.c_str(), ZIP_RDONLY, &err);
         if (z == nullptr) return out;
         for (zip_int64_t i = 0; i < zip_get_num_entries(z, 0); ++i)
-            out.push_back(zip_get_name(z, static_cast<zip_uint64_t>(i), 0));
+            out.emplace_back(zip_get_name(z, static_cast<zip_uint64_t>(i), 0));
         zip_discard(z);
         std::sort(out.begin(), out.end());
         return out;

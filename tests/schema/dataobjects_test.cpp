@@ -484,7 +484,7 @@ TEST(ExportViews, SelectOneProjectInKeyOrder) {
         const rt::DataWindowDef* d = Find(name);
         ASSERT_NE(d, nullptr);
         const ParsedSelect p = Parse(d->select);
-        const std::string table = kExportTables.at(name);
+        const std::string& table = kExportTables.at(name);
         const std::string where = "WHERE " + table + ".xm_id = :current";
         std::string rest = Unquoted(p.rest);
         // Ascending is the default; accept it spelt out.
