@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -41,16 +42,35 @@ void ForgetControls(j_main_mdi& w) {
            w.cb_n, w.cb_p, w.st_2, w.dw_no1, w.shl_1, w.p_1, w.st_1, w.dw_no, w.tv_1, w.gb_1, w.gb_2);
 }
 
-// Said once for each connection to the database that went (the server ended the session or
-// restarted, the database file could not be written): the command that found it so did nothing,
-// and whatever the user typed is still pending, for the next save to store.
-void SayConnectionLost(bool restored) {
-    rt::ui::MessageBox("提示信息",
-                       restored
-                           ? "与数据库的连接曾经中断，现已恢复。\n刚才的操作没有完成，已输入的内容仍然保留，"
-                             "请再操作一次。"
-                           : "与数据库的连接已经中断，暂时无法恢复。\n刚才的操作没有完成，已输入的内容仍然"
-                             "保留，请稍后再操作一次。",
+// Said once for each transaction lost (the connection to the database went, the database's disk
+// is full or failing, the user gave up waiting): the command that found it so did nothing, and
+// whatever the user typed is still pending, for the next save to store.
+void SayTransactionLost(rt::Transaction::Loss loss) {
+    using Loss = rt::Transaction::Loss;
+    const char* what = "";
+    const char* then = "请再操作一次。";
+    switch (loss) {
+        case Loss::ConnectionRestored:
+            what = "与数据库的连接曾经中断，现已恢复。";
+            break;
+        case Loss::ConnectionDown:
+            what = "与数据库的连接已经中断，暂时无法恢复。";
+            then = "请稍后再操作一次。";
+            break;
+        case Loss::GivenUp:
+            what = "已放弃等待数据库应答。";
+            then = "请稍后再操作一次。";
+            break;
+        case Loss::DiskFull:
+            what = "数据库所在的磁盘已满，无法写入。";
+            then = "请腾出磁盘空间后再操作一次。";
+            break;
+        case Loss::DiskFailed:
+            what = "数据库文件读写出错（磁盘故障，或文件暂时不能写入）。";
+            then = "请排除故障后再操作一次。";
+            break;
+    }
+    rt::ui::MessageBox("提示信息", std::string(what) + "\n刚才的操作没有完成，已输入的内容仍然保留，" + then,
                        rt::ui::Icon::Exclamation);
 }
 
@@ -68,7 +88,7 @@ j_main_mdi::~j_main_mdi() {
 
 void j_main_mdi::create() {
     rt::ui::OnWaitForUser(EndReading);
-    sqlca.OnConnectionLost(SayConnectionLost);
+    sqlca.OnTransactionLost(SayTransactionLost);
     CreateControls();
     sections_ = std::make_unique<sections::SectionArea>(sections::SectionControls{
         .window = *this,
@@ -121,7 +141,7 @@ void j_main_mdi::create() {
 
 void j_main_mdi::destroy() {
     rt::ui::OnWaitForUser(nullptr);
-    sqlca.OnConnectionLost(nullptr);
+    sqlca.OnTransactionLost(nullptr);
     // The subject picker writes into this window's pages: it goes with it.
     ClosePopup();
     if (GetMenu()) DestroyMenu();

@@ -133,8 +133,9 @@ struct DataWindow::Impl {
     // The failure of the transaction's last statement. The driver's own code when it gave one,
     // else the SQLCode, so that a failure never reaches the handler as code 0.
     void FireDbError(const Transaction& t, std::string sql) {
-        // A connection that went has been told of once; every failure it causes is that one.
-        if (t.LossAlreadyTold()) return;
+        // A lost transaction has been told of once, or its loss had the reason: every failure it
+        // causes is that one.
+        if (t.LossAlreadyTold() || t.RefusedAfterLoss()) return;
         FireDbError(t.SQLDBCode != 0 ? t.SQLDBCode : t.SQLCode, t.SQLErrText, std::move(sql));
     }
 
@@ -300,10 +301,6 @@ struct DataWindow::Impl {
     // The rows of the object's SELECT with these arguments, into `fetched`; the count, or -1 (a
     // failed SELECT fires dberror). The DataWindow's own rows are not touched.
     long Fetch(const std::vector<Value>& args, std::vector<Row>& fetched) {
-        if (!object || !Trans() || !object->selectOk) return -1;
-        // The code tables first, so that a failure of theirs, and whatever its handler does, comes
-        // before this object's rows change rather than in the middle of replacing them.
-        if (Trans()->Connected()) RetrieveChildren();
         Transaction* t = Trans();
         if (!object || !t || !object->selectOk) return -1;
 
@@ -321,6 +318,12 @@ struct DataWindow::Impl {
             FireDbError(*t, object->selectSql);
             return -1;
         }
+        // Then the code tables, so that a failure of theirs, and whatever its handler does, comes
+        // before this object's rows change rather than in the middle of replacing them, and leaves
+        // the rows read (a failure may end the transaction, and the rows could not be read after it).
+        const std::uint64_t loaded = loads;
+        if (t->Connected()) RetrieveChildren();
+        if (loaded != loads || !object || Trans() != t) return -1;
 
         const std::size_t n = object->def.columns.size();
         fetched.reserve(read.size());

@@ -3,6 +3,7 @@
 #include <sql.h>
 
 #include <cctype>
+#include <iterator>
 #include <limits>
 #include <utility>
 
@@ -41,12 +42,16 @@ std::weak_ptr<void> Transaction::Lifetime() const {
     return impl_->alive;
 }
 
-void Transaction::OnConnectionLost(ConnectionLostHook hook) {
-    impl_->lostHook = std::move(hook);
+void Transaction::OnTransactionLost(LossHook hook) {
+    impl_->lossHook = std::move(hook);
 }
 
 bool Transaction::LossAlreadyTold() const {
-    return impl_->connected && impl_->lossTold;
+    return impl_->connected && impl_->told;
+}
+
+bool Transaction::RefusedAfterLoss() const {
+    return impl_->connected && impl_->refused && SQLCode == -1;
 }
 
 int Transaction::Connect() {
@@ -71,12 +76,14 @@ int Transaction::Connect() {
     im.connectString = std::move(connect);
     im.autoCommit = AutoCommit;
     tx::UseUtf8WithPostgreSQL();
-    if (const tx::ConnectOutcome failed = tx::MakeConnection(im)) {
+    auto link = std::make_shared<tx::Link>();
+    if (const tx::ConnectOutcome failed = tx::MakeConnection(*link, im.connectString, im.autoCommit)) {
         SQLDBCode = failed->native;
         return fail(failed->text);
     }
+    im.link = std::move(link);
     im.connected = true;
-    im.aborted = im.lossTold = false;
+    im.aborted = im.told = im.refused = im.open = im.writing = false;
     SQLCode = 0;
     return 0;
 }
@@ -86,34 +93,44 @@ int Transaction::Disconnect() {
         Refuse(*this, "not connected to a database");
         return -1;
     }
-    impl_->Close();
+    impl_->link.reset();
     impl_->connected = false;
-    impl_->aborted = impl_->lossTold = false;
+    impl_->aborted = impl_->told = impl_->refused = impl_->open = impl_->writing = false;
     Succeed(*this, 0);
     SQLErrText.clear();
     return 0;
 }
 
 long Transaction::Execute(std::string_view sql, const std::vector<Value>& args) {
-    return impl_->Run(*this, true, [&] {
-        tx::Statement st = impl_->NewStatement(*this);
-        tx::ExecuteOn(*this, st, sql, args);
+    return impl_->Run(*this, true, [sql = std::string(sql), args](tx::Link& link, tx::Outcome& out) {
+        std::unique_ptr<tx::Statement> st = link.Prepared(out, sql);
+        if (st && tx::ExecuteOn(out, *st, args) != -1) link.Keep(sql, std::move(st));
     });
 }
 
 long Transaction::SelectInto(std::string_view sql, const std::vector<Value>& args, std::vector<Value>& into) {
-    return impl_->Run(*this, false, [&] {
-        tx::Statement st = impl_->NewStatement(*this);
-        tx::SelectIntoOn(*this, st, sql, args, into);
+    auto row = std::make_shared<std::vector<Value>>();
+    impl_->Run(*this, false, [sql = std::string(sql), args, row](tx::Link& link, tx::Outcome& out) {
+        std::unique_ptr<tx::Statement> st = link.Prepared(out, sql);
+        if (st && tx::SelectIntoOn(out, *st, args, *row) != -1) link.Keep(sql, std::move(st));
     });
+    if (SQLCode == 0) into = std::move(*row);
+    return SQLCode;
 }
 
 long Transaction::Query(std::string_view sql, const std::vector<Value>& args,
                         std::vector<std::vector<Value>>& rows) {
-    return impl_->Run(*this, false, [&] {
-        tx::Statement st = impl_->NewStatement(*this);
-        tx::QueryOn(*this, st, sql, args, rows);
+    auto read = std::make_shared<std::vector<std::vector<Value>>>();
+    impl_->Run(*this, false, [sql = std::string(sql), args, read](tx::Link& link, tx::Outcome& out) {
+        std::unique_ptr<tx::Statement> st = link.Prepared(out, sql);
+        if (st && tx::QueryOn(out, *st, args, *read) != -1) link.Keep(sql, std::move(st));
     });
+    if (SQLCode != 0) return SQLCode;
+    if (rows.empty())
+        rows = std::move(*read);
+    else
+        std::move(read->begin(), read->end(), std::back_inserter(rows));
+    return SQLCode;
 }
 
 long Transaction::Commit() {
@@ -137,6 +154,10 @@ void Transaction::SetWaitHook(WaitHook hook, std::chrono::milliseconds patience)
     settings.patience = patience;
 }
 
+bool Transaction::SettleGivenUp(std::chrono::milliseconds within) {
+    return tx::SettleLetGo(within);
+}
+
 DynamicStagingArea::DynamicStagingArea() = default;
 DynamicStagingArea::~DynamicStagingArea() = default;
 
@@ -144,19 +165,19 @@ long DynamicStagingArea::Prepare(Transaction& t, std::string_view sql) {
     t_ = &t;
     alive_ = t.impl_->alive;
     sql_.clear();
-    tx::Session& session = *t.impl_;
-    session.Run(t, false, [&] {
-        {
-            // Describing the statement makes a driver that prepares on the server (PostgreSQL's)
-            // parse it there now, so that a missing table or a syntax error fails the PREPARE.
-            tx::Statement st = session.NewStatement(t);
-            if (!st.Prepare(sql) || !st.DescribeColumns()) return;
+    t.impl_->Run(t, false, [sql = std::string(sql)](tx::Link& link, tx::Outcome& out) {
+        // Describing the statement makes a driver that prepares on the server (PostgreSQL's) parse
+        // it there now, so that a missing table or a syntax error fails the PREPARE.
+        std::unique_ptr<tx::Statement> st = link.Prepared(out, sql);
+        if (!st || !st->DescribeColumns()) return;
+        if (link.driver == tx::Driver::SQLite) {
+            tx::Statement check(link.dbc.get(), link.watch, link.buffers);
+            check.ReportTo(out);
+            if (!check.Prepare("EXPLAIN " + sql)) return;
         }
-        if (session.sqlite) {
-            tx::Statement st = session.NewStatement(t);
-            if (!st.Prepare("EXPLAIN " + std::string(sql))) return;
-        }
-        Succeed(t, 0);
+        // Kept for the EXECUTEs that follow.
+        link.Keep(sql, std::move(st));
+        out.Succeed(0);
     });
     if (t.SQLCode == 0) sql_ = std::string(sql);
     return t.SQLCode;

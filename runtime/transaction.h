@@ -40,21 +40,36 @@ class Transaction {
     // From a Connect that succeeded until Disconnect, a connection lost meanwhile included.
     bool Connected() const;
 
-    // A connection can go while the transaction is connected: the server ends the session or
-    // restarts, or a SQLite file that could not be written when it was opened can be written now
-    // while the connection still cannot. The call that finds it so fails, and the transaction
-    // connects again at once with the connect string of Connect, so that whatever is bound to it
-    // keeps working. What the transaction held is lost: until a COMMIT (which fails, nothing of it
-    // being stored) or a ROLLBACK ends it, every call fails; nothing is ever run again on the
-    // caller's behalf. When the connection cannot be made at once, the first call after the end of
-    // the transaction tries again.
-    // The hook is told once for each connection lost, on the calling thread, after the call's
-    // results are set (which it cannot change), with whether the connection is back.
-    using ConnectionLostHook = std::function<void(bool restored)>;
-    void OnConnectionLost(ConnectionLostHook hook);
-    // True when the last call failed because the connection went, or the transaction with it, and
-    // the hook has told of that: whoever reports failures need not report this one.
+    // A transaction can be lost: its connection goes (the server ends the session or restarts, or
+    // a SQLite file that could not be written when it was opened can be written now while the
+    // connection still cannot), the database ends it after a failure (SQLite after a full disk or
+    // an I/O error; the PostgreSQL driver after any failure, as connected), or the user gives up a
+    // call that keeps him waiting. The call that finds it so fails, and so does every later call
+    // until the caller ends the transaction: its COMMIT fails, storing nothing, and its ROLLBACK
+    // ends what the database may still hold of it. Nothing of it is ever run again on the
+    // caller's behalf. A connection that went is made again at once with the connect string of
+    // Connect, so that whatever is bound to the transaction keeps working; when it cannot be made
+    // at once, the first call after the end of the transaction tries again. The connection of a
+    // call given up is let go (see Wait::Cancel), and the next call makes a new one.
+    //
+    // The hook is told of a loss that the user should hear of in words of his own, once, on the
+    // calling thread, after the call's results are set (which it cannot change).
+    enum class Loss {
+        ConnectionRestored,  // the connection went and is made again
+        ConnectionDown,      // the connection went and cannot be made again now
+        GivenUp,             // the user gave up a call that kept him waiting
+        DiskFull,            // the database cannot write: its disk is full
+        DiskFailed,          // the database cannot read or write its file
+    };
+    using LossHook = std::function<void(Loss loss)>;
+    void OnTransactionLost(LossHook hook);
+    // True when the last call failed with a loss that the hook has told of, and from then on until
+    // the next call that runs (the end of the transaction included): whoever reports failures
+    // need say nothing of this one.
     bool LossAlreadyTold() const;
+    // True when the last call was refused only because an earlier failure lost the transaction:
+    // that failure had the reason, and this one gives none of its own.
+    bool RefusedAfterLoss() const;
 
     // Embedded INSERT, UPDATE or DELETE with host variables ('?' markers). Returns SQLCode.
     // A statement that matches no row leaves SQLCode 0 with SQLNRows 0 (the caller decides).
@@ -73,8 +88,8 @@ class Transaction {
     long Rollback();
 
     // True from the first statement after connecting, a COMMIT or a ROLLBACK until the next COMMIT
-    // or ROLLBACK succeeds (or ends a transaction that went with its connection): the database may
-    // hold locks for this transaction, reads included.
+    // or ROLLBACK succeeds (or ends a transaction that was lost): the database may hold locks for
+    // this transaction, reads included.
     bool InTransaction() const;
     // True once a statement that may change data (Execute, the staging area's EXECUTE) has run in
     // the transaction: ending it is then the caller's decision, COMMIT or ROLLBACK.
@@ -88,8 +103,11 @@ class Transaction {
         virtual bool Over(std::chrono::milliseconds slice) = 0;
         // Since the call began.
         virtual std::chrono::steady_clock::duration Elapsed() const = 0;
-        // Asks the database to give up the statement that runs (SQLCancel), and keeps the call from
-        // starting another: the call then fails as any failure does. Harmless when said twice.
+        // Gives the call up, for good: the call is over for the caller at once, and fails; the
+        // transaction is lost with it (see OnTransactionLost). The connection it runs on is let go:
+        // the database is asked to give up what it does, and to end the connection's session,
+        // which is closed, rolling back whatever it held, once the call returns there. Harmless
+        // when said twice, or once the call is over.
         virtual void Cancel() = 0;
 
       protected:
@@ -97,12 +115,15 @@ class Transaction {
     };
     // Runs on the calling thread once a call has kept it waiting for `patience`, so that the
     // program can show that it waits and let the user give up. It may return whenever it likes,
-    // or throw: the call is waited for all the same, and what the hook threw reaches the caller
-    // once the call's results are set. It must not call the transaction that waits, whose call is
-    // still under way on another thread. Process-wide; none by default.
+    // or throw: the call is waited for all the same unless given up, and what the hook threw
+    // reaches the caller once the call's results are set. It must not call the transaction that waits, whose
+    // call is still under way on another thread. Process-wide; none by default.
     using WaitHook = std::function<void(Wait& wait)>;
     static void SetWaitHook(WaitHook hook,
                             std::chrono::milliseconds patience = std::chrono::milliseconds(150));
+    // Waits at most `within` until the connections of the calls given up in this process are
+    // closed; true when none is left open.
+    static bool SettleGivenUp(std::chrono::milliseconds within);
 
     // Expires when the transaction is destroyed, so that whoever keeps a plain pointer to it (a
     // DataWindow bound by SetTransObject) can tell that it is gone instead of reaching it.

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <iterator>
 #include <optional>
 
 #include "runtime/text.h"
@@ -59,6 +58,26 @@ void Succeed(Transaction& t, long rows) {
     t.SQLCode = 0;
     t.SQLDBCode = 0;
     t.SQLNRows = rows;
+}
+
+bool Outcome::Fail(std::string why, long nativeCode) {
+    code = -1;
+    native = nativeCode;
+    text = std::move(why);
+    refusedHere = false;
+    return false;
+}
+
+bool Outcome::Refuse(std::string why) {
+    Fail(std::move(why));
+    refusedHere = true;
+    return false;
+}
+
+void Outcome::Succeed(long affected) {
+    code = 0;
+    native = 0;
+    rows = affected;
 }
 
 namespace {
@@ -135,6 +154,7 @@ Value Typed(ColumnKind kind, std::string&& text) {
 }  // namespace
 
 bool Statement::Prepare(std::string_view sql) {
+    described_ = false;
     if (watch_.Cancelled()) return FailWith(kCancelled);
     SQLRETURN rc = stmt_.Allocate(dbc_);
     if (!SQL_SUCCEEDED(rc)) return FailOn(SQL_HANDLE_DBC, dbc_, "cannot allocate a statement");
@@ -180,6 +200,7 @@ long Statement::RowCount() {
 }
 
 bool Statement::DescribeColumns() {
+    if (described_) return true;
     SQLSMALLINT count = 0;
     if (!SQL_SUCCEEDED(SQLNumResultCols(stmt_.get(), &count))) return Fail();
     kinds_.clear();
@@ -198,6 +219,7 @@ bool Statement::DescribeColumns() {
             typeName[0] = '\0';
         kinds_.push_back(KindOf(type, typeName));
     }
+    described_ = true;
     return true;
 }
 
@@ -233,24 +255,18 @@ bool Statement::Fail() {
 }
 
 bool Statement::FailWith(std::string text) {
-    t_.SQLCode = -1;
-    t_.SQLDBCode = kNoNativeCode;
-    t_.SQLErrText = std::move(text);
-    return false;
+    return out_->Refuse(std::move(text));
 }
 
 bool Statement::FailOn(SQLSMALLINT kind, SQLHANDLE h, const char* fallback) {
     long native = kNoNativeCode;
     std::string text = Diagnostics(kind, h, native);
-    t_.SQLCode = -1;
-    t_.SQLDBCode = native;
-    t_.SQLErrText = text.empty() ? std::string(fallback) : std::move(text);
-    return false;
+    return out_->Fail(text.empty() ? std::string(fallback) : std::move(text), native);
 }
 
 void Statement::NoteInfo() {
     long native = kNoNativeCode;
-    t_.SQLErrText = Diagnostics(SQL_HANDLE_STMT, stmt_.get(), native);
+    out_->text = Diagnostics(SQL_HANDLE_STMT, stmt_.get(), native);
 }
 
 bool Statement::BindOne(SQLUSMALLINT n, const Value& v, ParamBuffer& p) {
@@ -323,72 +339,84 @@ bool Statement::ReadText(SQLUSMALLINT column, bool& isNull) {
     }
 }
 
-long ExecuteOn(Transaction& t, Statement& st, std::string_view sql, const std::vector<Value>& args) {
-    bool noData = false;
-    if (st.Run(sql, args, noData)) Succeed(t, noData ? 0 : st.RowCount());
-    return t.SQLCode;
+std::unique_ptr<Statement> PreparedStatements::Take(const std::string& sql) {
+    for (auto it = kept_.begin(); it != kept_.end(); ++it) {
+        if (it->first != sql) continue;
+        std::unique_ptr<Statement> taken = std::move(it->second);
+        kept_.erase(it);
+        return taken;
+    }
+    return nullptr;
 }
 
-long SelectIntoOn(Transaction& t, Statement& st, std::string_view sql, const std::vector<Value>& args,
-                  std::vector<Value>& into) {
+void PreparedStatements::Keep(const std::string& sql, std::unique_ptr<Statement> statement) {
+    kept_.emplace_front(sql, std::move(statement));
+    while (kept_.size() > kLimit) kept_.pop_back();
+}
+
+long ExecuteOn(Outcome& out, Statement& st, const std::vector<Value>& args) {
     bool noData = false;
-    if (!st.Run(sql, args, noData)) return t.SQLCode;
+    if (!st.Execute(args, noData)) return out.code;
+    out.Succeed(noData ? 0 : st.RowCount());
+    // A statement that returned rows all the same is ready to run again.
+    st.CloseCursor();
+    return out.code;
+}
+
+long SelectIntoOn(Outcome& out, Statement& st, const std::vector<Value>& args, std::vector<Value>& into) {
+    bool noData = false;
+    if (!st.Execute(args, noData)) return out.code;
     if (noData) {
-        Succeed(t, 0);
-        t.SQLCode = 100;
-        return t.SQLCode;
+        out.Succeed(0);
+        out.code = 100;
+        return out.code;
     }
-    if (!st.DescribeColumns()) return t.SQLCode;
+    if (!st.DescribeColumns()) return out.code;
     if (st.ColumnCount() == 0) {
         st.FailWith("the statement returns no columns");
-        return t.SQLCode;
+        return out.code;
     }
     std::vector<Value> row;
     int got = st.Fetch(row);
-    if (got < 0) return t.SQLCode;
+    if (got < 0) return out.code;
     if (got == 0) {
-        Succeed(t, 0);
-        t.SQLCode = 100;
-        return t.SQLCode;
+        st.CloseCursor();
+        out.Succeed(0);
+        out.code = 100;
+        return out.code;
     }
     std::vector<Value> extra;
     got = st.Fetch(extra);
-    if (got < 0) return t.SQLCode;
+    if (got < 0) return out.code;
     if (got > 0) {
         st.FailWith("a singleton SELECT returned more than one row");
-        return t.SQLCode;
+        return out.code;
     }
     st.CloseCursor();
     into = std::move(row);
-    Succeed(t, 1);
-    return t.SQLCode;
+    out.Succeed(1);
+    return out.code;
 }
 
-long QueryOn(Transaction& t, Statement& st, std::string_view sql, const std::vector<Value>& args,
+long QueryOn(Outcome& out, Statement& st, const std::vector<Value>& args,
              std::vector<std::vector<Value>>& rows) {
     bool noData = false;
-    if (!st.Run(sql, args, noData)) return t.SQLCode;
-    std::vector<std::vector<Value>> fetched;
+    if (!st.Execute(args, noData)) return out.code;
     if (!noData) {
-        if (!st.DescribeColumns()) return t.SQLCode;
+        if (!st.DescribeColumns()) return out.code;
         if (st.ColumnCount() > 0) {
             std::vector<Value> row;
             for (;;) {
-                int got = st.Fetch(row);
-                if (got < 0) return t.SQLCode;
+                const int got = st.Fetch(row);
+                if (got < 0) return out.code;
                 if (got == 0) break;
-                fetched.push_back(std::move(row));
+                rows.push_back(std::move(row));
             }
         }
     }
     st.CloseCursor();
-    const long n = static_cast<long>(fetched.size());
-    if (rows.empty())
-        rows = std::move(fetched);
-    else
-        std::move(fetched.begin(), fetched.end(), std::back_inserter(rows));
-    Succeed(t, n);
-    return t.SQLCode;
+    out.Succeed(static_cast<long>(rows.size()));
+    return out.code;
 }
 
 }  // namespace rt::tx

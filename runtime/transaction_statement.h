@@ -1,13 +1,12 @@
 #pragma once
 // For the transaction's own use: one statement on a connection, from its text and arguments to the
-// values of its rows, with every failure reported in the transaction's SQLCode and friends.
-//
-// A statement keeps its handle prepared after it has run: running it again with other arguments
-// takes Execute alone, after CloseCursor when it returned rows.
+// values of its rows, with every failure reported as the transaction's SQLCode and friends.
 
 #include <sql.h>
 
 #include <cstdint>
+#include <list>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -62,6 +61,23 @@ constexpr long kNoNativeCode = 0;
 // What a call that the user gave up fails with.
 constexpr const char* kCancelled = "HY008: the statement was cancelled";
 
+// What a call reports: the transaction's SQLCode and friends, kept apart from the transaction until
+// its caller takes them, so that a call the user gave up can run on after its caller has gone.
+struct Outcome {
+    long code = 0;
+    long native = kNoNativeCode;
+    long rows = 0;
+    std::string text;
+    // The failure was found by the runtime itself, before anything reached the database.
+    bool refusedHere = false;
+
+    // SQLCode -1 with `why`; false, for the caller to return.
+    bool Fail(std::string why, long nativeCode = kNoNativeCode);
+    // The same, for a failure found by the runtime itself.
+    bool Refuse(std::string why);
+    void Succeed(long affected);
+};
+
 // Every diagnostic record of a handle, "SQLSTATE: message" one per line; the first record's native
 // code goes to `native`.
 std::string Diagnostics(SQLSMALLINT kind, SQLHANDLE h, long& native);
@@ -91,25 +107,26 @@ struct FetchBuffers {
     std::string chunk = std::string(512, '\0');
 };
 
-// The working state of one statement: the handle, the parameter buffers and the result columns.
-// Every failure sets SQLCode -1 with the driver's diagnostic, and returns false (or -1).
+// One statement on a connection: the handle, the parameter buffers and the result columns. It
+// stays prepared after it has run, so that running it again with other arguments takes Execute
+// alone. Every failure sets SQLCode -1 in the outcome it reports to, with the driver's diagnostic,
+// and returns false (or -1).
 class Statement {
   public:
-    Statement(Transaction& t, SQLHDBC dbc, CallWatch& watch, FetchBuffers& buffers)
-        : t_(t), dbc_(dbc), watch_(watch), buffers_(buffers) {}
+    Statement(SQLHDBC dbc, CallWatch& watch, FetchBuffers& buffers)
+        : dbc_(dbc), watch_(watch), buffers_(buffers) {}
+
+    // From now on the statement reports to `out`, which must outlive every call until the next one.
+    void ReportTo(Outcome& out) { out_ = &out; }
 
     // Allocates the handle and prepares `sql`.
     bool Prepare(std::string_view sql);
     // Binds `args` to the markers and runs the prepared statement. SQL_NO_DATA (a searched UPDATE
     // or DELETE that matched nothing) is success with no rows.
     bool Execute(const std::vector<Value>& args, bool& noData);
-    // Prepares and executes.
-    bool Run(std::string_view sql, const std::vector<Value>& args, bool& noData) {
-        return Prepare(sql) && Execute(args, noData);
-    }
 
     long RowCount();
-    // Describes the result columns.
+    // Describes the result columns, once.
     bool DescribeColumns();
     std::size_t ColumnCount() const { return kinds_.size(); }
     // Fetches the next row into `row`. Returns 1 for a row, 0 at the end, -1 on failure.
@@ -128,21 +145,37 @@ class Statement {
     // Reads a column as text into the cell buffer, in as many chunks as its length needs.
     bool ReadText(SQLUSMALLINT column, bool& isNull);
 
-    Transaction& t_;
     SQLHDBC dbc_;
     CallWatch& watch_;
     FetchBuffers& buffers_;
+    Outcome* out_ = nullptr;
     StmtHandle stmt_;
     std::vector<ParamBuffer> params_;
     std::vector<ColumnKind> kinds_;
+    bool described_ = false;
 };
 
-// The embedded statements on a prepared Statement, with the transaction's results as
-// Transaction::Execute, SelectInto and Query give them.
-long ExecuteOn(Transaction& t, Statement& st, std::string_view sql, const std::vector<Value>& args);
-long SelectIntoOn(Transaction& t, Statement& st, std::string_view sql, const std::vector<Value>& args,
-                  std::vector<Value>& into);
-long QueryOn(Transaction& t, Statement& st, std::string_view sql, const std::vector<Value>& args,
+// The statements a connection keeps prepared, by their text, the most recently used first: the
+// same statement run again (a row of a list written after the other, a page read once more) is
+// bound and executed without being prepared again.
+class PreparedStatements {
+  public:
+    // The statement of `sql` kept from before, taken out; nullptr when none is kept.
+    std::unique_ptr<Statement> Take(const std::string& sql);
+    // Keeps a statement that has just run well, letting the one used longest ago go past the limit.
+    void Keep(const std::string& sql, std::unique_ptr<Statement> statement);
+    void Clear() { kept_.clear(); }
+
+  private:
+    static constexpr std::size_t kLimit = 64;
+    std::list<std::pair<std::string, std::unique_ptr<Statement>>> kept_;
+};
+
+// The embedded statements on a prepared Statement, with the results that Transaction::Execute,
+// SelectInto and Query give.
+long ExecuteOn(Outcome& out, Statement& st, const std::vector<Value>& args);
+long SelectIntoOn(Outcome& out, Statement& st, const std::vector<Value>& args, std::vector<Value>& into);
+long QueryOn(Outcome& out, Statement& st, const std::vector<Value>& args,
              std::vector<std::vector<Value>>& rows);
 
 }  // namespace rt::tx

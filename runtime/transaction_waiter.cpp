@@ -1,7 +1,7 @@
 #include "runtime/transaction_waiter.h"
 
 #include <condition_variable>
-#include <exception>
+#include <optional>
 #include <utility>
 
 namespace rt::tx {
@@ -12,7 +12,8 @@ WaitSettings& Waiting() {
 }
 
 // Runs the driver's calls on a thread of its own while the caller waits for them. One call at a
-// time: the caller always waits.
+// time: the caller waits until the call is done, or until the user gives it up, after which the
+// waiter takes no other call.
 class Waiter {
   public:
     Waiter() = default;
@@ -27,20 +28,20 @@ class Waiter {
         if (thread_.joinable()) thread_.join();
     }
 
-    void Run(const std::function<void()>& job, const WaitSettings& settings,
-             const std::function<void()>& cancel) {
+    CallWatch::Ended Run(std::function<void()> job, const WaitSettings& settings,
+                         const std::function<void()>& cancel, std::exception_ptr& thrown) {
         if (!thread_.joinable()) thread_ = std::thread([this] { Loop(); });
         const auto began = std::chrono::steady_clock::now();
         std::unique_lock lock(m_);
-        job_ = &job;
+        job_ = std::move(job);
         done_ = false;
         error_ = nullptr;
         cv_.notify_all();
+        std::exception_ptr hookError;
         if (!cv_.wait_for(lock, settings.patience, [this] { return done_; })) {
             lock.unlock();
-            // The job works on the caller's frame: whatever the hook does, throwing included, the
-            // call is waited for before that frame can go.
-            std::exception_ptr hookError;
+            // The job owns what it works on, so the caller may go once the user gives it up; until
+            // then it is waited for, whatever the hook does, throwing included.
             try {
                 View view(*this, began, cancel);
                 settings.hook(view);
@@ -48,12 +49,11 @@ class Waiter {
                 hookError = std::current_exception();
             }
             lock.lock();
-            cv_.wait(lock, [this] { return done_; });
-            if (!error_) error_ = hookError;
+            cv_.wait(lock, [this] { return done_ || givenUp_; });
         }
-        const std::exception_ptr error = std::exchange(error_, nullptr);
-        lock.unlock();
-        if (error) std::rethrow_exception(error);
+        thrown = givenUp_ ? hookError : (error_ ? error_ : hookError);
+        error_ = nullptr;
+        return givenUp_ ? CallWatch::Ended::GivenUp : CallWatch::Ended::Done;
     }
 
   private:
@@ -65,12 +65,20 @@ class Waiter {
 
         bool Over(std::chrono::milliseconds slice) override {
             std::unique_lock lock(waiter_.m_);
-            return waiter_.cv_.wait_for(lock, slice, [this] { return waiter_.done_; });
+            return waiter_.cv_.wait_for(lock, slice, [this] { return waiter_.done_ || waiter_.givenUp_; });
         }
         std::chrono::steady_clock::duration Elapsed() const override {
             return std::chrono::steady_clock::now() - began_;
         }
-        void Cancel() override { cancel_(); }
+        void Cancel() override {
+            {
+                const std::lock_guard lock(waiter_.m_);
+                if (waiter_.done_ || waiter_.givenUp_) return;
+                waiter_.givenUp_ = true;
+            }
+            waiter_.cv_.notify_all();
+            cancel_();
+        }
 
       private:
         Waiter& waiter_;
@@ -81,16 +89,19 @@ class Waiter {
     void Loop() {
         std::unique_lock lock(m_);
         for (;;) {
-            cv_.wait(lock, [this] { return stop_ || job_ != nullptr; });
-            if (stop_) return;
-            const std::function<void()>* job = std::exchange(job_, nullptr);
+            cv_.wait(lock, [this] { return stop_ || job_.has_value(); });
+            if (!job_) return;
+            std::function<void()> job = std::move(*job_);
+            job_.reset();
             lock.unlock();
             std::exception_ptr error;
             try {
-                (*job)();
+                job();
             } catch (...) {
                 error = std::current_exception();
             }
+            // What the job holds goes here, on its own thread, before the caller hears of the end.
+            job = nullptr;
             lock.lock();
             error_ = error;
             done_ = true;
@@ -100,8 +111,9 @@ class Waiter {
 
     std::mutex m_;
     std::condition_variable cv_;
-    const std::function<void()>* job_ = nullptr;
+    std::optional<std::function<void()>> job_;
     bool done_ = false;
+    bool givenUp_ = false;
     bool stop_ = false;
     std::exception_ptr error_;
     std::thread thread_;
@@ -118,17 +130,29 @@ void CallWatch::Stop() {
     if (canceller_.joinable()) canceller_.join();
 }
 
-void CallWatch::Run(const std::function<void()>& job) {
-    cancelled_ = false;
+CallWatch::Ended CallWatch::Run(std::function<void()> job, std::exception_ptr& thrown) {
+    thrown = nullptr;
+    if (cancelled_) return Ended::GivenUp;  // a connection given up serves nothing more
     const WaitSettings& settings = Waiting();
     if (!settings.hook) {
-        job();
-        return;
+        try {
+            job();
+        } catch (...) {
+            thrown = std::current_exception();
+        }
+        return Ended::Done;
     }
     if (!waiter_) waiter_ = std::make_unique<Waiter>();
-    waiter_->Run(job, settings, [this] { Cancel(); });
+    const Ended ended = waiter_->Run(
+        std::move(job), settings, [this] { Cancel(); }, thrown);
     // The job is done, so a cancel still under way has nothing left to reach.
-    if (canceller_.joinable()) canceller_.join();
+    if (ended == Ended::Done && canceller_.joinable()) canceller_.join();
+    return ended;
+}
+
+void CallWatch::CancelThrough(SQLHSTMT idle) {
+    const std::lock_guard lock(runningGuard_);
+    idle_ = idle;
 }
 
 void CallWatch::Cancel() {
@@ -139,7 +163,10 @@ void CallWatch::Cancel() {
     canceller_ = std::thread([this] {
         {
             const std::lock_guard lock(runningGuard_);
-            if (running_ != nullptr) SQLCancel(running_);
+            if (running_ != nullptr)
+                SQLCancel(running_);
+            else if (idle_ != nullptr)
+                SQLCancel(idle_);
         }
         cancelling_ = false;
     });

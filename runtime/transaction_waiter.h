@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -35,9 +36,14 @@ class CallWatch {
     CallWatch(const CallWatch&) = delete;
     CallWatch& operator=(const CallWatch&) = delete;
 
-    // Runs `job` to its end, whatever the wait hook does; what the job or the hook threw reaches
-    // the caller afterwards.
-    void Run(const std::function<void()>& job);
+    enum class Ended {
+        Done,     // the job ran to its end
+        GivenUp,  // the user gave the call up first: the caller goes on without it, while the job
+                  // runs on alone on the connection, which nobody may use for anything else again
+    };
+    // Runs `job`, which must work only on what it owns or what outlives the connection. What the
+    // job threw (when done) or the wait hook threw goes to `thrown`, for the caller to pass on.
+    Ended Run(std::function<void()> job, std::exception_ptr& thrown);
 
     // The call under way, or the last one, was given up: it starts no further statement.
     bool Cancelled() const { return cancelled_; }
@@ -56,20 +62,26 @@ class CallWatch {
         CallWatch& watch_;
     };
 
-    // Ends the waiter's thread and waits for a cancel still under way, so that nothing reaches the
-    // connection's handles once they go. Run may not be called afterwards.
+    // A statement of the connection that does nothing else, through which a cancel reaches a call
+    // that runs no statement of its own (a COMMIT kept waiting on SQLite's locks). It must outlive
+    // every call; none by default.
+    void CancelThrough(SQLHSTMT idle);
+
+    // Waits for the job under way, ends the waiter's thread and waits for a cancel still under way,
+    // so that nothing reaches the connection's handles once they go. Run may not be called again.
     void Stop();
 
   private:
-    // Marks the call given up and asks the database to give up the statement that executes.
+    // Marks the call given up and asks the database to give up what the connection does.
     void Cancel();
 
     // The statement is cancelled on a thread of its own: a driver may have to reach the server to
     // ask (PostgreSQL's connects to it), which takes as long as a broken network makes it, and the
-    // calling thread must go on repainting meanwhile. The statement outlives the cancel: it is let
-    // go only once the guard is free.
+    // calling thread must go on meanwhile. The statement outlives the cancel: it is let go only
+    // once the guard is free.
     std::mutex runningGuard_;
     SQLHSTMT running_ = nullptr;
+    SQLHSTMT idle_ = nullptr;
     std::atomic<bool> cancelled_ = false;
     std::atomic<bool> cancelling_ = false;
     std::thread canceller_;

@@ -131,13 +131,16 @@ void SayListUnread() {
 }
 
 std::string DatabaseReason() {
-    // A lost connection has been told of once already, in words of its own.
-    if (sqlca.SQLCode != -1 || sqlca.LossAlreadyTold()) return {};
+    // A lost transaction has been told of once already, in words of its own, or the failure that
+    // lost it gave the reason.
+    if (sqlca.SQLCode != -1 || sqlca.LossAlreadyTold() || sqlca.RefusedAfterLoss()) return {};
     const long code = sqlca.SQLDBCode != 0 ? sqlca.SQLDBCode : sqlca.SQLCode;
     return "数据库操作失败（" + std::to_string(code) + "）：\n" + sqlca.SQLErrText;
 }
 
 void SayFailure(const std::string& reason, const std::string& title, const std::string& text) {
+    // The loss told of is the one thing said: the command did not happen, as the user heard.
+    if (sqlca.LossAlreadyTold()) return;
     if (!reason.empty())
         rt::ui::MessageBox(std::string(rt::DataWindow::kDatabaseErrorTitle), reason, rt::ui::Icon::StopSign);
     if (!text.empty()) rt::ui::MessageBox(title, text, rt::ui::Icon::StopSign);

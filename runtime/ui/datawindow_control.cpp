@@ -1,5 +1,6 @@
 #include "runtime/ui/datawindow_control.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
@@ -116,16 +117,62 @@ class HoldCloseRequests : public QObject {
     }
 };
 
+// Refuses, plainly, what the user types or clicks while a statement keeps the program waiting: a
+// beep for each key and click, and nothing of it reaches a window later, where it would land in
+// whatever has the focus by then (a box that the command shows next, which a key would answer
+// unread; a page made read-only meanwhile). The box that offers to give up takes its own keys and
+// clicks.
+class RefuseInput : public QObject {
+  public:
+    RefuseInput() { QCoreApplication::instance()->installEventFilter(this); }
+    ~RefuseInput() override { QCoreApplication::instance()->removeEventFilter(this); }
+    RefuseInput(const RefuseInput&) = delete;
+    RefuseInput& operator=(const RefuseInput&) = delete;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // A command a key would start reaches its menu item, which is no widget.
+        if (event->type() == QEvent::Shortcut) return true;
+        // The window system hands input to a window first, which hands it to its widgets: each is
+        // judged there, where it is known whether it is aimed at the box.
+        const auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget == nullptr || qobject_cast<QMessageBox*>(widget->window()) != nullptr) return false;
+        switch (event->type()) {
+            case QEvent::KeyPress:
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonDblClick:
+                QApplication::beep();
+                return true;
+            case QEvent::ShortcutOverride:
+                // Taken by the widget, the key starts no menu command; the key itself is refused.
+                event->accept();
+                return true;
+            case QEvent::KeyRelease:
+            case QEvent::MouseButtonRelease:
+            case QEvent::Wheel:
+            case QEvent::ContextMenu:
+            case QEvent::InputMethod:
+            case QEvent::TouchBegin:
+            case QEvent::TouchUpdate:
+            case QEvent::TouchEnd:
+                return true;
+            default:
+                return false;
+        }
+    }
+};
+
 // While a statement keeps the program waiting: the wait cursor, a window that repaints but takes
 // no input (nothing the user does may start another command inside this one), and after a few
-// seconds a box whose 取消 gives the statement up; the command then fails as on any failure, the
-// user's edits kept. The box comes again if the database does not take the hint.
+// seconds a box whose 取消 gives the statement up: the command then ends at once, having done
+// nothing, the user's edits kept.
 void WaitForDatabase(rt::Transaction::Wait& wait) {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const HoldCloseRequests held;
+    const RefuseInput refused;
     auto offerAt = std::chrono::steady_clock::duration(offerToGiveUpAfter);
     while (!wait.Over(kRepaintEvery)) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
         if (wait.Elapsed() < offerAt) continue;
         QGuiApplication::changeOverrideCursor(Qt::ArrowCursor);
         const int answer = Dialogs().Waiting(

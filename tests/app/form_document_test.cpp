@@ -2,15 +2,10 @@
 // tables that both printing steps address), and all_print on a recommendation seeded in the database,
 // with the working document read back through the engine.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sched.h>
-#include <sys/mount.h>
 #include <unistd.h>
 #include <zip.h>
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -38,6 +33,7 @@ using rt::word::Application;
 using rt::word::Document;
 using testing_support::AppTest;
 using testing_support::Recommendation;
+using testing_support::TinyDisk;
 
 const Recommendation kRec{"201812340001", "2008 0101", "甲项目"};
 
@@ -150,50 +146,6 @@ std::vector<std::pair<std::string, std::string PrintBuffer::*>> FormBookmarks() 
             {"XM_PINGJIA", &PrintBuffer::xm_pingjia},
             {"XM_PAPERS", &PrintBuffer::xm_papers}};
 }
-
-// A folder on a file system of its own, `bytes` large, mounted for this thread alone (in a mount
-// namespace of its own, left again when the object goes), so that no mount outlives the test. Needs
-// the right to mount (root); Mounted() says whether it could be made, and Why() why not.
-class TinyDisk {
-  public:
-    TinyDisk(const fs::path& at, std::size_t bytes) : at_(at) {
-        fs::create_directories(at);
-        home_ = ::open("/proc/thread-self/ns/mnt", O_RDONLY | O_CLOEXEC);
-        if (home_ < 0 || ::unshare(CLONE_NEWNS) != 0) {
-            why_ = std::string("no mount namespace of its own: ") + std::strerror(errno);
-            return;
-        }
-        const std::string size = "size=" + std::to_string(bytes);
-        if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            ::mount("tmpfs", at.c_str(), "tmpfs", 0, size.c_str()) != 0) {
-            why_ = std::string("cannot mount: ") + std::strerror(errno);
-            return;
-        }
-        mounted_ = true;
-    }
-    ~TinyDisk() {
-        if (mounted_) ::umount2(at_.c_str(), MNT_DETACH);
-        if (home_ >= 0) {
-            ::setns(home_, CLONE_NEWNS);
-            ::close(home_);
-        }
-    }
-    TinyDisk(const TinyDisk&) = delete;
-    TinyDisk& operator=(const TinyDisk&) = delete;
-
-    bool Mounted() const { return mounted_; }
-    const std::string& Why() const { return why_; }
-    // From now on nothing can be written there, as on a disk mounted read-only.
-    bool MakeReadOnly() const {
-        return ::mount("tmpfs", at_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-    }
-
-  private:
-    fs::path at_;
-    int home_ = -1;
-    bool mounted_ = false;
-    std::string why_;
-};
 
 class FormDocumentTest : public AppTest {
   protected:

@@ -742,6 +742,167 @@ TEST_F(RecordsTest, SaveWithAFailingPageRollsBackAndTheNextSaveWritesEveryPageAg
     EXPECT_EQ(StoredBase(kA.id, "xm_xg"), "1");
 }
 
+// A save writes several statements; whichever of them fails, and ends the transaction there as a
+// full disk makes SQLite do by itself, the save stores nothing of the others, says why once, and
+// keeps every edit pending. Once the fault is gone, the next save stores exactly what is pending,
+// with no false word of another user.
+TEST_F(RecordsTest, ASaveThatFailsAtAnyOfItsStatementsStoresNothingAndTheNextStoresAll) {
+    Seed(kA);
+    OpenMainWindow();
+    // The contributor's and the unit's pages are read once their sections have been shown.
+    W().tv_1->SelectItem(laurel::sections::kContributorsSection);
+    W().tv_1->SelectItem(laurel::sections::kUnitsSection);
+    struct Fault {
+        const char* when;
+        const char* condition;
+    };
+    const Fault faults[] = {
+        {"BEFORE UPDATE OF xm_xg ON j_xm_base", ""},  // taking the recommendation for writing
+        {"BEFORE UPDATE OF xm_name ON j_xm_base", ""},
+        {"BEFORE UPDATE OF ry_name ON j_ry_finish", ""},
+        {"BEFORE UPDATE OF dw_name ON j_dw_finish", ""},
+        {"BEFORE UPDATE OF xm_xg ON j_xm_base", "NEW.xm_xg = '1'"},  // marking it saved
+        {nullptr, nullptr},                                          // the COMMIT
+    };
+    int round = 0;
+    for (const Fault& fault : faults) {
+        SCOPED_TRACE(fault.when ? std::string(fault.when) + " " + fault.condition : std::string("COMMIT"));
+        const std::string n = std::to_string(++round);
+        const auto stored = [&] {
+            return std::vector<std::optional<std::string>>{
+                StoredBase(kA.id, "xm_name"),
+                Stored("SELECT ry_name FROM j_ry_finish WHERE xm_id = ? AND ry_no = 1", {kA.id}),
+                Stored("SELECT dw_name FROM j_dw_finish WHERE xm_id = ? AND dw_no = 1", {kA.id}),
+                StoredBase(kA.id, "xm_xg")};
+        };
+        const auto before = stored();
+        ASSERT_EQ(W().dw_no1->SetItem(1, "xm_name", "名称" + n), 1);
+        ASSERT_EQ(W().dw_no71->SetItem(1, "ry_name", "完成人" + n), 1);
+        ASSERT_EQ(W().dw_no81->SetItem(1, "dw_name", "完成单位" + n), 1);
+
+        Dialogs().Clear();
+        {
+            std::unique_ptr<ReadLock> lock;
+            if (fault.when != nullptr) {
+                RefuseWrites("fault", fault.when, Refusal::EndsTransaction, fault.condition);
+            } else {
+                lock = FailNextCommit();
+            }
+            AnswerDatabaseError();
+            Dialogs().Answer(1);
+            Menu().save->Click();
+        }
+        ASSERT_EQ(Boxes().size(), 2u) << Dialogs().Transcript();
+        EXPECT_TRUE(SaysDatabaseReason(Boxes()[0], fault.when ? "refused" : "")) << Boxes()[0];
+        EXPECT_EQ(Boxes()[1], "提示信息|保存失败！");
+        EXPECT_EQ(stored(), before);
+        EXPECT_EQ(W().modifieddw(), "100000000010100000");
+        if (fault.when != nullptr) {
+            const std::string when = fault.when;
+            AllowWrites("fault", when.substr(when.rfind(' ') + 1));
+        }
+
+        Dialogs().Clear();
+        Dialogs().Answer(1);
+        Menu().save->Click();
+        EXPECT_EQ(Boxes(), (std::vector<std::string>{"提示信息|保存成功！"}));
+        EXPECT_EQ(stored(),
+                  (std::vector<std::optional<std::string>>{"名称" + n, "完成人" + n, "完成单位" + n, "1"}));
+        // Opened again for the next round, as Modify does.
+        ExecCommit("UPDATE j_xm_base SET xm_xg = '0' WHERE xm_id = ?", {kA.id});
+        Menu().modify->Click();
+        ASSERT_TRUE(W().dw_no1->Enabled());
+    }
+}
+
+// The disk of the SQLite file fills up as the user saves: the save says so once, in words of its
+// own, stores nothing and keeps every edit pending. Once there is room again, the next save stores
+// exactly what is pending, with no false word of another user.
+TEST_F(RecordsTest, AFullDiskIsSaidOnceAndTheSaveAfterItStoresExactlyWhatIsPending) {
+    if (testing_support::ScratchDatabase::OnPostgreSQL()) GTEST_SKIP() << "the disk of a SQLite file";
+    Seed(kA);
+    // The database moves onto a small disk of its own; its data source's file leads there.
+    testing_support::TinyDisk disk(Db().Folder() / "disk", 4 << 20);
+    if (!disk.Mounted()) GTEST_SKIP() << disk.Why();
+    ASSERT_EQ(laurel::sqlca.Disconnect(), 0);
+    const std::filesystem::path moved = Db().Folder() / "disk" / "laurel.db";
+    std::filesystem::copy_file(Db().DatabaseFile(), moved);
+    std::filesystem::remove(Db().DatabaseFile());
+    std::filesystem::create_symlink(moved, Db().DatabaseFile());
+    Db().Connect(laurel::sqlca);
+    OpenMainWindow();
+
+    const std::string abstract(1000, 'a'), name = "磁盘满时输入的名称";
+    W().tv_1->SelectItem(3);
+    W().tv_1->SelectItem(laurel::sections::kContributorsSection);
+    ASSERT_EQ(W().dw_no2->SetItem(1, "xm_abstract", abstract), 1);
+    ASSERT_EQ(W().dw_no1->SetItem(1, "xm_name", name), 1);
+    ASSERT_EQ(W().dw_no71->SetItem(1, "ry_name", "磁盘满时输入的完成人"), 1);
+    ASSERT_TRUE(disk.Fill());
+
+    Dialogs().Answer(1);
+    Menu().save->Click();
+    EXPECT_EQ(Boxes(),
+              (std::vector<std::string>{"提示信息|数据库所在的磁盘已满，无法写入。\n刚才的操作没有完成，"
+                                        "已输入的内容仍然保留，请腾出磁盘空间后再操作一次。"}));
+    EXPECT_EQ(W().modifieddw(), "110000000010000000");
+    disk.Free();
+    EXPECT_EQ(StoredBase(kA.id, "xm_name"), kA.name);
+    EXPECT_EQ(StoredBase(kA.id, "xm_abstract"), std::nullopt);
+
+    Dialogs().Clear();
+    Dialogs().Answer(1);
+    Menu().save->Click();
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"提示信息|保存成功！"}));
+    EXPECT_EQ(StoredBase(kA.id, "xm_name"), name);
+    EXPECT_EQ(StoredBase(kA.id, "xm_abstract"), abstract);
+    EXPECT_EQ(Stored("SELECT ry_name FROM j_ry_finish WHERE xm_id = ? AND ry_no = 1", {kA.id}),
+              "磁盘满时输入的完成人");
+    EXPECT_EQ(StoredBase(kA.id, "xm_xg"), "1");
+    ASSERT_EQ(laurel::sqlca.Disconnect(), 0);
+}
+
+// The server goes again and again in one session: every outage, whether the connection comes back
+// at once or only later, is the one thing said, and what was typed before it stays on show and
+// pending, for the next Save once the server is back to store.
+TEST_F(RecordsTest, EveryOutageOfTheServerKeepsWhatWasTypedForTheNextSave) {
+    if (!testing_support::ScratchDatabase::OnPostgreSQL())
+        GTEST_SKIP() << "a server that goes and comes back";
+    const std::string restored =
+        "提示信息|"
+        "与数据库的连接曾经中断，现已恢复。\n刚才的操作没有完成，已输入的内容仍然保留，请再操作一次。";
+    const std::string down =
+        "提示信息|与数据库的连接已经中断，暂时无法恢复。\n刚才的操作没有完成，已输入的内容仍然保留，"
+        "请稍后再操作一次。";
+    Seed(kA);
+    OpenMainWindow();
+    std::string typed;
+    for (int outage = 1; outage <= 4; ++outage) {
+        SCOPED_TRACE(outage);
+        const bool serverDown = outage % 2 == 0;
+        typed = "第" + std::to_string(outage) + "次中断前输入的名称";
+        W().dw_no1->SetColumn("xm_name");
+        ASSERT_EQ(W().dw_no1->SetText(typed), 1);
+        if (serverDown) testing_support::TakeConnections(Db(), false);
+        ASSERT_TRUE(testing_support::CutOff(Db(), laurel::sqlca));
+
+        Dialogs().Clear();
+        Dialogs().Answer(1);
+        Menu().save->Click();
+        EXPECT_EQ(Boxes(), std::vector<std::string>{serverDown ? down : restored});
+        EXPECT_EQ(W().dw_no1->GetItemString(1, "xm_name"), typed);
+        EXPECT_EQ(W().modifieddw(), "100000000000000000");
+        if (serverDown) testing_support::TakeConnections(Db(), true);
+        EXPECT_EQ(StoredBase(kA.id, "xm_name"), kA.name);
+    }
+    Dialogs().Clear();
+    Dialogs().Answer(1);
+    Menu().save->Click();
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"提示信息|保存成功！"}));
+    EXPECT_EQ(StoredBase(kA.id, "xm_name"), typed);
+    EXPECT_EQ(StoredBase(kA.id, "xm_xg"), "1");
+}
+
 // Another desktop saves (or deletes) the recommendation while this one types in it: Save, the
 // switch's Yes and the close prompt's Yes store nothing and say why; the text stays on show, and
 // only an answer of the user's drops it.

@@ -1362,6 +1362,7 @@ TEST_F(DataWindowTest, AMissingCodeTableIsOneErrorOfTheFormAndTheFormStillWorks)
     AddProject("P1");
     Exec("UPDATE j_xm_base SET bm_deptcode = '1' WHERE xm_id = 'P1'");
     Exec("DROP TABLE recomdept");
+    ASSERT_EQ(t_.Commit(), 0) << t_.SQLErrText;
     std::vector<std::string> said;
     DataWindow::SetMessageHook([&](std::string_view, std::string_view text) { said.emplace_back(text); });
     struct Unhook {
@@ -1374,13 +1375,17 @@ TEST_F(DataWindowTest, AMissingCodeTableIsOneErrorOfTheFormAndTheFormStillWorks)
     dw.SetTransObject(t_);
     ASSERT_EQ(log.texts.size(), 1u);
     EXPECT_TRUE(log.Last(NoSuchTable("recomdept"))) << log.texts.back();
-    EXPECT_EQ(dw.Retrieve({Value("P1")}), 1);
+    // A failure may end the transaction (see the session's tests): each command that meets one
+    // ends it, as this one does.
+    ASSERT_EQ(t_.Rollback(), 0);
+    EXPECT_EQ(dw.Retrieve({Value("P1")}), 1) << t_.SQLErrText;
     EXPECT_EQ(log.texts.size(), 2u);  // tried again, since it never got its rows
     EXPECT_TRUE(said.empty());        // the form's handler took both
+    ASSERT_EQ(t_.Rollback(), 0);
     EXPECT_EQ(dw.LookUpDisplay(1, "bm_deptcode"), "");
     EXPECT_EQ(dw.GetFormattedText(1, "bm_deptcode"), "");
     EXPECT_EQ(Type(dw, 1, "xm_name", "新名称"), 1);
-    EXPECT_EQ(dw.Update(), 1);
+    EXPECT_EQ(dw.Update(), 1) << t_.SQLErrText;
 
     // Without a handler of its own the form says it once.
     DataWindow plain("dw_1");

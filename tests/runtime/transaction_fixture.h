@@ -3,6 +3,7 @@
 // of column, so that they do not depend on the application's schema.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -1,6 +1,8 @@
 // The connection behind the transaction: connecting, the end of each transaction, what a failed
 // call leaves of it, and a connection that goes and is made again.
 
+#include "runtime/transaction_session.h"
+
 #include "tests/runtime/transaction_fixture.h"
 
 namespace transaction_tests {
@@ -186,29 +188,40 @@ TEST_F(TransactionTest, AReadKeepsTheTransactionOpenUntilItEnds) {
     EXPECT_FALSE(t_.InTransaction());
 }
 
-// Whatever the data source asks the PostgreSQL driver to do after a failed statement (leave the
-// transaction aborted, or roll all of it back), a failed statement leaves the transaction and its
-// earlier writes as they were, as on SQLite, which ignores the setting.
-TEST_F(TransactionTest, AFailedStatementCommitsNothingAndTheTransactionGoesOn) {
-    for (const std::string settings : {"", ";Protocol=7.4-0", ";Protocol=7.4-1"}) {
+// A failed statement commits nothing. Where the database keeps the transaction after it (SQLite,
+// after most failures) the transaction goes on with what it held. Where the database ends it (the
+// PostgreSQL driver, whatever rollback the data source asks of it after a failure), every call
+// fails until the caller ends the transaction, and its COMMIT stores nothing, not even the
+// statement that worked: a command's statements are never stored without the others.
+TEST_F(TransactionTest, AFailedStatementCommitsNothingAndWhatItLeftOfTheTransactionIsKnown) {
+    const bool ends = ScratchDatabase::OnPostgreSQL();
+    for (const std::string settings : {"", ";Protocol=7.4-0", ";Protocol=7.4-2"}) {
         SCOPED_TRACE(settings);
         ASSERT_EQ(t_.Disconnect(), 0);
         t_.DBParm = "Connectstring='DSN=laurel" + settings + "'";
         ASSERT_EQ(t_.Connect(), 0) << t_.SQLErrText;
 
-        Insert(1, "before the failures");
-        EXPECT_EQ(t_.Execute("insert into no_such_table values (1)"), -1);
+        Insert(1, "before the failure");
         EXPECT_EQ(t_.Execute("insert into scratch (k, name) values (1, 'duplicate')"), -1);
-        std::vector<Value> into;
-        EXPECT_EQ(t_.SelectInto("select nothing from scratch", {}, into), -1);
-        rt::DynamicStagingArea sa;
-        EXPECT_EQ(sa.Prepare(t_, "delete from no_such_table"), -1);
-        // None of it reached the database, not even the statement that worked; the transaction
-        // still holds that one and goes on.
+        EXPECT_NE(t_.SQLErrText.find(NotUnique()), std::string::npos) << t_.SQLErrText;
+        EXPECT_FALSE(t_.RefusedAfterLoss());
         EXPECT_EQ(Committed("select count(*) from scratch").AsLong(), 0);
-        ASSERT_EQ(t_.SelectInto("select name from scratch", {}, into), 0) << t_.SQLErrText;
-        EXPECT_EQ(into, std::vector<Value>{Value("before the failures")});
-        Insert(2, "after the failures");
+        std::vector<Value> into;
+        if (ends) {
+            EXPECT_EQ(t_.SelectInto("select name from scratch", {}, into), -1);
+            EXPECT_TRUE(t_.RefusedAfterLoss());
+            rt::DynamicStagingArea sa;
+            EXPECT_EQ(sa.Prepare(t_, "delete from scratch"), -1);
+            EXPECT_TRUE(t_.InTransaction());
+            EXPECT_EQ(t_.Commit(), -1);
+            EXPECT_FALSE(t_.InTransaction());
+            EXPECT_EQ(Committed("select count(*) from scratch").AsLong(), 0);
+            Insert(1, "before the failure");
+        } else {
+            ASSERT_EQ(t_.SelectInto("select name from scratch", {}, into), 0) << t_.SQLErrText;
+            EXPECT_EQ(into, std::vector<Value>{Value("before the failure")});
+        }
+        Insert(2, "after the failure");
         ASSERT_EQ(t_.Commit(), 0) << t_.SQLErrText;
         EXPECT_EQ(Committed("select count(*) from scratch").AsLong(), 2);
 
@@ -225,18 +238,41 @@ TEST_F(TransactionTest, AFailedStatementCommitsNothingAndTheTransactionGoesOn) {
     }
 }
 
-TEST_F(TransactionTest, AWriteRefusedByALockLeavesTheTransactionUncommitted) {
-    LockHolder other(db_);
-    ASSERT_EQ(other.HoldWrites("scratch"), 0);
-    EXPECT_EQ(t_.Execute("insert into scratch (k, name) values (?, ?)", {1, "refused"}), -1);
-    EXPECT_NE(t_.SQLErrText.find(Locked()), std::string::npos) << t_.SQLErrText;
-    other.Release();
-
-    // The next write of the same transaction works and still waits for COMMIT.
-    Insert(2, "later");
+// SQLite ends a transaction by itself after some failures (a full disk, an I/O error, a trigger's
+// RAISE(ROLLBACK)), while its driver still believes it open. The transaction knows it: every call
+// fails until the caller ends it, the ROLLBACK works, and the statements after it wait for their
+// COMMIT again instead of being stored one by one.
+TEST_F(TransactionTest, ATransactionTheDatabaseEndedByItselfIsKnownToBeLost) {
+    if (ScratchDatabase::OnPostgreSQL()) {
+        ASSERT_EQ(t_.Execute("create function refuse() returns trigger language plpgsql as "
+                             "$$ begin raise exception 'refused'; end $$"),
+                  0)
+            << t_.SQLErrText;
+    }
+    ASSERT_EQ(t_.Execute(ScratchDatabase::OnPostgreSQL()
+                             ? "create trigger refuse before insert on scratch for each row when (new.k = 9) "
+                               "execute function refuse()"
+                             : "create trigger refuse before insert on scratch when new.k = 9 "
+                               "begin select raise(rollback, 'refused'); end"),
+              0)
+        << t_.SQLErrText;
+    ASSERT_EQ(t_.Commit(), 0);
+    for (int round = 1; round <= 2; ++round) {
+        SCOPED_TRACE(round);
+        Insert(1, "lost with the transaction");
+        EXPECT_EQ(t_.Execute("insert into scratch (k, name) values (9, 'refused')"), -1);
+        EXPECT_NE(t_.SQLErrText.find("refused"), std::string::npos) << t_.SQLErrText;
+        EXPECT_EQ(t_.Execute("insert into scratch (k, name) values (2, 'refused too')"), -1);
+        EXPECT_TRUE(t_.RefusedAfterLoss());
+        EXPECT_FALSE(t_.LossAlreadyTold());
+        ASSERT_EQ(t_.Rollback(), 0) << t_.SQLErrText;
+        EXPECT_EQ(Committed("select count(*) from scratch").AsLong(), 0);
+    }
+    Insert(3, "waits for its COMMIT");
+    Insert(4, "as does this one");
     EXPECT_EQ(Committed("select count(*) from scratch").AsLong(), 0);
-    ASSERT_EQ(t_.Rollback(), 0);
-    EXPECT_EQ(Committed("select count(*) from scratch").AsLong(), 0);
+    ASSERT_EQ(t_.Commit(), 0) << t_.SQLErrText;
+    EXPECT_EQ(Committed("select count(*) from scratch").AsLong(), 2);
 }
 
 TEST_F(TransactionTest, ReadOnlyDatabaseRefusesWrites) {
@@ -254,7 +290,8 @@ TEST_F(TransactionTest, ReadOnlyDatabaseRefusesWrites) {
     Transaction ro;
     ASSERT_NO_FATAL_FAILURE(ConnectTo(ro, "readonly"));
     // A data source that asks for reading only has lost nothing when a write is refused.
-    ro.OnConnectionLost([](bool) { ADD_FAILURE() << "a read-only data source taken for a lost connection"; });
+    ro.OnTransactionLost(
+        [](Transaction::Loss) { ADD_FAILURE() << "a read-only data source taken for a lost connection"; });
     std::vector<Value> into;
     ASSERT_EQ(ro.SelectInto("select name from scratch where k = 1", {}, into), 0) << ro.SQLErrText;
     EXPECT_EQ(into, std::vector<Value>{Value("stored")});
@@ -268,6 +305,29 @@ TEST_F(TransactionTest, ReadOnlyDatabaseRefusesWrites) {
 // ---------------------------------------------------------------------------------------------
 // A lost connection
 
+// Recognised by the failure alone, whatever server there is: a record of SQLSTATE class 08
+// (connection exception), anywhere in the diagnostic; on SQLite, a write refused as read-only (8)
+// on a file that can be written now. Nothing else is taken for it.
+TEST(LostConnection, IsRecognisedByTheStateClassOrAReadOnlyRefusalOfAWritableSQLiteFile) {
+    using rt::tx::ConnectionLostBy;
+    using rt::tx::Driver;
+    const auto writable = [] { return true; };
+    const auto readOnly = [] { return false; };
+    for (const char* text : {"08S01: communication link failure", "08006: server closed the connection",
+                             "HY000: could not send data\n08003: connection does not exist"})
+        EXPECT_TRUE(ConnectionLostBy(Driver::PostgreSQL, text, 0, readOnly)) << text;
+    for (const char* text :
+         {"", "HY000: [SQLite]database is locked (5)", "42P01: relation \"x08\" does not exist",
+          "S1008: cancelled", "08", "57P01: terminating connection; 08006 follows"})
+        EXPECT_FALSE(ConnectionLostBy(Driver::PostgreSQL, text, 0, writable)) << text;
+    const char* readOnlyRefusal = "HY000: [SQLite]attempt to write a readonly database (8)";
+    EXPECT_TRUE(ConnectionLostBy(Driver::SQLite, readOnlyRefusal, 8, writable));
+    EXPECT_FALSE(ConnectionLostBy(Driver::SQLite, readOnlyRefusal, 8, readOnly));
+    EXPECT_FALSE(ConnectionLostBy(Driver::PostgreSQL, readOnlyRefusal, 8, writable));
+    EXPECT_FALSE(
+        ConnectionLostBy(Driver::SQLite, "HY000: [SQLite]database or disk is full (13)", 13, writable));
+}
+
 // The server ends the program's session, or a SQLite file that could not be written when the
 // connection was made can be written now: the call that finds the connection gone fails, and the
 // connection is made again at once and told of once. What the transaction held went with it: every
@@ -276,8 +336,8 @@ TEST_F(TransactionTest, ALostConnectionIsMadeAgainAndItsTransactionFailsUntilItE
     Insert(1, "stored");
     ASSERT_EQ(t_.Commit(), 0);
     std::vector<bool> told;
-    t_.OnConnectionLost([&](bool restored) {
-        told.push_back(restored);
+    t_.OnTransactionLost([&](Transaction::Loss loss) {
+        told.push_back(loss == Transaction::Loss::ConnectionRestored);
         EXPECT_EQ(t_.SQLCode, -1);
     });
     if (!testing_support::CutOff(db_, t_)) GTEST_SKIP() << "no way to make the database file read-only here";

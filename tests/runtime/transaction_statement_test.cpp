@@ -202,21 +202,26 @@ TEST_F(TransactionTest, ExecuteReportsAffectedRowsAndNoMatchIsNotAnError) {
     EXPECT_EQ(t_.SQLNRows, 3);
 }
 
+// Each failure is the caller's to end (a failure may end the transaction there, see the session's
+// tests), so each is followed by a ROLLBACK here.
 TEST_F(TransactionTest, ExecuteFailuresCarryTheDiagnostic) {
     EXPECT_EQ(t_.Execute("update no_such_table set a = ?", {1}), -1);
     EXPECT_NE(t_.SQLErrText.find(NoSuchTable("no_such_table")), std::string::npos) << t_.SQLErrText;
+    ASSERT_EQ(t_.Rollback(), 0);
     EXPECT_EQ(t_.Execute("updte scratch set name = 1"), -1);
     EXPECT_NE(t_.SQLErrText.find("syntax error"), std::string::npos) << t_.SQLErrText;
-    // Too few and too many values for the markers.
+    ASSERT_EQ(t_.Rollback(), 0);
+    // Too few and too many values for the markers: refused before anything is run, which leaves
+    // the transaction as it was.
+    Insert(1, "first");
     EXPECT_EQ(t_.Execute("insert into scratch (k, name) values (?, ?)", {1}), -1);
     EXPECT_EQ(t_.Execute("insert into scratch (k, name) values (?, ?)", {1, "a", "b"}), -1);
-    EXPECT_FALSE(t_.SQLErrText.empty());
-    // A key violation is an error, and the rows before it are still there to commit.
-    Insert(1, "first");
+    EXPECT_NE(t_.SQLErrText.find("parameter markers"), std::string::npos) << t_.SQLErrText;
+    ASSERT_EQ(t_.Commit(), 0) << t_.SQLErrText;
+    EXPECT_EQ(Committed("select name from scratch where k = 1"), Value("first"));
     EXPECT_EQ(t_.Execute("insert into scratch (k, name) values (1, 'dup')"), -1);
     EXPECT_NE(t_.SQLErrText.find(NotUnique()), std::string::npos) << t_.SQLErrText;
-    ASSERT_EQ(t_.Commit(), 0);
-    EXPECT_EQ(Committed("select name from scratch where k = 1"), Value("first"));
+    ASSERT_EQ(t_.Rollback(), 0);
 }
 
 TEST_F(TransactionTest, QueryReturnsAllRowsAndAppendsOnlyOnSuccess) {
@@ -245,13 +250,16 @@ TEST_F(TransactionTest, PrepareReportsMissingTablesAndBadSyntaxAtOnce) {
     EXPECT_EQ(sa.Prepare(t_, "DELETE FROM no_such_table WHERE xm_id = ?"), -1);
     EXPECT_EQ(t_.SQLCode, -1);
     EXPECT_NE(t_.SQLErrText.find(NoSuchTable("no_such_table")), std::string::npos) << t_.SQLErrText;
+    ASSERT_EQ(t_.Rollback(), 0);
     // Executing a failed preparation runs nothing, not even an earlier statement.
     EXPECT_EQ(sa.Execute({"x"}), -1);
 
     EXPECT_EQ(sa.Prepare(t_, "UPDATE scratch SET name = ? WHER k = ?"), -1);
     EXPECT_NE(t_.SQLErrText.find("syntax error"), std::string::npos) << t_.SQLErrText;
+    ASSERT_EQ(t_.Rollback(), 0);
     EXPECT_EQ(sa.Prepare(t_, "update scratch set no_such_column = ?"), -1);
     EXPECT_NE(t_.SQLErrText.find(NoSuchColumn("no_such_column")), std::string::npos) << t_.SQLErrText;
+    ASSERT_EQ(t_.Rollback(), 0);
 
     // Preparing runs nothing.
     Insert(1, "still here");
@@ -270,9 +278,10 @@ TEST_F(TransactionTest, PreparedStatementExecutesManyTimes) {
         ASSERT_EQ(sa.Execute({k, "行" + std::to_string(k)}), 0) << t_.SQLErrText;
         ASSERT_EQ(t_.SQLNRows, 1);
     }
+    ASSERT_EQ(t_.Commit(), 0);
     EXPECT_EQ(sa.Execute({1, "duplicate key"}), -1);
     EXPECT_NE(t_.SQLErrText.find(NotUnique()), std::string::npos) << t_.SQLErrText;
-    ASSERT_EQ(t_.Commit(), 0);
+    ASSERT_EQ(t_.Rollback(), 0);
     EXPECT_EQ(Committed("select count(*) from scratch").AsLong(), 200);
     EXPECT_EQ(Committed("select name from scratch where k = 200"), Value("行200"));
     EXPECT_EQ(Committed("select day from scratch where k = 7"), Value(Date{1, 1, 1}));

@@ -24,7 +24,8 @@ TEST_F(TransactionTest, LockedDatabaseFailsWithinTheTimeoutAndNothingHalfCommits
     EXPECT_NE(t_.SQLDBCode, 0);
     EXPECT_LT(waited, std::chrono::seconds(5));
 
-    // Reading still works while the other holds its write.
+    // Reading still works while the other holds its write, once the failed transaction has ended.
+    ASSERT_EQ(t_.Rollback(), 0);
     std::vector<Value> into;
     ASSERT_EQ(t_.SelectInto("select name from scratch where k = 1", {}, into), 0) << t_.SQLErrText;
     EXPECT_EQ(into, std::vector<Value>{Value("base")});
@@ -118,6 +119,7 @@ TEST_F(TransactionTest, AWaitOnABusyDatabaseIsShownOnTheCallingThread) {
     EXPECT_EQ(waits.shownOn, std::vector<std::thread::id>{std::this_thread::get_id()});
 
     other.Release();
+    ASSERT_EQ(t_.Rollback(), 0);
     Insert(2, "waiting");
     ASSERT_EQ(t_.Commit(), 0) << t_.SQLErrText;
     EXPECT_EQ(Committed("select name from scratch where k = 2"), Value("waiting"));
@@ -152,10 +154,16 @@ TEST_F(TransactionTest, AWaitHookThatThrowsStillWaitsForTheCall) {
     EXPECT_EQ(Committed("select name from scratch where k = 2"), Value("after"));
 }
 
-// A statement that the user gives up is cancelled: the call fails as any failure does, and the
-// transaction goes on with what it held.
-TEST_F(TransactionTest, AStatementGivenUpIsCancelledAndTheTransactionGoesOn) {
-    Insert(1, "kept");
+// A statement that the user gives up is over for the caller at once, whatever the database still
+// does: the call fails, and the transaction is lost with it, told of once. Every call fails until
+// the caller ends it, and its COMMIT stores nothing, not even what came before. The connection is
+// let go, and the next transaction works on a new one.
+TEST_F(TransactionTest, AStatementGivenUpEndsTheCallAtOnceAndTheTransactionWithIt) {
+    Insert(1, "stored");
+    ASSERT_EQ(t_.Commit(), 0);
+    std::vector<Transaction::Loss> told;
+    t_.OnTransactionLost([&](Transaction::Loss loss) { told.push_back(loss); });
+    Insert(2, "given up with its transaction");
     WaitWatch waits(std::chrono::milliseconds(300));
     const char* endless =
         ScratchDatabase::OnPostgreSQL()
@@ -168,12 +176,54 @@ TEST_F(TransactionTest, AStatementGivenUpIsCancelledAndTheTransactionGoesOn) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
     EXPECT_EQ(waits.shownOn.size(), 1u);
     EXPECT_EQ(into, std::vector<Value>{Value("untouched")});
-    EXPECT_FALSE(t_.SQLErrText.empty());
+    EXPECT_NE(t_.SQLErrText.find("HY008"), std::string::npos) << t_.SQLErrText;
+    EXPECT_EQ(told, std::vector<Transaction::Loss>{Transaction::Loss::GivenUp});
+    EXPECT_TRUE(t_.LossAlreadyTold());
+    EXPECT_TRUE(t_.InTransaction());
 
-    ASSERT_EQ(t_.SelectInto("select name from scratch where k = 1", {}, into), 0) << t_.SQLErrText;
-    EXPECT_EQ(into, std::vector<Value>{Value("kept")});
-    ASSERT_EQ(t_.Commit(), 0) << t_.SQLErrText;
+    EXPECT_EQ(t_.Execute("insert into scratch (k, name) values (3, 'after')"), -1);
+    EXPECT_TRUE(t_.RefusedAfterLoss());
+    EXPECT_EQ(t_.Commit(), -1);
+    EXPECT_TRUE(t_.LossAlreadyTold());
+    EXPECT_FALSE(t_.InTransaction());
+    EXPECT_TRUE(Transaction::SettleGivenUp(std::chrono::seconds(30)));
     EXPECT_EQ(Committed("select count(*) from scratch").AsLong(), 1);
+
+    Insert(4, "on a new connection");
+    EXPECT_FALSE(t_.LossAlreadyTold());
+    ASSERT_EQ(t_.Commit(), 0) << t_.SQLErrText;
+    EXPECT_EQ(told.size(), 1u);
+    EXPECT_EQ(Committed("select count(*) from scratch where k in (1, 4)").AsLong(), 2);
+}
+
+// A server process that stops answering (it is stopped, here) keeps the COMMIT waiting. Given up,
+// that COMMIT stores nothing, not even once the process goes on: its session is ended before it
+// can read what it was sent.
+TEST_F(TransactionTest, ACommitGivenUpOnAStoppedServerStoresNothingWhenTheServerGoesOn) {
+    if (!ScratchDatabase::OnPostgreSQL()) GTEST_SKIP() << "a server process of its own";
+    std::vector<Value> pid(1);
+    ASSERT_EQ(t_.SelectInto("select pg_backend_pid()", {}, pid), 0) << t_.SQLErrText;
+    const auto process = static_cast<pid_t>(pid[0].AsLong().value_or(0));
+    Insert(1, "sent, never stored");
+    if (process <= 0 || kill(process, SIGSTOP) != 0) GTEST_SKIP() << "no right to stop the server process";
+    struct Resume {
+        pid_t process;
+        ~Resume() { kill(process, SIGCONT); }
+    } resume{process};
+    {
+        WaitWatch waits(std::chrono::milliseconds(300));
+        EXPECT_EQ(t_.Commit(), -1);
+        EXPECT_NE(t_.SQLErrText.find("HY008"), std::string::npos) << t_.SQLErrText;
+        EXPECT_EQ(waits.shownOn.size(), 1u);
+    }
+    EXPECT_FALSE(t_.InTransaction());
+    kill(process, SIGCONT);
+    EXPECT_TRUE(Transaction::SettleGivenUp(std::chrono::seconds(30)));
+    EXPECT_EQ(Committed("select count(*) from scratch").AsLong(), 0);
+
+    Insert(2, "stored");
+    ASSERT_EQ(t_.Commit(), 0) << t_.SQLErrText;
+    EXPECT_EQ(Committed("select name from scratch").ToText(), "stored");
 }
 
 }  // namespace

@@ -158,14 +158,18 @@ void AppTest::AddProperty(const std::string& id, int zl_id, const std::string& n
     ExecCommit("INSERT INTO j_zl_patent (xm_id, zl_id, zl_name) VALUES (?, ?, ?)", {id, zl_id, name});
 }
 
-void AppTest::RefuseWrites(const std::string& name, const std::string& when) {
+void AppTest::RefuseWrites(const std::string& name, const std::string& when, Refusal refusal,
+                           const std::string& condition) {
     if (!ScratchDatabase::OnPostgreSQL()) {
-        ExecCommit("CREATE TRIGGER " + name + " " + when + " BEGIN SELECT RAISE(ABORT, 'refused'); END");
+        const char* raise = refusal == Refusal::EndsTransaction ? "ROLLBACK" : "ABORT";
+        ExecCommit("CREATE TRIGGER " + name + " " + when + (condition.empty() ? "" : " WHEN " + condition) +
+                   " BEGIN SELECT RAISE(" + raise + ", 'refused'); END");
         return;
     }
     Exec("CREATE FUNCTION " + name +
          "() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION 'refused'; END $$");
-    ExecCommit("CREATE TRIGGER " + name + " " + when + " FOR EACH ROW EXECUTE FUNCTION " + name + "()");
+    ExecCommit("CREATE TRIGGER " + name + " " + when + " FOR EACH ROW" +
+               (condition.empty() ? "" : " WHEN (" + condition + ")") + " EXECUTE FUNCTION " + name + "()");
 }
 
 void AppTest::AllowWrites(const std::string& name, const std::string& table) {

@@ -62,8 +62,12 @@ class AppTest : public ::testing::Test {
     void ExecCommit(const std::string& sql, const std::vector<rt::Value>& args = {});
 
     // Makes the database refuse a write with an error from now on, as a trigger does: `when` is
-    // "BEFORE UPDATE|INSERT|DELETE [OF column] ON table". AllowWrites takes refusal `name` back.
-    void RefuseWrites(const std::string& name, const std::string& when);
+    // "BEFORE UPDATE|INSERT|DELETE [OF column] ON table", `condition` (on NEW) limits it to some
+    // rows. EndsTransaction: the database ends the whole transaction there (on SQLite by itself,
+    // as a full disk can make it do). AllowWrites takes refusal `name` back.
+    enum class Refusal { Statement, EndsTransaction };
+    void RefuseWrites(const std::string& name, const std::string& when, Refusal refusal = Refusal::Statement,
+                      const std::string& condition = {});
     void AllowWrites(const std::string& name, const std::string& table);
 
     // ---- reading back ----------------------------------------------------------------------------
