@@ -314,7 +314,8 @@ struct DataWindow::Impl {
         }
 
         std::vector<std::vector<Value>> read;
-        if (t->Query(object->selectSql, params, read) < 0) {
+        std::vector<Transaction::StoredText> stored;
+        if (t->Query(object->selectSql, params, read, &stored) < 0) {
             FireDbError(*t, object->selectSql);
             return -1;
         }
@@ -327,12 +328,19 @@ struct DataWindow::Impl {
 
         const std::size_t n = object->def.columns.size();
         fetched.reserve(read.size());
-        for (auto& f : read) {
+        auto odd = stored.begin();
+        for (std::size_t r = 0; r < read.size(); ++r) {
+            std::vector<Value>& f = read[r];
             std::vector<Value> values(n);
+            std::vector<dw::StoredForm> forms;
             const std::size_t m = std::min(n, f.size());
-            for (std::size_t c = 0; c < m; ++c)
-                values[c] = dw::FromDatabase(object->def.columns[c].type, std::move(f[c]));
-            fetched.push_back(rows.Read(std::move(values)));
+            for (std::size_t c = 0; c < m; ++c) {
+                const std::string* as = nullptr;
+                if (odd != stored.end() && odd->row == r && odd->column == c) as = &(odd++)->text;
+                values[c] = dw::AsRead(object->def.columns[c].type, std::move(f[c]), as, forms, c);
+            }
+            while (odd != stored.end() && odd->row == r) ++odd;
+            fetched.push_back(rows.Read(std::move(values), std::move(forms)));
         }
         retrievedWith = args;
         return Count(fetched);
@@ -557,7 +565,8 @@ int DataWindow::ReselectRow(long row) {
     const dw::Statement s = dw::SelectByKey(*d.object, *x);
 
     std::vector<std::vector<Value>> fetched;
-    if (trans->Query(s.sql, s.args, fetched) < 0) {
+    std::vector<Transaction::StoredText> stored;
+    if (trans->Query(s.sql, s.args, fetched, &stored) < 0) {
         d.FireDbError(*trans, s.sql);
         return -1;
     }
@@ -565,9 +574,13 @@ int DataWindow::ReselectRow(long row) {
 
     Row& target = d.rows.primary[static_cast<std::size_t>(row - 1)];
     const std::size_t n = d.object->def.columns.size();
+    target.stored.clear();
+    auto odd = stored.begin();
     for (std::size_t c = 0; c < n; ++c) {
         Value v = c < fetched[0].size() ? std::move(fetched[0][c]) : Value();
-        target.values[c] = dw::FromDatabase(d.object->def.columns[c].type, std::move(v));
+        const std::string* as = nullptr;
+        if (odd != stored.end() && odd->row == 0 && odd->column == c) as = &(odd++)->text;
+        target.values[c] = dw::AsRead(d.object->def.columns[c].type, std::move(v), as, target.stored, c);
     }
     target.originals.clear();
     target.modified.clear();

@@ -23,6 +23,9 @@ namespace {
 // gives it the column's numeric affinity and so turns it into the very double it stored). Anything
 // else compares with `=`, which is exact on both: whole numbers; text, trailing blanks included
 // (the columns are varchar); dates, which SQLite keeps as the 'YYYY-MM-DD' text the program writes.
+// A value that another program stored in a form of its own (SQLite keeps what it is given: a date
+// with a time of day, an amount with three decimals) is compared as the text it was read from,
+// which each database takes as it took the value stored.
 
 struct Range {
     std::string low, high;  // as "<digits>e<exponent>", low <= high
@@ -90,8 +93,10 @@ double ToDouble(const std::string& text) {
     return d;
 }
 
-// "<name> = ?", "<name> IS NULL" or "<name> BETWEEN ? AND ?" for the value read.
-void AppendMatch(Statement& s, const std::string& name, const Value& read) {
+// "<name> = ?", "<name> IS NULL" or "<name> BETWEEN ? AND ?" for the value read; `storedAs`, the
+// text the database holds it as when that is a form of its own (a date with a time of day, say),
+// which is what `=` compares with then.
+void AppendMatch(Statement& s, const std::string& name, const Value& read, const std::string* storedAs) {
     s.sql += name;
     if (read.IsNull()) {
         s.sql += " IS NULL";
@@ -114,7 +119,10 @@ void AppendMatch(Statement& s, const std::string& name, const Value& read) {
         }
     }
     s.sql += " = ?";
-    s.args.push_back(read);
+    if (storedAs != nullptr)
+        s.args.emplace_back(*storedAs);
+    else
+        s.args.push_back(read);
 }
 
 // ---- the statements ----------------------------------------------------------------------------------
@@ -126,7 +134,10 @@ void WhereKey(const CompiledObject& object, const Row& x, Statement& s) {
         const auto k = static_cast<std::size_t>(object.keys[i]);
         if (i > 0) s.sql += " AND ";
         s.sql += object.writeNames[k] + " = ?";
-        s.args.push_back(x.Original(k));
+        if (const std::string* as = x.StoredAs(k))
+            s.args.emplace_back(*as);
+        else
+            s.args.push_back(x.Original(k));
     }
 }
 
@@ -137,7 +148,7 @@ void WhereAsRead(const CompiledObject& object, const Row& x, Statement& s, Compa
     for (std::size_t c = 0; c < x.values.size(); ++c) {
         if (object.def.columns[c].key || object.writeNames[c].empty() || !compared(c)) continue;
         s.sql += " AND ";
-        AppendMatch(s, object.writeNames[c], x.Original(c));
+        AppendMatch(s, object.writeNames[c], x.Original(c), x.StoredAs(c));
     }
 }
 

@@ -5,7 +5,51 @@
 #include <unordered_map>
 #include <utility>
 
+#include "runtime/datawindow_object.h"
+
 namespace rt::dw {
+
+namespace {
+
+// The value type that a column of this type holds once read.
+ValueType Holds(ColType type) {
+    switch (type) {
+        case ColType::Char:
+            return ValueType::String;
+        case ColType::Date:
+            return ValueType::Date;
+        case ColType::Decimal:
+            return ValueType::Decimal;
+        case ColType::Long:
+            return ValueType::Long;
+        case ColType::Real:
+            return ValueType::Real;
+    }
+    return ValueType::String;
+}
+
+}  // namespace
+
+Value AsRead(ColType type, Value&& fetched, const std::string* storedAs, std::vector<StoredForm>& forms,
+             std::size_t c) {
+    if (fetched.IsNull()) return std::move(fetched);
+    // A value already of the column's type is kept as it is: only its stored form can differ.
+    std::string text;
+    if (storedAs != nullptr)
+        text = *storedAs;
+    else if (fetched.Type() != Holds(type))
+        text = fetched.ToText();
+    const bool check = storedAs != nullptr || fetched.Type() != Holds(type);
+    Value value = FromDatabase(type, std::move(fetched));
+    if (check && value.ToText() != text) forms.push_back({c, std::move(text)});
+    return value;
+}
+
+const std::string* Row::StoredAs(std::size_t c) const {
+    for (const StoredForm& f : stored)
+        if (f.column == c) return &f.text;
+    return nullptr;
+}
 
 void Row::Store(std::size_t c, Value v) {
     if (originals.empty()) originals = values;
@@ -51,10 +95,11 @@ Row RowBuffers::Make(ItemStatus status, std::size_t columns) {
     return r;
 }
 
-Row RowBuffers::Read(std::vector<Value> values) {
+Row RowBuffers::Read(std::vector<Value> values, std::vector<StoredForm> stored) {
     Row r;
     r.id = nextId_++;
     r.values = std::move(values);
+    r.stored = std::move(stored);
     return r;
 }
 
@@ -91,6 +136,8 @@ void RowBuffers::ResetFlags(const std::function<bool(const Row&)>& inserted) {
             } else if (x.status != ItemStatus::New) {
                 x.status = ItemStatus::NotModified;
             }
+            // What was written is stored as the program writes it.
+            std::erase_if(x.stored, [&x](const StoredForm& f) { return x.Modified(f.column); });
             x.originals.clear();
             x.modified.clear();
         }

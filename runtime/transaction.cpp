@@ -119,17 +119,27 @@ long Transaction::SelectInto(std::string_view sql, const std::vector<Value>& arg
 }
 
 long Transaction::Query(std::string_view sql, const std::vector<Value>& args,
-                        std::vector<std::vector<Value>>& rows) {
-    auto read = std::make_shared<std::vector<std::vector<Value>>>();
-    impl_->Run(*this, false, [sql = std::string(sql), args, read](tx::Link& link, tx::Outcome& out) {
-        std::unique_ptr<tx::Statement> st = link.Prepared(out, sql);
-        if (st && tx::QueryOn(out, *st, args, *read) != -1) link.Keep(sql, std::move(st));
-    });
+                        std::vector<std::vector<Value>>& rows, std::vector<StoredText>* stored) {
+    struct Read {
+        std::vector<std::vector<Value>> rows;
+        std::vector<StoredText> stored;
+    };
+    auto read = std::make_shared<Read>();
+    const bool noteStored = stored != nullptr;
+    impl_->Run(
+        *this, false, [sql = std::string(sql), args, read, noteStored](tx::Link& link, tx::Outcome& out) {
+            std::unique_ptr<tx::Statement> st = link.Prepared(out, sql);
+            if (st && tx::QueryOn(out, *st, args, read->rows, noteStored ? &read->stored : nullptr) != -1)
+                link.Keep(sql, std::move(st));
+        });
     if (SQLCode != 0) return SQLCode;
+    const std::size_t before = rows.size();
+    if (stored != nullptr)
+        for (StoredText& s : read->stored) stored->push_back({before + s.row, s.column, std::move(s.text)});
     if (rows.empty())
-        rows = std::move(*read);
+        rows = std::move(read->rows);
     else
-        std::move(read->begin(), read->end(), std::back_inserter(rows));
+        std::move(read->rows.begin(), read->rows.end(), std::back_inserter(rows));
     return SQLCode;
 }
 

@@ -6,6 +6,7 @@
 // statement text.
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
@@ -80,9 +81,20 @@ class Transaction {
     // No row: SQLCode 100 and `into` is left as it was. More than one row: SQLCode -1.
     long SelectInto(std::string_view sql, const std::vector<Value>& args, std::vector<Value>& into);
 
+    // A value read whose text, as the database holds it, is not the value's own text (ToText): a
+    // date that another program stored with a time of day, a number stored with other digits. Row
+    // and column count from 0.
+    struct StoredText {
+        std::size_t row = 0;
+        std::size_t column = 0;
+        std::string text;
+    };
+
     // A query that returns any number of rows, for the DataWindow engine. Returns SQLCode; the
-    // rows are appended to `rows` only on success.
-    long Query(std::string_view sql, const std::vector<Value>& args, std::vector<std::vector<Value>>& rows);
+    // rows are appended to `rows` only on success, and with `stored`, the texts of the values
+    // among them that are stored in a form of their own (row numbers counting in `rows`).
+    long Query(std::string_view sql, const std::vector<Value>& args, std::vector<std::vector<Value>>& rows,
+               std::vector<StoredText>* stored = nullptr);
 
     long Commit();
     long Rollback();

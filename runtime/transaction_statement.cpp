@@ -223,7 +223,8 @@ bool Statement::DescribeColumns() {
     return true;
 }
 
-int Statement::Fetch(std::vector<Value>& row) {
+int Statement::Fetch(std::vector<Value>& row, std::vector<Transaction::StoredText>* stored,
+                     std::size_t index) {
     SQLRETURN rc = SQLFetch(stmt_.get());
     if (rc == SQL_NO_DATA) return 0;
     if (!SQL_SUCCEEDED(rc)) {
@@ -238,10 +239,14 @@ int Statement::Fetch(std::vector<Value>& row) {
             Fail();
             return -1;
         }
-        if (isNull)
+        if (isNull) {
             row.emplace_back();
-        else
-            row.push_back(Typed(kinds_[c], std::string(buffers_.cell)));
+            continue;
+        }
+        row.push_back(Typed(kinds_[c], std::string(buffers_.cell)));
+        // Text comes back as it is stored; a date or a number may be stored in a form of its own.
+        if (stored != nullptr && kinds_[c] != ColumnKind::Text && row.back().ToText() != buffers_.cell)
+            stored->push_back({index, c, buffers_.cell});
     }
     return 1;
 }
@@ -399,7 +404,7 @@ long SelectIntoOn(Outcome& out, Statement& st, const std::vector<Value>& args, s
 }
 
 long QueryOn(Outcome& out, Statement& st, const std::vector<Value>& args,
-             std::vector<std::vector<Value>>& rows) {
+             std::vector<std::vector<Value>>& rows, std::vector<Transaction::StoredText>* stored) {
     bool noData = false;
     if (!st.Execute(args, noData)) return out.code;
     if (!noData) {
@@ -407,7 +412,7 @@ long QueryOn(Outcome& out, Statement& st, const std::vector<Value>& args,
         if (st.ColumnCount() > 0) {
             std::vector<Value> row;
             for (;;) {
-                const int got = st.Fetch(row);
+                const int got = st.Fetch(row, stored, rows.size());
                 if (got < 0) return out.code;
                 if (got == 0) break;
                 rows.push_back(std::move(row));

@@ -129,8 +129,11 @@ class Statement {
     // Describes the result columns, once.
     bool DescribeColumns();
     std::size_t ColumnCount() const { return kinds_.size(); }
-    // Fetches the next row into `row`. Returns 1 for a row, 0 at the end, -1 on failure.
-    int Fetch(std::vector<Value>& row);
+    // Fetches the next row into `row`. Returns 1 for a row, 0 at the end, -1 on failure. With
+    // `stored`, each value whose text as the database gave it is not the value's own text is noted
+    // there as row `index`.
+    int Fetch(std::vector<Value>& row, std::vector<Transaction::StoredText>* stored = nullptr,
+              std::size_t index = 0);
     void CloseCursor();
 
     bool Fail();
@@ -176,6 +179,6 @@ class PreparedStatements {
 long ExecuteOn(Outcome& out, Statement& st, const std::vector<Value>& args);
 long SelectIntoOn(Outcome& out, Statement& st, const std::vector<Value>& args, std::vector<Value>& into);
 long QueryOn(Outcome& out, Statement& st, const std::vector<Value>& args,
-             std::vector<std::vector<Value>>& rows);
+             std::vector<std::vector<Value>>& rows, std::vector<Transaction::StoredText>* stored);
 
 }  // namespace rt::tx
