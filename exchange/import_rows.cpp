@@ -1,12 +1,14 @@
 // The seven readers of an unpacked exchange package: each reads its member in "tmp_xml" (every
 // written value checked against its column first, exchange/package_reader.h), then writes each row
-// with one INSERT of the key columns and one UPDATE of the others, every value bound as text.
+// with one INSERT of the key columns and one UPDATE of the others, every value bound as text, and
+// reads the numbers of its rows back in one query, to check that the database keeps them as sent.
 //
 // The readers never commit: the Import command commits once all seven have succeeded and rolls
 // everything back otherwise, so that a broken package leaves no half recommendation behind. For
 // the same reason every statement's result is checked, and a member that cannot be read or written
 // makes its reader fail (-1) with the reason kept for the command to show.
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -39,11 +41,16 @@ bool Kept(rt::ColType type, const rt::Value& sent, const rt::Value& back) {
     return a && b && *a == *b;
 }
 
-// Writes one checked row, row n of its member, and reads its numbers back. "" when the row is
-// stored as sent, else why not.
+// "<file> 第n行", naming row n of a member.
+std::string RowAt(const MemberFormat& f, std::size_t n) {
+    return std::string(f.file) + " 第" + std::to_string(n) + "行";
+}
+
+// Writes one checked row, row n of its member: an INSERT of its key, then an UPDATE of the other
+// columns. Each is the same statement for every row of the member, so that the database prepares
+// it once. "" when the row is written, else why not.
 std::string WriteRow(rt::Transaction& sqlca, const MemberFormat& f, const Row& row, std::size_t n) {
-    const std::string at = std::string(f.file) + " 第" + std::to_string(n) + "行";
-    const auto failed = [&] { return "推荐书无法写入数据库：" + at + "，" + sqlca.SQLErrText; };
+    const auto failed = [&] { return "推荐书无法写入数据库：" + RowAt(f, n) + "，" + sqlca.SQLErrText; };
     std::vector<rt::Value> keyArgs, setArgs;
     for (const Column& c : f.keys) keyArgs.push_back(row[static_cast<std::size_t>(c.pos)]);
     for (const Column& c : f.set) setArgs.push_back(row[static_cast<std::size_t>(c.pos)]);
@@ -66,29 +73,60 @@ std::string WriteRow(rt::Transaction& sqlca, const MemberFormat& f, const Row& r
     std::vector<rt::Value> args = setArgs;
     args.insert(args.end(), keyArgs.begin(), keyArgs.end());
     if (sqlca.Execute(update, args) != 0 || sqlca.SQLNRows != 1) return failed();
+    return {};
+}
 
+// A row's key as one text, from the values of its key columns in order.
+std::string KeyText(const std::vector<rt::Value>& values, std::size_t count) {
+    std::string key;
+    for (std::size_t k = 0; k < count; ++k) {
+        key += values[k].ToText();
+        key += '\0';
+    }
+    return key;
+}
+
+// Reads the numbers of the member's rows back, all in one query, and checks each against what the
+// package gave. "" when every number reads back as sent, else why not, for the first row that does
+// not.
+std::string CheckNumbers(PackageImport& import, const MemberFormat& f, const std::vector<Row>& rows) {
     const rt::DataWindowDef* def = rt::FindDefinition(f.object);
-    if (def == nullptr) return at + "：" + f.object + " 未定义";
+    if (def == nullptr) return std::string(f.file) + "：" + f.object + " 未定义";
     std::vector<const Column*> numbers;
-    std::string select;
     for (const Column& c : f.set) {
         const rt::ColType type = def->columns[static_cast<std::size_t>(c.pos)].type;
-        if ((type != rt::ColType::Decimal && type != rt::ColType::Real) ||
-            row[static_cast<std::size_t>(c.pos)].IsNull())
-            continue;
-        numbers.push_back(&c);
-        select += (select.empty() ? "SELECT " : ", ") + std::string(c.name);
+        if (type == rt::ColType::Decimal || type == rt::ColType::Real) numbers.push_back(&c);
     }
-    if (numbers.empty()) return {};
-    std::vector<rt::Value> back(numbers.size());
-    if (sqlca.SelectInto(select + " FROM " + f.table + " WHERE " + where, keyArgs, back) != 0)
-        return failed();
-    for (std::size_t k = 0; k < numbers.size(); ++k) {
-        const auto pos = static_cast<std::size_t>(numbers[k]->pos);
-        if (!Kept(def->columns[pos].type, row[pos], back[k]))
-            return "推荐书无法写入数据库：" + at + "第" + std::to_string(pos + 1) + "列（" +
+    if (numbers.empty() || rows.empty()) return {};
+
+    // Every key of the member starts with the recommendation's, which all its rows carry.
+    std::string select = "SELECT ";
+    for (std::size_t k = 0; k < f.keys.size(); ++k) select += (k ? ", " : "") + std::string(f.keys[k].name);
+    for (const Column* c : numbers) select += ", " + std::string(c->name);
+    select += std::string(" FROM ") + f.table + " WHERE " + f.keys.front().name + " = ?";
+    rt::Transaction& sqlca = import.sqlca;
+    std::vector<std::vector<rt::Value>> read;
+    if (sqlca.Query(select, {rows.front()[static_cast<std::size_t>(f.keys.front().pos)]}, read) != 0)
+        return "推荐书无法写入数据库：" + std::string(f.file) + "，" + sqlca.SQLErrText;
+    std::map<std::string, const std::vector<rt::Value>*> byKey;
+    for (const std::vector<rt::Value>& back : read)
+        if (back.size() == f.keys.size() + numbers.size()) byKey.emplace(KeyText(back, f.keys.size()), &back);
+
+    for (std::size_t n = 0; n < rows.size(); ++n) {
+        const Row& row = rows[n];
+        std::vector<rt::Value> key;
+        for (const Column& c : f.keys) key.push_back(row[static_cast<std::size_t>(c.pos)]);
+        const auto found = byKey.find(KeyText(key, key.size()));
+        if (found == byKey.end()) return "推荐书无法写入数据库：" + RowAt(f, n + 1) + "，写入后读不出这一行";
+        const std::vector<rt::Value>& back = *found->second;
+        for (std::size_t k = 0; k < numbers.size(); ++k) {
+            const auto pos = static_cast<std::size_t>(numbers[k]->pos);
+            const rt::Value& stored = back[f.keys.size() + k];
+            if (row[pos].IsNull() || Kept(def->columns[pos].type, row[pos], stored)) continue;
+            return "推荐书无法写入数据库：" + RowAt(f, n + 1) + "第" + std::to_string(pos + 1) + "列（" +
                    numbers[k]->name + "）：数据库不能准确保存“" + row[pos].ToText() + "”，保存后读出为“" +
-                   back[k].ToText() + "”";
+                   stored.ToText() + "”";
+        }
     }
     return {};
 }
@@ -97,6 +135,7 @@ int WriteRows(PackageImport& import, const MemberFormat& f, const std::vector<Ro
     for (std::size_t n = 0; n < rows.size(); ++n)
         if (const std::string why = WriteRow(import.sqlca, f, rows[n], n + 1); !why.empty())
             return Refuse(import, why);
+    if (const std::string why = CheckNumbers(import, f, rows); !why.empty()) return Refuse(import, why);
     return 1;
 }
 
