@@ -282,7 +282,7 @@ ConnectOutcome MakeConnection(Link& l, const std::string& connect, bool autoComm
 
 void LetGo(std::shared_ptr<Link> link, const std::string& connect) {
     if (!link) return;
-    const std::shared_ptr<LetGoLinks> links = LinksLetGo();
+    const std::shared_ptr<LetGoLinks>& links = LinksLetGo();
     {
         const std::lock_guard lock(links->m);
         ++links->open;
@@ -305,7 +305,7 @@ void LetGo(std::shared_ptr<Link> link, const std::string& connect) {
 }
 
 bool SettleLetGo(std::chrono::milliseconds within) {
-    const std::shared_ptr<LetGoLinks> links = LinksLetGo();
+    const std::shared_ptr<LetGoLinks>& links = LinksLetGo();
     std::unique_lock lock(links->m);
     return links->cv.wait_for(lock, within, [&] { return links->open == 0; });
 }

@@ -3,7 +3,6 @@
 // functions, and the question asked when it closes.
 
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -15,6 +14,7 @@
 #include <QWidget>
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
