@@ -590,12 +590,19 @@ TEST_F(ExchangeTest, BrokenPackagesLeaveNoHalfRecommendationAndTouchNoOther) {
     };
     // A database that keeps amounts as floating point cannot keep eighteen digits: the amount would
     // read back, print and export as another.
-    if (!testing_support::ScratchDatabase::OnPostgreSQL())
+    // A list member's numbers, read back all at once, are checked as well, naming the row not kept.
+    if (!testing_support::ScratchDatabase::OnPostgreSQL()) {
         cases.push_back(
             {"amount-not-kept",
              SetValue("xm_base.xml", "xm_zongtz", "9999999999999999.99"),
              {"提示信息|推荐书无法写入数据库：xm_base.xml 第1行第32列（xm_zongtz）：数据库不能准确保存"
               "“9999999999999999.99”，保存后读出为“10000000000000000.00”"}});
+        cases.push_back(
+            {"amount-in-a-list-not-kept",
+             SetValue("xm_xy.xml", "xy_addtax", "9999999999999999.99", 3),
+             {"提示信息|推荐书无法写入数据库：xm_xy.xml 第3行第5列（xy_addtax）：数据库不能准确保存"
+              "“9999999999999999.99”，保存后读出为“10000000000000000.00”"}});
+    }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const fs::path broken = Rework(package, c.name, c.change);
