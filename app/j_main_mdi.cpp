@@ -11,6 +11,7 @@
 #include "app/globals.h"
 #include "exchange/package.h"
 #include "records/m_main.h"
+#include "runtime/path.h"
 #include "runtime/ui/application.h"
 #include "runtime/ui/dialogs.h"
 #include "sections/popup.h"
@@ -402,7 +403,7 @@ void j_main_mdi::open() {
     current_path = rt::ui::Application::ProgramFolder();
     if (current_path.empty()) {
         std::error_code ec;
-        current_path = std::filesystem::current_path(ec).string();
+        current_path = rt::PathText(std::filesystem::current_path(ec));
     }
     // A command stopped half-way (the program killed, the machine off) left its working files;
     // the working document among them holds personal data.

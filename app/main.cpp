@@ -1,6 +1,15 @@
 #include "app/laurel.h"
+#include "runtime/first_start.h"
+#include "runtime/ui/application.h"
+#include "schema/initdb.h"
 
 int main(int argc, char** argv) {
+    // Where no launcher prepared the user's data source before this start, the program does; when
+    // that fails it starts anyway and says that it cannot connect.
+    std::string error;
+    rt::PrepareDataSource(
+        rt::ui::Application::ProgramFolder() + "/sqlite3odbc.dll",
+        [](const std::string& path, std::string& why) { return schema::CreateDatabase(path, why); }, error);
     laurel::win::laurel app;
     return app.Run(argc, argv);
 }

@@ -20,6 +20,7 @@
 #include "document/formats.h"
 #include "document/working_document.h"
 #include "runtime/files.h"
+#include "runtime/path.h"
 #include "runtime/text.h"
 #include "runtime/word.h"
 
@@ -86,7 +87,7 @@ void FillAwardsTable(rt::word::Document& document, rt::DataWindow& page, const s
 // with the place where it is expected, so that whoever installed the program can put it right.
 void CheckTemplate(const std::string& path) {
     std::error_code ec;
-    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    const std::filesystem::file_status status = std::filesystem::status(rt::FsPath(path), ec);
     std::string why;
     if (ec && ec != std::errc::no_such_file_or_directory) {
         why = "无法读取文件";
@@ -96,12 +97,12 @@ void CheckTemplate(const std::string& path) {
         why = "这是一个文件夹，不是文件";
     } else if (!std::filesystem::is_regular_file(status)) {
         why = "不是普通文件";
-    } else if (!std::ifstream(path, std::ios::binary)) {
+    } else if (!std::ifstream(rt::FsPath(path), std::ios::binary)) {
         why = "无法读取文件";
     }
     if (!why.empty())
-        throw rt::word::Error("无法打开模板“" + std::filesystem::path(path).filename().string() + "”：" +
-                              why + "。模板应在 " + path);
+        throw rt::word::Error("无法打开模板“" + rt::PathText(rt::FsPath(path).filename()) + "”：" + why +
+                              "。模板应在 " + path);
 }
 
 }  // namespace
@@ -114,7 +115,7 @@ int all_print(const PrintBuffer& buffer, const FormPages& pages, const std::stri
     if (!Attach(word)) return 0;
     // Each Print starts from an empty document folder: nothing an earlier run left (a document it
     // could not hand over, one of another recommendation) can be taken for this one's.
-    rt::ClearFolder(std::filesystem::path(working_document).parent_path().string());
+    rt::ClearFolder(rt::PathText(rt::FsPath(working_document).parent_path()));
 
     const std::string model = program_folder + "/model/m_model2.docx";
     CheckTemplate(model);
@@ -169,7 +170,7 @@ int all_print(const PrintBuffer& buffer, const FormPages& pages, const std::stri
     } catch (const UnreadPage&) {
         // No document goes on from a table that could not be read, not even one an earlier run left.
         std::error_code ec;
-        std::filesystem::remove(working_document, ec);
+        std::filesystem::remove(rt::FsPath(working_document), ec);
         throw;
     }
 

@@ -18,6 +18,7 @@
 #include "runtime/dialogs.h"
 #include "runtime/dwdef.h"
 #include "runtime/files.h"
+#include "runtime/path.h"
 #include "runtime/text.h"
 #include "runtime/word.h"
 
@@ -230,8 +231,8 @@ int all_print_789(const PrintBuffer& buffer, const ListPages& pages, const std::
             throw;
         } catch (const UnreadPage&) {
             std::error_code ec;
-            fs::remove(working_document, ec);
-            fs::remove(fs::path(working_document).parent_path(), ec);
+            fs::remove(rt::FsPath(working_document), ec);
+            fs::remove(rt::FsPath(working_document).parent_path(), ec);
             throw;
         }
     }
@@ -269,8 +270,8 @@ int all_print_789(const PrintBuffer& buffer, const ListPages& pages, const std::
         KeepForTheUser(working_document, kept, failure);
     } else if (!keep) {
         std::error_code ec;
-        if (fs::exists(working_document, ec)) fs::remove(working_document, ec);
-        fs::remove(fs::path(working_document).parent_path(), ec);  // the document folder, once empty
+        if (fs::exists(rt::FsPath(working_document), ec)) fs::remove(rt::FsPath(working_document), ec);
+        fs::remove(rt::FsPath(working_document).parent_path(), ec);  // the document folder, once empty
     }
     return 1;
 }

@@ -17,6 +17,7 @@
 #include "runtime/datawindow_xml.h"
 #include "runtime/dialogs.h"
 #include "runtime/files.h"
+#include "runtime/path.h"
 #include "runtime/xml.h"
 
 namespace laurel::exchange {
@@ -27,25 +28,25 @@ namespace {
 
 bool DirectoryExists(const std::string& path) {
     std::error_code ec;
-    return fs::is_directory(fs::symlink_status(path, ec));
+    return fs::is_directory(fs::symlink_status(rt::FsPath(path), ec));
 }
 
 bool FileExists(const std::string& path) {
     std::error_code ec;
-    return fs::is_regular_file(path, ec);
+    return fs::is_regular_file(rt::FsPath(path), ec);
 }
 
 bool FileDelete(const std::string& path) {
     std::error_code ec;
-    if (fs::is_directory(fs::symlink_status(path, ec))) return false;
-    return fs::remove(path, ec) && !ec;
+    if (fs::is_directory(fs::symlink_status(rt::FsPath(path), ec))) return false;
+    return fs::remove(rt::FsPath(path), ec) && !ec;
 }
 
 // 1 when the folder was removed; a folder that still holds files stays.
 int RemoveDirectory(const std::string& path) {
     std::error_code ec;
-    if (!fs::is_directory(fs::symlink_status(path, ec))) return -1;
-    return fs::remove(path, ec) && !ec ? 1 : -1;
+    if (!fs::is_directory(fs::symlink_status(rt::FsPath(path), ec))) return -1;
+    return fs::remove(rt::FsPath(path), ec) && !ec ? 1 : -1;
 }
 
 const std::string kTmpOut = std::string("/") + kWorkingFolders[0];

@@ -6,6 +6,7 @@
 #include "document/working_document.h"
 #include "exchange/package.h"
 #include "runtime/files.h"
+#include "runtime/path.h"
 #include "runtime/ui/application.h"
 #include "sections/globals.h"
 
@@ -40,7 +41,7 @@ void TidyWorkingFolder(const std::string& folder) {
         // A document kept for the user in document::kKeptFolder is not the tidy's to take.
         rt::RemoveFolder(folder + "/" + document::kDocumentFolder);
         // The package that Export builds beside its folder; a folder of that name is not it.
-        const std::filesystem::path archive = folder + "/" + exchange::kArchiveName;
+        const std::filesystem::path archive = rt::FsPath(folder + "/" + exchange::kArchiveName);
         std::error_code ec;
         if (!std::filesystem::is_directory(std::filesystem::symlink_status(archive, ec)))
             std::filesystem::remove(archive, ec);

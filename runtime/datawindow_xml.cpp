@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "runtime/datawindow.h"
+#include "runtime/path.h"
 #include "runtime/text.h"
 
 namespace rt {
@@ -88,7 +89,7 @@ int SaveAsXml(const DataWindow& dw, const std::string& path, std::string_view ro
     }
     xml += "</" + root + ">\n";
 
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(FsPath(path), std::ios::binary | std::ios::trunc);
     if (!out) return -1;
     out.write(xml.data(), static_cast<std::streamsize>(xml.size()));
     out.close();

@@ -13,6 +13,10 @@ namespace rt {
 // onto itself copies nothing and succeeds.
 int FileCopy(const std::string& source, const std::string& target);
 
+// Creates the empty file `path`, which must not exist yet (a link in its place counts as there):
+// 0 when it was made, else the system's error number (EEXIST: something was there).
+int CreateEmptyFile(const std::string& path);
+
 // True when both paths name the same existing file.
 bool SameFile(const std::string& a, const std::string& b);
 

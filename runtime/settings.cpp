@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "runtime/dwdef.h"
+#include "runtime/path.h"
 
 namespace rt {
 
@@ -16,7 +17,7 @@ std::string_view Strip(std::string_view s) {
 
 std::string ProfileString(const std::string& file, std::string_view section, std::string_view key,
                           std::string_view defaultValue) {
-    std::ifstream in(file);
+    std::ifstream in(FsPath(file));
     if (!in) return std::string(defaultValue);
     std::string line;
     bool inSection = false;

@@ -1,12 +1,11 @@
 #include "runtime/transaction.h"
 
-#include <sql.h>
-
 #include <cctype>
 #include <iterator>
 #include <limits>
 #include <utility>
 
+#include "runtime/odbc.h"
 #include "runtime/text.h"
 #include "runtime/transaction_session.h"
 #include "runtime/transaction_statement.h"

@@ -1,8 +1,5 @@
 #include "runtime/transaction_session.h"
 
-#include <sqlext.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <condition_variable>
 #include <cstdlib>
@@ -14,6 +11,8 @@
 #include <thread>
 #include <utility>
 
+#include "runtime/odbc.h"
+#include "runtime/os.h"
 #include "runtime/text.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -28,7 +27,7 @@ namespace rt::tx {
 // LATIN1 one stores each byte as a character of its own. Other drivers do not read this variable.
 void UseUtf8WithPostgreSQL() {
     const char* now = std::getenv("PGCLIENTENCODING");
-    if (now == nullptr || std::string_view(now) != "UTF8") setenv("PGCLIENTENCODING", "UTF8", 1);
+    if (now == nullptr || std::string_view(now) != "UTF8") os::SetEnvironment("PGCLIENTENCODING", "UTF8");
 }
 
 namespace {
@@ -544,7 +543,7 @@ bool Session::FileWritable() const {
         return false;
     name.resize(
         std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(len, 0)), name.size() - 1));
-    return !name.empty() && access(name.c_str(), W_OK) == 0;
+    return !name.empty() && os::WritableFile(name);
 }
 
 void Session::ConnectAgain(Transaction& t, bool transactionLost) {

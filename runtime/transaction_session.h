@@ -6,14 +6,13 @@
 // that no statement of a command is ever committed without the others. A connection that went is
 // made again; one whose call the user gave up is let go, and the next call makes another.
 
-#include <sql.h>
-
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "runtime/odbc.h"
 #include "runtime/transaction.h"
 #include "runtime/transaction_statement.h"
 #include "runtime/transaction_waiter.h"

@@ -1,12 +1,11 @@
 #include "runtime/transaction_statement.h"
 
-#include <sqlext.h>
-
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <optional>
 
+#include "runtime/odbc.h"
 #include "runtime/text.h"
 
 namespace rt::tx {

@@ -2,8 +2,6 @@
 // For the transaction's own use: one statement on a connection, from its text and arguments to the
 // values of its rows, with every failure reported as the transaction's SQLCode and friends.
 
-#include <sql.h>
-
 #include <cstdint>
 #include <list>
 #include <memory>
@@ -12,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/odbc.h"
 #include "runtime/transaction.h"
 #include "runtime/transaction_waiter.h"
 #include "runtime/value.h"

@@ -2,8 +2,6 @@
 // For the transaction's own use: the calls of a connection that may keep the caller waiting on the
 // database, shown to the program while they wait, and given up when the user says so.
 
-#include <sql.h>
-
 #include <atomic>
 #include <chrono>
 #include <exception>
@@ -12,6 +10,7 @@
 #include <mutex>
 #include <thread>
 
+#include "runtime/odbc.h"
 #include "runtime/transaction.h"
 
 namespace rt::tx {

@@ -7,6 +7,8 @@
 #include <limits>
 #include <system_error>
 
+#include "runtime/os.h"
+
 namespace rt {
 
 namespace {
@@ -151,7 +153,7 @@ std::string Date::Iso() const {
 Date Date::Today() {
     std::time_t now = std::time(nullptr);
     std::tm local{};
-    localtime_r(&now, &local);
+    os::LocalTime(now, local);
     return Date{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 

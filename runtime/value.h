@@ -62,9 +62,10 @@ class Value {
     Value(std::string s) : v_(std::move(s)) {}
     Value(std::string_view s) : v_(std::string(s)) {}
     Value(const char* s) : v_(std::string(s)) {}
-    Value(std::int64_t n) : v_(n) {}
+    // int64_t is long on some systems and long long on others: both are taken.
     Value(int n) : v_(static_cast<std::int64_t>(n)) {}
-    Value(long long n) : v_(static_cast<std::int64_t>(n)) {}  // distinct from long, which int64_t is here
+    Value(long n) : v_(static_cast<std::int64_t>(n)) {}
+    Value(long long n) : v_(static_cast<std::int64_t>(n)) {}
     Value(double d) : v_(d) {}
     Value(rt::Decimal d) : v_(d) {}
     Value(rt::Date d) : v_(d) {}

@@ -10,6 +10,7 @@
 #include <pugixml.hpp>
 #include <system_error>
 
+#include "runtime/path.h"
 #include "runtime/text.h"
 
 namespace rt::xml {
@@ -19,7 +20,7 @@ namespace {
 // The whole file, or nullopt with the reason.
 std::optional<std::string> ReadFile(const std::string& path, long& error) {
     std::error_code ec;
-    const std::filesystem::path p(path);
+    const std::filesystem::path p = FsPath(path);
     if (!std::filesystem::is_regular_file(p, ec)) {
         error = kFileNotRead;
         return std::nullopt;

@@ -1,9 +1,6 @@
 #include "runtime/zip.h"
 
-#include <fcntl.h>
-#include <fnmatch.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <zip.h>
 
 #include <algorithm>
@@ -13,11 +10,14 @@
 #include <fstream>
 #include <optional>
 #include <set>
+#include <string_view>
 #include <system_error>
 #include <utility>
 #include <vector>
 
 #include "runtime/fd.h"
+#include "runtime/os.h"
+#include "runtime/path.h"
 #include "runtime/text.h"
 #include "runtime/zip_handles.h"
 
@@ -47,9 +47,102 @@ bool HasWildcard(const std::string& pattern) {
     return pattern.find_first_of("*?[") != std::string::npos;
 }
 
-bool Matches(const std::string& mask, const std::string& name, int flags = 0) {
+char Folded(char c, bool fold) {
+    return fold && c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The set "[...]" that opens at mask[open] against the character `c`: whether it takes it, and where
+// the mask goes on after the set; nothing when the "[" has no "]" and so stands for itself.
+std::optional<std::pair<bool, std::size_t>> InSet(std::string_view mask, std::size_t open, char c,
+                                                  bool fold) {
+    std::size_t k = open + 1;
+    const bool negate = k < mask.size() && (mask[k] == '!' || mask[k] == '^');
+    if (negate) ++k;
+    bool in = false;
+    bool first = true;
+    while (k < mask.size() && (first || mask[k] != ']')) {
+        first = false;
+        char lo = mask[k];
+        if (lo == '\\' && k + 1 < mask.size()) lo = mask[++k];
+        char hi = lo;
+        if (k + 2 < mask.size() && mask[k + 1] == '-' && mask[k + 2] != ']') {
+            hi = mask[k + 2];
+            if (hi == '\\' && k + 3 < mask.size()) hi = mask[++k + 2];
+            k += 2;
+        }
+        const char folded = Folded(c, fold);
+        if ((Folded(lo, fold) <= folded && folded <= Folded(hi, fold)) || (lo <= c && c <= hi)) in = true;
+        ++k;
+    }
+    if (k >= mask.size()) return std::nullopt;
+    return std::pair{in != negate, k + 1};
+}
+
+// The shell's wildcards over a whole name, as fnmatch takes them without flags: "*" any run of
+// characters, "?" one, "[...]" one of a set ("!" or "^" first: not of it; "a-z" a range), a
+// backslash takes the next character as it is. Bytes are compared, ASCII letters folded with
+// `fold`; a "[" without its "]" is a plain character.
+bool Glob(std::string_view mask, std::string_view name, bool fold) {
+    std::size_t m = 0, n = 0;
+    std::size_t starAt = std::string_view::npos, resume = 0;
+    while (n < name.size()) {
+        bool matched = false;
+        std::size_t next = m + 1;
+        if (m < mask.size()) {
+            const char c = mask[m];
+            if (c == '*') {
+                starAt = m++;
+                resume = n;
+                continue;
+            }
+            if (c == '?') {
+                matched = true;
+            } else if (c == '[') {
+                if (const auto set = InSet(mask, m, name[n], fold)) {
+                    matched = set->first;
+                    next = set->second;
+                } else {
+                    matched = name[n] == '[';
+                }
+            } else {
+                char want = c;
+                if (c == '\\' && m + 1 < mask.size()) {
+                    want = mask[m + 1];
+                    next = m + 2;
+                }
+                matched = Folded(want, fold) == Folded(name[n], fold);
+            }
+        }
+        if (matched) {
+            m = next;
+            ++n;
+        } else if (starAt != std::string_view::npos) {
+            m = starAt + 1;
+            n = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (m < mask.size() && mask[m] == '*') ++m;
+    return m == mask.size();
+}
+
+bool Matches(const std::string& mask, const std::string& name, bool fold = false) {
     if (mask.empty() || mask == "*") return true;
-    return fnmatch(mask.c_str(), name.c_str(), flags) == 0;
+    return Glob(mask, name, fold);
+}
+
+// A part that some file system takes for something else than a plain name in the folder: a drive
+// or a stream of a file (":"), a device ("NUL", "COM1.xml"), or a name that loses its trailing dots
+// and blanks and so becomes another.
+bool DeviceOrAlias(const std::string& part) {
+    if (part.find(':') != std::string::npos || part.back() == '.' || part.back() == ' ') return true;
+    const std::string stem = LowerAscii(part.substr(0, part.find('.')));
+    static const char* const kDevices[] = {"con", "prn", "aux", "nul", "conin$", "conout$"};
+    for (const char* d : kDevices)
+        if (stem == d) return true;
+    return stem.size() == 4 && (stem.starts_with("com") || stem.starts_with("lpt")) && stem[3] >= '0' &&
+           stem[3] <= '9';
 }
 
 // The parts of an entry's name, or nothing when the name could lead out of the target folder.
@@ -66,7 +159,7 @@ std::optional<std::vector<std::string>> SafeParts(std::string name) {
         std::string part = name.substr(start, end - start);
         start = end + 1;
         if (part.empty() || part == ".") continue;
-        if (part == "..") return std::nullopt;
+        if (part == ".." || DeviceOrAlias(part)) return std::nullopt;
         parts.push_back(std::move(part));
     }
     if (parts.empty()) return std::nullopt;
@@ -138,7 +231,7 @@ class Packing {
             std::function<void(SkippedFile)> skip)
         : archive_(archive), subfolders_(subfolders), keepPaths_(keepPaths), skip_(std::move(skip)) {
         std::error_code ec;
-        canonicalArchive_ = fs::weakly_canonical(fs::path(archive), ec);
+        canonicalArchive_ = fs::weakly_canonical(FsPath(archive), ec);
     }
 
     // Selects the files of one pattern; false when its folder does not exist.
@@ -159,8 +252,8 @@ class Packing {
 };
 
 bool Packing::Select(const std::string& line) {
-    const fs::path pattern(line);
-    std::string mask = pattern.filename().string();
+    const fs::path pattern = FsPath(line);
+    std::string mask = PathText(pattern.filename());
     if (mask.empty()) mask = "*";
     fs::path folder = pattern.parent_path();
     if (folder.empty()) folder = ".";
@@ -184,12 +277,12 @@ void Packing::Consider(const fs::directory_entry& e, const fs::path& folder, con
     std::error_code ec;
     const fs::file_status s = e.symlink_status(ec);
     if (ec || fs::is_directory(s)) return;
-    const std::string bare = e.path().filename().string();
+    const std::string bare = PathText(e.path().filename());
     if (!Matches(mask, bare) || taken_.count(e.path()) != 0) return;
     taken_.insert(e.path());
-    const std::string name = keepPaths_ ? e.path().lexically_relative(folder).generic_string() : bare;
+    const std::string name = keepPaths_ ? GenericPathText(e.path().lexically_relative(folder)) : bare;
     if (!fs::is_regular_file(s)) {
-        skip_(Refused(name, e.path().string(), SkipReason::NotAFile));
+        skip_(Refused(name, PathText(e.path()), SkipReason::NotAFile));
         return;
     }
     if (!canonicalArchive_.empty() && fs::weakly_canonical(e.path(), ec) == canonicalArchive_) return;
@@ -202,13 +295,13 @@ long Packing::Write() {
     std::set<std::string> names;  // folded: a reader that ignores case must not find two
     for (const auto& [name, path] : files_) {
         if (names.count(LowerAscii(name)) != 0) {
-            skip_(Refused(name, path.string(), SkipReason::Duplicate));
+            skip_(Refused(name, PathText(path), SkipReason::Duplicate));
             continue;
         }
         // The archive reads its files only when it is written; one that cannot be opened now is
         // refused rather than failing the whole archive later.
         if (!std::ifstream(path, std::ios::binary)) {
-            skip_(Refused(name, path.string(), SkipReason::Unreadable));
+            skip_(Refused(name, PathText(path), SkipReason::Unreadable));
             continue;
         }
         if (!za) {
@@ -216,10 +309,10 @@ long Packing::Write() {
             za.reset(zip_open(archive_.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error));
             if (!za) return kZipCannotWrite;
         }
-        zip_source_t* src = zip_source_file(za.get(), path.c_str(), 0, -1);
+        zip_source_t* src = zip_source_file(za.get(), PathText(path).c_str(), 0, -1);
         if (src == nullptr || zip_file_add(za.get(), name.c_str(), src, ZIP_FL_ENC_UTF_8) < 0) {
             if (src != nullptr) zip_source_free(src);
-            skip_(Refused(name, path.string(), SkipReason::Unreadable));
+            skip_(Refused(name, PathText(path), SkipReason::Unreadable));
             continue;
         }
         names.insert(LowerAscii(name));
@@ -324,8 +417,8 @@ Outcome Unpacking::Take(zip_uint64_t index) {
 
     const std::optional<fs::path> folder = Folder(*parts);
     if (!folder) return refuse(SkipReason::Unwritable);
-    const fs::path file = *folder / *leaf;
-    info.filenameOnDisk = file.string();
+    const fs::path file = *folder / FsPath(*leaf);
+    info.filenameOnDisk = PathText(file);
     if (const auto why = Write(index, *folder, file, info)) return refuse(*why);
     return out;
 }
@@ -340,7 +433,7 @@ std::optional<std::string> Unpacking::Leaf(std::string name) const {
     const bool inFolder = trimmed.find('/') != std::string::npos;
     if ((!subfolders_ && inFolder) || isFolder) return std::nullopt;
     const auto pattern = std::find_if(patterns_.begin(), patterns_.end(),
-                                      [&](const std::string& p) { return Matches(p, bare, FNM_CASEFOLD); });
+                                      [&](const std::string& p) { return Matches(p, bare, true); });
     if (pattern == patterns_.end()) return std::nullopt;
     return HasWildcard(*pattern) || pattern->empty() ? bare : *pattern;
 }
@@ -394,7 +487,7 @@ std::optional<SkipReason> Unpacking::StatedRefusal(const zip_stat_t& st, const S
 std::optional<fs::path> Unpacking::Folder(const std::vector<std::string>& parts) const {
     fs::path folder = target_;
     for (std::size_t k = 0; keepPaths_ && k + 1 < parts.size(); ++k) {
-        folder /= parts[k];
+        folder /= FsPath(parts[k]);
         std::error_code ec;
         const fs::file_status s = fs::symlink_status(folder, ec);
         const bool made = fs::exists(s) ? fs::is_directory(s) : fs::create_directory(folder, ec) && !ec;
@@ -406,18 +499,18 @@ std::optional<fs::path> Unpacking::Folder(const std::vector<std::string>& parts)
 // Writes the entry to a temporary file in its folder that is then renamed into place.
 std::optional<SkipReason> Unpacking::Write(zip_uint64_t index, const fs::path& folder, const fs::path& file,
                                            SkippedFile& info) {
-    std::string temp = (folder / ".unzip-XXXXXX").string();
+    std::string temp;
     Fd out;
-    out.fd = mkstemp(temp.data());
+    out.fd = os::CreateTemporary(PathText(folder / ".unzip-"), temp);
     if (out.fd < 0) return SkipReason::Unwritable;
-    fchmod(out.fd, 0644);
+    os::SetMode(out.fd, 0644);
     std::uint64_t total = 0;
     std::optional<SkipReason> failed = Inflate(index, out.fd, total, info);
-    if (::close(out.fd) != 0 && !failed) failed = SkipReason::Unwritable;
+    if (os::Close(out.fd) != 0 && !failed) failed = SkipReason::Unwritable;
     out.fd = -1;
-    if (!failed && std::rename(temp.c_str(), file.c_str()) != 0) failed = SkipReason::Unwritable;
+    if (!failed && !os::Replace(temp, PathText(file))) failed = SkipReason::Unwritable;
     if (failed) {
-        ::unlink(temp.c_str());
+        os::Remove(temp);
         return failed;
     }
     unpacked_ += total;
@@ -467,7 +560,7 @@ bool PlausibleDirectory(int fd, std::uint64_t size) {
     const std::size_t tail =
         static_cast<std::size_t>(std::min<std::uint64_t>(size, 0xFFFF + kEnd + kLocator + kEnd));
     std::vector<unsigned char> buffer(tail);
-    if (::pread(fd, buffer.data(), tail, static_cast<off_t>(size - tail)) != static_cast<ssize_t>(tail))
+    if (os::ReadAt(fd, buffer.data(), tail, size - tail) != static_cast<long long>(tail))
         return true;  // the library reports what it cannot read
     const auto plausible = [](std::uint64_t entries, std::uint64_t bytes) {
         return entries <= kMaxEntries && bytes <= kMaxDirectorySize;
@@ -480,7 +573,7 @@ bool PlausibleDirectory(int fd, std::uint64_t size) {
         if (at >= kLocator && std::memcmp(end - kLocator, "PK\6\7", 4) == 0) {
             const std::uint64_t where = Field(end - kLocator + 8, 8);
             wide = size >= kEnd64 && where <= size - kEnd64 &&
-                   ::pread(fd, end64, kEnd64, static_cast<off_t>(where)) == static_cast<ssize_t>(kEnd64) &&
+                   os::ReadAt(fd, end64, kEnd64, where) == static_cast<long long>(kEnd64) &&
                    std::memcmp(end64, "PK\6\6", 4) == 0;
         }
         const auto stated = [wide](std::uint64_t value, std::uint64_t marker) {
@@ -504,16 +597,16 @@ long Zip::unzip() {
 
     // Only a regular file goes to the archive library, which would wait forever on a named pipe.
     Fd in;
-    struct stat st {};
-    if (!OpenRegularFile(zipfilename, in) || ::fstat(in.fd, &st) != 0) return kZipCannotOpen;
-    if (!PlausibleDirectory(in.fd, static_cast<std::uint64_t>(st.st_size))) return kZipTooManyEntries;
+    os::FileInfo st;
+    if (!OpenRegularFile(zipfilename, in) || !os::Describe(in.fd, st)) return kZipCannotOpen;
+    if (!PlausibleDirectory(in.fd, st.size)) return kZipTooManyEntries;
     int error = 0;
     const ArchiveHandle za(zip_open(zipfilename.c_str(), ZIP_RDONLY, &error));
     if (!za) {
         return (error == ZIP_ER_NOENT || error == ZIP_ER_OPEN || error == ZIP_ER_READ) ? kZipCannotOpen
                                                                                        : kZipNotAnArchive;
     }
-    const fs::path target(unziptofolder);
+    const fs::path target = FsPath(unziptofolder);
     std::error_code ec;
     fs::create_directories(target, ec);
     // A link in the target's place would lead the entries elsewhere.

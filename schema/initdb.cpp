@@ -1,9 +1,6 @@
 #include "schema/initdb.h"
 
-#include <fcntl.h>
-#include <iconv.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <charconv>
@@ -18,6 +15,10 @@
 #include <system_error>
 #include <tuple>
 #include <vector>
+
+#include "runtime/files.h"
+#include "runtime/path.h"
+#include "runtime/text.h"
 
 namespace schema::embedded {
 extern const std::string_view schema_sql;
@@ -66,22 +67,10 @@ std::string SqliteError(sqlite3* db, std::string_view what) {
 // Column limits count bytes of GBK text. GB18030 is GBK's superset and gives every character that
 // GBK lacks four bytes, so such a character can never slip past a limit. nullopt: not valid UTF-8.
 std::optional<std::size_t> GbkLength(std::string_view utf8) {
-    iconv_t cd = iconv_open("GB18030", "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-    std::unique_ptr<void, int (*)(iconv_t)> guard(cd, iconv_close);
-    std::string in(utf8);
-    char* inp = in.data();
-    std::size_t inleft = in.size();
-    std::size_t total = 0;
-    char buf[256];
-    while (inleft > 0) {
-        char* outp = buf;
-        std::size_t outleft = sizeof buf;
-        const std::size_t r = iconv(cd, &inp, &inleft, &outp, &outleft);
-        total += sizeof buf - outleft;
-        if (r == static_cast<std::size_t>(-1) && errno != E2BIG) return std::nullopt;
-    }
-    return total;
+    rt::Iconv cd("GB18030", "UTF-8");
+    const std::optional<std::string> gbk = cd.Convert(utf8);
+    if (!gbk) return std::nullopt;
+    return gbk->size();
 }
 
 bool AllDigits(std::string_view s) {
@@ -369,25 +358,22 @@ bool CreateDatabaseWithCodes(const std::string& path, std::string_view recomdept
     // symlink_status, so that a dangling link counts as existing too: following it would create a
     // file somewhere else.
     std::error_code ec;
-    const fs::file_status st = fs::symlink_status(path, ec);
+    const fs::file_status st = fs::symlink_status(rt::FsPath(path), ec);
     if (fs::exists(st)) {
         error = path + " already exists; it was left untouched";
         return false;
     }
-    // O_EXCL claims the name atomically: if another process made the file since the check above,
-    // this fails instead of opening that file.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd < 0) {
-        const int err = errno;
+    // The name is claimed atomically: if another process made the file since the check above, this
+    // fails instead of opening that file.
+    if (const int err = rt::CreateEmptyFile(path); err != 0) {
         if (err == EEXIST)
             error = path + " already exists; it was left untouched";
         else
             error = "cannot create " + path + ": " + std::strerror(err);
         return false;
     }
-    ::close(fd);
 
-    OwnedFile file(path);
+    OwnedFile file(rt::FsPath(path));
     if (!Fill(path, recomdept_tsv, xuekdm_tsv, error)) return false;
     file.Keep();
     return true;

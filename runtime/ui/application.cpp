@@ -1,20 +1,18 @@
 #include "runtime/ui/application.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QApplication>
-#include <QFile>
 #include <QFont>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QStandardPaths>
 #include <QTranslator>
 #include <QWidget>
-#include <cerrno>
 #include <filesystem>
 #include <memory>
 #include <system_error>
+
+#include "runtime/os.h"
+#include "runtime/path.h"
 
 namespace rt::ui {
 
@@ -30,8 +28,11 @@ int Application::Run(int argc, char** argv) {
     // program works the same when the translations are not installed.
     LoadToolkitTranslations();
     create();
+    // The toolkit's arguments, which it reads in Unicode where the system hands them over so.
     std::string commandline;
-    for (int i = 1; i < argc; ++i) commandline += (i > 1 ? " " : "") + std::string(argv[i]);
+    const QStringList arguments = QCoreApplication::arguments();
+    for (qsizetype i = 1; i < arguments.size(); ++i)
+        commandline += (i > 1 ? " " : "") + arguments[i].toStdString();
     open(commandline);
     int rc = 0;
     bool anyVisible = false;
@@ -58,32 +59,24 @@ bool Application::LoadToolkitTranslations() {
 }
 
 std::string Application::ProgramFolder() {
-    std::error_code ec;
-    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return {};
-    std::string folder = exe.parent_path().string();
+    const std::string exe = os::ExecutablePath();
+    if (exe.empty()) return {};
+    std::string folder = PathText(FsPath(exe).parent_path());
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     return folder;
 }
 
 std::string Application::WorkingFolder(const std::string& preferred) {
-    struct stat st {};
-    if (!preferred.empty() && ::stat(preferred.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
-        ::access(preferred.c_str(), W_OK | X_OK) == 0)
-        return preferred;
+    if (!preferred.empty() && os::WritableFolder(preferred)) return preferred;
 
     // Never a shared place such as /tmp: the folder is the user's own, and nobody else may write
     // into it (a link planted there could redirect the working files).
     const QString location = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
     if (location.isEmpty()) return preferred;
-    std::string own = QFile::encodeName(location).toStdString();
+    std::string own = location.toStdString();
     std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(own).parent_path(), ec);
-    if (::mkdir(own.c_str(), 0700) != 0 && errno != EEXIST) return preferred;
-    struct stat mine {};
-    if (::lstat(own.c_str(), &mine) != 0 || !S_ISDIR(mine.st_mode) || mine.st_uid != ::geteuid() ||
-        (mine.st_mode & (S_IWGRP | S_IWOTH)) != 0)
-        return preferred;
+    std::filesystem::create_directories(FsPath(own).parent_path(), ec);
+    if (!os::MakePrivateFolder(own)) return preferred;
     return own;
 }
 

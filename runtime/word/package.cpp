@@ -1,8 +1,5 @@
 #include "runtime/word/package.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zip.h>
 
 #include <cerrno>
@@ -15,6 +12,8 @@
 #include <vector>
 
 #include "runtime/fd.h"
+#include "runtime/os.h"
+#include "runtime/path.h"
 #include "runtime/word.h"
 #include "runtime/word/markup.h"
 #include "runtime/word/stored.h"
@@ -76,9 +75,18 @@ std::string ZipReason(int code) {
     }
 }
 
+bool OverQuota(const std::error_code& ec) {
+#ifdef EDQUOT
+    return ec.value() == EDQUOT;
+#else
+    (void)ec;
+    return false;  // Windows reports a full quota as a full disk
+#endif
+}
+
 std::string SystemReason(const std::error_code& ec) {
     if (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted) return "没有写入权限";
-    if (ec == std::errc::no_space_on_device || ec.value() == EDQUOT) return "磁盘空间不足";
+    if (ec == std::errc::no_space_on_device || OverQuota(ec)) return "磁盘空间不足";
     if (ec == std::errc::read_only_file_system) return "磁盘只读";
     if (ec == std::errc::no_such_file_or_directory) return "文件夹不存在";
     return "系统错误 " + std::to_string(ec.value());
@@ -90,7 +98,7 @@ std::string SystemReason(const std::error_code& ec) {
 std::string MissingFolderReason(std::filesystem::path folder) {
     std::error_code ec;
     while (!std::filesystem::exists(folder, ec) && folder.has_relative_path()) folder = folder.parent_path();
-    if (::access(folder.c_str(), W_OK) != 0 && errno == EROFS) return "磁盘只读";
+    if (os::OnReadOnlyDisk(PathText(folder))) return "磁盘只读";
     return "文件夹不存在";
 }
 
@@ -110,19 +118,17 @@ std::string ZipReason(zip_t* za) {
 // path that names no regular file (a named pipe, a device) is refused without being waited on.
 std::string ReadFile(const std::string& path) {
     Fd in;
-    struct stat st {};
-    if (!OpenRegularFile(path, in) || ::fstat(in.fd, &st) != 0) {
+    os::FileInfo st;
+    if (!OpenRegularFile(path, in) || !os::Describe(in.fd, st)) {
         std::error_code ec;
-        const bool missing = !std::filesystem::exists(std::filesystem::status(path, ec));
+        const bool missing = !std::filesystem::exists(std::filesystem::status(FsPath(path), ec));
         throw Error("无法打开文档" + QuotedFileName(path) + "：" + (missing ? "文件不存在" : "无法读取文件"));
     }
-    if (static_cast<std::uint64_t>(st.st_size) > kMaxPackageBytes)
-        throw Error("文档" + QuotedFileName(path) + "过大");
-    std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
+    if (st.size > kMaxPackageBytes) throw Error("文档" + QuotedFileName(path) + "过大");
+    std::string bytes(static_cast<std::size_t>(st.size), '\0');
     std::size_t got = 0;
     while (got < bytes.size()) {
-        const ssize_t n = ::read(in.fd, bytes.data() + got, bytes.size() - got);
-        if (n < 0 && errno == EINTR) continue;
+        const long long n = os::Read(in.fd, bytes.data() + got, bytes.size() - got);
         if (n <= 0) throw Error("无法读取文档" + QuotedFileName(path) + "：文件不完整");
         got += static_cast<std::size_t>(n);
     }
@@ -282,7 +288,7 @@ bool Changed(const Part& part) {
 }  // namespace
 
 std::string QuotedFileName(const std::string& path) {
-    return "“" + std::filesystem::path(path).filename().string() + "”";
+    return "“" + PathText(FsPath(path).filename()) + "”";
 }
 
 Package::Package(const std::string& path) : file_(QuotedFileName(path)) {
@@ -402,7 +408,7 @@ Part& Package::Settings() {
 // with the system's own reason.
 void Package::SaveAs(const std::string& path) {
     std::error_code ec;
-    const std::filesystem::path target(path);
+    const std::filesystem::path target = FsPath(path);
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
     const std::string failed = "无法保存文档" + QuotedFileName(path) + "：";
     if (!std::filesystem::is_directory(folder, ec)) throw Error(failed + MissingFolderReason(folder));
@@ -410,25 +416,25 @@ void Package::SaveAs(const std::string& path) {
 
     const std::string archive = Archive();
     std::random_device random;
-    const std::string temp =
-        (folder / ("." + target.filename().string() + "." + std::to_string(random()) + ".tmp")).string();
+    const std::string temp = PathText(
+        folder / FsPath("." + PathText(target.filename()) + "." + std::to_string(random()) + ".tmp"));
     Fd out;
     // 0666 less the umask, as any new file of the user's.
-    out.fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    out.fd = os::CreateNew(temp, 0666);
     if (out.fd < 0) throw Error(failed + SystemReason(std::error_code(errno, std::generic_category())));
     const bool written = WriteAll(out.fd, archive.data(), archive.size());
     const int writeError = errno;
-    const bool closed = ::close(out.fd) == 0;
+    const bool closed = os::Close(out.fd) == 0;
     const int closeError = errno;
     out.fd = -1;
     if (!written || !closed) {
-        ::unlink(temp.c_str());
+        os::Remove(temp);
         throw Error(failed + SystemReason(std::error_code(written ? closeError : writeError,
                                                           std::generic_category())));
     }
-    std::filesystem::rename(temp, target, ec);
+    std::filesystem::rename(FsPath(temp), target, ec);
     if (ec) {
-        std::filesystem::remove(temp, ec);
+        std::filesystem::remove(FsPath(temp), ec);
         throw Error(failed + SystemReason(ec));
     }
 }

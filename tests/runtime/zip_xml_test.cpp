@@ -225,6 +225,12 @@ TEST_F(ZipTest, NamedFilesAreTakenWhateverTheirCaseAndNothingElse) {
     z.zipfilename = Path("named.zip");
     EXPECT_EQ(z.zip(), 0);
     EXPECT_EQ(RawArchive::Names(Path("named.zip")), (std::vector<std::string>{"xm_base.xml", "xm_ry.xml"}));
+    // Wildcards as the shell reads them: a set, its negation, a range, one character.
+    z.filestoprocess =
+        Path("out") + "/xm_[!b]*.xml\n" + Path("out") + "/[r-t]?ale.*\n" + Path("out") + "/[xs";
+    z.zipfilename = Path("masked.zip");
+    EXPECT_EQ(z.zip(), 0);
+    EXPECT_EQ(RawArchive::Names(Path("masked.zip")), (std::vector<std::string>{"stale.xml", "xm_ry.xml"}));
 
     // Unpacking by name: matched without regard to case wherever the archive keeps them, written
     // under the names asked for; other entries are not even looked at.

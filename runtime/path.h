@@ -1,0 +1,30 @@
+#pragma once
+// Paths are kept as UTF-8 text everywhere in the program. The file system takes them through
+// these two, never through a path made from a plain string, which some systems read in a legacy
+// code page: a folder or file with a Chinese name would then be another place or none.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace rt {
+
+// The path that UTF-8 text names.
+inline std::filesystem::path FsPath(std::string_view utf8) {
+    return std::filesystem::path(
+        std::u8string_view(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+}
+
+// A path as UTF-8 text, with the system's own separators.
+inline std::string PathText(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+// A path as UTF-8 text with "/" between its parts, as archives name their entries.
+inline std::string GenericPathText(const std::filesystem::path& path) {
+    const std::u8string text = path.generic_u8string();
+    return std::string(text.begin(), text.end());
+}
+
+}  // namespace rt
