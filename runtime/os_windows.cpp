@@ -60,7 +60,8 @@ int OpenRegular(const std::string& path) {
     // A pipe or device has a name of its own form (\\.\, CON, NUL) and no plain file's attributes.
     const std::wstring wide = Wide(path);
     const DWORD a = GetFileAttributesW(wide.c_str());
-    if (a == INVALID_FILE_ATTRIBUTES || (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) return -1;
+    if (a == INVALID_FILE_ATTRIBUTES || (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0)
+        return -1;
     const int fd = _wopen(wide.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
     struct _stat64 st {};
     if (fd >= 0 && (_fstat64(fd, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG)) {

@@ -2,10 +2,7 @@
 // and imported again, packages that are refused or broken, hostile archives, and members written
 // by another program.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
-#include <unistd.h>
 #include <zip.h>
 
 #include <algorithm>
@@ -28,6 +25,7 @@
 #include "runtime/xml.h"
 #include "runtime/zip.h"
 #include "tests/support/app_fixture.h"
+#include "tests/support/platform.h"
 
 namespace {
 
@@ -936,11 +934,9 @@ TEST_F(ExchangeTest, WorkingFoldersLeadNowhereElseAndStartUpClearsWhatCommandsLe
     const std::vector<std::string> kept = {"laurel.db", "mine.docx", "model", "model/m_model2.docx"};
     {
         // Another copy of the program runs on the folder: what it keeps there is its own.
-        const int other = ::open(program_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        ASSERT_GE(other, 0);
-        ASSERT_EQ(::flock(other, LOCK_SH), 0);
+        const testing_support::AnotherCopy other(program_);
+        ASSERT_TRUE(other.Held());
         laurel::TidyWorkingFolder(program_.string());
-        ::close(other);
     }
     EXPECT_EQ(ProgramFolder().size(), kept.size() + 10) << ::testing::PrintToString(ProgramFolder());
     laurel::TidyWorkingFolder(program_.string());

@@ -3,7 +3,6 @@
 // with the working document read back through the engine.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 #include <zip.h>
 
 #include <filesystem>
@@ -24,6 +23,7 @@
 #include "document/working_document.h"
 #include "runtime/word.h"
 #include "tests/support/app_fixture.h"
+#include "tests/support/platform.h"
 
 namespace {
 

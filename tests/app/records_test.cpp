@@ -38,6 +38,7 @@
 #include "sections/section_area.h"
 #include "sections/section_table.h"
 #include "tests/support/app_fixture.h"
+#include "tests/support/platform.h"
 #include "tests/support/scratch_database.h"
 
 namespace {

@@ -3,8 +3,6 @@
 // of column, so that they do not depend on the application's schema.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
@@ -18,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/os.h"
 #include "runtime/transaction.h"
 #include "tests/support/testdb.h"
 

@@ -69,12 +69,12 @@ TEST_F(TransactionTest, ValuesRoundTripExactly) {
         std::optional<std::string> value;
         ~Restore() {
             if (value)
-                setenv("PGCLIENTENCODING", value->c_str(), 1);
+                rt::os::SetEnvironment("PGCLIENTENCODING", value->c_str());
             else
-                unsetenv("PGCLIENTENCODING");
+                rt::os::SetEnvironment("PGCLIENTENCODING", nullptr);
         }
     } restore{was ? std::optional<std::string>(was) : std::nullopt};
-    setenv("PGCLIENTENCODING", "GBK", 1);
+    rt::os::SetEnvironment("PGCLIENTENCODING", "GBK");
     ASSERT_EQ(t_.Disconnect(), 0);
     ASSERT_NO_FATAL_FAILURE(db_.Connect(t_));
     ASSERT_EQ(

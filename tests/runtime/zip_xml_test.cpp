@@ -1,19 +1,12 @@
-// The zip component, the XML reader, a DataWindow saved as XML and the copy that hands a file to
-// the user, on files in a private folder. Archives that no honest packer makes are built with
-// libzip directly.
+// The zip component, the XML reader and a DataWindow saved as XML, on files in a private folder.
+// Archives that no honest packer makes are built with libzip directly.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zip.h>
 
-#include <atomic>
-#include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -26,6 +19,7 @@
 #include "runtime/xml.h"
 #include "runtime/zip.h"
 #include "schema/dataobjects.h"
+#include "tests/support/platform.h"
 
 namespace {
 
@@ -34,7 +28,7 @@ namespace fs = std::filesystem;
 class Sandbox : public ::testing::Test {
   protected:
     void SetUp() override {
-        root_ = fs::temp_directory_path() / ("laurel-zipxml-" + std::to_string(::getpid()) + "-" +
+        root_ = fs::temp_directory_path() / ("laurel-zipxml-" + std::to_string(std::random_device()()) + "-" +
                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(root_);
         fs::create_directories(root_);
@@ -93,45 +87,6 @@ struct RawArchive {
         std::sort(out.begin(), out.end());
         return out;
     }
-};
-
-// A named pipe that nobody writes to, in place of a file the user chose: opening it to read waits
-// for a writer. After two seconds a writer comes and goes again and again, so that code that does
-// wait is let go (and reads nothing) instead of holding the test until its timeout.
-class IdlePipe {
-  public:
-    explicit IdlePipe(const fs::path& path) : path_(path) {
-        EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
-        writer_ = std::thread([this] {
-            const auto start = std::chrono::steady_clock::now();
-            while (!done_) {
-                if (std::chrono::steady_clock::now() - start > std::chrono::seconds(2)) {
-                    // Opens only while a reader has the pipe open.
-                    const int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-                    if (fd >= 0) {
-                        waited_ = true;
-                        ::close(fd);
-                    }
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            }
-        });
-    }
-    ~IdlePipe() {
-        done_ = true;
-        writer_.join();
-    }
-    IdlePipe(const IdlePipe&) = delete;
-    IdlePipe& operator=(const IdlePipe&) = delete;
-
-    // Whether a reader was found waiting on the pipe.
-    bool Waited() const { return waited_; }
-
-  private:
-    fs::path path_;
-    std::atomic<bool> done_ = false;
-    std::atomic<bool> waited_ = false;
-    std::thread writer_;
 };
 
 // ---- zip -------------------------------------------------------------------------------------
@@ -422,7 +377,7 @@ TEST_F(ZipTest, FailuresComeBackAsCodesWithDescriptions) {
     z.zipfilename = Path("text.DAT");
     EXPECT_EQ(z.unzip(), rt::kZipNotAnArchive);
     {
-        const IdlePipe pipe(root_ / "pipe.DAT");
+        const testing_support::IdlePipe pipe(root_ / "pipe.DAT");
         z.zipfilename = Path("pipe.DAT");
         EXPECT_EQ(z.unzip(), rt::kZipCannotOpen);
         EXPECT_FALSE(pipe.Waited()) << "a named pipe is refused, not waited on";
@@ -640,65 +595,6 @@ TEST_F(SaveAsXmlTest, RowsHoldOneElementPerColumnInOrderWithNullsInPlace) {
     EXPECT_EQ(zl->Root().Name(), "dw_zl");
     EXPECT_TRUE(zl->Root().ChildElements().empty());
     EXPECT_EQ(rt::SaveAsXml(empty, Path("no/such/folder/zl.xml")), -1);
-}
-
-// ---- handing a file over ------------------------------------------------------------------------
-
-using FileCopyTest = Sandbox;
-
-mode_t Mode(const fs::path& p) {
-    struct stat st {};
-    return ::stat(p.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
-}
-
-TEST_F(FileCopyTest, ReplacesSafelyKeepingPermissions) {
-    Write("new.docx", std::string(2u << 20, 'n'));
-
-    // A new file: the user's umask decides.
-    const mode_t previous = ::umask(077);
-    EXPECT_EQ(rt::FileCopy(Path("new.docx"), Path("private.docx")), 1);
-    ::umask(022);
-    EXPECT_EQ(rt::FileCopy(Path("new.docx"), Path("shared.docx")), 1);
-    ::umask(previous);
-    EXPECT_EQ(Mode(root_ / "private.docx"), 0600u);
-    EXPECT_EQ(Mode(root_ / "shared.docx"), 0644u);
-
-    // A replaced file keeps its permissions; through a link, the link stays and its file is replaced.
-    Write("mine.docx", "old");
-    fs::permissions(root_ / "mine.docx", fs::perms::owner_read | fs::perms::owner_write);
-    fs::create_symlink(root_ / "mine.docx", root_ / "link.docx");
-    EXPECT_EQ(rt::FileCopy(Path("new.docx"), Path("link.docx")), 1);
-    EXPECT_TRUE(fs::is_symlink(root_ / "link.docx"));
-    EXPECT_EQ(Read("mine.docx"), Read("new.docx"));
-    EXPECT_EQ(Mode(root_ / "mine.docx"), 0600u);
-
-    // A copy that fails halfway (the file size limit, which binds root too) leaves the old file
-    // whole and nothing beside it.
-    Write("mine.docx", "old");
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 1u << 20;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const int rc = rt::FileCopy(Path("new.docx"), Path("mine.docx"));
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, handler);
-    EXPECT_EQ(rc, -2);
-    EXPECT_EQ(Read("mine.docx"), "old");
-    EXPECT_EQ(Files(), (std::vector<std::string>{"link.docx", "mine.docx", "new.docx", "private.docx",
-                                                 "shared.docx"}));
-
-    EXPECT_EQ(rt::FileCopy(Path("none.docx"), Path("mine.docx")), -1);
-    {
-        const IdlePipe pipe(root_ / "pipe.docx");
-        EXPECT_EQ(rt::FileCopy(Path("pipe.docx"), Path("mine.docx")), -1);
-        EXPECT_EQ(rt::FileCopy(Path("new.docx"), Path("pipe.docx")), -2);
-        EXPECT_FALSE(pipe.Waited()) << "a named pipe is refused, not waited on";
-    }
-    EXPECT_EQ(rt::FileCopy("/dev/zero", Path("mine.docx")), -1);
-    EXPECT_EQ(rt::FileCopy(Path("new.docx"), root_.string()), -2);
-    EXPECT_EQ(Read("mine.docx"), "old");
 }
 
 }  // namespace

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -25,6 +23,7 @@
 #include "runtime/transaction.h"
 #include "runtime/value.h"
 #include "schema/initdb.h"
+#include "tests/support/platform.h"
 #include "tests/support/testdb.h"
 
 namespace {
@@ -125,14 +124,10 @@ fs::path ToolPath() {
 }
 
 ToolRun RunTool(const TempDir& dir, const std::vector<std::string>& args) {
-    std::string cmd = "'" + ToolPath().string() + "'";
-    for (const auto& a : args) cmd += " '" + a + "'";
     const fs::path out = dir / "tool.out";
     const fs::path err = dir / "tool.err";
-    cmd += " >'" + out.string() + "' 2>'" + err.string() + "' </dev/null";
     ToolRun r;
-    const int raw = std::system(cmd.c_str());
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.status = testing_support::RunProgram(ToolPath(), args, out, err);
     r.out = ReadFile(out);
     r.err = ReadFile(err);
     fs::remove(out);
@@ -201,7 +196,7 @@ TEST_F(InitDbTool, FailedCreationLeavesNothing) {
     EXPECT_FALSE(schema::CreateDatabase("", error));
     EXPECT_EQ(Listing(dir.Path()), std::set<std::string>{"plain"});
 
-    if (geteuid() != 0) {  // root writes into any folder
+    if (testing_support::FolderModesBind()) {  // root writes into any folder
         const fs::path locked = dir / "locked";
         fs::create_directory(locked);
         fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);

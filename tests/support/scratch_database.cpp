@@ -1,7 +1,5 @@
 #include "tests/support/scratch_database.h"
 
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -11,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "runtime/os.h"
+#include "runtime/path.h"
 #include "runtime/transaction.h"
 #include "runtime/value.h"
 #include "schema/initdb.h"
@@ -158,6 +158,22 @@ bool MakeTemplate(rt::Transaction& server, const std::string& name, const std::s
     return made;
 }
 
+// A process-wide name, the same for every call.
+const std::string& ProcessTag() {
+    static const std::string tag = [] {
+        std::random_device rd;
+        return std::to_string(rd() % 1000000000);
+    }();
+    return tag;
+}
+
+// Where the driver manager was told, before this process started, to read its configuration, when
+// it does not follow this process's environment (under Wine, whose driver manager is the Linux
+// one): the folder as this process names it, and as the driver names it.
+std::string FixedFolder() {
+    return Env("LAUREL_TEST_ODBC_FOLDER", "");
+}
+
 }  // namespace
 
 bool ConnectToSource(rt::Transaction& t, bool autoCommit, std::string& error, const std::string& dsn) {
@@ -176,21 +192,27 @@ bool ScratchDatabase::OnPostgreSQL() {
 ScratchDatabase::ScratchDatabase() {
     std::random_device rd;
     const std::string tag = std::to_string(rd()) + std::to_string(rd());
-    dir_ = fs::temp_directory_path() / ("laurel-test-" + tag);
+    const std::string fixed = FixedFolder();
+    dir_ = (fixed.empty() ? fs::temp_directory_path() : rt::FsPath(fixed)) / ("laurel-test-" + tag);
     fs::create_directories(dir_);
     db_ = dir_ / "laurel.db";
-    {
+    userIni_ = fixed.empty() ? dir_ / "user-odbc.ini" : rt::FsPath(fixed) / "user-odbc.ini";
+    if (!fixed.empty()) {
+        // The configuration is the one the process was started with; its data sources are this
+        // object's from now on.
+        std::ofstream(userIni_, std::ios::trunc).flush();
+    } else {
         std::ofstream inst(dir_ / "odbcinst.ini");
         inst << "[SQLite3]\nDescription=SQLite3 ODBC Driver\nDriver=" << LAUREL_SQLITE_ODBC_DRIVER << "\n";
         inst << "[PostgreSQL Unicode]\nDescription=PostgreSQL ODBC driver (Unicode version)\nDriver="
              << LAUREL_POSTGRESQL_ODBC_DRIVER << "\n";
+        std::ofstream sys(dir_ / "odbc.ini");
     }
-    { std::ofstream sys(dir_ / "odbc.ini"); }
     if (OnPostgreSQL()) {
         // The PostgreSQL driver keeps the settings of a data source for the life of the process, so
         // the name depends only on the process, and only one scratch database may live at a time.
-        serverName_ = "laurel_test_" + std::to_string(getpid());
-        std::ofstream user(dir_ / "user-odbc.ini", std::ios::app);
+        serverName_ = "laurel_test_" + ProcessTag();
+        std::ofstream user(userIni_, std::ios::app);
         user << ServerDataSource("laurel_server", "postgres");
         user << ServerDataSource("laurel", serverName_);
         std::vector<schema::CodeTable> codes;
@@ -200,9 +222,11 @@ ScratchDatabase::ScratchDatabase() {
     } else {
         AddDataSource("laurel", db_);
     }
-    setenv("ODBCSYSINI", dir_.c_str(), 1);
-    setenv("ODBCINSTINI", "odbcinst.ini", 1);
-    setenv("ODBCINI", (dir_ / "user-odbc.ini").c_str(), 1);
+    if (fixed.empty()) {
+        rt::os::SetEnvironment("ODBCSYSINI", rt::PathText(dir_).c_str());
+        rt::os::SetEnvironment("ODBCINSTINI", "odbcinst.ini");
+        rt::os::SetEnvironment("ODBCINI", rt::PathText(userIni_).c_str());
+    }
     ++live_;
 }
 
@@ -218,7 +242,7 @@ ScratchDatabase::~ScratchDatabase() {
 
 bool ScratchDatabase::Create(std::string& error) {
     if (OnPostgreSQL()) return CreateOnServer(error);
-    return schema::CreateDatabase(db_.string(), error);
+    return schema::CreateDatabase(rt::PathText(db_), error);
 }
 
 bool ScratchDatabase::CreateEmpty(std::string& error) {
@@ -295,18 +319,32 @@ void ScratchDatabase::MakeUnreachable() {
     // A name missing from the configuration is not enough within one process: the driver manager
     // remembers the driver of a name it has connected before, and the driver then opens an empty
     // database in memory. NoCreat keeps the driver from making the file.
+    const std::string entry =
+        "[laurel]\nDriver=SQLite3\nDatabase=" + DriverPath(dir_ / "missing" / "laurel.db") + "\nNoCreat=1\n";
+    if (!FixedFolder().empty()) {
+        std::ofstream(userIni_, std::ios::trunc) << entry;
+        return;
+    }
     const fs::path unreachable = dir_ / "unreachable-odbc.ini";
-    std::ofstream(unreachable) << "[laurel]\nDriver=SQLite3\nDatabase="
-                               << (dir_ / "missing" / "laurel.db").string() << "\nNoCreat=1\n";
-    setenv("ODBCINI", unreachable.c_str(), 1);
+    std::ofstream(unreachable) << entry;
+    rt::os::SetEnvironment("ODBCINI", rt::PathText(unreachable).c_str());
 }
 
 // A scratch file needs no durability, as the scratch server runs without it: a COMMIT that waits
 // for the disk, on a disk that other work keeps busy, took half of some tests' time.
 void ScratchDatabase::AddDataSource(const std::string& dsn, const fs::path& file) const {
-    std::ofstream user(dir_ / "user-odbc.ini", std::ios::app);
-    user << "[" << dsn << "]\nDriver=SQLite3\nDatabase=" << file.string() << "\nTimeout=" << kBusyTimeoutMs
+    std::ofstream user(userIni_, std::ios::app);
+    user << "[" << dsn << "]\nDriver=SQLite3\nDatabase=" << DriverPath(file) << "\nTimeout=" << kBusyTimeoutMs
          << "\nSyncPragma=OFF\n";
+}
+
+std::string ScratchDatabase::DriverPath(const fs::path& file) {
+    const std::string fixed = FixedFolder();
+    std::string text = rt::PathText(file);
+    if (fixed.empty()) return text;
+    const std::string relative = rt::GenericPathText(file.lexically_relative(rt::FsPath(fixed)));
+    if (relative.empty() || relative.starts_with("..")) return text;
+    return Env("LAUREL_TEST_ODBC_DRIVER_FOLDER", "") + "/" + relative;
 }
 
 }  // namespace testing_support

@@ -2,6 +2,10 @@
 // A database for one test or benchmark, with an ODBC configuration of its own (ODBCSYSINI/ODBCINI)
 // whose data source "laurel" points at it: the user's data sources are never read or touched.
 //
+// Under Wine the driver manager is the Linux one and reads only the environment the process started
+// with: there LAUREL_TEST_ODBC_FOLDER names a folder whose user-odbc.ini it reads, and the folder
+// and the database go in it.
+//
 // The back end comes from the environment, so that every test is written once:
 //   LAUREL_TEST_DATABASE  "sqlite" (the default): a file in a temporary folder;
 //   LAUREL_TEST_DATABASE  "postgresql": a new database on the server whose Unix socket lies in the
@@ -52,6 +56,10 @@ class ScratchDatabase {
     // Registers another data source name for a SQLite file in this configuration.
     void AddDataSource(const std::string& dsn, const std::filesystem::path& file) const;
 
+    // A file's name as the ODBC driver takes it: the same, unless the driver runs on another
+    // system that names the folder LAUREL_TEST_ODBC_FOLDER otherwise (LAUREL_TEST_ODBC_DRIVER_FOLDER).
+    static std::string DriverPath(const std::filesystem::path& file);
+
   private:
     bool CreateOnServer(std::string& error);
     bool CreateEmptyOnServer(std::string& error);
@@ -61,10 +69,11 @@ class ScratchDatabase {
 
     std::filesystem::path dir_;
     std::filesystem::path db_;
-    std::string serverName_;     // PostgreSQL: the database's name
-    std::string templateName_;   // PostgreSQL: the database it is copied from
-    rt::Transaction server_;     // PostgreSQL: to the server's own database, which makes and drops it
-    bool madeOnServer_ = false;  // PostgreSQL: the database is made, and goes with this object
+    std::filesystem::path userIni_;  // where the data source "laurel" is written
+    std::string serverName_;         // PostgreSQL: the database's name
+    std::string templateName_;       // PostgreSQL: the database it is copied from
+    rt::Transaction server_;         // PostgreSQL: to the server's own database, which makes and drops it
+    bool madeOnServer_ = false;      // PostgreSQL: the database is made, and goes with this object
     static inline int live_ = 0;
 };
 

@@ -75,33 +75,6 @@ class UnwritableFile {
     bool made_ = false;
 };
 
-// A folder on a file system of its own, `bytes` large, mounted for this thread alone (in a mount
-// namespace of its own, left again when the object goes), so that no mount outlives the test; the
-// threads this thread starts meanwhile see it too. Needs the right to mount (root); Mounted() says
-// whether it could be made, and Why() why not.
-class TinyDisk {
-  public:
-    TinyDisk(const std::filesystem::path& at, std::size_t bytes);
-    ~TinyDisk();
-    TinyDisk(const TinyDisk&) = delete;
-    TinyDisk& operator=(const TinyDisk&) = delete;
-
-    bool Mounted() const { return mounted_; }
-    const std::string& Why() const { return why_; }
-    // From now on nothing can be written there, as on a disk mounted read-only.
-    bool MakeReadOnly() const;
-    // Fills the disk with a file of its own until nothing more fits, then frees it; true when it
-    // filled up.
-    bool Fill();
-    void Free();
-
-  private:
-    std::filesystem::path at_;
-    int home_ = -1;
-    bool mounted_ = false;
-    std::string why_;
-};
-
 // Takes the connection of `t` away behind its back, after ending its transaction, as each back end
 // can lose one: on PostgreSQL another connection ends its server session; on SQLite `t` connects
 // again while the database file cannot be written, and the file can be written again afterwards,
