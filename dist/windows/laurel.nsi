@@ -1,0 +1,81 @@
+; The Windows installer of laurel, made by tools/windows/package with makensis:
+;   makensis -INPUTCHARSET UTF8 -DVERSION=... -DSOURCE=<program folder> -DOUTFILE=<installer>
+;            -DFILES=<files.nsh> -DUNFILES=<unfiles.nsh> laurel.nsi
+; SOURCE is the whole program folder; FILES and UNFILES name what it holds, so that the uninstaller
+; removes only what was installed. Every user's database and data source stay.
+
+Unicode true
+SetCompressor /SOLID lzma
+RequestExecutionLevel admin
+!include "MUI2.nsh"
+!include "x64.nsh"
+
+!define PRODUCT "省科学技术奖推荐系统"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\laurel"
+!define DRIVER "SQLite3 ODBC Driver"
+!define DRIVER_KEY "SOFTWARE\ODBC\ODBCINST.INI\${DRIVER}"
+
+Name "${PRODUCT}"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES64\laurel"
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
+BrandingText "laurel ${VERSION}"
+
+!define MUI_ICON "${SOURCE}/laurel.ico"
+!define MUI_UNICON "${SOURCE}/laurel.ico"
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "SimpChinese"
+
+Function .onInit
+    SetRegView 64
+FunctionEnd
+
+Function un.onInit
+    SetRegView 64
+FunctionEnd
+
+Section "laurel"
+    SetShellVarContext all
+    SetOutPath "$INSTDIR"
+    !include "${FILES}"
+    WriteUninstaller "$INSTDIR\uninstall.exe"
+
+    CreateShortCut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\tallowmere.exe" "" "$INSTDIR\tallowmere.exe" 0
+
+    ; The SQLite ODBC driver that comes with the program, for the data sources of every user; the
+    ; first start of each user registers that user's own data source "laurel" with it.
+    WriteRegStr HKLM "${DRIVER_KEY}" "Driver" "$INSTDIR\sqlite3odbc.dll"
+    WriteRegStr HKLM "${DRIVER_KEY}" "Setup" "$INSTDIR\sqlite3odbc.dll"
+    WriteRegStr HKLM "${DRIVER_KEY}" "APILevel" "0"
+    WriteRegStr HKLM "${DRIVER_KEY}" "ConnectFunctions" "YYN"
+    WriteRegStr HKLM "${DRIVER_KEY}" "DriverODBCVer" "03.00"
+    WriteRegStr HKLM "${DRIVER_KEY}" "FileUsage" "0"
+    WriteRegStr HKLM "${DRIVER_KEY}" "SQLLevel" "1"
+    WriteRegStr HKLM "SOFTWARE\ODBC\ODBCINST.INI\ODBC Drivers" "${DRIVER}" "Installed"
+
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\tallowmere.exe"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+SectionEnd
+
+Section "Uninstall"
+    SetShellVarContext all
+    Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+    ; What was installed goes, and the folders once empty; anything else stays. Each user's
+    ; database under %LOCALAPPDATA%\laurel and the data source that names it stay.
+    !include "${UNFILES}"
+    Delete "$INSTDIR\uninstall.exe"
+    RMDir "$INSTDIR"
+
+    DeleteRegKey HKLM "${DRIVER_KEY}"
+    DeleteRegValue HKLM "SOFTWARE\ODBC\ODBCINST.INI\ODBC Drivers" "${DRIVER}"
+    DeleteRegKey HKLM "${UNINSTALL_KEY}"
+SectionEnd

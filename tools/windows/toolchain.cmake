@@ -1,0 +1,15 @@
+# Cross-building for 64-bit Windows with Debian's MinGW-w64 (POSIX threads, so that std::thread and
+# std::mutex work). LAUREL_MINGW_PREFIXES lists the folders of the cross-built libraries; they are
+# searched as well as the compiler's own root.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32 ${LAUREL_MINGW_PREFIXES})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# Try-compiles see the same prefixes.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES LAUREL_MINGW_PREFIXES)
