@@ -2,9 +2,11 @@
 # its DLLs, the pictures, the help, the template); tools/windows/package adds the libraries and
 # the toolkit's plugins it needs and packs that folder as the installer and a portable zip.
 
+# A window program (no console), entered through the toolkit's WinMain, which Qt6::Core brings to a
+# window program that links it.
 set_target_properties(tallowmere PROPERTIES WIN32_EXECUTABLE ON)
 find_package(Qt6 REQUIRED COMPONENTS Core Gui)
-target_link_libraries(tallowmere PRIVATE Qt6::EntryPoint)
+target_link_libraries(tallowmere PRIVATE Qt6::Core)
 
 # The icon is the splash's wreath, as on Linux, in one icon file of every size Windows shows.
 add_executable(make_icon make_icon.cpp)

@@ -21,6 +21,7 @@
 #include "exchange/package.h"
 #include "records/m_main.h"
 #include "runtime/dwdef.h"
+#include "runtime/path.h"
 #include "runtime/text.h"
 #include "runtime/xml.h"
 #include "runtime/zip.h"
@@ -243,7 +244,7 @@ class ExchangeTest : public AppTest {
     static void MakeArchive(const fs::path& path,
                             const std::vector<std::pair<std::string, std::string>>& entries) {
         int err = 0;
-        zip_t* z = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+        zip_t* z = zip_open(rt::PathText(path).c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
         ASSERT_NE(z, nullptr);
         for (const auto& [name, data] : entries)
             ASSERT_GE(zip_file_add(z, name.c_str(), zip_source_buffer(z, data.data(), data.size(), 0), 0), 0)

@@ -21,11 +21,14 @@
 #include "app/j_main_mdi.h"
 #include "check/print_command.h"
 #include "document/working_document.h"
+#include "runtime/path.h"
 #include "runtime/word.h"
 #include "tests/support/app_fixture.h"
 #include "tests/support/platform.h"
 
 namespace {
+
+using testing_support::TinyDisk;
 
 namespace fs = std::filesystem;
 using laurel::document::PrintBuffer;
@@ -48,7 +51,7 @@ std::string FileBytes(const fs::path& p) {
 std::map<std::string, std::string> ReadParts(const fs::path& path) {
     std::map<std::string, std::string> parts;
     int code = 0;
-    zip_t* za = zip_open(path.c_str(), ZIP_RDONLY, &code);
+    zip_t* za = zip_open(rt::PathText(path).c_str(), ZIP_RDONLY, &code);
     if (za == nullptr) return parts;
     for (zip_int64_t i = 0; i < zip_get_num_entries(za, 0); ++i) {
         zip_stat_t st;
@@ -65,7 +68,7 @@ std::map<std::string, std::string> ReadParts(const fs::path& path) {
 
 void WriteParts(const fs::path& path, const std::map<std::string, std::string>& parts) {
     int code = 0;
-    zip_t* za = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+    zip_t* za = zip_open(rt::PathText(path).c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
     ASSERT_NE(za, nullptr);
     for (const auto& [name, text] : parts)
         zip_file_add(za, name.c_str(), zip_source_buffer(za, text.data(), text.size(), 0), ZIP_FL_ENC_UTF_8);

@@ -14,7 +14,6 @@
 #include <QWidget>
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -34,6 +33,7 @@
 #include "runtime/ui/window.h"
 #include "sections/section_table.h"
 #include "tests/support/app_fixture.h"
+#include "tests/support/platform.h"
 
 namespace {
 
@@ -913,12 +913,8 @@ TEST_F(MainWindowClosing, ASaveGivenUpOnAStoppedServerStoresNothingWhenTheServer
     std::vector<rt::Value> pid(1);
     ASSERT_EQ(laurel::sqlca.SelectInto("select pg_backend_pid()", {}, pid), 0) << laurel::sqlca.SQLErrText;
     laurel::sqlca.Rollback();
-    const auto process = static_cast<pid_t>(pid[0].AsLong().value_or(0));
-    if (process <= 0 || kill(process, SIGSTOP) != 0) GTEST_SKIP() << "no right to stop the server process";
-    struct Resume {
-        pid_t process;
-        ~Resume() { kill(process, SIGCONT); }
-    } resume{process};
+    testing_support::StoppedProcess server(pid[0].AsLong().value_or(0));
+    if (!server.Stopped()) GTEST_SKIP() << "no right to stop the server process";
 
     Dialogs().Answer(1);
     Dialogs().AnswerWait(1);
@@ -929,7 +925,7 @@ TEST_F(MainWindowClosing, ASaveGivenUpOnAStoppedServerStoresNothingWhenTheServer
                            "提示信息|已放弃等待数据库应答。\n刚才的操作没有完成，已输入的内容仍然"
                            "保留，请稍后再操作一次。"}));
     EXPECT_EQ(W().modifieddw(), "100000000000000000");
-    kill(process, SIGCONT);
+    server.Resume();
     EXPECT_TRUE(rt::Transaction::SettleGivenUp(std::chrono::seconds(30)));
     EXPECT_EQ(StoredBase(a, "xm_name"), "项目一");
     EXPECT_EQ(StoredBase(a, "xm_xg"), "0");

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +17,7 @@
 
 #include "runtime/os.h"
 #include "runtime/transaction.h"
+#include "tests/support/platform.h"
 #include "tests/support/testdb.h"
 
 namespace transaction_tests {

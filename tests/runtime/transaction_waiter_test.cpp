@@ -203,13 +203,9 @@ TEST_F(TransactionTest, ACommitGivenUpOnAStoppedServerStoresNothingWhenTheServer
     if (!ScratchDatabase::OnPostgreSQL()) GTEST_SKIP() << "a server process of its own";
     std::vector<Value> pid(1);
     ASSERT_EQ(t_.SelectInto("select pg_backend_pid()", {}, pid), 0) << t_.SQLErrText;
-    const auto process = static_cast<pid_t>(pid[0].AsLong().value_or(0));
     Insert(1, "sent, never stored");
-    if (process <= 0 || kill(process, SIGSTOP) != 0) GTEST_SKIP() << "no right to stop the server process";
-    struct Resume {
-        pid_t process;
-        ~Resume() { kill(process, SIGCONT); }
-    } resume{process};
+    testing_support::StoppedProcess server(pid[0].AsLong().value_or(0));
+    if (!server.Stopped()) GTEST_SKIP() << "no right to stop the server process";
     {
         WaitWatch waits(std::chrono::milliseconds(300));
         EXPECT_EQ(t_.Commit(), -1);
@@ -217,7 +213,7 @@ TEST_F(TransactionTest, ACommitGivenUpOnAStoppedServerStoresNothingWhenTheServer
         EXPECT_EQ(waits.shownOn.size(), 1u);
     }
     EXPECT_FALSE(t_.InTransaction());
-    kill(process, SIGCONT);
+    server.Resume();
     EXPECT_TRUE(Transaction::SettleGivenUp(std::chrono::seconds(30)));
     EXPECT_EQ(Committed("select count(*) from scratch").AsLong(), 0);
 

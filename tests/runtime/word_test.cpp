@@ -5,7 +5,6 @@
 #include "runtime/word.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <zip.h>
 
 #include <filesystem>
@@ -17,6 +16,9 @@
 #include <sstream>
 #include <string>
 #include <tuple>
+
+#include "runtime/path.h"
+#include "tests/support/platform.h"
 
 namespace {
 
@@ -63,7 +65,7 @@ std::map<std::string, std::string> Package(const std::string& body) {
 void WriteZip(const fs::path& path, const std::map<std::string, std::string>& parts,
               const std::set<std::string>& stored = {}) {
     int code = 0;
-    zip_t* za = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+    zip_t* za = zip_open(rt::PathText(path).c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
     ASSERT_NE(za, nullptr);
     for (const auto& [name, text] : parts) {
         zip_source_t* src = zip_source_buffer(za, text.data(), text.size(), 0);
@@ -79,7 +81,7 @@ void WriteZip(const fs::path& path, const std::map<std::string, std::string>& pa
 // How the archive stores a part: its method, compressed size and checksum.
 std::tuple<int, zip_uint64_t, zip_uint32_t> Storage(const fs::path& path, const std::string& name) {
     int code = 0;
-    zip_t* za = zip_open(path.c_str(), ZIP_RDONLY, &code);
+    zip_t* za = zip_open(rt::PathText(path).c_str(), ZIP_RDONLY, &code);
     if (za == nullptr) return {-1, 0, 0};
     zip_stat_t st;
     const bool found = zip_stat(za, name.c_str(), 0, &st) == 0;
@@ -90,7 +92,7 @@ std::tuple<int, zip_uint64_t, zip_uint32_t> Storage(const fs::path& path, const 
 
 std::string ReadPart(const fs::path& path, const std::string& name) {
     int code = 0;
-    zip_t* za = zip_open(path.c_str(), ZIP_RDONLY, &code);
+    zip_t* za = zip_open(rt::PathText(path).c_str(), ZIP_RDONLY, &code);
     if (za == nullptr) return "<no archive>";
     zip_stat_t st;
     std::string out = "<no part>";
@@ -449,9 +451,12 @@ TEST_F(WordTest, FilesThatAreNoDocumentsAndFailedSavesAreErrors) {
     std::ofstream(dir_ / "plain.docx") << "this is not an archive";
     EXPECT_THROW(app_.DocumentsAdd((dir_ / "plain.docx").string()), Error);
     EXPECT_THROW(app_.DocumentsAdd((dir_ / "missing.docx").string()), Error);
-    // A named pipe would keep a reader waiting for a writer that never comes.
-    ASSERT_EQ(mkfifo((dir_ / "pipe.docx").c_str(), 0600), 0);
-    EXPECT_THROW(app_.DocumentsAdd((dir_ / "pipe.docx").string()), Error);
+    {
+        // A named pipe would keep a reader waiting for a writer that never comes.
+        const testing_support::IdlePipe pipe(dir_ / "pipe.docx");
+        EXPECT_THROW(app_.DocumentsAdd((dir_ / "pipe.docx").string()), Error);
+        EXPECT_FALSE(pipe.Waited()) << "a named pipe is refused, not waited on";
+    }
     WriteZip(dir_ / "other.zip", {{"readme.txt", "hello"}});
     EXPECT_THROW(app_.DocumentsAdd((dir_ / "other.zip").string()), Error);
     auto broken = Package("<w:p>");

@@ -56,6 +56,9 @@ class Sandbox : public ::testing::Test {
     fs::path root_;
 };
 
+// A link, as the mode bits of a Unix packer mark it.
+constexpr unsigned kUnixLink = 0120000u;
+
 // An archive written entry by entry, names and attributes as given.
 struct RawArchive {
     struct Entry {
@@ -72,7 +75,7 @@ struct RawArchive {
             ASSERT_GE(i, 0) << e.name;
             if (e.symlink)
                 zip_file_set_external_attributes(z, static_cast<zip_uint64_t>(i), 0, ZIP_OPSYS_UNIX,
-                                                 (S_IFLNK | 0777u) << 16);
+                                                 (kUnixLink | 0777u) << 16);
         }
         ASSERT_EQ(zip_close(z), 0);
     }

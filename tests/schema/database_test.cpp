@@ -19,6 +19,7 @@
 #include <tuple>
 #include <vector>
 
+#include "runtime/path.h"
 #include "runtime/text.h"
 #include "runtime/transaction.h"
 #include "runtime/value.h"
@@ -80,7 +81,7 @@ using Db = std::unique_ptr<sqlite3, DbCloser>;
 
 Db OpenReadOnly(const fs::path& p) {
     sqlite3* raw = nullptr;
-    sqlite3_open_v2(p.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_open_v2(rt::PathText(p).c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
     return Db(raw);
 }
 

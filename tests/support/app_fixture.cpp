@@ -7,6 +7,7 @@
 #include "document/documents.h"
 #include "records/globals.h"
 #include "runtime/datawindow.h"
+#include "runtime/os.h"
 #include "runtime/ui/window.h"
 #include "runtime/word.h"
 #include "schema/dataobjects.h"
@@ -20,14 +21,14 @@ constexpr std::uint32_t kTestSpinCount = 10;
 
 UserDataFolder::UserDataFolder(const std::string& home) {
     if (const char* old = std::getenv("XDG_DATA_HOME")) previous_ = old;
-    setenv("XDG_DATA_HOME", home.c_str(), 1);
+    rt::os::SetEnvironment("XDG_DATA_HOME", home.c_str());
 }
 
 UserDataFolder::~UserDataFolder() {
     if (previous_) {
-        setenv("XDG_DATA_HOME", previous_->c_str(), 1);
+        rt::os::SetEnvironment("XDG_DATA_HOME", previous_->c_str());
     } else {
-        unsetenv("XDG_DATA_HOME");
+        rt::os::SetEnvironment("XDG_DATA_HOME", nullptr);
     }
 }
 

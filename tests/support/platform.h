@@ -50,6 +50,23 @@ class TinyDisk {
     std::string why_;
 };
 
+// While it lives, the process `pid` of this machine stands still where it is, as a server that
+// stops answering; Resume() lets it go on sooner. Stopped() says whether this process could stop it.
+class StoppedProcess {
+  public:
+    explicit StoppedProcess(long pid);
+    ~StoppedProcess() { Resume(); }
+    StoppedProcess(const StoppedProcess&) = delete;
+    StoppedProcess& operator=(const StoppedProcess&) = delete;
+
+    bool Stopped() const { return stopped_; }
+    void Resume();
+
+  private:
+    long pid_;
+    bool stopped_ = false;
+};
+
 // While it lives, `folder` is marked as another running copy of the program marks the folder it
 // works in. Held() says whether that worked.
 class AnotherCopy {

@@ -13,8 +13,10 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "tests/support/platform.h"
 #include "tests/support/testdb.h"
@@ -88,6 +90,14 @@ bool TinyDisk::Fill() {
 void TinyDisk::Free() {
     std::error_code ec;
     fs::remove(at_ / "filler", ec);
+}
+
+StoppedProcess::StoppedProcess(long pid) : pid_(pid) {
+    stopped_ = pid > 0 && ::kill(static_cast<pid_t>(pid), SIGSTOP) == 0;
+}
+
+void StoppedProcess::Resume() {
+    if (std::exchange(stopped_, false)) ::kill(static_cast<pid_t>(pid_), SIGCONT);
 }
 
 IdlePipe::IdlePipe(const fs::path& path) : path_(path) {

@@ -90,6 +90,11 @@ bool TinyDisk::Fill() {
 
 void TinyDisk::Free() {}
 
+// The tests that stop a process stop a server of this machine, which a Windows program does not own.
+StoppedProcess::StoppedProcess(long pid) : pid_(pid) {}
+
+void StoppedProcess::Resume() {}
+
 IdlePipe::IdlePipe(const fs::path& path) : path_(path) {}
 
 IdlePipe::~IdlePipe() = default;

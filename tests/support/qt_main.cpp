@@ -6,9 +6,11 @@
 #include <QApplication>
 #include <cstdlib>
 
+#include "runtime/os.h"
+
 int main(int argc, char** argv) {
     // Headless unless the caller chose a platform (CTest sets offscreen; a developer may want xcb).
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) rt::os::SetEnvironment("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
     // The tests open and close windows one after another; the last close must not end anything.
