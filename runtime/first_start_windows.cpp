@@ -22,10 +22,6 @@ constexpr const wchar_t* kSources = L"Software\\ODBC\\ODBC.INI";
 constexpr const wchar_t* kName = L"laurel";
 constexpr const wchar_t* kDriverName = L"SQLite3 ODBC Driver";
 
-std::wstring Wide(const std::string& utf8) {
-    return FsPath(utf8).wstring();
-}
-
 std::string Utf8(const std::wstring& wide) {
     return PathText(std::filesystem::path(wide));
 }
@@ -156,7 +152,7 @@ bool PrepareDataSource(const std::string& driver, const CreateDatabase& create, 
     }
     // The driver takes the program's text as it is (UTF-8) with OEMCP off, whatever the system's
     // code page; a missing file must fail the connection, not become an empty database.
-    const bool written = SetValue(key.h, L"Driver", Wide(driver)) &&
+    const bool written = SetValue(key.h, L"Driver", FsPath(driver).make_preferred().wstring()) &&
                          SetValue(key.h, L"Description", L"laurel recommendation database") &&
                          SetValue(key.h, L"Database", db.wstring()) && SetValue(key.h, L"Timeout", L"2000") &&
                          SetValue(key.h, L"NoCreat", L"1") && SetValue(key.h, L"OEMCP", L"0");

@@ -37,8 +37,14 @@ std::uint32_t CodePage(std::string_view name) {
         {"utf-16le", kUtf16Le}, {"utf-16be", kUtf16Be}, {"utf-16", kUtf16},   {"utf-32le", kUtf32Le},
         {"utf-32be", kUtf32Be}, {"utf-32", kUtf32},
     };
-    for (const Named& k : kNames)
-        if (n == k.name) return k.page;
+    for (const Named& k : kNames) {
+        if (n != k.name) continue;
+        // GB18030 is GBK with four-byte forms for the characters GBK lacks. Where the system has no
+        // such code page (Wine), GBK stands in: its characters convert the same, and one it lacks is
+        // refused, which the callers count as the widest form.
+        if (k.page == 54936 && !IsValidCodePage(54936)) return 936;
+        return k.page;
+    }
     // iso-8859-N, windows-NNNN and cpNNNN by their numbers.
     auto number = [](std::string_view digits) -> std::uint32_t {
         if (digits.empty() || digits.size() > 5) return kUnknown;

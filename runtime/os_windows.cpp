@@ -186,7 +186,12 @@ bool HoldFolder(const std::string& folder, bool exclusive) {
         take(open(everyone));
         return false;
     }
-    // Another process holds the folder alone only while it tidies it.
+    // This process's own exclusive mark goes first; another process holds the folder alone only
+    // while it tidies it.
+    if (mark.h != INVALID_HANDLE_VALUE) {
+        CloseHandle(mark.h);
+        mark.h = INVALID_HANDLE_VALUE;
+    }
     for (;;) {
         const HANDLE shared = open(everyone);
         if (shared != INVALID_HANDLE_VALUE) return take(shared);

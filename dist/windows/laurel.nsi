@@ -4,11 +4,12 @@
 ; SOURCE is the whole program folder; FILES and UNFILES name what it holds, so that the uninstaller
 ; removes only what was installed. Every user's database and data source stay.
 
-Unicode true
+; A 64-bit installer, as the program is: it runs on every Windows the program runs on, and sees the
+; registry and Program Files as the program does.
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 !include "MUI2.nsh"
-!include "x64.nsh"
 
 !define PRODUCT "省科学技术奖推荐系统"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\laurel"
@@ -28,14 +29,6 @@ BrandingText "laurel ${VERSION}"
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "SimpChinese"
-
-Function .onInit
-    SetRegView 64
-FunctionEnd
-
-Function un.onInit
-    SetRegView 64
-FunctionEnd
 
 Section "laurel"
     SetShellVarContext all
