@@ -158,8 +158,13 @@ bool HoldFolder(const std::string& folder, bool exclusive) {
     // exclusive, it lets nobody else, so it can be had only while no other process holds a handle of
     // the folder (another copy's mark, or anything else that has it open: then the tidy waits for a
     // later start, which is the safe way round). A link in the folder's place is not followed.
-    static std::map<std::string, Handle> marks;
-    Handle& mark = marks[folder];
+    // The handles are the process's until it ends, when the system closes them (as elsewhere the
+    // descriptors): closing them from a static destructor at exit kept the process from ending.
+    struct Mark {
+        HANDLE h = INVALID_HANDLE_VALUE;
+    };
+    static std::map<std::string, Mark> marks;
+    Mark& mark = marks[folder];
     const std::wstring wide = Wide(folder);
     const auto open = [&](DWORD share) {
         return CreateFileW(wide.c_str(), FILE_LIST_DIRECTORY, share, nullptr, OPEN_EXISTING,

@@ -71,7 +71,8 @@ Qt::Alignment AlignmentOf(Align a) {
 QFont ContentFont() {
     QFont f = QApplication::font();
     f.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
-                   QStringLiteral("Source Han Sans SC"), QStringLiteral("SimSun"), QStringLiteral("宋体")});
+                   QStringLiteral("Source Han Sans SC"), QStringLiteral("Microsoft YaHei"),
+                   QStringLiteral("SimSun"), QStringLiteral("宋体")});
     f.setPointSize(9);
     return f;
 }

@@ -14,6 +14,11 @@
 
 namespace testing_support {
 
+// What a test program's main returns, once every test has run and reported. Under Wine a test
+// program that reached the database through the driver manager does not end by itself after its
+// main returns; on Windows the process is ended with the status here.
+int Finish(int status);
+
 // Runs `program` with `args`, its standard output and error into the files given and nothing as
 // its input; its exit status, -1 when it did not end by itself.
 int RunProgram(const std::filesystem::path& program, const std::vector<std::string>& args,

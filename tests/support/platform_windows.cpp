@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <fstream>
 #include <system_error>
 
@@ -22,10 +23,11 @@ std::wstring Quoted(const std::wstring& arg) {
     for (wchar_t c : arg) {
         if (c == L'\\') {
             ++slashes;
-        } else {
-            out.append(c == L'"' ? slashes * 2 + 1 : slashes, L'\\');
-            slashes = 0;
+            continue;
         }
+        // Backslashes stand as they are, but before a quote, which they would escape.
+        out.append(c == L'"' ? slashes * 2 + 1 : slashes, L'\\');
+        slashes = 0;
         out.push_back(c);
     }
     out.append(slashes * 2, L'\\');
@@ -34,8 +36,8 @@ std::wstring Quoted(const std::wstring& arg) {
 
 HANDLE Inheritable(const fs::path& file, DWORD access, DWORD disposition) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    return CreateFileW(file.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, disposition,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileW(file.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
+                       disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 }  // namespace
@@ -65,6 +67,12 @@ int RunProgram(const fs::path& program, const std::vector<std::string>& args, co
     }
     for (HANDLE h : {in, o, e})
         if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    return status;
+}
+
+int Finish(int status) {
+    std::fflush(nullptr);
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
     return status;
 }
 
