@@ -65,4 +65,11 @@ void LocalTime(std::time_t t, std::tm& local);
 // Sets a variable of the process's environment; a null value removes it.
 void SetEnvironment(const char* name, const char* value);
 
+// Whether the process is past its end, destroying the objects of its libraries after the system
+// stopped every other thread where it stood: a lock such a thread held is never given back and a
+// wake-up never answered, and the libraries loaded after this one are gone, so nothing may wait for
+// a thread nor call into a driver. Never so on Linux, where the objects go while the other threads
+// still run; on Windows, the objects of a library (DLL) go that way.
+bool ProcessEnding();
+
 }  // namespace rt::os

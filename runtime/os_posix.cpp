@@ -147,4 +147,8 @@ void SetEnvironment(const char* name, const char* value) {
         ::setenv(name, value, 1);
 }
 
+bool ProcessEnding() {
+    return false;
+}
+
 }  // namespace rt::os

@@ -269,4 +269,12 @@ void SetEnvironment(const char* name, const char* value) {
     _putenv_s(name, value == nullptr ? "" : value);  // empty removes it
 }
 
+bool ProcessEnding() {
+    // The loader's own flag, set once the process ends and its libraries are let go.
+    using Probe = BOOLEAN(WINAPI*)();
+    static const Probe probe = reinterpret_cast<Probe>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlDllShutdownInProgress")));
+    return probe != nullptr && probe() != FALSE;
+}
+
 }  // namespace rt::os

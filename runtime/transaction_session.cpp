@@ -314,7 +314,9 @@ bool SettleLetGo(std::chrono::milliseconds within) {
 void Link::Close() {
     prepared.Clear();
     idle.Reset();
-    if (linked) {
+    // Past the process's end the database is left to see the connection go with the process, which
+    // discards what was never committed as a disconnect does.
+    if (linked && !os::ProcessEnding()) {
         SQLEndTran(SQL_HANDLE_DBC, dbc.get(), SQL_ROLLBACK);
         SQLDisconnect(dbc.get());
         linked = false;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "runtime/odbc.h"
+#include "runtime/os.h"
 #include "runtime/transaction.h"
 #include "runtime/transaction_waiter.h"
 #include "runtime/value.h"
@@ -41,7 +42,13 @@ class Handle {
         return rc;
     }
     void Reset() {
-        if (h_ != nullptr) SQLFreeHandle(Kind, std::exchange(h_, nullptr));
+        if (h_ == nullptr) return;
+        // Past the process's end the driver may be gone; the system takes the handle with the process.
+        if (os::ProcessEnding()) {
+            h_ = nullptr;
+            return;
+        }
+        SQLFreeHandle(Kind, std::exchange(h_, nullptr));
     }
     SQLHANDLE get() const { return h_; }
     explicit operator bool() const { return h_ != nullptr; }

@@ -4,6 +4,8 @@
 #include <optional>
 #include <utility>
 
+#include "runtime/os.h"
+
 namespace rt::tx {
 
 WaitSettings& Waiting() {
@@ -126,6 +128,13 @@ CallWatch::~CallWatch() {
 }
 
 void CallWatch::Stop() {
+    if (os::ProcessEnding()) {
+        // Its threads were stopped where they stood: waking them or waiting for them would wait
+        // forever, and the process's end takes what they held.
+        static_cast<void>(waiter_.release());
+        if (canceller_.joinable()) canceller_.detach();
+        return;
+    }
     waiter_.reset();
     if (canceller_.joinable()) canceller_.join();
 }

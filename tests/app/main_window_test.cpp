@@ -15,8 +15,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <set>
 #include <sstream>
 #include <string>
@@ -28,12 +30,14 @@
 #include "app/laurel.h"
 #include "app/w_start.h"
 #include "records/m_main.h"
+#include "runtime/os.h"
 #include "runtime/text.h"
 #include "runtime/ui/application.h"
 #include "runtime/ui/window.h"
 #include "sections/section_table.h"
 #include "tests/support/app_fixture.h"
 #include "tests/support/platform.h"
+#include "tests/support/scratch_database.h"
 
 namespace {
 
@@ -652,6 +656,33 @@ class MainWindowClosing : public AppTest {
     }
     const std::string a = XmId(1);
 };
+
+// A program whose transaction is still connected when it ends, its calls watched for waits (so
+// that the thread they run on waits for the next one): the process ends, and soon. On Windows the
+// transaction goes only after the system stopped every other thread. Run as a program of its own
+// by the case below.
+TEST(ProgramEnd, LeavesItsTransactionConnected) {
+    if (std::getenv("LAUREL_TEST_LEAVE_CONNECTED") == nullptr) GTEST_SKIP() << "run by the case below";
+    rt::Transaction::SetWaitHook([](rt::Transaction::Wait& wait) {
+        while (!wait.Over(std::chrono::milliseconds(10))) {
+        }
+    });
+    std::string error;
+    ASSERT_TRUE(testing_support::ConnectToSource(laurel::sqlca, false, error)) << error;
+    std::vector<rt::Value> one(1);
+    ASSERT_EQ(laurel::sqlca.SelectInto("select 1", {}, one), 0) << laurel::sqlca.SQLErrText;
+}
+
+TEST_F(MainWindowClosing, TheProgramEndsWhileItsTransactionIsConnected) {
+    const std::filesystem::path out = Db().Folder() / "program.out", err = Db().Folder() / "program.err";
+    rt::os::SetEnvironment("LAUREL_TEST_LEAVE_CONNECTED", "1");
+    const int status = testing_support::RunProgram(
+        QCoreApplication::applicationFilePath().toStdString(),
+        {"--gtest_filter=ProgramEnd.LeavesItsTransactionConnected"}, out, err, std::chrono::seconds(60));
+    rt::os::SetEnvironment("LAUREL_TEST_LEAVE_CONNECTED", nullptr);
+    std::ifstream said(out);
+    EXPECT_EQ(status, 0) << std::string(std::istreambuf_iterator<char>(said), {});
+}
 
 TEST_F(MainWindowClosing, YesAcceptsTypedTextSavesThePagesAndMarksTheRecommendationSaved) {
     ASSERT_EQ(W().dw_no1->SetColumn("xm_name"), 1);

@@ -5,6 +5,7 @@
 // and the test that needs it is skipped.
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -14,15 +15,11 @@
 
 namespace testing_support {
 
-// What a test program's main returns, once every test has run and reported. Under Wine a test
-// program that reached the database through the driver manager does not end by itself after its
-// main returns; on Windows the process is ended with the status here.
-int Finish(int status);
-
 // Runs `program` with `args`, its standard output and error into the files given and nothing as
-// its input; its exit status, -1 when it did not end by itself.
+// its input; its exit status, -1 when it did not end by itself, or not `within` (then it is ended).
 int RunProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
-               const std::filesystem::path& out, const std::filesystem::path& err);
+               const std::filesystem::path& out, const std::filesystem::path& err,
+               std::chrono::seconds within = std::chrono::seconds(120));
 
 // Whether a folder whose mode refuses writing keeps this process from writing into it (not so for
 // the super-user, nor where folders carry no such mode).

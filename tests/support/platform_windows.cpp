@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <fstream>
 #include <system_error>
 
@@ -43,7 +42,7 @@ HANDLE Inheritable(const fs::path& file, DWORD access, DWORD disposition) {
 }  // namespace
 
 int RunProgram(const fs::path& program, const std::vector<std::string>& args, const fs::path& out,
-               const fs::path& err) {
+               const fs::path& err, std::chrono::seconds within) {
     std::wstring line = Quoted(program.wstring());
     for (const std::string& a : args) line += L" " + Quoted(rt::FsPath(a).wstring());
     HANDLE in = Inheritable(L"NUL", GENERIC_READ, OPEN_EXISTING);
@@ -59,20 +58,19 @@ int RunProgram(const fs::path& program, const std::vector<std::string>& args, co
     int status = -1;
     if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
                        &start, &process)) {
-        WaitForSingleObject(process.hProcess, INFINITE);
-        DWORD code = 0;
-        if (GetExitCodeProcess(process.hProcess, &code)) status = static_cast<int>(code);
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(within).count();
+        if (WaitForSingleObject(process.hProcess, static_cast<DWORD>(ms)) == WAIT_OBJECT_0) {
+            DWORD code = 0;
+            if (GetExitCodeProcess(process.hProcess, &code)) status = static_cast<int>(code);
+        } else {
+            TerminateProcess(process.hProcess, 1);
+            WaitForSingleObject(process.hProcess, INFINITE);
+        }
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     }
     for (HANDLE h : {in, o, e})
         if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    return status;
-}
-
-int Finish(int status) {
-    std::fflush(nullptr);
-    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
     return status;
 }
 

@@ -7,7 +7,6 @@
 #include <cstdlib>
 
 #include "runtime/os.h"
-#include "tests/support/platform.h"
 
 int main(int argc, char** argv) {
     // Headless unless the caller chose a platform (CTest sets offscreen; a developer may want xcb).
@@ -16,5 +15,5 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // The tests open and close windows one after another; the last close must not end anything.
     QApplication::setQuitOnLastWindowClosed(false);
-    return testing_support::Finish(RUN_ALL_TESTS());
+    return RUN_ALL_TESTS();
 }
