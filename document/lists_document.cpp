@@ -182,15 +182,15 @@ void Protect(rt::word::Application& word) {
 void KeepForTheUser(const std::string& working_document, const std::string& kept,
                     const std::string& failure) {
     std::error_code ec;
-    if (!fs::exists(working_document, ec)) {
+    if (!fs::exists(rt::FsPath(working_document), ec)) {
         rt::MessageBox(kError, failure, rt::Icon::StopSign);
         return;
     }
-    fs::create_directories(fs::path(kept).parent_path(), ec);
-    if (!ec) fs::rename(working_document, kept, ec);
+    fs::create_directories(rt::FsPath(kept).parent_path(), ec);
+    if (!ec) fs::rename(rt::FsPath(working_document), rt::FsPath(kept), ec);
     if (!ec) {
         std::error_code ignored;
-        fs::remove(fs::path(working_document).parent_path(), ignored);  // the document folder, once empty
+        fs::remove(rt::FsPath(working_document).parent_path(), ignored);  // the document folder, once empty
     }
     const std::string where = ec ? "完成的推荐书暂时保留在：\n" + working_document +
                                        "\n下次打印或重新启动程序时它将被删除，请及时复制。"
@@ -259,8 +259,8 @@ int all_print_789(const PrintBuffer& buffer, const ListPages& pages, const std::
                 // The user has this recommendation's document now: one kept from an earlier Print is
                 // older, and goes.
                 std::error_code ec;
-                fs::remove(kept, ec);
-                fs::remove(fs::path(kept).parent_path(), ec);  // once empty
+                fs::remove(rt::FsPath(kept), ec);
+                fs::remove(rt::FsPath(kept).parent_path(), ec);  // once empty
             }
         }
     } else if (chosen == -1) {

@@ -20,6 +20,7 @@
 #include "document/working_document.h"
 #include "records/globals.h"
 #include "records/m_main.h"
+#include "runtime/path.h"
 #include "runtime/word.h"
 #include "runtime/zip.h"
 #include "tests/support/app_fixture.h"
@@ -39,7 +40,7 @@ class Reader {
   public:
     explicit Reader(const fs::path& file) {
         EXPECT_EQ(app_.ConnectToNewObject("word.application"), 0);
-        doc_ = &app_.DocumentsAdd(file.string());
+        doc_ = &app_.DocumentsAdd(rt::PathText(file));
     }
     // Closes its own document only: another reader may still be reading from the same engine.
     ~Reader() {
@@ -321,8 +322,9 @@ TEST_F(ListsDocumentTest, CancelledDialogDeletesTheWorkingDocumentSilently) {
 // nor the start-up tidy clears anything, the box says where, and it goes only once a later Print of
 // the recommendation has handed one over.
 TEST_F(ListsDocumentTest, FailedDialogOrCopyKeepsTheDocumentUntilTheUserHasOne) {
-    const fs::path kept = laurel::document::KeptDocumentPath(program_.string(), kRec.askno);
-    const std::string where = "\n完成的推荐书已保留在：\n" + kept.string() +
+    const std::string keptText = laurel::document::KeptDocumentPath(program_.string(), kRec.askno);
+    const fs::path kept = rt::FsPath(keptText);
+    const std::string where = "\n完成的推荐书已保留在：\n" + keptText +
                               "\n它会一直留在那里，直到本推荐书再次打印并成功保存到所选位置。";
     Dialogs().Answer(1);
     EXPECT_EQ(Run(-1, {}), 1);
