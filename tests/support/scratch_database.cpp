@@ -33,9 +33,9 @@ std::string Env(const char* name, const char* fallback) {
 // statement fail after the same short wait as the SQLite data source's busy timeout, instead of
 // waiting until the other ends.
 std::string ServerDataSource(const std::string& dsn, const std::string& database) {
-    return "[" + dsn + "]\nDriver=PostgreSQL Unicode\nServername=" + Env("LAUREL_TEST_PGHOST", "") +
-           "\nPort=" + Env("LAUREL_TEST_PGPORT", "5432") + "\nDatabase=" + database +
-           "\nUsername=" + Env("LAUREL_TEST_PGUSER", "laurel") + "\nConnSettings=SET lock_timeout = '" +
+    return "[" + dsn + "]\nDriver=PostgreSQL Unicode\nServername=" + ScratchDatabase::ServerHost() +
+           "\nPort=" + ScratchDatabase::ServerPort() + "\nDatabase=" + database +
+           "\nUsername=" + ScratchDatabase::ServerUser() + "\nConnSettings=SET lock_timeout = '" +
            std::to_string(kBusyTimeoutMs) + "ms'\n";
 }
 
@@ -183,6 +183,23 @@ bool ConnectToSource(rt::Transaction& t, bool autoCommit, std::string& error, co
     if (t.Connect() == 0) return true;
     error = "connecting to " + dsn + ": " + t.SQLErrText;
     return false;
+}
+
+std::string ScratchDatabase::ServerHost() {
+    return Env("LAUREL_TEST_PGHOST", "");
+}
+
+std::string ScratchDatabase::ServerPort() {
+    if (std::string port = Env("LAUREL_TEST_PGPORT", ""); !port.empty()) return port;
+    // As the cluster of tools/test-postgresql wrote it beside its socket.
+    std::ifstream written(fs::path(ServerHost()) / "port");
+    std::string port;
+    if (written >> port) return port;
+    return "5432";
+}
+
+std::string ScratchDatabase::ServerUser() {
+    return Env("LAUREL_TEST_PGUSER", "laurel");
 }
 
 bool ScratchDatabase::OnPostgreSQL() {

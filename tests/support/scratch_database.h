@@ -9,9 +9,10 @@
 // The back end comes from the environment, so that every test is written once:
 //   LAUREL_TEST_DATABASE  "sqlite" (the default): a file in a temporary folder;
 //   LAUREL_TEST_DATABASE  "postgresql": a new database on the server whose Unix socket lies in the
-//                         folder LAUREL_TEST_PGHOST (port LAUREL_TEST_PGPORT, 5432 by default),
-//                         as user LAUREL_TEST_PGUSER ("laurel" by default), reached through the
-//                         PostgreSQL Unicode ODBC driver.
+//                         folder LAUREL_TEST_PGHOST (port LAUREL_TEST_PGPORT, else the number that
+//                         tools/test-postgresql wrote to the file "port" there, else 5432), as user
+//                         LAUREL_TEST_PGUSER ("laurel" by default), reached through the PostgreSQL
+//                         Unicode ODBC driver.
 // The folder, and the server's database, go when the object does.
 
 #include <filesystem>
@@ -35,6 +36,10 @@ class ScratchDatabase {
 
     // True when the environment asks for PostgreSQL.
     static bool OnPostgreSQL();
+    // The server's socket folder ("" when none is given), port and user.
+    static std::string ServerHost();
+    static std::string ServerPort();
+    static std::string ServerUser();
 
     // Creates the database with the schema and code tables; false with `error` on failure. On
     // PostgreSQL the tables are made through ODBC from the shipped schema text, once per server in
