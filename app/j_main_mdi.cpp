@@ -10,6 +10,7 @@
 
 #include "app/globals.h"
 #include "exchange/package.h"
+#include "records/data_source.h"
 #include "records/m_main.h"
 #include "runtime/path.h"
 #include "runtime/ui/application.h"
@@ -408,6 +409,8 @@ void j_main_mdi::open() {
     // A command stopped half-way (the program killed, the machine off) left its working files;
     // the working document among them holds personal data.
     TidyWorkingFolder(WorkingFolder());
+    // Which database this is, always in sight: two data sources can look alike on screen.
+    SetStatusField(records::DataSourceStatus(records::CurrentDataSource(), sqlca.Connected()));
 
     tv_1->SelectItem(sections::kFirstSection);
 }

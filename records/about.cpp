@@ -1,5 +1,6 @@
 #include "records/about.h"
 
+#include "records/data_source.h"
 #include "runtime/settings.h"
 #include "runtime/ui/application.h"
 
@@ -8,7 +9,7 @@ namespace laurel::records {
 about::about() : Window("about", rt::ui::WindowType::Response) {
     SetTitle("about");
     SetResizable(false);
-    SetSize(2199, 1100);
+    SetSize(2199, kAboutHeight);
 }
 
 about::~about() = default;
@@ -46,6 +47,11 @@ void about::create() {
     gb_1 = &Add<rt::ui::GroupBox>("gb_1");
     gb_1->SetFont(arial12);
     gb_1->Place(215, 596, 1623, 12);
+
+    st_ds = &Add<rt::ui::StaticText>("st_ds", DataSourceLines(CurrentDataSource()));
+    st_ds->SetTextColor(rt::ui::SystemColor::WindowText);
+    st_ds->SetBackColor(rt::ui::SystemColor::ButtonFace);
+    st_ds->Place(224, 920, 1750, kAboutHeight - 960);
 
     cb_1->clicked = [this] { cb_1_clicked(); };
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The about window: a small modal dialog with the banner picture, the edition line, the support
-// contact line and a close button. It keeps no state; each About command shows it afresh.
+// contact line and a close button, and below them where the program's data are. It keeps no state;
+// each About command shows it afresh.
 
 #include <string>
 
@@ -30,7 +31,13 @@ class about : public rt::ui::Window {
     rt::ui::StaticText* st_5 = nullptr;
     rt::ui::StaticText* st_4 = nullptr;
     rt::ui::GroupBox* gb_1 = nullptr;
+    // The data source in full, so that a user can tell which database the program works on.
+    rt::ui::StaticText* st_ds = nullptr;
 };
+
+// The window's height in layout units: the edition's window, and room below it for the data
+// source.
+inline constexpr int kAboutHeight = 1460;
 
 // The banner's file in the program folder, drawn at build time.
 inline constexpr const char* kAboutBanner = "tallowmereabout.gif";

@@ -85,6 +85,7 @@ struct Window::Impl {
     QDialog* dialog = nullptr;
     QWidget* canvas = nullptr;
     QLabel* microHelp = nullptr;
+    QLabel* statusField = nullptr;
     std::string title;
     int width = 0, height = 0;
     bool resizable = true;
@@ -111,6 +112,8 @@ Window::Window(std::string name, WindowType type)
             new ResizeWatch(area->viewport(), [this] { FitCanvas(); });
             d_->microHelp = new QLabel(frame.get());
             frame->statusBar()->addWidget(d_->microHelp, 1);
+            d_->statusField = new QLabel(frame.get());
+            frame->statusBar()->addPermanentWidget(d_->statusField);
             d_->top = std::move(frame);
             break;
         }
@@ -263,6 +266,15 @@ void Window::EndMenuHelp() {
 
 std::string Window::StatusLine() const {
     return d_->microHelp ? d_->microHelp->text().toStdString() : std::string();
+}
+
+void Window::SetStatusField(std::string_view text) {
+    if (d_->statusField)
+        d_->statusField->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+std::string Window::StatusField() const {
+    return d_->statusField ? d_->statusField->text().toStdString() : std::string();
 }
 
 void Window::SetMenu(std::unique_ptr<Menu> menu) {

@@ -77,6 +77,10 @@ class Window {
     void EndMenuHelp();
     // What the line shows now.
     std::string StatusLine() const;
+    // A field of its own at the right end of the line (Frame windows), beside the micro-help and
+    // apart from it: the text stays until the next call.
+    void SetStatusField(std::string_view text);
+    std::string StatusField() const;
 
     // The frame's menu (menu bar and toolbar); the window owns it. nullptr when none.
     void SetMenu(std::unique_ptr<Menu> menu);

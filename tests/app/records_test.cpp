@@ -31,7 +31,9 @@
 #include "app/globals.h"
 #include "app/j_main_mdi.h"
 #include "records/about.h"
+#include "records/data_source.h"
 #include "records/m_main.h"
+#include "runtime/data_source.h"
 #include "runtime/ui/application.h"
 #include "runtime/ui/menu.h"
 #include "runtime/ui/window.h"
@@ -52,8 +54,8 @@ using testing_support::Recommendation;
 const std::vector<std::string> kTables = {"j_xm_base",     "j_ry_finish", "j_dw_finish", "j_xy_saving",
                                           "j_jx_getaward", "j_yy_app",    "j_zl_patent"};
 
-// The about window's size in layout units.
-constexpr int kAboutWidth = 2199, kAboutHeight = 1100;
+// The about window's size in layout units: the edition's, and below it room for the data source.
+constexpr int kAboutWidth = 2199, kAboutHeight = 1460;
 
 // Three recommendations of one database, in key order.
 
@@ -1369,7 +1371,7 @@ TEST_F(RecordsTest, AboutShowsItsTextsInTheirPlaces) {
     w.create();
     std::vector<std::string> names;
     for (const rt::ui::Control* c : w.ControlList()) names.push_back(c->Name());
-    EXPECT_EQ(names, (std::vector<std::string>{"p_1", "cb_1", "st_5", "st_4", "gb_1"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"p_1", "cb_1", "st_5", "st_4", "gb_1", "st_ds"}));
     EXPECT_EQ(w.Title(), "about");
     EXPECT_EQ(w.Type(), rt::ui::WindowType::Response);
     EXPECT_EQ(w.st_4->Text(), "2008版推荐系统");
@@ -1408,6 +1410,60 @@ TEST_F(RecordsTest, AboutStandsCentredAtAFixedSizeWithOnlyTheCloseBox) {
         [](QDialog* dialog) { dialog->close(); });
     Menu().about_item->Click();
     EXPECT_TRUE(seen);
+}
+
+// The status line's own field and the about window name the database the program works on, in
+// either lane: here the test's own, as its data source describes it.
+TEST_F(RecordsTest, StatusLineAndAboutNameTheDatabaseInUse) {
+    using testing_support::ScratchDatabase;
+    OpenMainWindow();
+    W().SetMicroHelp("字段提示");
+    laurel::records::about w;
+    w.create();
+    const std::string about = w.st_ds->Text();
+    if (ScratchDatabase::OnPostgreSQL()) {
+        const std::string port =
+            ScratchDatabase::ServerPort() == "5432" ? "" : ":" + ScratchDatabase::ServerPort();
+        EXPECT_EQ(W().StatusField(),
+                  "服务器 " + ScratchDatabase::ServerHost() + port + "/" + Db().ServerDatabase());
+        EXPECT_EQ(about, "数据源：laurel（当前用户自己的）\n驱动程序：PostgreSQL Unicode\n服务器：" +
+                             ScratchDatabase::ServerHost() + "\n端口：" + ScratchDatabase::ServerPort() +
+                             "\n数据库：" + Db().ServerDatabase() + "\n用户：" +
+                             ScratchDatabase::ServerUser());
+    } else {
+        EXPECT_EQ(W().StatusField(), "本机数据库 laurel.db");
+        EXPECT_EQ(about, "数据源：laurel（当前用户自己的）\n驱动程序：SQLite3\n数据库文件：" +
+                             Db().DatabaseFile().string());
+    }
+    // The micro-help keeps the rest of the line, and the title stays.
+    EXPECT_EQ(W().StatusLine(), "字段提示");
+    EXPECT_EQ(W().Title(), "Varenth省科学技术奖推荐系统");
+}
+
+// A server's data source in full, told without its password; a system's data source says so; a
+// program that could not connect says so in its status.
+TEST(DataSourceTexts, ShowTheServerInFullButNeverThePassword) {
+    testing_support::ScratchDatabase folder;
+    const std::filesystem::path user = folder.Folder() / "user-texts.ini";
+    std::ofstream(user) << "[laurel]\nDriver=PostgreSQL Unicode\nServername=db.example.org\nPort=5433\n"
+                           "Database=laurel\nUsername=staff\nPassword=s3cret-Word\nSSLmode=verify-full\n"
+                           "pqopt=sslrootcert='/etc/laurel/db ca.crt' keepalives_idle=30\n";
+    std::ofstream(folder.Folder() / "odbc.ini")
+        << "[laurel_system]\nDriver=SQLite3\nDatabase=/srv/laurel.db\n";
+    setenv("ODBCINI", user.c_str(), 1);
+    const rt::DataSourceDescription server = rt::DescribeDataSource("laurel");
+    EXPECT_EQ(
+        laurel::records::DataSourceLines(server),
+        "数据源：laurel（当前用户自己的）\n驱动程序：PostgreSQL Unicode\n服务器：db.example.org\n端口：5433\n"
+        "数据库：laurel\n用户：staff\n连接：加密，服务器证书由 /etc/laurel/db ca.crt 验证");
+    EXPECT_EQ(laurel::records::DataSourceStatus(server, true), "服务器 db.example.org:5433/laurel");
+    EXPECT_EQ(laurel::records::DataSourceStatus(server, false),
+              "服务器 db.example.org:5433/laurel（未连接）");
+    const rt::DataSourceDescription system = rt::DescribeDataSource("laurel_system");
+    EXPECT_EQ(laurel::records::DataSourceLines(system),
+              "数据源：laurel_system（本机所有用户共用）\n驱动程序：SQLite3\n数据库文件：/srv/laurel.db");
+    EXPECT_EQ(laurel::records::DataSourceStatus(rt::DescribeDataSource("nothing"), false),
+              "没有数据源 nothing");
 }
 
 TEST(AboutSupportLine, CarriesTheTelephoneNumberOfTheSettingsOrNone) {

@@ -1,0 +1,94 @@
+#pragma once
+// The ODBC data sources of this desktop as the driver manager finds them: the user's own first,
+// then the system's. Read and described for the user, written for the user alone, and tried
+// before anything is written. Everything that depends on the platform (where the user's data
+// sources are kept, who may read them, the drivers' names and their words) stays in here.
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace rt {
+
+enum class DataSourceScope { None, User, System };
+
+// One key of a data source and its value, in the order they are written.
+using DataSourceEntry = std::pair<std::string, std::string>;
+using DataSourceEntries = std::vector<DataSourceEntry>;
+
+// The value of `key` (compared without regard to case); "" when there is none.
+std::string EntryValue(const DataSourceEntries& entries, std::string_view key);
+
+// The data source `name` at one scope: its entries, none when it has no such data source.
+DataSourceEntries ReadDataSource(const std::string& name, DataSourceScope scope);
+// Where the driver manager finds `name` when a program connects to it: the user's own when there
+// is one, else the system's; None when neither has it.
+DataSourceScope FindDataSource(const std::string& name);
+
+// A data source as the user is to see it. The password is never part of it.
+struct DataSourceDescription {
+    enum class Kind { None, File, Server, Other };
+    std::string name;
+    DataSourceScope scope = DataSourceScope::None;
+    Kind kind = Kind::None;
+    std::string driver;  // as the data source names it
+    std::string file;    // File: the database file
+    std::string server, port, database, user;
+    bool defaultPort = false;  // Server: no port given, or the product's usual one
+    bool tls = false;          // Server: the connection is encrypted and the server's certificate checked
+    std::string authority;     // the certificate authority's file that checks it
+};
+// The data source the driver manager finds for `name`, or the one at `scope`.
+DataSourceDescription DescribeDataSource(const std::string& name);
+DataSourceDescription DescribeDataSource(const std::string& name, DataSourceScope scope);
+
+// How many sections named `name` the user's own data sources hold; the driver manager reads only
+// the first of them.
+int UserDataSourceSections(const std::string& name);
+// Where the user's own data sources are kept, as the user knows the place.
+std::string UserDataSourcePlace();
+
+// Replaces every data source `name` of the user's own by exactly one that holds `entries` (the
+// driver first). The place is made the user's alone before anything is written in it, since the
+// entries may hold a password. On failure what was there is put back and `error` says why.
+bool WriteUserDataSource(const std::string& name, const DataSourceEntries& entries, std::string& error);
+// Removes every data source `name` of the user's own, so that the system's serves; on failure
+// what was there is put back.
+bool RemoveUserDataSource(const std::string& name, std::string& error);
+
+// A database on a PostgreSQL server, as the user gives it.
+struct ServerSettings {
+    std::string host;
+    std::string port;  // "" for the usual one
+    std::string database;
+    std::string user;
+    std::string password;   // "" leaves it to the driver's own password file
+    bool tls = false;       // encrypted, and only to the server whose certificate `authority` signed
+    std::string authority;  // the certificate authority's file
+};
+// The entries of a data source for such a database: what the server needs, and the desktop's
+// bounds on waiting for a connection that went dead. No password when none is given.
+DataSourceEntries ServerDataSource(const ServerSettings& settings);
+// The entries of a data source for a database file of this desktop.
+DataSourceEntries FileDataSource(const std::string& file);
+// The user's own database file, where the first start makes it.
+std::string OwnDatabaseFile();
+// A connect string that reaches what `entries` describe without naming a data source.
+std::string ConnectStringFor(const DataSourceEntries& entries);
+
+// What kept a connection from being made, read from the driver's diagnostic in the words of any
+// language the driver speaks here.
+enum class ConnectProblem {
+    Refused,             // nothing answers at that address and port, or the name is unknown
+    WrongLogin,          // the password, or the user, is not accepted
+    NoSuchDatabase,      // the server has no database of that name
+    CertificateRefused,  // the certificate is not signed by the authority, is for another name, or is missing
+    NoTls,               // the server offers no encrypted connection
+    NotAllowed,          // the server takes no connection from this desktop or user
+    NoDriver,            // the driver is not installed
+    Other,
+};
+ConnectProblem ClassifyConnectFailure(std::string_view diagnostic);
+
+}  // namespace rt
