@@ -1,5 +1,7 @@
 // tallowmere-initdb PATH: creates a new laurel database at PATH, with its tables and code tables.
 // It never touches a file that is already there.
+// tallowmere-initdb --dsn NAME: prepares the empty database that the ODBC data source NAME names,
+// as the program will reach it; a database that holds the tables already is left as it is.
 
 #include <cstdio>
 #include <string>
@@ -11,18 +13,29 @@ namespace {
 
 constexpr std::string_view kUsage =
     "usage: tallowmere-initdb PATH\n"
-    "Creates a new laurel database (SQLite) at PATH with its nine tables and the rows of the\n"
-    "recommending-unit and subject-code tables. PATH must not exist yet.\n";
+    "       tallowmere-initdb --dsn NAME\n"
+    "The first creates a new laurel database (SQLite) at PATH with its nine tables and the rows of\n"
+    "the recommending-unit and subject-code tables. PATH must not exist yet.\n"
+    "The second makes the same tables and rows, in one transaction, in the empty database that the\n"
+    "ODBC data source NAME names (a database on a PostgreSQL server, say). A database that holds\n"
+    "any of the tables already is refused and left as it was.\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string path;
+    std::string dsn;
     if (argc == 2 && (std::string_view(argv[1]) == "-h" || std::string_view(argv[1]) == "--help")) {
         std::fputs(kUsage.data(), stdout);
         return 0;
     }
-    if (argc == 3 && std::string_view(argv[1]) == "--") {
+    if (argc == 3 && std::string_view(argv[1]) == "--dsn") {
+        dsn = argv[2];
+        if (dsn.empty() || dsn.find_first_of(";{}'") != std::string::npos) {
+            std::fputs(kUsage.data(), stderr);
+            return 2;
+        }
+    } else if (argc == 3 && std::string_view(argv[1]) == "--") {
         path = argv[2];
     } else if (argc == 2 && argv[1][0] != '-') {
         path = argv[1];
@@ -30,12 +43,20 @@ int main(int argc, char** argv) {
         std::fputs(kUsage.data(), stderr);
         return 2;
     }
+
+    std::string error;
+    if (!dsn.empty()) {
+        if (!schema::PrepareDataSource(dsn, error)) {
+            std::fprintf(stderr, "tallowmere-initdb: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("Prepared the database of the data source %s\n", dsn.c_str());
+        return 0;
+    }
     if (path.empty()) {
         std::fputs(kUsage.data(), stderr);
         return 2;
     }
-
-    std::string error;
     if (!schema::CreateDatabase(path, error)) {
         std::fprintf(stderr, "tallowmere-initdb: %s\n", error.c_str());
         return 1;

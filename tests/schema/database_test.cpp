@@ -300,6 +300,70 @@ TEST_F(InitDbTool, CommandLine) {
     EXPECT_EQ(Listing(dir.Path()), std::set<std::string>{"new.db"});
 }
 
+// On either back end, through the data source the program uses: an empty database is prepared
+// whole or not at all, and a prepared one is refused and left as it was.
+TEST(InitDbDataSource, PreparesAnEmptyDatabaseWholeAndRefusesAPreparedOne) {
+    if (!fs::exists(ToolPath())) GTEST_SKIP() << "the tool is not built at " << ToolPath();
+    TempDir dir;
+    testing_support::TestDatabase db(false);
+    rt::Transaction t;
+    db.Connect(t);
+    const bool server = testing_support::ScratchDatabase::OnPostgreSQL();
+    const auto exec = [&t](const std::string& sql) {
+        ASSERT_EQ(t.Execute(sql), 0) << sql << ": " << t.SQLErrText;
+        ASSERT_EQ(t.Commit(), 0) << t.SQLErrText;
+    };
+    const auto count = [&t](const std::string& table) {
+        std::vector<rt::Value> n(1);
+        EXPECT_EQ(t.SelectInto("SELECT count(*) FROM " + table, {}, n), 0) << t.SQLErrText;
+        t.Rollback();
+        return n[0].AsLong().value_or(-1);
+    };
+
+    // The last table cannot be made (its name is taken by an object of another kind): the tables
+    // made before it go too.
+    if (server) {
+        exec("CREATE TYPE xuekdm AS (x integer)");
+    } else {
+        exec("CREATE TABLE other (x integer)");
+        exec("CREATE INDEX xuekdm ON other (x)");
+    }
+    ToolRun r = RunTool(dir, {"--dsn", "laurel"});
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.err.find("xuekdm"), std::string::npos) << r.err;
+    EXPECT_TRUE(schema::TablesPresent(t).empty());
+    t.Rollback();
+    exec(server ? "DROP TYPE xuekdm" : "DROP INDEX xuekdm");
+
+    r = RunTool(dir, {"--dsn", "laurel"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("laurel"), std::string::npos) << r.out;
+    EXPECT_EQ(schema::TablesPresent(t).size(), 9u);
+    std::vector<schema::CodeTable> codes;
+    std::string error;
+    ASSERT_TRUE(schema::ShippedCodeTables(codes, error)) << error;
+    for (const schema::CodeTable& table : codes)
+        EXPECT_EQ(count(table.table), static_cast<long>(table.rows.size())) << table.table;
+
+    exec("INSERT INTO j_xm_base (xm_id, xm_name) VALUES ('202512340001', '已有的推荐书')");
+    exec("DELETE FROM xuekdm WHERE xk_xh = 1");
+    const long subjects = count("xuekdm");
+    r = RunTool(dir, {"--dsn", "laurel"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("holds the table j_xm_base already"), std::string::npos) << r.err;
+    EXPECT_EQ(count("j_xm_base"), 1);
+    EXPECT_EQ(count("xuekdm"), subjects);
+
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{"--dsn"}, {"--dsn", ""}, {"--dsn", "a;b"}}) {
+        r = RunTool(dir, args);
+        EXPECT_EQ(r.status, 2) << args.size();
+    }
+    r = RunTool(dir, {"--dsn", "no_such_data_source"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("no_such_data_source"), std::string::npos) << r.err;
+}
+
 // ---------------------------------------------------------------------------------------------
 // The tables as made
 

@@ -39,29 +39,6 @@ std::string ServerDataSource(const std::string& dsn, const std::string& database
            std::to_string(kBusyTimeoutMs) + "ms'\n";
 }
 
-// The statements of the schema text: comments dropped, split at the semicolons.
-std::vector<std::string> Statements(std::string_view sql) {
-    std::vector<std::string> out;
-    std::string current;
-    while (!sql.empty()) {
-        const std::size_t nl = sql.find('\n');
-        std::string_view line = sql.substr(0, nl);
-        sql = nl == std::string_view::npos ? std::string_view() : sql.substr(nl + 1);
-        if (const std::size_t dash = line.find("--"); dash != std::string_view::npos)
-            line = line.substr(0, dash);
-        for (char c : line) {
-            if (c != ';') {
-                current += c;
-                continue;
-            }
-            if (current.find_first_not_of(" \t\r\n") != std::string::npos) out.push_back(current);
-            current.clear();
-        }
-        current += '\n';
-    }
-    return out;
-}
-
 // The tables and code rows every scratch database starts with are made once per server, in a
 // template that each database is then copied from: making them afresh, row by row, took most of
 // a test's time. The name follows what goes into it, so a server that outlives a change of schema
@@ -76,41 +53,12 @@ std::string TemplateName(const std::vector<schema::CodeTable>& codes) {
     return "laurel_template_" + std::to_string(std::hash<std::string>{}(content));
 }
 
-// Fills the database that the data source names with the shipped schema and code rows, as the
-// setup tool would, through ODBC.
-bool FillThroughOdbc(const std::string& dsn, const std::vector<schema::CodeTable>& codes,
-                     std::string& error) {
+// Fills the database that the data source names with the shipped schema and code rows, as
+// tallowmere-initdb --dsn prepares a unit's server database.
+bool FillThroughOdbc(const std::string& dsn, std::string& error) {
     rt::Transaction t;
     if (!ConnectToSource(t, false, error, dsn)) return false;
-    for (const std::string& statement : Statements(schema::SchemaSql())) {
-        if (t.Execute(statement) != 0) {
-            error = "creating the tables: " + t.SQLErrText;
-            return false;
-        }
-    }
-    for (const schema::CodeTable& table : codes) {
-        std::string sql = "INSERT INTO " + table.table + " (";
-        std::string marks;
-        for (std::size_t i = 0; i < table.columns.size(); ++i) {
-            sql += (i ? ", " : "") + table.columns[i];
-            marks += i ? ", ?" : "?";
-        }
-        sql += ") VALUES (" + marks + ")";
-        for (const auto& row : table.rows) {
-            std::vector<rt::Value> args;
-            for (std::size_t i = 0; i < row.size(); ++i)
-                args.push_back(table.whole[i] ? rt::Value(std::int64_t{std::stoll(row[i])})
-                                              : rt::Value(row[i]));
-            if (t.Execute(sql, args) != 0) {
-                error = "loading " + table.table + ": " + t.SQLErrText;
-                return false;
-            }
-        }
-    }
-    if (t.Commit() != 0) {
-        error = "committing the new database: " + t.SQLErrText;
-        return false;
-    }
+    if (!schema::PrepareDatabase(t, error)) return false;
     t.Disconnect();
     return true;
 }
@@ -123,13 +71,13 @@ bool TemplateReady(rt::Transaction& server, const std::string& name) {
 
 // Makes the template afresh, a database of that name left half made included.
 bool BuildTemplate(rt::Transaction& server, const std::string& name, const std::string& dsn,
-                   const std::vector<schema::CodeTable>& codes, std::string& error) {
+                   std::string& error) {
     server.Execute("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)");
     if (server.Execute("CREATE DATABASE " + name + " TEMPLATE template0 ENCODING 'UTF8'") != 0) {
         error = "creating the template: " + server.SQLErrText;
         return false;
     }
-    if (!FillThroughOdbc(dsn, codes, error)) return false;
+    if (!FillThroughOdbc(dsn, error)) return false;
     if (server.Execute("ALTER DATABASE " + name + " WITH ALLOW_CONNECTIONS false IS_TEMPLATE true") != 0) {
         error = "marking the template: " + server.SQLErrText;
         return false;
@@ -143,7 +91,7 @@ bool BuildTemplate(rt::Transaction& server, const std::string& name, const std::
 // half way leaves a database that the next one drops and makes again. Nobody may connect to it
 // once it is made, since a database cannot be copied while anyone is connected to it.
 bool MakeTemplate(rt::Transaction& server, const std::string& name, const std::string& dsn,
-                  const std::vector<schema::CodeTable>& codes, std::string& error) {
+                  std::string& error) {
     if (TemplateReady(server, name)) return true;
     // Whoever makes it takes a second or two, far beyond the data source's lock timeout.
     std::vector<rt::Value> locked;
@@ -152,7 +100,7 @@ bool MakeTemplate(rt::Transaction& server, const std::string& name, const std::s
         error = "waiting for the template: " + server.SQLErrText;
         return false;
     }
-    const bool made = TemplateReady(server, name) || BuildTemplate(server, name, dsn, codes, error);
+    const bool made = TemplateReady(server, name) || BuildTemplate(server, name, dsn, error);
     server.SelectInto("SELECT pg_advisory_unlock(hashtext('laurel test template'))", {}, locked);
     server.Execute("SET lock_timeout = '" + std::to_string(kBusyTimeoutMs) + "ms'");
     return made;
@@ -271,10 +219,8 @@ bool ScratchDatabase::CreateEmptyOnServer(std::string& error) {
 }
 
 bool ScratchDatabase::CreateOnServer(std::string& error) {
-    std::vector<schema::CodeTable> codes;
-    if (!schema::ShippedCodeTables(codes, error)) return false;
     if (!ConnectToServer(error)) return false;
-    if (!MakeTemplate(server_, templateName_, "laurel_template", codes, error)) return false;
+    if (!MakeTemplate(server_, templateName_, "laurel_template", error)) return false;
     // A file copy of a few megabytes, where the default strategy would write them through the log.
     return MakeOnServer(templateName_ + " STRATEGY FILE_COPY", error);
 }
