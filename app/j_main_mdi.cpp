@@ -408,7 +408,7 @@ void j_main_mdi::open() {
     }
     // A command stopped half-way (the program killed, the machine off) left its working files;
     // the working document among them holds personal data.
-    TidyWorkingFolder(WorkingFolder());
+    TidyWorkingFolder(WorkingPlace());
     // Which database this is, always in sight: two data sources can look alike on screen.
     SetStatusField(records::DataSourceStatus(records::CurrentDataSource(), sqlca.Connected()));
 

@@ -3,6 +3,7 @@
 #include "app/globals.h"
 #include "app/j_main_mdi.h"
 #include "app/w_start.h"
+#include "runtime/files.h"
 #include "runtime/ui/dialogs.h"
 #include "runtime/ui/window.h"
 #include "schema/dataobjects.h"
@@ -44,6 +45,8 @@ void laurel::open(const std::string&) {
 void laurel::destroy() {
     main_window.reset();
     splash.reset();
+    // This copy's working folders; a copy that is killed leaves them to the next start's tidy.
+    rt::LeaveOwnFolders();
     // Whatever no command committed is not kept.
     sqlca.Disconnect();
 }

@@ -131,7 +131,7 @@ int main(int argc, char** argv) {
         else
             dialogs.AnswerFile({0, {}, {}});
         start = Clock::now();
-        if (laurel::document::all_print_789(prepared.buffer, lists, kId, working) != 1)
+        if (laurel::document::all_print_789(prepared.buffer, lists, kId, working, working) != 1)
             Fail("the lists document was not made:\n" + dialogs.Transcript());
         listsTimes.push_back(Since(start));
         if (dialogs.Unexpected() != 0) Fail("unexpected boxes:\n" + dialogs.Transcript());

@@ -22,7 +22,8 @@ PrintSteps PageSteps(const PrintPages& pages, const PrintPlace& place) {
                                        place.working_folder);
         },
         [&](const document::PrintBuffer& buffer) {
-            return document::all_print_789(buffer, pages.lists, place.current_id, place.working_folder);
+            return document::all_print_789(buffer, pages.lists, place.current_id, place.working_folder,
+                                           place.keeping_folder);
         },
     };
 }

@@ -34,7 +34,8 @@ struct PrintPlace {
     rt::Transaction& sqlca;
     std::string current_id;
     std::string program_folder;  // the form template lies under model/ in it
-    std::string working_folder;
+    std::string working_folder;  // this copy's: the working document is made there
+    std::string keeping_folder;  // every copy's: a document not handed over is kept there
 };
 
 // The steps of the chain.

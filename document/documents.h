@@ -32,8 +32,10 @@ struct ListPages {
 // working folder. 1 when saved, 0 when the engine cannot be reached (it has said so).
 int all_print(const PrintBuffer& buffer, const FormPages& pages, const std::string& current_id,
               const std::string& program_folder, const std::string& working_folder);
-// 1, or 0 when the engine cannot be reached (it has said so).
+// The working document is this copy's, in its working folder; a document that could not be handed
+// over is kept in the keeping folder, which every copy shares and none tidies away. 1, or 0 when
+// the engine cannot be reached (it has said so).
 int all_print_789(const PrintBuffer& buffer, const ListPages& pages, const std::string& current_id,
-                  const std::string& working_folder);
+                  const std::string& working_folder, const std::string& keeping_folder);
 
 }  // namespace laurel::document

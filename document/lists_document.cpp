@@ -202,7 +202,7 @@ void KeepForTheUser(const std::string& working_document, const std::string& kept
 }  // namespace
 
 int all_print_789(const PrintBuffer& buffer, const ListPages& pages, const std::string& current_id,
-                  const std::string& working_folder) {
+                  const std::string& working_folder, const std::string& keeping_folder) {
     rt::word::Application word;
     if (!Attach(word)) return 0;
 
@@ -242,7 +242,7 @@ int all_print_789(const PrintBuffer& buffer, const ListPages& pages, const std::
         rt::GetFileSaveName("文件保存路径", target, target_name, "docx", "Word Files (*.*),*.*", "D:\\");
     // The working document goes once the user has the copy, or has declined it. When the copy was
     // wanted and could not be made, the document is kept for the user and the box says where.
-    const std::string kept = KeptDocumentPath(working_folder, buffer.xm_askno);
+    const std::string kept = KeptDocumentPath(keeping_folder, buffer.xm_askno);
     std::string failure;
     bool keep = false;
     if (chosen == 1) {

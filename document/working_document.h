@@ -26,8 +26,9 @@ class UnreadPage : public std::runtime_error {
 inline constexpr const char* kDocumentFolder = "tmp_doc";
 
 // The folder where a finished document waits that Print could not hand over (the copy to the chosen
-// file failed, or the dialog did), under the working folder and named for the user who is sent there.
-// Neither Print nor the start-up tidy clears it. The user has the document once a later Print of the
+// file failed, or the dialog did), named for the user who is sent there. It lies where every copy of
+// the program keeps its working files, never in the folder of one copy's own, which goes with the
+// copy. Neither Print nor the start-up tidy clears it. The user has the document once a later Print of the
 // same recommendation has handed one over to the place chosen: the kept one then goes.
 inline constexpr const char* kKeptFolder = "未交付的推荐书";
 

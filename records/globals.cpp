@@ -31,17 +31,24 @@ Command::~Command() {
     if (--command_depth == 0 && sqlca.InTransaction()) sqlca.Rollback();
 }
 
-std::string WorkingFolder() {
+std::string WorkingPlace() {
     return rt::ui::Application::WorkingFolder(current_path);
 }
 
-void TidyWorkingFolder(const std::string& folder) {
-    rt::TidyUnused(folder, [&folder] {
-        for (const char* name : exchange::kWorkingFolders) rt::RemoveFolder(folder + "/" + name);
+std::string WorkingFolder() {
+    const std::string place = WorkingPlace();
+    const std::string own = rt::OwnFolder(place);
+    return own.empty() ? place : own;
+}
+
+void TidyWorkingFolder(const std::string& place) {
+    rt::TidyOwnFolders(place);
+    rt::TidyUnused(place, [&place] {
+        for (const char* name : exchange::kWorkingFolders) rt::RemoveFolder(place + "/" + name);
         // A document kept for the user in document::kKeptFolder is not the tidy's to take.
-        rt::RemoveFolder(folder + "/" + document::kDocumentFolder);
+        rt::RemoveFolder(place + "/" + document::kDocumentFolder);
         // The package that Export builds beside its folder; a folder of that name is not it.
-        const std::filesystem::path archive = rt::FsPath(folder + "/" + exchange::kArchiveName);
+        const std::filesystem::path archive = rt::FsPath(place + "/" + exchange::kArchiveName);
         std::error_code ec;
         if (!std::filesystem::is_directory(std::filesystem::symlink_status(archive, ec)))
             std::filesystem::remove(archive, ec);

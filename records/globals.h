@@ -13,14 +13,18 @@ extern rt::DynamicStagingArea sqlsa;
 
 // The program folder, without a trailing separator.
 extern std::string current_path;
-// Where Export, Import and Print keep their working files: the program folder, or the user's own
+// Where the working files of all copies of the program lie: the program folder, or the user's own
 // data folder when the program folder cannot be written (an installation under /usr or /opt).
+std::string WorkingPlace();
+// Where Export, Import and Print of this running copy keep their working files: a folder of its
+// own in the working place, so that two copies at work at once never unpack, pack or write over
+// each other's files; the place itself when no folder can be made there.
 std::string WorkingFolder();
-// Removes what the commands' working folders under `folder` still hold from an earlier run that
-// was stopped half-way (the working document, the package and its members), unless another running
-// copy of the program uses the folder. Only those folders and the package are touched, and no link
-// is followed.
-void TidyWorkingFolder(const std::string& folder);
+// Removes what copies stopped half-way (the program killed, the machine off) left in the working
+// place `place`: the folders of copies that run no more, with the working document, the package
+// and its members in them, and what earlier versions left in the place itself unless another
+// running copy uses it. Nothing else is touched, and no link is followed.
+void TidyWorkingFolder(const std::string& place);
 
 // One command of the user, from the event that starts it to its end, events it causes included.
 // When the outermost command ends, a transaction it left open is rolled back: every command

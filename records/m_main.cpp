@@ -489,7 +489,7 @@ void m_main::print_clicked() {
          },
          [&progress] { progress.Hide(); }},
         {CheckedPagesOf(area), PreparedPagesOf(area), FormPagesOf(area), ListPagesOf(area)},
-        {sqlca, current_id, current_path, WorkingFolder()});
+        {sqlca, current_id, current_path, WorkingFolder(), WorkingPlace()});
     // The check at its head may have made the version number, whether or not the document followed.
     ProtectVersioned(area);
 }

@@ -2,7 +2,9 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <map>
 #include <random>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -117,6 +119,56 @@ void RemoveFolder(const std::string& text) {
     std::error_code ec;
     const fs::file_status status = fs::symlink_status(path, ec);
     if (fs::is_symlink(status) || fs::is_directory(status)) fs::remove_all(path, ec);
+}
+
+namespace {
+
+constexpr std::string_view kOwnPrefix = "tmp_run.";
+
+// The folders OwnFolder made, by their parents, each with its mark: held as long as the process
+// runs, or until it leaves them.
+std::map<std::string, std::pair<std::string, int>>& OwnFolders() {
+    static std::map<std::string, std::pair<std::string, int>> made;
+    return made;
+}
+
+}  // namespace
+
+std::string OwnFolder(const std::string& parent) {
+    auto& made = OwnFolders();
+    if (const auto it = made.find(parent); it != made.end()) return it->second.first;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        std::string name;
+        const int mark = os::MakeMarkedFolder(parent + "/" + std::string(kOwnPrefix), name);
+        if (mark >= 0) {
+            made.emplace(parent, std::make_pair(name, mark));
+            return name;
+        }
+        // Another copy that tidies took it for a dead one's before it was marked: another is made.
+        if (name.empty()) break;
+    }
+    return {};
+}
+
+void LeaveOwnFolders() {
+    for (const auto& [parent, folder] : OwnFolders()) os::RemoveMarkedFolder(folder.second, folder.first);
+    OwnFolders().clear();
+}
+
+void TidyOwnFolders(const std::string& parent) {
+    std::error_code ec;
+    for (fs::directory_iterator it(FsPath(parent), ec), end; !ec && it != end; it.increment(ec)) {
+        const fs::path path = it->path();
+        if (!PathText(path.filename()).starts_with(kOwnPrefix)) continue;
+        std::error_code each;
+        if (!fs::is_directory(fs::symlink_status(path, each))) {
+            fs::remove(path, each);
+            continue;
+        }
+        // Held by a running copy, this one's own among them: left alone.
+        const std::string folder = PathText(path);
+        if (const int mark = os::MarkFolder(folder); mark >= 0) os::RemoveMarkedFolder(mark, folder);
+    }
 }
 
 bool TidyUnused(const std::string& folder, const std::function<void()>& tidy) {

@@ -29,6 +29,19 @@ bool ClearFolder(const std::string& path);
 // Removes `path` with all it holds (a link in its place: the link); a file in its place stays.
 void RemoveFolder(const std::string& path);
 
+// A folder of this process's own in `parent` ("tmp_run." and a random tail), made on the first call
+// and kept for the life of the process: marked as in use by it, so that no other running process
+// is given it or tidies it away. Another copy of the program working in the same place has one of
+// its own. "" when none can be made there.
+std::string OwnFolder(const std::string& parent);
+// Removes the folders that OwnFolder made for this process, with all they hold, when it is done
+// with them (at its end).
+void LeaveOwnFolders();
+// Removes every such folder in `parent` that no running process uses any more (the process that
+// made it was killed, or ended before it could remove it), with all it holds; a link in the place
+// of one is removed itself, never followed.
+void TidyOwnFolders(const std::string& parent);
+
 // Runs `tidy` when no other running process uses `folder`, and from then on marks the folder as used
 // by this process until it ends (a shared lock on the folder itself). What a running process keeps
 // there is never tidied away under it. Returns whether `tidy` ran.

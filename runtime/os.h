@@ -47,6 +47,19 @@ void Remove(const std::string& path);
 // never changes what the folder holds as the program sees it.
 bool HoldFolder(const std::string& folder, bool exclusive);
 
+// A folder's mark of use that this process can let go again: -1 for none. While a process holds the
+// mark, no other process can take the folder's mark, nor remove or move the folder.
+// Makes a new folder of a name made from `prefix` and a random tail and marks it; `made` is set to
+// the name. -1 with `made` empty when no folder could be made; -1 with `made` set when another
+// process took the new folder away before it was marked.
+int MakeMarkedFolder(const std::string& prefix, std::string& made);
+// Marks the existing folder `path` (not a link in its place), without waiting: -1 while another
+// process marks it, this one's own marks included.
+int MarkFolder(const std::string& path);
+// Removes the folder `path` that `mark` marks, with all it holds, and lets the mark go.
+void RemoveMarkedFolder(int mark, const std::string& path);
+void Unmark(int mark);
+
 // The full name of the running program.
 std::string ExecutablePath();
 // A private folder of the user's that only the user can write: made when missing; false when the

@@ -109,6 +109,47 @@ bool HoldFolder(const std::string& folder, bool exclusive) {
     }
 }
 
+namespace {
+
+// The folder of the descriptor, still at `path`.
+bool StillThere(int fd, const std::string& path) {
+    struct stat held {};
+    struct stat there {};
+    return ::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &there) == 0 && S_ISDIR(there.st_mode) &&
+           held.st_dev == there.st_dev && held.st_ino == there.st_ino;
+}
+
+}  // namespace
+
+int MakeMarkedFolder(const std::string& prefix, std::string& made) {
+    made = prefix + "XXXXXX";
+    if (::mkdtemp(made.data()) == nullptr) {
+        made.clear();
+        return -1;
+    }
+    return MarkFolder(made);
+}
+
+int MarkFolder(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return -1;
+    // A process that tidies may have removed it between the opening and the lock.
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && StillThere(fd, path)) return fd;
+    ::close(fd);
+    return -1;
+}
+
+void RemoveMarkedFolder(int mark, const std::string& path) {
+    // Removed while still marked, so that no other process takes it for a dead one's meanwhile.
+    std::error_code ec;
+    if (StillThere(mark, path)) std::filesystem::remove_all(path, ec);
+    ::close(mark);
+}
+
+void Unmark(int mark) {
+    ::close(mark);
+}
+
 std::string ExecutablePath() {
     std::error_code ec;
     const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);

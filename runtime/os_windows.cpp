@@ -9,9 +9,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <random>
 #include <string>
+#include <system_error>
 
 #include "runtime/os.h"
 
@@ -203,6 +205,66 @@ bool HoldFolder(const std::string& folder, bool exclusive) {
         if (GetLastError() != ERROR_SHARING_VIOLATION) return false;
         Sleep(20);
     }
+}
+
+namespace {
+
+// The marks MakeMarkedFolder and MarkFolder hand out, by their numbers.
+std::map<int, HANDLE>& FolderMarks() {
+    static std::map<int, HANDLE> marks;
+    return marks;
+}
+
+// Opens the folder itself (a link in its place is not followed) with the sharing `share` and keeps
+// the handle as a mark; -1 when it cannot be opened so, or is no folder.
+int OpenMark(const std::string& path, DWORD share) {
+    const HANDLE h = CreateFileW(Wide(path).c_str(), FILE_LIST_DIRECTORY, share, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return -1;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(h, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        CloseHandle(h);
+        return -1;
+    }
+    static int next = 0;
+    FolderMarks()[next] = h;
+    return next++;
+}
+
+}  // namespace
+
+int MakeMarkedFolder(const std::string& prefix, std::string& made) {
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        made = prefix + std::to_string(random() % 100000000);
+        if (CreateDirectoryW(Wide(made).c_str(), nullptr)) {
+            // Others may list it, but neither remove nor move it, nor take its mark.
+            return OpenMark(made, FILE_SHARE_READ | FILE_SHARE_WRITE);
+        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    made.clear();
+    return -1;
+}
+
+int MarkFolder(const std::string& path) {
+    // Alone: only while no other handle of the folder is open, a running copy's mark among them.
+    return OpenMark(path, 0);
+}
+
+void RemoveMarkedFolder(int mark, const std::string& path) {
+    // The mark keeps the folder from being removed, this process's removal included: it goes first.
+    Unmark(mark);
+    std::error_code ec;
+    std::filesystem::remove_all(std::filesystem::path(Wide(path)), ec);
+}
+
+void Unmark(int mark) {
+    const auto it = FolderMarks().find(mark);
+    if (it == FolderMarks().end()) return;
+    CloseHandle(it->second);
+    FolderMarks().erase(it);
 }
 
 std::string ExecutablePath() {

@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
+#include <QProcess>
+#include <QTest>
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -21,10 +24,13 @@
 #include "exchange/package.h"
 #include "records/m_main.h"
 #include "runtime/dwdef.h"
+#include "runtime/files.h"
+#include "runtime/os.h"
 #include "runtime/path.h"
 #include "runtime/text.h"
 #include "runtime/xml.h"
 #include "runtime/zip.h"
+#include "schema/dataobjects.h"
 #include "tests/support/app_fixture.h"
 #include "tests/support/platform.h"
 
@@ -271,10 +277,22 @@ class ExchangeTest : public AppTest {
         std::ofstream(p, std::ios::binary) << bytes;
     }
 
+    // This copy's own working folder in the program folder (once Open has named the program
+    // folder).
+    static fs::path Own() { return laurel::WorkingFolder(); }
+
+    // What lies in the program folder: in this copy's own folder by its place there, the rest by
+    // its place in the program folder.
     std::vector<std::string> ProgramFolder() const {
+        const fs::path own = Own();
         std::vector<std::string> out;
-        for (const auto& e : fs::recursive_directory_iterator(program_))
-            out.push_back(e.path().lexically_relative(program_).generic_string());
+        for (const auto& e : fs::recursive_directory_iterator(program_)) {
+            if (e.path() == own) continue;
+            const fs::path inOwn = e.path().lexically_relative(own);
+            out.push_back(!inOwn.empty() && *inOwn.begin() != ".."
+                              ? inOwn.generic_string()
+                              : e.path().lexically_relative(program_).generic_string());
+        }
         std::sort(out.begin(), out.end());
         return out;
     }
@@ -299,9 +317,9 @@ TEST_F(ExchangeTest, ExportedPackageImportsIntoAnEmptyDatabaseAsTheSameRows) {
     // left in the staging folder: none of it may reach the package.
     WriteFile(package, "old package");
     fs::permissions(package, fs::perms::owner_read | fs::perms::owner_write);
-    WriteFile(program_ / "tmp_out" / "sub" / "xm_ry.xml", "<stale/>");
-    WriteFile(program_ / "tmp_out" / "XM_DW.XML", "<stale/>");
-    WriteFile(program_ / "tmp_out" / "notes.txt", "stale");
+    WriteFile(Own() / "tmp_out" / "sub" / "xm_ry.xml", "<stale/>");
+    WriteFile(Own() / "tmp_out" / "XM_DW.XML", "<stale/>");
+    WriteFile(Own() / "tmp_out" / "notes.txt", "stale");
 
     Export(package);
     EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|导出成功！"});
@@ -410,8 +428,8 @@ TEST_F(ExchangeTest, ExistingKeyIsRefusedAndStaleMembersAreNeverReadForTheNextPa
     auto now = Snapshot(kA.id);
     now["j_xm_base"][0][6] = rt::Value(kA.name);
     EXPECT_EQ(now, before);
-    EXPECT_FALSE(fs::exists(program_ / "tmp_in"));
-    EXPECT_TRUE(fs::is_regular_file(program_ / "tmp_xml" / "xm_hj.xml"));
+    EXPECT_FALSE(fs::exists(Own() / "tmp_in"));
+    EXPECT_TRUE(fs::is_regular_file(Own() / "tmp_xml" / "xm_hj.xml"));
 
     // The refused package's members are still in tmp_xml; a package without awards must not pick
     // them up, and fails as a whole.
@@ -762,17 +780,27 @@ TEST_F(ExchangeTest, ReadOnlyProgramFolderKeepsTheWorkingFilesInTheUsersOwnFolde
         return folders.empty() ? fs::path() : folders.front();
     };
 
+    // The user's folder holds this copy's own working folder alone, both private, and nothing
+    // else once a command is done.
+    const auto onlyOwn = [&] {
+        EXPECT_EQ(fs::status(own()).permissions() & fs::perms::all, fs::perms::owner_all);
+        EXPECT_EQ(Own().parent_path(), own());
+        std::vector<fs::path> there;
+        for (const auto& e : fs::directory_iterator(own())) there.push_back(e.path());
+        EXPECT_EQ(there, std::vector<fs::path>{Own()});
+        EXPECT_EQ(fs::status(Own()).permissions() & fs::perms::all, fs::perms::owner_all);
+        EXPECT_TRUE(fs::is_empty(Own()));
+    };
     const fs::path package = Db().Folder() / "from-read-only.DAT";
     Export(package);
     EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|导出成功！"});
     EXPECT_TRUE(fs::is_regular_file(package));
-    EXPECT_EQ(fs::status(own()).permissions() & fs::perms::all, fs::perms::owner_all);
-    EXPECT_TRUE(fs::is_empty(own()));
+    onlyOwn();
 
     DeleteRecommendation(kA.id);
     EXPECT_EQ(Import(package, 1), std::vector<std::string>{"提示信息|成功导入一份推荐书!"});
     EXPECT_GT(RowsOf(kA.id), 0);
-    EXPECT_TRUE(fs::is_empty(own()));
+    onlyOwn();
 }
 
 TEST_F(ExchangeTest, MembersOfAnotherWriterAreReadByPositionWhateverTheirNamesAndEncoding) {
@@ -858,8 +886,8 @@ TEST_F(ExchangeTest, UncheckedCancelledOrFailedCommandsLeaveNoTrace) {
 
     // Members that cannot be written (a file stands where the staging folder goes): no package is
     // made, and an archive left by an earlier run is not handed out in its place.
-    WriteFile(program_ / "tmp_out", "in the way");
-    WriteFile(program_ / "xm_data.DAT", "stale");
+    WriteFile(Own() / "tmp_out", "in the way");
+    WriteFile(Own() / "xm_data.DAT", "stale");
     const fs::path target = Db().Folder() / "never.DAT";
     Dialogs().Clear();
     for (int i = 0; i < 3; ++i) Dialogs().Answer(1);
@@ -895,7 +923,7 @@ TEST_F(ExchangeTest, WorkingFoldersLeadNowhereElseAndStartUpClearsWhatCommandsLe
         for (const std::string& name : precious) EXPECT_EQ(ReadFile(elsewhere / name), "precious " + name);
     };
     const auto link = [&](const std::vector<std::string>& names) {
-        for (const std::string& name : names) fs::create_directory_symlink(elsewhere, program_ / name);
+        for (const std::string& name : names) fs::create_directory_symlink(elsewhere, Own() / name);
     };
 
     link({"tmp_out", "tmp_in", "tmp_xml"});
@@ -911,37 +939,77 @@ TEST_F(ExchangeTest, WorkingFoldersLeadNowhereElseAndStartUpClearsWhatCommandsLe
     EXPECT_TRUE(ProgramFolder().empty()) << ::testing::PrintToString(ProgramFolder());
 
     // Links inside a working folder go with what it holds.
-    fs::create_directory(program_ / "tmp_xml");
-    fs::create_symlink(elsewhere / "xm_ry.xml", program_ / "tmp_xml" / "xm_ry.xml");
-    fs::create_directory_symlink(elsewhere, program_ / "tmp_xml" / "more");
+    fs::create_directory(Own() / "tmp_xml");
+    fs::create_symlink(elsewhere / "xm_ry.xml", Own() / "tmp_xml" / "xm_ry.xml");
+    fs::create_directory_symlink(elsewhere, Own() / "tmp_xml" / "more");
     DeleteRecommendation(kA.id);
     EXPECT_EQ(Import(package, 1), std::vector<std::string>{"提示信息|成功导入一份推荐书!"});
     untouched();
     EXPECT_TRUE(ProgramFolder().empty()) << ::testing::PrintToString(ProgramFolder());
 
-    // What commands killed half-way leave, beside what is not theirs.
-    const auto leftovers = [&] {
-        WriteFile(program_ / "tmp_out" / "xm_base.xml", "member");
-        WriteFile(program_ / "tmp_in" / "xm_data.DAT", "package");
-        WriteFile(program_ / "tmp_xml" / "xm_ry.xml", "member");
-        fs::create_directory_symlink(elsewhere, program_ / "tmp_xml" / "link");
-        WriteFile(program_ / laurel::document::kDocumentFolder / (kA.askno + ".docx"), "personal data");
-        WriteFile(program_ / "xm_data.DAT", "package");
+    // What commands killed half-way leave: in the folder of a copy that runs no more, and, from an
+    // earlier version, in the program folder itself; beside them what is not theirs, the folder
+    // of another copy that runs, and this copy's own.
+    const auto leftovers = [&](const fs::path& at) {
+        WriteFile(at / "tmp_out" / "xm_base.xml", "member");
+        WriteFile(at / "tmp_in" / "xm_data.DAT", "package");
+        WriteFile(at / "tmp_xml" / "xm_ry.xml", "member");
+        fs::create_directory_symlink(elsewhere, at / "tmp_xml" / "link");
+        WriteFile(at / laurel::document::kDocumentFolder / (kA.askno + ".docx"), "personal data");
+        WriteFile(at / "xm_data.DAT", "package");
     };
-    leftovers();
+    const std::vector<std::string> left = {"tmp_doc",
+                                           "tmp_doc/" + kA.askno + ".docx",
+                                           "tmp_in",
+                                           "tmp_in/xm_data.DAT",
+                                           "tmp_out",
+                                           "tmp_out/xm_base.xml",
+                                           "tmp_xml",
+                                           "tmp_xml/link",
+                                           "tmp_xml/xm_ry.xml",
+                                           "xm_data.DAT"};
+    leftovers(program_);
+    leftovers(program_ / "tmp_run.killed");
+    fs::create_directory_symlink(elsewhere, program_ / "tmp_run.link");
+    leftovers(program_ / "tmp_run.running");
+    const int running = rt::os::MarkFolder((program_ / "tmp_run.running").string());
+    ASSERT_GE(running, 0);
+    WriteFile(Own() / "tmp_xml" / "xm_ry.xml", "member");
     WriteFile(program_ / "laurel.db", "database");
     WriteFile(program_ / "model" / "m_model2.docx", "template");
     WriteFile(program_ / "mine.docx", "the user's");
-    const std::vector<std::string> kept = {"laurel.db", "mine.docx", "model", "model/m_model2.docx"};
+    const auto everything = [&] {
+        std::vector<std::string> out;
+        for (const auto& e : fs::recursive_directory_iterator(program_))
+            out.push_back(e.path().lexically_relative(program_).generic_string());
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    std::vector<std::string> kept = {"laurel.db", "mine.docx", "model", "model/m_model2.docx",
+                                     "tmp_run.running"};
+    const std::string own = Own().filename().string();
+    for (const std::string& name : {own, own + "/tmp_xml", own + "/tmp_xml/xm_ry.xml"}) kept.push_back(name);
+    for (const std::string& name : left) kept.push_back("tmp_run.running/" + name);
     {
-        // Another copy of the program runs on the folder: what it keeps there is its own.
+        // Another copy of the program runs on the folder: what an earlier version left in the
+        // folder itself may be that copy's, and stays.
         const testing_support::AnotherCopy other(program_);
         ASSERT_TRUE(other.Held());
         laurel::TidyWorkingFolder(program_.string());
     }
-    EXPECT_EQ(ProgramFolder().size(), kept.size() + 10) << ::testing::PrintToString(ProgramFolder());
+    std::vector<std::string> expected = kept;
+    expected.insert(expected.end(), left.begin(), left.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(everything(), expected);
     laurel::TidyWorkingFolder(program_.string());
-    EXPECT_EQ(ProgramFolder(), kept);
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(everything(), kept);
+    rt::os::Unmark(running);
+    laurel::TidyWorkingFolder(program_.string());
+    kept.erase(std::remove_if(kept.begin(), kept.end(),
+                              [](const std::string& name) { return name.starts_with("tmp_run.running"); }),
+               kept.end());
+    EXPECT_EQ(everything(), kept);
     untouched();
 }
 
@@ -958,7 +1026,7 @@ TEST_F(ExchangeTest, ABoxAfterTheRowsAreWrittenKeepsThemForTheCommit) {
     namespace ex = laurel::exchange;
     const ex::ImportStep leaveAFile = [&](const std::string& tmp_path, ex::PackageImport& import) {
         const int result = ex::import_zl(tmp_path, import);
-        WriteFile(program_ / "tmp_xml" / "stray.txt", "keeps the folder");
+        WriteFile(Own() / "tmp_xml" / "stray.txt", "keeps the folder");
         return result;
     };
     Dialogs().Clear();
@@ -973,6 +1041,115 @@ TEST_F(ExchangeTest, ABoxAfterTheRowsAreWrittenKeepsThemForTheCommit) {
                                                 "empty, and is not the current directory"});
     EXPECT_EQ(key, std::optional<std::string>(kA.id));
     EXPECT_EQ(Snapshot(kA.id), Travelled(before));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Two copies of the program at work in one program folder: each imports its own package at the
+// same time as the other. Each copy is a process of its own, this test program run again as the
+// test ImportingCopy below, on this test's database and program folder.
+
+// Waits until `file` exists; false after half a minute.
+bool WaitFor(const fs::path& file) {
+    for (int i = 0; i < 1500; ++i) {
+        if (fs::exists(file)) return true;
+        QTest::qWait(20);
+    }
+    return false;
+}
+
+TEST_F(ExchangeTest, TwoCopiesImportingAtOnceInOneProgramFolderBothSucceed) {
+    SeedRich(kA);
+    Seed(kB);
+    Open();
+    const auto before = Snapshot(kA.id);
+    const fs::path packageA = Db().Folder() / "a.DAT";
+    const fs::path packageB = Db().Folder() / "b.DAT";
+    Export(packageA);
+    W().dw_no->SetRow(2);
+    ASSERT_EQ(laurel::current_id, kB.id);
+    Export(packageB);
+    Dialogs().Clear();
+    DeleteRecommendation(kA.id);
+    DeleteRecommendation(kB.id);
+
+    // Each copy unpacks its package, then waits until the other has unpacked its own: B reads its
+    // members only once A's import is done, so that they never write to the database at once.
+    const fs::path marks = Db().Folder() / "marks";
+    fs::create_directories(marks);
+    const auto start = [&](const std::string& name, const fs::path& package, const std::string& waitFor) {
+        auto copy = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LAUREL_COPY_NAME", QString::fromStdString(name));
+        env.insert("LAUREL_COPY_PACKAGE", QString::fromStdString(package.string()));
+        env.insert("LAUREL_COPY_PROGRAM", QString::fromStdString(program_.string()));
+        env.insert("LAUREL_COPY_MARKS", QString::fromStdString(marks.string()));
+        env.insert("LAUREL_COPY_WAIT_FOR", QString::fromStdString(waitFor));
+        copy->setProcessEnvironment(env);
+        copy->setProcessChannelMode(QProcess::MergedChannels);
+        copy->start(QString::fromStdString(fs::read_symlink("/proc/self/exe").string()),
+                    {"--gtest_filter=ImportingCopy.ImportsItsPackage"});
+        EXPECT_TRUE(copy->waitForStarted(10000));
+        return copy;
+    };
+    auto a = start("a", packageA, "b.unpacked");
+    auto b = start("b", packageB, "a.done");
+    for (auto* copy : {a.get(), b.get()}) {
+        EXPECT_TRUE(copy->waitForFinished(60000));
+        EXPECT_EQ(copy->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(copy->exitCode(), 0) << copy->readAll().toStdString();
+    }
+    EXPECT_TRUE(fs::exists(marks / "a.done"));
+    EXPECT_TRUE(fs::exists(marks / "b.done"));
+    EXPECT_EQ(Snapshot(kA.id), Travelled(before));
+    EXPECT_EQ(StoredBase(kB.id, "xm_name"), kB.name);
+    // Neither left anything behind.
+    EXPECT_TRUE(ProgramFolder().empty()) << ::testing::PrintToString(ProgramFolder());
+}
+
+// One copy of the two above; run by itself it does nothing.
+TEST(ImportingCopy, ImportsItsPackage) {
+    const char* name = std::getenv("LAUREL_COPY_NAME");
+    if (name == nullptr) GTEST_SKIP() << "run by TwoCopiesImportingAtOnceInOneProgramFolderBothSucceed";
+    const fs::path package = std::getenv("LAUREL_COPY_PACKAGE");
+    const fs::path marks = std::getenv("LAUREL_COPY_MARKS");
+    const std::string waitFor = std::getenv("LAUREL_COPY_WAIT_FOR");
+
+    // The database and the data source of the test that started this copy.
+    laurel::sqlca.DBMS = "ODBC";
+    laurel::sqlca.AutoCommit = false;
+    laurel::sqlca.DBParm = "Connectstring='DSN=laurel'";
+    ASSERT_EQ(laurel::sqlca.Connect(), 0) << laurel::sqlca.SQLErrText;
+    schema::RegisterDataObjects();
+    auto scripted = std::make_unique<rt::ui::ScriptedDialogs>();
+    rt::ui::ScriptedDialogs& dialogs = *scripted;
+    auto previous = rt::ui::SetDialogs(std::move(scripted));
+    laurel::win::j_main_mdi window;
+    laurel::j_main_mdi = &window;
+    rt::ui::Open(window);
+    laurel::current_path = std::getenv("LAUREL_COPY_PROGRAM");
+
+    namespace ex = laurel::exchange;
+    const ex::ImportStep unpacked = [&](const std::string& tmp_path, ex::PackageImport& import) {
+        std::ofstream(marks / (std::string(name) + ".unpacked")) << "";
+        EXPECT_TRUE(WaitFor(marks / waitFor)) << "the other copy never got there";
+        return ex::import_base(tmp_path, import);
+    };
+    dialogs.AnswerFile({1, package.string(), package.filename().string()});
+    const std::optional<std::string> key = ex::ImportPackage(
+        window.ole_1->Object(), laurel::sqlca, laurel::WorkingFolder(),
+        {{unpacked, ex::import_ry, ex::import_dw, ex::import_xy, ex::import_hj, ex::import_yy, ex::import_zl},
+         ex::import_rollback});
+    EXPECT_TRUE(key.has_value()) << dialogs.Transcript();
+    EXPECT_EQ(dialogs.Unexpected(), 0) << dialogs.Transcript();
+    std::ofstream(marks / (std::string(name) + ".done")) << "";
+
+    laurel::current_id = laurel::kNoRecommendation;
+    rt::ui::Close(window);
+    laurel::j_main_mdi = nullptr;
+    // As the program does when it ends.
+    rt::LeaveOwnFolders();
+    rt::ui::SetDialogs(std::move(previous));
+    laurel::sqlca.Disconnect();
 }
 
 TEST_F(ExchangeTest, MenuItemExportsOnlyAfterTheCompletenessCheckPassed) {

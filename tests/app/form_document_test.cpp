@@ -180,7 +180,10 @@ class FormDocumentTest : public AppTest {
                                       [](const PrintBuffer&) { return 1; }});
     }
     fs::path Template() const { return folder_ / "model" / "m_model2.docx"; }
-    fs::path Working() const { return laurel::document::WorkingDocumentPath(folder_.string(), kRec.askno); }
+    // Where Prepared made the program folder, in this copy's own working folder there.
+    fs::path Working() const {
+        return laurel::document::WorkingDocumentPath(laurel::WorkingFolder(), kRec.askno);
+    }
 
     // A complete recommendation, the window open on it, and a print buffer in which every variable
     // holds a text of its own, as the print buffer preparation leaves it.
@@ -398,8 +401,7 @@ TEST_F(FormDocumentTest, AFullDiskIsReportedAsSuchAndLeavesNoWorkingDocument) {
     PrintFormAlone();
     EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|生成word版本推荐书失败：无法保存文档“" + kRec.askno +
                                                 ".docx”：磁盘空间不足"});
-    const fs::path folder =
-        fs::path(laurel::document::WorkingDocumentPath(small.string(), kRec.askno)).parent_path();
+    const fs::path folder = Working().parent_path();
     EXPECT_TRUE(fs::is_empty(folder)) << "nothing half-written stays";
 }
 

@@ -117,7 +117,9 @@ class ListsDocumentTest : public AppTest {
     }
 
     laurel::document::PrintBuffer buffer_;
-    fs::path Working() const { return laurel::document::WorkingDocumentPath(program_.string(), kRec.askno); }
+    fs::path Working() const {
+        return laurel::document::WorkingDocumentPath(laurel::WorkingFolder(), kRec.askno);
+    }
     fs::path Target() { return Db().Folder() / "out" / "推荐书.docx"; }
     // The working document as the form document leaves it.
     void PutWorking() {
@@ -349,7 +351,10 @@ TEST_F(ListsDocumentTest, FailedDialogOrCopyKeepsTheDocumentUntilTheUserHasOne) 
     EXPECT_EQ(RunToTarget(), 1);
     EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(Reader(Target()).Bookmark("xm_wcr"), "完成人新");
-    EXPECT_TRUE(fs::is_empty(program_)) << "the kept document went once the user had the newer one";
+    EXPECT_FALSE(fs::exists(kept.parent_path())) << "the kept document went once the user had the newer one";
+    EXPECT_EQ(std::distance(fs::directory_iterator(program_), fs::directory_iterator()), 1)
+        << "but this copy's own";
+    EXPECT_TRUE(fs::is_empty(laurel::WorkingFolder()));
 }
 
 TEST_F(ListsDocumentTest, ChoosingTheWorkingDocumentItselfKeepsIt) {
@@ -361,16 +366,18 @@ TEST_F(ListsDocumentTest, ChoosingTheWorkingDocumentItselfKeepsIt) {
 
 // Installed where the user cannot write, the working document lies in the user's own folder.
 TEST_F(ListsDocumentTest, ReadOnlyProgramFolderKeepsTheWorkingDocumentInTheUsersOwnFolder) {
+    const fs::path made = Working();
     std::ofstream(Db().Folder() / "blocker") << "a file";
     laurel::current_path = (Db().Folder() / "blocker" / "program").string();
     const fs::path home = Db().Folder() / "home-data";
     const testing_support::UserDataFolder user(home.string());
     const fs::path own = laurel::WorkingFolder();
-    ASSERT_EQ(own.parent_path(), home);
+    ASSERT_EQ(own.parent_path().parent_path(), home);
+    EXPECT_EQ(fs::status(own.parent_path()).permissions() & fs::perms::all, fs::perms::owner_all);
     EXPECT_EQ(fs::status(own).permissions() & fs::perms::all, fs::perms::owner_all);
     const fs::path moved = laurel::document::WorkingDocumentPath(own.string(), kRec.askno);
     fs::create_directories(moved.parent_path());
-    fs::rename(Working(), moved);
+    fs::rename(made, moved);
 
     EXPECT_EQ(RunToTarget(), 1);
     EXPECT_TRUE(Boxes().empty());
@@ -457,13 +464,15 @@ TEST_F(ListsDocumentTest, MoreRowsThanTheTemplateHoldsEndsTheRunAndKeepsTheWorki
 // the form document saved it.
 TEST_F(ListsDocumentTest, RecommendationNumberWithSeparatorsStaysInTheProgramFolder) {
     buffer_.xm_askno = "../A1";
-    const fs::path working = laurel::document::WorkingDocumentPath(program_.string(), "../A1");
-    EXPECT_EQ(working.parent_path(), program_ / laurel::document::kDocumentFolder);
+    const fs::path own = laurel::WorkingFolder();
+    const fs::path working = laurel::document::WorkingDocumentPath(own.string(), "../A1");
+    EXPECT_EQ(working.parent_path(), own / laurel::document::kDocumentFolder);
     fs::rename(Working(), working);
     EXPECT_EQ(RunToTarget(), 1);
     EXPECT_TRUE(Boxes().empty());
     EXPECT_TRUE(fs::exists(Target()));
     EXPECT_FALSE(fs::exists(working));
+    EXPECT_FALSE(fs::exists(own / "A1.docx"));
     EXPECT_FALSE(fs::exists(program_ / "A1.docx"));
     EXPECT_FALSE(fs::exists(Db().Folder() / "A1.docx"));
 }

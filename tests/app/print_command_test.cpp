@@ -160,7 +160,8 @@ TEST_F(PrintCommandTest, MakesTheDocumentFromThePagesItIsHanded) {
     dialogs_->Answer(1);  // a version number: yes
     dialogs_->Answer(1);  // the number shown
     dialogs_->AnswerFile({1, target.string(), target.filename().string()});
-    laurel::check::RunPrintCommand(progress_, handed, {sqlca, id, LAUREL_PROGRAM_FOLDER, working.string()});
+    laurel::check::RunPrintCommand(progress_, handed,
+                                   {sqlca, id, LAUREL_PROGRAM_FOLDER, working.string(), working.string()});
     ASSERT_EQ(Boxes().size(), 2u) << dialogs_->Transcript();
     EXPECT_EQ(Boxes()[0], "提示信息|你要生成推荐书吗?");
     EXPECT_EQ(Boxes()[1].substr(0, Boxes()[1].size() - 16), "提示信息|当前推荐书的版本号为: ");

@@ -49,7 +49,8 @@ int AppTest::AllPrint(const laurel::document::PrintBuffer& buffer) {
 
 int AppTest::AllPrint789(const laurel::document::PrintBuffer& buffer) {
     return laurel::document::all_print_789(buffer, laurel::records::ListPagesOf(W().Sections()),
-                                           laurel::current_id, laurel::WorkingFolder());
+                                           laurel::current_id, laurel::WorkingFolder(),
+                                           laurel::WorkingPlace());
 }
 
 void AppTest::SetUp() {
