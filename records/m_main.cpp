@@ -154,20 +154,28 @@ void m_main::next_clicked() {
 
 // ---- New --------------------------------------------------------------------------------------------
 
-void m_main::new_recommendation_clicked() {
+// What one attempt of New came to.
+struct m_main::NewAttempt {
+    enum { Created, Taken, Failed } result = Failed;
+    bool first = false;  // the database's first recommendation
+    std::string key;
+    long row = 0;        // the list's new row, when the list has one
+    std::string reason;  // the database's, when a statement failed
+};
+
+m_main::NewAttempt m_main::CreateRecommendation() {
     sections::SectionArea& area = targets_.sections;
-
-    // A list that could not be read at start-up is read now: the new recommendation joins the
-    // others instead of standing alone in the list.
-    if (!area.listread && sqlca.Connected() && area.retrievelist() == -1) return;
-
-    bool first = false;
-    std::string new_id;
-    long new_row = 0;
-    std::string reason;  // the database's, when one of the statements failed
-    const auto failed = [&reason] {
-        reason = sections::DatabaseReason();
+    NewAttempt a;
+    const auto failed = [&a] {
+        a.reason = sections::DatabaseReason();
         return false;
+    };
+    // Whether the key was free when it was read and is taken now: another desktop made a
+    // recommendation under it in between.
+    const auto taken = [&a] {
+        std::vector<Value> count(1);
+        return sqlca.SelectInto("select count(*) from j_xm_base where xm_id = ?", {a.key}, count) == 0 &&
+               count[0].AsLong() != 0;
     };
 
     const bool created = [&] {
@@ -175,43 +183,55 @@ void m_main::new_recommendation_clicked() {
         if (targets_.dw_nomax.Retrieve() != 1) return false;
         const std::optional<std::string> largest = targets_.dw_nomax.GetItemString(1, 1);
         const int this_year = rt::Date::Today().year;
-        first = !largest.has_value();
-        new_id = first ? FirstRecommendationKey(this_year) : NextRecommendationKey(*largest);
-        if (!TwelveDigits(new_id)) return false;
+        a.first = !largest.has_value();
+        a.key = a.first ? FirstRecommendationKey(this_year) : NextRecommendationKey(*largest);
+        if (!TwelveDigits(a.key)) return false;
 
         // A package's key can stand anywhere: never take a key that is in use already.
         std::vector<Value> count(1);
-        if (sqlca.SelectInto("select count(*) from j_xm_base where xm_id = ?", {new_id}, count) != 0)
+        if (sqlca.SelectInto("select count(*) from j_xm_base where xm_id = ?", {a.key}, count) != 0)
             return failed();
-        if (count[0].AsLong() != 0) return false;
+        if (count[0].AsLong() != 0) {
+            a.result = NewAttempt::Taken;
+            return false;
+        }
 
-        if (first) {
-            if (!Run("INSERT INTO j_xm_base ( xm_id, xm_xg )  VALUES (?, '0' )", {new_id}, true))
-                return failed();
+        // The project row: where another desktop has just made one under the same key, this is
+        // the statement that finds it so.
+        bool stored = false;
+        if (a.first) {
+            stored = Run("INSERT INTO j_xm_base ( xm_id, xm_xg )  VALUES (?, '0' )", {a.key}, true);
         } else {
-            new_row = area.dw_no.InsertRow(0);
-            if (new_row < 1) return false;
-            if (area.dw_no.SetItem(new_row, 3, new_id) != 1 || area.dw_no.SetItem(new_row, 4, "0") != 1)
+            a.row = area.dw_no.InsertRow(0);
+            if (a.row < 1) return false;
+            if (area.dw_no.SetItem(a.row, 3, a.key) != 1 || area.dw_no.SetItem(a.row, 4, "0") != 1)
                 return false;
             // The list keeps its flags until the COMMIT: a rolled-back creation must not leave a
-            // row behind that looks stored.
-            if (area.dw_no.Update(true, false) != 1) return false;
+            // row behind that looks stored. Its failure is told below, in the command's words.
+            const sections::QuietDbError quiet(area.dw_no);
+            stored = area.dw_no.Update(true, false) == 1;
+        }
+        if (!stored) {
+            failed();
+            sqlca.Rollback();
+            if (taken()) a.result = NewAttempt::Taken;
+            return false;
         }
 
         if (!Run("UPDATE j_xm_base set mj_secrcode = '4', xm_fixsecrdate = '0001-01-01', xm_startdate = "
                  "'0001-01-01', xm_finishdate = '0001-01-01', xm_zongtz = 0.0, xm_huis = 0, "
                  "xm_guid='FFFFFFFFFFFFFFFF' where xm_id = ?",
-                 {new_id}, true))
+                 {a.key}, true))
             return failed();
         if (!Run("INSERT INTO j_ry_finish ( xm_id,   ry_no,  ry_birthday,  gg_date,  ry_grdtime,  ry_start, "
                  "ry_finish,  ry_anum,  ry_atm  )  VALUES (?, 1, '0001-01-01', '0001-01-01', '0001-01-01', "
                  "'0001-01-01', '0001-01-01', 0, '0001-01-01')",
-                 {new_id}, true))
+                 {a.key}, true))
             return failed();
         if (!Run(
                 "INSERT INTO j_dw_finish ( xm_id,   dw_no, dw_ardbkprnnum, dw_ardbkprntm  ) VALUES ( ?,  1 , "
                 "0.0 ,'0001-01-01' )",
-                {new_id}, true))
+                {a.key}, true))
             return failed();
 
         // The benefit of the three years before this one, direct ('1') then indirect ('0'), the year
@@ -224,28 +244,57 @@ void m_main::new_recommendation_clicked() {
                 kind + "', null)";
             for (int back = 1; back <= 3; ++back) {
                 const std::string year = std::to_string(this_year - back);
-                if (!Run(insert, {new_id, year}, true)) return failed();
+                if (!Run(insert, {a.key, year}, true)) return failed();
             }
         }
         return sqlca.Commit() == 0 || failed();
     }();
 
-    if (!created) {
-        // Nothing of the new recommendation stays, neither in the database nor in the list; the
-        // current recommendation is left as it was.
-        sqlca.Rollback();
-        if (new_row > 0) area.dw_no.DeleteRow(new_row);
-        sections::SayFailure(reason, "提示信息", "系统意外，新增推荐书失败！");
-        return;
+    if (created) {
+        a.result = NewAttempt::Created;
+        return a;
+    }
+    // Nothing of the new recommendation stays, neither in the database nor in the list.
+    sqlca.Rollback();
+    if (a.row > 0) area.dw_no.DeleteRow(a.row);
+    a.row = 0;
+    return a;
+}
+
+void m_main::new_recommendation_clicked() {
+    sections::SectionArea& area = targets_.sections;
+
+    // A list that could not be read at start-up is read now: the new recommendation joins the
+    // others instead of standing alone in the list.
+    if (!area.listread && sqlca.Connected() && area.retrievelist() == -1) return;
+    // The recommendation on show is left: its edits are stored, or dropped, before anything of the
+    // new one is written, so that a save that fails leaves no new recommendation behind.
+    if (!area.offersave()) return;
+
+    NewAttempt made;
+    for (int attempt = 1;; ++attempt) {
+        made = CreateRecommendation();
+        if (made.result == NewAttempt::Created) break;
+        // The current recommendation is left as it was.
+        if (made.result == NewAttempt::Failed) {
+            sections::SayFailure(made.reason, "提示信息", "系统意外，新增推荐书失败！");
+            return;
+        }
+        // Another desktop made a recommendation under the key read: the next one is free, unless
+        // others keep making them as fast.
+        if (attempt == kNewAttempts) {
+            rt::ui::MessageBox("提示信息", std::string(kKeyTaken), Icon::Exclamation);
+            return;
+        }
     }
 
-    if (first) {
+    if (made.first) {
         // Read anew, the list's first row change makes the new recommendation current. Should the
         // list have held rows already, move to the new one explicitly. A list that cannot be read
         // says so; the recommendation is stored all the same.
         if (area.retrievelist() == -1) return;
-        if (current_id != new_id) {
-            const long row = area.ListRowOf(new_id);
+        if (current_id != made.key) {
+            const long row = area.ListRowOf(made.key);
             if (row > 0 && row == area.dw_no.GetRow())
                 area.dw_no.TriggerEvent("rowfocuschanged");
             else if (row > 0)
@@ -255,7 +304,7 @@ void m_main::new_recommendation_clicked() {
     }
 
     area.dw_no.ResetUpdate();
-    area.dw_no.SetRow(new_row);
+    area.dw_no.SetRow(made.row);
     area.dw_no.SetColumn(1);
     area.dw_no.SetFocus();
 }

@@ -8,6 +8,7 @@
 // row change, which the commands provoke by moving the list.
 
 #include <string>
+#include <string_view>
 
 #include "check/check.h"
 #include "document/documents.h"
@@ -107,6 +108,10 @@ class m_main : public rt::ui::Menu {
   private:
     // False without a recommendation, or when the pages' pending edits could not be saved.
     bool SavedForReading();
+    // One attempt of New to make a recommendation under the key after the largest; the database
+    // and the list are left as they were unless it was made.
+    struct NewAttempt;
+    NewAttempt CreateRecommendation();
 
     CommandTargets targets_;
 };
@@ -115,6 +120,12 @@ class m_main : public rt::ui::Menu {
 check::PreparedPages PreparedPagesOf(sections::SectionArea& area);
 document::FormPages FormPagesOf(sections::SectionArea& area);
 document::ListPages ListPagesOf(sections::SectionArea& area);
+
+// How many keys New tries, one after the other, when another desktop takes each first.
+inline constexpr int kNewAttempts = 3;
+// Said when they were all taken.
+inline constexpr std::string_view kKeyTaken =
+    "新推荐书的编号刚刚被其他用户占用，推荐书没有新增。请再新增一次。";
 
 // The help file's name in the program folder.
 inline constexpr const char* kHelpFile = "txsm.html";

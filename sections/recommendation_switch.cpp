@@ -13,9 +13,35 @@ namespace {
 bool restoring_row = false;
 }  // namespace
 
-long SectionArea::dw_no_rowfocuschanged(long) {
+bool SectionArea::offersave() {
     using rt::ui::Buttons;
     using rt::ui::Icon;
+    acceptdw();
+    // A removal waiting in a list (its only item) is a change too: left pending, the save of the
+    // section left would store it under the recommendation switched to.
+    const auto pages = Pages();
+    const bool changed = std::any_of(pages.begin(), pages.end(), [](const DataWindowControl* page) {
+        return page->ModifiedCount() + page->DeletedCount() > 0;
+    });
+    if (!changed) return true;
+    const int answer =
+        rt::ui::MessageBox("提示信息", "申请书已有修改，是否保存？", Icon::Question, Buttons::YesNo, 1);
+    if (answer != 1) {
+        // No means: none of these edits is stored, not even by the save of the page left when
+        // section one is selected next.
+        for (DataWindowControl* page : Pages()) page->Reset();
+        return true;
+    }
+    const Stored stored = storepages({pages.begin(), pages.end()});
+    // A refusal has said why.
+    if (stored == Stored::Failed) saystorefailure("提示信息", "保存失败！");
+    if (stored != Stored::Yes) return false;
+    // A list that cannot be read keeps its rows: the same recommendations.
+    retrievelist();
+    return true;
+}
+
+long SectionArea::dw_no_rowfocuschanged(long) {
     if (restoring_row) return 0;
 
     const long row = dw_no.GetRow();
@@ -26,37 +52,16 @@ long SectionArea::dw_no_rowfocuschanged(long) {
 
     acceptdw();
     const auto picked = dw_no.GetItemString(row, "xm_id");
-    // A removal waiting in a list (its only item) is a change too: left pending, the save of the
-    // section left would store it under the recommendation switched to.
-    const auto pages = Pages();
-    const bool changed = std::any_of(pages.begin(), pages.end(), [](const DataWindowControl* page) {
-        return page->ModifiedCount() + page->DeletedCount() > 0;
-    });
-    if (changed && picked && *picked != current_id) {
-        const int answer =
-            rt::ui::MessageBox("提示信息", "申请书已有修改，是否保存？", Icon::Question, Buttons::YesNo, 1);
-        if (answer == 1) {
-            const Stored stored = storepages({pages.begin(), pages.end()});
-            if (stored == Stored::Yes) {
-                // A list that cannot be read keeps its rows: the same recommendations.
-                retrievelist();
-            } else {
-                // The recommendation left stays current with its edits pending, so nothing typed
-                // is lost and the user can correct it and save again; a refusal has said why.
-                if (stored == Stored::Failed) saystorefailure("提示信息", "保存失败！");
-                if (const long back = ListRowOf(current_id); back > 0) {
-                    restoring_row = true;
-                    dw_no.SetRow(back);
-                    dw_no.ScrollToRow(back);
-                    restoring_row = false;
-                }
-                return 0;
-            }
-        } else {
-            // No means: none of these edits is stored, not even by the save of the page left
-            // when section one is selected below.
-            for (DataWindowControl* page : Pages()) page->Reset();
+    if (picked && *picked != current_id && !offersave()) {
+        // The recommendation left stays current with its edits pending, so nothing typed is lost
+        // and the user can correct it and save again.
+        if (const long back = ListRowOf(current_id); back > 0) {
+            restoring_row = true;
+            dw_no.SetRow(back);
+            dw_no.ScrollToRow(back);
+            restoring_row = false;
         }
+        return 0;
     }
 
     dw_no.ScrollToRow(row);

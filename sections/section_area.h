@@ -218,6 +218,11 @@ class SectionArea : public SectionControls {
     // list again, and its row change makes the first recommendation current. True when one is
     // current now; a list that still cannot be read says so.
     bool relist();
+    // Before the current recommendation is left, for another in the list or a new one: when its
+    // pages hold changes, "申请书已有修改，是否保存？" asks; 是 stores them and reads the list again,
+    // 否 drops them. False when they could not be stored (said already): the recommendation is to
+    // stay current with every edit pending.
+    bool offersave();
     // No recommendation on show: the pages, the caption and the step buttons hidden.
     void ShowNoRecommendation();
     // The row of the list that holds the recommendation `key`, 0 when none does.

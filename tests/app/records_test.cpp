@@ -424,6 +424,92 @@ TEST_F(RecordsTest, NewLeavesThePendingEditsOfTheCurrentOneToTheSwitchsQuestion)
     EXPECT_EQ(StoredCount("j_ry_finish", "201812340003"), 1);
     EXPECT_EQ(W().dw_no->GetRow(), 3);
     EXPECT_EQ(W().modifieddw(), "000000000000000000");
+
+    // Yes, and the save fails (the database is busy): no new recommendation is made, and the one
+    // on show stays current with its edits pending, however often it is tried.
+    W().dw_no1->SetItem(1, "xm_name", "存不进去的名称");
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        Dialogs().Clear();
+        {
+            const auto lock = FailNextCommit();
+            Dialogs().Answer(1);
+            AnswerDatabaseError();
+            Dialogs().Answer(1);
+            Menu().new_recommendation->Click();
+        }
+        ASSERT_EQ(Boxes().size(), 3u) << Dialogs().Transcript();
+        EXPECT_EQ(Boxes()[0], "提示信息|申请书已有修改，是否保存？");
+        EXPECT_EQ(Boxes()[2], "提示信息|保存失败！");
+        EXPECT_EQ(Stored("SELECT count(*) FROM j_xm_base"), "3");
+        EXPECT_EQ(laurel::current_id, "201812340003");
+        EXPECT_EQ(W().dw_no->RowCount(), 3);
+        EXPECT_EQ(W().dw_no1->GetItemString(1, "xm_name"), "存不进去的名称");
+        EXPECT_EQ(W().modifieddw(), "100000000000000000");
+    }
+    // Once the database is free again the same New stores them and makes the next one.
+    Dialogs().Clear();
+    Dialogs().Answer(1);
+    Menu().new_recommendation->Click();
+    EXPECT_EQ(StoredBase("201812340003", "xm_name"), "存不进去的名称");
+    EXPECT_EQ(laurel::current_id, "201812340004");
+}
+
+// New on two desktops at once: the other takes the key this one read before this one inserts it.
+// This one takes the next, with no word about it; a key taken every time is said in Chinese. On
+// SQLite one desktop writes at a time, so that a key read is never taken before it is inserted.
+TEST_F(RecordsTest, NewTakesTheNextKeyWhenAnotherDesktopTookTheOneItRead) {
+    if (!testing_support::ScratchDatabase::OnPostgreSQL())
+        GTEST_SKIP() << "SQLite lets no other desktop write between the read and the insert";
+    Seed(kA);
+    OpenMainWindow();
+    // The program's own wait for a row another desktop inserts is long enough for the box that
+    // lets the user give up to show: the other desktop stores its recommendation meanwhile.
+    ExecCommit("SET lock_timeout = '30s'");
+    rt::Transaction other;
+    ASSERT_TRUE(ConnectAnother(other, false));
+    const auto takes = [&](const std::string& key) {
+        ASSERT_EQ(other.Execute("INSERT INTO j_xm_base (xm_id, xm_xg) VALUES (?, '0')", {key}), 0)
+            << other.SQLErrText;
+    };
+    int waited = 0;
+    Dialogs().whileShown = [&](const rt::ui::MessageRequest& r) {
+        if (r.buttons != Buttons::Cancel) return;
+        ++waited;
+        EXPECT_EQ(other.Commit(), 0) << other.SQLErrText;
+    };
+
+    takes("201812340002");
+    Menu().new_recommendation->Click();
+    EXPECT_EQ(waited, 1);
+    EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
+    EXPECT_EQ(laurel::current_id, "201812340003");
+    EXPECT_EQ(StoredCount("j_xy_saving", "201812340003"), 6);
+    EXPECT_EQ(StoredBase("201812340002", "xm_guid"), std::nullopt) << "the other desktop's row is its own";
+    EXPECT_EQ(W().dw_no->RowCount(), 2);
+    EXPECT_EQ(ListKey(2), "201812340003");
+    EXPECT_EQ(W().dw_no->ModifiedCount(), 0);
+
+    // Taken every time: said once, in Chinese, and nothing of this desktop's is written.
+    int round = 0;
+    Dialogs().whileShown = [&](const rt::ui::MessageRequest& r) {
+        if (r.buttons != Buttons::Cancel) return;
+        ++waited;
+        EXPECT_EQ(other.Commit(), 0) << other.SQLErrText;
+        if (++round < laurel::records::kNewAttempts) takes("20181234000" + std::to_string(4 + round));
+    };
+    Dialogs().Clear();
+    waited = 0;
+    takes("201812340004");
+    Dialogs().Answer(1);
+    Menu().new_recommendation->Click();
+    Dialogs().whileShown = nullptr;
+    EXPECT_EQ(waited, laurel::records::kNewAttempts);
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"提示信息|" + std::string(laurel::records::kKeyTaken)}));
+    EXPECT_EQ(Stored("SELECT count(*) FROM j_xm_base"), "6");
+    EXPECT_EQ(Stored("SELECT count(*) FROM j_ry_finish"), "2");
+    EXPECT_EQ(laurel::current_id, "201812340003");
+    EXPECT_EQ(W().dw_no->RowCount(), 2);
+    EXPECT_EQ(W().dw_no->ModifiedCount(), 0);
 }
 
 TEST_F(RecordsTest, NewRefusesALargestKeyThatHasNoTwelveDigitSuccessor) {
