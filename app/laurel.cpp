@@ -1,8 +1,11 @@
 #include "app/laurel.h"
 
+#include <cstdlib>
+
 #include "app/globals.h"
 #include "app/j_main_mdi.h"
 #include "app/w_start.h"
+#include "records/data_source.h"
 #include "runtime/files.h"
 #include "runtime/ui/dialogs.h"
 #include "runtime/ui/window.h"
@@ -40,6 +43,11 @@ void laurel::open(const std::string&) {
     main_window = std::make_unique<j_main_mdi>();
     ::laurel::j_main_mdi = main_window.get();
     rt::ui::Open(*main_window);
+
+    // Started from the desktop's menu, whose user reads no standard error: what the command that
+    // starts the program warns of there is said here too.
+    if (const char* menu = std::getenv("LAUREL_FROM_MENU"); menu != nullptr && *menu != '\0')
+        records::SayDuplicateDataSources();
 }
 
 void laurel::destroy() {

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "records/globals.h"
+#include "runtime/dialogs.h"
 #include "runtime/text.h"
 #include "sections/globals.h"
 
@@ -77,6 +78,19 @@ std::string DataSourceLines(const rt::DataSourceDescription& s) {
         line("连接",
              "加密，服务器证书由 " + (s.authority.empty() ? std::string("默认证书") : s.authority) + " 验证");
     return lines;
+}
+
+void SayDuplicateDataSources() {
+    const std::string name = DataSourceName();
+    const int sections = rt::UserDataSourceSections(name);
+    if (sections < 2) return;
+    const rt::DataSourceDescription used = rt::DescribeDataSource(name, rt::DataSourceScope::User);
+    rt::MessageBox("提示信息",
+                   "名为“" + name + "”的数据源设置了 " + std::to_string(sections) +
+                       " 次，程序只使用第一个：" + DataSourceStatus(used, true) + "。\n设置文件：" +
+                       rt::UserDataSourcePlace() +
+                       "\n如需改用其他数据库，请在“系统管理”菜单的“数据源”中重新设置，设置后只保留一个。",
+                   rt::Icon::Exclamation);
 }
 
 }  // namespace laurel::records

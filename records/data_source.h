@@ -20,4 +20,9 @@ std::string DataSourceStatus(const rt::DataSourceDescription& source, bool conne
 // the password.
 std::string DataSourceLines(const rt::DataSourceDescription& source);
 
+// When the user's own data sources hold the program's more than once, says so in a box: the
+// driver manager reads the first alone, and the user may believe the program works on another
+// database. Nothing when they hold it once or not at all.
+void SayDuplicateDataSources();
+
 }  // namespace laurel::records
