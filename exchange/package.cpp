@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "exchange/package_reader.h"
 #include "runtime/datawindow_xml.h"
@@ -55,10 +57,20 @@ const std::string kTmpXml = std::string("/") + kWorkingFolders[2];
 
 }  // namespace
 
-void ExportCheckedRecommendation(const ExportViews& views, rt::Zip& zip, const std::string& current_id,
-                                 const std::string& working_folder) {
-    using rt::MessageBox;
+namespace {
 
+// What packing a recommendation came to.
+struct Packed {
+    long result = 0;          // 0 packed, else the zip component's code (-1: a member was not made)
+    std::string error;        // why not
+    bool folderLeft = false;  // the members' folder could not be removed afterwards
+};
+
+// The seven members of recommendation `key`, read through the views and written into an emptied
+// "tmp_out" under the working folder, packed there into the archive; the members and their folder
+// go afterwards. A failed packing leaves its archive to the caller, who removes it.
+Packed PackMembers(const ExportViews& views, rt::Zip& zip, const std::string& key,
+                   const std::string& working_folder) {
     // The members in the order they are written.
     const std::array<std::pair<rt::DataWindow*, const char*>, 7> members = {{
         {&views.dw_ds_base, "xm_base"},
@@ -70,11 +82,10 @@ void ExportCheckedRecommendation(const ExportViews& views, rt::Zip& zip, const s
         {&views.dw_ds_zl, "xm_zl"},
     }};
     // A member that could not be read or written would make an incomplete package that looks
-    // whole: the packing is then not attempted and the export reports the member.
+    // whole: the packing is then not attempted and the member is named.
     std::string failed;
     for (const auto& [view, name] : members)
-        if (view->Retrieve({rt::Value(current_id)}) == -1 && failed.empty())
-            failed = std::string(name) + ".xml";
+        if (view->Retrieve({rt::Value(key)}) == -1 && failed.empty()) failed = std::string(name) + ".xml";
 
     const std::string out_folder = working_folder + kTmpOut;
     const std::string archive = working_folder + "/" + kArchiveName;
@@ -98,26 +109,36 @@ void ExportCheckedRecommendation(const ExportViews& views, rt::Zip& zip, const s
     zip.filestoprocess = members_to_pack;
     zip.preservepaths = false;
     zip.zipfilename = archive;
-    long result = 0;
-    std::string error;
+    Packed packed;
     if (failed.empty()) {
-        result = zip.zip();
-        if (result != 0) error = zip.geterrordescription(0, result);
+        packed.result = zip.zip();
+        if (packed.result != 0) packed.error = zip.geterrordescription(0, packed.result);
     } else {
-        result = -1;
-        error = "无法生成文件 " + failed;
+        packed.result = -1;
+        packed.error = "无法生成文件 " + failed;
     }
-    if (result != 0) {
+    for (const auto& [view, name] : members) FileDelete(out_folder + "/" + name + ".xml");
+    packed.folderLeft = RemoveDirectory(out_folder) != 1;
+    return packed;
+}
+
+}  // namespace
+
+void ExportCheckedRecommendation(const ExportViews& views, rt::Zip& zip, const std::string& current_id,
+                                 const std::string& working_folder) {
+    using rt::MessageBox;
+
+    const std::string archive = working_folder + "/" + kArchiveName;
+    const Packed packed = PackMembers(views, zip, current_id, working_folder);
+    if (packed.result != 0) {
         // A packing that failed may have left a partial archive, or an earlier run's: neither is
         // this package, and nothing is handed over.
         FileDelete(archive);
-        MessageBox("提示信息", "导出不成功,出错信息为:" + error, rt::Icon::StopSign);
+        MessageBox("提示信息", "导出不成功,出错信息为:" + packed.error, rt::Icon::StopSign);
     } else {
         MessageBox("提示信息", "导出成功！");
     }
-
-    for (const auto& [view, name] : members) FileDelete(out_folder + "/" + name + ".xml");
-    if (RemoveDirectory(out_folder) != 1)
+    if (packed.folderLeft)
         MessageBox(
             "Remove directory failed",
             std::string("Check that the directory exists, is empty, and ") + "is not the current directory",
@@ -231,6 +252,56 @@ std::optional<std::string> ImportPackage(rt::Zip& zip, rt::Transaction& sqlca,
         return std::nullopt;
     }
     return import.key;
+}
+
+CopyResult CopyRecommendation(const ExportViews& views, rt::Zip& zip, const std::string& key,
+                              rt::Transaction& target, const std::string& working_folder) {
+    const auto failed = [](std::string why) { return CopyResult{CopyResult::Failed, std::move(why)}; };
+    std::vector<rt::Value> count(1);
+    const long found = target.SelectInto("SELECT count(*) FROM j_xm_base WHERE xm_id = ?", {key}, count);
+    const std::string unread = target.SQLErrText;
+    // Nothing is held on the other database while the package is made.
+    target.Rollback();
+    if (found != 0) return failed("无法查询推荐书是否已经存在：" + unread);
+    if (count[0].AsLong() != 0) return {CopyResult::Skipped, {}};
+
+    const std::string archive = working_folder + "/" + kArchiveName;
+    const Packed packed = PackMembers(views, zip, key, working_folder);
+    if (packed.result != 0) {
+        FileDelete(archive);
+        return failed("无法生成申报文件：" + packed.error);
+    }
+    const std::string xml_folder = working_folder + kTmpXml;
+    rt::ClearFolder(xml_folder);
+    SetUpUnpacking(zip, archive, xml_folder);
+    const long unpacked = zip.unzip();
+    FileDelete(archive);
+    if (unpacked != 0) {
+        rt::RemoveFolder(xml_folder);
+        return failed("无法读取申报文件：" + zip.geterrordescription(0, unpacked));
+    }
+
+    // As the Import command reads a package: all seven members, then one COMMIT, or nothing.
+    PackageImport import{target, {}, {}};
+    const std::array<ImportStep, 7> steps = {import_base, import_ry, import_dw, import_xy,
+                                             import_hj,   import_yy, import_zl};
+    bool read = true;
+    for (std::size_t k = 0; k < steps.size() && read; ++k) {
+        const Member& m = kImportOrder[k];
+        if (!FileExists(xml_folder + "/" + m.file)) {
+            import.refusal = std::string("申报文件中没有 ") + m.file;
+            read = false;
+        } else {
+            read = steps[k](working_folder, import) == 1;
+        }
+    }
+    rt::RemoveFolder(xml_folder);
+    if (read && target.Commit() == 0) return {CopyResult::Copied, {}};
+    const std::string why = !import.refusal.empty() ? import.refusal
+                            : !read                 ? std::string("推荐书已经存在")
+                                                    : "无法提交：" + target.SQLErrText;
+    target.Rollback();
+    return failed(why);
 }
 
 void SkippingFile(const rt::SkippedFile&) {

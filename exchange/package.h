@@ -90,6 +90,18 @@ struct ImportSteps {
 std::optional<std::string> ImportPackage(rt::Zip& zip, rt::Transaction& sqlca,
                                          const std::string& working_folder, const ImportSteps& steps);
 
+// Copies the recommendation `key` into the database of `target` through the exchange package, as
+// an Export here and an Import there would, without a word to the user: the package is made in the
+// working folder from the views (which read this database, and write nothing to it), its members
+// are read into `target` and committed, all of them or nothing. Skipped when `target` holds a
+// recommendation of that key already. The columns that a package does not carry stay empty there.
+struct CopyResult {
+    enum Result { Copied, Skipped, Failed } result = Failed;
+    std::string why;  // Failed: in the words the Import command would use
+};
+CopyResult CopyRecommendation(const ExportViews& views, rt::Zip& zip, const std::string& key,
+                              rt::Transaction& target, const std::string& working_folder);
+
 // The zip component refused an entry: not a package of this program.
 void SkippingFile(const rt::SkippedFile& file);
 

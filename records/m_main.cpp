@@ -9,7 +9,9 @@
 #include "check/print_command.h"
 #include "document/documents.h"
 #include "records/about.h"
+#include "records/data_source.h"
 #include "records/globals.h"
+#include "records/w_datasource.h"
 #include "runtime/ui/application.h"
 #include "runtime/ui/dialogs.h"
 #include "runtime/ui/window.h"
@@ -73,6 +75,9 @@ m_main::m_main(const CommandTargets& targets) : Menu("m_main"), targets_(targets
     user_password = &system_menu->Add("m_用户密码", "用户密码");
     user_password->SetEnabled(false);
     user_password->SetMicroHelp("在这里可以设置系统密码！");
+    data_source = &system_menu->Add("m_数据源", "数据源");
+    data_source->SetMicroHelp("设置程序使用的数据库：本台电脑自己的数据库，或服务器上的数据库。");
+    data_source->clicked = AsCommand([this] { data_source_clicked(); });
     system_separator = &system_menu->Add("m_--------", "--------");
     system_separator->SetEnabled(false);
     exit_system = &system_menu->Add("m_退出系统", "退出系统");
@@ -132,6 +137,24 @@ m_main::m_main(const CommandTargets& targets) : Menu("m_main"), targets_(targets
 }
 
 m_main::~m_main() = default;
+
+// ---- the data source ------------------------------------------------------------------------------
+
+void m_main::data_source_clicked() {
+    rt::ui::Window* frame = ParentWindow();
+    std::string inUse = frame != nullptr ? frame->StatusField() : std::string();
+    inUse = inUse.substr(0, inUse.find("（重新启动后"));
+    w_datasource window(targets_);
+    rt::ui::OpenModal(window, frame);
+    if (!window.changed) return;
+    if (window.restart) {
+        exit_clicked();
+        return;
+    }
+    // Until the program starts again it works where it did: the line says both.
+    if (frame != nullptr)
+        frame->SetStatusField(inUse + "（重新启动后：" + DataSourceStatus(*window.changed, true) + "）");
+}
 
 // ---- Exit, Previous, Next -------------------------------------------------------------------------
 

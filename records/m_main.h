@@ -1,6 +1,7 @@
 #pragma once
 // The main window's menu and toolbar, and the commands on whole recommendations: New, Delete,
-// Save, Modify, Previous, Next, Exit, the help file and the about window.
+// Save, Modify, Previous, Next, Exit, the help file and the about window; and the dialog of the
+// data source.
 //
 // Every command item stays enabled for the whole run (only the two system items and the separators
 // are greyed); each command decides from the stored state of the current recommendation whether it
@@ -38,6 +39,7 @@ class m_main : public rt::ui::Menu {
     ~m_main() override;
 
     // ---- commands ---------------------------------------------------------------------------------
+    void data_source_clicked();            // m_数据源
     void exit_clicked();                   // m_退出系统
     void new_recommendation_clicked();     // m_新增推荐书
     void delete_recommendation_clicked();  // m_删除推荐书
@@ -86,6 +88,7 @@ class m_main : public rt::ui::Menu {
     MenuItem* system_menu = nullptr;            // m_系统管理s
     MenuItem* system_settings = nullptr;        // m_系统用户
     MenuItem* user_password = nullptr;          // m_用户密码
+    MenuItem* data_source = nullptr;            // m_数据源
     MenuItem* system_separator = nullptr;       // m_--------
     MenuItem* exit_system = nullptr;            // m_退出系统
     MenuItem* records_menu = nullptr;           // m_推荐书管理d

@@ -1,21 +1,13 @@
 #pragma once
 // Creating a new laurel database: the nine tables and the rows of the two code tables.
 
-#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace rt {
-class Transaction;
-}
+#include "schema/tables.h"
 
 namespace schema {
-
-// The nine tables of a laurel database, the two code tables last.
-inline constexpr std::array<const char*, 9> kTables = {"j_xm_base",   "j_ry_finish",   "j_dw_finish",
-                                                       "j_xy_saving", "j_jx_getaward", "j_yy_app",
-                                                       "j_zl_patent", "recomdept",     "xuekdm"};
 
 // Creates a new SQLite database at `path`. Refuses a path that already exists. On failure nothing
 // is left behind and `error` says why. Returns true on success.
@@ -43,9 +35,6 @@ bool ShippedCodeTables(std::vector<CodeTable>& tables, std::string& error);
 const std::string& SchemaSql();
 // Its statements, one by one: comments dropped, split at the semicolons.
 std::vector<std::string> SchemaStatements();
-
-// Which of the nine tables the database behind `t` holds, as far as they can be read.
-std::vector<std::string> TablesPresent(rt::Transaction& t);
 
 // Prepares the empty database that `t` is connected to (commit mode manual): the nine tables and
 // the rows of the two code tables, in one transaction. Refused when the database holds one of

@@ -34,17 +34,6 @@ std::vector<std::string> SchemaStatements() {
     return out;
 }
 
-std::vector<std::string> TablesPresent(rt::Transaction& t) {
-    std::vector<std::string> present;
-    // A table that is missing fails its statement alone; the transaction goes on.
-    for (const char* table : kTables) {
-        std::vector<rt::Value> count(1);
-        if (t.SelectInto(std::string("SELECT count(*) FROM ") + table, {}, count) == 0)
-            present.emplace_back(table);
-    }
-    return present;
-}
-
 namespace {
 
 bool Fail(rt::Transaction& t, std::string& error, const std::string& what) {

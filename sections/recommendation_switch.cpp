@@ -36,8 +36,16 @@ bool SectionArea::offersave() {
     // A refusal has said why.
     if (stored == Stored::Failed) saystorefailure("提示信息", "保存失败！");
     if (stored != Stored::Yes) return false;
-    // A list that cannot be read keeps its rows: the same recommendations.
+    // A list that cannot be read keeps its rows: the same recommendations. Read again, it stands on
+    // its first row: it is put back on the recommendation still current, whose row the close and
+    // the commands go by, without switching.
     retrievelist();
+    if (const long back = ListRowOf(current_id); back > 0 && back != dw_no.GetRow()) {
+        restoring_row = true;
+        dw_no.SetRow(back);
+        dw_no.ScrollToRow(back);
+        restoring_row = false;
+    }
     return true;
 }
 

@@ -1,15 +1,18 @@
 #include "runtime/ui/controls.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
+#include <QRadioButton>
 #include <algorithm>
 
 #include "runtime/ui/dialogs.h"
@@ -215,6 +218,89 @@ void CommandButton::SetFont(const rt::ui::Font& f) {
 
 void CommandButton::Click() {
     if (Enabled() && Visible() && clicked) clicked();
+}
+
+// ---- SingleLineEdit ---------------------------------------------------------------------------
+
+SingleLineEdit::SingleLineEdit(Window& parent, std::string name, const std::string& text)
+    : Control(parent, std::move(name)) {
+    auto* edit = new QLineEdit;
+    QObject::connect(edit, &QLineEdit::textEdited, edit, [this] {
+        if (modified) modified();
+    });
+    Attach(edit);
+    SetText(text);
+}
+
+std::string SingleLineEdit::Text() const {
+    return static_cast<QLineEdit*>(Widget())->text().toStdString();
+}
+
+void SingleLineEdit::SetText(std::string_view text) {
+    static_cast<QLineEdit*>(Widget())->setText(Q(text));
+}
+
+void SingleLineEdit::SetPassword(bool on) {
+    static_cast<QLineEdit*>(Widget())->setEchoMode(on ? QLineEdit::Password : QLineEdit::Normal);
+}
+
+bool SingleLineEdit::Password() const {
+    return static_cast<QLineEdit*>(Widget())->echoMode() == QLineEdit::Password;
+}
+
+void SingleLineEdit::SetLimit(int characters) {
+    static_cast<QLineEdit*>(Widget())->setMaxLength(characters > 0 ? characters : 32767);
+}
+
+// ---- RadioButton ------------------------------------------------------------------------------
+
+RadioButton::RadioButton(Window& parent, std::string name, std::string text)
+    : Control(parent, std::move(name)), text_(std::move(text)) {
+    // The buttons of one window are one group: Qt groups those of one parent widget.
+    auto* button = new QRadioButton(Q(text_));
+    QObject::connect(button, &QRadioButton::clicked, button, [this] {
+        if (clicked) clicked();
+    });
+    Attach(button);
+}
+
+bool RadioButton::Checked() const {
+    return static_cast<QRadioButton*>(Widget())->isChecked();
+}
+
+void RadioButton::SetChecked(bool on) {
+    static_cast<QRadioButton*>(Widget())->setChecked(on);
+}
+
+void RadioButton::Click() {
+    if (!Enabled() || !Visible()) return;
+    SetChecked(true);
+    if (clicked) clicked();
+}
+
+// ---- CheckBox ---------------------------------------------------------------------------------
+
+CheckBox::CheckBox(Window& parent, std::string name, std::string text)
+    : Control(parent, std::move(name)), text_(std::move(text)) {
+    auto* box = new QCheckBox(Q(text_));
+    QObject::connect(box, &QCheckBox::clicked, box, [this] {
+        if (clicked) clicked();
+    });
+    Attach(box);
+}
+
+bool CheckBox::Checked() const {
+    return static_cast<QCheckBox*>(Widget())->isChecked();
+}
+
+void CheckBox::SetChecked(bool on) {
+    static_cast<QCheckBox*>(Widget())->setChecked(on);
+}
+
+void CheckBox::Click() {
+    if (!Enabled() || !Visible()) return;
+    SetChecked(!Checked());
+    if (clicked) clicked();
 }
 
 // ---- GroupBox ---------------------------------------------------------------------------------

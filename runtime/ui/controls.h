@@ -1,6 +1,7 @@
 #pragma once
-// The simple controls: static text, static hyperlink, command button, group box, picture, the
-// client area of a frame and a hidden host for a component.
+// The simple controls: static text, static hyperlink, command button, single-line edit, radio
+// button, check box, group box, picture, the client area of a frame and a hidden host for a
+// component.
 
 #include <functional>
 #include <string>
@@ -66,6 +67,50 @@ class CommandButton : public Control {
     std::function<void()> clicked;
     // A user's click: fires clicked when the button is enabled and visible.
     void Click();
+
+  private:
+    std::string text_;
+};
+
+// One line of text the user types; a password edit shows each character as a dot.
+class SingleLineEdit : public Control {
+  public:
+    SingleLineEdit(Window& parent, std::string name, const std::string& text = {});
+    std::string Text() const;
+    void SetText(std::string_view text);
+    void SetPassword(bool on);
+    bool Password() const;
+    // The most characters it takes; 0 for no limit of its own.
+    void SetLimit(int characters);
+    // Fired when the user changed the text (not by SetText).
+    std::function<void()> modified;
+};
+
+// A choice among the radio buttons of one window: checking one unchecks the others.
+class RadioButton : public Control {
+  public:
+    RadioButton(Window& parent, std::string name, std::string text = {});
+    std::string Text() const { return text_; }
+    bool Checked() const;
+    // Checks it, unchecking the others of the window, and fires clicked as the user's click does.
+    void Click();
+    // Checks or unchecks it, firing nothing.
+    void SetChecked(bool on);
+    std::function<void()> clicked;
+
+  private:
+    std::string text_;
+};
+
+class CheckBox : public Control {
+  public:
+    CheckBox(Window& parent, std::string name, std::string text = {});
+    std::string Text() const { return text_; }
+    bool Checked() const;
+    void SetChecked(bool on);
+    // Turns it over and fires clicked, as the user's click does.
+    void Click();
+    std::function<void()> clicked;
 
   private:
     std::string text_;

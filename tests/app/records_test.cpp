@@ -3,6 +3,7 @@
 // window over a private database.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
@@ -12,6 +13,7 @@
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QStringDecoder>
@@ -23,7 +25,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
+#include <memory>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -33,10 +38,12 @@
 #include "records/about.h"
 #include "records/data_source.h"
 #include "records/m_main.h"
+#include "records/w_datasource.h"
 #include "runtime/data_source.h"
 #include "runtime/ui/application.h"
 #include "runtime/ui/menu.h"
 #include "runtime/ui/window.h"
+#include "schema/initdb.h"
 #include "sections/section_area.h"
 #include "sections/section_table.h"
 #include "tests/support/app_fixture.h"
@@ -45,6 +52,7 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using laurel::records::m_main;
 using rt::ui::Buttons;
 using rt::ui::Icon;
@@ -115,6 +123,8 @@ TEST_F(RecordsTest, MenuBarHoldsTheFourMenusWithTheirItemsTextsAndStates) {
         {{"m_系统管理s", "系统管理(&S)", true, "", ""},
          {{"m_系统用户", "系统设置", false, "", ""},
           {"m_用户密码", "用户密码", false, "", "在这里可以设置系统密码！"},
+          {"m_数据源", "数据源", true, "",
+           "设置程序使用的数据库：本台电脑自己的数据库，或服务器上的数据库。"},
           {"m_--------", "--------", false, "", ""},
           {"m_退出系统", "退出系统", true, "", ""}}},
         {{"m_推荐书管理d", "推荐书管理(&R)", true, "", ""},
@@ -1550,6 +1560,390 @@ TEST(DataSourceTexts, ShowTheServerInFullButNeverThePassword) {
               "数据源：laurel_system（本机所有用户共用）\n驱动程序：SQLite3\n数据库文件：/srv/laurel.db");
     EXPECT_EQ(laurel::records::DataSourceStatus(rt::DescribeDataSource("nothing"), false),
               "没有数据源 nothing");
+}
+
+// ---------------------------------------------------------------------------------------------
+// The data-source dialog: a desktop on its own database moves to a database on the test cluster,
+// reached as a unit's desktops reach their server (by address and port, with a password, and
+// with TLS checked against an authority), under a login and in databases of the test's own.
+
+class DataSourceDialog : public RecordsTest {
+  protected:
+    void SetUp() override {
+        using testing_support::ScratchDatabase;
+        if (ScratchDatabase::OnPostgreSQL())
+            GTEST_SKIP() << "the dialog moves a desktop from its own database";
+        tls_ = fs::path(ScratchDatabase::ServerHost()) / "tls";
+        if (ScratchDatabase::ServerHost().empty() || !fs::exists(tls_ / "ca.crt"))
+            GTEST_SKIP() << "no test cluster with TLS (tools/test-postgresql, LAUREL_TEST_PGHOST)";
+        RecordsTest::SetUp();
+        const std::string tag = std::to_string(getpid());
+        user_ = "laurel_dialog_" + tag;
+        password_ = "pw;{" + tag + "}'x";
+        database_ = "laurel_dialog_" + tag;
+        empty_ = "laurel_dialog_empty_" + tag;
+        Admin("DROP DATABASE IF EXISTS " + database_ + " WITH (FORCE)");
+        Admin("DROP DATABASE IF EXISTS " + empty_ + " WITH (FORCE)");
+        Admin("DROP ROLE IF EXISTS " + user_);
+        Admin("CREATE ROLE " + user_ + " LOGIN PASSWORD '" + std::string("pw;{") + tag + "}''x'");
+        for (const std::string& db : {database_, empty_})
+            Admin("CREATE DATABASE " + db + " OWNER " + user_ + " TEMPLATE template0 ENCODING 'UTF8'");
+        rt::Transaction t;
+        ASSERT_TRUE(ConnectServer(t, database_));
+        std::string error;
+        ASSERT_TRUE(schema::PrepareDatabase(t, error)) << error;
+        userIni_ = Db().Folder() / "user-odbc.ini";
+        before_ = Slurp(userIni_);
+    }
+
+    void TearDown() override {
+        if (user_.empty()) return;
+        RecordsTest::TearDown();
+        Admin("DROP DATABASE IF EXISTS " + database_ + " WITH (FORCE)");
+        Admin("DROP DATABASE IF EXISTS " + empty_ + " WITH (FORCE)");
+        Admin("DROP ROLE IF EXISTS " + user_);
+    }
+
+    // A statement of the cluster's superuser, over its socket.
+    static void Admin(const std::string& sql) {
+        using testing_support::ScratchDatabase;
+        rt::Transaction t;
+        t.DBMS = "ODBC";
+        t.AutoCommit = true;
+        t.DBParm = "Connectstring='DRIVER={PostgreSQL Unicode};Servername=" + ScratchDatabase::ServerHost() +
+                   ";Port=" + ScratchDatabase::ServerPort() +
+                   ";Database=postgres;Username=" + ScratchDatabase::ServerUser() + "'";
+        ASSERT_EQ(t.Connect(), 0) << t.SQLErrText;
+        ASSERT_EQ(t.Execute(sql), 0) << sql << ": " << t.SQLErrText;
+    }
+    // The test's login to one of its databases, as a desktop connects.
+    bool ConnectServer(rt::Transaction& t, const std::string& database) const {
+        rt::ServerSettings s{
+            "127.0.0.1", testing_support::ScratchDatabase::ServerPort(), database, user_, password_, false,
+            {}};
+        std::string connect;
+        for (char c : rt::ConnectStringFor(rt::ServerDataSource(s)))
+            connect += c == '\'' ? "''" : std::string(1, c);
+        t.DBMS = "ODBC";
+        t.AutoCommit = false;
+        t.DBParm = "Connectstring='" + connect + "'";
+        EXPECT_EQ(t.Connect(), 0) << t.SQLErrText;
+        return t.Connected();
+    }
+
+    static std::string Slurp(const fs::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+
+    // The dialog over the main window, as the menu opens it.
+    std::unique_ptr<laurel::records::w_datasource> Dialog() {
+        laurel::records::CommandTargets targets{
+            W().Sections(),
+            {*W().dw_ds_base, *W().dw_ds_dw, *W().dw_ds_ry, *W().dw_ds_getaward, *W().dw_ds_xy, *W().dw_ds_yy,
+             *W().dw_ds_zl},
+            *W().dw_nomax,
+            *W().st_progress,
+            *W().ole_1};
+        auto w = std::make_unique<laurel::records::w_datasource>(targets);
+        w->create();
+        return w;
+    }
+    // The server's fields as the user fills them in.
+    void Fill(laurel::records::w_datasource& w, const std::string& host, const std::string& port,
+              const std::string& database, const std::string& password, const fs::path& authority = {}) {
+        w.rb_server->Click();
+        w.sle_host->SetText(host);
+        w.sle_port->SetText(port);
+        w.sle_database->SetText(database);
+        w.sle_user->SetText(user_);
+        w.sle_password->SetText(password);
+        if (w.cbx_tls->Checked() != !authority.empty()) w.cbx_tls->Click();
+        w.sle_authority->SetText(authority.string());
+    }
+
+    std::vector<std::string> LaurelSections() const {
+        std::vector<std::string> lines;
+        std::istringstream in(Slurp(userIni_));
+        for (std::string line; std::getline(in, line);)
+            if (line == "[laurel]") lines.push_back(line);
+        return lines;
+    }
+
+    fs::path tls_, userIni_;
+    std::string user_, password_, database_, empty_, before_;
+};
+
+TEST_F(DataSourceDialog, EachFailureSaysWhatIsWrongInChineseAndWritesNothing) {
+    OpenMainWindow();
+    const std::string port = testing_support::ScratchDatabase::ServerPort();
+    struct Case {
+        std::string what, host, port, database, password;
+        fs::path authority;
+        std::string says;
+    };
+    const std::vector<Case> cases = {
+        {"refused",
+         "127.0.0.1",
+         "1",
+         database_,
+         password_,
+         {},
+         "无法连接到服务器 127.0.0.1（端口 "
+         "1）。\n请检查服务器地址和端口是否正确，\n服务器是否已经启动并接受本机的连接。"},
+        {"wrong password",
+         "127.0.0.1",
+         port,
+         database_,
+         "wrong",
+         {},
+         "服务器不接受用户名“" + user_ + "”和所填的密码，请检查后重新输入。"},
+        {"no such database",
+         "127.0.0.1",
+         port,
+         "laurel_no_such_database",
+         password_,
+         {},
+         "服务器上没有名为“laurel_no_such_database”的数据库，请检查数据库的名称。"},
+        {"tables missing",
+         "127.0.0.1",
+         port,
+         empty_,
+         password_,
+         {},
+         "已经连接到数据库，但其中还没有推荐系统的数据表。\n请数据库管理员先用 tallowmere-initdb "
+         "--dsn\n准备这个数据库。"},
+        {"certificate refused", "localhost", port, database_, password_, tls_ / "other-ca.crt",
+         "服务器的证书没有通过验证：\n它不是由所选证书文件的颁发机构签发的，\n或不是为服务器地址“localhost”签"
+         "发的，或证书文件无法"
+         "读取。\n请检查服务器地址和证书文件。"},
+        {"no port", "127.0.0.1", "65536", database_, password_, {}, "端口应是 1 到 65535 之间的数字。"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (bool ok : {false, true}) {
+            auto w = Dialog();
+            Fill(*w, c.host, c.port, c.database, c.password, c.authority);
+            Dialogs().Clear();
+            Dialogs().Answer(1);
+            (ok ? w->cb_ok : w->cb_test)->Click();
+            EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|" + c.says});
+            EXPECT_FALSE(w->changed.has_value());
+            EXPECT_EQ(Slurp(userIni_), before_);
+        }
+    }
+    EXPECT_EQ(laurel::records::DataSourceStatus(laurel::records::CurrentDataSource(), true),
+              "本机数据库 laurel.db");
+}
+
+// The user's data source becomes the server's, exactly once and the user's alone, with what the
+// README asks of it; the next start connects there. A second [laurel] that a hand added below the
+// first goes too, and the other data sources stay.
+TEST_F(DataSourceDialog, ASwitchLeavesOneDataSourceOfTheUsersOwnAndTheNextStartConnectsToTheServer) {
+    std::ofstream(userIni_, std::ios::app) << "[archive]\nDriver=SQLite3\nDatabase=/srv/archive.db\n"
+                                           << "[laurel]\nDriver=SQLite3\nDatabase=/srv/other.db\n";
+    fs::permissions(userIni_, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                  fs::perms::others_read);
+    OpenMainWindow();
+    const std::string port = testing_support::ScratchDatabase::ServerPort();
+    auto w = Dialog();
+    EXPECT_EQ(w->st_current->Text(), "当前使用：本机数据库 laurel.db");
+    EXPECT_TRUE(w->rb_own->Checked());
+    EXPECT_FALSE(w->rb_system->Visible());
+    Fill(*w, "localhost", port, database_, password_, tls_ / "ca.crt");
+
+    Dialogs().Answer(1);
+    w->cb_test->Click();
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|连接成功，数据库中推荐系统的数据表齐全。"});
+    EXPECT_EQ(Slurp(userIni_), Slurp(userIni_));
+
+    Dialogs().Clear();
+    Dialogs().Answer(2);  // nothing to copy
+    Dialogs().Answer(2);  // not now
+    w->cb_ok->Click();
+    const std::string now = "服务器 localhost:" + port + "/" + database_;
+    EXPECT_EQ(
+        Boxes(),
+        (std::vector<std::string>{
+            "提示信息|是否把本台电脑数据库中的推荐书复制到服务器上？\n服务器上已有相同编号的推荐书不复制，\n"
+            "本台电脑的数据库保持不变。",
+            "提示信息|数据源已设置为：" + now + "。\n重新启动程序后生效。现在退出程序吗？"}));
+    ASSERT_TRUE(w->changed.has_value());
+    EXPECT_FALSE(w->restart);
+
+    EXPECT_EQ(LaurelSections().size(), 1u) << Slurp(userIni_);
+    EXPECT_EQ(fs::status(userIni_).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    const rt::DataSourceEntries written = rt::ReadDataSource("laurel", rt::DataSourceScope::User);
+    EXPECT_EQ(rt::EntryValue(written, "Driver"), "PostgreSQL Unicode");
+    EXPECT_EQ(rt::EntryValue(written, "Password"), password_);
+    EXPECT_EQ(rt::EntryValue(written, "SSLmode"), "verify-full");
+    EXPECT_EQ(rt::EntryValue(written, "pqopt"),
+              "sslrootcert=" + (tls_ / "ca.crt").string() +
+                  " keepalives_idle=30 keepalives_interval=10 keepalives_count=3 tcp_user_timeout=60000 "
+                  "connect_timeout=10");
+    EXPECT_EQ(rt::EntryValue(written, "ConnSettings"), "SET lock_timeout = 2000");
+    EXPECT_EQ(rt::EntryValue(rt::ReadDataSource("archive", rt::DataSourceScope::User), "Database"),
+              "/srv/archive.db");
+    EXPECT_EQ(laurel::records::DataSourceStatus(laurel::records::CurrentDataSource(), true), now);
+
+    // The next start, in a process of its own as a start is: the program's own connect string
+    // reaches the server's database.
+    const fs::path answer = Db().Folder() / "next-start";
+    QProcess next;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LAUREL_NEXT_START", QString::fromStdString(answer.string()));
+    next.setProcessEnvironment(env);
+    next.setProcessChannelMode(QProcess::MergedChannels);
+    next.start(QString::fromStdString(fs::read_symlink("/proc/self/exe").string()),
+               {"--gtest_filter=NextStart.ConnectsToItsDataSource"});
+    ASSERT_TRUE(next.waitForFinished(60000));
+    EXPECT_EQ(next.exitCode(), 0) << next.readAll().toStdString();
+    EXPECT_EQ(Slurp(answer), "PostgreSQL " + database_);
+}
+
+// A start of the program, run by the test above: connects as the program does and writes what
+// it reached. Run by itself it does nothing.
+TEST(NextStart, ConnectsToItsDataSource) {
+    const char* answer = std::getenv("LAUREL_NEXT_START");
+    if (answer == nullptr) GTEST_SKIP() << "run by a test of the data-source dialog";
+    rt::Transaction t;
+    t.DBMS = "ODBC";
+    t.AutoCommit = false;
+    t.DBParm = "Connectstring='DSN=laurel'";
+    ASSERT_EQ(t.Connect(), 0) << t.SQLErrText;
+    std::vector<rt::Value> where(1);
+    ASSERT_EQ(t.SelectInto("SELECT current_database()", {}, where), 0) << t.SQLErrText;
+    std::ofstream(answer) << "PostgreSQL " << where[0].ToText();
+}
+
+// Moving to the server with what this desktop holds: each recommendation goes as a package would
+// take it, whole or not at all; one the server has already stays as the server has it, and one the
+// server refuses is reported with its reason. This desktop's database is not touched.
+TEST_F(DataSourceDialog, CopyingTheLocalRecommendationsTakesEachWholeOrNotAtAllAndLeavesThemHere) {
+    const Recommendation kept{"201812340002", "2008 0102", "服务器上已有的"};
+    const Recommendation refused{"201812340003", "2008 0103", "服务器拒收的项目"};
+    SeedFull(kA);
+    Seed(kept);
+    Seed(refused);
+    rt::Transaction server;
+    ASSERT_TRUE(ConnectServer(server, database_));
+    for (const std::string& sql :
+         {std::string(
+              "INSERT INTO j_xm_base (xm_id, xm_name, xm_xg) VALUES ('201812340002', '服务器上的名称', '1')"),
+          std::string(
+              "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF NEW.xm_name = "
+              "'服务器拒收的项目' THEN RAISE EXCEPTION 'refused here'; END IF; RETURN NEW; END $$"),
+          std::string(
+              "CREATE TRIGGER refuse BEFORE INSERT OR UPDATE ON j_xm_base FOR EACH ROW EXECUTE FUNCTION "
+              "refuse()")})
+        ASSERT_EQ(server.Execute(sql), 0) << sql << ": " << server.SQLErrText;
+    ASSERT_EQ(server.Commit(), 0) << server.SQLErrText;
+    const std::vector<std::pair<std::string, std::string>> tables = {
+        {"j_xm_base", "xm_id"},
+        {"j_ry_finish", "xm_id, ry_no"},
+        {"j_dw_finish", "xm_id, dw_no"},
+        {"j_xy_saving", "xm_id, xy_year, xy_zhijorjianj"},
+        {"j_jx_getaward", "xm_id, jx_id"},
+        {"j_yy_app", "xm_id, yy_id"},
+        {"j_zl_patent", "xm_id, zl_id"}};
+    const auto local = [&] {
+        std::vector<std::vector<std::vector<rt::Value>>> all;
+        // Through the program's own connection: the data source names the server once it is set.
+        for (const auto& [table, order] : tables)
+            all.push_back(PendingRows("SELECT * FROM " + table + " ORDER BY " + order, {}));
+        return all;
+    };
+    // What this desktop holds once the edits typed on the third are saved, as the copy starts.
+    std::vector<std::vector<std::vector<rt::Value>>> before;
+    Dialogs().whileShown = [&](const rt::ui::MessageRequest& box) {
+        if (box.text.starts_with("是否把本台电脑数据库中的推荐书")) before = local();
+    };
+
+    OpenMainWindow();
+    W().dw_no->SetRow(3);
+    ASSERT_EQ(W().dw_no1->SetItem(1, "xm_ename", "typed, not saved"), 1);
+    auto w = Dialog();
+    Fill(*w, "127.0.0.1", testing_support::ScratchDatabase::ServerPort(), database_, password_);
+    Dialogs().Answer(1);  // save the edits first
+    Dialogs().Answer(1);  // copy
+    Dialogs().Answer(1);  // the report
+    Dialogs().Answer(2);  // not now
+    w->cb_ok->Click();
+    Dialogs().whileShown = nullptr;
+    ASSERT_EQ(Boxes().size(), 4u) << Dialogs().Transcript();
+    EXPECT_EQ(Boxes()[0], "提示信息|申请书已有修改，是否保存？");
+    EXPECT_EQ(Pending("SELECT xm_ename FROM j_xm_base WHERE xm_id = ?", {refused.id}), "typed, not saved");
+    // The recommendation on show stays the current one, and its list row the current row.
+    EXPECT_EQ(laurel::current_id, refused.id);
+    EXPECT_EQ(W().dw_no->GetRow(), 3);
+    // The reason is the server's own, after the package's place where it refused.
+    const std::string report = Boxes()[2];
+    const std::string said =
+        "提示信息|复制到服务器：已复制 1 份推荐书。\n服务器上已有相同编号、没有复制的 1 "
+        "份：\n201812340002（服务器上已有的）"
+        "\n没有复制成功的 1 份：\n201812340003（服务器拒收的项目）：推荐书无法写入数据库：xm_base.xml "
+        "第1行，";
+    EXPECT_EQ(report.substr(0, said.size()), said);
+    EXPECT_NE(report.find("refused here", said.size()), std::string::npos) << report;
+    EXPECT_EQ(Dialogs().messages[2].request.icon, Icon::Exclamation);
+
+    // Here: every row as it was.
+    EXPECT_EQ(local(), before);
+    // There: the first whole, the second as the server had it, nothing of the third.
+    const auto there = [&server](const std::string& sql) {
+        std::vector<std::vector<rt::Value>> rows;
+        EXPECT_EQ(server.Query(sql, {}, rows), 0) << sql << ": " << server.SQLErrText;
+        server.Rollback();
+        return rows;
+    };
+    EXPECT_EQ(
+        there("SELECT xm_name, xm_askno, xm_xg FROM j_xm_base WHERE xm_id = '201812340001'"),
+        (std::vector<std::vector<rt::Value>>{{rt::Value(kA.name), rt::Value(kA.askno), rt::Value("0")}}));
+    for (const auto& [table, order] : tables) {
+        if (table == "j_xm_base") continue;
+        EXPECT_EQ(there("SELECT count(*) FROM " + table + " WHERE xm_id = '201812340001'"),
+                  (std::vector<std::vector<rt::Value>>{{rt::Value(static_cast<std::int64_t>(
+                      PendingRows("SELECT * FROM " + table + " WHERE xm_id = '201812340001'", {}).size()))}}))
+            << table;
+    }
+    EXPECT_EQ(there("SELECT xm_name FROM j_xm_base WHERE xm_id = '201812340002'"),
+              (std::vector<std::vector<rt::Value>>{{rt::Value("服务器上的名称")}}));
+    for (const auto& [table, order] : tables)
+        EXPECT_EQ(there("SELECT count(*) FROM " + table + " WHERE xm_id = '201812340003'"),
+                  (std::vector<std::vector<rt::Value>>{{rt::Value(std::int64_t{0})}}))
+            << table;
+}
+
+// A data source that every user of the desktop shares serves once the user's own is removed,
+// after a question; 否 keeps everything.
+TEST_F(DataSourceDialog, TheSystemsDataSourceServesOnceTheUsersOwnIsRemovedAfterAQuestion) {
+    const std::string port = testing_support::ScratchDatabase::ServerPort();
+    std::ofstream(Db().Folder() / "odbc.ini")
+        << "[laurel]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=" << port
+        << "\nDatabase=" << database_ << "\nUsername=" << user_ << "\nPassword=" << password_ << "\n";
+    OpenMainWindow();
+    auto w = Dialog();
+    ASSERT_TRUE(w->rb_system->Visible());
+    EXPECT_EQ(w->rb_system->Text(),
+              "本机所有用户共用的数据源（服务器 127.0.0.1:" + port + "/" + database_ + "）");
+    w->rb_system->Click();
+    const std::string question = "提示信息|将删除您自己设置的数据源“laurel”（" + userIni_.string() +
+                                 "），\n改用本机所有用户共用的数据源：服务器 127.0.0.1:" + port + "/" +
+                                 database_ + "。\n是否继续？";
+    Dialogs().Answer(2);
+    w->cb_ok->Click();
+    EXPECT_EQ(Boxes(), std::vector<std::string>{question});
+    EXPECT_EQ(Slurp(userIni_), before_);
+
+    Dialogs().Clear();
+    Dialogs().Answer(1);
+    Dialogs().Answer(2);
+    w->cb_ok->Click();
+    ASSERT_EQ(Boxes().size(), 2u) << Dialogs().Transcript();
+    EXPECT_EQ(Boxes()[0], question);
+    EXPECT_TRUE(LaurelSections().empty()) << Slurp(userIni_);
+    EXPECT_EQ(rt::FindDataSource("laurel"), rt::DataSourceScope::System);
 }
 
 TEST(AboutSupportLine, CarriesTheTelephoneNumberOfTheSettingsOrNone) {

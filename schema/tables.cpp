@@ -1,0 +1,18 @@
+#include "schema/tables.h"
+
+#include "runtime/transaction.h"
+#include "runtime/value.h"
+
+namespace schema {
+
+std::vector<std::string> TablesPresent(rt::Transaction& t) {
+    std::vector<std::string> present;
+    for (const char* table : kTables) {
+        std::vector<rt::Value> count(1);
+        if (t.SelectInto(std::string("SELECT count(*) FROM ") + table, {}, count) == 0)
+            present.emplace_back(table);
+    }
+    return present;
+}
+
+}  // namespace schema
