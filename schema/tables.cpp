@@ -11,6 +11,8 @@ std::vector<std::string> TablesPresent(rt::Transaction& t) {
         std::vector<rt::Value> count(1);
         if (t.SelectInto(std::string("SELECT count(*) FROM ") + table, {}, count) == 0)
             present.emplace_back(table);
+        else
+            t.Rollback();  // PostgreSQL ends the transaction at the failure: the next table starts anew
     }
     return present;
 }

@@ -17,8 +17,8 @@ inline constexpr std::array<const char*, 9> kTables = {"j_xm_base",   "j_ry_fini
                                                        "j_zl_patent", "recomdept",     "xuekdm"};
 inline constexpr std::array<const char*, 2> kCodeTables = {"recomdept", "xuekdm"};
 
-// Which of the nine tables the database behind `t` holds, as far as they can be read. A table that
-// is missing fails its statement alone; the transaction is left to the caller.
+// Which of the nine tables the database behind `t` holds, as far as they can be read. It only
+// reads: a table that is missing fails its statement, and the transaction is ended there.
 std::vector<std::string> TablesPresent(rt::Transaction& t);
 
 }  // namespace schema
