@@ -72,6 +72,8 @@ struct ServerSettings {
 DataSourceEntries ServerDataSource(const ServerSettings& settings);
 // The entries of a data source for a database file of this desktop.
 DataSourceEntries FileDataSource(const std::string& file);
+// The SQLite ODBC driver as a data source of this desktop names it.
+std::string SqliteDriver();
 // The user's own database file, where the first start makes it.
 std::string OwnDatabaseFile();
 // A connect string that reaches what `entries` describe without naming a data source.

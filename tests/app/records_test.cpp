@@ -3,7 +3,6 @@
 // window over a private database.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
@@ -1546,7 +1545,7 @@ TEST(DataSourceTexts, ShowTheServerInFullButNeverThePassword) {
                            "pqopt=sslrootcert='/etc/laurel/db ca.crt' keepalives_idle=30\n";
     std::ofstream(folder.Folder() / "odbc.ini")
         << "[laurel_system]\nDriver=SQLite3\nDatabase=/srv/laurel.db\n";
-    setenv("ODBCINI", user.c_str(), 1);
+    qputenv("ODBCINI", QByteArray::fromStdString(user.string()));
     const rt::DataSourceDescription server = rt::DescribeDataSource("laurel");
     EXPECT_EQ(
         laurel::records::DataSourceLines(server),
@@ -1577,7 +1576,7 @@ class DataSourceDialog : public RecordsTest {
         if (ScratchDatabase::ServerHost().empty() || !fs::exists(tls_ / "ca.crt"))
             GTEST_SKIP() << "no test cluster with TLS (tools/test-postgresql, LAUREL_TEST_PGHOST)";
         RecordsTest::SetUp();
-        const std::string tag = std::to_string(getpid());
+        const std::string tag = std::to_string(QCoreApplication::applicationPid());
         user_ = "laurel_dialog_" + tag;
         password_ = "pw;{" + tag + "}'x";
         database_ = "laurel_dialog_" + tag;
