@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
+#include <QCoreApplication>
 #include <QProcess>
 #include <QTest>
 #include <algorithm>
@@ -1086,7 +1087,7 @@ TEST_F(ExchangeTest, TwoCopiesImportingAtOnceInOneProgramFolderBothSucceed) {
         env.insert("LAUREL_COPY_WAIT_FOR", QString::fromStdString(waitFor));
         copy->setProcessEnvironment(env);
         copy->setProcessChannelMode(QProcess::MergedChannels);
-        copy->start(QString::fromStdString(fs::read_symlink("/proc/self/exe").string()),
+        copy->start(QCoreApplication::applicationFilePath(),
                     {"--gtest_filter=ImportingCopy.ImportsItsPackage"});
         EXPECT_TRUE(copy->waitForStarted(10000));
         return copy;

@@ -21,6 +21,7 @@
 #include "app/j_main_mdi.h"
 #include "check/print_command.h"
 #include "document/working_document.h"
+#include "runtime/files.h"
 #include "runtime/path.h"
 #include "runtime/word.h"
 #include "tests/support/app_fixture.h"
@@ -163,6 +164,9 @@ class FormDocumentTest : public AppTest {
         Application::SetEngineAvailable(true);
         Application cleanup;
         if (cleanup.ConnectToObject("", "word.application") == 0) cleanup.Quit();
+        // This copy's own working folder goes first, as when the program ends: while the copy
+        // holds it, Windows lets nobody remove it.
+        rt::LeaveOwnFolders();
         fs::remove_all(folder_);
         AppTest::TearDown();
     }
