@@ -70,6 +70,21 @@ std::string EntryValue(const DataSourceEntries& entries, std::string_view key) {
     return {};
 }
 
+bool WritableEntries(const DataSourceEntries& entries, std::string& error) {
+    if (entries.empty() || LowerAscii(entries.front().first) != "driver") {
+        error = "a data source names its driver first";
+        return false;
+    }
+    for (const auto& [key, value] : entries) {
+        if (key.empty() || key.find_first_of("=[]\r\n") != std::string::npos ||
+            value.find_first_of("\r\n") != std::string::npos || Trim(value) != value) {
+            error = "the value of " + key + " cannot be kept in a data source";
+            return false;
+        }
+    }
+    return true;
+}
+
 DataSourceDescription DescribeDataSource(const std::string& name) {
     return DescribeDataSource(name, FindDataSource(name));
 }

@@ -20,6 +20,10 @@ using DataSourceEntries = std::vector<DataSourceEntry>;
 // The value of `key` (compared without regard to case); "" when there is none.
 std::string EntryValue(const DataSourceEntries& entries, std::string_view key);
 
+// Whether `entries` can be written as a data source as they are: the driver first, and no key or
+// value that the file or registry would read back otherwise. When not, `error` says why.
+bool WritableEntries(const DataSourceEntries& entries, std::string& error);
+
 // The data source `name` at one scope: its entries, none when it has no such data source.
 DataSourceEntries ReadDataSource(const std::string& name, DataSourceScope scope);
 // Where the driver manager finds `name` when a program connects to it: the user's own when there

@@ -130,17 +130,7 @@ std::string UserDataSourcePlace() {
 
 bool WriteUserDataSource(const std::string& name, const DataSourceEntries& entries, std::string& error) {
     error.clear();
-    if (entries.empty() || LowerAscii(entries.front().first) != "driver") {
-        error = "a data source names its driver first";
-        return false;
-    }
-    for (const auto& [key, value] : entries) {
-        if (key.empty() || key.find_first_of("=[]\r\n") != std::string::npos ||
-            value.find_first_of("\r\n") != std::string::npos || Trim(value) != value) {
-            error = "the value of " + key + " cannot be kept in a data source";
-            return false;
-        }
-    }
+    if (!WritableEntries(entries, error)) return false;
     const ConfigMode user(ODBC_USER_DSN);
     DataSourceEntries saved;
     if (Has(name))
