@@ -27,6 +27,7 @@ struct Part {
     std::size_t entry = kMade;                // the part of the file it was read from
     std::unique_ptr<pugi::xml_document> xml;  // once parsed
     bool dirty = false;
+    std::string text;  // what the tree was parsed from in place, if it was
 };
 
 // The file's name alone, in quotation marks, as messages name it: the user chose the folder, and a
@@ -68,6 +69,7 @@ class Package {
     std::string file_;
     std::string mainName_;
     Part* main_ = nullptr;
+    bool firstReading_ = false;  // this package read the file first
 };
 
 }  // namespace rt::word::package
