@@ -102,7 +102,7 @@ void CheckTemplate(const std::string& path) {
     }
     if (!why.empty())
         throw rt::word::Error("无法打开模板“" + rt::PathText(rt::FsPath(path).filename()) + "”：" + why +
-                              "。模板应在 " + path);
+                              "。模板应在 " + rt::ShownPath(path));
 }
 
 }  // namespace

@@ -192,9 +192,9 @@ void KeepForTheUser(const std::string& working_document, const std::string& kept
         std::error_code ignored;
         fs::remove(rt::FsPath(working_document).parent_path(), ignored);  // the document folder, once empty
     }
-    const std::string where = ec ? "完成的推荐书暂时保留在：\n" + working_document +
+    const std::string where = ec ? "完成的推荐书暂时保留在：\n" + rt::ShownPath(working_document) +
                                        "\n下次打印或重新启动程序时它将被删除，请及时复制。"
-                                 : "完成的推荐书已保留在：\n" + kept +
+                                 : "完成的推荐书已保留在：\n" + rt::ShownPath(kept) +
                                        "\n它会一直留在那里，直到本推荐书再次打印并成功保存到所选位置。";
     rt::MessageBox(kError, failure + "\n" + where, rt::Icon::StopSign);
 }

@@ -195,11 +195,12 @@ std::optional<std::string> ImportPackage(rt::Zip& zip, rt::Transaction& sqlca,
                    rt::Icon::StopSign);
 
     if (FileExists(archive) && !FileDelete(archive))
-        MessageBox("Remove file failed", "Check that the file is not used: " + archive, rt::Icon::StopSign);
+        MessageBox("Remove file failed", "Check that the file is not used: " + rt::ShownPath(archive),
+                   rt::Icon::StopSign);
     if (DirectoryExists(in_folder) && RemoveDirectory(in_folder) != 1)
         MessageBox("Remove directory failed",
                    std::string("Check that the directory is empty, and ") +
-                       "is not the current directory: " + in_folder,
+                       "is not the current directory: " + rt::ShownPath(in_folder),
                    rt::Icon::StopSign);
     PackageImport import{sqlca, {}, {}};
     // A package that could not be unpacked whole (a member refused, named twice, too large, or no

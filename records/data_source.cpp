@@ -1,9 +1,8 @@
 #include "records/data_source.h"
 
-#include <filesystem>
-
 #include "records/globals.h"
 #include "runtime/dialogs.h"
+#include "runtime/path.h"
 #include "runtime/text.h"
 #include "sections/globals.h"
 
@@ -43,7 +42,7 @@ std::string DataSourceStatus(const rt::DataSourceDescription& s, bool connected)
     std::string text;
     switch (s.kind) {
         case Kind::File:
-            text = "本机数据库 " + std::filesystem::path(s.file).filename().string();
+            text = "本机数据库 " + rt::PathText(rt::FsPath(s.file).filename());
             break;
         case Kind::Server:
             text = "服务器 " + ServerAndPort(s) + "/" + s.database;

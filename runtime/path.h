@@ -15,10 +15,18 @@ inline std::filesystem::path FsPath(std::string_view utf8) {
         std::u8string_view(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
 }
 
-// A path as UTF-8 text, with the system's own separators.
+// A path as UTF-8 text, its separators as they are.
 inline std::string PathText(const std::filesystem::path& path) {
     const std::u8string text = path.u8string();
     return std::string(text.begin(), text.end());
+}
+
+// A path as a message shows it to the user: with the system's own separators, whatever the program
+// joined its parts with.
+inline std::string ShownPath(std::string_view utf8) {
+    std::filesystem::path path = FsPath(utf8);
+    path.make_preferred();
+    return PathText(path);
 }
 
 // A path as UTF-8 text with "/" between its parts, as archives name their entries.

@@ -325,7 +325,7 @@ TEST_F(FormDocumentTest, ATemplateWithoutABookmarkStopsTheStepAndNoWorkingDocume
     // Through the Print command a template that is missing, a folder or cannot be read is one error
     // box in Chinese that names the template and where it is expected.
     // The program names it as it builds it, from its folder's text.
-    const std::string where = "。模板应在 " + rt::PathText(folder_) + "/model/m_model2.docx";
+    const std::string where = "。模板应在 " + rt::ShownPath(rt::PathText(folder_) + "/model/m_model2.docx");
     const std::vector<std::pair<std::function<bool()>, std::string>> broken = {
         {[&] {
              fs::remove(Template());

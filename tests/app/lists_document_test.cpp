@@ -326,7 +326,7 @@ TEST_F(ListsDocumentTest, CancelledDialogDeletesTheWorkingDocumentSilently) {
 TEST_F(ListsDocumentTest, FailedDialogOrCopyKeepsTheDocumentUntilTheUserHasOne) {
     const std::string keptText = laurel::document::KeptDocumentPath(program_.string(), kRec.askno);
     const fs::path kept = rt::FsPath(keptText);
-    const std::string where = "\n完成的推荐书已保留在：\n" + keptText +
+    const std::string where = "\n完成的推荐书已保留在：\n" + rt::ShownPath(keptText) +
                               "\n它会一直留在那里，直到本推荐书再次打印并成功保存到所选位置。";
     Dialogs().Answer(1);
     EXPECT_EQ(Run(-1, {}), 1);

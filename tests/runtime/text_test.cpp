@@ -9,6 +9,7 @@
 #include <string>
 
 #include "runtime/dwdef.h"
+#include "runtime/path.h"
 #include "runtime/value.h"
 
 namespace rt {
@@ -104,6 +105,13 @@ TEST(GbkConversion, RoundTripsAndRejectsMalformedInput) {
     EXPECT_FALSE(Utf8ToGbk("a\xFF"));
     EXPECT_FALSE(Utf8ToGbk("\xE4\xB8"));
     EXPECT_FALSE(GbkToUtf8("\xD6"));  // lead byte without its trail
+}
+
+// The program joins paths with "/"; a message shows them as the system writes them.
+TEST(ShownPath, HasTheSystemsOwnSeparators) {
+    EXPECT_EQ(
+        rt::ShownPath("工作/未交付的推荐书/202612340001.docx"),
+        rt::PathText(rt::FsPath("工作") / rt::FsPath("未交付的推荐书") / rt::FsPath("202612340001.docx")));
 }
 
 TEST(Trim, RemovesOnlyAsciiBlanks) {
