@@ -29,14 +29,15 @@ std::string Env(const char* name, const char* fallback) {
     return v != nullptr && *v != '\0' ? v : fallback;
 }
 
-// The server's data source entry for `database`. A lock held by another connection makes a
-// statement fail after the same short wait as the SQLite data source's busy timeout, instead of
-// waiting until the other ends.
+// The server's data source entry for `database`, as the program's dialog writes one: a failed
+// statement rolls the whole transaction back, so that a connection is made once, not twice. A lock
+// held by another connection makes a statement fail after the same short wait as the SQLite data
+// source's busy timeout, instead of waiting until the other ends.
 std::string ServerDataSource(const std::string& dsn, const std::string& database) {
     return "[" + dsn + "]\nDriver=PostgreSQL Unicode\nServername=" + ScratchDatabase::ServerHost() +
            "\nPort=" + ScratchDatabase::ServerPort() + "\nDatabase=" + database +
-           "\nUsername=" + ScratchDatabase::ServerUser() + "\nConnSettings=SET lock_timeout = '" +
-           std::to_string(kBusyTimeoutMs) + "ms'\n";
+           "\nUsername=" + ScratchDatabase::ServerUser() +
+           "\nProtocol=7.4-1\nConnSettings=SET lock_timeout = '" + std::to_string(kBusyTimeoutMs) + "ms'\n";
 }
 
 // The tables and code rows every scratch database starts with are made once per server, in a
@@ -215,7 +216,7 @@ bool ScratchDatabase::CreateEmpty(std::string& error) {
 }
 
 bool ScratchDatabase::CreateEmptyOnServer(std::string& error) {
-    return ConnectToServer(error) && MakeOnServer("template0 ENCODING 'UTF8'", error);
+    return ConnectToServer(error) && MakeOnServer("template0 ENCODING 'UTF8' STRATEGY FILE_COPY", error);
 }
 
 bool ScratchDatabase::CreateOnServer(std::string& error) {
