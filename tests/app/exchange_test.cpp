@@ -129,18 +129,11 @@ class ExchangeTest : public AppTest {
 
     // Every committed row of the recommendation, table by table, in the package's column order.
     std::map<std::string, Rows> Snapshot(const std::string& id) {
-        rt::Transaction probe;
-        ConnectAnother(probe, true);
         std::map<std::string, Rows> out;
-        for (const Table& t : kTables) {
-            Rows rows;
-            probe.Query(
-                "SELECT " + ColumnList(t) + " FROM " + t.table + " WHERE xm_id = ? ORDER BY " + t.order, {id},
-                rows);
-            EXPECT_EQ(probe.SQLCode, 0) << probe.SQLErrText;
-            out[t.table] = rows;
-        }
-        probe.Disconnect();
+        for (const Table& t : kTables)
+            out[t.table] = StoredRows(
+                "SELECT " + ColumnList(t) + " FROM " + t.table + " WHERE xm_id = ? ORDER BY " + t.order,
+                {id});
         return out;
     }
 
