@@ -1,8 +1,10 @@
 #include "runtime/data_source.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
+#include "runtime/data_source_installer.h"
 #include "runtime/text.h"
 
 namespace rt {
@@ -208,6 +210,21 @@ ConnectProblem ClassifyConnectFailure(std::string_view diagnostic) {
              "网络不可达", "connection timed out", "连接超时", "is the server running", "服务器是否在"}))
         return ConnectProblem::Refused;
     return ConnectProblem::Other;
+}
+
+std::vector<std::string> ListedNames(const std::function<int(char* buffer, int size)>& read) {
+    std::vector<char> buffer(1 << 16, '\0');
+    const int got = read(buffer.data(), static_cast<int>(buffer.size()));
+    std::vector<std::string> names;
+    if (got <= 0) return names;
+    const std::size_t end = std::min<std::size_t>(static_cast<std::size_t>(got), buffer.size() - 1);
+    for (std::size_t at = 0; at < end;) {
+        const std::string name(buffer.data() + at);
+        if (name.empty()) break;
+        at += name.size() + 1;
+        names.push_back(name);
+    }
+    return names;
 }
 
 }  // namespace rt

@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "runtime/data_source.h"
+#include "runtime/data_source_installer.h"
 #include "runtime/fd.h"
 #include "runtime/text.h"
 
@@ -94,20 +95,9 @@ UWORD ModeOf(DataSourceScope scope) {
     return scope == DataSourceScope::System ? ODBC_SYSTEM_DSN : ODBC_USER_DSN;
 }
 
-// A list the installer gives as names each ended by a NUL, the list by a second one.
 std::vector<std::string> Names(const Installer& in, const char* section) {
-    std::vector<char> buffer(1 << 16, '\0');
-    const int got = in.getString(section, nullptr, "", buffer.data(), static_cast<int>(buffer.size()), kIni);
-    std::vector<std::string> names;
-    if (got <= 0) return names;
-    const std::size_t end = std::min<std::size_t>(static_cast<std::size_t>(got), buffer.size() - 1);
-    for (std::size_t at = 0; at < end;) {
-        const std::string name(buffer.data() + at);
-        if (name.empty()) break;
-        at += name.size() + 1;
-        names.push_back(name);
-    }
-    return names;
+    return ListedNames(
+        [&](char* buffer, int size) { return in.getString(section, nullptr, "", buffer, size, kIni); });
 }
 
 std::string ValueOf(const Installer& in, const std::string& section, const std::string& key) {

@@ -3,6 +3,7 @@
 // of its own there: a data source is there once or not at all, and the user's are the user's alone.
 
 #include "runtime/data_source.h"
+#include "runtime/data_source_installer.h"
 #include "runtime/odbc.h"
 // The installer's header builds on the ODBC types, which build on Windows' own.
 #include <odbcinst.h>
@@ -41,21 +42,10 @@ UWORD ModeOf(DataSourceScope scope) {
     return scope == DataSourceScope::System ? ODBC_SYSTEM_DSN : ODBC_USER_DSN;
 }
 
-// A list the installer gives as names each ended by a NUL, the list by a second one.
 std::vector<std::string> Names(const char* section) {
-    std::vector<char> buffer(1 << 16, '\0');
-    const int got = SQLGetPrivateProfileString(section, nullptr, "", buffer.data(),
-                                               static_cast<int>(buffer.size()), kIni);
-    std::vector<std::string> names;
-    if (got <= 0) return names;
-    const std::size_t end = std::min<std::size_t>(static_cast<std::size_t>(got), buffer.size() - 1);
-    for (std::size_t at = 0; at < end;) {
-        const std::string name(buffer.data() + at);
-        if (name.empty()) break;
-        at += name.size() + 1;
-        names.push_back(name);
-    }
-    return names;
+    return ListedNames([&](char* buffer, int size) {
+        return SQLGetPrivateProfileString(section, nullptr, "", buffer, size, kIni);
+    });
 }
 
 std::string ValueOf(const std::string& section, const std::string& key) {
