@@ -1,5 +1,6 @@
 #include "runtime/ui/controls.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QEvent>
@@ -252,25 +253,27 @@ void SingleLineEdit::SetLimit(int characters) {
     static_cast<QLineEdit*>(Widget())->setMaxLength(characters > 0 ? characters : 32767);
 }
 
-// ---- RadioButton ------------------------------------------------------------------------------
+// ---- RadioButton and CheckBox ------------------------------------------------------------------
 
-RadioButton::RadioButton(Window& parent, std::string name, std::string text)
+ToggleButton::ToggleButton(Window& parent, std::string name, std::string text, QAbstractButton* button)
     : Control(parent, std::move(name)), text_(std::move(text)) {
-    // The buttons of one window are one group: Qt groups those of one parent widget.
-    auto* button = new QRadioButton(Q(text_));
-    QObject::connect(button, &QRadioButton::clicked, button, [this] {
+    QObject::connect(button, &QAbstractButton::clicked, button, [this] {
         if (clicked) clicked();
     });
     Attach(button);
 }
 
-bool RadioButton::Checked() const {
-    return static_cast<QRadioButton*>(Widget())->isChecked();
+bool ToggleButton::Checked() const {
+    return static_cast<QAbstractButton*>(Widget())->isChecked();
 }
 
-void RadioButton::SetChecked(bool on) {
-    static_cast<QRadioButton*>(Widget())->setChecked(on);
+void ToggleButton::SetChecked(bool on) {
+    static_cast<QAbstractButton*>(Widget())->setChecked(on);
 }
+
+// The buttons of one window are one group: Qt groups those of one parent widget.
+RadioButton::RadioButton(Window& parent, std::string name, const std::string& text)
+    : ToggleButton(parent, std::move(name), text, new QRadioButton(Q(text))) {}
 
 void RadioButton::Click() {
     if (!Enabled() || !Visible()) return;
@@ -278,24 +281,8 @@ void RadioButton::Click() {
     if (clicked) clicked();
 }
 
-// ---- CheckBox ---------------------------------------------------------------------------------
-
-CheckBox::CheckBox(Window& parent, std::string name, std::string text)
-    : Control(parent, std::move(name)), text_(std::move(text)) {
-    auto* box = new QCheckBox(Q(text_));
-    QObject::connect(box, &QCheckBox::clicked, box, [this] {
-        if (clicked) clicked();
-    });
-    Attach(box);
-}
-
-bool CheckBox::Checked() const {
-    return static_cast<QCheckBox*>(Widget())->isChecked();
-}
-
-void CheckBox::SetChecked(bool on) {
-    static_cast<QCheckBox*>(Widget())->setChecked(on);
-}
+CheckBox::CheckBox(Window& parent, std::string name, const std::string& text)
+    : ToggleButton(parent, std::move(name), text, new QCheckBox(Q(text))) {}
 
 void CheckBox::Click() {
     if (!Enabled() || !Visible()) return;

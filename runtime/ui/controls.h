@@ -9,6 +9,8 @@
 
 #include "runtime/ui/control.h"
 
+class QAbstractButton;
+
 namespace rt::ui {
 
 enum class TextAlign { Left, Center, Right };
@@ -87,33 +89,35 @@ class SingleLineEdit : public Control {
 };
 
 // A choice among the radio buttons of one window: checking one unchecks the others.
-class RadioButton : public Control {
+// What a radio button and a check box share: a text, a check and the user's click.
+class ToggleButton : public Control {
   public:
-    RadioButton(Window& parent, std::string name, std::string text = {});
     std::string Text() const { return text_; }
     bool Checked() const;
-    // Checks it, unchecking the others of the window, and fires clicked as the user's click does.
-    void Click();
     // Checks or unchecks it, firing nothing.
     void SetChecked(bool on);
     std::function<void()> clicked;
+
+  protected:
+    // Takes `button` into the window.
+    ToggleButton(Window& parent, std::string name, std::string text, QAbstractButton* button);
 
   private:
     std::string text_;
 };
 
-class CheckBox : public Control {
+class RadioButton : public ToggleButton {
   public:
-    CheckBox(Window& parent, std::string name, std::string text = {});
-    std::string Text() const { return text_; }
-    bool Checked() const;
-    void SetChecked(bool on);
+    RadioButton(Window& parent, std::string name, const std::string& text = {});
+    // Checks it, unchecking the others of the window, and fires clicked as the user's click does.
+    void Click();
+};
+
+class CheckBox : public ToggleButton {
+  public:
+    CheckBox(Window& parent, std::string name, const std::string& text = {});
     // Turns it over and fires clicked, as the user's click does.
     void Click();
-    std::function<void()> clicked;
-
-  private:
-    std::string text_;
 };
 
 class GroupBox : public Control {
