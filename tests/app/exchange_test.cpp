@@ -33,6 +33,7 @@
 #include "runtime/zip.h"
 #include "schema/dataobjects.h"
 #include "tests/support/app_fixture.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/platform.h"
 
 namespace {
@@ -262,13 +263,9 @@ class ExchangeTest : public AppTest {
         return out;
     }
 
-    static std::string ReadFile(const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    static std::string ReadFile(const fs::path& p) { return testing_support::FileBytes(p); }
     static void WriteFile(const fs::path& p, const std::string& bytes) {
-        fs::create_directories(p.parent_path());
-        std::ofstream(p, std::ios::binary) << bytes;
+        testing_support::WriteFileBytes(p, bytes);
     }
 
     // This copy's own working folder in the program folder (once Open has named the program

@@ -25,6 +25,7 @@
 #include "runtime/path.h"
 #include "runtime/word.h"
 #include "tests/support/app_fixture.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/platform.h"
 
 namespace {
@@ -41,12 +42,7 @@ using testing_support::TinyDisk;
 
 const Recommendation kRec{"201812340001", "2008 0101", "甲项目"};
 
-std::string FileBytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using testing_support::FileBytes;
 
 // The parts of a package, to look at or to change.
 std::map<std::string, std::string> ReadParts(const fs::path& path) {

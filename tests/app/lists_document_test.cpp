@@ -24,6 +24,7 @@
 #include "runtime/word.h"
 #include "runtime/zip.h"
 #include "tests/support/app_fixture.h"
+#include "tests/support/file_bytes.h"
 
 namespace {
 
@@ -55,10 +56,7 @@ class Reader {
     rt::word::Document* doc_ = nullptr;
 };
 
-std::string Slurp(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using testing_support::FileBytes;
 
 std::string Attribute(const std::string& xml, const std::string& name) {
     std::smatch m;
@@ -93,7 +91,7 @@ Protection ProtectionOf(const fs::path& docx, const fs::path& scratch) {
     zip.preservepaths = false;
     zip.unziptofolder = scratch.string();
     EXPECT_EQ(zip.unzip(), 0);
-    const std::string xml = Slurp(scratch / "settings.xml");
+    const std::string xml = FileBytes(scratch / "settings.xml");
     const std::string spin = Attribute(xml, "cryptSpinCount");
     return {
         Attribute(xml, "edit"), Attribute(xml, "enforcement"),
@@ -307,7 +305,7 @@ TEST_F(ListsDocumentTest, CopyReplacesAnExistingFileAndTheDialogIsAskedAfterWord
     EXPECT_EQ(request.extension, "docx");
     EXPECT_EQ(request.filter, "Word Files (*.*),*.*");
     EXPECT_EQ(request.initialDir, "D:\\");
-    EXPECT_NE(Slurp(Target()), "old");
+    EXPECT_NE(FileBytes(Target()), "old");
     EXPECT_EQ(Reader(Target()).Bookmark("xm_wcr"), "完成人一");
     EXPECT_FALSE(fs::exists(Working()));
     // Nothing left beside the target from the copy.
@@ -400,7 +398,7 @@ TEST_F(ListsDocumentTest, UnreachableWordIsReportedAndNothingElseHappens) {
     EXPECT_EQ(result, 0);
     EXPECT_EQ(Boxes(), std::vector<std::string>{"错误|启动word错误: -3"});
     EXPECT_TRUE(Dialogs().files.empty());
-    EXPECT_EQ(Slurp(Working()), Slurp(LAUREL_TEMPLATE));
+    EXPECT_EQ(FileBytes(Working()), FileBytes(LAUREL_TEMPLATE));
 }
 
 TEST_F(ListsDocumentTest, MissingWorkingDocumentEndsTheRunBeforeTheDialog) {
@@ -451,10 +449,10 @@ TEST_F(ListsDocumentTest, MoreRowsThanTheTemplateHoldsEndsTheRunAndKeepsTheWorki
             }
     }
     for (int no = 2; no <= rows + 1; ++no) AddContributor(kRec.id, no, "人" + std::to_string(no));
-    const std::string before = Slurp(Working());
+    const std::string before = FileBytes(Working());
     EXPECT_THROW(AllPrint789(buffer_), rt::word::Error);
     EXPECT_TRUE(Dialogs().files.empty());
-    EXPECT_EQ(Slurp(Working()), before);
+    EXPECT_EQ(FileBytes(Working()), before);
     // The half-filled document is not left behind in a hidden engine.
     rt::word::Application probe;
     EXPECT_NE(probe.ConnectToObject("", "word.application"), 0);

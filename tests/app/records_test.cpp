@@ -46,6 +46,7 @@
 #include "sections/section_area.h"
 #include "sections/section_table.h"
 #include "tests/support/app_fixture.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/platform.h"
 #include "tests/support/scratch_database.h"
 
@@ -1592,7 +1593,7 @@ class DataSourceDialog : public RecordsTest {
         std::string error;
         ASSERT_TRUE(schema::PrepareDatabase(t, error)) << error;
         userIni_ = Db().Folder() / "user-odbc.ini";
-        before_ = Slurp(userIni_);
+        before_ = testing_support::FileBytes(userIni_);
     }
 
     void TearDown() override {
@@ -1630,11 +1631,6 @@ class DataSourceDialog : public RecordsTest {
         return t.Connected();
     }
 
-    static std::string Slurp(const fs::path& file) {
-        std::ifstream in(file, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-
     // The dialog over the main window, as the menu opens it.
     std::unique_ptr<laurel::records::w_datasource> Dialog() {
         laurel::records::CommandTargets targets{
@@ -1663,7 +1659,7 @@ class DataSourceDialog : public RecordsTest {
 
     std::vector<std::string> LaurelSections() const {
         std::vector<std::string> lines;
-        std::istringstream in(Slurp(userIni_));
+        std::istringstream in(testing_support::FileBytes(userIni_));
         for (std::string line; std::getline(in, line);)
             if (line == "[laurel]") lines.push_back(line);
         return lines;
@@ -1728,7 +1724,7 @@ TEST_F(DataSourceDialog, EachFailureSaysWhatIsWrongInChineseAndWritesNothing) {
             (ok ? w->cb_ok : w->cb_test)->Click();
             EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|" + c.says});
             EXPECT_FALSE(w->changed.has_value());
-            EXPECT_EQ(Slurp(userIni_), before_);
+            EXPECT_EQ(testing_support::FileBytes(userIni_), before_);
         }
     }
     EXPECT_EQ(laurel::records::DataSourceStatus(laurel::records::CurrentDataSource(), true),
@@ -1754,7 +1750,7 @@ TEST_F(DataSourceDialog, ASwitchLeavesOneDataSourceOfTheUsersOwnAndTheNextStartC
     Dialogs().Answer(1);
     w->cb_test->Click();
     EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|连接成功，数据库中推荐系统的数据表齐全。"});
-    EXPECT_EQ(Slurp(userIni_), Slurp(userIni_));
+    EXPECT_EQ(testing_support::FileBytes(userIni_), testing_support::FileBytes(userIni_));
 
     Dialogs().Clear();
     Dialogs().Answer(2);  // nothing to copy
@@ -1770,7 +1766,7 @@ TEST_F(DataSourceDialog, ASwitchLeavesOneDataSourceOfTheUsersOwnAndTheNextStartC
     ASSERT_TRUE(w->changed.has_value());
     EXPECT_FALSE(w->restart);
 
-    EXPECT_EQ(LaurelSections().size(), 1u) << Slurp(userIni_);
+    EXPECT_EQ(LaurelSections().size(), 1u) << testing_support::FileBytes(userIni_);
     EXPECT_EQ(fs::status(userIni_).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
     const rt::DataSourceEntries written = rt::ReadDataSource("laurel", rt::DataSourceScope::User);
@@ -1798,7 +1794,7 @@ TEST_F(DataSourceDialog, ASwitchLeavesOneDataSourceOfTheUsersOwnAndTheNextStartC
                {"--gtest_filter=NextStart.ConnectsToItsDataSource"});
     ASSERT_TRUE(next.waitForFinished(60000));
     EXPECT_EQ(next.exitCode(), 0) << next.readAll().toStdString();
-    EXPECT_EQ(Slurp(answer), "PostgreSQL " + database_);
+    EXPECT_EQ(testing_support::FileBytes(answer), "PostgreSQL " + database_);
 }
 
 // A start of the program, run by the test above: connects as the program does and writes what
@@ -1933,7 +1929,7 @@ TEST_F(DataSourceDialog, TheSystemsDataSourceServesOnceTheUsersOwnIsRemovedAfter
     Dialogs().Answer(2);
     w->cb_ok->Click();
     EXPECT_EQ(Boxes(), std::vector<std::string>{question});
-    EXPECT_EQ(Slurp(userIni_), before_);
+    EXPECT_EQ(testing_support::FileBytes(userIni_), before_);
 
     Dialogs().Clear();
     Dialogs().Answer(1);
@@ -1941,7 +1937,7 @@ TEST_F(DataSourceDialog, TheSystemsDataSourceServesOnceTheUsersOwnIsRemovedAfter
     w->cb_ok->Click();
     ASSERT_EQ(Boxes().size(), 2u) << Dialogs().Transcript();
     EXPECT_EQ(Boxes()[0], question);
-    EXPECT_TRUE(LaurelSections().empty()) << Slurp(userIni_);
+    EXPECT_TRUE(LaurelSections().empty()) << testing_support::FileBytes(userIni_);
     EXPECT_EQ(rt::FindDataSource("laurel"), rt::DataSourceScope::System);
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "runtime/files.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/platform.h"
 
 namespace {
@@ -30,12 +31,9 @@ class FileCopyTest : public ::testing::Test {
 
     std::string Path(const std::string& rel) const { return (root_ / rel).string(); }
     void Write(const std::string& rel, const std::string& bytes) const {
-        std::ofstream(root_ / rel, std::ios::binary) << bytes;
+        testing_support::WriteFileBytes(root_ / rel, bytes);
     }
-    std::string Read(const std::string& rel) const {
-        std::ifstream in(root_ / rel, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string Read(const std::string& rel) const { return testing_support::FileBytes(root_ / rel); }
     std::vector<std::string> Files() const {
         std::vector<std::string> out;
         for (const auto& e : fs::directory_iterator(root_)) out.push_back(e.path().filename().string());

@@ -18,6 +18,7 @@
 #include <tuple>
 
 #include "runtime/path.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/platform.h"
 
 namespace {
@@ -106,12 +107,7 @@ std::string ReadPart(const fs::path& path, const std::string& name) {
     return out;
 }
 
-std::string FileBytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using testing_support::FileBytes;
 
 std::string Decode64(const std::string& in) {
     static const std::string kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";

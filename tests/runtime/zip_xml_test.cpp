@@ -19,6 +19,7 @@
 #include "runtime/xml.h"
 #include "runtime/zip.h"
 #include "schema/dataobjects.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/platform.h"
 
 namespace {
@@ -37,13 +38,9 @@ class Sandbox : public ::testing::Test {
 
     std::string Path(const std::string& rel) const { return (root_ / rel).string(); }
     void Write(const std::string& rel, const std::string& bytes) const {
-        fs::create_directories((root_ / rel).parent_path());
-        std::ofstream(root_ / rel, std::ios::binary) << bytes;
+        testing_support::WriteFileBytes(root_ / rel, bytes);
     }
-    std::string Read(const std::string& rel) const {
-        std::ifstream in(root_ / rel, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string Read(const std::string& rel) const { return testing_support::FileBytes(root_ / rel); }
     // Every file under the sandbox, relative, with '/' separators.
     std::vector<std::string> Files() const {
         std::vector<std::string> out;
@@ -305,11 +302,7 @@ TEST_F(ZipTest, NothingAboveTheLimitsIsWritten) {
 // it points to. `claimed` entries are stated there, the archive's own count when 0; without
 // `withRecord` the markers stand alone.
 void AsZip64(const std::string& path, std::uint64_t claimed = 0, bool withRecord = true) {
-    std::string bytes;
-    {
-        std::ifstream in(path, std::ios::binary);
-        bytes.assign(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string bytes = testing_support::FileBytes(path);
     const std::size_t end = bytes.size() - 22;  // libzip writes no archive comment
     ASSERT_EQ(bytes.compare(end, 4, "PK\5\6"), 0);
     const auto field = [&](std::size_t at, int size) {

@@ -24,6 +24,7 @@
 #include "runtime/transaction.h"
 #include "runtime/value.h"
 #include "schema/initdb.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/platform.h"
 #include "tests/support/testdb.h"
 
@@ -54,18 +55,6 @@ class TempDir {
   private:
     fs::path path_;
 };
-
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteFile(const fs::path& p, const std::string& content) {
-    std::ofstream out(p, std::ios::binary);
-    out << content;
-}
 
 // Everything in the folder, links included, by name.
 std::set<std::string> Listing(const fs::path& dir) {
@@ -129,8 +118,8 @@ ToolRun RunTool(const TempDir& dir, const std::vector<std::string>& args) {
     const fs::path err = dir / "tool.err";
     ToolRun r;
     r.status = testing_support::RunProgram(ToolPath(), args, out, err);
-    r.out = ReadFile(out);
-    r.err = ReadFile(err);
+    r.out = testing_support::FileBytes(out);
+    r.err = testing_support::FileBytes(err);
     fs::remove(out);
     fs::remove(err);
     return r;
@@ -157,9 +146,9 @@ TEST_F(InitDbTool, RefusesEveryKindOfExistingPathAndLeavesItAlone) {
     const std::string content = std::string("not a database\n\0\x01\xff", 18);
 
     const fs::path file = dir / "existing.db";
-    WriteFile(file, content);
+    testing_support::WriteFileBytes(file, content);
     const fs::path empty = dir / "empty.db";
-    WriteFile(empty, "");
+    testing_support::WriteFileBytes(empty, "");
     const fs::path folder = dir / "folder.db";
     fs::create_directory(folder);
     const fs::path dangling = dir / "dangling.db";
@@ -172,7 +161,7 @@ TEST_F(InitDbTool, RefusesEveryKindOfExistingPathAndLeavesItAlone) {
         EXPECT_FALSE(schema::CreateDatabase(p.string(), error)) << p;
         EXPECT_NE(error.find("already exists"), std::string::npos) << error;
     }
-    EXPECT_EQ(ReadFile(file), content);
+    EXPECT_EQ(testing_support::FileBytes(file), content);
     EXPECT_EQ(fs::file_size(empty), 0u);
     EXPECT_TRUE(fs::is_empty(folder));
     // The dangling link is not followed: its target is not created.
@@ -190,9 +179,9 @@ TEST_F(InitDbTool, FailedCreationLeavesNothing) {
     EXPECT_FALSE(error.empty());
     EXPECT_FALSE(fs::exists(dir / "missing"));
 
-    WriteFile(dir / "plain", "x");
+    testing_support::WriteFileBytes(dir / "plain", "x");
     EXPECT_FALSE(schema::CreateDatabase((dir / "plain/laurel.db").string(), error));
-    EXPECT_EQ(ReadFile(dir / "plain"), "x");
+    EXPECT_EQ(testing_support::FileBytes(dir / "plain"), "x");
 
     EXPECT_FALSE(schema::CreateDatabase("", error));
     EXPECT_EQ(Listing(dir.Path()), std::set<std::string>{"plain"});
@@ -282,12 +271,12 @@ TEST_F(InitDbTool, CommandLine) {
     EXPECT_NE(r.out.find(db.string()), std::string::npos) << r.out;
     EXPECT_TRUE(r.err.empty()) << r.err;
     ASSERT_TRUE(fs::is_regular_file(db));
-    const std::string made = ReadFile(db);
+    const std::string made = testing_support::FileBytes(db);
 
     r = RunTool(dir, {db.string()});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("already exists"), std::string::npos) << r.err;
-    EXPECT_EQ(ReadFile(db), made);
+    EXPECT_EQ(testing_support::FileBytes(db), made);
 
     for (const auto& args : std::vector<std::vector<std::string>>{{}, {"a.db", "b.db"}, {""}, {"-x"}}) {
         r = RunTool(dir, args);
