@@ -165,6 +165,9 @@ DataSourceEntries FileDataSource(const std::string& file) {
         {"Timeout", "2000"},
         // A missing file must fail the connection, not silently become an empty database.
         {"NoCreat", "1"},
+        // The driver takes the program's text as it is (UTF-8), not in the system's code page: on
+        // Windows it would otherwise garble every Chinese text it stores. Elsewhere it is ignored.
+        {"OEMCP", "0"},
     };
 }
 
