@@ -8,7 +8,6 @@ int main(int argc, char** argv) {
     // that fails it starts anyway and says that it cannot connect.
     std::string error;
     rt::PrepareDataSource(
-        rt::ui::Application::ProgramFolder() + "/sqlite3odbc.dll",
         [](const std::string& path, std::string& why) { return schema::CreateDatabase(path, why); }, error);
     laurel::win::laurel app;
     return app.Run(argc, argv);

@@ -5,7 +5,7 @@
 // launcher would:
 //   - a user who has no data source "laurel" gets a demo database in the user's own data folder
 //     (`create` makes it) and a user-level data source for it, through the SQLite ODBC driver
-//     `driver` that comes with the program;
+//     that comes with the program;
 //   - a data source that exists is used as it is; only when it names a SQLite file that does not
 //     exist yet is the demo database created there. A data source is never overwritten.
 // False with `error` (in Chinese) when the data source could not be prepared; the program then
@@ -18,6 +18,6 @@ namespace rt {
 
 using CreateDatabase = std::function<bool(const std::string& path, std::string& error)>;
 
-bool PrepareDataSource(const std::string& driver, const CreateDatabase& create, std::string& error);
+bool PrepareDataSource(const CreateDatabase& create, std::string& error);
 
 }  // namespace rt

@@ -3,7 +3,7 @@
 namespace rt {
 
 // The launcher has done it before the program started.
-bool PrepareDataSource(const std::string&, const CreateDatabase&, std::string& error) {
+bool PrepareDataSource(const CreateDatabase&, std::string& error) {
     error.clear();
     return true;
 }

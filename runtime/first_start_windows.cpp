@@ -10,6 +10,7 @@
 #include <string>
 #include <system_error>
 
+#include "runtime/data_source.h"
 #include "runtime/first_start.h"
 #include "runtime/path.h"
 #include "runtime/text.h"
@@ -114,7 +115,7 @@ struct StartLock {
 
 }  // namespace
 
-bool PrepareDataSource(const std::string& driver, const CreateDatabase& create, std::string& error) {
+bool PrepareDataSource(const CreateDatabase& create, std::string& error) {
     error.clear();
     StartLock lock;
     bool found = false;
@@ -139,6 +140,7 @@ bool PrepareDataSource(const std::string& driver, const CreateDatabase& create, 
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     if (!Exists(db) && !create(PathText(db), error)) return false;
+    const std::string driver = SqliteDriver();
     if (!Exists(FsPath(driver))) {
         error = "找不到 SQLite ODBC 驱动程序 " + driver;
         return false;
@@ -152,7 +154,7 @@ bool PrepareDataSource(const std::string& driver, const CreateDatabase& create, 
     }
     // The driver takes the program's text as it is (UTF-8) with OEMCP off, whatever the system's
     // code page; a missing file must fail the connection, not become an empty database.
-    const bool written = SetValue(key.h, L"Driver", FsPath(driver).make_preferred().wstring()) &&
+    const bool written = SetValue(key.h, L"Driver", FsPath(driver).wstring()) &&
                          SetValue(key.h, L"Description", L"laurel recommendation database") &&
                          SetValue(key.h, L"Database", db.wstring()) && SetValue(key.h, L"Timeout", L"2000") &&
                          SetValue(key.h, L"NoCreat", L"1") && SetValue(key.h, L"OEMCP", L"0");

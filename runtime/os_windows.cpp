@@ -44,18 +44,6 @@ unsigned ModeOf(bool readOnly) {
     return readOnly ? 0444u : 0666u;
 }
 
-// An open file handle, closed by its owner.
-struct Handle {
-    HANDLE h = INVALID_HANDLE_VALUE;
-    Handle() = default;
-    explicit Handle(HANDLE handle) : h(handle) {}
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    ~Handle() {
-        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    }
-};
-
 }  // namespace
 
 int OpenRegular(const std::string& path) {
