@@ -8,6 +8,7 @@
 #include "exchange/package.h"
 #include "records/data_source.h"
 #include "records/globals.h"
+#include "runtime/path.h"
 #include "runtime/text.h"
 #include "runtime/ui/dialogs.h"
 #include "schema/tables.h"
@@ -75,7 +76,13 @@ std::string ConnectMessage(const rt::DataSourceEntries& entries, const std::stri
 
 bool Readable(const std::string& file) {
     std::error_code ec;
-    return std::filesystem::is_regular_file(file, ec) && std::ifstream(file).good();
+    return std::filesystem::is_regular_file(rt::FsPath(file), ec) && std::ifstream(rt::FsPath(file)).good();
+}
+
+// The file is named in UTF-8, which the file system on Windows would take in the system code page.
+bool Exists(const std::string& file) {
+    std::error_code ec;
+    return std::filesystem::exists(rt::FsPath(file), ec);
 }
 
 }  // namespace
@@ -269,7 +276,7 @@ void w_datasource::cb_test_clicked() {
         entries = rt::ReadDataSource(DataSourceName(), rt::DataSourceScope::System);
     } else {
         const std::string file = rt::OwnDatabaseFile();
-        if (!std::filesystem::exists(file)) {
+        if (!Exists(file)) {
             Say("本台电脑还没有自己的数据库：程序下次启动时建立“" + file + "”。", Icon::Information);
             return;
         }
@@ -373,7 +380,7 @@ void w_datasource::cb_ok_clicked() {
         const std::string file = rt::OwnDatabaseFile();
         const rt::DataSourceEntries entries = rt::FileDataSource(file);
         // A database that is not there yet is made by the next start.
-        if (std::filesystem::exists(file)) {
+        if (Exists(file)) {
             rt::Transaction t;
             if (const std::string problem = Try(entries, t); !problem.empty()) {
                 Say(problem);
