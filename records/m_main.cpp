@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -193,13 +194,16 @@ m_main::NewAttempt m_main::CreateRecommendation() {
         a.reason = sections::DatabaseReason();
         return false;
     };
+    // Whether a recommendation is stored under the key; nothing when the database cannot say.
+    const auto inUse = [&a]() -> std::optional<bool> {
+        std::vector<Value> count(1);
+        if (sqlca.SelectInto("select count(*) from j_xm_base where xm_id = ?", {a.key}, count) != 0)
+            return std::nullopt;
+        return count[0].AsLong() != 0;
+    };
     // Whether the key was free when it was read and is taken now: another desktop made a
     // recommendation under it in between.
-    const auto taken = [&a] {
-        std::vector<Value> count(1);
-        return sqlca.SelectInto("select count(*) from j_xm_base where xm_id = ?", {a.key}, count) == 0 &&
-               count[0].AsLong() != 0;
-    };
+    const auto taken = [&inUse] { return inUse().value_or(false); };
 
     const bool created = [&] {
         targets_.dw_nomax.SetTransObject(sqlca);
@@ -211,10 +215,9 @@ m_main::NewAttempt m_main::CreateRecommendation() {
         if (!TwelveDigits(a.key)) return false;
 
         // A package's key can stand anywhere: never take a key that is in use already.
-        std::vector<Value> count(1);
-        if (sqlca.SelectInto("select count(*) from j_xm_base where xm_id = ?", {a.key}, count) != 0)
-            return failed();
-        if (count[0].AsLong() != 0) {
+        const std::optional<bool> used = inUse();
+        if (!used) return failed();
+        if (*used) {
             a.result = NewAttempt::Taken;
             return false;
         }
