@@ -74,13 +74,13 @@ std::string EntryValue(const DataSourceEntries& entries, std::string_view key) {
 
 bool WritableEntries(const DataSourceEntries& entries, std::string& error) {
     if (entries.empty() || LowerAscii(entries.front().first) != "driver") {
-        error = "a data source names its driver first";
+        error = "数据源的第一项必须是驱动程序（Driver）";
         return false;
     }
     for (const auto& [key, value] : entries) {
         if (key.empty() || key.find_first_of("=[]\r\n") != std::string::npos ||
             value.find_first_of("\r\n") != std::string::npos || Trim(value) != value) {
-            error = "the value of " + key + " cannot be kept in a data source";
+            error = "“" + key + "”的值含有换行、首尾空格或不能保存的字符，无法写入数据源";
             return false;
         }
     }

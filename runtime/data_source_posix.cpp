@@ -75,7 +75,7 @@ class Installer {
     void* lib_;
 };
 
-constexpr const char* kNoInstaller = "the ODBC installer library (libodbcinst.so.2) cannot be loaded";
+constexpr const char* kNoInstaller = "无法载入 ODBC 安装程序库（libodbcinst.so.2）";
 
 // The installer reads and writes the scope its configuration mode names, for the whole process:
 // each use here sets the mode it needs and leaves the driver manager's usual one behind it, which
@@ -119,7 +119,7 @@ std::string InstallerError(const Installer& in) {
     char message[SQL_MAX_MESSAGE_LENGTH + 1] = {};
     WORD length = 0;
     in.error(1, &code, message, sizeof message, &length);
-    return message[0] != '\0' ? std::string(message) : std::string("the ODBC installer gave no reason");
+    return message[0] != '\0' ? std::string(message) : std::string("ODBC 安装程序没有说明原因");
 }
 
 // ---- the user's own data sources on this platform: a file of the user's --------------------------
@@ -276,12 +276,12 @@ bool WriteUserDataSource(const std::string& name, const DataSourceEntries& entri
         }
         // What the driver will read: one section, and in it what was meant.
         if (SectionsAt(in, name) != 1) {
-            error = "the data source was not written once";
+            error = "数据源没有写成唯一的一份";
             return false;
         }
         for (const auto& [key, value] : entries) {
             if (ValueOf(in, name, key) != value) {
-                error = "the data source does not read back as written (" + key + ")";
+                error = "数据源写入后读出的“" + key + "”与写入的不同";
                 return false;
             }
         }

@@ -66,7 +66,7 @@ std::string InstallerError() {
     char message[SQL_MAX_MESSAGE_LENGTH + 1] = {};
     WORD length = 0;
     SQLInstallerError(1, &code, message, sizeof message, &length);
-    return message[0] != '\0' ? std::string(message) : std::string("the ODBC installer gave no reason");
+    return message[0] != '\0' ? std::string(message) : std::string("ODBC 安装程序没有说明原因");
 }
 
 // Writes the user's data source `name` anew with `entries`; false with `error` when that failed.
@@ -129,7 +129,7 @@ bool WriteUserDataSource(const std::string& name, const DataSourceEntries& entri
     for (const auto& [key, value] : entries) {
         if (!written) break;
         if (ValueOf(name, key) != value) {
-            error = "the data source does not read back as written (" + key + ")";
+            error = "数据源写入后读出的“" + key + "”与写入的不同";
             written = false;
         }
     }
