@@ -9,8 +9,16 @@
 namespace laurel::sections {
 
 namespace {
-// Set while the list's row is put back after a failed save, so that the move does not switch.
+// Set while the list's row is put on a recommendation by the switch itself, so that the move does
+// not switch again.
 bool restoring_row = false;
+
+void PutListOn(DataWindowControl& list, long row) {
+    restoring_row = true;
+    list.SetRow(row);
+    list.ScrollToRow(row);
+    restoring_row = false;
+}
 }  // namespace
 
 bool SectionArea::offersave() {
@@ -40,19 +48,14 @@ bool SectionArea::offersave() {
     // its first row: it is put back on the recommendation still current, whose row the close and
     // the commands go by, without switching.
     retrievelist();
-    if (const long back = ListRowOf(current_id); back > 0 && back != dw_no.GetRow()) {
-        restoring_row = true;
-        dw_no.SetRow(back);
-        dw_no.ScrollToRow(back);
-        restoring_row = false;
-    }
+    if (const long back = ListRowOf(current_id); back > 0 && back != dw_no.GetRow()) PutListOn(dw_no, back);
     return true;
 }
 
 long SectionArea::dw_no_rowfocuschanged(long) {
     if (restoring_row) return 0;
 
-    const long row = dw_no.GetRow();
+    long row = dw_no.GetRow();
     if (row <= 0) {
         ShowNoRecommendation();
         return 0;
@@ -60,19 +63,20 @@ long SectionArea::dw_no_rowfocuschanged(long) {
 
     acceptdw();
     const auto picked = dw_no.GetItemString(row, "xm_id");
-    if (picked && *picked != current_id && !offersave()) {
-        // The recommendation left stays current with its edits pending, so nothing typed is lost
-        // and the user can correct it and save again.
-        if (const long back = ListRowOf(current_id); back > 0) {
-            restoring_row = true;
-            dw_no.SetRow(back);
-            dw_no.ScrollToRow(back);
-            restoring_row = false;
+    if (picked && *picked != current_id) {
+        if (!offersave()) {
+            // The recommendation left stays current with its edits pending, so nothing typed is
+            // lost and the user can correct it and save again.
+            if (const long back = ListRowOf(current_id); back > 0) PutListOn(dw_no, back);
+            return 0;
         }
-        return 0;
+        // A save reads the list again, where another desktop may have moved the recommendation
+        // picked, or removed it: then the one left stays current.
+        row = ListRowOf(*picked);
+        if (row <= 0) return 0;
     }
 
-    dw_no.ScrollToRow(row);
+    PutListOn(dw_no, row);
     current_id = dw_no.GetItemString(row, "xm_id").value_or("");
     current_ry = 1;
     current_dw = 1;

@@ -1351,6 +1351,26 @@ TEST_F(RecordsTest, NextWithUnsavedEditsAsksAndMovesWhateverTheAnswer) {
     EXPECT_EQ(StoredBase(kB.id, "xm_name"), "要保存");
 }
 
+// Saving reads the list again, and another desktop may have added a recommendation before the one
+// picked: the one picked is still the one switched to.
+TEST_F(RecordsTest, PickingAnotherAfterYesSwitchesToTheOnePickedWhereverTheListMovedIt) {
+    Seed(kA);
+    Seed(kB);
+    OpenMainWindow();
+    W().dw_no->SetRow(2);
+    ASSERT_EQ(laurel::current_id, kB.id);
+
+    W().dw_no1->SetItem(1, "xm_name", "要保存");
+    Other().Store("INSERT INTO j_xm_base (xm_id, xm_xg) VALUES ('201712340001', '0')");
+    Dialogs().Answer(1);
+    W().dw_no->SetRow(1);
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"提示信息|申请书已有修改，是否保存？"}));
+    EXPECT_EQ(StoredBase(kB.id, "xm_name"), "要保存");
+    EXPECT_EQ(laurel::current_id, kA.id);
+    EXPECT_EQ(ListKey(W().dw_no->GetRow()), kA.id);
+    EXPECT_EQ(W().dw_no1->GetItemString(1, "xm_name"), kA.name);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Help and about.
 
