@@ -410,7 +410,8 @@ void j_main_mdi::open() {
     // the working document among them holds personal data.
     TidyWorkingFolder(WorkingPlace());
     // Which database this is, always in sight: two data sources can look alike on screen.
-    SetStatusField(records::DataSourceStatus(records::CurrentDataSource(), sqlca.Connected()));
+    records::NoteDataSourceInUse();
+    SetStatusField(records::DataSourceStatus(records::DataSourceInUse(), sqlca.Connected()));
 
     tv_1->SelectItem(sections::kFirstSection);
 }

@@ -48,7 +48,7 @@ void about::create() {
     gb_1->SetFont(arial12);
     gb_1->Place(215, 596, 1623, 12);
 
-    st_ds = &Add<rt::ui::StaticText>("st_ds", DataSourceLines(CurrentDataSource()));
+    st_ds = &Add<rt::ui::StaticText>("st_ds", DataSourceLines(DataSourceInUse()));
     st_ds->SetTextColor(rt::ui::SystemColor::WindowText);
     st_ds->SetBackColor(rt::ui::SystemColor::ButtonFace);
     st_ds->Place(224, 920, 1750, kAboutHeight - 960);

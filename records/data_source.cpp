@@ -1,5 +1,7 @@
 #include "records/data_source.h"
 
+#include <optional>
+
 #include "records/globals.h"
 #include "runtime/dialogs.h"
 #include "runtime/path.h"
@@ -28,6 +30,22 @@ std::string DataSourceName() {
 
 rt::DataSourceDescription CurrentDataSource() {
     return rt::DescribeDataSource(DataSourceName());
+}
+
+namespace {
+std::optional<rt::DataSourceDescription>& InUse() {
+    static std::optional<rt::DataSourceDescription> inUse;
+    return inUse;
+}
+}  // namespace
+
+void NoteDataSourceInUse() {
+    InUse() = CurrentDataSource();
+}
+
+const rt::DataSourceDescription& DataSourceInUse() {
+    if (!InUse()) NoteDataSourceInUse();
+    return *InUse();
 }
 
 namespace {

@@ -10,8 +10,12 @@ namespace laurel::records {
 
 // The name of the data source that sqlca connects to ("laurel").
 std::string DataSourceName();
-// The data source as the driver manager finds it for that name.
+// The data source as the driver manager finds it for that name now.
 rt::DataSourceDescription CurrentDataSource();
+// The data source the program works on: as it was found when the main window connected. The
+// data-source dialog may rewrite it meanwhile; that takes effect at the next start.
+void NoteDataSourceInUse();
+const rt::DataSourceDescription& DataSourceInUse();
 
 // In a few words: "本机数据库 laurel.db", "服务器 db.example.org/laurel"; "（未连接）" after it
 // while the program is not connected.

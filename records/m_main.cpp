@@ -143,8 +143,6 @@ m_main::~m_main() = default;
 
 void m_main::data_source_clicked() {
     rt::ui::Window* frame = ParentWindow();
-    std::string inUse = frame != nullptr ? frame->StatusField() : std::string();
-    inUse = inUse.substr(0, inUse.find("（重新启动后"));
     w_datasource window(targets_);
     rt::ui::OpenModal(window, frame);
     if (!window.changed) return;
@@ -154,7 +152,8 @@ void m_main::data_source_clicked() {
     }
     // Until the program starts again it works where it did: the line says both.
     if (frame != nullptr)
-        frame->SetStatusField(inUse + "（重新启动后：" + DataSourceStatus(*window.changed, true) + "）");
+        frame->SetStatusField(DataSourceStatus(DataSourceInUse(), sqlca.Connected()) + "（重新启动后：" +
+                              DataSourceStatus(*window.changed, true) + "）");
 }
 
 // ---- Exit, Previous, Next -------------------------------------------------------------------------

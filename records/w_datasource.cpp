@@ -103,8 +103,8 @@ void w_datasource::create() {
 
     st_current = &Add<rt::ui::StaticText>(
         "st_current",
-        "当前使用：" + DataSourceStatus(current_, sqlca.Connected()) +
-            (current_.scope == rt::DataSourceScope::System ? "（本机所有用户共用的数据源）" : ""));
+        "当前使用：" + DataSourceStatus(DataSourceInUse(), sqlca.Connected()) +
+            (DataSourceInUse().scope == rt::DataSourceScope::System ? "（本机所有用户共用的数据源）" : ""));
     st_current->SetBackColor(rt::ui::SystemColor::ButtonFace);
     st_current->Place(73, 40, 2250, 120);
 
@@ -400,7 +400,7 @@ void w_datasource::cb_ok_clicked() {
     }
     // From this desktop's own database to a server: what the user has here may go there too, once
     // what is typed and not yet saved is saved or dropped.
-    if (current_.kind == rt::DataSourceDescription::Kind::File && sqlca.Connected()) {
+    if (DataSourceInUse().kind == rt::DataSourceDescription::Kind::File && sqlca.Connected()) {
         if (!targets_.sections.offersave()) return;
         OfferCopy(t);
     }

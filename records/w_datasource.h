@@ -77,7 +77,7 @@ class w_datasource : public rt::ui::Window {
     bool Settle(const rt::DataSourceEntries* entries);
 
     CommandTargets targets_;
-    rt::DataSourceDescription current_;
+    rt::DataSourceDescription current_;  // as written now, which the dialog starts from
     rt::DataSourceDescription system_;
 };
 

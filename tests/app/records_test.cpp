@@ -1760,6 +1760,12 @@ TEST_F(DataSourceDialog, ASwitchLeavesOneDataSourceOfTheUsersOwnAndTheNextStartC
     fs::permissions(userIni_, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
                                   fs::perms::others_read);
     OpenMainWindow();
+    const auto aboutText = [] {
+        laurel::records::about about;
+        about.create();
+        return about.st_ds->Text();
+    };
+    const std::string aboutBefore = aboutText();
     const std::string port = testing_support::ScratchDatabase::ServerPort();
     auto w = Dialog();
     EXPECT_EQ(w->st_current->Text(), "当前使用：本机数据库 laurel.db");
@@ -1767,10 +1773,11 @@ TEST_F(DataSourceDialog, ASwitchLeavesOneDataSourceOfTheUsersOwnAndTheNextStartC
     EXPECT_FALSE(w->rb_system->Visible());
     Fill(*w, "localhost", port, database_, password_, tls_ / "ca.crt");
 
+    const std::string untested = testing_support::FileBytes(userIni_);
     Dialogs().Answer(1);
     w->cb_test->Click();
     EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|连接成功，数据库中推荐系统的数据表齐全。"});
-    EXPECT_EQ(testing_support::FileBytes(userIni_), testing_support::FileBytes(userIni_));
+    EXPECT_EQ(testing_support::FileBytes(userIni_), untested);
 
     Dialogs().Clear();
     Dialogs().Answer(2);  // nothing to copy
@@ -1801,6 +1808,10 @@ TEST_F(DataSourceDialog, ASwitchLeavesOneDataSourceOfTheUsersOwnAndTheNextStartC
     EXPECT_EQ(rt::EntryValue(rt::ReadDataSource("archive", rt::DataSourceScope::User), "Database"),
               "/srv/archive.db");
     EXPECT_EQ(laurel::records::DataSourceStatus(laurel::records::CurrentDataSource(), true), now);
+    // Until the next start the program works where it did, and the about window and the dialog say
+    // so.
+    EXPECT_EQ(aboutText(), aboutBefore);
+    EXPECT_EQ(Dialog()->st_current->Text(), "当前使用：本机数据库 laurel.db");
 
     // The next start, in a process of its own as a start is: the program's own connect string
     // reaches the server's database.
