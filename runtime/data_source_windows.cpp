@@ -148,8 +148,9 @@ bool RemoveUserDataSource(const std::string& name, std::string& error) {
 }
 
 std::string SqliteDriver() {
-    // The driver that comes with the program, as the first start registers it.
-    return PathText(FsPath(os::ExecutablePath()).parent_path() / L"sqlite3odbc.dll");
+    // The driver that comes with the program, as the first start registers it: in the system's
+    // own separators, as a data source written by hand would name it.
+    return PathText((FsPath(os::ExecutablePath()).parent_path() / L"sqlite3odbc.dll").make_preferred());
 }
 
 std::string OwnDatabaseFile() {
