@@ -1,6 +1,6 @@
 #include "app/globals.h"
 
-#include "runtime/settings.h"
+#include "runtime/config/settings.h"
 #include "runtime/ui/application.h"
 
 namespace laurel {

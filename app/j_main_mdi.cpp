@@ -12,7 +12,7 @@
 #include "exchange/package.h"
 #include "records/data_source.h"
 #include "records/m_main.h"
-#include "runtime/path.h"
+#include "runtime/platform/path.h"
 #include "runtime/ui/application.h"
 #include "runtime/ui/dialogs.h"
 #include "sections/popup.h"

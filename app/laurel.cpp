@@ -6,7 +6,7 @@
 #include "app/j_main_mdi.h"
 #include "app/w_start.h"
 #include "records/data_source.h"
-#include "runtime/files.h"
+#include "runtime/platform/files.h"
 #include "runtime/ui/dialogs.h"
 #include "runtime/ui/window.h"
 #include "schema/dataobjects.h"

@@ -1,5 +1,5 @@
 #include "app/laurel.h"
-#include "runtime/first_start.h"
+#include "runtime/config/first_start.h"
 #include "runtime/ui/application.h"
 #include "schema/initdb.h"
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/datawindow.h"
-#include "runtime/transaction.h"
+#include "runtime/database/transaction.h"
+#include "runtime/datawindow/datawindow.h"
 #include "schema/dataobjects.h"
 #include "tests/support/scratch_database.h"
 

@@ -25,9 +25,9 @@
 #include "check/check.h"
 #include "document/documents.h"
 #include "document/working_document.h"
-#include "runtime/datawindow.h"
-#include "runtime/scripted_dialogs.h"
-#include "runtime/word.h"
+#include "runtime/datawindow/datawindow.h"
+#include "runtime/testing/scripted_dialogs.h"
+#include "runtime/word/word.h"
 #include "schema/dataobjects.h"
 #include "tests/support/scratch_database.h"
 

@@ -36,12 +36,13 @@
 #include "bench/full_recommendation.h"
 #include "exchange/package.h"
 #include "records/m_main.h"
-#include "runtime/dwdef.h"
-#include "runtime/text.h"
-#include "runtime/ui/scripted_dialogs.h"
+#include "runtime/datawindow/dwdef.h"
+#include "runtime/formats/xml.h"
+#include "runtime/formats/zip.h"
+#include "runtime/testing/scripted_dialogs.h"
+#include "runtime/text/text.h"
+#include "runtime/ui/dialogs.h"
 #include "runtime/ui/window.h"
-#include "runtime/xml.h"
-#include "runtime/zip.h"
 #include "schema/dataobjects.h"
 #include "tests/support/scratch_database.h"
 
@@ -63,7 +64,7 @@ Figures Summary(std::vector<double> ms) {
     return {ms.front(), ms[ms.size() / 2], ms.back()};
 }
 
-void Expect(rt::ui::ScriptedDialogs& d, const std::string& text) {
+void Expect(rt::ScriptedDialogs& d, const std::string& text) {
     if (d.messages.empty() || d.messages.back().request.text != text || d.Unexpected() != 0)
         Fail("expected \"" + text + "\", got:\n" + d.Transcript());
 }
@@ -189,8 +190,8 @@ int main(int argc, char** argv) {
     if (!testing_support::ConnectToSource(laurel::sqlca, false, error)) Fail(error);
     bench::SeedFullRecommendation(laurel::sqlca, kId);
 
-    auto scripted = std::make_unique<rt::ui::ScriptedDialogs>();
-    rt::ui::ScriptedDialogs& d = *scripted;
+    auto scripted = std::make_unique<rt::ScriptedDialogs>();
+    rt::ScriptedDialogs& d = *scripted;
     rt::ui::SetDialogs(std::move(scripted));
     auto window = std::make_unique<laurel::win::j_main_mdi>();
     laurel::j_main_mdi = window.get();

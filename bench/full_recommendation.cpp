@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/dwdef.h"
+#include "runtime/datawindow/dwdef.h"
 
 namespace bench {
 

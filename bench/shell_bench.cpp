@@ -27,7 +27,7 @@
 #include "app/globals.h"
 #include "app/j_main_mdi.h"
 #include "app/laurel.h"
-#include "runtime/transaction.h"
+#include "runtime/database/transaction.h"
 #include "sections/section_table.h"
 #include "tests/support/scratch_database.h"
 

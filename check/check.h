@@ -5,8 +5,8 @@
 #include <string>
 
 #include "document/print_buffer.h"
-#include "runtime/datawindow.h"
-#include "runtime/transaction.h"
+#include "runtime/database/transaction.h"
+#include "runtime/datawindow/datawindow.h"
 
 namespace laurel::check {
 

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "check/check.h"
-#include "runtime/dialogs.h"
-#include "runtime/text.h"
+#include "runtime/platform/dialogs.h"
+#include "runtime/text/text.h"
 
 namespace laurel::check {
 

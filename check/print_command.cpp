@@ -7,7 +7,7 @@
 
 #include "document/documents.h"
 #include "document/working_document.h"
-#include "runtime/dialogs.h"
+#include "runtime/platform/dialogs.h"
 
 namespace laurel::check {
 

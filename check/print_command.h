@@ -10,7 +10,7 @@
 #include "check/check.h"
 #include "document/documents.h"
 #include "document/print_buffer.h"
-#include "runtime/transaction.h"
+#include "runtime/database/transaction.h"
 
 namespace laurel::check {
 

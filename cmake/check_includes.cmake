@@ -1,8 +1,11 @@
 # Fails when a source of FOLDER includes a header of a project folder outside ALLOWED, or asks which
 # system it is built for (the systems differ only inside runtime/); touches STAMP otherwise; with
 # REFUSED set (a folder such as "runtime/ui"), an include of a header under it fails too.
+# With PREFIX set (runtime), FOLDER is a part of that folder: PROJECT_FOLDERS and ALLOWED then name its
+# parts, an include of PREFIX/<part>/ is checked against them, an include of any of OUTSIDE fails (the
+# runtime knows nothing of the application), and asking for the system is its own business.
 # Run as: cmake -DFOLDER=<dir> -DALLOWED=<a;b;...> -DPROJECT_FOLDERS=<a;b;...> [-DREFUSED=<dir>]
-# -DSTAMP=<file> -P check_includes.cmake
+# [-DPREFIX=<folder> -DOUTSIDE=<a;b;...>] -DSTAMP=<file> -P check_includes.cmake
 cmake_minimum_required(VERSION 3.25)
 file(GLOB sources "${FOLDER}/*.h" "${FOLDER}/*.cpp")
 set(refused "")
@@ -10,10 +13,22 @@ foreach(source IN LISTS sources)
     file(STRINGS "${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^\"/]+/")
     foreach(line IN LISTS includes)
         string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"/]+)/.*$" "\\1" folder "${line}")
+        if(PREFIX)
+            if(folder IN_LIST OUTSIDE)
+                string(APPEND refused "\n  ${source}: ${line} (${PREFIX}/ knows nothing of ${folder}/)")
+                continue()
+            elseif(NOT folder STREQUAL PREFIX)
+                continue()
+            endif()
+            string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"[^\"/]+/([^\"/]+)/.*$" "\\1" folder "${line}")
+        endif()
         if(folder IN_LIST PROJECT_FOLDERS AND NOT folder IN_LIST ALLOWED)
             string(APPEND refused "\n  ${source}: ${line}")
         endif()
     endforeach()
+    if(PREFIX)
+        continue()
+    endif()
     # The macros by which a compiler names the system or itself.
     file(STRINGS "${source}" platform
          REGEX "^[ \t]*#[ \t]*(if|ifdef|ifndef|elif)[ \t(!].*(_WIN32|_WIN64|WIN32|__MINGW|_MSC_VER|__CYGWIN__|__linux|__unix|__APPLE__|__gnu_linux__)")
@@ -30,6 +45,10 @@ endforeach()
 if(refused)
     list(REMOVE_ITEM ALLOWED "")
     list(JOIN ALLOWED ", " allowed)
+    if(PREFIX)
+        message(FATAL_ERROR "A part of ${PREFIX}/ includes a header of a part it may not use (it may use "
+                            "${allowed}):${refused}")
+    endif()
     message(FATAL_ERROR "A folder includes a header of a folder it may not use (it may use ${allowed}, "
                         "runtime and schema), or tests the system it is built for:${refused}")
 endif()

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "document/print_buffer.h"
-#include "runtime/datawindow.h"
+#include "runtime/datawindow/datawindow.h"
 
 namespace laurel::document {
 

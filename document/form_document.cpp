@@ -19,10 +19,10 @@
 #include "document/documents.h"
 #include "document/formats.h"
 #include "document/working_document.h"
-#include "runtime/files.h"
-#include "runtime/path.h"
-#include "runtime/text.h"
-#include "runtime/word.h"
+#include "runtime/platform/files.h"
+#include "runtime/platform/path.h"
+#include "runtime/text/text.h"
+#include "runtime/word/word.h"
 
 namespace laurel::document {
 

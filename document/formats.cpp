@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "runtime/text.h"
+#include "runtime/text/text.h"
 
 namespace laurel::document {
 

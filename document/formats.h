@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "runtime/value.h"
+#include "runtime/text/value.h"
 
 namespace laurel::document {
 

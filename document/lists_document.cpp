@@ -15,12 +15,12 @@
 #include "document/documents.h"
 #include "document/formats.h"
 #include "document/working_document.h"
-#include "runtime/dialogs.h"
-#include "runtime/dwdef.h"
-#include "runtime/files.h"
-#include "runtime/path.h"
-#include "runtime/text.h"
-#include "runtime/word.h"
+#include "runtime/datawindow/dwdef.h"
+#include "runtime/platform/dialogs.h"
+#include "runtime/platform/files.h"
+#include "runtime/platform/path.h"
+#include "runtime/text/text.h"
+#include "runtime/word/word.h"
 
 namespace laurel::document {
 

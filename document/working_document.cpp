@@ -1,6 +1,6 @@
 #include "document/working_document.h"
 
-#include "runtime/dialogs.h"
+#include "runtime/platform/dialogs.h"
 
 namespace laurel::document {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/word.h"
+#include "runtime/word/word.h"
 
 namespace laurel::document {
 

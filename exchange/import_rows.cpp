@@ -14,9 +14,9 @@
 
 #include "exchange/package.h"
 #include "exchange/package_reader.h"
-#include "runtime/dialogs.h"
-#include "runtime/dwdef.h"
-#include "runtime/value.h"
+#include "runtime/datawindow/dwdef.h"
+#include "runtime/platform/dialogs.h"
+#include "runtime/text/value.h"
 
 namespace laurel::exchange {
 

@@ -16,11 +16,11 @@
 #include <vector>
 
 #include "exchange/package_reader.h"
-#include "runtime/datawindow_xml.h"
-#include "runtime/dialogs.h"
-#include "runtime/files.h"
-#include "runtime/path.h"
-#include "runtime/xml.h"
+#include "runtime/datawindow/datawindow_xml.h"
+#include "runtime/formats/xml.h"
+#include "runtime/platform/dialogs.h"
+#include "runtime/platform/files.h"
+#include "runtime/platform/path.h"
 
 namespace laurel::exchange {
 

@@ -10,9 +10,9 @@
 #include <optional>
 #include <string>
 
-#include "runtime/datawindow.h"
-#include "runtime/transaction.h"
-#include "runtime/zip.h"
+#include "runtime/database/transaction.h"
+#include "runtime/datawindow/datawindow.h"
+#include "runtime/formats/zip.h"
 
 namespace laurel::exchange {
 

@@ -7,9 +7,9 @@
 #include <utility>
 
 #include "exchange/package.h"
-#include "runtime/dwdef.h"
-#include "runtime/text.h"
-#include "runtime/xml.h"
+#include "runtime/datawindow/dwdef.h"
+#include "runtime/formats/xml.h"
+#include "runtime/text/text.h"
 
 namespace laurel::exchange {
 

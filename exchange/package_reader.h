@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/value.h"
-#include "runtime/zip.h"
+#include "runtime/formats/zip.h"
+#include "runtime/text/value.h"
 
 namespace laurel::exchange {
 

@@ -33,8 +33,8 @@
 
 #include "exchange/package.h"
 #include "exchange/package_reader.h"
-#include "runtime/xml.h"
-#include "runtime/zip.h"
+#include "runtime/formats/xml.h"
+#include "runtime/formats/zip.h"
 #include "schema/dataobjects.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "records/about.h"
 
 #include "records/data_source.h"
-#include "runtime/settings.h"
+#include "runtime/config/settings.h"
 #include "runtime/ui/application.h"
 
 namespace laurel::records {

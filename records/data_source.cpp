@@ -3,9 +3,9 @@
 #include <optional>
 
 #include "records/globals.h"
-#include "runtime/dialogs.h"
-#include "runtime/path.h"
-#include "runtime/text.h"
+#include "runtime/platform/dialogs.h"
+#include "runtime/platform/path.h"
+#include "runtime/text/text.h"
 #include "sections/globals.h"
 
 namespace laurel::records {

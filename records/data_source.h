@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "runtime/data_source.h"
+#include "runtime/config/data_source.h"
 
 namespace laurel::records {
 

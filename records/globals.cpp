@@ -5,8 +5,8 @@
 
 #include "document/working_document.h"
 #include "exchange/package.h"
-#include "runtime/files.h"
-#include "runtime/path.h"
+#include "runtime/platform/files.h"
+#include "runtime/platform/path.h"
 #include "runtime/ui/application.h"
 #include "sections/globals.h"
 

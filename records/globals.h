@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "runtime/transaction.h"
+#include "runtime/database/transaction.h"
 
 namespace laurel {
 

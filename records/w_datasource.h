@@ -11,8 +11,8 @@
 #include <string>
 
 #include "records/m_main.h"
-#include "runtime/data_source.h"
-#include "runtime/transaction.h"
+#include "runtime/config/data_source.h"
+#include "runtime/database/transaction.h"
 #include "runtime/ui/controls.h"
 #include "runtime/ui/window.h"
 

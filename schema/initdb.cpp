@@ -16,9 +16,9 @@
 #include <tuple>
 #include <vector>
 
-#include "runtime/files.h"
-#include "runtime/path.h"
-#include "runtime/text.h"
+#include "runtime/platform/files.h"
+#include "runtime/platform/path.h"
+#include "runtime/text/text.h"
 
 namespace schema::embedded {
 extern const std::string_view schema_sql;

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/transaction.h"
-#include "runtime/value.h"
+#include "runtime/database/transaction.h"
+#include "runtime/text/value.h"
 #include "schema/initdb.h"
 
 namespace schema {

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/dwdef.h"
+#include "runtime/datawindow/dwdef.h"
 
 namespace schema {
 

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/dwdef.h"
+#include "runtime/datawindow/dwdef.h"
 #include "schema/objects.h"
 
 namespace schema {

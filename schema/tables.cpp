@@ -1,7 +1,7 @@
 #include "schema/tables.h"
 
-#include "runtime/transaction.h"
-#include "runtime/value.h"
+#include "runtime/database/transaction.h"
+#include "runtime/text/value.h"
 
 namespace schema {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "runtime/transaction.h"
+#include "runtime/database/transaction.h"
 
 namespace laurel {
 

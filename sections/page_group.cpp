@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/datawindow.h"
+#include "runtime/datawindow/datawindow.h"
 #include "runtime/ui/dialogs.h"
 #include "sections/globals.h"
 #include "sections/section_area.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/datawindow.h"
+#include "runtime/datawindow/datawindow.h"
 #include "runtime/ui/datawindow_control.h"
 #include "runtime/ui/treeview.h"
 #include "runtime/ui/window.h"

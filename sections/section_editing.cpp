@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/editmask.h"
-#include "runtime/text.h"
+#include "runtime/datawindow/editmask.h"
+#include "runtime/text/text.h"
 #include "runtime/ui/dialogs.h"
 #include "sections/globals.h"
 #include "sections/popup.h"

@@ -2,7 +2,7 @@
 
 #include <iterator>
 
-#include "runtime/text.h"
+#include "runtime/text/text.h"
 
 namespace laurel::sections {
 

@@ -28,7 +28,7 @@ set_source_files_properties("${CMAKE_CURRENT_BINARY_DIR}/tallowmere.rc" DIRECTOR
                             PROPERTIES OBJECT_DEPENDS "${LAUREL_ICON};${LAUREL_MANIFEST}")
 add_dependencies(tallowmere laurel_icon)
 
-set(LAUREL_LIBRARIES laurel_runtime laurel_runtime_ui laurel_schema)
+set(LAUREL_LIBRARIES ${LAUREL_RUNTIME_LIBRARIES} laurel_schema)
 foreach(folder IN LISTS LAUREL_APPLICATION_FOLDERS)
     list(APPEND LAUREL_LIBRARIES laurel_${folder})
 endforeach()

@@ -11,8 +11,8 @@
 #include <memory>
 #include <system_error>
 
-#include "runtime/os.h"
-#include "runtime/path.h"
+#include "runtime/platform/os.h"
+#include "runtime/platform/path.h"
 
 namespace rt::ui {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/datawindow.h"
+#include "runtime/datawindow/datawindow.h"
 #include "runtime/ui/control.h"
 
 namespace rt::ui {

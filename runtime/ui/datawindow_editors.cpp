@@ -12,7 +12,7 @@
 #include <QTextCursor>
 #include <algorithm>
 
-#include "runtime/text.h"
+#include "runtime/text/text.h"
 
 namespace rt::ui::dwview {
 

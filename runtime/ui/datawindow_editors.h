@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/datawindow.h"
-#include "runtime/dwdef.h"
+#include "runtime/datawindow/datawindow.h"
+#include "runtime/datawindow/dwdef.h"
 
 class QComboBox;
 class QFont;

@@ -5,7 +5,7 @@
 #include <Qt>
 #include <string>
 
-#include "runtime/datawindow.h"
+#include "runtime/datawindow/datawindow.h"
 
 class QWidget;
 class QPoint;

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "runtime/dialogs.h"
+#include "runtime/platform/dialogs.h"
 
 namespace rt::ui {
 

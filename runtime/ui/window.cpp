@@ -17,7 +17,7 @@
 #include <functional>
 #include <type_traits>
 
-#include "runtime/dwdef.h"
+#include "runtime/datawindow/dwdef.h"
 #include "runtime/ui/controls.h"
 #include "runtime/ui/menu.h"
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include "runtime/formats/zip.h"
 #include "runtime/ui/controls.h"
-#include "runtime/zip.h"
 
 namespace rt::ui {
 

@@ -4,8 +4,8 @@
 #include <set>
 #include <vector>
 
-#include "runtime/text.h"
-#include "runtime/word.h"
+#include "runtime/text/text.h"
+#include "runtime/word/word.h"
 
 namespace rt::word::bookmarks {
 

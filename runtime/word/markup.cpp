@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "runtime/text.h"
+#include "runtime/text/text.h"
 
 namespace rt::word::markup {
 

@@ -11,13 +11,13 @@
 #include <system_error>
 #include <vector>
 
-#include "runtime/fd.h"
-#include "runtime/os.h"
-#include "runtime/path.h"
-#include "runtime/word.h"
+#include "runtime/formats/zip_handles.h"
+#include "runtime/platform/fd.h"
+#include "runtime/platform/os.h"
+#include "runtime/platform/path.h"
 #include "runtime/word/markup.h"
 #include "runtime/word/stored.h"
-#include "runtime/zip_handles.h"
+#include "runtime/word/word.h"
 
 namespace rt::word::package {
 

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/word.h"
 #include "runtime/word/markup.h"
+#include "runtime/word/word.h"
 
 namespace rt::word {
 

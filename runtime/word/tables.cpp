@@ -1,6 +1,6 @@
 #include "runtime/word/tables.h"
 
-#include "runtime/word.h"
+#include "runtime/word/word.h"
 
 namespace rt::word::tables {
 

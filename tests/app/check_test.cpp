@@ -11,7 +11,7 @@
 #include "check/print_command.h"
 #include "records/m_main.h"
 #include "runtime/ui/controls.h"
-#include "runtime/word.h"
+#include "runtime/word/word.h"
 #include "tests/support/app_fixture.h"
 
 namespace {

@@ -24,13 +24,13 @@
 #include "document/working_document.h"
 #include "exchange/package.h"
 #include "records/m_main.h"
-#include "runtime/dwdef.h"
-#include "runtime/files.h"
-#include "runtime/os.h"
-#include "runtime/path.h"
-#include "runtime/text.h"
-#include "runtime/xml.h"
-#include "runtime/zip.h"
+#include "runtime/datawindow/dwdef.h"
+#include "runtime/formats/xml.h"
+#include "runtime/formats/zip.h"
+#include "runtime/platform/files.h"
+#include "runtime/platform/os.h"
+#include "runtime/platform/path.h"
+#include "runtime/text/text.h"
 #include "schema/dataobjects.h"
 #include "tests/support/app_fixture.h"
 #include "tests/support/file_bytes.h"
@@ -1111,8 +1111,8 @@ TEST(ImportingCopy, ImportsItsPackage) {
     laurel::sqlca.DBParm = "Connectstring='DSN=laurel'";
     ASSERT_EQ(laurel::sqlca.Connect(), 0) << laurel::sqlca.SQLErrText;
     schema::RegisterDataObjects();
-    auto scripted = std::make_unique<rt::ui::ScriptedDialogs>();
-    rt::ui::ScriptedDialogs& dialogs = *scripted;
+    auto scripted = std::make_unique<rt::ScriptedDialogs>();
+    rt::ScriptedDialogs& dialogs = *scripted;
     auto previous = rt::ui::SetDialogs(std::move(scripted));
     laurel::win::j_main_mdi window;
     laurel::j_main_mdi = &window;

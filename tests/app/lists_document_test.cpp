@@ -20,9 +20,9 @@
 #include "document/working_document.h"
 #include "records/globals.h"
 #include "records/m_main.h"
-#include "runtime/path.h"
-#include "runtime/word.h"
-#include "runtime/zip.h"
+#include "runtime/formats/zip.h"
+#include "runtime/platform/path.h"
+#include "runtime/word/word.h"
 #include "tests/support/app_fixture.h"
 #include "tests/support/file_bytes.h"
 

@@ -30,8 +30,8 @@
 #include "app/laurel.h"
 #include "app/w_start.h"
 #include "records/m_main.h"
-#include "runtime/os.h"
-#include "runtime/text.h"
+#include "runtime/platform/os.h"
+#include "runtime/text/text.h"
 #include "runtime/ui/application.h"
 #include "runtime/ui/window.h"
 #include "sections/section_table.h"
@@ -722,7 +722,7 @@ TEST_F(MainWindowClosing, NoClosesWithoutWriting) {
 // The close box asks through the window system's close event, inside which the window's own close
 // does nothing: the answer must still close the window, and 取消 keep it.
 TEST_F(MainWindowClosing, TheCloseBoxClosesTheWindowOnNoAndKeepsItOnCancel) {
-    Dialogs().Answer(rt::ui::ScriptedDialogs::kEscape);
+    Dialogs().Answer(rt::ScriptedDialogs::kEscape);
     EXPECT_FALSE(W().TopWidget()->close());
     EXPECT_TRUE(W().IsOpen());
     EXPECT_TRUE(W().TopWidget()->isVisible());
@@ -739,7 +739,7 @@ TEST_F(MainWindowClosing, CancelKeepsTheWindowAndEverythingInIt) {
     W().tv_1->SelectItem(3);
     ASSERT_EQ(W().dw_no2->SetItem(1, "xm_abstract", "尚未保存的简介"), 1);
     // Esc (or the close box) on a question with 取消 is 取消.
-    Dialogs().Answer(rt::ui::ScriptedDialogs::kEscape);
+    Dialogs().Answer(rt::ScriptedDialogs::kEscape);
     EXPECT_EQ(rt::ui::Close(W()), 0);
     EXPECT_EQ(Dialogs().messages.back().answer, 3);
     ExpectCloseQuestion();

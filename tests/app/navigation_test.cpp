@@ -14,9 +14,9 @@
 
 #include "app/globals.h"
 #include "app/j_main_mdi.h"
-#include "runtime/dwdef.h"
-#include "runtime/text.h"
-#include "runtime/value.h"
+#include "runtime/datawindow/dwdef.h"
+#include "runtime/text/text.h"
+#include "runtime/text/value.h"
 #include "sections/section_area.h"
 #include "sections/section_table.h"
 #include "tests/support/app_fixture.h"
@@ -679,8 +679,8 @@ TEST_F(RecommendationSwitch, YesSavesCommitsAndSwitches) {
 // Esc and the close box are no answer to a question whose No throws the edits away.
 TEST_F(RecommendationSwitch, EscAndTheCloseBoxDoNotAnswerTheQuestion) {
     ASSERT_EQ(W().dw_no1->SetItem(1, "xm_name", "留下的名称"), 1);
-    Dialogs().Answer(rt::ui::ScriptedDialogs::kEscape);
-    Dialogs().Answer(rt::ui::ScriptedDialogs::kCloseBox);
+    Dialogs().Answer(rt::ScriptedDialogs::kEscape);
+    Dialogs().Answer(rt::ScriptedDialogs::kCloseBox);
     Dialogs().Answer(1);
     ASSERT_EQ(W().dw_no->SetRow(2), 1);
     ExpectSwitchQuestion();

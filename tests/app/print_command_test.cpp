@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "runtime/datawindow.h"
-#include "runtime/scripted_dialogs.h"
-#include "runtime/word.h"
+#include "runtime/datawindow/datawindow.h"
+#include "runtime/testing/scripted_dialogs.h"
+#include "runtime/word/word.h"
 #include "schema/dataobjects.h"
 #include "tests/support/testdb.h"
 

@@ -38,7 +38,7 @@
 #include "records/data_source.h"
 #include "records/m_main.h"
 #include "records/w_datasource.h"
-#include "runtime/data_source.h"
+#include "runtime/config/data_source.h"
 #include "runtime/ui/application.h"
 #include "runtime/ui/menu.h"
 #include "runtime/ui/window.h"

@@ -428,7 +428,7 @@ TEST_F(SectionEditing, ContributorListDrivesTheDetailPage) {
     // No, after an Esc that the question ignores: nothing is written and the edits go.
     Dialogs().Clear();
     ASSERT_EQ(W().dw_no71->SetItem(1, "ry_unit", "不要的单位"), 1);
-    Dialogs().Answer(rt::ui::ScriptedDialogs::kEscape);
+    Dialogs().Answer(rt::ScriptedDialogs::kEscape);
     Dialogs().Answer(2);
     W().dw_no72->ScrollToRow(1);
     EXPECT_EQ(Boxes(), std::vector<std::string>{kRyQuestion});

@@ -1,6 +1,6 @@
 // The DataWindow engine against a private database and the program's own DataWindow objects.
 
-#include "runtime/datawindow.h"
+#include "runtime/datawindow/datawindow.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/datawindow_plan.h"
-#include "runtime/editmask.h"
+#include "runtime/datawindow/datawindow_plan.h"
+#include "runtime/datawindow/editmask.h"
 #include "schema/dataobjects.h"
 #include "tests/support/testdb.h"
 

@@ -23,11 +23,11 @@
 #include <string>
 #include <vector>
 
-#include "runtime/text.h"
-#include "runtime/transaction.h"
+#include "runtime/database/transaction.h"
+#include "runtime/testing/scripted_dialogs.h"
+#include "runtime/text/text.h"
 #include "runtime/ui/datawindow_control.h"
 #include "runtime/ui/dialogs.h"
-#include "runtime/ui/scripted_dialogs.h"
 #include "runtime/ui/window.h"
 #include "schema/dataobjects.h"
 #include "tests/support/testdb.h"
@@ -70,7 +70,7 @@ QString Repeat(const QString& s, int n) {
 class DataWindowViewTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        auto scripted = std::make_unique<rt::ui::ScriptedDialogs>();
+        auto scripted = std::make_unique<rt::ScriptedDialogs>();
         dialogs_ = scripted.get();
         previous_ = rt::ui::SetDialogs(std::move(scripted));
         db_.Connect(t_);
@@ -125,7 +125,7 @@ class DataWindowViewTest : public ::testing::Test {
     testing_support::TestDatabase db_;
     rt::Transaction t_;
     std::unique_ptr<rt::ui::Window> window_;
-    rt::ui::ScriptedDialogs* dialogs_ = nullptr;
+    rt::ScriptedDialogs* dialogs_ = nullptr;
     std::unique_ptr<rt::ui::DialogService> previous_;
 };
 
@@ -976,7 +976,7 @@ TEST(QtMessageBox, EscAndTheCloseBoxAnswerOnlyWhereTheBoxHasAWayOut) {
 // The tests' own dialog service: moving on to the next step must not hide what went wrong in the
 // last, so a box that nobody expected and an answer that no box took still count after Clear.
 TEST(ScriptedDialogs, ClearForgetsNeitherUnexpectedBoxesNorUnusedAnswers) {
-    rt::ui::ScriptedDialogs d;
+    rt::ScriptedDialogs d;
     d.Answer(1);
     EXPECT_EQ(d.Message({"提示信息", "答过的"}), 1);
     d.Clear();
@@ -998,9 +998,9 @@ TEST(ScriptedDialogs, ClearForgetsNeitherUnexpectedBoxesNorUnusedAnswers) {
 // transcript once a few boxes came that nobody expected, instead of spinning until ctest gives up.
 TEST(ScriptedDialogsDeathTest, StopsTheTestAfterAFewUnexpectedBoxes) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    rt::ui::ScriptedDialogs d;
-    for (int i = 0; i < rt::ui::ScriptedDialogs::kMaxUnexpected; ++i) d.Message({"提示信息", "又一个"});
-    EXPECT_EQ(d.Unexpected(), rt::ui::ScriptedDialogs::kMaxUnexpected);
+    rt::ScriptedDialogs d;
+    for (int i = 0; i < rt::ScriptedDialogs::kMaxUnexpected; ++i) d.Message({"提示信息", "又一个"});
+    EXPECT_EQ(d.Unexpected(), rt::ScriptedDialogs::kMaxUnexpected);
     EXPECT_DEATH(
         {
             for (int i = 0; i < 1000; ++i) d.Message({"提示信息", "列表已被其他用户修改"});

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/files.h"
+#include "runtime/platform/files.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/platform.h"
 

@@ -1,6 +1,6 @@
 // Text measurement in GBK bytes, display formats, and the exact value conversions underneath them.
 
-#include "runtime/text.h"
+#include "runtime/text/text.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,9 @@
 #include <limits>
 #include <string>
 
-#include "runtime/dwdef.h"
-#include "runtime/path.h"
-#include "runtime/value.h"
+#include "runtime/datawindow/dwdef.h"
+#include "runtime/platform/path.h"
+#include "runtime/text/value.h"
 
 namespace rt {
 namespace {

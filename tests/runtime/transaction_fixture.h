@@ -15,8 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/os.h"
-#include "runtime/transaction.h"
+#include "runtime/database/transaction.h"
+#include "runtime/platform/os.h"
 #include "tests/support/platform.h"
 #include "tests/support/testdb.h"
 

@@ -1,7 +1,7 @@
 // The connection behind the transaction: connecting, the end of each transaction, what a failed
 // call leaves of it, and a connection that goes and is made again.
 
-#include "runtime/transaction_session.h"
+#include "runtime/database/transaction_session.h"
 
 #include "tests/runtime/transaction_fixture.h"
 

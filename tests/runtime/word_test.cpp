@@ -2,7 +2,7 @@
 // ranges over paragraphs), table cells (merged cells, nesting), protection, saving and reopening
 // through the process-wide engine, and the errors of every call that cannot be carried out.
 
-#include "runtime/word.h"
+#include "runtime/word/word.h"
 
 #include <gtest/gtest.h>
 #include <zip.h>
@@ -17,7 +17,7 @@
 #include <string>
 #include <tuple>
 
-#include "runtime/path.h"
+#include "runtime/platform/path.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/platform.h"
 

@@ -12,12 +12,12 @@
 #include <tuple>
 #include <vector>
 
-#include "runtime/datawindow.h"
-#include "runtime/datawindow_xml.h"
-#include "runtime/files.h"
-#include "runtime/text.h"
-#include "runtime/xml.h"
-#include "runtime/zip.h"
+#include "runtime/datawindow/datawindow.h"
+#include "runtime/datawindow/datawindow_xml.h"
+#include "runtime/formats/xml.h"
+#include "runtime/formats/zip.h"
+#include "runtime/platform/files.h"
+#include "runtime/text/text.h"
 #include "schema/dataobjects.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/platform.h"

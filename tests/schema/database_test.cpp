@@ -19,10 +19,10 @@
 #include <tuple>
 #include <vector>
 
-#include "runtime/path.h"
-#include "runtime/text.h"
-#include "runtime/transaction.h"
-#include "runtime/value.h"
+#include "runtime/database/transaction.h"
+#include "runtime/platform/path.h"
+#include "runtime/text/text.h"
+#include "runtime/text/value.h"
 #include "schema/initdb.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/platform.h"

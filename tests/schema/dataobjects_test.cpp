@@ -14,10 +14,10 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/dwdef.h"
-#include "runtime/text.h"
-#include "runtime/transaction.h"
-#include "runtime/value.h"
+#include "runtime/database/transaction.h"
+#include "runtime/datawindow/dwdef.h"
+#include "runtime/text/text.h"
+#include "runtime/text/value.h"
 #include "tests/support/testdb.h"
 
 namespace {

@@ -6,10 +6,10 @@
 #include "app/globals.h"
 #include "document/documents.h"
 #include "records/globals.h"
-#include "runtime/datawindow.h"
-#include "runtime/os.h"
+#include "runtime/datawindow/datawindow.h"
+#include "runtime/platform/os.h"
 #include "runtime/ui/window.h"
-#include "runtime/word.h"
+#include "runtime/word/word.h"
 #include "schema/dataobjects.h"
 #include "sections/globals.h"
 
@@ -61,7 +61,7 @@ void AppTest::SetUp() {
     db_ = std::make_unique<TestDatabase>();
     db_->Connect(laurel::sqlca);
     schema::RegisterDataObjects();
-    auto scripted = std::make_unique<rt::ui::ScriptedDialogs>();
+    auto scripted = std::make_unique<rt::ScriptedDialogs>();
     dialogs_ = scripted.get();
     previous_ = rt::ui::SetDialogs(std::move(scripted));
 }

@@ -19,12 +19,12 @@
 #include "check/check.h"
 #include "document/print_buffer.h"
 #include "records/m_main.h"
-#include "runtime/transaction.h"
+#include "runtime/database/transaction.h"
+#include "runtime/testing/scripted_dialogs.h"
+#include "runtime/text/value.h"
 #include "runtime/ui/control.h"
 #include "runtime/ui/datawindow_control.h"
 #include "runtime/ui/dialogs.h"
-#include "runtime/ui/scripted_dialogs.h"
-#include "runtime/value.h"
 #include "tests/support/testdb.h"
 
 namespace testing_support {
@@ -43,7 +43,7 @@ class AppTest : public ::testing::Test {
     void TearDown() override;
 
     TestDatabase& Db() { return *db_; }
-    rt::ui::ScriptedDialogs& Dialogs() { return *dialogs_; }
+    rt::ScriptedDialogs& Dialogs() { return *dialogs_; }
 
     // ---- seeding, through laurel::sqlca, each committed ---------------------------------------
     // The project row with its placeholders, contributor 1, unit 1 and the six yearly rows.
@@ -172,7 +172,7 @@ class AppTest : public ::testing::Test {
     rt::Transaction* Probe();
 
     std::unique_ptr<TestDatabase> db_;
-    rt::ui::ScriptedDialogs* dialogs_ = nullptr;
+    rt::ScriptedDialogs* dialogs_ = nullptr;
     std::unique_ptr<rt::ui::DialogService> previous_;
     std::unique_ptr<laurel::win::j_main_mdi> window_;
     std::unique_ptr<OtherDesktop> other_;

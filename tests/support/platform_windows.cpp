@@ -5,7 +5,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "runtime/path.h"
+#include "runtime/platform/path.h"
 #include "tests/support/platform.h"
 #include "tests/support/testdb.h"
 

@@ -6,7 +6,7 @@
 #include <QApplication>
 #include <cstdlib>
 
-#include "runtime/os.h"
+#include "runtime/platform/os.h"
 
 int main(int argc, char** argv) {
     // Headless unless the caller chose a platform (CTest sets offscreen; a developer may want xcb).

@@ -9,10 +9,10 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/os.h"
-#include "runtime/path.h"
-#include "runtime/transaction.h"
-#include "runtime/value.h"
+#include "runtime/database/transaction.h"
+#include "runtime/platform/os.h"
+#include "runtime/platform/path.h"
+#include "runtime/text/value.h"
 #include "schema/initdb.h"
 
 namespace testing_support {

@@ -18,7 +18,7 @@
 #include <filesystem>
 #include <string>
 
-#include "runtime/transaction.h"
+#include "runtime/database/transaction.h"
 
 namespace testing_support {
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "runtime/transaction.h"
+#include "runtime/database/transaction.h"
 #include "tests/support/scratch_database.h"
 
 namespace testing_support {
