@@ -118,63 +118,23 @@ class Reader {
     std::optional<rt::Value> Value(const std::string& text, std::size_t n, const Column& col) {
         const auto pos = static_cast<std::size_t>(col.pos);
         const rt::ColumnDef& c = def_.columns[pos];
-        auto where = [&] { return At(f_, n, pos, c) + "："; };
+        const std::string where = At(f_, n, pos, c) + "：";
         switch (c.type) {
-            case rt::ColType::Char: {
-                const std::size_t bytes = rt::GbkLength(text);
-                if (bytes > static_cast<std::size_t>(c.length))
-                    return Refuse(where() + "长度为" + std::to_string(bytes) + "字节，超过该列的" +
-                                  std::to_string(c.length) + "字节");
-                switch (col.rule) {
-                    case Rule::Key:
-                        if (text.empty()) return Refuse(where() + "推荐书的编号为空");
-                        if (!key_.empty() && text != key_)
-                            return Refuse(where() + "属于另一份推荐书" + Shown(text) +
-                                          "，本申报文件的推荐书为" + Shown(key_));
-                        break;
-                    case Rule::Year:
-                        if (text.size() != 4 || !AllDigits(text))
-                            return Refuse(where() + "年份应为四位数字，实为" + Shown(text));
-                        break;
-                    case Rule::Flag:
-                    case Rule::OptionalFlag:
-                        if (text != "0" && text != "1" && !(col.rule == Rule::OptionalFlag && text.empty()))
-                            return Refuse(where() + "应为“0”或“1”，实为" + Shown(text));
-                        break;
-                    default:
-                        break;
-                }
-                return rt::Value(text);
-            }
-            case rt::ColType::Long: {
-                const std::string_view s = Stripped(text);
-                const std::string_view digits = !s.empty() && s[0] == '-' ? s.substr(1) : s;
-                std::optional<long long> number;
-                if (AllDigits(digits) && digits.size() <= 10) {
-                    const long long v = std::stoll(std::string(s));
-                    if (v >= INT32_MIN && v <= INT32_MAX) number = v;
-                }
-                if (col.rule == Rule::Number) {
-                    if (!number || *number != static_cast<long long>(n))
-                        return Refuse(where() + "序号应为" + std::to_string(n) + "，实为" + Shown(text));
-                } else if (s.empty()) {
-                    return rt::Value::Null();
-                } else if (!number) {
-                    return Refuse(where() + Shown(text) + "不是该列允许的整数");
-                }
-                return rt::Value(std::to_string(*number));
-            }
+            case rt::ColType::Char:
+                return CharValue(text, col, c, where);
+            case rt::ColType::Long:
+                return LongValue(text, n, col, where);
             case rt::ColType::Date: {
                 if (Stripped(text).empty()) return rt::Value::Null();
                 const auto d = rt::Date::Parse(text);
-                if (!d || !d->Valid()) return Refuse(where() + Shown(text) + "不是有效的日期");
+                if (!d || !d->Valid()) return Refuse(where + Shown(text) + "不是有效的日期");
                 return rt::Value(d->Iso());
             }
             case rt::ColType::Decimal: {
                 if (Stripped(text).empty()) return rt::Value::Null();
                 const auto amount = Amount(text);
                 if (!amount)
-                    return Refuse(where() + Shown(text) + "不是该列允许的金额（至多" +
+                    return Refuse(where + Shown(text) + "不是该列允许的金额（至多" +
                                   std::to_string(kAmountDigits) + "位整数、" +
                                   std::to_string(kAmountDecimals) + "位小数）");
                 return rt::Value(*amount);
@@ -182,11 +142,59 @@ class Reader {
             case rt::ColType::Real: {
                 if (Stripped(text).empty()) return rt::Value::Null();
                 const auto r = rt::Value(text).AsReal();
-                if (!r) return Refuse(where() + Shown(text) + "不是有效的数值");
+                if (!r) return Refuse(where + Shown(text) + "不是有效的数值");
                 return rt::Value(rt::Value(*r).ToText());
             }
         }
-        return Refuse(where() + "类型未知");
+        return Refuse(where + "类型未知");
+    }
+
+    std::optional<rt::Value> CharValue(const std::string& text, const Column& col, const rt::ColumnDef& c,
+                                       const std::string& where) {
+        const std::size_t bytes = rt::GbkLength(text);
+        if (bytes > static_cast<std::size_t>(c.length))
+            return Refuse(where + "长度为" + std::to_string(bytes) + "字节，超过该列的" +
+                          std::to_string(c.length) + "字节");
+        switch (col.rule) {
+            case Rule::Key:
+                if (text.empty()) return Refuse(where + "推荐书的编号为空");
+                if (!key_.empty() && text != key_)
+                    return Refuse(where + "属于另一份推荐书" + Shown(text) + "，本申报文件的推荐书为" +
+                                  Shown(key_));
+                break;
+            case Rule::Year:
+                if (text.size() != 4 || !AllDigits(text))
+                    return Refuse(where + "年份应为四位数字，实为" + Shown(text));
+                break;
+            case Rule::Flag:
+            case Rule::OptionalFlag:
+                if (text != "0" && text != "1" && !(col.rule == Rule::OptionalFlag && text.empty()))
+                    return Refuse(where + "应为“0”或“1”，实为" + Shown(text));
+                break;
+            default:
+                break;
+        }
+        return rt::Value(text);
+    }
+
+    std::optional<rt::Value> LongValue(const std::string& text, std::size_t n, const Column& col,
+                                       const std::string& where) {
+        const std::string_view s = Stripped(text);
+        const std::string_view digits = !s.empty() && s[0] == '-' ? s.substr(1) : s;
+        std::optional<long long> number;
+        if (AllDigits(digits) && digits.size() <= 10) {
+            const long long v = std::stoll(std::string(s));
+            if (v >= INT32_MIN && v <= INT32_MAX) number = v;
+        }
+        if (col.rule == Rule::Number) {
+            if (!number || *number != static_cast<long long>(n))
+                return Refuse(where + "序号应为" + std::to_string(n) + "，实为" + Shown(text));
+        } else if (s.empty()) {
+            return rt::Value::Null();
+        } else if (!number) {
+            return Refuse(where + Shown(text) + "不是该列允许的整数");
+        }
+        return rt::Value(std::to_string(*number));
     }
 
     // The whole member.

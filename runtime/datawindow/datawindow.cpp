@@ -809,6 +809,42 @@ DataWindow* DataWindow::GetChild(std::string_view column) {
     return d_->children.Child(d_->Col(column));
 }
 
+namespace {
+
+// A column's property as Describe gives it; "!" for one it does not know.
+std::string ColumnProperty(const ColumnDef& cd, std::string_view property) {
+    if (SameName(property, "tag")) return cd.tag;
+    if (SameName(property, "coltype")) return dw::ColTypeText(cd);
+    if (SameName(property, "edit.limit")) return std::to_string(cd.limit);
+    if (SameName(property, "name")) return cd.name;
+    if (SameName(property, "dbname")) return cd.dbName;
+    return "!";
+}
+
+// "(<quote>inner<quote>, row)" of Evaluate: the expression inside the quotes and the row; false
+// when the text is not of that form.
+bool ReadEvaluate(std::string_view rest, std::string_view& inner, long& row) {
+    if (rest.size() < 2 || rest.front() != '(' || rest.back() != ')') return false;
+    rest = dw::TrimView(rest.substr(1, rest.size() - 2));
+    if (rest.empty() || (rest[0] != '\'' && rest[0] != '"')) return false;
+    const char quote = rest[0];
+    const std::size_t close = rest.find(quote, 1);
+    if (close == std::string_view::npos) return false;
+    inner = dw::TrimView(rest.substr(1, close - 1));
+    std::string_view tail = dw::TrimView(rest.substr(close + 1));
+    if (tail.empty() || tail[0] != ',') return false;
+    tail = dw::TrimView(tail.substr(1));
+    if (tail.empty()) return false;
+    row = 0;
+    for (char ch : tail) {
+        if (ch < '0' || ch > '9' || row > 100000000) return false;
+        row = row * 10 + (ch - '0');
+    }
+    return true;
+}
+
+}  // namespace
+
 std::string DataWindow::Describe(std::string_view expression) const {
     const Impl& d = *d_;
     std::string_view e = dw::TrimView(expression);
@@ -816,23 +852,9 @@ std::string DataWindow::Describe(std::string_view expression) const {
 
     // Evaluate('LookUpDisplay(col)', row)
     if (dw::StartsWithNoCase(e, "evaluate")) {
-        std::string_view rest = dw::TrimView(e.substr(8));
-        if (rest.size() < 2 || rest.front() != '(' || rest.back() != ')') return "!";
-        rest = dw::TrimView(rest.substr(1, rest.size() - 2));
-        if (rest.empty() || (rest[0] != '\'' && rest[0] != '"')) return "!";
-        const char quote = rest[0];
-        std::size_t close = rest.find(quote, 1);
-        if (close == std::string_view::npos) return "!";
-        std::string_view inner = dw::TrimView(rest.substr(1, close - 1));
-        std::string_view tail = dw::TrimView(rest.substr(close + 1));
-        if (tail.empty() || tail[0] != ',') return "!";
-        tail = dw::TrimView(tail.substr(1));
+        std::string_view inner;
         long r = 0;
-        if (tail.empty()) return "!";
-        for (char ch : tail) {
-            if (ch < '0' || ch > '9' || r > 100000000) return "!";
-            r = r * 10 + (ch - '0');
-        }
+        if (!ReadEvaluate(dw::TrimView(e.substr(8)), inner, r)) return "!";
         if (dw::StartsWithNoCase(inner, "lookupdisplay")) {
             std::string_view arg = dw::TrimView(inner.substr(13));
             if (arg.size() < 2 || arg.front() != '(' || arg.back() != ')') return "!";
@@ -855,13 +877,7 @@ std::string DataWindow::Describe(std::string_view expression) const {
     }
     int c = d.Col(object);
     if (c < 0) return "!";
-    const ColumnDef& cd = d.object->Column(c);
-    if (SameName(property, "tag")) return cd.tag;
-    if (SameName(property, "coltype")) return dw::ColTypeText(cd);
-    if (SameName(property, "edit.limit")) return std::to_string(cd.limit);
-    if (SameName(property, "name")) return cd.name;
-    if (SameName(property, "dbname")) return cd.dbName;
-    return "!";
+    return ColumnProperty(d.object->Column(c), property);
 }
 
 // ---- events ---------------------------------------------------------------------------------------

@@ -26,6 +26,13 @@ char Upper(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
+// How many characters from chars[i] on are the ASCII letter `letter`, in either case.
+std::size_t LetterRun(const std::vector<std::string_view>& chars, std::size_t i, char letter) {
+    std::size_t n = 0;
+    while (i + n < chars.size() && chars[i + n].size() == 1 && LowerAscii(chars[i + n][0]) == letter) ++n;
+    return n;
+}
+
 }  // namespace
 
 std::vector<std::string_view> Utf8Characters(std::string_view text) {
@@ -59,70 +66,62 @@ EditMask::EditMask(std::string_view mask, ColType type) : mask_(mask), type_(typ
     switch (type) {
         case ColType::Char:
             kind_ = MaskKind::String;
+            ReadStringMask();
             break;
         case ColType::Date:
             kind_ = MaskKind::Date;
+            ReadDateMask();
             break;
         default:
             kind_ = MaskKind::Number;
+            CountNumberPlaces();
             break;
     }
+}
 
-    if (kind_ == MaskKind::Number) {
-        bool afterPoint = false;
-        for (char c : mask_) {
-            if (c == '.') afterPoint = true;
-            if (c == '#' || c == '0') ++(afterPoint ? decimals_ : integerDigits_);
-        }
-        return;
+void EditMask::CountNumberPlaces() {
+    bool afterPoint = false;
+    for (char c : mask_) {
+        if (c == '.') afterPoint = true;
+        if (c == '#' || c == '0') ++(afterPoint ? decimals_ : integerDigits_);
     }
+}
 
-    std::vector<std::string_view> chars = Utf8Characters(mask_);
+// Runs of y, m and d name the parts of the date; every other character is a literal.
+void EditMask::ReadDateMask() {
+    const std::vector<std::string_view> chars = Utf8Characters(mask_);
     for (std::size_t i = 0; i < chars.size(); ++i) {
-        std::string_view c = chars[i];
-        if (kind_ == MaskKind::Date) {
-            // Runs of y, m and d name the parts of the date.
-            auto run = [&](char letter) {
-                std::size_t n = 0;
-                while (i + n < chars.size() && chars[i + n].size() == 1 &&
-                       LowerAscii(chars[i + n][0]) == letter)
-                    ++n;
-                return n;
-            };
-            char l = c.size() == 1 ? LowerAscii(c[0]) : 0;
-            if (l == 'y') {
-                std::size_t n = run('y');
-                elements_.push_back({n >= 4 ? Part::Year4 : Part::Year2, {}});
-                i += n - 1;
-                continue;
-            }
-            if (l == 'm' || l == 'd') {
-                std::size_t n = run(l);
-                if (n == 2) {
-                    elements_.push_back({l == 'm' ? Part::Month : Part::Day, {}});
-                    (l == 'm' ? hasMonth_ : hasDay_) = true;
-                    i += 1;
-                    continue;
-                }
-            }
+        const std::string_view c = chars[i];
+        const char l = c.size() == 1 ? LowerAscii(c[0]) : 0;
+        const std::size_t n = (l == 'y' || l == 'm' || l == 'd') ? LetterRun(chars, i, l) : 0;
+        if (l == 'y') {
+            elements_.push_back({n >= 4 ? Part::Year4 : Part::Year2, {}});
+            i += n - 1;
+        } else if ((l == 'm' || l == 'd') && n == 2) {
+            elements_.push_back({l == 'm' ? Part::Month : Part::Day, {}});
+            (l == 'm' ? hasMonth_ : hasDay_) = true;
+            i += 1;
+        } else {
             elements_.push_back({Part::Literal, std::string(c)});
-            continue;
         }
-        Part p = Part::Literal;
-        if (c == "#") {
-            p = Part::Digit;
-        } else if (c == "a") {
-            p = Part::AlphaNum;
-        } else if (c == "x") {
-            p = Part::Any;
-        } else if (c == "!") {
-            p = Part::Upper;
-        } else if (c == "^") {
-            p = Part::Lower;
-        }
+    }
+}
+
+void EditMask::ReadStringMask() {
+    for (std::string_view c : Utf8Characters(mask_)) {
+        const Part p = StringPart(c);
         if (p != Part::Literal) ++slots_;
         elements_.push_back({p, p == Part::Literal ? std::string(c) : std::string()});
     }
+}
+
+EditMask::Part EditMask::StringPart(std::string_view c) {
+    if (c == "#") return Part::Digit;
+    if (c == "a") return Part::AlphaNum;
+    if (c == "x") return Part::Any;
+    if (c == "!") return Part::Upper;
+    if (c == "^") return Part::Lower;
+    return Part::Literal;
 }
 
 Reading EditMask::Read(std::string_view text) const {

@@ -68,6 +68,12 @@ class EditMask {
         int year = -1, month = 1, day = 1;
     };
 
+    // The mask's elements and places, by the kind of mask.
+    void CountNumberPlaces();
+    void ReadDateMask();
+    void ReadStringMask();
+    static Part StringPart(std::string_view c);
+
     Reading ReadString(std::string_view text) const;
     Reading ReadDate(std::string_view text) const;
     bool OnlyLiterals(const std::vector<std::string_view>& chars) const;

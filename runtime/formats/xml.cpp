@@ -169,34 +169,48 @@ bool XmlChar(std::uint32_t cp) {
 
 // The parser decodes character references after the bytes were checked: each one must name a
 // character that XML admits too. CDATA sections, comments and instructions hold none.
+// The value of one hexadecimal or decimal digit; -1 for any other character.
+int DigitValue(char c, bool hex) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (hex && c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (hex && c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// The character reference "&#...;" or "&#x...;" at text[i]: moves i past its digits, and says
+// whether it names a character that XML refuses.
+bool RefusedReference(std::string_view text, std::size_t& i) {
+    std::size_t j = i + 2;
+    const bool hex = j < text.size() && text[j] == 'x';
+    if (hex) ++j;
+    std::uint32_t cp = 0;
+    std::size_t digits = 0;
+    for (; j < text.size(); ++j, ++digits) {
+        const int d = DigitValue(text[j], hex);
+        if (d < 0) break;
+        cp = std::min<std::uint32_t>(cp * (hex ? 16 : 10) + static_cast<std::uint32_t>(d), 0x110000);
+    }
+    i = j;
+    return digits > 0 && j < text.size() && text[j] == ';' && !XmlChar(cp);
+}
+
+// Moves i past a section that runs from `open` at text[i] to `close`; false when none starts there.
+bool SkipSection(std::string_view text, std::size_t& i, std::string_view open, std::string_view close) {
+    if (text.compare(i, open.size(), open) != 0) return false;
+    const std::size_t end = text.find(close, i + open.size());
+    i = end == std::string_view::npos ? text.size() : end + close.size();
+    return true;
+}
+
 bool ReferencesAllowed(std::string_view text) {
     if (text.find("&#") == std::string_view::npos) return true;
-    auto skip = [&](std::size_t& i, std::string_view open, std::string_view close) {
-        if (text.compare(i, open.size(), open) != 0) return false;
-        const std::size_t end = text.find(close, i + open.size());
-        i = end == std::string_view::npos ? text.size() : end + close.size();
-        return true;
-    };
     for (std::size_t i = 0; i < text.size();) {
         if (text[i] == '<') {
-            if (skip(i, "<![CDATA[", "]]>") || skip(i, "<!--", "-->") || skip(i, "<?", "?>")) continue;
+            if (SkipSection(text, i, "<![CDATA[", "]]>") || SkipSection(text, i, "<!--", "-->") ||
+                SkipSection(text, i, "<?", "?>"))
+                continue;
         } else if (text.compare(i, 2, "&#") == 0) {
-            std::size_t j = i + 2;
-            const bool hex = j < text.size() && text[j] == 'x';
-            if (hex) ++j;
-            std::uint32_t cp = 0;
-            std::size_t digits = 0;
-            for (; j < text.size(); ++j, ++digits) {
-                const char c = text[j];
-                int d = -1;
-                if (c >= '0' && c <= '9') d = c - '0';
-                if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-                if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-                if (d < 0) break;
-                cp = std::min<std::uint32_t>(cp * (hex ? 16 : 10) + static_cast<std::uint32_t>(d), 0x110000);
-            }
-            if (digits > 0 && j < text.size() && text[j] == ';' && !XmlChar(cp)) return false;
-            i = j;
+            if (RefusedReference(text, i)) return false;
             continue;
         }
         ++i;

@@ -166,58 +166,92 @@ bool IsPlaceholder(char c) {
     return c == '#' || c == '0';
 }
 
-NumberSection ParseSection(std::string_view s) {
-    NumberSection sec;
-    enum { Prefix, Number, Suffix } where = Prefix;
-    bool afterPoint = false;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        const char c = s[i];
-        if (c == '"') {
-            std::size_t end = s.find('"', i + 1);
-            if (end == std::string_view::npos) end = s.size();
-            if (where == Number) where = Suffix;
-            (where == Prefix ? sec.prefix : sec.suffix) += s.substr(i + 1, end - i - 1);
-            i = end;
-            continue;
+// Reads a section character by character: literal text (quoted, escaped, or any character that is
+// no placeholder) goes before or after the number, placeholders describe the number itself.
+class SectionReader {
+  public:
+    explicit SectionReader(std::string_view s) : s_(s) {}
+
+    NumberSection Read() {
+        for (i_ = 0; i_ < s_.size(); ++i_) {
+            if (!Literal()) Character(s_[i_]);
         }
-        if (c == '\\' && i + 1 < s.size()) {
-            if (where == Number) where = Suffix;
-            (where == Prefix ? sec.prefix : sec.suffix) += s[++i];
-            continue;
-        }
-        if (c == '[') {  // colour and similar modifiers: not shown
-            std::size_t end = s.find(']', i);
-            if (end != std::string_view::npos) {
-                i = end;
-                continue;
-            }
-        }
-        const bool numeric = IsPlaceholder(c) || c == '.' || (c == ',' && where == Number);
-        const bool startsNumber =
-            IsPlaceholder(c) || (c == '.' && i + 1 < s.size() && IsPlaceholder(s[i + 1]));
-        if (where == Prefix && startsNumber) where = Number;
-        if (where == Number && numeric) {
-            sec.placeholders = true;
-            if (c == '.') {
-                if (!afterPoint) {
-                    afterPoint = true;
-                    sec.point = true;
-                }
-            } else if (c == ',') {
-                if (!afterPoint) sec.group = true;
-            } else if (afterPoint) {
-                ++sec.decimals;
-                if (c == '0') sec.requiredDecimals = sec.decimals;
-            } else if (c == '0') {
-                ++sec.minWhole;
-            }
-            continue;
-        }
-        if (where == Number) where = Suffix;
-        if (c == '%') sec.percent = true;
-        (where == Prefix ? sec.prefix : sec.suffix) += c;
+        return sec_;
     }
-    return sec;
+
+  private:
+    enum class Where { Prefix, Number, Suffix };
+
+    std::string& Text() { return where_ == Where::Prefix ? sec_.prefix : sec_.suffix; }
+    void LeaveNumber() {
+        if (where_ == Where::Number) where_ = Where::Suffix;
+    }
+
+    // Quoted text, an escaped character or a modifier in brackets (a colour and the like, not
+    // shown) at s_[i_]: true when it was one, with i_ on its last character.
+    bool Literal() {
+        const char c = s_[i_];
+        if (c == '"') {
+            std::size_t end = s_.find('"', i_ + 1);
+            if (end == std::string_view::npos) end = s_.size();
+            LeaveNumber();
+            Text() += s_.substr(i_ + 1, end - i_ - 1);
+            i_ = end;
+            return true;
+        }
+        if (c == '\\' && i_ + 1 < s_.size()) {
+            LeaveNumber();
+            Text() += s_[++i_];
+            return true;
+        }
+        if (c == '[') {
+            const std::size_t end = s_.find(']', i_);
+            if (end != std::string_view::npos) {
+                i_ = end;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void Character(char c) {
+        const bool numeric = IsPlaceholder(c) || c == '.' || (c == ',' && where_ == Where::Number);
+        const bool startsNumber =
+            IsPlaceholder(c) || (c == '.' && i_ + 1 < s_.size() && IsPlaceholder(s_[i_ + 1]));
+        if (where_ == Where::Prefix && startsNumber) where_ = Where::Number;
+        if (where_ == Where::Number && numeric) {
+            Placeholder(c);
+            return;
+        }
+        LeaveNumber();
+        if (c == '%') sec_.percent = true;
+        Text() += c;
+    }
+
+    void Placeholder(char c) {
+        sec_.placeholders = true;
+        if (c == '.') {
+            sec_.point = true;
+            afterPoint_ = true;
+        } else if (c == ',') {
+            if (!afterPoint_) sec_.group = true;
+        } else if (afterPoint_) {
+            ++sec_.decimals;
+            if (c == '0') sec_.requiredDecimals = sec_.decimals;
+        } else if (c == '0') {
+            ++sec_.minWhole;
+        }
+    }
+
+    std::string_view s_;
+    std::size_t i_ = 0;
+    Where where_ = Where::Prefix;
+    bool afterPoint_ = false;
+    NumberSection sec_;
+};
+
+NumberSection ParseSection(std::string_view s) {
+    return SectionReader(s).Read();
 }
 
 std::vector<std::string_view> SplitSections(std::string_view format) {
@@ -321,6 +355,25 @@ std::string Padded(int v, int width) {
     if (s.size() < static_cast<std::size_t>(width))
         s.insert(0, static_cast<std::size_t>(width) - s.size(), '0');
     return s;
+}
+
+// A month's or a weekday's name as a run of four letters or more shows it; a run of three shows
+// its first three letters.
+std::string NameFor(const char* name, std::size_t run) {
+    std::string text(name);
+    return run >= 4 ? text : text.substr(0, 3);
+}
+
+// The part of the date that a run of one letter (y, m or d, lower case) stands for.
+std::string DatePart(const Date& d, char letter, std::size_t run) {
+    if (letter == 'y') return run >= 3 ? Padded(d.year, 4) : Padded(d.year % 100, 2);
+    if (letter == 'm') {
+        if (run >= 3 && d.month >= 1 && d.month <= 12)
+            return NameFor(kMonthNames[static_cast<std::size_t>(d.month - 1)], run);
+        return Padded(d.month, run == 1 ? 1 : 2);
+    }
+    if (run >= 3 && d.Valid()) return NameFor(kDayNames[static_cast<std::size_t>(Weekday(d))], run);
+    return Padded(d.day, run == 1 ? 1 : 2);
 }
 
 }  // namespace
@@ -448,27 +501,7 @@ std::string String(const Date& d, std::string_view format) {
         std::size_t run = 1;
         while (i + run < format.size() && LowerAscii(format[i + run]) == lc) ++run;
         i += run;
-        if (lc == 'y') {
-            out += run >= 3 ? Padded(d.year, 4) : Padded(d.year % 100, 2);
-        } else if (lc == 'm') {
-            const bool named = d.month >= 1 && d.month <= 12;
-            if (run >= 4 && named) {
-                out += kMonthNames[static_cast<std::size_t>(d.month - 1)];
-            } else if (run == 3 && named) {
-                out += std::string(kMonthNames[static_cast<std::size_t>(d.month - 1)]).substr(0, 3);
-            } else {
-                out += Padded(d.month, run == 1 ? 1 : 2);
-            }
-        } else {
-            const bool named = d.Valid();
-            if (run >= 4 && named) {
-                out += kDayNames[static_cast<std::size_t>(Weekday(d))];
-            } else if (run == 3 && named) {
-                out += std::string(kDayNames[static_cast<std::size_t>(Weekday(d))]).substr(0, 3);
-            } else {
-                out += Padded(d.day, run == 1 ? 1 : 2);
-            }
-        }
+        out += DatePart(d, lc, run);
     }
     return out;
 }

@@ -121,6 +121,88 @@ std::optional<std::int64_t> RoundReal(double d) {
     return static_cast<std::int64_t>(r);
 }
 
+// A number's text taken apart: its value is the mantissa * 10^(exponent - fractionDigits), signed.
+struct NumberText {
+    bool negative = false;
+    std::string mantissa;  // the digits, without the point
+    std::size_t fractionDigits = 0;
+    long long exponent = 0;
+};
+
+// Appends the digits from s[pos] on to `into`; how many there were.
+std::size_t TakeDigits(std::string_view s, std::size_t& pos, std::string& into) {
+    const std::size_t start = pos;
+    while (pos < s.size() && IsDigit(s[pos])) into += s[pos++];
+    return pos - start;
+}
+
+// The exponent's sign and digits from s[pos] on; false when it has no digit.
+bool ReadExponent(std::string_view s, std::size_t& pos, long long& exponent) {
+    bool negative = false;
+    if (pos < s.size() && (s[pos] == '+' || s[pos] == '-')) {
+        negative = s[pos] == '-';
+        ++pos;
+    }
+    if (pos >= s.size() || !IsDigit(s[pos])) return false;
+    exponent = 0;
+    while (pos < s.size() && IsDigit(s[pos])) {
+        // Saturate: any exponent this large already decides overflow or zero.
+        if (exponent < 1'000'000) exponent = exponent * 10 + (s[pos] - '0');
+        ++pos;
+    }
+    if (negative) exponent = -exponent;
+    return true;
+}
+
+// "[+-]digits[.digits][(e|E)[+-]digits]" with a digit before or after the point; nothing else.
+std::optional<NumberText> ReadNumberText(std::string_view s) {
+    NumberText n;
+    if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
+        n.negative = s[0] == '-';
+        s.remove_prefix(1);
+    }
+    std::size_t pos = 0;
+    const std::size_t whole = TakeDigits(s, pos, n.mantissa);
+    if (pos < s.size() && s[pos] == '.') {
+        ++pos;
+        n.fractionDigits = TakeDigits(s, pos, n.mantissa);
+    }
+    if (whole + n.fractionDigits == 0) return std::nullopt;
+    if (pos < s.size() && (s[pos] == 'e' || s[pos] == 'E')) {
+        ++pos;
+        if (!ReadExponent(s, pos, n.exponent)) return std::nullopt;
+    }
+    if (pos != s.size()) return std::nullopt;
+    return n;
+}
+
+// The whole cents of mantissa * 10^shift (a mantissa of digits with no leading zero), the first
+// digit cut off rounding half up; none past what a Decimal holds.
+std::optional<std::int64_t> CentsOf(const std::string& mantissa, long long shift) {
+    const auto len = static_cast<long long>(mantissa.size());
+    std::uint64_t cents = 0;
+    bool roundUp = false;
+    if (shift >= 0) {
+        if (len + shift > 19) return std::nullopt;
+        for (char c : mantissa) cents = cents * 10 + static_cast<std::uint64_t>(c - '0');
+        for (long long i = 0; i < shift; ++i) cents *= 10;
+    } else {
+        const long long keep = len + shift;  // digits that stay in the whole number of cents
+        if (keep > 19) return std::nullopt;
+        if (keep >= 0) {
+            for (long long i = 0; i < keep; ++i)
+                cents = cents * 10 + static_cast<std::uint64_t>(mantissa[i] - '0');
+            roundUp = keep < len && mantissa[keep] >= '5';
+        }
+    }
+    if (cents > static_cast<std::uint64_t>(kMaxCents)) return std::nullopt;
+    if (roundUp) {
+        if (cents == static_cast<std::uint64_t>(kMaxCents)) return std::nullopt;
+        ++cents;
+    }
+    return static_cast<std::int64_t>(cents);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -161,79 +243,16 @@ Date Date::Today() {
 // Decimal
 
 std::optional<Decimal> Decimal::Parse(std::string_view text) {
-    std::string_view s = StripBlanks(text);
-    bool negative = false;
-    if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
-        negative = s[0] == '-';
-        s.remove_prefix(1);
-    }
-
-    // Mantissa digits without the point; value = mantissa * 10^(exponent - fractionDigits).
-    std::string mantissa;
-    std::size_t pos = 0;
-    std::size_t fractionDigits = 0;
-    bool anyDigit = false;
-    while (pos < s.size() && IsDigit(s[pos])) {
-        mantissa += s[pos++];
-        anyDigit = true;
-    }
-    if (pos < s.size() && s[pos] == '.') {
-        ++pos;
-        while (pos < s.size() && IsDigit(s[pos])) {
-            mantissa += s[pos++];
-            ++fractionDigits;
-            anyDigit = true;
-        }
-    }
-    if (!anyDigit) return std::nullopt;
-
-    long long exponent = 0;
-    if (pos < s.size() && (s[pos] == 'e' || s[pos] == 'E')) {
-        ++pos;
-        bool expNegative = false;
-        if (pos < s.size() && (s[pos] == '+' || s[pos] == '-')) {
-            expNegative = s[pos] == '-';
-            ++pos;
-        }
-        if (pos >= s.size() || !IsDigit(s[pos])) return std::nullopt;
-        while (pos < s.size() && IsDigit(s[pos])) {
-            // Saturate: any exponent this large already decides overflow or zero.
-            if (exponent < 1'000'000) exponent = exponent * 10 + (s[pos] - '0');
-            ++pos;
-        }
-        if (expNegative) exponent = -exponent;
-    }
-    if (pos != s.size()) return std::nullopt;
-
-    std::size_t firstNonZero = mantissa.find_first_not_of('0');
+    std::optional<NumberText> n = ReadNumberText(StripBlanks(text));
+    if (!n) return std::nullopt;
+    const std::size_t firstNonZero = n->mantissa.find_first_not_of('0');
     if (firstNonZero == std::string::npos) return Decimal{};
-    mantissa.erase(0, firstNonZero);
-
+    n->mantissa.erase(0, firstNonZero);
     // cents = mantissa * 10^shift
-    long long shift = exponent - static_cast<long long>(fractionDigits) + 2;
-    const auto len = static_cast<long long>(mantissa.size());
-    std::uint64_t cents = 0;
-    bool roundUp = false;
-    if (shift >= 0) {
-        if (len + shift > 19) return std::nullopt;
-        for (char c : mantissa) cents = cents * 10 + static_cast<std::uint64_t>(c - '0');
-        for (long long i = 0; i < shift; ++i) cents *= 10;
-    } else {
-        long long keep = len + shift;  // digits that stay in the whole number of cents
-        if (keep > 19) return std::nullopt;
-        if (keep >= 0) {
-            for (long long i = 0; i < keep; ++i)
-                cents = cents * 10 + static_cast<std::uint64_t>(mantissa[i] - '0');
-            roundUp = keep < len && mantissa[keep] >= '5';
-        }
-    }
-    if (cents > static_cast<std::uint64_t>(kMaxCents)) return std::nullopt;
-    if (roundUp) {
-        if (cents == static_cast<std::uint64_t>(kMaxCents)) return std::nullopt;
-        ++cents;
-    }
-    auto value = static_cast<std::int64_t>(cents);
-    return FromCents(negative ? -value : value);
+    const std::optional<std::int64_t> cents =
+        CentsOf(n->mantissa, n->exponent - static_cast<long long>(n->fractionDigits) + 2);
+    if (!cents) return std::nullopt;
+    return FromCents(n->negative ? -*cents : *cents);
 }
 
 std::optional<Decimal> Decimal::Add(Decimal a, Decimal b) {
