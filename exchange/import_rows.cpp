@@ -1,13 +1,14 @@
 // The seven readers of an unpacked exchange package: each reads its member in "tmp_xml" (every
-// written value checked against its column first, exchange/package_reader.h), then writes each row
-// with one INSERT of the key columns and one UPDATE of the others, every value bound as text, and
-// reads the numbers of its rows back in one query, to check that the database keeps them as sent.
+// written value checked against its column first, exchange/package_reader.h), then writes all its
+// rows with one INSERT, every value bound as text, and reads the numbers of its rows back in one
+// query, to check that the database keeps them as sent.
 //
 // The readers never commit: the Import command commits once all seven have succeeded and rolls
 // everything back otherwise, so that a broken package leaves no half recommendation behind. For
 // the same reason every statement's result is checked, and a member that cannot be read or written
 // makes its reader fail (-1) with the reason kept for the command to show.
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -46,33 +47,46 @@ std::string RowAt(const MemberFormat& f, std::size_t n) {
     return std::string(f.file) + " 第" + std::to_string(n) + "行";
 }
 
-// Writes one checked row, row n of its member: an INSERT of its key, then an UPDATE of the other
-// columns. Each is the same statement for every row of the member, so that the database prepares
-// it once. "" when the row is written, else why not.
-std::string WriteRow(rt::Transaction& sqlca, const MemberFormat& f, const Row& row, std::size_t n) {
-    const auto failed = [&] { return "推荐书无法写入数据库：" + RowAt(f, n) + "，" + sqlca.SQLErrText; };
-    std::vector<rt::Value> keyArgs, setArgs;
-    for (const Column& c : f.keys) keyArgs.push_back(row[static_cast<std::size_t>(c.pos)]);
-    for (const Column& c : f.set) setArgs.push_back(row[static_cast<std::size_t>(c.pos)]);
+// "<file> 第n行" or "<file> 第n至m行", naming rows first to last of a member.
+std::string RowsAt(const MemberFormat& f, std::size_t first, std::size_t last) {
+    if (first == last) return RowAt(f, first);
+    return std::string(f.file) + " 第" + std::to_string(first) + "至" + std::to_string(last) + "行";
+}
 
-    std::string insert = std::string("INSERT INTO ") + f.table + " (";
-    std::string values;
-    std::string where;
-    for (std::size_t k = 0; k < f.keys.size(); ++k) {
-        insert += (k ? ", " : "") + std::string(f.keys[k].name);
-        values += k ? ", ?" : "?";
-        where += (k ? " AND " : "") + std::string(f.keys[k].name) + " = ?";
+// The most values one statement binds: what every database the program meets takes (SQLite's
+// oldest limit is 999), so that a member goes in one statement unless it is larger than any the
+// program writes.
+constexpr std::size_t kMaxParameters = 999;
+
+// Writes the member's checked rows with one INSERT of every column for all of them, or for as many
+// as one statement binds values for: the database is reached once per member, not twice per row.
+// "" when every row is written, else why not.
+std::string InsertRows(rt::Transaction& sqlca, const MemberFormat& f, const std::vector<Row>& rows) {
+    std::vector<const Column*> columns;
+    for (const Column& c : f.keys) columns.push_back(&c);
+    for (const Column& c : f.set) columns.push_back(&c);
+    std::string head = std::string("INSERT INTO ") + f.table + " (";
+    std::string tuple = "(";
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+        head += (k ? ", " : "") + std::string(columns[k]->name);
+        tuple += k ? ", ?" : "?";
     }
-    insert += ") VALUES (" + values + ")";
-    if (sqlca.Execute(insert, keyArgs) != 0) return failed();
+    head += ") VALUES ";
+    tuple += ")";
 
-    std::string update = std::string("UPDATE ") + f.table + " SET ";
-    for (std::size_t k = 0; k < f.set.size(); ++k)
-        update += (k ? ", " : "") + std::string(f.set[k].name) + " = ?";
-    update += " WHERE " + where;
-    std::vector<rt::Value> args = setArgs;
-    args.insert(args.end(), keyArgs.begin(), keyArgs.end());
-    if (sqlca.Execute(update, args) != 0 || sqlca.SQLNRows != 1) return failed();
+    const std::size_t perStatement = std::max<std::size_t>(1, kMaxParameters / columns.size());
+    for (std::size_t first = 0; first < rows.size(); first += perStatement) {
+        const std::size_t last = std::min(rows.size(), first + perStatement);
+        std::string insert = head;
+        std::vector<rt::Value> args;
+        args.reserve((last - first) * columns.size());
+        for (std::size_t n = first; n < last; ++n) {
+            insert += (n > first ? ", " : "") + tuple;
+            for (const Column* c : columns) args.push_back(rows[n][static_cast<std::size_t>(c->pos)]);
+        }
+        if (sqlca.Execute(insert, args) != 0 || sqlca.SQLNRows != static_cast<long>(last - first))
+            return "推荐书无法写入数据库：" + RowsAt(f, first + 1, last) + "，" + sqlca.SQLErrText;
+    }
     return {};
 }
 
@@ -132,9 +146,7 @@ std::string CheckNumbers(PackageImport& import, const MemberFormat& f, const std
 }
 
 int WriteRows(PackageImport& import, const MemberFormat& f, const std::vector<Row>& rows) {
-    for (std::size_t n = 0; n < rows.size(); ++n)
-        if (const std::string why = WriteRow(import.sqlca, f, rows[n], n + 1); !why.empty())
-            return Refuse(import, why);
+    if (const std::string why = InsertRows(import.sqlca, f, rows); !why.empty()) return Refuse(import, why);
     if (const std::string why = CheckNumbers(import, f, rows); !why.empty()) return Refuse(import, why);
     return 1;
 }
