@@ -46,8 +46,9 @@ void ForgetControls(j_main_mdi& w) {
 
 // Said once for each transaction lost (the connection to the database went, the database's disk
 // is full or failing, the user gave up waiting): the command that found it so did nothing, and
-// whatever the user typed is still pending, for the next save to store.
-void SayTransactionLost(rt::Transaction::Loss loss) {
+// whatever the user typed (`typed`: the pages hold edits not stored yet) is still pending, for
+// the next save to store.
+void SayTransactionLost(rt::Transaction::Loss loss, bool typed) {
     using Loss = rt::Transaction::Loss;
     const char* what = "";
     const char* then = "请再操作一次。";
@@ -72,8 +73,10 @@ void SayTransactionLost(rt::Transaction::Loss loss) {
             then = "请排除故障后再操作一次。";
             break;
     }
-    rt::ui::MessageBox("提示信息", std::string(what) + "\n刚才的操作没有完成，已输入的内容仍然保留，" + then,
-                       rt::ui::Icon::Exclamation);
+    rt::ui::MessageBox(
+        "提示信息",
+        std::string(what) + "\n刚才的操作没有完成，" + (typed ? "已输入的内容仍然保留，" : "") + then,
+        rt::ui::Icon::Exclamation);
 }
 
 }  // namespace
@@ -90,7 +93,10 @@ j_main_mdi::~j_main_mdi() {
 
 void j_main_mdi::create() {
     rt::ui::OnWaitForUser(EndReading);
-    sqlca.OnTransactionLost(SayTransactionLost);
+    sqlca.OnTransactionLost([this](rt::Transaction::Loss loss) {
+        // A command that stopped before the pages were made (none at all yet) has nothing typed.
+        SayTransactionLost(loss, sections_ && !sections_->pendingpages().empty());
+    });
     CreateControls();
     sections_ = std::make_unique<sections::SectionArea>(sections::SectionControls{
         .window = *this,

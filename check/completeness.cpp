@@ -105,8 +105,10 @@ int VersionNumber(rt::DataWindow& list, rt::Transaction& sqlca, const std::strin
     std::vector<rt::Value> into(1);
     sqlca.SelectInto("select xm_guid from j_xm_base where xm_id =? ", {current_id}, into);
     if (sqlca.SQLCode != 0) {
-        // Without the stored value there is no number to show, and none may be made over it.
-        rt::MessageBox("提示信息", "系统意外，读取推荐书版本号失败！", rt::Icon::StopSign);
+        // Without the stored value there is no number to show, and none may be made over it. A
+        // fault that lost the transaction has been said already, in words of its own.
+        if (!sqlca.LossAlreadyTold())
+            rt::MessageBox("提示信息", "系统意外，读取推荐书版本号失败！", rt::Icon::StopSign);
         return 0;
     }
 
@@ -122,8 +124,9 @@ int VersionNumber(rt::DataWindow& list, rt::Transaction& sqlca, const std::strin
         const auto fail = [&sqlca] {
             // A number that is not stored is never shown: it would be printed on a form that the
             // database does not know.
+            const bool told = sqlca.LossAlreadyTold();
             sqlca.Rollback();
-            rt::MessageBox("提示信息", "系统意外，生成推荐书版本号失败！", rt::Icon::StopSign);
+            if (!told) rt::MessageBox("提示信息", "系统意外，生成推荐书版本号失败！", rt::Icon::StopSign);
             return 0;
         };
         if (sqlca.Execute("UPDATE j_xm_base SET xm_guid = xm_guid WHERE xm_id = ? AND ( xm_guid = ? OR "

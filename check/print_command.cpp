@@ -31,10 +31,15 @@ PrintSteps PageSteps(const PrintPages& pages, const PrintPlace& place) {
 }  // namespace
 
 void RunPrintCommand(const ProgressText& progress, const PrintPages& pages, const PrintPlace& place) {
-    RunPrintCommand(progress, PageSteps(pages, place));
+    RunPrintCommand(progress, PageSteps(pages, place), [&place] { return place.sqlca.LossAlreadyTold(); });
 }
 
-void RunPrintCommand(const ProgressText& progress, const PrintSteps& steps) {
+void RunPrintCommand(const ProgressText& progress, const PrintSteps& steps,
+                     const std::function<bool()>& faultTold) {
+    // A page that could not be read because the transaction was lost: that has been said.
+    const auto sayUnread = [&faultTold] {
+        if (!faultTold || !faultTold()) rt::MessageBox("错误", document::kUnreadDocument, rt::Icon::StopSign);
+    };
     try {
         // The check has said why it refuses, or the user declined a version number.
         if (steps.check() != 1) return;
@@ -43,7 +48,7 @@ void RunPrintCommand(const ProgressText& progress, const PrintSteps& steps) {
         if (prepared.result != 1) {
             // A page could not be read; the database has said why.
             progress.Hide();
-            rt::MessageBox("错误", document::kUnreadDocument, rt::Icon::StopSign);
+            sayUnread();
             return;
         }
         steps.print(prepared.buffer);
@@ -53,7 +58,7 @@ void RunPrintCommand(const ProgressText& progress, const PrintSteps& steps) {
     } catch (const document::UnreadPage&) {
         // As when the print buffer cannot be read: the same failure, the same words.
         progress.Hide();
-        rt::MessageBox("错误", document::kUnreadDocument, rt::Icon::StopSign);
+        sayUnread();
     } catch (const std::exception& e) {
         progress.Hide();
         rt::MessageBox("错误", std::string("生成word版本推荐书失败：") + e.what(), rt::Icon::StopSign);

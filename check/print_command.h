@@ -53,6 +53,9 @@ void RunPrintCommand(const ProgressText& progress, const PrintPages& pages, cons
 // Runs the chain of the given steps. A failure that a step throws (the word-processing engine refusing a call
 // part-way, a page that cannot be read) and a print buffer that cannot be filled end the command with one
 // message under "错误" and the progress text hidden; nothing leaves the event handler.
-void RunPrintCommand(const ProgressText& progress, const PrintSteps& steps);
+// `faultTold`, when given, says whether a page that could not be read failed because the
+// transaction was lost, which has been said already: the command then says nothing more.
+void RunPrintCommand(const ProgressText& progress, const PrintSteps& steps,
+                     const std::function<bool()>& faultTold = {});
 
 }  // namespace laurel::check

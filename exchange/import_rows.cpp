@@ -25,6 +25,7 @@ namespace {
 
 int Refuse(PackageImport& import, const std::string& why) {
     if (import.refusal.empty()) import.refusal = why;
+    if (import.sqlca.LossAlreadyTold()) import.told = true;
     return -1;
 }
 

@@ -64,6 +64,7 @@ struct Packed {
     long result = 0;          // 0 packed, else the zip component's code (-1: a member was not made)
     std::string error;        // why not
     bool folderLeft = false;  // the members' folder could not be removed afterwards
+    bool told = false;        // a member could not be read because the transaction was lost: said
 };
 
 // The seven members of recommendation `key`, read through the views and written into an emptied
@@ -84,8 +85,13 @@ Packed PackMembers(const ExportViews& views, rt::Zip& zip, const std::string& ke
     // A member that could not be read or written would make an incomplete package that looks
     // whole: the packing is then not attempted and the member is named.
     std::string failed;
-    for (const auto& [view, name] : members)
-        if (view->Retrieve({rt::Value(key)}) == -1 && failed.empty()) failed = std::string(name) + ".xml";
+    bool told = false;
+    for (const auto& [view, name] : members) {
+        if (view->Retrieve({rt::Value(key)}) != -1 || !failed.empty()) continue;
+        failed = std::string(name) + ".xml";
+        const rt::Transaction* t = view->TransObject();
+        told = t != nullptr && t->LossAlreadyTold();
+    }
 
     const std::string out_folder = working_folder + kTmpOut;
     const std::string archive = working_folder + "/" + kArchiveName;
@@ -116,6 +122,7 @@ Packed PackMembers(const ExportViews& views, rt::Zip& zip, const std::string& ke
     } else {
         packed.result = -1;
         packed.error = "无法生成文件 " + failed;
+        packed.told = told;
     }
     for (const auto& [view, name] : members) FileDelete(out_folder + "/" + name + ".xml");
     packed.folderLeft = RemoveDirectory(out_folder) != 1;
@@ -134,6 +141,7 @@ void ExportCheckedRecommendation(const ExportViews& views, rt::Zip& zip, const s
         // A packing that failed may have left a partial archive, or an earlier run's: neither is
         // this package, and nothing is handed over.
         FileDelete(archive);
+        if (packed.told) return;
         MessageBox("提示信息", "导出不成功,出错信息为:" + packed.error, rt::Icon::StopSign);
     } else {
         MessageBox("提示信息", "导出成功！");
@@ -245,9 +253,13 @@ std::optional<std::string> ImportPackage(rt::Zip& zip, rt::Transaction& sqlca,
     bool success = true;
     for (int r : results)
         if (r != 1) success = false;
-    if (success && sqlca.Commit() != 0) success = false;
+    if (success && sqlca.Commit() != 0) {
+        success = false;
+        import.told = sqlca.LossAlreadyTold();
+    }
     if (!success) {
         steps.rollback(working_folder, import);
+        if (import.told) return std::nullopt;
         if (!import.refusal.empty()) MessageBox("提示信息", import.refusal, rt::Icon::StopSign);
         MessageBox("提示信息", "推荐书导入失败!", rt::Icon::StopSign);
         return std::nullopt;

@@ -61,6 +61,9 @@ struct PackageImport {
     rt::Transaction& sqlca;
     std::string key;      // the package's xm_id, once import_base has read it
     std::string refusal;  // why the import cannot go on: the first reader that failed says what and where
+    // The failure lost the transaction (a full disk, the connection gone), which has been said in
+    // words of its own: the import says nothing more.
+    bool told = false;
 };
 
 // The seven readers, each of its member in "tmp_xml" under tmp_path: 1 written, -1 refused (the

@@ -184,6 +184,7 @@ struct m_main::NewAttempt {
     std::string key;
     long row = 0;        // the list's new row, when the list has one
     std::string reason;  // the database's, when a statement failed
+    bool told = false;   // the failure lost the transaction, and that has been said
 };
 
 m_main::NewAttempt m_main::CreateRecommendation() {
@@ -191,6 +192,7 @@ m_main::NewAttempt m_main::CreateRecommendation() {
     NewAttempt a;
     const auto failed = [&a] {
         a.reason = sections::DatabaseReason();
+        a.told = sqlca.LossAlreadyTold();
         return false;
     };
     // Whether a recommendation is stored under the key; nothing when the database cannot say.
@@ -206,7 +208,11 @@ m_main::NewAttempt m_main::CreateRecommendation() {
 
     const bool created = [&] {
         targets_.dw_nomax.SetTransObject(sqlca);
-        if (targets_.dw_nomax.Retrieve() != 1) return false;
+        if (targets_.dw_nomax.Retrieve() != 1) {
+            // The view has said why itself, unless the loss of the transaction said it.
+            a.told = sqlca.LossAlreadyTold();
+            return false;
+        }
         const std::optional<std::string> largest = targets_.dw_nomax.GetItemString(1, 1);
         const int this_year = rt::Date::Today().year;
         a.first = !largest.has_value();
@@ -239,7 +245,8 @@ m_main::NewAttempt m_main::CreateRecommendation() {
         if (!stored) {
             failed();
             sqlca.Rollback();
-            if (taken()) a.result = NewAttempt::Taken;
+            // A database that has lost the transaction cannot be asked either.
+            if (!a.told && taken()) a.result = NewAttempt::Taken;
             return false;
         }
 
@@ -302,7 +309,7 @@ void m_main::new_recommendation_clicked() {
         if (made.result == NewAttempt::Created) break;
         // The current recommendation is left as it was.
         if (made.result == NewAttempt::Failed) {
-            sections::SayFailure(made.reason, "提示信息", "系统意外，新增推荐书失败！");
+            if (!made.told) sections::SayFailure(made.reason, "提示信息", "系统意外，新增推荐书失败！");
             return;
         }
         // Another desktop made a recommendation under the key read: the next one is free, unless

@@ -127,6 +127,8 @@ SectionArea::Hold SectionArea::holdforwriting() {
 }
 
 void SayListUnread() {
+    // A read that lost the transaction has been told of in words of its own.
+    if (sqlca.LossAlreadyTold()) return;
     rt::ui::MessageBox("提示信息", "读取推荐书列表失败！", rt::ui::Icon::StopSign);
 }
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,8 @@
 #include "runtime/ui/controls.h"
 #include "runtime/word/word.h"
 #include "tests/support/app_fixture.h"
+#include "tests/support/platform.h"
+#include "tests/support/testdb.h"
 
 namespace {
 
@@ -351,6 +355,79 @@ TEST_F(CheckTest, NoVersionNumberIsMadeWhenTheRowCannotBeTakenFirst) {
     EXPECT_EQ(Boxes(), (std::vector<std::string>{kQuestion, "提示信息|系统意外，生成推荐书版本号失败！"}));
     EXPECT_EQ(StoredBase(a, "xm_guid"), "FFFFFFFFFFFFFFFF");
     EXPECT_EQ(StoredBase(a, "xm_xg"), "0");
+}
+
+// A fault that loses the transaction (the disk of a SQLite database full, the server's session
+// ended) is the one thing said, in its own box, whichever command meets it: the check's version
+// number, New, Import. The box speaks of nothing typed, as nothing was, and nothing is stored.
+TEST_F(CheckTest, AFaultThatLosesTheTransactionIsTheOneThingACommandSays) {
+    namespace fs = std::filesystem;
+    const bool server = testing_support::ScratchDatabase::OnPostgreSQL();
+    std::optional<testing_support::TinyDisk> disk;
+    if (!server) {
+        disk.emplace(Db().Folder() / "disk", 4 << 20);
+        if (!disk->Mounted()) GTEST_SKIP() << disk->Why();
+        ASSERT_NO_FATAL_FAILURE(MoveDatabaseInto(Db().Folder() / "disk"));
+    }
+    OpenMainWindow();
+    const fs::path program = Db().Folder() / "program";
+    fs::create_directories(program);
+    laurel::current_path = program.string();
+    const std::string fault =
+        server
+            ? "提示信息|与数据库的连接曾经中断，现已恢复。\n刚才的操作没有完成，请再操作一次。"
+            : "提示信息|数据库所在的磁盘已满，无法写入。\n刚才的操作没有完成，请腾出磁盘空间后再操作一次。";
+    // On SQLite the disk stays full; the server's session ends once for each command.
+    const auto meetFault = [&] {
+        if (server) {
+            ASSERT_TRUE(testing_support::CutOff(Db(), laurel::sqlca));
+        } else {
+            ASSERT_TRUE(disk->Fill());
+        }
+    };
+
+    Dialogs().whileShown = [&](const rt::ui::MessageRequest& box) {
+        if (box.text == "你要生成推荐书吗?") meetFault();
+    };
+    EXPECT_EQ(Check({1, 1}), 0);
+    Dialogs().whileShown = nullptr;
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{kQuestion, fault}));
+    EXPECT_EQ(StoredBase(a, "xm_guid"), "FFFFFFFFFFFFFFFF");
+    if (disk) disk->Free();
+
+    // A package of the recommendation, made while all is well; the recommendation then goes, so that
+    // Import would bring it back.
+    const fs::path package = Db().Folder() / "a.DAT";
+    Dialogs().Clear();
+    for (int box = 0; box < 3; ++box) Dialogs().Answer(1);
+    Dialogs().AnswerFile({1, package.string(), "a.DAT"});
+    Menu().export_clicked();
+    ASSERT_TRUE(fs::is_regular_file(package)) << Dialogs().Transcript();
+    for (const char* table : {"j_ry_finish", "j_dw_finish", "j_xy_saving", "j_xm_base"})
+        ExecCommit(std::string("DELETE FROM ") + table + " WHERE xm_id = ?", {a});
+
+    const std::optional<std::string> before = Stored("SELECT count(*) FROM j_xm_base");
+    const long listed = W().dw_no->RowCount();
+    meetFault();
+    Dialogs().Clear();
+    Dialogs().Answer(1);
+    Menu().new_recommendation->Click();
+    EXPECT_EQ(Boxes(), std::vector<std::string>{fault});
+    EXPECT_EQ(Stored("SELECT count(*) FROM j_xm_base"), before);
+    EXPECT_EQ(W().dw_no->RowCount(), listed);
+
+    meetFault();
+    Dialogs().Clear();
+    Dialogs().Answer(1);
+    Dialogs().AnswerFile({1, package.string(), "a.DAT"});
+    Menu().import_clicked();
+    EXPECT_EQ(Boxes(), std::vector<std::string>{fault});
+    EXPECT_EQ(StoredCount("j_xm_base", a), 0);
+    if (disk) {
+        disk->Free();
+        // The program lets go of the file before the disk goes.
+        ASSERT_EQ(laurel::sqlca.Disconnect(), 0);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -923,12 +923,7 @@ TEST_F(RecordsTest, AFullDiskIsSaidOnceAndTheSaveAfterItStoresExactlyWhatIsPendi
     // The database moves onto a small disk of its own; its data source's file leads there.
     testing_support::TinyDisk disk(Db().Folder() / "disk", 4 << 20);
     if (!disk.Mounted()) GTEST_SKIP() << disk.Why();
-    ASSERT_EQ(laurel::sqlca.Disconnect(), 0);
-    const std::filesystem::path moved = Db().Folder() / "disk" / "laurel.db";
-    std::filesystem::copy_file(Db().DatabaseFile(), moved);
-    std::filesystem::remove(Db().DatabaseFile());
-    std::filesystem::create_symlink(moved, Db().DatabaseFile());
-    Db().Connect(laurel::sqlca);
+    ASSERT_NO_FATAL_FAILURE(MoveDatabaseInto(Db().Folder() / "disk"));
     OpenMainWindow();
 
     const std::string abstract(1000, 'a'), name = "磁盘满时输入的名称";

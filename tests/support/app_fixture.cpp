@@ -107,6 +107,15 @@ void AppTest::ExecCommit(const std::string& sql, const std::vector<rt::Value>& a
     EXPECT_EQ(laurel::sqlca.Commit(), 0) << laurel::sqlca.SQLErrText;
 }
 
+void AppTest::MoveDatabaseInto(const std::filesystem::path& folder) {
+    ASSERT_EQ(laurel::sqlca.Disconnect(), 0);
+    const std::filesystem::path moved = folder / Db().DatabaseFile().filename();
+    std::filesystem::copy_file(Db().DatabaseFile(), moved);
+    std::filesystem::remove(Db().DatabaseFile());
+    std::filesystem::create_symlink(moved, Db().DatabaseFile());
+    Db().Connect(laurel::sqlca);
+}
+
 void AppTest::Seed(const Recommendation& r) {
     Exec(
         "INSERT INTO j_xm_base (xm_id, xm_askno, xm_name, xm_xg, xm_guid, mj_secrcode, xm_fixsecrdate, "

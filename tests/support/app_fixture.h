@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <set>
@@ -69,6 +70,9 @@ class AppTest : public ::testing::Test {
     void RefuseWrites(const std::string& name, const std::string& when, Refusal refusal = Refusal::Statement,
                       const std::string& condition = {});
     void AllowWrites(const std::string& name, const std::string& table);
+    // SQLite: moves the database file into `folder` (a small disk of the test's own, say) and
+    // connects the program to it there; the data source's file leads there.
+    void MoveDatabaseInto(const std::filesystem::path& folder);
 
     // ---- reading back ----------------------------------------------------------------------------
     // The first column of a one-row SELECT as another connection sees it: what is committed.
