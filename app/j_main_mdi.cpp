@@ -72,6 +72,14 @@ void SayTransactionLost(rt::Transaction::Loss loss, bool typed) {
             what = "数据库文件读写出错（磁盘故障，或文件暂时不能写入）。";
             then = "请排除故障后再操作一次。";
             break;
+        case Loss::FileGone:
+            what = "数据库文件已被删除或移走，无法写入。";
+            then = "请把数据库文件放回原处后再操作一次。";
+            break;
+        case Loss::FileReadOnly:
+            what = "数据库文件或它所在的文件夹现在不能写入。";
+            then = "请恢复写入权限后再操作一次。";
+            break;
     }
     rt::ui::MessageBox(
         "提示信息",

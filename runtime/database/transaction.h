@@ -42,16 +42,20 @@ class Transaction {
     bool Connected() const;
 
     // A transaction can be lost: its connection goes (the server ends the session or restarts, or
-    // a SQLite file that could not be written when it was opened can be written now while the
-    // connection still cannot), the database ends it after a failure (SQLite after a full disk or
-    // an I/O error; the PostgreSQL driver after any failure, as connected), or the user gives up a
-    // call that keeps him waiting. The call that finds it so fails, and so does every later call
+    // a SQLite file that could not be written when a transaction began can be written now while
+    // the connection still cannot), the database ends it after a failure (SQLite after a full disk
+    // or an I/O error; the PostgreSQL driver after any failure, as connected), a SQLite file cannot
+    // be written any more (deleted or moved away, it or its folder made read-only), or the user
+    // gives up a call that keeps him waiting. The call that finds it so fails, and so does every later call
     // until the caller ends the transaction: its COMMIT fails, storing nothing, and its ROLLBACK
     // ends what the database may still hold of it. Nothing of it is ever run again on the
     // caller's behalf. A connection that went is made again at once with the connect string of
     // Connect, so that whatever is bound to the transaction keeps working; when it cannot be made
     // at once, the first call after the end of the transaction tries again. The connection of a
-    // call given up is let go (see Wait::Cancel), and the next call makes a new one.
+    // call given up is let go (see Wait::Cancel), and the next call makes a new one. A SQLite
+    // connection that cannot write its file (read-only when it was made, or since moved away) is
+    // made again by the first call of a transaction once the file there can be written, without a
+    // word: nothing is lost by it.
     //
     // The hook is told of a loss that the user should hear of in words of his own, once, on the
     // calling thread, after the call's results are set (which it cannot change).
@@ -61,6 +65,8 @@ class Transaction {
         GivenUp,             // the user gave up a call that kept him waiting
         DiskFull,            // the database cannot write: its disk is full
         DiskFailed,          // the database cannot read or write its file
+        FileGone,            // the database's file was deleted or moved away
+        FileReadOnly,        // the database's file, or its folder, cannot be written
     };
     using LossHook = std::function<void(Loss loss)>;
     void OnTransactionLost(LossHook hook);

@@ -13,6 +13,7 @@
 
 #include "runtime/platform/odbc.h"
 #include "runtime/platform/os.h"
+#include "runtime/platform/path.h"
 #include "runtime/text/text.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -87,12 +88,19 @@ bool SaysState(std::string_view text, std::string_view state) {
     return false;
 }
 
-// The fault of the disk behind the database that a failure reports, if it is one.
-std::optional<Transaction::Loss> DiskFault(Driver driver, const Transaction& t) {
+// The fault of the disk or the file behind the database that a failure reports, if it is one;
+// `file` tells what lies at the place of a SQLite database's file.
+std::optional<Transaction::Loss> DiskFault(Driver driver, const Transaction& t,
+                                           const std::function<SqliteFile()>& file) {
     if (driver == Driver::SQLite) {
         const long primary = t.SQLDBCode & 0xff;
         if (primary == kSqliteFull) return Transaction::Loss::DiskFull;
         if (primary == kSqliteIoError) return Transaction::Loss::DiskFailed;
+        // A write refused as read-only: the file went (SQLite refuses to write a file that is no
+        // longer where it was opened), or it or its folder cannot be written.
+        if (primary == kSqliteReadOnly)
+            return file() == SqliteFile::Missing ? Transaction::Loss::FileGone
+                                                 : Transaction::Loss::FileReadOnly;
         return std::nullopt;
     }
     if (SaysState(t.SQLErrText, "53100")) return Transaction::Loss::DiskFull;
@@ -276,6 +284,9 @@ ConnectOutcome MakeConnection(Link& l, const std::string& connect, bool autoComm
     if (ConnectOutcome failed = SetCommitMode(l, autoCommit)) return failed;
     if (l.driver == Driver::SQLite && SQL_SUCCEEDED(l.idle.Allocate(l.dbc.get())))
         l.watch.CancelThrough(l.idle.get());
+    // SQLite opens a file it cannot write for reading only, and never writes it through this
+    // connection, even once it could.
+    if (l.driver == Driver::SQLite) l.unwritable = SqliteFileOf(l) != SqliteFile::Writable;
     return std::nullopt;
 }
 
@@ -443,7 +454,7 @@ bool Session::Ready(Transaction& t) {
         refused = true;
         return Refuse(t, abortedWhy);
     }
-    if (link && link->linked) return true;
+    if (link && link->linked) return open || !link->unwritable || RenewUnwritable(t);
     told = refused = false;
     ConnectOutcome failed;
     bool givenUp = false;
@@ -485,6 +496,23 @@ std::shared_ptr<Link> Session::Connected(ConnectOutcome& failed, bool& givenUp) 
     return givenUp ? nullptr : fresh;
 }
 
+bool Session::RenewUnwritable(Transaction& t) {
+    if (SqliteFileOf(*link) != SqliteFile::Writable) return true;
+    ConnectOutcome failed;
+    bool givenUp = false;
+    if (std::shared_ptr<Link> fresh = Connected(failed, givenUp)) {
+        link = std::move(fresh);
+        return true;
+    }
+    // The connection there is still the one to use; its writes say why they fail.
+    if (!givenUp) return true;
+    told = refused = false;
+    Lose(kTransactionGivenUp);
+    Refuse(t, kCancelled);
+    Tell(t, Transaction::Loss::GivenUp);
+    return false;
+}
+
 void Session::Lose(std::string why) {
     aborted = open = true;
     abortedWhy = std::move(why);
@@ -508,7 +536,10 @@ void Session::Failed(Transaction& t, bool ending) {
         return;
     }
     const Driver driver = link ? link->driver : Driver::Other;
-    const std::optional<Transaction::Loss> fault = DiskFault(driver, t);
+    const std::optional<Transaction::Loss> fault =
+        DiskFault(driver, t, [this] { return SqliteFileOf(*link); });
+    if (fault == Transaction::Loss::FileGone || fault == Transaction::Loss::FileReadOnly)
+        link->unwritable = true;
     // The next call connects again, to a database that holds nothing of this connection.
     if (left == AfterFailure::Unknown) link.reset();
     if (left == AfterFailure::Held && !fault) return;
@@ -532,20 +563,27 @@ bool Session::ConnectionGone(const Transaction& t) const {
     if (SQL_SUCCEEDED(SQLGetConnectAttr(link->dbc.get(), SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
         dead == SQL_CD_TRUE)
         return true;
-    return ConnectionLostBy(link->driver, t.SQLErrText, t.SQLDBCode, [this] { return FileWritable(); });
+    return ConnectionLostBy(link->driver, t.SQLErrText, t.SQLDBCode,
+                            [this] { return SqliteFileOf(*link) == SqliteFile::Writable; });
 }
 
-// Whether the SQLite file behind the connection may be written now. A name that is no plain path
-// (a URI that asks for read-only access, say) is never taken for one that may.
-bool Session::FileWritable() const {
+// A name that is no plain path (a URI that asks for read-only access, say) is never taken for a
+// file that may be written, nor for one that is gone. SQLite writes beside its file (the journal),
+// so the folder counts too.
+SqliteFile SqliteFileOf(Link& link) {
     std::string name(4096, '\0');
     SQLSMALLINT len = 0;
-    if (!SQL_SUCCEEDED(SQLGetInfo(link->dbc.get(), SQL_DATABASE_NAME, name.data(),
+    if (!SQL_SUCCEEDED(SQLGetInfo(link.dbc.get(), SQL_DATABASE_NAME, name.data(),
                                   static_cast<SQLSMALLINT>(name.size()), &len)))
-        return false;
+        return SqliteFile::ReadOnly;
     name.resize(
         std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(len, 0)), name.size() - 1));
-    return !name.empty() && os::WritableFile(name);
+    if (name.empty() || name.starts_with("file:")) return SqliteFile::ReadOnly;
+    os::FileInfo info;
+    if (!os::Describe(name, info)) return SqliteFile::Missing;
+    const std::string folder = PathText(FsPath(name).parent_path());
+    return os::WritableFile(name) && os::WritableFolder(folder.empty() ? "." : folder) ? SqliteFile::Writable
+                                                                                       : SqliteFile::ReadOnly;
 }
 
 void Session::ConnectAgain(Transaction& t, bool transactionLost) {

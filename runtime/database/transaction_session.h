@@ -41,6 +41,9 @@ struct Link {
     // PostgreSQL: the server process of the connection's session, so that a session given up can
     // be ended there; 0 when unknown.
     long serverProcess = 0;
+    // SQLite: the connection cannot write its file (it could not when it was made, or the file
+    // went since), and is made again once the file there can be written.
+    bool unwritable = false;
     FetchBuffers buffers;
     PreparedStatements prepared;
     // SQLite: the statement through which a cancel reaches a call that runs none (a COMMIT).
@@ -88,6 +91,14 @@ bool SettleLetGo(std::chrono::milliseconds within);
 // that can be written now (it could not when the connection was made).
 bool ConnectionLostBy(Driver driver, std::string_view diagnostic, long native,
                       const std::function<bool()>& fileWritable);
+
+// What a SQLite connection finds at the place of its file.
+enum class SqliteFile {
+    Writable,  // the file and its folder can be written
+    ReadOnly,  // the file is there, but it or its folder cannot be written
+    Missing,   // no file there (deleted, moved away), or no plain path to look at
+};
+SqliteFile SqliteFileOf(Link& link);
 
 // What a failed call left of the transaction.
 enum class AfterFailure {
@@ -144,7 +155,9 @@ struct Session {
 
     AfterFailure WhatFailureLeft(const Transaction& t);
     bool ConnectionGone(const Transaction& t) const;
-    bool FileWritable() const;
+    // Makes a SQLite connection that cannot write its file again once the file can be written,
+    // before the first call of a transaction; false when the user gave that up (the call fails).
+    bool RenewUnwritable(Transaction& t);
     // After a call (a COMMIT or ROLLBACK when `ending`) that failed with the results in `t`.
     void Failed(Transaction& t, bool ending);
     // The transaction is lost: every call fails with `why` until the caller ends it.

@@ -809,8 +809,7 @@ TEST_F(MainWindowClosing, ALostConnectionIsMadeAgainAndTheNextYesStoresTheEdits)
     W().tv_1->SelectItem(3);
     ASSERT_EQ(W().dw_no2->SetItem(1, "xm_abstract", "连接中断时输入的简介"), 1);
     ASSERT_EQ(W().dw_no1->SetItem(1, "xm_name", "连接中断时输入的名称"), 1);
-    if (!testing_support::CutOff(Db(), laurel::sqlca))
-        GTEST_SKIP() << "no way to make the file read-only here";
+    if (!testing_support::CutOff(Db(), laurel::sqlca)) GTEST_SKIP() << "a SQLite connection is not lost so";
 
     for (int answer : {1, 1}) Dialogs().Answer(answer);
     EXPECT_EQ(rt::ui::Close(W()), 0);

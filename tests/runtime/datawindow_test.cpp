@@ -1497,6 +1497,8 @@ TEST_F(DataWindowTest, AReadOnlyDatabaseIsReadButRefusesTheUpdate) {
     EXPECT_EQ(dw->Update(), -1);
     EXPECT_TRUE(log.Last("readonly")) << log.texts.back();
     EXPECT_EQ(dw->GetItemStatus(1, "xm_name"), ItemStatus::DataModified);
+    // The refusal ends the transaction, as any command ends it after a failure.
+    EXPECT_EQ(t_.Rollback(), 0);
     EXPECT_EQ(dw->ReselectRow(1), 1);
     EXPECT_EQ(dw->GetItemString(1, "xm_name"), "甲");
 }

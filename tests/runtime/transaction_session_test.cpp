@@ -289,9 +289,11 @@ TEST_F(TransactionTest, ReadOnlyDatabaseRefusesWrites) {
 
     Transaction ro;
     ASSERT_NO_FATAL_FAILURE(ConnectTo(ro, "readonly"));
-    // A data source that asks for reading only has lost nothing when a write is refused.
-    ro.OnTransactionLost(
-        [](Transaction::Loss) { ADD_FAILURE() << "a read-only data source taken for a lost connection"; });
+    // A data source that asks for reading only has lost no connection when a write is refused.
+    ro.OnTransactionLost([](Transaction::Loss loss) {
+        EXPECT_EQ(loss, Transaction::Loss::FileReadOnly)
+            << "a read-only data source taken for a lost connection";
+    });
     std::vector<Value> into;
     ASSERT_EQ(ro.SelectInto("select name from scratch where k = 1", {}, into), 0) << ro.SQLErrText;
     EXPECT_EQ(into, std::vector<Value>{Value("stored")});
@@ -300,6 +302,47 @@ TEST_F(TransactionTest, ReadOnlyDatabaseRefusesWrites) {
     EXPECT_EQ(ro.Execute("update scratch set name = 'x'"), -1);
     ro.Commit();
     EXPECT_EQ(Committed("select name from scratch where k = 1"), Value("stored"));
+}
+
+// A SQLite file that the connection cannot write (read-only when it was made; deleted or moved
+// away since) is said to be so, once, in its own words, and the transaction fails until it ends.
+// Once the file there can be written, the next transaction writes it, without a word.
+TEST_F(TransactionTest, ASqliteFileThatCannotBeWrittenIsSaidSoAndWrittenOnceItCan) {
+    if (ScratchDatabase::OnPostgreSQL()) GTEST_SKIP() << "the file of a SQLite database";
+    std::vector<Transaction::Loss> told;
+    const auto fails = [&](Transaction::Loss loss) {
+        told.clear();
+        EXPECT_EQ(t_.Execute("insert into scratch (k, name) values (9, 'refused')"), -1);
+        EXPECT_EQ(told, std::vector<Transaction::Loss>{loss});
+        EXPECT_TRUE(t_.LossAlreadyTold());
+        EXPECT_EQ(t_.Execute("insert into scratch (k, name) values (8, 'refused too')"), -1);
+        EXPECT_EQ(t_.Rollback(), 0) << t_.SQLErrText;
+    };
+    const auto stores = [&](long k) {
+        told.clear();
+        Insert(k, "stored");
+        ASSERT_EQ(t_.Commit(), 0) << t_.SQLErrText;
+        EXPECT_TRUE(told.empty());
+        EXPECT_EQ(Committed("select name from scratch where k = ?", {k}), Value("stored"));
+    };
+    const auto file = db_.DatabaseFile();
+    ASSERT_EQ(t_.Disconnect(), 0);
+    {
+        const testing_support::UnwritableFile unwritable(file);
+        if (!unwritable.Made()) GTEST_SKIP() << "no way to make the database file read-only here";
+        ASSERT_EQ(t_.Connect(), 0) << t_.SQLErrText;
+        t_.OnTransactionLost([&](Transaction::Loss loss) { told.push_back(loss); });
+        fails(Transaction::Loss::FileReadOnly);
+    }
+    stores(1);
+
+    // Moved away, then put back as a copy: another file at the same place.
+    const auto away = file.parent_path() / "moved-away.db";
+    std::filesystem::rename(file, away);
+    fails(Transaction::Loss::FileGone);
+    std::filesystem::copy_file(away, file);
+    std::filesystem::remove(away);
+    stores(2);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -340,7 +383,7 @@ TEST_F(TransactionTest, ALostConnectionIsMadeAgainAndItsTransactionFailsUntilItE
         told.push_back(loss == Transaction::Loss::ConnectionRestored);
         EXPECT_EQ(t_.SQLCode, -1);
     });
-    if (!testing_support::CutOff(db_, t_)) GTEST_SKIP() << "no way to make the database file read-only here";
+    if (!testing_support::CutOff(db_, t_)) GTEST_SKIP() << "a SQLite connection is not lost so";
 
     EXPECT_EQ(t_.Execute("insert into scratch (k, name) values (2, 'lost')"), -1);
     EXPECT_EQ(told, std::vector<bool>{true});

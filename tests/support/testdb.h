@@ -75,12 +75,11 @@ class UnwritableFile {
     bool made_ = false;
 };
 
-// Takes the connection of `t` away behind its back, after ending its transaction, as each back end
-// can lose one: on PostgreSQL another connection ends its server session; on SQLite `t` connects
-// again while the database file cannot be written, and the file can be written again afterwards,
-// so that the connection reads but can no longer write. False when this machine cannot do it.
-// On PostgreSQL, `keepTransaction` leaves what `t` holds as it is, so that its next call, its
-// COMMIT say, is the one that finds the session gone.
+// Takes the connection of `t` away behind its back, after ending its transaction: on PostgreSQL
+// another connection ends its server session. False on SQLite, whose connection is never lost so
+// (one that cannot write its file is made again once it can, unseen). `keepTransaction` leaves
+// what `t` holds as it is, so that its next call, its COMMIT say, is the one that finds the
+// session gone.
 bool CutOff(const TestDatabase& db, rt::Transaction& t, bool keepTransaction = false);
 
 // PostgreSQL: whether the test database takes new connections, as a server that is up or down.
