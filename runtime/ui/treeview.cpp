@@ -15,6 +15,16 @@ QString Q(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
+// The highlight follows the item selected, never the user's key or click by itself: a click moves
+// the current item first and highlights it afterwards, which would leave an item highlighted whose
+// selection was refused, beside the page of the one still selected.
+class Tree : public QTreeWidget {
+  protected:
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex&, const QEvent*) const override {
+        return QItemSelectionModel::NoUpdate;
+    }
+};
+
 // A label the view cuts at its edge shows whole as a tip; a label in full view needs none.
 class CutLabelTips : public QObject {
   public:
@@ -39,7 +49,7 @@ class CutLabelTips : public QObject {
 }  // namespace
 
 TreeView::TreeView(Window& parent, std::string name) : Control(parent, std::move(name)) {
-    auto* tree = new QTreeWidget;
+    auto* tree = new Tree;
     tree->setHeaderHidden(true);
     tree->setRootIsDecorated(true);
     tree->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -114,14 +124,22 @@ int TreeView::SelectItem(long handle) {
     const long old = selected_;
     if (selectionchanging && selectionchanging(old, handle) == 1) return -1;
     selected_ = handle;
-    // Move the widget's selection without running the user path again.
+    ShowSelected();
+    return 1;
+}
+
+void TreeView::ShowSelected() {
+    // Moves the widget's selection without running the user path again.
     selecting_ = true;
     auto* tree = static_cast<QTreeWidget*>(Widget());
-    QTreeWidgetItem* item = items_[static_cast<size_t>(handle - 1)];
-    tree->setCurrentItem(item);
-    item->setSelected(true);
+    QTreeWidgetItem* item = selected_ > 0 ? items_[static_cast<size_t>(selected_ - 1)] : nullptr;
+    if (item != nullptr) {
+        tree->setCurrentItem(item, 0, QItemSelectionModel::ClearAndSelect);
+    } else {
+        tree->clearSelection();
+        tree->setCurrentItem(nullptr);
+    }
     selecting_ = false;
-    return 1;
 }
 
 void TreeView::OnUserSelection(QTreeWidgetItem* current) {
@@ -129,15 +147,10 @@ void TreeView::OnUserSelection(QTreeWidgetItem* current) {
     const long handle = HandleOf(current);
     if (handle == 0 || handle == selected_) return;
     const long old = selected_;
-    if (selectionchanging && selectionchanging(old, handle) == 1) {
-        // Refused: put the widget's selection back where it was.
-        selecting_ = true;
-        auto* tree = static_cast<QTreeWidget*>(Widget());
-        tree->setCurrentItem(old > 0 ? items_[static_cast<size_t>(old - 1)] : nullptr);
-        selecting_ = false;
-        return;
-    }
-    selected_ = handle;
+    // Refused, the widget goes back to the item selected, which the handler may have changed
+    // itself meanwhile.
+    if (!selectionchanging || selectionchanging(old, handle) != 1) selected_ = handle;
+    ShowSelected();
 }
 
 std::string TreeView::GetItemLabel(long handle) const {

@@ -41,6 +41,8 @@ class TreeView : public Control {
     long Insert(long parent, std::string_view label, bool first);
     long HandleOf(QTreeWidgetItem* item) const;
     void OnUserSelection(QTreeWidgetItem* current);
+    // The widget's current and highlighted item: the one selected.
+    void ShowSelected();
     std::vector<QTreeWidgetItem*> items_;
     std::vector<long> parents_;
     long selected_ = 0;

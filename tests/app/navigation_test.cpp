@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QTest>
+#include <QTreeWidget>
 #include <QWidget>
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <set>
 #include <string>
@@ -20,6 +23,7 @@
 #include "sections/section_area.h"
 #include "sections/section_table.h"
 #include "tests/support/app_fixture.h"
+#include "tests/support/testdb.h"
 
 namespace {
 
@@ -451,24 +455,58 @@ TEST_F(SectionNavigation, FailedSaveOfThePageLeftIsRolledBackAndTheStepStillHapp
     EXPECT_EQ(W().modifieddw(), "000011000000000000");
 }
 
-// The connection is found lost when the section is left: the user is told once that nothing was
-// done, and the section stays with its edits, so that leaving it again, as told, stores them.
-TEST_F(SectionNavigation, ALostConnectionKeepsTheSectionLeftUntilLeavingItAgainStoresIt) {
+// The save of the section left finds the transaction lost (the connection gone; a SQLite file
+// moved away, then put back as a copy): the user is told once that nothing was done, and the
+// section stays, on the page and highlighted in the tree, with its edits, so that leaving it again,
+// as told, stores them.
+TEST_F(SectionNavigation, ALostTransactionKeepsTheSectionLeftUntilLeavingItAgainStoresIt) {
+    const bool server = testing_support::ScratchDatabase::OnPostgreSQL();
+    auto* tree = qobject_cast<QTreeWidget*>(W().tv_1->Widget());
+    ASSERT_NE(tree, nullptr);
+    W().TopWidget()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(W().TopWidget()));
+    const auto click = [&](long handle) {
+        const auto found = tree->findItems(QString::fromStdString(W().tv_1->GetItemLabel(handle)),
+                                           Qt::MatchExactly | Qt::MatchRecursive);
+        ASSERT_EQ(found.size(), 1);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(found.front()).center());
+    };
+    const auto highlighted = [&] {
+        const auto items = tree->selectedItems();
+        return items.size() == 1 && tree->currentItem() == items.front()
+                   ? items.front()->text(0).toStdString()
+                   : std::string("?");
+    };
     W().tv_1->SelectItem(3);
     ASSERT_EQ(W().dw_no2->SetItem(1, "xm_abstract", "连接中断时输入的简介"), 1);
-    if (!testing_support::CutOff(Db(), laurel::sqlca))
-        GTEST_SKIP() << "no way to make the file read-only here";
+    const std::filesystem::path away = Db().Folder() / "moved-away.db";
+    if (server) {
+        ASSERT_TRUE(testing_support::CutOff(Db(), laurel::sqlca));
+    } else {
+        std::filesystem::rename(Db().DatabaseFile(), away);
+    }
 
     Dialogs().Answer(1);
-    W().tv_1->SelectItem(4);
-    ASSERT_EQ(Boxes().size(), 1u) << Dialogs().Transcript();
-    EXPECT_TRUE(Boxes()[0].starts_with("提示信息|与数据库的连接曾经中断，现已恢复。")) << Boxes()[0];
+    click(4);
+    EXPECT_EQ(Boxes(),
+              std::vector<std::string>{
+                  server ? "提示信息|与数据库的连接曾经中断，现已恢复。\n刚才的操作没有完成，已输入的内"
+                           "容仍然保留，请再操作一次。"
+                         : "提示信息|数据库文件已被删除或移走，无法写入。\n刚才的操作没有完成，已输入"
+                           "的内容仍然保留，请把数据库文件放回原处后再操作一次。"});
     EXPECT_EQ(W().tv_1->SelectedItem(), 3);
     EXPECT_EQ(laurel::current_page, 3);
+    EXPECT_EQ(highlighted(), W().tv_1->GetItemLabel(3));
+    EXPECT_EQ(VisiblePageControls(W()), std::set<std::string>{"dw_no2"});
     EXPECT_EQ(W().dw_no2->ModifiedCount(), 1);
 
-    W().tv_1->SelectItem(4);
+    if (!server) {
+        std::filesystem::copy_file(away, Db().DatabaseFile());
+        std::filesystem::remove(away);
+    }
+    click(4);
     EXPECT_EQ(laurel::current_page, 4);
+    EXPECT_EQ(highlighted(), W().tv_1->GetItemLabel(4));
     EXPECT_EQ(StoredBase(a, "xm_abstract"), "连接中断时输入的简介");
     EXPECT_EQ(Boxes().size(), 1u) << Dialogs().Transcript();
 }
