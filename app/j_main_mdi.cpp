@@ -101,6 +101,9 @@ j_main_mdi::~j_main_mdi() {
 
 void j_main_mdi::create() {
     rt::ui::OnWaitForUser(EndReading);
+    AtCommandEnd([this] {
+        if (sections_) sections_->dropgone();
+    });
     sqlca.OnTransactionLost([this](rt::Transaction::Loss loss) {
         // A command that stopped before the pages were made (none at all yet) has nothing typed.
         SayTransactionLost(loss, sections_ && !sections_->pendingpages().empty());
@@ -157,6 +160,7 @@ void j_main_mdi::create() {
 
 void j_main_mdi::destroy() {
     rt::ui::OnWaitForUser(nullptr);
+    AtCommandEnd(nullptr);
     sqlca.OnTransactionLost(nullptr);
     // The subject picker writes into this window's pages: it goes with it.
     ClosePopup();

@@ -1,6 +1,7 @@
 #include "records/globals.h"
 
 #include <filesystem>
+#include <functional>
 #include <system_error>
 
 #include "document/working_document.h"
@@ -17,7 +18,15 @@ std::string current_path;
 
 namespace {
 int command_depth = 0;
+std::function<void()>& CommandEndHook() {
+    static std::function<void()> hook;
+    return hook;
+}
 }  // namespace
+
+void AtCommandEnd(std::function<void()> hook) {
+    CommandEndHook() = std::move(hook);
+}
 
 void EndReading() {
     if (sqlca.InTransaction() && !sqlca.Writing()) sqlca.Rollback();
@@ -28,7 +37,9 @@ Command::Command() {
 }
 
 Command::~Command() {
-    if (--command_depth == 0 && sqlca.InTransaction()) sqlca.Rollback();
+    if (--command_depth != 0) return;
+    if (sqlca.InTransaction()) sqlca.Rollback();
+    if (const std::function<void()> hook = CommandEndHook()) hook();
 }
 
 std::string WorkingPlace() {

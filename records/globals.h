@@ -2,6 +2,7 @@
 // The dynamic staging area, the program folder, and the commands of the user, each of which ends
 // the transaction it leaves open.
 
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -37,6 +38,10 @@ class Command {
     Command(const Command&) = delete;
     Command& operator=(const Command&) = delete;
 };
+
+// Runs `hook` each time the outermost command has ended (after its transaction), for what is to
+// follow a command once it is over; none by default.
+void AtCommandEnd(std::function<void()> hook);
 
 // Ends a transaction that has only read, so that the database is free for other programs while a
 // message box or a dialog waits for the user in the middle of a command. Work not yet committed is

@@ -381,26 +381,7 @@ void m_main::delete_recommendation_clicked() {
         return;
     }
 
-    // Whatever the pages still hold belongs to a recommendation that is gone: the switch that
-    // follows must neither offer to save it nor write it when it leaves the page on show.
-    for (rt::ui::DataWindowControl* page : area.Pages()) page->Reset();
-
-    // The row is gone from the database already; the list only forgets it. When it was the last
-    // row, the row before becomes current and the list's own row change switches to it.
-    area.dw_no.DeleteRow(0);
-    area.dw_no.ResetUpdate();
-
-    const long row = area.dw_no.GetRow();
-    if (row <= 0) {
-        current_id = kNoRecommendation;
-        area.ShowNoRecommendation();
-        return;
-    }
-    area.dw_no.SelectRow(0, false);
-    area.dw_no.SetRow(row);
-    area.dw_no.SetColumn(1);
-    area.dw_no.SetFocus();
-    if (row == old_row) area.dw_no.TriggerEvent("rowfocuschanged");
+    area.dropfromlist(current_id);
 }
 
 // ---- Save and Modify --------------------------------------------------------------------------------

@@ -116,6 +116,9 @@ SectionArea::Hold SectionArea::holdforwriting() {
     sqlca.Rollback();
     rt::ui::MessageBox("提示信息", found == 100 ? kRecommendationGone : kSavedElsewhere,
                        rt::ui::Icon::Exclamation);
+    // Gone, it leaves the list once the command is over, as after a Delete here: nothing that the
+    // pages hold can be stored, and leaving the page would only say so again.
+    if (found == 100) gone = current_id;
     // As a switch to a saved recommendation leaves it: the list's copy of the state read again, the
     // pages and their buttons read-only, what they hold kept on show.
     if (const long row = ListRowOf(current_id); row > 0) {

@@ -1,6 +1,8 @@
 // Picking another recommendation in the list makes it the current one.
 
 #include <algorithm>
+#include <string>
+#include <utility>
 
 #include "runtime/ui/dialogs.h"
 #include "sections/globals.h"
@@ -43,6 +45,12 @@ bool SectionArea::offersave() {
     const Stored stored = storepages({pages.begin(), pages.end()});
     // A refusal has said why.
     if (stored == Stored::Failed) saystorefailure("提示信息", "保存失败！");
+    if (stored != Stored::Yes && gone == current_id && !gone.empty()) {
+        // Deleted on another desktop: what the pages hold has nowhere to go, and the user has been
+        // told so; the command goes on.
+        for (DataWindowControl* page : Pages()) page->Reset();
+        return true;
+    }
     if (stored != Stored::Yes) return false;
     // A list that cannot be read keeps its rows: the same recommendations. Read again, it stands on
     // its first row: it is put back on the recommendation still current, whose row the close and
@@ -50,6 +58,44 @@ bool SectionArea::offersave() {
     retrievelist();
     if (const long back = ListRowOf(current_id); back > 0 && back != dw_no.GetRow()) PutListOn(dw_no, back);
     return true;
+}
+
+void SectionArea::dropfromlist(const std::string& key) {
+    const long row = ListRowOf(key);
+    if (row <= 0) return;
+    if (key != current_id) {
+        // Another row goes: the current one stays current, whatever its number becomes.
+        restoring_row = true;
+        dw_no.DeleteRow(row);
+        restoring_row = false;
+        dw_no.ResetUpdate();
+        return;
+    }
+    // Whatever the pages still hold belongs to a recommendation that is gone: the switch that
+    // follows must neither offer to save it nor write it when it leaves the page on show.
+    for (DataWindowControl* page : Pages()) page->Reset();
+    // The row is gone from the database already; the list only forgets it. When it was the last
+    // row, the row before becomes current and the list's own row change switches to it.
+    const long old_row = dw_no.GetRow();
+    if (old_row != row) PutListOn(dw_no, row);
+    dw_no.DeleteRow(row);
+    dw_no.ResetUpdate();
+    const long now = dw_no.GetRow();
+    if (now <= 0) {
+        current_id = kNoRecommendation;
+        ShowNoRecommendation();
+        return;
+    }
+    dw_no.SelectRow(0, false);
+    dw_no.SetRow(now);
+    dw_no.SetColumn(1);
+    dw_no.SetFocus();
+    if (now == row) dw_no.TriggerEvent("rowfocuschanged");
+}
+
+void SectionArea::dropgone() {
+    if (gone.empty()) return;
+    dropfromlist(std::exchange(gone, std::string()));
 }
 
 long SectionArea::dw_no_rowfocuschanged(long) {

@@ -225,6 +225,15 @@ class SectionArea : public SectionControls {
     bool offersave();
     // No recommendation on show: the pages, the caption and the step buttons hidden.
     void ShowNoRecommendation();
+    // The recommendation `key` is no longer in the database: the list forgets its row. When it is
+    // the current one, the pages forget what they hold and the recommendation that now stands at
+    // the list's current row becomes current (none when the list is empty), as after a Delete.
+    void dropfromlist(const std::string& key);
+    // A recommendation that a command found deleted on another desktop (holdforwriting), to be
+    // dropped from the list once that command is over; "" when none.
+    std::string gone;
+    // Drops `gone` from the list, once the command that found it is over.
+    void dropgone();
     // The row of the list that holds the recommendation `key`, 0 when none does.
     long ListRowOf(const std::string& key) const;
 

@@ -215,7 +215,9 @@ long SectionArea::tv_1_selectionchanging(long oldhandle, long newhandle) {
     // told: the section stays, its edits pending, for the user to leave it again. So does one whose
     // list could not be stored on after another desktop changed it: the box asks the user to check
     // what the page shows.
-    if (savepages(PagesSavedOnLeaving(*this, oldhandle)) != 1 && (storelost || storechanged)) return 1;
+    // One deleted on another desktop leaves the list once this is over.
+    if (savepages(PagesSavedOnLeaving(*this, oldhandle)) != 1 && (storelost || storechanged || !gone.empty()))
+        return 1;
 
     current_page = newhandle;
     if (!current_id.empty() && current_id != kNoRecommendation) page_display();
