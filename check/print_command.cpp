@@ -30,8 +30,16 @@ PrintSteps PageSteps(const PrintPages& pages, const PrintPlace& place) {
 
 }  // namespace
 
-void RunPrintCommand(const ProgressText& progress, const PrintPages& pages, const PrintPlace& place) {
-    RunPrintCommand(progress, PageSteps(pages, place), [&place] { return place.sqlca.LossAlreadyTold(); });
+void RunPrintCommand(const ProgressText& progress, const PrintPages& pages, const PrintPlace& place,
+                     const std::function<void()>& checked) {
+    PrintSteps steps = PageSteps(pages, place);
+    if (checked)
+        steps.check = [check = std::move(steps.check), &checked] {
+            const int result = check();
+            if (result == 1) checked();
+            return result;
+        };
+    RunPrintCommand(progress, steps, [&place] { return place.sqlca.LossAlreadyTold(); });
 }
 
 void RunPrintCommand(const ProgressText& progress, const PrintSteps& steps,

@@ -47,8 +47,11 @@ struct PrintSteps {
 };
 
 // Runs the chain of all_check, all_prepare, all_print and all_print_789 on the pages. The caller
-// saves what the pages hold first.
-void RunPrintCommand(const ProgressText& progress, const PrintPages& pages, const PrintPlace& place);
+// saves what the pages hold first. `checked` runs once the check has passed, before the document
+// is made: what the caller does with the recommendation's state is done while the command still
+// works with the database, never after the document has been handed over.
+void RunPrintCommand(const ProgressText& progress, const PrintPages& pages, const PrintPlace& place,
+                     const std::function<void()>& checked = {});
 
 // Runs the chain of the given steps. A failure that a step throws (the word-processing engine refusing a call
 // part-way, a page that cannot be read) and a print buffer that cannot be filled end the command with one

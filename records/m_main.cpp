@@ -551,9 +551,12 @@ void m_main::print_clicked() {
          },
          [&progress] { progress.Hide(); }},
         {CheckedPagesOf(area), PreparedPagesOf(area), FormPagesOf(area), ListPagesOf(area)},
-        {sqlca, current_id, current_path, WorkingFolder(), WorkingPlace()});
-    // The check at its head may have made the version number, whether or not the document followed.
-    ProtectVersioned(area);
+        {sqlca, current_id, current_path, WorkingFolder(), WorkingPlace()},
+        // The check at its head may have made the version number, whether or not the document
+        // follows. Seen to before the document is made: once it has been handed over, nothing of
+        // the command is left to fail, not even on a connection that went while the user chose
+        // where to put it.
+        [&area] { ProtectVersioned(area); });
 }
 
 // ---- the exchange package ----------------------------------------------------------------------

@@ -54,6 +54,7 @@ int ScriptedDialogs::Waiting(const MessageRequest& request, const std::function<
 
 FileAnswer ScriptedDialogs::File(const FileRequest& request) {
     files.push_back(request);
+    if (whileFileShown) whileFileShown(request);
     if (fileAnswers_.empty()) return FileAnswer{0, {}, {}};
     FileAnswer a = fileAnswers_.front();
     fileAnswers_.pop_front();

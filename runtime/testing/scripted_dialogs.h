@@ -42,6 +42,8 @@ class ScriptedDialogs : public DialogService {
     // Run while each message box or wait box is on show, before it is answered: what the user
     // could do meanwhile.
     std::function<void(const MessageRequest&)> whileShown;
+    // The same while each file dialog is on show.
+    std::function<void(const FileRequest&)> whileFileShown;
 
     int Message(const MessageRequest& request) override;
     int Waiting(const MessageRequest& request, const std::function<bool()>& over) override;

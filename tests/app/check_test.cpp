@@ -597,6 +597,25 @@ TEST_F(CheckTest, PrintStopsAtTheCheckWithoutProgressText) {
     EXPECT_EQ(StoredBase(a, "xm_xg"), "1");
     for (rt::ui::DataWindowControl* page : W().Pages()) EXPECT_FALSE(page->Enabled()) << page->Name();
     EXPECT_FALSE(W().cb_page_insert->Enabled());
+
+    // The server ends the program's session while the user chooses where to put the document: the
+    // document is handed over, and the connection that went meanwhile is no failure of Print's.
+    if (!testing_support::ScratchDatabase::OnPostgreSQL()) return;
+    const std::filesystem::path program = Db().Folder() / "program";
+    std::filesystem::create_directories(program / "model");
+    std::filesystem::copy_file(LAUREL_TEMPLATE, program / "model" / "m_model2.docx");
+    laurel::current_path = program.string();
+    const std::filesystem::path target = Db().Folder() / "delivered.docx";
+    Dialogs().Clear();
+    Dialogs().Answer(1);
+    Dialogs().AnswerFile({1, target.string(), target.filename().string()});
+    Dialogs().whileFileShown = [&](const rt::ui::FileRequest&) {
+        EXPECT_TRUE(testing_support::CutOff(Db(), laurel::sqlca));
+    };
+    Menu().print_clicked();
+    Dialogs().whileFileShown = nullptr;
+    EXPECT_EQ(Boxes(), std::vector<std::string>{kVersion + StoredBase(a, "xm_guid").value_or("")});
+    EXPECT_TRUE(std::filesystem::is_regular_file(target));
 }
 
 }  // namespace
