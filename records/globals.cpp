@@ -24,6 +24,10 @@ std::function<void()>& CommandEndHook() {
 }
 }  // namespace
 
+bool CommandRunning() {
+    return command_depth > 0;
+}
+
 void AtCommandEnd(std::function<void()> hook) {
     CommandEndHook() = std::move(hook);
 }

@@ -48,12 +48,27 @@ void AtCommandEnd(std::function<void()> hook);
 // left to the command.
 void EndReading();
 
+// Whether a command runs now (the outermost one has not ended).
+bool CommandRunning();
+
 // A handler that runs as one command.
 template <class Handler>
 auto AsCommand(Handler handler) {
     return [handler = std::move(handler)](auto&&... args) {
         const Command command;
         return handler(std::forward<decltype(args)>(args)...);
+    };
+}
+
+// A command of the menu or the toolbar, which the user starts. None starts while another command
+// runs: a second click or key that the program takes while the first command still works (the
+// window repaints while a statement waits on the database) does nothing.
+template <class Handler>
+auto AsMenuCommand(Handler handler) {
+    return [handler = std::move(handler)] {
+        if (CommandRunning()) return;
+        const Command command;
+        handler();
     };
 }
 

@@ -464,6 +464,31 @@ TEST_F(RecordsTest, NewLeavesThePendingEditsOfTheCurrentOneToTheSwitchsQuestion)
     EXPECT_EQ(laurel::current_id, "201812340004");
 }
 
+// New triggered again through the menu while it still works (the window repaints while it waits on
+// the database): the second trigger does nothing, and one recommendation is made.
+TEST_F(RecordsTest, ASecondTriggerWhileNewRunsDoesNothing) {
+    Seed(kA);
+    OpenMainWindow();
+    const bool server = testing_support::ScratchDatabase::OnPostgreSQL();
+    ExecCommit(server ? "SET lock_timeout = '30s'" : "PRAGMA busy_timeout = 20000");
+    // Another program holds the table: New waits from its first statement on.
+    testing_support::LockHolder other(Db());
+    ASSERT_EQ(other.HoldEverything("j_xm_base"), 0);
+    QAction* item = Menu().new_recommendation->Action();
+    bool triggered = false;
+    QTimer::singleShot(300, [&] {
+        triggered = true;
+        item->trigger();
+    });
+    QTimer::singleShot(900, [&] { other.Release(); });
+    item->trigger();
+    EXPECT_TRUE(triggered) << "New did not wait";
+    EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
+    EXPECT_EQ(Stored("SELECT count(*) FROM j_xm_base"), "2");
+    EXPECT_EQ(W().dw_no->RowCount(), 2);
+    EXPECT_EQ(laurel::current_id, "201812340002");
+}
+
 // New on two desktops at once: the other takes the key this one read before this one inserts it.
 // This one takes the next, with no word about it; a key taken every time is said in Chinese. On
 // SQLite one desktop writes at a time, so that a key read is never taken before it is inserted.

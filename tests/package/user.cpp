@@ -1,20 +1,22 @@
 // A user of the installed program, played from inside it: tests/package/check loads this library
 // into the unpacked program (LD_PRELOAD); nothing of it is in the package. Once the main window
-// shows, it clicks the toolbar's 新增推荐书, then closes the window and answers the question
-// whether to save with 否, and the program ends as it does for a user. Any other message box fails
+// shows, it opens 推荐书管理 in the menu bar and clicks 新增推荐书 there, as a user who started the
+// program from the desktop's menu does, then closes the window and answers the question whether to
+// save with 否, and the program ends as it does for a user. Any other message box fails
 // the run: its title and text go to stderr and the process ends with status 3; a program that
-// does not get that far within a minute ends with status 4.
+// does not get that far within a minute ends with status 4, one whose drop-down does not open
+// with status 5.
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
-#include <QToolBar>
-#include <QToolButton>
 #include <cstdio>
 #include <cstdlib>
 
@@ -36,19 +38,32 @@ QPointer<QWidget> main_window;
     std::_Exit(status);
 }
 
-// The toolbar button of 新增推荐书 on a window that shows, and that window.
-QToolButton* NewButton(QWidget*& window) {
+// The menu bar's drop-down that holds 新增推荐书 on a window that shows, and that window.
+QAction* RecordsMenu(QWidget*& window, QMenuBar*& bar) {
     for (QWidget* top : QApplication::topLevelWidgets()) {
         if (!top->isVisible()) continue;
-        for (QToolBar* bar : top->findChildren<QToolBar*>())
-            for (QAction* action : bar->actions())
-                if (action->text() == kNew && action->isEnabled())
-                    if (auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(action))) {
-                        window = top;
-                        return button;
-                    }
+        for (QMenuBar* b : top->findChildren<QMenuBar*>())
+            for (QAction* menu : b->actions())
+                if (menu->menu() != nullptr)
+                    for (QAction* action : menu->menu()->actions())
+                        if (action->text() == kNew && action->isEnabled()) {
+                            window = top;
+                            bar = b;
+                            return menu;
+                        }
     }
     return nullptr;
+}
+
+// Clicks the drop-down's title, then its item 新增推荐书, as the mouse does.
+void ChooseNew(QMenuBar* bar, QAction* menu) {
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu).center());
+    QMenu* dropDown = menu->menu();
+    for (int waited = 0; !dropDown->isVisible() && waited < 5000; waited += 10) QTest::qWait(10);
+    if (!dropDown->isVisible()) Fail(5, QStringLiteral("the drop-down did not open"));
+    for (QAction* action : dropDown->actions())
+        if (action->text() == kNew)
+            QTest::mouseClick(dropDown, Qt::LeftButton, {}, dropDown->actionGeometry(action).center());
 }
 
 QAbstractButton* ButtonOf(QMessageBox& box, const QString& text) {
@@ -74,12 +89,13 @@ void Step() {
     switch (stage) {
         case Stage::kWaitForWindow: {
             QWidget* window = nullptr;
-            if (QToolButton* button = NewButton(window)) {
+            QMenuBar* bar = nullptr;
+            if (QAction* menu = RecordsMenu(window, bar)) {
                 main_window = window;
                 stage = Stage::kMadeOne;
                 clicking = true;
-                QTimer::singleShot(0, button, [button] {
-                    QTest::mouseClick(button, Qt::LeftButton);
+                QTimer::singleShot(0, bar, [bar, menu] {
+                    ChooseNew(bar, menu);
                     clicking = false;
                 });
             }
