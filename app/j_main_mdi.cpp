@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/globals.h"
+#include "document/working_document.h"
 #include "exchange/package.h"
 #include "records/data_source.h"
 #include "records/m_main.h"
@@ -427,6 +428,15 @@ void j_main_mdi::open() {
     // A command stopped half-way (the program killed, the machine off) left its working files;
     // the working document among them holds personal data.
     TidyWorkingFolder(WorkingPlace());
+    // A document kept for a recommendation that is gone (deleted on another desktop, say) holds
+    // personal data that nobody is to have any more: only those of the recommendations that the
+    // list, read whole, shows stay.
+    if (rows != -1) {
+        std::vector<std::string> keys;
+        for (long r = 1; r <= dw_no->RowCount(); ++r)
+            keys.push_back(dw_no->GetItemString(r, "xm_id").value_or(""));
+        document::TidyKeptDocuments(WorkingPlace(), keys);
+    }
     // Which database this is, always in sight: two data sources can look alike on screen.
     records::NoteDataSourceInUse();
     SetStatusField(records::DataSourceStatus(records::DataSourceInUse(), sqlca.Connected()));

@@ -176,9 +176,9 @@ void Protect(rt::word::Application& word) {
         if (word.Version() == version) word.ActiveDocument().Protect(kAllowOnlyFormFields, false, kPassword);
 }
 
-// The user asked for the finished document and did not get it: it goes where neither Print nor the
-// start-up tidy clears anything, replacing one an earlier Print kept for the same recommendation, and
-// the box that says what failed says where the document is.
+// The user asked for the finished document and did not get it: it is kept for its recommendation
+// (kKeptFolder), replacing one an earlier Print kept for it, and the box that says what failed says
+// where the document is.
 void KeepForTheUser(const std::string& working_document, const std::string& kept,
                     const std::string& failure) {
     std::error_code ec;
@@ -242,7 +242,7 @@ int all_print_789(const PrintBuffer& buffer, const ListPages& pages, const std::
         rt::GetFileSaveName("文件保存路径", target, target_name, "docx", "Word Files (*.*),*.*", "D:\\");
     // The working document goes once the user has the copy, or has declined it. When the copy was
     // wanted and could not be made, the document is kept for the user and the box says where.
-    const std::string kept = KeptDocumentPath(keeping_folder, buffer.xm_askno);
+    const std::string kept = KeptDocumentPath(keeping_folder, current_id, buffer.xm_askno);
     std::string failure;
     bool keep = false;
     if (chosen == 1) {
@@ -255,18 +255,18 @@ int all_print_789(const PrintBuffer& buffer, const ListPages& pages, const std::
                 failure = "Error opening sourcefile！";
             } else if (copied == -2) {
                 failure = "Error writing targetfile！";
-            } else if (!rt::SameFile(kept, target)) {
+            } else {
                 // The user has this recommendation's document now: one kept from an earlier Print is
-                // older, and goes.
-                std::error_code ec;
-                fs::remove(rt::FsPath(kept), ec);
-                fs::remove(rt::FsPath(kept).parent_path(), ec);  // once empty
+                // older, and goes; those of other recommendations stay.
+                RemoveKeptDocuments(keeping_folder, current_id, target);
             }
         }
     } else if (chosen == -1) {
         failure = "无法得到保存文件的路径！";
     }
     if (!failure.empty()) {
+        // One document kept for a recommendation: the newest, under the number it has now.
+        RemoveKeptDocuments(keeping_folder, current_id, kept);
         KeepForTheUser(working_document, kept, failure);
     } else if (!keep) {
         std::error_code ec;

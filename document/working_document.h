@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "runtime/word/word.h"
 
@@ -28,8 +29,9 @@ inline constexpr const char* kDocumentFolder = "tmp_doc";
 // The folder where a finished document waits that Print could not hand over (the copy to the chosen
 // file failed, or the dialog did), named for the user who is sent there. It lies where every copy of
 // the program keeps its working files, never in the folder of one copy's own, which goes with the
-// copy. Neither Print nor the start-up tidy clears it. The user has the document once a later Print of the
-// same recommendation has handed one over to the place chosen: the kept one then goes.
+// copy. A kept document belongs to one recommendation, by its key in its name: it goes once a later
+// Print of that recommendation has handed one over to the place chosen, when the recommendation
+// is deleted, and at start-up once the database holds the recommendation no more.
 inline constexpr const char* kKeptFolder = "未交付的推荐书";
 
 namespace detail {
@@ -48,10 +50,22 @@ inline std::string WorkingDocumentPath(std::string_view folder, std::string_view
     return std::string(folder) + "/" + kDocumentFolder + "/" + detail::DocumentName(askno);
 }
 
-// folder + "/未交付的推荐书/" + the recommendation number + ".docx".
-inline std::string KeptDocumentPath(std::string_view folder, std::string_view askno) {
-    return std::string(folder) + "/" + kKeptFolder + "/" + detail::DocumentName(askno);
+// folder + "/未交付的推荐书/" + the recommendation number, its key in brackets, ".docx": the number
+// for the user to read, the key for the recommendation it belongs to (numbers may repeat).
+inline std::string KeptDocumentPath(std::string_view folder, std::string_view key, std::string_view askno) {
+    return std::string(folder) + "/" + kKeptFolder + "/" +
+           detail::DocumentName(std::string(askno) + "（" + std::string(key) + "）");
 }
+
+// The documents kept in `folder` for the recommendation `key`, whatever its number was then.
+std::vector<std::string> KeptDocumentsOf(const std::string& folder, const std::string& key);
+// Removes the documents kept for `key` (the kept folder too, once empty), but `except`; returns
+// those removed.
+std::vector<std::string> RemoveKeptDocuments(const std::string& folder, const std::string& key,
+                                             const std::string& except = {});
+// Removes the documents kept for recommendations whose keys are not among `keys` (those the
+// database holds). A file whose name carries no key is left alone.
+void TidyKeptDocuments(const std::string& folder, const std::vector<std::string>& keys);
 
 // Attaches to the running word-processing engine or starts one; when neither works, says so under
 // "错误" with the engine's status and returns false.

@@ -9,10 +9,12 @@
 
 #include "check/print_command.h"
 #include "document/documents.h"
+#include "document/working_document.h"
 #include "records/about.h"
 #include "records/data_source.h"
 #include "records/globals.h"
 #include "records/w_datasource.h"
+#include "runtime/platform/path.h"
 #include "runtime/ui/application.h"
 #include "runtime/ui/dialogs.h"
 #include "runtime/ui/window.h"
@@ -381,7 +383,15 @@ void m_main::delete_recommendation_clicked() {
         return;
     }
 
+    // What Print kept of it can be made again from the database no more: it goes too, and the user
+    // hears where it was.
+    const std::vector<std::string> kept = document::RemoveKeptDocuments(WorkingPlace(), current_id);
     area.dropfromlist(current_id);
+    if (!kept.empty()) {
+        std::string where;
+        for (const std::string& path : kept) where += "\n" + rt::ShownPath(path);
+        rt::ui::MessageBox("提示信息", "为这份推荐书保留的未交付的word版本也已删除：" + where);
+    }
 }
 
 // ---- Save and Modify --------------------------------------------------------------------------------

@@ -318,11 +318,16 @@ TEST_F(ListsDocumentTest, CancelledDialogDeletesTheWorkingDocumentSilently) {
     EXPECT_FALSE(fs::exists(Working()));
 }
 
-// The user asked for a copy and did not get one: the finished document is kept where neither Print
-// nor the start-up tidy clears anything, the box says where, and it goes only once a later Print of
-// the recommendation has handed one over.
+// The user asked for a copy and did not get one: the finished document is kept for its
+// recommendation, the box says where, and it goes once a later Print of that recommendation has
+// handed one over, when the recommendation is deleted (which says so), or at start-up once the
+// database holds it no more. Another recommendation's of the same number is never touched by it.
 TEST_F(ListsDocumentTest, FailedDialogOrCopyKeepsTheDocumentUntilTheUserHasOne) {
-    const std::string keptText = laurel::document::KeptDocumentPath(program_.string(), kRec.askno);
+    const std::string keptText = laurel::document::KeptDocumentPath(program_.string(), kRec.id, kRec.askno);
+    // Kept for another recommendation that carries the same number (imported, or from another
+    // desktop).
+    const fs::path another = rt::FsPath(
+        laurel::document::KeptDocumentPath(program_.string(), testing_support::XmId(7), kRec.askno));
     const fs::path kept = rt::FsPath(keptText);
     const std::string where = "\n完成的推荐书已保留在：\n" + rt::ShownPath(keptText) +
                               "\n它会一直留在那里，直到本推荐书再次打印并成功保存到所选位置。";
@@ -344,15 +349,41 @@ TEST_F(ListsDocumentTest, FailedDialogOrCopyKeepsTheDocumentUntilTheUserHasOne) 
     laurel::TidyWorkingFolder(program_.string());
     EXPECT_TRUE(fs::exists(kept)) << "start-up leaves it";
 
+    fs::copy_file(kept, another);
+    laurel::TidyWorkingFolder(program_.string());
+    EXPECT_TRUE(fs::exists(another)) << "a document of a recommendation not known here stays";
+
     Dialogs().Clear();
     PutWorking();
     EXPECT_EQ(RunToTarget(), 1);
     EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(Reader(Target()).Bookmark("xm_wcr"), "完成人新");
-    EXPECT_FALSE(fs::exists(kept.parent_path())) << "the kept document went once the user had the newer one";
-    EXPECT_EQ(std::distance(fs::directory_iterator(program_), fs::directory_iterator()), 1)
-        << "but this copy's own";
+    EXPECT_FALSE(fs::exists(kept)) << "the kept document went once the user had the newer one";
+    EXPECT_TRUE(fs::exists(another)) << "the other recommendation's stays";
     EXPECT_TRUE(fs::is_empty(laurel::WorkingFolder()));
+
+    // Start-up: the other recommendation is not in the database, and its document goes.
+    laurel::current_id = laurel::kNoRecommendation;
+    rt::ui::Close(W());
+    OpenMainWindow();
+    laurel::current_path = program_.string();
+    laurel::document::TidyKeptDocuments(program_.string(), {kRec.id});
+    EXPECT_FALSE(fs::exists(kept.parent_path()));
+
+    // Delete: the recommendation's kept document goes with it, and the user hears so.
+    Dialogs().Clear();
+    PutWorking();
+    Dialogs().Answer(1);
+    EXPECT_EQ(Run(-1, {}), 1);
+    ASSERT_TRUE(fs::exists(kept));
+    Dialogs().Clear();
+    Dialogs().Answer(1);
+    Dialogs().Answer(1);
+    Menu().delete_recommendation->Click();
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"提示信息：|真的要删除吗？",
+                                                 "提示信息|为这份推荐书保留的未交付的word版本也已删除：\n" +
+                                                     rt::ShownPath(keptText)}));
+    EXPECT_FALSE(fs::exists(kept.parent_path()));
 }
 
 TEST_F(ListsDocumentTest, ChoosingTheWorkingDocumentItselfKeepsIt) {
