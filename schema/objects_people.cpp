@@ -459,6 +459,7 @@ DataWindowDef Dw71() {
     d.texts.push_back(CellText("t_1", "参加项目起止时间", kFrameLeft, wideLabel, top));
     Place(Col(d, "ry_start"), wideLabel, wideLabel + label, half, top);
     Place(Col(d, "ry_finish"), half, half + label, kFrameRight, top);
+    Col(d, "ry_start").labelText = Col(d, "ry_finish").labelText = "t_1";
     top += kRow;
 
     constexpr int contributionLabel = 834;

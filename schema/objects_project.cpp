@@ -176,6 +176,12 @@ class Col {
         c_.height = r.height;
         return *this;
     }
+    // The fixed text that labels the field (or its group), and the field's place in the group.
+    Col& LabelledBy(std::string text, std::string place = {}) {
+        c_.labelText = std::move(text);
+        c_.place = std::move(place);
+        return *this;
+    }
     Col& LabelAt(const Rect& r) {
         c_.labelX = r.x;
         c_.labelY = r.y;
@@ -298,6 +304,7 @@ rt::DataWindowDef Dw_1() {
     constexpr int kTermLabel = 2850, kTermField = 3050, kYear = 3350;  // [定密时间] "期限" [..] "年"
     constexpr int kStartField = 800;                                   // "开始" [..]
 
+    // Tab goes through the fields as the rows are read: left to right, then down.
     auto rowLabel = [](int top) { return TextIn(kLeft, kFieldL, top); };
     auto subLabel = [](int top) { return TextIn(kGroup, kFieldL, top); };
     auto leftField = [](int top) { return FieldIn(kFieldL, kLabelR, top, top + kRow); };
@@ -311,10 +318,17 @@ rt::DataWindowDef Dw_1() {
             .Label("中文")
             .Limit(60)
             .Tab(1)
+            .LabelledBy("t_1")
             .Tag("中文项目名称，限30个汉字。")
             .At(wideField(name))
             .LabelAt(subLabel(name)),
-        Base("xm_ename", 200).Updatable().Label("英文").Tab(2).At(wideField(ename)).LabelAt(subLabel(ename)),
+        Base("xm_ename", 200)
+            .Updatable()
+            .Label("英文")
+            .Tab(2)
+            .LabelledBy("t_1")
+            .At(wideField(ename))
+            .LabelAt(subLabel(ename)),
         Base("xm_topicword", 70)
             .Updatable()
             .Label("主  题  词")
@@ -333,7 +347,7 @@ rt::DataWindowDef Dw_1() {
             .Updatable()
             .Label("推  荐  号")
             .Mask("#### ##aa")
-            .Tab(5)
+            .Tab(6)
             .At(FieldIn(kFieldL, kAsknoEnd, askno, askno + kRow))
             .LabelAt(rowLabel(askno)),
         Base("xm_checkcode", 20)
@@ -341,42 +355,42 @@ rt::DataWindowDef Dw_1() {
             .Label("校验码")
             .Mask("#### #### ####")
             .Centred()
-            .Tab(6)
+            .Tab(7)
             .At(FieldIn(kCheckField, kLabelR, askno, askno + kRow))
             .LabelAt(TextIn(kAsknoEnd, kCheckField, askno)),
         Base("xk_grpno", 5)
             .Updatable()
             .Label("评  审  组")
             .Codes(ReviewGroups())
-            .Tab(7)
+            .Tab(9)
             .At(leftField(group))
             .LabelAt(rowLabel(group)),
         Base("jb_awardcode", 5)
             .Updatable()
             .Label("项目类别")
             .Codes(ProjectCategories())
-            .Tab(8)
+            .Tab(12)
             .At(leftField(category))
             .LabelAt(rowLabel(category)),
         Base("sf_public", 5)
             .Updatable()
             .Label("项目名称可否公布")
             .Codes(Publication())
-            .Tab(9)
+            .Tab(5)
             .At(rightField(dept))
             .LabelAt(rightLabel(dept)),
         Base("mj_secrcode", 5)
             .Updatable()
             .Label("密        级")
             .Codes(SecrecyLevels())
-            .Tab(10)
+            .Tab(8)
             .At(rightField(askno))
             .LabelAt(rightLabel(askno)),
         Base("xm_fixsecrdate", ColType::Date)
             .Updatable()
             .Label("定密时间")
             .Mask("yyyy-mm")
-            .Tab(11)
+            .Tab(10)
             .At(FieldIn(kFieldR, kTermLabel, group, group + kRow))
             .LabelAt(rightLabel(group)),
         Base("xm_secrterm", 10)
@@ -384,7 +398,7 @@ rt::DataWindowDef Dw_1() {
             .Label("期限")
             .Mask("##")
             .Centred()
-            .Tab(12)
+            .Tab(11)
             .At(FieldIn(kTermField, kYear, group, group + kRow))
             .LabelAt(TextIn(kTermLabel, kTermField, group)),
         Base("xm_fixsecrorgan", 100)
@@ -400,6 +414,7 @@ rt::DataWindowDef Dw_1() {
             .Limit(40)
             .DisplayOnly()
             .Tab(14)
+            .LabelledBy("t_2")
             .Tag(kSubjectTag)
             .At(leftField(subject1))
             .LabelAt(subLabel(subject1)),
@@ -409,6 +424,7 @@ rt::DataWindowDef Dw_1() {
             .Limit(7)
             .DisplayOnly()
             .Tab(15)
+            .LabelledBy("t_2", "1")
             .Tag(kSubjectTag)
             .At(rightField(subject1))
             .LabelAt(rightLabel(subject1)),
@@ -418,6 +434,7 @@ rt::DataWindowDef Dw_1() {
             .Limit(40)
             .DisplayOnly()
             .Tab(16)
+            .LabelledBy("t_2")
             .Tag(kSubjectTag)
             .At(leftField(subject2))
             .LabelAt(subLabel(subject2)),
@@ -427,6 +444,7 @@ rt::DataWindowDef Dw_1() {
             .Limit(7)
             .DisplayOnly()
             .Tab(17)
+            .LabelledBy("t_2", "2")
             .Tag(kSubjectTag)
             .At(rightField(subject2))
             .LabelAt(rightLabel(subject2)),
@@ -436,6 +454,7 @@ rt::DataWindowDef Dw_1() {
             .Limit(40)
             .DisplayOnly()
             .Tab(18)
+            .LabelledBy("t_2")
             .Tag(kSubjectTag)
             .At(leftField(subject3))
             .LabelAt(subLabel(subject3)),
@@ -445,6 +464,7 @@ rt::DataWindowDef Dw_1() {
             .Limit(7)
             .DisplayOnly()
             .Tab(19)
+            .LabelledBy("t_2", "3")
             .Tag(kSubjectTag)
             .At(rightField(subject3))
             .LabelAt(rightLabel(subject3)),
@@ -474,6 +494,7 @@ rt::DataWindowDef Dw_1() {
             .Label("开始")
             .Mask("yyyy-mm")
             .Tab(24)
+            .LabelledBy("t_4")
             .At(FieldIn(kStartField, kLabelR, period, period + kRow))
             .LabelAt(TextIn(kFieldL, kStartField, period)),
         Base("xm_finishdate", ColType::Date)
@@ -481,6 +502,7 @@ rt::DataWindowDef Dw_1() {
             .Label("完成")
             .Mask("yyyy-mm")
             .Tab(25)
+            .LabelledBy("t_4")
             .At(rightField(period))
             .LabelAt(rightLabel(period)),
         Base("xm_no", 40)
@@ -555,6 +577,7 @@ rt::DataWindowDef TextForm(std::string name, std::vector<rt::ColumnDef> columns,
         c.width = box.width;
         c.height = box.height;
         c.lines = LinesFor(box);
+        c.labelText = "t_1";
     }
     d.columns = std::move(columns);
     d.texts = {Text("t_1", std::move(text), TextIn(kLeft, kRight, textTop))};
@@ -607,7 +630,12 @@ rt::DataWindowDef Dw_53() {
 
     constexpr int kHeader = 100, kTop = 10, kBottom = 1576;
     d.columns = {
-        Base("xm_sosiety", 1000).Updatable().Limit(800).Tab(1).Box(FieldIn(kLeft, kRight, kTop, kBottom)),
+        Base("xm_sosiety", 1000)
+            .Updatable()
+            .Limit(800)
+            .Tab(1)
+            .LabelledBy("t_1")
+            .Box(FieldIn(kLeft, kRight, kTop, kBottom)),
         Base("xm_id", 40).Key().Hidden(),
     };
     d.texts = {Text("t_1", "3、社会效益（不超过400个汉字）", {kLeft + 10, 20, 2400, kTextLine}, Align::Left,
@@ -660,7 +688,12 @@ rt::DataWindowDef Dw_512() {
             .Tab(2)
             .At(FieldIn(kFieldR, kRight, kFigures, kBasis))
             .LabelAt(TextIn(kLabelR, kFieldR, kFigures)),
-        Base("xm_zhijyj", 500).Updatable().Limit(400).Tab(3).Box(FieldIn(kLeft, kRight, kBox, kBottom)),
+        Base("xm_zhijyj", 500)
+            .Updatable()
+            .Limit(400)
+            .Tab(3)
+            .LabelledBy("t_3")
+            .Box(FieldIn(kLeft, kRight, kBox, kBottom)),
         Base("xm_id", 40).Key().Hidden(),
     };
     BenefitHeading(d, "1、直接经济效益（本栏目基础理论和社会公益类可不填写）");
@@ -686,7 +719,12 @@ rt::DataWindowDef Dw_522() {
     // Everything below the year table: its first text starts at 872.
     constexpr int kBasis = 858, kBox = kBasis + kRow, kBottom = 1680;
     d.columns = {
-        Base("xm_jianjyj", 500).Updatable().Limit(400).Tab(1).Box(FieldIn(kLeft, kRight, kBox, kBottom)),
+        Base("xm_jianjyj", 500)
+            .Updatable()
+            .Limit(400)
+            .Tab(1)
+            .LabelledBy("t_3")
+            .Box(FieldIn(kLeft, kRight, kBox, kBottom)),
         Base("xm_id", 40).Key().Hidden(),
     };
     BenefitHeading(d, "2、间接经济效益（本栏目基础理论和社会公益类可不填写）");

@@ -76,6 +76,11 @@ struct ColumnDef {
     // Where a freeform form draws `label` (in the detail band); a grid puts it in the header above
     // the column instead and ignores these.
     int labelX = 0, labelY = 0, labelWidth = 0, labelHeight = 0;
+    // Where `label` alone does not say which field this is: the fixed text (by its name) that
+    // labels the field or its group of fields, and the field's place in that group when several
+    // fields share one label ("t_2" and "1" make the first subject's code "学科分类 1 代码").
+    std::string labelText;
+    std::string place;
 };
 
 // The bytes of GBK text a character column takes, typed or validated alike: its edit limit, capped

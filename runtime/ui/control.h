@@ -68,6 +68,11 @@ class Control {
     // Raises the control above its siblings (a control shown later is drawn on top).
     void BringToTop();
 
+    // The control's place in the order in which Tab visits the window's controls, smallest first
+    // (applied when the window opens); 0 leaves it where it was made.
+    void SetTabOrder(int order) { tabOrder_ = order; }
+    int TabOrder() const { return tabOrder_; }
+
     // The widget, for the runtime's own use (views, tests that click through real widgets).
     QWidget* Widget() const { return widget_; }
 
@@ -87,6 +92,7 @@ class Control {
     int x_ = 0, y_ = 0, width_ = 0, height_ = 0;
     bool visible_ = true;
     bool enabled_ = true;
+    int tabOrder_ = 0;
 };
 
 }  // namespace rt::ui

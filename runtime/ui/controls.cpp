@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <algorithm>
 
+#include "runtime/ui/accessible.h"
 #include "runtime/ui/dialogs.h"
 #include "runtime/ui/window.h"
 
@@ -129,6 +130,11 @@ void StaticText::SetText(std::string_view text) {
     static_cast<QLabel*>(Widget())->setText(Q(text));
 }
 
+void StaticText::SetBuddy(Control& field) {
+    static_cast<QLabel*>(Widget())->setBuddy(field.Widget());
+    SetSpokenName(field.Widget(), SpokenText(text_));
+}
+
 void StaticText::SetFont(const rt::ui::Font& f) {
     Widget()->setFont(ToQFont(f));
     OnGeometryChanged();
@@ -219,6 +225,10 @@ void CommandButton::SetFont(const rt::ui::Font& f) {
 
 void CommandButton::Click() {
     if (Enabled() && Visible() && clicked) clicked();
+}
+
+void CommandButton::SetDefault(bool on) {
+    static_cast<QPushButton*>(Widget())->setDefault(on);
 }
 
 // ---- SingleLineEdit ---------------------------------------------------------------------------

@@ -30,6 +30,9 @@ class StaticText : public Control {
     void SetBackColor(SystemColor c);
     void SetAlignment(TextAlign a);
     void SetBorder(Border b);
+    // This text labels `field`: a screen reader names the field after it, and the text's access key
+    // ("&" before a letter) takes the cursor into it.
+    void SetBuddy(Control& field);
     // Micro-help text of the control.
     std::string Tag() const { return tag_; }
     void SetTag(std::string tag) { tag_ = std::move(tag); }
@@ -69,6 +72,8 @@ class CommandButton : public Control {
     std::function<void()> clicked;
     // A user's click: fires clicked when the button is enabled and visible.
     void Click();
+    // The default button of a dialog window: Enter presses it wherever the cursor is.
+    void SetDefault(bool on);
 
   private:
     std::string text_;

@@ -57,6 +57,19 @@ void ViewBase::MoveFocus(QWidget* to, Qt::FocusReason reason) {
     to->setFocus(reason);
 }
 
+bool ViewBase::Leave(QWidget* view, QWidget* from, bool forward) {
+    QWidget* w = from;
+    for (;;) {
+        w = forward ? w->nextInFocusChain() : w->previousInFocusChain();
+        if (w == nullptr || w == from) return false;
+        if (view->isAncestorOf(w) || w->window() != view->window()) continue;
+        if (w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) == Qt::TabFocus) {
+            w->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return true;
+        }
+    }
+}
+
 void ViewBase::PushEditText(const std::string& text) {
     if (detached_) return;
     struct Flag {

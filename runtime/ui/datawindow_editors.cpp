@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "runtime/text/text.h"
+#include "runtime/ui/accessible.h"
 
 namespace rt::ui::dwview {
 
@@ -435,7 +436,16 @@ void FillList(QComboBox* box, const std::vector<Choice>& choices) {
     box->setCurrentIndex(-1);
 }
 
-QWidget* CreateEditor(const ColumnDef& c, EditorKind kind, QWidget* parent) {
+std::string FieldName(const DataWindowDef& def, const ColumnDef& c) {
+    std::string_view group;
+    if (!c.labelText.empty()) {
+        for (const TextDef& t : def.texts)
+            if (SameName(t.name, c.labelText)) group = t.text;
+    }
+    return SpokenText({group, c.place, c.label});
+}
+
+QWidget* CreateEditor(const DataWindowDef& def, const ColumnDef& c, EditorKind kind, QWidget* parent) {
     QWidget* editor = nullptr;
     const Qt::Alignment align = AlignmentOf(c.align);
     switch (kind) {
@@ -490,6 +500,7 @@ QWidget* CreateEditor(const ColumnDef& c, EditorKind kind, QWidget* parent) {
         }
     }
     editor->setObjectName(QString::fromStdString(c.name));
+    SetSpokenName(editor, FieldName(def, c), c.tag);
     editor->setFocusPolicy(TakesFocus(c) ? Qt::StrongFocus : Qt::NoFocus);
     return editor;
 }

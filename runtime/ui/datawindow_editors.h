@@ -118,8 +118,13 @@ std::optional<std::string> DataOfEditText(const std::vector<Choice>& choices, co
 // Index of the entry storing `value`; -1 for a value the list does not know.
 int IndexOfData(const std::vector<Choice>& choices, const std::string& value);
 
-// Makes the editor of a column, not yet connected to anything: its object name is the column's.
-QWidget* CreateEditor(const ColumnDef& c, EditorKind kind, QWidget* parent);
+// What a person calls a column's field: the label of its group and its place there, then its own
+// label, as they are read ("学科分类 1 代码").
+std::string FieldName(const DataWindowDef& def, const ColumnDef& c);
+
+// Makes the editor of a column of `def`, not yet connected to anything: its object name is the
+// column's, its spoken name the field's, its description the column's micro-help.
+QWidget* CreateEditor(const DataWindowDef& def, const ColumnDef& c, EditorKind kind, QWidget* parent);
 void FillList(QComboBox* box, const std::vector<Choice>& choices);
 
 // What a line editor hands to the engine: its text, or "" while a mask holds nothing typed.

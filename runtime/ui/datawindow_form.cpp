@@ -60,8 +60,20 @@ void FormCanvas::ShowRecord(bool on) {
     update();
 }
 
+void FormCanvas::SetFocusFrame(QRect around) {
+    if (focusFrame_ == around) return;
+    focusFrame_ = around;
+    update();
+}
+
 void FormCanvas::paintEvent(QPaintEvent*) {
     QPainter p(this);
+    if (!focusFrame_.isEmpty()) {
+        // Two pixels in the highlight colour in the margin round the field: an editor without a
+        // frame of its own (a display-only field has no cursor either) shows where the user is.
+        p.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        p.drawRect(focusFrame_.adjusted(-1, -1, 1, 1));
+    }
     p.setPen(QPen(color_, 1));
     for (const QLine& l : fixed_) p.drawLine(l);
     if (showRecord_) {
@@ -161,18 +173,21 @@ void FormView::PlaceFields(const DataWindowDef& def, Reach& reach) {
     for (std::size_t i = 0; i < def.columns.size(); ++i) {
         const ColumnDef& c = def.columns[i];
         if (!c.visible) continue;
+        QLabel* label = nullptr;
         if (!c.label.empty() && c.labelWidth > 0 && c.labelHeight > 0) {
-            QLabel* l = MakeLabel(c.label, FromUtf8(c.name + "_t"),
-                                  Place(c.labelX, header + c.labelY, c.labelWidth, c.labelHeight),
-                                  Qt::AlignLeft | Qt::AlignVCenter, false);
-            detailItems_.push_back(l);
+            label = MakeLabel(c.label, FromUtf8(c.name + "_t"),
+                              Place(c.labelX, header + c.labelY, c.labelWidth, c.labelHeight),
+                              Qt::AlignLeft | Qt::AlignVCenter, false);
+            detailItems_.push_back(label);
             reach.Extend(c.labelX + c.labelWidth, header + c.labelY + c.labelHeight);
         }
         Field f;
         f.number = static_cast<int>(i) + 1;
         f.def = &c;
         f.kind = KindOf(c);
-        f.editor = CreateEditor(c, f.kind, canvas_);
+        f.editor = CreateEditor(def, c, f.kind, canvas_);
+        // The label beside the field labels it for a screen reader too.
+        if (label != nullptr) label->setBuddy(f.editor);
         QRect r = Place(c.x, header + c.y, c.width, c.height);
         if (f.kind == EditorKind::Check) {
             // Only the box itself takes clicks, placed as the column is aligned.
@@ -479,6 +494,10 @@ void FormView::Tab(Field& f, bool forward) {
     if (!AcceptPending() || Detached()) return;
     const DataWindowDef* def = Engine().Definition();
     if (def == nullptr) return;
+    const std::vector<int> order = TabSequence(*def);
+    if (!order.empty() && (forward ? order.back() : order.front()) == f.number &&
+        Leave(this, f.editor, forward))
+        return;
     Field* next = FieldByNumber(NextInTab(*def, f.number, forward));
     if (next == nullptr || next == &f || !next->editor->isVisible()) {
         RefreshField(f);
@@ -499,6 +518,12 @@ bool FormView::Key(Field& f, QKeyEvent* e) {
         }
         if (e->key() == Qt::Key_Tab) {
             Tab(f, true);
+            return true;
+        }
+        if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && !TakesInput(*f.def)) {
+            // A field filled by a double-click (a picker) is filled from the keyboard by Enter.
+            const QPoint at = canvas_->mapTo(this, f.editor->geometry().center());
+            Engine().DoubleClick(ShownRow(), f.def->name, UnitsX(at.x()), UnitsY(at.y()));
             return true;
         }
         if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && f.kind == EditorKind::Line) {
@@ -576,10 +601,14 @@ bool FormView::eventFilter(QObject* watched, QEvent* e) {
     const bool onEditor = watched == f->editor;
     switch (e->type()) {
         case QEvent::FocusIn:
-            if (onEditor) FocusIn(*f, static_cast<QFocusEvent*>(e)->reason());
+            if (onEditor) {
+                canvas_->SetFocusFrame(f->editor->geometry());
+                FocusIn(*f, static_cast<QFocusEvent*>(e)->reason());
+            }
             return false;
         case QEvent::FocusOut: {
             const auto reason = static_cast<QFocusEvent*>(e)->reason();
+            if (onEditor && reason != Qt::PopupFocusReason) canvas_->SetFocusFrame({});
             // A drop-down's list or a message box takes the focus for a moment and gives it back.
             const QWidget* next = QApplication::focusWidget();
             if (onEditor && next != nullptr && !isAncestorOf(next) && reason != Qt::PopupFocusReason)

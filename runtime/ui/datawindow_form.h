@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QLine>
+#include <QRect>
 #include <QScrollArea>
 #include <QWidget>
 #include <algorithm>
@@ -25,6 +26,8 @@ class FormCanvas : public QWidget {
     // Lines of the record itself show only while there is one.
     void SetLines(std::vector<QLine> fixed, std::vector<QLine> record, QColor color);
     void ShowRecord(bool on);
+    // The frame that shows which field has the cursor; an empty rectangle for none.
+    void SetFocusFrame(QRect around);
 
   protected:
     void paintEvent(QPaintEvent* e) override;
@@ -34,6 +37,7 @@ class FormCanvas : public QWidget {
     std::vector<QLine> record_;
     bool showRecord_ = true;
     QColor color_;
+    QRect focusFrame_;
 };
 
 class FormView : public QScrollArea, public ViewBase {

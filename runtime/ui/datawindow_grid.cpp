@@ -13,6 +13,7 @@
 #include <QTableView>
 #include <algorithm>
 
+#include "runtime/ui/accessible.h"
 #include "runtime/ui/control.h"
 #include "runtime/ui/datawindow_control.h"
 
@@ -263,6 +264,7 @@ void GridView::Build() {
     RefreshSummary();
     ScrollToCurrent();
     UpdateCurrentEditor();
+    NameTable();
 }
 
 void GridView::OnDetach() {
@@ -295,6 +297,20 @@ void GridView::LayOut() {
     table_->setGeometry(0, 0, width(), tableHeight);
     summary_->setGeometry(0, tableHeight, width(), summaryHeight);
     PlaceSummary();
+    NameTable();
+}
+
+// A list is called after what it holds: the headings of the columns in view. Columns kept off to
+// the side, past the control's edge, are no part of what the user sees it hold.
+void GridView::NameTable() {
+    const QHeaderView* heads = table_->horizontalHeader();
+    std::string name;
+    for (int s = 0; s < model_->columnCount(); ++s) {
+        if (s > 0 && heads->sectionPosition(s) >= width()) break;
+        const std::string heading = SpokenText(model_->ColumnAt(s).label);
+        if (!heading.empty()) name += (name.empty() ? "" : "、") + heading;
+    }
+    if (FromUtf8(name) != table_->accessibleName()) table_->setAccessibleName(FromUtf8(name));
 }
 
 void GridView::PlaceSummary() {
@@ -378,7 +394,7 @@ void GridView::UpdateCurrentEditor() {
 QWidget* GridView::CreateCellEditor(QWidget* parent, const QModelIndex& index) {
     const ColumnDef& c = model_->ColumnAt(index.column());
     editorKind_ = KindOf(c, false);
-    QWidget* editor = CreateEditor(c, editorKind_, parent);
+    QWidget* editor = CreateEditor(*def_, c, editorKind_, parent);
     editor->setAutoFillBackground(true);
     if (c.currentRowGrey) {
         // The editor stands on the current row and takes its shade.
@@ -440,6 +456,10 @@ void GridView::Toggle() {
 void GridView::NextColumn(bool forward) {
     if (!AcceptPending() || Detached()) return;
     rt::DataWindow& dw = Engine();
+    const std::vector<int> order = TabSequence(*def_);
+    if (!order.empty() && (forward ? order.back() : order.front()) == dw.GetColumn() &&
+        Leave(this, table_, forward))
+        return;
     const int next = NextInTab(*def_, dw.GetColumn(), forward);
     if (next != 0 && next != dw.GetColumn()) dw.SetColumn(next);
 }

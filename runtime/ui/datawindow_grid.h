@@ -100,6 +100,7 @@ class GridView : public QWidget, public ViewBase {
     void Build();
     void LayOut();
     void PlaceSummary();
+    void NameTable();
     void RefreshSummary();
     void ScrollToCurrent();
     void UpdateCurrentEditor();

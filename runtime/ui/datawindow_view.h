@@ -51,6 +51,11 @@ class ViewBase {
 
     // Moves the keyboard focus without the moves counting as the user's.
     void MoveFocus(QWidget* to, Qt::FocusReason reason = Qt::OtherFocusReason);
+
+    // Tab past the last field (Shift+Tab before the first) leaves the control for the window's next
+    // (previous) control, so that the keyboard is never caught in it. `from` is the view's widget
+    // that the window's order goes on from. False when there is none.
+    static bool Leave(QWidget* view, QWidget* from, bool forward);
     bool Syncing() const { return syncing_ > 0; }
 
     // Hands user typing to the engine as its edit text.

@@ -13,6 +13,7 @@
 #include <QToolBar>
 #include <utility>
 
+#include "runtime/ui/accessible.h"
 #include "runtime/ui/window.h"
 
 namespace rt::ui {
@@ -23,9 +24,17 @@ QString Q(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-// The menu text as the menu bar shows it: the "\t" label is Qt's shortcut column.
-QString MenuText(const std::string& text) {
-    return Q(text);
+// The menu text as the menu bar shows it: the "\t" label is Qt's shortcut column. An item with a
+// shortcut of its own leaves the column to it, so that a screen reader says the shortcut once.
+QString MenuText(const std::string& text, const std::string& shortcut = {}) {
+    return Q(shortcut.empty() ? text : text.substr(0, text.find('\t')));
+}
+
+QAction* MakeAction(const std::string& text, const std::string& shortcut, QObject* parent) {
+    auto* action = new QAction(MenuText(text, shortcut), parent);
+    // What a toolbar button shows and is called: the command alone.
+    action->setIconText(Q(CommandText(text)));
+    return action;
 }
 
 // A picture name is a desktop theme icon; where the desktop has no icon theme, the toolkit's own
@@ -166,7 +175,7 @@ void Menu::Build(MenuItem& item, QMenu* into) {
         WatchHighlight(item.submenu_.get(), item);
         item.action_ = into ? into->addMenu(item.submenu_.get()) : item.submenu_->menuAction();
     } else {
-        item.action_ = new QAction(MenuText(item.text_), into);
+        item.action_ = MakeAction(item.text_, item.shortcut_, into);
         if (into) into->addAction(item.action_);
         QObject::connect(item.action_, &QAction::triggered, item.action_, [&item] { item.Click(); });
     }

@@ -3,9 +3,11 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QToolTip>
 #include <QTreeWidget>
 
+#include "runtime/ui/accessible.h"
 #include "runtime/ui/window.h"
 
 namespace rt::ui {
@@ -46,6 +48,28 @@ class CutLabelTips : public QObject {
   private:
     QTreeWidget* tree_;
 };
+
+// Enter on an item is the keyboard's double-click.
+class EnterIsDoubleClick : public QObject {
+  public:
+    EnterIsDoubleClick(QTreeWidget* tree, std::function<void(QTreeWidgetItem*)> doubleClicked)
+        : QObject(tree), tree_(tree), doubleClicked_(std::move(doubleClicked)) {}
+
+  protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() != QEvent::KeyPress) return false;
+        const auto* key = static_cast<QKeyEvent*>(e);
+        if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) ||
+            (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier || tree_->currentItem() == nullptr)
+            return false;
+        doubleClicked_(tree_->currentItem());
+        return true;
+    }
+
+  private:
+    QTreeWidget* tree_;
+    std::function<void(QTreeWidgetItem*)> doubleClicked_;
+};
 }  // namespace
 
 TreeView::TreeView(Window& parent, std::string name) : Control(parent, std::move(name)) {
@@ -68,7 +92,12 @@ TreeView::TreeView(Window& parent, std::string name) : Control(parent, std::move
     QObject::connect(tree, &QTreeWidget::itemDoubleClicked, tree, [this](QTreeWidgetItem* item, int) {
         if (doubleclicked && Enabled()) doubleclicked(HandleOf(item));
     });
+    tree->installEventFilter(new EnterIsDoubleClick(tree, [this](QTreeWidgetItem* item) {
+        if (doubleclicked && Enabled()) doubleclicked(HandleOf(item));
+    }));
     Attach(tree);
+    title_ = parent.Title();
+    SetSpokenName(tree, SpokenText(title_));
 }
 
 TreeView::~TreeView() = default;
@@ -97,6 +126,10 @@ long TreeView::Insert(long parent, std::string_view label, bool first) {
     }
     items_.push_back(item);
     parents_.push_back(parent);
+    // A tree is called after what it holds: the one item at its top, or else its window.
+    SetSpokenName(
+        tree,
+        SpokenText(tree->topLevelItemCount() == 1 ? tree->topLevelItem(0)->text(0).toStdString() : title_));
     return static_cast<long>(items_.size());
 }
 

@@ -14,6 +14,7 @@
 #include <QThread>
 #include <QToolBar>
 #include <QWidget>
+#include <algorithm>
 #include <functional>
 #include <type_traits>
 
@@ -43,9 +44,10 @@ class Closable : public Base {
         e->setAccepted(owner_->DoClose() == 1);
     }
 
-    // Escape in a dialog asks to close like the close box does, so closequery and destroy run.
+    // Escape in a dialog or a tool window (a picker) asks to close like the close box does, so
+    // closequery and destroy run.
     void keyPressEvent(QKeyEvent* e) override {
-        if constexpr (std::is_base_of_v<QDialog, Base>) {
+        if (std::is_base_of_v<QDialog, Base> || owner_->Type() == WindowType::Main) {
             if (e->key() == Qt::Key_Escape) {
                 if (!programmatic && owner_->IsOpen()) owner_->DoClose();
                 e->accept();
@@ -303,6 +305,32 @@ void Window::FitCanvas() {
     if (d_->canvas->size() != needed) d_->canvas->resize(needed);
 }
 
+void Window::ApplyTabOrder() {
+    std::vector<Control*> ordered;
+    for (const auto& c : controls_)
+        if (c != nullptr && c->TabOrder() > 0 && c->Widget() != nullptr) ordered.push_back(c.get());
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const Control* a, const Control* b) { return a->TabOrder() < b->TabOrder(); });
+    // The toolkit chains widgets that take the focus; a control's own widgets stay together, in
+    // their order.
+    QWidget* last = nullptr;
+    for (Control* c : ordered) {
+        QList<QWidget*> own{c->Widget()};
+        own += c->Widget()->findChildren<QWidget*>();
+        QList<QWidget*> chain;
+        QWidget* w = c->Widget();
+        do {
+            if (own.contains(w)) chain.push_back(w);
+            w = w->nextInFocusChain();
+        } while (w != nullptr && w != c->Widget());
+        for (QWidget* next : chain) {
+            if (next->focusPolicy() == Qt::NoFocus) continue;
+            if (last != nullptr) QWidget::setTabOrder(last, next);
+            last = next;
+        }
+    }
+}
+
 QWidget* Window::Canvas() const {
     return d_->canvas;
 }
@@ -316,6 +344,7 @@ QMainWindow* Window::Frame() const {
 int Window::DoOpen() {
     if (open_) return -1;
     create();
+    ApplyTabOrder();
     open_ = true;
     QWidget* top = d_->top.get();
     FitCanvas();

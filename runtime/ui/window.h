@@ -107,6 +107,8 @@ class Window {
   private:
     // A frame's surface is as large as its visible area, and never smaller than its controls need.
     void FitCanvas();
+    // Tab visits the controls that have a tab order in that order.
+    void ApplyTabOrder();
     struct Impl;
     std::string name_;
     WindowType type_;

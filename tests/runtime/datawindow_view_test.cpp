@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -18,6 +19,7 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -728,13 +730,114 @@ TEST_F(DataWindowViewTest, TabbingInLandsOnTheFieldTheEngineIsIn) {
     // Arriving from outside is entering that field, for the hint it shows, though the engine's
     // column stays.
     EXPECT_EQ(moves, 1);
-    // Tab inside the control keeps to its own order and wraps round.
+    // Tab inside the control keeps to its own order; Shift+Tab before the first field leaves the
+    // control, as Tab after the last does, so that the keyboard is never caught in it.
     QTest::keyClick(Focus(), Qt::Key_Backtab);
     EXPECT_EQ(Focus(), Editor<QLineEdit>(dw, "xm_ename"));
     QTest::keyClick(Focus(), Qt::Key_Backtab);
     QTest::keyClick(Focus(), Qt::Key_Backtab);
-    EXPECT_EQ(dw.GetColumnName(), "xm_finishdate");
-    EXPECT_EQ(moves, 4);
+    EXPECT_EQ(Focus(), outside);
+    EXPECT_EQ(dw.GetColumnName(), "xm_name");
+    EXPECT_EQ(moves, 3);
+    ASSERT_EQ(dw.SetColumn("xm_finishdate"), 1);
+    QTest::keyClick(outside, Qt::Key_Backtab);
+    EXPECT_EQ(Focus(), Editor<QLineEdit>(dw, "xm_finishdate"));
+    QTest::keyClick(Focus(), Qt::Key_Tab);
+    EXPECT_EQ(Focus(), outside);
+}
+
+// What a screen reader says for every field of every object, as a form or as a list: a name a
+// person would say, from the labels, never the value the field holds; Tab goes through a form's
+// fields as its rows are read.
+TEST_F(DataWindowViewTest, EveryFieldIsNamedAfterItsLabelAndTabFollowsTheReadingOrder) {
+    const auto expectNamed = [](QWidget* root, const std::string& where) {
+        QList<QWidget*> widgets = root->findChildren<QWidget*>();
+        widgets.prepend(root);
+        for (QWidget* w : widgets) {
+            if (w->focusPolicy() == Qt::NoFocus) continue;
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+            ASSERT_NE(a, nullptr);
+            const QString name = a->text(QAccessible::Name);
+            QString value;
+            if (a->role() == QAccessible::ComboBox) value = a->text(QAccessible::Value);
+            if (QAccessibleTextInterface* text = a->textInterface())
+                value = text->text(0, text->characterCount());
+            EXPECT_FALSE(name.trimmed().isEmpty()) << where << "." << w->objectName().toStdString();
+            EXPECT_TRUE(value.trimmed().isEmpty() || name != value)
+                << where << "." << w->objectName().toStdString() << " is named by its value "
+                << name.toStdString();
+        }
+    };
+    for (const char* object :
+         {"dw",     "dw_1",   "dw_2",        "dw_3",         "dw_4",  "dw_51", "dw_512", "dw_52",
+          "dw_522", "dw_53",  "dw_6",        "dw_71",        "dw_72", "dw_81", "dw_82",  "dw_91",
+          "dw_92",  "dw_93",  "dw_94",       "dw_base",      "dw_dw", "dw_ry", "dw_xy",  "dw_yy",
+          "dw_zl",  "dw_max", "dw_getaward", "dw_recomdept", "dw_xk"}) {
+        DataWindowControl& dw = Add(object, object);
+        const rt::DataWindowDef* def = dw.Definition();
+        ASSERT_NE(def, nullptr) << object;
+        ASSERT_EQ(dw.InsertRow(0), 1);
+        ASSERT_EQ(dw.SetRow(1), 1);
+        // Every field holds a value that would read as a name: the first entry of a list, text.
+        for (const rt::ColumnDef& c : def->columns) {
+            if (!c.codes.empty()) dw.SetItem(1, c.name, Value(c.codes.front().data));
+            if (c.codes.empty() && c.type == rt::ColType::Char)
+                dw.SetItem(1, c.name, Value(std::string("值")));
+        }
+        ShowWindow();
+        std::vector<int> order;
+        for (std::size_t i = 0; i < def->columns.size(); ++i)
+            if (def->columns[i].visible && def->columns[i].tabOrder > 0)
+                order.push_back(static_cast<int>(i) + 1);
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+            return def->columns[static_cast<std::size_t>(a - 1)].tabOrder <
+                   def->columns[static_cast<std::size_t>(b - 1)].tabOrder;
+        });
+        // A list opens its one editor on the field the cursor is in.
+        for (int column : order) {
+            ASSERT_EQ(dw.SetColumn(column), 1);
+            expectNamed(dw.Widget(), object);
+        }
+        expectNamed(dw.Widget(), object);
+        if (def->presentation != rt::Presentation::Freeform) continue;
+
+        // The reading order: rows from the top, each from the left.
+        std::vector<std::pair<QRect, int>> places;
+        for (int column : order) {
+            const std::string& name = def->columns[static_cast<std::size_t>(column - 1)].name;
+            places.emplace_back(Editor<QWidget>(dw, name.c_str())->geometry(), column);
+        }
+        std::sort(places.begin(), places.end(), [](const auto& a, const auto& b) {
+            return std::pair(a.first.top(), a.first.left()) < std::pair(b.first.top(), b.first.left());
+        });
+        std::vector<std::vector<std::pair<int, int>>> rows;
+        int rowBottom = -1;
+        for (const auto& [r, column] : places) {
+            if (rows.empty() || r.center().y() > rowBottom) {
+                rows.emplace_back();
+                rowBottom = r.bottom();
+            }
+            rows.back().emplace_back(r.left(), column);
+        }
+        std::vector<int> read;
+        for (auto& row : rows) {
+            std::sort(row.begin(), row.end());
+            for (const auto& [x, column] : row) read.push_back(column);
+        }
+        EXPECT_EQ(order, read) << object << ": Tab does not go as the form is read";
+    }
+
+    // Several fields share a label: the group's label and the place say which one it is; the hint
+    // is the description, and the label beside it labels it.
+    auto* code =
+        Editor<QLineEdit>(*static_cast<DataWindowControl*>(window_->FindControl("dw_1")), "xk_majorcode1");
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(code);
+    EXPECT_EQ(a->text(QAccessible::Name), QStringLiteral("学科分类 1 代码"));
+    EXPECT_EQ(a->text(QAccessible::Description),
+              QStringLiteral("双击此处可以显示学科代码表，双击代码表选定相应的学科代码！"));
+    const auto labels = a->relations(QAccessible::Label);
+    ASSERT_EQ(labels.size(), 1);
+    EXPECT_EQ(labels.front().first->text(QAccessible::Name), QStringLiteral("代        码"));
 }
 
 // ---- grids ----------------------------------------------------------------------------------------
