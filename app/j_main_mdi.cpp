@@ -231,11 +231,12 @@ void j_main_mdi::CreateControls() {
     st_blank->Place(1125, 480, 3456, 124);
 
     cb_page_save = &Add<CommandButton>("cb_page_save", "保存");
-    cb_page_delete = &Add<CommandButton>("cb_page_delete", "删除");
-    cb_page_insert = &Add<CommandButton>("cb_page_insert", "新增");
+    cb_page_delete = &Add<CommandButton>("cb_page_delete", "删除(&D)");
+    cb_page_insert = &Add<CommandButton>("cb_page_insert", "新增(&A)");
     for (CommandButton* b : {cb_page_save, cb_page_delete, cb_page_insert}) b->SetFont(kArial11);
-    cb_page_insert->Place(3520, 2512, 265, 68);
-    cb_page_delete->Place(3803, 2512, 265, 68);
+    // Wide enough for the text with its access key; the right edges stay where they were.
+    cb_page_insert->Place(3330, 2512, 360, 68);
+    cb_page_delete->Place(3708, 2512, 360, 68);
     cb_page_save->Place(4087, 2512, 265, 68);
     cb_page_save->Hide();
 
@@ -259,12 +260,12 @@ void j_main_mdi::CreateControls() {
     dw_no3 = &Add<DataWindowControl>("dw_no3", "dw_3");
     dw_no2 = &Add<DataWindowControl>("dw_no2", "dw_2");
 
-    cb_n = &Add<CommandButton>("cb_n", "下一页");
-    cb_p = &Add<CommandButton>("cb_p", "上一页");
+    cb_n = &Add<CommandButton>("cb_n", "下一页(&N)");
+    cb_p = &Add<CommandButton>("cb_p", "上一页(&P)");
     cb_n->SetFont(kArial11);
     cb_p->SetFont(kArial11);
-    cb_p->Place(4027, 308, 265, 68);
-    cb_n->Place(4027, 372, 265, 68);
+    cb_p->Place(3932, 308, 360, 68);
+    cb_n->Place(3932, 372, 360, 68);
 
     st_2 = &Add<StaticText>("st_2", "一、项目基本情况           ");
     st_2->SetFont({"华文宋体", 16});
@@ -314,6 +315,15 @@ void j_main_mdi::CreateControls() {
         page->Place(x, 156, 100, 64);
         x += 110;
     }
+
+    // Tab goes as the window is read: the tree, the list, the page shown, its buttons.
+    int order = 0;
+    for (rt::ui::Control* c : std::initializer_list<rt::ui::Control*>{tv_1, dw_no})
+        c->SetTabOrder(order += 10);
+    for (DataWindowControl* page : Pages()) page->SetTabOrder(order += 10);
+    for (rt::ui::Control* c :
+         std::initializer_list<rt::ui::Control*>{cb_p, cb_n, cb_page_insert, cb_page_delete})
+        c->SetTabOrder(order += 10);
     for (DataWindowControl* d : {dw_no1, dw_no2, dw_no3, dw_no4, dw_no51, dw_no512, dw_no52, dw_no522,
                                  dw_no53, dw_no71, dw_no81, dw_no92, dw_no94})
         d->SetBorder(rt::ui::Border::None);

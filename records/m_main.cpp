@@ -72,70 +72,71 @@ std::string FirstRecommendationKey(int year) {
 // ---- the menu -----------------------------------------------------------------------------------
 
 m_main::m_main(const CommandTargets& targets) : Menu("m_main"), targets_(targets) {
+    // Every item has an access key, bracketed after its text as the menus' own titles have theirs.
     system_menu = &Add("m_系统管理s", "系统管理(&S)");
-    system_settings = &system_menu->Add("m_系统用户", "系统设置");
+    system_settings = &system_menu->Add("m_系统用户", "系统设置(&T)");
     system_settings->SetEnabled(false);
-    user_password = &system_menu->Add("m_用户密码", "用户密码");
+    user_password = &system_menu->Add("m_用户密码", "用户密码(&P)");
     user_password->SetEnabled(false);
     user_password->SetMicroHelp("在这里可以设置系统密码！");
-    data_source = &system_menu->Add("m_数据源", "数据源");
+    data_source = &system_menu->Add("m_数据源", "数据源(&D)");
     data_source->SetMicroHelp("设置程序使用的数据库：本台电脑自己的数据库，或服务器上的数据库。");
     data_source->clicked = AsMenuCommand([this] { data_source_clicked(); });
     system_separator = &system_menu->Add("m_--------", "--------");
     system_separator->SetEnabled(false);
-    exit_system = &system_menu->Add("m_退出系统", "退出系统");
+    exit_system = &system_menu->Add("m_退出系统", "退出系统(&X)");
     exit_system->clicked = AsMenuCommand([this] { exit_clicked(); });
 
     records_menu = &Add("m_推荐书管理d", "推荐书管理(&R)");
-    new_recommendation = &records_menu->Add("m_新增推荐书", "新增推荐书");
+    new_recommendation = &records_menu->Add("m_新增推荐书", "新增推荐书(&N)");
     new_recommendation->SetMicroHelp("新增一份空白推荐书。");
     new_recommendation->SetToolbar("document-new", "新增推荐书", 2);
     new_recommendation->clicked = AsMenuCommand([this] { new_recommendation_clicked(); });
-    delete_recommendation = &records_menu->Add("m_删除推荐书", "删除推荐书");
+    delete_recommendation = &records_menu->Add("m_删除推荐书", "删除推荐书(&D)");
     delete_recommendation->SetMicroHelp("删除一份现有的推荐书。");
     delete_recommendation->SetToolbar("edit-delete", "删除推荐书", 4);
     delete_recommendation->clicked = AsMenuCommand([this] { delete_recommendation_clicked(); });
     // The check, the documents and the exchange package are modules of their own (check/,
     // document/, exchange/): these commands hand them the pages, views and folders they use.
-    completeness_check = &records_menu->Add("m_完整性检查", "完整性检查");
+    completeness_check = &records_menu->Add("m_完整性检查", "完整性检查(&C)");
     completeness_check->SetMicroHelp("推荐书完整性检查，查看推荐书版本号。");
     completeness_check->SetToolbar("document-properties", "推荐书完整性检查，查看推荐书版本号", 4);
     completeness_check->clicked = AsMenuCommand([this] { check_clicked(); });
-    print_document = &records_menu->Add("m_打印", "生成word版本");
+    print_document = &records_menu->Add("m_打印", "生成word版本(&W)");
     print_document->SetMicroHelp("生成word版本的推荐书。");
     print_document->SetToolbar("document-print", "生成word版本推荐书", 4);
     print_document->clicked = AsMenuCommand([this] { print_clicked(); });
-    export_package = &records_menu->Add("m_导出", "导出申报文件");
+    export_package = &records_menu->Add("m_导出", "导出申报文件(&E)");
     export_package->SetMicroHelp("导出申报的推荐书压缩文件。");
     export_package->SetToolbar("document-send", "导出申报文件", 4);
     export_package->clicked = AsMenuCommand([this] { export_clicked(); });
-    import_package = &records_menu->Add("m_导入", "导入申报文件");
+    import_package = &records_menu->Add("m_导入", "导入申报文件(&I)");
     import_package->SetMicroHelp("导入申报的推荐书压缩文件。");
     import_package->SetToolbar("document-open", "导入申报文件", 4);
     import_package->clicked = AsMenuCommand([this] { import_clicked(); });
 
     edit_menu = &Add("m_编辑", "编辑(&E)");
-    previous = &edit_menu->Add("m_上一份", "上一份");
+    previous = &edit_menu->Add("m_上一份", "上一份(&P)");
     previous->SetToolbar("go-previous", "上一份推荐书", 4);
     previous->clicked = AsMenuCommand([this] { previous_clicked(); });
-    next = &edit_menu->Add("m_下一份", "下一份");
+    next = &edit_menu->Add("m_下一份", "下一份(&N)");
     next->SetToolbar("go-next", "下一份推荐书", 4);
     next->clicked = AsMenuCommand([this] { next_clicked(); });
-    modify = &edit_menu->Add("m_修改", "修改\tCtrl+M");
+    modify = &edit_menu->Add("m_修改", "修改(&M)\tCtrl+M");
     modify->SetShortcut("Ctrl+M");
     modify->SetToolbar("document-edit", "修改推荐书", 4);
     modify->clicked = AsMenuCommand([this] { modify_clicked(); });
-    save = &edit_menu->Add("m_保存", "保存\tCtrl+S");
+    save = &edit_menu->Add("m_保存", "保存(&S)\tCtrl+S");
     save->SetShortcut("Ctrl+S");
     save->SetToolbar("document-save", "保存", 4);
     save->clicked = AsMenuCommand([this] { save_clicked(); });
 
     help_menu = &Add("m_代码管理", "帮助(&H)");
-    fill_in_guide = &help_menu->Add("m_填表说明", "填表说明");
+    fill_in_guide = &help_menu->Add("m_填表说明", "填表说明(&G)");
     fill_in_guide->clicked = AsMenuCommand([this] { help_clicked(); });
     help_separator = &help_menu->Add("m_1", "--------");
     help_separator->SetEnabled(false);
-    about_item = &help_menu->Add("m_关于", "关于");
+    about_item = &help_menu->Add("m_关于", "关于(&A)");
     about_item->clicked = AsMenuCommand([this] { about_clicked(); });
 }
 

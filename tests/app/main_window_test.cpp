@@ -142,10 +142,10 @@ TEST_F(MainWindowCreation, TextsAreTheProgramsOwnToTheByte) {
     EXPECT_EQ(w.st_10_8->Text(), " 附件7．其它证明。 ");
     EXPECT_EQ(w.st_sub->Text(), "1、应用单位目录");
     EXPECT_EQ(w.st_progress->Text(), "请稍候, 正在生成...");
-    EXPECT_EQ(w.cb_n->Text(), "下一页");
-    EXPECT_EQ(w.cb_p->Text(), "上一页");
-    EXPECT_EQ(w.cb_page_insert->Text(), "新增");
-    EXPECT_EQ(w.cb_page_delete->Text(), "删除");
+    EXPECT_EQ(w.cb_n->Text(), "下一页(&N)");
+    EXPECT_EQ(w.cb_p->Text(), "上一页(&P)");
+    EXPECT_EQ(w.cb_page_insert->Text(), "新增(&A)");
+    EXPECT_EQ(w.cb_page_delete->Text(), "删除(&D)");
     EXPECT_EQ(w.cb_page_save->Text(), "保存");
     EXPECT_EQ(w.shl_1->Text(), "Varenth省科学技术厅");
     EXPECT_EQ(w.shl_1->Tag(), "点击访问Varenth省科技厅首页！");

@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <cstdio>
@@ -38,6 +39,12 @@ QPointer<QWidget> main_window;
     std::_Exit(status);
 }
 
+// A menu item's text without its bracketed access key ("(&N)") and its shortcut.
+QString ItemText(const QAction* action) {
+    static const QRegularExpression accessKey(QStringLiteral("\\(&.\\)$"));
+    return action->text().section(QLatin1Char('\t'), 0, 0).remove(accessKey);
+}
+
 // The menu bar's drop-down that holds 新增推荐书 on a window that shows, and that window.
 QAction* RecordsMenu(QWidget*& window, QMenuBar*& bar) {
     for (QWidget* top : QApplication::topLevelWidgets()) {
@@ -46,7 +53,7 @@ QAction* RecordsMenu(QWidget*& window, QMenuBar*& bar) {
             for (QAction* menu : b->actions())
                 if (menu->menu() != nullptr)
                     for (QAction* action : menu->menu()->actions())
-                        if (action->text() == kNew && action->isEnabled()) {
+                        if (ItemText(action) == kNew && action->isEnabled()) {
                             window = top;
                             bar = b;
                             return menu;
@@ -62,7 +69,7 @@ void ChooseNew(QMenuBar* bar, QAction* menu) {
     for (int waited = 0; !dropDown->isVisible() && waited < 5000; waited += 10) QTest::qWait(10);
     if (!dropDown->isVisible()) Fail(5, QStringLiteral("the drop-down did not open"));
     for (QAction* action : dropDown->actions())
-        if (action->text() == kNew)
+        if (ItemText(action) == kNew)
             QTest::mouseClick(dropDown, Qt::LeftButton, {}, dropDown->actionGeometry(action).center());
 }
 
