@@ -123,6 +123,7 @@ void w_datasource::create() {
         label->Place(210, y + 16, 600, 80);
         edit = &Add<rt::ui::SingleLineEdit>(editName);
         edit->Place(830, y, width, 96);
+        label->SetBuddy(*edit);
     };
     field(st_host, sle_host, "st_host", "sle_host", "服务器地址：", 430, 1400);
     field(st_port, sle_port, "st_port", "sle_port", "端口：", 540, 400);
@@ -144,6 +145,7 @@ void w_datasource::create() {
     cb_test = &Add<rt::ui::CommandButton>("cb_test", "测试连接");
     cb_test->Place(73, 1390, 500, 110);
     cb_ok = &Add<rt::ui::CommandButton>("cb_ok", "确定");
+    cb_ok->SetDefault(true);
     cb_ok->Place(1280, 1390, 500, 110);
     cb_cancel = &Add<rt::ui::CommandButton>("cb_cancel", "取消");
     cb_cancel->Place(1830, 1390, 500, 110);
