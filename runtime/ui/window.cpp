@@ -108,6 +108,8 @@ Window::Window(std::string name, WindowType type)
             auto* area = new QScrollArea(frame.get());
             area->setFrameShape(QFrame::NoFrame);
             area->setWidgetResizable(false);
+            // The area itself is no stop for Tab: a screen reader would find a nameless control.
+            area->setFocusPolicy(Qt::NoFocus);
             d_->canvas = new QWidget;
             area->setWidget(d_->canvas);
             frame->setCentralWidget(area);
