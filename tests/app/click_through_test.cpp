@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QInputMethodEvent>
@@ -17,11 +18,13 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <string>
+#include <tuple>
 
 #include "app/globals.h"
 #include "app/j_main_mdi.h"
 #include "runtime/ui/application.h"
 #include "runtime/ui/dialogs.h"
+#include "sections/popup.h"
 #include "tests/support/app_fixture.h"
 
 namespace {
@@ -235,6 +238,127 @@ TEST_F(MainWindowClickThrough, TheWaitingBoxGoesByItselfWhenTheDatabaseAnswers) 
 TEST_F(MainWindowClickThrough, TheToolkitsOwnTextsAreChinese) {
     ASSERT_TRUE(rt::ui::Application::LoadToolkitTranslations());
     EXPECT_EQ(QCoreApplication::translate("QFileDialog", "File &name:"), QStringLiteral("文件名称(&N)："));
+}
+
+// What a screen reader finds of every control of `top` that the keyboard reaches: a name, and never
+// the value the control holds.
+void ExpectNamed(QWidget* top, const char* where) {
+    QList<QWidget*> widgets = top->findChildren<QWidget*>();
+    widgets.prepend(top);
+    for (QWidget* w : widgets) {
+        if (w->focusPolicy() == Qt::NoFocus || w->window() != top) continue;
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+        ASSERT_NE(a, nullptr);
+        const QString name = a->text(QAccessible::Name);
+        QString value;
+        if (a->role() == QAccessible::ComboBox) value = a->text(QAccessible::Value);
+        if (QAccessibleTextInterface* text = a->textInterface())
+            value = text->text(0, text->characterCount());
+        EXPECT_FALSE(name.trimmed().isEmpty())
+            << where << ": " << w->objectName().toStdString() << " (" << w->metaObject()->className() << ")";
+        EXPECT_TRUE(value.trimmed().isEmpty() || name != value)
+            << where << ": " << w->objectName().toStdString() << " is named by its value";
+    }
+}
+
+QWidget* KeyTarget(QWidget* top) {
+    return QApplication::focusWidget() != nullptr ? QApplication::focusWidget() : top;
+}
+
+// A menu's item by the access keys: Alt and the menu's letter, then the item's.
+void ChooseByKeys(QWidget* top, Qt::Key menuKey, Qt::Key itemKey) {
+    QTest::keyClick(KeyTarget(top), menuKey, Qt::AltModifier);
+    QWidget* dropDown = QApplication::activePopupWidget();
+    ASSERT_NE(dropDown, nullptr);
+    QTest::keyClick(dropDown, itemKey);
+}
+
+std::string FocusName() {
+    return QApplication::focusWidget() != nullptr ? QApplication::focusWidget()->objectName().toStdString()
+                                                  : std::string();
+}
+
+void TabTo(const char* field) {
+    for (int i = 0; i < 40 && FocusName() != field; ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(FocusName(), field);
+}
+
+// A recommendation made, filled, saved and checked by a user who has the keyboard only: the menus'
+// access keys, Tab from the list into the form, the arrow keys in a drop-down, Enter for the subject
+// picker and Esc to close it, Ctrl+S.
+TEST_F(MainWindowClickThrough, ARecommendationIsMadeFilledSavedAndCheckedWithKeysAlone) {
+    laurel::win::j_main_mdi& w = OpenMainWindow();
+    QWidget* top = w.TopWidget();
+    top->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(top));
+    ChooseByKeys(top, Qt::Key_R, Qt::Key_N);  // 推荐书管理(R) > 新增推荐书(N)
+    ASSERT_EQ(w.dw_no->RowCount(), 1);
+    ExpectNamed(top, "j_main_mdi");
+    const std::string id = w.dw_no->GetItemString(1, "xm_id").value_or("");
+    // Through the list, whose last column lets the cursor go on, into section 一.
+    TabTo("grid");
+
+    TabTo("xm_name");
+    Compose(QApplication::focusWidget(), QStringLiteral("键盘录入的项目"));
+    TabTo("jb_awardcode");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    TabTo("xk_majorname1");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    ASSERT_NE(laurel::popup, nullptr) << "Enter opens the subject picker";
+    QWidget* picker = laurel::popup->TopWidget();
+    picker->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(picker));
+    ExpectNamed(picker, "popup");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_FALSE(picker->isVisible()) << "Esc closes the picker";
+    const std::string code = w.dw_no1->GetItemString(1, "xk_majorcode1").value_or("");
+    EXPECT_EQ(code.size(), 7U) << "the subject picked by Enter";
+
+    top->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(top));
+    Dialogs().Answer(1);  // 保存成功！
+    QTest::keyClick(KeyTarget(top), Qt::Key_S, Qt::ControlModifier);
+    Dialogs().Answer(1);                      // what the check finds missing
+    ChooseByKeys(top, Qt::Key_R, Qt::Key_C);  // 推荐书管理(R) > 完整性检查(C)
+
+    const std::vector<std::string> boxes = Boxes();
+    ASSERT_EQ(boxes.size(), 2U);
+    EXPECT_EQ(boxes[0], "提示信息|保存成功！");
+    EXPECT_EQ(StoredBase(id, "xm_name"), "键盘录入的项目");
+    EXPECT_EQ(StoredBase(id, "jb_awardcode"), "1");
+    EXPECT_EQ(StoredBase(id, "xk_majorcode1"), code);
+    EXPECT_EQ(StoredBase(id, "xm_xg"), "1");
+}
+
+// The dialogs, opened by their access keys: every field a person reaches is named, and Esc closes them.
+TEST_F(MainWindowClickThrough, TheDialogsNameTheirFieldsAndCloseOnEsc) {
+    laurel::win::j_main_mdi& w = OpenMainWindow();
+    QWidget* top = w.TopWidget();
+    top->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(top));
+    for (const auto& [menuKey, itemKey, title] :
+         {std::tuple{Qt::Key_S, Qt::Key_D, "数据源"}, std::tuple{Qt::Key_H, Qt::Key_A, "about"}}) {
+        top->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(top));
+        bool seen = false;
+        QTimer look;
+        QObject::connect(&look, &QTimer::timeout, [&seen, &look, title] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (dialog == nullptr) return;
+            look.stop();
+            EXPECT_EQ(dialog->windowTitle().toStdString(), title);
+            ExpectNamed(dialog, title);
+            QTest::keyClick(KeyTarget(dialog), Qt::Key_Escape);
+            seen = true;
+        });
+        look.start(20);
+        ChooseByKeys(top, menuKey, itemKey);
+        EXPECT_TRUE(seen) << title;
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << title << " closes on Esc";
+    }
 }
 
 }  // namespace
