@@ -190,108 +190,115 @@ struct m_main::NewAttempt {
     bool told = false;   // the failure lost the transaction, and that has been said
 };
 
-m_main::NewAttempt m_main::CreateRecommendation() {
-    sections::SectionArea& area = targets_.sections;
-    NewAttempt a;
-    const auto failed = [&a] {
-        a.reason = sections::DatabaseReason();
+namespace {
+
+// Whether a recommendation is stored under the key; nothing when the database cannot say.
+std::optional<bool> KeyInUse(const std::string& key) {
+    std::vector<Value> count(1);
+    if (sqlca.SelectInto("select count(*) from j_xm_base where xm_id = ?", {key}, count) != 0)
+        return std::nullopt;
+    return count[0].AsLong() != 0;
+}
+
+// The placeholder rows of a new recommendation: the project's defaults, one contributor, one unit,
+// and the benefit of the three years before `thisYear`. True when every statement stored its row.
+bool StorePlaceholders(const std::string& key, int thisYear) {
+    if (!Run("UPDATE j_xm_base set mj_secrcode = '4', xm_fixsecrdate = '0001-01-01', xm_startdate = "
+             "'0001-01-01', xm_finishdate = '0001-01-01', xm_zongtz = 0.0, xm_huis = 0, "
+             "xm_guid='FFFFFFFFFFFFFFFF' where xm_id = ?",
+             {key}, true))
+        return false;
+    if (!Run("INSERT INTO j_ry_finish ( xm_id,   ry_no,  ry_birthday,  gg_date,  ry_grdtime,  ry_start, "
+             "ry_finish,  ry_anum,  ry_atm  )  VALUES (?, 1, '0001-01-01', '0001-01-01', '0001-01-01', "
+             "'0001-01-01', '0001-01-01', 0, '0001-01-01')",
+             {key}, true))
+        return false;
+    if (!Run("INSERT INTO j_dw_finish ( xm_id,   dw_no, dw_ardbkprnnum, dw_ardbkprntm  ) VALUES ( ?,  1 , "
+             "0.0 ,'0001-01-01' )",
+             {key}, true))
+        return false;
+
+    // The benefit of the three years before this one, direct ('1') then indirect ('0'), the year
+    // as its digits. The key is bound like every other value, never pasted into the text.
+    for (const char* kind : {"1", "0"}) {
+        const std::string insert =
+            std::string(
+                "INSERT INTO j_xy_saving( xm_id, xy_year, xy_addvalue, xy_addinterest, xy_addtax, "
+                "xy_getfrgexch, xy_savegross, xy_zhijorjianj, xk_bz ) VALUES (?, ?, 0, 0, 0, 0, 0, '") +
+            kind + "', null)";
+        for (int back = 1; back <= 3; ++back) {
+            if (!Run(insert, {key, std::to_string(thisYear - back)}, true)) return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool m_main::Failed(NewAttempt& a) {
+    a.reason = sections::DatabaseReason();
+    a.told = sqlca.LossAlreadyTold();
+    return false;
+}
+
+bool m_main::ChooseKey(NewAttempt& a, int thisYear) {
+    targets_.dw_nomax.SetTransObject(sqlca);
+    if (targets_.dw_nomax.Retrieve() != 1) {
+        // The view has said why itself, unless the loss of the transaction said it.
         a.told = sqlca.LossAlreadyTold();
         return false;
-    };
-    // Whether a recommendation is stored under the key; nothing when the database cannot say.
-    const auto inUse = [&a]() -> std::optional<bool> {
-        std::vector<Value> count(1);
-        if (sqlca.SelectInto("select count(*) from j_xm_base where xm_id = ?", {a.key}, count) != 0)
-            return std::nullopt;
-        return count[0].AsLong() != 0;
-    };
+    }
+    const std::optional<std::string> largest = targets_.dw_nomax.GetItemString(1, 1);
+    a.first = !largest.has_value();
+    a.key = a.first ? FirstRecommendationKey(thisYear) : NextRecommendationKey(*largest);
+    if (!TwelveDigits(a.key)) return false;
+
+    // A package's key can stand anywhere: never take a key that is in use already.
+    const std::optional<bool> used = KeyInUse(a.key);
+    if (!used) return Failed(a);
+    if (*used) a.result = NewAttempt::Taken;
+    return !*used;
+}
+
+// The project row: where another desktop has just made one under the same key, this is the
+// statement that finds it so.
+bool m_main::StoreProjectRow(NewAttempt& a) {
+    sections::SectionArea& area = targets_.sections;
+    bool stored = false;
+    if (a.first) {
+        stored = Run("INSERT INTO j_xm_base ( xm_id, xm_xg )  VALUES (?, '0' )", {a.key}, true);
+    } else {
+        a.row = area.dw_no.InsertRow(0);
+        if (a.row < 1) return false;
+        if (area.dw_no.SetItem(a.row, 3, a.key) != 1 || area.dw_no.SetItem(a.row, 4, "0") != 1) return false;
+        // The list keeps its flags until the COMMIT: a rolled-back creation must not leave a row
+        // behind that looks stored. Its failure is told below, in the command's words.
+        const sections::QuietDbError quiet(area.dw_no);
+        stored = area.dw_no.Update(true, false) == 1;
+    }
+    if (stored) return true;
+    Failed(a);
+    sqlca.Rollback();
     // Whether the key was free when it was read and is taken now: another desktop made a
-    // recommendation under it in between.
-    const auto taken = [&inUse] { return inUse().value_or(false); };
+    // recommendation under it in between. A database that has lost the transaction cannot be
+    // asked either.
+    if (!a.told && KeyInUse(a.key).value_or(false)) a.result = NewAttempt::Taken;
+    return false;
+}
 
-    const bool created = [&] {
-        targets_.dw_nomax.SetTransObject(sqlca);
-        if (targets_.dw_nomax.Retrieve() != 1) {
-            // The view has said why itself, unless the loss of the transaction said it.
-            a.told = sqlca.LossAlreadyTold();
-            return false;
-        }
-        const std::optional<std::string> largest = targets_.dw_nomax.GetItemString(1, 1);
-        const int this_year = rt::Date::Today().year;
-        a.first = !largest.has_value();
-        a.key = a.first ? FirstRecommendationKey(this_year) : NextRecommendationKey(*largest);
-        if (!TwelveDigits(a.key)) return false;
-
-        // A package's key can stand anywhere: never take a key that is in use already.
-        const std::optional<bool> used = inUse();
-        if (!used) return failed();
-        if (*used) {
-            a.result = NewAttempt::Taken;
-            return false;
-        }
-
-        // The project row: where another desktop has just made one under the same key, this is
-        // the statement that finds it so.
-        bool stored = false;
-        if (a.first) {
-            stored = Run("INSERT INTO j_xm_base ( xm_id, xm_xg )  VALUES (?, '0' )", {a.key}, true);
-        } else {
-            a.row = area.dw_no.InsertRow(0);
-            if (a.row < 1) return false;
-            if (area.dw_no.SetItem(a.row, 3, a.key) != 1 || area.dw_no.SetItem(a.row, 4, "0") != 1)
-                return false;
-            // The list keeps its flags until the COMMIT: a rolled-back creation must not leave a
-            // row behind that looks stored. Its failure is told below, in the command's words.
-            const sections::QuietDbError quiet(area.dw_no);
-            stored = area.dw_no.Update(true, false) == 1;
-        }
-        if (!stored) {
-            failed();
-            sqlca.Rollback();
-            // A database that has lost the transaction cannot be asked either.
-            if (!a.told && taken()) a.result = NewAttempt::Taken;
-            return false;
-        }
-
-        if (!Run("UPDATE j_xm_base set mj_secrcode = '4', xm_fixsecrdate = '0001-01-01', xm_startdate = "
-                 "'0001-01-01', xm_finishdate = '0001-01-01', xm_zongtz = 0.0, xm_huis = 0, "
-                 "xm_guid='FFFFFFFFFFFFFFFF' where xm_id = ?",
-                 {a.key}, true))
-            return failed();
-        if (!Run("INSERT INTO j_ry_finish ( xm_id,   ry_no,  ry_birthday,  gg_date,  ry_grdtime,  ry_start, "
-                 "ry_finish,  ry_anum,  ry_atm  )  VALUES (?, 1, '0001-01-01', '0001-01-01', '0001-01-01', "
-                 "'0001-01-01', '0001-01-01', 0, '0001-01-01')",
-                 {a.key}, true))
-            return failed();
-        if (!Run(
-                "INSERT INTO j_dw_finish ( xm_id,   dw_no, dw_ardbkprnnum, dw_ardbkprntm  ) VALUES ( ?,  1 , "
-                "0.0 ,'0001-01-01' )",
-                {a.key}, true))
-            return failed();
-
-        // The benefit of the three years before this one, direct ('1') then indirect ('0'), the year
-        // as its digits. The key is bound like every other value, never pasted into the text.
-        for (const char* kind : {"1", "0"}) {
-            const std::string insert =
-                std::string(
-                    "INSERT INTO j_xy_saving( xm_id, xy_year, xy_addvalue, xy_addinterest, xy_addtax, "
-                    "xy_getfrgexch, xy_savegross, xy_zhijorjianj, xk_bz ) VALUES (?, ?, 0, 0, 0, 0, 0, '") +
-                kind + "', null)";
-            for (int back = 1; back <= 3; ++back) {
-                const std::string year = std::to_string(this_year - back);
-                if (!Run(insert, {a.key, year}, true)) return failed();
-            }
-        }
-        return sqlca.Commit() == 0 || failed();
-    }();
-
+m_main::NewAttempt m_main::CreateRecommendation() {
+    NewAttempt a;
+    const int thisYear = rt::Date::Today().year;
+    const bool created = ChooseKey(a, thisYear) && StoreProjectRow(a) &&
+                         (StorePlaceholders(a.key, thisYear) || Failed(a)) &&
+                         (sqlca.Commit() == 0 || Failed(a));
     if (created) {
         a.result = NewAttempt::Created;
         return a;
     }
     // Nothing of the new recommendation stays, neither in the database nor in the list.
     sqlca.Rollback();
-    if (a.row > 0) area.dw_no.DeleteRow(a.row);
+    if (a.row > 0) targets_.sections.dw_no.DeleteRow(a.row);
     a.row = 0;
     return a;
 }

@@ -115,6 +115,11 @@ class m_main : public rt::ui::Menu {
     // and the list are left as they were unless it was made.
     struct NewAttempt;
     NewAttempt CreateRecommendation();
+    // Its steps, each false when the attempt ends there.
+    bool ChooseKey(NewAttempt& a, int thisYear);
+    bool StoreProjectRow(NewAttempt& a);
+    // Notes the database's reason in the attempt; false.
+    static bool Failed(NewAttempt& a);
 
     CommandTargets targets_;
 };
