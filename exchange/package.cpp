@@ -170,38 +170,24 @@ void ExportCheckedRecommendation(const ExportViews& views, rt::Zip& zip, const s
     if (!keep && FileExists(archive)) FileDelete(archive);
 }
 
-std::optional<std::string> ImportPackage(rt::Zip& zip, rt::Transaction& sqlca,
-                                         const std::string& working_folder, const ImportSteps& steps) {
+namespace {
+
+// The chosen package copied into the working folder as the archive to unpack, or the box that
+// says why not.
+void CopyChosenPackage(int chosen, const std::string& source, const std::string& archive) {
     using rt::MessageBox;
-
-    std::string source, source_name;
-    const int chosen = rt::GetFileOpenName("请选择文件", source, source_name, "DAT", kFileFilter, "D:\\");
-    if (chosen == 0) return std::nullopt;
-    const std::string in_folder = working_folder + kTmpIn;
-    const std::string archive = in_folder + "/" + kArchiveName;
-    // Only the chosen file may be unpacked, never a copy left by an earlier run; the folder is a
-    // folder of this program's, never a link to another.
-    rt::ClearFolder(in_folder);
-    if (chosen == 1) {
-        const int copied = rt::FileCopy(source, archive);
-        if (copied == -1) MessageBox("错误", "Error opening sourcefile！", rt::Icon::StopSign);
-        if (copied == -2) MessageBox("错误", "Error writing targetfile！", rt::Icon::StopSign);
-    } else {
+    if (chosen != 1) {
         MessageBox("错误", "无法得到导入文件的路径！", rt::Icon::StopSign);
+        return;
     }
+    const int copied = rt::FileCopy(source, archive);
+    if (copied == -1) MessageBox("错误", "Error opening sourcefile！", rt::Icon::StopSign);
+    if (copied == -2) MessageBox("错误", "Error writing targetfile！", rt::Icon::StopSign);
+}
 
-    // Only the seven members are unpacked, each and all within the size limits; any other entry
-    // stays in the archive unread.
-    const std::string xml_folder = working_folder + kTmpXml;
-    // Whatever an earlier package left (members of a refused one) must not be read as this
-    // package's, nor keep the folder from being removed afterwards.
-    rt::ClearFolder(xml_folder);
-    SetUpUnpacking(zip, archive, xml_folder);
-    const long unpacked = zip.unzip();
-    if (unpacked != 0)
-        MessageBox("提示", "申报文件导入不成功,出错信息为:" + zip.geterrordescription(0, unpacked),
-                   rt::Icon::StopSign);
-
+// The copy of the package and its folder go once it is unpacked.
+void RemoveCopiedPackage(const std::string& archive, const std::string& in_folder) {
+    using rt::MessageBox;
     if (FileExists(archive) && !FileDelete(archive))
         MessageBox("Remove file failed", "Check that the file is not used: " + rt::ShownPath(archive),
                    rt::Icon::StopSign);
@@ -210,17 +196,14 @@ std::optional<std::string> ImportPackage(rt::Zip& zip, rt::Transaction& sqlca,
                    std::string("Check that the directory is empty, and ") +
                        "is not the current directory: " + rt::ShownPath(in_folder),
                    rt::Icon::StopSign);
-    PackageImport import{sqlca, {}, {}};
-    // A package that could not be unpacked whole (a member refused, named twice, too large, or no
-    // archive at all) is not read in part: what was unpacked goes, and the import has failed.
-    if (unpacked != 0) {
-        rt::RemoveFolder(xml_folder);
-        steps.rollback(working_folder, import);
-        MessageBox("提示信息", "推荐书导入失败!", rt::Icon::StopSign);
-        return std::nullopt;
-    }
+}
 
-    std::array<int, 7> results{};
+// Each unpacked member in the package's order, checked and read by its step, until one fails;
+// each step's result in `results`. False when the first step refused the package (its
+// recommendation exists), which stops the import with nothing written.
+bool ReadMembers(const ImportSteps& steps, const std::string& xml_folder, const std::string& working_folder,
+                 PackageImport& import, std::array<int, 7>& results) {
+    using rt::MessageBox;
     for (std::size_t k = 0; k < steps.members.size(); ++k) {
         const Member& m = kImportOrder[k];
         const std::string path = xml_folder + "/" + m.file;
@@ -235,13 +218,57 @@ std::optional<std::string> ImportPackage(rt::Zip& zip, rt::Transaction& sqlca,
             continue;
         }
         results[k] = steps.members[k](working_folder, import);
-        // Refused (the recommendation exists; import_base said so): nothing was written, and the
-        // members stay in tmp_xml.
-        if (k == 0 && results[0] == 0) return std::nullopt;
+        if (k == 0 && results[0] == 0) return false;
         // A member that cannot be read or written stops the import there: it fails whatever
         // follows, and its reason is the one to show.
         if (results[k] != 1) break;
     }
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::string> ImportPackage(rt::Zip& zip, rt::Transaction& sqlca,
+                                         const std::string& working_folder, const ImportSteps& steps) {
+    using rt::MessageBox;
+
+    std::string source, source_name;
+    const int chosen = rt::GetFileOpenName("请选择文件", source, source_name, "DAT", kFileFilter, "D:\\");
+    if (chosen == 0) return std::nullopt;
+    const std::string in_folder = working_folder + kTmpIn;
+    const std::string archive = in_folder + "/" + kArchiveName;
+    // Only the chosen file may be unpacked, never a copy left by an earlier run; the folder is a
+    // folder of this program's, never a link to another.
+    rt::ClearFolder(in_folder);
+    CopyChosenPackage(chosen, source, archive);
+
+    // Only the seven members are unpacked, each and all within the size limits; any other entry
+    // stays in the archive unread.
+    const std::string xml_folder = working_folder + kTmpXml;
+    // Whatever an earlier package left (members of a refused one) must not be read as this
+    // package's, nor keep the folder from being removed afterwards.
+    rt::ClearFolder(xml_folder);
+    SetUpUnpacking(zip, archive, xml_folder);
+    const long unpacked = zip.unzip();
+    if (unpacked != 0)
+        MessageBox("提示", "申报文件导入不成功,出错信息为:" + zip.geterrordescription(0, unpacked),
+                   rt::Icon::StopSign);
+
+    RemoveCopiedPackage(archive, in_folder);
+    PackageImport import{sqlca, {}, {}};
+    // A package that could not be unpacked whole (a member refused, named twice, too large, or no
+    // archive at all) is not read in part: what was unpacked goes, and the import has failed.
+    if (unpacked != 0) {
+        rt::RemoveFolder(xml_folder);
+        steps.rollback(working_folder, import);
+        MessageBox("提示信息", "推荐书导入失败!", rt::Icon::StopSign);
+        return std::nullopt;
+    }
+
+    std::array<int, 7> results{};
+    // Refused (the recommendation exists; import_base said so): nothing was written, and the
+    // members stay in tmp_xml.
+    if (!ReadMembers(steps, xml_folder, working_folder, import, results)) return std::nullopt;
 
     for (const Member& m : kImportOrder) FileDelete(xml_folder + "/" + m.file);
     if (RemoveDirectory(xml_folder) != 1)
