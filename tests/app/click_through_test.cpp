@@ -349,16 +349,17 @@ TEST_F(MainWindowClickThrough, TheDialogsNameTheirFieldsAndCloseOnEsc) {
         // Esc again while the box stays up, a few times: a machine busy elsewhere may take a key
         // before the box is ready for it. A box that never answers Esc is closed here, and fails,
         // rather than keeping the test waiting.
-        QObject::connect(&look, &QTimer::timeout, [&seen, &escapes, &look, title] {
+        const std::string expected = title;  // a structured binding cannot be captured everywhere
+        QObject::connect(&look, &QTimer::timeout, [&seen, &escapes, &look, expected] {
             QWidget* dialog = QApplication::activeModalWidget();
             if (dialog == nullptr) return;
             if (!seen) {
-                EXPECT_EQ(dialog->windowTitle().toStdString(), title);
-                ExpectNamed(dialog, title);
+                EXPECT_EQ(dialog->windowTitle().toStdString(), expected);
+                ExpectNamed(dialog, expected.c_str());
                 seen = true;
             }
             if (++escapes > 50) {
-                ADD_FAILURE() << title << " does not close on Esc";
+                ADD_FAILURE() << expected << " does not close on Esc";
                 look.stop();
                 dialog->close();
                 return;
