@@ -1617,7 +1617,7 @@ TEST(DataSourceTexts, ShowTheServerInFullButNeverThePassword) {
     std::ofstream(user) << "[laurel]\nDriver=PostgreSQL Unicode\nServername=db.example.org\nPort=5433\n"
                            "Database=laurel\nUsername=staff\nPassword=s3cret-Word\nSSLmode=verify-full\n"
                            "pqopt=sslrootcert='/etc/laurel/db ca.crt' keepalives_idle=30\n";
-    std::ofstream(folder.Folder() / "odbc.ini")
+    std::ofstream(testing_support::ScratchDatabase::SystemIni())
         << "[laurel_system]\nDriver=SQLite3\nDatabase=/srv/laurel.db\n";
     qputenv("ODBCINI", QByteArray::fromStdString(user.string()));
     const rt::DataSourceDescription server = rt::DescribeDataSource("laurel");
@@ -1998,7 +1998,7 @@ TEST_F(DataSourceDialog, CopyingTheLocalRecommendationsTakesEachWholeOrNotAtAllA
 // after a question; 否 keeps everything.
 TEST_F(DataSourceDialog, TheSystemsDataSourceServesOnceTheUsersOwnIsRemovedAfterAQuestion) {
     const std::string port = testing_support::ScratchDatabase::ServerPort();
-    std::ofstream(Db().Folder() / "odbc.ini")
+    std::ofstream(testing_support::ScratchDatabase::SystemIni())
         << "[laurel]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=" << port
         << "\nDatabase=" << database_ << "\nUsername=" << user_ << "\nPassword=" << password_ << "\n";
     OpenMainWindow();

@@ -123,6 +123,41 @@ std::string FixedFolder() {
     return Env("LAUREL_TEST_ODBC_FOLDER", "");
 }
 
+// The drivers, and the data sources of every user (odbc.ini), in a folder of the process's own:
+// the driver manager reads ODBCSYSINI and ODBCINSTINI when the process first asks for them and
+// keeps what they said from then on, so a folder of each scratch database's own would serve only
+// the first, and once it had gone no driver could be found. Made on first use, gone with the
+// process.
+class ProcessOdbcFolder {
+  public:
+    ProcessOdbcFolder() {
+        std::random_device rd;
+        path_ = fs::temp_directory_path() / ("laurel-odbc-" + std::to_string(rd()) + std::to_string(rd()));
+        fs::create_directories(path_);
+        std::ofstream inst(path_ / "odbcinst.ini");
+        inst << "[SQLite3]\nDescription=SQLite3 ODBC Driver\nDriver=" << LAUREL_SQLITE_ODBC_DRIVER << "\n";
+        inst << "[PostgreSQL Unicode]\nDescription=PostgreSQL ODBC driver (Unicode version)\nDriver="
+             << LAUREL_POSTGRESQL_ODBC_DRIVER << "\n";
+        rt::os::SetEnvironment("ODBCSYSINI", rt::PathText(path_).c_str());
+        rt::os::SetEnvironment("ODBCINSTINI", "odbcinst.ini");
+    }
+    ~ProcessOdbcFolder() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    ProcessOdbcFolder(const ProcessOdbcFolder&) = delete;
+    ProcessOdbcFolder& operator=(const ProcessOdbcFolder&) = delete;
+    const fs::path& Path() const { return path_; }
+
+  private:
+    fs::path path_;
+};
+
+const fs::path& SystemFolder() {
+    static const ProcessOdbcFolder folder;
+    return folder.Path();
+}
+
 }  // namespace
 
 bool ConnectToSource(rt::Transaction& t, bool autoCommit, std::string& error, const std::string& dsn) {
@@ -151,6 +186,11 @@ std::string ScratchDatabase::ServerUser() {
     return Env("LAUREL_TEST_PGUSER", "laurel");
 }
 
+fs::path ScratchDatabase::SystemIni() {
+    const std::string fixed = FixedFolder();
+    return (fixed.empty() ? SystemFolder() : rt::FsPath(fixed)) / "odbc.ini";
+}
+
 bool ScratchDatabase::OnPostgreSQL() {
     return Env("LAUREL_TEST_DATABASE", "sqlite") == "postgresql";
 }
@@ -163,17 +203,10 @@ ScratchDatabase::ScratchDatabase() {
     fs::create_directories(dir_);
     db_ = dir_ / "laurel.db";
     userIni_ = fixed.empty() ? dir_ / "user-odbc.ini" : rt::FsPath(fixed) / "user-odbc.ini";
-    if (!fixed.empty()) {
-        // The configuration is the one the process was started with; its data sources are this
-        // object's from now on.
-        std::ofstream(userIni_, std::ios::trunc).flush();
-    } else {
-        std::ofstream inst(dir_ / "odbcinst.ini");
-        inst << "[SQLite3]\nDescription=SQLite3 ODBC Driver\nDriver=" << LAUREL_SQLITE_ODBC_DRIVER << "\n";
-        inst << "[PostgreSQL Unicode]\nDescription=PostgreSQL ODBC driver (Unicode version)\nDriver="
-             << LAUREL_POSTGRESQL_ODBC_DRIVER << "\n";
-        std::ofstream sys(dir_ / "odbc.ini");
-    }
+    // The configuration's data sources are this object's from now on: those of the user, and none
+    // of every user's.
+    std::ofstream(userIni_, std::ios::trunc).flush();
+    std::ofstream(SystemIni(), std::ios::trunc).flush();
     if (OnPostgreSQL()) {
         // The PostgreSQL driver keeps the settings of a data source for the life of the process, so
         // the name depends only on the process, and only one scratch database may live at a time.
@@ -188,11 +221,8 @@ ScratchDatabase::ScratchDatabase() {
     } else {
         AddDataSource("laurel", db_);
     }
-    if (fixed.empty()) {
-        rt::os::SetEnvironment("ODBCSYSINI", rt::PathText(dir_).c_str());
-        rt::os::SetEnvironment("ODBCINSTINI", "odbcinst.ini");
-        rt::os::SetEnvironment("ODBCINI", rt::PathText(userIni_).c_str());
-    }
+    if (fixed.empty()) rt::os::SetEnvironment("ODBCINI", rt::PathText(userIni_).c_str());
+    ForgetOdbcConfiguration(dir_);
     ++live_;
 }
 
@@ -292,6 +322,7 @@ void ScratchDatabase::MakeUnreachable() {
     const fs::path unreachable = dir_ / "unreachable-odbc.ini";
     std::ofstream(unreachable) << entry;
     rt::os::SetEnvironment("ODBCINI", rt::PathText(unreachable).c_str());
+    ForgetOdbcConfiguration(dir_);
 }
 
 // A scratch file needs no durability, as the scratch server runs without it: a COMMIT that waits
@@ -300,6 +331,8 @@ void ScratchDatabase::AddDataSource(const std::string& dsn, const fs::path& file
     std::ofstream user(userIni_, std::ios::app);
     user << "[" << dsn << "]\nDriver=SQLite3\nDatabase=" << DriverPath(file) << "\nTimeout=" << kBusyTimeoutMs
          << "\nSyncPragma=OFF\n";
+    user.close();
+    ForgetOdbcConfiguration(dir_);
 }
 
 std::string ScratchDatabase::DriverPath(const fs::path& file) {

@@ -1,6 +1,7 @@
 #pragma once
-// A database for one test or benchmark, with an ODBC configuration of its own (ODBCSYSINI/ODBCINI)
-// whose data source "laurel" points at it: the user's data sources are never read or touched.
+// A database for one test or benchmark, with an ODBC configuration of its own (ODBCINI, and
+// ODBCSYSINI for the process) whose data source "laurel" points at it: the user's data sources are
+// never read or touched.
 //
 // Under Wine the driver manager is the Linux one and reads only the environment the process started
 // with: there LAUREL_TEST_ODBC_FOLDER names a folder whose user-odbc.ini it reads, and the folder
@@ -27,6 +28,10 @@ namespace testing_support {
 bool ConnectToSource(rt::Transaction& t, bool autoCommit, std::string& error,
                      const std::string& dsn = "laurel");
 
+// Makes the ODBC installer of this process forget what it read of the configuration, so that the
+// next read takes the files as they are now; `folder` is one it may write a file of its own into.
+void ForgetOdbcConfiguration(const std::filesystem::path& folder);
+
 class ScratchDatabase {
   public:
     ScratchDatabase();
@@ -49,6 +54,9 @@ class ScratchDatabase {
     bool CreateEmpty(std::string& error);
 
     const std::filesystem::path& Folder() const { return dir_; }
+    // The data sources of every user of the configuration, empty when the object is made; shared
+    // by the scratch databases of one process, one after the other.
+    static std::filesystem::path SystemIni();
     // The SQLite file; on PostgreSQL there is none.
     const std::filesystem::path& DatabaseFile() const { return db_; }
     // PostgreSQL: the database's name on the server.
