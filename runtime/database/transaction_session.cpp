@@ -329,7 +329,18 @@ void Link::Close() {
     // discards what was never committed as a disconnect does.
     if (linked && !os::ProcessEnding()) {
         SQLEndTran(SQL_HANDLE_DBC, dbc.get(), SQL_ROLLBACK);
-        SQLDisconnect(dbc.get());
+        if (!SQL_SUCCEEDED(SQLDisconnect(dbc.get())) && driver == Driver::SQLite) {
+            // SQLite ends the transaction of a statement given up by itself, while its driver still
+            // counts it open and so refuses the ROLLBACK and the disconnect alike: the connection,
+            // its file open, would stay for the rest of the process. A transaction begun and rolled
+            // back here brings the two to agree.
+            StmtHandle begin;
+            if (SQL_SUCCEEDED(begin.Allocate(dbc.get())))
+                SQLExecDirect(begin.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>("BEGIN")), SQL_NTS);
+            begin.Reset();
+            SQLEndTran(SQL_HANDLE_DBC, dbc.get(), SQL_ROLLBACK);
+            SQLDisconnect(dbc.get());
+        }
         linked = false;
     }
     dbc.Reset();

@@ -157,7 +157,7 @@ TEST_F(TransactionTest, AWaitHookThatThrowsStillWaitsForTheCall) {
 // A statement that the user gives up is over for the caller at once, whatever the database still
 // does: the call fails, and the transaction is lost with it, told of once. Every call fails until
 // the caller ends it, and its COMMIT stores nothing, not even what came before. The connection is
-// let go, and the next transaction works on a new one.
+// let go, its file closed, and the next transaction works on a new one.
 TEST_F(TransactionTest, AStatementGivenUpEndsTheCallAtOnceAndTheTransactionWithIt) {
     Insert(1, "stored");
     ASSERT_EQ(t_.Commit(), 0);
@@ -194,6 +194,20 @@ TEST_F(TransactionTest, AStatementGivenUpEndsTheCallAtOnceAndTheTransactionWithI
     ASSERT_EQ(t_.Commit(), 0) << t_.SQLErrText;
     EXPECT_EQ(told.size(), 1u);
     EXPECT_EQ(Committed("select count(*) from scratch where k in (1, 4)").AsLong(), 2);
+
+    // A write given up while another program's lock keeps it waiting goes on once the lock goes,
+    // and SQLite then ends its transaction by itself: the connection still closes, its file too.
+    const int open = testing_support::TimesOpen(db_.DatabaseFile());
+    if (ScratchDatabase::OnPostgreSQL() || open < 0) return;
+    {
+        LockHolder other(db_);
+        ASSERT_EQ(other.HoldWrites("scratch"), 0);
+        ASSERT_EQ(t_.Execute("PRAGMA busy_timeout = 20000"), 0) << t_.SQLErrText;
+        EXPECT_EQ(t_.Execute("update scratch set name = 'given up' where k = 1"), -1);
+        EXPECT_NE(t_.SQLErrText.find("HY008"), std::string::npos) << t_.SQLErrText;
+    }
+    EXPECT_TRUE(Transaction::SettleGivenUp(std::chrono::seconds(30)));
+    EXPECT_EQ(testing_support::TimesOpen(db_.DatabaseFile()), open - 1) << "the connection given up stays";
 }
 
 // A server process that stops answering (it is stopped, here) keeps the COMMIT waiting. Given up,

@@ -25,6 +25,9 @@ int RunProgram(const std::filesystem::path& program, const std::vector<std::stri
 // the super-user, nor where folders carry no such mode).
 bool FolderModesBind();
 
+// How many times this process holds `file` open; -1 where that cannot be told.
+int TimesOpen(const std::filesystem::path& file);
+
 // A folder on a file system of its own, `bytes` large, mounted for this thread alone (in a mount
 // namespace of its own, left again when the object goes), so that no mount outlives the test; the
 // threads this thread starts meanwhile see it too. Needs the right to mount (root); Mounted() says

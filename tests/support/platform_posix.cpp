@@ -166,4 +166,15 @@ UnwritableFile::~UnwritableFile() {
                                  std::filesystem::perm_options::add, ec);
 }
 
+int TimesOpen(const std::filesystem::path& file) {
+    std::error_code ec;
+    const fs::path wanted = fs::weakly_canonical(file, ec);
+    int times = 0;
+    for (const auto& fd : fs::directory_iterator("/proc/self/fd", ec)) {
+        std::error_code gone;
+        if (fs::read_symlink(fd.path(), gone) == wanted) ++times;
+    }
+    return ec ? -1 : times;
+}
+
 }  // namespace testing_support

@@ -133,4 +133,8 @@ UnwritableFile::~UnwritableFile() {
                                  std::filesystem::perm_options::add, ec);
 }
 
+int TimesOpen(const std::filesystem::path&) {
+    return -1;
+}
+
 }  // namespace testing_support
