@@ -133,16 +133,20 @@ bool Matches(const std::string& mask, const std::string& name, bool fold = false
 }
 
 // A part that some file system takes for something else than a plain name in the folder: a drive
-// or a stream of a file (":"), a device ("NUL", "COM1.xml"), or a name that loses its trailing dots
-// and blanks and so becomes another.
+// or a stream of a file (":"), a device ("NUL", "COM1.xml", "nul .xml": Windows drops the blanks
+// before the extension), or a name that loses its trailing dots and blanks and so becomes another.
 bool DeviceOrAlias(const std::string& part) {
     if (part.find(':') != std::string::npos || part.back() == '.' || part.back() == ' ') return true;
-    const std::string stem = LowerAscii(part.substr(0, part.find('.')));
+    std::string stem = LowerAscii(part.substr(0, part.find('.')));
+    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
     static const char* const kDevices[] = {"con", "prn", "aux", "nul", "conin$", "conout$"};
     for (const char* d : kDevices)
         if (stem == d) return true;
-    return stem.size() == 4 && (stem.starts_with("com") || stem.starts_with("lpt")) && stem[3] >= '0' &&
-           stem[3] <= '9';
+    if (!stem.starts_with("com") && !stem.starts_with("lpt")) return false;
+    const std::string_view number = std::string_view(stem).substr(3);
+    // A digit, or a superscript one, two or three (in UTF-8), which name the same ports.
+    return (number.size() == 1 && number[0] >= '0' && number[0] <= '9') || number == "\xC2\xB9" ||
+           number == "\xC2\xB2" || number == "\xC2\xB3";
 }
 
 // The parts of an entry's name, or nothing when the name could lead out of the target folder.

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -163,6 +165,59 @@ TEST_F(ZipTest, HostileEntriesAreRefusedAndNothingIsWrittenOutsideTheTarget) {
     EXPECT_EQ(Read("target/xm_ry.xml"), "<ry/>");
     EXPECT_EQ(Read("target/xm_base.xml"), "<first/>") << "a second entry of the same name is refused";
     EXPECT_FALSE(fs::exists("/tmp/laurel-absolute-escape.txt"));
+}
+
+// A name that Windows takes for a device, or turns into another (it drops trailing dots and
+// blanks; a colon names a stream), is refused wherever it stands in the path, whatever its case
+// and extension; names that merely begin like one are written.
+TEST_F(ZipTest, NamesWindowsWouldTakeForADeviceOrAnotherFileAreRefused) {
+    std::vector<std::string> devices = {"CON", "PRN", "AUX", "NUL"};
+    for (char n = '1'; n <= '9'; ++n) {
+        devices.push_back(std::string("COM") + n);
+        devices.push_back(std::string("LPT") + n);
+    }
+    std::vector<std::string> refused;
+    for (const std::string& d : devices) {
+        std::string lower = d, mixed = d;
+        std::transform(lower.begin(), lower.end(), lower.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        mixed[1] = lower[1];
+        refused.insert(refused.end(), {d, lower + ".xml", mixed + ".tar.gz", lower + "/xm_base.xml"});
+    }
+    // Superscript digits (UTF-8) name ports too; blanks before the extension fall away.
+    refused.insert(refused.end(), {"COM\xC2\xB9", "lpt\xC2\xB2.xml", "Com\xC2\xB3", "nul .xml", "aux  "});
+    refused.insert(refused.end(), {"a.", "a ", "xm_base.xml.", "xm_base.xml ", "dir./x.xml", "dir /x.xml",
+                                   "a:b", "xm_base.xml:hidden", "dir:x/y.xml"});
+    const std::vector<std::string> written = {"console.xml", "com10.xml", "lpt.xml",   "nul-x.xml",
+                                              "auxiliary",   "a.b.xml",   "com.xml",   "prn_.xml",
+                                              "conx",        ".con",      "x.nul.xml", "my com1.xml"};
+    std::vector<RawArchive::Entry> entries;
+    for (const std::string& name : refused) entries.push_back({name, "refused"});
+    for (const std::string& name : written) entries.push_back({name, name});
+    RawArchive::Make(Path("devices.zip"), entries);
+
+    rt::Zip z;
+    std::vector<std::string> skipped;
+    z.SkippingFile = [&](const rt::SkippedFile& f) {
+        EXPECT_EQ(f.reason, rt::SkipReason::UnsafePath) << f.filename;
+        skipped.push_back(f.filename);
+    };
+    z.processsubfolders = true;
+    z.filestoprocess = "*";
+    z.preservepaths = true;
+    z.unziptofolder = Path("target");
+    z.zipfilename = Path("devices.zip");
+    EXPECT_EQ(z.unzip(), rt::kZipFilesSkipped);
+    std::sort(skipped.begin(), skipped.end());
+    std::sort(refused.begin(), refused.end());
+    EXPECT_EQ(skipped, refused);
+    std::vector<std::string> expected = {"devices.zip"};
+    for (const std::string& name : written) {
+        expected.push_back("target/" + name);
+        EXPECT_EQ(Read("target/" + name), name);
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Files(), expected);
 }
 
 TEST_F(ZipTest, NamedFilesAreTakenWhateverTheirCaseAndNothingElse) {
