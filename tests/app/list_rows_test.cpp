@@ -709,6 +709,53 @@ TEST_P(EachList, TypingForAnItemAnotherDesktopRenumberedIsStoredOnThatItemOnly) 
     }
 }
 
+// The list changes under every round of storing on (a trigger renames the items whenever a save
+// takes the recommendation for writing): leaving the section reads the list again and stores on
+// three times without a word, and then says that the list changed; the section stays, the typing
+// pending on show, and once the list stays as read the next leaving stores it.
+TEST_F(ListRows, AListThatChangesUnderEveryRoundIsSaidToHaveChangedAfterThree) {
+    Open(kContributors, 3);
+    W().dw_no72->ScrollToRow(2);
+    ASSERT_EQ(W().dw_no71->SetItem(1, "ry_unit", "typed"), 1);
+    const bool server = testing_support::ScratchDatabase::OnPostgreSQL();
+    const std::string rename = "UPDATE j_ry_finish SET ry_name = ry_name || '+' WHERE xm_id = NEW.xm_id;";
+    if (server) {
+        Exec("CREATE FUNCTION rename_items() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN " + rename +
+             " RETURN NEW; END $$");
+        ExecCommit(
+            "CREATE TRIGGER rename_items AFTER UPDATE OF xm_xg ON j_xm_base FOR EACH ROW "
+            "EXECUTE FUNCTION rename_items()");
+    } else {
+        ExecCommit("CREATE TRIGGER rename_items AFTER UPDATE OF xm_xg ON j_xm_base BEGIN " + rename + " END");
+    }
+    // Each round reads the list again. Rounds without end are cut short: the trigger goes in the
+    // transaction of the tenth, which then stores.
+    int reads = 0;
+    const int observer = W().dw_no72->AddObserver([&](rt::Change change, long, int) {
+        if (change != rt::Change::Reset || ++reads != 10) return;
+        laurel::sqlca.Execute(server ? "DROP TRIGGER rename_items ON j_xm_base"
+                                     : "DROP TRIGGER rename_items");
+    });
+
+    Dialogs().Answer(1);
+    W().tv_1->SelectItem(2);
+    W().dw_no72->RemoveObserver(observer);
+    EXPECT_EQ(reads, 4) << "three rounds stored on, and the fourth told";
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|" + std::string(laurel::sections::kListChanged)});
+    EXPECT_EQ(laurel::current_page, kContributors.page);
+    EXPECT_EQ(W().dw_no71->GetItemString(1, "ry_unit"), "typed");
+    EXPECT_EQ(W().dw_no71->ModifiedCount(), 1);
+    EXPECT_EQ(Stored("SELECT ry_unit FROM j_ry_finish WHERE xm_id = ? AND ry_no = 2", {id}), std::nullopt);
+    EXPECT_EQ(Listing(kContributors), "1:c1,2:c2,3:c3");
+
+    AllowWrites("rename_items", "j_xm_base");
+    Dialogs().Clear();
+    W().tv_1->SelectItem(2);
+    EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
+    EXPECT_EQ(laurel::current_page, 2);
+    EXPECT_EQ(Stored("SELECT ry_unit FROM j_ry_finish WHERE xm_id = ? AND ry_no = 2", {id}), "typed");
+}
+
 // The list cannot be read again after another desktop renumbered it: what the user typed into the
 // detail stays there for the next save, rather than the detail being read over it.
 TEST_F(ListRows, ADetailWhoseListCannotBeReadAgainKeepsItsTyping) {

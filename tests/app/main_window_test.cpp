@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -879,15 +880,24 @@ TEST_F(MainWindowClosing, ASaveKeptWaitingCanBeGivenUpAndKeepsTheEdits) {
     testing_support::LockHolder other(Db());
     ASSERT_EQ(other.HoldWrites("j_xm_base"), 0);
 
+    // The cursor in the name's field, whose editor takes keys.
+    QWidget* top = W().TopWidget();
+    top->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(top));
+    auto* name = W().dw_no1->Widget()->findChild<QLineEdit*>(QStringLiteral("xm_name"));
+    ASSERT_NE(name, nullptr);
+    QTest::mouseClick(name, Qt::LeftButton);
+    ASSERT_EQ(QApplication::focusWidget(), name);
+    ASSERT_EQ(W().dw_no1->GetColumnName(), "xm_name");
+
     bool repainted = false;
     QTimer::singleShot(200, [&] { repainted = true; });
-    // Keys and a click meanwhile, aimed at the page on show.
+    // Keys and a click meanwhile, aimed at the field.
     QTimer::singleShot(400, [&] {
-        QWidget* page =
-            QApplication::focusWidget() != nullptr ? QApplication::focusWidget() : W().dw_no1->Widget();
-        QTest::keyClick(page, Qt::Key_Return);
-        QTest::keyClicks(page, "typed while waiting");
-        QTest::mouseClick(page, Qt::LeftButton);
+        QTest::keyClick(name, Qt::Key_End);
+        QTest::keyClicks(name, "typed while waiting");
+        QTest::keyClick(name, Qt::Key_Return);
+        QTest::mouseClick(name, Qt::LeftButton);
     });
     int waitBoxes = 0;
     Dialogs().whileShown = [&](const rt::ui::MessageRequest& r) {
@@ -922,6 +932,7 @@ TEST_F(MainWindowClosing, ASaveKeptWaitingCanBeGivenUpAndKeepsTheEdits) {
     EXPECT_EQ(W().modifieddw(), "100000000000000000");
     EXPECT_EQ(W().dw_no1->GetItemString(1, "xm_name"), "等待时输入的名称");
     EXPECT_FALSE(W().dw_no1->EditPending()) << "keys typed while the save waited reached the page";
+    EXPECT_EQ(name->text(), QStringLiteral("等待时输入的名称"));
 
     other.Release();
     EXPECT_TRUE(rt::Transaction::SettleGivenUp(std::chrono::seconds(30)));

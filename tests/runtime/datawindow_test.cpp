@@ -839,6 +839,19 @@ TEST_F(DataWindowTest, EveryTypeFindsItsRowAsReadAndMissesItOnceChanged) {
         dw->DeleteRow(1);
         EXPECT_EQ(dw->Update(), -1) << "the DELETE misses a value changed since";
     }
+
+    // A key stored in a form of its own (a number 2.5, which SQLite keeps as given and the list
+    // shows as 3) finds its row as stored, for the UPDATE and the DELETE alike.
+    Exec("DELETE FROM j_ry_finish");
+    Exec("INSERT INTO j_ry_finish (xm_id, ry_no) VALUES ('P1', 2.5)");
+    auto dw = Open("dw_ry", {"P1"});
+    ASSERT_EQ(dw->RowCount(), 1);
+    ASSERT_EQ(dw->SetItem(1, "ry_name", Value("张三")), 1);
+    EXPECT_EQ(dw->Update(), 1) << "the UPDATE finds the key as stored";
+    EXPECT_EQ(Read("SELECT ry_name FROM j_ry_finish"), Value("张三"));
+    dw->DeleteRow(1);
+    EXPECT_EQ(dw->Update(), 1) << "the DELETE finds the key as stored";
+    EXPECT_EQ(CountRows("SELECT count(*) FROM j_ry_finish"), 0);
 }
 
 // Two desktops, each with its own connection to the one database, read the same rows. Changes of

@@ -324,6 +324,31 @@ TEST(InitDbDataSource, PreparesAnEmptyDatabaseWholeAndRefusesAPreparedOne) {
     t.Rollback();
     exec(server ? "DROP TYPE xuekdm" : "DROP INDEX xuekdm");
 
+    // Every table is made, and then a code row is refused (on the server, by a trigger that an
+    // event trigger puts on the code table as it is made): the tables go too.
+    if (server) {
+        exec(
+            "CREATE FUNCTION refuse_code() RETURNS trigger LANGUAGE plpgsql AS "
+            "$$ BEGIN RAISE EXCEPTION 'code row refused'; END $$");
+        exec(
+            "CREATE FUNCTION arm_refusal() RETURNS event_trigger LANGUAGE plpgsql AS $$ BEGIN "
+            "IF to_regclass('xuekdm') IS NOT NULL AND NOT EXISTS "
+            "(SELECT 1 FROM pg_trigger WHERE tgname = 'refuse_code') THEN "
+            "CREATE TRIGGER refuse_code BEFORE INSERT ON xuekdm FOR EACH ROW EXECUTE FUNCTION refuse_code(); "
+            "END IF; END $$");
+        exec(
+            "CREATE EVENT TRIGGER arm_refusal ON ddl_command_end WHEN TAG IN ('CREATE TABLE') "
+            "EXECUTE FUNCTION arm_refusal()");
+        r = RunTool(dir, {"--dsn", "laurel"});
+        EXPECT_EQ(r.status, 1) << r.out;
+        EXPECT_NE(r.err.find("code row refused"), std::string::npos) << r.err;
+        EXPECT_TRUE(schema::TablesPresent(t).empty());
+        t.Rollback();
+        exec("DROP EVENT TRIGGER arm_refusal");
+        exec("DROP FUNCTION arm_refusal()");
+        exec("DROP FUNCTION refuse_code()");
+    }
+
     r = RunTool(dir, {"--dsn", "laurel"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("laurel"), std::string::npos) << r.out;
