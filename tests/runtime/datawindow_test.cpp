@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -1771,8 +1770,9 @@ TEST_F(DataWindowTest, RowFocusHandlersThatRetrieveOrWalkTheSameListEndAndSeeEac
 }
 
 // ---- volume ----------------------------------------------------------------------------------------
+// How the time grows with the rows is bench/datawindow_bench's to measure.
 
-TEST_F(DataWindowTest, RetrievingTenThousandRowsIsNotQuadratic) {
+TEST_F(DataWindowTest, TenThousandRowsAreRetrievedAndWrittenBackWhole) {
     std::vector<std::vector<Value>> rows;
     for (int i = 0; i < 10000; ++i) {
         char id[16];
@@ -1784,14 +1784,15 @@ TEST_F(DataWindowTest, RetrievingTenThousandRowsIsNotQuadratic) {
         << t_.SQLErrText;
     DataWindow dw(kFlagList);
     dw.SetTransObject(t_);
-    auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(dw.Retrieve(), 10000);
+    const Value flagged = dw.GetItem(9999, "xm_id"), deleted = dw.GetItem(5000, "xm_id");
     dw.SetItem(9999, "xm_xg", Value("1"));
     dw.DeleteRow(5000);
     EXPECT_EQ(dw.Update(), 1);
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-    // Generous, so that sanitizer builds pass; a quadratic engine takes far longer.
-    EXPECT_LT(ms.count(), 3000);
+    EXPECT_EQ(CountRows("SELECT count(*) FROM j_xm_base"), 9999);
+    EXPECT_EQ(CountRows("SELECT count(*) FROM j_xm_base WHERE xm_id = ?", {deleted}), 0);
+    EXPECT_EQ(CountRows("SELECT count(*) FROM j_xm_base WHERE xm_xg = '1'"), 1);
+    EXPECT_EQ(Read("SELECT xm_xg FROM j_xm_base WHERE xm_id = ?", {flagged}), Value("1"));
 }
 
 // ---- masks on their own ----------------------------------------------------------------------------

@@ -1,8 +1,6 @@
 // The statement: text and arguments in, the typed values of its rows out, and the results each
 // embedded statement reports.
 
-#include <ctime>
-
 #include "tests/runtime/transaction_fixture.h"
 
 namespace transaction_tests {
@@ -353,9 +351,9 @@ TEST(TransactionSchema, NamesInAnyCaseAndTheStoredConversions) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Speed
+// Volume (bench/datawindow_bench measures how the time grows with the rows)
 
-TEST_F(TransactionTest, RetrievingTenThousandRowsIsFast) {
+TEST_F(TransactionTest, TenThousandRowsComeBackWholeAndInOrder) {
     Rows stored;
     for (long k = 1; k <= 10000; ++k)
         stored.push_back({k, "名称" + std::to_string(k), Decimal::FromCents(k * 101), Date{2020, 1, 1}});
@@ -363,24 +361,12 @@ TEST_F(TransactionTest, RetrievingTenThousandRowsIsFast) {
         << t_.SQLErrText;
     ASSERT_EQ(t_.Commit(), 0);
 
-    // The time this process spends, its threads together, and not the time on the clock: a machine
-    // busy with other work, or the server's share of the query, makes no fetch quadratic.
-    const auto processTime = [] {
-        timespec now{};
-        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-        return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
-    };
     Rows rows;
-    const auto start = processTime();
     ASSERT_EQ(t_.Query("select k, name, amount, day from scratch order by k", {}, rows), 0);
-    const auto took = processTime() - start;
     ASSERT_EQ(rows.size(), 10000u);
-    EXPECT_EQ(rows[9999][2], Value(Decimal::FromCents(1010000)));
-    EXPECT_EQ(rows[9999][3], Value(Date{2020, 1, 1}));
-    // Generous, so that the sanitizers pass; a fetch that copies or reallocates per row takes far
-    // longer. The benchmark measures the real figure.
-    const auto limit = std::chrono::milliseconds(1000);
-    EXPECT_LT(took, limit) << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
+    EXPECT_EQ(rows.front(), stored.front());
+    EXPECT_EQ(rows[4999], stored[4999]);
+    EXPECT_EQ(rows.back(), stored.back());
 }
 
 }  // namespace
