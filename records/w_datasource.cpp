@@ -52,6 +52,10 @@ std::string ConnectMessage(const rt::DataSourceEntries& entries, const std::stri
         case ConnectProblem::Refused:
             return "无法连接到服务器 " + host + "（端口 " + port +
                    "）。\n请检查服务器地址和端口是否正确，\n服务器是否已经启动并接受本机的连接。";
+        case ConnectProblem::NoAnswer:
+            return "服务器没有应答（" + host + "，端口 " + port +
+                   "）。\n连接已经发出，但在规定的时间内没有得到回答：\n服务器可能过于繁忙，或网络有故障。\n"
+                   "请稍后再试，或请数据库管理员检查服务器和网络。";
         case ConnectProblem::WrongLogin:
             return "服务器不接受用户名“" + rt::EntryValue(entries, "Username") +
                    "”和所填的密码，请检查后重新输入。";
@@ -83,6 +87,19 @@ bool Readable(const std::string& file) {
 bool Exists(const std::string& file) {
     std::error_code ec;
     return std::filesystem::exists(rt::FsPath(file), ec);
+}
+
+// A password goes where others can read it only when the user says so: a data-source file that
+// others may read (made so by the user, or shared with them through a link) stays so.
+bool PasswordMayGoThere(const rt::DataSourceEntries& entries) {
+    if (rt::EntryValue(entries, "Password").empty() || !rt::UserDataSourceOpenToOthers()) return true;
+    return rt::ui::MessageBox(
+               kTitle,
+               "数据源文件“" + rt::UserDataSourcePlace() +
+                   "”本机的其他用户也能读取，\n写入后，他们也能看到数据库的密码。\n是否仍然写入？\n"
+                   "选“否”则不写入：可以不填密码（驱动程序另从密码文件读取），\n"
+                   "或先把这个文件改为只有自己能读取。",
+               Icon::Question, Buttons::YesNo, 2) == 1;
 }
 
 }  // namespace
@@ -400,6 +417,7 @@ void w_datasource::cb_ok_clicked() {
         Say(problem);
         return;
     }
+    if (!PasswordMayGoThere(entries)) return;
     // From this desktop's own database to a server: what the user has here may go there too, once
     // what is typed and not yet saved is saved or dropped.
     if (DataSourceInUse().kind == rt::DataSourceDescription::Kind::File && sqlca.Connected()) {

@@ -208,9 +208,13 @@ ConnectProblem ClassifyConnectFailure(std::string_view diagnostic) {
     if (both("database \"", "does not exist") || both("数据库 \"", "不存在"))
         return ConnectProblem::NoSuchDatabase;
     if (any({"no pg_hba.conf entry", "pg_hba.conf 记录"})) return ConnectProblem::NotAllowed;
+    // A server that took the connection and said nothing, or packets that went nowhere, is the
+    // client library's own timeout (connect_timeout), or the system's.
+    if (any({"timeout expired", "超时满", "connection timed out", "连接超时"}))
+        return ConnectProblem::NoAnswer;
     if (any({"connection refused", "拒绝连接", "could not translate host name", "无法解释主机名",
-             "timeout expired", "超时满", "no route to host", "没有到主机的路由", "network is unreachable",
-             "网络不可达", "connection timed out", "连接超时", "is the server running", "服务器是否在"}))
+             "no route to host", "没有到主机的路由", "network is unreachable", "网络不可达",
+             "is the server running", "服务器是否在"}))
         return ConnectProblem::Refused;
     return ConnectProblem::Other;
 }

@@ -53,12 +53,18 @@ int UserDataSourceSections(const std::string& name);
 // Where the user's own data sources are kept, as the user knows the place.
 std::string UserDataSourcePlace();
 
+// Whether other users of this desktop can read the user's own data sources where they are kept (a
+// file that others may read, or that a link leads to): a password written there is theirs to read
+// too. Writing leaves who may read them as it is.
+bool UserDataSourceOpenToOthers();
+
 // Replaces every data source `name` of the user's own by exactly one that holds `entries` (the
-// driver first). The place is made the user's alone before anything is written in it, since the
-// entries may hold a password. On failure what was there is put back and `error` says why.
+// driver first), in one step: whatever becomes of the program meanwhile, the user's data sources
+// are as they were or as asked, never in between. Who may read them stays as it was; a place made
+// for them is the user's alone. On failure nothing changed and `error` says why, in Chinese.
 bool WriteUserDataSource(const std::string& name, const DataSourceEntries& entries, std::string& error);
-// Removes every data source `name` of the user's own, so that the system's serves; on failure
-// what was there is put back.
+// Removes every data source `name` of the user's own, so that the system's serves; in one step as
+// above.
 bool RemoveUserDataSource(const std::string& name, std::string& error);
 
 // A database on a PostgreSQL server, as the user gives it.
@@ -86,7 +92,8 @@ std::string ConnectStringFor(const DataSourceEntries& entries);
 // What kept a connection from being made, read from the driver's diagnostic in the words of any
 // language the driver speaks here.
 enum class ConnectProblem {
-    Refused,             // nothing answers at that address and port, or the name is unknown
+    Refused,             // nothing takes connections at that address and port, or the name is unknown
+    NoAnswer,            // the server, or the way to it, did not answer in time
     WrongLogin,          // the password, or the user, is not accepted
     NoSuchDatabase,      // the server has no database of that name
     CertificateRefused,  // the certificate is not signed by the authority, is for another name, or is missing

@@ -4,18 +4,25 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <odbcinst.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <functional>
+#include <string>
 #include <system_error>
+#include <vector>
 
 #include "runtime/config/data_source.h"
 #include "runtime/config/data_source_installer.h"
+#include "runtime/data_source_file.h"
 #include "runtime/platform/fd.h"
+#include "runtime/platform/os.h"
 #include "runtime/text/text.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -49,6 +56,8 @@ class Installer {
         Bind(removeDsn, "SQLRemoveDSNFromIni");
         Bind(setMode, "SQLSetConfigMode");
         Bind(error, "SQLInstallerError");
+        // Not in the installer's public header, but what the driver manager itself asks.
+        Bind(userIni, "_odbcinst_UserINI");
     }
     ~Installer() {
         if (lib_ != nullptr) ::dlclose(lib_);
@@ -66,6 +75,9 @@ class Installer {
     decltype(&SQLRemoveDSNFromIni) removeDsn = nullptr;
     decltype(&SQLSetConfigMode) setMode = nullptr;
     decltype(&SQLInstallerError) error = nullptr;
+    // Where the user's data sources are kept, into a buffer of the system's longest path; the file is
+    // made when the second argument asks for it.
+    int (*userIni)(char* file, int make) = nullptr;
 
   private:
     template <class F>
@@ -95,20 +107,23 @@ UWORD ModeOf(DataSourceScope scope) {
     return scope == DataSourceScope::System ? ODBC_SYSTEM_DSN : ODBC_USER_DSN;
 }
 
-std::vector<std::string> Names(const Installer& in, const char* section) {
+// `file` is "odbc.ini" for the data sources of the configuration mode in force, or the full name of
+// a file of the installer's format.
+std::vector<std::string> Names(const Installer& in, const char* section, const char* file = kIni) {
     return ListedNames(
-        [&](char* buffer, int size) { return in.getString(section, nullptr, "", buffer, size, kIni); });
+        [&](char* buffer, int size) { return in.getString(section, nullptr, "", buffer, size, file); });
 }
 
-std::string ValueOf(const Installer& in, const std::string& section, const std::string& key) {
+std::string ValueOf(const Installer& in, const std::string& section, const std::string& key,
+                    const char* file = kIni) {
     std::vector<char> buffer(1 << 14, '\0');
-    in.getString(section.c_str(), key.c_str(), "", buffer.data(), static_cast<int>(buffer.size()), kIni);
+    in.getString(section.c_str(), key.c_str(), "", buffer.data(), static_cast<int>(buffer.size()), file);
     return std::string(buffer.data());
 }
 
-int SectionsAt(const Installer& in, const std::string& name) {
+int SectionsAt(const Installer& in, const std::string& name, const char* file = kIni) {
     int count = 0;
-    for (const std::string& section : Names(in, nullptr))
+    for (const std::string& section : Names(in, nullptr, file))
         if (LowerAscii(section) == LowerAscii(name)) ++count;
     return count;
 }
@@ -122,81 +137,233 @@ std::string InstallerError(const Installer& in) {
     return message[0] != '\0' ? std::string(message) : std::string("ODBC 安装程序没有说明原因");
 }
 
-// ---- the user's own data sources on this platform: a file of the user's --------------------------
+// ---- the user's own data sources on this platform: a file of the user's, replaced whole ----------
 
-fs::path UserFile() {
+// Where the installer keeps the user's data sources: its own answer (the file named in ODBCINI, or
+// the one in the home folder the system gives the user, whatever HOME says), else the same rule.
+fs::path UserFile(const Installer& in) {
+    if (in.userIni != nullptr) {
+        std::vector<char> buffer(2 * PATH_MAX + 2, '\0');
+        if (in.userIni(buffer.data(), 0) && buffer[0] != '\0') return fs::path(buffer.data());
+    }
     if (const char* ini = std::getenv("ODBCINI"); ini != nullptr && *ini != '\0') return ini;
-    const char* home = std::getenv("HOME");
-    return fs::path(home != nullptr ? home : "") / ".odbc.ini";
+    const struct passwd* user = ::getpwuid(::getuid());
+    return fs::path(user != nullptr && user->pw_dir != nullptr ? user->pw_dir : "/home") / ".odbc.ini";
 }
 
-// What the file held before a change, so that a change that fails can be undone.
-struct Saved {
-    bool existed = false;
-    std::string bytes;
-    mode_t mode = 0600;
-};
-
-Saved Save(const fs::path& file) {
-    Saved saved;
-    struct stat st {};
-    if (::stat(file.c_str(), &st) != 0) return saved;
-    std::ifstream in(file, std::ios::binary);
-    saved.existed = true;
-    saved.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    saved.mode = st.st_mode & 07777;
-    return saved;
+// The reason of a failed call of the system, in the user's words.
+std::string Why(int error) {
+    switch (error) {
+        case EACCES:
+        case EPERM:
+            return "没有权限";
+        case EROFS:
+            return "磁盘只读";
+        case ENOSPC:
+            return "磁盘空间不足";
+        case EDQUOT:
+            return "超出了磁盘配额";
+        case ENOENT:
+        case ENOTDIR:
+            return "所在的文件夹不存在";
+        case ELOOP:
+            return "链接层数过多，或链接指向自己";
+        case EISDIR:
+            return "它是一个文件夹";
+        case EIO:
+            return "磁盘读写出错";
+        default:
+            return "系统错误（错误号 " + std::to_string(error) + "）";
+    }
 }
 
-std::string Reason(const fs::path& file, int error) {
-    return file.string() + ": " + std::error_code(error, std::generic_category()).message();
+// The file the driver manager reads for `place`: through a link, the file it leads to, however many
+// links lie on the way. A link is never replaced by a file of its own: the file it names is.
+bool FollowLinks(const fs::path& place, fs::path& file, std::string& error) {
+    file = fs::absolute(place);
+    for (int hops = 0;; ++hops) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(file, ec))) return true;
+        const fs::path next = fs::read_symlink(file, ec);
+        if (ec || hops == 40) {
+            error = "数据源文件“" + file.string() + "”无法读取：" + Why(ec ? ec.value() : ELOOP);
+            return false;
+        }
+        file = next.is_absolute() ? next : file.parent_path() / next;
+        file = file.lexically_normal();
+    }
 }
 
-// The file is the user's alone before a password may go into it: made so when missing, its mode
-// narrowed when it exists. A link is followed: the file it names is the one the driver reads.
-bool MakePrivate(const fs::path& file, std::string& error) {
-    std::error_code ec;
-    if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
-    Fd fd;
-    fd.fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-    if (fd.fd < 0 || ::fchmod(fd.fd, 0600) != 0) {
-        error = Reason(file, errno);
+// The step a replacement takes next, for a test to watch; nothing by default.
+std::function<void()>& StepWatch() {
+    static std::function<void()> watch;
+    return watch;
+}
+void Step() {
+    if (const auto& watch = StepWatch()) watch();
+}
+
+// A change of the user's data-source file, made by the installer in a copy beside it and put in the
+// file's place in one step: whoever reads the file (the driver manager of another program, the next
+// start) finds it as it was or as changed, whatever becomes of this process meanwhile. The installer
+// itself rewrites a file in place for each key it writes, which leaves it empty or cut short when
+// the program is killed, or the machine stops, in the middle.
+class Replacement {
+  public:
+    Replacement() = default;
+    ~Replacement() {
+        if (!copy_.empty()) ::unlink(copy_.c_str());
+    }
+    Replacement(const Replacement&) = delete;
+    Replacement& operator=(const Replacement&) = delete;
+
+    // Copies the file that `place` leads to (none when it does not exist) beside it, as the
+    // installer's to change.
+    bool Begin(const fs::path& place, std::string& error) {
+        if (!FollowLinks(place, file_, error)) return false;
+        Step();
+        const std::string name = file_.string();
+        struct stat st {};
+        Fd old;
+        if (::stat(name.c_str(), &st) == 0) {
+            if (!S_ISREG(st.st_mode)) {
+                error = "数据源文件“" + name + "”不是普通文件";
+                return false;
+            }
+            old.fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+            if (old.fd < 0) return Failed("数据源文件“" + name + "”无法读取：", errno, error);
+            // The empty file that looking a data source up makes (the installer makes the file it
+            // is asked to read) is as good as none; one that a link leads to is another's choice.
+            std::error_code ec;
+            existed_ = st.st_size > 0 || fs::is_symlink(fs::symlink_status(place, ec));
+            mode_ = st.st_mode & 07777;
+            owner_ = st.st_uid;
+            group_ = st.st_gid;
+        } else if (errno != ENOENT) {
+            return Failed("数据源文件“" + name + "”无法读取：", errno, error);
+        } else if (std::error_code ec; !fs::create_directories(file_.parent_path(), ec) && ec) {
+            return Failed("无法建立数据源文件“" + name + "”所在的文件夹：", ec.value(), error);
+        }
+        TidyLeftCopies();
+        Fd copy;
+        copy.fd = os::CreateTemporary(
+            (file_.parent_path() / ("." + file_.filename().string() + kCopyTag)).string(), copy_);
+        if (copy.fd < 0)
+            return Failed("无法在数据源文件“" + name + "”所在的文件夹中建立新文件：", errno, error);
+        std::vector<char> buffer(1 << 16);
+        while (old.fd >= 0) {
+            const long long got = os::Read(old.fd, buffer.data(), buffer.size());
+            if (got < 0) return Failed("数据源文件“" + name + "”无法读取：", errno, error);
+            if (got == 0) break;
+            if (!WriteAll(copy.fd, buffer.data(), static_cast<std::size_t>(got)))
+                return Failed("数据源文件“" + name + "”的新内容无法写入：", errno, error);
+        }
+        return true;
+    }
+
+    // The copy, by the full name through which the installer reads and writes a file of its own.
+    const char* Copy() const { return copy_.c_str(); }
+
+    // The copy, changed and checked, takes the file's place, with the file's permissions and, as
+    // far as the system lets this user, its owner and group; a file made anew is the user's alone.
+    bool Commit(std::string& error) {
+        const std::string name = file_.string();
+        Step();
+        Fd copy;
+        copy.fd = ::open(copy_.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+        if (copy.fd < 0) return Failed("数据源文件“" + name + "”的新内容无法写入：", errno, error);
+        if (existed_ && (::fchown(copy.fd, owner_, group_) != 0))
+            (void)::fchown(copy.fd, static_cast<uid_t>(-1), group_);
+        if (::fchmod(copy.fd, existed_ ? mode_ : 0600) != 0 || !os::Sync(copy.fd))
+            return Failed("数据源文件“" + name + "”的新内容无法写入：", errno, error);
+        Step();
+        if (::rename(copy_.c_str(), name.c_str()) != 0)
+            return Failed("无法替换数据源文件“" + name + "”：", errno, error);
+        copy_.clear();
+        Step();
+        // The new name on disk too, so that a machine that stops now comes back with it.
+        Fd folder;
+        folder.fd = ::open(file_.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder.fd >= 0) (void)::fsync(folder.fd);
+        return true;
+    }
+
+  private:
+    static constexpr const char* kCopyTag = ".laurel-";
+
+    static bool Failed(const std::string& what, int why, std::string& error) {
+        error = what + Why(why);
         return false;
     }
-    return true;
-}
 
-void Restore(const Installer& in, const fs::path& file, const Saved& saved) {
-    std::error_code ec;
-    if (!saved.existed) {
-        fs::remove(file, ec);
-    } else {
-        Fd fd;
-        fd.fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        if (fd.fd >= 0) {
-            WriteAll(fd.fd, saved.bytes.data(), saved.bytes.size());
-            ::fchmod(fd.fd, saved.mode);
+    // Copies that a program killed in the middle of a change left behind: they may hold a password.
+    // One still being written by a program at work now is younger than a minute.
+    void TidyLeftCopies() const {
+        const std::string prefix = "." + file_.filename().string() + kCopyTag;
+        std::error_code ec;
+        const auto now = fs::file_time_type::clock::now();
+        for (fs::directory_iterator it(file_.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string entry = it->path().filename().string();
+            if (!entry.starts_with(prefix) || entry.size() != prefix.size() + 6) continue;
+            std::error_code each;
+            const fs::file_status status = it->symlink_status(each);
+            const auto written = fs::last_write_time(it->path(), each);
+            if (!each && fs::is_regular_file(status) && now - written > std::chrono::minutes(1))
+                fs::remove(it->path(), each);
         }
     }
-    // A driver that has the installer loaded shares what it keeps of the file: a write of the
-    // installer's own makes it read the file again, and removing a section that is not there
-    // changes nothing else.
-    const ConfigMode user(in, ODBC_USER_DSN);
-    in.writeString("laurel-no-such-data-source", nullptr, nullptr, kIni);
-}
 
-bool RemoveAll(const Installer& in, const std::string& name, std::string& error) {
-    // Every section of the name goes, however many a hand-edited file holds.
-    for (int left = SectionsAt(in, name), round = 0; left > 0; left = SectionsAt(in, name), ++round) {
-        if (round > 64 || !in.removeDsn(name.c_str())) {
-            error = InstallerError(in);
+    fs::path file_;
+    std::string copy_;
+    bool existed_ = false;
+    mode_t mode_ = 0600;
+    uid_t owner_ = 0;
+    gid_t group_ = 0;
+};
+
+// Every section of the name goes from `file`, however many a hand-edited file holds.
+bool RemoveAll(const Installer& in, const char* file, const std::string& name, std::string& error) {
+    for (int round = 0; SectionsAt(in, name, file) > 0; ++round) {
+        Step();
+        if (round > 64 || !in.writeString(name.c_str(), nullptr, nullptr, file)) {
+            error = "ODBC 安装程序无法修改数据源：" + InstallerError(in);
             return false;
         }
     }
     return true;
 }
 
+// A driver that has the installer loaded shares what it keeps of the files it read: any write of
+// the installer's own makes it read them again. This one goes to a file of its own, never to the
+// user's.
+void ForgetWhatWasRead(const Installer& in) {
+    std::string scratch;
+    Fd fd;
+    std::error_code ec;
+    fd.fd = os::CreateTemporary((fs::temp_directory_path(ec) / "laurel-forget-").string(), scratch);
+    if (fd.fd < 0) return;
+    in.writeString("laurel-forget", nullptr, nullptr, scratch.c_str());
+    ::unlink(scratch.c_str());
+}
+
+// Changes the user's data-source file as `change` does to the copy it is given, then puts the copy
+// in the file's place.
+bool ReplaceUserFile(const Installer& in,
+                     const std::function<bool(const char* copy, std::string& error)>& change,
+                     std::string& error) {
+    const fs::path place = UserFile(in);
+    Replacement replacement;
+    if (!replacement.Begin(place, error) || !change(replacement.Copy(), error) || !replacement.Commit(error))
+        return false;
+    ForgetWhatWasRead(in);
+    return true;
+}
+
 }  // namespace
+
+void WatchDataSourceFileSteps(std::function<void()> watch) {
+    StepWatch() = std::move(watch);
+}
 
 std::string SqliteDriver() {
     // The name the first start registers it under, when the system knows the driver by it.
@@ -244,7 +411,14 @@ int UserDataSourceSections(const std::string& name) {
 }
 
 std::string UserDataSourcePlace() {
-    return UserFile().string();
+    const Installer in;
+    return UserFile(in).string();
+}
+
+bool UserDataSourceOpenToOthers() {
+    const Installer in;
+    struct stat st {};
+    return ::stat(UserFile(in).c_str(), &st) == 0 && (st.st_mode & (S_IRGRP | S_IROTH)) != 0;
 }
 
 bool WriteUserDataSource(const std::string& name, const DataSourceEntries& entries, std::string& error) {
@@ -255,43 +429,31 @@ bool WriteUserDataSource(const std::string& name, const DataSourceEntries& entri
         error = kNoInstaller;
         return false;
     }
-    const fs::path file = UserFile();
-    const Saved saved = Save(file);
-    if (!MakePrivate(file, error)) {
-        Restore(in, file, saved);
-        return false;
-    }
-    const bool written = [&] {
-        const ConfigMode user(in, ODBC_USER_DSN);
-        if (!RemoveAll(in, name, error)) return false;
-        if (!in.writeDsn(name.c_str(), entries.front().second.c_str())) {
-            error = InstallerError(in);
-            return false;
-        }
-        for (std::size_t k = 1; k < entries.size(); ++k) {
-            if (!in.writeString(name.c_str(), entries[k].first.c_str(), entries[k].second.c_str(), kIni)) {
-                error = InstallerError(in);
+    return ReplaceUserFile(
+        in,
+        [&](const char* copy, std::string& why) {
+            if (!RemoveAll(in, copy, name, why)) return false;
+            for (const auto& [key, value] : entries) {
+                Step();
+                if (!in.writeString(name.c_str(), key.c_str(), value.c_str(), copy)) {
+                    why = "ODBC 安装程序无法写入数据源：" + InstallerError(in);
+                    return false;
+                }
+            }
+            // What the driver will read: one section, and in it what was meant.
+            if (SectionsAt(in, name, copy) != 1) {
+                why = "数据源没有写成唯一的一份";
                 return false;
             }
-        }
-        // What the driver will read: one section, and in it what was meant.
-        if (SectionsAt(in, name) != 1) {
-            error = "数据源没有写成唯一的一份";
-            return false;
-        }
-        for (const auto& [key, value] : entries) {
-            if (ValueOf(in, name, key) != value) {
-                error = "数据源写入后读出的“" + key + "”与写入的不同";
-                return false;
+            for (const auto& [key, value] : entries) {
+                if (ValueOf(in, name, key, copy) != value) {
+                    why = "数据源写入后读出的“" + key + "”与写入的不同";
+                    return false;
+                }
             }
-        }
-        return true;
-    }();
-    // The installer wrote the file anew: it stays the user's alone, whatever mode it was given.
-    if (written && ::chmod(file.c_str(), 0600) == 0) return true;
-    if (error.empty()) error = Reason(file, errno);
-    Restore(in, file, saved);
-    return false;
+            return true;
+        },
+        error);
 }
 
 bool RemoveUserDataSource(const std::string& name, std::string& error) {
@@ -301,15 +463,12 @@ bool RemoveUserDataSource(const std::string& name, std::string& error) {
         error = kNoInstaller;
         return false;
     }
-    const fs::path file = UserFile();
-    const Saved saved = Save(file);
-    const bool removed = [&] {
+    {
         const ConfigMode user(in, ODBC_USER_DSN);
-        return RemoveAll(in, name, error);
-    }();
-    if (removed) return true;
-    Restore(in, file, saved);
-    return false;
+        if (SectionsAt(in, name) == 0) return true;
+    }
+    return ReplaceUserFile(
+        in, [&](const char* copy, std::string& why) { return RemoveAll(in, copy, name, why); }, error);
 }
 
 std::string OwnDatabaseFile() {

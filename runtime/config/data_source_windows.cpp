@@ -118,6 +118,11 @@ std::string UserDataSourcePlace() {
     return "HKEY_CURRENT_USER\\Software\\ODBC\\ODBC.INI";
 }
 
+// The user's part of the registry is the user's alone.
+bool UserDataSourceOpenToOthers() {
+    return false;
+}
+
 bool WriteUserDataSource(const std::string& name, const DataSourceEntries& entries, std::string& error) {
     error.clear();
     if (!WritableEntries(entries, error)) return false;

@@ -1666,6 +1666,8 @@ class DataSourceDialog : public RecordsTest {
         std::string error;
         ASSERT_TRUE(schema::PrepareDatabase(t, error)) << error;
         userIni_ = Db().Folder() / "user-odbc.ini";
+        // The user's alone, as the first start makes it.
+        fs::permissions(userIni_, fs::perms::owner_read | fs::perms::owner_write);
         before_ = testing_support::FileBytes(userIni_);
     }
 
@@ -1804,9 +1806,10 @@ TEST_F(DataSourceDialog, EachFailureSaysWhatIsWrongInChineseAndWritesNothing) {
               "本机数据库 laurel.db");
 }
 
-// The user's data source becomes the server's, exactly once and the user's alone, with what the
-// README asks of it; the next start connects there. A second [laurel] that a hand added below the
-// first goes too, and the other data sources stay.
+// The user's data source becomes the server's, exactly once, with what the README asks of it; the
+// next start connects there. A second [laurel] that a hand added below the first goes too, and the
+// other data sources stay. The file stays readable by whoever could read it, once the user has said
+// that the password may go there.
 TEST_F(DataSourceDialog, ASwitchLeavesOneDataSourceOfTheUsersOwnAndTheNextStartConnectsToTheServer) {
     std::ofstream(userIni_, std::ios::app) << "[archive]\nDriver=SQLite3\nDatabase=/srv/archive.db\n"
                                            << "[laurel]\nDriver=SQLite3\nDatabase=/srv/other.db\n";
@@ -1832,7 +1835,19 @@ TEST_F(DataSourceDialog, ASwitchLeavesOneDataSourceOfTheUsersOwnAndTheNextStartC
     EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|连接成功，数据库中推荐系统的数据表齐全。"});
     EXPECT_EQ(testing_support::FileBytes(userIni_), untested);
 
+    const std::string openToOthers =
+        "提示信息|数据源文件“" + userIni_.string() +
+        "”本机的其他用户也能读取，\n写入后，他们也能看到数据库的密码。\n是否仍然写入？\n"
+        "选“否”则不写入：可以不填密码（驱动程序另从密码文件读取），\n或先把这个文件改为只有自己能读取。";
     Dialogs().Clear();
+    Dialogs().Answer(2);  // not there
+    w->cb_ok->Click();
+    EXPECT_EQ(Boxes(), std::vector<std::string>{openToOthers});
+    EXPECT_FALSE(w->changed.has_value());
+    EXPECT_EQ(testing_support::FileBytes(userIni_), untested);
+
+    Dialogs().Clear();
+    Dialogs().Answer(1);  // there all the same
     Dialogs().Answer(2);  // nothing to copy
     Dialogs().Answer(2);  // not now
     w->cb_ok->Click();
@@ -1840,6 +1855,7 @@ TEST_F(DataSourceDialog, ASwitchLeavesOneDataSourceOfTheUsersOwnAndTheNextStartC
     EXPECT_EQ(
         Boxes(),
         (std::vector<std::string>{
+            openToOthers,
             "提示信息|是否把本台电脑数据库中的推荐书复制到服务器上？\n服务器上已有相同编号的推荐书不复制，\n"
             "本台电脑的数据库保持不变。",
             "提示信息|数据源已设置为：" + now + "。\n重新启动程序后生效。现在退出程序吗？"}));
@@ -1847,8 +1863,9 @@ TEST_F(DataSourceDialog, ASwitchLeavesOneDataSourceOfTheUsersOwnAndTheNextStartC
     EXPECT_FALSE(w->restart);
 
     EXPECT_EQ(LaurelSections().size(), 1u) << testing_support::FileBytes(userIni_);
-    EXPECT_EQ(fs::status(userIni_).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(
+        fs::status(userIni_).permissions() & fs::perms::all,
+        fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
     const rt::DataSourceEntries written = rt::ReadDataSource("laurel", rt::DataSourceScope::User);
     EXPECT_EQ(rt::EntryValue(written, "Driver"), "PostgreSQL Unicode");
     EXPECT_EQ(rt::EntryValue(written, "Password"), password_);
