@@ -1673,10 +1673,11 @@ class DataSourceDialog : public RecordsTest {
 
     void TearDown() override {
         if (user_.empty()) return;
-        RecordsTest::TearDown();
+        // While the test's ODBC configuration, which names the server's driver, is still there.
         Admin("DROP DATABASE IF EXISTS " + database_ + " WITH (FORCE)");
         Admin("DROP DATABASE IF EXISTS " + empty_ + " WITH (FORCE)");
         Admin("DROP ROLE IF EXISTS " + user_);
+        RecordsTest::TearDown();
     }
 
     // A statement of the cluster's superuser, over its socket.
