@@ -109,6 +109,15 @@ void j_main_mdi::create() {
         // A command that stopped before the pages were made (none at all yet) has nothing typed.
         SayTransactionLost(loss, sections_ && !sections_->pendingpages().empty());
     });
+    // Started without its database, the program is connected once a command reaches it: the
+    // status line stops saying otherwise.
+    sqlca.OnConnected([this] {
+        const rt::DataSourceDescription& inUse = records::DataSourceInUse();
+        const std::string unconnected = records::DataSourceStatus(inUse, false);
+        const std::string shown = StatusField();
+        if (shown.starts_with(unconnected))
+            SetStatusField(records::DataSourceStatus(inUse, true) + shown.substr(unconnected.size()));
+    });
     CreateControls();
     sections_ = std::make_unique<sections::SectionArea>(sections::SectionControls{
         .window = *this,
@@ -163,6 +172,7 @@ void j_main_mdi::destroy() {
     rt::ui::OnWaitForUser(nullptr);
     AtCommandEnd(nullptr);
     sqlca.OnTransactionLost(nullptr);
+    sqlca.OnConnected(nullptr);
     // The subject picker writes into this window's pages: it goes with it.
     ClosePopup();
     if (GetMenu()) DestroyMenu();

@@ -34,6 +34,8 @@ void laurel::open(const std::string&) {
     sqlca.DBMS = "ODBC";
     sqlca.AutoCommit = false;
     sqlca.DBParm = "Connectstring='DSN=laurel'";
+    // Started while its server is down, the program connects at the first command once it is up.
+    sqlca.ConnectLater = true;
     sqlca.Connect();
     if (sqlca.SQLCode != 0) rt::ui::MessageBox("Erroe", "Database connect failed!", rt::ui::Icon::StopSign);
 

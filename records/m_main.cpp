@@ -308,7 +308,7 @@ void m_main::new_recommendation_clicked() {
 
     // A list that could not be read at start-up is read now: the new recommendation joins the
     // others instead of standing alone in the list.
-    if (!area.listread && sqlca.Connected() && area.retrievelist() == -1) return;
+    if (!area.listread && (sqlca.Connected() || sqlca.Awaiting()) && area.retrievelist() == -1) return;
     // The recommendation on show is left: its edits are stored, or dropped, before anything of the
     // new one is written, so that a save that fails leaves no new recommendation behind.
     if (!area.offersave()) return;

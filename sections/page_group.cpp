@@ -165,12 +165,13 @@ long SectionArea::retrievelist(bool say) {
         rows = dw_no.Retrieve();
     }
     listread = rows != -1;
-    if (rows == -1 && say) SayListUnread();
+    // A database that could not be reached has been told of in words of its own.
+    if (rows == -1 && say && !sqlca.LossAlreadyTold()) SayListUnread();
     return rows;
 }
 
 bool SectionArea::relist() {
-    if (listread || current_id != kNoRecommendation || !sqlca.Connected()) return false;
+    if (listread || current_id != kNoRecommendation || !(sqlca.Connected() || sqlca.Awaiting())) return false;
     retrievelist();
     return current_id != kNoRecommendation;
 }

@@ -214,9 +214,9 @@ class SectionArea : public SectionControls {
     // Whether the list holds what the database held when it was last read: false until it has
     // been read, and after a read that failed. A command that adds to the list reads it first.
     bool listread = false;
-    // With no recommendation on show because the list could not be read (at start-up): reads the
-    // list again, and its row change makes the first recommendation current. True when one is
-    // current now; a list that still cannot be read says so.
+    // With no recommendation on show because the list could not be read (at start-up, or the
+    // database could not be reached then): reads the list again, and its row change makes the first
+    // recommendation current. True when one is current now; a list that still cannot be read says so.
     bool relist();
     // Before the current recommendation is left, for another in the list or a new one: when its
     // pages hold changes, "申请书已有修改，是否保存？" asks; 是 stores them and reads the list again,

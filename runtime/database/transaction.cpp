@@ -34,7 +34,15 @@ Transaction::Transaction() : impl_(std::make_unique<Impl>()) {}
 Transaction::~Transaction() = default;
 
 bool Transaction::Connected() const {
-    return impl_->connected;
+    return impl_->connected && !impl_->awaiting;
+}
+
+bool Transaction::Awaiting() const {
+    return impl_->connected && impl_->awaiting;
+}
+
+void Transaction::OnConnected(std::function<void()> hook) {
+    impl_->connectedHook = std::move(hook);
 }
 
 std::weak_ptr<void> Transaction::Lifetime() const {
@@ -62,7 +70,7 @@ int Transaction::Connect() {
         SQLErrText = std::move(text);
         return -1;
     };
-    if (impl_->connected) return fail("already connected; disconnect first");
+    if (Connected()) return fail("already connected; disconnect first");
     if (LowerAscii(TrimBlanks(DBMS)) != "odbc")
         return fail("database interface \"" + DBMS + "\" is not supported; set DBMS to \"ODBC\"");
     std::string connect(TrimBlanks(ConnectStringOf(DBParm)));
@@ -74,15 +82,26 @@ int Transaction::Connect() {
     Impl& im = *impl_;
     im.connectString = std::move(connect);
     im.autoCommit = AutoCommit;
+    im.link.reset();
+    im.connected = im.awaiting = im.reached = false;
+    im.aborted = im.told = im.refused = im.open = im.writing = false;
     tx::UseUtf8WithPostgreSQL();
-    auto link = std::make_shared<tx::Link>();
-    if (const tx::ConnectOutcome failed = tx::MakeConnection(*link, im.connectString, im.autoCommit)) {
+    // As any call, one that keeps the program waiting is shown while it waits, and may be given up.
+    tx::ConnectOutcome failed;
+    bool givenUp = false;
+    std::shared_ptr<tx::Link> link = im.Connected(failed, givenUp);
+    if (!link) {
+        im.connected = im.awaiting = ConnectLater;
+        if (givenUp) {
+            fail(tx::kCancelled);
+            im.Tell(*this, Loss::GivenUp);
+            return -1;
+        }
         SQLDBCode = failed->native;
         return fail(failed->text);
     }
     im.link = std::move(link);
     im.connected = true;
-    im.aborted = im.told = im.refused = im.open = im.writing = false;
     SQLCode = 0;
     return 0;
 }
@@ -93,7 +112,7 @@ int Transaction::Disconnect() {
         return -1;
     }
     impl_->link.reset();
-    impl_->connected = false;
+    impl_->connected = impl_->awaiting = impl_->reached = false;
     impl_->aborted = impl_->told = impl_->refused = impl_->open = impl_->writing = false;
     Succeed(*this, 0);
     SQLErrText.clear();

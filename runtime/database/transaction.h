@@ -28,6 +28,11 @@ class Transaction {
     std::string DBMS;    // "ODBC"
     std::string DBParm;  // "Connectstring='DSN=laurel'"
     bool AutoCommit = false;
+    // When the database cannot be reached at Connect, Connect fails all the same, but the
+    // transaction keeps what it was given, and its next call connects as after a connection that
+    // went and could not be made again (see OnTransactionLost): the call runs once the database
+    // answers; until then the transaction of each call that tries is lost (ConnectionDown).
+    bool ConnectLater = false;
 
     // Results of the last call.
     long SQLCode = 0;
@@ -36,10 +41,19 @@ class Transaction {
     std::string SQLErrText;
 
     // CONNECT USING: SQLDriverConnect with the DBParm connect string. Any warning counts as failure.
+    // A Connect that keeps the program waiting is shown as a call is (see SetWaitHook); given up, it
+    // fails, and the hook of OnTransactionLost is told (GivenUp).
     int Connect();
     int Disconnect();  // rolls back whatever was not committed, as destruction does
-    // From a Connect that succeeded until Disconnect, a connection lost meanwhile included.
+    // From a Connect that succeeded, or the first call that reached the database after a Connect
+    // that could not (ConnectLater), until Disconnect, a connection lost meanwhile included.
     bool Connected() const;
+    // From a Connect that could not reach the database, with ConnectLater, until a call reaches it
+    // or Disconnect.
+    bool Awaiting() const;
+    // Told once a call has reached the database that Connect could not, on the calling thread, after
+    // the call's results are set (which it cannot change).
+    void OnConnected(std::function<void()> hook);
 
     // A transaction can be lost: its connection goes (the server ends the session or restarts, or
     // a SQLite file that could not be written when a transaction began can be written now while

@@ -383,6 +383,11 @@ long Session::Run(Transaction& t, bool writes, Job job) {
         // A failure found before anything reached the database leaves the transaction as it was.
         if (t.SQLCode == -1 && !out->refusedHere) Failed(t, false);
     }
+    if (std::exchange(reached, false) && connectedHook) {
+        const Results kept(t);
+        const std::function<void()> hook = connectedHook;
+        hook();
+    }
     if (thrown) std::rethrow_exception(thrown);
     return t.SQLCode;
 }
@@ -471,6 +476,7 @@ bool Session::Ready(Transaction& t) {
     bool givenUp = false;
     if (std::shared_ptr<Link> fresh = Connected(failed, givenUp)) {
         link = std::move(fresh);
+        reached = std::exchange(awaiting, false);
         return true;
     }
     // One try for each transaction: the rest of it fails at once.
@@ -628,14 +634,9 @@ void Session::Tell(Transaction& t, Transaction::Loss loss) {
     told = static_cast<bool>(lossHook);
     if (!lossHook) return;
     // The call's results stand whatever the hook does (it may end the transaction, say).
-    const long code = t.SQLCode, native = t.SQLDBCode, rows = t.SQLNRows;
-    std::string text = t.SQLErrText;
+    const Results kept(t);
     const Transaction::LossHook hook = lossHook;
     hook(loss);
-    t.SQLCode = code;
-    t.SQLDBCode = native;
-    t.SQLNRows = rows;
-    t.SQLErrText = std::move(text);
 }
 
 }  // namespace rt::tx

@@ -108,10 +108,36 @@ enum class AfterFailure {
     ConnectionGone,  // the connection went, and the transaction with it
 };
 
+// The results of a call, put back as they were when it goes, whatever a hook did meanwhile.
+class Results {
+  public:
+    explicit Results(Transaction& t)
+        : t_(t), code_(t.SQLCode), native_(t.SQLDBCode), rows_(t.SQLNRows), text_(t.SQLErrText) {}
+    ~Results() {
+        t_.SQLCode = code_;
+        t_.SQLDBCode = native_;
+        t_.SQLNRows = rows_;
+        t_.SQLErrText = std::move(text_);
+    }
+    Results(const Results&) = delete;
+    Results& operator=(const Results&) = delete;
+
+  private:
+    Transaction& t_;
+    long code_, native_, rows_;
+    std::string text_;
+};
+
 struct Session {
     std::shared_ptr<Link> link;  // none before Connect, after Disconnect, and after a link went
-    // From a Connect that succeeded until Disconnect: the program means to be connected.
+    // From a Connect that succeeded, or that failed with ConnectLater, until Disconnect: the program
+    // means to be connected.
     bool connected = false;
+    // Connect could not reach the database, and no call has since: the next one connects.
+    bool awaiting = false;
+    // The call under way reached the database for the first time since such a Connect.
+    bool reached = false;
+    std::function<void()> connectedHook;
     // The transaction was lost (the connection went, the database ended it, the user gave a call
     // up): every call fails until the caller ends it, and its COMMIT stores nothing.
     bool aborted = false;
@@ -145,13 +171,16 @@ struct Session {
     // COMMIT or ROLLBACK.
     long End(Transaction& t, SQLSMALLINT how);
 
+    // A new link, made on a thread the user may give up waiting for; nullptr when it could not be
+    // made (why in `failed`) or the user gave up.
+    std::shared_ptr<Link> Connected(ConnectOutcome& failed, bool& givenUp);
+    // Tells the hook of the loss behind the failure in `t`, whose results stand whatever it does.
+    void Tell(Transaction& t, Transaction::Loss loss);
+
   private:
     // Whether a call may run now; otherwise SQLCode -1 and why. A connection that went before this
     // transaction began is made again first.
     bool Ready(Transaction& t);
-    // A new link, made on a thread the user may give up waiting for; nullptr when it could not be
-    // made (why in `failed`) or the user gave up.
-    std::shared_ptr<Link> Connected(ConnectOutcome& failed, bool& givenUp);
 
     AfterFailure WhatFailureLeft(const Transaction& t);
     bool ConnectionGone(const Transaction& t) const;
@@ -167,8 +196,6 @@ struct Session {
     void ConnectAgain(Transaction& t, bool transactionLost);
     // The user gave the call up: its link is let go, and the call fails.
     void GiveUp(Transaction& t, bool transactionLost);
-    // Tells the hook of the loss behind the failure in `t`, whose results stand whatever it does.
-    void Tell(Transaction& t, Transaction::Loss loss);
 };
 
 }  // namespace rt::tx

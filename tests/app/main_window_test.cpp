@@ -493,11 +493,20 @@ TEST_F(MainWindowOpening, AnotherProgramCanWriteWhileTheProgramIsIdle) {
     EXPECT_FALSE(laurel::sqlca.InTransaction());
 }
 
-// Start-up when the data source cannot be reached: the application object reports the failure and
-// opens the main window all the same, with nothing shown.
-TEST_F(MainWindowOpening, FailedConnectionIsReportedAndTheMainWindowStillOpens) {
+// Start-up when the database cannot be reached (the server is stopped, the file is not there): the
+// application object reports the failure and opens the main window all the same, with nothing
+// shown. A command while the database is still away says so in the program's own words; the first
+// command once it is there connects, reads the list and shows its first recommendation.
+TEST_F(MainWindowOpening, FailedConnectionIsReportedAndTheNextCommandConnectsOnceTheDatabaseIsThere) {
+    namespace fs = std::filesystem;
+    Seed({XmId(1), "2008 01AA", "项目一"});
     laurel::sqlca.Disconnect();
-    Db().MakeUnreachable();
+    const bool server = testing_support::ScratchDatabase::OnPostgreSQL();
+    const fs::path file = Db().Folder() / "missing" / "laurel.db";
+    if (server)
+        testing_support::TakeConnections(Db(), false);
+    else
+        Db().MakeUnreachable();
 
     Dialogs().Answer(1);
     laurel::win::laurel app;
@@ -528,6 +537,35 @@ TEST_F(MainWindowOpening, FailedConnectionIsReportedAndTheMainWindowStillOpens) 
     EXPECT_FALSE(w.st_2->Visible());
     EXPECT_FALSE(w.cb_p->Visible());
     EXPECT_FALSE(w.cb_n->Visible());
+    EXPECT_TRUE(w.StatusField().ends_with("（未连接）")) << w.StatusField();
+
+    auto* menu = dynamic_cast<laurel::records::m_main*>(w.GetMenu());
+    ASSERT_NE(menu, nullptr);
+    Dialogs().Clear();
+    Dialogs().Answer(1);
+    menu->next->Click();
+    EXPECT_EQ(Boxes(),
+              std::vector<std::string>{
+                  "提示信息|与数据库的连接已经中断，暂时无法恢复。\n刚才的操作没有完成，已输入的内容仍然保"
+                  "留，请稍后再操作一次。"});
+    EXPECT_EQ(laurel::current_id, "99999999");
+    EXPECT_FALSE(laurel::sqlca.InTransaction());
+
+    // The server starts; the file is put back.
+    if (server) {
+        testing_support::TakeConnections(Db(), true);
+    } else {
+        fs::create_directories(file.parent_path());
+        fs::copy_file(Db().DatabaseFile(), file);
+    }
+    Dialogs().Clear();
+    menu->next->Click();
+    EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
+    EXPECT_TRUE(laurel::sqlca.Connected());
+    EXPECT_EQ(w.dw_no->RowCount(), 1);
+    EXPECT_EQ(laurel::current_id, XmId(1));
+    EXPECT_EQ(w.dw_no1->GetItemString(1, "xm_name"), "项目一");
+    EXPECT_FALSE(w.StatusField().ends_with("（未连接）")) << w.StatusField();
 }
 
 // ---------------------------------------------------------------------------------------------

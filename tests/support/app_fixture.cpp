@@ -84,6 +84,7 @@ void AppTest::TearDown() {
     other_.reset();
     probe_.reset();
     laurel::sqlca.Disconnect();
+    laurel::sqlca.ConnectLater = false;
     laurel::current_id.clear();
     laurel::current_page = 0;
     laurel::current_ry = 0;
