@@ -1,15 +1,21 @@
 #include "records/w_datasource.h"
 
 #include <algorithm>
+#include <cctype>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <optional>
 #include <vector>
 
 #include "exchange/package.h"
 #include "records/data_source.h"
 #include "records/globals.h"
+#include "runtime/platform/files.h"
 #include "runtime/platform/path.h"
 #include "runtime/text/text.h"
+#include "runtime/ui/datawindow_control.h"
 #include "runtime/ui/dialogs.h"
 #include "schema/tables.h"
 #include "sections/globals.h"
@@ -89,6 +95,55 @@ bool Exists(const std::string& file) {
     return std::filesystem::exists(rt::FsPath(file), ec);
 }
 
+// A reason why a recommendation was not copied, as the user reads it: the database's own
+// diagnostic ("SQLSTATE: message" lines, in the words of the driver and its language) gives way
+// to what the class of its state means, with the state for whoever looks into it.
+std::string InWords(const std::string& why) {
+    const auto isState = [&why](std::size_t at) {
+        if (at + 6 > why.size() || why[at + 5] != ':') return false;
+        for (std::size_t i = at; i < at + 5; ++i)
+            if (!std::isdigit(static_cast<unsigned char>(why[i])) &&
+                !std::isupper(static_cast<unsigned char>(why[i])))
+                return false;
+        return at == 0 || !std::isalnum(static_cast<unsigned char>(why[at - 1]));
+    };
+    std::size_t at = 0;
+    while (at < why.size() && !isState(at)) ++at;
+    if (at == why.size()) return why;
+    const std::string state = why.substr(at, 5);
+    const std::string cls = state.substr(0, 2);
+    std::string meaning = "数据库拒绝写入";
+    if (cls == "08")
+        meaning = "与数据库的连接中断";
+    else if (cls == "22")
+        meaning = "其中的数据不符合数据库中数据表的定义";
+    else if (cls == "23")
+        meaning = "其中的数据与数据库中已有的数据或规则冲突";
+    else if (cls == "40")
+        meaning = "与其他用户同时写入时发生冲突，请稍后再试";
+    else if (cls == "42")
+        meaning = "数据库中的数据表与本程序不一致，或没有写入的权限";
+    else if (cls == "53" || cls == "57" || cls == "58")
+        meaning = "数据库暂时无法处理（资源不足或正在停止）";
+    return why.substr(0, at) + meaning + "（状态 " + state + "）";
+}
+
+// What ended a copy, said once.
+std::string LossWords(rt::Transaction::Loss loss, bool server) {
+    switch (loss) {
+        case rt::Transaction::Loss::ConnectionRestored:
+        case rt::Transaction::Loss::ConnectionDown:
+            return server ? "复制时与服务器的连接中断了，" : "复制时与数据库的连接中断了，";
+        case rt::Transaction::Loss::GivenUp:
+            return "已放弃等待数据库应答，";
+        case rt::Transaction::Loss::DiskFull:
+            return "数据库所在的磁盘已满，";
+        case rt::Transaction::Loss::DiskFailed:
+            return "数据库文件读写出错，";
+    }
+    return {};
+}
+
 // A password goes where others can read it only when the user says so: a data-source file that
 // others may read (made so by the user, or shared with them through a link) stays so.
 bool PasswordMayGoThere(const rt::DataSourceEntries& entries) {
@@ -100,6 +155,14 @@ bool PasswordMayGoThere(const rt::DataSourceEntries& entries) {
                    "选“否”则不写入：可以不填密码（驱动程序另从密码文件读取），\n"
                    "或先把这个文件改为只有自己能读取。",
                Icon::Question, Buttons::YesNo, 2) == 1;
+}
+
+// Whether a data source leads away from the database of this desktop that the program works on,
+// whose recommendations may then go there too.
+bool LeavesThisDesktop(const rt::DataSourceDescription& to) {
+    const rt::DataSourceDescription& from = DataSourceInUse();
+    if (from.kind != rt::DataSourceDescription::Kind::File || !sqlca.Connected()) return false;
+    return to.kind != rt::DataSourceDescription::Kind::File || !rt::SameFile(from.file, to.file);
 }
 
 }  // namespace
@@ -253,11 +316,18 @@ std::optional<rt::ServerSettings> w_datasource::Server() {
     return s;
 }
 
-std::string w_datasource::Try(const rt::DataSourceEntries& entries, rt::Transaction& t) const {
+std::optional<std::string> w_datasource::Try(const rt::DataSourceEntries& entries, rt::Transaction& t) const {
     t.DBMS = "ODBC";
     t.AutoCommit = false;
     t.DBParm = DBParmFor(rt::ConnectStringFor(entries));
-    if (t.Connect() != 0) return ConnectMessage(entries, t.SQLErrText);
+    // The user asked for this wait and may want to end it: 取消 is offered at once.
+    auto givenUp = std::make_shared<bool>(false);
+    t.OnTransactionLost([givenUp](rt::Transaction::Loss loss) {
+        *givenUp = *givenUp || loss == rt::Transaction::Loss::GivenUp;
+    });
+    const rt::ui::WaitingBoxFor waiting("正在连接数据库，请稍候……\n选择“取消”停止等待。",
+                                        std::chrono::milliseconds(500));
+    if (t.Connect() != 0) return *givenUp ? std::string() : ConnectMessage(entries, t.SQLErrText);
 
     const std::vector<std::string> present = schema::TablesPresent(t);
     std::vector<std::string> missing;
@@ -273,6 +343,7 @@ std::string w_datasource::Try(const rt::DataSourceEntries& entries, rt::Transact
         }
     }
     t.Rollback();
+    if (*givenUp) return std::string();
     if (missing.size() == schema::kTables.size())
         return "已经连接到数据库，但其中还没有推荐系统的数据表。\n请数据库管理员先用 tallowmere-initdb "
                "--dsn\n准备这个数据库。";
@@ -282,7 +353,13 @@ std::string w_datasource::Try(const rt::DataSourceEntries& entries, rt::Transact
     if (!empty.empty())
         return "已经连接到数据库，但代码表 " + Joined(empty) +
                " 中没有数据。\n请数据库管理员先准备好代码表。";
-    return {};
+    return std::nullopt;
+}
+
+bool w_datasource::Serves(const rt::DataSourceEntries& entries, rt::Transaction& t) const {
+    const std::optional<std::string> problem = Try(entries, t);
+    if (problem && !problem->empty()) Say(*problem);
+    return !problem;
 }
 
 void w_datasource::cb_test_clicked() {
@@ -302,20 +379,15 @@ void w_datasource::cb_test_clicked() {
         entries = rt::FileDataSource(file);
     }
     rt::Transaction t;
-    const std::string problem = Try(entries, t);
-    if (!problem.empty()) {
-        Say(problem);
-        return;
-    }
-    Say("连接成功，数据库中推荐系统的数据表齐全。", Icon::Information);
+    if (Serves(entries, t)) Say("连接成功，数据库中推荐系统的数据表齐全。", Icon::Information);
 }
 
-void w_datasource::OfferCopy(rt::Transaction& server) {
-    if (rt::ui::MessageBox(
-            kTitle,
-            "是否把本台电脑数据库中的推荐书复制到服务器上？\n服务器上已有相同编号的推荐书不复制，\n"
-            "本台电脑的数据库保持不变。",
-            Icon::Question, Buttons::YesNo, 1) != 1)
+void w_datasource::OfferCopy(rt::Transaction& target, bool server) {
+    const std::string there = server ? "服务器上" : "共用的数据库中";
+    if (rt::ui::MessageBox(kTitle,
+                           "是否把本台电脑数据库中的推荐书复制到" + there + "？\n" + there +
+                               "已有相同编号的推荐书不复制，\n本台电脑的数据库保持不变。",
+                           Icon::Question, Buttons::YesNo, 1) != 1)
         return;
     std::vector<std::vector<rt::Value>> local;
     const long read = sqlca.Query("SELECT xm_id, xm_name FROM j_xm_base ORDER BY xm_id", {}, local);
@@ -325,18 +397,31 @@ void w_datasource::OfferCopy(rt::Transaction& server) {
         Say("无法读取本台电脑数据库中的推荐书：" + unread, Icon::StopSign);
         return;
     }
+    // A connection that goes, or a database that can no longer write, ends the copy: said once,
+    // with what is left, rather than once for each recommendation after it.
+    auto lost = std::make_shared<std::optional<rt::Transaction::Loss>>();
+    target.OnTransactionLost([lost](rt::Transaction::Loss loss) {
+        if (!*lost) *lost = loss;
+    });
     const std::string folder = WorkingFolder();
     int copied = 0;
-    std::vector<std::string> skipped;
-    std::string failed;
-    int failures = 0;
+    std::vector<std::string> skipped, failed, left;
     for (const auto& row : local) {
         const std::string key = row[0].ToText();
         const std::string named = key + "（" + (row[1].IsNull() ? std::string() : row[1].ToText()) + "）";
+        if (*lost) {
+            left.push_back(named);
+            continue;
+        }
         const exchange::CopyResult result =
-            exchange::CopyRecommendation(targets_.views, targets_.ole_1.Object(), key, server, folder);
+            exchange::CopyRecommendation(targets_.views, targets_.ole_1.Object(), key, target, folder);
         // The export views read this database: nothing of it stays held while the next is copied.
         EndReading();
+        if (*lost) {
+            // Its transaction went with the connection: nothing of it was stored.
+            left.push_back(named);
+            continue;
+        }
         switch (result.result) {
             case exchange::CopyResult::Copied:
                 ++copied;
@@ -345,18 +430,32 @@ void w_datasource::OfferCopy(rt::Transaction& server) {
                 skipped.push_back(named);
                 break;
             case exchange::CopyResult::Failed:
-                ++failures;
-                failed += "\n" + named + "：" + result.why;
+                failed.push_back(named + "：" + InWords(result.why));
                 break;
         }
     }
-    std::string report = "复制到服务器：已复制 " + std::to_string(copied) + " 份推荐书。";
-    if (!skipped.empty()) {
-        report += "\n服务器上已有相同编号、没有复制的 " + std::to_string(skipped.size()) + " 份：";
-        for (const std::string& named : skipped) report += "\n" + named;
+    target.OnTransactionLost(nullptr);
+
+    // The counts in the box; each recommendation not copied, with why, in its scrolling details.
+    rt::MessageRequest report{kTitle, std::string("复制到") + (server ? "服务器" : "共用的数据库") +
+                                          "：已复制 " + std::to_string(copied) + " 份推荐书。"};
+    const auto list = [&report](const std::string& heading, const std::vector<std::string>& lines) {
+        if (lines.empty()) return;
+        report.details += (report.details.empty() ? "" : "\n") + heading;
+        for (const std::string& line : lines) report.details += "\n" + line;
+    };
+    if (!skipped.empty())
+        report.text += "\n" + there + "已有相同编号、没有复制的 " + std::to_string(skipped.size()) + " 份。";
+    if (!failed.empty()) report.text += "\n没有复制成功的 " + std::to_string(failed.size()) + " 份。";
+    if (*lost) {
+        report.text += "\n" + LossWords(**lost, server) + "还有 " + std::to_string(left.size()) +
+                       " 份没有复制。\n请稍后再复制一次：" + there + "已有的不会重复复制。";
     }
-    if (failures > 0) report += "\n没有复制成功的 " + std::to_string(failures) + " 份：" + failed;
-    Say(report, failures > 0 ? Icon::Exclamation : Icon::Information);
+    list(there + "已有相同编号、没有复制的：", skipped);
+    list("没有复制成功的：", failed);
+    list("还没有复制的：", left);
+    report.icon = failed.empty() && !*lost ? Icon::Information : Icon::Exclamation;
+    rt::ui::MessageBox(report);
 }
 
 bool w_datasource::Settle(const rt::DataSourceEntries* entries) {
@@ -380,11 +479,7 @@ void w_datasource::cb_ok_clicked() {
     const std::string name = DataSourceName();
     if (rb_system->Checked()) {
         rt::Transaction t;
-        const std::string problem = Try(rt::ReadDataSource(name, rt::DataSourceScope::System), t);
-        if (!problem.empty()) {
-            Say(problem);
-            return;
-        }
+        if (!Serves(rt::ReadDataSource(name, rt::DataSourceScope::System), t)) return;
         if (current_.scope == rt::DataSourceScope::User &&
             rt::ui::MessageBox(kTitle,
                                "将删除您自己设置的数据源“" + name + "”（" + rt::UserDataSourcePlace() +
@@ -392,6 +487,10 @@ void w_datasource::cb_ok_clicked() {
                                    "。\n是否继续？",
                                Icon::Question, Buttons::YesNo, 2) != 1)
             return;
+        if (LeavesThisDesktop(system_)) {
+            if (!targets_.sections.offersave()) return;
+            OfferCopy(t, system_.kind != rt::DataSourceDescription::Kind::File);
+        }
         Settle(nullptr);
         return;
     }
@@ -401,10 +500,7 @@ void w_datasource::cb_ok_clicked() {
         // A database that is not there yet is made by the next start.
         if (Exists(file)) {
             rt::Transaction t;
-            if (const std::string problem = Try(entries, t); !problem.empty()) {
-                Say(problem);
-                return;
-            }
+            if (!Serves(entries, t)) return;
         }
         Settle(&entries);
         return;
@@ -413,16 +509,14 @@ void w_datasource::cb_ok_clicked() {
     if (!server) return;
     const rt::DataSourceEntries entries = rt::ServerDataSource(*server);
     rt::Transaction t;
-    if (const std::string problem = Try(entries, t); !problem.empty()) {
-        Say(problem);
-        return;
-    }
-    if (!PasswordMayGoThere(entries)) return;
+    if (!Serves(entries, t) || !PasswordMayGoThere(entries)) return;
     // From this desktop's own database to a server: what the user has here may go there too, once
     // what is typed and not yet saved is saved or dropped.
-    if (DataSourceInUse().kind == rt::DataSourceDescription::Kind::File && sqlca.Connected()) {
+    rt::DataSourceDescription to;
+    to.kind = rt::DataSourceDescription::Kind::Server;
+    if (LeavesThisDesktop(to)) {
         if (!targets_.sections.offersave()) return;
-        OfferCopy(t);
+        OfferCopy(t, true);
     }
     Settle(&entries);
 }

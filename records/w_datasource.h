@@ -66,12 +66,16 @@ class w_datasource : public rt::ui::Window {
     // The server as the fields give it; nothing, once the user has been told what is missing.
     std::optional<rt::ServerSettings> Server();
     // Connects `t` to the database of `entries` and checks that it holds the program's tables, the
-    // code tables with their rows: "" when it serves, else what is wrong, in the user's words. `t`
-    // stays connected, its transaction ended, whatever the outcome of the check.
-    std::string Try(const rt::DataSourceEntries& entries, rt::Transaction& t) const;
-    // Offers to copy the recommendations of this desktop's own database to the server of `server`,
-    // copies them when the user agrees, and reports what became of each.
-    void OfferCopy(rt::Transaction& server);
+    // code tables with their rows: nothing when it serves, else what is wrong, in the user's words,
+    // or "" when the user gave up waiting for it. `t` stays connected, its transaction ended,
+    // whatever the outcome of the check.
+    std::optional<std::string> Try(const rt::DataSourceEntries& entries, rt::Transaction& t) const;
+    // Whether the database of `entries` serves, as Try finds it; when not, the user has been told.
+    bool Serves(const rt::DataSourceEntries& entries, rt::Transaction& t) const;
+    // Offers to copy the recommendations of this desktop's own database to the database of `target`
+    // (a server's, or a file that every user of the desktop shares), copies them when the user
+    // agrees, and reports what became of each.
+    void OfferCopy(rt::Transaction& target, bool server);
     // Writes the user's data source (or removes it, for the system's), and tells the user it takes
     // effect at the next start. False when it could not be written (said already).
     bool Settle(const rt::DataSourceEntries* entries);

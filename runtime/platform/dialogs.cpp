@@ -33,6 +33,7 @@ class StandardErrorDialogs : public DialogService {
   public:
     int Message(const MessageRequest& request) override {
         std::fprintf(stderr, "%s: %s\n", request.title.c_str(), request.text.c_str());
+        if (!request.details.empty()) std::fprintf(stderr, "%s\n", request.details.c_str());
         return request.defaultButton;
     }
     // Nobody can give up: the wait lasts as long as the database keeps it.
@@ -99,8 +100,12 @@ void OnWaitForUser(std::function<void()> hook) {
 }
 
 int MessageBox(std::string_view title, std::string_view text, Icon icon, Buttons buttons, int defaultButton) {
+    return MessageBox({std::string(title), std::string(text), icon, buttons, defaultButton});
+}
+
+int MessageBox(const MessageRequest& request) {
     WaitForUser();
-    return Dialogs().Message({std::string(title), std::string(text), icon, buttons, defaultButton});
+    return Dialogs().Message(request);
 }
 
 int GetFileSaveName(std::string_view title, std::string& path, std::string& file, std::string_view extension,

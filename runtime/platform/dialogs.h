@@ -21,6 +21,9 @@ struct MessageRequest {
     Icon icon = Icon::Information;
     Buttons buttons = Buttons::OK;
     int defaultButton = 1;  // 1 the first button
+    // Lines the box shows below its text in a scrolling area of a few lines' height, however many
+    // there are; none when empty.
+    std::string details{};
 };
 
 struct FileRequest {
@@ -75,6 +78,8 @@ std::unique_ptr<DialogService> SetDialogs(std::unique_ptr<DialogService> service
 // MessageBox(title, text [, icon, buttons, default]). Title and text alone: information icon, OK.
 int MessageBox(std::string_view title, std::string_view text, Icon icon = Icon::Information,
                Buttons buttons = Buttons::OK, int defaultButton = 1);
+// A box as `request` asks, its details included.
+int MessageBox(const MessageRequest& request);
 int GetFileSaveName(std::string_view title, std::string& path, std::string& file, std::string_view extension,
                     std::string_view filter, std::string_view initialDir);
 int GetFileOpenName(std::string_view title, std::string& path, std::string& file, std::string_view extension,

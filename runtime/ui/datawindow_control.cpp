@@ -12,6 +12,8 @@
 #include <QVBoxLayout>
 #include <QWidget>
 #include <chrono>
+#include <string>
+#include <utility>
 
 #include "runtime/ui/datawindow_form.h"
 #include "runtime/ui/datawindow_grid.h"
@@ -107,6 +109,7 @@ namespace {
 // How long a statement may keep the user waiting before a box lets him give it up, and how
 // often the window is repainted meanwhile.
 std::chrono::milliseconds offerToGiveUpAfter = std::chrono::seconds(3);
+std::string waitingText = "正在等待数据库应答……\n选择“取消”放弃这次操作，已输入的内容仍然保留。";
 constexpr auto kRepaintEvery = std::chrono::milliseconds(50);
 
 // Holds back the window system's requests to close a window while it lives: a request that got
@@ -188,10 +191,8 @@ void WaitForDatabase(rt::Transaction::Wait& wait) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         if (wait.Elapsed() < offerAt) continue;
         QGuiApplication::changeOverrideCursor(Qt::ArrowCursor);
-        const int answer = Dialogs().Waiting(
-            {"提示信息", "正在等待数据库应答……\n选择“取消”放弃这次操作，已输入的内容仍然保留。",
-             Icon::Information, Buttons::Cancel, 1},
-            [&wait] { return wait.Over(std::chrono::milliseconds(0)); });
+        const int answer = Dialogs().Waiting({"提示信息", waitingText, Icon::Information, Buttons::Cancel, 1},
+                                             [&wait] { return wait.Over(std::chrono::milliseconds(0)); });
         QGuiApplication::changeOverrideCursor(Qt::WaitCursor);
         if (answer != 0) wait.Cancel();
         offerAt = wait.Elapsed() + offerToGiveUpAfter;
@@ -226,6 +227,14 @@ std::chrono::milliseconds WaitingBoxDelay() {
 
 void SetWaitingBoxDelay(std::chrono::milliseconds delay) {
     offerToGiveUpAfter = delay;
+}
+
+WaitingBoxFor::WaitingBoxFor(std::string text, std::chrono::milliseconds delay)
+    : text_(std::exchange(waitingText, std::move(text))), delay_(std::exchange(offerToGiveUpAfter, delay)) {}
+
+WaitingBoxFor::~WaitingBoxFor() {
+    waitingText = std::move(text_);
+    offerToGiveUpAfter = delay_;
 }
 
 DataWindowControl::DataWindowControl(Window& parent, std::string name, std::string_view dataObject)

@@ -52,4 +52,18 @@ class DataWindowControl : public Control, public rt::DataWindow {
 std::chrono::milliseconds WaitingBoxDelay();
 void SetWaitingBoxDelay(std::chrono::milliseconds delay);
 
+// While it lives, a wait for the database offers 取消 after `delay`, in the words of `text`: for a
+// wait the user asked for (a test of a connection), which he may want to end at once.
+class WaitingBoxFor {
+  public:
+    WaitingBoxFor(std::string text, std::chrono::milliseconds delay);
+    ~WaitingBoxFor();
+    WaitingBoxFor(const WaitingBoxFor&) = delete;
+    WaitingBoxFor& operator=(const WaitingBoxFor&) = delete;
+
+  private:
+    std::string text_;
+    std::chrono::milliseconds delay_;
+};
+
 }  // namespace rt::ui

@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QSpacerItem>
@@ -124,6 +125,34 @@ void FitMessageBox(QMessageBox& box) {
     }
 }
 
+// How many lines of a box's details show at once; the others are a scroll away.
+constexpr int kDetailLines = 12;
+
+// The details of a box, below its text: as many lines as there are, in an area of a few lines'
+// height that scrolls, so that the box stays on the screen whatever their number, and each line
+// whole, wrapped where it is longer than the area is wide.
+void AddDetails(QMessageBox& box, const std::string& details) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (details.empty() || grid == nullptr) return;
+    auto* area = new QPlainTextEdit(&box);
+    area->setObjectName(QStringLiteral("laurel_msgbox_details"));
+    area->setAccessibleName(QStringLiteral("详细情况"));
+    area->setReadOnly(true);
+    area->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    area->setPlainText(Q(details));
+    const QFontMetrics metrics(area->font());
+    area->setFixedHeight(metrics.lineSpacing() * kDetailLines + 2 * area->frameWidth() +
+                         static_cast<int>(2 * area->document()->documentMargin()));
+    area->setMinimumWidth(std::min(metrics.averageCharWidth() * 64, ScreenArea(box).width() - 200));
+    // Below the text, in its column, above the buttons: where the toolkit puts a box's informative
+    // text.
+    int row = 0, column = 1, rows = 1, columns = 1;
+    if (const auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
+        if (const int at = grid->indexOf(label); at >= 0)
+            grid->getItemPosition(at, &row, &column, &rows, &columns);
+    grid->addWidget(area, row + rows, column, 1, columns);
+}
+
 // Title, text, icon and buttons of a box as `r` asks; returns the buttons in their order.
 std::vector<QPushButton*> SetUp(QMessageBox& box, const MessageRequest& r, int escape) {
     box.setWindowTitle(Q(r.title));
@@ -180,6 +209,7 @@ std::vector<QPushButton*> SetUp(QMessageBox& box, const MessageRequest& r, int e
         r.defaultButton >= 1 && r.defaultButton <= static_cast<int>(buttons.size()) ? r.defaultButton : 1;
     box.setDefaultButton(buttons[def - 1]);
     if (escape != 0) box.setEscapeButton(buttons[static_cast<size_t>(escape) - 1]);
+    AddDetails(box, r.details);
     FitMessageBox(box);
     return buttons;
 }

@@ -7,11 +7,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QImage>
 #include <QKeySequence>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
@@ -21,6 +25,10 @@
 #include <QToolBar>
 #include <QWidgetAction>
 #include <QWindow>
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -40,6 +48,7 @@
 #include "records/w_datasource.h"
 #include "runtime/config/data_source.h"
 #include "runtime/ui/application.h"
+#include "runtime/ui/dialogs.h"
 #include "runtime/ui/menu.h"
 #include "runtime/ui/window.h"
 #include "schema/initdb.h"
@@ -1805,6 +1814,38 @@ TEST_F(DataSourceDialog, EachFailureSaysWhatIsWrongInChineseAndWritesNothing) {
     }
     EXPECT_EQ(laurel::records::DataSourceStatus(laurel::records::CurrentDataSource(), true),
               "本机数据库 laurel.db");
+
+    // A server that takes the connection and never answers (a socket that listens and accepts
+    // nothing): the wait shows within a second, 取消 ends it at once and nothing more is said; left
+    // alone, the test ends with words of its own, not those of a refused port.
+    const testing_support::SilentServer silent;
+    ASSERT_FALSE(silent.Port().empty());
+    const std::string& silentPort = silent.Port();
+    auto w = Dialog();
+    Fill(*w, "127.0.0.1", silentPort, database_, password_);
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point clicked, shown;
+    Dialogs().whileShown = [&shown](const rt::ui::MessageRequest&) { shown = Clock::now(); };
+    Dialogs().Clear();
+    Dialogs().AnswerWait(1);
+    clicked = Clock::now();
+    w->cb_test->Click();
+    const Clock::duration took = Clock::now() - clicked;
+    EXPECT_TRUE(Boxes().empty()) << Dialogs().Transcript();
+    ASSERT_EQ(Dialogs().waits.size(), 1u);
+    EXPECT_EQ(Dialogs().waits[0].request.text, "正在连接数据库，请稍候……\n选择“取消”停止等待。");
+    EXPECT_LT(shown - clicked, std::chrono::seconds(1));
+    EXPECT_LT(took - (shown - clicked), std::chrono::seconds(1)) << "取消 answered late";
+    Dialogs().whileShown = nullptr;
+
+    Dialogs().Clear();
+    Dialogs().Answer(1);
+    w->cb_test->Click();
+    EXPECT_EQ(Boxes(),
+              std::vector<std::string>{"提示信息|服务器没有应答（127.0.0.1，端口 " + silentPort +
+                                       "）。\n连接已经发出，但在规定的时间内没有得到回答：\n服务器可能"
+                                       "过于繁忙，或网络有故障。\n请稍后再试，或请数据库管理员检查服务器"
+                                       "和网络。"});
 }
 
 // The user's data source becomes the server's, exactly once, with what the README asks of it; the
@@ -1970,20 +2011,22 @@ TEST_F(DataSourceDialog, CopyingTheLocalRecommendationsTakesEachWholeOrNotAtAllA
     Dialogs().whileShown = nullptr;
     ASSERT_EQ(Boxes().size(), 4u) << Dialogs().Transcript();
     EXPECT_EQ(Boxes()[0], "提示信息|申请书已有修改，是否保存？");
+    const rt::ui::MessageRequest report = Dialogs().messages[2].request;
     EXPECT_EQ(Pending("SELECT xm_ename FROM j_xm_base WHERE xm_id = ?", {refused.id}), "typed, not saved");
     // The recommendation on show stays the current one, and its list row the current row.
     EXPECT_EQ(laurel::current_id, refused.id);
     EXPECT_EQ(W().dw_no->GetRow(), 3);
-    // The reason is the server's own, after the package's place where it refused.
-    const std::string report = Boxes()[2];
-    const std::string said =
-        "提示信息|复制到服务器：已复制 1 份推荐书。\n服务器上已有相同编号、没有复制的 1 "
-        "份：\n201812340002（服务器上已有的）"
-        "\n没有复制成功的 1 份：\n201812340003（服务器拒收的项目）：推荐书无法写入数据库：xm_base.xml "
-        "第1行，";
-    EXPECT_EQ(report.substr(0, said.size()), said);
-    EXPECT_NE(report.find("refused here", said.size()), std::string::npos) << report;
-    EXPECT_EQ(Dialogs().messages[2].request.icon, Icon::Exclamation);
+    // The counts in the box, the recommendations in its details: the reason the package's place
+    // where the server refused, and what the server's state means, never the driver's words.
+    EXPECT_EQ(
+        report.text,
+        "复制到服务器：已复制 1 份推荐书。\n服务器上已有相同编号、没有复制的 1 份。\n没有复制成功的 1 份。");
+    EXPECT_EQ(
+        report.details,
+        "服务器上已有相同编号、没有复制的：\n201812340002（服务器上已有的）\n没有复制成功的：\n"
+        "201812340003（服务器拒收的项目）：推荐书无法写入数据库：xm_base.xml 第1行，数据库拒绝写入（状态 "
+        "P0001）");
+    EXPECT_EQ(report.icon, Icon::Exclamation);
 
     // Here: every row as it was.
     EXPECT_EQ(local(), before);
@@ -2012,9 +2055,76 @@ TEST_F(DataSourceDialog, CopyingTheLocalRecommendationsTakesEachWholeOrNotAtAllA
             << table;
 }
 
+// Three hundred recommendations, and the server ends the copy's session halfway: the report says
+// so once, in Chinese, with how many were not copied, lists them in a scrolling area and fits a
+// screen of 1000 pixels.
+TEST_F(DataSourceDialog, ACopyCutOffHalfwaySaysSoOnceAndItsReportFitsTheScreen) {
+    constexpr int kMany = 300, kHalf = 150;
+    for (int n = 1; n <= kMany; ++n) {
+        char serial[5];
+        std::snprintf(serial, sizeof serial, "%04d", n);
+        Seed({std::string("20181234") + serial, std::string("2008 ") + serial, "项目" + std::to_string(n)});
+    }
+    rt::Transaction server;
+    ASSERT_TRUE(ConnectServer(server, database_));
+    for (const std::string& sql :
+         {"CREATE FUNCTION cut_off() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF (SELECT count(*) FROM "
+          "j_xm_base) >= " +
+              std::to_string(kHalf) +
+              " THEN PERFORM pg_terminate_backend(pg_backend_pid()); END IF; RETURN NEW; END $$",
+          std::string(
+              "CREATE TRIGGER cut_off BEFORE INSERT ON j_xm_base FOR EACH ROW EXECUTE FUNCTION cut_off()")})
+        ASSERT_EQ(server.Execute(sql), 0) << sql << ": " << server.SQLErrText;
+    ASSERT_EQ(server.Commit(), 0) << server.SQLErrText;
+
+    OpenMainWindow();
+    auto w = Dialog();
+    Fill(*w, "127.0.0.1", testing_support::ScratchDatabase::ServerPort(), database_, password_);
+    // The report as the desktop shows it.
+    QSize size;
+    bool scrolls = false;
+    Dialogs().whileShown = [&](const rt::ui::MessageRequest& box) {
+        if (!box.text.starts_with("复制到服务器")) return;
+        QTimer::singleShot(0, [&] {
+            auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (shown == nullptr) return;
+            size = shown->size();
+            // The list below the counts, as wide as they are, above the button.
+            const auto* list = shown->findChild<QPlainTextEdit*>();
+            const auto* text = shown->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            const auto* buttons = shown->findChild<QDialogButtonBox*>();
+            scrolls = list != nullptr && text != nullptr && buttons != nullptr &&
+                      list->geometry().top() >= text->geometry().bottom() &&
+                      list->geometry().left() == text->geometry().left() &&
+                      list->geometry().bottom() < buttons->geometry().top();
+            shown->buttons().front()->click();
+        });
+        rt::ui::MakeQtDialogs()->Message(box);
+    };
+    for (int answer : {1, 1, 2}) Dialogs().Answer(answer);  // copy, the report, not now
+    w->cb_ok->Click();
+    Dialogs().whileShown = nullptr;
+    ASSERT_EQ(Boxes().size(), 3u) << Dialogs().Transcript();
+    const rt::ui::MessageRequest report = Dialogs().messages[1].request;
+    EXPECT_EQ(report.text, "复制到服务器：已复制 " + std::to_string(kHalf) +
+                               " 份推荐书。\n复制时与服务器的连接中断了，还有 " +
+                               std::to_string(kMany - kHalf) +
+                               " 份没有复制。\n请稍后再复制一次：服务器上已有的不会重复复制。");
+    EXPECT_TRUE(report.details.starts_with("还没有复制的：\n201812340151（项目151）\n")) << report.details;
+    EXPECT_TRUE(report.details.ends_with("\n201812340300（项目300）")) << report.details;
+    EXPECT_TRUE(std::none_of(report.details.begin(), report.details.end(), [](char c) {
+        return std::isalpha(static_cast<unsigned char>(c));
+    })) << report.details;
+    EXPECT_TRUE(scrolls);
+    EXPECT_GT(size.height(), 0);
+    EXPECT_LE(size.height(), std::min(1000, QGuiApplication::primaryScreen()->availableGeometry().height()));
+}
+
 // A data source that every user of the desktop shares serves once the user's own is removed,
-// after a question; 否 keeps everything.
+// after a question; 否 keeps everything. Leading away from this desktop's database, it offers the
+// copy of what is here as a server chosen by hand does.
 TEST_F(DataSourceDialog, TheSystemsDataSourceServesOnceTheUsersOwnIsRemovedAfterAQuestion) {
+    SeedFull(kA);
     const std::string port = testing_support::ScratchDatabase::ServerPort();
     std::ofstream(testing_support::ScratchDatabase::SystemIni())
         << "[laurel]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=" << port
@@ -2034,13 +2144,23 @@ TEST_F(DataSourceDialog, TheSystemsDataSourceServesOnceTheUsersOwnIsRemovedAfter
     EXPECT_EQ(testing_support::FileBytes(userIni_), before_);
 
     Dialogs().Clear();
-    Dialogs().Answer(1);
-    Dialogs().Answer(2);
+    for (int answer : {1, 1, 1, 2}) Dialogs().Answer(answer);  // remove it, copy, the report, not now
     w->cb_ok->Click();
-    ASSERT_EQ(Boxes().size(), 2u) << Dialogs().Transcript();
+    ASSERT_EQ(Boxes().size(), 4u) << Dialogs().Transcript();
     EXPECT_EQ(Boxes()[0], question);
+    EXPECT_EQ(
+        Boxes()[1],
+        "提示信息|是否把本台电脑数据库中的推荐书复制到服务器上？\n服务器上已有相同编号的推荐书不复制，\n"
+        "本台电脑的数据库保持不变。");
+    EXPECT_EQ(Boxes()[2], "提示信息|复制到服务器：已复制 1 份推荐书。");
     EXPECT_TRUE(LaurelSections().empty()) << testing_support::FileBytes(userIni_);
     EXPECT_EQ(rt::FindDataSource("laurel"), rt::DataSourceScope::System);
+    rt::Transaction server;
+    ASSERT_TRUE(ConnectServer(server, database_));
+    std::vector<rt::Value> name(1);
+    ASSERT_EQ(server.SelectInto("SELECT xm_name FROM j_xm_base WHERE xm_id = ?", {kA.id}, name), 0)
+        << server.SQLErrText;
+    EXPECT_EQ(name[0], rt::Value(kA.name));
 }
 
 TEST(AboutSupportLine, CarriesTheTelephoneNumberOfTheSettingsOrNone) {

@@ -108,4 +108,19 @@ class IdlePipe {
     std::thread writer_;
 };
 
+// A port of 127.0.0.1 that takes connections and never answers them, as a server that hangs.
+// Port() is "" where none could be made.
+class SilentServer {
+  public:
+    SilentServer();
+    ~SilentServer();
+    SilentServer(const SilentServer&) = delete;
+    SilentServer& operator=(const SilentServer&) = delete;
+    const std::string& Port() const { return port_; }
+
+  private:
+    std::intptr_t socket_ = -1;
+    std::string port_;
+};
+
 }  // namespace testing_support

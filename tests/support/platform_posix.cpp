@@ -1,5 +1,6 @@
 // The tests' needs of the system on Linux.
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
@@ -7,6 +8,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -175,6 +177,24 @@ int TimesOpen(const std::filesystem::path& file) {
         if (fs::read_symlink(fd.path(), gone) == wanted) ++times;
     }
     return ec ? -1 : times;
+}
+
+// The kernel completes the handshake of a connection to a listening socket that never accepts it.
+SilentServer::SilentServer() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return;
+    socket_ = fd;
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof at;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0 && ::listen(fd, 16) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&at), &size) == 0)
+        port_ = std::to_string(ntohs(at.sin_port));
+}
+
+SilentServer::~SilentServer() {
+    if (socket_ >= 0) ::close(static_cast<int>(socket_));
 }
 
 }  // namespace testing_support
