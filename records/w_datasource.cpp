@@ -140,6 +140,10 @@ std::string LossWords(rt::Transaction::Loss loss, bool server) {
             return "数据库所在的磁盘已满，";
         case rt::Transaction::Loss::DiskFailed:
             return "数据库文件读写出错，";
+        case rt::Transaction::Loss::FileGone:
+            return "数据库文件已被删除或移走，";
+        case rt::Transaction::Loss::FileReadOnly:
+            return "数据库文件或它所在的文件夹不能写入，";
     }
     return {};
 }
