@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <system_error>
 
 namespace rt {
 
@@ -12,6 +13,18 @@ namespace rt {
 // it did and its file is replaced); a new file gets those of the process's umask. Copying a file
 // onto itself copies nothing and succeeds.
 int FileCopy(const std::string& source, const std::string& target);
+// The same; when the target cannot be written, `why` says why in words the user can act on
+// (WriteFailureReason, or MissingFolderReason of the target's folder).
+int FileCopy(const std::string& source, const std::string& target, std::string& why);
+
+// Why a file could not be written, from the system's error, in words the user can act on:
+// "没有写入权限", "磁盘空间不足" (a full disk or quota), "磁盘只读", "文件夹不存在", else
+// "系统错误 " and the error's number.
+std::string WriteFailureReason(const std::error_code& error);
+// Why the folder to write in is not there. A folder that could not be made on a disk that takes
+// no writes (the working folder of a program installed on one) is missing because of the disk,
+// which the nearest folder above it that exists tells: "磁盘只读", else "文件夹不存在".
+std::string MissingFolderReason(const std::string& folder);
 
 // Creates the empty file `path`, which must not exist yet (a link in its place counts as there):
 // 0 when it was made, else the system's error number (EEXIST: something was there).

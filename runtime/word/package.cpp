@@ -13,6 +13,7 @@
 
 #include "runtime/formats/zip_handles.h"
 #include "runtime/platform/fd.h"
+#include "runtime/platform/files.h"
 #include "runtime/platform/os.h"
 #include "runtime/platform/path.h"
 #include "runtime/word/markup.h"
@@ -78,40 +79,13 @@ std::string ZipReason(int code) {
     }
 }
 
-bool OverQuota(const std::error_code& ec) {
-#ifdef EDQUOT
-    return ec.value() == EDQUOT;
-#else
-    (void)ec;
-    return false;  // Windows reports a full quota as a full disk
-#endif
-}
-
-std::string SystemReason(const std::error_code& ec) {
-    if (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted) return "没有写入权限";
-    if (ec == std::errc::no_space_on_device || OverQuota(ec)) return "磁盘空间不足";
-    if (ec == std::errc::read_only_file_system) return "磁盘只读";
-    if (ec == std::errc::no_such_file_or_directory) return "文件夹不存在";
-    return "系统错误 " + std::to_string(ec.value());
-}
-
-// Why a folder to save in is not there. A folder that could not be made on a disk that takes no
-// writes (the working folder of a program installed on one) is missing because of the disk, and
-// the nearest folder above it that exists tells.
-std::string MissingFolderReason(std::filesystem::path folder) {
-    std::error_code ec;
-    while (!std::filesystem::exists(folder, ec) && folder.has_relative_path()) folder = folder.parent_path();
-    if (os::OnReadOnlyDisk(PathText(folder))) return "磁盘只读";
-    return "文件夹不存在";
-}
-
 // The system's own reason comes first where it is one the user can act on (a full disk, no
 // permission): the archive library reports a failed write of its buffered output as a read error.
 std::string ZipReason(zip_t* za) {
     const zip_error_t* error = zip_get_error(za);
     if (zip_error_system_type(error) == ZIP_ET_SYS) {
         std::string system =
-            SystemReason(std::error_code(zip_error_code_system(error), std::generic_category()));
+            WriteFailureReason(std::error_code(zip_error_code_system(error), std::generic_category()));
         if (!system.starts_with("系统错误")) return system;
     }
     return ZipReason(zip_error_code_zip(error));
@@ -432,7 +406,8 @@ void Package::SaveAs(const std::string& path) {
     const std::filesystem::path target = FsPath(path);
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
     const std::string failed = "无法保存文档" + QuotedFileName(path) + "：";
-    if (!std::filesystem::is_directory(folder, ec)) throw Error(failed + MissingFolderReason(folder));
+    if (!std::filesystem::is_directory(folder, ec))
+        throw Error(failed + MissingFolderReason(PathText(folder)));
     if (std::filesystem::is_directory(target, ec)) throw Error(failed + "已有同名的文件夹");
 
     const std::string archive = Archive();
@@ -442,7 +417,7 @@ void Package::SaveAs(const std::string& path) {
     Fd out;
     // 0666 less the umask, as any new file of the user's.
     out.fd = os::CreateNew(temp, 0666);
-    if (out.fd < 0) throw Error(failed + SystemReason(std::error_code(errno, std::generic_category())));
+    if (out.fd < 0) throw Error(failed + WriteFailureReason(std::error_code(errno, std::generic_category())));
     const bool written = WriteAll(out.fd, archive.data(), archive.size());
     const int writeError = errno;
     const bool closed = os::Close(out.fd) == 0;
@@ -450,13 +425,13 @@ void Package::SaveAs(const std::string& path) {
     out.fd = -1;
     if (!written || !closed) {
         os::Remove(temp);
-        throw Error(failed + SystemReason(std::error_code(written ? closeError : writeError,
-                                                          std::generic_category())));
+        throw Error(failed + WriteFailureReason(std::error_code(written ? closeError : writeError,
+                                                                std::generic_category())));
     }
     std::filesystem::rename(FsPath(temp), target, ec);
     if (ec) {
         std::filesystem::remove(FsPath(temp), ec);
-        throw Error(failed + SystemReason(ec));
+        throw Error(failed + WriteFailureReason(ec));
     }
 }
 
