@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +18,7 @@
 
 #include "runtime/formats/zip_handles.h"
 #include "runtime/platform/fd.h"
+#include "runtime/platform/files.h"
 #include "runtime/platform/os.h"
 #include "runtime/platform/path.h"
 #include "runtime/text/text.h"
@@ -215,6 +217,7 @@ std::string ReasonText(SkipReason why) {
 void Zip::Skip(const SkippedFile& f) {
     if (!skipped_) firstSkipped_ = f;
     skipped_ = true;
+    if (f.reason == SkipReason::Unwritable && f.error && !writeError_) writeError_ = f.error;
     if (SkippingFile) SkippingFile(f);
 }
 
@@ -330,6 +333,7 @@ long Packing::Write() {
 
 long Zip::zip() {
     skipped_ = false;
+    writeError_.clear();
     if (zipfilename.empty()) return kZipNoArchiveName;
     Packing packing(zipfilename, processsubfolders, preservepaths, [this](const SkippedFile& f) { Skip(f); });
     for (const std::string& line : Patterns(filestoprocess)) {
@@ -505,14 +509,19 @@ std::optional<SkipReason> Unpacking::Write(zip_uint64_t index, const fs::path& f
                                            SkippedFile& info) {
     std::string temp;
     Fd out;
+    const auto unwritable = [&info] {
+        info.error.assign(errno, std::generic_category());
+        return SkipReason::Unwritable;
+    };
     out.fd = os::CreateTemporary(PathText(folder / ".unzip-"), temp);
-    if (out.fd < 0) return SkipReason::Unwritable;
+    if (out.fd < 0) return unwritable();
     os::SetMode(out.fd, 0644);
     std::uint64_t total = 0;
     std::optional<SkipReason> failed = Inflate(index, out.fd, total, info);
-    if (os::Close(out.fd) != 0 && !failed) failed = SkipReason::Unwritable;
+    if (os::Close(out.fd) != 0 && !failed) failed = unwritable();
     out.fd = -1;
-    if (!failed && !os::Replace(temp, PathText(file))) failed = SkipReason::Unwritable;
+    errno = 0;  // not every system's rename sets it
+    if (!failed && !os::Replace(temp, PathText(file))) failed = unwritable();
     if (failed) {
         os::Remove(temp);
         return failed;
@@ -542,7 +551,10 @@ std::optional<SkipReason> Unpacking::Inflate(zip_uint64_t index, int fd, std::ui
             info.size = std::max(info.size, total);
             return over;
         }
-        if (!WriteAll(fd, buffer_.data(), static_cast<std::size_t>(n))) return SkipReason::Unwritable;
+        if (!WriteAll(fd, buffer_.data(), static_cast<std::size_t>(n))) {
+            info.error.assign(errno, std::generic_category());
+            return SkipReason::Unwritable;
+        }
     }
 }
 
@@ -596,6 +608,7 @@ bool PlausibleDirectory(int fd, std::uint64_t size) {
 
 long Zip::unzip() {
     skipped_ = false;
+    writeError_.clear();
     if (zipfilename.empty()) return kZipNoArchiveName;
     if (unziptofolder.empty()) return kZipNoTargetFolder;
 
@@ -641,7 +654,9 @@ std::string Zip::geterrordescription(int type, long code) const {
             if (!skipped_) return "有文件被跳过";
             return "有文件被跳过：" +
                    (firstSkipped_.filename.empty() ? "（无名文件）" : firstSkipped_.filename) + "（" +
-                   ReasonText(firstSkipped_.reason) + "）";
+                   ReasonText(firstSkipped_.reason) +
+                   (firstSkipped_.error ? "：" + WriteFailureReason(firstSkipped_.error) : std::string()) +
+                   "）";
         case kZipCannotOpen:
             return "无法打开压缩文件";
         case kZipNotAnArchive:

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <system_error>
 
 namespace rt {
 
@@ -43,6 +44,8 @@ struct SkippedFile {
     std::uint32_t crc = 0;
     bool encrypted = false;
     SkipReason reason = SkipReason::UnsafePath;
+    // Unwritable: the system's error, where it gave one (a full disk, a read-only one).
+    std::error_code error;
 };
 
 // Results of zip() and unzip() besides 0 (every selected file was processed).
@@ -95,6 +98,10 @@ class Zip {
     // type 0: `code` is a result of zip() or unzip(). The text describes it; for refused files it
     // names the first one of the last operation and why it was refused.
     std::string geterrordescription(int type, long code) const;
+    // Why the last unpacking could not write a file it took, when the system said why: the target
+    // folder's disk is full or read-only, say. None when every file taken was written, or was
+    // refused for what it is.
+    std::error_code WriteError() const { return writeError_; }
 
     // Fires inside zip() and unzip() for each refused file; the operation goes on after it.
     std::function<void(const SkippedFile&)> SkippingFile;
@@ -103,6 +110,7 @@ class Zip {
     void Skip(const SkippedFile& f);
     bool skipped_ = false;
     SkippedFile firstSkipped_;
+    std::error_code writeError_;
 };
 
 }  // namespace rt
