@@ -172,17 +172,29 @@ void ExportCheckedRecommendation(const ExportViews& views, rt::Zip& zip, const s
 
 namespace {
 
+// The working folder cannot take the package or its members (a full disk, a read-only one): said
+// once, as Print says it, and the import ends there.
+void SayWorkingFolderUnwritable(const std::string& working_folder, const std::string& why) {
+    rt::MessageBox("错误",
+                   "推荐书导入失败：无法写入工作文件夹“" + rt::ShownPath(working_folder) + "”：" + why,
+                   rt::Icon::StopSign);
+}
+
 // The chosen package copied into the working folder as the archive to unpack, or the box that
-// says why not.
-void CopyChosenPackage(int chosen, const std::string& source, const std::string& archive) {
+// says why not. False when the command ends: the working folder could not take the copy.
+bool CopyChosenPackage(int chosen, const std::string& source, const std::string& archive,
+                       const std::string& working_folder) {
     using rt::MessageBox;
     if (chosen != 1) {
         MessageBox("错误", "无法得到导入文件的路径！", rt::Icon::StopSign);
-        return;
+        return true;
     }
-    const int copied = rt::FileCopy(source, archive);
+    std::string why;
+    const int copied = rt::FileCopy(source, archive, why);
     if (copied == -1) MessageBox("错误", "Error opening sourcefile！", rt::Icon::StopSign);
-    if (copied == -2) MessageBox("错误", "Error writing targetfile！", rt::Icon::StopSign);
+    if (copied != -2) return true;
+    SayWorkingFolderUnwritable(working_folder, why);
+    return false;
 }
 
 // The copy of the package and its folder go once it is unpacked.
@@ -240,7 +252,10 @@ std::optional<std::string> ImportPackage(rt::Zip& zip, rt::Transaction& sqlca,
     // Only the chosen file may be unpacked, never a copy left by an earlier run; the folder is a
     // folder of this program's, never a link to another.
     rt::ClearFolder(in_folder);
-    CopyChosenPackage(chosen, source, archive);
+    if (!CopyChosenPackage(chosen, source, archive, working_folder)) {
+        rt::RemoveFolder(in_folder);
+        return std::nullopt;
+    }
 
     // Only the seven members are unpacked, each and all within the size limits; any other entry
     // stays in the archive unread.
@@ -250,7 +265,11 @@ std::optional<std::string> ImportPackage(rt::Zip& zip, rt::Transaction& sqlca,
     rt::ClearFolder(xml_folder);
     SetUpUnpacking(zip, archive, xml_folder);
     const long unpacked = zip.unzip();
-    if (unpacked != 0)
+    // A member that the working folder could not take is the folder's fault, not the package's.
+    const std::error_code unwritten = zip.WriteError();
+    if (unwritten)
+        SayWorkingFolderUnwritable(working_folder, rt::WriteFailureReason(unwritten));
+    else if (unpacked != 0)
         MessageBox("提示", "申报文件导入不成功,出错信息为:" + zip.geterrordescription(0, unpacked),
                    rt::Icon::StopSign);
 
@@ -261,7 +280,7 @@ std::optional<std::string> ImportPackage(rt::Zip& zip, rt::Transaction& sqlca,
     if (unpacked != 0) {
         rt::RemoveFolder(xml_folder);
         steps.rollback(working_folder, import);
-        MessageBox("提示信息", "推荐书导入失败!", rt::Icon::StopSign);
+        if (!unwritten) MessageBox("提示信息", "推荐书导入失败!", rt::Icon::StopSign);
         return std::nullopt;
     }
 
@@ -344,7 +363,9 @@ CopyResult CopyRecommendation(const ExportViews& views, rt::Zip& zip, const std:
     return failed(why);
 }
 
-void SkippingFile(const rt::SkippedFile&) {
+void SkippingFile(const rt::SkippedFile& file) {
+    // A file that the working folder cannot take is no fault of the package: the command says it.
+    if (file.reason == rt::SkipReason::Unwritable && file.error) return;
     rt::MessageBox("错误", "不是本软件生成的ZIP申报文件！", rt::Icon::StopSign);
 }
 

@@ -105,7 +105,8 @@ struct CopyResult {
 CopyResult CopyRecommendation(const ExportViews& views, rt::Zip& zip, const std::string& key,
                               rt::Transaction& target, const std::string& working_folder);
 
-// The zip component refused an entry: not a package of this program.
+// The zip component refused an entry: not a package of this program. An entry that the working
+// folder could not take, for a reason the system gave, is left to the command to say.
 void SkippingFile(const rt::SkippedFile& file);
 
 }  // namespace laurel::exchange

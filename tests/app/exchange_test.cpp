@@ -794,6 +794,51 @@ TEST_F(ExchangeTest, ReadOnlyProgramFolderKeepsTheWorkingFilesInTheUsersOwnFolde
     onlyOwn();
 }
 
+// A working folder that cannot take the package, or its members, is the folder's fault, not the
+// package's: one box says why as Print says it, the import ends, and nothing stays behind.
+TEST_F(ExchangeTest, AWorkingFolderFullOrReadOnlyIsSaidOnceAsSuch) {
+    SeedRich(kA);
+    Open();
+    const fs::path package = Db().Folder() / "to-import.DAT";
+    Export(package);
+    ASSERT_EQ(Boxes(), std::vector<std::string>{"提示信息|导出成功！"});
+    DeleteRecommendation(kA.id);
+
+    const fs::path disk = Db().Folder() / "small";
+    testing_support::TinyDisk small(disk, 256 << 10);
+    if (!small.Mounted()) GTEST_SKIP() << small.Why();
+    laurel::current_path = disk.string();
+    const std::string said =
+        "错误|推荐书导入失败：无法写入工作文件夹“" + rt::ShownPath(Own().string()) + "”：";
+    const auto nothingLeft = [&] {
+        EXPECT_EQ(RowsOf(kA.id), 0);
+        std::vector<std::string> left;
+        for (const auto& e : fs::recursive_directory_iterator(disk))
+            if (e.path().filename() != "ballast" && e.path().filename() != "filler")
+                left.push_back(e.path().lexically_relative(disk).string());
+        EXPECT_EQ(left, std::vector<std::string>{Own().lexically_relative(disk).string()});
+    };
+
+    // No room for the copy of the package.
+    ASSERT_TRUE(small.Fill());
+    EXPECT_EQ(Import(package, 1), std::vector<std::string>{said + "磁盘空间不足"});
+    nothingLeft();
+    small.Free();
+
+    // Room for the copy, none for the members.
+    const auto room = fs::space(disk).available;
+    WriteFile(disk / "ballast", std::string(room - ((fs::file_size(package) + 4095) / 4096 + 1) * 4096, 'b'));
+    EXPECT_EQ(Import(package, 1), std::vector<std::string>{said + "磁盘空间不足"});
+    nothingLeft();
+    fs::remove(disk / "ballast");
+
+    // A disk that takes no writes, with no folder of the user's own to be had there either.
+    ASSERT_TRUE(small.MakeReadOnly());
+    const testing_support::UserDataFolder user((disk / "home").string());
+    EXPECT_EQ(Import(package, 1), std::vector<std::string>{said + "磁盘只读"});
+    EXPECT_EQ(RowsOf(kA.id), 0);
+}
+
 TEST_F(ExchangeTest, MembersOfAnotherWriterAreReadByPositionWhateverTheirNamesAndEncoding) {
     Seed(kB);
     Open();
