@@ -308,6 +308,29 @@ bool Exec(sqlite3* db, const std::string& sql, std::string_view what, std::strin
     return false;
 }
 
+// How a failure of the file's disk under the database library reads to the user, where it is one
+// the user can act on (a full disk, a read-only one).
+std::optional<std::string> DiskReason(sqlite3* db) {
+    const int code = sqlite3_errcode(db);
+    if (code == SQLITE_FULL) return "磁盘空间不足";
+    const int system = sqlite3_system_errno(db);
+    if (system == 0 || (code != SQLITE_IOERR && code != SQLITE_CANTOPEN && code != SQLITE_READONLY))
+        return std::nullopt;
+    std::string why = rt::WriteFailureReason(std::error_code(system, std::generic_category()));
+    if (why.starts_with("系统错误")) return std::nullopt;
+    return why;
+}
+
+std::string CannotCreate(const std::string& path) {
+    return "无法创建数据库文件“" + rt::ShownPath(path) + "”：";
+}
+
+// False; a failure of the disk is said as the user can act on it, any other stays as `error` has it.
+bool Failed(sqlite3* db, const std::string& path, std::string& error) {
+    if (const std::optional<std::string> why = DiskReason(db)) error = CannotCreate(path) + *why;
+    return false;
+}
+
 // Fills the freshly created, empty database file. Everything happens in one transaction.
 bool Fill(const std::string& path, std::string_view recomdept_tsv, std::string_view xuekdm_tsv,
           std::string& error) {
@@ -321,19 +344,19 @@ bool Fill(const std::string& path, std::string_view recomdept_tsv, std::string_v
     Db db(raw);
     if (rc != SQLITE_OK) {
         error = SqliteError(db.get(), "opening " + path);
-        return false;
+        return Failed(db.get(), path, error);
     }
-    if (!Exec(db.get(), "BEGIN", "starting the transaction", error)) return false;
+    if (!Exec(db.get(), "BEGIN", "starting the transaction", error)) return Failed(db.get(), path, error);
     // A failure below leaves the transaction open; closing the connection rolls it back.
-    if (!Exec(db.get(), SchemaSql(), "creating the tables", error)) return false;
+    if (!Exec(db.get(), SchemaSql(), "creating the tables", error)) return Failed(db.get(), path, error);
     if (!InsertRows(db.get(), "INSERT INTO recomdept (st_code, st_chdescr) VALUES (?, ?)", depts,
                     kRecomdeptRules, error))
-        return false;
+        return Failed(db.get(), path, error);
     if (!InsertRows(db.get(), "INSERT INTO xuekdm (xk_1, xk_2, xk_3, xk_name, xk_xh) VALUES (?, ?, ?, ?, ?)",
                     subjects, kXuekdmRules, error))
-        return false;
+        return Failed(db.get(), path, error);
 
-    if (!Exec(db.get(), "COMMIT", "committing", error)) return false;
+    if (!Exec(db.get(), "COMMIT", "committing", error)) return Failed(db.get(), path, error);
     if (sqlite3_close(db.release()) != SQLITE_OK) {
         error = "closing " + path + " failed";
         return false;
@@ -368,8 +391,12 @@ bool CreateDatabaseWithCodes(const std::string& path, std::string_view recomdept
     if (const int err = rt::CreateEmptyFile(path); err != 0) {
         if (err == EEXIST)
             error = path + " already exists; it was left untouched";
+        else if (err == ENOENT)
+            error =
+                CannotCreate(path) + rt::MissingFolderReason(rt::PathText(rt::FsPath(path).parent_path()));
         else
-            error = "cannot create " + path + ": " + std::strerror(err);
+            error =
+                CannotCreate(path) + rt::WriteFailureReason(std::error_code(err, std::generic_category()));
         return false;
     }
 

@@ -194,6 +194,21 @@ TEST_F(InitDbTool, FailedCreationLeavesNothing) {
         fs::permissions(locked, fs::perms::owner_all);
         EXPECT_TRUE(fs::is_empty(locked));
     }
+
+    // A disk that fills up, or takes no writes: said in words the user can act on, since a first
+    // start shows it in a box.
+    const fs::path disk = dir / "small";
+    testing_support::TinyDisk small(disk, 64 << 10);
+    if (!small.Mounted()) GTEST_SKIP() << small.Why();
+    const std::string db = (disk / "laurel.db").string();
+    ASSERT_TRUE(small.Fill());
+    EXPECT_FALSE(schema::CreateDatabase(db, error));
+    EXPECT_EQ(error, "无法创建数据库文件“" + rt::ShownPath(db) + "”：磁盘空间不足");
+    small.Free();
+    EXPECT_TRUE(fs::is_empty(disk));
+    ASSERT_TRUE(small.MakeReadOnly());
+    EXPECT_FALSE(schema::CreateDatabase(db, error));
+    EXPECT_EQ(error, "无法创建数据库文件“" + rt::ShownPath(db) + "”：磁盘只读");
 }
 
 // Bad code-table data is found after the file was made; the file and its journal go again.
