@@ -1,6 +1,7 @@
 #include "app/laurel.h"
 
 #include <cstdlib>
+#include <utility>
 
 #include "app/globals.h"
 #include "app/j_main_mdi.h"
@@ -19,7 +20,7 @@ std::unique_ptr<w_start> splash;
 std::unique_ptr<j_main_mdi> main_window;
 }  // namespace
 
-laurel::laurel() : Application("laurel") {}
+laurel::laurel(std::string startProblem) : Application("laurel"), startProblem_(std::move(startProblem)) {}
 laurel::~laurel() = default;
 
 void laurel::create() {
@@ -31,6 +32,9 @@ void laurel::open(const std::string&) {
     ::laurel::w_start = splash.get();
     rt::ui::Open(*splash);
 
+    if (!startProblem_.empty())
+        rt::ui::MessageBox("提示信息", "程序启动时没能准备好数据源：\n" + startProblem_,
+                           rt::ui::Icon::StopSign);
     sqlca.DBMS = "ODBC";
     sqlca.AutoCommit = false;
     sqlca.DBParm = "Connectstring='DSN=laurel'";

@@ -10,12 +10,17 @@ namespace laurel::win {
 
 class laurel : public rt::ui::Application {
   public:
-    laurel();
+    // `startProblem`: why the data source could not be prepared before this start, in Chinese;
+    // the user is told at the start, before the connection fails.
+    explicit laurel(std::string startProblem = {});
     ~laurel() override;
 
     void create() override;
     void open(const std::string& commandline) override;
     void destroy() override;
+
+  private:
+    std::string startProblem_;
 };
 
 }  // namespace laurel::win

@@ -5,10 +5,12 @@
 
 int main(int argc, char** argv) {
     // Where no launcher prepared the user's data source before this start, the program does; when
-    // that fails it starts anyway and says that it cannot connect.
+    // that fails it starts anyway, says why, and that it cannot connect.
     std::string error;
-    rt::PrepareDataSource(
-        [](const std::string& path, std::string& why) { return schema::CreateDatabase(path, why); }, error);
-    laurel::win::laurel app;
+    if (rt::PrepareDataSource(
+            [](const std::string& path, std::string& why) { return schema::CreateDatabase(path, why); },
+            error))
+        error.clear();
+    laurel::win::laurel app(error);
     return app.Run(argc, argv);
 }

@@ -494,9 +494,10 @@ TEST_F(MainWindowOpening, AnotherProgramCanWriteWhileTheProgramIsIdle) {
 }
 
 // Start-up when the database cannot be reached (the server is stopped, the file is not there): the
-// application object reports the failure and opens the main window all the same, with nothing
-// shown. A command while the database is still away says so in the program's own words; the first
-// command once it is there connects, reads the list and shows its first recommendation.
+// application object says why the data source could not be prepared, when that is known, reports the failure
+// and opens the main window all the same, with nothing shown. A command while the database is still away says
+// so in the program's own words; the first command once it is there connects, reads the list and shows its
+// first recommendation.
 TEST_F(MainWindowOpening, FailedConnectionIsReportedAndTheNextCommandConnectsOnceTheDatabaseIsThere) {
     namespace fs = std::filesystem;
     Seed({XmId(1), "2008 01AA", "项目一"});
@@ -509,7 +510,8 @@ TEST_F(MainWindowOpening, FailedConnectionIsReportedAndTheNextCommandConnectsOnc
         Db().MakeUnreachable();
 
     Dialogs().Answer(1);
-    laurel::win::laurel app;
+    Dialogs().Answer(1);
+    laurel::win::laurel app("数据源 laurel 使用的驱动程序 C:\\旧\\sqlite3odbc.dll 已不存在。");
     struct Ending {
         laurel::win::laurel& app;
         ~Ending() { app.destroy(); }
@@ -519,9 +521,12 @@ TEST_F(MainWindowOpening, FailedConnectionIsReportedAndTheNextCommandConnectsOnc
     app.open("whatever the command line says");
     const auto took = std::chrono::steady_clock::now() - started;
 
-    ASSERT_EQ(Boxes(), std::vector<std::string>{"Erroe|Database connect failed!"});
-    EXPECT_EQ(Dialogs().messages[0].request.buttons, rt::ui::Buttons::OK);
-    EXPECT_EQ(Dialogs().messages[0].request.icon, rt::ui::Icon::StopSign);
+    ASSERT_EQ(Boxes(),
+              (std::vector<std::string>{"提示信息|程序启动时没能准备好数据源：\n数据源 laurel 使用的驱动程序 "
+                                        "C:\\旧\\sqlite3odbc.dll 已不存在。",
+                                        "Erroe|Database connect failed!"}));
+    EXPECT_EQ(Dialogs().messages[1].request.buttons, rt::ui::Buttons::OK);
+    EXPECT_EQ(Dialogs().messages[1].request.icon, rt::ui::Icon::StopSign);
     EXPECT_GE(took, std::chrono::milliseconds(1000)) << "the splash stays a second after connecting";
     ASSERT_NE(laurel::w_start, nullptr);
     EXPECT_FALSE(laurel::w_start->IsOpen());
