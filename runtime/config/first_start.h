@@ -1,8 +1,8 @@
 #pragma once
 // The user's data source "laurel" on the first start. Where the program is started through its
-// launcher (Linux: the command tallowmere), the launcher prepares it and this does nothing; where
-// the program is started directly (Windows: the Start menu), the program does it itself, as the
-// launcher would:
+// launcher (Linux: the command tallowmere), the launcher prepares it and this only passes on why
+// it could not (started from the desktop's menu, it says why); where the program is started directly
+// (Windows: the Start menu), the program does it itself, as the launcher would:
 //   - a user who has no data source "laurel" gets a demo database in the user's own data folder
 //     (`create` makes it) and a user-level data source for it, through the SQLite ODBC driver
 //     that comes with the program;
