@@ -41,7 +41,9 @@ void laurel::open(const std::string&) {
     // Started while its server is down, the program connects at the first command once it is up.
     sqlca.ConnectLater = true;
     sqlca.Connect();
-    if (sqlca.SQLCode != 0) rt::ui::MessageBox("Erroe", "Database connect failed!", rt::ui::Icon::StopSign);
+    // The reason already said is the failure's one box.
+    if (sqlca.SQLCode != 0 && startProblem_.empty())
+        rt::ui::MessageBox("Erroe", "Database connect failed!", rt::ui::Icon::StopSign);
 
     rt::ui::Sleep(1);
     rt::ui::Close(*splash);

@@ -510,7 +510,6 @@ TEST_F(MainWindowOpening, FailedConnectionIsReportedAndTheNextCommandConnectsOnc
         Db().MakeUnreachable();
 
     Dialogs().Answer(1);
-    Dialogs().Answer(1);
     laurel::win::laurel app("数据源 laurel 使用的驱动程序 C:\\旧\\sqlite3odbc.dll 已不存在。");
     struct Ending {
         laurel::win::laurel& app;
@@ -521,12 +520,12 @@ TEST_F(MainWindowOpening, FailedConnectionIsReportedAndTheNextCommandConnectsOnc
     app.open("whatever the command line says");
     const auto took = std::chrono::steady_clock::now() - started;
 
+    // The reason is the failure's one box: no "Database connect failed!" after it.
     ASSERT_EQ(Boxes(),
-              (std::vector<std::string>{"提示信息|程序启动时没能准备好数据源：\n数据源 laurel 使用的驱动程序 "
-                                        "C:\\旧\\sqlite3odbc.dll 已不存在。",
-                                        "Erroe|Database connect failed!"}));
-    EXPECT_EQ(Dialogs().messages[1].request.buttons, rt::ui::Buttons::OK);
-    EXPECT_EQ(Dialogs().messages[1].request.icon, rt::ui::Icon::StopSign);
+              std::vector<std::string>{"提示信息|程序启动时没能准备好数据源：\n数据源 laurel 使用的驱动程序 "
+                                       "C:\\旧\\sqlite3odbc.dll 已不存在。"});
+    EXPECT_EQ(Dialogs().messages[0].request.buttons, rt::ui::Buttons::OK);
+    EXPECT_EQ(Dialogs().messages[0].request.icon, rt::ui::Icon::StopSign);
     EXPECT_GE(took, std::chrono::milliseconds(1000)) << "the splash stays a second after connecting";
     ASSERT_NE(laurel::w_start, nullptr);
     EXPECT_FALSE(laurel::w_start->IsOpen());
