@@ -148,6 +148,39 @@ std::string LossWords(rt::Transaction::Loss loss, bool server) {
     return {};
 }
 
+// What became of the recommendations that a copy went through.
+struct CopyTally {
+    int copied = 0;
+    std::vector<std::string> skipped, failed, left;  // each named, a failure with why
+    std::optional<rt::Transaction::Loss> lost;       // what ended the copy before its end
+};
+
+// The counts in the box; each recommendation not copied, with why, in its scrolling details.
+rt::MessageRequest CopyReport(const CopyTally& tally, bool server) {
+    const std::string there = server ? "服务器上" : "共用的数据库中";
+    rt::MessageRequest report{kTitle, std::string("复制到") + (server ? "服务器" : "共用的数据库") +
+                                          "：已复制 " + std::to_string(tally.copied) + " 份推荐书。"};
+    const auto list = [&report](const std::string& heading, const std::vector<std::string>& lines) {
+        if (lines.empty()) return;
+        report.details += (report.details.empty() ? "" : "\n") + heading;
+        for (const std::string& line : lines) report.details += "\n" + line;
+    };
+    if (!tally.skipped.empty())
+        report.text +=
+            "\n" + there + "已有相同编号、没有复制的 " + std::to_string(tally.skipped.size()) + " 份。";
+    if (!tally.failed.empty())
+        report.text += "\n没有复制成功的 " + std::to_string(tally.failed.size()) + " 份。";
+    if (tally.lost) {
+        report.text += "\n" + LossWords(*tally.lost, server) + "还有 " + std::to_string(tally.left.size()) +
+                       " 份没有复制。\n请稍后再复制一次：" + there + "已有的不会重复复制。";
+    }
+    list(there + "已有相同编号、没有复制的：", tally.skipped);
+    list("没有复制成功的：", tally.failed);
+    list("还没有复制的：", tally.left);
+    report.icon = tally.failed.empty() && !tally.lost ? Icon::Information : Icon::Exclamation;
+    return report;
+}
+
 // A password goes where others can read it only when the user says so: a data-source file that
 // others may read (made so by the user, or shared with them through a link) stays so.
 bool PasswordMayGoThere(const rt::DataSourceEntries& entries) {
@@ -408,13 +441,12 @@ void w_datasource::OfferCopy(rt::Transaction& target, bool server) {
         if (!*lost) *lost = loss;
     });
     const std::string folder = WorkingFolder();
-    int copied = 0;
-    std::vector<std::string> skipped, failed, left;
+    CopyTally tally;
     for (const auto& row : local) {
         const std::string key = row[0].ToText();
         const std::string named = key + "（" + (row[1].IsNull() ? std::string() : row[1].ToText()) + "）";
         if (*lost) {
-            left.push_back(named);
+            tally.left.push_back(named);
             continue;
         }
         const exchange::CopyResult result =
@@ -423,43 +455,24 @@ void w_datasource::OfferCopy(rt::Transaction& target, bool server) {
         EndReading();
         if (*lost) {
             // Its transaction went with the connection: nothing of it was stored.
-            left.push_back(named);
+            tally.left.push_back(named);
             continue;
         }
         switch (result.result) {
             case exchange::CopyResult::Copied:
-                ++copied;
+                ++tally.copied;
                 break;
             case exchange::CopyResult::Skipped:
-                skipped.push_back(named);
+                tally.skipped.push_back(named);
                 break;
             case exchange::CopyResult::Failed:
-                failed.push_back(named + "：" + InWords(result.why));
+                tally.failed.push_back(named + "：" + InWords(result.why));
                 break;
         }
     }
     target.OnTransactionLost(nullptr);
-
-    // The counts in the box; each recommendation not copied, with why, in its scrolling details.
-    rt::MessageRequest report{kTitle, std::string("复制到") + (server ? "服务器" : "共用的数据库") +
-                                          "：已复制 " + std::to_string(copied) + " 份推荐书。"};
-    const auto list = [&report](const std::string& heading, const std::vector<std::string>& lines) {
-        if (lines.empty()) return;
-        report.details += (report.details.empty() ? "" : "\n") + heading;
-        for (const std::string& line : lines) report.details += "\n" + line;
-    };
-    if (!skipped.empty())
-        report.text += "\n" + there + "已有相同编号、没有复制的 " + std::to_string(skipped.size()) + " 份。";
-    if (!failed.empty()) report.text += "\n没有复制成功的 " + std::to_string(failed.size()) + " 份。";
-    if (*lost) {
-        report.text += "\n" + LossWords(**lost, server) + "还有 " + std::to_string(left.size()) +
-                       " 份没有复制。\n请稍后再复制一次：" + there + "已有的不会重复复制。";
-    }
-    list(there + "已有相同编号、没有复制的：", skipped);
-    list("没有复制成功的：", failed);
-    list("还没有复制的：", left);
-    report.icon = failed.empty() && !*lost ? Icon::Information : Icon::Exclamation;
-    rt::ui::MessageBox(report);
+    tally.lost = *lost;
+    rt::ui::MessageBox(CopyReport(tally, server));
 }
 
 bool w_datasource::Settle(const rt::DataSourceEntries* entries) {
