@@ -95,10 +95,11 @@ bool Exists(const std::string& file) {
     return std::filesystem::exists(rt::FsPath(file), ec);
 }
 
-// A reason why a recommendation was not copied, as the user reads it: the database's own
-// diagnostic ("SQLSTATE: message" lines, in the words of the driver and its language) gives way
-// to what the class of its state means, with the state for whoever looks into it.
-std::string InWords(const std::string& why) {
+// A refusal of a database during the copy, as the user reads it: the database's own diagnostic
+// ("SQLSTATE: message" lines, in the words of the driver and its language) gives way to what the
+// class of its state means (`refused` where the class says nothing more), with the state for
+// whoever looks into it.
+std::string InWords(const std::string& why, const char* refused = "数据库拒绝写入") {
     const auto isState = [&why](std::size_t at) {
         if (at + 6 > why.size() || why[at + 5] != ':') return false;
         for (std::size_t i = at; i < at + 5; ++i)
@@ -112,7 +113,7 @@ std::string InWords(const std::string& why) {
     if (at == why.size()) return why;
     const std::string state = why.substr(at, 5);
     const std::string cls = state.substr(0, 2);
-    std::string meaning = "数据库拒绝写入";
+    std::string meaning = refused;
     if (cls == "08")
         meaning = "与数据库的连接中断";
     else if (cls == "22")
@@ -122,7 +123,7 @@ std::string InWords(const std::string& why) {
     else if (cls == "40")
         meaning = "与其他用户同时写入时发生冲突，请稍后再试";
     else if (cls == "42")
-        meaning = "数据库中的数据表与本程序不一致，或没有写入的权限";
+        meaning = "数据库中的数据表与本程序不一致，或没有读写的权限";
     else if (cls == "53" || cls == "57" || cls == "58")
         meaning = "数据库暂时无法处理（资源不足或正在停止）";
     return why.substr(0, at) + meaning + "（状态 " + state + "）";
@@ -429,9 +430,12 @@ void w_datasource::OfferCopy(rt::Transaction& target, bool server) {
     std::vector<std::vector<rt::Value>> local;
     const long read = sqlca.Query("SELECT xm_id, xm_name FROM j_xm_base ORDER BY xm_id", {}, local);
     const std::string unread = sqlca.SQLErrText;
+    const bool told = sqlca.LossAlreadyTold();
     EndReading();
     if (read != 0) {
-        Say("无法读取本台电脑数据库中的推荐书：" + unread, Icon::StopSign);
+        // A connection lost on the way has had its box already.
+        if (!told)
+            Say("无法读取本台电脑数据库中的推荐书：" + InWords(unread, "数据库拒绝读取"), Icon::StopSign);
         return;
     }
     // A connection that goes, or a database that can no longer write, ends the copy: said once,
