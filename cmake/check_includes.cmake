@@ -4,8 +4,11 @@
 # With PREFIX set (runtime), FOLDER is a part of that folder: PROJECT_FOLDERS and ALLOWED then name its
 # parts, an include of PREFIX/<part>/ is checked against them, an include of any of OUTSIDE fails (the
 # runtime knows nothing of the application), and asking for the system is its own business.
+# With FACADES set (headers as included, such as runtime/database/transaction.h), a source of FOLDER
+# that includes one of them fails unless it is the facade's own header or source: the files beside
+# a facade are its parts, which report to it and never reach back up.
 # Run as: cmake -DFOLDER=<dir> -DALLOWED=<a;b;...> -DPROJECT_FOLDERS=<a;b;...> [-DREFUSED=<dir>]
-# [-DPREFIX=<folder> -DOUTSIDE=<a;b;...>] -DSTAMP=<file> -P check_includes.cmake
+# [-DPREFIX=<folder> -DOUTSIDE=<a;b;...>] [-DFACADES=<a;b;...>] -DSTAMP=<file> -P check_includes.cmake
 cmake_minimum_required(VERSION 3.25)
 file(GLOB sources "${FOLDER}/*.h" "${FOLDER}/*.cpp")
 set(refused "")
@@ -42,6 +45,25 @@ foreach(source IN LISTS sources)
         endforeach()
     endif()
 endforeach()
+set(reaching "")
+foreach(facade IN LISTS FACADES)
+    get_filename_component(stem "${facade}" NAME_WE)
+    string(REPLACE "." "\\." pattern "${facade}")
+    foreach(source IN LISTS sources)
+        get_filename_component(name "${source}" NAME_WE)
+        if(name STREQUAL stem)
+            continue()
+        endif()
+        file(STRINGS "${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"${pattern}\"")
+        foreach(line IN LISTS includes)
+            string(APPEND reaching "\n  ${source}: ${line}")
+        endforeach()
+    endforeach()
+endforeach()
+if(reaching)
+    message(FATAL_ERROR "A part of a facade includes the facade's header; only the facade's own source "
+                        "may (its parts report to it, and it alone sets what its callers read):${reaching}")
+endif()
 if(refused)
     list(REMOVE_ITEM ALLOWED "")
     list(JOIN ALLOWED ", " allowed)

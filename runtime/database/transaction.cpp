@@ -24,11 +24,100 @@ extern "C" const char* __lsan_default_suppressions() {
 
 namespace rt {
 
-using tx::Refuse;
-using tx::Succeed;
 using tx::TrimBlanks;
 
-struct Transaction::Impl : tx::Session {};
+namespace {
+
+// A failure found by the runtime itself.
+void Refuse(Transaction& t, std::string text) {
+    t.SQLCode = -1;
+    t.SQLDBCode = tx::kNoNativeCode;
+    t.SQLNRows = 0;
+    t.SQLErrText = std::move(text);
+}
+
+// The results of a call, as the session reported them.
+void Write(Transaction& t, tx::Outcome& out) {
+    t.SQLCode = out.code;
+    t.SQLDBCode = out.native;
+    t.SQLNRows = out.rows;
+    t.SQLErrText = std::move(out.text);
+}
+
+// The results of a call, put back as they were when it goes, whatever a hook did meanwhile.
+class Results {
+  public:
+    explicit Results(Transaction& t)
+        : t_(t), code_(t.SQLCode), native_(t.SQLDBCode), rows_(t.SQLNRows), text_(t.SQLErrText) {}
+    ~Results() {
+        t_.SQLCode = code_;
+        t_.SQLDBCode = native_;
+        t_.SQLNRows = rows_;
+        t_.SQLErrText = std::move(text_);
+    }
+    Results(const Results&) = delete;
+    Results& operator=(const Results&) = delete;
+
+  private:
+    Transaction& t_;
+    long code_, native_, rows_;
+    std::string text_;
+};
+
+}  // namespace
+
+// The session, and what the program is told of it. The session's calls report what happened;
+// here alone does it become SQLCode and friends, after which the hooks hear of it.
+struct Transaction::Impl : tx::Session {
+    LossHook lossHook;
+    std::function<void()> connectedHook;
+
+    // One call of the session, its job run on the link: the results set in `t`, then the loss
+    // told, then a first connection, then what the wait hook or the job threw.
+    long Call(Transaction& t, bool writes, Job job) {
+        tx::Report r;
+        Settle(t, r, [&] { Run(r, writes, std::move(job)); });
+        if (r.ran && std::exchange(reached, false) && connectedHook) {
+            const Results kept(t);
+            const std::function<void()> hook = connectedHook;
+            hook();
+        }
+        if (r.thrown) std::rethrow_exception(r.thrown);
+        return t.SQLCode;
+    }
+
+    // COMMIT or ROLLBACK, reported as a call is.
+    long Finish(Transaction& t, SQLSMALLINT how) {
+        tx::Report r;
+        Settle(t, r, [&] { End(r, how); });
+        if (r.thrown) std::rethrow_exception(r.thrown);
+        return t.SQLCode;
+    }
+
+    // Tells the hook of the loss behind the failure in `t`, whose results stand whatever it does.
+    void Tell(Transaction& t, Loss loss) {
+        told = static_cast<bool>(lossHook);
+        if (!lossHook) return;
+        const Results kept(t);
+        const LossHook hook = lossHook;
+        hook(loss);
+    }
+
+  private:
+    // Runs `call`, which reports to `r`, and takes what it reported: the results as far as the
+    // call got when a wait hook's exception leaves it early, and the loss to tell of.
+    template <class Call>
+    void Settle(Transaction& t, tx::Report& r, Call call) {
+        try {
+            call();
+        } catch (...) {
+            if (r.settled) Write(t, r.out);
+            throw;
+        }
+        if (r.settled) Write(t, r.out);
+        if (r.loss) Tell(t, *r.loss);
+    }
+};
 
 Transaction::Transaction() : impl_(std::make_unique<Impl>()) {}
 Transaction::~Transaction() = default;
@@ -114,13 +203,13 @@ int Transaction::Disconnect() {
     impl_->link.reset();
     impl_->connected = impl_->awaiting = impl_->reached = false;
     impl_->aborted = impl_->told = impl_->refused = impl_->open = impl_->writing = false;
-    Succeed(*this, 0);
+    SQLCode = SQLDBCode = SQLNRows = 0;
     SQLErrText.clear();
     return 0;
 }
 
 long Transaction::Execute(std::string_view sql, const std::vector<Value>& args) {
-    return impl_->Run(*this, true, [sql = std::string(sql), args](tx::Link& link, tx::Outcome& out) {
+    return impl_->Call(*this, true, [sql = std::string(sql), args](tx::Link& link, tx::Outcome& out) {
         std::unique_ptr<tx::Statement> st = link.Prepared(out, sql);
         if (st && tx::ExecuteOn(out, *st, args) != -1) link.Keep(sql, std::move(st));
     });
@@ -128,7 +217,7 @@ long Transaction::Execute(std::string_view sql, const std::vector<Value>& args) 
 
 long Transaction::SelectInto(std::string_view sql, const std::vector<Value>& args, std::vector<Value>& into) {
     auto row = std::make_shared<std::vector<Value>>();
-    impl_->Run(*this, false, [sql = std::string(sql), args, row](tx::Link& link, tx::Outcome& out) {
+    impl_->Call(*this, false, [sql = std::string(sql), args, row](tx::Link& link, tx::Outcome& out) {
         std::unique_ptr<tx::Statement> st = link.Prepared(out, sql);
         if (st && tx::SelectIntoOn(out, *st, args, *row) != -1) link.Keep(sql, std::move(st));
     });
@@ -144,7 +233,7 @@ long Transaction::Query(std::string_view sql, const std::vector<Value>& args,
     };
     auto read = std::make_shared<Read>();
     const bool noteStored = stored != nullptr;
-    impl_->Run(
+    impl_->Call(
         *this, false, [sql = std::string(sql), args, read, noteStored](tx::Link& link, tx::Outcome& out) {
             std::unique_ptr<tx::Statement> st = link.Prepared(out, sql);
             if (st && tx::QueryOn(out, *st, args, read->rows, noteStored ? &read->stored : nullptr) != -1)
@@ -162,10 +251,10 @@ long Transaction::Query(std::string_view sql, const std::vector<Value>& args,
 }
 
 long Transaction::Commit() {
-    return impl_->End(*this, SQL_COMMIT);
+    return impl_->Finish(*this, SQL_COMMIT);
 }
 long Transaction::Rollback() {
-    return impl_->End(*this, SQL_ROLLBACK);
+    return impl_->Finish(*this, SQL_ROLLBACK);
 }
 
 bool Transaction::InTransaction() const {
@@ -193,7 +282,7 @@ long DynamicStagingArea::Prepare(Transaction& t, std::string_view sql) {
     t_ = &t;
     alive_ = t.impl_->alive;
     sql_.clear();
-    t.impl_->Run(t, false, [sql = std::string(sql)](tx::Link& link, tx::Outcome& out) {
+    t.impl_->Call(t, false, [sql = std::string(sql)](tx::Link& link, tx::Outcome& out) {
         // Describing the statement makes a driver that prepares on the server (PostgreSQL's) parse
         // it there now, so that a missing table or a syntax error fails the PREPARE.
         std::unique_ptr<tx::Statement> st = link.Prepared(out, sql);

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/database/transaction_kinds.h"
 #include "runtime/text/value.h"
 
 namespace rt {
@@ -73,15 +74,7 @@ class Transaction {
     //
     // The hook is told of a loss that the user should hear of in words of his own, once, on the
     // calling thread, after the call's results are set (which it cannot change).
-    enum class Loss {
-        ConnectionRestored,  // the connection went and is made again
-        ConnectionDown,      // the connection went and cannot be made again now
-        GivenUp,             // the user gave up a call that kept him waiting
-        DiskFull,            // the database cannot write: its disk is full
-        DiskFailed,          // the database cannot read or write its file
-        FileGone,            // the database's file was deleted or moved away
-        FileReadOnly,        // the database's file, or its folder, cannot be written
-    };
+    using Loss = TransactionLoss;
     using LossHook = std::function<void(Loss loss)>;
     void OnTransactionLost(LossHook hook);
     // True when the last call failed with a loss that the hook has told of, and from then on until
@@ -101,14 +94,8 @@ class Transaction {
     // No row: SQLCode 100 and `into` is left as it was. More than one row: SQLCode -1.
     long SelectInto(std::string_view sql, const std::vector<Value>& args, std::vector<Value>& into);
 
-    // A value read whose text, as the database holds it, is not the value's own text (ToText): a
-    // date that another program stored with a time of day, a number stored with other digits. Row
-    // and column count from 0.
-    struct StoredText {
-        std::size_t row = 0;
-        std::size_t column = 0;
-        std::string text;
-    };
+    // A value read in a form of its own (see StoredText).
+    using StoredText = rt::StoredText;
 
     // A query that returns any number of rows, for the DataWindow engine. Returns SQLCode; the
     // rows are appended to `rows` only on success, and with `stored`, the texts of the values
@@ -127,30 +114,14 @@ class Transaction {
     // the transaction: ending it is then the caller's decision, COMMIT or ROLLBACK.
     bool Writing() const;
 
-    // A call that keeps the calling thread waiting on the database (another program holds a lock,
-    // the server is slow to answer or does not answer at all), as the program sees it meanwhile.
-    class Wait {
-      public:
-        // Waits at most `slice` for the call to return; true once it has.
-        virtual bool Over(std::chrono::milliseconds slice) = 0;
-        // Since the call began.
-        virtual std::chrono::steady_clock::duration Elapsed() const = 0;
-        // Gives the call up, for good: the call is over for the caller at once, and fails; the
-        // transaction is lost with it (see OnTransactionLost). The connection it runs on is let go:
-        // the database is asked to give up what it does, and to end the connection's session,
-        // which is closed, rolling back whatever it held, once the call returns there. Harmless
-        // when said twice, or once the call is over.
-        virtual void Cancel() = 0;
-
-      protected:
-        ~Wait() = default;
-    };
+    // A call that keeps the calling thread waiting on the database (see TransactionWait).
+    using Wait = TransactionWait;
     // Runs on the calling thread once a call has kept it waiting for `patience`, so that the
     // program can show that it waits and let the user give up. It may return whenever it likes,
     // or throw: the call is waited for all the same unless given up, and what the hook threw
     // reaches the caller once the call's results are set. It must not call the transaction that waits, whose
     // call is still under way on another thread. Process-wide; none by default.
-    using WaitHook = std::function<void(Wait& wait)>;
+    using WaitHook = TransactionWaitHook;
     static void SetWaitHook(WaitHook hook,
                             std::chrono::milliseconds patience = std::chrono::milliseconds(150));
     // Waits at most `within` until the connections of the calls given up in this process are

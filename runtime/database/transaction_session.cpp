@@ -90,21 +90,20 @@ bool SaysState(std::string_view text, std::string_view state) {
 
 // The fault of the disk or the file behind the database that a failure reports, if it is one;
 // `file` tells what lies at the place of a SQLite database's file.
-std::optional<Transaction::Loss> DiskFault(Driver driver, const Transaction& t,
-                                           const std::function<SqliteFile()>& file) {
+std::optional<TransactionLoss> DiskFault(Driver driver, const Outcome& failure,
+                                         const std::function<SqliteFile()>& file) {
     if (driver == Driver::SQLite) {
-        const long primary = t.SQLDBCode & 0xff;
-        if (primary == kSqliteFull) return Transaction::Loss::DiskFull;
-        if (primary == kSqliteIoError) return Transaction::Loss::DiskFailed;
+        const long primary = failure.native & 0xff;
+        if (primary == kSqliteFull) return TransactionLoss::DiskFull;
+        if (primary == kSqliteIoError) return TransactionLoss::DiskFailed;
         // A write refused as read-only: the file went (SQLite refuses to write a file that is no
         // longer where it was opened), or it or its folder cannot be written.
         if (primary == kSqliteReadOnly)
-            return file() == SqliteFile::Missing ? Transaction::Loss::FileGone
-                                                 : Transaction::Loss::FileReadOnly;
+            return file() == SqliteFile::Missing ? TransactionLoss::FileGone : TransactionLoss::FileReadOnly;
         return std::nullopt;
     }
-    if (SaysState(t.SQLErrText, "53100")) return Transaction::Loss::DiskFull;
-    if (SaysState(t.SQLErrText, "58030")) return Transaction::Loss::DiskFailed;
+    if (SaysState(failure.text, "53100")) return TransactionLoss::DiskFull;
+    if (SaysState(failure.text, "58030")) return TransactionLoss::DiskFailed;
     return std::nullopt;
 }
 
@@ -361,44 +360,30 @@ std::unique_ptr<Statement> Link::Prepared(Outcome& out, const std::string& sql) 
 
 // ---- one call on the connection ------------------------------------------------------------------
 
-long Session::Run(Transaction& t, bool writes, Job job) {
-    if (!Ready(t)) return t.SQLCode;
+void Session::Run(Report& r, bool writes, Job job) {
+    if (!Ready(r)) return;
+    r.ran = true;
     told = refused = false;
-    t.SQLErrText.clear();
-    t.SQLNRows = 0;
     open = true;
     if (writes) writing = true;
     const std::shared_ptr<Link> l = link;
     auto out = std::make_shared<Outcome>();
-    std::exception_ptr thrown;
     const CallWatch::Ended ended =
-        l->watch.Run([&on = *l, out, job = std::move(job)] { job(on, *out); }, thrown);
+        l->watch.Run([&on = *l, out, job = std::move(job)] { job(on, *out); }, r.thrown);
     if (ended == CallWatch::Ended::GivenUp) {
-        GiveUp(t, true);
-    } else {
-        t.SQLCode = out->code;
-        t.SQLDBCode = out->native;
-        t.SQLNRows = out->rows;
-        t.SQLErrText = std::move(out->text);
-        // A failure found before anything reached the database leaves the transaction as it was.
-        if (t.SQLCode == -1 && !out->refusedHere) Failed(t, false);
+        GiveUp(r, true);
+        return;
     }
-    if (std::exchange(reached, false) && connectedHook) {
-        const Results kept(t);
-        const std::function<void()> hook = connectedHook;
-        hook();
-    }
-    if (thrown) std::rethrow_exception(thrown);
-    return t.SQLCode;
+    r.Take(std::move(*out));
+    // A failure found before anything reached the database leaves the transaction as it was.
+    if (r.out.code == -1 && !r.out.refusedHere) Failed(r, false);
 }
 
-long Session::End(Transaction& t, SQLSMALLINT how) {
+void Session::End(Report& r, SQLSMALLINT how) {
     if (!connected) {
-        Refuse(t, "not connected to a database");
-        return t.SQLCode;
+        r.Refuse("not connected to a database");
+        return;
     }
-    t.SQLErrText.clear();
-    t.SQLNRows = 0;
     if (aborted) {
         aborted = open = writing = false;
         // Whatever the database still holds of it goes (the remains of a transaction a failure
@@ -419,21 +404,20 @@ long Session::End(Transaction& t, SQLSMALLINT how) {
         }
         if (how == SQL_COMMIT) {
             refused = true;
-            Refuse(t, "nothing was committed: " + abortedWhy);
-            return t.SQLCode;
+            r.Refuse("nothing was committed: " + abortedWhy);
+            return;
         }
-        Succeed(t, 0);
-        return 0;
+        r.Succeed(0);
+        return;
     }
     if (!link || !link->linked) {
         // The connection went with nothing of this transaction on it.
         open = writing = false;
-        Succeed(t, 0);
-        return 0;
+        r.Succeed(0);
+        return;
     }
     const std::shared_ptr<Link> l = link;
     auto out = std::make_shared<Outcome>();
-    std::exception_ptr thrown;
     const CallWatch::Ended ended = l->watch.Run(
         [&on = *l, out, how] {
             if (SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, on.dbc.get(), how))) {
@@ -446,31 +430,27 @@ long Session::End(Transaction& t, SQLSMALLINT how) {
                 text.empty() ? std::string(how == SQL_COMMIT ? "COMMIT failed" : "ROLLBACK failed") : text,
                 native);
         },
-        thrown);
+        r.thrown);
     if (ended == CallWatch::Ended::GivenUp) {
         // Given up, a COMMIT stores nothing: its connection goes, and its server session with it.
         open = writing = false;
-        GiveUp(t, false);
-    } else {
-        t.SQLCode = out->code;
-        t.SQLDBCode = out->native;
-        t.SQLErrText = std::move(out->text);
-        if (t.SQLCode == 0)
-            open = writing = false;
-        else
-            Failed(t, true);
+        GiveUp(r, false);
+        return;
     }
-    if (thrown) std::rethrow_exception(thrown);
-    return t.SQLCode;
+    r.Take(std::move(*out));
+    if (r.out.code == 0)
+        open = writing = false;
+    else
+        Failed(r, true);
 }
 
-bool Session::Ready(Transaction& t) {
-    if (!connected) return Refuse(t, "not connected to a database");
+bool Session::Ready(Report& r) {
+    if (!connected) return r.Refuse("not connected to a database");
     if (aborted) {
         refused = true;
-        return Refuse(t, abortedWhy);
+        return r.Refuse(abortedWhy);
     }
-    if (link && link->linked) return open || !link->unwritable || RenewUnwritable(t);
+    if (link && link->linked) return open || !link->unwritable || RenewUnwritable(r);
     told = refused = false;
     ConnectOutcome failed;
     bool givenUp = false;
@@ -482,14 +462,14 @@ bool Session::Ready(Transaction& t) {
     // One try for each transaction: the rest of it fails at once.
     if (givenUp) {
         Lose(kTransactionGivenUp);
-        Refuse(t, kCancelled);
-        Tell(t, Transaction::Loss::GivenUp);
+        r.Refuse(kCancelled);
+        r.loss = TransactionLoss::GivenUp;
         return false;
     }
     Lose(kTransactionLost);
-    Refuse(t, "the connection to the database was lost and cannot be made again now: " + failed->text);
-    t.SQLDBCode = failed->native;
-    Tell(t, Transaction::Loss::ConnectionDown);
+    r.Refuse("the connection to the database was lost and cannot be made again now: " + failed->text);
+    r.out.native = failed->native;
+    r.loss = TransactionLoss::ConnectionDown;
     return false;
 }
 
@@ -513,7 +493,7 @@ std::shared_ptr<Link> Session::Connected(ConnectOutcome& failed, bool& givenUp) 
     return givenUp ? nullptr : fresh;
 }
 
-bool Session::RenewUnwritable(Transaction& t) {
+bool Session::RenewUnwritable(Report& r) {
     if (SqliteFileOf(*link) != SqliteFile::Writable) return true;
     ConnectOutcome failed;
     bool givenUp = false;
@@ -525,8 +505,8 @@ bool Session::RenewUnwritable(Transaction& t) {
     if (!givenUp) return true;
     told = refused = false;
     Lose(kTransactionGivenUp);
-    Refuse(t, kCancelled);
-    Tell(t, Transaction::Loss::GivenUp);
+    r.Refuse(kCancelled);
+    r.loss = TransactionLoss::GivenUp;
     return false;
 }
 
@@ -535,9 +515,9 @@ void Session::Lose(std::string why) {
     abortedWhy = std::move(why);
 }
 
-AfterFailure Session::WhatFailureLeft(const Transaction& t) {
+AfterFailure Session::WhatFailureLeft(const Outcome& failure) {
     if (!link || !link->linked) return AfterFailure::Held;
-    if (ConnectionGone(t)) return AfterFailure::ConnectionGone;
+    if (ConnectionGone(failure)) return AfterFailure::ConnectionGone;
     // Committing each statement by itself, the connection holds nothing from one to the next.
     if (autoCommit) return AfterFailure::Held;
     // SQLite keeps a transaction after most failures, and ends it after some; the PostgreSQL
@@ -546,17 +526,16 @@ AfterFailure Session::WhatFailureLeft(const Transaction& t) {
     return link->driver == Driver::SQLite ? ProbeSqlite(*link) : AfterFailure::Ended;
 }
 
-void Session::Failed(Transaction& t, bool ending) {
-    const AfterFailure left = WhatFailureLeft(t);
+void Session::Failed(Report& r, bool ending) {
+    const AfterFailure left = WhatFailureLeft(r.out);
     if (left == AfterFailure::ConnectionGone) {
-        ConnectAgain(t, !ending);
+        ConnectAgain(r, !ending);
         return;
     }
     const Driver driver = link ? link->driver : Driver::Other;
-    const std::optional<Transaction::Loss> fault =
-        DiskFault(driver, t, [this] { return SqliteFileOf(*link); });
-    if (fault == Transaction::Loss::FileGone || fault == Transaction::Loss::FileReadOnly)
-        link->unwritable = true;
+    const std::optional<TransactionLoss> fault =
+        DiskFault(driver, r.out, [this] { return SqliteFileOf(*link); });
+    if (fault == TransactionLoss::FileGone || fault == TransactionLoss::FileReadOnly) link->unwritable = true;
     // The next call connects again, to a database that holds nothing of this connection.
     if (left == AfterFailure::Unknown) link.reset();
     if (left == AfterFailure::Held && !fault) return;
@@ -564,7 +543,7 @@ void Session::Failed(Transaction& t, bool ending) {
     Lose(kTransactionEnded);
     // A full or failing disk is said once, in words of its own: whatever the database still holds
     // of the command cannot be stored any more than the rest of it.
-    if (fault) Tell(t, *fault);
+    if (fault) r.loss = *fault;
 }
 
 bool ConnectionLostBy(Driver driver, std::string_view diagnostic, long native,
@@ -575,12 +554,12 @@ bool ConnectionLostBy(Driver driver, std::string_view diagnostic, long native,
 }
 
 // Whether the failure of the last call says that the connection is gone.
-bool Session::ConnectionGone(const Transaction& t) const {
+bool Session::ConnectionGone(const Outcome& failure) const {
     SQLUINTEGER dead = SQL_CD_FALSE;
     if (SQL_SUCCEEDED(SQLGetConnectAttr(link->dbc.get(), SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
         dead == SQL_CD_TRUE)
         return true;
-    return ConnectionLostBy(link->driver, t.SQLErrText, t.SQLDBCode,
+    return ConnectionLostBy(link->driver, failure.text, failure.native,
                             [this] { return SqliteFileOf(*link) == SqliteFile::Writable; });
 }
 
@@ -603,13 +582,13 @@ SqliteFile SqliteFileOf(Link& link) {
                                                                                        : SqliteFile::ReadOnly;
 }
 
-void Session::ConnectAgain(Transaction& t, bool transactionLost) {
+void Session::ConnectAgain(Report& r, bool transactionLost) {
     const bool wrote = writing;
     link.reset();
     ConnectOutcome failed;
     bool givenUp = false;
     link = Connected(failed, givenUp);
-    if (failed) t.SQLErrText += "\nconnecting again: " + failed->text;
+    if (failed) r.out.text += "\nconnecting again: " + failed->text;
     if (transactionLost) {
         Lose(givenUp ? kTransactionGivenUp : kTransactionLost);
         writing = wrote;
@@ -618,25 +597,16 @@ void Session::ConnectAgain(Transaction& t, bool transactionLost) {
         open = writing = false;
     }
     if (givenUp)
-        Tell(t, Transaction::Loss::GivenUp);
+        r.loss = TransactionLoss::GivenUp;
     else
-        Tell(t, link ? Transaction::Loss::ConnectionRestored : Transaction::Loss::ConnectionDown);
+        r.loss = link ? TransactionLoss::ConnectionRestored : TransactionLoss::ConnectionDown;
 }
 
-void Session::GiveUp(Transaction& t, bool transactionLost) {
+void Session::GiveUp(Report& r, bool transactionLost) {
     LetGo(std::exchange(link, nullptr), connectString);
     if (transactionLost) Lose(kTransactionGivenUp);
-    Refuse(t, kCancelled);
-    Tell(t, Transaction::Loss::GivenUp);
-}
-
-void Session::Tell(Transaction& t, Transaction::Loss loss) {
-    told = static_cast<bool>(lossHook);
-    if (!lossHook) return;
-    // The call's results stand whatever the hook does (it may end the transaction, say).
-    const Results kept(t);
-    const Transaction::LossHook hook = lossHook;
-    hook(loss);
+    r.Refuse(kCancelled);
+    r.loss = TransactionLoss::GivenUp;
 }
 
 }  // namespace rt::tx

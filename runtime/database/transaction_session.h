@@ -4,15 +4,17 @@
 // what the database still holds of the transaction and acts on it: a transaction that the
 // database ended, or that went with its connection, fails every call until its caller ends it, so
 // that no statement of a command is ever committed without the others. A connection that went is
-// made again; one whose call the user gave up is let go, and the next call makes another.
+// made again; one whose call the user gave up is let go, and the next call makes another. Each
+// call reports what happened; the transaction takes it as its results.
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "runtime/database/transaction.h"
+#include "runtime/database/transaction_kinds.h"
 #include "runtime/database/transaction_statement.h"
 #include "runtime/database/transaction_waiter.h"
 #include "runtime/platform/odbc.h"
@@ -108,24 +110,36 @@ enum class AfterFailure {
     ConnectionGone,  // the connection went, and the transaction with it
 };
 
-// The results of a call, put back as they were when it goes, whatever a hook did meanwhile.
-class Results {
-  public:
-    explicit Results(Transaction& t)
-        : t_(t), code_(t.SQLCode), native_(t.SQLDBCode), rows_(t.SQLNRows), text_(t.SQLErrText) {}
-    ~Results() {
-        t_.SQLCode = code_;
-        t_.SQLDBCode = native_;
-        t_.SQLNRows = rows_;
-        t_.SQLErrText = std::move(text_);
-    }
-    Results(const Results&) = delete;
-    Results& operator=(const Results&) = delete;
+// What a call of the session did, for the transaction to take as its SQLCode and friends.
+struct Report {
+    Outcome out;
+    // `out` holds the call's results: from here on they are the transaction's, even when a wait
+    // hook's exception leaves the call before its end.
+    bool settled = false;
+    // The call got past its checks and ran (or was given up while it ran).
+    bool ran = false;
+    // The loss that the program's hook is to be told of, once the results are taken.
+    std::optional<TransactionLoss> loss;
+    // What the call or the wait hook threw, for the caller once everything else is done.
+    std::exception_ptr thrown;
 
-  private:
-    Transaction& t_;
-    long code_, native_, rows_;
-    std::string text_;
+    // The call's results are those of `outcome`.
+    void Take(Outcome outcome) {
+        out = std::move(outcome);
+        settled = true;
+    }
+    // A failure found by the runtime itself; false, for the caller to return.
+    bool Refuse(std::string why) {
+        out = Outcome{};
+        out.Refuse(std::move(why));
+        settled = true;
+        return false;
+    }
+    void Succeed(long rows) {
+        Outcome done;
+        done.Succeed(rows);
+        Take(std::move(done));
+    }
 };
 
 struct Session {
@@ -137,7 +151,6 @@ struct Session {
     bool awaiting = false;
     // The call under way reached the database for the first time since such a Connect.
     bool reached = false;
-    std::function<void()> connectedHook;
     // The transaction was lost (the connection went, the database ended it, the user gave a call
     // up): every call fails until the caller ends it, and its COMMIT stores nothing.
     bool aborted = false;
@@ -153,7 +166,6 @@ struct Session {
     // What Connect connected with, for connecting again.
     std::string connectString;
     bool autoCommit = false;
-    Transaction::LossHook lossHook;
     // Lets a staging area find out that its transaction is gone.
     std::shared_ptr<char> alive = std::make_shared<char>(0);
 
@@ -165,37 +177,35 @@ struct Session {
     using Job = std::function<void(Link& link, Outcome& out)>;
 
     // One call of the transaction: whether it may run, then `job` (on the link's waiter while the
-    // program is told of waits), then the outcome handed to `t`, then what a failure says about the
-    // transaction. `writes` when the call may change data.
-    long Run(Transaction& t, bool writes, Job job);
+    // program is told of waits), then its outcome reported in `r`, then what a failure says about
+    // the transaction. `writes` when the call may change data.
+    void Run(Report& r, bool writes, Job job);
     // COMMIT or ROLLBACK.
-    long End(Transaction& t, SQLSMALLINT how);
+    void End(Report& r, SQLSMALLINT how);
 
     // A new link, made on a thread the user may give up waiting for; nullptr when it could not be
     // made (why in `failed`) or the user gave up.
     std::shared_ptr<Link> Connected(ConnectOutcome& failed, bool& givenUp);
-    // Tells the hook of the loss behind the failure in `t`, whose results stand whatever it does.
-    void Tell(Transaction& t, Transaction::Loss loss);
 
   private:
-    // Whether a call may run now; otherwise SQLCode -1 and why. A connection that went before this
-    // transaction began is made again first.
-    bool Ready(Transaction& t);
+    // Whether a call may run now; otherwise SQLCode -1 and why in `r`. A connection that went
+    // before this transaction began is made again first.
+    bool Ready(Report& r);
 
-    AfterFailure WhatFailureLeft(const Transaction& t);
-    bool ConnectionGone(const Transaction& t) const;
+    AfterFailure WhatFailureLeft(const Outcome& failure);
+    bool ConnectionGone(const Outcome& failure) const;
     // Makes a SQLite connection that cannot write its file again once the file can be written,
     // before the first call of a transaction; false when the user gave that up (the call fails).
-    bool RenewUnwritable(Transaction& t);
-    // After a call (a COMMIT or ROLLBACK when `ending`) that failed with the results in `t`.
-    void Failed(Transaction& t, bool ending);
+    bool RenewUnwritable(Report& r);
+    // After a call (a COMMIT or ROLLBACK when `ending`) that failed with the results in `r`.
+    void Failed(Report& r, bool ending);
     // The transaction is lost: every call fails with `why` until the caller ends it.
     void Lose(std::string why);
-    // Lets the connection go, whatever it held, and makes a new one; the hook is told.
+    // Lets the connection go, whatever it held, and makes a new one; the hook is to be told.
     // `transactionLost` when the failed call was not the end of the transaction.
-    void ConnectAgain(Transaction& t, bool transactionLost);
+    void ConnectAgain(Report& r, bool transactionLost);
     // The user gave the call up: its link is let go, and the call fails.
-    void GiveUp(Transaction& t, bool transactionLost);
+    void GiveUp(Report& r, bool transactionLost);
 };
 
 }  // namespace rt::tx

@@ -45,20 +45,6 @@ std::string Diagnostics(SQLSMALLINT kind, SQLHANDLE h, long& native) {
     return text;
 }
 
-bool Refuse(Transaction& t, std::string text) {
-    t.SQLCode = -1;
-    t.SQLDBCode = kNoNativeCode;
-    t.SQLNRows = 0;
-    t.SQLErrText = std::move(text);
-    return false;
-}
-
-void Succeed(Transaction& t, long rows) {
-    t.SQLCode = 0;
-    t.SQLDBCode = 0;
-    t.SQLNRows = rows;
-}
-
 bool Outcome::Fail(std::string why, long nativeCode) {
     code = -1;
     native = nativeCode;
@@ -222,8 +208,7 @@ bool Statement::DescribeColumns() {
     return true;
 }
 
-int Statement::Fetch(std::vector<Value>& row, std::vector<Transaction::StoredText>* stored,
-                     std::size_t index) {
+int Statement::Fetch(std::vector<Value>& row, std::vector<StoredText>* stored, std::size_t index) {
     SQLRETURN rc = SQLFetch(stmt_.get());
     if (rc == SQL_NO_DATA) return 0;
     if (!SQL_SUCCEEDED(rc)) {
@@ -403,7 +388,7 @@ long SelectIntoOn(Outcome& out, Statement& st, const std::vector<Value>& args, s
 }
 
 long QueryOn(Outcome& out, Statement& st, const std::vector<Value>& args,
-             std::vector<std::vector<Value>>& rows, std::vector<Transaction::StoredText>* stored) {
+             std::vector<std::vector<Value>>& rows, std::vector<StoredText>* stored) {
     bool noData = false;
     if (!st.Execute(args, noData)) return out.code;
     if (!noData) {

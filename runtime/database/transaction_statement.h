@@ -1,6 +1,7 @@
 #pragma once
 // For the transaction's own use: one statement on a connection, from its text and arguments to the
-// values of its rows, with every failure reported as the transaction's SQLCode and friends.
+// values of its rows, with what happened reported as an outcome, which the transaction alone turns
+// into its SQLCode and friends.
 
 #include <cstdint>
 #include <list>
@@ -10,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/database/transaction.h"
+#include "runtime/database/transaction_kinds.h"
 #include "runtime/database/transaction_waiter.h"
 #include "runtime/platform/odbc.h"
 #include "runtime/platform/os.h"
@@ -91,10 +92,6 @@ std::string Diagnostics(SQLSMALLINT kind, SQLHANDLE h, long& native);
 // The text without the white space around it.
 std::string_view TrimBlanks(std::string_view s);
 
-// A failure found by the runtime itself; false, for the caller to return.
-bool Refuse(Transaction& t, std::string text);
-void Succeed(Transaction& t, long rows);
-
 // How a result column's text becomes a Value.
 enum class ColumnKind { Text, Whole, Exact, Real, Date };
 
@@ -138,8 +135,7 @@ class Statement {
     // Fetches the next row into `row`. Returns 1 for a row, 0 at the end, -1 on failure. With
     // `stored`, each value whose text as the database gave it is not the value's own text is noted
     // there as row `index`.
-    int Fetch(std::vector<Value>& row, std::vector<Transaction::StoredText>* stored = nullptr,
-              std::size_t index = 0);
+    int Fetch(std::vector<Value>& row, std::vector<StoredText>* stored = nullptr, std::size_t index = 0);
     void CloseCursor();
 
     bool Fail();
@@ -185,6 +181,6 @@ class PreparedStatements {
 long ExecuteOn(Outcome& out, Statement& st, const std::vector<Value>& args);
 long SelectIntoOn(Outcome& out, Statement& st, const std::vector<Value>& args, std::vector<Value>& into);
 long QueryOn(Outcome& out, Statement& st, const std::vector<Value>& args,
-             std::vector<std::vector<Value>>& rows, std::vector<Transaction::StoredText>* stored);
+             std::vector<std::vector<Value>>& rows, std::vector<StoredText>* stored);
 
 }  // namespace rt::tx

@@ -60,7 +60,7 @@ class Waiter {
 
   private:
     // The call as the hook sees it.
-    class View final : public Transaction::Wait {
+    class View final : public TransactionWait {
       public:
         View(Waiter& waiter, std::chrono::steady_clock::time_point began, const std::function<void()>& cancel)
             : waiter_(waiter), began_(began), cancel_(cancel) {}

@@ -10,14 +10,14 @@
 #include <mutex>
 #include <thread>
 
-#include "runtime/database/transaction.h"
+#include "runtime/database/transaction_kinds.h"
 #include "runtime/platform/odbc.h"
 
 namespace rt::tx {
 
 // What Transaction::SetWaitHook installed: process-wide.
 struct WaitSettings {
-    Transaction::WaitHook hook;
+    TransactionWaitHook hook;
     std::chrono::milliseconds patience{150};
 };
 WaitSettings& Waiting();
