@@ -358,6 +358,24 @@ std::unique_ptr<Statement> Link::Prepared(Outcome& out, const std::string& sql) 
     return st;
 }
 
+// ---- the end of a transaction -----------------------------------------------------------------
+
+namespace {
+
+// COMMIT or ROLLBACK (`how`) on the link, reported to `out`.
+void EndTransactionOn(Link& on, SQLSMALLINT how, Outcome& out) {
+    if (SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, on.dbc.get(), how))) {
+        out.Succeed(0);
+        return;
+    }
+    long native = kNoNativeCode;
+    std::string text = Diagnostics(SQL_HANDLE_DBC, on.dbc.get(), native);
+    out.Fail(text.empty() ? std::string(how == SQL_COMMIT ? "COMMIT failed" : "ROLLBACK failed") : text,
+             native);
+}
+
+}  // namespace
+
 // ---- one call on the connection ------------------------------------------------------------------
 
 void Session::Run(Report& r, bool writes, Job job) {
@@ -382,55 +400,49 @@ void Session::Run(Report& r, bool writes, Job job) {
 void Session::End(Report& r, SQLSMALLINT how) {
     if (!connected) {
         r.Refuse("not connected to a database");
-        return;
-    }
-    if (aborted) {
-        aborted = open = writing = false;
-        // Whatever the database still holds of it goes (the remains of a transaction a failure
-        // broke, the empty one that finding out began); a connection that cannot say goes too.
-        if (link && link->linked) {
-            const std::shared_ptr<Link> l = link;
-            auto rolledBack = std::make_shared<bool>(false);
-            std::exception_ptr thrown;
-            const CallWatch::Ended ended = l->watch.Run(
-                [&on = *l, rolledBack] {
-                    *rolledBack = SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, on.dbc.get(), SQL_ROLLBACK));
-                },
-                thrown);
-            if (ended == CallWatch::Ended::GivenUp)
-                LetGo(std::exchange(link, nullptr), connectString);
-            else if (!*rolledBack)
-                link.reset();
-        }
-        if (how == SQL_COMMIT) {
-            refused = true;
-            r.Refuse("nothing was committed: " + abortedWhy);
-            return;
-        }
-        r.Succeed(0);
-        return;
-    }
-    if (!link || !link->linked) {
+    } else if (aborted) {
+        EndLost(r, how);
+    } else if (!link || !link->linked) {
         // The connection went with nothing of this transaction on it.
         open = writing = false;
         r.Succeed(0);
+    } else {
+        EndLive(r, how);
+    }
+}
+
+void Session::EndLost(Report& r, SQLSMALLINT how) {
+    aborted = open = writing = false;
+    RollBackRemains();
+    if (how == SQL_COMMIT) {
+        refused = true;
+        r.Refuse("nothing was committed: " + abortedWhy);
         return;
     }
+    r.Succeed(0);
+}
+
+void Session::RollBackRemains() {
+    if (!link || !link->linked) return;
+    const std::shared_ptr<Link> l = link;
+    auto rolledBack = std::make_shared<bool>(false);
+    std::exception_ptr thrown;
+    const CallWatch::Ended ended = l->watch.Run(
+        [&on = *l, rolledBack] {
+            *rolledBack = SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, on.dbc.get(), SQL_ROLLBACK));
+        },
+        thrown);
+    if (ended == CallWatch::Ended::GivenUp)
+        LetGo(std::exchange(link, nullptr), connectString);
+    else if (!*rolledBack)
+        link.reset();
+}
+
+void Session::EndLive(Report& r, SQLSMALLINT how) {
     const std::shared_ptr<Link> l = link;
     auto out = std::make_shared<Outcome>();
-    const CallWatch::Ended ended = l->watch.Run(
-        [&on = *l, out, how] {
-            if (SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, on.dbc.get(), how))) {
-                out->Succeed(0);
-                return;
-            }
-            long native = kNoNativeCode;
-            std::string text = Diagnostics(SQL_HANDLE_DBC, on.dbc.get(), native);
-            out->Fail(
-                text.empty() ? std::string(how == SQL_COMMIT ? "COMMIT failed" : "ROLLBACK failed") : text,
-                native);
-        },
-        r.thrown);
+    const CallWatch::Ended ended =
+        l->watch.Run([&on = *l, out, how] { EndTransactionOn(on, how, *out); }, r.thrown);
     if (ended == CallWatch::Ended::GivenUp) {
         // Given up, a COMMIT stores nothing: its connection goes, and its server session with it.
         open = writing = false;

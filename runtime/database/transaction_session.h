@@ -188,6 +188,14 @@ struct Session {
     std::shared_ptr<Link> Connected(ConnectOutcome& failed, bool& givenUp);
 
   private:
+    // The end of a transaction that was lost: whatever the database still holds of it goes, and a
+    // COMMIT fails, storing nothing.
+    void EndLost(Report& r, SQLSMALLINT how);
+    // Rolls back what the database may still hold of a lost transaction (the remains of one that a
+    // failure broke, the empty one that finding out began); a connection that cannot say goes.
+    void RollBackRemains();
+    // The end of a transaction that the connection holds: COMMIT or ROLLBACK there.
+    void EndLive(Report& r, SQLSMALLINT how);
     // Whether a call may run now; otherwise SQLCode -1 and why in `r`. A connection that went
     // before this transaction began is made again first.
     bool Ready(Report& r);
