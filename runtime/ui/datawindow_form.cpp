@@ -326,53 +326,54 @@ void FormView::RefreshAll() {
 void FormView::RefreshField(Field& f) {
     rt::DataWindow& dw = Engine();
     const long row = ShownRow();
-    const std::string& name = f.def->name;
     const bool current = row > 0 && dw.GetRow() == row && dw.GetColumn() == f.number;
     const bool pending = current && dw.EditPending();
     const bool editing = current && (pending || f.editor->window()->focusWidget() == f.editor);
-
     switch (f.kind) {
-        case EditorKind::Line: {
-            auto* line = static_cast<QLineEdit*>(f.editor);
-            const QString text =
-                row == 0 ? QString() : FromUtf8(editing ? dw.GetText() : dw.GetFormattedText(row, name));
-            if (LineText(line) != text) line->setText(text);
+        case EditorKind::Line:
+        case EditorKind::Box:
+            ShowFieldText(f, row == 0
+                                 ? QString()
+                                 : FromUtf8(editing ? dw.GetText() : dw.GetFormattedText(row, f.def->name)));
             break;
-        }
-        case EditorKind::Box: {
-            auto* box = static_cast<LimitedTextBox*>(f.editor);
-            box->ShowText(row == 0 ? QString()
-                                   : FromUtf8(editing ? dw.GetText() : dw.GetFormattedText(row, name)));
-            break;
-        }
         case EditorKind::List:
+            ShowChoice(f, row, ValueShown(f, row, pending));
+            break;
         case EditorKind::Check: {
-            std::string value;
-            if (row > 0) {
-                if (pending) {
-                    value = f.kind == EditorKind::List ? DataOfEditText(f.choices, dw.GetText()).value_or("")
-                                                       : dw.GetText();
-                } else {
-                    value = dw.GetItem(row, name).ToText();
-                }
-            }
-            if (f.kind == EditorKind::List) {
-                rt::DataWindow* child = f.def->edit == EditStyle::DropDownDW ? dw.GetChild(name) : nullptr;
-                if (child != nullptr &&
-                    static_cast<std::size_t>(std::max(0L, child->RowCount())) != f.choices.size()) {
-                    LoadChoices(f);
-                }
-                auto* list = static_cast<QComboBox*>(f.editor);
-                const QSignalBlocker quiet(list);
-                list->setCurrentIndex(row > 0 ? IndexOfData(f.choices, value) : -1);
-            } else {
-                auto* check = static_cast<QCheckBox*>(f.editor);
-                const QSignalBlocker quiet(check);
-                check->setChecked(row > 0 && value == f.def->checkOn);
-            }
+            const bool on = row > 0 && ValueShown(f, row, pending) == f.def->checkOn;
+            auto* check = static_cast<QCheckBox*>(f.editor);
+            const QSignalBlocker quiet(check);
+            check->setChecked(on);
             break;
         }
     }
+}
+
+void FormView::ShowFieldText(Field& f, const QString& text) {
+    if (f.kind == EditorKind::Box) {
+        static_cast<LimitedTextBox*>(f.editor)->ShowText(text);
+        return;
+    }
+    auto* line = static_cast<QLineEdit*>(f.editor);
+    if (LineText(line) != text) line->setText(text);
+}
+
+std::string FormView::ValueShown(const Field& f, long row, bool pending) {
+    if (row <= 0) return {};
+    rt::DataWindow& dw = Engine();
+    if (!pending) return dw.GetItem(row, f.def->name).ToText();
+    // The text being edited, as the value it stands for.
+    return f.kind == EditorKind::List ? DataOfEditText(f.choices, dw.GetText()).value_or("") : dw.GetText();
+}
+
+void FormView::ShowChoice(Field& f, long row, const std::string& value) {
+    // A drop-down DataWindow whose rows changed offers its rows as they are now.
+    rt::DataWindow* child = f.def->edit == EditStyle::DropDownDW ? Engine().GetChild(f.def->name) : nullptr;
+    if (child != nullptr && static_cast<std::size_t>(std::max(0L, child->RowCount())) != f.choices.size())
+        LoadChoices(f);
+    auto* list = static_cast<QComboBox*>(f.editor);
+    const QSignalBlocker quiet(list);
+    list->setCurrentIndex(row > 0 ? IndexOfData(f.choices, value) : -1);
 }
 
 void FormView::RefreshComputes() {

@@ -88,6 +88,13 @@ class FormView : public QScrollArea, public ViewBase {
 
     void RefreshAll();
     void RefreshField(Field& f);
+    // A line's or a box's text.
+    void ShowFieldText(Field& f, const QString& text);
+    // The value a list or a check box shows in `row` (0: none): the item's, or the edit's when
+    // `pending`.
+    std::string ValueShown(const Field& f, long row, bool pending);
+    // The list's choice of `value`, its choices loaded again first when they changed.
+    void ShowChoice(Field& f, long row, const std::string& value);
     void RefreshComputes();
     void LoadChoices(Field& f);
 
