@@ -326,13 +326,14 @@ void j_main_mdi::CreateControls() {
         x += 110;
     }
 
-    // Tab goes as the window is read: the tree, the list, the page shown, its buttons.
+    // Tab goes as the window is read: the banner's link, the tree, the list, the page shown, its
+    // buttons and the attachment lines' links.
     int order = 0;
-    for (rt::ui::Control* c : std::initializer_list<rt::ui::Control*>{tv_1, dw_no})
+    for (rt::ui::Control* c : std::initializer_list<rt::ui::Control*>{shl_1, tv_1, dw_no})
         c->SetTabOrder(order += 10);
     for (DataWindowControl* page : Pages()) page->SetTabOrder(order += 10);
-    for (rt::ui::Control* c :
-         std::initializer_list<rt::ui::Control*>{cb_p, cb_n, cb_page_insert, cb_page_delete})
+    for (rt::ui::Control* c : std::initializer_list<rt::ui::Control*>{cb_p, cb_n, st_10_2, st_10_3,
+                                                                      cb_page_insert, cb_page_delete})
         c->SetTabOrder(order += 10);
     for (DataWindowControl* d : {dw_no1, dw_no2, dw_no3, dw_no4, dw_no51, dw_no512, dw_no52, dw_no522,
                                  dw_no53, dw_no71, dw_no81, dw_no92, dw_no94})

@@ -4,7 +4,11 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QKeySequence>
+#include <QLabel>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -63,7 +67,38 @@ class NamedComboBox : public QAccessibleWidget {
     QComboBox* Box() const { return static_cast<QComboBox*>(widget()); }
 };
 
+// A text that opens a web page: a link, named by what it reads, pressed like a button.
+class SpokenLink : public QAccessibleWidget {
+  public:
+    explicit SpokenLink(QLabel* label) : QAccessibleWidget(label, QAccessible::Link) {
+        addControllingSignal(QStringLiteral("linkActivated(QString)"));
+    }
+
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name && widget()->accessibleName().isEmpty())
+            return QString::fromStdString(SpokenText(static_cast<QLabel*>(widget())->text().toStdString()));
+        return QAccessibleWidget::text(t);
+    }
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.linked = true;
+        return s;
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& action) override {
+        if (action != pressAction()) return;
+        // What Enter does on it.
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QCoreApplication::sendEvent(widget(), &press);
+    }
+};
+
+constexpr const char* kLinkProperty = "laurel_link";
+
 QAccessibleInterface* NamedInterfaces(const QString&, QObject* object) {
+    if (auto* label = qobject_cast<QLabel*>(object);
+        label != nullptr && label->property(kLinkProperty).toBool())
+        return new SpokenLink(label);
     auto* box = qobject_cast<QComboBox*>(object);
     if (box != nullptr && !box->isEditable() && !box->accessibleName().isEmpty())
         return new NamedComboBox(box);
@@ -110,18 +145,68 @@ std::string SpokenText(std::initializer_list<std::string_view> parts) {
 
 std::string CommandText(std::string_view text) {
     QString t = Q(text.substr(0, text.find('\t')));
-    // "系统管理(&S)": the bracketed access key is no part of what the command is called.
-    const qsizetype open = t.lastIndexOf(QStringLiteral("(&"));
-    if (open >= 0 && t.size() - open == 4 && t.back() == u')') t.remove(open, 4);
+    // "系统管理(&S)", "本台电脑的数据库(&L)（…）": the bracketed access key is no part of what the
+    // command is called.
+    for (qsizetype open = t.indexOf(QStringLiteral("(&")); open >= 0;
+         open = t.indexOf(QStringLiteral("(&"), open)) {
+        if (open + 3 < t.size() && t.at(open + 2) != u'&' && t.at(open + 3) == u')')
+            t.remove(open, 4);
+        else
+            ++open;
+    }
     return SpokenText(t.toStdString());
 }
 
-void SetSpokenName(QWidget* widget, std::string_view name, std::string_view description) {
+namespace {
+void InstallNamedInterfaces() {
     static const bool installed = (QAccessible::installFactory(NamedInterfaces), true);
     (void)installed;
+}
+
+// The toolkit marks the control that has the focus only once Tab has moved it there, and forgets
+// that again whenever a window is shown. Whoever uses the keyboard alone must see where the focus
+// is from the first moment, whatever put it there: each window is marked again as it is shown and
+// as a control of it takes the focus, before that control is painted.
+class FocusMarker : public QObject {
+  public:
+    explicit FocusMarker(QObject* application) : QObject(application) {
+        application->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() == QEvent::FocusIn || e->type() == QEvent::Show) {
+            if (auto* w = qobject_cast<QWidget*>(watched);
+                w != nullptr && (e->type() == QEvent::FocusIn || w->isWindow()))
+                w->window()->setAttribute(Qt::WA_KeyboardFocusChange);
+        }
+        return false;
+    }
+};
+}  // namespace
+
+void ShowFocusAlways() {
+    static QPointer<FocusMarker> marker;
+    if (marker != nullptr || QCoreApplication::instance() == nullptr) return;
+    marker = new FocusMarker(QCoreApplication::instance());  // the application owns it
+}
+
+void SetSpokenName(QWidget* widget, std::string_view name, std::string_view description) {
+    InstallNamedInterfaces();
     if (widget == nullptr) return;
     widget->setAccessibleName(Q(name));
     widget->setAccessibleDescription(Q(description));
+}
+
+void SetSpokenLink(QLabel* label) {
+    InstallNamedInterfaces();
+    if (label == nullptr) return;
+    label->setProperty(kLinkProperty, true);
+    // The toolkit made the label's interface as a plain text when the label was made (it does
+    // whenever a widget changes): forgotten, the next one asked for is the link's.
+    if (QAccessibleInterface* made = QAccessible::queryAccessibleInterface(label);
+        made != nullptr && made->role() != QAccessible::Link)
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
 }
 
 }  // namespace rt::ui

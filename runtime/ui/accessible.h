@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+class QLabel;
 class QWidget;
 
 namespace rt::ui {
@@ -16,11 +17,17 @@ namespace rt::ui {
 std::string SpokenText(std::string_view text);
 std::string SpokenText(std::initializer_list<std::string_view> parts);
 
-// A menu's or a button's text as a person says it: without the access key in brackets ("(&S)")
-// and without the shortcut's label after a tab.
+// A menu's, a button's or a field label's text as a person says it: without the access key in
+// brackets ("(&S)") and without the shortcut's label after a tab.
 std::string CommandText(std::string_view text);
 
 // The name (and the description) a screen reader reads for the widget.
 void SetSpokenName(QWidget* widget, std::string_view name, std::string_view description = {});
+
+// From now on every window marks the control that has the focus, however it got there.
+void ShowFocusAlways();
+
+// The label opens a web page: a screen reader says it is a link, named by its text, and can press it.
+void SetSpokenLink(QLabel* label);
 
 }  // namespace rt::ui

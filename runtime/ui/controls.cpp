@@ -7,9 +7,11 @@
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
@@ -79,7 +81,9 @@ void ApplyBorder(QFrame* frame, Border b) {
     }
 }
 
-// A label that reports clicks synchronously.
+// A label that reports clicks synchronously. One that takes the focus (a link) is pressed by Enter
+// and the space bar too, and shows that it has the focus with a dotted frame in its text's colour,
+// which stands out on whatever background it has.
 class ClickLabel : public QLabel {
   public:
     std::function<void()> onClick;
@@ -88,6 +92,23 @@ class ClickLabel : public QLabel {
     void mouseReleaseEvent(QMouseEvent* e) override {
         if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()) && onClick) onClick();
         QLabel::mouseReleaseEvent(e);
+    }
+    void keyPressEvent(QKeyEvent* e) override {
+        const bool press =
+            e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter || e->key() == Qt::Key_Space;
+        if (press && e->modifiers() == Qt::NoModifier && focusPolicy() != Qt::NoFocus && onClick) {
+            e->accept();
+            onClick();
+            return;
+        }
+        QLabel::keyPressEvent(e);
+    }
+    void paintEvent(QPaintEvent* e) override {
+        QLabel::paintEvent(e);
+        if (!hasFocus()) return;
+        QPainter p(this);
+        p.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::DotLine));
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
     }
 };
 
@@ -130,9 +151,14 @@ void StaticText::SetText(std::string_view text) {
     static_cast<QLabel*>(Widget())->setText(Q(text));
 }
 
+void StaticText::SetTag(std::string tag) {
+    tag_ = std::move(tag);
+    Widget()->setAccessibleDescription(Q(tag_));
+}
+
 void StaticText::SetBuddy(Control& field) {
     static_cast<QLabel*>(Widget())->setBuddy(field.Widget());
-    SetSpokenName(field.Widget(), SpokenText(text_));
+    SetSpokenName(field.Widget(), CommandText(text_));
 }
 
 void StaticText::SetFont(const rt::ui::Font& f) {
@@ -195,6 +221,9 @@ StaticHyperlink::StaticHyperlink(Window& parent, std::string name, const std::st
     Widget()->setCursor(Qt::PointingHandCursor);
     auto* label = static_cast<ClickLabel*>(Widget());
     label->onClick = [this] { Click(); };
+    // A link is reached by Tab like a button, and a screen reader says it is a link.
+    label->setFocusPolicy(Qt::StrongFocus);
+    SetSpokenLink(label);
     SetTextColor(SystemColor::Link);
 }
 
@@ -217,6 +246,7 @@ CommandButton::CommandButton(Window& parent, std::string name, const std::string
 void CommandButton::SetText(std::string_view text) {
     text_ = std::string(text);
     static_cast<QPushButton*>(Widget())->setText(Q(text));
+    SetSpokenName(Widget(), CommandText(text_));
 }
 
 void CommandButton::SetFont(const rt::ui::Font& f) {
@@ -271,6 +301,7 @@ ToggleButton::ToggleButton(Window& parent, std::string name, std::string text, Q
         if (clicked) clicked();
     });
     Attach(button);
+    SetSpokenName(button, CommandText(text_));
 }
 
 bool ToggleButton::Checked() const {

@@ -33,9 +33,9 @@ class StaticText : public Control {
     // This text labels `field`: a screen reader names the field after it, and the text's access key
     // ("&" before a letter) takes the cursor into it.
     void SetBuddy(Control& field);
-    // Micro-help text of the control.
+    // Micro-help text of the control; a screen reader reads it as the description.
     std::string Tag() const { return tag_; }
-    void SetTag(std::string tag) { tag_ = std::move(tag); }
+    void SetTag(std::string tag);
 
     std::function<void()> clicked;
 

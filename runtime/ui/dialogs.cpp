@@ -21,6 +21,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "runtime/ui/accessible.h"
+
 namespace rt::ui {
 
 namespace {
@@ -30,6 +32,7 @@ class MessageBoxDialog : public QMessageBox {
   public:
     MessageBoxDialog(QWidget* parent, bool escapes) : QMessageBox(parent), escapes_(escapes) {
         if (!escapes_) setWindowFlag(Qt::WindowCloseButtonHint, false);
+        ShowFocusAlways();
     }
 
   protected:
@@ -258,6 +261,7 @@ class QtDialogs : public DialogService {
     FileAnswer File(const FileRequest& r) override {
         QFileDialog dialog(QApplication::activeWindow(), Q(r.title), StartFolder(r.initialDir),
                            QtFilter(r.filter));
+        ShowFocusAlways();
         dialog.setAcceptMode(r.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         dialog.setFileMode(r.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
         // The dialog adds the extension itself, so that its question about replacing an existing

@@ -19,6 +19,7 @@
 #include <type_traits>
 
 #include "runtime/datawindow/dwdef.h"
+#include "runtime/ui/accessible.h"
 #include "runtime/ui/controls.h"
 #include "runtime/ui/menu.h"
 
@@ -146,6 +147,7 @@ Window::Window(std::string name, WindowType type)
     }
     d_->canvas->setAutoFillBackground(true);
     d_->top->setObjectName(QString::fromStdString(name_));
+    ShowFocusAlways();
 }
 
 Window::~Window() {
