@@ -31,6 +31,8 @@ void about::create() {
 
     cb_1 = &Add<rt::ui::CommandButton>("cb_1", "关闭");
     cb_1->SetFont({"Arial Black", 11});
+    // Enter closes the box as Esc does: 关闭 is all it offers.
+    cb_1->SetDefault(true);
     cb_1->Place(1527, 764, 306, 100);
 
     st_5 = &Add<rt::ui::StaticText>("st_5", SupportLine());

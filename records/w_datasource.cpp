@@ -226,9 +226,9 @@ void w_datasource::create() {
     st_current->SetBackColor(rt::ui::SystemColor::ButtonFace);
     st_current->Place(73, 40, 2250, 120);
 
-    rb_own = &Add<rt::ui::RadioButton>("rb_own", "本台电脑自己的数据库（" + rt::OwnDatabaseFile() + "）");
+    rb_own = &Add<rt::ui::RadioButton>("rb_own", "本台电脑自己的数据库(&L)（" + rt::OwnDatabaseFile() + "）");
     rb_own->Place(73, 190, 2250, 90);
-    rb_server = &Add<rt::ui::RadioButton>("rb_server", "PostgreSQL 服务器上的数据库");
+    rb_server = &Add<rt::ui::RadioButton>("rb_server", "PostgreSQL 服务器上的数据库(&S)");
     rb_server->Place(73, 300, 2250, 90);
 
     gb_server = &Add<rt::ui::GroupBox>("gb_server");
@@ -243,24 +243,24 @@ void w_datasource::create() {
         edit->Place(830, y, width, 96);
         label->SetBuddy(*edit);
     };
-    field(st_host, sle_host, "st_host", "sle_host", "服务器地址：", 430, 1400);
-    field(st_port, sle_port, "st_port", "sle_port", "端口：", 540, 400);
-    field(st_database, sle_database, "st_database", "sle_database", "数据库：", 650, 1400);
-    field(st_user, sle_user, "st_user", "sle_user", "用户名：", 760, 1400);
-    field(st_password, sle_password, "st_password", "sle_password", "密码：", 870, 1400);
+    field(st_host, sle_host, "st_host", "sle_host", "服务器地址(&H)：", 430, 1400);
+    field(st_port, sle_port, "st_port", "sle_port", "端口(&P)：", 540, 400);
+    field(st_database, sle_database, "st_database", "sle_database", "数据库(&D)：", 650, 1400);
+    field(st_user, sle_user, "st_user", "sle_user", "用户名(&U)：", 760, 1400);
+    field(st_password, sle_password, "st_password", "sle_password", "密码(&W)：", 870, 1400);
     sle_password->SetPassword(true);
-    cbx_tls = &Add<rt::ui::CheckBox>("cbx_tls", "加密连接，并用证书颁发机构的证书验证服务器（TLS）");
+    cbx_tls = &Add<rt::ui::CheckBox>("cbx_tls", "加密连接，并用证书颁发机构的证书验证服务器（TLS）(&E)");
     cbx_tls->Place(210, 980, 2050, 90);
-    field(st_authority, sle_authority, "st_authority", "sle_authority", "颁发机构的证书：", 1080, 1050);
-    cb_browse = &Add<rt::ui::CommandButton>("cb_browse", "选择…");
+    field(st_authority, sle_authority, "st_authority", "sle_authority", "颁发机构的证书(&A)：", 1080, 1050);
+    cb_browse = &Add<rt::ui::CommandButton>("cb_browse", "选择(&B)…");
     cb_browse->Place(1900, 1080, 330, 96);
 
     rb_system = &Add<rt::ui::RadioButton>(
-        "rb_system", "本机所有用户共用的数据源（" + DataSourceStatus(system_, true) + "）");
+        "rb_system", "本机所有用户共用的数据源(&M)（" + DataSourceStatus(system_, true) + "）");
     rb_system->Place(73, 1230, 2250, 90);
     if (system_.kind == rt::DataSourceDescription::Kind::None) rb_system->Hide();
 
-    cb_test = &Add<rt::ui::CommandButton>("cb_test", "测试连接");
+    cb_test = &Add<rt::ui::CommandButton>("cb_test", "测试连接(&T)");
     cb_test->Place(73, 1390, 500, 110);
     cb_ok = &Add<rt::ui::CommandButton>("cb_ok", "确定");
     cb_ok->SetDefault(true);

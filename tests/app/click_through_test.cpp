@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QInputMethodEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -17,6 +18,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <map>
 #include <string>
 #include <tuple>
 
@@ -146,6 +148,7 @@ TEST_F(MainWindowClickThrough, TheFirstClickIntoAFieldShowsItsHint) {
 struct ShownBox {
     QSize size;
     QString text;
+    QString spoken;  // what a screen reader reads when the box opens
 };
 
 ShownBox ShowThroughTheDesktop(const rt::ui::MessageRequest& request) {
@@ -153,7 +156,9 @@ ShownBox ShowThroughTheDesktop(const rt::ui::MessageRequest& request) {
     QTimer::singleShot(0, [&shown] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (box == nullptr) return;
-        shown = {box->size(), box->text()};
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(box);
+        shown = {box->size(), box->text(),
+                 a->role() == QAccessible::AlertMessage ? a->text(QAccessible::Value) : QString()};
         box->buttons().front()->click();
     });
     rt::ui::MakeQtDialogs()->Message(request);
@@ -168,6 +173,7 @@ TEST_F(MainWindowClickThrough, MessageBoxesShowTheirWholeTitleAndStayOnTheScreen
     // A short text under a title: the frame has room for the title and its own buttons.
     const ShownBox saved = ShowThroughTheDesktop({"提示信息", "保存成功！"});
     EXPECT_EQ(saved.text, QStringLiteral("保存成功！"));
+    EXPECT_EQ(saved.spoken, QStringLiteral("保存成功！")) << "a screen reader reads the box as it opens";
     EXPECT_GE(saved.size.width(),
               QFontMetrics(titleFont).horizontalAdvance(QStringLiteral("提示信息")) + 100);
 
@@ -333,14 +339,70 @@ TEST_F(MainWindowClickThrough, ARecommendationIsMadeFilledSavedAndCheckedWithKey
     EXPECT_EQ(StoredBase(id, "xm_xg"), "1");
 }
 
-// The dialogs, opened by their access keys: every field a person reaches is named, and Esc closes them.
+// Every control of `top` that Tab reaches looks otherwise while it has the focus, from the first
+// moment, whatever put the focus there.
+void ExpectFocusShown(QWidget* top, const std::string& where, QList<QWidget*> reachable = {}) {
+    if (reachable.isEmpty())
+        for (QWidget* w : top->findChildren<QWidget*>())
+            if (w->window() == top && w->isVisible() && w->isEnabled() &&
+                (w->focusPolicy() & Qt::TabFocus) != 0)
+                reachable.push_back(w);
+    ASSERT_GE(reachable.size(), 1);
+    auto* away = new QPushButton(top);  // somewhere else for the focus to be
+    away->move(-200, -200);
+    away->show();
+    for (QWidget* w : reachable) {
+        away->setFocus(Qt::OtherFocusReason);
+        const QImage without = w->grab().toImage();
+        w->setFocus(Qt::OtherFocusReason);
+        ASSERT_TRUE(w->hasFocus()) << where << ": " << w->objectName().toStdString();
+        EXPECT_NE(w->grab().toImage(), without)
+            << where << ": " << w->objectName().toStdString() << " (" << w->metaObject()->className()
+            << ") shows no sign of the focus";
+    }
+    delete away;
+}
+
+// The dialog's access keys: one on every label of a field and every button but those that Enter
+// and Esc press, each a different letter.
+void ExpectAccessKeys(QWidget* dialog, const std::string& where) {
+    std::map<QString, QString> taken;
+    for (QWidget* w : dialog->findChildren<QWidget*>()) {
+        if (w->window() != dialog || !w->isVisible()) continue;
+        QString text;
+        if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+            if (button->text() == QStringLiteral("确定") || button->text() == QStringLiteral("取消") ||
+                button->text() == QStringLiteral("关闭"))
+                continue;
+            text = button->text();
+        } else if (auto* label = qobject_cast<QLabel*>(w); label != nullptr && label->buddy() != nullptr) {
+            text = label->text();
+        } else {
+            continue;
+        }
+        const QString key = QKeySequence::mnemonic(text).toString();
+        EXPECT_FALSE(key.isEmpty()) << where << ": " << text.toStdString() << " has no access key";
+        if (key.isEmpty()) continue;
+        const auto [at, fresh] = taken.emplace(key, text);
+        EXPECT_TRUE(fresh) << where << ": " << text.toStdString() << " and " << at->second.toStdString()
+                           << " share " << key.toStdString();
+    }
+}
+
+// The dialogs, opened by their access keys: every field a person reaches is named, shows the focus
+// and has an access key; Enter presses the dialog's own button and Esc closes it.
 TEST_F(MainWindowClickThrough, TheDialogsNameTheirFieldsAndCloseOnEsc) {
+    Seed({XmId(1), "2008 01AA", "项目"});
     laurel::win::j_main_mdi& w = OpenMainWindow();
     QWidget* top = w.TopWidget();
     top->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(top));
-    for (const auto& [menuKey, itemKey, title] :
-         {std::tuple{Qt::Key_S, Qt::Key_D, "数据源"}, std::tuple{Qt::Key_H, Qt::Key_A, "about"}}) {
+    struct Opened {
+        Qt::Key menuKey, itemKey;
+        std::string title, enterPresses;
+    };
+    for (const Opened& dialogOf :
+         {Opened{Qt::Key_S, Qt::Key_D, "数据源", "确定"}, Opened{Qt::Key_H, Qt::Key_A, "about", "关闭"}}) {
         top->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(top));
         bool seen = false;
@@ -349,17 +411,23 @@ TEST_F(MainWindowClickThrough, TheDialogsNameTheirFieldsAndCloseOnEsc) {
         // Esc again while the box stays up, a few times: a machine busy elsewhere may take a key
         // before the box is ready for it. A box that never answers Esc is closed here, and fails,
         // rather than keeping the test waiting.
-        const std::string expected = title;  // a structured binding cannot be captured everywhere
-        QObject::connect(&look, &QTimer::timeout, [&seen, &escapes, &look, expected] {
+        QObject::connect(&look, &QTimer::timeout, [&seen, &escapes, &look, &dialogOf] {
             QWidget* dialog = QApplication::activeModalWidget();
             if (dialog == nullptr) return;
+            const std::string& title = dialogOf.title;
             if (!seen) {
-                EXPECT_EQ(dialog->windowTitle().toStdString(), expected);
-                ExpectNamed(dialog, expected.c_str());
                 seen = true;
+                EXPECT_EQ(dialog->windowTitle().toStdString(), title);
+                ExpectNamed(dialog, title.c_str());
+                ExpectAccessKeys(dialog, title);
+                QString enter;
+                for (auto* button : dialog->findChildren<QPushButton*>())
+                    if (button->isDefault()) enter = button->text();
+                EXPECT_EQ(enter.toStdString(), dialogOf.enterPresses) << title << ": what Enter presses";
+                ExpectFocusShown(dialog, title);
             }
             if (++escapes > 50) {
-                ADD_FAILURE() << expected << " does not close on Esc";
+                ADD_FAILURE() << title << " does not close on Esc";
                 look.stop();
                 dialog->close();
                 return;
@@ -367,11 +435,25 @@ TEST_F(MainWindowClickThrough, TheDialogsNameTheirFieldsAndCloseOnEsc) {
             QTest::keyClick(KeyTarget(dialog), Qt::Key_Escape);
         });
         look.start(20);
-        ChooseByKeys(top, menuKey, itemKey);
+        ChooseByKeys(top, dialogOf.menuKey, dialogOf.itemKey);
         look.stop();
-        EXPECT_TRUE(seen) << title;
-        EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << title << " closes on Esc";
+        EXPECT_TRUE(seen) << dialogOf.title;
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << dialogOf.title << " closes on Esc";
     }
+    // The main window's own: its link, the tree, the list and the page buttons.
+    top->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(top));
+    ExpectFocusShown(top, "j_main_mdi", {w.shl_1->Widget(), w.tv_1->Widget(), w.cb_n->Widget()});
+    // The banner's link is reached by Tab and opened by Enter or the space bar.
+    w.tv_1->Widget()->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(w.tv_1->Widget(), Qt::Key_Backtab);
+    ASSERT_EQ(QApplication::focusWidget(), w.shl_1->Widget());
+    QTest::keyClick(w.shl_1->Widget(), Qt::Key_Return);
+    QTest::keyClick(w.shl_1->Widget(), Qt::Key_Space);
+    EXPECT_EQ(Dialogs().links.size(), 2U);
+    QAccessibleInterface* link = QAccessible::queryAccessibleInterface(w.shl_1->Widget());
+    EXPECT_EQ(link->role(), QAccessible::Link);
+    EXPECT_EQ(link->text(QAccessible::Name), QStringLiteral("Varenth省科学技术厅"));
 }
 
 }  // namespace

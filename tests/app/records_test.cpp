@@ -2150,7 +2150,7 @@ TEST_F(DataSourceDialog, TheSystemsDataSourceServesOnceTheUsersOwnIsRemovedAfter
     auto w = Dialog();
     ASSERT_TRUE(w->rb_system->Visible());
     EXPECT_EQ(w->rb_system->Text(),
-              "本机所有用户共用的数据源（服务器 127.0.0.1:" + port + "/" + database_ + "）");
+              "本机所有用户共用的数据源(&M)（服务器 127.0.0.1:" + port + "/" + database_ + "）");
     w->rb_system->Click();
     const std::string question = "提示信息|将删除您自己设置的数据源“laurel”（" + userIni_.string() +
                                  "），\n改用本机所有用户共用的数据源：服务器 127.0.0.1:" + port + "/" +
