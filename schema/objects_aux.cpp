@@ -378,11 +378,15 @@ rt::DataWindowDef DwList() {
     };
     column("xm_askno", 10, "推荐号", true);
     column("xm_name", 100, "项目名称", true);
-    column("xm_id", 40, "Xm Id", true);
-    // The saved flag is shown, never edited here: typing 0 would make a saved recommendation
+    column("xm_id", 40, "Xm Id", false);
+    // The saved flag is never edited here: typing 0 would make a saved recommendation
     // editable behind the database's back. Only Modify unlocks one.
     column("xm_xg", 1, "Xm Xg", false);
     def.columns[2].key = true;
+    // The key and the saved flag are the program's, not the user's to read: no column of the list
+    // shows them, nor does a screen reader read them among its columns, nor does Tab stop there.
+    def.columns[2].visible = false;
+    def.columns[3].visible = false;
 
     LayOutGrid(def);
     // The project name is what the user picks by; give it the room of the list.

@@ -301,6 +301,14 @@ TEST_F(MainWindowClickThrough, ARecommendationIsMadeFilledSavedAndCheckedWithKey
     ChooseByKeys(top, Qt::Key_R, Qt::Key_N);  // 推荐书管理(R) > 新增推荐书(N)
     ASSERT_EQ(w.dw_no->RowCount(), 1);
     ExpectNamed(top, "j_main_mdi");
+    // The list reads as it shows: the headers of the columns the user sees, not the program's own.
+    QAccessibleTableInterface* list =
+        QAccessible::queryAccessibleInterface(w.dw_no->Widget()->findChild<QWidget*>(QStringLiteral("grid")))
+            ->tableInterface();
+    ASSERT_NE(list, nullptr);
+    QStringList heads;
+    for (int c = 0; c < list->columnCount(); ++c) heads << list->columnDescription(c);
+    EXPECT_EQ(heads.join(u'|').toStdString(), "推荐号|项目名称");
     const std::string id = w.dw_no->GetItemString(1, "xm_id").value_or("");
     // Through the list, whose last column lets the cursor go on, into section 一.
     TabTo("grid");
