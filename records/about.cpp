@@ -53,6 +53,8 @@ void about::create() {
     st_ds = &Add<rt::ui::StaticText>("st_ds", DataSourceLines(DataSourceInUse()));
     st_ds->SetTextColor(rt::ui::SystemColor::WindowText);
     st_ds->SetBackColor(rt::ui::SystemColor::ButtonFace);
+    // A long path of the database file goes on in the next line rather than past the box's edge.
+    st_ds->SetWordWrap(true);
     st_ds->Place(224, 920, 1750, kAboutHeight - 960);
 
     cb_1->clicked = [this] { cb_1_clicked(); };

@@ -210,6 +210,10 @@ void StaticText::SetAlignment(TextAlign a) {
     static_cast<QLabel*>(Widget())->setAlignment(h | Qt::AlignTop);
 }
 
+void StaticText::SetWordWrap(bool on) {
+    static_cast<QLabel*>(Widget())->setWordWrap(on);
+}
+
 void StaticText::SetBorder(Border b) {
     ApplyBorder(static_cast<QFrame*>(Widget()), b);
 }

@@ -30,6 +30,9 @@ class StaticText : public Control {
     void SetBackColor(SystemColor c);
     void SetAlignment(TextAlign a);
     void SetBorder(Border b);
+    // Lines longer than the control go on in the next line, broken between words or after a "/"
+    // or "\\" of a path, rather than being cut at the control's edge.
+    void SetWordWrap(bool on);
     // This text labels `field`: a screen reader names the field after it, and the text's access key
     // ("&" before a letter) takes the cursor into it.
     void SetBuddy(Control& field);

@@ -371,6 +371,31 @@ void ExpectFocusShown(QWidget* top, const std::string& where, QList<QWidget*> re
     delete away;
 }
 
+// Every text of `dialog` is shown whole: a label or a button is as wide as its text, or a label
+// that wraps its lines as high as they are.
+void ExpectTextsWhole(QWidget* dialog, const std::string& where) {
+    for (QWidget* w : dialog->findChildren<QWidget*>()) {
+        if (w->window() != dialog || !w->isVisible()) continue;
+        if (auto* label = qobject_cast<QLabel*>(w); label != nullptr && !label->text().isEmpty()) {
+            if (label->wordWrap())
+                EXPECT_LE(label->heightForWidth(label->width()), label->height())
+                    << where << ": " << label->text().toStdString() << " is cut at its foot";
+            else
+                EXPECT_LE(label->sizeHint().width(), label->width())
+                    << where << ": " << label->text().toStdString() << " is cut at its edge";
+        } else if (qobject_cast<QPushButton*>(w) != nullptr) {
+            // The style's own least width of a button says nothing of its text.
+            auto* button = static_cast<QPushButton*>(w);
+            EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text().remove(u'&')) + 8,
+                      button->width())
+                << where << ": " << button->text().toStdString() << " is cut at its edge";
+        } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+            EXPECT_LE(button->sizeHint().width(), button->width())
+                << where << ": " << button->text().toStdString() << " is cut at its edge";
+        }
+    }
+}
+
 // The dialog's access keys: one on every label of a field and every button but those that Enter
 // and Esc press, each a different letter.
 void ExpectAccessKeys(QWidget* dialog, const std::string& where) {
@@ -428,6 +453,7 @@ TEST_F(MainWindowClickThrough, TheDialogsNameTheirFieldsAndCloseOnEsc) {
                 EXPECT_EQ(dialog->windowTitle().toStdString(), title);
                 ExpectNamed(dialog, title.c_str());
                 ExpectAccessKeys(dialog, title);
+                ExpectTextsWhole(dialog, title);
                 QString enter;
                 for (auto* button : dialog->findChildren<QPushButton*>())
                     if (button->isDefault()) enter = button->text();
