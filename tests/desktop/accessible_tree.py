@@ -136,6 +136,20 @@ form = first.parent
 check("section 一", main)
 dump("一、项目基本情况", form, out and f"{out}/a11y-dump-1.txt")
 
+# The recommendation list reads as it shows: the columns the user sees, none of the program's own.
+listed = next((o for o in walk(main) if o.getRoleName() == "table" and showing(o) and o.name.startswith("推荐号")),
+              None)
+if listed is None:
+    failures.append("main window: no recommendation list named by its columns")
+else:
+    table = listed.queryTable()
+    heads = [table.getColumnDescription(c) for c in range(table.nColumns)]
+    if heads != ["推荐号", "项目名称"]:
+        failures.append(f"main window: the recommendation list reads the columns {heads}")
+    if out:
+        with open(f"{out}/a11y-dump-1.txt", "a", encoding="utf-8") as f:
+            f.write(f"{listed.name}，table，{table.nRows} 行（{'｜'.join(heads)}）\n")
+
 # Tab from the first field visits the form's fields as they are read, then leaves it.
 expected = [o.name for o in reading_order(fields(form))]
 click(first)
