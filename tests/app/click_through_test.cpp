@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <map>
+#include <memory>
 #include <string>
 #include <tuple>
 
@@ -356,7 +357,10 @@ void ExpectFocusShown(QWidget* top, const std::string& where, QList<QWidget*> re
                 (w->focusPolicy() & Qt::TabFocus) != 0)
                 reachable.push_back(w);
     ASSERT_GE(reachable.size(), 1);
-    auto* away = new QPushButton(top);  // somewhere else for the focus to be
+    // Only the active window's controls take the focus; a busy machine may not have made it so yet.
+    top->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(top)) << where;
+    auto away = std::make_unique<QPushButton>(top);  // somewhere else for the focus to be
     away->move(-200, -200);
     away->show();
     for (QWidget* w : reachable) {
@@ -368,7 +372,6 @@ void ExpectFocusShown(QWidget* top, const std::string& where, QList<QWidget*> re
             << where << ": " << w->objectName().toStdString() << " (" << w->metaObject()->className()
             << ") shows no sign of the focus";
     }
-    delete away;
 }
 
 // Every text of `dialog` is shown whole: a label or a button is as wide as its text, or a label
