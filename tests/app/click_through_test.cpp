@@ -357,8 +357,10 @@ void ExpectFocusShown(QWidget* top, const std::string& where, QList<QWidget*> re
                 (w->focusPolicy() & Qt::TabFocus) != 0)
                 reachable.push_back(w);
     ASSERT_GE(reachable.size(), 1);
-    // Only the active window's controls take the focus; a busy machine may not have made it so yet.
+    // Only the active window's controls take the focus; without a window manager a dialog shown over
+    // the main window need not be made active.
     top->activateWindow();
+    QApplication::setActiveWindow(top);
     ASSERT_TRUE(QTest::qWaitForWindowActive(top)) << where;
     auto away = std::make_unique<QPushButton>(top);  // somewhere else for the focus to be
     away->move(-200, -200);
