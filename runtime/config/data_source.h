@@ -26,6 +26,10 @@ bool WritableEntries(const DataSourceEntries& entries, std::string& error);
 
 // The data source `name` at one scope: its entries, none when it has no such data source.
 DataSourceEntries ReadDataSource(const std::string& name, DataSourceScope scope);
+// Makes the drivers of this process read the data sources again the next time they look, where the
+// platform keeps what it once read of them.
+void ForgetDataSourcesRead();
+
 // Where the driver manager finds `name` when a program connects to it: the user's own when there
 // is one, else the system's; None when neither has it.
 DataSourceScope FindDataSource(const std::string& name);

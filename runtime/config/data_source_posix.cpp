@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "runtime/config/data_source.h"
+#include "runtime/config/data_source_file.h"
 #include "runtime/config/data_source_installer.h"
-#include "runtime/data_source_file.h"
 #include "runtime/platform/fd.h"
 #include "runtime/platform/os.h"
 #include "runtime/text/text.h"
@@ -277,14 +277,9 @@ class Replacement {
         if (::fchmod(copy.fd, existed_ ? mode_ : 0600) != 0 || !os::Sync(copy.fd))
             return Failed("数据源文件“" + name + "”的新内容无法写入：", errno, error);
         Step();
-        if (::rename(copy_.c_str(), name.c_str()) != 0)
-            return Failed("无法替换数据源文件“" + name + "”：", errno, error);
+        if (!os::Replace(copy_, name)) return Failed("无法替换数据源文件“" + name + "”：", errno, error);
         copy_.clear();
         Step();
-        // The new name on disk too, so that a machine that stops now comes back with it.
-        Fd folder;
-        folder.fd = ::open(file_.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (folder.fd >= 0) (void)::fsync(folder.fd);
         return true;
     }
 
@@ -360,6 +355,11 @@ bool ReplaceUserFile(const Installer& in,
 }
 
 }  // namespace
+
+void ForgetDataSourcesRead() {
+    const Installer in;
+    if (in.Loaded()) ForgetWhatWasRead(in);
+}
 
 void WatchDataSourceFileSteps(std::function<void()> watch) {
     StepWatch() = std::move(watch);

@@ -168,4 +168,7 @@ std::string OwnDatabaseFile() {
     return PathText(folder / L"laurel" / L"laurel.db");
 }
 
+// The driver manager reads the registry at each lookup: nothing is kept to forget.
+void ForgetDataSourcesRead() {}
+
 }  // namespace rt

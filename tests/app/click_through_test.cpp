@@ -28,6 +28,7 @@
 #include "runtime/ui/application.h"
 #include "runtime/ui/dialogs.h"
 #include "sections/popup.h"
+#include "tests/support/accessible_names.h"
 #include "tests/support/app_fixture.h"
 
 namespace {
@@ -247,27 +248,6 @@ TEST_F(MainWindowClickThrough, TheToolkitsOwnTextsAreChinese) {
     EXPECT_EQ(QCoreApplication::translate("QFileDialog", "File &name:"), QStringLiteral("文件名称(&N)："));
 }
 
-// What a screen reader finds of every control of `top` that the keyboard reaches: a name, and never
-// the value the control holds.
-void ExpectNamed(QWidget* top, const char* where) {
-    QList<QWidget*> widgets = top->findChildren<QWidget*>();
-    widgets.prepend(top);
-    for (QWidget* w : widgets) {
-        if (w->focusPolicy() == Qt::NoFocus || w->window() != top) continue;
-        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
-        ASSERT_NE(a, nullptr);
-        const QString name = a->text(QAccessible::Name);
-        QString value;
-        if (a->role() == QAccessible::ComboBox) value = a->text(QAccessible::Value);
-        if (QAccessibleTextInterface* text = a->textInterface())
-            value = text->text(0, text->characterCount());
-        EXPECT_FALSE(name.trimmed().isEmpty())
-            << where << ": " << w->objectName().toStdString() << " (" << w->metaObject()->className() << ")";
-        EXPECT_TRUE(value.trimmed().isEmpty() || name != value)
-            << where << ": " << w->objectName().toStdString() << " is named by its value";
-    }
-}
-
 QWidget* KeyTarget(QWidget* top) {
     return QApplication::focusWidget() != nullptr ? QApplication::focusWidget() : top;
 }
@@ -301,7 +281,7 @@ TEST_F(MainWindowClickThrough, ARecommendationIsMadeFilledSavedAndCheckedWithKey
     ASSERT_TRUE(QTest::qWaitForWindowActive(top));
     ChooseByKeys(top, Qt::Key_R, Qt::Key_N);  // 推荐书管理(R) > 新增推荐书(N)
     ASSERT_EQ(w.dw_no->RowCount(), 1);
-    ExpectNamed(top, "j_main_mdi");
+    testing_support::ExpectNamed(top, "j_main_mdi", top);
     // The list reads as it shows: the headers of the columns the user sees, not the program's own.
     QAccessibleTableInterface* list =
         QAccessible::queryAccessibleInterface(w.dw_no->Widget()->findChild<QWidget*>(QStringLiteral("grid")))
@@ -324,7 +304,7 @@ TEST_F(MainWindowClickThrough, ARecommendationIsMadeFilledSavedAndCheckedWithKey
     QWidget* picker = laurel::popup->TopWidget();
     picker->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(picker));
-    ExpectNamed(picker, "popup");
+    testing_support::ExpectNamed(picker, "popup", picker);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
@@ -458,7 +438,7 @@ TEST_F(MainWindowClickThrough, TheDialogsNameTheirFieldsAndCloseOnEsc) {
                 // The checks wait for the dialog to become active: no Esc meanwhile.
                 look.stop();
                 EXPECT_EQ(dialog->windowTitle().toStdString(), title);
-                ExpectNamed(dialog, title.c_str());
+                testing_support::ExpectNamed(dialog, title, dialog);
                 ExpectAccessKeys(dialog, title);
                 ExpectTextsWhole(dialog, title);
                 QString enter;

@@ -32,6 +32,7 @@
 #include "runtime/ui/dialogs.h"
 #include "runtime/ui/window.h"
 #include "schema/dataobjects.h"
+#include "tests/support/accessible_names.h"
 #include "tests/support/testdb.h"
 
 namespace {
@@ -750,24 +751,6 @@ TEST_F(DataWindowViewTest, TabbingInLandsOnTheFieldTheEngineIsIn) {
 // person would say, from the labels, never the value the field holds; Tab goes through a form's
 // fields as its rows are read.
 TEST_F(DataWindowViewTest, EveryFieldIsNamedAfterItsLabelAndTabFollowsTheReadingOrder) {
-    const auto expectNamed = [](QWidget* root, const std::string& where) {
-        QList<QWidget*> widgets = root->findChildren<QWidget*>();
-        widgets.prepend(root);
-        for (QWidget* w : widgets) {
-            if (w->focusPolicy() == Qt::NoFocus) continue;
-            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
-            ASSERT_NE(a, nullptr);
-            const QString name = a->text(QAccessible::Name);
-            QString value;
-            if (a->role() == QAccessible::ComboBox) value = a->text(QAccessible::Value);
-            if (QAccessibleTextInterface* text = a->textInterface())
-                value = text->text(0, text->characterCount());
-            EXPECT_FALSE(name.trimmed().isEmpty()) << where << "." << w->objectName().toStdString();
-            EXPECT_TRUE(value.trimmed().isEmpty() || name != value)
-                << where << "." << w->objectName().toStdString() << " is named by its value "
-                << name.toStdString();
-        }
-    };
     for (const char* object :
          {"dw",     "dw_1",   "dw_2",        "dw_3",         "dw_4",  "dw_51", "dw_512", "dw_52",
           "dw_522", "dw_53",  "dw_6",        "dw_71",        "dw_72", "dw_81", "dw_82",  "dw_91",
@@ -796,9 +779,9 @@ TEST_F(DataWindowViewTest, EveryFieldIsNamedAfterItsLabelAndTabFollowsTheReading
         // A list opens its one editor on the field the cursor is in.
         for (int column : order) {
             ASSERT_EQ(dw.SetColumn(column), 1);
-            expectNamed(dw.Widget(), object);
+            testing_support::ExpectNamed(dw.Widget(), object);
         }
-        expectNamed(dw.Widget(), object);
+        testing_support::ExpectNamed(dw.Widget(), object);
         if (def->presentation != rt::Presentation::Freeform) continue;
 
         // The reading order: rows from the top, each from the left.

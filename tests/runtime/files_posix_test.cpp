@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "runtime/config/data_source.h"
-#include "runtime/data_source_file.h"
+#include "runtime/config/data_source_file.h"
 #include "runtime/platform/files.h"
 #include "runtime/platform/os.h"
 #include "tests/support/file_bytes.h"

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "runtime/config/data_source.h"
 #include "runtime/database/transaction.h"
 #include "runtime/platform/os.h"
 #include "runtime/platform/path.h"
@@ -222,7 +223,7 @@ ScratchDatabase::ScratchDatabase() {
         AddDataSource("laurel", db_);
     }
     if (fixed.empty()) rt::os::SetEnvironment("ODBCINI", rt::PathText(userIni_).c_str());
-    ForgetOdbcConfiguration(dir_);
+    rt::ForgetDataSourcesRead();
     ++live_;
 }
 
@@ -322,7 +323,7 @@ void ScratchDatabase::MakeUnreachable() {
     const fs::path unreachable = dir_ / "unreachable-odbc.ini";
     std::ofstream(unreachable) << entry;
     rt::os::SetEnvironment("ODBCINI", rt::PathText(unreachable).c_str());
-    ForgetOdbcConfiguration(dir_);
+    rt::ForgetDataSourcesRead();
 }
 
 // A scratch file needs no durability, as the scratch server runs without it: a COMMIT that waits
@@ -332,7 +333,7 @@ void ScratchDatabase::AddDataSource(const std::string& dsn, const fs::path& file
     user << "[" << dsn << "]\nDriver=SQLite3\nDatabase=" << DriverPath(file) << "\nTimeout=" << kBusyTimeoutMs
          << "\nSyncPragma=OFF\n";
     user.close();
-    ForgetOdbcConfiguration(dir_);
+    rt::ForgetDataSourcesRead();
 }
 
 std::string ScratchDatabase::DriverPath(const fs::path& file) {

@@ -28,10 +28,6 @@ namespace testing_support {
 bool ConnectToSource(rt::Transaction& t, bool autoCommit, std::string& error,
                      const std::string& dsn = "laurel");
 
-// Makes the ODBC installer of this process forget what it read of the configuration, so that the
-// next read takes the files as they are now; `folder` is one it may write a file of its own into.
-void ForgetOdbcConfiguration(const std::filesystem::path& folder);
-
 class ScratchDatabase {
   public:
     ScratchDatabase();
