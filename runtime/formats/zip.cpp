@@ -520,7 +520,6 @@ std::optional<SkipReason> Unpacking::Write(zip_uint64_t index, const fs::path& f
     std::optional<SkipReason> failed = Inflate(index, out.fd, total, info);
     if (os::Close(out.fd) != 0 && !failed) failed = unwritable();
     out.fd = -1;
-    errno = 0;  // not every system's rename sets it
     if (!failed && !os::Replace(temp, PathText(file))) failed = unwritable();
     if (failed) {
         os::Remove(temp);

@@ -132,7 +132,6 @@ int CopyOver(const std::string& source, const std::string& target, std::error_co
     if (result == 1 && replacing && !os::Sync(out.fd)) result = Unwritable(error);
     if (os::Close(out.fd) != 0 && result == 1) result = Unwritable(error);
     out.fd = -1;
-    errno = 0;  // not every system's rename sets it
     if (result == 1 && !os::Replace(partial, placed)) result = Unwritable(error);
     if (result != 1) os::Remove(partial);
     return result;

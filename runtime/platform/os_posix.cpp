@@ -88,7 +88,15 @@ bool SetMode(int fd, unsigned mode) {
 }
 
 bool Replace(const std::string& from, const std::string& to) {
-    return std::rename(from.c_str(), to.c_str()) == 0;
+    if (std::rename(from.c_str(), to.c_str()) != 0) return false;
+    // The new name on disk too, so that a machine that stops now comes back with it.
+    const std::string folder = std::filesystem::path(to).parent_path().string();
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        (void)::fsync(fd);
+        ::close(fd);
+    }
+    return true;
 }
 
 void Remove(const std::string& path) {

@@ -418,7 +418,8 @@ void Package::SaveAs(const std::string& path) {
     // 0666 less the umask, as any new file of the user's.
     out.fd = os::CreateNew(temp, 0666);
     if (out.fd < 0) throw Error(failed + WriteFailureReason(std::error_code(errno, std::generic_category())));
-    const bool written = WriteAll(out.fd, archive.data(), archive.size());
+    // On disk before it takes the document's name, so that a crash leaves the old one or the new.
+    const bool written = WriteAll(out.fd, archive.data(), archive.size()) && os::Sync(out.fd);
     const int writeError = errno;
     const bool closed = os::Close(out.fd) == 0;
     const int closeError = errno;
@@ -428,10 +429,10 @@ void Package::SaveAs(const std::string& path) {
         throw Error(failed + WriteFailureReason(std::error_code(written ? closeError : writeError,
                                                                 std::generic_category())));
     }
-    std::filesystem::rename(FsPath(temp), target, ec);
-    if (ec) {
-        std::filesystem::remove(FsPath(temp), ec);
-        throw Error(failed + WriteFailureReason(ec));
+    if (!os::Replace(temp, PathText(target))) {
+        const std::error_code why(errno, std::generic_category());
+        os::Remove(temp);
+        throw Error(failed + WriteFailureReason(why));
     }
 }
 
