@@ -494,10 +494,9 @@ TEST_F(MainWindowOpening, AnotherProgramCanWriteWhileTheProgramIsIdle) {
 }
 
 // Start-up when the database cannot be reached (the server is stopped, the file is not there): the
-// application object says why the data source could not be prepared, when that is known, reports the failure
-// and opens the main window all the same, with nothing shown. A command while the database is still away says
-// so in the program's own words; the first command once it is there connects, reads the list and shows its
-// first recommendation.
+// application object reports the failure and opens the main window all the same, with nothing shown. A
+// command while the database is still away says so in the program's own words; the first command once it is
+// there connects, reads the list and shows its first recommendation.
 TEST_F(MainWindowOpening, FailedConnectionIsReportedAndTheNextCommandConnectsOnceTheDatabaseIsThere) {
     namespace fs = std::filesystem;
     Seed({XmId(1), "2008 01AA", "项目一"});
@@ -510,7 +509,7 @@ TEST_F(MainWindowOpening, FailedConnectionIsReportedAndTheNextCommandConnectsOnc
         Db().MakeUnreachable();
 
     Dialogs().Answer(1);
-    laurel::win::laurel app("数据源 laurel 使用的驱动程序 C:\\旧\\sqlite3odbc.dll 已不存在。");
+    laurel::win::laurel app;
     struct Ending {
         laurel::win::laurel& app;
         ~Ending() { app.destroy(); }
@@ -520,10 +519,7 @@ TEST_F(MainWindowOpening, FailedConnectionIsReportedAndTheNextCommandConnectsOnc
     app.open("whatever the command line says");
     const auto took = std::chrono::steady_clock::now() - started;
 
-    // The reason is the failure's one box: no "Database connect failed!" after it.
-    ASSERT_EQ(Boxes(),
-              std::vector<std::string>{"提示信息|程序启动时没能准备好数据源：\n数据源 laurel 使用的驱动程序 "
-                                       "C:\\旧\\sqlite3odbc.dll 已不存在。"});
+    ASSERT_EQ(Boxes(), std::vector<std::string>{"Erroe|Database connect failed!"});
     EXPECT_EQ(Dialogs().messages[0].request.buttons, rt::ui::Buttons::OK);
     EXPECT_EQ(Dialogs().messages[0].request.icon, rt::ui::Icon::StopSign);
     EXPECT_GE(took, std::chrono::milliseconds(1000)) << "the splash stays a second after connecting";
@@ -569,6 +565,25 @@ TEST_F(MainWindowOpening, FailedConnectionIsReportedAndTheNextCommandConnectsOnc
     EXPECT_EQ(laurel::current_id, XmId(1));
     EXPECT_EQ(w.dw_no1->GetItemString(1, "xm_name"), "项目一");
     EXPECT_FALSE(w.StatusField().ends_with("（未连接）")) << w.StatusField();
+}
+
+// A start whose data source could not be prepared says why, in the words it was given, and that is
+// the failure's one box: no "Database connect failed!" after it.
+TEST_F(MainWindowOpening, WhyTheDataSourceCouldNotBePreparedIsTheFailuresOneBox) {
+    laurel::sqlca.Disconnect();
+    Db().MakeUnreachable();
+    Dialogs().Answer(1);
+    laurel::win::laurel app("数据源 laurel 使用的驱动程序 C:\\旧\\sqlite3odbc.dll 已不存在。");
+    struct Ending {
+        laurel::win::laurel& app;
+        ~Ending() { app.destroy(); }
+    } ending{app};
+    app.create();
+    app.open("");
+    EXPECT_EQ(Boxes(),
+              std::vector<std::string>{"提示信息|程序启动时没能准备好数据源：\n数据源 laurel 使用的驱动程序 "
+                                       "C:\\旧\\sqlite3odbc.dll 已不存在。"});
+    EXPECT_EQ(Dialogs().messages[0].request.icon, rt::ui::Icon::StopSign);
 }
 
 // ---------------------------------------------------------------------------------------------
