@@ -37,11 +37,13 @@ std::vector<std::pair<std::string, std::string>> KeptDocuments(const std::string
     std::error_code ec;
     const fs::path place = rt::FsPath(folder + "/" + kKeptFolder);
     if (!fs::is_directory(fs::symlink_status(place, ec))) return kept;
-    for (const fs::directory_entry& e : fs::directory_iterator(place, ec)) {
-        if (!e.is_regular_file(ec) || e.is_symlink(ec)) continue;
-        const std::string name = rt::PathText(e.path().filename());
+    // Stepped without exceptions: a folder that cannot be read to its end gives what was read.
+    for (fs::directory_iterator it(place, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code kind;
+        if (!it->is_regular_file(kind) || it->is_symlink(kind)) continue;
+        const std::string name = rt::PathText(it->path().filename());
         if (const std::optional<std::string> key = KeyOf(name))
-            kept.emplace_back(*key, rt::PathText(e.path()));
+            kept.emplace_back(*key, rt::PathText(it->path()));
     }
     return kept;
 }
@@ -64,13 +66,6 @@ void RemoveKept(const std::string& folder, const std::function<bool(const std::s
 }
 
 }  // namespace
-
-std::vector<std::string> KeptDocumentsOf(const std::string& folder, const std::string& key) {
-    std::vector<std::string> paths;
-    for (const auto& [named, path] : KeptDocuments(folder))
-        if (named == KeyAsNamed(key)) paths.push_back(path);
-    return paths;
-}
 
 std::vector<std::string> RemoveKeptDocuments(const std::string& folder, const std::string& key,
                                              const std::string& except) {

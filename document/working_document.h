@@ -56,9 +56,6 @@ inline std::string KeptDocumentPath(std::string_view folder, std::string_view ke
     return std::string(folder) + "/" + kKeptFolder + "/" +
            detail::DocumentName(std::string(askno) + "（" + std::string(key) + "）");
 }
-
-// The documents kept in `folder` for the recommendation `key`, whatever its number was then.
-std::vector<std::string> KeptDocumentsOf(const std::string& folder, const std::string& key);
 // Removes the documents kept for `key` (the kept folder too, once empty), but `except`; returns
 // those removed.
 std::vector<std::string> RemoveKeptDocuments(const std::string& folder, const std::string& key,

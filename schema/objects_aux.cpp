@@ -358,7 +358,7 @@ rt::DataWindowDef DwZl() {
 }
 
 // The project list of the main window. New and Delete write through it, so every column is
-// updatable; the user only moves through it; the saved flag is shown but takes no input.
+// updatable; the user only moves through it; the key and the saved flag are read but not shown.
 rt::DataWindowDef DwList() {
     rt::DataWindowDef def;
     def.name = "dw";

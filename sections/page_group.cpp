@@ -165,8 +165,7 @@ long SectionArea::retrievelist(bool say) {
         rows = dw_no.Retrieve();
     }
     listread = rows != -1;
-    // A database that could not be reached has been told of in words of its own.
-    if (rows == -1 && say && !sqlca.LossAlreadyTold()) SayListUnread();
+    if (rows == -1 && say) SayListUnread();
     return rows;
 }
 

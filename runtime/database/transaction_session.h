@@ -97,8 +97,8 @@ bool ConnectionLostBy(Driver driver, std::string_view diagnostic, long native,
 // What a SQLite connection finds at the place of its file.
 enum class SqliteFile {
     Writable,  // the file and its folder can be written
-    ReadOnly,  // the file is there, but it or its folder cannot be written
-    Missing,   // no file there (deleted, moved away), or no plain path to look at
+    ReadOnly,  // the file is there, but it or its folder cannot be written; or no plain path to look at
+    Missing,   // no file there (deleted, moved away)
 };
 SqliteFile SqliteFileOf(Link& link);
 

@@ -89,12 +89,12 @@ TreeView::TreeView(Window& parent, std::string name) : Control(parent, std::move
     // The user's moves arrive here synchronously, inside the key or click that caused them.
     QObject::connect(tree, &QTreeWidget::currentItemChanged, tree,
                      [this](QTreeWidgetItem* current, QTreeWidgetItem*) { OnUserSelection(current); });
-    QObject::connect(tree, &QTreeWidget::itemDoubleClicked, tree, [this](QTreeWidgetItem* item, int) {
+    const auto fire = [this](QTreeWidgetItem* item) {
         if (doubleclicked && Enabled()) doubleclicked(HandleOf(item));
-    });
-    tree->installEventFilter(new EnterIsDoubleClick(tree, [this](QTreeWidgetItem* item) {
-        if (doubleclicked && Enabled()) doubleclicked(HandleOf(item));
-    }));
+    };
+    QObject::connect(tree, &QTreeWidget::itemDoubleClicked, tree,
+                     [fire](QTreeWidgetItem* item, int) { fire(item); });
+    tree->installEventFilter(new EnterIsDoubleClick(tree, fire));
     Attach(tree);
     title_ = parent.Title();
     SetSpokenName(tree, SpokenText(title_));
