@@ -48,10 +48,12 @@ std::vector<std::pair<std::string, std::string>> KeptDocuments(const std::string
     return kept;
 }
 
+// The key as the name of a kept document carries it, its characters changed as the whole name's
+// were. The number before it is one no system takes for a device, so only the key's own change.
 std::string KeyAsNamed(const std::string& key) {
-    std::string named = detail::DocumentName(key);
-    named.resize(named.size() - std::string_view(".docx").size());
-    return named;
+    const std::string before = "_" + std::string(kKeyOpens);
+    const std::string named = detail::DocumentName(before + key + "）");
+    return named.substr(before.size(), named.size() - before.size() - kKeyCloses.size());
 }
 
 void RemoveKept(const std::string& folder, const std::function<bool(const std::string& key)>& gone,

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/platform/path.h"
 #include "runtime/word/word.h"
 
 namespace laurel::document {
@@ -35,13 +36,11 @@ inline constexpr const char* kDocumentFolder = "tmp_doc";
 inline constexpr const char* kKeptFolder = "未交付的推荐书";
 
 namespace detail {
-// The recommendation number as a file name: it comes from the database or from an imported package,
-// so a path separator in it is replaced by "_", and the file always lies in its folder itself.
+// The recommendation number as a file name: it is what a user typed, here or where an imported
+// package was made, so it may hold a path separator or a character Windows refuses. The file always
+// lies in its folder itself, and the user can copy it as it is named onto any disk.
 inline std::string DocumentName(std::string_view askno) {
-    std::string name(askno);
-    for (char& c : name)
-        if (c == '/' || c == '\\' || c == '\0') c = '_';
-    return name + ".docx";
+    return rt::PortableFileName(std::string(askno) + ".docx");
 }
 }  // namespace detail
 

@@ -29,6 +29,14 @@ inline std::string ShownPath(std::string_view utf8) {
     return PathText(path);
 }
 
+// The text as one file name that both Windows and Linux file systems take, the same on either
+// system, so that a file named after what a user typed can be saved, copied and unpacked on
+// both: each character Windows refuses (\ / : * ? " < > | and the control characters) becomes
+// "_", trailing dots and blanks go (a name left empty is "_"), and a name that Windows takes for a
+// device ("CON", "com1.docx", "nul .txt") gets a "_" in front. A name that was already such a name
+// comes back byte for byte; characters beyond ASCII are kept as they are.
+std::string PortableFileName(std::string_view utf8);
+
 // A path as UTF-8 text with "/" between its parts, as archives name their entries.
 inline std::string GenericPathText(const std::filesystem::path& path) {
     const std::u8string text = path.generic_u8string();

@@ -429,6 +429,10 @@ TEST(WorkingDocumentPath, StaysInTheProgramFolder) {
               "/opt/laurel/tmp_doc/2008 01ab.docx");
     EXPECT_EQ(laurel::document::WorkingDocumentPath("/opt/laurel", "../x\\y"),
               "/opt/laurel/tmp_doc/.._x_y.docx");
+    // A number Windows could not save a file under is named so that it can.
+    EXPECT_EQ(laurel::document::WorkingDocumentPath("/opt/laurel", "A:B*C?"),
+              "/opt/laurel/tmp_doc/A_B_C_.docx");
+    EXPECT_EQ(laurel::document::WorkingDocumentPath("/opt/laurel", "con"), "/opt/laurel/tmp_doc/_con.docx");
 }
 
 }  // namespace

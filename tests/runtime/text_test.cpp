@@ -114,6 +114,40 @@ TEST(ShownPath, HasTheSystemsOwnSeparators) {
         rt::PathText(rt::FsPath("工作") / rt::FsPath("未交付的推荐书") / rt::FsPath("202612340001.docx")));
 }
 
+// A document is named after the recommendation number a user typed; a user on Windows must be able
+// to save and copy it under that name, and a user on Linux to hand it to one.
+TEST(PortableFileName, EveryNameWindowsRefusesBecomesOneItTakes) {
+    // Names both systems take stay byte for byte (stored files and peers may rely on them).
+    for (const char* taken : {"2026 01ab.docx", "推荐书（202612340001）.docx", "a..docx", ".docx",
+                              "CONSOLE.txt", "com10.docx", "lpt", "x.con", "_CON", "奖？＊：.docx",
+                              "a\x7F"
+                              "b"})
+        EXPECT_EQ(PortableFileName(taken), taken) << taken;
+    // Characters Windows refuses, control characters among them; UTF-8 around them stays whole.
+    EXPECT_EQ(PortableFileName("A:B*C?.docx"), "A_B_C_.docx");
+    EXPECT_EQ(PortableFileName("中\\文/奖\"项<目>|"), "中_文_奖_项_目__");
+    EXPECT_EQ(PortableFileName(std::string("a\0b\x01"
+                                           "c\x1F\td\n",
+                                           9)),
+              "a_b_c__d_");
+    // Trailing dots and blanks, which Windows drops; nothing left is "_".
+    EXPECT_EQ(PortableFileName("推荐书. ."), "推荐书");
+    EXPECT_EQ(PortableFileName(" . "), "_");
+    EXPECT_EQ(PortableFileName(""), "_");
+    // Device names, in any case, alone, with an extension, with blanks before it, or with a dot
+    // that goes.
+    for (std::string device : {"CON", "prn", "Aux", "nUl", "CONIN$", "conout$"}) {
+        EXPECT_EQ(PortableFileName(device), "_" + device);
+        EXPECT_EQ(PortableFileName(device + ".docx"), "_" + device + ".docx");
+    }
+    for (const char* port : {"COM", "lpt"})
+        for (std::string number : {"0", "1", "9", "¹", "²", "³"})
+            EXPECT_EQ(PortableFileName(port + number + ".tar.gz"), "_" + (port + number) + ".tar.gz");
+    EXPECT_EQ(PortableFileName("CON .txt"), "_CON .txt");
+    EXPECT_EQ(PortableFileName("nul."), "_nul");
+    EXPECT_EQ(PortableFileName("LPT1:"), "LPT1_");
+}
+
 TEST(Trim, RemovesOnlyAsciiBlanks) {
     EXPECT_EQ(Trim("  推荐 单位  "), "推荐 单位");
     EXPECT_EQ(Trim("   "), "");
