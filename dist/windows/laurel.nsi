@@ -30,6 +30,20 @@ BrandingText "laurel ${VERSION}"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "SimpChinese"
 
+; Removes the registration "${DRIVER}" when its driver is this folder's copy, which only an earlier
+; installer of this program wrote; another program's stays as it is.
+!macro DropOwnDriverName un
+Function ${un}DropOwnDriverName
+    ReadRegStr $0 HKLM "${DRIVER_KEY}" "Driver"
+    StrCmp $0 "$INSTDIR\sqlite3odbc.dll" 0 done
+    DeleteRegKey HKLM "${DRIVER_KEY}"
+    DeleteRegValue HKLM "SOFTWARE\ODBC\ODBCINST.INI\ODBC Drivers" "${DRIVER}"
+done:
+FunctionEnd
+!macroend
+!insertmacro DropOwnDriverName ""
+!insertmacro DropOwnDriverName "un."
+
 Section "laurel"
     SetShellVarContext all
     SetOutPath "$INSTDIR"
@@ -38,16 +52,11 @@ Section "laurel"
 
     CreateShortCut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\tallowmere.exe" "" "$INSTDIR\tallowmere.exe" 0
 
-    ; The SQLite ODBC driver that comes with the program, for the data sources of every user; the
-    ; first start of each user registers that user's own data source "laurel" with it.
-    WriteRegStr HKLM "${DRIVER_KEY}" "Driver" "$INSTDIR\sqlite3odbc.dll"
-    WriteRegStr HKLM "${DRIVER_KEY}" "Setup" "$INSTDIR\sqlite3odbc.dll"
-    WriteRegStr HKLM "${DRIVER_KEY}" "APILevel" "0"
-    WriteRegStr HKLM "${DRIVER_KEY}" "ConnectFunctions" "YYN"
-    WriteRegStr HKLM "${DRIVER_KEY}" "DriverODBCVer" "03.00"
-    WriteRegStr HKLM "${DRIVER_KEY}" "FileUsage" "0"
-    WriteRegStr HKLM "${DRIVER_KEY}" "SQLLevel" "1"
-    WriteRegStr HKLM "SOFTWARE\ODBC\ODBCINST.INI\ODBC Drivers" "${DRIVER}" "Installed"
+    ; The SQLite ODBC driver that comes with the program is registered under no name: each user's
+    ; data source "laurel" names its file, so that a driver of the same name that another program
+    ; registered stays that program's. An earlier version registered it as "${DRIVER}"; that
+    ; registration goes where it names this folder's copy, and only there.
+    Call DropOwnDriverName
 
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -68,7 +77,6 @@ Section "Uninstall"
     Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"
 
-    DeleteRegKey HKLM "${DRIVER_KEY}"
-    DeleteRegValue HKLM "SOFTWARE\ODBC\ODBCINST.INI\ODBC Drivers" "${DRIVER}"
+    Call un.DropOwnDriverName
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd

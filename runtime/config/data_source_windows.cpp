@@ -1,20 +1,20 @@
-// Windows: the data sources are kept in the registry (the user's under HKEY_CURRENT_USER, the
-// machine's under HKEY_LOCAL_MACHINE), read and written through the ODBC installer. A name is a key
-// of its own there: a data source is there once or not at all, and the user's are the user's alone.
+// Windows: the data sources are kept in the registry as the driver manager reads them: the user's
+// under HKEY_CURRENT_USER, the machine's under HKEY_LOCAL_MACHINE, each a key of its name under
+// Software\ODBC\ODBC.INI whose value Driver is the driver's DLL, and a line in the list "ODBC Data
+// Sources" beside it that names the driver. They are read and written there directly, with the wide
+// functions: the ODBC installer's narrow functions read and write every text in the system's code
+// page, want a driver's registered name where the program may name its own driver by its file, and
+// under Wine list no data source at all.
 
-#include "runtime/config/data_source.h"
-#include "runtime/config/data_source_installer.h"
-#include "runtime/platform/odbc.h"
-// The installer's header builds on the ODBC types, which build on Windows' own.
-#include <odbcinst.h>
 #include <shlobj.h>
+#include <windows.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
-#include <system_error>
 #include <vector>
 
+#include "runtime/config/data_source.h"
+#include "runtime/config/registry_windows.h"
 #include "runtime/platform/os.h"
 #include "runtime/platform/path.h"
 #include "runtime/text/text.h"
@@ -24,69 +24,199 @@ namespace rt {
 namespace {
 
 namespace fs = std::filesystem;
+using registry::Key;
+using registry::Utf8;
+using registry::Wide;
 
-constexpr const char* kIni = "odbc.ini";
+constexpr const wchar_t* kList = L"ODBC Data Sources";
+constexpr const wchar_t* kDrivers = L"SOFTWARE\\ODBC\\ODBCINST.INI";
 
-// The installer reads and writes the scope its configuration mode names, for the whole process:
-// each use here sets the mode it needs and leaves the usual one behind it, which looks at the
-// user's data sources first and then the machine's.
-class ConfigMode {
-  public:
-    explicit ConfigMode(UWORD mode) { SQLSetConfigMode(mode); }
-    ~ConfigMode() { SQLSetConfigMode(ODBC_BOTH_DSN); }
-    ConfigMode(const ConfigMode&) = delete;
-    ConfigMode& operator=(const ConfigMode&) = delete;
+HKEY RootOf(DataSourceScope scope) {
+    return scope == DataSourceScope::System ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+}
+
+std::wstring SourcesOf(DataSourceScope scope) {
+    return scope == DataSourceScope::System ? L"SOFTWARE\\ODBC\\ODBC.INI" : L"Software\\ODBC\\ODBC.INI";
+}
+
+std::wstring KeyOf(const std::string& name, DataSourceScope scope) {
+    return SourcesOf(scope) + L"\\" + Wide(name);
+}
+
+bool Has(const std::string& name, DataSourceScope scope) {
+    Key key;
+    return !name.empty() && key.Open(RootOf(scope), KeyOf(name, scope));
+}
+
+bool IsText(const registry::StoredValue& v) {
+    return v.type == REG_SZ || v.type == REG_EXPAND_SZ;
+}
+
+std::string TextOf(const registry::StoredValue& v) {
+    std::wstring text(reinterpret_cast<const wchar_t*>(v.data.data()), v.data.size() / sizeof(wchar_t));
+    text.resize(wcsnlen(text.c_str(), text.size()));
+    if (v.type == REG_EXPAND_SZ) {
+        const DWORD n = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
+        std::wstring expanded(n, L'\0');
+        if (n != 0 && ExpandEnvironmentStringsW(text.c_str(), expanded.data(), n) == n) {
+            expanded.resize(n - 1);
+            text = expanded;
+        }
+    }
+    return Utf8(text);
+}
+
+// The data source's key, and its line in the list, as they are: to be put back exactly so when a
+// change does not go through.
+struct Snapshot {
+    bool existed = false;
+    std::vector<registry::StoredValue> values;
+    bool listed = false;
+    registry::StoredValue line;
 };
 
-UWORD ModeOf(DataSourceScope scope) {
-    return scope == DataSourceScope::System ? ODBC_SYSTEM_DSN : ODBC_USER_DSN;
+Snapshot Take(const std::string& name) {
+    Snapshot s;
+    Key key;
+    if (key.Open(HKEY_CURRENT_USER, KeyOf(name, DataSourceScope::User))) {
+        s.existed = true;
+        s.values = registry::Values(key.Handle());
+    }
+    Key list;
+    if (list.Open(HKEY_CURRENT_USER, SourcesOf(DataSourceScope::User) + L"\\" + kList)) {
+        for (registry::StoredValue& v : registry::Values(list.Handle())) {
+            if (LowerAscii(Utf8(v.name)) == LowerAscii(name)) {
+                s.listed = true;
+                s.line = std::move(v);
+                break;
+            }
+        }
+    }
+    return s;
 }
 
-std::vector<std::string> Names(const char* section) {
-    return ListedNames([&](char* buffer, int size) {
-        return SQLGetPrivateProfileString(section, nullptr, "", buffer, size, kIni);
-    });
+std::string PlaceOf(const std::string& name) {
+    return UserDataSourcePlace() + "\\" + name;
 }
 
-std::string ValueOf(const std::string& section, const std::string& key) {
-    std::vector<char> buffer(1 << 14, '\0');
-    SQLGetPrivateProfileString(section.c_str(), key.c_str(), "", buffer.data(),
-                               static_cast<int>(buffer.size()), kIni);
-    return std::string(buffer.data());
-}
-
-bool Has(const std::string& name) {
-    for (const std::string& section : Names(nullptr))
-        if (LowerAscii(section) == LowerAscii(name)) return true;
-    return false;
-}
-
-std::string InstallerError() {
-    DWORD code = 0;
-    char message[SQL_MAX_MESSAGE_LENGTH + 1] = {};
-    WORD length = 0;
-    SQLInstallerError(1, &code, message, sizeof message, &length);
-    return message[0] != '\0' ? std::string(message) : std::string("ODBC 安装程序没有说明原因");
-}
-
-// Writes the user's data source `name` anew with `entries`; false with `error` when that failed.
-bool Write(const std::string& name, const DataSourceEntries& entries, std::string& error) {
-    if (Has(name) && !SQLRemoveDSNFromIni(name.c_str())) {
-        error = InstallerError();
+// Removes the user's data source `name` and its line in the list; false with `error` when the
+// registry refused.
+bool Erase(const std::string& name, std::string& error) {
+    const LSTATUS gone = RegDeleteTreeW(HKEY_CURRENT_USER, KeyOf(name, DataSourceScope::User).c_str());
+    if (gone != ERROR_SUCCESS && gone != ERROR_FILE_NOT_FOUND) {
+        error = "无法删除注册表项 " + PlaceOf(name) + "：" + registry::SystemMessage(gone);
         return false;
     }
-    if (entries.empty()) return true;
-    if (!SQLWriteDSNToIni(name.c_str(), entries.front().second.c_str())) {
-        error = InstallerError();
-        return false;
-    }
-    for (std::size_t k = 1; k < entries.size(); ++k) {
-        if (!SQLWritePrivateProfileString(name.c_str(), entries[k].first.c_str(), entries[k].second.c_str(),
-                                          kIni)) {
-            error = InstallerError();
+    Key list;
+    if (list.Open(HKEY_CURRENT_USER, SourcesOf(DataSourceScope::User) + L"\\" + kList,
+                  KEY_READ | KEY_WRITE)) {
+        const LSTATUS unlisted = RegDeleteValueW(list.Handle(), Wide(name).c_str());
+        if (unlisted != ERROR_SUCCESS && unlisted != ERROR_FILE_NOT_FOUND) {
+            error = "无法从数据源列表中删除 " + name + "：" + registry::SystemMessage(unlisted);
             return false;
         }
     }
+    return true;
+}
+
+// Writes the user's data source `name`: its key with `values` in their order, and its line in the
+// list. False with `error` at the first value the registry refused.
+bool Put(const std::string& name, const std::vector<registry::StoredValue>& values,
+         const registry::StoredValue& line, std::string& error) {
+    Key key;
+    if (const LSTATUS made = key.Create(HKEY_CURRENT_USER, KeyOf(name, DataSourceScope::User)); made != 0) {
+        error = "无法写入注册表项 " + PlaceOf(name) + "：" + registry::SystemMessage(made);
+        return false;
+    }
+    for (const registry::StoredValue& v : values) {
+        if (const LSTATUS put = registry::Put(key.Handle(), v); put != ERROR_SUCCESS) {
+            error = "无法写入注册表项 " + PlaceOf(name) + " 的“" + Utf8(v.name) + "”：" +
+                    registry::SystemMessage(put);
+            return false;
+        }
+    }
+    Key list;
+    LSTATUS listed = list.Create(HKEY_CURRENT_USER, SourcesOf(DataSourceScope::User) + L"\\" + kList);
+    if (listed == ERROR_SUCCESS) listed = registry::Put(list.Handle(), line);
+    if (listed != ERROR_SUCCESS) {
+        error = "无法把数据源 " + name + " 写入数据源列表：" + registry::SystemMessage(listed);
+        return false;
+    }
+    RegFlushKey(key.Handle());
+    RegFlushKey(list.Handle());
+    return true;
+}
+
+void Restore(const std::string& name, const Snapshot& before) {
+    std::string ignored;
+    Erase(name, ignored);
+    if (!before.existed && !before.listed) return;
+    Key key;
+    if (before.existed &&
+        key.Create(HKEY_CURRENT_USER, KeyOf(name, DataSourceScope::User)) == ERROR_SUCCESS) {
+        for (const registry::StoredValue& v : before.values) registry::Put(key.Handle(), v);
+        RegFlushKey(key.Handle());
+    }
+    Key list;
+    if (before.listed &&
+        list.Create(HKEY_CURRENT_USER, SourcesOf(DataSourceScope::User) + L"\\" + kList) == ERROR_SUCCESS) {
+        registry::Put(list.Handle(), before.line);
+        RegFlushKey(list.Handle());
+    }
+}
+
+registry::StoredValue TextValue(const std::wstring& name, const std::string& text) {
+    const std::wstring wide = Wide(text);
+    registry::StoredValue v{name, REG_SZ, {}};
+    const auto* bytes = reinterpret_cast<const BYTE*>(wide.c_str());
+    v.data.assign(bytes, bytes + (wide.size() + 1) * sizeof(wchar_t));
+    return v;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    return LowerAscii(ShownPath(a)) == LowerAscii(ShownPath(b));
+}
+
+// A driver as the machine registered it: its name, and its DLL.
+struct InstalledDriver {
+    std::string name;
+    std::string file;
+};
+
+std::vector<InstalledDriver> InstalledDrivers() {
+    std::vector<InstalledDriver> drivers;
+    Key list;
+    if (!list.Open(HKEY_LOCAL_MACHINE, std::wstring(kDrivers) + L"\\ODBC Drivers")) return drivers;
+    for (const registry::StoredValue& v : registry::Values(list.Handle())) {
+        Key driver;
+        if (!driver.Open(HKEY_LOCAL_MACHINE, std::wstring(kDrivers) + L"\\" + v.name)) continue;
+        const std::optional<std::wstring> file = registry::Text(driver.Handle(), L"Driver");
+        if (file && !file->empty()) drivers.push_back({Utf8(v.name), Utf8(*file)});
+    }
+    return drivers;
+}
+
+// The DLL that the data source's key names for `driver` (a registered name, or a DLL's path), and
+// the name its line in the list gives; false with `error` when no such driver is installed.
+bool DriverEntry(const std::string& driver, std::string& file, std::string& listed, std::string& error) {
+    for (const InstalledDriver& installed : InstalledDrivers()) {
+        if (LowerAscii(installed.name) == LowerAscii(driver)) {
+            file = installed.file;
+            listed = installed.name;
+            return true;
+        }
+    }
+    const fs::path path = FsPath(driver);
+    if (!path.has_parent_path()) {
+        error = "这台电脑没有安装名为“" + driver + "”的 ODBC 驱动程序";
+        return false;
+    }
+    // A driver named by its file: listed under the name it is registered with, if any; else under
+    // its file's name, never under another program's registered name.
+    file = ShownPath(driver);
+    listed = PathText(path.filename());
+    for (const InstalledDriver& installed : InstalledDrivers())
+        if (SameFile(installed.file, driver)) listed = installed.name;
     return true;
 }
 
@@ -94,24 +224,29 @@ bool Write(const std::string& name, const DataSourceEntries& entries, std::strin
 
 DataSourceEntries ReadDataSource(const std::string& name, DataSourceScope scope) {
     DataSourceEntries entries;
-    if (scope == DataSourceScope::None) return entries;
-    const ConfigMode mode(ModeOf(scope));
-    if (!Has(name)) return entries;
-    for (const std::string& key : Names(name.c_str())) entries.emplace_back(key, ValueOf(name, key));
+    if (scope == DataSourceScope::None || name.empty()) return entries;
+    Key key;
+    if (!key.Open(RootOf(scope), KeyOf(name, scope))) return entries;
+    for (const registry::StoredValue& v : registry::Values(key.Handle())) {
+        if (!IsText(v) || v.name.empty()) continue;
+        DataSourceEntry entry{Utf8(v.name), TextOf(v)};
+        // The driver first, as every data source of the program is written.
+        if (LowerAscii(entry.first) == "driver")
+            entries.insert(entries.begin(), std::move(entry));
+        else
+            entries.push_back(std::move(entry));
+    }
     return entries;
 }
 
 DataSourceScope FindDataSource(const std::string& name) {
-    for (DataSourceScope scope : {DataSourceScope::User, DataSourceScope::System}) {
-        const ConfigMode mode(ModeOf(scope));
-        if (Has(name)) return scope;
-    }
+    for (DataSourceScope scope : {DataSourceScope::User, DataSourceScope::System})
+        if (Has(name, scope)) return scope;
     return DataSourceScope::None;
 }
 
 int UserDataSourceSections(const std::string& name) {
-    const ConfigMode user(ODBC_USER_DSN);
-    return Has(name) ? 1 : 0;
+    return Has(name, DataSourceScope::User) ? 1 : 0;
 }
 
 std::string UserDataSourcePlace() {
@@ -126,35 +261,35 @@ bool UserDataSourceOpenToOthers() {
 bool WriteUserDataSource(const std::string& name, const DataSourceEntries& entries, std::string& error) {
     error.clear();
     if (!WritableEntries(entries, error)) return false;
-    const ConfigMode user(ODBC_USER_DSN);
-    DataSourceEntries saved;
-    if (Has(name))
-        for (const std::string& key : Names(name.c_str())) saved.emplace_back(key, ValueOf(name, key));
-    bool written = Write(name, entries, error);
-    for (const auto& [key, value] : entries) {
-        if (!written) break;
-        if (ValueOf(name, key) != value) {
-            error = "数据源写入后读出的“" + key + "”与写入的不同";
-            written = false;
-        }
+    std::string file, listed;
+    if (!DriverEntry(entries.front().second, file, listed, error)) return false;
+    // As the driver manager wants it: the driver's DLL in the key, the driver's name in the list.
+    DataSourceEntries stored = entries;
+    stored.front() = {"Driver", file};
+    std::vector<registry::StoredValue> values;
+    for (const auto& [key, value] : stored) values.push_back(TextValue(Wide(key), value));
+
+    const Snapshot before = Take(name);
+    bool written = Erase(name, error) && Put(name, values, TextValue(Wide(name), listed), error);
+    if (written && ReadDataSource(name, DataSourceScope::User) != stored) {
+        error = "数据源写入注册表后读出的内容与写入的不同";
+        written = false;
     }
     if (written) return true;
-    std::string ignored;
-    Write(name, saved, ignored);
+    Restore(name, before);
     return false;
 }
 
 bool RemoveUserDataSource(const std::string& name, std::string& error) {
     error.clear();
-    const ConfigMode user(ODBC_USER_DSN);
-    if (!Has(name) || SQLRemoveDSNFromIni(name.c_str())) return true;
-    error = InstallerError();
+    const Snapshot before = Take(name);
+    if (Erase(name, error)) return true;
+    Restore(name, before);
     return false;
 }
 
 std::string SqliteDriver() {
-    // The driver that comes with the program, as the first start registers it: in the system's
-    // own separators, as a data source written by hand would name it.
+    // The driver that comes with the program, named by its file, as the first start registers it.
     return PathText((FsPath(os::ExecutablePath()).parent_path() / L"sqlite3odbc.dll").make_preferred());
 }
 

@@ -1,6 +1,7 @@
-// Windows keeps the data sources in the registry: a user's under HKEY_CURRENT_USER, the machine's
-// under HKEY_LOCAL_MACHINE, each a key of its name under Software\ODBC\ODBC.INI and a line in its
-// list "ODBC Data Sources". The driver manager reads them from there; they are written the same way.
+// Windows keeps the data sources in the registry (data_source_windows.cpp). The first start writes
+// the user's own there as the data-source dialog does; a data source that names the program's own
+// driver in a folder the program has left (reinstalled elsewhere, a portable copy moved or removed)
+// is pointed at the running program's copy.
 
 #include <shlobj.h>
 #include <windows.h>
@@ -12,6 +13,7 @@
 
 #include "runtime/config/data_source.h"
 #include "runtime/config/first_start.h"
+#include "runtime/config/registry_windows.h"
 #include "runtime/platform/path.h"
 #include "runtime/text/text.h"
 
@@ -19,82 +21,34 @@ namespace rt {
 
 namespace {
 
-constexpr const wchar_t* kSources = L"Software\\ODBC\\ODBC.INI";
-constexpr const wchar_t* kName = L"laurel";
-constexpr const wchar_t* kDriverName = L"SQLite3 ODBC Driver";
+namespace fs = std::filesystem;
 
-std::string Utf8(const std::wstring& wide) {
-    return PathText(std::filesystem::path(wide));
-}
-
-struct Key {
-    HKEY h = nullptr;
-    Key() = default;
-    Key(const Key&) = delete;
-    Key& operator=(const Key&) = delete;
-    ~Key() {
-        if (h != nullptr) RegCloseKey(h);
-    }
-};
-
-// The text value `name` of the data source's key, when it has one.
-std::optional<std::wstring> Value(HKEY key, const wchar_t* name) {
-    DWORD type = 0, size = 0;
-    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ))
-        return std::nullopt;
-    std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
-    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size) !=
-        ERROR_SUCCESS)
-        return std::nullopt;
-    value.resize(wcsnlen(value.c_str(), value.size()));
-    if (type == REG_EXPAND_SZ || value.find(L'%') != std::wstring::npos) {
-        // The SQLite driver expands the variables of its database name; so is it looked at here.
-        const DWORD n = ExpandEnvironmentStringsW(value.c_str(), nullptr, 0);
-        std::wstring expanded(n, L'\0');
-        if (n != 0 && ExpandEnvironmentStringsW(value.c_str(), expanded.data(), n) == n) {
-            expanded.resize(n - 1);
-            value = expanded;
-        }
-    }
-    return value;
-}
-
-bool SetValue(HKEY key, const wchar_t* name, const std::wstring& value) {
-    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
-}
+constexpr const char* kName = "laurel";
 
 // The user's local application data folder (%LOCALAPPDATA%), from the system's known folders.
-std::optional<std::filesystem::path> LocalData() {
+std::optional<fs::path> LocalData() {
     PWSTR raw = nullptr;
     const HRESULT hr = SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, &raw);
-    std::optional<std::filesystem::path> folder;
-    if (SUCCEEDED(hr) && raw != nullptr) folder = std::filesystem::path(raw);
+    std::optional<fs::path> folder;
+    if (SUCCEEDED(hr) && raw != nullptr) folder = fs::path(raw);
     CoTaskMemFree(raw);
     return folder;
 }
 
-bool Exists(const std::filesystem::path& p) {
+bool Exists(const fs::path& p) {
     std::error_code ec;
-    return std::filesystem::exists(std::filesystem::symlink_status(p, ec));
+    return fs::exists(fs::symlink_status(p, ec));
 }
 
-// A data source of the user's or the machine's of that name: its database file when it names a
-// SQLite one; nullopt when there is none.
-std::optional<std::wstring> Existing(bool& found) {
-    found = false;
-    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-        Key key;
-        if (RegOpenKeyExW(root, (std::wstring(kSources) + L"\\" + kName).c_str(), 0, KEY_READ, &key.h) !=
-            ERROR_SUCCESS)
-            continue;
-        found = true;
-        const std::wstring driver = Value(key.h, L"Driver").value_or(L"");
-        if (LowerAscii(Utf8(driver)).find("sqlite") == std::string::npos) return std::nullopt;
-        return Value(key.h, L"Database");
-    }
-    return std::nullopt;
+// The SQLite driver expands the variables in its database's name (%LOCALAPPDATA%), whatever kind
+// of value holds it; so is it looked at here.
+fs::path Expanded(const std::string& named) {
+    const std::wstring text = registry::Wide(named);
+    const DWORD n = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
+    std::wstring expanded(n, L'\0');
+    if (n == 0 || ExpandEnvironmentStringsW(text.c_str(), expanded.data(), n) != n) return fs::path(text);
+    expanded.resize(n - 1);
+    return fs::path(expanded);
 }
 
 // One start at a time: two starts at once register the data source once.
@@ -113,57 +67,70 @@ struct StartLock {
     }
 };
 
+// A data source that names the program's driver (by its file's name) where it no longer is gets
+// the running program's copy; one whose driver is missing otherwise says so.
+bool FindDriver(DataSourceScope scope, const std::string& driver, std::string& error) {
+    if (driver.empty() || !FsPath(driver).has_parent_path() || Exists(FsPath(driver))) return true;
+    const std::string own = SqliteDriver();
+    if (LowerAscii(PathText(FsPath(driver).filename())) != LowerAscii(PathText(FsPath(own).filename()))) {
+        error = "数据源 laurel 的驱动程序 " + ShownPath(driver) + " 不存在";
+        return false;
+    }
+    const HKEY root = scope == DataSourceScope::System ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    const std::wstring path = scope == DataSourceScope::System ? L"SOFTWARE\\ODBC\\ODBC.INI\\laurel"
+                                                               : L"Software\\ODBC\\ODBC.INI\\laurel";
+    registry::Key key;
+    LSTATUS status = ERROR_FILE_NOT_FOUND;
+    if (key.Open(root, path, KEY_READ | KEY_WRITE))
+        status = registry::SetText(key.Handle(), L"Driver", FsPath(own).wstring());
+    if (status != ERROR_SUCCESS) {
+        error = "数据源 laurel 的驱动程序 " + ShownPath(driver) + " 已不存在，也无法改为本程序的 " + own +
+                "：" + registry::SystemMessage(status);
+        return false;
+    }
+    RegFlushKey(key.Handle());
+    return true;
+}
+
 }  // namespace
 
 bool PrepareDataSource(const CreateDatabase& create, std::string& error) {
     error.clear();
     StartLock lock;
-    bool found = false;
-    const std::optional<std::wstring> named = Existing(found);
-    if (found) {
+    const DataSourceScope scope = FindDataSource(kName);
+    if (scope != DataSourceScope::None) {
         // Used as it is; a SQLite file it names that is not there yet is made.
-        if (!named || named->empty()) return true;
-        const std::filesystem::path db(*named);
+        const DataSourceEntries entries = ReadDataSource(kName, scope);
+        const std::string driver = EntryValue(entries, "Driver");
+        if (!FindDriver(scope, driver, error)) return false;
+        if (LowerAscii(driver).find("sqlite") == std::string::npos) return true;
+        const std::string named = EntryValue(entries, "Database");
+        if (named.empty()) return true;
+        const fs::path db = Expanded(named);
         if (Exists(db)) return true;
         std::error_code ec;
-        std::filesystem::create_directories(db.parent_path(), ec);
+        fs::create_directories(db.parent_path(), ec);
         return create(PathText(db), error);
     }
 
-    const std::optional<std::filesystem::path> local = LocalData();
+    const std::optional<fs::path> local = LocalData();
     if (!local) {
         error = "找不到用户的本地应用数据文件夹";
         return false;
     }
-    const std::filesystem::path folder = *local / L"laurel";
-    const std::filesystem::path db = folder / L"laurel.db";
+    const fs::path folder = *local / L"laurel";
+    const fs::path db = folder / L"laurel.db";
     std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
+    fs::create_directories(folder, ec);
     if (!Exists(db) && !create(PathText(db), error)) return false;
     const std::string driver = SqliteDriver();
     if (!Exists(FsPath(driver))) {
         error = "找不到 SQLite ODBC 驱动程序 " + driver;
         return false;
     }
-
-    Key key;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(kSources) + L"\\" + kName).c_str(), 0, nullptr, 0,
-                        KEY_WRITE, nullptr, &key.h, nullptr) != ERROR_SUCCESS) {
-        error = "无法登记数据源 laurel";
-        return false;
-    }
-    // The driver takes the program's text as it is (UTF-8) with OEMCP off, whatever the system's
-    // code page; a missing file must fail the connection, not become an empty database.
-    const bool written = SetValue(key.h, L"Driver", FsPath(driver).wstring()) &&
-                         SetValue(key.h, L"Description", L"laurel recommendation database") &&
-                         SetValue(key.h, L"Database", db.wstring()) && SetValue(key.h, L"Timeout", L"2000") &&
-                         SetValue(key.h, L"NoCreat", L"1") && SetValue(key.h, L"OEMCP", L"0");
-    Key list;
-    if (!written ||
-        RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(kSources) + L"\\ODBC Data Sources").c_str(), 0,
-                        nullptr, 0, KEY_WRITE, nullptr, &list.h, nullptr) != ERROR_SUCCESS ||
-        !SetValue(list.h, kName, kDriverName)) {
-        error = "无法登记数据源 laurel";
+    std::string why;
+    if (!WriteUserDataSource(kName, FileDataSource(PathText(db)), why)) {
+        error = "无法登记数据源 laurel：" + why;
         return false;
     }
     return true;
