@@ -1,26 +1,20 @@
 #include "runtime/config/registry_windows.h"
 
 #include <cwchar>
+#include <filesystem>
+#include <iterator>
+
+#include "runtime/platform/path.h"
 
 namespace rt::registry {
 
+// Through the paths' own conversions, which are wide on Windows.
 std::wstring Wide(std::string_view utf8) {
-    if (utf8.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-    return wide;
+    return FsPath(utf8).wstring();
 }
 
 std::string Utf8(std::wstring_view wide) {
-    if (wide.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                      nullptr, nullptr);
-    std::string text(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0)
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n, nullptr,
-                            nullptr);
-    return text;
+    return PathText(std::filesystem::path(wide));
 }
 
 Key::~Key() {

@@ -339,7 +339,8 @@ void LocalTime(std::time_t t, std::tm& local) {
 }
 
 void SetEnvironment(const char* name, const char* value) {
-    _putenv_s(name, value == nullptr ? "" : value);  // empty removes it
+    // Wide, so that a value keeps its characters whatever the system's code page; empty removes it.
+    _wputenv_s(Wide(name).c_str(), Wide(value == nullptr ? "" : value).c_str());
 }
 
 bool ProcessEnding() {
