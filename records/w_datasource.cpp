@@ -357,7 +357,8 @@ std::optional<rt::ServerSettings> w_datasource::Server() {
 std::optional<std::string> w_datasource::Try(const rt::DataSourceEntries& entries, rt::Transaction& t) const {
     t.DBMS = "ODBC";
     t.AutoCommit = false;
-    t.DBParm = DBParmFor(rt::ConnectStringFor(entries));
+    const rt::ConnectTarget target(entries);
+    t.DBParm = DBParmFor(target.Text());
     // The user asked for this wait and may want to end it: 取消 is offered at once.
     auto givenUp = std::make_shared<bool>(false);
     t.OnTransactionLost([givenUp](rt::Transaction::Loss loss) {

@@ -93,6 +93,23 @@ std::string OwnDatabaseFile();
 // A connect string that reaches what `entries` describe without naming a data source.
 std::string ConnectStringFor(const DataSourceEntries& entries);
 
+// While it lives, a connect string that reaches what `entries` describe, the user's data sources
+// as they are. Where the driver manager takes a driver only by its registered name (Windows), a
+// driver named by its file is reached through a data source of this object's own, which goes with
+// it; a connection made meanwhile stays.
+class ConnectTarget {
+  public:
+    explicit ConnectTarget(const DataSourceEntries& entries);
+    ~ConnectTarget();
+    ConnectTarget(const ConnectTarget&) = delete;
+    ConnectTarget& operator=(const ConnectTarget&) = delete;
+    const std::string& Text() const { return text_; }
+
+  private:
+    std::string text_;
+    std::string name_;  // the data source of its own, where one was written
+};
+
 // What kept a connection from being made, read from the driver's diagnostic in the words of any
 // language the driver speaks here.
 enum class ConnectProblem {

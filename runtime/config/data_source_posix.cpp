@@ -482,4 +482,9 @@ std::string OwnDatabaseFile() {
     return (data / "laurel" / "laurel.db").string();
 }
 
+// The driver manager takes a driver by its file as well as by its name.
+ConnectTarget::ConnectTarget(const DataSourceEntries& entries) : text_(ConnectStringFor(entries)) {}
+
+ConnectTarget::~ConnectTarget() = default;
+
 }  // namespace rt

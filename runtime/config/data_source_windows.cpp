@@ -9,6 +9,7 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include <atomic>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -305,5 +306,32 @@ std::string OwnDatabaseFile() {
 
 // The driver manager reads the registry at each lookup: nothing is kept to forget.
 void ForgetDataSourcesRead() {}
+
+ConnectTarget::ConnectTarget(const DataSourceEntries& entries) {
+    const std::string driver = entries.empty() ? std::string() : entries.front().second;
+    bool registered = false;
+    for (const InstalledDriver& installed : InstalledDrivers())
+        registered = registered || LowerAscii(installed.name) == LowerAscii(driver);
+    if (registered || !FsPath(driver).has_parent_path()) {
+        text_ = ConnectStringFor(entries);
+        return;
+    }
+    static std::atomic<unsigned> made = 0;
+    const std::string name =
+        "laurel-trial-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++made);
+    std::string error;
+    if (!WriteUserDataSource(name, entries, error)) {
+        // The driver manager then says that it found no such driver.
+        text_ = ConnectStringFor(entries);
+        return;
+    }
+    name_ = name;
+    text_ = "DSN=" + name;
+}
+
+ConnectTarget::~ConnectTarget() {
+    std::string ignored;
+    if (!name_.empty()) RemoveUserDataSource(name_, ignored);
+}
 
 }  // namespace rt

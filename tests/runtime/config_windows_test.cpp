@@ -9,6 +9,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -143,6 +144,21 @@ TEST_F(WindowsRegistry, DataSourcesAreWrittenWholeAndWideAndAFailedSwitchLeavesT
     EXPECT_EQ(own.kind, rt::DataSourceDescription::Kind::File);
     EXPECT_EQ(own.file, file);
 
+    // The connection test of a database file reaches its driver through a data source of its
+    // own, which goes with it: the driver manager takes no driver by its file in a connect string.
+    {
+        const std::vector<Value> mine = UserSources();
+        std::optional<rt::ConnectTarget> target(std::in_place, rt::FileDataSource("D:\\别处\\laurel.db"));
+        ASSERT_EQ(target->Text().rfind("DSN=", 0), 0u) << target->Text();
+        const std::wstring trial = std::wstring(kUserSources) + L"\\" + Wide(target->Text().substr(4));
+        EXPECT_EQ(Text(HKEY_CURRENT_USER, trial, L"Database"), L"D:\\别处\\laurel.db");
+        target.reset();
+        EXPECT_TRUE(Export(HKEY_CURRENT_USER, trial).empty());
+        EXPECT_EQ(UserSources(), mine);
+        rt::DataSourceEntries named = rt::ServerDataSource({});
+        named.front().second = "PostgreSQL ANSI(x64)";
+        EXPECT_EQ(rt::ConnectTarget(named).Text().rfind("DRIVER={PostgreSQL ANSI(x64)};", 0), 0u);
+    }
     rt::ServerSettings server;
     server.host = "数据库服务器";
     server.database = "laurel";
