@@ -200,8 +200,15 @@ TEST_F(WindowsRegistry, DataSourcesAreWrittenWholeAndWideAndAFailedSwitchLeavesT
 // that exists as it is, and points one at the running program's driver when the program moved.
 TEST_F(WindowsRegistry, FirstStartMakesOneDataSourceAndFollowsTheProgramsDriver) {
     ASSERT_TRUE(fs::exists(rt::FsPath(rt::SqliteDriver()))) << rt::SqliteDriver();
+    // The user's local application data, where the system's known folders find it, is a scratch
+    // folder of a Chinese name.
+    std::random_device rd;
+    const fs::path local = fs::temp_directory_path() / (L"张三-" + std::to_wstring(rd()));
+    fs::create_directories(local);
+    Set(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+        L"Local AppData", local.wstring());
     const fs::path db = rt::FsPath(rt::OwnDatabaseFile());
-    ASSERT_FALSE(fs::exists(db)) << "a database of this user's is there already: " << rt::PathText(db);
+    ASSERT_EQ(db, local / L"laurel" / L"laurel.db");
     std::atomic<int> made = 0;
     const rt::CreateDatabase create = [&made](const std::string& path, std::string&) {
         ++made;
@@ -216,19 +223,16 @@ TEST_F(WindowsRegistry, FirstStartMakesOneDataSourceAndFollowsTheProgramsDriver)
             if (!rt::PrepareDataSource(create, error)) ++failed;
         });
     for (std::thread& t : starts) t.join();
-    std::error_code ec;
-    const bool there = fs::exists(db);
-    fs::remove(db, ec);
     EXPECT_EQ(failed, 0);
     EXPECT_EQ(made, 1);
-    EXPECT_TRUE(there);
+    EXPECT_TRUE(fs::exists(db));
     const std::wstring key = std::wstring(kUserSources) + L"\\laurel";
     EXPECT_EQ(Text(HKEY_CURRENT_USER, key, L"Database"), db.wstring());
     EXPECT_EQ(Text(HKEY_CURRENT_USER, key, L"Driver"), Wide(rt::SqliteDriver()));
     EXPECT_EQ(Text(HKEY_CURRENT_USER, key, L"OEMCP"), L"0");
 
     // Installed elsewhere since: the data source follows the program, its database stays.
-    const fs::path kept = fs::temp_directory_path() / L"laurel-张三.db";
+    const fs::path kept = local / L"别处.db";
     std::ofstream(kept) << "db";
     Set(HKEY_CURRENT_USER, key, L"Driver", L"C:\\旧的文件夹\\SQLITE3ODBC.DLL");
     Set(HKEY_CURRENT_USER, key, L"Database", kept.wstring());
@@ -251,7 +255,8 @@ TEST_F(WindowsRegistry, FirstStartMakesOneDataSourceAndFollowsTheProgramsDriver)
     EXPECT_TRUE(rt::PrepareDataSource(create, error)) << error;
     EXPECT_TRUE(UserSources().empty());
     EXPECT_EQ(made, 1);
-    fs::remove(kept, ec);
+    std::error_code ec;
+    fs::remove_all(local, ec);
 }
 
 }  // namespace
