@@ -9,6 +9,7 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <string>
@@ -174,6 +175,16 @@ registry::StoredValue TextValue(const std::wstring& name, const std::string& tex
     return v;
 }
 
+// The same entries, in whatever order the registry lists them (Windows as written, Wine by name).
+bool Same(DataSourceEntries a, DataSourceEntries b) {
+    const auto byKey = [](const DataSourceEntry& x, const DataSourceEntry& y) {
+        return LowerAscii(x.first) < LowerAscii(y.first);
+    };
+    std::sort(a.begin(), a.end(), byKey);
+    std::sort(b.begin(), b.end(), byKey);
+    return a == b;
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
     return LowerAscii(ShownPath(a)) == LowerAscii(ShownPath(b));
 }
@@ -272,7 +283,7 @@ bool WriteUserDataSource(const std::string& name, const DataSourceEntries& entri
 
     const Snapshot before = Take(name);
     bool written = Erase(name, error) && Put(name, values, TextValue(Wide(name), listed), error);
-    if (written && ReadDataSource(name, DataSourceScope::User) != stored) {
+    if (written && !Same(ReadDataSource(name, DataSourceScope::User), stored)) {
         error = "数据源写入注册表后读出的内容与写入的不同";
         written = false;
     }
