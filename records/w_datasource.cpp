@@ -351,6 +351,11 @@ std::optional<rt::ServerSettings> w_datasource::Server() {
         return refuse("加密连接需要证书颁发机构的证书文件，请选择这个文件。", *sle_authority);
     if (s.tls && !Readable(s.authority))
         return refuse("证书文件“" + s.authority + "”不存在或无法读取。", *sle_authority);
+    // Without it no connection can be tried, and a data source naming another driver would not serve.
+    if (rt::PostgreSQLDriver().empty()) {
+        Say("没有安装 PostgreSQL 的 ODBC 驱动程序（psqlODBC）：" + rt::PostgreSQLDriverSource() + "后再试。");
+        return std::nullopt;
+    }
     return s;
 }
 

@@ -135,9 +135,9 @@ DataSourceDescription DescribeDataSource(const std::string& name, DataSourceScop
 
 DataSourceEntries ServerDataSource(const ServerSettings& s) {
     DataSourceEntries entries = {
-        {"Driver", "PostgreSQL Unicode"}, {"Description", "laurel recommendation database"},
-        {"Servername", s.host},           {"Port", s.port.empty() ? "5432" : s.port},
-        {"Database", s.database},         {"Username", s.user},
+        {"Driver", PostgreSQLDriver()}, {"Description", "laurel recommendation database"},
+        {"Servername", s.host},         {"Port", s.port.empty() ? "5432" : s.port},
+        {"Database", s.database},       {"Username", s.user},
     };
     if (!s.password.empty()) entries.emplace_back("Password", s.password);
     // Without verification the connection is still encrypted where the server offers it.
@@ -153,7 +153,11 @@ DataSourceEntries ServerDataSource(const ServerSettings& s) {
         "connect_timeout=10";
     entries.emplace_back("pqopt", client);
     // A row another user is saving keeps a statement waiting two seconds at most, as on SQLite.
-    entries.emplace_back("ConnSettings", "SET lock_timeout = 2000");
+    // The program's text is UTF-8: the driver sets the session's client encoding after connecting,
+    // from the locale or the code page unless these settings name one, and a client_encoding in
+    // pqopt is overruled by it. The environment the program sets is not seen by a driver built
+    // against another C runtime, as on Windows.
+    entries.emplace_back("ConnSettings", "SET lock_timeout = 2000;SET client_encoding TO 'UTF8'");
     return entries;
 }
 
@@ -217,6 +221,16 @@ ConnectProblem ClassifyConnectFailure(std::string_view diagnostic) {
              "is the server running", "服务器是否在"}))
         return ConnectProblem::Refused;
     return ConnectProblem::Other;
+}
+
+std::string PickPostgreSQLDriver(const std::vector<std::string>& installed,
+                                 std::initializer_list<std::string_view> preferred) {
+    for (std::string_view wanted : preferred)
+        for (const std::string& name : installed)
+            if (LowerAscii(name) == LowerAscii(wanted)) return name;
+    for (const std::string& name : installed)
+        if (Contains(LowerAscii(name), "postgresql")) return name;
+    return {};
 }
 
 std::vector<std::string> ListedNames(const std::function<int(char* buffer, int size)>& read) {

@@ -81,13 +81,21 @@ struct ServerSettings {
     bool tls = false;       // encrypted, and only to the server whose certificate `authority` signed
     std::string authority;  // the certificate authority's file
 };
-// The entries of a data source for such a database: what the server needs, and the desktop's
-// bounds on waiting for a connection that went dead. No password when none is given.
+// The entries of a data source for such a database, through PostgreSQLDriver(): what the server
+// needs, and the desktop's bounds on waiting for a connection that went dead. No password when
+// none is given.
 DataSourceEntries ServerDataSource(const ServerSettings& settings);
 // The entries of a data source for a database file of this desktop.
 DataSourceEntries FileDataSource(const std::string& file);
 // The SQLite ODBC driver as a data source of this desktop names it.
 std::string SqliteDriver();
+// The ODBC drivers registered on this desktop, by the names a data source gives them.
+std::vector<std::string> InstalledDrivers();
+// The registered PostgreSQL driver that a server's data source names, the one that takes the
+// program's text best: "" when none is installed.
+std::string PostgreSQLDriver();
+// Where the user gets the PostgreSQL driver on this system, as the user's guide says it, in Chinese.
+std::string PostgreSQLDriverSource();
 // The user's own database file, where the first start makes it.
 std::string OwnDatabaseFile();
 // A connect string that reaches what `entries` describe without naming a data source.

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -56,6 +57,7 @@ class Installer {
         Bind(removeDsn, "SQLRemoveDSNFromIni");
         Bind(setMode, "SQLSetConfigMode");
         Bind(error, "SQLInstallerError");
+        Bind(drivers, "SQLGetInstalledDrivers");
         // Not in the installer's public header, but what the driver manager itself asks.
         Bind(userIni, "_odbcinst_UserINI");
     }
@@ -75,6 +77,7 @@ class Installer {
     decltype(&SQLRemoveDSNFromIni) removeDsn = nullptr;
     decltype(&SQLSetConfigMode) setMode = nullptr;
     decltype(&SQLInstallerError) error = nullptr;
+    decltype(&SQLGetInstalledDrivers) drivers = nullptr;
     // Where the user's data sources are kept, into a buffer of the system's longest path; the file is
     // made when the second argument asks for it.
     int (*userIni)(char* file, int make) = nullptr;
@@ -381,6 +384,27 @@ std::string SqliteDriver() {
         if (fs::exists(library, ec)) return library.string();
     }
     return "SQLite3";
+}
+
+std::vector<std::string> InstalledDrivers() {
+    const Installer in;
+    if (!in.Loaded() || in.drivers == nullptr) return {};
+    return ListedNames([&](char* buffer, int size) {
+        WORD written = 0;
+        if (!in.drivers(buffer, static_cast<WORD>(std::min(size, 0xFFFF)), &written)) return 0;
+        // The buffer came zeroed: the list ends at its first empty name, counted or not.
+        return written > 0 ? static_cast<int>(written) : size;
+    });
+}
+
+// Here the program's text reaches the driver unchanged by either: the one the data sources in the
+// user's guide name.
+std::string PostgreSQLDriver() {
+    return PickPostgreSQLDriver(InstalledDrivers(), {"PostgreSQL Unicode", "PostgreSQL ANSI"});
+}
+
+std::string PostgreSQLDriverSource() {
+    return "请安装 Debian 软件包 odbc-postgresql（见说明书 README“On a PostgreSQL server”一节）";
 }
 
 DataSourceEntries ReadDataSource(const std::string& name, DataSourceScope scope) {

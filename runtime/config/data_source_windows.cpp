@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "runtime/config/data_source.h"
+#include "runtime/config/data_source_installer.h"
 #include "runtime/config/registry_windows.h"
 #include "runtime/platform/os.h"
 #include "runtime/platform/path.h"
@@ -190,13 +191,13 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 
 // A driver as the machine registered it: its name, and its DLL.
-struct InstalledDriver {
+struct RegisteredDriver {
     std::string name;
     std::string file;
 };
 
-std::vector<InstalledDriver> InstalledDrivers() {
-    std::vector<InstalledDriver> drivers;
+std::vector<RegisteredDriver> RegisteredDrivers() {
+    std::vector<RegisteredDriver> drivers;
     Key list;
     if (!list.Open(HKEY_LOCAL_MACHINE, std::wstring(kDrivers) + L"\\ODBC Drivers")) return drivers;
     for (const registry::StoredValue& v : registry::Values(list.Handle())) {
@@ -211,7 +212,7 @@ std::vector<InstalledDriver> InstalledDrivers() {
 // The DLL that the data source's key names for `driver` (a registered name, or a DLL's path), and
 // the name its line in the list gives; false with `error` when no such driver is installed.
 bool DriverEntry(const std::string& driver, std::string& file, std::string& listed, std::string& error) {
-    for (const InstalledDriver& installed : InstalledDrivers()) {
+    for (const RegisteredDriver& installed : RegisteredDrivers()) {
         if (LowerAscii(installed.name) == LowerAscii(driver)) {
             file = installed.file;
             listed = installed.name;
@@ -227,7 +228,7 @@ bool DriverEntry(const std::string& driver, std::string& file, std::string& list
     // its file's name, never under another program's registered name.
     file = ShownPath(driver);
     listed = PathText(path.filename());
-    for (const InstalledDriver& installed : InstalledDrivers())
+    for (const RegisteredDriver& installed : RegisteredDrivers())
         if (SameFile(installed.file, driver)) listed = installed.name;
     return true;
 }
@@ -321,7 +322,7 @@ void ForgetDataSourcesRead() {}
 ConnectTarget::ConnectTarget(const DataSourceEntries& entries) {
     const std::string driver = entries.empty() ? std::string() : entries.front().second;
     bool registered = false;
-    for (const InstalledDriver& installed : InstalledDrivers())
+    for (const RegisteredDriver& installed : RegisteredDrivers())
         registered = registered || LowerAscii(installed.name) == LowerAscii(driver);
     if (registered || !FsPath(driver).has_parent_path()) {
         text_ = ConnectStringFor(entries);
@@ -343,6 +344,24 @@ ConnectTarget::ConnectTarget(const DataSourceEntries& entries) {
 ConnectTarget::~ConnectTarget() {
     std::string ignored;
     if (!name_.empty()) RemoveUserDataSource(name_, ignored);
+}
+
+std::vector<std::string> InstalledDrivers() {
+    std::vector<std::string> names;
+    for (const RegisteredDriver& driver : RegisteredDrivers()) names.push_back(driver.name);
+    return names;
+}
+
+// psqlODBC's installer registers its drivers under these names, "(x64)" for the 64-bit ones. The
+// ANSI one hands the program's UTF-8 text to the server as it is; the Unicode one, called through
+// the narrow functions as the program calls it, would first read it in the system's code page.
+std::string PostgreSQLDriver() {
+    return PickPostgreSQLDriver(InstalledDrivers(), {"PostgreSQL ANSI(x64)", "PostgreSQL ANSI",
+                                                     "PostgreSQL Unicode(x64)", "PostgreSQL Unicode"});
+}
+
+std::string PostgreSQLDriverSource() {
+    return "请按说明书（README）“On Windows”一节安装 psqlODBC 驱动程序（64 位的 psqlodbc_x64.msi）";
 }
 
 }  // namespace rt

@@ -164,6 +164,7 @@ int Transaction::Connect() {
         return fail("database interface \"" + DBMS + "\" is not supported; set DBMS to \"ODBC\"");
     std::string connect(TrimBlanks(ConnectStringOf(DBParm)));
     if (connect.empty()) return fail("no connect string: set DBParm to \"Connectstring='DSN=...'\"");
+    connect = tx::WithUtf8ForPostgreSQL(connect);
     // The driver manager takes the length as a 16-bit count.
     if (connect.size() > static_cast<std::size_t>(std::numeric_limits<SQLSMALLINT>::max()))
         return fail("the connect string is too long");

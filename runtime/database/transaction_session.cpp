@@ -7,10 +7,12 @@
 #include <limits>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <thread>
 #include <utility>
 
+#include "runtime/config/data_source.h"
 #include "runtime/platform/odbc.h"
 #include "runtime/platform/os.h"
 #include "runtime/platform/path.h"
@@ -29,6 +31,80 @@ namespace rt::tx {
 void UseUtf8WithPostgreSQL() {
     const char* now = std::getenv("PGCLIENTENCODING");
     if (now == nullptr || std::string_view(now) != "UTF8") os::SetEnvironment("PGCLIENTENCODING", "UTF8");
+}
+
+namespace {
+
+// The value of `key` in a connect string ("DSN=x;ConnSettings={a;b}"), its braces undone; none
+// when the string does not name it.
+std::optional<std::string> ConnectValueOf(std::string_view connect, std::string_view key) {
+    const std::string wanted = LowerAscii(key);
+    std::size_t at = 0;
+    while (at < connect.size()) {
+        const std::size_t eq = connect.find('=', at);
+        if (eq == std::string_view::npos) break;
+        const std::string name = LowerAscii(TrimBlanks(connect.substr(at, eq - at)));
+        std::string value;
+        std::size_t i = eq + 1;
+        while (i < connect.size() && connect[i] == ' ') ++i;
+        if (i < connect.size() && connect[i] == '{') {
+            // "}}" is a brace of the value; a lone "}" ends it.
+            for (++i; i < connect.size() &&
+                      !(connect[i] == '}' && (i + 1 == connect.size() || connect[i + 1] != '}'));
+                 ++i) {
+                value += connect[i];
+                if (connect[i] == '}') ++i;
+            }
+            i = std::min(connect.find(';', i), connect.size());
+        } else {
+            const std::size_t end = std::min(connect.find(';', i), connect.size());
+            value = TrimBlanks(connect.substr(i, end - i));
+            i = end;
+        }
+        if (name == wanted) return value;
+        at = i + 1;
+    }
+    return std::nullopt;
+}
+
+// Whether the settings the PostgreSQL driver runs after connecting leave the client encoding at
+// UTF-8: the last one they name is the session's.
+bool SetsUtf8(std::string_view settings) {
+    const std::string lower = LowerAscii(settings);
+    const std::size_t at = lower.rfind("client_encoding");
+    if (at == std::string::npos) return false;
+    const std::string_view rest = std::string_view(lower).substr(at, lower.find(';', at) - at);
+    return rest.find("utf8") != std::string_view::npos || rest.find("utf-8") != std::string_view::npos ||
+           rest.find("unicode") != std::string_view::npos;
+}
+
+}  // namespace
+
+// The driver sets the session's client encoding after connecting, from the locale or the code page
+// unless its settings (ConnSettings) name one: the environment that UseUtf8WithPostgreSQL sets is
+// not seen by a driver built against another C runtime (Windows), and a client_encoding among the
+// client library's options (pqopt) is overruled. Settings in the connect string replace the data
+// source's, so the data source's own come first in them.
+std::string WithUtf8ForPostgreSQL(const std::string& connect) {
+    std::optional<std::string> settings = ConnectValueOf(connect, "ConnSettings");
+    std::string driver = ConnectValueOf(connect, "Driver").value_or("");
+    if (const std::optional<std::string> dsn = ConnectValueOf(connect, "DSN"); dsn && driver.empty()) {
+        const DataSourceEntries entries = ReadDataSource(*dsn, FindDataSource(*dsn));
+        driver = EntryValue(entries, "Driver");
+        if (!settings) settings = EntryValue(entries, "ConnSettings");
+    }
+    const std::string lower = LowerAscii(driver);
+    if ((lower.find("postgres") == std::string::npos && lower.find("psql") == std::string::npos) ||
+        SetsUtf8(settings.value_or("")))
+        return connect;
+    std::string braced = "{";
+    const std::string wanted =
+        settings.value_or("") + (settings.value_or("").empty() ? "" : ";") + "SET client_encoding TO 'UTF8'";
+    for (char c : wanted) {
+        braced += c;
+        if (c == '}') braced += '}';
+    }
+    return connect + (connect.empty() || connect.back() == ';' ? "" : ";") + "ConnSettings=" + braced + "}";
 }
 
 namespace {

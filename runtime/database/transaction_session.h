@@ -79,6 +79,9 @@ ConnectOutcome MakeConnection(Link& link, const std::string& connect, bool autoC
 
 // Makes the PostgreSQL driver talk UTF-8 whatever the locale; for Connect, on the calling thread.
 void UseUtf8WithPostgreSQL();
+// `connect`, asking a PostgreSQL driver for the client encoding UTF-8 where neither it nor the data
+// source it names does: the driver sets the session's after connecting, whatever the environment.
+std::string WithUtf8ForPostgreSQL(const std::string& connect);
 
 // Lets the link of a call that the user gave up go, on a thread of its own: its server session is
 // asked to end (so that not even a COMMIT already sent can take effect once the server gets to it),

@@ -1815,6 +1815,31 @@ TEST_F(DataSourceDialog, EachFailureSaysWhatIsWrongInChineseAndWritesNothing) {
     EXPECT_EQ(laurel::records::DataSourceStatus(laurel::records::CurrentDataSource(), true),
               "本机数据库 laurel.db");
 
+    // No PostgreSQL driver registered on the desktop: nothing to try a connection with, nor to name.
+    {
+        const fs::path drivers = testing_support::ScratchDatabase::SystemIni().parent_path() / "odbcinst.ini";
+        const std::string all = testing_support::FileBytes(drivers);
+        struct Restore {
+            const fs::path& file;
+            const std::string& bytes;
+            ~Restore() { std::ofstream(file, std::ios::trunc | std::ios::binary) << bytes; }
+        } restore{drivers, all};
+        std::ofstream(drivers, std::ios::trunc | std::ios::binary) << all.substr(0, all.find("[PostgreSQL"));
+        ASSERT_EQ(rt::PostgreSQLDriver(), "");
+        for (bool ok : {false, true}) {
+            auto w = Dialog();
+            Fill(*w, "127.0.0.1", port, database_, password_);
+            Dialogs().Clear();
+            Dialogs().Answer(1);
+            (ok ? w->cb_ok : w->cb_test)->Click();
+            EXPECT_EQ(Boxes(),
+                      std::vector<std::string>{"提示信息|没有安装 PostgreSQL 的 ODBC 驱动程序（psqlODBC）：" +
+                                               rt::PostgreSQLDriverSource() + "后再试。"});
+            EXPECT_FALSE(w->changed.has_value());
+            EXPECT_EQ(testing_support::FileBytes(userIni_), before_);
+        }
+    }
+
     // A server that takes the connection and never answers (a socket that listens and accepts
     // nothing): the wait shows within a second, 取消 ends it at once and nothing more is said; left
     // alone, the test ends with words of its own, not those of a refused port.
@@ -1909,14 +1934,18 @@ TEST_F(DataSourceDialog, ASwitchLeavesOneDataSourceOfTheUsersOwnAndTheNextStartC
         fs::status(userIni_).permissions() & fs::perms::all,
         fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
     const rt::DataSourceEntries written = rt::ReadDataSource("laurel", rt::DataSourceScope::User);
+    // Here the name the user's guide gives, and one the desktop has.
     EXPECT_EQ(rt::EntryValue(written, "Driver"), "PostgreSQL Unicode");
+    const std::vector<std::string> installed = rt::InstalledDrivers();
+    EXPECT_NE(std::find(installed.begin(), installed.end(), "PostgreSQL Unicode"), installed.end());
     EXPECT_EQ(rt::EntryValue(written, "Password"), password_);
     EXPECT_EQ(rt::EntryValue(written, "SSLmode"), "verify-full");
     EXPECT_EQ(rt::EntryValue(written, "pqopt"),
               "sslrootcert=" + (tls_ / "ca.crt").string() +
                   " keepalives_idle=30 keepalives_interval=10 keepalives_count=3 tcp_user_timeout=60000 "
                   "connect_timeout=10");
-    EXPECT_EQ(rt::EntryValue(written, "ConnSettings"), "SET lock_timeout = 2000");
+    EXPECT_EQ(rt::EntryValue(written, "ConnSettings"),
+              "SET lock_timeout = 2000;SET client_encoding TO 'UTF8'");
     EXPECT_EQ(rt::EntryValue(rt::ReadDataSource("archive", rt::DataSourceScope::User), "Database"),
               "/srv/archive.db");
     EXPECT_EQ(laurel::records::DataSourceStatus(laurel::records::CurrentDataSource(), true), now);
@@ -1989,9 +2018,11 @@ TEST_F(DataSourceDialog, CopyingTheLocalRecommendationsTakesEachWholeOrNotAtAllA
         EXPECT_TRUE(
             Boxes()[1].starts_with("提示信息|无法读取本台电脑数据库中的推荐书：数据库拒绝读取（状态 "))
             << Boxes()[1];
-        EXPECT_TRUE(std::none_of(Boxes()[1].begin(), Boxes()[1].end(), [](char c) {
+        // One copy: each call of Boxes() makes a new one.
+        const std::string said = Boxes()[1];
+        EXPECT_TRUE(std::none_of(said.begin(), said.end(), [](char c) {
             return std::islower(static_cast<unsigned char>(c));
-        })) << Boxes()[1];
+        })) << said;
     }
     Other().Store("ALTER TABLE j_xm_base_away RENAME TO j_xm_base");
     Dialogs().Clear();

@@ -59,7 +59,10 @@ TEST_F(TransactionTest, AggregateOverNoRowsIsOneNullRow) {
 // Values in and out
 
 // Text is stored as the characters it is, whatever encoding the process's environment names: the
-// PostgreSQL driver takes the session's from there, or from the locale, as zh_CN.GBK would.
+// PostgreSQL driver takes the session's from there, or from the locale, as zh_CN.GBK would. A
+// driver that never sees the environment the program sets (one built against another C runtime, as
+// on Windows) gets UTF-8 from the connect string: here a session made again after its connection
+// went, while the environment says GBK, through a data source that names no client encoding.
 TEST_F(TransactionTest, ValuesRoundTripExactly) {
     const std::string chinese = "省科学技术奖推荐书：“项目名称”（测试）";
     const char* was = std::getenv("PGCLIENTENCODING");
@@ -75,6 +78,22 @@ TEST_F(TransactionTest, ValuesRoundTripExactly) {
     rt::os::SetEnvironment("PGCLIENTENCODING", "GBK");
     ASSERT_EQ(t_.Disconnect(), 0);
     ASSERT_NO_FATAL_FAILURE(db_.Connect(t_));
+    if (ScratchDatabase::OnPostgreSQL()) {
+        std::vector<Value> pid(1), ended(1), encoding(1);
+        ASSERT_EQ(t_.SelectInto("select pg_backend_pid()", {}, pid), 0) << t_.SQLErrText;
+        ASSERT_EQ(t_.Rollback(), 0);
+        Transaction other;
+        db_.Connect(other);
+        ASSERT_EQ(other.SelectInto("select pg_terminate_backend(cast(? as integer), 5000)", pid, ended), 0)
+            << other.SQLErrText;
+        ASSERT_EQ(ended[0].AsString(), "1");
+        rt::os::SetEnvironment("PGCLIENTENCODING", "GBK");
+        EXPECT_NE(t_.SelectInto("select 1", {}, encoding), 0) << "the connection had gone";
+        t_.Rollback();
+        ASSERT_EQ(t_.SelectInto("select current_setting('client_encoding')", {}, encoding), 0)
+            << t_.SQLErrText;
+        EXPECT_EQ(encoding[0], Value("UTF8"));
+    }
     ASSERT_EQ(
         t_.Execute("insert into scratch (k, name, yr, amount, day, ratio, memo) values (?, ?, ?, ?, ?, ?, ?)",
                    {1, chinese, 2025, Decimal::FromCents(123450), Date{1, 1, 1}, 0.25, Value::Null()}),
