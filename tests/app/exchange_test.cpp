@@ -314,8 +314,10 @@ TEST_F(ExchangeTest, ExportedPackageImportsIntoAnEmptyDatabaseAsTheSameRows) {
 
     Export(package);
     EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|导出成功！"});
-    EXPECT_EQ(fs::status(package).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write);
+    if (testing_support::ModesKept()) {
+        EXPECT_EQ(fs::status(package).permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::owner_write);
+    }
     ASSERT_EQ(Dialogs().files.size(), 1u);
     EXPECT_TRUE(Dialogs().files[0].save);
     EXPECT_EQ(Dialogs().files[0].title, "文件保存路径");
@@ -762,11 +764,10 @@ TEST_F(ExchangeTest, ReadOnlyProgramFolderKeepsTheWorkingFilesInTheUsersOwnFolde
     // A folder that cannot be written, for root as well: it cannot even be made.
     WriteFile(Db().Folder() / "blocker", "a file");
     laurel::current_path = (Db().Folder() / "blocker" / "program").string();
-    const fs::path home = Db().Folder() / "home-data";
-    const testing_support::UserDataFolder user(home.string());
+    const testing_support::UserDataFolder user((Db().Folder() / "home-data").string());
     auto own = [&] {
         std::vector<fs::path> folders;
-        for (const auto& e : fs::directory_iterator(home)) folders.push_back(e.path());
+        for (const auto& e : fs::directory_iterator(user.Home())) folders.push_back(e.path());
         EXPECT_EQ(folders.size(), 1u);
         return folders.empty() ? fs::path() : folders.front();
     };
@@ -774,12 +775,14 @@ TEST_F(ExchangeTest, ReadOnlyProgramFolderKeepsTheWorkingFilesInTheUsersOwnFolde
     // The user's folder holds this copy's own working folder alone, both private, and nothing
     // else once a command is done.
     const auto onlyOwn = [&] {
-        EXPECT_EQ(fs::status(own()).permissions() & fs::perms::all, fs::perms::owner_all);
         EXPECT_EQ(Own().parent_path(), own());
         std::vector<fs::path> there;
         for (const auto& e : fs::directory_iterator(own())) there.push_back(e.path());
         EXPECT_EQ(there, std::vector<fs::path>{Own()});
-        EXPECT_EQ(fs::status(Own()).permissions() & fs::perms::all, fs::perms::owner_all);
+        if (testing_support::ModesKept()) {
+            EXPECT_EQ(fs::status(own()).permissions() & fs::perms::all, fs::perms::owner_all);
+            EXPECT_EQ(fs::status(Own()).permissions() & fs::perms::all, fs::perms::owner_all);
+        }
         EXPECT_TRUE(fs::is_empty(Own()));
     };
     const fs::path package = Db().Folder() / "from-read-only.DAT";
@@ -962,26 +965,30 @@ TEST_F(ExchangeTest, WorkingFoldersLeadNowhereElseAndStartUpClearsWhatCommandsLe
         for (const std::string& name : names) fs::create_directory_symlink(elsewhere, Own() / name);
     };
 
-    link({"tmp_out", "tmp_in", "tmp_xml"});
-    const fs::path package = Db().Folder() / "a.DAT";
-    Export(package);
-    EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|导出成功！"});
-    untouched();
-    EXPECT_EQ(ProgramFolder(), (std::vector<std::string>{"tmp_in", "tmp_xml"}));
-    DeleteRecommendation(kA.id);
-    EXPECT_EQ(Import(package, 1), std::vector<std::string>{"提示信息|成功导入一份推荐书!"});
-    EXPECT_GT(RowsOf(kA.id), 0);
-    untouched();
-    EXPECT_TRUE(ProgramFolder().empty()) << ::testing::PrintToString(ProgramFolder());
+    // Links: where the system lets this process make them (not the C++ library on Windows).
+    const bool links = testing_support::LinksCanBeMade();
+    if (links) {
+        link({"tmp_out", "tmp_in", "tmp_xml"});
+        const fs::path package = Db().Folder() / "a.DAT";
+        Export(package);
+        EXPECT_EQ(Boxes(), std::vector<std::string>{"提示信息|导出成功！"});
+        untouched();
+        EXPECT_EQ(ProgramFolder(), (std::vector<std::string>{"tmp_in", "tmp_xml"}));
+        DeleteRecommendation(kA.id);
+        EXPECT_EQ(Import(package, 1), std::vector<std::string>{"提示信息|成功导入一份推荐书!"});
+        EXPECT_GT(RowsOf(kA.id), 0);
+        untouched();
+        EXPECT_TRUE(ProgramFolder().empty()) << ::testing::PrintToString(ProgramFolder());
 
-    // Links inside a working folder go with what it holds.
-    fs::create_directory(Own() / "tmp_xml");
-    fs::create_symlink(elsewhere / "xm_ry.xml", Own() / "tmp_xml" / "xm_ry.xml");
-    fs::create_directory_symlink(elsewhere, Own() / "tmp_xml" / "more");
-    DeleteRecommendation(kA.id);
-    EXPECT_EQ(Import(package, 1), std::vector<std::string>{"提示信息|成功导入一份推荐书!"});
-    untouched();
-    EXPECT_TRUE(ProgramFolder().empty()) << ::testing::PrintToString(ProgramFolder());
+        // Links inside a working folder go with what it holds.
+        fs::create_directory(Own() / "tmp_xml");
+        fs::create_symlink(elsewhere / "xm_ry.xml", Own() / "tmp_xml" / "xm_ry.xml");
+        fs::create_directory_symlink(elsewhere, Own() / "tmp_xml" / "more");
+        DeleteRecommendation(kA.id);
+        EXPECT_EQ(Import(package, 1), std::vector<std::string>{"提示信息|成功导入一份推荐书!"});
+        untouched();
+        EXPECT_TRUE(ProgramFolder().empty()) << ::testing::PrintToString(ProgramFolder());
+    }
 
     // What commands killed half-way leave: in the folder of a copy that runs no more, and, from an
     // earlier version, in the program folder itself; beside them what is not theirs, the folder
@@ -990,23 +997,24 @@ TEST_F(ExchangeTest, WorkingFoldersLeadNowhereElseAndStartUpClearsWhatCommandsLe
         WriteFile(at / "tmp_out" / "xm_base.xml", "member");
         WriteFile(at / "tmp_in" / "xm_data.DAT", "package");
         WriteFile(at / "tmp_xml" / "xm_ry.xml", "member");
-        fs::create_directory_symlink(elsewhere, at / "tmp_xml" / "link");
+        if (links) fs::create_directory_symlink(elsewhere, at / "tmp_xml" / "link");
         WriteFile(at / laurel::document::kDocumentFolder / (kA.askno + ".docx"), "personal data");
         WriteFile(at / "xm_data.DAT", "package");
     };
-    const std::vector<std::string> left = {"tmp_doc",
-                                           "tmp_doc/" + kA.askno + ".docx",
-                                           "tmp_in",
-                                           "tmp_in/xm_data.DAT",
-                                           "tmp_out",
-                                           "tmp_out/xm_base.xml",
-                                           "tmp_xml",
-                                           "tmp_xml/link",
-                                           "tmp_xml/xm_ry.xml",
-                                           "xm_data.DAT"};
+    std::vector<std::string> left = {"tmp_doc",
+                                     "tmp_doc/" + kA.askno + ".docx",
+                                     "tmp_in",
+                                     "tmp_in/xm_data.DAT",
+                                     "tmp_out",
+                                     "tmp_out/xm_base.xml",
+                                     "tmp_xml",
+                                     "tmp_xml/link",
+                                     "tmp_xml/xm_ry.xml",
+                                     "xm_data.DAT"};
+    if (!links) left.erase(std::find(left.begin(), left.end(), "tmp_xml/link"));
     leftovers(program_);
     leftovers(program_ / "tmp_run.killed");
-    fs::create_directory_symlink(elsewhere, program_ / "tmp_run.link");
+    if (links) fs::create_directory_symlink(elsewhere, program_ / "tmp_run.link");
     leftovers(program_ / "tmp_run.running");
     const int running = rt::os::MarkFolder((program_ / "tmp_run.running").string());
     ASSERT_GE(running, 0);

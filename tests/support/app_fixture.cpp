@@ -1,13 +1,18 @@
 #include "tests/support/app_fixture.h"
 
+#include <QCoreApplication>
+#include <QStandardPaths>
 #include <cstdio>
 #include <cstdlib>
+#include <random>
+#include <system_error>
 
 #include "app/globals.h"
 #include "document/documents.h"
 #include "records/globals.h"
 #include "runtime/datawindow/datawindow.h"
 #include "runtime/platform/os.h"
+#include "runtime/platform/path.h"
 #include "runtime/ui/window.h"
 #include "runtime/word/word.h"
 #include "schema/dataobjects.h"
@@ -22,9 +27,18 @@ constexpr std::uint32_t kTestSpinCount = 10;
 UserDataFolder::UserDataFolder(const std::string& home) {
     if (const char* old = std::getenv("XDG_DATA_HOME")) previous_ = old;
     rt::os::SetEnvironment("XDG_DATA_HOME", home.c_str());
+    // The folder is named after the organisation and the program: an organisation of this object's
+    // own gives it a parent that nothing else uses.
+    organization_ = QCoreApplication::organizationName().toStdString();
+    QCoreApplication::setOrganizationName(QStringLiteral("laurel-test-%1").arg(std::random_device()()));
+    const QString location = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    home_ = rt::FsPath(location.toStdString()).parent_path();
 }
 
 UserDataFolder::~UserDataFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(home_, ec);
+    QCoreApplication::setOrganizationName(QString::fromStdString(organization_));
     if (previous_) {
         rt::os::SetEnvironment("XDG_DATA_HOME", previous_->c_str());
     } else {

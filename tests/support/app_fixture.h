@@ -199,16 +199,21 @@ class WaitingBoxAfter {
 };
 
 // While it lives, the user's own data folder (where working files go when the program folder is
-// read-only) lies under `home`.
+// read-only) lies in a folder of its own, Home(), which holds nothing else: under `home` where the
+// system lets a test move that folder (XDG_DATA_HOME), else under the user's real one (Windows
+// takes it from its known folders). Home() goes with the object.
 class UserDataFolder {
   public:
     explicit UserDataFolder(const std::string& home);
     ~UserDataFolder();
     UserDataFolder(const UserDataFolder&) = delete;
     UserDataFolder& operator=(const UserDataFolder&) = delete;
+    const std::filesystem::path& Home() const { return home_; }
 
   private:
     std::optional<std::string> previous_;
+    std::string organization_;
+    std::filesystem::path home_;
 };
 
 // The xm_id the tests use: twelve digits, as New makes them.

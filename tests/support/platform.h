@@ -25,6 +25,13 @@ int RunProgram(const std::filesystem::path& program, const std::vector<std::stri
 // the super-user, nor where folders carry no such mode).
 bool FolderModesBind();
 
+// Whether this process can make symbolic links (the C++ library makes none on Windows).
+bool LinksCanBeMade();
+
+// Whether a file or folder keeps the permission bits it is given for its owner, group and others;
+// on Windows it keeps a read-only flag alone, and its access list decides the rest.
+bool ModesKept();
+
 // How many times this process holds `file` open; -1 where that cannot be told.
 int TimesOpen(const std::filesystem::path& file);
 
@@ -80,6 +87,22 @@ class AnotherCopy {
     ~AnotherCopy();
     AnotherCopy(const AnotherCopy&) = delete;
     AnotherCopy& operator=(const AnotherCopy&) = delete;
+    bool Held() const { return held_; }
+
+  private:
+    std::intptr_t handle_ = -1;
+    bool held_ = false;
+};
+
+// While it lives, `file` is open as a program holds the document it shows: others may read it, but
+// neither write, remove nor rename it, nor give its name to another file. Where an open file stands
+// in nobody's way (POSIX), nothing is held; Held() says whether it is.
+class HeldOpen {
+  public:
+    explicit HeldOpen(const std::filesystem::path& file);
+    ~HeldOpen();
+    HeldOpen(const HeldOpen&) = delete;
+    HeldOpen& operator=(const HeldOpen&) = delete;
     bool Held() const { return held_; }
 
   private:

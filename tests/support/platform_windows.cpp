@@ -79,6 +79,15 @@ bool FolderModesBind() {
     return false;
 }
 
+// std::filesystem's create_symlink of the MinGW C++ library reports it unsupported.
+bool LinksCanBeMade() {
+    return false;
+}
+
+bool ModesKept() {
+    return false;
+}
+
 TinyDisk::TinyDisk(const fs::path& at, std::size_t) : at_(at) {
     fs::create_directories(at);
     why_ = "no file system of a given size can be mounted for one test on Windows";
@@ -115,6 +124,18 @@ AnotherCopy::AnotherCopy(const fs::path& folder) {
 }
 
 AnotherCopy::~AnotherCopy() {
+    if (held_) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+HeldOpen::HeldOpen(const fs::path& file) {
+    // As a word processor opens the document it shows: reading shared, nothing else.
+    const HANDLE h = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    handle_ = reinterpret_cast<std::intptr_t>(h);
+    held_ = h != INVALID_HANDLE_VALUE;
+}
+
+HeldOpen::~HeldOpen() {
     if (held_) CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
 
