@@ -127,17 +127,10 @@ bool SetMode(int fd, unsigned mode) {
     return true;
 }
 
-bool Replace(const std::string& from, const std::string& to) {
-    const std::wstring source = Wide(from), target = Wide(to);
-    // ReplaceFile keeps the replaced file's access list and attributes, as a rename over it does
-    // elsewhere; a name not taken yet is a plain move.
-    if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES &&
-        ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                     nullptr))
-        return true;
-    if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    // As the C library's rename would say it.
+namespace {
+
+// Sets errno as the C library's rename would for the system's last error; false.
+bool RenameFailed() {
     switch (GetLastError()) {
         case ERROR_ACCESS_DENIED:
         case ERROR_SHARING_VIOLATION:
@@ -160,6 +153,32 @@ bool Replace(const std::string& from, const std::string& to) {
             break;
     }
     return false;
+}
+
+}  // namespace
+
+bool Replace(const std::string& from, const std::string& to) {
+    const std::wstring source = Wide(from), target = Wide(to);
+    if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        // A target that another program holds open and will not let go (a document a word
+        // processor shows) cannot be replaced. That is asked first: Wine's ReplaceFile moves the
+        // target aside to a temporary file of its folder before anything else, and leaves that
+        // file there when the move fails.
+        const HANDLE probe =
+            CreateFileW(target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (probe == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION) return RenameFailed();
+        if (probe != INVALID_HANDLE_VALUE) CloseHandle(probe);
+        // ReplaceFile keeps the replaced file's access list and attributes, as a rename over it
+        // does elsewhere.
+        if (ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                         nullptr))
+            return true;
+    }
+    // A name not taken yet is a plain move.
+    if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    return RenameFailed();
 }
 
 void Remove(const std::string& path) {
