@@ -6,7 +6,9 @@
 // nothing beyond the size limits is written at all. An archive whose directory claims more entries,
 // or takes more bytes, than such an archive can plausibly have is refused before the directory is
 // read. An entry whose name is absolute, carries a drive
-// letter or a ".." part, a link or any other entry that is not a plain file or folder, an encrypted
+// letter or a ".." part, or has a part that Windows takes for a device or turns into another name
+// (CON, com1.xml, a trailing dot or blank, a colon; on every system, so that a package unpacks the
+// same everywhere), a link or any other entry that is not a plain file or folder, an encrypted
 // entry, an entry above the size limit or one that would take the unpacked total past its limit, and
 // a second entry with the same target name are refused: SkippingFile fires for each and the
 // operation goes on with the next. Files are written through a temporary file in the target folder
@@ -25,7 +27,7 @@ namespace rt {
 
 // Why an entry was refused (the reason argument of SkippingFile).
 enum class SkipReason {
-    UnsafePath,  // absolute, a drive letter, "..", an empty name
+    UnsafePath,  // absolute, a drive letter, "..", an empty name, a device name (CON)
     NotAFile,    // a link, device or other special entry (or, when packing, a link on disk)
     Encrypted,   // no password is ever set
     TooLarge,    // above kMaxEntrySize

@@ -1015,9 +1015,13 @@ TEST_F(ExchangeTest, WorkingFoldersLeadNowhereElseAndStartUpClearsWhatCommandsLe
     leftovers(program_);
     leftovers(program_ / "tmp_run.killed");
     if (links) fs::create_directory_symlink(elsewhere, program_ / "tmp_run.link");
-    leftovers(program_ / "tmp_run.running");
-    const int running = rt::os::MarkFolder((program_ / "tmp_run.running").string());
+    // Marked as a running copy marks the folder it works in (on Windows, that mark lets others
+    // list the folder, as the tidy's own does not).
+    std::string made;
+    const int running = rt::os::MakeMarkedFolder((program_ / "tmp_run.running").string(), made);
     ASSERT_GE(running, 0);
+    const std::string runningName = fs::path(made).filename().string();
+    leftovers(program_ / runningName);
     WriteFile(Own() / "tmp_xml" / "xm_ry.xml", "member");
     WriteFile(program_ / "laurel.db", "database");
     WriteFile(program_ / "model" / "m_model2.docx", "template");
@@ -1029,11 +1033,10 @@ TEST_F(ExchangeTest, WorkingFoldersLeadNowhereElseAndStartUpClearsWhatCommandsLe
         std::sort(out.begin(), out.end());
         return out;
     };
-    std::vector<std::string> kept = {"laurel.db", "mine.docx", "model", "model/m_model2.docx",
-                                     "tmp_run.running"};
+    std::vector<std::string> kept = {"laurel.db", "mine.docx", "model", "model/m_model2.docx", runningName};
     const std::string own = Own().filename().string();
     for (const std::string& name : {own, own + "/tmp_xml", own + "/tmp_xml/xm_ry.xml"}) kept.push_back(name);
-    for (const std::string& name : left) kept.push_back("tmp_run.running/" + name);
+    for (const std::string& name : left) kept.push_back(runningName + "/" + name);
     {
         // Another copy of the program runs on the folder: what an earlier version left in the
         // folder itself may be that copy's, and stays.
