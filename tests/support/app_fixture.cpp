@@ -11,6 +11,7 @@
 #include "document/documents.h"
 #include "records/globals.h"
 #include "runtime/datawindow/datawindow.h"
+#include "runtime/platform/files.h"
 #include "runtime/platform/os.h"
 #include "runtime/platform/path.h"
 #include "runtime/ui/window.h"
@@ -36,6 +37,8 @@ UserDataFolder::UserDataFolder(const std::string& home) {
 }
 
 UserDataFolder::~UserDataFolder() {
+    // The working folders made meanwhile go first: on Windows, their marks keep them from removal.
+    rt::LeaveOwnFolders();
     std::error_code ec;
     std::filesystem::remove_all(home_, ec);
     QCoreApplication::setOrganizationName(QString::fromStdString(organization_));
