@@ -126,8 +126,13 @@ class WindowsRegistry : public ::testing::Test {
 // The data source is written as the driver manager reads it, every text wide, and a switch is
 // exactly the new data source or, when it fails, exactly the old one.
 TEST_F(WindowsRegistry, DataSourcesAreWrittenWholeAndWideAndAFailedSwitchLeavesTheOldOne) {
+    // A server's data source names the PostgreSQL driver the machine has, the ANSI one first.
+    EXPECT_EQ(rt::PostgreSQLDriver(), "");
     Register(L"SQLite3 ODBC Driver", L"C:\\其他程序\\sqlite3odbc.dll");
-    Register(L"PostgreSQL ANSI(x64)", L"C:\\Program Files\\psqlODBC\\bin\\psqlsodbc35w.dll");
+    Register(L"PostgreSQL Unicode(x64)", L"C:\\Program Files\\psqlODBC\\bin\\psqlsodbc35w.dll");
+    EXPECT_EQ(rt::PostgreSQLDriver(), "PostgreSQL Unicode(x64)");
+    Register(L"PostgreSQL ANSI(x64)", L"C:\\Program Files\\psqlODBC\\bin\\psqlsodbc30a.dll");
+    EXPECT_EQ(rt::PostgreSQLDriver(), "PostgreSQL ANSI(x64)");
     const std::string file = "C:\\users\\张三\\AppData\\Local\\laurel\\laurel.db";
     const std::wstring key = std::wstring(kUserSources) + L"\\laurel";
     const std::wstring list = std::wstring(kUserSources) + L"\\ODBC Data Sources";
@@ -155,18 +160,17 @@ TEST_F(WindowsRegistry, DataSourcesAreWrittenWholeAndWideAndAFailedSwitchLeavesT
         target.reset();
         EXPECT_TRUE(Export(HKEY_CURRENT_USER, trial).empty());
         EXPECT_EQ(UserSources(), mine);
-        rt::DataSourceEntries named = rt::ServerDataSource({});
-        named.front().second = "PostgreSQL ANSI(x64)";
-        EXPECT_EQ(rt::ConnectTarget(named).Text().rfind("DRIVER={PostgreSQL ANSI(x64)};", 0), 0u);
+        EXPECT_EQ(
+            rt::ConnectTarget(rt::ServerDataSource({})).Text().rfind("DRIVER={PostgreSQL ANSI(x64)};", 0),
+            0u);
     }
     rt::ServerSettings server;
     server.host = "数据库服务器";
     server.database = "laurel";
     server.user = "李四";
     rt::DataSourceEntries entries = rt::ServerDataSource(server);
-    entries.front().second = "PostgreSQL ANSI(x64)";
     ASSERT_TRUE(rt::WriteUserDataSource("laurel", entries, error)) << error;
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, key, L"Driver"), L"C:\\Program Files\\psqlODBC\\bin\\psqlsodbc35w.dll");
+    EXPECT_EQ(Text(HKEY_CURRENT_USER, key, L"Driver"), L"C:\\Program Files\\psqlODBC\\bin\\psqlsodbc30a.dll");
     EXPECT_EQ(Text(HKEY_CURRENT_USER, list, L"laurel"), L"PostgreSQL ANSI(x64)");
     EXPECT_EQ(Text(HKEY_CURRENT_USER, key, L"Servername"), L"数据库服务器");
     EXPECT_EQ(Text(HKEY_CURRENT_USER, key, L"NoCreat"), L"<none>");
@@ -181,7 +185,7 @@ TEST_F(WindowsRegistry, DataSourcesAreWrittenWholeAndWideAndAFailedSwitchLeavesT
     EXPECT_FALSE(rt::WriteUserDataSource("laurel", refused, error));
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(UserSources(), before);
-    entries.front().second = "PostgreSQL Unicode";
+    entries.front().second = "PostgreSQL Unicode";  // the Linux name
     EXPECT_FALSE(rt::WriteUserDataSource("laurel", entries, error));
     EXPECT_NE(error.find("PostgreSQL Unicode"), std::string::npos) << error;
     EXPECT_EQ(UserSources(), before);
