@@ -11,7 +11,6 @@
 
 #include "runtime/config/data_source.h"
 #include "runtime/database/transaction.h"
-#include "runtime/platform/os.h"
 #include "runtime/platform/path.h"
 #include "runtime/text/value.h"
 #include "schema/initdb.h"
@@ -30,15 +29,18 @@ std::string Env(const char* name, const char* fallback) {
     return v != nullptr && *v != '\0' ? v : fallback;
 }
 
-// The server's data source entry for `database`, as the program's dialog writes one: a failed
-// statement rolls the whole transaction back, so that a connection is made once, not twice. A lock
-// held by another connection makes a statement fail after the same short wait as the SQLite data
-// source's busy timeout, instead of waiting until the other ends.
-std::string ServerDataSource(const std::string& dsn, const std::string& database) {
-    return "[" + dsn + "]\nDriver=PostgreSQL Unicode\nServername=" + ScratchDatabase::ServerHost() +
-           "\nPort=" + ScratchDatabase::ServerPort() + "\nDatabase=" + database +
-           "\nUsername=" + ScratchDatabase::ServerUser() +
-           "\nProtocol=7.4-1\nConnSettings=SET lock_timeout = '" + std::to_string(kBusyTimeoutMs) + "ms'\n";
+// The server's data source for `database`, as the program's dialog writes one: a failed statement
+// rolls the whole transaction back, so that a connection is made once, not twice. A lock held by
+// another connection makes a statement fail after the same short wait as the SQLite data source's
+// busy timeout, instead of waiting until the other ends.
+rt::DataSourceEntries ServerDataSource(const std::string& database) {
+    return {{"Driver", "PostgreSQL Unicode"},
+            {"Servername", ScratchDatabase::ServerHost()},
+            {"Port", ScratchDatabase::ServerPort()},
+            {"Database", database},
+            {"Username", ScratchDatabase::ServerUser()},
+            {"Protocol", "7.4-1"},
+            {"ConnSettings", "SET lock_timeout = '" + std::to_string(kBusyTimeoutMs) + "ms'"}};
 }
 
 // The tables and code rows every scratch database starts with are made once per server, in a
@@ -117,48 +119,6 @@ const std::string& ProcessTag() {
     return tag;
 }
 
-// Where the driver manager was told, before this process started, to read its configuration, when
-// it does not follow this process's environment (under Wine, whose driver manager is the Linux
-// one): the folder as this process names it, and as the driver names it.
-std::string FixedFolder() {
-    return Env("LAUREL_TEST_ODBC_FOLDER", "");
-}
-
-// The drivers, and the data sources of every user (odbc.ini), in a folder of the process's own:
-// the driver manager reads ODBCSYSINI and ODBCINSTINI when the process first asks for them and
-// keeps what they said from then on, so a folder of each scratch database's own would serve only
-// the first, and once it had gone no driver could be found. Made on first use, gone with the
-// process.
-class ProcessOdbcFolder {
-  public:
-    ProcessOdbcFolder() {
-        std::random_device rd;
-        path_ = fs::temp_directory_path() / ("laurel-odbc-" + std::to_string(rd()) + std::to_string(rd()));
-        fs::create_directories(path_);
-        std::ofstream inst(path_ / "odbcinst.ini");
-        inst << "[SQLite3]\nDescription=SQLite3 ODBC Driver\nDriver=" << LAUREL_SQLITE_ODBC_DRIVER << "\n";
-        inst << "[PostgreSQL Unicode]\nDescription=PostgreSQL ODBC driver (Unicode version)\nDriver="
-             << LAUREL_POSTGRESQL_ODBC_DRIVER << "\n";
-        rt::os::SetEnvironment("ODBCSYSINI", rt::PathText(path_).c_str());
-        rt::os::SetEnvironment("ODBCINSTINI", "odbcinst.ini");
-    }
-    ~ProcessOdbcFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    ProcessOdbcFolder(const ProcessOdbcFolder&) = delete;
-    ProcessOdbcFolder& operator=(const ProcessOdbcFolder&) = delete;
-    const fs::path& Path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
-
-const fs::path& SystemFolder() {
-    static const ProcessOdbcFolder folder;
-    return folder.Path();
-}
-
 }  // namespace
 
 bool ConnectToSource(rt::Transaction& t, bool autoCommit, std::string& error, const std::string& dsn) {
@@ -187,11 +147,6 @@ std::string ScratchDatabase::ServerUser() {
     return Env("LAUREL_TEST_PGUSER", "laurel");
 }
 
-fs::path ScratchDatabase::SystemIni() {
-    const std::string fixed = FixedFolder();
-    return (fixed.empty() ? SystemFolder() : rt::FsPath(fixed)) / "odbc.ini";
-}
-
 bool ScratchDatabase::OnPostgreSQL() {
     return Env("LAUREL_TEST_DATABASE", "sqlite") == "postgresql";
 }
@@ -199,30 +154,25 @@ bool ScratchDatabase::OnPostgreSQL() {
 ScratchDatabase::ScratchDatabase() {
     std::random_device rd;
     const std::string tag = std::to_string(rd()) + std::to_string(rd());
-    const std::string fixed = FixedFolder();
-    dir_ = (fixed.empty() ? fs::temp_directory_path() : rt::FsPath(fixed)) / ("laurel-test-" + tag);
+    dir_ = fs::temp_directory_path() / ("laurel-test-" + tag);
     fs::create_directories(dir_);
     db_ = dir_ / "laurel.db";
-    userIni_ = fixed.empty() ? dir_ / "user-odbc.ini" : rt::FsPath(fixed) / "user-odbc.ini";
     // The configuration's data sources are this object's from now on: those of the user, and none
     // of every user's.
-    std::ofstream(userIni_, std::ios::trunc).flush();
-    std::ofstream(SystemIni(), std::ios::trunc).flush();
+    ClearDataSources();
     if (OnPostgreSQL()) {
         // The PostgreSQL driver keeps the settings of a data source for the life of the process, so
         // the name depends only on the process, and only one scratch database may live at a time.
         serverName_ = "laurel_test_" + ProcessTag();
-        std::ofstream user(userIni_, std::ios::app);
-        user << ServerDataSource("laurel_server", "postgres");
-        user << ServerDataSource("laurel", serverName_);
+        WriteDataSource("laurel_server", ServerDataSource("postgres"));
+        WriteDataSource("laurel", ServerDataSource(serverName_));
         std::vector<schema::CodeTable> codes;
         std::string error;
         if (schema::ShippedCodeTables(codes, error)) templateName_ = TemplateName(codes);
-        user << ServerDataSource("laurel_template", templateName_);
+        WriteDataSource("laurel_template", ServerDataSource(templateName_));
     } else {
         AddDataSource("laurel", db_);
     }
-    if (fixed.empty()) rt::os::SetEnvironment("ODBCINI", rt::PathText(userIni_).c_str());
     rt::ForgetDataSourcesRead();
     ++live_;
 }
@@ -311,38 +261,17 @@ void ScratchDatabase::MakeUnreachable() {
         DropOnServer();
         return;
     }
-    // A name missing from the configuration is not enough within one process: the driver manager
-    // remembers the driver of a name it has connected before, and the driver then opens an empty
-    // database in memory. NoCreat keeps the driver from making the file.
-    const std::string entry =
-        "[laurel]\nDriver=SQLite3\nDatabase=" + DriverPath(dir_ / "missing" / "laurel.db") + "\nNoCreat=1\n";
-    if (!FixedFolder().empty()) {
-        std::ofstream(userIni_, std::ios::trunc) << entry;
-        return;
-    }
-    const fs::path unreachable = dir_ / "unreachable-odbc.ini";
-    std::ofstream(unreachable) << entry;
-    rt::os::SetEnvironment("ODBCINI", rt::PathText(unreachable).c_str());
-    rt::ForgetDataSourcesRead();
+    MakeFileUnreachable();
 }
 
 // A scratch file needs no durability, as the scratch server runs without it: a COMMIT that waits
 // for the disk, on a disk that other work keeps busy, took half of some tests' time.
 void ScratchDatabase::AddDataSource(const std::string& dsn, const fs::path& file) const {
-    std::ofstream user(userIni_, std::ios::app);
-    user << "[" << dsn << "]\nDriver=SQLite3\nDatabase=" << DriverPath(file) << "\nTimeout=" << kBusyTimeoutMs
-         << "\nSyncPragma=OFF\n";
-    user.close();
+    rt::DataSourceEntries entries = SqliteDataSource(file);
+    entries.emplace_back("Timeout", std::to_string(kBusyTimeoutMs));
+    entries.emplace_back("SyncPragma", "OFF");
+    WriteDataSource(dsn, entries);
     rt::ForgetDataSourcesRead();
-}
-
-std::string ScratchDatabase::DriverPath(const fs::path& file) {
-    const std::string fixed = FixedFolder();
-    std::string text = rt::PathText(file);
-    if (fixed.empty()) return text;
-    const std::string relative = rt::GenericPathText(file.lexically_relative(rt::FsPath(fixed)));
-    if (relative.empty() || relative.starts_with("..")) return text;
-    return Env("LAUREL_TEST_ODBC_DRIVER_FOLDER", "") + "/" + relative;
 }
 
 }  // namespace testing_support

@@ -1,11 +1,9 @@
 #pragma once
-// A database for one test or benchmark, with an ODBC configuration of its own (ODBCINI, and
-// ODBCSYSINI for the process) whose data source "laurel" points at it: the user's data sources are
-// never read or touched.
-//
-// Under Wine the driver manager is the Linux one and reads only the environment the process started
-// with: there LAUREL_TEST_ODBC_FOLDER names a folder whose user-odbc.ini it reads, and the folder
-// and the database go in it.
+// A database for one test or benchmark, with an ODBC configuration of its own whose data source
+// "laurel" points at it: the user's data sources are never read or touched. On Linux that is
+// ODBCINI, and ODBCSYSINI for the process; on Windows the registry of the process's own that the
+// tests' driver manager (driver_manager_windows.cpp) gives it, where the data source names the
+// shipped SQLite driver beside the program as the program's first start does.
 //
 // The back end comes from the environment, so that every test is written once:
 //   LAUREL_TEST_DATABASE  "sqlite" (the default): a file in a temporary folder;
@@ -19,6 +17,7 @@
 #include <filesystem>
 #include <string>
 
+#include "runtime/config/data_source.h"
 #include "runtime/database/transaction.h"
 
 namespace testing_support {
@@ -50,8 +49,8 @@ class ScratchDatabase {
     bool CreateEmpty(std::string& error);
 
     const std::filesystem::path& Folder() const { return dir_; }
-    // The data sources of every user of the configuration, empty when the object is made; shared
-    // by the scratch databases of one process, one after the other.
+    // Linux: the data sources of every user of the configuration, empty when the object is made;
+    // shared by the scratch databases of one process, one after the other.
     static std::filesystem::path SystemIni();
     // The SQLite file; on PostgreSQL there is none.
     const std::filesystem::path& DatabaseFile() const { return db_; }
@@ -65,11 +64,16 @@ class ScratchDatabase {
     // Registers another data source name for a SQLite file in this configuration.
     void AddDataSource(const std::string& dsn, const std::filesystem::path& file) const;
 
-    // A file's name as the ODBC driver takes it: the same, unless the driver runs on another
-    // system that names the folder LAUREL_TEST_ODBC_FOLDER otherwise (LAUREL_TEST_ODBC_DRIVER_FOLDER).
-    static std::string DriverPath(const std::filesystem::path& file);
-
   private:
+    // Each system's own (scratch_database_posix.cpp, scratch_database_windows.cpp): the
+    // configuration's data sources become this object's, none yet; a data source of the user's is
+    // written, in place of any of that name; the driver and file of a SQLite file's data source;
+    // "laurel" names a file in a missing folder, which the driver may not make.
+    void ClearDataSources();
+    void WriteDataSource(const std::string& dsn, const rt::DataSourceEntries& entries) const;
+    static rt::DataSourceEntries SqliteDataSource(const std::filesystem::path& file);
+    void MakeFileUnreachable();
+
     bool CreateOnServer(std::string& error);
     bool CreateEmptyOnServer(std::string& error);
     bool ConnectToServer(std::string& error);
@@ -78,7 +82,7 @@ class ScratchDatabase {
 
     std::filesystem::path dir_;
     std::filesystem::path db_;
-    std::filesystem::path userIni_;  // where the data source "laurel" is written
+    std::filesystem::path userIni_;  // Linux: where the user's data sources are written
     std::string serverName_;         // PostgreSQL: the database's name
     std::string templateName_;       // PostgreSQL: the database it is copied from
     rt::Transaction server_;         // PostgreSQL: to the server's own database, which makes and drops it

@@ -1,0 +1,82 @@
+// The scratch database's data sources on Windows: in the registry, where the tests' driver manager
+// (driver_manager_windows.cpp) and the SQLite driver read them. HKEY_CURRENT_USER is the process's
+// own there, so the user's data sources may be cleared and written freely.
+
+#include <windows.h>
+
+#include <string>
+
+#include "runtime/platform/os.h"
+#include "runtime/platform/path.h"
+#include "tests/support/scratch_database.h"
+
+namespace testing_support {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const wchar_t* kSources = L"Software\\ODBC\\ODBC.INI";
+
+std::wstring Wide(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    std::wstring wide(utf8.size(), L'\0');
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
+                                      static_cast<int>(wide.size()));
+    wide.resize(static_cast<std::size_t>(n > 0 ? n : 0));
+    return wide;
+}
+
+void SetText(HKEY key, const std::wstring& name, const std::wstring& value) {
+    RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+}  // namespace
+
+// Only Linux keeps the data sources in a file.
+fs::path ScratchDatabase::SystemIni() {
+    return {};
+}
+
+void ScratchDatabase::ClearDataSources() {
+    RegDeleteTreeW(HKEY_CURRENT_USER, kSources);
+}
+
+// As the program's first start writes one: a key of its name with its values, and its line in the
+// list of the user's data sources.
+void ScratchDatabase::WriteDataSource(const std::string& dsn, const rt::DataSourceEntries& entries) const {
+    const std::wstring name = Wide(dsn);
+    const std::wstring path = std::wstring(kSources) + L"\\" + name;
+    RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    for (const auto& [k, v] : entries) SetText(key, Wide(k), Wide(v));
+    RegCloseKey(key);
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(kSources) + L"\\ODBC Data Sources").c_str(), 0,
+                        nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return;
+    SetText(key, name, L"SQLite3 ODBC Driver");
+    RegCloseKey(key);
+}
+
+// The shipped driver, which the build lays beside the program and the tests. It takes the
+// program's text as UTF-8 (OEMCP=0), as in the data source the program's first start writes.
+rt::DataSourceEntries ScratchDatabase::SqliteDataSource(const fs::path& file) {
+    const fs::path driver = rt::FsPath(rt::os::ExecutablePath()).parent_path() / L"sqlite3odbc.dll";
+    return {{"Driver", rt::PathText(driver.lexically_normal().make_preferred())},
+            {"Database", rt::PathText(file.lexically_normal().make_preferred())},
+            {"OEMCP", "0"}};
+}
+
+// The registry is read afresh at each connect: "laurel" is written anew.
+void ScratchDatabase::MakeFileUnreachable() {
+    rt::DataSourceEntries entries = SqliteDataSource(dir_ / "missing" / "laurel.db");
+    entries.emplace_back("NoCreat", "1");
+    WriteDataSource("laurel", entries);
+    rt::ForgetDataSourcesRead();
+}
+
+}  // namespace testing_support
