@@ -270,7 +270,7 @@ class ExchangeTest : public AppTest {
 
     // This copy's own working folder in the program folder (once Open has named the program
     // folder).
-    static fs::path Own() { return laurel::WorkingFolder(); }
+    static fs::path Own() { return rt::FsPath(laurel::WorkingFolder()); }
 
     // What lies in the program folder: in this copy's own folder by its place there, the rest by
     // its place in the program folder.
@@ -1157,8 +1157,10 @@ TEST_F(ExchangeTest, TwoCopiesImportingAtOnceInOneProgramFolderBothSucceed) {
 TEST(ImportingCopy, ImportsItsPackage) {
     const char* name = std::getenv("LAUREL_COPY_NAME");
     if (name == nullptr) GTEST_SKIP() << "run by TwoCopiesImportingAtOnceInOneProgramFolderBothSucceed";
-    const fs::path package = std::getenv("LAUREL_COPY_PACKAGE");
-    const fs::path marks = std::getenv("LAUREL_COPY_MARKS");
+    // Read wide: the C library's narrow environment is in the system's code page.
+    const auto setting = [](const char* name) { return qEnvironmentVariable(name).toStdString(); };
+    const fs::path package = rt::FsPath(setting("LAUREL_COPY_PACKAGE"));
+    const fs::path marks = rt::FsPath(setting("LAUREL_COPY_MARKS"));
     const std::string waitFor = std::getenv("LAUREL_COPY_WAIT_FOR");
 
     // The database and the data source of the test that started this copy.
@@ -1173,7 +1175,7 @@ TEST(ImportingCopy, ImportsItsPackage) {
     laurel::win::j_main_mdi window;
     laurel::j_main_mdi = &window;
     rt::ui::Open(window);
-    laurel::current_path = std::getenv("LAUREL_COPY_PROGRAM");
+    laurel::current_path = setting("LAUREL_COPY_PROGRAM");
 
     namespace ex = laurel::exchange;
     const ex::ImportStep unpacked = [&](const std::string& tmp_path, ex::PackageImport& import) {

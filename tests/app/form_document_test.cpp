@@ -182,7 +182,7 @@ class FormDocumentTest : public AppTest {
     fs::path Template() const { return folder_ / "model" / "m_model2.docx"; }
     // Where Prepared made the program folder, in this copy's own working folder there.
     fs::path Working() const {
-        return laurel::document::WorkingDocumentPath(laurel::WorkingFolder(), kRec.askno);
+        return rt::FsPath(laurel::document::WorkingDocumentPath(laurel::WorkingFolder(), kRec.askno));
     }
 
     // A complete recommendation, the window open on it, and a print buffer in which every variable

@@ -117,7 +117,7 @@ class ListsDocumentTest : public AppTest {
 
     laurel::document::PrintBuffer buffer_;
     fs::path Working() const {
-        return laurel::document::WorkingDocumentPath(laurel::WorkingFolder(), kRec.askno);
+        return rt::FsPath(laurel::document::WorkingDocumentPath(laurel::WorkingFolder(), kRec.askno));
     }
     fs::path Target() { return Db().Folder() / "out" / "推荐书.docx"; }
     // The working document as the form document leaves it.
@@ -363,7 +363,7 @@ TEST_F(ListsDocumentTest, FailedDialogOrCopyKeepsTheDocumentUntilTheUserHasOne) 
     EXPECT_EQ(Reader(Target()).Bookmark("xm_wcr"), "完成人新");
     EXPECT_FALSE(fs::exists(kept)) << "the kept document went once the user had the newer one";
     EXPECT_TRUE(fs::exists(another)) << "the other recommendation's stays";
-    EXPECT_TRUE(fs::is_empty(laurel::WorkingFolder()));
+    EXPECT_TRUE(fs::is_empty(rt::FsPath(laurel::WorkingFolder())));
 
     // Start-up: the other recommendation is not in the database, and its document goes.
     laurel::current_id = laurel::kNoRecommendation;
@@ -402,13 +402,13 @@ TEST_F(ListsDocumentTest, ReadOnlyProgramFolderKeepsTheWorkingDocumentInTheUsers
     std::ofstream(Db().Folder() / "blocker") << "a file";
     laurel::current_path = (Db().Folder() / "blocker" / "program").string();
     const testing_support::UserDataFolder user((Db().Folder() / "home-data").string());
-    const fs::path own = laurel::WorkingFolder();
+    const fs::path own = rt::FsPath(laurel::WorkingFolder());
     ASSERT_EQ(own.parent_path().parent_path(), user.Home());
     if (testing_support::ModesKept()) {
         EXPECT_EQ(fs::status(own.parent_path()).permissions() & fs::perms::all, fs::perms::owner_all);
         EXPECT_EQ(fs::status(own).permissions() & fs::perms::all, fs::perms::owner_all);
     }
-    const fs::path moved = laurel::document::WorkingDocumentPath(own.string(), kRec.askno);
+    const fs::path moved = rt::FsPath(laurel::document::WorkingDocumentPath(own.string(), kRec.askno));
     fs::create_directories(moved.parent_path());
     fs::rename(made, moved);
 
@@ -497,8 +497,8 @@ TEST_F(ListsDocumentTest, MoreRowsThanTheTemplateHoldsEndsTheRunAndKeepsTheWorki
 // the form document saved it.
 TEST_F(ListsDocumentTest, RecommendationNumberWithSeparatorsStaysInTheProgramFolder) {
     buffer_.xm_askno = "../A1";
-    const fs::path own = laurel::WorkingFolder();
-    const fs::path working = laurel::document::WorkingDocumentPath(own.string(), "../A1");
+    const fs::path own = rt::FsPath(laurel::WorkingFolder());
+    const fs::path working = rt::FsPath(laurel::document::WorkingDocumentPath(own.string(), "../A1"));
     EXPECT_EQ(working.parent_path(), own / laurel::document::kDocumentFolder);
     fs::rename(Working(), working);
     EXPECT_EQ(RunToTarget(), 1);

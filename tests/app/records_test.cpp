@@ -47,6 +47,7 @@
 #include "records/m_main.h"
 #include "records/w_datasource.h"
 #include "runtime/config/data_source.h"
+#include "runtime/platform/path.h"
 #include "runtime/ui/application.h"
 #include "runtime/ui/dialogs.h"
 #include "runtime/ui/menu.h"
@@ -2216,7 +2217,7 @@ TEST(AboutSupportLine, CarriesTheTelephoneNumberOfTheSettingsOrNone) {
     const std::string ini = (folder.Folder() / "tallowmere.ini").string();
     EXPECT_EQ(laurel::records::about::SupportLine(ini), "技术支持：");
     {
-        std::ofstream out(ini);
+        std::ofstream out(rt::FsPath(ini));
         out << "[support]\ntelephone = 0871-65000000\n";
     }
     EXPECT_EQ(laurel::records::about::SupportLine(ini), "技术支持：0871-65000000");

@@ -393,7 +393,7 @@ TEST_F(ZipTest, NothingAboveTheLimitsIsWritten) {
 // it points to. `claimed` entries are stated there, the archive's own count when 0; without
 // `withRecord` the markers stand alone.
 void AsZip64(const std::string& path, std::uint64_t claimed = 0, bool withRecord = true) {
-    std::string bytes = testing_support::FileBytes(path);
+    std::string bytes = testing_support::FileBytes(rt::FsPath(path));
     const std::size_t end = bytes.size() - 22;  // libzip writes no archive comment
     ASSERT_EQ(bytes.compare(end, 4, "PK\5\6"), 0);
     const auto field = [&](std::size_t at, int size) {
@@ -432,7 +432,7 @@ void AsZip64(const std::string& path, std::uint64_t claimed = 0, bool withRecord
     put(0xFFFFFFFF, 4);
     put(0xFFFFFFFF, 4);
     put(0, 2);
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << out;
+    std::ofstream(rt::FsPath(path), std::ios::binary | std::ios::trunc) << out;
 }
 
 TEST_F(ZipTest, AZip64ArchiveIsJudgedByItsOwnEndRecord) {
