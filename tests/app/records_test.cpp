@@ -1611,8 +1611,8 @@ TEST_F(RecordsTest, StatusLineAndAboutNameTheDatabaseInUse) {
                              ScratchDatabase::ServerUser());
     } else {
         EXPECT_EQ(W().StatusField(), "本机数据库 laurel.db");
-        EXPECT_EQ(about, "数据源：laurel（当前用户自己的）\n驱动程序：SQLite3\n数据库文件：" +
-                             Db().DatabaseFile().string());
+        EXPECT_EQ(about, "数据源：laurel（当前用户自己的）\n驱动程序：" + ScratchDatabase::SqliteDriver() +
+                             "\n数据库文件：" + Db().DatabaseFile().string());
     }
     // The micro-help keeps the rest of the line, and the title stays.
     EXPECT_EQ(W().StatusLine(), "字段提示");
@@ -1623,13 +1623,17 @@ TEST_F(RecordsTest, StatusLineAndAboutNameTheDatabaseInUse) {
 // program that could not connect says so in its status.
 TEST(DataSourceTexts, ShowTheServerInFullButNeverThePassword) {
     testing_support::ScratchDatabase folder;
-    const std::filesystem::path user = folder.Folder() / "user-texts.ini";
-    std::ofstream(user) << "[laurel]\nDriver=PostgreSQL Unicode\nServername=db.example.org\nPort=5433\n"
-                           "Database=laurel\nUsername=staff\nPassword=s3cret-Word\nSSLmode=verify-full\n"
-                           "pqopt=sslrootcert='/etc/laurel/db ca.crt' keepalives_idle=30\n";
-    std::ofstream(testing_support::ScratchDatabase::SystemIni())
-        << "[laurel_system]\nDriver=SQLite3\nDatabase=/srv/laurel.db\n";
-    qputenv("ODBCINI", QByteArray::fromStdString(user.string()));
+    folder.WriteDataSource(rt::DataSourceScope::User, "laurel",
+                           {{"Driver", "PostgreSQL Unicode"},
+                            {"Servername", "db.example.org"},
+                            {"Port", "5433"},
+                            {"Database", "laurel"},
+                            {"Username", "staff"},
+                            {"Password", "s3cret-Word"},
+                            {"SSLmode", "verify-full"},
+                            {"pqopt", "sslrootcert='/etc/laurel/db ca.crt' keepalives_idle=30"}});
+    folder.WriteDataSource(rt::DataSourceScope::System, "laurel_system",
+                           {{"Driver", "SQLite3"}, {"Database", "/srv/laurel.db"}});
     const rt::DataSourceDescription server = rt::DescribeDataSource("laurel");
     EXPECT_EQ(
         laurel::records::DataSourceLines(server),

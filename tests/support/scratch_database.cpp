@@ -179,6 +179,7 @@ ScratchDatabase::ScratchDatabase() {
 
 ScratchDatabase::~ScratchDatabase() {
     DropOnServer();
+    DropSystemDataSources();
     --live_;
     std::error_code ec;
     // A test may have made the folder or the file read-only.
@@ -254,6 +255,21 @@ void ScratchDatabase::DropOnServer() {
     const std::string drop = "DROP DATABASE IF EXISTS " + serverName_ + " WITH (FORCE)";
     if (server_.Execute(drop) != 0) server_.Execute(drop);
     madeOnServer_ = false;
+}
+
+void ScratchDatabase::WriteDataSource(rt::DataSourceScope scope, const std::string& dsn,
+                                      const rt::DataSourceEntries& entries) {
+    if (scope == rt::DataSourceScope::System) {
+        WriteSystemDataSource(dsn, entries);
+        systemNames_.push_back(dsn);
+    } else {
+        WriteDataSource(dsn, entries);
+    }
+    rt::ForgetDataSourcesRead();
+}
+
+std::string ScratchDatabase::SqliteDriver() {
+    return rt::EntryValue(SqliteDataSource({}), "Driver");
 }
 
 void ScratchDatabase::MakeUnreachable() {

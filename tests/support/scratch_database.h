@@ -16,6 +16,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "runtime/config/data_source.h"
 #include "runtime/database/transaction.h"
@@ -64,13 +65,23 @@ class ScratchDatabase {
     // Registers another data source name for a SQLite file in this configuration.
     void AddDataSource(const std::string& dsn, const std::filesystem::path& file) const;
 
+    // Writes the data source `dsn` of `entries` (the driver first) for the user, in place of any of
+    // that name, or for every user of the configuration; those of every user go with the object.
+    void WriteDataSource(rt::DataSourceScope scope, const std::string& dsn,
+                         const rt::DataSourceEntries& entries);
+    // The driver as a SQLite file's data source of this configuration names it.
+    static std::string SqliteDriver();
+
   private:
     // Each system's own (scratch_database_posix.cpp, scratch_database_windows.cpp): the
     // configuration's data sources become this object's, none yet; a data source of the user's is
-    // written, in place of any of that name; the driver and file of a SQLite file's data source;
-    // "laurel" names a file in a missing folder, which the driver may not make.
+    // written, in place of any of that name, or of every user's; those of every user's go; the
+    // driver and file of a SQLite file's data source; "laurel" names a file in a missing folder,
+    // which the driver may not make.
     void ClearDataSources();
     void WriteDataSource(const std::string& dsn, const rt::DataSourceEntries& entries) const;
+    void WriteSystemDataSource(const std::string& dsn, const rt::DataSourceEntries& entries);
+    void DropSystemDataSources();
     static rt::DataSourceEntries SqliteDataSource(const std::filesystem::path& file);
     void MakeFileUnreachable();
 
@@ -82,11 +93,12 @@ class ScratchDatabase {
 
     std::filesystem::path dir_;
     std::filesystem::path db_;
-    std::filesystem::path userIni_;  // Linux: where the user's data sources are written
-    std::string serverName_;         // PostgreSQL: the database's name
-    std::string templateName_;       // PostgreSQL: the database it is copied from
-    rt::Transaction server_;         // PostgreSQL: to the server's own database, which makes and drops it
-    bool madeOnServer_ = false;      // PostgreSQL: the database is made, and goes with this object
+    std::filesystem::path userIni_;         // Linux: where the user's data sources are written
+    std::vector<std::string> systemNames_;  // the data sources of every user written here
+    std::string serverName_;                // PostgreSQL: the database's name
+    std::string templateName_;              // PostgreSQL: the database it is copied from
+    rt::Transaction server_;     // PostgreSQL: to the server's own database, which makes and drops it
+    bool madeOnServer_ = false;  // PostgreSQL: the database is made, and goes with this object
     static inline int live_ = 0;
 };
 

@@ -6,6 +6,7 @@
 
 #include "runtime/platform/os.h"
 #include "runtime/platform/path.h"
+#include "runtime/text/text.h"
 #include "tests/support/scratch_database.h"
 
 namespace testing_support {
@@ -64,9 +65,25 @@ void ScratchDatabase::ClearDataSources() {
     rt::os::SetEnvironment("ODBCINI", rt::PathText(userIni_).c_str());
 }
 
+// unixODBC reads the first section of a name: one written before goes.
 void ScratchDatabase::WriteDataSource(const std::string& dsn, const rt::DataSourceEntries& entries) const {
-    std::ofstream(userIni_, std::ios::app) << Section(dsn, entries);
+    std::ifstream in(userIni_);
+    std::string kept, line;
+    bool skipping = false;
+    while (std::getline(in, line)) {
+        if (line.starts_with("[")) skipping = rt::LowerAscii(line) == rt::LowerAscii("[" + dsn + "]");
+        if (!skipping) kept += line + "\n";
+    }
+    in.close();
+    std::ofstream(userIni_, std::ios::trunc) << kept << Section(dsn, entries);
 }
+
+void ScratchDatabase::WriteSystemDataSource(const std::string& dsn, const rt::DataSourceEntries& entries) {
+    std::ofstream(SystemIni(), std::ios::app) << Section(dsn, entries);
+}
+
+// The next scratch database of the process empties the file.
+void ScratchDatabase::DropSystemDataSources() {}
 
 rt::DataSourceEntries ScratchDatabase::SqliteDataSource(const fs::path& file) {
     return {{"Driver", "SQLite3"}, {"Database", rt::PathText(file)}};

@@ -16,6 +16,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The same under HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE.
 constexpr const wchar_t* kSources = L"Software\\ODBC\\ODBC.INI";
 
 std::wstring Wide(const std::string& utf8) {
@@ -32,6 +33,26 @@ void SetText(HKEY key, const std::wstring& name, const std::wstring& value) {
                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 
+// As the program's first start writes one: a key of its name with its values, and its line in the
+// list of the data sources, which names the driver's file.
+void Write(HKEY root, const std::string& dsn, const rt::DataSourceEntries& entries) {
+    const std::wstring name = Wide(dsn);
+    const std::wstring path = std::wstring(kSources) + L"\\" + name;
+    RegDeleteTreeW(root, path.c_str());
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    for (const auto& [k, v] : entries) SetText(key, Wide(k), Wide(v));
+    RegCloseKey(key);
+    if (RegCreateKeyExW(root, (std::wstring(kSources) + L"\\ODBC Data Sources").c_str(), 0, nullptr, 0,
+                        KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return;
+    const std::wstring driver = entries.empty() ? std::wstring() : Wide(entries.front().second);
+    SetText(key, name, fs::path(driver).filename().wstring());
+    RegCloseKey(key);
+}
+
 }  // namespace
 
 // Only Linux keeps the data sources in a file.
@@ -43,23 +64,28 @@ void ScratchDatabase::ClearDataSources() {
     RegDeleteTreeW(HKEY_CURRENT_USER, kSources);
 }
 
-// As the program's first start writes one: a key of its name with its values, and its line in the
-// list of the user's data sources.
 void ScratchDatabase::WriteDataSource(const std::string& dsn, const rt::DataSourceEntries& entries) const {
-    const std::wstring name = Wide(dsn);
-    const std::wstring path = std::wstring(kSources) + L"\\" + name;
-    RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return;
-    for (const auto& [k, v] : entries) SetText(key, Wide(k), Wide(v));
-    RegCloseKey(key);
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(kSources) + L"\\ODBC Data Sources").c_str(), 0,
-                        nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return;
-    SetText(key, name, L"SQLite3 ODBC Driver");
-    RegCloseKey(key);
+    Write(HKEY_CURRENT_USER, dsn, entries);
+}
+
+// The machine's registry is the Wine prefix's, which every test shares: what a test wrote there
+// goes with its scratch database.
+void ScratchDatabase::WriteSystemDataSource(const std::string& dsn, const rt::DataSourceEntries& entries) {
+    Write(HKEY_LOCAL_MACHINE, dsn, entries);
+}
+
+void ScratchDatabase::DropSystemDataSources() {
+    for (const std::string& dsn : systemNames_) {
+        const std::wstring name = Wide(dsn);
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(kSources) + L"\\" + name).c_str());
+        HKEY list = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kSources) + L"\\ODBC Data Sources").c_str(), 0,
+                          KEY_SET_VALUE, &list) == ERROR_SUCCESS) {
+            RegDeleteValueW(list, name.c_str());
+            RegCloseKey(list);
+        }
+    }
+    systemNames_.clear();
 }
 
 // The shipped driver, which the build lays beside the program and the tests. It takes the
