@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "runtime/platform/os.h"
 #include "schema/initdb.h"
 
 namespace {
@@ -23,22 +25,23 @@ constexpr std::string_view kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
+    const std::vector<std::string> args = rt::os::Arguments(argc, argv);
     std::string path;
     std::string dsn;
-    if (argc == 2 && (std::string_view(argv[1]) == "-h" || std::string_view(argv[1]) == "--help")) {
+    if (args.size() == 1 && (args[0] == "-h" || args[0] == "--help")) {
         std::fputs(kUsage.data(), stdout);
         return 0;
     }
-    if (argc == 3 && std::string_view(argv[1]) == "--dsn") {
-        dsn = argv[2];
+    if (args.size() == 2 && args[0] == "--dsn") {
+        dsn = args[1];
         if (dsn.empty() || dsn.find_first_of(";{}'") != std::string::npos) {
             std::fputs(kUsage.data(), stderr);
             return 2;
         }
-    } else if (argc == 3 && std::string_view(argv[1]) == "--") {
-        path = argv[2];
-    } else if (argc == 2 && argv[1][0] != '-') {
-        path = argv[1];
+    } else if (args.size() == 2 && args[0] == "--") {
+        path = args[1];
+    } else if (args.size() == 1 && !args[0].starts_with('-')) {
+        path = args[0];
     } else {
         std::fputs(kUsage.data(), stderr);
         return 2;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <vector>
 
 namespace rt::os {
 
@@ -62,6 +63,9 @@ void Unmark(int mark);
 
 // The full name of the running program.
 std::string ExecutablePath();
+// The program's arguments after its name, as UTF-8 text (`argc` and `argv` as main has them):
+// Windows gives `argv` in the code page, which holds no file name outside it.
+std::vector<std::string> Arguments(int argc, char** argv);
 // A private folder of the user's that only the user can write: made when missing; false when the
 // place is a link, another user's, or open to others.
 bool MakePrivateFolder(const std::string& path);

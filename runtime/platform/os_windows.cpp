@@ -5,6 +5,8 @@
 #include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -312,6 +314,20 @@ std::string ExecutablePath() {
     for (char& c : path)
         if (c == '\\') c = '/';
     return path;
+}
+
+std::vector<std::string> Arguments(int argc, char** argv) {
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> args;
+    // The C runtime split the same line; should the two ever disagree, its own split stands.
+    if (wide != nullptr && count == argc) {
+        for (int i = 1; i < count; ++i) args.push_back(Utf8(wide[i]));
+    } else {
+        args.assign(argv + std::min(argc, 1), argv + argc);
+    }
+    LocalFree(wide);
+    return args;
 }
 
 bool MakePrivateFolder(const std::string& path) {
