@@ -146,9 +146,13 @@ AnotherCopy::~AnotherCopy() {
 }
 
 // An open file keeps nobody from replacing or removing it here.
-HeldOpen::HeldOpen(const fs::path&) {}
+// Opened as a program opens the document it shows; here that stands in nobody's way, so nothing
+// is held.
+HeldOpen::HeldOpen(const fs::path& file) : handle_(open(file.c_str(), O_RDONLY | O_CLOEXEC)) {}
 
-HeldOpen::~HeldOpen() = default;
+HeldOpen::~HeldOpen() {
+    if (handle_ >= 0) close(static_cast<int>(handle_));
+}
 
 namespace {
 
