@@ -663,7 +663,10 @@ SqliteFile SqliteFileOf(Link& link) {
     name.resize(
         std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(len, 0)), name.size() - 1));
     if (name.empty() || name.starts_with("file:")) return SqliteFile::ReadOnly;
+    // The driver gives the name as it read it from the data source: through the narrow calls, in
+    // the system's code page.
     os::FileInfo info;
+    if (!os::Describe(name, info)) name = os::FromCodePage(name);
     if (!os::Describe(name, info)) return SqliteFile::Missing;
     const std::string folder = PathText(FsPath(name).parent_path());
     return os::WritableFile(name) && os::WritableFolder(folder.empty() ? "." : folder) ? SqliteFile::Writable

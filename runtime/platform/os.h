@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace rt::os {
@@ -66,6 +67,9 @@ std::string ExecutablePath();
 // The program's arguments after its name, as UTF-8 text (`argc` and `argv` as main has them):
 // Windows gives `argv` in the code page, which holds no file name outside it.
 std::vector<std::string> Arguments(int argc, char** argv);
+// Text that a narrow call of the system or of a driver gave in the system's code page, as UTF-8:
+// Windows' code page may be another (936); elsewhere that text is UTF-8 already.
+std::string FromCodePage(std::string_view text);
 // A private folder of the user's that only the user can write: made when missing; false when the
 // place is a link, another user's, or open to others.
 bool MakePrivateFolder(const std::string& path);

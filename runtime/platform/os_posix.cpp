@@ -191,6 +191,10 @@ bool WritableFolder(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && ::access(path.c_str(), W_OK | X_OK) == 0;
 }
 
+std::string FromCodePage(std::string_view text) {
+    return std::string(text);
+}
+
 void LocalTime(std::time_t t, std::tm& local) {
     localtime_r(&t, &local);
 }

@@ -369,6 +369,14 @@ bool WritableFolder(const std::string& path) {
     return true;
 }
 
+std::string FromCodePage(std::string_view text) {
+    if (text.empty()) return {};
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    return Utf8(wide);
+}
+
 void LocalTime(std::time_t t, std::tm& local) {
     localtime_s(&local, &t);
 }
