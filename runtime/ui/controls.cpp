@@ -16,6 +16,8 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QStyle>
 #include <algorithm>
 
 #include "runtime/ui/accessible.h"
@@ -251,10 +253,28 @@ void CommandButton::SetText(std::string_view text) {
     text_ = std::string(text);
     static_cast<QPushButton*>(Widget())->setText(Q(text));
     SetSpokenName(Widget(), CommandText(text_));
+    OnGeometryChanged();
 }
 
 void CommandButton::SetFont(const rt::ui::Font& f) {
-    Widget()->setFont(ToQFont(f));
+    font_ = f;
+    OnGeometryChanged();
+}
+
+// The label of a button laid out for one face may be taller in the face that stands in for it (a
+// Chinese one for Arial): cut at top and bottom, it would be unreadable. Its font shrinks, half a
+// point at a time and only as far as it must, to fit inside the button's frame.
+void CommandButton::OnGeometryChanged() {
+    if (!font_) return;  // the window's own font, made for the system
+    auto* button = static_cast<QPushButton*>(Widget());
+    QFont font = ToQFont(*font_);
+    const int room =
+        button->height() - 2 * button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button);
+    // What the label draws: its characters without the access key's mark.
+    const QString label = QString(button->text()).remove(QRegularExpression("&(?!&)"));
+    while (room > 0 && font.pointSizeF() > 6 && QFontMetrics(font).tightBoundingRect(label).height() > room)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    if (font != button->font()) button->setFont(font);
 }
 
 void CommandButton::Click() {

@@ -4,6 +4,7 @@
 // component.
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -78,8 +79,12 @@ class CommandButton : public Control {
     // The default button of a dialog window: Enter presses it wherever the cursor is.
     void SetDefault(bool on);
 
+  protected:
+    void OnGeometryChanged() override;
+
   private:
     std::string text_;
+    std::optional<rt::ui::Font> font_;  // as asked for; shown smaller where the button is too low
 };
 
 // One line of text the user types; a password edit shows each character as a dot.

@@ -8,7 +8,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -218,6 +221,19 @@ TEST_F(MainWindowCreation, ControlsStandInsideTheirFramesWithTheirBorders) {
         if (const auto* d = dynamic_cast<const rt::ui::DataWindowControl*>(c); d && d->VScrollBar())
             scrolling.insert(d->Name());
     EXPECT_EQ(scrolling, (std::set<std::string>{"dw_no", "dw_no72", "dw_no82"}));
+
+    // A button's label stands whole inside its frame, in whatever face stands in for the one asked
+    // for (上一页 and 下一页 are low buttons in Arial, which a Chinese face replaces on Windows),
+    // even in a font far too large for it.
+    w.cb_p->SetFont({"Arial", 28});
+    for (const rt::ui::Control* c : w.ControlList()) {
+        const auto* b = qobject_cast<const QPushButton*>(c->Widget());
+        if (b == nullptr) continue;
+        const int frame = b->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, b);
+        const QString label = QString(b->text()).remove('&');
+        EXPECT_LE(QFontMetrics(b->font()).tightBoundingRect(label).height(), b->height() - 2 * frame)
+            << c->Name();
+    }
 }
 
 TEST_F(MainWindowCreation, TheThreeLinksOpenTheAwardOfficesSite) {
