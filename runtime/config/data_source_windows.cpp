@@ -11,8 +11,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "runtime/config/data_source.h"
@@ -319,6 +322,42 @@ std::string OwnDatabaseFile() {
 // The driver manager reads the registry at each lookup: nothing is kept to forget.
 void ForgetDataSourcesRead() {}
 
+namespace {
+
+constexpr std::string_view kTrial = "laurel-trial-";
+
+// The stand-ins that a program ended during its connection test left behind: those of processes
+// that no longer run.
+void RemoveLeftTrials() {
+    std::vector<std::string> left;
+    {
+        Key sources;
+        if (!sources.Open(HKEY_CURRENT_USER, SourcesOf(DataSourceScope::User))) return;
+        wchar_t name[256];
+        for (DWORD i = 0;; ++i) {
+            DWORD length = static_cast<DWORD>(std::size(name));
+            if (RegEnumKeyExW(sources.Handle(), i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+                ERROR_SUCCESS)
+                break;
+            const std::string key = Utf8(std::wstring_view(name, length));
+            if (!key.starts_with(kTrial)) continue;
+            const DWORD pid = static_cast<DWORD>(std::strtoul(key.c_str() + kTrial.size(), nullptr, 10));
+            if (pid == GetCurrentProcessId()) continue;
+            if (HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid)) {
+                DWORD code = 0;
+                const bool running = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+                CloseHandle(process);
+                if (running) continue;
+            }
+            left.push_back(key);
+        }
+    }
+    std::string ignored;
+    for (const std::string& key : left) RemoveUserDataSource(key, ignored);
+}
+
+}  // namespace
+
 ConnectTarget::ConnectTarget(const DataSourceEntries& entries) {
     const std::string driver = entries.empty() ? std::string() : entries.front().second;
     bool registered = false;
@@ -328,9 +367,10 @@ ConnectTarget::ConnectTarget(const DataSourceEntries& entries) {
         text_ = ConnectStringFor(entries);
         return;
     }
+    RemoveLeftTrials();
     static std::atomic<unsigned> made = 0;
     const std::string name =
-        "laurel-trial-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++made);
+        std::string(kTrial) + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++made);
     std::string error;
     if (!WriteUserDataSource(name, entries, error)) {
         // The driver manager then says that it found no such driver.

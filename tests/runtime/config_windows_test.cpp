@@ -151,9 +151,13 @@ TEST_F(WindowsRegistry, DataSourcesAreWrittenWholeAndWideAndAFailedSwitchLeavesT
 
     // The connection test of a database file reaches its driver through a data source of its
     // own, which goes with it: the driver manager takes no driver by its file in a connect string.
+    // One that a program ended meanwhile left behind goes with the next test.
     {
         const std::vector<Value> mine = UserSources();
+        const std::wstring left = std::wstring(kUserSources) + L"\\laurel-trial-4294967000-1";
+        Set(HKEY_CURRENT_USER, left, L"Driver", Wide(rt::SqliteDriver()));
         std::optional<rt::ConnectTarget> target(std::in_place, rt::FileDataSource("D:\\别处\\laurel.db"));
+        EXPECT_TRUE(Export(HKEY_CURRENT_USER, left).empty());
         ASSERT_EQ(target->Text().rfind("DSN=", 0), 0u) << target->Text();
         const std::wstring trial = std::wstring(kUserSources) + L"\\" + Wide(target->Text().substr(4));
         EXPECT_EQ(Text(HKEY_CURRENT_USER, trial, L"Database"), L"D:\\别处\\laurel.db");
