@@ -6,6 +6,8 @@
 // page, want a driver's registered name where the program may name its own driver by its file, and
 // under Wine list no data source at all.
 
+#include "runtime/config/data_source_windows.h"
+
 #include <shlobj.h>
 #include <windows.h>
 
@@ -35,6 +37,7 @@ using registry::Utf8;
 using registry::Wide;
 
 constexpr const wchar_t* kList = L"ODBC Data Sources";
+constexpr const wchar_t* kKept = L"Software\\ODBC\\ODBC.INI before a change";
 constexpr const wchar_t* kDrivers = L"SOFTWARE\\ODBC\\ODBCINST.INI";
 
 HKEY RootOf(DataSourceScope scope) {
@@ -171,6 +174,43 @@ void Restore(const std::string& name, const Snapshot& before) {
     }
 }
 
+// A change under way keeps the data source as it was here until the change is through: a change
+// cut off (the program ended, the power went) is undone at the next change or the next start, so
+// the data source is the old one or the new one, never a part of each.
+std::wstring KeptOf(const std::string& name) {
+    return std::wstring(kKept) + L"\\" + Wide(name);
+}
+
+bool Keep(const std::string& name, const Snapshot& before, std::string& error) {
+    RegDeleteTreeW(HKEY_CURRENT_USER, KeptOf(name).c_str());
+    Key kept, key, line;
+    LSTATUS status = kept.Create(HKEY_CURRENT_USER, KeptOf(name));
+    if (status == ERROR_SUCCESS && before.existed) {
+        status = key.Create(HKEY_CURRENT_USER, KeptOf(name) + L"\\key");
+        for (const registry::StoredValue& v : before.values)
+            if (status == ERROR_SUCCESS) status = registry::Put(key.Handle(), v);
+        if (status == ERROR_SUCCESS) RegFlushKey(key.Handle());
+    }
+    if (status == ERROR_SUCCESS && before.listed) {
+        status = line.Create(HKEY_CURRENT_USER, KeptOf(name) + L"\\line");
+        if (status == ERROR_SUCCESS) status = registry::Put(line.Handle(), before.line);
+        if (status == ERROR_SUCCESS) RegFlushKey(line.Handle());
+    }
+    if (status == ERROR_SUCCESS) {
+        RegFlushKey(kept.Handle());
+        return true;
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, KeptOf(name).c_str());
+    error = "无法先保存数据源 " + name + " 原来的内容：" + registry::SystemMessage(status);
+    return false;
+}
+
+void Forget(const std::string& name) {
+    RegDeleteTreeW(HKEY_CURRENT_USER, KeptOf(name).c_str());
+    Key odbc;
+    if (odbc.Open(HKEY_CURRENT_USER, L"Software\\ODBC")) RegFlushKey(odbc.Handle());
+}
+
 registry::StoredValue TextValue(const std::wstring& name, const std::string& text) {
     const std::wstring wide = Wide(text);
     registry::StoredValue v{name, REG_SZ, {}};
@@ -285,23 +325,48 @@ bool WriteUserDataSource(const std::string& name, const DataSourceEntries& entri
     std::vector<registry::StoredValue> values;
     for (const auto& [key, value] : stored) values.push_back(TextValue(Wide(key), value));
 
+    RecoverUserDataSource(name);
     const Snapshot before = Take(name);
+    if (!Keep(name, before, error)) return false;
     bool written = Erase(name, error) && Put(name, values, TextValue(Wide(name), listed), error);
     if (written && !Same(ReadDataSource(name, DataSourceScope::User), stored)) {
         error = "数据源写入注册表后读出的内容与写入的不同";
         written = false;
     }
-    if (written) return true;
-    Restore(name, before);
-    return false;
+    if (!written) Restore(name, before);
+    Forget(name);
+    return written;
 }
 
 bool RemoveUserDataSource(const std::string& name, std::string& error) {
     error.clear();
+    RecoverUserDataSource(name);
     const Snapshot before = Take(name);
-    if (Erase(name, error)) return true;
+    if (!Keep(name, before, error)) return false;
+    const bool removed = Erase(name, error);
+    if (!removed) Restore(name, before);
+    Forget(name);
+    return removed;
+}
+
+void RecoverUserDataSource(const std::string& name) {
+    Key kept;
+    if (!kept.Open(HKEY_CURRENT_USER, KeptOf(name))) return;
+    Snapshot before;
+    Key key, line;
+    if (key.Open(HKEY_CURRENT_USER, KeptOf(name) + L"\\key")) {
+        before.existed = true;
+        before.values = registry::Values(key.Handle());
+    }
+    if (line.Open(HKEY_CURRENT_USER, KeptOf(name) + L"\\line")) {
+        std::vector<registry::StoredValue> lines = registry::Values(line.Handle());
+        if (!lines.empty()) {
+            before.listed = true;
+            before.line = std::move(lines.front());
+        }
+    }
     Restore(name, before);
-    return false;
+    Forget(name);
 }
 
 std::string SqliteDriver() {

@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "runtime/config/data_source.h"
+#include "runtime/config/data_source_windows.h"
 #include "runtime/config/first_start.h"
 #include "runtime/config/registry_windows.h"
 #include "runtime/platform/path.h"
@@ -97,6 +98,7 @@ bool FindDriver(DataSourceScope scope, const std::string& driver, std::string& e
 bool PrepareDataSource(const CreateDatabase& create, std::string& error) {
     error.clear();
     StartLock lock;
+    RecoverUserDataSource(kName);
     const DataSourceScope scope = FindDataSource(kName);
     if (scope != DataSourceScope::None) {
         // Used as it is; a SQLite file it names that is not there yet is made.

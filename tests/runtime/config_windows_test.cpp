@@ -249,6 +249,28 @@ TEST_F(WindowsRegistry, FirstStartMakesOneDataSourceAndFollowsTheProgramsDriver)
     EXPECT_EQ(Text(HKEY_CURRENT_USER, key, L"Driver"), Wide(rt::SqliteDriver()));
     EXPECT_EQ(Text(HKEY_CURRENT_USER, key, L"Database"), kept.wstring());
 
+    // A change of the data source cut off halfway (the program ended, the power went) leaves the
+    // data source as it was before the change kept aside, and the new one half written: the next
+    // start puts the old one back whole.
+    const std::vector<Value> whole = UserSources();
+    const std::wstring aside = L"Software\\ODBC\\ODBC.INI before a change\\laurel";
+    const auto put = [](const std::wstring& path, const Value& v) {
+        HKEY k = nullptr;
+        ASSERT_EQ(
+            RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr),
+            ERROR_SUCCESS);
+        RegSetValueExW(k, v.name.c_str(), 0, v.type, v.data.data(), static_cast<DWORD>(v.data.size()));
+        RegCloseKey(k);
+    };
+    for (const Value& v : Export(HKEY_CURRENT_USER, key)) put(aside + L"\\key", v);
+    for (const Value& v : Export(HKEY_CURRENT_USER, std::wstring(kUserSources) + L"\\ODBC Data Sources"))
+        if (v.name == L"laurel") put(aside + L"\\line", v);
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"Database");
+    Set(HKEY_CURRENT_USER, key, L"Servername", L"半途");
+    EXPECT_TRUE(rt::PrepareDataSource(create, error)) << error;
+    EXPECT_EQ(UserSources(), whole);
+    EXPECT_TRUE(Export(HKEY_CURRENT_USER, aside + L"\\key").empty());
+
     // Another driver that went is not replaced by the program's: the start says why.
     Set(HKEY_CURRENT_USER, key, L"Driver", L"C:\\旧的文件夹\\psqlsodbc35w.dll");
     EXPECT_FALSE(rt::PrepareDataSource(create, error));
