@@ -36,25 +36,29 @@ using registry::Key;
 using registry::Utf8;
 using registry::Wide;
 
-constexpr const wchar_t* kList = L"ODBC Data Sources";
+constexpr const wchar_t* kUserSources = L"Software\\ODBC\\ODBC.INI";
+constexpr const wchar_t* kMachineSources = L"SOFTWARE\\ODBC\\ODBC.INI";
+// The list of the user's data sources, beside them.
+constexpr const wchar_t* kUserList = L"Software\\ODBC\\ODBC.INI\\ODBC Data Sources";
 constexpr const wchar_t* kKept = L"Software\\ODBC\\ODBC.INI before a change";
 constexpr const wchar_t* kDrivers = L"SOFTWARE\\ODBC\\ODBCINST.INI";
 
-HKEY RootOf(DataSourceScope scope) {
+}  // namespace
+
+HKEY DataSourceRoot(DataSourceScope scope) {
     return scope == DataSourceScope::System ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
 }
 
-std::wstring SourcesOf(DataSourceScope scope) {
-    return scope == DataSourceScope::System ? L"SOFTWARE\\ODBC\\ODBC.INI" : L"Software\\ODBC\\ODBC.INI";
+std::wstring DataSourceKey(const std::string& name, DataSourceScope scope) {
+    return std::wstring(scope == DataSourceScope::System ? kMachineSources : kUserSources) + L"\\" +
+           Wide(name);
 }
 
-std::wstring KeyOf(const std::string& name, DataSourceScope scope) {
-    return SourcesOf(scope) + L"\\" + Wide(name);
-}
+namespace {
 
 bool Has(const std::string& name, DataSourceScope scope) {
     Key key;
-    return !name.empty() && key.Open(RootOf(scope), KeyOf(name, scope));
+    return !name.empty() && key.Open(DataSourceRoot(scope), DataSourceKey(name, scope));
 }
 
 bool IsText(const registry::StoredValue& v) {
@@ -64,15 +68,7 @@ bool IsText(const registry::StoredValue& v) {
 std::string TextOf(const registry::StoredValue& v) {
     std::wstring text(reinterpret_cast<const wchar_t*>(v.data.data()), v.data.size() / sizeof(wchar_t));
     text.resize(wcsnlen(text.c_str(), text.size()));
-    if (v.type == REG_EXPAND_SZ) {
-        const DWORD n = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
-        std::wstring expanded(n, L'\0');
-        if (n != 0 && ExpandEnvironmentStringsW(text.c_str(), expanded.data(), n) == n) {
-            expanded.resize(n - 1);
-            text = expanded;
-        }
-    }
-    return Utf8(text);
+    return Utf8(v.type == REG_EXPAND_SZ ? registry::Expanded(text) : text);
 }
 
 // The data source's key, and its line in the list, as they are: to be put back exactly so when a
@@ -87,12 +83,12 @@ struct Snapshot {
 Snapshot Take(const std::string& name) {
     Snapshot s;
     Key key;
-    if (key.Open(HKEY_CURRENT_USER, KeyOf(name, DataSourceScope::User))) {
+    if (key.Open(HKEY_CURRENT_USER, DataSourceKey(name, DataSourceScope::User))) {
         s.existed = true;
         s.values = registry::Values(key.Handle());
     }
     Key list;
-    if (list.Open(HKEY_CURRENT_USER, SourcesOf(DataSourceScope::User) + L"\\" + kList)) {
+    if (list.Open(HKEY_CURRENT_USER, std::wstring(kUserList))) {
         for (registry::StoredValue& v : registry::Values(list.Handle())) {
             if (LowerAscii(Utf8(v.name)) == LowerAscii(name)) {
                 s.listed = true;
@@ -111,14 +107,14 @@ std::string PlaceOf(const std::string& name) {
 // Removes the user's data source `name` and its line in the list; false with `error` when the
 // registry refused.
 bool Erase(const std::string& name, std::string& error) {
-    const LSTATUS gone = RegDeleteTreeW(HKEY_CURRENT_USER, KeyOf(name, DataSourceScope::User).c_str());
+    const LSTATUS gone =
+        RegDeleteTreeW(HKEY_CURRENT_USER, DataSourceKey(name, DataSourceScope::User).c_str());
     if (gone != ERROR_SUCCESS && gone != ERROR_FILE_NOT_FOUND) {
         error = "无法删除注册表项 " + PlaceOf(name) + "：" + registry::SystemMessage(gone);
         return false;
     }
     Key list;
-    if (list.Open(HKEY_CURRENT_USER, SourcesOf(DataSourceScope::User) + L"\\" + kList,
-                  KEY_READ | KEY_WRITE)) {
+    if (list.Open(HKEY_CURRENT_USER, std::wstring(kUserList), KEY_READ | KEY_WRITE)) {
         const LSTATUS unlisted = RegDeleteValueW(list.Handle(), Wide(name).c_str());
         if (unlisted != ERROR_SUCCESS && unlisted != ERROR_FILE_NOT_FOUND) {
             error = "无法从数据源列表中删除 " + name + "：" + registry::SystemMessage(unlisted);
@@ -133,7 +129,8 @@ bool Erase(const std::string& name, std::string& error) {
 bool Put(const std::string& name, const std::vector<registry::StoredValue>& values,
          const registry::StoredValue& line, std::string& error) {
     Key key;
-    if (const LSTATUS made = key.Create(HKEY_CURRENT_USER, KeyOf(name, DataSourceScope::User)); made != 0) {
+    if (const LSTATUS made = key.Create(HKEY_CURRENT_USER, DataSourceKey(name, DataSourceScope::User));
+        made != 0) {
         error = "无法写入注册表项 " + PlaceOf(name) + "：" + registry::SystemMessage(made);
         return false;
     }
@@ -145,7 +142,7 @@ bool Put(const std::string& name, const std::vector<registry::StoredValue>& valu
         }
     }
     Key list;
-    LSTATUS listed = list.Create(HKEY_CURRENT_USER, SourcesOf(DataSourceScope::User) + L"\\" + kList);
+    LSTATUS listed = list.Create(HKEY_CURRENT_USER, std::wstring(kUserList));
     if (listed == ERROR_SUCCESS) listed = registry::Put(list.Handle(), line);
     if (listed != ERROR_SUCCESS) {
         error = "无法把数据源 " + name + " 写入数据源列表：" + registry::SystemMessage(listed);
@@ -156,22 +153,29 @@ bool Put(const std::string& name, const std::vector<registry::StoredValue>& valu
     return true;
 }
 
+// Writes `values` into the user's key `path`, made where missing, and flushes it: the system's error
+// code at the first value refused, or 0.
+LSTATUS PutValues(const std::wstring& path, const std::vector<registry::StoredValue>& values) {
+    Key key;
+    LSTATUS status = key.Create(HKEY_CURRENT_USER, path);
+    for (const registry::StoredValue& v : values)
+        if (status == ERROR_SUCCESS) status = registry::Put(key.Handle(), v);
+    if (status == ERROR_SUCCESS) RegFlushKey(key.Handle());
+    return status;
+}
+
+// Writes `before` at the key `key` and the list `list`: the system's error code, or 0.
+LSTATUS PutSnapshot(const Snapshot& before, const std::wstring& key, const std::wstring& list) {
+    LSTATUS status = ERROR_SUCCESS;
+    if (before.existed) status = PutValues(key, before.values);
+    if (status == ERROR_SUCCESS && before.listed) status = PutValues(list, {before.line});
+    return status;
+}
+
 void Restore(const std::string& name, const Snapshot& before) {
     std::string ignored;
     Erase(name, ignored);
-    if (!before.existed && !before.listed) return;
-    Key key;
-    if (before.existed &&
-        key.Create(HKEY_CURRENT_USER, KeyOf(name, DataSourceScope::User)) == ERROR_SUCCESS) {
-        for (const registry::StoredValue& v : before.values) registry::Put(key.Handle(), v);
-        RegFlushKey(key.Handle());
-    }
-    Key list;
-    if (before.listed &&
-        list.Create(HKEY_CURRENT_USER, SourcesOf(DataSourceScope::User) + L"\\" + kList) == ERROR_SUCCESS) {
-        registry::Put(list.Handle(), before.line);
-        RegFlushKey(list.Handle());
-    }
+    PutSnapshot(before, DataSourceKey(name, DataSourceScope::User), std::wstring(kUserList));
 }
 
 // A change under way keeps the data source as it was here until the change is through: a change
@@ -183,23 +187,10 @@ std::wstring KeptOf(const std::string& name) {
 
 bool Keep(const std::string& name, const Snapshot& before, std::string& error) {
     RegDeleteTreeW(HKEY_CURRENT_USER, KeptOf(name).c_str());
-    Key kept, key, line;
-    LSTATUS status = kept.Create(HKEY_CURRENT_USER, KeptOf(name));
-    if (status == ERROR_SUCCESS && before.existed) {
-        status = key.Create(HKEY_CURRENT_USER, KeptOf(name) + L"\\key");
-        for (const registry::StoredValue& v : before.values)
-            if (status == ERROR_SUCCESS) status = registry::Put(key.Handle(), v);
-        if (status == ERROR_SUCCESS) RegFlushKey(key.Handle());
-    }
-    if (status == ERROR_SUCCESS && before.listed) {
-        status = line.Create(HKEY_CURRENT_USER, KeptOf(name) + L"\\line");
-        if (status == ERROR_SUCCESS) status = registry::Put(line.Handle(), before.line);
-        if (status == ERROR_SUCCESS) RegFlushKey(line.Handle());
-    }
-    if (status == ERROR_SUCCESS) {
-        RegFlushKey(kept.Handle());
-        return true;
-    }
+    LSTATUS status = PutValues(KeptOf(name), {});
+    if (status == ERROR_SUCCESS)
+        status = PutSnapshot(before, KeptOf(name) + L"\\key", KeptOf(name) + L"\\line");
+    if (status == ERROR_SUCCESS) return true;
     RegDeleteTreeW(HKEY_CURRENT_USER, KeptOf(name).c_str());
     error = "无法先保存数据源 " + name + " 原来的内容：" + registry::SystemMessage(status);
     return false;
@@ -282,7 +273,7 @@ DataSourceEntries ReadDataSource(const std::string& name, DataSourceScope scope)
     DataSourceEntries entries;
     if (scope == DataSourceScope::None || name.empty()) return entries;
     Key key;
-    if (!key.Open(RootOf(scope), KeyOf(name, scope))) return entries;
+    if (!key.Open(DataSourceRoot(scope), DataSourceKey(name, scope))) return entries;
     for (const registry::StoredValue& v : registry::Values(key.Handle())) {
         if (!IsText(v) || v.name.empty()) continue;
         DataSourceEntry entry{Utf8(v.name), TextOf(v)};
@@ -397,7 +388,7 @@ void RemoveLeftTrials() {
     std::vector<std::string> left;
     {
         Key sources;
-        if (!sources.Open(HKEY_CURRENT_USER, SourcesOf(DataSourceScope::User))) return;
+        if (!sources.Open(HKEY_CURRENT_USER, std::wstring(kUserSources))) return;
         wchar_t name[256];
         for (DWORD i = 0;; ++i) {
             DWORD length = static_cast<DWORD>(std::size(name));

@@ -44,12 +44,7 @@ bool Exists(const fs::path& p) {
 // The SQLite driver expands the variables in its database's name (%LOCALAPPDATA%), whatever kind
 // of value holds it; so is it looked at here.
 fs::path Expanded(const std::string& named) {
-    const std::wstring text = registry::Wide(named);
-    const DWORD n = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
-    std::wstring expanded(n, L'\0');
-    if (n == 0 || ExpandEnvironmentStringsW(text.c_str(), expanded.data(), n) != n) return fs::path(text);
-    expanded.resize(n - 1);
-    return fs::path(expanded);
+    return fs::path(registry::Expanded(registry::Wide(named)));
 }
 
 // One start at a time: two starts at once register the data source once.
@@ -77,12 +72,9 @@ bool FindDriver(DataSourceScope scope, const std::string& driver, std::string& e
         error = "数据源 laurel 的驱动程序 " + ShownPath(driver) + " 不存在";
         return false;
     }
-    const HKEY root = scope == DataSourceScope::System ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-    const std::wstring path = scope == DataSourceScope::System ? L"SOFTWARE\\ODBC\\ODBC.INI\\laurel"
-                                                               : L"Software\\ODBC\\ODBC.INI\\laurel";
     registry::Key key;
     LSTATUS status = ERROR_FILE_NOT_FOUND;
-    if (key.Open(root, path, KEY_READ | KEY_WRITE))
+    if (key.Open(DataSourceRoot(scope), DataSourceKey(kName, scope), KEY_READ | KEY_WRITE))
         status = registry::SetText(key.Handle(), L"Driver", FsPath(own).wstring());
     if (status != ERROR_SUCCESS) {
         error = "数据源 laurel 的驱动程序 " + ShownPath(driver) + " 已不存在，也无法改为本程序的 " + own +

@@ -91,6 +91,14 @@ LSTATUS Put(HKEY key, const StoredValue& value) {
                           static_cast<DWORD>(value.data.size()));
 }
 
+std::wstring Expanded(const std::wstring& text) {
+    const DWORD n = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
+    std::wstring expanded(n, L'\0');
+    if (n == 0 || ExpandEnvironmentStringsW(text.c_str(), expanded.data(), n) != n) return text;
+    expanded.resize(n - 1);
+    return expanded;
+}
+
 std::string SystemMessage(LSTATUS code) {
     wchar_t buffer[512] = {};
     const DWORD n =

@@ -48,6 +48,9 @@ std::optional<std::wstring> Text(HKEY key, const std::wstring& name);
 LSTATUS SetText(HKEY key, const std::wstring& name, const std::wstring& value);
 LSTATUS Put(HKEY key, const StoredValue& value);
 
+// `text` with the environment's variables (%LOCALAPPDATA%) in it replaced by their values.
+std::wstring Expanded(const std::wstring& text);
+
 // The system's own words for an error code, in the language of the user's Windows.
 std::string SystemMessage(LSTATUS code);
 

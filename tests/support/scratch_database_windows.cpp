@@ -20,12 +20,7 @@ namespace {
 constexpr const wchar_t* kSources = L"Software\\ODBC\\ODBC.INI";
 
 std::wstring Wide(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    std::wstring wide(utf8.size(), L'\0');
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
-                                      static_cast<int>(wide.size()));
-    wide.resize(static_cast<std::size_t>(n > 0 ? n : 0));
-    return wide;
+    return rt::FsPath(utf8).wstring();
 }
 
 void SetText(HKEY key, const std::wstring& name, const std::wstring& value) {
